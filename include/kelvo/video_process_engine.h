@@ -1,0 +1,179 @@
+// Public interface of the kelvo video-processing library.
+//
+// A caller creates an engine with createVideoProcessEngine(), initialises it,
+// selects effects with setVideoEffects(), tunes them with JSON parameter
+// documents through setParameter(), and hands it frames, either as pixel
+// buffers (processed in place) or as OpenGL textures.
+//
+// Threading: setVideoEffects, setParameter, processFrame and processTexture
+// take the engine's lock and may be called from any thread. init, setObserver
+// and release take no lock and must not overlap those calls.
+//
+// Results are integer codes; no exception leaves the interface.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#if defined(_WIN32)
+#define KELVO_VIDEO_API __declspec(dllexport)
+#else
+#define KELVO_VIDEO_API __attribute__((visibility("default")))
+#endif
+
+namespace kelvo {
+namespace video {
+
+// Effect identifiers accepted by IVideoProcessEngine::setVideoEffects.
+enum {
+    kEffectBeauty = 101,
+    kEffectColorEnhance = 102,
+    kEffectVideoDenoiser = 103,
+    kEffectLowLightEnhance = 104,
+};
+
+// Pixel-format ids of IVideoProcessEngine::processFrame.
+enum {
+    kPixelFormatI420 = 1,
+    kPixelFormatI422 = 2,
+    kPixelFormatNV21 = 3,
+    kPixelFormatNV12 = 4,
+    kPixelFormatYV12 = 5,
+    kPixelFormatRGBA = 6,  // bytes R, G, B, A
+    kPixelFormatARGB = 7,  // libyuv ARGB: bytes B, G, R, A
+    kPixelFormatBGRA = 8,  // libyuv BGRA: bytes A, R, G, B
+};
+
+// Texture types of IVideoProcessEngine::processTexture.
+enum {
+    kTexture2D = 1,
+    kTextureExternalOES = 2,
+};
+
+// Colour matrix codes (−1: not given, the engine then uses SMPTE 170M).
+enum {
+    kColorMatrixUnspecified = -1,
+    kColorMatrixRGB = 0,
+    kColorMatrixBT709 = 1,
+    kColorMatrixFCC = 2,
+    kColorMatrixBT470BG = 3,
+    kColorMatrixSMPTE170M = 4,
+    kColorMatrixSMPTE240M = 5,
+    kColorMatrixYCgCo = 6,
+    kColorMatrixBT2020NCL = 7,
+    kColorMatrixBT2020CL = 8,
+    kColorMatrixSMPTE2085 = 9,
+};
+
+// Colour range codes (−1: not given, the engine then uses full range).
+enum {
+    kColorRangeUnspecified = -1,
+    kColorRangeLimited = 0,
+    kColorRangeFull = 1,
+};
+
+// Result codes of the engine operations.
+enum {
+    kResultOk = 0,
+    kResultFailed = -1,
+    kResultNotInitialized = -3,
+    kResultNoEffectEnabled = -4,
+    kResultInvalidArgument = -6,
+    kResultInvalidJson = -7,
+};
+
+// Log levels of IVideoProcessObserver::onLog.
+enum {
+    kLogInfo = 0,
+    kLogError = 1,
+    kLogDetail = 2,
+};
+
+// Base of the per-frame analysis records handed to
+// IVideoProcessObserver::onDetectionResult. metadataKind 1 is the brightness
+// statistics record.
+class IMetaDataInfo {
+public:
+    explicit IMetaDataInfo(int kind = 0) : metadataKind(kind) {}
+    virtual ~IMetaDataInfo() = default;
+    int metadataKind;
+};
+
+// Receiver of the engine's logs and results, implemented by the caller. The
+// engine never owns or deletes it; calls arrive synchronously on the thread
+// that called the engine.
+class IVideoProcessObserver {
+public:
+    virtual ~IVideoProcessObserver() = default;
+    // 0 at the end of a successful init.
+    virtual void onInitialized(int code) = 0;
+    // level: kLogInfo, kLogError or kLogDetail.
+    virtual void onLog(int level, const char* message) = 0;
+    // After each detector ran; the record may be empty.
+    virtual void onDetectionResult(int result, int detectionKind,
+                                   const std::shared_ptr<IMetaDataInfo>& record) = 0;
+    // After each effect drew, with its public effect identifier.
+    virtual void onEffectResult(int result, int effectId) = 0;
+    // The result code of a processing call.
+    virtual void onProcessResult(int code) = 0;
+};
+
+class IVideoProcessEngine {
+public:
+    virtual ~IVideoProcessEngine() = default;
+
+    // Creates the sub-engines and, unless the engine uses the caller's
+    // context, obtains the process-wide GL context. 0, or −1 when no usable
+    // GL context exists (the engine stays uninitialised; init may be retried).
+    // The argument is not read.
+    virtual int init(const char* config) = 0;
+
+    // Stores the observer (not owned; null removes it). Returns 0.
+    virtual int setObserver(IVideoProcessObserver* observer) = 0;
+
+    // Returns an empty string for every key.
+    virtual const char* getInfo(const char* key) = 0;
+
+    // Logs the path; the lookup tables are embedded in the library. 0 or −3.
+    virtual int setResourceBundle(const char* path) = 0;
+
+    // Selects effects by identifier (kEffect...). 0, −3 before init, −6 for
+    // an empty list (the previous selection stays).
+    virtual int setVideoEffects(const std::vector<int>& effects) = 0;
+
+    // Applies a JSON parameter document to one option group:
+    // "beauty_effect_option", "color_enhance_option", "video_denoiser_option",
+    // "lowlight_enhance_option" or "environment". The document is remembered
+    // and applied again whenever the effect chain is rebuilt.
+    // 0, −3 before init (stored all the same), −6 null key or value,
+    // −7 invalid JSON.
+    virtual int setParameter(const char* key, const char* value) = 0;
+
+    // Processes a pixel buffer in place. format: kPixelFormat...; size: bytes
+    // in buffer; colorMatrix / colorRange: codes above, −1 when not given.
+    // reserved1 and reserved2 are not read.
+    // 0, −1 failure, −3 not initialised, −4 no effect enabled, −6 invalid.
+    virtual int processFrame(int format, int width, int height, uint8_t* buffer, int size,
+                             int reserved1, int reserved2, int colorMatrix,
+                             int colorRange) = 0;
+
+    // Processes a texture of the current GL context. On success
+    // *outTextureId names the output texture, valid until the next
+    // processing call of this engine.
+    virtual int processTexture(int textureType, int width, int height, int textureId,
+                               int* outTextureId) = 0;
+
+    // Deletes the render engine and the GL resources. Returns 0. init may be
+    // called again afterwards.
+    virtual int release() = 0;
+};
+
+}  // namespace video
+}  // namespace kelvo
+
+// Creates a new, uninitialised engine; null only when allocation fails.
+// useExternalContext: the caller owns the GL context and has it current for
+// init, every processing call and release. Destroy the engine with delete.
+extern "C" KELVO_VIDEO_API kelvo::video::IVideoProcessEngine* createVideoProcessEngine(
+    bool useExternalContext);

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs every Debian package needed to build, test and benchmark the library.
+# Safe to run again: apt-get skips what is already installed.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ pkg-config
+  libglfw3-dev libegl-dev libegl-mesa0 libgl1-mesa-dri libgl-dev libepoxy-dev
+  libyuv-dev libpng-dev zlib1g-dev rapidjson-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  xvfb xauth ffmpeg
+  clang libclang-rt-14-dev
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update
+$sudo apt-get install -y --no-install-recommends "${missing[@]}"
