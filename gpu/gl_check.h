@@ -1,0 +1,23 @@
+// GL error reporting shared by all GL code.
+#pragma once
+
+namespace kelvo {
+namespace video {
+
+// Drains the GL error queue of the current context, printing one line
+// "<label>: glError:<name>\n" per pending error, in the order glGetError
+// returns them. Codes without a name (e.g. GL_STACK_OVERFLOW) print an empty
+// name. Always returns 0: GL errors are reported, never acted upon.
+// Needs a current GL context; thread-safe as far as the context is.
+int checkGLError(const char* label);
+
+// The name checkGLError prints for an error code; "" for codes it does not
+// name. Never null.
+const char* glErrorName(unsigned int code);
+
+// printf-style diagnostic print to C stdio stdout, with no prefix, timestamp
+// or level. Used by checkGLError and the shader compiler.
+void glDiagnosticPrint(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+
+}  // namespace video
+}  // namespace kelvo

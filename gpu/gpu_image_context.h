@@ -1,0 +1,63 @@
+// The process-wide private GL context.
+#pragma once
+
+#include <memory>
+
+namespace kelvo {
+namespace video {
+
+class NativeContext;
+
+// Holder of the one private GL context of the process. Created lazily by the
+// first instance(), makeCurrent() or releaseCurrent(); destroyed by
+// destroyInstance() (any engine's release). Backends: GLFW (an invisible 1x1
+// window) is tried first; when GLFW cannot start or create its window (no
+// display) a windowless EGL context (Mesa surfaceless) is created instead.
+// A holder whose init failed on both stays in place and is never retried until
+// destroyInstance().
+//
+// Creation and destruction of the holder are guarded by one process-wide
+// mutex, as are makeCurrent/releaseCurrent, so they never see a half-built or
+// deleted holder. The context itself is bound to one thread at a time.
+class GPUImageContext {
+public:
+    // The holder, created and initialised on first call. Never null. Check
+    // initFailed() before using GL. The pointer is valid until
+    // destroyInstance().
+    static GPUImageContext* instance();
+
+    // True when the context could not be created (instance() creates the
+    // holder if none exists).
+    static bool initFailed();
+
+    // Binds the private context to the calling thread; creates it first if
+    // needed. Does nothing when the context failed.
+    static void makeCurrent();
+
+    // Unbinds any context from the calling thread; creates the holder first if
+    // none exists.
+    static void releaseCurrent();
+
+    // Deletes the holder and its context, if any. GL objects of the context
+    // are gone afterwards; the next use creates a fresh context.
+    static void destroyInstance();
+
+    // "glfw" or "egl" for the active backend, "none" when there is no holder
+    // or its init failed. Does not create the holder.
+    static const char* backendName();
+
+    ~GPUImageContext();
+    GPUImageContext(const GPUImageContext&) = delete;
+    GPUImageContext& operator=(const GPUImageContext&) = delete;
+
+private:
+    GPUImageContext() = default;
+    void init();
+
+    std::unique_ptr<NativeContext> nativeContext;
+    bool failed = false;
+    const char* backend = "none";
+};
+
+}  // namespace video
+}  // namespace kelvo

@@ -1,0 +1,130 @@
+// The effect contract the render engine relies on.
+#pragma once
+
+#include <epoxy/gl.h>
+
+#include <memory>
+
+namespace kelvo {
+namespace video {
+
+class I420VideoFrame;
+class TextureBase;
+class FBOBase;
+
+// What an effect is, fixed by its constructor.
+enum EffectKind {
+    kEffectKindGPUFilter = 0,
+    kEffectKindCPU = 1,
+    kEffectKindInputConvertor = 2,
+    kEffectKindOutputConvertor = 3,
+};
+
+// Internal effect types that setEnable treats as the GPU entry and exit.
+enum {
+    kEffectTypeYUVInputConvertor = 103,
+    kEffectTypeYUVOutputConvertor = 901,
+};
+
+// Status codes of Draw. Any non-zero status takes the effect out of the
+// frame's image flow.
+enum {
+    kDrawDone = 0,
+    kDrawUnchanged = 1,      // left the frame untouched by its own decision
+    kDrawFailed = -1,
+    kDrawNoInputTexture = -3,
+    kDrawDisabled = -4,
+    kDrawBadInputTexture = -5,  // missing or of the wrong texture type
+    kDrawNoOutput = -6,         // no output framebuffer, or no frame
+};
+
+// One stage of the chain. Created and linked by the render engine, disabled
+// at construction, used only on the thread holding the GL context and the
+// engine's lock (no locking of its own).
+//
+// Links: prevEffect/nextEffect are shared references in both directions, so
+// two linked effects keep each other alive. Whoever drops a chain calls
+// unlink() on each of its effects (the render engine does, on rebuild and
+// destruction), otherwise the dropped effects leak.
+class EffectBase {
+public:
+    EffectBase(int effectType, int effectKind) : effectType(effectType), effectKind(effectKind) {}
+    virtual ~EffectBase() = default;
+    EffectBase(const EffectBase&) = delete;
+    EffectBase& operator=(const EffectBase&) = delete;
+
+    // (Re)creates the effect's GL resources, deleting existing ones.
+    virtual void init() = 0;
+    // Deletes the GL resources; no Draw until init(). Safe to call twice.
+    virtual void release() = 0;
+    // Runs the effect once; a status code above. The engine calls it only
+    // when enabled.
+    virtual int Draw(std::shared_ptr<I420VideoFrame> frame) = 0;
+
+    // Sets `enabled`, then keeps a bracketing pair of YUV convertors (103 and
+    // 901, either order) enabled exactly when some effect between them is.
+    // Does nothing, and touches no neighbour, when the value is already set.
+    void setEnable(bool value);
+
+    // Clears both links. Idempotent.
+    void unlink();
+
+    bool enabled = false;
+    const int effectType;
+    const int effectKind;
+    std::shared_ptr<EffectBase> prevEffect;
+    std::shared_ptr<EffectBase> nextEffect;
+};
+
+// What a frame source says about itself, for textureFromFrame.
+struct FrameDescriptor {
+    int kind = 0;  // 1: the frame carries a texture
+    GLuint textureId = 0;
+    int textureType = 0;
+    int width = 0;
+    int height = 0;
+};
+
+// A frame produced outside the library that can describe itself.
+class IFrameSource {
+public:
+    virtual ~IFrameSource() = default;
+    // Fills `out`; fields not known are left as they are.
+    virtual void describe(FrameDescriptor& out) const = 0;
+};
+
+// An effect that reads one texture and draws into one framebuffer, both set
+// by the engine before every Draw.
+class GPUEffectBase : public EffectBase {
+public:
+    using EffectBase::EffectBase;
+
+    // Shares the references (the caller keeps its own).
+    void setInputTexture(std::shared_ptr<TextureBase> texture);
+    void setOutputFBO(std::shared_ptr<FBOBase> framebuffer);
+
+    // The output framebuffer's colour texture; empty when there is no output
+    // framebuffer or it never completed InitFBO.
+    virtual std::shared_ptr<TextureBase> outputTexture();
+    // A shared copy of outputFBO (may be empty).
+    virtual std::shared_ptr<FBOBase> outputFramebuffer();
+    // A new wrapping texture for a source whose descriptor has kind 1;
+    // otherwise, or for an empty source, empty.
+    virtual std::shared_ptr<TextureBase> textureFromFrame(
+        const std::shared_ptr<IFrameSource>& source) = 0;
+
+    std::shared_ptr<FBOBase> outputFBO;
+    std::shared_ptr<TextureBase> inputTexture;
+};
+
+// Base of the OpenGL effects.
+class GLEffectBase : public GPUEffectBase {
+public:
+    using GPUEffectBase::GPUEffectBase;
+
+    std::shared_ptr<TextureBase> textureFromFrame(
+        const std::shared_ptr<IFrameSource>& source) override;
+};
+
+}  // namespace video
+}  // namespace kelvo
