@@ -1,4 +1,4 @@
-// Low-light enhancement: log-curve luma lift driven by the frame's log
+// Low-light enhancement: a log-curve luma lift driven by the frame's log
 // average, with colour-difference lift and fixed-strength sharpening.
 #pragma once
 
@@ -16,47 +16,56 @@ enum {
 };
 
 // Type 203, kind GPU filter, created disabled. One full-resolution pass:
-// luma below 0.9 is lifted along ln(1 + y / (m / 1.8)), normalised so 0.9
-// stays 0.9, where m is the log-average luma of the frame statistics
-// (metadata kind 1, MetaDataFrameStats::logAverage); colour differences rise
-// by half the luma gain; a green high-pass of the unbrightened input sharpens
-// the result.
+// luma y below 0.9 becomes 0.9 * ln(1 + y / k) / ln(1 + 0.9 / k) with
+// k = logMean / 1.8, where logMean is the log-average luma of the frame
+// statistics (metadata kind 1, MetaDataFrameStats::logAverage); colour
+// differences rise by half the luma gain plus one half; a green high-pass
+// of the unbrightened input sharpens the result.
 //
-// Mode 1 (manual) draws every frame; mode 0 (automatic) draws only while the
+// Mode 1 (manual) draws every frame; mode 0 (automatic) only while the
 // engine's dark-scene flag is set. The last log mean seen persists, so a
-// frame without statistics reuses the previous one.
+// frame without statistics reuses the previous frame's value.
 //
-// Construction and init() need the GL context current. GL thread only; the
-// setters are plain stores read at the next Draw.
+// Construction runs init(), so the GL context must be current; so must it
+// for init, release, Draw and destruction. GL thread only, under the
+// engine's lock; the setters are plain stores read at the next Draw.
 class EffectLowlightEnhance : public GLEffectBase {
 public:
     EffectLowlightEnhance();
     ~EffectLowlightEnhance() override;
 
-    // Creates a new program (deleting the held one) and resets last log mean
-    // to -1, mode and level to 0 and the dark-scene flag to false.
+    // Creates a new program (deleting the held one) and resets the last log
+    // mean to "none seen", mode and level to 0 and the dark-scene flag to
+    // false.
     void init() override;
     // Deletes the program only. Idempotent.
     void release() override;
-    // -6 without output framebuffer or input texture, or when no log mean
-    // has been seen yet; -4 when disabled; 1 (nothing drawn) in automatic
-    // mode on a frame not judged dark, or when the log mean is below 0.008;
-    // -1 after release() (no program); else 0. An empty frame counts as a
-    // frame without statistics.
+    // kDrawNoOutput (-6) without output framebuffer or input texture;
+    // kDrawDisabled (-4) when disabled; kDrawUnchanged (1, nothing drawn) in
+    // automatic mode on a frame not judged dark; -6 when no frame so far
+    // carried statistics; 1 when the log mean is below 0.008 (an almost black
+    // scene); kDrawFailed (-1) after release() without init(); else
+    // kDrawDone (0). An empty frame counts as one without statistics.
     int Draw(std::shared_ptr<I420VideoFrame> frame) override;
 
-    // 0 automatic, 1 manual; not range-checked here.
-    void setMode(int value) { mode = value; }
-    // Stored for the engine; the draw does not read it.
-    void setLevel(int value) { level = value; }
-    // The engine's per-frame verdict, read in automatic mode.
-    void setDarkScene(bool value) { darkScene = value; }
+    // Stored unchanged (the parameter document range-checks them).
+    void setMode(int value) { mode_ = value; }        // 0 automatic, 1 manual
+    void setLevel(int value) { level_ = value; }      // kept for the engine; Draw ignores it
+    void setDarkScene(bool value) { darkScene_ = value; }  // the engine's per-frame verdict
 
-    std::unique_ptr<GPULowlightEnhanceProgram> program;
-    float lastLogMean = -1.0f;  // < 0: no statistics seen yet
-    int mode = 0;
-    int level = 0;
-    bool darkScene = false;
+    int mode() const { return mode_; }
+    int level() const { return level_; }
+    bool darkScene() const { return darkScene_; }
+    // Log average of the latest frame with statistics; -1 before the first.
+    float lastLogMean() const { return lastLogMean_; }
+    GPULowlightEnhanceProgram* lowlightProgram() const { return program_.get(); }
+
+private:
+    std::unique_ptr<GPULowlightEnhanceProgram> program_;
+    float lastLogMean_ = -1.0f;
+    int mode_ = 0;
+    int level_ = 0;
+    bool darkScene_ = false;
 };
 
 }  // namespace video
