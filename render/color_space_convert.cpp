@@ -1,0 +1,218 @@
+#include "render/color_space_convert.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstddef>
+#include <cstdlib>
+
+#include <libyuv/convert.h>
+#include <libyuv/video_common.h>
+
+namespace kelvo {
+namespace video {
+
+namespace {
+
+enum CoeffSet { k601Limited, k601Full, k709Limited, k709Full };
+
+struct LumaCoeffs {
+    int r, g, b, add;
+};
+
+struct ChromaCoeffs {
+    int ur, ug, ub, vr, vg, vb;
+};
+
+constexpr LumaCoeffs kLuma[] = {
+    {66, 129, 25, 4224},  // BT.601 limited
+    {77, 150, 29, 128},   // BT.601 full
+    {47, 157, 16, 4224},  // BT.709 limited
+    {55, 183, 19, 128},   // BT.709 full
+};
+
+constexpr ChromaCoeffs kChroma[] = {
+    {-38, -74, 112, 112, -94, -18},
+    {-43, -85, 128, 128, -107, -21},
+    {-26, -87, 112, 112, -102, -10},
+    {-30, -101, 130, 130, -119, -12},
+};
+
+// 128.5 * 256: offset plus rounding.
+constexpr int kChromaBias = 32896;
+
+CoeffSet pickCoeffs(int colorRange, int colorMatrix) {
+    if (colorRange != 0) {
+        if (colorMatrix == 1) return k709Full;
+        if (colorMatrix == 3 || colorMatrix == 4) return k601Full;
+        return k601Limited;
+    }
+    return colorMatrix == 1 ? k709Limited : k601Limited;
+}
+
+uint8_t clamp255(int v) { return static_cast<uint8_t>(std::min(std::max(v, 0), 255)); }
+
+// Limited-range luma never exceeds 235, so one clamp serves all four sets.
+template <int R, int G, int B, int K>
+void rowToY(const uint8_t* src, uint8_t* dstY, int width) {
+    constexpr LumaCoeffs c = kLuma[K];
+    for (int x = 0; x < width; ++x, src += 4) {
+        dstY[x] = static_cast<uint8_t>(
+            std::min(255, (c.r * src[R] + c.g * src[G] + c.b * src[B] + c.add) >> 8));
+    }
+}
+
+template <int K>
+void storeUV(int r, int g, int b, uint8_t* u, uint8_t* v) {
+    constexpr ChromaCoeffs c = kChroma[K];
+    *u = clamp255((c.ur * r + c.ug * g + c.ub * b + kChromaBias) >> 8);
+    *v = clamp255((c.vr * r + c.vg * g + c.vb * b + kChromaBias) >> 8);
+}
+
+template <int R, int G, int B, int K>
+void rowPairToUV(const uint8_t* s0, const uint8_t* s1, uint8_t* dstU, uint8_t* dstV,
+                 int width) {
+    int x = 0;
+    for (; x + 1 < width; x += 2, s0 += 8, s1 += 8) {
+        const int r = (s0[R] + s0[R + 4] + s1[R] + s1[R + 4]) >> 2;
+        const int g = (s0[G] + s0[G + 4] + s1[G] + s1[G + 4]) >> 2;
+        const int b = (s0[B] + s0[B + 4] + s1[B] + s1[B + 4]) >> 2;
+        storeUV<K>(r, g, b, dstU++, dstV++);
+    }
+    if (x < width) {
+        storeUV<K>((s0[R] + s1[R]) >> 1, (s0[G] + s1[G]) >> 1, (s0[B] + s1[B]) >> 1, dstU,
+                   dstV);
+    }
+}
+
+using RowToY = void (*)(const uint8_t*, uint8_t*, int);
+using RowPairToUV = void (*)(const uint8_t*, const uint8_t*, uint8_t*, uint8_t*, int);
+
+// R, G, B: byte offsets of the channels within a pixel.
+template <int R, int G, int B>
+int packedToI420(const uint8_t* src, int srcStride, uint8_t* dstY, int dstStrideY,
+                 uint8_t* dstU, int dstStrideU, uint8_t* dstV, int dstStrideV, int width,
+                 int height, int colorRange, int colorMatrix) {
+    static constexpr RowToY kRowY[] = {rowToY<R, G, B, k601Limited>, rowToY<R, G, B, k601Full>,
+                                       rowToY<R, G, B, k709Limited>, rowToY<R, G, B, k709Full>};
+    static constexpr RowPairToUV kRowUV[] = {
+        rowPairToUV<R, G, B, k601Limited>, rowPairToUV<R, G, B, k601Full>,
+        rowPairToUV<R, G, B, k709Limited>, rowPairToUV<R, G, B, k709Full>};
+    const CoeffSet k = pickCoeffs(colorRange, colorMatrix);
+    const RowToY toY = kRowY[k];
+    const RowPairToUV toUV = kRowUV[k];
+
+    if (!src || !dstY || !dstU || !dstV || width <= 0 || height == 0 || height == INT_MIN)
+        return -1;
+    ptrdiff_t step = srcStride;
+    if (height < 0) {
+        height = -height;
+        src += static_cast<ptrdiff_t>(height - 1) * step;
+        step = -step;
+    }
+    int row = 0;
+    for (; row + 1 < height; row += 2) {
+        toUV(src, src + step, dstU, dstV, width);
+        toY(src, dstY, width);
+        toY(src + step, dstY + dstStrideY, width);
+        src += 2 * step;
+        dstY += 2 * static_cast<ptrdiff_t>(dstStrideY);
+        dstU += dstStrideU;
+        dstV += dstStrideV;
+    }
+    if (row < height) {
+        toUV(src, src, dstU, dstV, width);
+        toY(src, dstY, width);
+    }
+    return 0;
+}
+
+using PackedConverter = int (*)(const uint8_t*, int, uint8_t*, int, uint8_t*, int, uint8_t*,
+                                int, int, int, int, int);
+
+}  // namespace
+
+int ABGRToI420ColorSpace(const uint8_t* src, int srcStride, uint8_t* dstY, int dstStrideY,
+                         uint8_t* dstU, int dstStrideU, uint8_t* dstV, int dstStrideV,
+                         int width, int height, int colorRange, int colorMatrix) {
+    return packedToI420<0, 1, 2>(src, srcStride, dstY, dstStrideY, dstU, dstStrideU, dstV,
+                                 dstStrideV, width, height, colorRange, colorMatrix);
+}
+
+int ARGBToI420ColorSpace(const uint8_t* src, int srcStride, uint8_t* dstY, int dstStrideY,
+                         uint8_t* dstU, int dstStrideU, uint8_t* dstV, int dstStrideV,
+                         int width, int height, int colorRange, int colorMatrix) {
+    return packedToI420<2, 1, 0>(src, srcStride, dstY, dstStrideY, dstU, dstStrideU, dstV,
+                                 dstStrideV, width, height, colorRange, colorMatrix);
+}
+
+int BGRAToI420ColorSpace(const uint8_t* src, int srcStride, uint8_t* dstY, int dstStrideY,
+                         uint8_t* dstU, int dstStrideU, uint8_t* dstV, int dstStrideV,
+                         int width, int height, int colorRange, int colorMatrix) {
+    return packedToI420<1, 2, 3>(src, srcStride, dstY, dstStrideY, dstU, dstStrideU, dstV,
+                                 dstStrideV, width, height, colorRange, colorMatrix);
+}
+
+int ConvertToI420ColorSpace(const uint8_t* sample, size_t sample_size, uint8_t* dst_y,
+                            int dst_stride_y, uint8_t* dst_u, int dst_stride_u,
+                            uint8_t* dst_v, int dst_stride_v, int crop_x, int crop_y,
+                            int src_width, int src_height, int crop_width, int crop_height,
+                            libyuv::RotationMode rotation, uint32_t fourcc, int colorRange,
+                            int colorMatrix) {
+    PackedConverter convert = nullptr;
+    switch (libyuv::CanonicalFourCC(fourcc)) {
+        case libyuv::FOURCC_ABGR: convert = ABGRToI420ColorSpace; break;
+        case libyuv::FOURCC_ARGB: convert = ARGBToI420ColorSpace; break;
+        case libyuv::FOURCC_BGRA: convert = BGRAToI420ColorSpace; break;
+        default:
+            return libyuv::ConvertToI420(sample, sample_size, dst_y, dst_stride_y, dst_u,
+                                         dst_stride_u, dst_v, dst_stride_v, crop_x, crop_y,
+                                         src_width, src_height, crop_width, crop_height,
+                                         rotation, fourcc);
+    }
+
+    if (!dst_y || !dst_u || !dst_v || !sample || src_width <= 0 || crop_width <= 0 ||
+        src_height == 0 || crop_height == 0 || src_height == INT_MIN || crop_height == INT_MIN)
+        return -1;
+    const int absSrcHeight = std::abs(src_height);
+    const int absCropHeight = std::abs(crop_height);
+    // A bottom-up source is cropped and converted flipped.
+    const int invCropHeight = src_height < 0 ? -absCropHeight : absCropHeight;
+
+    // libyuv trusts the crop; here it must lie inside a sample that holds it.
+    if (crop_x < 0 || crop_y < 0 || int64_t{crop_x} + crop_width > src_width ||
+        int64_t{crop_y} + absCropHeight > absSrcHeight || src_width > INT_MAX / 4)
+        return -1;
+    const int srcStride = src_width * 4;
+    const uint64_t needed = uint64_t(srcStride) * uint64_t(crop_y + absCropHeight - 1) +
+                            uint64_t(crop_x + crop_width) * 4;
+    if (needed > sample_size) return -1;
+    const uint8_t* src = sample + (int64_t{src_width} * crop_y + crop_x) * 4;
+
+    const bool needBuffer = rotation != libyuv::kRotate0 || dst_y == sample;
+    if (!needBuffer) {
+        return convert(src, srcStride, dst_y, dst_stride_y, dst_u, dst_stride_u, dst_v,
+                       dst_stride_v, crop_width, invCropHeight, colorRange, colorMatrix);
+    }
+
+    // Convert into a tightly packed I420 buffer, then rotate into place.
+    const int halfWidth = (crop_width + 1) / 2;
+    const size_t ySize = size_t(crop_width) * size_t(absCropHeight);
+    const size_t uvSize = size_t(halfWidth) * size_t((absCropHeight + 1) / 2);
+    auto* buffer = static_cast<uint8_t*>(std::malloc(ySize + 2 * uvSize));
+    if (!buffer) return 1;
+    uint8_t* tmpY = buffer;
+    uint8_t* tmpU = tmpY + ySize;
+    uint8_t* tmpV = tmpU + uvSize;
+    int r = convert(src, srcStride, tmpY, crop_width, tmpU, halfWidth, tmpV, halfWidth,
+                    crop_width, invCropHeight, colorRange, colorMatrix);
+    if (r == 0) {
+        r = libyuv::I420Rotate(tmpY, crop_width, tmpU, halfWidth, tmpV, halfWidth, dst_y,
+                               dst_stride_y, dst_u, dst_stride_u, dst_v, dst_stride_v,
+                               crop_width, absCropHeight, rotation);
+    }
+    std::free(buffer);
+    return r;
+}
+
+}  // namespace video
+}  // namespace kelvo

@@ -1,0 +1,375 @@
+#include "render/color_space_convert.h"
+
+#include <gtest/gtest.h>
+#include <libyuv/convert.h>
+#include <libyuv/video_common.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <random>
+#include <vector>
+
+namespace kelvo {
+namespace video {
+namespace {
+
+using Converter = int (*)(const uint8_t*, int, uint8_t*, int, uint8_t*, int, uint8_t*, int,
+                          int, int, int, int);
+
+// Byte positions of R, G and B in one pixel of each converter's input.
+struct Layout {
+    const char* name;
+    Converter convert;
+    int r, g, b, a;
+    uint32_t fourcc;
+};
+
+const Layout kLayouts[] = {
+    {"ABGR", ABGRToI420ColorSpace, 0, 1, 2, 3, libyuv::FOURCC_ABGR},
+    {"ARGB", ARGBToI420ColorSpace, 2, 1, 0, 3, libyuv::FOURCC_ARGB},
+    {"BGRA", BGRAToI420ColorSpace, 1, 2, 3, 0, libyuv::FOURCC_BGRA},
+};
+
+struct I420 {
+    I420(int w, int h)
+        : w(w), h(h), cw((w + 1) / 2), ch((h + 1) / 2), y(size_t(w) * h, 0xEE),
+          u(size_t(cw) * ch, 0xEE), v(size_t(cw) * ch, 0xEE) {}
+    int w, h, cw, ch;
+    std::vector<uint8_t> y, u, v;
+};
+
+int convert(const Layout& l, const std::vector<uint8_t>& src, int w, int h, I420& out,
+            int range, int matrix) {
+    return l.convert(src.data(), w * 4, out.y.data(), out.w, out.u.data(), out.cw,
+                     out.v.data(), out.cw, w, h, range, matrix);
+}
+
+std::vector<uint8_t> solid(const Layout& l, int w, int h, int r, int g, int b) {
+    std::vector<uint8_t> px(size_t(w) * h * 4);
+    for (size_t i = 0; i < px.size(); i += 4) {
+        px[i + l.r] = uint8_t(r);
+        px[i + l.g] = uint8_t(g);
+        px[i + l.b] = uint8_t(b);
+        px[i + l.a] = 255;
+    }
+    return px;
+}
+
+std::vector<uint8_t> noise(size_t n, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::vector<uint8_t> v(n);
+    for (auto& b : v) b = uint8_t(rng());
+    return v;
+}
+
+// Expected values worked out by hand from the published integer formulas.
+struct SolidCase {
+    const char* what;
+    int range, matrix;
+    int r, g, b;
+    int y, u, v;
+};
+
+const SolidCase kSolidCases[] = {
+    // BT.709 full: range not 0, matrix 1.
+    {"709 full white", 1, 1, 255, 255, 255, 255, 127, 127},
+    {"709 full black", 1, 1, 0, 0, 0, 0, 128, 128},
+    {"709 full green", 1, 1, 0, 255, 0, 182, 27, 9},
+    {"709 full blue", 1, 1, 0, 0, 255, 19, 255, 116},
+    // BT.601 full: range not 0, matrix 3 or 4.
+    {"601 full blue", 1, 4, 0, 0, 255, 29, 255, 107},
+    {"601 full red via BT.470BG", 1, 3, 255, 0, 0, 77, 85, 255},
+    {"601 full white", 1, 4, 255, 255, 255, 255, 128, 128},
+    // BT.601 limited for full range with any other matrix, including "not given".
+    {"full range BT.2020 is 601 limited", 1, 7, 255, 255, 255, 235, 128, 128},
+    {"nothing given is 601 limited", -1, -1, 0, 255, 0, 144, 54, 34},
+    // BT.709 limited: range 0, matrix 1.
+    {"709 limited white", 0, 1, 255, 255, 255, 235, 127, 128},
+    {"709 limited red", 0, 1, 255, 0, 0, 63, 102, 240},
+    {"709 limited blue", 0, 1, 0, 0, 255, 32, 240, 118},
+    // BT.601 limited: range 0, anything but 1.
+    {"limited BT.2020 is 601 limited", 0, 7, 255, 0, 0, 82, 90, 240},
+    {"601 limited black", 0, 4, 0, 0, 0, 16, 128, 128},
+    {"601 limited blue", 0, 4, 0, 0, 255, 41, 240, 110},
+};
+
+TEST(PackedToI420ColorSpace, SolidColoursMatchTheRangeAndMatrixTable) {
+    for (const Layout& l : kLayouts) {
+        for (const SolidCase& c : kSolidCases) {
+            SCOPED_TRACE(std::string(l.name) + ": " + c.what);
+            I420 out(4, 2);
+            ASSERT_EQ(convert(l, solid(l, 4, 2, c.r, c.g, c.b), 4, 2, out, c.range, c.matrix),
+                      0);
+            EXPECT_EQ(out.y[5], c.y);
+            EXPECT_EQ(out.u[1], c.u);
+            EXPECT_EQ(out.v[1], c.v);
+        }
+    }
+}
+
+// Straightforward model of the converters: gathers each chroma block's
+// samples (one row and column of a frame edge repeat themselves) and applies
+// the same integer formulas to the truncated averages.
+struct Coeffs {
+    int yr, yg, yb, yadd, ur, ug, ub, vr, vg, vb;
+};
+const Coeffs k601Limited{66, 129, 25, 4224, -38, -74, 112, 112, -94, -18};
+const Coeffs k601Full{77, 150, 29, 128, -43, -85, 128, 128, -107, -21};
+const Coeffs k709Limited{47, 157, 16, 4224, -26, -87, 112, 112, -102, -10};
+const Coeffs k709Full{55, 183, 19, 128, -30, -101, 130, 130, -119, -12};
+
+I420 reference(const Layout& l, const std::vector<uint8_t>& px, int w, int h,
+               const Coeffs& k) {
+    I420 out(w, h);
+    auto at = [&](int x, int y, int ch) { return int(px[(size_t(y) * w + x) * 4 + ch]); };
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            int v = (k.yr * at(x, y, l.r) + k.yg * at(x, y, l.g) + k.yb * at(x, y, l.b) +
+                     k.yadd) / 256;
+            out.y[size_t(y) * w + x] = uint8_t(std::min(v, 255));
+        }
+    for (int cy = 0; cy < out.ch; ++cy)
+        for (int cx = 0; cx < out.cw; ++cx) {
+            const int x0 = 2 * cx, y0 = 2 * cy;
+            const int x1 = std::min(x0 + 1, w - 1), y1 = std::min(y0 + 1, h - 1);
+            const bool lastOddColumn = x1 == x0;
+            int avg[3];
+            const int chans[3] = {l.r, l.g, l.b};
+            for (int i = 0; i < 3; ++i) {
+                const int c = chans[i];
+                avg[i] = lastOddColumn ? (at(x0, y0, c) + at(x0, y1, c)) / 2
+                                       : (at(x0, y0, c) + at(x1, y0, c) + at(x0, y1, c) +
+                                          at(x1, y1, c)) / 4;
+            }
+            auto clamp = [](int v) { return uint8_t(std::clamp(v, 0, 255)); };
+            // Floor division: the sums can be negative before clamping.
+            auto div256 = [](int v) { return v >= 0 ? v / 256 : -((-v + 255) / 256); };
+            out.u[size_t(cy) * out.cw + cx] =
+                clamp(div256(k.ur * avg[0] + k.ug * avg[1] + k.ub * avg[2] + 32896));
+            out.v[size_t(cy) * out.cw + cx] =
+                clamp(div256(k.vr * avg[0] + k.vg * avg[1] + k.vb * avg[2] + 32896));
+        }
+    return out;
+}
+
+TEST(PackedToI420ColorSpace, OddSizedNoiseMatchesTheModelForEveryCoefficientSet) {
+    const int w = 641, h = 361;
+    const std::vector<uint8_t> px = noise(size_t(w) * h * 4, 7);
+    struct Row {
+        int range, matrix;
+        const Coeffs* k;
+    } rows[] = {{1, 1, &k709Full}, {1, 4, &k601Full}, {0, 1, &k709Limited}, {0, 4, &k601Limited}};
+    for (const Layout& l : kLayouts) {
+        for (const Row& row : rows) {
+            SCOPED_TRACE(std::string(l.name) + " range " + std::to_string(row.range) +
+                         " matrix " + std::to_string(row.matrix));
+            I420 out(w, h);
+            ASSERT_EQ(convert(l, px, w, h, out, row.range, row.matrix), 0);
+            I420 want = reference(l, px, w, h, *row.k);
+            EXPECT_EQ(out.y, want.y);
+            EXPECT_EQ(out.u, want.u);
+            EXPECT_EQ(out.v, want.v);
+        }
+    }
+}
+
+TEST(PackedToI420ColorSpace, OddEdgesAverageOnlyTheirOwnSamples) {
+    // 3x3: the last column pairs its two samples, the last row pairs with itself.
+    const Layout& l = kLayouts[0];
+    std::vector<uint8_t> px = solid(l, 3, 3, 0, 0, 0);
+    auto setBlue = [&](int x, int y, int b) { px[(size_t(y) * 3 + x) * 4 + l.b] = uint8_t(b); };
+    setBlue(2, 0, 200);
+    setBlue(2, 1, 101);
+    setBlue(0, 2, 50);
+    setBlue(1, 2, 31);
+    I420 out(3, 3);
+    ASSERT_EQ(convert(l, px, 3, 3, out, 1, 4), 0);
+    // U = (128 B - 43 R - 85 G + 32896) >> 8 of the truncated means.
+    EXPECT_EQ(out.u[1], (128 * ((200 + 101) / 2) + 32896) >> 8);
+    EXPECT_EQ(out.u[2], (128 * ((50 + 31 + 50 + 31) / 4) + 32896) >> 8);
+    EXPECT_EQ(out.u[3], 128);
+    EXPECT_EQ(out.y[8], (29 * 0 + 128) >> 8);
+    EXPECT_EQ(out.y[6], (29 * 50 + 128) >> 8);
+}
+
+TEST(PackedToI420ColorSpace, NegativeHeightReadsTheSourceBottomUp) {
+    const int w = 9, h = 7;
+    const std::vector<uint8_t> px = noise(size_t(w) * h * 4, 3);
+    std::vector<uint8_t> flipped(px.size());
+    for (int y = 0; y < h; ++y)
+        std::copy_n(px.begin() + ptrdiff_t(y) * w * 4, w * 4,
+                    flipped.begin() + ptrdiff_t(h - 1 - y) * w * 4);
+    for (const Layout& l : kLayouts) {
+        I420 a(w, h), b(w, h);
+        ASSERT_EQ(convert(l, px, w, -h, a, 0, 1), 0);
+        ASSERT_EQ(convert(l, flipped, w, h, b, 0, 1), 0);
+        EXPECT_EQ(a.y, b.y) << l.name;
+        EXPECT_EQ(a.u, b.u) << l.name;
+        EXPECT_EQ(a.v, b.v) << l.name;
+    }
+}
+
+TEST(PackedToI420ColorSpace, RejectsNullPlanesAndEmptySizes) {
+    std::vector<uint8_t> px(64 * 4);
+    I420 out(8, 8);
+    for (const Layout& l : kLayouts) {
+        uint8_t *y = out.y.data(), *u = out.u.data(), *v = out.v.data();
+        EXPECT_EQ(l.convert(nullptr, 32, y, 8, u, 4, v, 4, 8, 8, 1, 1), -1);
+        EXPECT_EQ(l.convert(px.data(), 32, nullptr, 8, u, 4, v, 4, 8, 8, 1, 1), -1);
+        EXPECT_EQ(l.convert(px.data(), 32, y, 8, nullptr, 4, v, 4, 8, 8, 1, 1), -1);
+        EXPECT_EQ(l.convert(px.data(), 32, y, 8, u, 4, nullptr, 4, 8, 8, 1, 1), -1);
+        EXPECT_EQ(l.convert(px.data(), 32, y, 8, u, 4, v, 4, 0, 8, 1, 1), -1);
+        EXPECT_EQ(l.convert(px.data(), 32, y, 8, u, 4, v, 4, -8, 8, 1, 1), -1);
+        EXPECT_EQ(l.convert(px.data(), 32, y, 8, u, 4, v, 4, 8, 0, 1, 1), -1);
+    }
+    EXPECT_TRUE(std::all_of(out.y.begin(), out.y.end(), [](uint8_t b) { return b == 0xEE; }));
+}
+
+// ---- ConvertToI420ColorSpace ----
+
+int convertSample(const std::vector<uint8_t>& sample, size_t size, I420& out, int cropX,
+                  int cropY, int srcW, int srcH, int cropW, int cropH,
+                  libyuv::RotationMode rot, uint32_t fourcc, int range = 0, int matrix = 4) {
+    return ConvertToI420ColorSpace(sample.data(), size, out.y.data(), out.w, out.u.data(),
+                                   out.cw, out.v.data(), out.cw, cropX, cropY, srcW, srcH,
+                                   cropW, cropH, rot, fourcc, range, matrix);
+}
+
+int libyuvSample(const std::vector<uint8_t>& sample, I420& out, int cropX, int cropY,
+                 int srcW, int srcH, int cropW, int cropH, libyuv::RotationMode rot,
+                 uint32_t fourcc) {
+    return libyuv::ConvertToI420(sample.data(), sample.size(), out.y.data(), out.w,
+                                 out.u.data(), out.cw, out.v.data(), out.cw, cropX, cropY,
+                                 srcW, srcH, cropW, cropH, rot, fourcc);
+}
+
+struct CropCase {
+    const char* what;
+    int cropX, cropY, cropW, cropH;
+    libyuv::RotationMode rot;
+};
+
+const CropCase kCropCases[] = {
+    {"whole, upright", 0, 0, 37, 21, libyuv::kRotate0},
+    {"cropped", 3, 2, 30, 17, libyuv::kRotate0},
+    {"cropped, rotated 90", 4, 1, 29, 19, libyuv::kRotate90},
+    {"cropped, rotated 180", 1, 3, 33, 15, libyuv::kRotate180},
+    {"cropped, rotated 270", 2, 2, 31, 18, libyuv::kRotate270},
+};
+
+I420 destinationFor(const CropCase& c) {
+    const bool swap = c.rot == libyuv::kRotate90 || c.rot == libyuv::kRotate270;
+    return swap ? I420(c.cropH, c.cropW) : I420(c.cropW, c.cropH);
+}
+
+TEST(ConvertToI420ColorSpace, OtherFourCCsAreExactlyLibyuvs) {
+    const int w = 37, h = 21;
+    const std::vector<uint8_t> rgba = noise(size_t(w) * h * 4, 11);
+    const std::vector<uint8_t> nv12 = noise(size_t(w) * h + 2 * 19 * 11, 12);
+    struct Src {
+        uint32_t fourcc;
+        const std::vector<uint8_t>* data;
+    } sources[] = {{libyuv::FOURCC_RGBA, &rgba}, {libyuv::FOURCC_NV12, &nv12}};
+    for (const Src& s : sources) {
+        for (const CropCase& c : kCropCases) {
+            SCOPED_TRACE(c.what);
+            I420 ours = destinationFor(c), theirs = destinationFor(c);
+            ASSERT_EQ(convertSample(*s.data, s.data->size(), ours, c.cropX, c.cropY, w, h,
+                                    c.cropW, c.cropH, c.rot, s.fourcc, 1, 1),
+                      0);
+            ASSERT_EQ(libyuvSample(*s.data, theirs, c.cropX, c.cropY, w, h, c.cropW, c.cropH,
+                                   c.rot, s.fourcc),
+                      0);
+            EXPECT_EQ(ours.y, theirs.y);
+            EXPECT_EQ(ours.u, theirs.u);
+            EXPECT_EQ(ours.v, theirs.v);
+        }
+    }
+}
+
+// libyuv's own ARGB path uses the BT.601 limited luma formula too, so its luma
+// is an independent check of our crop, flip and rotation; its chroma rounds
+// the block average differently and may differ by one.
+TEST(ConvertToI420ColorSpace, PackedFormatsCropAndRotateLikeLibyuv) {
+    const int w = 37, h = 21;
+    const std::vector<uint8_t> px = noise(size_t(w) * h * 4, 5);
+    for (const Layout& l : kLayouts) {
+        for (int flip : {1, -1}) {
+            for (const CropCase& c : kCropCases) {
+                SCOPED_TRACE(std::string(l.name) + ", " + c.what + (flip < 0 ? ", flipped" : ""));
+                I420 ours = destinationFor(c), theirs = destinationFor(c);
+                ASSERT_EQ(convertSample(px, px.size(), ours, c.cropX, c.cropY, w, flip * h,
+                                        c.cropW, c.cropH, c.rot, l.fourcc),
+                          0);
+                ASSERT_EQ(libyuvSample(px, theirs, c.cropX, c.cropY, w, flip * h, c.cropW,
+                                       c.cropH, c.rot, l.fourcc),
+                          0);
+                EXPECT_EQ(ours.y, theirs.y);
+                for (size_t i = 0; i < ours.u.size(); ++i) {
+                    ASSERT_LE(std::abs(ours.u[i] - theirs.u[i]), 1) << i;
+                    ASSERT_LE(std::abs(ours.v[i] - theirs.v[i]), 1) << i;
+                }
+            }
+        }
+    }
+}
+
+TEST(ConvertToI420ColorSpace, PackedFormatsUseTheColourCodes) {
+    const Layout& l = kLayouts[1];
+    const std::vector<uint8_t> px = solid(l, 4, 4, 0, 0, 255);
+    I420 out(4, 4);
+    ASSERT_EQ(convertSample(px, px.size(), out, 0, 0, 4, 4, 4, 4, libyuv::kRotate0, l.fourcc,
+                            1, 4),
+              0);
+    EXPECT_EQ(out.u[0], 255);
+    EXPECT_EQ(out.y[0], 29);
+}
+
+TEST(ConvertToI420ColorSpace, PackedFormatsRejectShortSamplesAndOutsideCrops) {
+    const int w = 16, h = 8;
+    const std::vector<uint8_t> px(size_t(w) * h * 4, 100);
+    for (const Layout& l : kLayouts) {
+        I420 out(w, h);
+        auto run = [&](size_t size, int cx, int cy, int cw, int ch, libyuv::RotationMode rot) {
+            return convertSample(px, size, out, cx, cy, w, h, cw, ch, rot, l.fourcc);
+        };
+        EXPECT_EQ(run(px.size() - 1, 0, 0, w, h, libyuv::kRotate0), -1);
+        EXPECT_EQ(run(px.size() - 1, 0, 0, w, h, libyuv::kRotate90), -1);
+        EXPECT_EQ(run(size_t(w) * h * 3 / 2, 0, 0, w, h, libyuv::kRotate0), -1);
+        EXPECT_EQ(run(px.size(), 1, 0, w, h, libyuv::kRotate0), -1);
+        EXPECT_EQ(run(px.size(), 0, 1, w, h, libyuv::kRotate0), -1);
+        EXPECT_EQ(run(px.size(), -1, 0, 4, 4, libyuv::kRotate0), -1);
+        EXPECT_EQ(run(px.size(), 0, 0, 0, h, libyuv::kRotate0), -1);
+        EXPECT_EQ(run(px.size(), 0, 0, w, 0, libyuv::kRotate0), -1);
+        EXPECT_TRUE(std::all_of(out.y.begin(), out.y.end(), [](uint8_t b) { return b == 0xEE; }))
+            << l.name;
+        // A crop of the first rows needs only the bytes it reads.
+        EXPECT_EQ(run(size_t(w) * 4 * 3 + 8 * 4, 0, 0, 8, 4, libyuv::kRotate0), 0);
+        EXPECT_EQ(ConvertToI420ColorSpace(nullptr, 64, out.y.data(), w, out.u.data(), 8,
+                                          out.v.data(), 8, 0, 0, 4, 4, 4, 4, libyuv::kRotate0,
+                                          l.fourcc, 1, 1),
+                  -1);
+    }
+}
+
+TEST(ConvertToI420ColorSpace, PackedConversionInPlaceGoesThroughATemporaryBuffer) {
+    // dst_y is the sample itself: the source must be read in full before writing.
+    const int w = 8, h = 4;
+    const Layout& l = kLayouts[0];
+    std::vector<uint8_t> px = noise(size_t(w) * h * 4, 9);
+    I420 want(w, h);
+    ASSERT_EQ(convertSample(px, px.size(), want, 0, 0, w, h, w, h, libyuv::kRotate0, l.fourcc),
+              0);
+    I420 out(w, h);
+    ASSERT_EQ(ConvertToI420ColorSpace(px.data(), px.size(), px.data(), w, out.u.data(), out.cw,
+                                      out.v.data(), out.cw, 0, 0, w, h, w, h,
+                                      libyuv::kRotate0, l.fourcc, 0, 4),
+              0);
+    EXPECT_EQ(std::vector<uint8_t>(px.begin(), px.begin() + w * h), want.y);
+    EXPECT_EQ(out.u, want.u);
+}
+
+}  // namespace
+}  // namespace video
+}  // namespace kelvo
