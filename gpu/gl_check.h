@@ -11,6 +11,11 @@ namespace video {
 // Needs a current GL context; thread-safe as far as the context is.
 int checkGLError(const char* label);
 
+// checkGLError with the errors taken from `nextError` instead of glGetError,
+// until it returns 0. Lets the drain loop be exercised with a known sequence:
+// Mesa records only one pending error per context.
+int reportGLErrors(const char* label, unsigned int (*nextError)());
+
 // The name checkGLError prints for an error code; "" for codes it does not
 // name. Never null.
 const char* glErrorName(unsigned int code);

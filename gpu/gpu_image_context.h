@@ -53,6 +53,8 @@ public:
 private:
     GPUImageContext() = default;
     void init();
+    // The holder, created if needed; the caller holds the holder mutex.
+    static GPUImageContext* lockedInstance();
 
     std::unique_ptr<NativeContext> nativeContext;
     bool failed = false;

@@ -1,0 +1,81 @@
+#include "gpu/gpu_image_context.h"
+
+#include <mutex>
+
+#include "gpu/native_context.h"
+#include "platform/egl/native_context_egl.h"
+#include "platform/glfw/native_context_glfw.h"
+
+namespace kelvo {
+namespace video {
+
+namespace {
+std::mutex holderMutex;
+GPUImageContext* holder = nullptr;
+}  // namespace
+
+GPUImageContext::~GPUImageContext() = default;
+
+void GPUImageContext::init() {
+    nativeContext.reset(new NativeContext_GLFW());
+    if (nativeContext->init() == 0) {
+        backend = "glfw";
+        return;
+    }
+    // No display (or GLFW cannot start): a windowless context works anywhere.
+    nativeContext.reset(new NativeContext_EGL());
+    if (nativeContext->init() == 0) {
+        backend = "egl";
+        return;
+    }
+    failed = true;
+    backend = "none";
+}
+
+GPUImageContext* GPUImageContext::lockedInstance() {
+    if (!holder) {
+        holder = new GPUImageContext();
+        holder->init();
+    }
+    return holder;
+}
+
+GPUImageContext* GPUImageContext::instance() {
+    std::lock_guard<std::mutex> lock(holderMutex);
+    return lockedInstance();
+}
+
+bool GPUImageContext::initFailed() {
+    std::lock_guard<std::mutex> lock(holderMutex);
+    return lockedInstance()->failed;
+}
+
+void GPUImageContext::makeCurrent() {
+    std::lock_guard<std::mutex> lock(holderMutex);
+    GPUImageContext* self = lockedInstance();
+    if (!self->failed) {
+        self->nativeContext->makeCurrent();
+    }
+}
+
+void GPUImageContext::releaseCurrent() {
+    std::lock_guard<std::mutex> lock(holderMutex);
+    GPUImageContext* self = lockedInstance();
+    if (!self->failed) {
+        self->nativeContext->releaseCurrent();
+    }
+}
+
+void GPUImageContext::destroyInstance() {
+    std::lock_guard<std::mutex> lock(holderMutex);
+    delete holder;
+    holder = nullptr;
+}
+
+const char* GPUImageContext::backendName() {
+    std::lock_guard<std::mutex> lock(holderMutex);
+    return holder ? holder->backend : "none";
+}
+
+}  // namespace video
+}  // namespace kelvo

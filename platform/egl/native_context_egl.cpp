@@ -1,0 +1,110 @@
+#include "platform/egl/native_context_egl.h"
+
+#include <epoxy/egl.h>
+#include <epoxy/gl.h>
+
+namespace kelvo {
+namespace video {
+
+namespace {
+
+// Surfaceless first: it needs no X server, no render node permissions beyond
+// what llvmpipe needs, and no environment variable.
+EGLDisplay openDisplay() {
+    if (epoxy_has_egl_extension(EGL_NO_DISPLAY, "EGL_MESA_platform_surfaceless") &&
+        epoxy_has_egl_extension(EGL_NO_DISPLAY, "EGL_EXT_platform_base")) {
+        EGLDisplay display =
+            eglGetPlatformDisplayEXT(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
+        if (display != EGL_NO_DISPLAY && eglInitialize(display, nullptr, nullptr)) {
+            return display;
+        }
+    }
+    EGLDisplay display = eglGetDisplay(EGL_DEFAULT_DISPLAY);
+    if (display != EGL_NO_DISPLAY && eglInitialize(display, nullptr, nullptr)) {
+        return display;
+    }
+    return EGL_NO_DISPLAY;
+}
+
+}  // namespace
+
+int NativeContext_EGL::init() {
+    EGLDisplay dpy = openDisplay();
+    if (dpy == EGL_NO_DISPLAY) {
+        return -1;
+    }
+    display = dpy;
+
+    if (!epoxy_has_egl_extension(dpy, "EGL_KHR_surfaceless_context") ||
+        !eglBindAPI(EGL_OPENGL_API)) {
+        destroy();
+        return -1;
+    }
+
+    // Rendering goes to framebuffer objects only, so any GL-capable config
+    // does; surface type 0 matches every config.
+    const EGLint configAttribs[] = {EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT, EGL_SURFACE_TYPE, 0,
+                                    EGL_NONE};
+    EGLConfig config = nullptr;
+    EGLint configCount = 0;
+    if (!eglChooseConfig(dpy, configAttribs, &config, 1, &configCount) || configCount < 1) {
+        destroy();
+        return -1;
+    }
+
+    const EGLint contextAttribs[] = {EGL_CONTEXT_MAJOR_VERSION, 3,
+                                     EGL_CONTEXT_MINOR_VERSION, 3,
+                                     EGL_CONTEXT_OPENGL_PROFILE_MASK,
+                                     EGL_CONTEXT_OPENGL_CORE_PROFILE_BIT,
+                                     EGL_NONE};
+    EGLContext ctx = eglCreateContext(dpy, config, EGL_NO_CONTEXT, contextAttribs);
+    if (ctx == EGL_NO_CONTEXT) {
+        destroy();
+        return -1;
+    }
+    context = ctx;
+
+    if (!eglMakeCurrent(dpy, EGL_NO_SURFACE, EGL_NO_SURFACE, ctx) || epoxy_gl_version() < 30) {
+        destroy();
+        return -1;
+    }
+    return 0;
+}
+
+void NativeContext_EGL::makeCurrent() {
+    if (!context || eglGetCurrentContext() == static_cast<EGLContext>(context)) {
+        return;
+    }
+    eglMakeCurrent(static_cast<EGLDisplay>(display), EGL_NO_SURFACE, EGL_NO_SURFACE,
+                   static_cast<EGLContext>(context));
+}
+
+void NativeContext_EGL::releaseCurrent() {
+    EGLDisplay current = eglGetCurrentDisplay();
+    if (current != EGL_NO_DISPLAY) {
+        eglMakeCurrent(current, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+    }
+}
+
+void NativeContext_EGL::destroy() {
+    EGLDisplay dpy = static_cast<EGLDisplay>(display);
+    if (context) {
+        if (eglGetCurrentContext() == static_cast<EGLContext>(context)) {
+            eglMakeCurrent(dpy, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+        }
+        eglDestroyContext(dpy, static_cast<EGLContext>(context));
+        context = nullptr;
+    }
+    if (display) {
+        eglTerminate(dpy);
+        display = nullptr;
+    }
+    eglReleaseThread();
+}
+
+NativeContext_EGL::~NativeContext_EGL() {
+    destroy();
+}
+
+}  // namespace video
+}  // namespace kelvo
