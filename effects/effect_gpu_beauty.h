@@ -16,6 +16,10 @@ class GPUBeautySoften2Program;
 class GPUBeautyEdgeSoftenProgram;
 class GPUBeautyMixAllProgram;
 
+enum {
+    kEffectTypeBeauty = 201,
+};
+
 // Type 201, kind GPU filter, created disabled. Construction runs init(), so
 // the GL context must be current; so must it for init, release, Draw and
 // destruction. Not thread-safe: used under the engine's lock only.
@@ -40,8 +44,8 @@ public:
     // (102) tables unless already present. A table that fails to load stays
     // empty; Draw then runs without table gradings.
     void init() override;
-    // Deletes the programs and forgets the table lookups; tables and the
-    // half-size framebuffers stay. Idempotent.
+    // Deletes the programs; the tables and the half-size framebuffers stay,
+    // so a following init() decodes nothing. Idempotent.
     void release() override;
     // kDrawNoOutput (-6) without output framebuffer or frame, kDrawDisabled
     // (-4) when disabled, kDrawNoInputTexture (-3) without input texture
@@ -65,6 +69,10 @@ public:
     float lightStrength() const { return lightStrength_; }
     int noiseLevel() const { return noiseLevel_; }
 
+    // Replaces both tables (64-level cube images, see effects/lut_loader.h).
+    // The gradings run only while both are present.
+    void setTables(std::shared_ptr<GLTexture> whiten, std::shared_ptr<GLTexture> ruddy);
+
     // Views for diagnostics and tests; empty/null when not created.
     const std::shared_ptr<FBOBase>& halfFramebufferA() const { return fboA_; }
     const std::shared_ptr<FBOBase>& halfFramebufferB() const { return fboB_; }
@@ -80,9 +88,6 @@ private:
     std::shared_ptr<FBOBase> fboB_;
     std::shared_ptr<GLTexture> whitenTable_;
     std::shared_ptr<GLTexture> ruddyTable_;
-    // Set once a table lookup succeeded; cleared by release() so the next
-    // init() looks the tables up again (the textures are kept).
-    bool tablesLookedUp_ = false;
     std::unique_ptr<GPUBeautySoften1Program> soften1Program_;
     std::unique_ptr<GPUBeautySoften2Program> soften2Program_;
     std::unique_ptr<GPUBeautyEdgeSoftenProgram> edgeSoftenProgram_;
