@@ -1,0 +1,324 @@
+#include "engine/video_process_engine_impl.h"
+
+#include <epoxy/gl.h>
+
+#include <algorithm>
+#include <limits>
+#include <new>
+
+#include "detect/native_detect_engine.h"
+#include "engine/buffer_layout.h"
+#include "frame/i420_video_frame.h"
+#include "gpu/gpu_image_context.h"
+#include "render/frame_conversion.h"
+#include "render/native_render_engine.h"
+
+namespace kelvo {
+namespace video {
+
+namespace {
+
+const char kEmptyInfo[] = "";
+
+// Makes the process-wide context current for the scope of one engine call,
+// unless the caller owns the context.
+class ContextScope {
+public:
+    explicit ContextScope(bool external) : external_(external) {
+        if (!external_) GPUImageContext::makeCurrent();
+    }
+    ~ContextScope() {
+        if (!external_) GPUImageContext::releaseCurrent();
+    }
+    ContextScope(const ContextScope&) = delete;
+    ContextScope& operator=(const ContextScope&) = delete;
+
+private:
+    bool external_;
+};
+
+}  // namespace
+
+int internalEffectType(int effectId) {
+    switch (effectId) {
+        case kEffectBeauty: return 201;
+        case kEffectColorEnhance: return 202;
+        case kEffectVideoDenoiser: return 10;
+        case kEffectLowLightEnhance: return 203;
+        case 201: return 301;
+        case 202: return 302;
+        case 203: return 303;
+        case 204: return 304;
+        case 901: return 305;
+        default: return -1;
+    }
+}
+
+int publicEffectId(int internalType) {
+    switch (internalType) {
+        case 10: return kEffectVideoDenoiser;
+        case 201: return kEffectBeauty;
+        case 202: return kEffectColorEnhance;
+        case 203: return kEffectLowLightEnhance;
+        default: return -1;
+    }
+}
+
+bool isCpuEffect(int effectId) { return effectId == kEffectVideoDenoiser; }
+
+VideoProcessEngineImpl::VideoProcessEngineImpl(bool useExternalContext)
+    : useExternalContext_(useExternalContext) {}
+
+VideoProcessEngineImpl::~VideoProcessEngineImpl() {
+    // An engine that was never initialised (or was released) holds no GL
+    // resources; tearing down the shared context here would only hurt others.
+    if (inited_ || renderEngine_) releaseResources();
+    detectEngine_.reset();
+}
+
+int VideoProcessEngineImpl::init(const char* /*config*/) {
+    if (!useExternalContext_) {
+        if (GPUImageContext::instance() == nullptr || GPUImageContext::initFailed()) {
+            // Drop the failed holder so that a later init tries again.
+            GPUImageContext::destroyInstance();
+            return -1;
+        }
+    }
+    {
+        ContextScope context(useExternalContext_);
+        renderEngine_.reset();
+        renderEngine_.reset(new NativeRenderEngine());
+        detectEngine_.reset(new NativeDetectEngine());
+        inited_ = true;
+        const auto* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+        const auto* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+        if (renderer && version)
+            log(kLogInfo, std::string("GL renderer: ") + renderer + ", OpenGL " + version);
+    }
+    // A re-initialised engine has a new, empty render engine: build its chain
+    // again on the next frame.
+    chainDirty_ = true;
+    if (observer_) observer_->onInitialized(0);
+    return 0;
+}
+
+int VideoProcessEngineImpl::setObserver(IVideoProcessObserver* observer) {
+    observer_ = observer;
+    if (renderEngine_) renderEngine_->setEffectObserver(observer);
+    if (detectEngine_) detectEngine_->setObserver(observer);
+    return 0;
+}
+
+const char* VideoProcessEngineImpl::getInfo(const char* /*key*/) { return kEmptyInfo; }
+
+int VideoProcessEngineImpl::setResourceBundle(const char* path) {
+    if (!inited_) return -3;
+    log(kLogInfo, std::string("setResourceBundle: ") + (path ? path : ""));
+    return 0;
+}
+
+int VideoProcessEngineImpl::setVideoEffects(const std::vector<int>& list) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!inited_) {
+        log(kLogError, "setVideoEffects fail, engine not inited");
+        return -3;
+    }
+    if (list.empty()) return -6;
+    chainDirty_ = true;
+    effects_ = list;
+    auto given = [&list](int id) { return std::count(list.begin(), list.end(), id) > 0; };
+    if (given(kEffectLowLightEnhance)) {
+        if (given(kEffectVideoDenoiser)) return 0;
+        effects_.insert(effects_.begin(), kEffectVideoDenoiser);
+        log(kLogInfo, "add kEffectVideoDenoiser for kEffectLowLightEnhance");
+    }
+    if (given(kEffectVideoDenoiser) && !given(kEffectBeauty)) effects_.push_back(kEffectBeauty);
+    return 0;
+}
+
+bool VideoProcessEngineImpl::rebuildChain(bool textureInput) {
+    chainTypes_.clear();
+    if (effects_.empty()) return false;
+    auto append = [this](int effectId) {
+        int type = internalEffectType(effectId);
+        if (type >= 1 && type <= 998) chainTypes_.push_back(type);
+    };
+    const bool firstCpu = isCpuEffect(effects_.front());
+    if (textureInput && firstCpu) chainTypes_.push_back(901);
+    if (!textureInput && !firstCpu) chainTypes_.push_back(103);
+    for (size_t i = 0; i + 1 < effects_.size(); ++i) {
+        append(effects_[i]);
+        const bool cpu = isCpuEffect(effects_[i]);
+        const bool nextCpu = isCpuEffect(effects_[i + 1]);
+        if (cpu && !nextCpu) chainTypes_.push_back(103);
+        if (!cpu && nextCpu) chainTypes_.push_back(901);
+    }
+    append(effects_.back());
+    const bool lastCpu = isCpuEffect(effects_.back());
+    if (textureInput && lastCpu) chainTypes_.push_back(103);
+    if (!textureInput && !lastCpu) chainTypes_.push_back(901);
+
+    std::string text = "inner effects: ";
+    for (int type : chainTypes_) text += std::to_string(type) + " ";
+    log(kLogInfo, text);
+    return true;
+}
+
+bool VideoProcessEngineImpl::rebuildDetections() {
+    if (effects_.empty()) return false;
+    std::string text = "inner detections: ";
+    for (int id : effects_) {
+        // The denoiser's automatic mode reads the brightness statistics too,
+        // so it needs the detector as much as low-light enhancement does.
+        const int kind = (id == kEffectLowLightEnhance || id == kEffectVideoDenoiser) ? 1 : 0;
+        if (kind == 0) continue;
+        if (std::find(detectionKinds_.begin(), detectionKinds_.end(), kind) != detectionKinds_.end())
+            continue;
+        detectionKinds_.push_back(kind);
+        text += std::to_string(kind) + " ";
+    }
+    log(kLogInfo, text);
+    return true;
+}
+
+bool VideoProcessEngineImpl::rebuildIfDirty(bool textureInput) {
+    if (!chainDirty_) return true;
+    if (!rebuildChain(textureInput)) return false;
+    renderEngine_->setEffects(chainTypes_);
+    for (const auto& entry : pendingParameters_) applyParameterDocument(entry.first, entry.second);
+    chainDirty_ = false;
+    if (rebuildDetections()) detectEngine_->setDetections(detectionKinds_);
+    return true;
+}
+
+int VideoProcessEngineImpl::processFrame(int format, int width, int height, uint8_t* buffer,
+                                         int size, int /*reserved1*/, int /*reserved2*/,
+                                         int colorMatrix, int colorRange) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!inited_) {
+        reportProcessResult(-3);
+        return -3;
+    }
+    if (!beautyEnabled_ && !colorEnhanceEnabled_ && !videoDenoiserEnabled_ &&
+        !lowlightEnhanceEnabled_) {
+        reportProcessResult(-4);
+        return -4;
+    }
+    const int matrix = colorMatrix == -1 ? 4 : colorMatrix;
+    const int range = colorRange == -1 ? 1 : colorRange;
+
+    ContextScope context(useExternalContext_);
+    if (!rebuildIfDirty(false)) {
+        reportProcessResult(-6);
+        return -6;
+    }
+    if (!validFrameSize(width, height)) {
+        log(kLogError, "processFrame fail, invalid frame size " + std::to_string(width) + "x" +
+                           std::to_string(height));
+        reportProcessResult(-6);
+        return -6;
+    }
+
+    std::shared_ptr<I420VideoFrame> frame(new (std::nothrow) I420VideoFrame(),
+                                          I420VideoFrame::deleter());
+    if (!frame) return -1;
+    if (frame->allocate(width, height, width, (width + 1) / 2, (width + 1) / 2, 1) != 0) return -1;
+
+    const int type = videoTypeFromFormat(format);
+    if (type == 0) {
+        reportProcessResult(-6);
+        return -6;
+    }
+    // The buffer is read and written in place: it must hold a whole frame of
+    // its format.
+    const int64_t needed = requiredBufferSize(type, width, height);
+    if (buffer == nullptr || size <= 0 || static_cast<int64_t>(size) < needed) {
+        log(kLogError, "processFrame fail, buffer of " + std::to_string(size) + " bytes, " +
+                           std::to_string(needed) + " needed");
+        reportProcessResult(-6);
+        return -6;
+    }
+
+    if (convertBufferToFrame(type, buffer, 0, 0, width, height, static_cast<size_t>(size), 0, *frame,
+                             range, matrix) != 0)
+        return -1;
+
+    detectEngine_->setBrightnessDetectionEnabled(
+        lowlightEnhanceEnabled_ || (videoDenoiserEnabled_ && videoDenoiserMode_ == 0));
+    detectEngine_->detect(frame, buffer, size, type, false);
+
+    const int adjusted = applyAutomaticAdjustments(frame);
+    if (adjusted != 0) return adjusted;
+
+    int result = -1;
+    if (renderEngine_->process(frame, false))
+        result = convertFrameToBuffer(*frame, type, 0, buffer) == 0 ? 0 : -1;
+    reportProcessResult(result);
+    return result;
+}
+
+int VideoProcessEngineImpl::processTexture(int textureType, int width, int height, int textureId,
+                                           int* outTextureId) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!inited_) {
+        reportProcessResult(-3);
+        return -3;
+    }
+    if (!beautyEnabled_ && !colorEnhanceEnabled_ && !videoDenoiserEnabled_ &&
+        !lowlightEnhanceEnabled_) {
+        reportProcessResult(-4);
+        return -4;
+    }
+    ContextScope context(useExternalContext_);
+    if (!rebuildIfDirty(true)) {
+        reportProcessResult(-6);
+        return -6;
+    }
+    std::shared_ptr<I420VideoFrame> frame(new (std::nothrow) I420VideoFrame(),
+                                          I420VideoFrame::deleter());
+    if (!frame) return -1;
+    frame->storageKind = 1;
+    frame->textureType = textureType;
+    frame->textureId = textureId;
+    frame->setWidth(width);
+    frame->setHeight(height);
+
+    int result = -1;
+    if (outTextureId != nullptr && renderEngine_->process(frame, true)) {
+        *outTextureId = frame->textureId;
+        result = 0;
+    }
+    reportProcessResult(result);
+    return result;
+}
+
+void VideoProcessEngineImpl::releaseResources() {
+    if (renderEngine_) {
+        ContextScope context(useExternalContext_);
+        renderEngine_.reset();
+    }
+    GPUImageContext::destroyInstance();
+}
+
+int VideoProcessEngineImpl::release() {
+    releaseResources();
+    log(kLogInfo, "video process engine released");
+    inited_ = false;
+    observer_ = nullptr;
+    return 0;
+}
+
+void VideoProcessEngineImpl::log(int level, const std::string& message) const {
+    if (observer_) observer_->onLog(level, message.c_str());
+}
+
+void VideoProcessEngineImpl::reportProcessResult(int code) const {
+    if (observer_) observer_->onProcessResult(code);
+}
+
+bool VideoProcessEngineImpl::contains(int effectId) const {
+    return std::find(effects_.begin(), effects_.end(), effectId) != effects_.end();
+}
+
+}  // namespace video
+}  // namespace kelvo

@@ -1,0 +1,126 @@
+// The engine behind IVideoProcessEngine: effect selection and the chain it
+// implies, parameter documents, both processing entry points and the per-frame
+// automatic adjustments.
+//
+// Locking: setVideoEffects, setParameter, processFrame and processTexture hold
+// `mutex` for their whole duration; everything below them (render engine,
+// effects, detection engine) runs under it and takes no lock of its own.
+// init, setObserver, getInfo, setResourceBundle and release take no lock and
+// must not overlap the locked operations.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "kelvo/video_process_engine.h"
+
+namespace kelvo {
+namespace video {
+
+class I420VideoFrame;
+class NativeRenderEngine;
+class NativeDetectEngine;
+
+// Identifier of the effect selection → internal effect type of the render
+// chain (101→201, 102→202, 103→10, 104→203, ...; −1 for anything else).
+int internalEffectType(int effectId);
+// Internal effect type → public identifier (10→103, 201→101, 202→102,
+// 203→104; −1 otherwise).
+int publicEffectId(int internalType);
+// The video denoiser is the only effect that runs on the CPU planes.
+bool isCpuEffect(int effectId);
+
+class VideoProcessEngineImpl : public IVideoProcessEngine {
+public:
+    explicit VideoProcessEngineImpl(bool useExternalContext);
+    ~VideoProcessEngineImpl() override;
+
+    VideoProcessEngineImpl(const VideoProcessEngineImpl&) = delete;
+    VideoProcessEngineImpl& operator=(const VideoProcessEngineImpl&) = delete;
+
+    int init(const char* config) override;
+    int setObserver(IVideoProcessObserver* observer) override;
+    const char* getInfo(const char* key) override;
+    int setResourceBundle(const char* path) override;
+    int setVideoEffects(const std::vector<int>& effects) override;
+    int setParameter(const char* key, const char* value) override;
+    int processFrame(int format, int width, int height, uint8_t* buffer, int size, int reserved1,
+                     int reserved2, int colorMatrix, int colorRange) override;
+    int processTexture(int textureType, int width, int height, int textureId,
+                       int* outTextureId) override;
+    int release() override;
+
+    // Engine-internal setters shared by the parameter document and the
+    // automatic adjustments; they log a change once. The render engine must
+    // exist. Return 0.
+    int setVideoDenoiserMode(int mode);
+    int setVideoDenoiserLevel(int level);
+
+    // Per-frame automatic modes, run by processFrame after detection and
+    // before rendering. 0, −1 without render engine, −6 without a frame.
+    int applyAutomaticAdjustments(const std::shared_ptr<I420VideoFrame>& frame);
+    // The dark-scene hysteresis over the frame's brightness statistics.
+    bool decideDarkScene(const std::shared_ptr<I420VideoFrame>& frame);
+
+    // Read-only views for diagnostics and tests.
+    const std::vector<int>& effects() const { return effects_; }
+    const std::vector<int>& chainTypes() const { return chainTypes_; }
+    const std::vector<int>& detectionKinds() const { return detectionKinds_; }
+    bool chainDirty() const { return chainDirty_; }
+    bool inited() const { return inited_; }
+    bool darkScene() const { return darkScene_; }
+    NativeRenderEngine* renderEngine() const { return renderEngine_.get(); }
+    NativeDetectEngine* detectEngine() const { return detectEngine_.get(); }
+    bool beautyEnabled() const { return beautyEnabled_; }
+    bool colorEnhanceEnabled() const { return colorEnhanceEnabled_; }
+    bool videoDenoiserEnabled() const { return videoDenoiserEnabled_; }
+    bool lowlightEnhanceEnabled() const { return lowlightEnhanceEnabled_; }
+    int videoDenoiserMode() const { return videoDenoiserMode_; }
+    int videoDenoiserLevel() const { return videoDenoiserLevel_; }
+    int lowlightEnhanceMode() const { return lowlightEnhanceMode_; }
+    int lowlightEnhanceLevel() const { return lowlightEnhanceLevel_; }
+
+private:
+    bool rebuildChain(bool textureInput);
+    bool rebuildDetections();
+    // Rebuilds chain and detections when the selection changed and replays
+    // the stored parameter documents. False when the chain cannot be built.
+    bool rebuildIfDirty(bool textureInput);
+    // Parses and applies one document (no storing, no trace).
+    int applyParameterDocument(const std::string& key, const std::string& value);
+    void releaseResources();
+    void log(int level, const std::string& message) const;
+    void reportProcessResult(int code) const;
+    bool contains(int effectId) const;
+
+    std::mutex mutex_;
+    std::unique_ptr<NativeRenderEngine> renderEngine_;
+    std::unique_ptr<NativeDetectEngine> detectEngine_;
+    std::vector<int> effects_;
+    std::vector<int> chainTypes_;
+    std::vector<int> detectionKinds_;
+    bool chainDirty_ = true;
+    std::map<std::string, std::string> pendingParameters_;
+    bool beautyEnabled_ = false;
+    bool colorEnhanceEnabled_ = false;
+    bool videoDenoiserEnabled_ = false;
+    bool lowlightEnhanceEnabled_ = false;
+    bool useExternalContext_;
+    bool inited_ = false;
+    int videoDenoiserMode_ = 0;
+    int videoDenoiserLevel_ = 0;
+    int lowlightEnhanceMode_ = 0;
+    int lowlightEnhanceLevel_ = 0;
+    bool darkScene_ = false;
+    int64_t lastDarkMs_ = 0;
+    int darkFrameCount_ = 0;
+    int holdFrameCount_ = 0;
+    IVideoProcessObserver* observer_ = nullptr;
+};
+
+}  // namespace video
+}  // namespace kelvo

@@ -1,0 +1,210 @@
+// kelvo-enhance: Y4M in, enhanced Y4M out, through the library's public
+// interface.
+#include <libyuv/convert_argb.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "kelvo/video_process_engine.h"
+#include "options.h"
+#include "png_writer.h"
+#include "synthetic_clip.h"
+#include "y4m.h"
+
+using namespace kelvo;
+using namespace kelvo::enhance;
+
+namespace {
+
+int fail(const std::string& message) {
+    std::fprintf(stderr, "kelvo-enhance: error: %s\n", message.c_str());
+    return 1;
+}
+
+class StderrObserver : public video::IVideoProcessObserver {
+public:
+    explicit StderrObserver(bool verbose) : verbose_(verbose) {}
+    void onInitialized(int) override {}
+    void onLog(int level, const char* message) override {
+        if (verbose_ || level == video::kLogError)
+            std::fprintf(stderr, "kelvo-enhance: engine: %s\n", message);
+    }
+    void onDetectionResult(int, int, const std::shared_ptr<video::IMetaDataInfo>&) override {}
+    void onEffectResult(int, int) override {}
+    void onProcessResult(int) override {}
+
+private:
+    bool verbose_;
+};
+
+// The enable document each selected effect gets before the caller's own.
+const char* defaultDocument(int effect, const char** key) {
+    switch (effect) {
+        case video::kEffectBeauty: *key = "beauty_effect_option"; return R"({"enable":1})";
+        case video::kEffectColorEnhance: *key = "color_enhance_option"; return R"({"enable":1})";
+        case video::kEffectVideoDenoiser:
+            *key = "video_denoiser_option";
+            return R"({"enable":1,"mode":0})";
+        case video::kEffectLowLightEnhance:
+            *key = "lowlight_enhance_option";
+            return R"({"enable":1,"mode":0})";
+        default: *key = nullptr; return nullptr;
+    }
+}
+
+// Planar 4:2:0 / 4:2:2 frame to packed R, G, B bytes for the snapshot.
+// libyuv's RGB24 is B, G, R in memory; with U and V swapped and the "Yvu"
+// constants it writes R, G, B (which is how libyuv's own RAW converters work).
+void toRgb(const Y4MHeader& h, const uint8_t* planes, std::vector<uint8_t>* rgb, int matrix,
+           int range) {
+    const int cw = chromaWidth(h), ch = chromaHeight(h);
+    const uint8_t* y = planes;
+    const uint8_t* u = y + static_cast<size_t>(h.width) * h.height;
+    const uint8_t* v = u + static_cast<size_t>(cw) * ch;
+    rgb->resize(static_cast<size_t>(h.width) * h.height * 3);
+    const libyuv::YuvConstants* k = range == 1 ? &libyuv::kYvuJPEGConstants : &libyuv::kYvuI601Constants;
+    if (matrix == 1) k = range == 1 ? &libyuv::kYvuF709Constants : &libyuv::kYvuH709Constants;
+    if (matrix == 7 || matrix == 8) k = range == 1 ? &libyuv::kYvuV2020Constants : &libyuv::kYvu2020Constants;
+    if (h.chroma == Chroma::k420)
+        libyuv::I420ToRGB24Matrix(y, h.width, v, cw, u, cw, rgb->data(), h.width * 3, k, h.width,
+                                  h.height);
+    else
+        libyuv::I422ToRGB24Matrix(y, h.width, v, cw, u, cw, rgb->data(), h.width * 3, k, h.width,
+                                  h.height);
+}
+
+bool writeSnapshot(const std::string& path, const Y4MHeader& h, const std::vector<uint8_t>& before,
+                   const std::vector<uint8_t>& after, int matrix, int range, std::string* error) {
+    std::vector<uint8_t> left, right;
+    toRgb(h, before.data(), &left, matrix, range);
+    toRgb(h, after.data(), &right, matrix, range);
+    const size_t row = static_cast<size_t>(h.width) * 3;
+    std::vector<uint8_t> both(row * 2 * h.height);
+    for (int r = 0; r < h.height; ++r) {
+        std::memcpy(&both[r * row * 2], &left[r * row], row);
+        std::memcpy(&both[r * row * 2 + row], &right[r * row], row);
+    }
+    return writePngRgb(path, both.data(), h.width * 2, h.height, error);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    std::string error;
+    if (!parseOptions(argc, argv, &options, &error)) {
+        std::fprintf(stderr, "kelvo-enhance: %s\n(see kelvo-enhance --help)\n", error.c_str());
+        return 2;
+    }
+    if (options.help) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+
+    // Input: a Y4M stream, or the built-in clip.
+    std::FILE* in = nullptr;
+    std::unique_ptr<Y4MReader> reader;
+    Y4MHeader header;
+    if (!options.input.empty()) {
+        in = options.input == "-" ? stdin : std::fopen(options.input.c_str(), "rb");
+        if (!in) return fail("cannot open '" + options.input + "'");
+        reader.reset(new Y4MReader(in));
+        if (!reader->open(&error)) return fail(error);
+        header = reader->header();
+    } else {
+        header.width = options.clipWidth;
+        header.height = options.clipHeight;
+        header.colorRange = 0;
+        if (options.maxFrames < 0) options.maxFrames = 60;
+    }
+    const int range = options.colorRange >= 0 ? options.colorRange
+                                              : (header.colorRange == 1 ? 1 : 0);
+    const int matrix = options.colorMatrix >= 0 ? options.colorMatrix : 4;
+
+    std::FILE* out = nullptr;
+    if (options.output == "-") out = stdout;
+    else if (!options.output.empty() && !(out = std::fopen(options.output.c_str(), "wb")))
+        return fail("cannot write '" + options.output + "'");
+    Y4MWriter writer(out);
+    if (out) {
+        Y4MHeader outHeader = header;
+        outHeader.colorRange = range;
+        if (!writer.writeHeader(outHeader)) return fail("cannot write the output");
+    }
+
+    // Engine.
+    StderrObserver observer(options.verbose);
+    std::unique_ptr<video::IVideoProcessEngine> engine(createVideoProcessEngine(false));
+    if (!engine) return fail("out of memory");
+    engine->setObserver(&observer);
+    if (engine->init("") != 0) return fail("no usable OpenGL 3.3 context");
+    if (engine->setVideoEffects(options.effects) != 0) return fail("cannot select the effects");
+    for (int effect : options.effects) {
+        const char* key = nullptr;
+        const char* doc = defaultDocument(effect, &key);
+        if (doc) engine->setParameter(key, doc);
+    }
+    for (const auto& param : options.params) {
+        const int r = engine->setParameter(param.first.c_str(), param.second.c_str());
+        if (r == video::kResultInvalidJson)
+            return fail("--param " + param.first + ": invalid JSON '" + param.second + "'");
+        if (r != 0) return fail("--param " + param.first + " rejected (" + std::to_string(r) + ")");
+    }
+
+    const bool progress = options.progress == 1 || (options.progress == -1 && isatty(2));
+    const int format = header.chroma == Chroma::k420 ? video::kPixelFormatI420 : video::kPixelFormatI422;
+    const auto start = std::chrono::steady_clock::now();
+    auto lastReport = start;
+    std::vector<uint8_t> planes, before;
+    int frames = 0, processed = 0;
+    bool snapshotDone = options.snapshotPath.empty();
+    while (options.maxFrames < 0 || frames < options.maxFrames) {
+        if (reader) {
+            if (!reader->readFrame(&planes, &error)) {
+                if (!error.empty()) return fail(error + " at frame " + std::to_string(frames));
+                break;
+            }
+        } else {
+            syntheticFrame(header.width, header.height, frames, options.clipNoise, &planes);
+        }
+        if (!snapshotDone && frames == options.snapshotFrame) before = planes;
+        const int r = engine->processFrame(format, header.width, header.height, planes.data(),
+                                           static_cast<int>(planes.size()), -1, -1, matrix, range);
+        if (r == 0) ++processed;
+        else if (r != video::kResultNoEffectEnabled && r != 1)
+            return fail("processing failed at frame " + std::to_string(frames) + " (" +
+                        std::to_string(r) + ")");
+        if (out && !writer.writeFrame(planes.data(), planes.size()))
+            return fail("cannot write the output");
+        if (!snapshotDone && frames == options.snapshotFrame) {
+            if (!writeSnapshot(options.snapshotPath, header, before, planes, matrix, range, &error))
+                return fail(error);
+            snapshotDone = true;
+        }
+        ++frames;
+        const auto now = std::chrono::steady_clock::now();
+        if (progress && now - lastReport > std::chrono::milliseconds(500)) {
+            const double s = std::chrono::duration<double>(now - start).count();
+            std::fprintf(stderr, "\rkelvo-enhance: %d frames, %.1f fps", frames, frames / s);
+            lastReport = now;
+        }
+    }
+    engine->release();
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (progress || options.output != "-")
+        std::fprintf(stderr, "%skelvo-enhance: %d frames (%d processed) of %dx%d in %.2f s, %.1f fps\n",
+                     progress ? "\r" : "", frames, processed, header.width, header.height, seconds,
+                     seconds > 0 ? frames / seconds : 0.0);
+    if (!snapshotDone)
+        return fail("--snapshot-frame " + std::to_string(options.snapshotFrame) +
+                    " is past the end of the input");
+    if (out && out != stdout && std::fclose(out) != 0) return fail("cannot write the output");
+    if (in && in != stdin) std::fclose(in);
+    return 0;
+}

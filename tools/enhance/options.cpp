@@ -1,0 +1,242 @@
+#include "options.h"
+
+#include <getopt.h>
+#include <rapidjson/document.h>
+#include <rapidjson/error/en.h>
+#include <rapidjson/stringbuffer.h>
+#include <rapidjson/writer.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+namespace kelvo {
+namespace enhance {
+
+const char kUsage[] =
+    "usage: kelvo-enhance [options]\n"
+    "\n"
+    "Enhances raw video frame by frame: reads YUV4MPEG2 (Y4M, 8-bit 4:2:0 or 4:2:2),\n"
+    "runs it through the kelvo video process engine and writes Y4M, so that it sits\n"
+    "in an ffmpeg pipe:\n"
+    "  ffmpeg -i in.mp4 -f yuv4mpegpipe - | kelvo-enhance -i - -o - |\n"
+    "      ffmpeg -f yuv4mpegpipe -i - out.mp4\n"
+    "Without --input it processes a built-in generated clip (moving, noisy, with a\n"
+    "skin-toned face).\n"
+    "\n"
+    "  -i, --input FILE       Y4M input; '-' reads standard input\n"
+    "  -o, --output FILE      Y4M output; '-' writes standard output (default: none)\n"
+    "  -e, --effects LIST     comma-separated: beauty, color, denoise, lowlight\n"
+    "                         (default: all four; each is enabled with its defaults)\n"
+    "  -p, --param KEY=JSON   a parameter document, e.g.\n"
+    "                         --param beauty_effect_option='{\"enable\":1,\"smoothness\":0.8}'\n"
+    "                         keys: beauty_effect_option, color_enhance_option,\n"
+    "                         video_denoiser_option, lowlight_enhance_option, environment;\n"
+    "                         repeatable, applied in order after the defaults\n"
+    "  -P, --params FILE      JSON file: {\"beauty_effect_option\": {...}, ...}\n"
+    "      --range R          limited | full (default: the input's XCOLORRANGE, else limited)\n"
+    "      --matrix M         bt601 | bt709 | bt2020 | fcc | bt470bg | smpte240m, or a code 0-9\n"
+    "                         (default: bt601)\n"
+    "  -s, --snapshot FILE    write frame N before (left) and after (right) as PNG\n"
+    "      --snapshot-frame N frame for --snapshot (default 0)\n"
+    "  -n, --frames N         process at most N frames (built-in clip: default 60)\n"
+    "      --size WxH         size of the built-in clip (default 640x360)\n"
+    "      --noise SIGMA      luma noise of the built-in clip (default 6)\n"
+    "      --progress         report frames and fps on standard error\n"
+    "      --no-progress      never report progress (default: only on a terminal)\n"
+    "  -v, --verbose          print every engine log line on standard error\n"
+    "  -h, --help             this text\n"
+    "\n"
+    "Exit status: 0 success, 1 bad input or processing failure, 2 bad usage.\n";
+
+namespace {
+
+bool parseInt(const char* text, int minimum, int* out) {
+    errno = 0;
+    char* end = nullptr;
+    const long v = std::strtol(text, &end, 10);
+    if (errno != 0 || end == text || *end != '\0' || v < minimum || v > INT_MAX) return false;
+    *out = static_cast<int>(v);
+    return true;
+}
+
+bool parseEffects(const std::string& list, std::vector<int>* effects, std::string* error) {
+    effects->clear();
+    std::stringstream in(list);
+    std::string name;
+    while (std::getline(in, name, ',')) {
+        if (name == "beauty") effects->push_back(101);
+        else if (name == "color" || name == "colour") effects->push_back(102);
+        else if (name == "denoise") effects->push_back(103);
+        else if (name == "lowlight") effects->push_back(104);
+        else {
+            *error = "unknown effect '" + name + "' (beauty, color, denoise, lowlight)";
+            return false;
+        }
+    }
+    if (effects->empty()) {
+        *error = "--effects needs at least one effect";
+        return false;
+    }
+    return true;
+}
+
+bool parseMatrix(const std::string& text, int* code) {
+    static const std::pair<const char*, int> names[] = {
+        {"rgb", 0}, {"bt709", 1}, {"fcc", 2}, {"bt470bg", 3}, {"bt601", 4}, {"smpte170m", 4},
+        {"smpte240m", 5}, {"ycgco", 6}, {"bt2020", 7}, {"bt2020nc", 7}, {"bt2020c", 8},
+    };
+    for (const auto& n : names)
+        if (text == n.first) {
+            *code = n.second;
+            return true;
+        }
+    return parseInt(text.c_str(), 0, code) && *code <= 9;
+}
+
+}  // namespace
+
+bool loadParamFile(const std::string& path,
+                   std::vector<std::pair<std::string, std::string>>* params, std::string* error) {
+    std::ifstream file(path);
+    if (!file) {
+        *error = "cannot read parameter file '" + path + "'";
+        return false;
+    }
+    std::stringstream text;
+    text << file.rdbuf();
+    rapidjson::Document doc;
+    doc.Parse(text.str().c_str());
+    if (doc.HasParseError()) {
+        *error = "bad JSON in '" + path + "' at offset " + std::to_string(doc.GetErrorOffset()) +
+                 ": " + rapidjson::GetParseError_En(doc.GetParseError());
+        return false;
+    }
+    if (!doc.IsObject()) {
+        *error = "'" + path + "' must hold a JSON object of option keys";
+        return false;
+    }
+    for (auto it = doc.MemberBegin(); it != doc.MemberEnd(); ++it) {
+        rapidjson::StringBuffer out;
+        rapidjson::Writer<rapidjson::StringBuffer> writer(out);
+        it->value.Accept(writer);
+        params->emplace_back(it->name.GetString(), out.GetString());
+    }
+    return true;
+}
+
+bool parseOptions(int argc, char** argv, Options* o, std::string* error) {
+    enum { kRange = 1000, kMatrix, kSnapshotFrame, kSize, kNoise, kProgress, kNoProgress };
+    static const option longOptions[] = {
+        {"input", required_argument, nullptr, 'i'},
+        {"output", required_argument, nullptr, 'o'},
+        {"effects", required_argument, nullptr, 'e'},
+        {"param", required_argument, nullptr, 'p'},
+        {"params", required_argument, nullptr, 'P'},
+        {"range", required_argument, nullptr, kRange},
+        {"matrix", required_argument, nullptr, kMatrix},
+        {"snapshot", required_argument, nullptr, 's'},
+        {"snapshot-frame", required_argument, nullptr, kSnapshotFrame},
+        {"frames", required_argument, nullptr, 'n'},
+        {"size", required_argument, nullptr, kSize},
+        {"noise", required_argument, nullptr, kNoise},
+        {"progress", no_argument, nullptr, kProgress},
+        {"no-progress", no_argument, nullptr, kNoProgress},
+        {"verbose", no_argument, nullptr, 'v'},
+        {"help", no_argument, nullptr, 'h'},
+        {nullptr, 0, nullptr, 0},
+    };
+    o->effects = {103, 104, 102, 101};
+    optind = 0;  // restartable, for tests
+    opterr = 0;
+    int c;
+    while ((c = getopt_long(argc, argv, ":i:o:e:p:P:s:n:vh", longOptions, nullptr)) != -1) {
+        const std::string arg = optarg ? optarg : "";
+        switch (c) {
+            case 'i': o->input = arg; break;
+            case 'o': o->output = arg; break;
+            case 'e':
+                if (!parseEffects(arg, &o->effects, error)) return false;
+                break;
+            case 'p': {
+                const size_t eq = arg.find('=');
+                if (eq == std::string::npos || eq == 0) {
+                    *error = "--param needs KEY=JSON, got '" + arg + "'";
+                    return false;
+                }
+                o->params.emplace_back(arg.substr(0, eq), arg.substr(eq + 1));
+                break;
+            }
+            case 'P':
+                if (!loadParamFile(arg, &o->params, error)) return false;
+                break;
+            case kRange:
+                if (arg == "limited" || arg == "tv") o->colorRange = 0;
+                else if (arg == "full" || arg == "pc") o->colorRange = 1;
+                else {
+                    *error = "--range must be limited or full";
+                    return false;
+                }
+                break;
+            case kMatrix:
+                if (!parseMatrix(arg, &o->colorMatrix)) {
+                    *error = "unknown --matrix '" + arg + "'";
+                    return false;
+                }
+                break;
+            case 's': o->snapshotPath = arg; break;
+            case kSnapshotFrame:
+                if (!parseInt(arg.c_str(), 0, &o->snapshotFrame)) {
+                    *error = "--snapshot-frame needs a frame number";
+                    return false;
+                }
+                break;
+            case 'n':
+                if (!parseInt(arg.c_str(), 1, &o->maxFrames)) {
+                    *error = "--frames needs a positive number";
+                    return false;
+                }
+                break;
+            case kSize: {
+                const size_t x = arg.find('x');
+                if (x == std::string::npos ||
+                    !parseInt(arg.substr(0, x).c_str(), 16, &o->clipWidth) ||
+                    !parseInt(arg.substr(x + 1).c_str(), 16, &o->clipHeight) ||
+                    o->clipWidth > 8192 || o->clipHeight > 8192) {
+                    *error = "--size needs WxH between 16 and 8192";
+                    return false;
+                }
+                break;
+            }
+            case kNoise: {
+                char* end = nullptr;
+                o->clipNoise = std::strtod(arg.c_str(), &end);
+                if (end == arg.c_str() || *end != '\0' || o->clipNoise < 0 || o->clipNoise > 100) {
+                    *error = "--noise needs a number between 0 and 100";
+                    return false;
+                }
+                break;
+            }
+            case kProgress: o->progress = 1; break;
+            case kNoProgress: o->progress = 0; break;
+            case 'v': o->verbose = true; break;
+            case 'h': o->help = true; break;
+            case ':':
+                *error = std::string("option ") + argv[optind - 1] + " needs a value";
+                return false;
+            default:
+                *error = std::string("unknown option ") + argv[optind - 1];
+                return false;
+        }
+    }
+    if (optind < argc) {
+        *error = std::string("unexpected argument '") + argv[optind] + "'";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace enhance
+}  // namespace kelvo

@@ -1,0 +1,69 @@
+// Reading and writing YUV4MPEG2 ("Y4M") streams: the raw-video container that
+// ffmpeg pipes use. 8-bit 4:2:0 and 4:2:2 only.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace kelvo {
+namespace enhance {
+
+enum class Chroma { k420, k422 };
+
+struct Y4MHeader {
+    int width = 0;
+    int height = 0;
+    int fpsNum = 30;
+    int fpsDen = 1;
+    Chroma chroma = Chroma::k420;
+    std::string chromaTag = "420jpeg";  // as written back
+    std::string interlace = "p";
+    std::string aspect = "1:1";
+    // The XCOLORRANGE extension ffmpeg writes: -1 not given, 0 limited, 1 full.
+    int colorRange = -1;
+    // Other header fields, kept verbatim for the output header.
+    std::vector<std::string> extra;
+};
+
+// Bytes of one planar frame (Y, then U, then V, each tightly packed).
+size_t frameBytes(const Y4MHeader& header);
+int chromaWidth(const Y4MHeader& header);
+int chromaHeight(const Y4MHeader& header);
+
+// Parses a stream header line (without the trailing newline). Returns false
+// and sets `error` to a one-line reason for anything this tool cannot read.
+bool parseHeader(const std::string& line, Y4MHeader* header, std::string* error);
+std::string formatHeader(const Y4MHeader& header);
+
+// Reads Y4M from a C stream. Not thread-safe.
+class Y4MReader {
+public:
+    explicit Y4MReader(std::FILE* in) : in_(in) {}
+    // Reads and checks the stream header.
+    bool open(std::string* error);
+    // Reads the next frame into `planes` (frameBytes() bytes). Returns false
+    // at a clean end of stream (error empty) or on a bad or truncated frame
+    // (error set).
+    bool readFrame(std::vector<uint8_t>* planes, std::string* error);
+    const Y4MHeader& header() const { return header_; }
+
+private:
+    bool readLine(std::string* line, size_t limit);
+    std::FILE* in_;
+    Y4MHeader header_;
+};
+
+class Y4MWriter {
+public:
+    explicit Y4MWriter(std::FILE* out) : out_(out) {}
+    bool writeHeader(const Y4MHeader& header);
+    bool writeFrame(const uint8_t* planes, size_t size);
+
+private:
+    std::FILE* out_;
+};
+
+}  // namespace enhance
+}  // namespace kelvo
