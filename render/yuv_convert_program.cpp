@@ -1,0 +1,216 @@
+#include "render/yuv_convert_program.h"
+
+#include <cstring>
+
+#include "frame/i420_video_frame.h"
+#include "gpu/default_programs.h"
+#include "gpu/gl_check.h"
+#include "gpu/gl_texture.h"
+
+namespace kelvo {
+namespace video {
+
+const float kBT601FullMatrix[9] = {
+    1.0f, 0.0f, 1.402f,
+    1.0f, -0.344136f, -0.714136f,
+    1.0f, 1.772f, 0.0f,
+};
+const float kBT601LimitedMatrix[9] = {
+    1.164384f, 0.0f, 1.596027f,
+    1.164384f, -0.391762f, -0.812968f,
+    1.164384f, 2.017232f, 0.0f,
+};
+const float kBT709FullMatrix[9] = {
+    1.0f, 0.0f, 1.5748f,
+    1.0f, -0.187324f, -0.468124f,
+    1.0f, 1.8556f, 0.0f,
+};
+const float kBT709LimitedMatrix[9] = {
+    1.164384f, 0.0f, 1.792741f,
+    1.164384f, -0.213249f, -0.532909f,
+    1.164384f, 2.112402f, 0.0f,
+};
+const float kBT2020FullMatrix[9] = {
+    1.0f, 0.0f, 1.4746f,
+    1.0f, -0.164553f, -0.571353f,
+    1.0f, 1.8814f, 0.0f,
+};
+const float kBT2020LimitedMatrix[9] = {
+    1.164384f, 0.0f, 1.678674f,
+    1.164384f, -0.187326f, -0.650424f,
+    1.164384f, 2.141772f, 0.0f,
+};
+
+const char* const kYUVConvertFragmentShader =
+    "#version 330 core\n"
+    "precision mediump float;\n"
+    "uniform sampler2D yTex;\n"
+    "uniform sampler2D uTex;\n"
+    "uniform sampler2D vTex;\n"
+    "uniform mat3 colorMatrix;\n"
+    "uniform  highp float rangeOffset;\n"
+    "in vec2 vTextureCoord;\n"
+    "out vec4 FragColor;\n"
+    "void main() {\n"
+    "    vec2 tc = vTextureCoord;\n"
+    "    float y = clamp(texture(yTex, tc).r - rangeOffset, -rangeOffset, 1.0);\n"
+    "    float cb = clamp(texture(uTex, tc).r - 0.5, -0.5, 0.5);\n"
+    "    float cr = clamp(texture(vTex, tc).r - 0.5, -0.5, 0.5);\n"
+    "    FragColor = vec4(colorMatrix * vec3(y, cb, cr), 1.0);\n"
+    "}\n";
+
+const float* yuvMatrixFor(int colorMatrix, int colorRange, float* rangeOffset) {
+    const bool full = colorMatrix != -1 && colorRange == 1;
+    if (rangeOffset) {
+        *rangeOffset = full ? 0.0f : kLimitedRangeOffset;
+    }
+    if (colorMatrix == -1) {
+        return kBT601LimitedMatrix;
+    }
+    if (colorMatrix == 3 || colorMatrix == 4) {
+        return full ? kBT601FullMatrix : kBT601LimitedMatrix;
+    }
+    if (colorMatrix == 7 || colorMatrix == 8) {
+        return full ? kBT2020FullMatrix : kBT2020LimitedMatrix;
+    }
+    return full ? kBT709FullMatrix : kBT709LimitedMatrix;
+}
+
+namespace {
+
+// Bytes a plane upload reads: rows - 1 whole strides plus the last row.
+bool planeHolds(const I420VideoFrame& frame, int plane, int rows, int rowBytes) {
+    if (rows <= 0) {
+        return true;
+    }
+    const int stride = frame.stride(plane);
+    if (!frame.buffer(plane) || stride <= 0 || stride < rowBytes) {
+        return false;
+    }
+    const int64_t needed = static_cast<int64_t>(stride) * (rows - 1) + rowBytes;
+    return needed <= frame.allocatedSize(plane);
+}
+
+}  // namespace
+
+YUVConvertProgram::YUVConvertProgram()
+    : GLProgram(kDefaultVertexShader, kYUVConvertFragmentShader),
+      yTexture_(std::make_shared<GLTexture>()),
+      uTexture_(std::make_shared<GLTexture>()),
+      vTexture_(std::make_shared<GLTexture>()) {}
+
+YUVConvertProgram::~YUVConvertProgram() {
+    yTexture_->recycle();
+    uTexture_->recycle();
+    vTexture_->recycle();
+    width_ = height_ = alignedWidth_ = 0;
+}
+
+void YUVConvertProgram::allocateStorage(int width, int height, int alignedWidth) {
+    yTexture_->Load(nullptr, 0, alignedWidth, height, GL_RED);
+    uTexture_->Load(nullptr, 0, alignedWidth / 2, height / 2, GL_RED);
+    vTexture_->Load(nullptr, 0, alignedWidth / 2, height / 2, GL_RED);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    texturesReady_ = 1;
+    width_ = width;
+    height_ = height;
+    alignedWidth_ = alignedWidth;
+    ++storageAllocations_;
+    glFlush();
+}
+
+bool YUVConvertProgram::UpdateTextures(const std::shared_ptr<I420VideoFrame>& frame) {
+    if (!frame) {
+        return false;
+    }
+    frame->padRowEnds();
+
+    const int w = frame->width();
+    const int h = frame->height();
+    const int strideY = frame->stride(0);
+    if (w < 1 || h < 1 || strideY < w) {
+        return false;
+    }
+    const int aligned = (strideY + 15) / 16 * 16;
+    const int chromaWidth = aligned / 2;
+    // A plane uploaded straight from the frame is read as whole texture rows.
+    auto rowBytes = [](int stride, int textureWidth, int columns) {
+        return stride == textureWidth ? textureWidth : columns;
+    };
+    if (!planeHolds(*frame, 0, h, rowBytes(strideY, aligned, w)) ||
+        !planeHolds(*frame, 1, h / 2, rowBytes(frame->stride(1), chromaWidth, w / 2)) ||
+        !planeHolds(*frame, 2, h / 2, rowBytes(frame->stride(2), chromaWidth, w / 2))) {
+        return false;
+    }
+
+    // The texture width follows the stride, so a new stride at the same size
+    // needs new storage as well.
+    if (w != width_ || h != height_ || aligned != alignedWidth_) {
+        allocateStorage(w, h, aligned);
+    }
+
+    checkGLError("UpdateTextures begin");
+    colorMatrix_ = yuvMatrixFor(frame->colorMatrix, frame->colorRange, &rangeOffset_);
+    setUniformMatrix3fv("colorMatrix", colorMatrix_, true);
+    setUniform1f("rangeOffset", rangeOffset_);
+
+    SetUniformTexture("yTex", yTexture_);
+    uploadPlane(aligned, w, h, strideY, frame->buffer(0), GL_RED);
+    SetUniformTexture("uTex", uTexture_);
+    uploadPlane(chromaWidth, w / 2, h / 2, frame->stride(1), frame->buffer(1), GL_RED);
+    SetUniformTexture("vTex", vTexture_);
+    uploadPlane(chromaWidth, w / 2, h / 2, frame->stride(2), frame->buffer(2), GL_RED);
+    glFlush();
+    checkGLError("UpdateTextures end");
+
+    const float edge = static_cast<float>(w) / static_cast<float>(aligned);
+    quadTexCoords[2] = edge;
+    quadTexCoords[6] = edge;
+    return true;
+}
+
+void YUVConvertProgram::uploadPlane(int textureWidth, int columns, int rows, int stride,
+                                    const uint8_t* src, GLenum format) {
+    if (rows <= 0 || textureWidth <= 0) {
+        return;
+    }
+    if (stride == textureWidth) {
+        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, stride, rows, format, GL_UNSIGNED_BYTE, src);
+        return;
+    }
+    const size_t needed = static_cast<size_t>(textureWidth) * static_cast<size_t>(rows);
+    if (staging_.size() < needed) {
+        staging_.resize(needed);
+    }
+    uint8_t* dst = staging_.data();
+    for (int row = 0; row < rows; ++row) {
+        if (columns > 0) {
+            std::memcpy(dst, src, static_cast<size_t>(columns));
+            if (columns < textureWidth) {
+                dst[columns] = dst[columns - 1];
+            }
+        }
+        dst += textureWidth;
+        src += stride;
+    }
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, textureWidth, rows, format, GL_UNSIGNED_BYTE,
+                    staging_.data());
+}
+
+void YUVConvertProgram::draw() {
+    if (!texturesReady_ || width_ == 0 || height_ == 0) {
+        return;
+    }
+    SetUniformTexture("yTex", yTexture_);
+    SetUniformTexture("uTex", uTexture_);
+    SetUniformTexture("vTex", vTexture_);
+    GLProgram::draw();
+    glFlush();
+    vTexture_->unbind(textureUnits["vTex"]);
+    uTexture_->unbind(textureUnits["uTex"]);
+    yTexture_->unbind(textureUnits["yTex"]);
+    glActiveTexture(GL_TEXTURE0);
+}
+
+}  // namespace video
+}  // namespace kelvo

@@ -1,0 +1,98 @@
+// Planar Y'CbCr to RGB: uploads an I420 frame into three GL_RED textures and
+// converts it in one full-screen pass.
+#pragma once
+
+#include <epoxy/gl.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "gpu/gl_program.h"
+
+namespace kelvo {
+namespace video {
+
+class I420VideoFrame;
+class GLTexture;
+
+// Row-major 3x3 Y'CbCr -> RGB matrices, uploaded transposed so that row 0
+// gives R. Limited range: luma gain 255/219, chroma gains x 255/224.
+extern const float kBT601FullMatrix[9];
+extern const float kBT601LimitedMatrix[9];
+extern const float kBT709FullMatrix[9];
+extern const float kBT709LimitedMatrix[9];
+extern const float kBT2020FullMatrix[9];
+extern const float kBT2020LimitedMatrix[9];
+
+// 16/255: the luma foot of limited range.
+constexpr float kLimitedRangeOffset = 16.0f / 255.0f;
+
+// The matrix and luma offset for a frame's colour codes: matrix −1 is BT.601
+// limited whatever the range; 3/4 BT.601, 7/8 BT.2020, any other BT.709; full
+// range (offset 0) only for range 1. Pure; thread-safe.
+const float* yuvMatrixFor(int colorMatrix, int colorRange, float* rangeOffset);
+
+// The fragment shader text (samplers yTex, uTex, vTex; uniforms colorMatrix,
+// rangeOffset).
+extern const char* const kYUVConvertFragmentShader;
+
+// A GLProgram that owns three plane textures: Y at aligned width x height,
+// U and V at aligned width / 2 x height / 2, where the aligned width is the
+// luma stride rounded up to 16. Rows whose stride differs from the texture
+// width are repacked through a staging buffer that grows to the largest
+// upload seen and is kept until destruction.
+//
+// Construction, use and destruction need the GL context current; not
+// thread-safe.
+class YUVConvertProgram : public GLProgram {
+public:
+    YUVConvertProgram();
+    ~YUVConvertProgram() override;
+
+    // Pads the frame's row ends, (re)allocates the textures when the width,
+    // height or aligned width changed, uploads the three planes and points
+    // the quad's right edge at width / aligned width. False, with nothing
+    // uploaded, for a null frame, a size below 1x1, or planes that do not
+    // hold the rows the upload reads.
+    bool UpdateTextures(const std::shared_ptr<I420VideoFrame>& frame);
+
+    // Draws into the bound framebuffer once textures hold a frame; otherwise
+    // does nothing. Leaves texture units 0..2 unbound and unit 0 active.
+    void draw() override;
+
+    // For diagnostics and tests.
+    int texturesReady() const { return texturesReady_; }
+    int textureWidth() const { return alignedWidth_; }
+    float rightEdgeTexCoord() const { return quadTexCoords[2]; }
+    float rangeOffset() const { return rangeOffset_; }
+    const float* colorMatrix() const { return colorMatrix_; }
+    // Bytes the staging buffer holds; 0 until a plane needed repacking.
+    size_t stagingCapacity() const { return staging_.size(); }
+    // How often texture storage was (re)allocated.
+    int storageAllocations() const { return storageAllocations_; }
+
+private:
+    // Uploads `rows` rows of `columns` bytes, `stride` apart, into the bound
+    // texture of width textureWidth; repacks when stride differs, repeating
+    // the last visible byte once to the right.
+    void uploadPlane(int textureWidth, int columns, int rows, int stride, const uint8_t* src,
+                     GLenum format);
+    void allocateStorage(int width, int height, int alignedWidth);
+
+    std::shared_ptr<GLTexture> yTexture_;
+    std::shared_ptr<GLTexture> uTexture_;
+    std::shared_ptr<GLTexture> vTexture_;
+    int texturesReady_ = 0;
+    int width_ = 0;
+    int height_ = 0;
+    int alignedWidth_ = 0;
+    std::vector<uint8_t> staging_;
+    float rangeOffset_ = 0.0f;
+    const float* colorMatrix_ = nullptr;
+    int storageAllocations_ = 0;
+};
+
+}  // namespace video
+}  // namespace kelvo
