@@ -1,0 +1,124 @@
+#include "detect/native_detect_engine.h"
+
+#include <utility>
+
+#include "detect/detection_factory.h"
+#include "libyuv/planar_functions.h"
+#include "render/frame_conversion.h"
+
+namespace kelvo {
+namespace video {
+
+namespace {
+
+bool isPackedRgb(int videoType) {
+    return videoType == 16 || videoType == 5 || videoType == 15;
+}
+
+// Bytes the write-back of a width x height frame fills; 0 for types it
+// cannot write (libyuv then writes nothing).
+int64_t packedSize(int videoType, int width, int height) {
+    const int64_t luma = static_cast<int64_t>(width) * height;
+    const int64_t chroma420 = static_cast<int64_t>((width + 1) / 2) * ((height + 1) / 2);
+    switch (videoType) {
+        case 1:   // I420
+        case 10:  // YV12
+        case 13:  // NV21
+        case 14:  // NV12
+            return luma + 2 * chroma420;
+        case 17:  // I422
+            return luma + 2 * static_cast<int64_t>((width + 1) / 2) * height;
+        case 16:
+        case 5:
+        case 15:
+            return 4 * luma;
+        default:
+            return 0;
+    }
+}
+
+}  // namespace
+
+NativeDetectEngine::~NativeDetectEngine() {
+    for (const auto& detector : detectors_) detector->release();
+}
+
+int NativeDetectEngine::setDetections(const std::vector<int>& kinds) {
+    if (kinds.empty()) return kDetectInvalidData;
+    for (int kind : kinds) addDetector(kind);
+    return kDetectOk;
+}
+
+int NativeDetectEngine::addDetector(int kind) {
+    std::shared_ptr<IDetectBase> detector;
+    switch (kind) {
+        case kDetectionNone:
+            return kDetectSkipped;
+        case kDetectionFrameBrightness:
+            detector = DetectionFactory::create(kind, kDetectorFrameBrightness);
+            break;
+        case kDetectionFace:
+            detector = DetectionFactory::create(kind, kDetectorFaceKelvo);
+            break;
+        default:
+            return kDetectOk;
+    }
+    if (!detector) return kDetectSkipped;
+    byKind_.emplace(detector->kind(), detector);
+    detectors_.push_back(std::move(detector));
+    return kDetectOk;
+}
+
+void NativeDetectEngine::setBrightnessDetectionEnabled(bool enabled) {
+    const auto found = byKind_.find(kDetectionFrameBrightness);
+    if (found == byKind_.end()) return;
+    if (const auto detector = found->second.lock()) detector->setEnabled(enabled);
+}
+
+int NativeDetectEngine::detect(const std::shared_ptr<I420VideoFrame>& frame, uint8_t* buffer,
+                               int size, int videoType, bool skip) {
+    if (!buffer || !frame) return kDetectInvalidData;
+    const int width = frame->width();
+    const int height = frame->height();
+    // The write-back fills a whole frame of the caller's format; a shorter
+    // buffer would be written past its end.
+    if (size <= 0 || size < packedSize(videoType, width, height)) return kDetectInvalidData;
+
+    convertFrameToBuffer(*frame, videoType, 0, buffer);
+    if (skip) return kDetectSkipped;
+
+    // Packed RGB has no luma plane in the buffer: hand the detectors the
+    // frame's own Y plane, tightly packed.
+    const uint8_t* luma = buffer;
+    int lumaSize = size;
+    if (isPackedRgb(videoType)) {
+        luma = nullptr;
+        lumaSize = 0;
+        const uint8_t* y = frame->buffer(0);
+        const int stride = frame->stride(0);
+        if (y && width > 0 && height > 0 && stride >= width &&
+            static_cast<int64_t>(stride) * (height - 1) + width <= frame->allocatedSize(0)) {
+            luma_.resize(static_cast<size_t>(width) * height);
+            libyuv::CopyPlane(y, stride, luma_.data(), width, width, height);
+            luma = luma_.data();
+            lumaSize = width * height;
+        }
+    }
+
+    int result = kDetectOk;
+    for (const auto& detector : detectors_) {
+        const int r = detector->detect(1, width, height, luma, lumaSize);
+        std::shared_ptr<IMetaDataInfo> record;
+        if (r != kDetectOk) {
+            result = r;
+        } else {
+            record = detector->metadata();
+            if (record) frame->setMetadata(record->metadataKind, record);
+        }
+        if (observer_) observer_->onDetectionResult(r, detector->kind(), record);
+    }
+    return result;
+}
+
+}  // namespace video
+}  // namespace kelvo
