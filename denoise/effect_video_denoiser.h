@@ -1,0 +1,93 @@
+// The chain's CPU effect (type 10): a recursive temporal filter on the luma
+// plane of I420 frames, in place. Static 16x16 blocks are blended with the
+// previous output, moving ones are taken almost entirely from the current
+// frame; a noise estimator makes the block test stricter for noisy video.
+// Chroma is never changed.
+//
+// Ownership: the effect owns its kernels, its estimator, its block maps and
+// the reference frame (the previous output, or after a reset the frame that
+// caused it). Not thread-safe; used under the render engine's lock like every
+// effect, and mode, level and trigger changes apply from the next Draw.
+#pragma once
+
+#include <memory>
+
+#include "denoise/denoiser_blend.h"
+#include "denoise/denoiser_filter.h"
+#include "denoise/noise_estimator.h"
+#include "render/effect_base.h"
+
+namespace kelvo {
+namespace video {
+
+class I420VideoFrame;
+
+class EffectVideoDenoiser : public EffectBase {
+public:
+    static constexpr int kEffectType = 10;
+
+    // Mode 0 (automatic), level 0, auto trigger on, no reference; disabled.
+    EffectVideoDenoiser();
+    ~EffectVideoDenoiser() override;
+
+    // Back to the constructed state: mode 0, level 0, trigger on, new kernels
+    // and a fresh estimator (noise history lost), no reference, so the next
+    // frame starts over. `enabled` is kept.
+    void init() override;
+    // Nothing to free: the effect holds no GL resources.
+    void release() override;
+
+    // Status codes (render/effect_base.h):
+    //  -4 (kDrawDisabled)  not enabled; the reference is dropped;
+    //   1 (kDrawUnchanged) mode 0 with the auto trigger off; frame and
+    //                      reference untouched;
+    //  -1 (kDrawFailed)    null or empty frame, a luma plane too small for its
+    //                      size and stride, or the output frame could not be
+    //                      allocated; frame untouched;
+    //   0 (kDrawDone)      luma denoised in place, or the frame became the new
+    //                      reference (first frame, or its width, height or
+    //                      luma stride differs from the reference's) and
+    //                      passed unchanged.
+    // Denoising allocates one frame, which becomes the reference.
+    int Draw(std::shared_ptr<I420VideoFrame> frame) override;
+
+    // 0: run only while the auto trigger is on; any other value: every frame.
+    void setMode(int mode) { mode_ = mode; }
+    // Stored for the parameter documents; the processing does not read it.
+    void setLevel(int level) { level_ = level; }
+    // Set from the frame statistics by the engine's automatic adjustments.
+    void setAutoTrigger(bool noisy) { autoTrigger_ = noisy; }
+    // Forgets the reference, so the next frame becomes a new one.
+    void dropReference();
+
+    int mode() const { return mode_; }
+    int level() const { return level_; }
+    bool autoTrigger() const { return autoTrigger_; }
+    // The current reference frame, or empty. Owned by the effect; read only.
+    std::shared_ptr<const I420VideoFrame> referenceFrame() const { return reference_; }
+    // Smoothed noise measure of the estimator (0 before any history).
+    double noiseLevel() const { return estimator_.noiseLevel(); }
+
+private:
+    // Makes `frame` the reference and builds the maps for its size.
+    void reset(const std::shared_ptr<I420VideoFrame>& frame);
+    int denoise(const std::shared_ptr<I420VideoFrame>& frame);
+
+    int width_ = 0;
+    int height_ = 0;
+    int blockRows_ = 0;
+    int blockColumns_ = 0;
+    int mode_ = 0;
+    int level_ = 0;
+    bool autoTrigger_ = true;
+    std::unique_ptr<DenoiserFilter> filter_;
+    NoiseEstimator estimator_;
+    DenoiserBlockMaps maps_;
+    std::shared_ptr<I420VideoFrame> reference_;
+    // Luma stride the reference's samples are laid out with; a frame with
+    // another stride cannot be read against it.
+    int referenceStride_ = 0;
+};
+
+}  // namespace video
+}  // namespace kelvo
