@@ -41,9 +41,10 @@ public:
     //  -4 (kDrawDisabled)  not enabled; the reference is dropped;
     //   1 (kDrawUnchanged) mode 0 with the auto trigger off; frame and
     //                      reference untouched;
-    //  -1 (kDrawFailed)    null or empty frame, a luma plane too small for its
-    //                      size and stride, or the output frame could not be
-    //                      allocated; frame untouched;
+    //  -6 (kDrawNoOutput)  null frame;
+    //  -1 (kDrawFailed)    frame without pixel buffers, a luma plane too small
+    //                      for its size and stride, or the output frame could
+    //                      not be allocated; frame and reference untouched;
     //   0 (kDrawDone)      luma denoised in place, or the frame became the new
     //                      reference (first frame, or its width, height or
     //                      luma stride differs from the reference's) and
