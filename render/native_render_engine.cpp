@@ -2,6 +2,7 @@
 
 #include <epoxy/gl.h>
 
+#include "denoise/effect_video_denoiser.h"
 #include "effects/effect_color_enhance.h"
 #include "effects/effect_gpu_beauty.h"
 #include "effects/effect_lowlight_enhance.h"
@@ -38,6 +39,7 @@ bool isGPUKind(int kind) {
 
 std::shared_ptr<EffectBase> createEffect(int type) {
     switch (type) {
+        case 10: return std::make_shared<EffectVideoDenoiser>();
         case 102: return std::make_shared<EffectOESConvertor>();
         case 103: return std::make_shared<EffectYUVInputConvertor>();
         case 201: return std::make_shared<EffectGPUBeauty>();
@@ -230,20 +232,24 @@ void NativeRenderEngine::setLowlightDarkScene(bool dark) {
 }
 
 void NativeRenderEngine::setVideoDenoiserEnable(bool enable) {
-    auto e = effect(10);
+    auto e = find<EffectVideoDenoiser>(10);
     if (!e) {
         return;
     }
-    (void)enable;
+    // A reference from before the switch would be blended into the next frame.
+    if (e->enabled != enable) {
+        e->dropReference();
+    }
+    e->setEnable(enable);
 }
 void NativeRenderEngine::setVideoDenoiserMode(int mode) {
-    (void)mode;
+    if (auto e = find<EffectVideoDenoiser>(10)) e->setMode(mode);
 }
 void NativeRenderEngine::setVideoDenoiserLevel(int level) {
-    (void)level;
+    if (auto e = find<EffectVideoDenoiser>(10)) e->setLevel(level);
 }
 void NativeRenderEngine::setVideoDenoiserAutoNoisy(bool noisy) {
-    (void)noisy;
+    if (auto e = find<EffectVideoDenoiser>(10)) e->setAutoTrigger(noisy);
 }
 
 }  // namespace video

@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "denoise/effect_video_denoiser.h"
 #include "effects/effect_color_enhance.h"
 #include "effects/effect_gpu_beauty.h"
 #include "effects/effect_lowlight_enhance.h"
@@ -260,6 +261,43 @@ TEST_F(NativeRenderEngineTest, RebuiltChainDropsOldEffectsAndSettersReachTheNewO
     EXPECT_EQ(lowlight->mode(), 1);
     EXPECT_EQ(lowlight->level(), 2);
     EXPECT_TRUE(lowlight->darkScene());
+}
+
+TEST_F(NativeRenderEngineTest, CpuEffectWorksOnPlanesWithoutTakingPartInThePingPong) {
+    engine->setEffects({10, 103, 201, 901});
+    engine->setVideoDenoiserEnable(true);
+    engine->setBeautyEnable(true);
+    auto denoiser = std::dynamic_pointer_cast<EffectVideoDenoiser>(engine->effect(10));
+    ASSERT_TRUE(denoiser);
+
+    auto frame = makeI420Frame(32, 16);
+    ASSERT_TRUE(engine->process(frame, false));
+    EXPECT_EQ(observer.results,
+              (Results{{0, kEffectVideoDenoiser}, {0, -1}, {0, kEffectBeauty}, {0, -1}}));
+    EXPECT_EQ(gpu(103)->outputFBO, engine->workingFramebuffer(0));
+    EXPECT_EQ(gpu(201)->outputFBO, engine->workingFramebuffer(1));
+    EXPECT_EQ(frame->textureId, static_cast<int>(engine->workingFramebuffer(1)->colorTextureId));
+}
+
+TEST_F(NativeRenderEngineTest, DenoiserReferenceIsDroppedOnlyWhenTheEnableStateChanges) {
+    engine->setEffects({10});
+    engine->setVideoDenoiserMode(1);
+    engine->setVideoDenoiserLevel(2);
+    engine->setVideoDenoiserAutoNoisy(false);
+    auto denoiser = std::dynamic_pointer_cast<EffectVideoDenoiser>(engine->effect(10));
+    ASSERT_TRUE(denoiser);
+    EXPECT_EQ(denoiser->mode(), 1);
+    EXPECT_EQ(denoiser->level(), 2);
+    EXPECT_FALSE(denoiser->autoTrigger());
+
+    engine->setVideoDenoiserEnable(true);
+    ASSERT_TRUE(engine->process(makeI420Frame(32, 32), false));
+    ASSERT_TRUE(denoiser->referenceFrame());
+    engine->setVideoDenoiserEnable(true);
+    EXPECT_TRUE(denoiser->referenceFrame());
+    engine->setVideoDenoiserEnable(false);
+    EXPECT_FALSE(denoiser->referenceFrame());
+    EXPECT_FALSE(denoiser->enabled);
 }
 
 TEST_F(NativeRenderEngineTest, SettersForTypesNotInTheChainAreIgnored) {
