@@ -1,5 +1,6 @@
 #include "render/frame_conversion.h"
 
+#include <libyuv/convert_argb.h>
 #include <libyuv/convert_from.h>
 #include <libyuv/video_common.h>
 
@@ -21,6 +22,20 @@ bool planesHoldPicture(const I420VideoFrame& frame, int width, int height) {
         if ((rows[p] - 1) * stride + cols[p] > frame.allocatedSize(p)) return false;
     }
     return true;
+}
+
+// The YUV-to-RGB coefficients matching the RGB-to-YUV choice that
+// ARGBToI420ColorSpace and BGRAToI420ColorSpace make for these codes, so
+// that a packed caller buffer comes back in the levels it went in with.
+// `swapped`: the constants for U and V given the other way round.
+const libyuv::YuvConstants* matchingConstants(int colorRange, int colorMatrix, bool swapped) {
+    if (colorRange != 0 && colorMatrix == 1)
+        return swapped ? &libyuv::kYvuF709Constants : &libyuv::kYuvF709Constants;
+    if (colorRange != 0 && (colorMatrix == 3 || colorMatrix == 4))
+        return swapped ? &libyuv::kYvuJPEGConstants : &libyuv::kYuvJPEGConstants;
+    if (colorRange == 0 && colorMatrix == 1)
+        return swapped ? &libyuv::kYvuH709Constants : &libyuv::kYuvH709Constants;
+    return swapped ? &libyuv::kYvuI601Constants : &libyuv::kYuvI601Constants;
 }
 
 }  // namespace
@@ -79,6 +94,26 @@ int convertFrameToBuffer(const I420VideoFrame& frame, int videoType, int dstStri
                          uint8_t* buffer) {
     const uint32_t fourcc = fourccFromVideoType(videoType);
     if (fourcc == 0 || !planesHoldPicture(frame, frame.width(), frame.height())) return -1;
+    // ARGB and BGRA entered through the range- and matrix-aware converters;
+    // leave through the same coefficients (libyuv's own path is BT.601
+    // limited whatever the frame says).
+    if (videoType == 5 || videoType == 15) {
+        if (buffer == nullptr) return -1;
+        const int stride = dstStride != 0 ? dstStride : frame.width() * 4;
+        const bool bgra = videoType == 15;
+        // libyuv's RGBA (bytes A, B, G, R) with U and V exchanged is BGRA.
+        const uint8_t* u = frame.buffer(bgra ? 2 : 1);
+        const uint8_t* v = frame.buffer(bgra ? 1 : 2);
+        const int uStride = frame.stride(bgra ? 2 : 1), vStride = frame.stride(bgra ? 1 : 2);
+        const libyuv::YuvConstants* k =
+            matchingConstants(frame.colorRange, frame.colorMatrix, bgra);
+        return bgra ? libyuv::I420ToRGBAMatrix(frame.buffer(0), frame.stride(0), u, uStride, v,
+                                               vStride, buffer, stride, k, frame.width(),
+                                               frame.height())
+                    : libyuv::I420ToARGBMatrix(frame.buffer(0), frame.stride(0), u, uStride, v,
+                                               vStride, buffer, stride, k, frame.width(),
+                                               frame.height());
+    }
     return libyuv::ConvertFromI420(frame.buffer(0), frame.stride(0), frame.buffer(1),
                                    frame.stride(1), frame.buffer(2), frame.stride(2), buffer,
                                    dstStride, frame.width(), frame.height(), fourcc);

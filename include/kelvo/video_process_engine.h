@@ -33,16 +33,18 @@ enum {
     kEffectLowLightEnhance = 104,
 };
 
-// Pixel-format ids of IVideoProcessEngine::processFrame.
+// Pixel-format ids of IVideoProcessEngine::processFrame. The packed formats
+// are named as libyuv names them, after the order of the channels in a
+// little-endian 32-bit word, so the bytes in memory run the other way.
 enum {
     kPixelFormatI420 = 1,
     kPixelFormatI422 = 2,
     kPixelFormatNV21 = 3,
     kPixelFormatNV12 = 4,
     kPixelFormatYV12 = 5,
-    kPixelFormatRGBA = 6,  // bytes R, G, B, A
-    kPixelFormatARGB = 7,  // libyuv ARGB: bytes B, G, R, A
-    kPixelFormatBGRA = 8,  // libyuv BGRA: bytes A, R, G, B
+    kPixelFormatRGBA = 6,  // bytes A, B, G, R
+    kPixelFormatARGB = 7,  // bytes B, G, R, A
+    kPixelFormatBGRA = 8,  // bytes A, R, G, B
 };
 
 // Texture types of IVideoProcessEngine::processTexture.
