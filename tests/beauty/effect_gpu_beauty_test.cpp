@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <ostream>
 #include <string>
 
 #include "beauty/beauty_test_util.h"
@@ -74,20 +75,6 @@ protected:
     std::shared_ptr<GLFBO> target;
 };
 
-TEST_F(BeautyEffectTest, StartsDisabledWithTheDefaults) {
-    EffectGPUBeauty fresh;
-    EXPECT_FALSE(fresh.enabled);
-    EXPECT_EQ(fresh.effectType, 201);
-    EXPECT_EQ(fresh.effectKind, kEffectKindGPUFilter);
-    EXPECT_EQ(fresh.contrast(), 1);
-    EXPECT_EQ(fresh.smoothness(), 0.5f);
-    EXPECT_EQ(fresh.sharpness(), 0.3f);
-    EXPECT_EQ(fresh.lightness(), 0.3f);
-    EXPECT_EQ(fresh.lightStrength(), 130.0f);
-    EXPECT_EQ(fresh.redness(), 0.3f);
-    EXPECT_EQ(fresh.noiseLevel(), 0);
-}
-
 TEST_F(BeautyEffectTest, DrawReportsMissingOutputDisabledAndMissingInput) {
     auto output = beauty_test::makeTarget(64, 48);
     target = output;
@@ -151,30 +138,35 @@ TEST_F(BeautyEffectTest, OnePixelOutputStillDraws) {
     for (int c = 0; c < 3; ++c) EXPECT_NEAR(out.at(0, 0)[c], input.at(0, 0)[c], 2);
 }
 
-TEST_F(BeautyEffectTest, DefaultUniformsOfTheMixPass) {
-    run(beauty_test::noisyPatch(32, 32, kSkin, 0));
-    EXPECT_FLOAT_EQ(mixUniform("sharpen"), 0.09f);
-    EXPECT_FLOAT_EQ(mixUniform("blurAlpha"), 0.7071068f);
-    EXPECT_FLOAT_EQ(mixUniform("lightStrength"), 130.0f);
-    EXPECT_EQ(mixUniformInt("noiseLevel"), 0);
-    EXPECT_FLOAT_EQ(mixUniform("ruddyDegree"), 0.0441f);
-    EXPECT_FLOAT_EQ(mixUniform("whiteDegree"), 0.3f);
-    EXPECT_FLOAT_EQ(mixUniform("widthOffset"), 1.0f / 32);
-    const bool tables = effect->whitenTable() && effect->ruddyTable();
-    EXPECT_EQ(mixUniformInt("enableLut"), tables ? 1 : 0);
-}
-
-TEST_F(BeautyEffectTest, NoiseLevelOneSoftensTheSharpening) {
-    effect->setNoiseLevel(1);
-    effect->setRedness(1.0f);
-    effect->setLightness(1.0f);
-    effect->setSmoothness(0.25f);
-    run(beauty_test::noisyPatch(32, 32, kSkin, 0));
-    EXPECT_FLOAT_EQ(mixUniform("sharpen"), 0.0729f);  // (0.3 x 0.9)^2
-    EXPECT_EQ(mixUniformInt("noiseLevel"), 1);
-    EXPECT_FLOAT_EQ(mixUniform("ruddyDegree"), 0.49f);
-    EXPECT_FLOAT_EQ(mixUniform("whiteDegree"), 1.0f);
-    EXPECT_FLOAT_EQ(mixUniform("blurAlpha"), 0.5f);
+TEST_F(BeautyEffectTest, MixUniformsFollowTheParameters) {
+    struct Row {
+        const char* name;
+        float smoothness, sharpness, lightness, redness;
+        int noiseLevel;
+        float blurAlpha, sharpen, whiteDegree, ruddyDegree;
+    } rows[] = {
+        {"defaults", 0.5f, 0.3f, 0.3f, 0.3f, 0, 0.7071068f, 0.09f, 0.3f, 0.0441f},
+        // (0.3 x 0.9)^2 and (1.0 x 0.7)^2
+        {"noise level 1", 0.25f, 0.3f, 1.0f, 1.0f, 1, 0.5f, 0.0729f, 1.0f, 0.49f},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        effect->setSmoothness(row.smoothness);
+        effect->setSharpness(row.sharpness);
+        effect->setLightness(row.lightness);
+        effect->setRedness(row.redness);
+        effect->setNoiseLevel(row.noiseLevel);
+        run(beauty_test::noisyPatch(32, 32, kSkin, 0));
+        EXPECT_FLOAT_EQ(mixUniform("blurAlpha"), row.blurAlpha);
+        EXPECT_FLOAT_EQ(mixUniform("sharpen"), row.sharpen);
+        EXPECT_FLOAT_EQ(mixUniform("whiteDegree"), row.whiteDegree);
+        EXPECT_FLOAT_EQ(mixUniform("ruddyDegree"), row.ruddyDegree);
+        EXPECT_EQ(mixUniformInt("noiseLevel"), row.noiseLevel);
+        EXPECT_FLOAT_EQ(mixUniform("lightStrength"), 130.0f);
+        EXPECT_FLOAT_EQ(mixUniform("widthOffset"), 1.0f / 32);
+        const bool tables = effect->whitenTable() && effect->ruddyTable();
+        EXPECT_EQ(mixUniformInt("enableLut"), tables ? 1 : 0);
+    }
 }
 
 TEST_F(BeautyEffectTest, TableGradingsNeedBothTables) {
@@ -217,6 +209,8 @@ struct PatchRow {
     int noiseLevel;
     bool smoothed;
 };
+
+void PrintTo(const PatchRow& row, std::ostream* os) { *os << row.name; }
 
 class BeautyPatchTest : public BeautyEffectTest, public ::testing::WithParamInterface<PatchRow> {};
 
