@@ -1,0 +1,157 @@
+// kelvo-enhance run as a user runs it: in ffmpeg pipes, on files, with bad
+// input and bad options.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "y4m.h"
+
+namespace kelvo {
+namespace enhance {
+namespace {
+
+struct CommandResult {
+    int status;          // exit status, or -1 when the program did not exit normally
+    std::string output;  // standard error and standard output, merged
+};
+
+CommandResult run(const std::string& command) {
+    CommandResult result{-1, ""};
+    FILE* pipe = popen(("( " + command + " ) 2>&1").c_str(), "r");
+    if (!pipe) return result;
+    char chunk[4096];
+    size_t n;
+    while ((n = std::fread(chunk, 1, sizeof(chunk), pipe)) > 0) result.output.append(chunk, n);
+    const int status = pclose(pipe);
+    if (WIFEXITED(status)) result.status = WEXITSTATUS(status);
+    return result;
+}
+
+const std::string kTool = KELVO_ENHANCE_PATH;
+
+class EnhanceCli : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/kelvo-enhance-test-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir = pattern;
+    }
+    void TearDown() override { run("rm -rf " + dir); }
+    static bool haveFfmpeg() { return run("command -v ffmpeg").status == 0; }
+
+    void writeFile(const std::string& name, const std::string& bytes) {
+        std::ofstream(dir + "/" + name, std::ios::binary) << bytes;
+    }
+    std::string dir;
+};
+
+TEST_F(EnhanceCli, HelpDocumentsTheOptions) {
+    const CommandResult r = run(kTool + " --help");
+    EXPECT_EQ(r.status, 0);
+    for (const char* option : {"--input", "--output", "--effects", "--param", "--params", "--range",
+                               "--matrix", "--snapshot", "--progress", "yuv4mpegpipe"})
+        EXPECT_NE(r.output.find(option), std::string::npos) << option;
+}
+
+TEST_F(EnhanceCli, BadUsageExitsWithStatus2) {
+    for (const char* args : {"--frobnicate", "--effects sparkle", "--param nokey", "--frames 0",
+                             "--range studio", "extra-argument", "--input"}) {
+        const CommandResult r = run(kTool + " " + args);
+        EXPECT_EQ(r.status, 2) << args << ": " << r.output;
+    }
+}
+
+TEST_F(EnhanceCli, BadInputGivesOneLineErrors) {
+    const std::string frame(16 * 16 * 3 / 2, '\x80');
+    writeFile("truncated.y4m", "YUV4MPEG2 W16 H16 F25:1 C420jpeg\nFRAME\n" + frame.substr(10));
+    writeFile("c444.y4m", "YUV4MPEG2 W16 H16 F25:1 C444\nFRAME\n" + std::string(16 * 16 * 3, 'a'));
+    writeFile("notvideo.y4m", "hello world\n");
+    writeFile("params.json", "{\"beauty_effect_option\": {\"enable\": 1,}");
+    struct Row {
+        std::string args;
+        std::string message;
+    } rows[] = {
+        {"-i " + dir + "/truncated.y4m", "truncated Y4M frame"},
+        {"-i " + dir + "/c444.y4m", "unsupported colourspace"},
+        {"-i " + dir + "/notvideo.y4m", "not a Y4M stream"},
+        {"-i " + dir + "/missing.y4m", "cannot open"},
+        {"-n 1 --param 'beauty_effect_option={enable:1}'", "invalid JSON"},
+        {"-n 1 --params " + dir + "/params.json", "bad JSON"},
+    };
+    for (const Row& row : rows) {
+        const CommandResult r = run(kTool + " --no-progress " + row.args);
+        EXPECT_EQ(r.status, row.message == "bad JSON" ? 2 : 1) << row.args << ": " << r.output;
+        EXPECT_NE(r.output.find(row.message), std::string::npos) << row.args << ": " << r.output;
+        EXPECT_EQ(r.output.find("Sanitizer"), std::string::npos) << r.output;
+    }
+}
+
+TEST_F(EnhanceCli, BuiltInClipWritesY4MAndASideBySideSnapshot) {
+    const CommandResult r = run(kTool + " --no-progress --size 96x64 -n 3 --snapshot-frame 2 -s " + dir +
+                      "/snap.png -o " + dir + "/out.y4m");
+    ASSERT_EQ(r.status, 0) << r.output;
+    FILE* in = std::fopen((dir + "/out.y4m").c_str(), "rb");
+    ASSERT_NE(in, nullptr);
+    Y4MReader reader(in);
+    std::string error;
+    ASSERT_TRUE(reader.open(&error)) << error;
+    EXPECT_EQ(reader.header().width, 96);
+    EXPECT_EQ(reader.header().height, 64);
+    std::vector<uint8_t> planes;
+    int frames = 0;
+    while (reader.readFrame(&planes, &error)) ++frames;
+    EXPECT_TRUE(error.empty()) << error;
+    EXPECT_EQ(frames, 3);
+    std::fclose(in);
+
+    // PNG signature, then IHDR with width 2 × 96 and height 64.
+    std::ifstream png(dir + "/snap.png", std::ios::binary);
+    std::string head(24, '\0');
+    ASSERT_TRUE(png.read(&head[0], 24));
+    EXPECT_EQ(head.substr(1, 3), "PNG");
+    EXPECT_EQ(static_cast<unsigned char>(head[19]), 192);
+    EXPECT_EQ(static_cast<unsigned char>(head[23]), 64);
+}
+
+TEST_F(EnhanceCli, SitsInAnFfmpegPipe) {
+    if (!haveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed";
+    const std::string source =
+        "ffmpeg -v error -f lavfi -i testsrc2=size=160x120:rate=10 -frames:v 6 -pix_fmt yuv420p "
+        "-f yuv4mpegpipe -";
+    const CommandResult r = run(source + " | " + kTool +
+                      " --no-progress -i - -o - --param 'beauty_effect_option={\"enable\":1,"
+                      "\"smoothness\":0.8}' | ffmpeg -v error -f yuv4mpegpipe -i - -f framemd5 " +
+                      dir + "/out.md5");
+    ASSERT_EQ(r.status, 0) << r.output;
+    std::ifstream md5(dir + "/out.md5");
+    std::stringstream text;
+    text << md5.rdbuf();
+    int frames = 0;
+    std::string line;
+    while (std::getline(text, line))
+        if (!line.empty() && line[0] != '#') ++frames;
+    EXPECT_EQ(frames, 6);
+}
+
+TEST_F(EnhanceCli, ReadsFourTwoTwoFromAFileMadeByFfmpeg) {
+    if (!haveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed";
+    ASSERT_EQ(run("ffmpeg -v error -f lavfi -i testsrc2=size=120x90:rate=5 -frames:v 3 "
+                  "-pix_fmt yuv422p -f yuv4mpegpipe " + dir + "/in.y4m")
+                  .status,
+              0);
+    const CommandResult r = run(kTool + " --no-progress -e beauty,color -i " + dir + "/in.y4m -o " + dir +
+                      "/out.y4m && ffmpeg -v error -i " + dir + "/out.y4m -f null -");
+    EXPECT_EQ(r.status, 0) << r.output;
+    const CommandResult probe = run("ffprobe -v error -show_entries stream=pix_fmt,width,height -of csv=p=0 " +
+                          dir + "/out.y4m");
+    EXPECT_NE(probe.output.find("120,90,yuv422p"), std::string::npos) << probe.output;
+}
+
+}  // namespace
+}  // namespace enhance
+}  // namespace kelvo
