@@ -1,6 +1,10 @@
 #include "gl_test_env.h"
 
+#include <dlfcn.h>
 #include <epoxy/gl.h>
+#include <link.h>
+
+#include <cstring>
 
 #include "gpu/gl_fbo.h"
 #include "gpu/gpu_image_context.h"
@@ -8,11 +12,26 @@
 namespace kelvo {
 namespace video {
 
+void keepGLDriverLoaded() {
+    dl_iterate_phdr(
+        [](dl_phdr_info* info, size_t, void*) {
+            const char* name = info->dlpi_name;
+            if (name && (std::strstr(name, "_dri.so") || std::strstr(name, "libLLVM") ||
+                         std::strstr(name, "_mesa.so") || std::strstr(name, "libgallium"))) {
+                // NOLOAD: only an extra, permanent reference; nothing new is loaded.
+                dlopen(name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+            }
+            return 0;
+        },
+        nullptr);
+}
+
 void GLTest::SetUp() {
     if (GPUImageContext::initFailed()) {
         GTEST_SKIP() << "no GL context can be created on this machine";
     }
     GPUImageContext::makeCurrent();
+    keepGLDriverLoaded();
     // Errors left by an earlier test must not show up under this one's labels.
     while (glGetError() != GL_NO_ERROR) {
     }

@@ -12,6 +12,13 @@ namespace video {
 
 class FBOBase;
 
+// Marks the GL driver libraries loaded so far as never to be unloaded.
+// Destroying the context unloads Mesa's driver, and whatever the driver still
+// referenced from its own globals then shows up as leaked under
+// LeakSanitizer; keeping the driver mapped keeps those references visible.
+// Test-only; GLTest::SetUp calls it.
+void keepGLDriverLoaded();
+
 // Makes the process-wide private context current for each test and releases
 // it afterwards; skips the test (GTEST_SKIP) only when no context can be
 // created at all. The context lives on between tests; a test that destroys it
