@@ -300,18 +300,6 @@ TEST_F(NativeRenderEngineTest, DenoiserReferenceIsDroppedOnlyWhenTheEnableStateC
     EXPECT_FALSE(denoiser->enabled);
 }
 
-TEST_F(NativeRenderEngineTest, SettersForTypesNotInTheChainAreIgnored) {
-    engine->setEffects({103, 901});
-    engine->setBeautyEnable(true);
-    engine->setBeautySmoothness(0.9f);
-    engine->setColorEnhanceEnable(true);
-    engine->setLowlightEnhanceEnable(true);
-    engine->setVideoDenoiserEnable(true);
-    engine->setVideoDenoiserLevel(2);
-    EXPECT_FALSE(engine->effect(103)->enabled);
-    EXPECT_FALSE(engine->effect(901)->enabled);
-}
-
 TEST_F(NativeRenderEngineTest, DuplicateTypeRunsTwiceAndSettersReachTheFirst) {
     engine->setEffects({103, 201, 201, 901});
     engine->setBeautyEnable(true);
