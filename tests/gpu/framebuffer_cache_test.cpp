@@ -30,11 +30,6 @@ protected:
     FramebufferCache* cache = nullptr;
 };
 
-TEST_F(FramebufferCacheTest, SizeKeysAreWidthByHeight) {
-    EXPECT_EQ("1280x720", FramebufferCache::sizeKey(1280, 720));
-    EXPECT_EQ("0x0", FramebufferCache::sizeKey(0, 0));
-}
-
 TEST_F(FramebufferCacheTest, GivenBackFramebuffersComeBackLastInFirstOut) {
     auto a = cache->acquire(8, 6);
     auto b = cache->acquire(8, 6);
@@ -97,11 +92,6 @@ TEST_F(FramebufferCacheTest, SizesAreKeptApart) {
     large->dropUse();
     EXPECT_EQ(1, cache->countForSize("5x7"));
     EXPECT_EQ(2u, cache->storedCount());
-}
-
-TEST_F(FramebufferCacheTest, GiveBackOfNothingIsIgnored) {
-    cache->giveBack(nullptr);
-    EXPECT_EQ(0u, cache->storedCount());
 }
 
 TEST_F(FramebufferCacheTest, PurgeUninitialisesOnlyIdleFramebuffers) {

@@ -135,15 +135,6 @@ TEST_F(ProgramTest, ExternalImageProgramFailsOnDesktopGLAndPrintsItsLogs) {
     EXPECT_NE(std::string::npos, output.find("glAttachFragShader: glError:"));
 }
 
-TEST_F(ProgramTest, BrokenVertexShaderYieldsProgramZero) {
-    testing::internal::CaptureStdout();
-    GLProgram program("#version 330\nvoid main() { gl_Position = nope; }\n",
-                      kDefaultFragmentShader);
-    const std::string output = testing::internal::GetCapturedStdout();
-    EXPECT_EQ(0u, program.programId());
-    EXPECT_NE(std::string::npos, output.find("glAttachVertexShader: glError:"));
-}
-
 // A 3x2 image whose every pixel differs, rows stored first row first.
 std::vector<uint8_t> testImage(int width, int height) {
     std::vector<uint8_t> pixels;

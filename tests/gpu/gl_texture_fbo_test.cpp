@@ -51,16 +51,6 @@ TEST_F(TextureTest, RecycleOfAWrapperForgetsTheNameButLeavesTheTexture) {
     EXPECT_EQ(static_cast<GLenum>(GL_NO_ERROR), glGetError());
 }
 
-TEST_F(TextureTest, DestructorDeletesOnlyOwnedNames) {
-    GLuint name = 0;
-    {
-        GLTexture owner;
-        name = owner.textureId;
-        EXPECT_TRUE(glIsTexture(name));
-    }
-    EXPECT_FALSE(glIsTexture(name));
-}
-
 TEST_F(FramebufferTest, ReadFrameOfATwoByTwoRedFramebuffer) {
     auto fbo = std::make_shared<GLFBO>();
     fbo->InitFBO(2, 2);
