@@ -86,15 +86,6 @@ protected:
     EffectVideoDenoiser denoiser;
 };
 
-TEST_F(EffectVideoDenoiserTest, IsTheCpuEffectOfTypeTenWithAutomaticDefaults) {
-    EXPECT_EQ(denoiser.effectType, 10);
-    EXPECT_EQ(denoiser.effectKind, kEffectKindCPU);
-    EXPECT_EQ(denoiser.mode(), 0);
-    EXPECT_EQ(denoiser.level(), 0);
-    EXPECT_TRUE(denoiser.autoTrigger());
-    EXPECT_FALSE(denoiser.referenceFrame());
-}
-
 TEST_F(EffectVideoDenoiserTest, FirstFrameBecomesTheReferenceUnchangedAndTheNextIsDenoised) {
     FramePtr first = makeFrame(320, 240, 320, cleanScene);
     const std::vector<uint8_t> before = visibleLuma(*first);
