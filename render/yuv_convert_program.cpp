@@ -133,13 +133,16 @@ bool YUVConvertProgram::UpdateTextures(const std::shared_ptr<I420VideoFrame>& fr
     }
     const int aligned = (strideY + 15) / 16 * 16;
     const int chromaWidth = aligned / 2;
+    // An odd width has one chroma column more than half of it; the texture
+    // samples it at the right edge, so it must be uploaded too.
+    const int chromaColumns = (w + 1) / 2;
     // A plane uploaded straight from the frame is read as whole texture rows.
     auto rowBytes = [](int stride, int textureWidth, int columns) {
         return stride == textureWidth ? textureWidth : columns;
     };
     if (!planeHolds(*frame, 0, h, rowBytes(strideY, aligned, w)) ||
-        !planeHolds(*frame, 1, h / 2, rowBytes(frame->stride(1), chromaWidth, w / 2)) ||
-        !planeHolds(*frame, 2, h / 2, rowBytes(frame->stride(2), chromaWidth, w / 2))) {
+        !planeHolds(*frame, 1, h / 2, rowBytes(frame->stride(1), chromaWidth, chromaColumns)) ||
+        !planeHolds(*frame, 2, h / 2, rowBytes(frame->stride(2), chromaWidth, chromaColumns))) {
         return false;
     }
 
@@ -157,9 +160,9 @@ bool YUVConvertProgram::UpdateTextures(const std::shared_ptr<I420VideoFrame>& fr
     SetUniformTexture("yTex", yTexture_);
     uploadPlane(aligned, w, h, strideY, frame->buffer(0), GL_RED);
     SetUniformTexture("uTex", uTexture_);
-    uploadPlane(chromaWidth, w / 2, h / 2, frame->stride(1), frame->buffer(1), GL_RED);
+    uploadPlane(chromaWidth, chromaColumns, h / 2, frame->stride(1), frame->buffer(1), GL_RED);
     SetUniformTexture("vTex", vTexture_);
-    uploadPlane(chromaWidth, w / 2, h / 2, frame->stride(2), frame->buffer(2), GL_RED);
+    uploadPlane(chromaWidth, chromaColumns, h / 2, frame->stride(2), frame->buffer(2), GL_RED);
     glFlush();
     checkGLError("UpdateTextures end");
 

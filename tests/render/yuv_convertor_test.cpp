@@ -213,6 +213,7 @@ TEST_F(YUVConvertTest, RightEdgeSamplesOnlyVisibleColumns) {
     const EdgeRow rows[] = {
         {"1280 wide, aligned stride: uploaded directly", 1280, 1280, 640, 1280, false},
         {"1278 wide, stride 1278: repacked into 1280", 1278, 1278, 639, 1280, true},
+        {"1277 wide: the odd last chroma column is uploaded too", 1277, 1277, 639, 1280, true},
     };
     const int h = 8;
     for (const EdgeRow& row : rows) {
@@ -237,7 +238,11 @@ TEST_F(YUVConvertTest, RightEdgeSamplesOnlyVisibleColumns) {
 
         for (int x : {0, 1, 100, row.width - 2, row.width - 1}) {
             SCOPED_TRACE(x);
-            const int expectedU = x == row.width - 1 ? 80 : uAt(x / 2, 0);
+            // An odd width's last pixel sits a quarter texel left of the last
+            // chroma sample's centre, so the filter takes a quarter of its
+            // neighbour; without that sample uploaded it would be all 128.
+            const int lastU = row.width % 2 ? (3 * 80 + 128) / 4 : 80;
+            const int expectedU = x == row.width - 1 ? lastU : uAt(x / 2, 0);
             if (x == row.width - 2) continue;  // chroma blends there by design
             const RGB expected = referenceRGB(lumaAt(x, 0), expectedU, 128, Standard::BT709, true);
             EXPECT_LE(pixelError(rgba, 3 * row.width + x, expected), kRGBTolerance);
