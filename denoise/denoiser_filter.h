@@ -41,8 +41,9 @@ public:
                                        int outStride, const uint8_t* source, int sourceStride,
                                        int motion, int strong, int* sumDiff) = 0;
 
-    // A new kernel set, owned by the caller. `detectCpu` asks for the fastest
-    // variant this processor supports; only the portable one exists so far.
+    // A new kernel set, owned by the caller; never null. With `detectCpu` the
+    // fastest variant this processor runs (AVX2, SSE2 on x86), else the
+    // portable one; all give identical results.
     static std::unique_ptr<DenoiserFilter> create(bool detectCpu);
 };
 
