@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <limits>
 #include <new>
+#include <optional>
 
 #include "detect/native_detect_engine.h"
 #include "engine/buffer_layout.h"
@@ -21,20 +22,16 @@ namespace {
 const char kEmptyInfo[] = "";
 
 // Makes the process-wide context current for the scope of one engine call,
-// unless the caller owns the context.
+// unless the caller owns the context. Engines on other threads wait: the
+// context can be current on one thread at a time.
 class ContextScope {
 public:
-    explicit ContextScope(bool external) : external_(external) {
-        if (!external_) GPUImageContext::makeCurrent();
+    explicit ContextScope(bool external) {
+        if (!external) current_.emplace();
     }
-    ~ContextScope() {
-        if (!external_) GPUImageContext::releaseCurrent();
-    }
-    ContextScope(const ContextScope&) = delete;
-    ContextScope& operator=(const ContextScope&) = delete;
 
 private:
-    bool external_;
+    std::optional<GPUImageContext::ScopedCurrent> current_;
 };
 
 }  // namespace
@@ -80,7 +77,7 @@ int VideoProcessEngineImpl::init(const char* /*config*/) {
     if (!useExternalContext_) {
         if (GPUImageContext::instance() == nullptr || GPUImageContext::initFailed()) {
             // Drop the failed holder so that a later init tries again.
-            GPUImageContext::destroyInstance();
+            if (GPUImageContext::userCount() == 0) GPUImageContext::destroyInstance();
             return -1;
         }
     }
@@ -94,6 +91,10 @@ int VideoProcessEngineImpl::init(const char* /*config*/) {
         const auto* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
         if (renderer && version)
             log(kLogInfo, std::string("GL renderer: ") + renderer + ", OpenGL " + version);
+    }
+    if (!useExternalContext_ && !contextUser_) {
+        GPUImageContext::addUser();
+        contextUser_ = true;
     }
     // A re-initialised engine has a new, empty render engine: build its chain
     // again on the next frame.
@@ -297,7 +298,14 @@ void VideoProcessEngineImpl::releaseResources() {
         ContextScope context(useExternalContext_);
         renderEngine_.reset();
     }
-    GPUImageContext::destroyInstance();
+    // The private context is shared by every engine of the process: it goes
+    // with the last engine that used it, not with the first to leave.
+    if (contextUser_) {
+        GPUImageContext::removeUser();
+        contextUser_ = false;
+    } else if (GPUImageContext::userCount() == 0) {
+        GPUImageContext::destroyInstance();
+    }
 }
 
 int VideoProcessEngineImpl::release() {

@@ -111,6 +111,7 @@ private:
     bool lowlightEnhanceEnabled_ = false;
     bool useExternalContext_;
     bool inited_ = false;
+    bool contextUser_ = false;  // registered with the private GL context
     int videoDenoiserMode_ = 0;
     int videoDenoiserLevel_ = 0;
     int lowlightEnhanceMode_ = 0;

@@ -12,7 +12,36 @@ namespace video {
 namespace {
 std::mutex holderMutex;
 GPUImageContext* holder = nullptr;
+int users = 0;
+// Held while any thread has the private context current; always taken
+// before holderMutex.
+std::mutex workMutex;
 }  // namespace
+
+GPUImageContext::ScopedCurrent::ScopedCurrent() : lock_(workMutex) { makeCurrent(); }
+
+GPUImageContext::ScopedCurrent::~ScopedCurrent() { releaseCurrent(); }
+
+void GPUImageContext::addUser() {
+    std::lock_guard<std::mutex> lock(holderMutex);
+    ++users;
+}
+
+bool GPUImageContext::removeUser() {
+    std::lock_guard<std::mutex> work(workMutex);
+    {
+        std::lock_guard<std::mutex> lock(holderMutex);
+        if (users > 0) --users;
+        if (users > 0) return false;
+    }
+    destroyInstance();
+    return true;
+}
+
+int GPUImageContext::userCount() {
+    std::lock_guard<std::mutex> lock(holderMutex);
+    return users;
+}
 
 GPUImageContext::~GPUImageContext() = default;
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <memory>
+#include <mutex>
 
 namespace kelvo {
 namespace video {
@@ -45,6 +46,29 @@ public:
     // "glfw" or "egl" for the active backend, "none" when there is no holder
     // or its init failed. Does not create the holder.
     static const char* backendName();
+
+    // Serialises GL work on the private context across engines and threads:
+    // one process-wide lock is held from making the context current until
+    // releasing it, because a context can be current on one thread only.
+    // Not recursive: never nest two on one thread.
+    class ScopedCurrent {
+    public:
+        ScopedCurrent();
+        ~ScopedCurrent();
+        ScopedCurrent(const ScopedCurrent&) = delete;
+        ScopedCurrent& operator=(const ScopedCurrent&) = delete;
+
+    private:
+        std::unique_lock<std::mutex> lock_;
+    };
+
+    // Engines register while they are initialised on the private context, so
+    // that one engine's release does not pull the context away from the
+    // others. removeUser() destroys the holder when the last user leaves
+    // (under the GL work lock) and then returns true.
+    static void addUser();
+    static bool removeUser();
+    static int userCount();
 
     ~GPUImageContext();
     GPUImageContext(const GPUImageContext&) = delete;
