@@ -1,5 +1,7 @@
 #include "render/color_space_convert.h"
 
+#include "render/color_space_rows.h"
+
 #include <algorithm>
 #include <climits>
 #include <cstddef>
@@ -87,19 +89,61 @@ void rowPairToUV(const uint8_t* s0, const uint8_t* s1, uint8_t* dstU, uint8_t* d
 using RowToY = void (*)(const uint8_t*, uint8_t*, int);
 using RowPairToUV = void (*)(const uint8_t*, const uint8_t*, uint8_t*, uint8_t*, int);
 
+// The weights of one set placed at the byte positions of the channels.
+PackedRowCoeffs rowCoeffs(int r, int g, int b, CoeffSet k) {
+    PackedRowCoeffs c{};
+    c.y[r] = static_cast<int16_t>(kLuma[k].r);
+    c.y[g] = static_cast<int16_t>(kLuma[k].g);
+    c.y[b] = static_cast<int16_t>(kLuma[k].b);
+    c.yBias = kLuma[k].add;
+    c.u[r] = static_cast<int16_t>(kChroma[k].ur);
+    c.u[g] = static_cast<int16_t>(kChroma[k].ug);
+    c.u[b] = static_cast<int16_t>(kChroma[k].ub);
+    c.v[r] = static_cast<int16_t>(kChroma[k].vr);
+    c.v[g] = static_cast<int16_t>(kChroma[k].vg);
+    c.v[b] = static_cast<int16_t>(kChroma[k].vb);
+    return c;
+}
+
+struct FastRows {
+    PackedFastRowY toY = nullptr;
+    PackedFastRowUV toUV = nullptr;
+};
+
+FastRows fastRows(PackedRowPath path) {
+    FastRows rows;
+    if (!packedRowPathSupported(path)) return rows;
+#if KELVO_COLOR_ROWS_X86
+    if (path == PackedRowPath::kSSE2) rows = {packedRowToY_SSE2, packedRowPairToUV_SSE2};
+    if (path == PackedRowPath::kAVX2) rows = {packedRowToY_AVX2, packedRowPairToUV_AVX2};
+#endif
+    return rows;
+}
+
 // R, G, B: byte offsets of the channels within a pixel.
 template <int R, int G, int B>
-int packedToI420(const uint8_t* src, int srcStride, uint8_t* dstY, int dstStrideY,
-                 uint8_t* dstU, int dstStrideU, uint8_t* dstV, int dstStrideV, int width,
-                 int height, int colorRange, int colorMatrix) {
+int packedToI420(PackedRowPath path, const uint8_t* src, int srcStride, uint8_t* dstY,
+                 int dstStrideY, uint8_t* dstU, int dstStrideU, uint8_t* dstV, int dstStrideV,
+                 int width, int height, int colorRange, int colorMatrix) {
     static constexpr RowToY kRowY[] = {rowToY<R, G, B, k601Limited>, rowToY<R, G, B, k601Full>,
                                        rowToY<R, G, B, k709Limited>, rowToY<R, G, B, k709Full>};
     static constexpr RowPairToUV kRowUV[] = {
         rowPairToUV<R, G, B, k601Limited>, rowPairToUV<R, G, B, k601Full>,
         rowPairToUV<R, G, B, k709Limited>, rowPairToUV<R, G, B, k709Full>};
     const CoeffSet k = pickCoeffs(colorRange, colorMatrix);
-    const RowToY toY = kRowY[k];
-    const RowPairToUV toUV = kRowUV[k];
+    const RowToY portableY = kRowY[k];
+    const RowPairToUV portableUV = kRowUV[k];
+    const FastRows fast = fastRows(path);
+    const PackedRowCoeffs coeffs = rowCoeffs(R, G, B, k);
+    // The fast rows take the vector-filling prefix, the portable rows the rest.
+    auto toY = [&](const uint8_t* s, uint8_t* y) {
+        const int done = fast.toY ? fast.toY(s, y, width, coeffs) : 0;
+        portableY(s + 4 * done, y + done, width - done);
+    };
+    auto toUV = [&](const uint8_t* s0, const uint8_t* s1, uint8_t* u, uint8_t* v) {
+        const int done = fast.toUV ? fast.toUV(s0, s1, u, v, width, coeffs) : 0;
+        portableUV(s0 + 4 * done, s1 + 4 * done, u + done / 2, v + done / 2, width - done);
+    };
 
     if (!src || !dstY || !dstU || !dstV || width <= 0 || height == 0 || height == INT_MIN)
         return -1;
@@ -111,17 +155,17 @@ int packedToI420(const uint8_t* src, int srcStride, uint8_t* dstY, int dstStride
     }
     int row = 0;
     for (; row + 1 < height; row += 2) {
-        toUV(src, src + step, dstU, dstV, width);
-        toY(src, dstY, width);
-        toY(src + step, dstY + dstStrideY, width);
+        toUV(src, src + step, dstU, dstV);
+        toY(src, dstY);
+        toY(src + step, dstY + dstStrideY);
         src += 2 * step;
         dstY += 2 * static_cast<ptrdiff_t>(dstStrideY);
         dstU += dstStrideU;
         dstV += dstStrideV;
     }
     if (row < height) {
-        toUV(src, src, dstU, dstV, width);
-        toY(src, dstY, width);
+        toUV(src, src, dstU, dstV);
+        toY(src, dstY);
     }
     return 0;
 }
@@ -131,25 +175,69 @@ using PackedConverter = int (*)(const uint8_t*, int, uint8_t*, int, uint8_t*, in
 
 }  // namespace
 
+bool packedRowPathSupported(PackedRowPath path) {
+    switch (path) {
+        case PackedRowPath::kPortable: return true;
+#if KELVO_COLOR_ROWS_X86
+        case PackedRowPath::kSSE2: return __builtin_cpu_supports("sse2");
+        case PackedRowPath::kAVX2: return __builtin_cpu_supports("avx2");
+#endif
+        default: return false;
+    }
+}
+
+PackedRowPath bestPackedRowPath() {
+    static const PackedRowPath best = packedRowPathSupported(PackedRowPath::kAVX2)
+                                          ? PackedRowPath::kAVX2
+                                          : packedRowPathSupported(PackedRowPath::kSSE2)
+                                                ? PackedRowPath::kSSE2
+                                                : PackedRowPath::kPortable;
+    return best;
+}
+
+int packedToI420WithRows(PackedOrder order, PackedRowPath path, const uint8_t* src,
+                         int srcStride, uint8_t* dstY, int dstStrideY, uint8_t* dstU,
+                         int dstStrideU, uint8_t* dstV, int dstStrideV, int width, int height,
+                         int colorRange, int colorMatrix) {
+    switch (order) {
+        case PackedOrder::kABGR:
+            return packedToI420<0, 1, 2>(path, src, srcStride, dstY, dstStrideY, dstU,
+                                         dstStrideU, dstV, dstStrideV, width, height,
+                                         colorRange, colorMatrix);
+        case PackedOrder::kARGB:
+            return packedToI420<2, 1, 0>(path, src, srcStride, dstY, dstStrideY, dstU,
+                                         dstStrideU, dstV, dstStrideV, width, height,
+                                         colorRange, colorMatrix);
+        case PackedOrder::kBGRA:
+            return packedToI420<1, 2, 3>(path, src, srcStride, dstY, dstStrideY, dstU,
+                                         dstStrideU, dstV, dstStrideV, width, height,
+                                         colorRange, colorMatrix);
+    }
+    return -1;
+}
+
 int ABGRToI420ColorSpace(const uint8_t* src, int srcStride, uint8_t* dstY, int dstStrideY,
                          uint8_t* dstU, int dstStrideU, uint8_t* dstV, int dstStrideV,
                          int width, int height, int colorRange, int colorMatrix) {
-    return packedToI420<0, 1, 2>(src, srcStride, dstY, dstStrideY, dstU, dstStrideU, dstV,
-                                 dstStrideV, width, height, colorRange, colorMatrix);
+    return packedToI420WithRows(PackedOrder::kABGR, bestPackedRowPath(), src, srcStride, dstY,
+                                dstStrideY, dstU, dstStrideU, dstV, dstStrideV, width, height,
+                                colorRange, colorMatrix);
 }
 
 int ARGBToI420ColorSpace(const uint8_t* src, int srcStride, uint8_t* dstY, int dstStrideY,
                          uint8_t* dstU, int dstStrideU, uint8_t* dstV, int dstStrideV,
                          int width, int height, int colorRange, int colorMatrix) {
-    return packedToI420<2, 1, 0>(src, srcStride, dstY, dstStrideY, dstU, dstStrideU, dstV,
-                                 dstStrideV, width, height, colorRange, colorMatrix);
+    return packedToI420WithRows(PackedOrder::kARGB, bestPackedRowPath(), src, srcStride, dstY,
+                                dstStrideY, dstU, dstStrideU, dstV, dstStrideV, width, height,
+                                colorRange, colorMatrix);
 }
 
 int BGRAToI420ColorSpace(const uint8_t* src, int srcStride, uint8_t* dstY, int dstStrideY,
                          uint8_t* dstU, int dstStrideU, uint8_t* dstV, int dstStrideV,
                          int width, int height, int colorRange, int colorMatrix) {
-    return packedToI420<1, 2, 3>(src, srcStride, dstY, dstStrideY, dstU, dstStrideU, dstV,
-                                 dstStrideV, width, height, colorRange, colorMatrix);
+    return packedToI420WithRows(PackedOrder::kBGRA, bestPackedRowPath(), src, srcStride, dstY,
+                                dstStrideY, dstU, dstStrideU, dstV, dstStrideV, width, height,
+                                colorRange, colorMatrix);
 }
 
 int ConvertToI420ColorSpace(const uint8_t* sample, size_t sample_size, uint8_t* dst_y,
