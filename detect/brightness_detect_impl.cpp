@@ -1,6 +1,6 @@
 #include "detect/brightness_detect_impl.h"
 
-#include <cmath>
+#include "detect/brightness_stats.h"
 
 namespace kelvo {
 namespace video {
@@ -51,26 +51,6 @@ int StepShiftForPixels(int64_t pixels) {
     return 0;
 }
 
-void SampleLumaRow(const uint8_t* src, int width, int step, uint32_t* histogram, uint32_t* sum,
-                   int64_t* logSum) {
-    for (int x = 0; x < width; x += step) {
-        const uint8_t v = src[x];
-        histogram[v] += 1;
-        *sum += v;
-        *logSum += kLogTable[v];
-    }
-}
-
-// Accumulates in single precision, carried across rows so that the order of
-// additions is that of one scan over all samples.
-float SquaredDeviationRow(const uint8_t* src, int width, int step, int mean, float acc) {
-    for (int x = 0; x < width; x += step) {
-        const int d = src[x] - mean;
-        acc += static_cast<float>(d * d);
-    }
-    return acc;
-}
-
 }  // namespace
 
 BrightnessDetectImpl::BrightnessDetectImpl()
@@ -100,49 +80,7 @@ int BrightnessDetectImpl::detect(int dataKind, int width, int height, const uint
         static_cast<int64_t>((height - 1) & ~(step - 1)) * width + ((width - 1) & ~(step - 1));
     if (lastSample >= size) return kDetectInvalidData;
 
-    MetaDataFrameStats& s = *stats_;
-    s = MetaDataFrameStats();
-    s.horizontalStepShift = static_cast<uint8_t>(shift);
-    s.verticalStepShift = static_cast<uint8_t>(shift);
-
-    for (int y = 0; y < height; y += step) {
-        SampleLumaRow(data + static_cast<int64_t>(y) * width, width, step, s.histogram, &s.sum,
-                      &s.logSum);
-    }
-    // The size check bounds the plane, so the count fits in 32 bits.
-    s.sampleCount = static_cast<uint32_t>(pixels >> (2 * shift));
-    s.mean = s.sum / s.sampleCount;
-    s.logAverage =
-        static_cast<float>(std::exp(static_cast<double>(s.logSum) / (s.sampleCount * 1000.0)));
-
-    float dark = 0.0f;
-    for (int i = 0; i < 100; ++i) dark += static_cast<float>(s.histogram[i]);
-    s.darkFraction = dark / static_cast<float>(s.sampleCount);
-
-    float squares = 0.0f;
-    for (int y = 0; y < height; y += step) {
-        squares = SquaredDeviationRow(data + static_cast<int64_t>(y) * width, width, step,
-                                      static_cast<int>(s.mean), squares);
-    }
-    s.standardDeviation = std::sqrt(squares / static_cast<float>(s.sampleCount));
-
-    // Each point is the last value whose cumulative count is still below its share.
-    const float count = static_cast<float>(s.sampleCount);
-    const float low = 0.05f * count;
-    const float middle = 0.5f * count;
-    const float high = 0.95f * count;
-    s.percentile5 = 0;
-    s.median = 120;
-    s.percentile95 = 255;
-    uint32_t cumulative = 0;
-    for (int i = 0; i < 256; ++i) {
-        cumulative += s.histogram[i];
-        const float cum = static_cast<float>(cumulative);
-        if (low > cum) s.percentile5 = i;
-        if (middle > cum) s.median = i;
-        if (!(high > cum)) break;
-        s.percentile95 = i;
-    }
+    computeBrightnessStats(data, width, height, shift, BrightnessPass::kFast, *stats_);
     return kDetectOk;
 }
 
