@@ -170,15 +170,22 @@ void blendStaticBlock16x16(const uint8_t* reference, int referenceStride, const 
 void blendBlocks(const uint8_t* reference, const uint8_t* source, uint8_t* out, int stride,
                  int width, int height, const DenoiserBlockMaps& maps) {
     const DenoiserBlendClass blend = denoiserBlendClass(width, height);
+    auto moving = blendMovingBlock16x16;
+    auto still = blendStaticBlock16x16;
+#if KELVO_DENOISER_BLEND_SSE2
+    if (__builtin_cpu_supports("sse2")) {
+        moving = blendMovingBlock16x16SSE2;
+        still = blendStaticBlock16x16SSE2;
+    }
+#endif
     for (int r = 0; r < maps.rows; ++r) {
         for (int c = 0; c < maps.columns; ++c) {
             const size_t offset = static_cast<size_t>(r) * 16 * stride + static_cast<size_t>(c) * 16;
             if (isMovingBlock(maps, r, c, blend.neighbourThreshold))
-                blendMovingBlock16x16(reference + offset, stride, source + offset, stride,
-                                      out + offset, stride);
+                moving(reference + offset, stride, source + offset, stride, out + offset, stride);
             else
-                blendStaticBlock16x16(reference + offset, stride, source + offset, stride,
-                                      out + offset, stride, blend.staticWeight);
+                still(reference + offset, stride, source + offset, stride, out + offset, stride,
+                      blend.staticWeight);
         }
     }
 }

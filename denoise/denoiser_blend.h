@@ -78,7 +78,23 @@ void blendMovingBlock16x16(const uint8_t* reference, int referenceStride, const 
 void blendStaticBlock16x16(const uint8_t* reference, int referenceStride, const uint8_t* source,
                            int sourceStride, uint8_t* out, int outStride, float staticWeight);
 
-// Overwrites every full block of out with its moving or static blend.
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#define KELVO_DENOISER_BLEND_SSE2 1
+// The same blends in SSE2, equal for every pair of samples; run them only
+// where the processor has SSE2. The static one takes weights in 0..1 (others
+// go to the portable code).
+void blendMovingBlock16x16SSE2(const uint8_t* reference, int referenceStride,
+                               const uint8_t* source, int sourceStride, uint8_t* out,
+                               int outStride);
+void blendStaticBlock16x16SSE2(const uint8_t* reference, int referenceStride,
+                               const uint8_t* source, int sourceStride, uint8_t* out,
+                               int outStride, float staticWeight);
+#else
+#define KELVO_DENOISER_BLEND_SSE2 0
+#endif
+
+// Overwrites every full block of out with its moving or static blend, with
+// the SSE2 blends when the processor has them.
 void blendBlocks(const uint8_t* reference, const uint8_t* source, uint8_t* out, int stride,
                  int width, int height, const DenoiserBlockMaps& maps);
 
