@@ -4,9 +4,11 @@ namespace kelvo {
 namespace video {
 
 FramebufferCache* FramebufferCache::instance() {
-    // Function-local static: created once, thread-safe, no double-checked race.
-    static FramebufferCache* pool = new FramebufferCache();
-    return pool;
+    // Function-local static: created once, thread-safe, and destroyed when the
+    // library is unloaded. Its destructor makes no GL call: idle framebuffers
+    // are deleted by purge() while a context is current.
+    static FramebufferCache pool;
+    return &pool;
 }
 
 std::string FramebufferCache::sizeKey(int width, int height) {
