@@ -108,6 +108,38 @@ TEST(Y4MReader, ReportsTruncatedAndMalformedFrames) {
     }
 }
 
+TEST(Y4MReader, ACutOffFrameOfTheLargestSizeHoldsOnlyWhatArrived) {
+    // 40 bytes of input once made the reader clear 400 MB for the frame.
+    MemoryStream stream("YUV4MPEG2 W16384 H16384\nFRAME\n" + std::string(10, 'x'));
+    Y4MReader reader(stream.file);
+    std::string error;
+    ASSERT_TRUE(reader.open(&error));
+    std::vector<uint8_t> planes;
+    EXPECT_FALSE(reader.readFrame(&planes, &error));
+    EXPECT_EQ(error, "truncated Y4M frame (10 of 402653184 bytes)");
+    EXPECT_LE(planes.capacity(), size_t{1} << 20);
+}
+
+TEST(Y4MReader, ReadsFramesLargerThanOneReadChunk) {
+    // 1000x1000 I420 is 1.5 MB: the frame grows past the first chunk.
+    const size_t bytes = 1000 * 1000 * 3 / 2;
+    std::string frame(bytes, 'y');
+    frame[bytes - 1] = 'v';
+    MemoryStream stream("YUV4MPEG2 W1000 H1000\nFRAME\n" + frame + "FRAME\n" + frame);
+    Y4MReader reader(stream.file);
+    std::string error;
+    ASSERT_TRUE(reader.open(&error));
+    std::vector<uint8_t> planes;
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_TRUE(reader.readFrame(&planes, &error)) << error;
+        ASSERT_EQ(planes.size(), bytes);
+        EXPECT_EQ(planes.front(), 'y');
+        EXPECT_EQ(planes.back(), 'v');
+    }
+    EXPECT_FALSE(reader.readFrame(&planes, &error));
+    EXPECT_TRUE(error.empty());
+}
+
 TEST(Y4MReader, RejectsAnOverlongOrMissingHeader) {
     for (const std::string& bytes : {std::string(), std::string("YUV4MPEG2 ") + std::string(5000, 'X')}) {
         MemoryStream stream(bytes);

@@ -1,5 +1,6 @@
 #include "y4m.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -12,6 +13,7 @@ namespace {
 
 constexpr int kMaxSide = 16384;
 constexpr size_t kMaxHeaderLine = 4096;
+constexpr size_t kReadChunk = size_t{1} << 20;
 
 bool parseInt(const std::string& text, int* out) {
     if (text.empty()) return false;
@@ -138,11 +140,20 @@ bool Y4MReader::readFrame(std::vector<uint8_t>* planes, std::string* error) {
         *error = "bad Y4M frame header";
         return false;
     }
-    planes->resize(frameBytes(header_));
-    const size_t got = std::fread(planes->data(), 1, planes->size(), in_);
-    if (got != planes->size()) {
-        *error = "truncated Y4M frame (" + std::to_string(got) + " of " +
-                 std::to_string(planes->size()) + " bytes)";
+    // Grown as the bytes arrive, so a cut-off stream with a huge header never
+    // holds (and clears) memory for a whole frame it does not have.
+    const size_t want = frameBytes(header_);
+    size_t got = 0;
+    planes->resize(std::min(want, std::max(planes->size(), kReadChunk)));
+    while (got < want) {
+        if (got == planes->size()) planes->resize(std::min(want, 2 * planes->size()));
+        const size_t n = std::fread(planes->data() + got, 1, planes->size() - got, in_);
+        got += n;
+        if (n == 0) break;
+    }
+    if (got != want) {
+        *error = "truncated Y4M frame (" + std::to_string(got) + " of " + std::to_string(want) +
+                 " bytes)";
         return false;
     }
     return true;
