@@ -220,11 +220,6 @@ int VideoProcessEngineImpl::processFrame(int format, int width, int height, uint
         return -6;
     }
 
-    std::shared_ptr<I420VideoFrame> frame(new (std::nothrow) I420VideoFrame(),
-                                          I420VideoFrame::deleter());
-    if (!frame) return -1;
-    if (frame->allocate(width, height, width, (width + 1) / 2, (width + 1) / 2, 1) != 0) return -1;
-
     const int type = videoTypeFromFormat(format);
     if (type == 0) {
         reportProcessResult(-6);
@@ -239,6 +234,11 @@ int VideoProcessEngineImpl::processFrame(int format, int width, int height, uint
         reportProcessResult(-6);
         return -6;
     }
+    // Only now the frame: a bad call must not cost planes of up to 16384².
+    std::shared_ptr<I420VideoFrame> frame(new (std::nothrow) I420VideoFrame(),
+                                          I420VideoFrame::deleter());
+    if (!frame) return -1;
+    if (frame->allocate(width, height, width, (width + 1) / 2, (width + 1) / 2, 1) != 0) return -1;
 
     if (convertBufferToFrame(type, buffer, 0, 0, width, height, static_cast<size_t>(size), 0, *frame,
                              range, matrix) != 0)

@@ -154,6 +154,8 @@ TEST_F(EngineTest, BadCallerBuffersAreRejectedBeforeAnyConversion) {
         {"zero width", kPixelFormatI420, 0, 48, frame.data(), size},
         {"negative height", kPixelFormatI420, 64, -48, frame.data(), size},
         {"absurd width", kPixelFormatI420, 1 << 30, 1, frame.data(), size},
+        {"largest frame, small buffer", kPixelFormatI420, 16384, 16384, frame.data(), size},
+        {"largest frame, unknown format", 0, 16384, 16384, frame.data(), size},
         {"negative size", kPixelFormatI420, 64, 48, frame.data(), -5},
     };
     const std::vector<uint8_t> before = frame;
