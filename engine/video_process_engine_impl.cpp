@@ -11,6 +11,7 @@
 #include "engine/buffer_layout.h"
 #include "frame/i420_video_frame.h"
 #include "gpu/gpu_image_context.h"
+#include "render/effect_types.h"
 #include "render/frame_conversion.h"
 #include "render/native_render_engine.h"
 
@@ -36,32 +37,6 @@ private:
 
 }  // namespace
 
-int internalEffectType(int effectId) {
-    switch (effectId) {
-        case kEffectBeauty: return 201;
-        case kEffectColorEnhance: return 202;
-        case kEffectVideoDenoiser: return 10;
-        case kEffectLowLightEnhance: return 203;
-        case 201: return 301;
-        case 202: return 302;
-        case 203: return 303;
-        case 204: return 304;
-        case 901: return 305;
-        default: return -1;
-    }
-}
-
-int publicEffectId(int internalType) {
-    switch (internalType) {
-        case 10: return kEffectVideoDenoiser;
-        case 201: return kEffectBeauty;
-        case 202: return kEffectColorEnhance;
-        case 203: return kEffectLowLightEnhance;
-        default: return -1;
-    }
-}
-
-bool isCpuEffect(int effectId) { return effectId == kEffectVideoDenoiser; }
 
 VideoProcessEngineImpl::VideoProcessEngineImpl(bool useExternalContext)
     : useExternalContext_(useExternalContext) {}

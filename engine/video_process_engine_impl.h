@@ -25,15 +25,6 @@ class I420VideoFrame;
 class NativeRenderEngine;
 class NativeDetectEngine;
 
-// Identifier of the effect selection → internal effect type of the render
-// chain (101→201, 102→202, 103→10, 104→203, ...; −1 for anything else).
-int internalEffectType(int effectId);
-// Internal effect type → public identifier (10→103, 201→101, 202→102,
-// 203→104; −1 otherwise).
-int publicEffectId(int internalType);
-// The video denoiser is the only effect that runs on the CPU planes.
-bool isCpuEffect(int effectId);
-
 class VideoProcessEngineImpl : public IVideoProcessEngine {
 public:
     explicit VideoProcessEngineImpl(bool useExternalContext);

@@ -12,6 +12,7 @@
 #include "gpu/gl_texture.h"
 #include "render/effect_base.h"
 #include "render/effect_oes_convertor.h"
+#include "render/effect_types.h"
 #include "render/effect_texture_output.h"
 #include "render/effect_yuv_input_convertor.h"
 #include "render/effect_yuv_output_convertor.h"
@@ -20,17 +21,6 @@ namespace kelvo {
 namespace video {
 
 namespace {
-
-// The public effect identifier an observer is told for an internal type.
-int publicEffectId(int type) {
-    switch (type) {
-        case 10: return kEffectVideoDenoiser;
-        case 201: return kEffectBeauty;
-        case 202: return kEffectColorEnhance;
-        case 203: return kEffectLowLightEnhance;
-        default: return -1;
-    }
-}
 
 bool isGPUKind(int kind) {
     return kind == kEffectKindGPUFilter || kind == kEffectKindInputConvertor ||

@@ -1,0 +1,36 @@
+#include "render/effect_types.h"
+
+#include "kelvo/video_process_engine.h"
+
+namespace kelvo {
+namespace video {
+
+int internalEffectType(int effectId) {
+    switch (effectId) {
+        case kEffectBeauty: return 201;
+        case kEffectColorEnhance: return 202;
+        case kEffectVideoDenoiser: return 10;
+        case kEffectLowLightEnhance: return 203;
+        case 201: return 301;
+        case 202: return 302;
+        case 203: return 303;
+        case 204: return 304;
+        case 901: return 305;
+        default: return -1;
+    }
+}
+
+int publicEffectId(int internalType) {
+    switch (internalType) {
+        case 10: return kEffectVideoDenoiser;
+        case 201: return kEffectBeauty;
+        case 202: return kEffectColorEnhance;
+        case 203: return kEffectLowLightEnhance;
+        default: return -1;
+    }
+}
+
+bool isCpuEffect(int effectId) { return effectId == kEffectVideoDenoiser; }
+
+}  // namespace video
+}  // namespace kelvo
