@@ -171,15 +171,7 @@ int VideoProcessEngineImpl::processFrame(int format, int width, int height, uint
                                          int size, int /*reserved1*/, int /*reserved2*/,
                                          int colorMatrix, int colorRange) {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!inited_) {
-        reportProcessResult(-3);
-        return -3;
-    }
-    if (!beautyEnabled_ && !colorEnhanceEnabled_ && !videoDenoiserEnabled_ &&
-        !lowlightEnhanceEnabled_) {
-        reportProcessResult(-4);
-        return -4;
-    }
+    if (const int refused = refuseProcessing()) return refused;
     const int matrix = colorMatrix == -1 ? 4 : colorMatrix;
     const int range = colorRange == -1 ? 1 : colorRange;
 
@@ -236,15 +228,7 @@ int VideoProcessEngineImpl::processFrame(int format, int width, int height, uint
 int VideoProcessEngineImpl::processTexture(int textureType, int width, int height, int textureId,
                                            int* outTextureId) {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!inited_) {
-        reportProcessResult(-3);
-        return -3;
-    }
-    if (!beautyEnabled_ && !colorEnhanceEnabled_ && !videoDenoiserEnabled_ &&
-        !lowlightEnhanceEnabled_) {
-        reportProcessResult(-4);
-        return -4;
-    }
+    if (const int refused = refuseProcessing()) return refused;
     ContextScope context(useExternalContext_);
     if (!rebuildIfDirty(true)) {
         reportProcessResult(-6);
@@ -266,6 +250,17 @@ int VideoProcessEngineImpl::processTexture(int textureType, int width, int heigh
     }
     reportProcessResult(result);
     return result;
+}
+
+int VideoProcessEngineImpl::refuseProcessing() const {
+    int code = 0;
+    if (!inited_)
+        code = -3;
+    else if (!beautyEnabled_ && !colorEnhanceEnabled_ && !videoDenoiserEnabled_ &&
+             !lowlightEnhanceEnabled_)
+        code = -4;
+    if (code != 0) reportProcessResult(code);
+    return code;
 }
 
 void VideoProcessEngineImpl::releaseResources() {

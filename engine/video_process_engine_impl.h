@@ -83,6 +83,9 @@ private:
     bool rebuildIfDirty(bool textureInput);
     // Parses and applies one document (no storing, no trace).
     int applyParameterDocument(const std::string& key, const std::string& value);
+    // −3 before init, −4 while no effect is enabled (reported to the
+    // observer); 0 when a frame may be processed.
+    int refuseProcessing() const;
     void releaseResources();
     void log(int level, const std::string& message) const;
     void reportProcessResult(int code) const;
