@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <new>
 
 #include "frame/i420_video_frame.h"
 
@@ -9,6 +10,12 @@ namespace kelvo {
 namespace video {
 
 namespace {
+
+// Copies a width x height luma plane whose rows are `stride` bytes apart.
+void copyLuma(const uint8_t* src, uint8_t* dst, int stride, int width, int height) {
+    for (int y = 0; y < height; ++y)
+        std::memcpy(dst + int64_t{y} * stride, src + int64_t{y} * stride, static_cast<size_t>(width));
+}
 
 // Bytes a width x height luma plane spans with rows `stride` apart.
 int64_t lumaSpan(int width, int height, int stride) {
@@ -80,29 +87,49 @@ void EffectVideoDenoiser::reset(const std::shared_ptr<I420VideoFrame>& frame) {
     blockColumns_ = width_ >> 4;
     estimator_.init(width_, height_);
     maps_.resize(width_, height_);
-    reference_ = frame;
     referenceStride_ = frame->stride(0);
+    // A copy, not the frame itself: the rest of the chain writes its output
+    // into the frame's planes, and the next frame must be blended with this
+    // input, not with the beautified result.
+    spare_.reset();
+    reference_ = lumaFrame(frame->stride(1), frame->stride(2));
+    if (!reference_) return;
+    copyLuma(frame->buffer(0), reference_->buffer(0), referenceStride_, width_, height_);
+}
+
+std::shared_ptr<I420VideoFrame> EffectVideoDenoiser::lumaFrame(int strideU, int strideV) {
+    const int stride = referenceStride_;
+    // allocate() ignores the chroma strides but takes a zero among them to
+    // mean "stride = width", which would give a plane narrower than ours.
+    if (strideU <= 0) strideU = (stride + 1) / 2;
+    if (strideV <= 0) strideV = (stride + 1) / 2;
+    std::shared_ptr<I420VideoFrame> out(new (std::nothrow) I420VideoFrame(),
+                                        I420VideoFrame::deleter());
+    if (!out || out->allocateI420(width_, height_, stride, strideU, strideV) != 0 ||
+        !lumaPlaneCovers(*out, width_, height_, stride))
+        return nullptr;
+    return out;
 }
 
 int EffectVideoDenoiser::denoise(const std::shared_ptr<I420VideoFrame>& frame) {
     const int stride = frame->stride(0);
-    // allocate() ignores the chroma strides but takes a zero among them to
-    // mean "stride = width", which would give a plane narrower than ours.
-    const int strideU = frame->stride(1) > 0 ? frame->stride(1) : (stride + 1) / 2;
-    const int strideV = frame->stride(2) > 0 ? frame->stride(2) : (stride + 1) / 2;
-    std::shared_ptr<I420VideoFrame> out(new I420VideoFrame(), I420VideoFrame::deleter());
-    if (out->allocateI420(width_, height_, stride, strideU, strideV) != 0 ||
-        !lumaPlaneCovers(*out, width_, height_, stride))
+    // The reference of two frames ago is free again once the previous frame
+    // is done: reuse its planes instead of allocating new ones every frame.
+    std::shared_ptr<I420VideoFrame> out = std::move(spare_);
+    if (!out || out.use_count() != 1) out = lumaFrame(frame->stride(1), frame->stride(2));
+    if (!out) {
+        // Without an output buffer the reference of two frames ago would be
+        // blended against later frames; start over instead.
+        reference_.reset();
         return kDrawFailed;
+    }
 
     uint8_t* source = frame->buffer(0);
     uint8_t* denoised = out->buffer(0);
     denoiseLumaPlane(*filter_, &estimator_, reference_->buffer(0), source, denoised, stride, width_,
                      height_, maps_);
-    for (int y = 0; y < height_; ++y) {
-        std::memcpy(source + int64_t{y} * stride, denoised + int64_t{y} * stride,
-                    static_cast<size_t>(width_));
-    }
+    copyLuma(denoised, source, stride, width_, height_);
+    spare_ = std::move(reference_);
     reference_ = std::move(out);
     return kDrawDone;
 }

@@ -73,6 +73,9 @@ private:
     // Makes `frame` the reference and builds the maps for its size.
     void reset(const std::shared_ptr<I420VideoFrame>& frame);
     int denoise(const std::shared_ptr<I420VideoFrame>& frame);
+    // A frame of the stored size whose luma plane takes the reference stride;
+    // null when allocation fails.
+    std::shared_ptr<I420VideoFrame> lumaFrame(int strideU, int strideV);
 
     int width_ = 0;
     int height_ = 0;
@@ -85,6 +88,8 @@ private:
     NoiseEstimator estimator_;
     DenoiserBlockMaps maps_;
     std::shared_ptr<I420VideoFrame> reference_;
+    // The previous reference, kept to become the next output frame.
+    std::shared_ptr<I420VideoFrame> spare_;
     // Luma stride the reference's samples are laid out with; a frame with
     // another stride cannot be read against it.
     int referenceStride_ = 0;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include <cmath>
 #include <cstdint>
 #include <functional>
@@ -80,6 +82,11 @@ int staticBlend(int reference, int source, float weight) {
     return static_cast<int>(source * (1.0 - weight) + static_cast<double>(reference * weight));
 }
 
+// The reference is a copy of the frame it was taken from: same visible luma.
+bool holdsLumaOf(const std::shared_ptr<const I420VideoFrame>& reference, const I420VideoFrame& f) {
+    return reference && visibleLuma(*reference) == visibleLuma(f);
+}
+
 class EffectVideoDenoiserTest : public testing::Test {
 protected:
     void SetUp() override { denoiser.setEnable(true); }
@@ -91,7 +98,11 @@ TEST_F(EffectVideoDenoiserTest, FirstFrameBecomesTheReferenceUnchangedAndTheNext
     const std::vector<uint8_t> before = visibleLuma(*first);
     EXPECT_EQ(denoiser.Draw(first), kDrawDone);
     EXPECT_EQ(visibleLuma(*first), before);
-    EXPECT_EQ(denoiser.referenceFrame(), first);
+    EXPECT_TRUE(holdsLumaOf(denoiser.referenceFrame(), *first));
+    // Later stages write their output into the frame; the reference keeps
+    // the input.
+    std::memset(first->buffer(0), 0, static_cast<size_t>(first->stride(0)) * 240);
+    EXPECT_FALSE(holdsLumaOf(denoiser.referenceFrame(), *first));
 
     FramePtr second = makeFrame(320, 240, 320, [](int x, int y) { return cleanScene(x, y) + 3; });
     const std::vector<uint8_t> input = visibleLuma(*second);
@@ -173,7 +184,7 @@ TEST_F(EffectVideoDenoiserTest, DisablingOrDroppingTheReferenceMakesTheNextFrame
     const std::vector<uint8_t> restartLuma = visibleLuma(*restart);
     EXPECT_EQ(denoiser.Draw(restart), kDrawDone);
     EXPECT_EQ(visibleLuma(*restart), restartLuma);
-    EXPECT_EQ(denoiser.referenceFrame(), restart);
+    EXPECT_TRUE(holdsLumaOf(denoiser.referenceFrame(), *restart));
 
     // What the render engine does on an enable change.
     denoiser.dropReference();
@@ -182,7 +193,7 @@ TEST_F(EffectVideoDenoiserTest, DisablingOrDroppingTheReferenceMakesTheNextFrame
     const std::vector<uint8_t> afterDropLuma = visibleLuma(*afterDrop);
     EXPECT_EQ(denoiser.Draw(afterDrop), kDrawDone);
     EXPECT_EQ(visibleLuma(*afterDrop), afterDropLuma);
-    EXPECT_EQ(denoiser.referenceFrame(), afterDrop);
+    EXPECT_TRUE(holdsLumaOf(denoiser.referenceFrame(), *afterDrop));
 }
 
 TEST_F(EffectVideoDenoiserTest, ModeZeroWithTheTriggerOffLeavesFramesAndTheReferenceAlone) {
@@ -194,7 +205,7 @@ TEST_F(EffectVideoDenoiserTest, ModeZeroWithTheTriggerOffLeavesFramesAndTheRefer
         const std::vector<uint8_t> luma = visibleLuma(*frame);
         EXPECT_EQ(denoiser.Draw(frame), kDrawUnchanged);
         EXPECT_EQ(visibleLuma(*frame), luma);
-        EXPECT_EQ(denoiser.referenceFrame(), first);
+        EXPECT_TRUE(holdsLumaOf(denoiser.referenceFrame(), *first));
     }
     // Any manual mode runs regardless of the trigger, against the kept reference.
     denoiser.setMode(2);
@@ -230,14 +241,14 @@ TEST_F(EffectVideoDenoiserTest, ANewSizeOrLumaStrideMakesANewReference) {
     const std::vector<uint8_t> widerLuma = visibleLuma(*wider);
     EXPECT_EQ(denoiser.Draw(wider), kDrawDone);
     EXPECT_EQ(visibleLuma(*wider), widerLuma);
-    EXPECT_EQ(denoiser.referenceFrame(), wider);
+    EXPECT_TRUE(holdsLumaOf(denoiser.referenceFrame(), *wider));
 
     for (const auto& size : {std::make_pair(336, 240), std::make_pair(336, 256)}) {
         FramePtr resized = makeFrame(size.first, size.second, 384, cleanScene);
         const std::vector<uint8_t> luma = visibleLuma(*resized);
         EXPECT_EQ(denoiser.Draw(resized), kDrawDone);
         EXPECT_EQ(visibleLuma(*resized), luma);
-        EXPECT_EQ(denoiser.referenceFrame(), resized);
+        EXPECT_TRUE(holdsLumaOf(denoiser.referenceFrame(), *resized));
     }
 }
 
@@ -247,7 +258,7 @@ TEST_F(EffectVideoDenoiserTest, RejectsMissingFramesAndKeepsTheReference) {
     EXPECT_EQ(denoiser.Draw(nullptr), kDrawNoOutput);
     FramePtr empty(new I420VideoFrame(), I420VideoFrame::deleter());
     EXPECT_EQ(denoiser.Draw(empty), kDrawFailed);
-    EXPECT_EQ(denoiser.referenceFrame(), first);
+    EXPECT_TRUE(holdsLumaOf(denoiser.referenceFrame(), *first));
 }
 
 // Gaussian luma noise from a fixed seed (Box-Muller, so the values do not
