@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "bench/bench_util.h"
 #include "effects/effect_gpu_beauty.h"
 #include "frame/i420_video_frame.h"
 #include "gpu/gl_fbo.h"
@@ -53,17 +54,13 @@ void BM_BeautyDraw(benchmark::State& state) {
             output->unbindFrameBuffer();
             benchmark::DoNotOptimize(pixel[0]);
         }
+        bench::countFrames(state);
         output->UnInitFBO();
     }
     GPUImageContext::releaseCurrent();
 }
 
-BENCHMARK(BM_BeautyDraw)
-    ->Args({640, 480})
-    ->Args({1280, 720})
-    ->Args({1920, 1080})
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+BENCHMARK(BM_BeautyDraw)->Apply(bench::frameSizes);
 
 }  // namespace
 }  // namespace video

@@ -9,6 +9,7 @@
 #include <random>
 #include <vector>
 
+#include "bench/bench_util.h"
 #include "denoise/effect_video_denoiser.h"
 #include "frame/i420_video_frame.h"
 
@@ -62,14 +63,9 @@ void BM_DenoiserDraw(benchmark::State& state) {
         state.ResumeTiming();
         benchmark::DoNotOptimize(denoiser.Draw(frame));
     }
-    state.counters["fps"] = benchmark::Counter(static_cast<double>(state.iterations()),
-                                               benchmark::Counter::kIsRate);
+    bench::countFrames(state);
 }
-BENCHMARK(BM_DenoiserDraw)
-    ->Args({640, 480})
-    ->Args({1280, 720})
-    ->Args({1920, 1080})
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DenoiserDraw)->Apply(bench::frameSizes);
 
 }  // namespace
 }  // namespace video

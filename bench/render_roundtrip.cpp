@@ -1,10 +1,13 @@
-// Buffer round trip through the GPU convertors: I420 planes uploaded and
-// converted to RGB, read back and converted to I420 again.
+// The GPU convertors: I420 planes uploaded and converted to RGB (waited for
+// with glFinish), the RGB framebuffer read back and converted to I420, and
+// both in turn as a round trip.
 #include <benchmark/benchmark.h>
+#include <epoxy/gl.h>
 
 #include <cstdint>
 #include <memory>
 
+#include "bench/bench_util.h"
 #include "frame/i420_video_frame.h"
 #include "gpu/framebuffer_cache.h"
 #include "gpu/gl_fbo.h"
@@ -24,7 +27,10 @@ std::shared_ptr<I420VideoFrame> makeFrame(int width, int height) {
     return frame;
 }
 
-void BM_RenderRoundTrip(benchmark::State& state) {
+// Which convertors an iteration runs.
+enum Stages { kUpload = 1, kReadback = 2, kRoundTrip = 3 };
+
+void runConvertors(benchmark::State& state, int stages) {
     const int width = static_cast<int>(state.range(0));
     const int height = static_cast<int>(state.range(1));
     if (GPUImageContext::initFailed()) {
@@ -34,17 +40,9 @@ void BM_RenderRoundTrip(benchmark::State& state) {
     GPUImageContext::makeCurrent();
     {
         auto source = makeFrame(width, height);
-        for (int row = 0; row < height; ++row) {
-            for (int x = 0; x < width; ++x) {
-                source->buffer(0)[row * source->stride(0) + x] =
-                    static_cast<uint8_t>(16 + (x + row) % 220);
-            }
-        }
-        for (int plane = 1; plane < 3; ++plane) {
-            for (int i = 0; i < source->stride(plane) * ((height + 1) / 2); ++i) {
-                source->buffer(plane)[i] = static_cast<uint8_t>(96 + i % 64);
-            }
-        }
+        bench::fillCameraI420(source->buffer(0), source->stride(0), source->buffer(1),
+                              source->stride(1), source->buffer(2), source->stride(2), width,
+                              height);
         auto target = makeFrame(width, height);
         auto framebuffer = FramebufferCache::instance()->acquire(width, height);
 
@@ -56,26 +54,40 @@ void BM_RenderRoundTrip(benchmark::State& state) {
         output.setOutputFBO(framebuffer);
         output.setInputTexture(framebuffer->texture);
 
+        // Shaders compile at their first draw, and the readback needs a
+        // picture; both before the clock starts.
+        if (input.Draw(source) != 0 || output.Draw(target) != 0) {
+            state.SkipWithError("conversion failed");
+        }
+        glFinish();
         for (auto _ : state) {
-            if (input.Draw(source) != 0 || output.Draw(target) != 0) {
+            if ((stages & kUpload) && input.Draw(source) != 0) {
+                state.SkipWithError("conversion failed");
+                break;
+            }
+            if (stages == kUpload) {
+                glFinish();
+            }
+            if ((stages & kReadback) && output.Draw(target) != 0) {
                 state.SkipWithError("conversion failed");
                 break;
             }
             benchmark::DoNotOptimize(target->buffer(0)[0]);
         }
-        state.SetItemsProcessed(state.iterations());
+        bench::countFrames(state);
         framebuffer->dropUse();
         FramebufferCache::instance()->purge();
     }
     GPUImageContext::releaseCurrent();
 }
 
-BENCHMARK(BM_RenderRoundTrip)
-    ->Args({640, 480})
-    ->Args({1280, 720})
-    ->Args({1920, 1080})
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+void BM_YUVUploadToRGB(benchmark::State& state) { runConvertors(state, kUpload); }
+void BM_ReadbackToI420(benchmark::State& state) { runConvertors(state, kReadback); }
+void BM_RenderRoundTrip(benchmark::State& state) { runConvertors(state, kRoundTrip); }
+
+BENCHMARK(BM_YUVUploadToRGB)->Apply(bench::frameSizes);
+BENCHMARK(BM_ReadbackToI420)->Apply(bench::frameSizes);
+BENCHMARK(BM_RenderRoundTrip)->Apply(bench::frameSizes);
 
 }  // namespace
 }  // namespace video
