@@ -45,6 +45,15 @@ bool readImage(png_structp png, png_infop info, bool keepOrientation, DecodeTarg
   int bitDepth = 0;
   int colorType = 0;
   png_get_IHDR(png, info, &width, &height, &bitDepth, &colorType, nullptr, nullptr, nullptr);
+  // Deflate expands at most 1032 times, so an image whose raw rows need far
+  // more bytes than the whole file cannot be complete; refuse it before
+  // allocating gigabytes for a few bytes of input.
+  const auto* reader = static_cast<const MemoryReader*>(png_get_io_ptr(png));
+  const double rawBytes = static_cast<double>(height) *
+                          (static_cast<double>(png_get_rowbytes(png, info)) + 1.0);
+  if (rawBytes > 1032.0 * static_cast<double>(reader->size) + 65536.0) {
+    return false;
+  }
 
   if (colorType == PNG_COLOR_TYPE_PALETTE) {
     png_set_packing(png);

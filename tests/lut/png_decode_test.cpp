@@ -2,7 +2,9 @@
 #include <png.h>
 #include <zlib.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <random>
 #include <string>
 #include <vector>
@@ -10,6 +12,16 @@
 #include "effects/lut_loader.h"
 #include "lut/png_test_util.h"
 #include "platform/resources.h"
+
+// The largest array the program asked for, so that a test can tell an
+// allocation that should never have happened.
+static size_t gLargestArray = 0;
+void* operator new[](size_t size, const std::nothrow_t&) noexcept {
+  if (size > gLargestArray) gLargestArray = size;
+  return std::malloc(size);
+}
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete[](void* p, size_t) noexcept { std::free(p); }
 
 namespace kelvo::video {
 namespace {
@@ -136,6 +148,18 @@ TEST(PngDecode, DimensionsBeyondA32BitByteCountAreRejected) {
   appendChunk(&png, "IHDR", {0, 0, 0x9c, 0x40, 0, 0, 0x9c, 0x40, 8, 6, 0, 0, 0});
   appendChunk(&png, "IDAT", {0x78, 0x9c, 0x03, 0x00});
   EXPECT_FALSE(decodePngToARGBFrame(png.data(), png.size(), true));
+}
+
+TEST(PngDecode, HeadersPromisingFarMoreThanTheFileCanHoldAreRejectedWithoutAllocating) {
+  // 23000 x 23000 RGBA fits a 32-bit count (2.1e9 bytes) but no 60-byte file
+  // can inflate to it; decoding must fail at once rather than allocate it.
+  std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+  appendChunk(&png, "IHDR", {0, 0, 0x59, 0xd8, 0, 0, 0x59, 0xd8, 8, 6, 0, 0, 0});
+  appendChunk(&png, "IDAT", {0x78, 0x9c, 0x03, 0x00});
+  appendChunk(&png, "IEND", {});
+  gLargestArray = 0;
+  EXPECT_FALSE(decodePngToARGBFrame(png.data(), png.size(), true));
+  EXPECT_LT(gLargestArray, size_t{1} << 20);
 }
 
 struct FormatCase {
