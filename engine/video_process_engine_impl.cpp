@@ -52,7 +52,7 @@ int VideoProcessEngineImpl::init(const char* /*config*/) {
     if (!useExternalContext_) {
         if (GPUImageContext::instance() == nullptr || GPUImageContext::initFailed()) {
             // Drop the failed holder so that a later init tries again.
-            if (GPUImageContext::userCount() == 0) GPUImageContext::destroyInstance();
+            GPUImageContext::destroyIfUnused();
             return -1;
         }
     }
@@ -273,8 +273,8 @@ void VideoProcessEngineImpl::releaseResources() {
     if (contextUser_) {
         GPUImageContext::removeUser();
         contextUser_ = false;
-    } else if (GPUImageContext::userCount() == 0) {
-        GPUImageContext::destroyInstance();
+    } else {
+        GPUImageContext::destroyIfUnused();
     }
 }
 

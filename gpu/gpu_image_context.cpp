@@ -38,6 +38,16 @@ bool GPUImageContext::removeUser() {
     return true;
 }
 
+bool GPUImageContext::destroyIfUnused() {
+    std::lock_guard<std::mutex> work(workMutex);
+    {
+        std::lock_guard<std::mutex> lock(holderMutex);
+        if (users > 0) return false;
+    }
+    destroyInstance();
+    return true;
+}
+
 int GPUImageContext::userCount() {
     std::lock_guard<std::mutex> lock(holderMutex);
     return users;

@@ -69,6 +69,11 @@ public:
     static void addUser();
     static bool removeUser();
     static int userCount();
+    // Destroys the holder when no engine uses it, waiting for GL work under
+    // a ScopedCurrent to end first (an engine's init works on the context
+    // before it becomes a user). True when it destroyed the holder. Never
+    // call it with a ScopedCurrent held on the calling thread.
+    static bool destroyIfUnused();
 
     ~GPUImageContext();
     GPUImageContext(const GPUImageContext&) = delete;

@@ -3,7 +3,10 @@
 // engine's release must not pull the context away from the others.
 #include <gtest/gtest.h>
 
+#include <epoxy/gl.h>
+
 #include <atomic>
+#include <chrono>
 #include <random>
 #include <thread>
 #include <vector>
@@ -139,6 +142,34 @@ TEST(Concurrency, ParametersChangeWhileFramesFlow) {
     tuner.join();
     EXPECT_EQ(failures.load(), 0);
     engine.release();
+}
+
+// An engine's init works on the context before it counts as a user of it
+// (it becomes one only when init succeeds). An engine that never started,
+// released meanwhile on another thread, must not pull the context away.
+TEST(Concurrency, ReleaseOfAnEngineThatNeverStartedWaitsForGLWorkOnTheContext) {
+    std::atomic<bool> released{false};
+    std::thread other;
+    {
+        GPUImageContext::ScopedCurrent current;
+        ASSERT_EQ(GPUImageContext::userCount(), 0);
+        GLuint texture = 0;
+        glGenTextures(1, &texture);
+        glBindTexture(GL_TEXTURE_2D, texture);  // only a bound name is a texture
+        glBindTexture(GL_TEXTURE_2D, 0);
+        other = std::thread([&] {
+            VideoProcessEngineImpl idle(false);
+            idle.release();
+            released = true;
+        });
+        for (int i = 0; i < 40 && !released; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        EXPECT_STRNE(GPUImageContext::backendName(), "none") << "context destroyed while current";
+        EXPECT_EQ(glIsTexture(texture), GL_TRUE);
+        glDeleteTextures(1, &texture);
+    }
+    other.join();
+    EXPECT_TRUE(released.load());
 }
 
 }  // namespace
