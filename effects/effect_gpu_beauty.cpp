@@ -93,32 +93,29 @@ int EffectGPUBeauty::Draw(std::shared_ptr<I420VideoFrame> frame) {
     const float halfStepX = 1.0f / static_cast<float>(w2);
     const float halfStepY = 1.0f / static_cast<float>(h2);
 
+    // Each pass binds its own target; only the last one unbinds.
     fboA_->bindFrameBuffer();
     soften1Program_->setSrcTexture(input);
     soften1Program_->setTexBlurOffset(0.0f, halfStepY);
     soften1Program_->draw();
-    fboA_->unbindFrameBuffer();
     checkGLError("EffectGPUBeauty::Draw 1");
 
     fboB_->bindFrameBuffer();
     soften2Program_->setSoftenTextures(input, fboA_->texture);
     soften2Program_->setTexBlurOffset(halfStepX, 0.0f);
     soften2Program_->draw();
-    fboB_->unbindFrameBuffer();
     checkGLError("EffectGPUBeauty::Draw 2");
 
     fboA_->bindFrameBuffer();
     edgeSoftenProgram_->setVarTexture(fboB_->texture);
     edgeSoftenProgram_->setTexBlurOffset(halfStepX, 0.0f);
     edgeSoftenProgram_->draw();
-    fboA_->unbindFrameBuffer();
     checkGLError("EffectGPUBeauty::Draw 3");
 
     fboB_->bindFrameBuffer();
     edgeSoftenProgram_->setVarTexture(fboA_->texture);
     edgeSoftenProgram_->setTexBlurOffset(0.0f, halfStepY);
     edgeSoftenProgram_->draw();
-    fboB_->unbindFrameBuffer();
     checkGLError("EffectGPUBeauty::Draw 4");
 
     const double sharp = noiseLevel_ >= 1 ? static_cast<double>(sharpness_) * 0.9

@@ -86,6 +86,8 @@ GLProgram::~GLProgram() {
         glDeleteBuffers(1, &attribute.second);
     }
     attributeBuffers.clear();
+    attributes_.clear();
+    uniforms_.clear();
     if (vertexArray != 0) {
         glDeleteVertexArrays(1, &vertexArray);
         vertexArray = 0;
@@ -94,47 +96,78 @@ GLProgram::~GLProgram() {
     textureUnits.clear();
 }
 
-void GLProgram::setUniform1i(const char* name, int value) {
+GLProgram::UniformState& GLProgram::uniform(const char* name) {
+    auto found = uniforms_.find(name);
+    if (found == uniforms_.end()) {
+        found = uniforms_.emplace(name, UniformState()).first;
+        found->second.location = glGetUniformLocation(program, name);
+    } else if (program == 0) {
+        // A failed program reports its error on every call, as before.
+        glGetUniformLocation(program, name);
+    }
+    return found->second;
+}
+
+bool GLProgram::unchanged(UniformState& state, int kind, const float* values, int count) {
+    // Bitwise, so that -0 and NaN are set like any other new value.
+    const size_t bytes = static_cast<size_t>(count) * sizeof(float);
+    if (state.kind == kind && std::memcmp(state.values, values, bytes) == 0) {
+        return true;
+    }
+    state.kind = kind;
+    std::memcpy(state.values, values, bytes);
     glUseProgram(program);
-    GLint location = glGetUniformLocation(program, name);
-    if (location >= 0) {
-        glUniform1i(location, value);
+    return false;
+}
+
+namespace {
+// Setter kinds of a uniform's last value.
+enum { kSet1f = 1, kSet2f, kSet3f, kSet4f, kSetMatrix, kSetMatrixTransposed, kSet1i };
+}  // namespace
+
+void GLProgram::setUniform1i(const char* name, int value) {
+    UniformState& state = uniform(name);
+    if (state.location >= 0 && (state.kind != kSet1i || state.intValue != value)) {
+        state.kind = kSet1i;
+        state.intValue = value;
+        glUseProgram(program);
+        glUniform1i(state.location, value);
     }
     checkGLError("GLProgram.setUniform1i");
 }
 
 void GLProgram::setUniform1f(const char* name, float x) {
-    glUseProgram(program);
-    GLint location = glGetUniformLocation(program, name);
-    if (location >= 0) {
-        glUniform1f(location, x);
+    UniformState& state = uniform(name);
+    const float values[1] = {x};
+    if (state.location >= 0 && !unchanged(state, kSet1f, values, 1)) {
+        glUniform1f(state.location, x);
     }
     checkGLError("GLProgram.setUniform1f");
 }
 
 void GLProgram::setUniform2f(const char* name, float x, float y) {
-    glUseProgram(program);
-    GLint location = glGetUniformLocation(program, name);
-    if (location >= 0) {
-        glUniform2f(location, x, y);
+    UniformState& state = uniform(name);
+    const float values[2] = {x, y};
+    if (state.location >= 0 && !unchanged(state, kSet2f, values, 2)) {
+        glUniform2f(state.location, x, y);
     }
     checkGLError("GLProgram.setUniform2f");
 }
 
 void GLProgram::setUniform3f(const char* name, float x, float y, float z) {
-    glUseProgram(program);
-    GLint location = glGetUniformLocation(program, name);
-    if (location >= 0) {
-        glUniform3f(location, x, y, z);
+    UniformState& state = uniform(name);
+    const float values[3] = {x, y, z};
+    if (state.location >= 0 && !unchanged(state, kSet3f, values, 3)) {
+        glUniform3f(state.location, x, y, z);
     }
     checkGLError("GLProgram.setUniform3f");
 }
 
 void GLProgram::setUniform4f(const char* name, float x, float y, float z, float w) {
-    glUseProgram(program);
-    GLint location = glGetUniformLocation(program, name);
-    if (location >= 0) {
-        glUniform4f(location, x, y, z, w);
+    UniformState& state = uniform(name);
+    const float values[4] = {x, y, z, w};
+    if (state.location >= 0 && !unchanged(state, kSet4f, values, 4)) {
+        glUniform4f(state.location, x, y, z, w);
     }
     checkGLError("GLProgram.setUniform4f");
 }
@@ -150,16 +183,15 @@ void GLProgram::setUniformfv(const char* name, const float* values, int count) {
 }
 
 void GLProgram::setUniformMatrix3fv(const char* name, const float* values, bool transpose) {
-    glUseProgram(program);
-    GLint location = glGetUniformLocation(program, name);
-    if (location >= 0) {
-        glUniformMatrix3fv(location, 1, transpose ? GL_TRUE : GL_FALSE, values);
+    UniformState& state = uniform(name);
+    if (state.location >= 0 &&
+        !unchanged(state, transpose ? kSetMatrixTransposed : kSetMatrix, values, 9)) {
+        glUniformMatrix3fv(state.location, 1, transpose ? GL_TRUE : GL_FALSE, values);
     }
     checkGLError("GLProgram.setUniformMatrix3fv");
 }
 
 void GLProgram::SetUniformTexture(const char* name, const std::shared_ptr<TextureBase>& texture) {
-    glUseProgram(program);
     checkGLError("SetUniformTexture");
     auto found = textureUnits.find(name);
     int unit;
@@ -178,8 +210,12 @@ void GLProgram::SetUniformTexture(const char* name, const std::shared_ptr<Textur
 void GLProgram::draw() {
     glUseProgram(program);
     checkGLError("Program.draw1");
-    glClearColor(0.f, 0.f, 0.f, 0.f);
-    glClear(GL_COLOR_BUFFER_BIT);
+    // The quad covers every pixel of the viewport, so a clear would only be
+    // overwritten, unless a caller's state mixes in the old contents.
+    if (glIsEnabled(GL_BLEND) || glIsEnabled(GL_COLOR_LOGIC_OP) || glIsEnabled(GL_CULL_FACE)) {
+        glClearColor(0.f, 0.f, 0.f, 0.f);
+        glClear(GL_COLOR_BUFFER_BIT);
+    }
     checkGLError("Program.draw2");
     bindAttributes();
     glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
@@ -197,24 +233,41 @@ void GLProgram::setVetextAttribPointer(const char* name, const float* data) {
     }
     glBindVertexArray(vertexArray);
 
-    auto found = attributeBuffers.find(name);
-    if (found == attributeBuffers.end()) {
+    constexpr size_t kBytes = 8 * sizeof(float);
+    auto found = attributes_.find(name);
+    if (found == attributes_.end()) {
         GLuint buffer = 0;
         glGenBuffers(1, &buffer);
-        found = attributeBuffers.emplace(name, buffer).first;
+        attributeBuffers.emplace(name, buffer);
+        AttributeState state;
+        state.location = glGetAttribLocation(program, name);
+        std::memcpy(state.data, data, kBytes);
+        found = attributes_.emplace(name, state).first;
+        glBindBuffer(GL_ARRAY_BUFFER, buffer);
+        glBufferData(GL_ARRAY_BUFFER, kBytes, data, GL_STATIC_DRAW);
+        checkGLError("Set VBO and VAO");
+        // The vertex array keeps the pointer and the buffer it names.
+        if (state.location >= 0) {
+            glVertexAttribPointer(static_cast<GLuint>(state.location), 2, GL_FLOAT, GL_FALSE,
+                                  2 * sizeof(float), nullptr);
+            glEnableVertexAttribArray(static_cast<GLuint>(state.location));
+        }
+        checkGLError("Program.setVetextAttribPointer");
+        return;
     }
-    glBindBuffer(GL_ARRAY_BUFFER, found->second);
-    glBufferData(GL_ARRAY_BUFFER, 8 * sizeof(float), data, GL_STATIC_DRAW);
-    checkGLError("Set VBO and VAO");
-
-    glUseProgram(program);
-    GLint location = glGetAttribLocation(program, name);
-    if (location >= 0) {
-        glVertexAttribPointer(static_cast<GLuint>(location), 2, GL_FLOAT, GL_FALSE,
-                              2 * sizeof(float), nullptr);
-        glEnableVertexAttribArray(static_cast<GLuint>(location));
+    if (program == 0) {
+        // A failed program reports its error on every call, as before.
+        glGetAttribLocation(program, name);
+        checkGLError("Program.setVetextAttribPointer");
     }
-    checkGLError("Program.setVetextAttribPointer");
+    if (std::memcmp(found->second.data, data, kBytes) != 0) {
+        std::memcpy(found->second.data, data, kBytes);
+        glBindBuffer(GL_ARRAY_BUFFER, attributeBuffers[name]);
+        // New storage rather than an update: a draw still queued may read
+        // the old data.
+        glBufferData(GL_ARRAY_BUFFER, kBytes, data, GL_STATIC_DRAW);
+        checkGLError("Set VBO and VAO");
+    }
 }
 
 }  // namespace video

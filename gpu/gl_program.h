@@ -3,6 +3,7 @@
 
 #include <epoxy/gl.h>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -12,10 +13,11 @@
 namespace kelvo {
 namespace video {
 
-// Interface effects draw with. Every setter makes the program current and
-// looks the location up again; a name that is not active in the program
-// (location -1) is skipped silently. Needs the GL context current; not
-// thread-safe.
+// Interface effects draw with. A setter calls GL only when the value differs
+// from the one the program already holds (a program's uniforms change only
+// through these setters), and then makes the program current to set it; a
+// name that is not active in the program (location -1) is skipped silently.
+// Needs the GL context current; not thread-safe.
 class ProgramBase {
 public:
     virtual ~ProgramBase() = default;
@@ -34,8 +36,10 @@ public:
     // name, fixed for the program's life. The texture stays bound.
     virtual void SetUniformTexture(const char* name,
                                    const std::shared_ptr<TextureBase>& texture) = 0;
-    // Clears the bound framebuffer to transparent black and draws the quad.
-    // The caller binds the target framebuffer (and viewport) first.
+    // Draws the quad over the whole bound framebuffer, which the caller binds
+    // (and sets the viewport to) first. The framebuffer is cleared to
+    // transparent black beforehand only where the old contents could show
+    // through: with blending, colour logic operations or face culling on.
     virtual void draw() = 0;
     // Feeds the quad to the vertex shader's attributes.
     virtual void bindAttributes() = 0;
@@ -48,7 +52,8 @@ public:
 // logs are printed (" glError %s\n"); a failed program keeps name 0 and every
 // call on it still runs and draws nothing useful. Owns the program, its
 // vertex array and attribute buffers, all deleted by the destructor (context
-// current). Not copyable.
+// current). Uniform and attribute locations are looked up once per name.
+// Not copyable.
 class GLProgram : public ProgramBase {
 public:
     GLProgram(const char* vertexSource, const char* fragmentSource);
@@ -79,9 +84,10 @@ public:
     static GLuint createProgram(const char* vertexSource, const char* fragmentSource);
 
 protected:
-    // Uploads 8 floats (4 vertices, 2 components) to the attribute's buffer
-    // and points the attribute at it, if the program has it. Creates the
-    // vertex array and the buffer on first use.
+    // Binds the vertex array and feeds 8 floats (4 vertices, 2 components)
+    // to the attribute, if the program has it. The first call per name
+    // creates the buffer (and the vertex array) and points the attribute at
+    // it; later calls upload only data that differs from the last upload.
     void setVetextAttribPointer(const char* name, const float* data);
 
     // Triangle strip bottom-left, bottom-right, top-left, top-right; texture
@@ -91,6 +97,27 @@ protected:
     GLuint program = 0;
     GLuint vertexArray = 0;
     std::map<std::string, GLuint> attributeBuffers;
+
+private:
+    // What the program holds for one uniform name.
+    struct UniformState {
+        GLint location = -1;
+        int kind = 0;  // 0: nothing set yet; else the setter that set it
+        float values[9] = {};
+        int intValue = 0;
+    };
+    // What an attribute's buffer holds.
+    struct AttributeState {
+        GLint location = -1;
+        float data[8] = {};
+    };
+    UniformState& uniform(const char* name);
+    // True when the uniform already holds these values from the same setter;
+    // otherwise records them and makes the program current.
+    bool unchanged(UniformState& state, int kind, const float* values, int count);
+
+    std::map<std::string, UniformState, std::less<>> uniforms_;
+    std::map<std::string, AttributeState, std::less<>> attributes_;
 };
 
 }  // namespace video

@@ -75,9 +75,8 @@ int EffectYUVOutputConvertor::Draw(std::shared_ptr<I420VideoFrame> frame) {
         }
         int readWidth = w;
         int readHeight = h;
-        outputFBO->bindFrameBuffer();
+        // ReadFrame binds the framebuffer itself and unbinds it after.
         outputFBO->ReadFrame(readback_.get(), readWidth, readHeight);
-        outputFBO->unbindFrameBuffer();
     }
 
     const int result = ABGRToI420ColorSpace(

@@ -116,7 +116,6 @@ void YUVConvertProgram::allocateStorage(int width, int height, int alignedWidth)
     height_ = height;
     alignedWidth_ = alignedWidth;
     ++storageAllocations_;
-    glFlush();
 }
 
 bool YUVConvertProgram::UpdateTextures(const std::shared_ptr<I420VideoFrame>& frame) {
@@ -163,7 +162,6 @@ bool YUVConvertProgram::UpdateTextures(const std::shared_ptr<I420VideoFrame>& fr
     uploadPlane(chromaWidth, chromaColumns, h / 2, frame->stride(1), frame->buffer(1), GL_RED);
     SetUniformTexture("vTex", vTexture_);
     uploadPlane(chromaWidth, chromaColumns, h / 2, frame->stride(2), frame->buffer(2), GL_RED);
-    glFlush();
     checkGLError("UpdateTextures end");
 
     const float edge = static_cast<float>(w) / static_cast<float>(aligned);
@@ -208,7 +206,6 @@ void YUVConvertProgram::draw() {
     SetUniformTexture("uTex", uTexture_);
     SetUniformTexture("vTex", vTexture_);
     GLProgram::draw();
-    glFlush();
     vTexture_->unbind(textureUnits["vTex"]);
     uTexture_->unbind(textureUnits["uTex"]);
     yTexture_->unbind(textureUnits["yTex"]);
