@@ -169,7 +169,11 @@ bool NativeRenderEngine::process(const std::shared_ptr<I420VideoFrame>& frame,
         frame->textureType = current->textureType;
         lastOutput_ = current;
     }
-    glFlush();
+    // The output texture may be read from another context. A buffer's
+    // readback has already waited for all of the work.
+    if (textureInput) {
+        glFlush();
+    }
     return true;
 }
 
