@@ -9,25 +9,13 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/gl_driver.h"
+
 namespace kelvo {
 namespace video {
 namespace fuzz {
 
 namespace {
-
-// Mesa's driver holds its allocations from its own globals; keeping it
-// mapped keeps them reachable, so leak checks do not report them.
-void keepGLDriverLoaded() {
-    dl_iterate_phdr(
-        [](dl_phdr_info* info, size_t, void*) {
-            const char* name = info->dlpi_name;
-            if (name && (std::strstr(name, "_dri.so") || std::strstr(name, "libLLVM") ||
-                         std::strstr(name, "_mesa.so") || std::strstr(name, "libgallium")))
-                dlopen(name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
-            return 0;
-        },
-        nullptr);
-}
 
 const char* const kResetDocuments[][2] = {
     {"beauty_effect_option",

@@ -3,6 +3,7 @@
 #include <mutex>
 
 #include "gpu/native_context.h"
+#include "platform/gl_driver.h"
 #include "platform/egl/native_context_egl.h"
 #include "platform/glfw/native_context_glfw.h"
 
@@ -59,12 +60,14 @@ void GPUImageContext::init() {
     nativeContext.reset(new NativeContext_GLFW());
     if (nativeContext->init() == 0) {
         backend = "glfw";
+        keepGLDriverLoaded();
         return;
     }
     // No display (or GLFW cannot start): a windowless context works anywhere.
     nativeContext.reset(new NativeContext_EGL());
     if (nativeContext->init() == 0) {
         backend = "egl";
+        keepGLDriverLoaded();
         return;
     }
     failed = true;

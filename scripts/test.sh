@@ -1,10 +1,40 @@
 #!/usr/bin/env bash
-# Installs what is needed, builds everything and runs every test.
+# Installs what is needed, builds everything and runs every test:
+#   1. the normal build (warnings are errors) and the whole suite;
+#   2. the GL tests again under xvfb-run, where the GLFW context is taken;
+#   3. the whole suite under AddressSanitizer + UndefinedBehaviorSanitizer;
+#   4. the concurrency tests under ThreadSanitizer;
+#   5. every fuzz target for a bounded time (KELVO_FUZZ_SECONDS, default 60).
+# Set KELVO_QUICK=1 to stop after step 2.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
+start=$SECONDS
+step() { printf '\n== %s (%ds)\n' "$1" $((SECONDS - start)); }
+
+step "build"
 cmake -S . -B build -G Ninja -DKELVO_WERROR=ON
 cmake --build build
+step "tests"
 ctest --test-dir build --output-on-failure -j2
-# The GL tests once more with an X server, where the GLFW context is taken.
-xvfb-run -a -s "-screen 0 64x64x24" ctest --test-dir build --output-on-failure -L gl
+step "GL tests under xvfb-run (GLFW)"
+xvfb-run -a -s "-screen 0 64x64x24" ctest --test-dir build --output-on-failure -j2 -L gl
+[ "${KELVO_QUICK:-0}" = 1 ] && exit 0
+
+step "AddressSanitizer + UndefinedBehaviorSanitizer"
+cmake -S . -B build-asan -G Ninja -DKELVO_WERROR=ON -DKELVO_BUILD_BENCH=OFF \
+  -DKELVO_SANITIZE=address,undefined
+cmake --build build-asan
+ASAN_OPTIONS=halt_on_error=1:detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+  LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp \
+  ctest --test-dir build-asan --output-on-failure -j2
+
+step "ThreadSanitizer (concurrency tests)"
+cmake -S . -B build-tsan -G Ninja -DKELVO_BUILD_BENCH=OFF -DKELVO_SANITIZE=thread
+cmake --build build-tsan --target kelvo_test_concurrency
+LP_NUM_THREADS=0 MESA_SHADER_CACHE_DISABLE=true TSAN_OPTIONS=halt_on_error=1:suppressions=$PWD/tests/tsan.supp \
+  ctest --test-dir build-tsan --output-on-failure -L concurrency
+
+step "fuzz targets"
+./scripts/fuzz.sh "${KELVO_FUZZ_SECONDS:-60}"
+step "all passed"

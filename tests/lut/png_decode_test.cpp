@@ -18,7 +18,11 @@
 static size_t gLargestArray = 0;
 void* operator new[](size_t size, const std::nothrow_t&) noexcept {
   if (size > gLargestArray) gLargestArray = size;
-  return std::malloc(size);
+  return std::malloc(size ? size : 1);
+}
+void* operator new[](size_t size) {
+  if (void* p = operator new[](size, std::nothrow)) return p;
+  throw std::bad_alloc();
 }
 void operator delete[](void* p) noexcept { std::free(p); }
 void operator delete[](void* p, size_t) noexcept { std::free(p); }

@@ -1,30 +1,13 @@
 #include "gl_test_env.h"
 
-#include <dlfcn.h>
 #include <epoxy/gl.h>
-#include <link.h>
 
-#include <cstring>
 
 #include "gpu/gl_fbo.h"
 #include "gpu/gpu_image_context.h"
 
 namespace kelvo {
 namespace video {
-
-void keepGLDriverLoaded() {
-    dl_iterate_phdr(
-        [](dl_phdr_info* info, size_t, void*) {
-            const char* name = info->dlpi_name;
-            if (name && (std::strstr(name, "_dri.so") || std::strstr(name, "libLLVM") ||
-                         std::strstr(name, "_mesa.so") || std::strstr(name, "libgallium"))) {
-                // NOLOAD: only an extra, permanent reference; nothing new is loaded.
-                dlopen(name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
-            }
-            return 0;
-        },
-        nullptr);
-}
 
 void GLTest::SetUp() {
     if (GPUImageContext::initFailed()) {

@@ -1,6 +1,8 @@
 // GoogleTest fixture for tests that need the real GL driver.
 #pragma once
 
+#include "platform/gl_driver.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -12,12 +14,8 @@ namespace video {
 
 class FBOBase;
 
-// Marks the GL driver libraries loaded so far as never to be unloaded.
-// Destroying the context unloads Mesa's driver, and whatever the driver still
-// referenced from its own globals then shows up as leaked under
-// LeakSanitizer; keeping the driver mapped keeps those references visible.
-// Test-only; GLTest::SetUp calls it.
-void keepGLDriverLoaded();
+// keepGLDriverLoaded() comes from the library; the context holder calls it
+// too, tests call it where they create contexts by other means.
 
 // Makes the process-wide private context current for each test and releases
 // it afterwards; skips the test (GTEST_SKIP) only when no context can be
