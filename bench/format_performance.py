@@ -112,6 +112,7 @@ def main():
     add("Video denoiser (1 thread)", "BM_DenoiserDraw")
     add("**processFrame, all four effects, I420**", "BM_ProcessFrameAllEffects",
         floor_parts=FRAME)
+    add("processFrame, beauty alone, I420", "BM_ProcessFrameBeauty")
     for i, name in enumerate(FORMATS):
         add("Caller buffer → frame, %s" % name, "BM_BufferToFrame", label=name)
     for i, name in enumerate(FORMATS):
