@@ -262,14 +262,9 @@ bool inUnitRange(float x) { return x > -0.001f && x < 1.001f; }
 }  // namespace
 
 GPUBeautySoften1Program::GPUBeautySoften1Program()
-    : GLProgram(kBeautyBlurVertexShader, kBeautySoften1FragmentShader) {}
+    : GPUBeautyBlurProgram(kBeautyBlurVertexShader, kBeautySoften1FragmentShader) {}
 
-void GPUBeautySoften1Program::bindAttributes() {
-    setVetextAttribPointer("attPosition", quadPositions);
-    setVetextAttribPointer("attUV", quadTexCoords);
-}
-
-void GPUBeautySoften1Program::setTexBlurOffset(float width, float height) {
+void GPUBeautyBlurProgram::setTexBlurOffset(float width, float height) {
     setUniform1f("texBlurWidthOffset", width);
     setUniform1f("texBlurHeightOffset", height);
 }
@@ -279,17 +274,7 @@ void GPUBeautySoften1Program::setSrcTexture(const std::shared_ptr<GLTexture>& sr
 }
 
 GPUBeautySoften2Program::GPUBeautySoften2Program()
-    : GLProgram(kBeautyBlurVertexShader, kBeautySoften2FragmentShader) {}
-
-void GPUBeautySoften2Program::bindAttributes() {
-    setVetextAttribPointer("attPosition", quadPositions);
-    setVetextAttribPointer("attUV", quadTexCoords);
-}
-
-void GPUBeautySoften2Program::setTexBlurOffset(float width, float height) {
-    setUniform1f("texBlurWidthOffset", width);
-    setUniform1f("texBlurHeightOffset", height);
-}
+    : GPUBeautyBlurProgram(kBeautyBlurVertexShader, kBeautySoften2FragmentShader) {}
 
 void GPUBeautySoften2Program::setSoftenTextures(const std::shared_ptr<GLTexture>& src,
                                                 const std::shared_ptr<GLTexture>& blur) {
@@ -298,29 +283,14 @@ void GPUBeautySoften2Program::setSoftenTextures(const std::shared_ptr<GLTexture>
 }
 
 GPUBeautyEdgeSoftenProgram::GPUBeautyEdgeSoftenProgram()
-    : GLProgram(kBeautyBlurVertexShader, kBeautyEdgeSoftenFragmentShader) {}
-
-void GPUBeautyEdgeSoftenProgram::bindAttributes() {
-    setVetextAttribPointer("attPosition", quadPositions);
-    setVetextAttribPointer("attUV", quadTexCoords);
-}
-
-void GPUBeautyEdgeSoftenProgram::setTexBlurOffset(float width, float height) {
-    setUniform1f("texBlurWidthOffset", width);
-    setUniform1f("texBlurHeightOffset", height);
-}
+    : GPUBeautyBlurProgram(kBeautyBlurVertexShader, kBeautyEdgeSoftenFragmentShader) {}
 
 void GPUBeautyEdgeSoftenProgram::setVarTexture(const std::shared_ptr<GLTexture>& var) {
     if (var) SetUniformTexture("varImageTex", var);
 }
 
 GPUBeautyMixAllProgram::GPUBeautyMixAllProgram()
-    : GLProgram(kBeautyMixVertexShader, kBeautyMixFragmentShader) {}
-
-void GPUBeautyMixAllProgram::bindAttributes() {
-    setVetextAttribPointer("attPosition", quadPositions);
-    setVetextAttribPointer("attUV", quadTexCoords);
-}
+    : UVQuadProgram(kBeautyMixVertexShader, kBeautyMixFragmentShader) {}
 
 void GPUBeautyMixAllProgram::setMixTextures(const std::shared_ptr<GLTexture>& src,
                                             const std::shared_ptr<GLTexture>& blur,

@@ -12,6 +12,7 @@
 
 #include <memory>
 
+#include "effects/uv_quad_program.h"
 #include "gpu/gl_program.h"
 #include "gpu/gl_texture.h"
 
@@ -30,27 +31,28 @@ extern const char* const kBeautyEdgeSoftenFragmentShader;
 extern const char* const kBeautyMixVertexShader;
 extern const char* const kBeautyMixFragmentShader;
 
-// Nine-tap box blur (weight 0.1111) of the rgb of `srcImageTex` along one
-// axis; alpha 1.
-class GPUBeautySoften1Program : public GLProgram {
+// The three blur passes share their vertex stage and its offsets.
+class GPUBeautyBlurProgram : public UVQuadProgram {
 public:
-    GPUBeautySoften1Program();
-    void bindAttributes() override;
-
+    using UVQuadProgram::UVQuadProgram;
     // texBlurWidthOffset, texBlurHeightOffset (texture-coordinate units; one
     // of them 0 picks the axis).
     void setTexBlurOffset(float width, float height);
+};
+
+// Nine-tap box blur (weight 0.1111) of the rgb of `srcImageTex` along one
+// axis; alpha 1.
+class GPUBeautySoften1Program : public GPUBeautyBlurProgram {
+public:
+    GPUBeautySoften1Program();
     void setSrcTexture(const std::shared_ptr<GLTexture>& src);
 };
 
 // rgb: nine-tap blur of `blurImageTex` (the local mean colour); alpha: the
 // mean over channels of min(((src - mean) * 7.07)^2, 1), 0 on flat areas.
-class GPUBeautySoften2Program : public GLProgram {
+class GPUBeautySoften2Program : public GPUBeautyBlurProgram {
 public:
     GPUBeautySoften2Program();
-    void bindAttributes() override;
-
-    void setTexBlurOffset(float width, float height);
     // Binds srcImageTex, then blurImageTex.
     void setSoftenTextures(const std::shared_ptr<GLTexture>& src,
                            const std::shared_ptr<GLTexture>& blur);
@@ -58,12 +60,9 @@ public:
 
 // Nine-tap blur of the alpha of `varImageTex`; rgb passes through from the
 // centre sample.
-class GPUBeautyEdgeSoftenProgram : public GLProgram {
+class GPUBeautyEdgeSoftenProgram : public GPUBeautyBlurProgram {
 public:
     GPUBeautyEdgeSoftenProgram();
-    void bindAttributes() override;
-
-    void setTexBlurOffset(float width, float height);
     void setVarTexture(const std::shared_ptr<GLTexture>& var);
 };
 
@@ -71,10 +70,9 @@ public:
 // skin unless noiseLevel >= 1 or lightStrength < 90), green-channel
 // sharpening, then, when enableLut > 0, the ruddy and the whitening table
 // (64-level cubes in 512x512 images). Output alpha is 1.
-class GPUBeautyMixAllProgram : public GLProgram {
+class GPUBeautyMixAllProgram : public UVQuadProgram {
 public:
     GPUBeautyMixAllProgram();
-    void bindAttributes() override;
 
     // Binds srcImageTex, blurImageTex, whitenImageTex, ruddyImageTex in that
     // order (so, the first time, units 0..3 when all are present).

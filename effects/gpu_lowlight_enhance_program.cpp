@@ -96,7 +96,7 @@ void main() {
 )";
 
 GPULowlightEnhanceProgram::GPULowlightEnhanceProgram()
-    : GLProgram(kLowlightEnhanceVertexShader, kLowlightEnhanceFragmentShader) {}
+    : UVQuadProgram(kLowlightEnhanceVertexShader, kLowlightEnhanceFragmentShader) {}
 
 void GPULowlightEnhanceProgram::setSrcTexture(const std::shared_ptr<TextureBase>& texture) {
     if (texture) {
@@ -113,11 +113,6 @@ void GPULowlightEnhanceProgram::setLogMean(float value) {
     if (value > 0.0f) {
         setUniform1f("logMean", value);
     }
-}
-
-void GPULowlightEnhanceProgram::bindAttributes() {
-    setVetextAttribPointer("attPosition", quadPositions);
-    setVetextAttribPointer("attUV", quadTexCoords);
 }
 
 }  // namespace video

@@ -3,6 +3,7 @@
 
 #include <memory>
 
+#include "effects/uv_quad_program.h"
 #include "gpu/gl_program.h"
 
 namespace kelvo {
@@ -16,7 +17,7 @@ namespace video {
 // strength 0.4, 0.8 or 0.6 by the size of the local difference.
 //
 // Needs the GL context current; not thread-safe.
-class GPULowlightEnhanceProgram : public GLProgram {
+class GPULowlightEnhanceProgram : public UVQuadProgram {
 public:
     GPULowlightEnhanceProgram();
 
@@ -26,8 +27,6 @@ public:
     void setOffset(float width, float height);
     // logMean; a value <= 0 is ignored (the curve divides by it).
     void setLogMean(float value);
-    // "attPosition" <- quad positions, "attUV" <- texture coordinates.
-    void bindAttributes() override;
 };
 
 extern const char* const kLowlightEnhanceVertexShader;
