@@ -24,8 +24,9 @@ function(kelvo_module name)
 endfunction()
 
 # kelvo_test(<name> [GL] LIBS <targets...>)
-# One test program per folder under tests/. GL tests are labelled "gl" so that
-# they can be run again under xvfb-run to take the GLFW path.
+# One test program per folder under tests/. GL programs are labelled
+# <name>_gl so that they can be run again under xvfb-run (ctest -L _gl$),
+# where the GLFW path is taken.
 function(kelvo_test name)
   cmake_parse_arguments(T "GL" "" "LIBS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/${name}/*.cpp)
@@ -41,12 +42,14 @@ function(kelvo_test name)
   add_executable(kelvo_test_${name} ${sources})
   target_include_directories(kelvo_test_${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
   target_link_libraries(kelvo_test_${name} PRIVATE ${T_LIBS} kelvo_test_support GTest::gtest ${test_main})
-  set(labels ${name})
+  # One label per program (a list would not survive test discovery): the
+  # folder name, with "_gl" appended for programs that need a GL context.
+  set(label ${name})
   if(T_GL)
-    list(APPEND labels gl)
+    set(label ${name}_gl)
   endif()
   gtest_discover_tests(kelvo_test_${name}
     WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
-    PROPERTIES LABELS "${labels}" TIMEOUT 600
+    PROPERTIES LABELS ${label} TIMEOUT 600
     DISCOVERY_TIMEOUT 60)
 endfunction()

@@ -18,7 +18,7 @@ cmake --build build
 step "tests"
 ctest --test-dir build --output-on-failure -j2
 step "GL tests under xvfb-run (GLFW)"
-xvfb-run -a -s "-screen 0 64x64x24" ctest --test-dir build --output-on-failure -j2 -L gl
+xvfb-run -a -s "-screen 0 64x64x24" ctest --test-dir build --output-on-failure -j2 -L "_gl$"
 [ "${KELVO_QUICK:-0}" = 1 ] && exit 0
 
 step "AddressSanitizer + UndefinedBehaviorSanitizer"
@@ -33,7 +33,7 @@ step "ThreadSanitizer (concurrency tests)"
 cmake -S . -B build-tsan -G Ninja -DKELVO_BUILD_BENCH=OFF -DKELVO_SANITIZE=thread
 cmake --build build-tsan --target kelvo_test_concurrency
 LP_NUM_THREADS=0 MESA_SHADER_CACHE_DISABLE=true TSAN_OPTIONS=halt_on_error=1:suppressions=$PWD/tests/tsan.supp \
-  ctest --test-dir build-tsan --output-on-failure -L concurrency
+  ctest --test-dir build-tsan --output-on-failure -L "^concurrency"
 
 step "fuzz targets"
 ./scripts/fuzz.sh "${KELVO_FUZZ_SECONDS:-60}"
