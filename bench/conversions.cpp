@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "bench/bench_util.h"
-#include "engine/buffer_layout.h"
+#include "render/buffer_layout.h"
 #include "frame/i420_video_frame.h"
 #include "render/frame_conversion.h"
 

@@ -16,7 +16,7 @@
 #include "bench/bench_util.h"
 #include "detect/brightness_detect_impl.h"
 #include "detect/native_detect_engine.h"
-#include "engine/buffer_layout.h"
+#include "render/buffer_layout.h"
 #include "engine/video_process_engine_impl.h"
 #include "frame/i420_video_frame.h"
 #include "render/frame_conversion.h"

@@ -4,6 +4,7 @@
 
 #include "detect/detection_factory.h"
 #include "libyuv/planar_functions.h"
+#include "render/buffer_layout.h"
 #include "render/frame_conversion.h"
 
 namespace kelvo {
@@ -13,28 +14,6 @@ namespace {
 
 bool isPackedRgb(int videoType) {
     return videoType == 16 || videoType == 5 || videoType == 15;
-}
-
-// Bytes the write-back of a width x height frame fills; 0 for types it
-// cannot write (libyuv then writes nothing).
-int64_t packedSize(int videoType, int width, int height) {
-    const int64_t luma = static_cast<int64_t>(width) * height;
-    const int64_t chroma420 = static_cast<int64_t>((width + 1) / 2) * ((height + 1) / 2);
-    switch (videoType) {
-        case 1:   // I420
-        case 10:  // YV12
-        case 13:  // NV21
-        case 14:  // NV12
-            return luma + 2 * chroma420;
-        case 17:  // I422
-            return luma + 2 * static_cast<int64_t>((width + 1) / 2) * height;
-        case 16:
-        case 5:
-        case 15:
-            return 4 * luma;
-        default:
-            return 0;
-    }
 }
 
 }  // namespace
@@ -82,7 +61,7 @@ int NativeDetectEngine::detect(const std::shared_ptr<I420VideoFrame>& frame, uin
     const int height = frame->height();
     // The write-back fills a whole frame of the caller's format; a shorter
     // buffer would be written past its end.
-    if (size <= 0 || size < packedSize(videoType, width, height)) return kDetectInvalidData;
+    if (size <= 0 || size < requiredBufferSize(videoType, width, height)) return kDetectInvalidData;
 
     convertFrameToBuffer(*frame, videoType, 0, buffer);
     if (skip) return kDetectSkipped;

@@ -8,7 +8,7 @@
 #include <optional>
 
 #include "detect/native_detect_engine.h"
-#include "engine/buffer_layout.h"
+#include "render/buffer_layout.h"
 #include "frame/i420_video_frame.h"
 #include "gpu/gpu_image_context.h"
 #include "render/effect_types.h"

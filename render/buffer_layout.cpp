@@ -1,4 +1,4 @@
-#include "engine/buffer_layout.h"
+#include "render/buffer_layout.h"
 
 namespace kelvo {
 namespace video {
