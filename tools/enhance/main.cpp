@@ -156,7 +156,12 @@ int main(int argc, char** argv) {
         if (r != 0) return fail("--param " + param.first + " rejected (" + std::to_string(r) + ")");
     }
 
-    const bool progress = options.progress == 1 || (options.progress == -1 && isatty(2));
+    const bool terminal = isatty(2);
+    const bool progress = options.progress == 1 || (options.progress == -1 && terminal);
+    // On a terminal the progress line is rewritten in place; in a log file
+    // each report gets a line of its own.
+    const char* const lineStart = terminal ? "\r" : "";
+    const char* const lineEnd = terminal ? "" : "\n";
     const int format = header.chroma == Chroma::k420 ? video::kPixelFormatI420 : video::kPixelFormatI422;
     const auto start = std::chrono::steady_clock::now();
     auto lastReport = start;
@@ -190,7 +195,8 @@ int main(int argc, char** argv) {
         const auto now = std::chrono::steady_clock::now();
         if (progress && now - lastReport > std::chrono::milliseconds(500)) {
             const double s = std::chrono::duration<double>(now - start).count();
-            std::fprintf(stderr, "\rkelvo-enhance: %d frames, %.1f fps", frames, frames / s);
+            std::fprintf(stderr, "%skelvo-enhance: %d frames, %.1f fps%s", lineStart, frames,
+                         frames / s, lineEnd);
             lastReport = now;
         }
     }
@@ -199,7 +205,7 @@ int main(int argc, char** argv) {
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (progress || options.output != "-")
         std::fprintf(stderr, "%skelvo-enhance: %d frames (%d processed) of %dx%d in %.2f s, %.1f fps\n",
-                     progress ? "\r" : "", frames, processed, header.width, header.height, seconds,
+                     progress ? lineStart : "", frames, processed, header.width, header.height, seconds,
                      seconds > 0 ? frames / seconds : 0.0);
     if (!snapshotDone)
         return fail("--snapshot-frame " + std::to_string(options.snapshotFrame) +
