@@ -2,7 +2,6 @@
 // public interface: what is remembered, when it applies, what is rejected.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <memory>
 #include <random>
 #include <string>
@@ -120,22 +119,6 @@ TEST(ParameterDocuments, MergeMemberByMemberWhateverTheRebuildsAndInit) {
         ASSERT_EQ(process(*engine, frame), 0);
         EXPECT_EQ(frame, expected);
     }
-}
-
-TEST(ParameterDocuments, ModesAndLevelsGivenBeforeInitTakeEffect) {
-    Observer observer;
-    Engine engine = makeEngine();
-    engine->setObserver(&observer);
-    EXPECT_EQ(engine->setParameter("lowlight_enhance_option", R"({"enable":1,"mode":1,"level":1})"),
-              kResultNotInitialized);
-    ASSERT_EQ(engine->init(""), 0);
-    ASSERT_EQ(engine->setVideoEffects({kEffectLowLightEnhance}), 0);
-    // Manual low light on a dark frame brightens it; automatic mode would
-    // wait 15 frames for a dark scene.
-    std::vector<uint8_t> frame(kW * kH * 3 / 2, 128);
-    std::fill(frame.begin(), frame.begin() + kW * kH, 30);
-    ASSERT_EQ(process(*engine, frame), 0);
-    EXPECT_GT(frame[kW * kH / 2], 40);
 }
 
 struct RejectionRow {
