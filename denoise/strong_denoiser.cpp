@@ -100,12 +100,12 @@ void StrongTemporalDenoiser::denoise(const I420Planes<const uint8_t>& reference,
     const int chromaWidth = (width + 1) / 2;
     const int chromaHeight = (height + 1) / 2;
 
-    const int lumaQuiet = quietSum(source.data[0], source.stride[0], reference.data[0],
-                                   reference.stride[0], nullptr, 0, nullptr, 0, width, height, 16, 8);
-    const int chromaQuiet =
-        quietSum(source.data[1], source.stride[1], reference.data[1], reference.stride[1],
-                 source.data[2], source.stride[2], reference.data[2], reference.stride[2],
-                 chromaWidth, chromaHeight, 8, 4);
+    const int lumaQuiet =
+        quietSum(source.data[0], source.stride[0], reference.data[0], reference.stride[0], nullptr,
+                 0, nullptr, 0, width, height, 16, 8);
+    const int chromaQuiet = quietSum(
+        source.data[1], source.stride[1], reference.data[1], reference.stride[1], source.data[2],
+        source.stride[2], reference.data[2], reference.stride[2], chromaWidth, chromaHeight, 8, 4);
     noiseSigma_ = lumaQuiet / kQuartilePerSigma;
     const TemporalRamp lumaRamp = rampFor(lumaQuiet);
     const TemporalRamp chromaRamp = rampFor(chromaQuiet);
@@ -119,8 +119,8 @@ void StrongTemporalDenoiser::denoise(const I420Planes<const uint8_t>& reference,
         const int below = std::min(y + 1, rows - 1);
         rows_.columnSums(rowOf(source, plane, above), rowOf(reference, plane, above),
                          rowOf(source, plane, y), rowOf(reference, plane, y),
-                         rowOf(source, plane, below), rowOf(reference, plane, below), sums, blur,
-                         n, accumulate);
+                         rowOf(source, plane, below), rowOf(reference, plane, below), sums, blur, n,
+                         accumulate);
         sums[-2] = sums[-1] = sums[0];
         sums[n + 1] = sums[n] = sums[n - 1];
         blur[-1] = blur[0];

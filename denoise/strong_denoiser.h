@@ -45,8 +45,8 @@ public:
     // out = the filtered source, all three planes; reference is the previous
     // output. out must not overlap source or reference. Requires resize()
     // with this size first.
-    void denoise(const I420Planes<const uint8_t>& reference, const I420Planes<const uint8_t>& source,
-                 const I420Planes<uint8_t>& out);
+    void denoise(const I420Planes<const uint8_t>& reference,
+                 const I420Planes<const uint8_t>& source, const I420Planes<uint8_t>& out);
 
     // The last frame's estimate of the luma noise: the standard deviation of
     // the input-minus-previous-output difference on static content, in 8-bit

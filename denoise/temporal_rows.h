@@ -17,9 +17,9 @@ namespace video {
 // `minWeight` up to `low`, rising linearly to 128 at `high` and beyond.
 // Build it with makeTemporalRamp, which keeps the products in 16 bits.
 struct TemporalRamp {
-    int16_t low = 0;     // m at or below: minWeight
-    int16_t span = 1;    // high - low, at least 1
-    int16_t slope = 0;   // weight step per unit of m, in 1/256
+    int16_t low = 0;    // m at or below: minWeight
+    int16_t span = 1;   // high - low, at least 1
+    int16_t slope = 0;  // weight step per unit of m, in 1/256
     int16_t minWeight = 1;
 };
 
@@ -32,9 +32,9 @@ struct TemporalRows {
     // + |s2 - r2|, the column sums of a 3x3 window of absolute differences;
     // and, unless blur is null, blur[x] = s0 + 2 s1 + s2, the column sums of
     // a 3x3 binomial filter of the source.
-    void (*columnSums)(const uint8_t* s0, const uint8_t* r0, const uint8_t* s1,
-                       const uint8_t* r1, const uint8_t* s2, const uint8_t* r2, uint16_t* sum,
-                       uint16_t* blur, int width, int accumulate);
+    void (*columnSums)(const uint8_t* s0, const uint8_t* r0, const uint8_t* s1, const uint8_t* r1,
+                       const uint8_t* s2, const uint8_t* r2, uint16_t* sum, uint16_t* blur,
+                       int width, int accumulate);
     // weight[x] = max(ramp(max(m[x - 1], m[x], m[x + 1])), floor[x]) with
     // m[i] = sum[i - 1] + sum[i] + sum[i + 1]: a weight per pixel, widened by
     // one pixel to each side so that a moving edge's neighbours move too.
@@ -46,8 +46,8 @@ struct TemporalRows {
     // in 0..128, where s is the source moved toward its 3x3 binomial mean
     // ((blur[x - 1] + 2 blur[x] + blur[x + 1] + 8) >> 4) by at most `limit`
     // (0..255); blur is read from -1 to width.
-    void (*blend)(const uint8_t* reference, const uint8_t* source, const uint16_t* blur,
-                  int limit, const uint8_t* weight, uint8_t* out, int width);
+    void (*blend)(const uint8_t* reference, const uint8_t* source, const uint16_t* blur, int limit,
+                  const uint8_t* weight, uint8_t* out, int width);
     // out[x] = max of a[2x], a[2x + 1], b[2x], b[2x + 1]: the luma weights
     // that cover one chroma sample. a and b hold 2 * width samples.
     void (*maxHalve)(const uint8_t* a, const uint8_t* b, uint8_t* out, int width);

@@ -52,7 +52,8 @@ void forEachCase(Check check) {
         std::mt19937 rng(11);
         for (int width : kWidths)
             for (int offset : kOffsets) {
-                SCOPED_TRACE(testing::Message() << isa.name << " width " << width << " offset " << offset);
+                SCOPED_TRACE(testing::Message()
+                             << isa.name << " width " << width << " offset " << offset);
                 check(*rows, width, offset, rng);
             }
     }
@@ -117,7 +118,8 @@ TEST(TemporalRowsSimd, BlendAndMaxHalveEqualPortable) {
                            weight.data() + offset, fast.data() + offset, width);
                 EXPECT_EQ(c, fast);
             }
-        const auto a = randomBytes(rng, 2 * width + offset), b = randomBytes(rng, 2 * width + offset);
+        const auto a = randomBytes(rng, 2 * width + offset),
+                   b = randomBytes(rng, 2 * width + offset);
         std::vector<uint8_t> c(width), fast(width);
         maxHalveC(a.data() + offset, b.data() + offset, c.data(), width);
         rows.maxHalve(a.data() + offset, b.data() + offset, fast.data(), width);
@@ -155,15 +157,16 @@ TEST(TemporalRowsSimd, WholePicturesEqualPortable) {
             const TemporalRows* rows = temporalRowsFor(isa.isa);
             if (!rows) continue;
             ++variants;
-            StrongTemporalDenoiser portable(*temporalRowsFor(TemporalRowsIsa::kPortable)), fast(*rows);
+            StrongTemporalDenoiser portable(*temporalRowsFor(TemporalRowsIsa::kPortable)),
+                fast(*rows);
             portable.resize(w, h);
             fast.resize(w, h);
             std::vector<uint8_t> refC = frame(0), refFast = refC;
             for (int n = 1; n < 8; ++n) {
                 const std::vector<uint8_t> in = frame(n);
                 std::vector<uint8_t> outC(in.size()), outFast(in.size());
-                portable.denoise(planes(static_cast<const uint8_t*>(refC.data())), planes(in.data()),
-                                 planes(outC.data()));
+                portable.denoise(planes(static_cast<const uint8_t*>(refC.data())),
+                                 planes(in.data()), planes(outC.data()));
                 fast.denoise(planes(static_cast<const uint8_t*>(refFast.data())), planes(in.data()),
                              planes(outFast.data()));
                 ASSERT_EQ(outC, outFast) << isa.name << " " << w << "x" << h << " frame " << n;
