@@ -464,6 +464,23 @@ TEST_F(StrongLevelTest, SwitchingToLevelTwoStartsOverWithAChromaReference) {
     for (int p = 0; p < 3; ++p) EXPECT_EQ(plane(*third, p), before[p]) << "plane " << p;
 }
 
+// A frame whose chroma planes claim less storage than its size needs.
+class ShortChromaFrame : public I420VideoFrame {
+public:
+    int allocatedSize(int plane) const override {
+        return plane ? I420VideoFrame::allocatedSize(plane) / 2 : I420VideoFrame::allocatedSize(0);
+    }
+};
+
+TEST_F(StrongLevelTest, RejectsAFrameWhoseChromaDoesNotCoverItsSize) {
+    FramePtr first = frame(0);
+    ASSERT_EQ(denoiser.Draw(first), kDrawDone);
+    FramePtr shortChroma(new ShortChromaFrame(), I420VideoFrame::deleter());
+    ASSERT_EQ(shortChroma->allocateI420(kSize, kSize, kSize, kSize / 2, kSize / 2), 0);
+    EXPECT_EQ(denoiser.Draw(shortChroma), kDrawFailed);
+    EXPECT_EQ(plane(*denoiser.referenceFrame(), 0), plane(*first, 0));
+}
+
 }  // namespace
 }  // namespace video
 }  // namespace kelvo
