@@ -1,6 +1,7 @@
 // Milliseconds per frame of the video denoiser on one thread: a static scene
-// with Gaussian-like luma noise, so that most blocks take the static path and
-// the noise estimator is exercised as on camera video.
+// with Gaussian-like noise, so that most blocks take the static path and
+// the noise estimator is exercised as on camera video. Level 0 filters luma
+// only; level 2 (BM_DenoiserDrawStrong) luma and chroma.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -19,7 +20,7 @@ namespace {
 
 constexpr int kInputs = 8;
 
-void BM_DenoiserDraw(benchmark::State& state) {
+void drawFrames(benchmark::State& state, int level) {
     const int width = static_cast<int>(state.range(0));
     const int height = static_cast<int>(state.range(1));
     // Luma of several noisy inputs of one static scene; each Draw denoises a
@@ -41,17 +42,26 @@ void BM_DenoiserDraw(benchmark::State& state) {
         state.SkipWithError("allocation failed");
         return;
     }
-    std::memset(frame->buffer(1), 128, static_cast<size_t>(frame->allocatedSize(1)));
-    std::memset(frame->buffer(2), 128, static_cast<size_t>(frame->allocatedSize(2)));
+    // Noisy chroma too, one pattern per input, so level 2 has work there.
+    std::vector<std::vector<uint8_t>> chroma(kInputs);
+    for (auto& c : chroma) {
+        c.resize(static_cast<size_t>(frame->allocatedSize(1)));
+        for (auto& v : c) v = static_cast<uint8_t>(128 + noise(rng) * 0.7);
+    }
+    int input = 0;
     auto load = [&](const std::vector<uint8_t>& luma) {
         for (int y = 0; y < height; ++y)
             std::memcpy(frame->buffer(0) + static_cast<size_t>(y) * frame->stride(0),
                         luma.data() + static_cast<size_t>(y) * width, static_cast<size_t>(width));
+        const std::vector<uint8_t>& c = chroma[input++ % kInputs];
+        std::memcpy(frame->buffer(1), c.data(), c.size());
+        std::memcpy(frame->buffer(2), c.data(), c.size());
     };
 
     EffectVideoDenoiser denoiser;
     denoiser.setEnable(true);
     denoiser.setMode(1);
+    denoiser.setLevel(level);
     for (int n = 0; n < kInputs; ++n) {  // settle: reference, estimator history
         load(inputs[n]);
         denoiser.Draw(frame);
@@ -65,7 +75,10 @@ void BM_DenoiserDraw(benchmark::State& state) {
     }
     bench::countFrames(state);
 }
+void BM_DenoiserDraw(benchmark::State& state) { drawFrames(state, 0); }
+void BM_DenoiserDrawStrong(benchmark::State& state) { drawFrames(state, 2); }
 BENCHMARK(BM_DenoiserDraw)->Apply(bench::frameSizes);
+BENCHMARK(BM_DenoiserDrawStrong)->Apply(bench::frameSizes);
 
 }  // namespace
 }  // namespace video

@@ -17,6 +17,13 @@ void copyLuma(const uint8_t* src, uint8_t* dst, int stride, int width, int heigh
         std::memcpy(dst + int64_t{y} * stride, src + int64_t{y} * stride, static_cast<size_t>(width));
 }
 
+void copyPlane(const uint8_t* src, int srcStride, uint8_t* dst, int dstStride, int width,
+               int height) {
+    for (int y = 0; y < height; ++y)
+        std::memcpy(dst + int64_t{y} * dstStride, src + int64_t{y} * srcStride,
+                    static_cast<size_t>(width));
+}
+
 // Bytes a width x height luma plane spans with rows `stride` apart.
 int64_t lumaSpan(int width, int height, int stride) {
     return int64_t{height - 1} * stride + width;
@@ -24,6 +31,22 @@ int64_t lumaSpan(int width, int height, int stride) {
 
 bool lumaPlaneCovers(const I420VideoFrame& frame, int width, int height, int stride) {
     return frame.buffer(0) != nullptr && frame.allocatedSize(0) >= lumaSpan(width, height, stride);
+}
+
+bool chromaPlanesCover(const I420VideoFrame& frame, int width, int height) {
+    const int w = (width + 1) / 2;
+    const int h = (height + 1) / 2;
+    for (int plane = 1; plane < 3; ++plane)
+        if (!frame.buffer(plane) || frame.stride(plane) < w ||
+            frame.allocatedSize(plane) < lumaSpan(w, h, frame.stride(plane)))
+            return false;
+    return true;
+}
+
+template <typename Frame, typename Byte>
+I420Planes<Byte> planesOf(Frame& frame) {
+    return {{frame.buffer(0), frame.buffer(1), frame.buffer(2)},
+            {frame.stride(0), frame.stride(1), frame.stride(2)}};
 }
 
 }  // namespace
@@ -51,6 +74,7 @@ void EffectVideoDenoiser::release() {}
 void EffectVideoDenoiser::dropReference() {
     reference_.reset();
     referenceStride_ = 0;
+    referenceChroma_ = false;
 }
 
 int EffectVideoDenoiser::Draw(std::shared_ptr<I420VideoFrame> frame) {
@@ -69,15 +93,19 @@ int EffectVideoDenoiser::Draw(std::shared_ptr<I420VideoFrame> frame) {
     // would be read and written out of bounds; neither keep nor touch it.
     if (width < 1 || height < 1 || stride < width || !lumaPlaneCovers(*frame, width, height, stride))
         return kDrawFailed;
+    const bool strong = level_ >= 2;
+    if (strong && !chromaPlanesCover(*frame, width, height)) return kDrawFailed;
 
     // The reference is read with the frame's stride, so a new stride (or a
     // reference whose plane no longer covers it) needs a new reference too.
+    // The strong level also reads the reference's chroma.
     if (!reference_ || width != width_ || height != height_ || stride != referenceStride_ ||
-        !lumaPlaneCovers(*reference_, width, height, stride)) {
+        !lumaPlaneCovers(*reference_, width, height, stride) ||
+        (strong && !referenceChroma_)) {
         reset(frame);
         return kDrawDone;
     }
-    return denoise(frame);
+    return strong ? denoiseStrong(frame) : denoise(frame);
 }
 
 void EffectVideoDenoiser::reset(const std::shared_ptr<I420VideoFrame>& frame) {
@@ -93,8 +121,19 @@ void EffectVideoDenoiser::reset(const std::shared_ptr<I420VideoFrame>& frame) {
     // input, not with the beautified result.
     spare_.reset();
     reference_ = lumaFrame(frame->stride(1), frame->stride(2));
+    referenceChroma_ = false;
     if (!reference_) return;
     copyLuma(frame->buffer(0), reference_->buffer(0), referenceStride_, width_, height_);
+    if (level_ >= 2 && chromaPlanesCover(*frame, width_, height_)) {
+        for (int plane = 1; plane < 3; ++plane)
+            copyPlane(frame->buffer(plane), frame->stride(plane), reference_->buffer(plane),
+                      reference_->stride(plane), (width_ + 1) / 2, (height_ + 1) / 2);
+        referenceChroma_ = true;
+        // Row buffers follow the size; allocating here keeps it off the
+        // frames that follow.
+        if (strong_.width() != width_ || strong_.height() != height_)
+            strong_.resize(width_, height_);
+    }
 }
 
 std::shared_ptr<I420VideoFrame> EffectVideoDenoiser::lumaFrame(int strideU, int strideV) {
@@ -111,12 +150,40 @@ std::shared_ptr<I420VideoFrame> EffectVideoDenoiser::lumaFrame(int strideU, int 
     return out;
 }
 
-int EffectVideoDenoiser::denoise(const std::shared_ptr<I420VideoFrame>& frame) {
-    const int stride = frame->stride(0);
+std::shared_ptr<I420VideoFrame> EffectVideoDenoiser::outputFrame(const I420VideoFrame& frame) {
     // The reference of two frames ago is free again once the previous frame
     // is done: reuse its planes instead of allocating new ones every frame.
     std::shared_ptr<I420VideoFrame> out = std::move(spare_);
-    if (!out || out.use_count() != 1) out = lumaFrame(frame->stride(1), frame->stride(2));
+    if (!out || out.use_count() != 1) out = lumaFrame(frame.stride(1), frame.stride(2));
+    return out;
+}
+
+int EffectVideoDenoiser::denoiseStrong(const std::shared_ptr<I420VideoFrame>& frame) {
+    std::shared_ptr<I420VideoFrame> out = outputFrame(*frame);
+    if (!out) {
+        reference_.reset();
+        return kDrawFailed;
+    }
+    if (strong_.width() != width_ || strong_.height() != height_) strong_.resize(width_, height_);
+    const I420VideoFrame& reference = *reference_;
+    strong_.denoise(planesOf<const I420VideoFrame, const uint8_t>(reference),
+                    planesOf<const I420VideoFrame, const uint8_t>(*frame),
+                    planesOf<I420VideoFrame, uint8_t>(*out));
+    for (int plane = 0; plane < 3; ++plane) {
+        const int w = plane ? (width_ + 1) / 2 : width_;
+        const int h = plane ? (height_ + 1) / 2 : height_;
+        copyPlane(out->buffer(plane), out->stride(plane), frame->buffer(plane),
+                  frame->stride(plane), w, h);
+    }
+    spare_ = std::move(reference_);
+    reference_ = std::move(out);
+    referenceChroma_ = true;
+    return kDrawDone;
+}
+
+int EffectVideoDenoiser::denoise(const std::shared_ptr<I420VideoFrame>& frame) {
+    const int stride = frame->stride(0);
+    std::shared_ptr<I420VideoFrame> out = outputFrame(*frame);
     if (!out) {
         // Without an output buffer the reference of two frames ago would be
         // blended against later frames; start over instead.
@@ -131,6 +198,7 @@ int EffectVideoDenoiser::denoise(const std::shared_ptr<I420VideoFrame>& frame) {
     copyLuma(denoised, source, stride, width_, height_);
     spare_ = std::move(reference_);
     reference_ = std::move(out);
+    referenceChroma_ = false;
     return kDrawDone;
 }
 
