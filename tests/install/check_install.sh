@@ -19,7 +19,7 @@ fail() { echo "check_install: $*" >&2; exit 1; }
   fail "installed kelvo-enhance does not run"
 "$prefix/bin/kelvo-host-demo" --help | grep -q "usage: kelvo-host-demo" ||
   fail "installed kelvo-host-demo --help"
-(cd "$work" && "$prefix/bin/kelvo-host-demo" --frames 3 >/dev/null) ||
+(cd "$work" && "$prefix/bin/kelvo-host-demo" --frames 12 >/dev/null) ||
   fail "installed kelvo-host-demo does not run"
 
 # One version number.
