@@ -29,6 +29,10 @@ int NativeDetectEngine::setDetections(const std::vector<int>& kinds) {
 }
 
 int NativeDetectEngine::addDetector(int kind) {
+    // Every chain rebuild hands over the kinds again; a second detector of a
+    // kind would only run the same analysis twice and report it twice.
+    const auto existing = byKind_.find(kind);
+    if (existing != byKind_.end() && !existing->second.expired()) return kDetectOk;
     std::shared_ptr<IDetectBase> detector;
     switch (kind) {
         case kDetectionNone:

@@ -33,11 +33,11 @@ public:
     int setDetections(const std::vector<int>& kinds);
 
     // Kind 1 appends a brightness detector, kind 3 a face detector (both
-    // disabled): 0. Kind 0: −5. Other kinds add nothing: 0. A second detector
-    // of a kind is appended too, but the by-kind lookup keeps the first.
+    // disabled): 0. Kind 0: −5. Other kinds add nothing: 0. A kind that
+    // already has its detector adds nothing either: 0.
     int addDetector(int kind);
 
-    // Switches the first brightness detector on or off; nothing without one.
+    // Switches the brightness detector on or off; nothing without one.
     void setBrightnessDetectionEnabled(bool enabled);
 
     // Runs every detector on one frame:

@@ -63,6 +63,9 @@ int VideoProcessEngineImpl::init(const char* /*config*/) {
         renderEngine_.reset(new NativeRenderEngine());
         detectEngine_.reset(new NativeDetectEngine());
         inited_ = true;
+        // Documents given before init take effect now: enable states, modes
+        // and levels decide whether the next frame is processed at all.
+        replayParameters();
         const auto* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
         const auto* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
         if (renderer && version)
@@ -173,7 +176,7 @@ bool VideoProcessEngineImpl::rebuildIfDirty(bool textureInput) {
     if (!chainDirty_) return true;
     if (!rebuildChain(textureInput)) return false;
     renderEngine_->setEffects(chainTypes_);
-    for (const auto& entry : pendingParameters_) applyParameterDocument(entry.first, entry.second);
+    replayParameters();
     chainDirty_ = false;
     if (rebuildDetections()) detectEngine_->setDetections(detectionKinds_);
     return true;

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/parameter_store.h"
 #include "kelvo/video_process_engine.h"
 
 namespace kelvo {
@@ -81,8 +82,11 @@ private:
     // Rebuilds chain and detections when the selection changed and replays
     // the stored parameter documents. False when the chain cannot be built.
     bool rebuildIfDirty(bool textureInput);
-    // Parses and applies one document (no storing, no trace).
-    int applyParameterDocument(const std::string& key, const std::string& value);
+    // Forwards accepted members to the render engine and the engine fields;
+    // nothing without a render engine.
+    void applyParameterSettings(const std::vector<ParameterSetting>& settings);
+    // Applies every remembered member, keys in byte order.
+    void replayParameters();
     // −3 before init, −4 while no effect is enabled (reported to the
     // observer); 0 when a frame may be processed.
     int refuseProcessing() const;
@@ -98,7 +102,7 @@ private:
     std::vector<int> chainTypes_;
     std::vector<int> detectionKinds_;
     bool chainDirty_ = true;
-    std::map<std::string, std::string> pendingParameters_;
+    ParameterStore pendingParameters_;
     bool beautyEnabled_ = false;
     bool colorEnhanceEnabled_ = false;
     bool videoDenoiserEnabled_ = false;

@@ -155,10 +155,14 @@ public:
 
     // Applies a JSON parameter document to one option group:
     // "beauty_effect_option", "color_enhance_option", "video_denoiser_option",
-    // "lowlight_enhance_option" or "environment". The document is remembered
-    // and applied again whenever the effect chain is rebuilt.
-    // 0, −3 before init (stored all the same), −6 null key or value,
-    // −7 invalid JSON.
+    // "lowlight_enhance_option" or "environment". Accepted members are
+    // remembered per key, a later value replacing the same member of an
+    // earlier document, and applied again whenever the effect chain is
+    // rebuilt. Each rejected member, unknown member or unknown key is logged
+    // at kLogError as one line "setParameter rejected: ..." and changes
+    // nothing. An invalid JSON text is logged and remembers nothing.
+    // 0, −3 before init (remembered all the same, applied by init), −6 null
+    // key or value, −7 invalid JSON.
     virtual int setParameter(const char* key, const char* value) = 0;
 
     // Processes a pixel buffer in place. format: kPixelFormat...; size: bytes

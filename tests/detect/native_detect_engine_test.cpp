@@ -89,24 +89,25 @@ TEST_F(NativeDetectEngineTest, BrightnessThenFaceRunInOrderAndOnlyBrightnessAtta
     EXPECT_FALSE(observer.calls[1].record);
 }
 
-TEST_F(NativeDetectEngineTest, KindsAreCheckedWhenAddingAndEnablingReachesTheFirstBrightness) {
+TEST_F(NativeDetectEngineTest, KindsAreCheckedWhenAddingAndEachKindGetsOneDetector) {
     EXPECT_EQ(engine.setDetections({}), -6);
     engine.setBrightnessDetectionEnabled(true);  // no detector yet: nothing to do
     EXPECT_EQ(engine.addDetector(2), 0);
     EXPECT_EQ(engine.addDetector(0), -5);
     EXPECT_TRUE(engine.detectors().empty());
     EXPECT_EQ(engine.setDetections({0, 1, 2, 1}), 0);
+    EXPECT_EQ(engine.setDetections({1, 3, 3}), 0);
     ASSERT_EQ(engine.detectors().size(), 2u);
+    EXPECT_EQ(engine.detectors()[0]->kind(), 1);
+    EXPECT_EQ(engine.detectors()[1]->kind(), 3);
     EXPECT_FALSE(engine.detectors()[0]->enabled());
     engine.setBrightnessDetectionEnabled(true);
     EXPECT_TRUE(engine.detectors()[0]->enabled());
-    EXPECT_FALSE(engine.detectors()[1]->enabled());
 
-    // The second one refuses; its code is the run's, the first one's record stays.
     auto frame = makeFrame(32, 32, 2);
     std::vector<uint8_t> buffer(bufferSize(1, 32, 32));
-    EXPECT_EQ(detectI420(frame, buffer), -4);
-    EXPECT_EQ(frame->metadata(1), engine.detectors()[0]->metadata());
+    EXPECT_EQ(detectI420(frame, buffer), 0);
+    EXPECT_EQ(observer.calls.size(), 2u);
 }
 
 TEST_F(NativeDetectEngineTest, DisabledBrightnessAttachesNothingAndReportsAnEmptyRecord) {
