@@ -4,6 +4,8 @@ install(TARGETS kelvo_video_process EXPORT kelvoVideoProcessTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(DIRECTORY include/kelvo DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+install(FILES ${PROJECT_BINARY_DIR}/include/kelvo/version.h
+  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/kelvo)
 install(EXPORT kelvoVideoProcessTargets NAMESPACE kelvo::
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/kelvoVideoProcess)
 

@@ -18,7 +18,7 @@ function(kelvo_module name)
   endif()
   add_library(${name} STATIC ${sources})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/include
-    ${PROJECT_BINARY_DIR}/generated)
+    ${PROJECT_BINARY_DIR}/include ${PROJECT_BINARY_DIR}/generated)
   target_link_libraries(${name} PUBLIC ${M_DEPS})
   set_property(GLOBAL APPEND PROPERTY KELVO_LIBRARY_MODULES ${name})
 endfunction()

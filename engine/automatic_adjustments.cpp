@@ -46,10 +46,21 @@ int VideoProcessEngineImpl::applyAutomaticAdjustments(
     if (!renderEngine_) return -1;
     NativeRenderEngine& render = *renderEngine_;
 
+    // Both verdicts are taken on every frame that has statistics, whatever
+    // the modes, so that callers can read them through getInfo.
+    std::shared_ptr<IMetaDataInfo> keep;
+    const MetaDataFrameStats* stats = frameStats(*frame, &keep);
+    const bool dark = decideDarkScene(frame);
+    const bool noisy = isNoisy(stats);
+    if (stats != nullptr) {
+        lastDarkScene_ = dark ? 1 : 0;
+        lastNoisy_ = noisy ? 1 : 0;
+    }
+
     if (contains(kEffectLowLightEnhance) && lowlightEnhanceEnabled_) {
         if (lowlightEnhanceMode_ == 0) {
             setVideoDenoiserMode(1);
-            render.setLowlightDarkScene(decideDarkScene(frame));
+            render.setLowlightDarkScene(dark);
         }
         if (lowlightEnhanceLevel_ == 0) {
             render.setVideoDenoiserEnable(lowlightEnhanceMode_ != 0 ? lowlightEnhanceEnabled_
@@ -60,10 +71,7 @@ int VideoProcessEngineImpl::applyAutomaticAdjustments(
     }
 
     if (contains(kEffectVideoDenoiser) && !lowlightEnhanceEnabled_ && videoDenoiserEnabled_) {
-        if (videoDenoiserMode_ == 0) {
-            std::shared_ptr<IMetaDataInfo> keep;
-            render.setVideoDenoiserAutoNoisy(isNoisy(frameStats(*frame, &keep)));
-        }
+        if (videoDenoiserMode_ == 0) render.setVideoDenoiserAutoNoisy(noisy);
         if (videoDenoiserLevel_ == 1 && !beautyEnabled_) {
             // Level 1 turns the beauty effect into a plain smoother. The
             // automatic mode hands over the denoiser's enable state as the

@@ -11,6 +11,7 @@
 #include "render/buffer_layout.h"
 #include "frame/i420_video_frame.h"
 #include "gpu/gpu_image_context.h"
+#include "kelvo/version.h"
 #include "render/effect_types.h"
 #include "render/frame_conversion.h"
 #include "render/native_render_engine.h"
@@ -69,6 +70,7 @@ int VideoProcessEngineImpl::init(const char* /*config*/) {
         const auto* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
         if (renderer && version)
             log(kLogInfo, std::string("GL renderer: ") + renderer + ", OpenGL " + version);
+        renderer_ = renderer ? renderer : "";
     }
     if (!useExternalContext_ && !contextUser_) {
         GPUImageContext::addUser();
@@ -88,7 +90,17 @@ int VideoProcessEngineImpl::setObserver(IVideoProcessObserver* observer) {
     return 0;
 }
 
-const char* VideoProcessEngineImpl::getInfo(const char* /*key*/) { return kEmptyInfo; }
+const char* VideoProcessEngineImpl::getInfo(const char* key) {
+    if (key == nullptr) return kEmptyInfo;
+    const std::string k = key;
+    auto verdict = [](int v) { return v < 0 ? kEmptyInfo : v ? "1" : "0"; };
+    if (k == "version") return KELVO_VIDEO_VERSION_STRING;
+    if (k == "backend") return inited_ ? "gpu" : kEmptyInfo;
+    if (k == "renderer") return inited_ ? renderer_.c_str() : kEmptyInfo;
+    if (k == "dark_scene") return verdict(lastDarkScene_);
+    if (k == "noisy") return verdict(lastNoisy_);
+    return kEmptyInfo;
+}
 
 int VideoProcessEngineImpl::setResourceBundle(const char* path) {
     if (!inited_) return -3;

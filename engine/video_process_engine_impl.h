@@ -115,6 +115,10 @@ private:
     int lowlightEnhanceMode_ = 0;
     int lowlightEnhanceLevel_ = 0;
     bool darkScene_ = false;
+    // Verdicts on the last frame that had brightness statistics; −1 before.
+    int lastDarkScene_ = -1;
+    int lastNoisy_ = -1;
+    std::string renderer_;
     int64_t lastDarkMs_ = 0;
     int darkFrameCount_ = 0;
     int holdFrameCount_ = 0;

@@ -8,6 +8,6 @@ cd "$(dirname "$0")/.."
 cmake -S . -B build -G Ninja
 cmake --build build
 mkdir -p out
-./build/tools/enhance/kelvo-enhance --frames 30 --output out/enhanced.y4m \
+./build/tools/enhance/kelvo-enhance --demo --frames 30 --output out/enhanced.y4m \
   --snapshot out/snapshot.png --snapshot-frame 29 --progress "$@"
 echo "wrote out/enhanced.y4m and out/snapshot.png (left: input, right: enhanced)"

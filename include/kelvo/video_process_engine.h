@@ -16,8 +16,12 @@
 #include <memory>
 #include <vector>
 
-#if defined(_WIN32)
+// Only the library's own build (KELVO_VIDEO_BUILDING) exports the factory;
+// a consumer on Windows imports it from the DLL.
+#if defined(_WIN32) && defined(KELVO_VIDEO_BUILDING)
 #define KELVO_VIDEO_API __declspec(dllexport)
+#elif defined(_WIN32)
+#define KELVO_VIDEO_API __declspec(dllimport)
 #else
 #define KELVO_VIDEO_API __attribute__((visibility("default")))
 #endif
@@ -134,7 +138,12 @@ public:
     // Stores the observer (not owned; null removes it). Returns 0.
     virtual int setObserver(IVideoProcessObserver* observer) = 0;
 
-    // Returns an empty string for every key.
+    // Facts about the engine, as text owned by the engine (valid until the
+    // next call on it): "version" (as KELVO_VIDEO_VERSION_STRING), "backend"
+    // ("gpu" or "cpu"; "" before init), "renderer" (the GL renderer, or "cpu"),
+    // "dark_scene" and "noisy" ("0" or "1": the automatic modes' verdicts on
+    // the last processed frame; "" before a frame had brightness
+    // statistics). Every other key, and null, gives "".
     virtual const char* getInfo(const char* key) = 0;
 
     // Logs the path; the lookup tables are embedded in the library. 0 or −3.

@@ -59,11 +59,101 @@ TEST_F(EnhanceCli, HelpDocumentsTheOptions) {
 }
 
 TEST_F(EnhanceCli, BadUsageExitsWithStatus2) {
-    for (const char* args : {"--frobnicate", "--effects sparkle", "--param nokey", "--frames 0",
-                             "--range studio", "extra-argument", "--input"}) {
+    for (const char* args : {"--frobnicate", "--demo --effects sparkle", "--demo --param nokey",
+                             "--demo --frames 0", "--demo --range studio", "--demo extra-argument",
+                             "--input", "--demo -e 105", "--demo -i x.y4m"}) {
         const CommandResult r = run(kTool + " " + args);
         EXPECT_EQ(r.status, 2) << args << ": " << r.output;
     }
+}
+
+// In a pipe a forgotten -i must fail loudly instead of feeding made-up frames.
+TEST_F(EnhanceCli, WithoutInputOrDemoNothingIsWritten) {
+    const CommandResult r = run(kTool + " --no-progress -o - </dev/null");
+    EXPECT_EQ(r.status, 2) << r.output;
+    EXPECT_NE(r.output.find("--input"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("--demo"), std::string::npos) << r.output;
+    EXPECT_EQ(r.output.find("YUV4MPEG2"), std::string::npos) << r.output;
+}
+
+// Every document is checked before the first byte of output, with the
+// engine's own verdict naming key, member and accepted range.
+TEST_F(EnhanceCli, RejectedParametersStopBeforeAnyOutput) {
+    struct Row {
+        const char* param;
+        const char* message;
+    } rows[] = {
+        {"beauty_effect_option={enable:1}", "invalid JSON"},
+        {"beauty_effect_option={\"smoothness\":7}", "beauty_effect_option.smoothness"},
+        {"beauty_effect_option={\"smoothnes\":0.5}", "beauty_effect_option.smoothnes"},
+        {"color_enhance_option={\"enable\":true}", "color_enhance_option.enable"},
+        {"beauty_option={\"enable\":1}", "beauty_option"},
+    };
+    for (const Row& row : rows) {
+        const CommandResult r =
+            run(kTool + " --no-progress --demo -n 1 -o - --param '" + row.param + "'");
+        EXPECT_EQ(r.status, 2) << row.param << ": " << r.output;
+        EXPECT_NE(r.output.find(row.message), std::string::npos) << row.param << ": " << r.output;
+        EXPECT_EQ(r.output.find("YUV4MPEG2"), std::string::npos) << row.param << ": " << r.output;
+    }
+    const CommandResult range = run(kTool + " --demo -n 1 --param 'beauty_effect_option={\"smoothness\":7}'");
+    EXPECT_NE(range.output.find("[0, 1]"), std::string::npos) << range.output;
+}
+
+TEST_F(EnhanceCli, WarnsAboutInterlacedInputAndNamesTheSizeLimit) {
+    const std::string frame(16 * 16 * 3 / 2, '\x80');
+    writeFile("top.y4m", "YUV4MPEG2 W16 H16 F25:1 It C420jpeg\nFRAME\n" + frame);
+    writeFile("huge.y4m", "YUV4MPEG2 W20000 H16 F25:1 C420jpeg\n");
+    const CommandResult top = run(kTool + " --no-progress -i " + dir + "/top.y4m -o " + dir + "/o.y4m");
+    EXPECT_EQ(top.status, 0) << top.output;
+    EXPECT_NE(top.output.find("processed as progressive"), std::string::npos) << top.output;
+    const CommandResult huge = run(kTool + " --no-progress -i " + dir + "/huge.y4m");
+    EXPECT_EQ(huge.status, 1) << huge.output;
+    EXPECT_NE(huge.output.find("16384"), std::string::npos) << huge.output;
+}
+
+// A partial document keeps what the defaults enabled, and effects may be
+// named by id: either way the picture changes.
+TEST_F(EnhanceCli, PartialDocumentAndEffectIdsChangeThePicture) {
+    if (!haveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed";
+    ASSERT_EQ(run("ffmpeg -v error -f lavfi -i testsrc2=size=64x48:rate=5 -frames:v 1 -pix_fmt yuv420p "
+                  "-f yuv4mpegpipe " + dir + "/in.y4m").status, 0);
+    auto firstFrame = [](const std::string& path) {
+        std::vector<uint8_t> planes;
+        FILE* in = std::fopen(path.c_str(), "rb");
+        if (!in) return planes;
+        Y4MReader reader(in);
+        std::string error;
+        if (reader.open(&error)) reader.readFrame(&planes, &error);
+        std::fclose(in);
+        return planes;
+    };
+    const std::vector<uint8_t> input = firstFrame(dir + "/in.y4m");
+    ASSERT_FALSE(input.empty());
+    for (const char* args : {"-e beauty -p 'beauty_effect_option={\"smoothness\":1.0}'", "-e 102"}) {
+        const CommandResult r = run(kTool + " --no-progress -i " + dir + "/in.y4m -o " + dir + "/out.y4m " + args);
+        ASSERT_EQ(r.status, 0) << args << ": " << r.output;
+        EXPECT_TRUE(firstFrame(dir + "/out.y4m") != input) << args << ": output equals input";
+    }
+}
+
+TEST_F(EnhanceCli, StatsGiveOneJsonLinePerFrame) {
+    const CommandResult r = run(kTool + " --no-progress --demo --size 64x48 -n 3 -e lowlight,beauty --stats " +
+                                dir + "/stats.jsonl");
+    ASSERT_EQ(r.status, 0) << r.output;
+    std::ifstream in(dir + "/stats.jsonl");
+    std::string line;
+    int frames = 0;
+    while (std::getline(in, line)) {
+        EXPECT_NE(line.find("\"frame\":" + std::to_string(frames)), std::string::npos) << line;
+        for (const char* field : {"\"mean\":", "\"log_mean\":", "\"dark_share\":", "\"median\":",
+                                  "\"low_percentile\":", "\"deviation\":", "\"dark_scene\":",
+                                  "\"noisy\":", "\"result\":0", "\"ms\":"})
+            EXPECT_NE(line.find(field), std::string::npos) << field << " in " << line;
+        EXPECT_EQ(line.find("null"), std::string::npos) << line;
+        ++frames;
+    }
+    EXPECT_EQ(frames, 3);
 }
 
 TEST_F(EnhanceCli, BadInputGivesOneLineErrors) {
@@ -80,8 +170,7 @@ TEST_F(EnhanceCli, BadInputGivesOneLineErrors) {
         {"-i " + dir + "/c444.y4m", "unsupported colourspace"},
         {"-i " + dir + "/notvideo.y4m", "not a Y4M stream"},
         {"-i " + dir + "/missing.y4m", "cannot open"},
-        {"-n 1 --param 'beauty_effect_option={enable:1}'", "invalid JSON"},
-        {"-n 1 --params " + dir + "/params.json", "bad JSON"},
+        {"--demo -n 1 --params " + dir + "/params.json", "bad JSON"},
     };
     for (const Row& row : rows) {
         const CommandResult r = run(kTool + " --no-progress " + row.args);
@@ -92,7 +181,7 @@ TEST_F(EnhanceCli, BadInputGivesOneLineErrors) {
 }
 
 TEST_F(EnhanceCli, BuiltInClipWritesY4MAndASideBySideSnapshot) {
-    const CommandResult r = run(kTool + " --no-progress --size 96x64 -n 3 --snapshot-frame 2 -s " + dir +
+    const CommandResult r = run(kTool + " --no-progress --demo --size 96x64 -n 3 --snapshot-frame 2 -s " + dir +
                       "/snap.png -o " + dir + "/out.y4m");
     ASSERT_EQ(r.status, 0) << r.output;
     FILE* in = std::fopen((dir + "/out.y4m").c_str(), "rb");

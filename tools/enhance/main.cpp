@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "kelvo/metadata_frame_stats.h"
 #include "kelvo/video_process_engine.h"
 #include "options.h"
 #include "png_writer.h"
@@ -26,21 +27,68 @@ int fail(const std::string& message) {
     return 1;
 }
 
-class StderrObserver : public video::IVideoProcessObserver {
+int usage(const std::string& message) {
+    std::fprintf(stderr, "kelvo-enhance: %s\n(see kelvo-enhance --help)\n", message.c_str());
+    return 2;
+}
+
+// Prints the engine's errors (all lines with -v), keeps the parameter
+// rejections the engine reports, and copies each frame's brightness record.
+class EngineObserver : public video::IVideoProcessObserver {
 public:
-    explicit StderrObserver(bool verbose) : verbose_(verbose) {}
+    explicit EngineObserver(bool verbose) : verbose_(verbose) {}
     void onInitialized(int) override {}
     void onLog(int level, const char* message) override {
+        static const char kRejected[] = "setParameter rejected: ";
+        if (level == video::kLogError &&
+            std::strncmp(message, kRejected, sizeof(kRejected) - 1) == 0) {
+            rejections.emplace_back(message + sizeof(kRejected) - 1);
+            return;
+        }
         if (verbose_ || level == video::kLogError)
             std::fprintf(stderr, "kelvo-enhance: engine: %s\n", message);
     }
-    void onDetectionResult(int, int, const std::shared_ptr<video::IMetaDataInfo>&) override {}
+    void onDetectionResult(int result, int kind,
+                           const std::shared_ptr<video::IMetaDataInfo>& record) override {
+        auto stats = std::dynamic_pointer_cast<video::MetaDataFrameStats>(record);
+        if (result == 0 && kind == video::kMetadataKindFrameStats && stats) {
+            lastStats = *stats;
+            haveStats = true;
+        }
+    }
     void onEffectResult(int, int) override {}
     void onProcessResult(int) override {}
+
+    std::vector<std::string> rejections;
+    video::MetaDataFrameStats lastStats;
+    bool haveStats = false;
 
 private:
     bool verbose_;
 };
+
+// One JSON line of --stats. Fields the frame did not produce are null.
+void writeStatsLine(std::FILE* out, int frame, const EngineObserver& observer,
+                    video::IVideoProcessEngine& engine, int result, double ms) {
+    std::fprintf(out, "{\"frame\":%d", frame);
+    if (observer.haveStats) {
+        const video::MetaDataFrameStats& s = observer.lastStats;
+        std::fprintf(out,
+                     ",\"mean\":%u,\"log_mean\":%.6g,\"dark_share\":%.6g,\"median\":%d,"
+                     "\"low_percentile\":%d,\"deviation\":%.6g",
+                     s.mean, s.logAverage, s.darkFraction, s.median, s.percentile5,
+                     s.standardDeviation);
+    } else {
+        std::fputs(",\"mean\":null,\"log_mean\":null,\"dark_share\":null,\"median\":null,"
+                   "\"low_percentile\":null,\"deviation\":null", out);
+    }
+    for (const char* key : {"dark_scene", "noisy"}) {
+        const std::string v = engine.getInfo(key);
+        std::fprintf(out, ",\"%s\":%s", key, v.empty() ? "null" : v == "1" ? "true" : "false");
+    }
+    std::fprintf(out, ",\"result\":%d,\"ms\":%.3f}\n", result, ms);
+    std::fflush(out);
+}
 
 // The enable document each selected effect gets before the caller's own.
 const char* defaultDocument(int effect, const char** key) {
@@ -97,10 +145,7 @@ bool writeSnapshot(const std::string& path, const Y4MHeader& h, const std::vecto
 int main(int argc, char** argv) {
     Options options;
     std::string error;
-    if (!parseOptions(argc, argv, &options, &error)) {
-        std::fprintf(stderr, "kelvo-enhance: %s\n(see kelvo-enhance --help)\n", error.c_str());
-        return 2;
-    }
+    if (!parseOptions(argc, argv, &options, &error)) return usage(error);
     if (options.help) {
         std::fputs(kUsage, stdout);
         return 0;
@@ -110,12 +155,17 @@ int main(int argc, char** argv) {
     std::FILE* in = nullptr;
     std::unique_ptr<Y4MReader> reader;
     Y4MHeader header;
-    if (!options.input.empty()) {
+    if (!options.demo) {
         in = options.input == "-" ? stdin : std::fopen(options.input.c_str(), "rb");
         if (!in) return fail("cannot open '" + options.input + "'");
         reader.reset(new Y4MReader(in));
         if (!reader->open(&error)) return fail(error);
         header = reader->header();
+        if (header.interlace == "t" || header.interlace == "b" || header.interlace == "m")
+            std::fprintf(stderr,
+                         "kelvo-enhance: warning: interlaced input (I%s) is processed as "
+                         "progressive frames\n",
+                         header.interlace.c_str());
     } else {
         header.width = options.clipWidth;
         header.height = options.clipHeight;
@@ -125,6 +175,30 @@ int main(int argc, char** argv) {
     const int range = options.colorRange >= 0 ? options.colorRange
                                               : (header.colorRange == 1 ? 1 : 0);
     const int matrix = options.colorMatrix >= 0 ? options.colorMatrix : 4;
+
+    // Engine and every parameter document, before the first byte of output,
+    // so that a rejected setting never leaves half a stream behind.
+    EngineObserver observer(options.verbose);
+    std::unique_ptr<video::IVideoProcessEngine> engine(createVideoProcessEngine(false));
+    if (!engine) return fail("out of memory");
+    engine->setObserver(&observer);
+    if (engine->init("") != 0) return fail("no usable OpenGL 3.3 context");
+    // Again after init: only then do the detection and effect reports reach it.
+    engine->setObserver(&observer);
+    if (engine->setVideoEffects(options.effects) != 0) return fail("cannot select the effects");
+    for (int effect : options.effects) {
+        const char* key = nullptr;
+        const char* doc = defaultDocument(effect, &key);
+        if (doc) engine->setParameter(key, doc);
+    }
+    for (const auto& param : options.params) {
+        const int r = engine->setParameter(param.first.c_str(), param.second.c_str());
+        if (r == video::kResultInvalidJson)
+            return usage("--param " + param.first + ": invalid JSON '" + param.second + "'");
+        if (!observer.rejections.empty())
+            return usage("--param " + param.first + ": " + observer.rejections.front());
+        if (r != 0) return usage("--param " + param.first + " rejected (" + std::to_string(r) + ")");
+    }
 
     std::FILE* out = nullptr;
     if (options.output == "-") out = stdout;
@@ -136,25 +210,10 @@ int main(int argc, char** argv) {
         outHeader.colorRange = range;
         if (!writer.writeHeader(outHeader)) return fail("cannot write the output");
     }
-
-    // Engine.
-    StderrObserver observer(options.verbose);
-    std::unique_ptr<video::IVideoProcessEngine> engine(createVideoProcessEngine(false));
-    if (!engine) return fail("out of memory");
-    engine->setObserver(&observer);
-    if (engine->init("") != 0) return fail("no usable OpenGL 3.3 context");
-    if (engine->setVideoEffects(options.effects) != 0) return fail("cannot select the effects");
-    for (int effect : options.effects) {
-        const char* key = nullptr;
-        const char* doc = defaultDocument(effect, &key);
-        if (doc) engine->setParameter(key, doc);
-    }
-    for (const auto& param : options.params) {
-        const int r = engine->setParameter(param.first.c_str(), param.second.c_str());
-        if (r == video::kResultInvalidJson)
-            return fail("--param " + param.first + ": invalid JSON '" + param.second + "'");
-        if (r != 0) return fail("--param " + param.first + " rejected (" + std::to_string(r) + ")");
-    }
+    std::FILE* stats = nullptr;
+    if (options.statsPath == "-") stats = stderr;
+    else if (!options.statsPath.empty() && !(stats = std::fopen(options.statsPath.c_str(), "w")))
+        return fail("cannot write '" + options.statsPath + "'");
 
     const bool terminal = isatty(2);
     const bool progress = options.progress == 1 || (options.progress == -1 && terminal);
@@ -178,8 +237,15 @@ int main(int argc, char** argv) {
             syntheticFrame(header.width, header.height, frames, options.clipNoise, &planes);
         }
         if (!snapshotDone && frames == options.snapshotFrame) before = planes;
+        observer.haveStats = false;
+        const auto frameStart = std::chrono::steady_clock::now();
         const int r = engine->processFrame(format, header.width, header.height, planes.data(),
                                            static_cast<int>(planes.size()), -1, -1, matrix, range);
+        if (stats)
+            writeStatsLine(stats, frames, observer, *engine, r,
+                           std::chrono::duration<double, std::milli>(
+                               std::chrono::steady_clock::now() - frameStart)
+                               .count());
         if (r == 0) ++processed;
         else if (r != video::kResultNoEffectEnabled && r != 1)
             return fail("processing failed at frame " + std::to_string(frames) + " (" +
@@ -211,6 +277,7 @@ int main(int argc, char** argv) {
         return fail("--snapshot-frame " + std::to_string(options.snapshotFrame) +
                     " is past the end of the input");
     if (out && out != stdout && std::fclose(out) != 0) return fail("cannot write the output");
+    if (stats && stats != stderr && std::fclose(stats) != 0) return fail("cannot write the stats");
     if (in && in != stdin) std::fclose(in);
     return 0;
 }

@@ -23,29 +23,36 @@ const char kUsage[] =
     "in an ffmpeg pipe:\n"
     "  ffmpeg -i in.mp4 -f yuv4mpegpipe - | kelvo-enhance -i - -o - |\n"
     "      ffmpeg -f yuv4mpegpipe -i - out.mp4\n"
-    "Without --input it processes a built-in generated clip (moving, noisy, with a\n"
-    "skin-toned face).\n"
+    "With --demo it processes a built-in generated clip (moving, noisy, with a\n"
+    "skin-toned face) instead of an input.\n"
     "\n"
     "  -i, --input FILE       Y4M input; '-' reads standard input\n"
+    "      --demo             the built-in clip instead of --input\n"
     "  -o, --output FILE      Y4M output; '-' writes standard output (default: none)\n"
-    "  -e, --effects LIST     comma-separated: beauty, color, denoise, lowlight\n"
+    "  -e, --effects LIST     comma-separated: beauty, color, denoise, lowlight,\n"
+    "                         or the ids 101-104\n"
     "                         (default: all four; each is enabled with its defaults)\n"
     "  -p, --param KEY=JSON   a parameter document, e.g.\n"
     "                         --param beauty_effect_option='{\"enable\":1,\"smoothness\":0.8}'\n"
     "                         keys: beauty_effect_option, color_enhance_option,\n"
     "                         video_denoiser_option, lowlight_enhance_option, environment;\n"
-    "                         repeatable, applied in order after the defaults\n"
+    "                         repeatable, applied in order after the defaults;\n"
+    "                         every document is checked before any output\n"
     "  -P, --params FILE      JSON file: {\"beauty_effect_option\": {...}, ...}\n"
     "      --range R          limited | full (default: the input's XCOLORRANGE, else limited)\n"
     "      --matrix M         bt601 | bt709 | bt2020 | fcc | bt470bg | smpte240m, or a code 0-9\n"
     "                         (default: bt601)\n"
     "  -s, --snapshot FILE    write frame N before (left) and after (right) as PNG\n"
     "      --snapshot-frame N frame for --snapshot (default 0)\n"
-    "  -n, --frames N         process at most N frames (built-in clip: default 60)\n"
+    "  -n, --frames N         process at most N frames (--demo: default 60)\n"
     "      --size WxH         size of the built-in clip (default 640x360)\n"
     "      --noise SIGMA      luma noise of the built-in clip (default 6)\n"
     "      --progress         report frames and fps on standard error\n"
     "      --no-progress      never report progress (default: only on a terminal)\n"
+    "      --stats FILE       one JSON object per frame and line: frame, the brightness\n"
+    "                         record (mean, log_mean, dark_share, median, low_percentile,\n"
+    "                         deviation), the verdicts dark_scene and noisy, result, ms;\n"
+    "                         '-' writes standard error\n"
     "  -v, --verbose          print every engine log line on standard error\n"
     "  -h, --help             this text\n"
     "\n"
@@ -67,12 +74,14 @@ bool parseEffects(const std::string& list, std::vector<int>* effects, std::strin
     std::stringstream in(list);
     std::string name;
     while (std::getline(in, name, ',')) {
+        int id = 0;
         if (name == "beauty") effects->push_back(101);
         else if (name == "color" || name == "colour") effects->push_back(102);
         else if (name == "denoise") effects->push_back(103);
         else if (name == "lowlight") effects->push_back(104);
+        else if (parseInt(name.c_str(), 101, &id) && id <= 104) effects->push_back(id);
         else {
-            *error = "unknown effect '" + name + "' (beauty, color, denoise, lowlight)";
+            *error = "unknown effect '" + name + "' (beauty, color, denoise, lowlight, 101-104)";
             return false;
         }
     }
@@ -128,7 +137,8 @@ bool loadParamFile(const std::string& path,
 }
 
 bool parseOptions(int argc, char** argv, Options* o, std::string* error) {
-    enum { kRange = 1000, kMatrix, kSnapshotFrame, kSize, kNoise, kProgress, kNoProgress };
+    enum { kRange = 1000, kMatrix, kSnapshotFrame, kSize, kNoise, kProgress, kNoProgress, kDemo,
+           kStats };
     static const option longOptions[] = {
         {"input", required_argument, nullptr, 'i'},
         {"output", required_argument, nullptr, 'o'},
@@ -144,6 +154,8 @@ bool parseOptions(int argc, char** argv, Options* o, std::string* error) {
         {"noise", required_argument, nullptr, kNoise},
         {"progress", no_argument, nullptr, kProgress},
         {"no-progress", no_argument, nullptr, kNoProgress},
+        {"demo", no_argument, nullptr, kDemo},
+        {"stats", required_argument, nullptr, kStats},
         {"verbose", no_argument, nullptr, 'v'},
         {"help", no_argument, nullptr, 'h'},
         {nullptr, 0, nullptr, 0},
@@ -221,6 +233,8 @@ bool parseOptions(int argc, char** argv, Options* o, std::string* error) {
             }
             case kProgress: o->progress = 1; break;
             case kNoProgress: o->progress = 0; break;
+            case kDemo: o->demo = true; break;
+            case kStats: o->statsPath = arg; break;
             case 'v': o->verbose = true; break;
             case 'h': o->help = true; break;
             case ':':
@@ -233,6 +247,17 @@ bool parseOptions(int argc, char** argv, Options* o, std::string* error) {
     }
     if (optind < argc) {
         *error = std::string("unexpected argument '") + argv[optind] + "'";
+        return false;
+    }
+    // Without an input the built-in clip plays only when asked for: in a pipe
+    // a forgotten -i must not feed 60 made-up frames downstream.
+    if (!o->help && o->input.empty() && !o->demo) {
+        *error = "no input: give --input FILE (or -i - for standard input), or --demo for the "
+                 "built-in clip";
+        return false;
+    }
+    if (!o->input.empty() && o->demo) {
+        *error = "--input and --demo exclude each other";
         return false;
     }
     return true;

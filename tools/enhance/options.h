@@ -9,7 +9,8 @@ namespace kelvo {
 namespace enhance {
 
 struct Options {
-    std::string input;            // "" built-in clip, "-" standard input, else a file
+    std::string input;            // "" none, "-" standard input, else a file
+    bool demo = false;            // the built-in clip instead of an input
     std::string output;           // "" none, "-" standard output, else a file
     std::vector<int> effects;     // effect identifiers, in the order given
     // (key, JSON text) in the order given; later ones win.
@@ -23,6 +24,7 @@ struct Options {
     int clipHeight = 360;
     double clipNoise = 6.0;
     int progress = -1;            // -1 auto (terminal), 0 off, 1 on
+    std::string statsPath;        // "" none, "-" standard error, else a file: JSON lines
     bool verbose = false;
     bool help = false;
 };

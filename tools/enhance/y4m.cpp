@@ -92,7 +92,13 @@ bool parseHeader(const std::string& line, Y4MHeader* header, std::string* error)
                 break;
         }
     }
-    if (h.width < 1 || h.height < 1 || h.width > kMaxSide || h.height > kMaxSide) {
+    if (h.width > kMaxSide || h.height > kMaxSide) {
+        *error = "frame size " + std::to_string(h.width) + "x" + std::to_string(h.height) +
+                 " in the Y4M header is over the limit of " + std::to_string(kMaxSide) +
+                 " pixels a side";
+        return false;
+    }
+    if (h.width < 1 || h.height < 1) {
         *error = "missing or bad frame size in the Y4M header";
         return false;
     }

@@ -8,6 +8,7 @@
 //
 //   kelvo-host-demo [--frames N] [host library] [video library]
 #include <dlfcn.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
@@ -81,19 +82,55 @@ const Property kProperties[] = {
     {25, "beauty_effect_option", R"({"enable": 1, "smoothness": 1.0, "lightness": 0.8})"},
 };
 
+const char kUsage[] =
+    "usage: kelvo-host-demo [--frames N] [HOST_LIBRARY [VIDEO_LIBRARY]]\n"
+    "\n"
+    "Loads the stand-in host library and the video library with dlopen, as a\n"
+    "communications host does, drives the \"beauty\" filter through N frames\n"
+    "(default 40), prints every step and the host log, and unloads both.\n"
+    "Exit status 0 when the filter processed frames and every host object was\n"
+    "released again, 1 otherwise, 2 for bad usage.\n";
+
+// The build tree's library, or, for an installed demo, the library's own
+// name, which the loader finds beside it through the RUNPATH.
+const char* defaultLibrary(const char* buildTreePath, const char* name) {
+    return access(buildTreePath, R_OK) == 0 ? buildTreePath : name;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     int frames = 40;
     std::vector<const char*> paths;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--frames") == 0 && i + 1 < argc)
-            frames = std::atoi(argv[++i]);
-        else
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--frames") == 0 && i + 1 < argc) {
+            char* end = nullptr;
+            frames = static_cast<int>(std::strtol(argv[++i], &end, 10));
+            if (*end != '\0' || frames < 1) {
+                std::fprintf(stderr, "kelvo-host-demo: --frames needs a positive number\n%s", kUsage);
+                return 2;
+            }
+        } else if (argv[i][0] == '-') {
+            std::fprintf(stderr, "kelvo-host-demo: unknown option %s\n%s", argv[i], kUsage);
+            return 2;
+        } else {
             paths.push_back(argv[i]);
+        }
     }
-    const char* hostPath = paths.size() > 0 ? paths[0] : KELVO_DEFAULT_HOST_LIBRARY;
-    const char* videoPath = paths.size() > 1 ? paths[1] : KELVO_DEFAULT_VIDEO_LIBRARY;
+    if (paths.size() > 2) {
+        std::fprintf(stderr, "kelvo-host-demo: too many arguments\n%s", kUsage);
+        return 2;
+    }
+    const char* hostPath = paths.size() > 0
+                               ? paths[0]
+                               : defaultLibrary(KELVO_DEFAULT_HOST_LIBRARY, "libkelvo_rtc_sdk.so");
+    const char* videoPath =
+        paths.size() > 1 ? paths[1]
+                         : defaultLibrary(KELVO_DEFAULT_VIDEO_LIBRARY, "libkelvo_video_process.so");
 
     // The host's own library comes first; it stays private to the host.
     void* hostLibrary = dlopen(hostPath, RTLD_NOW | RTLD_LOCAL);
