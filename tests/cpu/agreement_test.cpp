@@ -3,14 +3,20 @@
 // edge cases of each pass.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <memory>
 #include <vector>
 
+#include "cpu/color_enhance.h"
 #include "cpu/lowlight_enhance.h"
 #include "cpu/worker_pool.h"
 #include "cpu/yuv_input.h"
 #include "detect/metadata_frame_stats.h"
+#include "effects/effect_color_enhance.h"
 #include "effects/effect_lowlight_enhance.h"
+#include "effects/lut_loader.h"
 #include "gpu/gl_fbo.h"
 #include "gpu/gl_texture.h"
 #include "render/effect_yuv_input_convertor.h"
@@ -34,6 +40,8 @@ struct Picture {
 class CpuAgreementTest : public GLTest {
 protected:
     void TearDown() override {
+        // The worst case of the test, for the record.
+        std::printf("[ agreement ] worst %s\n", describe(worst).c_str());
         for (auto& fbo : framebuffers) fbo->UnInitFBO();
         framebuffers.clear();
         GLTest::TearDown();
@@ -81,12 +89,15 @@ protected:
         return {readBack(*fbo), input.width, input.height};
     }
 
-    static void expectAgreement(const Picture& gpu, const Picture& cpu,
+    void expectAgreement(const Picture& gpu, const Picture& cpu,
                                 double p999Tolerance = kP999Tolerance) {
         for (int channel = 0; channel < 3; ++channel) {
             DiffStats s = diffStats(gpu.rgba.data(), 4 * gpu.width, cpu.rgba.data(),
                                     4 * cpu.width, gpu.width, gpu.height, 4, channel);
             SCOPED_TRACE(::testing::Message() << "channel " << channel << ": " << describe(s));
+            worst.mean = std::max(worst.mean, s.mean);
+            worst.p999 = std::max(worst.p999, s.p999);
+            worst.max = std::max(worst.max, s.max);
             EXPECT_LE(s.mean, kMeanTolerance);
             EXPECT_LE(s.p999, p999Tolerance);
             EXPECT_LE(s.max, kMaxTolerance);
@@ -94,6 +105,7 @@ protected:
     }
 
     std::vector<std::shared_ptr<GLFBO>> framebuffers;
+    DiffStats worst;
 };
 
 struct Size {
@@ -154,6 +166,59 @@ TEST_F(CpuAgreementTest, LowlightMatchesGL) {
             ASSERT_TRUE(cpu.process(input.view(),
                                     {out.rgba.data(), 4 * out.width, out.width, out.height},
                                     row.logMean, &pool));
+            expectAgreement(gpu, out);
+        }
+    }
+}
+
+// Natural pictures plus every level of a colour ramp through the skin
+// table's tiles (blue 0..255 across, red and green down), at the strengths
+// and skin protection the effect is used with.
+TEST_F(CpuAgreementTest, ColorEnhanceMatchesGL) {
+    std::shared_ptr<ARGBFrame> table = loadLutTable(103);
+    ASSERT_TRUE(table && !table->empty());
+    ColorEnhance cpu;
+    ASSERT_TRUE(cpu.setSkinTable({table->data(), table->stride(), table->width(), table->height()}));
+    const float lowChromaGain = 0.1275f / static_cast<float>(std::pow(0.15, 2.5));
+
+    std::vector<Picture> inputs;
+    for (const Size& size : kSizes) {
+        inputs.push_back(cpuYUVInput(naturalFrame(size.width, size.height, 5), nullptr));
+    }
+    Picture ramp{std::vector<uint8_t>(4 * 256 * 64), 256, 64};
+    for (int y = 0; y < 64; ++y) {
+        for (int x = 0; x < 256; ++x) {
+            uint8_t* px = &ramp.rgba[4 * (y * 256 + x)];
+            px[0] = static_cast<uint8_t>(y * 4 + (x & 3));
+            px[1] = static_cast<uint8_t>(255 - y * 3 - (x % 5));
+            px[2] = static_cast<uint8_t>(x);
+            px[3] = 255;
+        }
+    }
+    inputs.push_back(ramp);
+
+    struct Row {
+        float strength, skinProtect;
+    };
+    const Row rows[] = {{0.5f, 1.0f}, {1.0f, 0.0f}, {0.0f, 1.0f}, {1.0f, 1.0f}};
+    WorkerPool pool(2);
+    for (const Picture& input : inputs) {
+        for (const Row& row : rows) {
+            SCOPED_TRACE(::testing::Message() << input.width << "x" << input.height << " strength "
+                                              << row.strength << " skin " << row.skinProtect);
+            EffectColorEnhance effect;
+            effect.setEnable(true);
+            effect.setStrength(row.strength);
+            effect.setSkinProtect(row.skinProtect);
+            Picture gpu = gpuEffect(effect, input, nullptr);
+            ColorEnhanceParams params;
+            params.strength = row.strength;
+            params.skinProtect = row.skinProtect;
+            params.lowChromaGain = lowChromaGain;
+            Picture out{std::vector<uint8_t>(input.rgba.size()), input.width, input.height};
+            ASSERT_TRUE(cpu.process(input.view(),
+                                    {out.rgba.data(), 4 * out.width, out.width, out.height},
+                                    params, &pool));
             expectAgreement(gpu, out);
         }
     }

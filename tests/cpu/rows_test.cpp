@@ -6,6 +6,7 @@
 #include <random>
 #include <vector>
 
+#include "cpu/color_enhance_rows.h"
 #include "cpu/lowlight_enhance_rows.h"
 #include "cpu/yuv_input_rows.h"
 #include "tests/cpu/cpu_test_util.h"
@@ -66,7 +67,27 @@ std::vector<uint8_t> runLowlight(RowPath path, int width, int offset, unsigned s
     return out;
 }
 
+std::vector<uint8_t> runColorEnhance(RowPath path, int width, int offset, unsigned seed) {
+    std::vector<uint8_t> src = randomBytes(4 * width + 64, seed);
+    static const std::vector<float> skin = [] {
+        std::vector<uint8_t> bytes = randomBytes(512 * 512, 99);
+        std::vector<float> table(bytes.begin(), bytes.end());
+        for (float& v : table) v /= 255.0f;
+        return table;
+    }();
+    ColorEnhanceRowParams p{50.0f, 1.0f, 14.63127f, 0.15f, 90.0f, nullptr, colorEnhanceTables()};
+    if (seed % 2) {
+        p.skin = skin.data();
+        p.colorStep = 100.0f;
+        p.suppress = 0.6f;
+    }
+    std::vector<uint8_t> out(4 * width + 64, 0);
+    colorEnhanceRowFor(path)(src.data() + offset, out.data() + offset, width, p);
+    return out;
+}
+
 const RowCase kRows[] = {
+    {"ColorEnhanceRow", runColorEnhance},
     {"YUVToRGBARow", runYUVToRGBA},
     {"LowlightEnhanceRow", runLowlight},
 };
@@ -94,6 +115,18 @@ TEST(CpuRows, FastRowsMatchPortableRowsBitForBit) {
         }
     }
     if (checked == 0) GTEST_SKIP() << "no fast row set on this processor";
+}
+
+// The 8-bit encoding table relies on no bin holding two level thresholds.
+TEST(CpuRows, EncodeTableBinsHoldAtMostOneLevelStep) {
+    const ColorEnhanceTables& t = colorEnhanceTables();
+    for (int j = 0; j < kEncodeBins; ++j) {
+        const int base = t.encodeBase[j];
+        ASSERT_LE(t.encodeThreshold[base], static_cast<float>(j) / kEncodeBins) << j;
+        if (base + 2 <= 256) {
+            ASSERT_GE(t.encodeThreshold[base + 2], static_cast<float>(j + 1) / kEncodeBins) << j;
+        }
+    }
 }
 
 }  // namespace
