@@ -13,12 +13,14 @@
 #include "cpu/lowlight_enhance.h"
 #include "cpu/worker_pool.h"
 #include "cpu/yuv_input.h"
+#include "cpu/yuv_output.h"
 #include "detect/metadata_frame_stats.h"
 #include "effects/effect_color_enhance.h"
 #include "effects/effect_lowlight_enhance.h"
 #include "effects/lut_loader.h"
 #include "gpu/gl_fbo.h"
 #include "gpu/gl_texture.h"
+#include "render/color_space_convert.h"
 #include "render/effect_yuv_input_convertor.h"
 #include "render/yuv_convert_program.h"
 #include "support/gl_test_env.h"
@@ -220,6 +222,44 @@ TEST_F(CpuAgreementTest, ColorEnhanceMatchesGL) {
                                     {out.rgba.data(), 4 * out.width, out.width, out.height},
                                     params, &pool));
             expectAgreement(gpu, out);
+        }
+    }
+}
+
+// The GL path reads its framebuffer back and converts it with the packed
+// converter; the CPU pass must give the same bytes for each coefficient set
+// that converter picks.
+TEST(CpuOutput, MatchesTheReadbackConverterExactly) {
+    struct Row {
+        const char* name;
+        int range, matrix;
+        YUVOutputCoeffs coeffs;
+    };
+    const Row rows[] = {
+        {"BT.601 limited", 0, 4, {{66, 129, 25}, 4224, {-38, -74, 112}, {112, -94, -18}, 32896}},
+        {"BT.601 full", 1, 4, {{77, 150, 29}, 128, {-43, -85, 128}, {128, -107, -21}, 32896}},
+        {"BT.709 limited", 0, 1, {{47, 157, 16}, 4224, {-26, -87, 112}, {112, -102, -10}, 32896}},
+        {"BT.709 full", 1, 1, {{55, 183, 19}, 128, {-30, -101, 130}, {130, -119, -12}, 32896}},
+    };
+    WorkerPool pool(3);
+    for (const Size& size : kSizes) {
+        std::vector<uint8_t> rgba(4 * size.width * size.height);
+        fillRandom(rgba, size.width);
+        const ConstImageRGBA8 src{rgba.data(), 4 * size.width, size.width, size.height};
+        const int cw = (size.width + 1) / 2, ch = (size.height + 1) / 2;
+        for (const Row& row : rows) {
+            SCOPED_TRACE(::testing::Message() << row.name << " " << size.width << "x" << size.height);
+            std::vector<uint8_t> expected(size.width * size.height + 2 * cw * ch);
+            std::vector<uint8_t> actual(expected.size(), 0);
+            ASSERT_EQ(0, ABGRToI420ColorSpace(rgba.data(), 4 * size.width, expected.data(),
+                                              size.width, expected.data() + size.width * size.height, cw,
+                                              expected.data() + size.width * size.height + cw * ch,
+                                              cw, size.width, size.height, row.range, row.matrix));
+            ASSERT_TRUE(YUVOutput().convert(src, actual.data(), size.width,
+                                            actual.data() + size.width * size.height, cw,
+                                            actual.data() + size.width * size.height + cw * ch,
+                                            cw, row.coeffs, &pool));
+            EXPECT_EQ(expected, actual);
         }
     }
 }

@@ -9,6 +9,7 @@
 #include "cpu/color_enhance_rows.h"
 #include "cpu/lowlight_enhance_rows.h"
 #include "cpu/yuv_input_rows.h"
+#include "cpu/yuv_output_rows.h"
 #include "tests/cpu/cpu_test_util.h"
 
 namespace kelvo {
@@ -86,7 +87,28 @@ std::vector<uint8_t> runColorEnhance(RowPath path, int width, int offset, unsign
     return out;
 }
 
+const YUVOutputCoeffs kBT709Full = {{55, 183, 19}, 128, {-30, -101, 130}, {130, -119, -12}, 32896};
+
+std::vector<uint8_t> runRGBAToY(RowPath path, int width, int offset, unsigned seed) {
+    std::vector<uint8_t> src = randomBytes(4 * width + 64, seed);
+    std::vector<uint8_t> out(width + 64, 0);
+    rgbaToYRowFor(path)(src.data() + offset, out.data() + offset, width, kBT709Full);
+    return out;
+}
+
+std::vector<uint8_t> runRGBAToUV(RowPath path, int width, int offset, unsigned seed) {
+    std::vector<uint8_t> src = randomBytes(8 * width + 128, seed);
+    std::vector<uint8_t> out(2 * width + 128, 0);
+    uint8_t* u = out.data() + offset;
+    uint8_t* v = u + width + 64;
+    rgbaToUVRowFor(path)(src.data() + offset, src.data() + 4 * width + 64 + offset, u, v, width,
+                         kBT709Full);
+    return out;
+}
+
 const RowCase kRows[] = {
+    {"RGBAToYRow", runRGBAToY},
+    {"RGBAToUVRow", runRGBAToUV},
     {"ColorEnhanceRow", runColorEnhance},
     {"YUVToRGBARow", runYUVToRGBA},
     {"LowlightEnhanceRow", runLowlight},
