@@ -12,7 +12,7 @@ namespace {
 // Cube root for n > 0.008856 (the range Lab uses it in): a bit-pattern first
 // guess, then three Newton steps, which reach float precision from it.
 template <class O>
-typename O::F cubeRoot(typename O::F n) {
+KELVO_CPU_INLINE typename O::F cubeRoot(typename O::F n) {
     using F = typename O::F;
     F guess = O::fromBits(O::addi(O::cvtt(O::cvtf(O::bits(n)) * O::set(1.0f / 3.0f)),
                                   O::seti(709921077)));
@@ -25,7 +25,7 @@ typename O::F cubeRoot(typename O::F n) {
 
 // Bilinear read of the skin table at a texture coordinate, edges clamped.
 template <class O>
-typename O::F skinAt(const float* skin, typename O::F s, typename O::F t) {
+KELVO_CPU_INLINE typename O::F skinAt(const float* skin, typename O::F s, typename O::F t) {
     using F = typename O::F;
     using I = typename O::I;
     F tx = s * O::set(512.0f) - O::set(0.5f);
@@ -46,7 +46,7 @@ typename O::F skinAt(const float* skin, typename O::F s, typename O::F t) {
 
 // The table's address for one blue level: tile (level mod 8, level div 8).
 template <class O>
-void skinTile(typename O::F level, typename O::F r, typename O::F g, typename O::F& s,
+KELVO_CPU_INLINE void skinTile(typename O::F level, typename O::F r, typename O::F g, typename O::F& s,
               typename O::F& t) {
     typename O::F qy = vfloor<O>(level * O::set(0.125f));
     typename O::F qx = level - qy * O::set(8.0f);
@@ -55,7 +55,7 @@ void skinTile(typename O::F level, typename O::F r, typename O::F g, typename O:
 }
 
 template <class O>
-typename O::I encode(typename O::F v, const ColorEnhanceTables& tables) {
+KELVO_CPU_INLINE typename O::I encode(typename O::F v, const ColorEnhanceTables& tables) {
     using I = typename O::I;
     v = vclamp<O>(v, 0.0f, 1.0f);
     I j = O::cvtt(O::min(v * O::set(static_cast<float>(kEncodeBins)),
@@ -67,13 +67,13 @@ typename O::I encode(typename O::F v, const ColorEnhanceTables& tables) {
 }
 
 template <class O>
-typename O::F labForward(typename O::F n) {
+KELVO_CPU_INLINE typename O::F labForward(typename O::F n) {
     return O::select(O::gt(n, O::set(0.008856f)), cubeRoot<O>(O::max(n, O::set(0.008856f))),
                      O::set(7.787f) * n + O::set(0.137931f));
 }
 
 template <class O>
-typename O::F labInverse(typename O::F f) {
+KELVO_CPU_INLINE typename O::F labInverse(typename O::F f) {
     return O::select(O::gt(f, O::set(0.206897f)), f * f * f,
                      f * O::set(0.128419f) - O::set(0.017713f));
 }
@@ -124,9 +124,9 @@ void colorEnhancePixels(const uint8_t* src, uint8_t* dst, const ColorEnhanceRowP
     F cNew = c + delta * O::set(p.colorStep) * (O::set(1.0f) - skin * O::set(p.suppress));
     auto nonzero = O::ne(c, O::set(0.0f));
     F absA = O::max(a, O::set(0.0f) - a), absB = O::max(bb, O::set(0.0f) - bb);
-    F limitA = O::set(127.0f) / O::max(absA, O::set(1e-6f));
-    F limitB = O::set(127.0f) / O::max(absB, O::set(1e-6f));
-    F scale = O::min(O::max(limitA, O::set(0.0f)), limitB);
+    // min(127 / |a|, 127 / |b|) is 127 / max(|a|, |b|) bit for bit: a
+    // correctly rounded division is monotonic.
+    F scale = O::set(127.0f) / O::max(O::max(absA, absB), O::set(1e-6f));
     scale = O::min(O::max(scale, O::set(0.0f)), cNew / O::select(nonzero, c, O::set(1.0f)));
     scale = O::select(nonzero, scale, O::set(1.0f));
     a = a * scale;

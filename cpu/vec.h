@@ -13,6 +13,14 @@
 #include <cstdint>
 #include <cstring>
 
+// Helpers are inlined into the row so that vector arguments stay in
+// registers.
+#if defined(__GNUC__)
+#define KELVO_CPU_INLINE inline __attribute__((always_inline))
+#else
+#define KELVO_CPU_INLINE inline
+#endif
+
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
 #define KELVO_CPU_X86 1
 #else
@@ -79,20 +87,20 @@ struct ScalarOps {
 
 // Helpers shared by all kernels, generic over the operation set.
 template <class O>
-typename O::F vclamp(typename O::F x, float lo, float hi) {
+KELVO_CPU_INLINE typename O::F vclamp(typename O::F x, float lo, float hi) {
     return O::min(O::max(x, O::set(lo)), O::set(hi));
 }
 
 // floor for any finite float of magnitude below 2^31.
 template <class O>
-typename O::F vfloor(typename O::F x) {
+KELVO_CPU_INLINE typename O::F vfloor(typename O::F x) {
     typename O::F t = O::cvtf(O::cvtt(x));
     return O::select(O::gt(t, x), t - O::set(1.0f), t);
 }
 
 // A unorm8 framebuffer write: clamp to 0..1, then round(x * 255).
 template <class O>
-typename O::I toUnorm8(typename O::F x) {
+KELVO_CPU_INLINE typename O::I toUnorm8(typename O::F x) {
     return O::cvtt(vclamp<O>(x, 0.0f, 1.0f) * O::set(255.0f) + O::set(0.5f));
 }
 
@@ -100,7 +108,7 @@ typename O::I toUnorm8(typename O::F x) {
 // polynomial, accurate to about 1 ulp. Written in lane operations so that
 // every row set computes the same bits.
 template <class O>
-typename O::F vlog(typename O::F x) {
+KELVO_CPU_INLINE typename O::F vlog(typename O::F x) {
     using F = typename O::F;
     using I = typename O::I;
     I bits = O::bits(x);

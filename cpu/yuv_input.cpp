@@ -50,27 +50,44 @@ const uint8_t* sampleLumaRow(const uint8_t* plane, int stride, int row, int heig
     return scratch;
 }
 
+// One texel row blended across for every picture column: even columns sit
+// 3/4 of the way from texel k - 1 to k, odd ones 1/4 of the way from k to
+// k + 1; texels clamp at both edges. `padded` holds chromaWidth + 2 values.
+void blendAcross(const uint8_t* texels, int chromaWidth, int width, int16_t* padded,
+                 int16_t* out) {
+    padded[0] = texels[0];
+    for (int k = 0; k < chromaWidth; ++k) padded[k + 1] = texels[k];
+    padded[chromaWidth + 1] = texels[chromaWidth - 1];
+    const int pairs = width / 2;
+    for (int k = 0; k < pairs; ++k) {
+        out[2 * k] = static_cast<int16_t>(blend8(padded[k], padded[k + 1], 192));
+        out[2 * k + 1] = static_cast<int16_t>(blend8(padded[k + 1], padded[k + 2], 64));
+    }
+    if (width & 1) {
+        out[width - 1] = static_cast<int16_t>(blend8(padded[pairs], padded[pairs + 1], 192));
+    }
+}
+
+// One picture row of chroma in 8-bit units: the two texel rows the sampler
+// reads for this row, blended across, then down.
 void sampleChromaRow(const uint8_t* plane, int stride, int chromaWidth, int chromaHeight,
-                     int row, int height, float* out, int width) {
+                     int row, int height, int width, int16_t* scratch, float* out) {
     const int t = fixedRowPosition(row, height, chromaHeight);
     const int t0 = t >> 8;
     const int fy = t & 0xff;
     const int r0 = std::min(std::max(t0, 0), chromaHeight - 1);
     const int r1 = std::min(std::max(t0 + 1, 0), chromaHeight - 1);
-    const uint8_t* a = plane + static_cast<ptrdiff_t>(r0) * stride;
-    const uint8_t* b = plane + static_cast<ptrdiff_t>(r1) * stride;
-    auto at = [&](const uint8_t* p, int k) {
-        return static_cast<int>(p[std::min(std::max(k, 0), chromaWidth - 1)]);
-    };
+    int16_t* padded = scratch;
+    int16_t* top = padded + chromaWidth + 2;
+    int16_t* bottom = top + width;
+    blendAcross(plane + static_cast<ptrdiff_t>(r0) * stride, chromaWidth, width, padded, top);
+    if (fy == 0 || r0 == r1) {
+        for (int x = 0; x < width; ++x) out[x] = top[x];
+        return;
+    }
+    blendAcross(plane + static_cast<ptrdiff_t>(r1) * stride, chromaWidth, width, padded, bottom);
     for (int x = 0; x < width; ++x) {
-        const int k = x >> 1;
-        // Even columns sit 3/4 of the way from texel k - 1 to k, odd ones
-        // 1/4 of the way from k to k + 1.
-        const int k0 = (x & 1) ? k : k - 1;
-        const int fx = (x & 1) ? 64 : 192;
-        const int top = blend8(at(a, k0), at(a, k0 + 1), fx);
-        const int bottom = blend8(at(b, k0), at(b, k0 + 1), fx);
-        out[x] = static_cast<float>(blend8(top, bottom, fy));
+        out[x] = static_cast<float>(blend8(top[x], bottom[x], fy));
     }
 }
 
@@ -90,18 +107,24 @@ bool YUVInput::convert(const uint8_t* srcY, int strideY, const uint8_t* srcU, in
         return false;
     }
     const int bands = pool ? pool->threads() : 1;
-    // Per band: two full-width chroma rows and one luma row (as floats).
+    // Per band: two full-width chroma rows and one luma row (as floats),
+    // and the blend rows of the chroma sampling.
     const size_t perBand = 3 * static_cast<size_t>(w);
+    const size_t perBand16 = 2 * static_cast<size_t>(w) + cw + 2;
     if (scratch_.size() < perBand * bands) {
         scratch_.resize(perBand * bands);
+    }
+    if (scratch16_.size() < perBand16 * bands) {
+        scratch16_.resize(perBand16 * bands);
     }
     auto band = [&](int index, int begin, int end) {
         float* u = scratch_.data() + perBand * index;
         float* v = u + w;
         uint8_t* lumaScratch = reinterpret_cast<uint8_t*>(v + w);
+        int16_t* blendScratch = scratch16_.data() + perBand16 * index;
         for (int row = begin; row < end; ++row) {
-            sampleChromaRow(srcU, strideU, cw, chromaHeight, row, h, u, w);
-            sampleChromaRow(srcV, strideV, cw, chromaHeight, row, h, v, w);
+            sampleChromaRow(srcU, strideU, cw, chromaHeight, row, h, w, blendScratch, u);
+            sampleChromaRow(srcV, strideV, cw, chromaHeight, row, h, w, blendScratch, v);
             const uint8_t* y = sampleLumaRow(srcY, strideY, row, h, w, lumaScratch);
             row_(y, u, v,
                  dst.data + static_cast<ptrdiff_t>(row) * dst.stride, w, coeffs);

@@ -36,6 +36,7 @@ public:
 private:
     YUVToRGBARowFn row_;
     std::vector<float> scratch_;
+    std::vector<int16_t> scratch16_;
 };
 
 }  // namespace video
