@@ -1,5 +1,7 @@
 #include "cpu/color_enhance.h"
 
+#include <algorithm>
+
 #include "cpu/worker_pool.h"
 
 namespace kelvo {
@@ -18,10 +20,15 @@ bool ColorEnhance::setSkinTable(const ConstImageRGBA8& table) {
         return false;
     }
     skin_.resize(static_cast<size_t>(kSkinTableSize) * kSkinTableSize);
+    auto red = [&](int x, int y) {
+        x = std::min(x, kSkinTableSize - 1);
+        y = std::min(y, kSkinTableSize - 1);
+        return static_cast<uint32_t>(table.data[static_cast<ptrdiff_t>(y) * table.stride + 4 * x]);
+    };
     for (int y = 0; y < kSkinTableSize; ++y) {
-        const uint8_t* row = table.data + static_cast<ptrdiff_t>(y) * table.stride;
         for (int x = 0; x < kSkinTableSize; ++x) {
-            skin_[static_cast<size_t>(y) * kSkinTableSize + x] = row[4 * x] / 255.0f;
+            skin_[static_cast<size_t>(y) * kSkinTableSize + x] =
+                red(x, y) | red(x + 1, y) << 8 | red(x, y + 1) << 16 | red(x + 1, y + 1) << 24;
         }
     }
     return true;

@@ -4,6 +4,7 @@
 // within +-127, and back. RGBA8 in, RGBA8 out.
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
 #include "cpu/color_enhance_rows.h"
@@ -24,7 +25,7 @@ struct ColorEnhanceParams {
     float maxRange = 90.0f;
 };
 
-// Owns a float copy of the skin table's red channel (1 MB). Not thread-safe;
+// Owns a copy of the skin table's red channel arranged for the rows (1 MB). Not thread-safe;
 // one object per engine.
 class ColorEnhance {
 public:
@@ -44,7 +45,7 @@ public:
 
 private:
     ColorEnhanceRowFn row_;
-    std::vector<float> skin_;
+    std::vector<uint32_t> skin_;
 };
 
 }  // namespace video

@@ -24,24 +24,25 @@ KELVO_CPU_INLINE typename O::F cubeRoot(typename O::F n) {
 }
 
 // Bilinear read of the skin table at a texture coordinate, edges clamped.
+// Each entry holds its 2 x 2 neighbourhood, so one load serves the filter.
 template <class O>
-KELVO_CPU_INLINE typename O::F skinAt(const float* skin, typename O::F s, typename O::F t) {
+KELVO_CPU_INLINE typename O::F skinAt(const uint32_t* skin, typename O::F s, typename O::F t) {
     using F = typename O::F;
     using I = typename O::I;
     F tx = s * O::set(512.0f) - O::set(0.5f);
     F ty = t * O::set(512.0f) - O::set(0.5f);
     F x0f = vfloor<O>(tx), y0f = vfloor<O>(ty);
     F fx = tx - x0f, fy = ty - y0f;
-    auto clampIndex = [](F v) {
-        return O::cvtt(vclamp<O>(v, 0.0f, 511.0f));
-    };
-    I x0 = clampIndex(x0f), x1 = clampIndex(x0f + O::set(1.0f));
-    I r0 = O::template slli<9>(clampIndex(y0f)), r1 = O::template slli<9>(clampIndex(y0f + O::set(1.0f)));
-    F t00 = O::gather(skin, O::addi(r0, x0)), t01 = O::gather(skin, O::addi(r0, x1));
-    F t10 = O::gather(skin, O::addi(r1, x0)), t11 = O::gather(skin, O::addi(r1, x1));
+    I x0 = O::cvtt(vclamp<O>(x0f, 0.0f, 511.0f));
+    I y0 = O::cvtt(vclamp<O>(y0f, 0.0f, 511.0f));
+    I quad = O::gatheri(reinterpret_cast<const int32_t*>(skin), O::addi(O::template slli<9>(y0), x0));
+    F t00 = O::cvtf(O::andi(quad, 0xff));
+    F t01 = O::cvtf(O::andi(O::template srai<8>(quad), 0xff));
+    F t10 = O::cvtf(O::andi(O::template srai<16>(quad), 0xff));
+    F t11 = O::cvtf(O::andi(O::template srai<24>(quad), 0xff));
     F top = t00 + (t01 - t00) * fx;
     F bottom = t10 + (t11 - t10) * fx;
-    return top + (bottom - top) * fy;
+    return (top + (bottom - top) * fy) * O::set(1.0f / 255.0f);
 }
 
 // The table's address for one blue level: tile (level mod 8, level div 8).
@@ -60,10 +61,12 @@ KELVO_CPU_INLINE typename O::I encode(typename O::F v, const ColorEnhanceTables&
     v = vclamp<O>(v, 0.0f, 1.0f);
     I j = O::cvtt(O::min(v * O::set(static_cast<float>(kEncodeBins)),
                          O::set(static_cast<float>(kEncodeBins - 1))));
-    I base = O::gatheri(tables.encodeBase, j);
-    I next = O::addi(base, O::seti(1));
-    typename O::F threshold = O::gather(tables.encodeThreshold, next);
-    return O::selecti(O::lt(v, threshold), base, next);
+    I entry = O::gatheri(tables.encode, j);
+    I base = O::andi(entry, 0xff);
+    I threshold = O::template srai<8>(entry);
+    I fixed = O::cvtt(v * O::set(static_cast<float>(kEncodeOne)));
+    // fixed >= threshold steps up one level.
+    return O::addi(base, O::selecti(O::gti(threshold, fixed), O::seti(0), O::seti(1)));
 }
 
 template <class O>

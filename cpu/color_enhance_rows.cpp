@@ -2,7 +2,7 @@
 
 #include <cmath>
 #include <cstring>
-#include <limits>
+#include <algorithm>
 
 namespace kelvo {
 namespace video {
@@ -31,8 +31,7 @@ uint32_t bitsFromFloat(float f) {
 
 struct Tables {
     float linear[256];
-    int32_t encodeBase[kEncodeBins];
-    float encodeThreshold[257];
+    int32_t encode[kEncodeBins];
 
     Tables() {
         for (int i = 0; i < 256; ++i) {
@@ -44,7 +43,8 @@ struct Tables {
         }
         // Non-negative floats order like their bit patterns: bisect those
         // for the first value of every level.
-        encodeThreshold[0] = 0.0f;
+        float threshold[257];
+        threshold[0] = 0.0f;
         for (int level = 1; level <= 255; ++level) {
             uint32_t lo = 0, hi = bitsFromFloat(1.0f);
             while (lo < hi) {
@@ -55,14 +55,16 @@ struct Tables {
                     lo = mid + 1;
                 }
             }
-            encodeThreshold[level] = floatFromBits(lo);
+            threshold[level] = floatFromBits(lo);
         }
-        encodeThreshold[256] = std::numeric_limits<float>::infinity();
+        threshold[256] = 2.0f;  // never reached
         int level = 0;
         for (int j = 0; j < kEncodeBins; ++j) {
             const float start = static_cast<float>(j) / kEncodeBins;
-            while (level < 255 && encodeThreshold[level + 1] <= start) ++level;
-            encodeBase[j] = level;
+            while (level < 255 && threshold[level + 1] <= start) ++level;
+            const int32_t next =
+                static_cast<int32_t>(std::ceil(static_cast<double>(threshold[level + 1]) * kEncodeOne));
+            encode[j] = (std::min(next, kEncodeOne + 1) << 8) | level;
         }
     }
 };
@@ -71,7 +73,7 @@ struct Tables {
 
 const ColorEnhanceTables& colorEnhanceTables() {
     static const Tables tables;
-    static const ColorEnhanceTables view{tables.linear, tables.encodeBase, tables.encodeThreshold};
+    static const ColorEnhanceTables view{tables.linear, tables.encode};
     return view;
 }
 

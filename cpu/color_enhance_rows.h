@@ -14,14 +14,15 @@ namespace video {
 struct ColorEnhanceTables {
     // 100 x the linearised value of each 8-bit channel level.
     const float* linear;
-    // Encoding a linear value v in [0, 1] to its 8-bit framebuffer level:
-    // level = encodeBase[j] + (v >= encodeThreshold[encodeBase[j] + 1]) with
-    // j = min(int(v * kEncodeBins), kEncodeBins - 1); encodeThreshold[k] is
-    // the smallest v that reaches level k (index 256 is unreachable).
-    const int32_t* encodeBase;
-    const float* encodeThreshold;
+    // Encoding a linear value v in [0, 1] to the 8-bit level the framebuffer
+    // gets: bin j = min(int(v * kEncodeBins), kEncodeBins - 1) holds
+    // (t << 8) | level, where level is the level at the bin's start and t,
+    // in units of 1 / kEncodeOne, where the next level starts (no bin holds
+    // two level steps). The result is level + (int(v * kEncodeOne) >= t).
+    const int32_t* encode;
 };
 constexpr int kEncodeBins = 4096;
+constexpr int kEncodeOne = 1 << 22;
 
 // Thread-safe; the first call builds the tables.
 const ColorEnhanceTables& colorEnhanceTables();
@@ -32,9 +33,11 @@ struct ColorEnhanceRowParams {
     float lowChromaGain;  // boost gain below the threshold
     float threshold;      // chroma share where the two boost branches meet
     float maxRange;       // chroma at which the boost ends
-    // The skin table's red channel as 0..1, 512 x 512 (8 x 8 tiles of 64 x
-    // 64: blue picks the tile, red runs across, green down); null reads 0.
-    const float* skin;
+    // The skin table's red channel, 512 x 512 (8 x 8 tiles of 64 x 64: blue
+    // picks the tile, red runs across, green down), each entry holding the
+    // levels of texels (x, y), (x + 1, y), (x, y + 1), (x + 1, y + 1) in
+    // its bytes 0..3, edges clamped; null reads 0.
+    const uint32_t* skin;
     ColorEnhanceTables tables;
 };
 
