@@ -1,5 +1,7 @@
 #include "cpu/lowlight_enhance.h"
 
+#include <cstdint>
+
 #include "cpu/worker_pool.h"
 
 namespace kelvo {
@@ -13,6 +15,14 @@ bool LowlightEnhance::process(const ConstImageRGBA8& src, const ImageRGBA8& dst,
     const int h = src.height;
     if (!src.data || !dst.data || w < 1 || h < 1 || dst.width != w || dst.height != h ||
         src.stride < 4 * w || dst.stride < 4 * w || !(logMean > 0.0f)) {
+        return false;
+    }
+    // Written pixels would be read again as neighbours of later rows.
+    const uintptr_t srcBegin = reinterpret_cast<uintptr_t>(src.data);
+    const uintptr_t dstBegin = reinterpret_cast<uintptr_t>(dst.data);
+    const uintptr_t srcEnd = srcBegin + static_cast<uintptr_t>(src.stride) * (h - 1) + 4 * w;
+    const uintptr_t dstEnd = dstBegin + static_cast<uintptr_t>(dst.stride) * (h - 1) + 4 * w;
+    if (srcBegin < dstEnd && dstBegin < srcEnd) {
         return false;
     }
     const LowlightRowParams params = lowlightRowParams(logMean);

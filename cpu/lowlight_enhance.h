@@ -20,7 +20,8 @@ public:
 
     // src and dst must be the same size and must not overlap (the pass reads
     // each pixel's neighbours). False, with nothing written, for null data,
-    // a size mismatch or below 1x1, short strides, or logMean <= 0.
+    // a size mismatch or below 1x1, short strides, overlapping images, or
+    // logMean <= 0.
     // pool may be null (run inline).
     bool process(const ConstImageRGBA8& src, const ImageRGBA8& dst, float logMean,
                  WorkerPool* pool) const;
