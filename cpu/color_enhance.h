@@ -1,0 +1,52 @@
+// Colour enhancement on the CPU, computed as the GL colour pass computes it:
+// each pixel to Lab (BT.709 primaries, D65), chroma raised along the boost
+// curve and held back on skin by the skin-likelihood table, a* and b* kept
+// within +-127, and back. RGBA8 in, RGBA8 out.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "cpu/color_enhance_rows.h"
+#include "cpu/cpu_features.h"
+#include "cpu/image.h"
+
+namespace kelvo {
+namespace video {
+
+class WorkerPool;
+
+// The effect's settings, as the GL effect hands them to its program.
+struct ColorEnhanceParams {
+    float strength = 0.5f;      // 0..1
+    float skinProtect = 1.0f;   // 0..1
+    float threshold = 0.15f;
+    float lowChromaGain = 14.63127f;
+    float maxRange = 90.0f;
+};
+
+// Owns a copy of the skin table's red channel arranged for the rows (1 MB). Not thread-safe;
+// one object per engine.
+class ColorEnhance {
+public:
+    explicit ColorEnhance(RowPath path = bestRowPath());
+
+    // Takes the 512 x 512 skin-likelihood table (red channel used). A table
+    // of another size, or null data, clears it: the pass then protects no
+    // skin, as the GL effect does without its table. False when cleared.
+    bool setSkinTable(const ConstImageRGBA8& table);
+    bool hasSkinTable() const { return !skin_.empty(); }
+
+    // src and dst must be the same size; they may be the same image. False,
+    // with nothing written, for null data, a size mismatch or below 1x1, or
+    // short strides. pool may be null (run inline).
+    bool process(const ConstImageRGBA8& src, const ImageRGBA8& dst, const ColorEnhanceParams& params,
+                 WorkerPool* pool) const;
+
+private:
+    ColorEnhanceRowFn row_;
+    std::vector<uint32_t> skin_;
+};
+
+}  // namespace video
+}  // namespace kelvo

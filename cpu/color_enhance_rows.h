@@ -1,0 +1,56 @@
+// Row functions of colour enhancement (cpu/color_enhance.h): one RGBA8 row
+// in, one out (may be the same row). Portable, SSE2 and AVX2 rows give
+// identical bytes; the fast rows may run only where rowPathSupported says so.
+#pragma once
+
+#include <cstdint>
+
+#include "cpu/cpu_features.h"
+
+namespace kelvo {
+namespace video {
+
+// Tables shared by every row: built once per process, never freed.
+struct ColorEnhanceTables {
+    // 100 x the linearised value of each 8-bit channel level.
+    const float* linear;
+    // Encoding a linear value v in [0, 1] to the 8-bit level the framebuffer
+    // gets: bin j = min(int(v * kEncodeBins), kEncodeBins - 1) holds
+    // (t << 8) | level, where level is the level at the bin's start and t,
+    // in units of 1 / kEncodeOne, where the next level starts (no bin holds
+    // two level steps). The result is level + (int(v * kEncodeOne) >= t).
+    const int32_t* encode;
+};
+constexpr int kEncodeBins = 4096;
+constexpr int kEncodeOne = 1 << 22;
+
+// Thread-safe; the first call builds the tables.
+const ColorEnhanceTables& colorEnhanceTables();
+
+struct ColorEnhanceRowParams {
+    float colorStep;      // strength x 100
+    float suppress;       // share of the boost withheld on skin (0 without a skin table)
+    float lowChromaGain;  // boost gain below the threshold
+    float threshold;      // chroma share where the two boost branches meet
+    float maxRange;       // chroma at which the boost ends
+    // The skin table's red channel, 512 x 512 (8 x 8 tiles of 64 x 64: blue
+    // picks the tile, red runs across, green down), each entry holding the
+    // levels of texels (x, y), (x + 1, y), (x, y + 1), (x + 1, y + 1) in
+    // its bytes 0..3, edges clamped; null reads 0.
+    const uint32_t* skin;
+    ColorEnhanceTables tables;
+};
+
+using ColorEnhanceRowFn = void (*)(const uint8_t* src, uint8_t* dst, int width,
+                                   const ColorEnhanceRowParams& p);
+
+void ColorEnhanceRow_C(const uint8_t* src, uint8_t* dst, int width, const ColorEnhanceRowParams& p);
+void ColorEnhanceRow_SSE2(const uint8_t* src, uint8_t* dst, int width,
+                          const ColorEnhanceRowParams& p);
+void ColorEnhanceRow_AVX2(const uint8_t* src, uint8_t* dst, int width,
+                          const ColorEnhanceRowParams& p);
+
+ColorEnhanceRowFn colorEnhanceRowFor(RowPath path);
+
+}  // namespace video
+}  // namespace kelvo

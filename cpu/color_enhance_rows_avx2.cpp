@@ -1,0 +1,16 @@
+#include "cpu/vec.h"
+#if KELVO_CPU_X86
+#include "cpu/vec_avx2.h"
+#include "cpu/color_enhance_kernel.h"
+
+namespace kelvo {
+namespace video {
+
+void ColorEnhanceRow_AVX2(const uint8_t* src, uint8_t* dst, int width,
+                          const ColorEnhanceRowParams& p) {
+    colorEnhanceRow<AVX2Ops>(src, dst, width, p);
+}
+
+}  // namespace video
+}  // namespace kelvo
+#endif

@@ -1,0 +1,48 @@
+#include "cpu/lowlight_enhance.h"
+
+#include <cstdint>
+
+#include "cpu/worker_pool.h"
+
+namespace kelvo {
+namespace video {
+
+LowlightEnhance::LowlightEnhance(RowPath path) : row_(lowlightRowFor(path)) {}
+
+bool LowlightEnhance::process(const ConstImageRGBA8& src, const ImageRGBA8& dst, float logMean,
+                              WorkerPool* pool) const {
+    const int w = src.width;
+    const int h = src.height;
+    if (!src.data || !dst.data || w < 1 || h < 1 || dst.width != w || dst.height != h ||
+        src.stride < 4 * w || dst.stride < 4 * w || !(logMean > 0.0f)) {
+        return false;
+    }
+    // Written pixels would be read again as neighbours of later rows.
+    const uintptr_t srcBegin = reinterpret_cast<uintptr_t>(src.data);
+    const uintptr_t dstBegin = reinterpret_cast<uintptr_t>(dst.data);
+    const uintptr_t srcEnd = srcBegin + static_cast<uintptr_t>(src.stride) * (h - 1) + 4 * w;
+    const uintptr_t dstEnd = dstBegin + static_cast<uintptr_t>(dst.stride) * (h - 1) + 4 * w;
+    if (srcBegin < dstEnd && dstBegin < srcEnd) {
+        return false;
+    }
+    const LowlightRowParams params = lowlightRowParams(logMean);
+    auto band = [&](int, int begin, int end) {
+        for (int row = begin; row < end; ++row) {
+            // Neighbour rows clamp to the edge, as the texture sampler does.
+            const uint8_t* prev = src.data + static_cast<ptrdiff_t>(row > 0 ? row - 1 : 0) * src.stride;
+            const uint8_t* cur = src.data + static_cast<ptrdiff_t>(row) * src.stride;
+            const uint8_t* next =
+                src.data + static_cast<ptrdiff_t>(row + 1 < h ? row + 1 : h - 1) * src.stride;
+            row_(prev, cur, next, dst.data + static_cast<ptrdiff_t>(row) * dst.stride, w, params);
+        }
+    };
+    if (pool) {
+        pool->forRows(h, 1, band);
+    } else {
+        band(0, 0, h);
+    }
+    return true;
+}
+
+}  // namespace video
+}  // namespace kelvo

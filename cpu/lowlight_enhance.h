@@ -1,0 +1,34 @@
+// Low-light enhancement on the CPU, computed as the GL low-light pass
+// computes it: luma lifted along a log curve set by the frame's log-average
+// luma, colour differences lifted by half as much, then the green high-pass
+// sharpening. RGBA8 in, RGBA8 out.
+#pragma once
+
+#include "cpu/cpu_features.h"
+#include "cpu/image.h"
+#include "cpu/lowlight_enhance_rows.h"
+
+namespace kelvo {
+namespace video {
+
+class WorkerPool;
+
+// Stateless apart from the chosen row; safe to share between threads.
+class LowlightEnhance {
+public:
+    explicit LowlightEnhance(RowPath path = bestRowPath());
+
+    // src and dst must be the same size and must not overlap (the pass reads
+    // each pixel's neighbours). False, with nothing written, for null data,
+    // a size mismatch or below 1x1, short strides, overlapping images, or
+    // logMean <= 0.
+    // pool may be null (run inline).
+    bool process(const ConstImageRGBA8& src, const ImageRGBA8& dst, float logMean,
+                 WorkerPool* pool) const;
+
+private:
+    LowlightRowFn row_;
+};
+
+}  // namespace video
+}  // namespace kelvo

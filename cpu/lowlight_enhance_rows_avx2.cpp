@@ -1,0 +1,16 @@
+#include "cpu/vec.h"
+#if KELVO_CPU_X86
+#include "cpu/vec_avx2.h"
+#include "cpu/lowlight_enhance_kernel.h"
+
+namespace kelvo {
+namespace video {
+
+void LowlightEnhanceRow_AVX2(const uint8_t* prev, const uint8_t* cur, const uint8_t* next,
+                             uint8_t* dst, int width, const LowlightRowParams& p) {
+    lowlightRow<AVX2Ops>(prev, cur, next, dst, width, p);
+}
+
+}  // namespace video
+}  // namespace kelvo
+#endif

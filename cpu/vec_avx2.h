@@ -1,0 +1,88 @@
+// AVX2 lane operations (8 lanes) with the meaning of ScalarOps in vec.h.
+// Include only from files compiled with -mavx2 (no FMA: products and sums
+// stay separately rounded, as in the portable rows).
+#pragma once
+
+#include <immintrin.h>
+
+#include "cpu/vec_sse2.h"
+
+namespace kelvo {
+namespace video {
+namespace {
+
+struct AVX2Ops {
+    static constexpr int N = 8;
+    using F = __m256;
+    using I = __m256i;
+    using M = __m256;
+
+    static F set(float x) { return _mm256_set1_ps(x); }
+    static I seti(int32_t x) { return _mm256_set1_epi32(x); }
+    static F loadf(const float* p) { return _mm256_loadu_ps(p); }
+    static F min(F a, F b) { return _mm256_min_ps(a, b); }
+    static F max(F a, F b) { return _mm256_max_ps(a, b); }
+    static F sqrt(F a) { return _mm256_sqrt_ps(a); }
+    static M lt(F a, F b) { return _mm256_cmp_ps(a, b, _CMP_LT_OQ); }
+    static M le(F a, F b) { return _mm256_cmp_ps(a, b, _CMP_LE_OQ); }
+    static M gt(F a, F b) { return _mm256_cmp_ps(a, b, _CMP_GT_OQ); }
+    static M ne(F a, F b) { return _mm256_cmp_ps(a, b, _CMP_NEQ_UQ); }
+    static M gti(I a, I b) { return _mm256_castsi256_ps(_mm256_cmpgt_epi32(a, b)); }
+    static F select(M m, F a, F b) { return _mm256_blendv_ps(b, a, m); }
+    static I selecti(M m, I a, I b) {
+        return _mm256_castps_si256(
+            _mm256_blendv_ps(_mm256_castsi256_ps(b), _mm256_castsi256_ps(a), m));
+    }
+    static I cvtt(F a) { return _mm256_cvttps_epi32(a); }
+    static F cvtf(I a) { return _mm256_cvtepi32_ps(a); }
+    static I bits(F a) { return _mm256_castps_si256(a); }
+    static F fromBits(I i) { return _mm256_castsi256_ps(i); }
+    static I addi(I a, I b) { return _mm256_add_epi32(a, b); }
+    static I subi(I a, I b) { return _mm256_sub_epi32(a, b); }
+    static I andi(I a, int32_t m) { return _mm256_and_si256(a, _mm256_set1_epi32(m)); }
+    static I ori(I a, int32_t m) { return _mm256_or_si256(a, _mm256_set1_epi32(m)); }
+    template <int S> static I srai(I a) { return _mm256_srai_epi32(a, S); }
+    template <int S> static I slli(I a) { return _mm256_slli_epi32(a, S); }
+    static F gather(const float* t, I i) { return _mm256_i32gather_ps(t, i, 4); }
+    static I gatheri(const int32_t* t, I i) { return _mm256_i32gather_epi32(t, i, 4); }
+
+    static F loadU8(const uint8_t* p) {
+        __m128i b = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
+        return _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(b));
+    }
+    static void storeU8(uint8_t* p, I v) {
+        __m128i w = _mm_packs_epi32(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
+        w = _mm_packus_epi16(w, w);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(p), w);
+    }
+    static void loadRGB(const uint8_t* px, F& r, F& g, F& b) {
+        __m256i p = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(px));
+        __m256i m = _mm256_set1_epi32(0xff);
+        r = _mm256_cvtepi32_ps(_mm256_and_si256(p, m));
+        g = _mm256_cvtepi32_ps(_mm256_and_si256(_mm256_srli_epi32(p, 8), m));
+        b = _mm256_cvtepi32_ps(_mm256_and_si256(_mm256_srli_epi32(p, 16), m));
+    }
+    static F loadG(const uint8_t* px) {
+        __m256i p = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(px));
+        return _mm256_cvtepi32_ps(
+            _mm256_and_si256(_mm256_srli_epi32(p, 8), _mm256_set1_epi32(0xff)));
+    }
+    static void storeRGBA(uint8_t* px, I r, I g, I b) {
+        __m256i p = _mm256_or_si256(r, _mm256_slli_epi32(g, 8));
+        p = _mm256_or_si256(p, _mm256_slli_epi32(b, 16));
+        p = _mm256_or_si256(p, _mm256_set1_epi32(static_cast<int32_t>(0xff000000u)));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(px), p);
+    }
+    static void pairSumsRGB(const uint8_t* row0, const uint8_t* row1, F& r, F& g, F& b) {
+        __m128 r0, g0, b0, r1, g1, b1;
+        SSE2Ops::pairSumsRGB(row0, row1, r0, g0, b0);
+        SSE2Ops::pairSumsRGB(row0 + 32, row1 + 32, r1, g1, b1);
+        r = _mm256_set_m128(r1, r0);
+        g = _mm256_set_m128(g1, g0);
+        b = _mm256_set_m128(b1, b0);
+    }
+};
+
+}  // namespace
+}  // namespace video
+}  // namespace kelvo

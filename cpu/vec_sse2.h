@@ -1,0 +1,117 @@
+// SSE2 lane operations (4 lanes) with the meaning of ScalarOps in vec.h.
+// Include only from files compiled with -msse2.
+#pragma once
+
+#include <emmintrin.h>
+
+#include "cpu/vec.h"
+
+namespace kelvo {
+namespace video {
+namespace {
+
+struct SSE2Ops {
+    static constexpr int N = 4;
+    using F = __m128;
+    using I = __m128i;
+    using M = __m128;
+
+    static F set(float x) { return _mm_set1_ps(x); }
+    static I seti(int32_t x) { return _mm_set1_epi32(x); }
+    static F loadf(const float* p) { return _mm_loadu_ps(p); }
+    static F min(F a, F b) { return _mm_min_ps(a, b); }
+    static F max(F a, F b) { return _mm_max_ps(a, b); }
+    static F sqrt(F a) { return _mm_sqrt_ps(a); }
+    static M lt(F a, F b) { return _mm_cmplt_ps(a, b); }
+    static M le(F a, F b) { return _mm_cmple_ps(a, b); }
+    static M gt(F a, F b) { return _mm_cmpgt_ps(a, b); }
+    static M ne(F a, F b) { return _mm_cmpneq_ps(a, b); }
+    static M gti(I a, I b) { return _mm_castsi128_ps(_mm_cmpgt_epi32(a, b)); }
+    static F select(M m, F a, F b) { return _mm_or_ps(_mm_and_ps(m, a), _mm_andnot_ps(m, b)); }
+    static I selecti(M m, I a, I b) {
+        I mi = _mm_castps_si128(m);
+        return _mm_or_si128(_mm_and_si128(mi, a), _mm_andnot_si128(mi, b));
+    }
+    static I cvtt(F a) { return _mm_cvttps_epi32(a); }
+    static F cvtf(I a) { return _mm_cvtepi32_ps(a); }
+    static I bits(F a) { return _mm_castps_si128(a); }
+    static F fromBits(I i) { return _mm_castsi128_ps(i); }
+    static I addi(I a, I b) { return _mm_add_epi32(a, b); }
+    static I subi(I a, I b) { return _mm_sub_epi32(a, b); }
+    static I andi(I a, int32_t m) { return _mm_and_si128(a, _mm_set1_epi32(m)); }
+    static I ori(I a, int32_t m) { return _mm_or_si128(a, _mm_set1_epi32(m)); }
+    template <int S> static I srai(I a) { return _mm_srai_epi32(a, S); }
+    template <int S> static I slli(I a) { return _mm_slli_epi32(a, S); }
+    static F gather(const float* t, I i) {
+        alignas(16) int32_t idx[4];
+        _mm_store_si128(reinterpret_cast<__m128i*>(idx), i);
+        return _mm_setr_ps(t[idx[0]], t[idx[1]], t[idx[2]], t[idx[3]]);
+    }
+    static I gatheri(const int32_t* t, I i) {
+        alignas(16) int32_t idx[4];
+        _mm_store_si128(reinterpret_cast<__m128i*>(idx), i);
+        return _mm_setr_epi32(t[idx[0]], t[idx[1]], t[idx[2]], t[idx[3]]);
+    }
+
+    static F loadU8(const uint8_t* p) {
+        int32_t v;
+        std::memcpy(&v, p, 4);
+        __m128i b = _mm_cvtsi32_si128(v);
+        __m128i z = _mm_setzero_si128();
+        return _mm_cvtepi32_ps(_mm_unpacklo_epi16(_mm_unpacklo_epi8(b, z), z));
+    }
+    static void storeU8(uint8_t* p, I v) {
+        __m128i w = _mm_packs_epi32(v, v);
+        w = _mm_packus_epi16(w, w);
+        int32_t out = _mm_cvtsi128_si32(w);
+        std::memcpy(p, &out, 4);
+    }
+    static void loadRGB(const uint8_t* px, F& r, F& g, F& b) {
+        __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(px));
+        __m128i m = _mm_set1_epi32(0xff);
+        r = _mm_cvtepi32_ps(_mm_and_si128(p, m));
+        g = _mm_cvtepi32_ps(_mm_and_si128(_mm_srli_epi32(p, 8), m));
+        b = _mm_cvtepi32_ps(_mm_and_si128(_mm_srli_epi32(p, 16), m));
+    }
+    static F loadG(const uint8_t* px) {
+        __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(px));
+        return _mm_cvtepi32_ps(_mm_and_si128(_mm_srli_epi32(p, 8), _mm_set1_epi32(0xff)));
+    }
+    static void storeRGBA(uint8_t* px, I r, I g, I b) {
+        __m128i p = _mm_or_si128(r, _mm_slli_epi32(g, 8));
+        p = _mm_or_si128(p, _mm_slli_epi32(b, 16));
+        p = _mm_or_si128(p, _mm_set1_epi32(static_cast<int32_t>(0xff000000u)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(px), p);
+    }
+    static void pairSumsRGB(const uint8_t* row0, const uint8_t* row1, F& r, F& g, F& b) {
+        // 8 pixels of each row; bytes widened to 16 bits, rows added, then
+        // neighbouring pixels added.
+        __m128i z = _mm_setzero_si128();
+        __m128i a0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row0));
+        __m128i a1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row0 + 16));
+        __m128i b0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row1));
+        __m128i b1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row1 + 16));
+        // Each 16-bit half holds pixels (2k, 2k+1) as r,g,b,a,r,g,b,a.
+        __m128i s0 = _mm_add_epi16(_mm_unpacklo_epi8(a0, z), _mm_unpacklo_epi8(b0, z));
+        __m128i s1 = _mm_add_epi16(_mm_unpackhi_epi8(a0, z), _mm_unpackhi_epi8(b0, z));
+        __m128i s2 = _mm_add_epi16(_mm_unpacklo_epi8(a1, z), _mm_unpacklo_epi8(b1, z));
+        __m128i s3 = _mm_add_epi16(_mm_unpackhi_epi8(a1, z), _mm_unpackhi_epi8(b1, z));
+        // Add the upper pixel of each pair onto the lower: 4 x 16-bit sums.
+        auto pair = [&](__m128i s) {
+            __m128i t = _mm_add_epi16(s, _mm_srli_si128(s, 8));
+            return _mm_unpacklo_epi16(t, z);  // r, g, b, a as 32-bit
+        };
+        __m128i p0 = pair(s0), p1 = pair(s1), p2 = pair(s2), p3 = pair(s3);
+        // Transpose the four (r, g, b, a) vectors into channel vectors.
+        __m128 f0 = _mm_cvtepi32_ps(p0), f1 = _mm_cvtepi32_ps(p1);
+        __m128 f2 = _mm_cvtepi32_ps(p2), f3 = _mm_cvtepi32_ps(p3);
+        _MM_TRANSPOSE4_PS(f0, f1, f2, f3);
+        r = f0;
+        g = f1;
+        b = f2;
+    }
+};
+
+}  // namespace
+}  // namespace video
+}  // namespace kelvo

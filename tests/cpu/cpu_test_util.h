@@ -1,0 +1,109 @@
+// Test pictures and difference statistics for the CPU kernel tests.
+#pragma once
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "frame/i420_video_frame.h"
+
+namespace kelvo {
+namespace video {
+namespace cputest {
+
+// Agreement of a CPU pass with its GL pass, per channel or plane.
+// Float order and the GPU's own pow/log/filter arithmetic put a value on the
+// other side of a rounding boundary now and then, so a mean shift stays small:
+constexpr double kMeanTolerance = 0.25;
+// ... those flips stay single levels, apart from the rare steep spot:
+constexpr double kP999Tolerance = 2.0;
+// ... and nothing drifts by more than a few levels anywhere:
+constexpr int kMaxTolerance = 4;
+
+struct DiffStats {
+    double mean = 0.0;
+    double p999 = 0.0;
+    int max = 0;
+};
+
+// |a - b| statistics over `count` samples taken every `step` bytes from
+// `first`, in rows of `rowSamples` samples `strideA` / `strideB` apart.
+inline DiffStats diffStats(const uint8_t* a, int strideA, const uint8_t* b, int strideB,
+                           int rowSamples, int rows, int step, int first) {
+    std::vector<int> d;
+    d.reserve(static_cast<size_t>(rowSamples) * rows);
+    for (int y = 0; y < rows; ++y) {
+        for (int x = 0; x < rowSamples; ++x) {
+            const int i = first + x * step;
+            d.push_back(std::abs(a[y * strideA + i] - b[y * strideB + i]));
+        }
+    }
+    DiffStats s;
+    if (d.empty()) return s;
+    double sum = 0;
+    for (int v : d) sum += v;
+    s.mean = sum / d.size();
+    std::sort(d.begin(), d.end());
+    s.p999 = d[std::min(d.size() - 1, static_cast<size_t>(d.size() * 0.999))];
+    s.max = d.back();
+    return s;
+}
+
+inline std::string describe(const DiffStats& s) {
+    return "mean " + std::to_string(s.mean) + " p99.9 " + std::to_string(s.p999) + " max " +
+           std::to_string(s.max);
+}
+
+inline uint8_t clampByte(double v) {
+    return static_cast<uint8_t>(std::min(255.0, std::max(0.0, std::round(v))));
+}
+
+// A camera-like I420 picture: smooth gradients with a soft blob, sensor
+// noise, a skin-coloured ellipse and a dark corner.
+inline std::shared_ptr<I420VideoFrame> naturalFrame(int w, int h, unsigned seed,
+                                                    double brightness = 1.0) {
+    std::shared_ptr<I420VideoFrame> frame(new I420VideoFrame(), I420VideoFrame::deleter());
+    const int cw = (w + 1) / 2, ch = (h + 1) / 2;
+    frame->allocateI420(w, h, w, cw, cw);
+    std::mt19937 rng(seed);
+    std::normal_distribution<double> noise(0.0, 3.0);
+    auto skin = [&](double x, double y) {
+        const double dx = (x - 0.6 * w) / (0.18 * w + 1), dy = (y - 0.45 * h) / (0.25 * h + 1);
+        return dx * dx + dy * dy < 1.0;
+    };
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            double v = 30 + 150.0 * x / w + 40.0 * std::sin(6.0 * y / h) +
+                       30.0 * std::exp(-std::pow((x - 0.3 * w) / (0.1 * w + 1), 2));
+            if (skin(x, y)) v = 170 + 10.0 * std::sin(x * 0.1);
+            if (x < w / 5 && y < h / 5) v = 12;
+            frame->buffer(0)[y * frame->stride(0) + x] = clampByte(v * brightness + noise(rng));
+        }
+    }
+    for (int y = 0; y < ch; ++y) {
+        for (int x = 0; x < cw; ++x) {
+            double u = 128 + 40.0 * std::cos(5.0 * x / cw) - 30.0 * y / ch;
+            double v = 128 + 50.0 * std::sin(4.0 * y / ch) - 20.0 * x / cw;
+            if (skin(2 * x, 2 * y)) {
+                u = 108;
+                v = 160;
+            }
+            frame->buffer(1)[y * frame->stride(1) + x] = clampByte(u + noise(rng));
+            frame->buffer(2)[y * frame->stride(2) + x] = clampByte(v + noise(rng));
+        }
+    }
+    return frame;
+}
+
+inline void fillRandom(std::vector<uint8_t>& bytes, unsigned seed) {
+    std::mt19937 rng(seed);
+    for (uint8_t& b : bytes) b = static_cast<uint8_t>(rng() & 0xff);
+}
+
+}  // namespace cputest
+}  // namespace video
+}  // namespace kelvo

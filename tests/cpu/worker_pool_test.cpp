@@ -1,0 +1,46 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <vector>
+
+#include "cpu/worker_pool.h"
+
+namespace kelvo {
+namespace video {
+namespace {
+
+// Every row is visited exactly once, bands start on the alignment, and a
+// pool runs many passes in a row (the per-frame pattern).
+TEST(WorkerPool, VisitsEveryRowOnceInAlignedBands) {
+    struct Row {
+        int threads, rows, align;
+    };
+    const Row rows[] = {{1, 7, 1}, {2, 1, 1}, {2, 7, 2}, {3, 720, 2}, {4, 3, 2}, {0, 1081, 1}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(::testing::Message() << row.threads << " threads, " << row.rows << " rows");
+        WorkerPool pool(row.threads);
+        EXPECT_GE(pool.threads(), 1);
+        for (int pass = 0; pass < 50; ++pass) {
+            std::vector<std::atomic<int>> visits(row.rows);
+            std::atomic<int> misaligned{0};
+            pool.forRows(row.rows, row.align, [&](int band, int begin, int end) {
+                if (begin % row.align != 0 || band < 0 || band >= pool.threads()) ++misaligned;
+                for (int r = begin; r < end; ++r) ++visits[r];
+            });
+            EXPECT_EQ(misaligned.load(), 0);
+            for (int r = 0; r < row.rows; ++r) ASSERT_EQ(visits[r].load(), 1) << "row " << r;
+        }
+    }
+}
+
+TEST(WorkerPool, OneThreadRunsOnTheCaller) {
+    WorkerPool pool(1);
+    const std::thread::id caller = std::this_thread::get_id();
+    bool inline_ = false;
+    pool.forRows(10, 1, [&](int, int, int) { inline_ = std::this_thread::get_id() == caller; });
+    EXPECT_TRUE(inline_);
+}
+
+}  // namespace
+}  // namespace video
+}  // namespace kelvo
