@@ -84,12 +84,13 @@ void CpuBeauty::resize(int width, int height) {
         downX1_[i] = clampIndex(texel + 1, width);
     }
     upX0_.resize(width);
+    upX1_.resize(width);
     upWeights_.resize(width);
     for (int x = 0; x < width; ++x) {
         int texel;
         linearRead((x + 0.5) / width, w2, &texel, &upWeights_[x]);
-        // Padded rows: texels -1 and w2 repeat the edges.
-        upX0_[x] = std::min(std::max(texel, -1), w2 - 1);
+        upX0_[x] = clampIndex(texel, w2);
+        upX1_[x] = clampIndex(texel + 1, w2);
     }
 
     // Pass 1 steps 1.5 half-size texels up and down from the centre.
@@ -114,6 +115,7 @@ void CpuBeauty::resize(int width, int height) {
     }
 
     narrow_.resize(static_cast<size_t>(w2) * height * 4);
+    wide_.resize(static_cast<size_t>(width) * h2 * 4);
     for (Padded* image : {&a_, &b_, &c_}) {
         image->stride = (w2 + 2 * kBeautyRowMargin) * 4;
         image->pixels.resize(static_cast<size_t>(image->stride) * h2);
@@ -186,6 +188,7 @@ void CpuBeauty::runStage(Stage stage, int y0, int y1) {
     const int w2 = halfWidth_;
     const int h2 = halfHeight_;
     auto narrowRow = [this, w2](int y) { return narrow_.data() + static_cast<size_t>(y) * w2 * 4; };
+    auto wideRow = [this](int y) { return wide_.data() + static_cast<size_t>(y) * width_ * 4; };
     for (int y = y0; y < y1; ++y) {
         switch (stage) {
             case kStageDownsize:
@@ -211,16 +214,15 @@ void CpuBeauty::runStage(Stage stage, int y0, int y1) {
                 // The first pass's rows are spent by now; reuse them.
                 uint8_t* spread = a_.row(y);
                 rows_.blurAlphaColumn(column, spread, w2);
-                padRow(spread, w2);
+                rows_.downsize(spread, upX0_.data(), upX1_.data(), upWeights_.data(), wideRow(y), width_);
                 break;
             }
             case kStageMix: {
                 auto srcRow = [this](int row) {
                     return src_.data + static_cast<size_t>(clampIndex(row, height_)) * src_.stride;
                 };
-                const BeautyMixRead blur{a_.row(mixRows_[2 * y]), a_.row(mixRows_[2 * y + 1]),
-                                         upX0_.data(), upWeights_.data(), mixWeights_[y]};
-                rows_.mix(uniforms_, srcRow(y - 1), srcRow(y), srcRow(y + 1), blur,
+                rows_.mix(uniforms_, srcRow(y - 1), srcRow(y), srcRow(y + 1), wideRow(mixRows_[2 * y]),
+                          wideRow(mixRows_[2 * y + 1]), mixWeights_[y],
                           dst_.data + static_cast<size_t>(y) * dst_.stride, width_);
                 break;
             }

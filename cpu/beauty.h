@@ -30,7 +30,7 @@ struct BeautyParameters {
 // every band of the previous one has finished:
 //   kStageDownsize  input rows [0, H):   input rows halved in width
 //   kStageSoften    half rows [0, H/2):  passes 1 to 3 (mean colour, departure)
-//   kStageSpread    half rows [0, H/2):  pass 4
+//   kStageSpread    half rows [0, H/2):  pass 4, widened back to W
 //   kStageMix       output rows [0, H):  pass 5 with sharpening and tables
 // Half sizes are W/2 and H/2 rounded down, at least 1.
 //
@@ -105,8 +105,8 @@ private:
     // Input columns of the half-size passes: texels x0, x1 and weight.
     std::vector<int32_t> downX0_, downX1_;
     std::vector<uint32_t> downWeights_;
-    // Half-size columns of the mix (x0 and x0 + 1 of a padded row).
-    std::vector<int32_t> upX0_;
+    // Half-size columns read by the mix.
+    std::vector<int32_t> upX0_, upX1_;
     std::vector<uint32_t> upWeights_;
     std::vector<int32_t> soften1Rows_;    // 18 input rows per half row
     std::vector<uint32_t> soften1Weights_;  // 9 per half row
@@ -116,6 +116,7 @@ private:
     Padded a_;                   // pass 1, then pass 4
     Padded b_;                   // pass 2
     Padded c_;                   // pass 3
+    std::vector<uint8_t> wide_;  // pass 4 widened to W, half height
 };
 
 }  // namespace kelvo::video

@@ -150,8 +150,8 @@ void BeautyBlurAlphaColumnRow_C(const uint8_t* const* rows, uint8_t* dst, int wi
 }
 
 void BeautyMixSpan_C(const BeautyMixUniforms& u, const uint8_t* above, const uint8_t* row,
-                     const uint8_t* below, const BeautyMixRead& blur, uint8_t* dst, int width,
-                     int x0, int x1) {
+                     const uint8_t* below, const uint8_t* blur0, const uint8_t* blur1,
+                     uint32_t blurWeight, uint8_t* dst, int width, int x0, int x1) {
     const bool broadSkinTest = u.lightStrength > 90.0f;
     const bool gated = u.noiseLevel < 1 && u.lightStrength >= 90.0f;
     const float weightL = 0.5f * u.sharpen;
@@ -179,12 +179,7 @@ void BeautyMixSpan_C(const BeautyMixUniforms& u, const uint8_t* above, const uin
         }
 
         float mean[4];
-        const uint8_t* b0 = blur.blur0 + blur.x0[x] * 4;
-        const uint8_t* b1 = blur.blur1 + blur.x0[x] * 4;
-        for (int c = 0; c < 4; ++c) {
-            mean[c] = texel(blend(blend(b0[c], b0[4 + c], blur.wx[x]), blend(b1[c], b1[4 + c], blur.wx[x]),
-                                  blur.wy));
-        }
+        for (int c = 0; c < 4; ++c) mean[c] = texel(blend(blur0[xc + c], blur1[xc + c], blurWeight));
         const float redFloor = mean[0] - 0.1f;
         const float p0 = ((r < redFloor ? r : redFloor) - 0.2f) * 4.0f;
         const float p = p0 > 0.0f ? (p0 < 1.0f ? p0 : 1.0f) : 0.0f;
@@ -235,8 +230,9 @@ void BeautyMixSpan_C(const BeautyMixUniforms& u, const uint8_t* above, const uin
 }
 
 void BeautyMixRow_C(const BeautyMixUniforms& u, const uint8_t* above, const uint8_t* row,
-                    const uint8_t* below, const BeautyMixRead& blur, uint8_t* dst, int width) {
-    BeautyMixSpan_C(u, above, row, below, blur, dst, width, 0, width);
+                    const uint8_t* below, const uint8_t* blur0, const uint8_t* blur1,
+                    uint32_t blurWeight, uint8_t* dst, int width) {
+    BeautyMixSpan_C(u, above, row, below, blur0, blur1, blurWeight, dst, width, 0, width);
 }
 
 bool beautyRows(BeautyRowSet set, BeautyRows* rows) {

@@ -50,7 +50,8 @@ constexpr int kBeautyTableSize = 512;
 constexpr int kBeautyPaddedTableSize = kBeautyTableSize + 2;
 
 // dst[i] = src[x0[i]] blended with src[x1[i]] by weights[i]: the input rows
-// narrowed to half width for the first two passes.
+// narrowed to half width for the first two passes, and the blurred half-size
+// rows widened for the mix.
 void BeautyDownsizeRow_C(const uint8_t* src, const int32_t* x0, const int32_t* x1,
                          const uint32_t* weights, uint8_t* dst, int width);
 // Vertical nine-read box blur of rgb (first pass); alpha 255.
@@ -66,26 +67,17 @@ void BeautyBlurAlphaRow_C(const uint8_t* src, uint8_t* dst, int width);
 // -6..+6 from the output row (clamped by the caller); rgb from rows[6].
 void BeautyBlurAlphaColumnRow_C(const uint8_t* const* rows, uint8_t* dst, int width);
 
-// Where the final mix reads the half-size blurred picture: for output column
-// i, texels x0[i] and x0[i] + 1 (padded rows, x0 >= -1) with weight wx[i];
-// rows blur0 and blur1 with weight wy.
-struct BeautyMixRead {
-    const uint8_t* blur0;
-    const uint8_t* blur1;
-    const int32_t* x0;
-    const uint32_t* wx;
-    uint32_t wy;
-};
-
 // Final mix of one output row: `row` with its neighbours `above` and `below`
-// (the same pointer at the frame's edges) and the blurred picture.
+// (the same pointer at the frame's edges), the blurred picture read as blur0
+// blended with blur1 (the half-size rows already widened) by blurWeight.
 void BeautyMixRow_C(const BeautyMixUniforms& u, const uint8_t* above, const uint8_t* row,
-                    const uint8_t* below, const BeautyMixRead& blur, uint8_t* dst, int width);
+                    const uint8_t* below, const uint8_t* blur0, const uint8_t* blur1,
+                    uint32_t blurWeight, uint8_t* dst, int width);
 // The mix for pixels [x0, x1) of a row `width` wide; the fast rows hand it
 // the edges and their tail.
 void BeautyMixSpan_C(const BeautyMixUniforms& u, const uint8_t* above, const uint8_t* row,
-                     const uint8_t* below, const BeautyMixRead& blur, uint8_t* dst, int width,
-                     int x0, int x1);
+                     const uint8_t* below, const uint8_t* blur0, const uint8_t* blur1,
+                     uint32_t blurWeight, uint8_t* dst, int width, int x0, int x1);
 
 #define KELVO_BEAUTY_ROWS(suffix)                                                           \
     void BeautyDownsizeRow_##suffix(const uint8_t* src, const int32_t* x0, const int32_t* x1, \
@@ -100,7 +92,8 @@ void BeautyMixSpan_C(const BeautyMixUniforms& u, const uint8_t* above, const uin
                                            int width);                                      \
     void BeautyMixRow_##suffix(const BeautyMixUniforms& u, const uint8_t* above,            \
                                const uint8_t* row, const uint8_t* below,                    \
-                               const BeautyMixRead& blur, uint8_t* dst, int width);
+                               const uint8_t* blur0, const uint8_t* blur1,                  \
+                               uint32_t blurWeight, uint8_t* dst, int width);
 
 // Fast rows; call only where the CPU has the instruction set.
 KELVO_BEAUTY_ROWS(SSE2)

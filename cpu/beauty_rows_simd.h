@@ -175,9 +175,9 @@ struct BeautySimd {
         const F lo = floorNonNegative(blue);
         const F hi = V::add(lo, V::fand(V::cmpgt(blue, lo), V::set1f(1.0f)));
         const F eight = V::set1f(8.0f);
-        const F q1y = floorNonNegative(V::div(lo, eight));
+        const F q1y = floorNonNegative(V::mul(lo, V::set1f(0.125f)));  // exact, as lo / 8
         const F q1x = V::sub(lo, V::mul(q1y, eight));
-        const F q2y = floorNonNegative(V::div(hi, eight));
+        const F q2y = floorNonNegative(V::mul(hi, V::set1f(0.125f)));
         const F q2x = V::sub(hi, V::mul(q2y, eight));
         const F k = V::set1f(0.123046875f);
         const F rx = V::mul(k, colour[0]);
@@ -192,12 +192,13 @@ struct BeautySimd {
     }
 
     static void mix(const kelvo::video::BeautyMixUniforms& u, const uint8_t* above, const uint8_t* row,
-                    const uint8_t* below, const kelvo::video::BeautyMixRead& blur, uint8_t* dst, int width) {
+                    const uint8_t* below, const uint8_t* blur0, const uint8_t* blur1, uint32_t blurWeight,
+                    uint8_t* dst, int width) {
         if (width < N + 2) {
-            kelvo::video::BeautyMixSpan_C(u, above, row, below, blur, dst, width, 0, width);
+            kelvo::video::BeautyMixSpan_C(u, above, row, below, blur0, blur1, blurWeight, dst, width, 0, width);
             return;
         }
-        kelvo::video::BeautyMixSpan_C(u, above, row, below, blur, dst, width, 0, 1);
+        kelvo::video::BeautyMixSpan_C(u, above, row, below, blur0, blur1, blurWeight, dst, width, 0, 1);
         const bool broadSkinTest = u.lightStrength > 90.0f;
         const bool gated = u.noiseLevel < 1 && u.lightStrength >= 90.0f;
         const F one = V::set1f(1.0f);
@@ -205,9 +206,7 @@ struct BeautySimd {
         const F weightL = V::set1f(0.5f * u.sharpen);
         const F weightM = V::set1f(1.0f * u.sharpen);
         const F weightH = V::set1f(0.75f * u.sharpen);
-        const typename V::Weights wy = V::uniformWeights(blur.wy);
-        const uint8_t* b0 = blur.blur0;
-        const uint8_t* b1 = blur.blur1;
+        const typename V::Weights wy = V::uniformWeights(blurWeight);
         int x = 1;
         for (; x + N < width; x += N) {
             const I centre = load(row + x * 4);
@@ -231,12 +230,7 @@ struct BeautySimd {
             }
             const F skin = V::fand(skinMask, one);
 
-            const I x0 = V::load(blur.x0 + x);
-            const I wx = V::load(blur.wx + x);
-            const I x1 = V::add(x0, V::set1(1));
-            const I top = V::blendPerPixel(V::gather(b0, x0), V::gather(b0, x1), wx);
-            const I bottom = V::blendPerPixel(V::gather(b1, x0), V::gather(b1, x1), wx);
-            const I pre = V::blend(top, bottom, wy);
+            const I pre = V::blend(load(blur0 + x * 4), load(blur1 + x * 4), wy);
             const F mean[4] = {texel<0>(pre), texel<1>(pre), texel<2>(pre), texel<3>(pre)};
 
             const F redFloor = V::sub(mean[0], V::set1f(0.1f));
@@ -279,6 +273,6 @@ struct BeautySimd {
             }
             V::store(dst + x * 4, pack(unorm(colour[0]), unorm(colour[1]), unorm(colour[2]), V::set1(255)));
         }
-        kelvo::video::BeautyMixSpan_C(u, above, row, below, blur, dst, width, x, width);
+        kelvo::video::BeautyMixSpan_C(u, above, row, below, blur0, blur1, blurWeight, dst, width, x, width);
     }
 };

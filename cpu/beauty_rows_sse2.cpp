@@ -117,8 +117,9 @@ void BeautyBlurAlphaColumnRow_SSE2(const uint8_t* const* rows, uint8_t* dst, int
     Rows::blurAlphaColumn(rows, dst, width);
 }
 void BeautyMixRow_SSE2(const BeautyMixUniforms& u, const uint8_t* above, const uint8_t* row,
-                       const uint8_t* below, const BeautyMixRead& blur, uint8_t* dst, int width) {
-    Rows::mix(u, above, row, below, blur, dst, width);
+                       const uint8_t* below, const uint8_t* blur0, const uint8_t* blur1,
+                       uint32_t blurWeight, uint8_t* dst, int width) {
+    Rows::mix(u, above, row, below, blur0, blur1, blurWeight, dst, width);
 }
 
 }  // namespace kelvo::video

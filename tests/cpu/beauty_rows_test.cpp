@@ -137,19 +137,12 @@ TEST(BeautyRowsTest, FastMixMatchesThePortableMix) {
                 p[1] = static_cast<uint8_t>(p[0] - random() % 40);
                 p[2] = static_cast<uint8_t>(160 + random() % 60);
             }
-            const int halfWidth = std::max(1, width / 2);
-            Buffer blur0(halfWidth + 2 * kBeautyRowMargin, &random), blur1(halfWidth + 2 * kBeautyRowMargin, &random);
-            std::vector<int32_t> x0(width);
-            std::vector<uint32_t> wx(width);
-            for (int i = 0; i < width; ++i) {
-                x0[i] = static_cast<int32_t>(random() % (halfWidth + 1)) - 1;
-                wx[i] = randomWeights(&random);
-            }
-            const BeautyMixRead read{blur0.pixels + kBeautyRowMargin * 4, blur1.pixels + kBeautyRowMargin * 4,
-                                     x0.data(), wx.data(), randomWeights(&random)};
+            Buffer blur0(width, &random), blur1(width, &random);
+            const uint32_t blurWeight = randomWeights(&random);
             expectSameBytes(c.name, width, static_cast<size_t>(width) * 4,
                             [&](const BeautyRows& rows, uint8_t* dst) {
-                                rows.mix(u, above.pixels, row.pixels, below.pixels, read, dst, width);
+                                rows.mix(u, above.pixels, row.pixels, below.pixels, blur0.pixels, blur1.pixels,
+                                         blurWeight, dst, width);
                             });
         }
     }
