@@ -19,6 +19,16 @@ struct Avx2 {
     static I gather(const uint8_t* base, I index) {
         return _mm256_i32gather_epi32(reinterpret_cast<const int*>(base), index, 4);
     }
+    // The pixels at index and index + 1, as two vectors.
+    static void gatherPairs(const uint8_t* base, I index, I* left, I* right) {
+        const auto* b = reinterpret_cast<const long long*>(base);
+        const F g0 = _mm256_castsi256_ps(_mm256_i32gather_epi64(b, _mm256_castsi256_si128(index), 4));
+        const F g1 = _mm256_castsi256_ps(_mm256_i32gather_epi64(b, _mm256_extracti128_si256(index, 1), 4));
+        *left = _mm256_permute4x64_epi64(_mm256_castps_si256(_mm256_shuffle_ps(g0, g1, _MM_SHUFFLE(2, 0, 2, 0))),
+                                         _MM_SHUFFLE(3, 1, 2, 0));
+        *right = _mm256_permute4x64_epi64(_mm256_castps_si256(_mm256_shuffle_ps(g0, g1, _MM_SHUFFLE(3, 1, 3, 1))),
+                                          _MM_SHUFFLE(3, 1, 2, 0));
+    }
     static I set1(int v) { return _mm256_set1_epi32(v); }
     static F set1f(float v) { return _mm256_set1_ps(v); }
     static I andi(I a, I b) { return _mm256_and_si256(a, b); }
@@ -82,6 +92,21 @@ struct Avx2 {
             blendHalf(_mm256_unpacklo_epi8(a, z), _mm256_unpacklo_epi8(b, z), lo.w0, lo.w1),
             blendHalf(_mm256_unpackhi_epi8(a, z), _mm256_unpackhi_epi8(b, z), hi.w0, hi.w1));
     }
+    // Four texels a pixel blended along x by wx, then along y by wy, each
+    // step rounded to 8 bits as blendPerPixel would, kept in 16-bit lanes.
+    static I blend2D(I a, I b, I c, I d, I wx, I wy) {
+        const I z = _mm256_setzero_si256();
+        const Weights xlo = spread(_mm256_unpacklo_epi32(wx, wx)), xhi = spread(_mm256_unpackhi_epi32(wx, wx));
+        const Weights ylo = spread(_mm256_unpacklo_epi32(wy, wy)), yhi = spread(_mm256_unpackhi_epi32(wy, wy));
+        auto half = [&](I (*unpack)(I, I), const Weights& x, const Weights& y) {
+            const I top = blendHalf(unpack(a, z), unpack(b, z), x.w0, x.w1);
+            const I bottom = blendHalf(unpack(c, z), unpack(d, z), x.w0, x.w1);
+            return blendHalf(top, bottom, y.w0, y.w1);
+        };
+        return _mm256_packus_epi16(half(unpackLo, xlo, ylo), half(unpackHi, xhi, yhi));
+    }
+    static I unpackLo(I a, I z) { return _mm256_unpacklo_epi8(a, z); }
+    static I unpackHi(I a, I z) { return _mm256_unpackhi_epi8(a, z); }
 };
 
 }  // namespace

@@ -5,12 +5,14 @@
 // operation mirrors the portable rows in beauty_rows.cpp, in the same order.
 //
 // V provides: I, F, kLanes; load/store (unaligned, kLanes pixels or int32s),
-// gather (32-bit pixels at int32 indices), set1/set1f, the integer ops andi,
+// gather (32-bit pixels at int32 indices), gatherPairs (the pixels at each
+// index and the next), set1/set1f, the integer ops andi,
 // ori, add, sub, maxi, mini, srli<N>, slli<N>, srai<N>, the float ops add,
 // sub, mul, div, min, max, cmpgt, cmplt, cmpge, cmple, fand, fandnot, for_,
 // toFloat, toIntRound (nearest even), toIntTrunc, avgU8, and the texel
 // blends: blend(a, b, uniformWeights(w)) with one packed weight for all
-// pixels, blendPerPixel(a, b, w) with one per lane.
+// pixels, blendPerPixel(a, b, w) with one per lane, blend2D(a, b, c, d, wx,
+// wy) for a two-axis read.
 #pragma once
 
 #include <cstddef>
@@ -159,12 +161,10 @@ struct BeautySimd {
         tableAxis(y, &iy, &wy);
         static_assert(kelvo::video::kBeautyPaddedTableSize == 514, "row step below is 512 + 2");
         const I idx = V::add(V::add(V::template slli<9>(iy), V::template slli<1>(iy)), ix);
-        const I one = V::set1(1);
-        const I below = V::set1(kelvo::video::kBeautyPaddedTableSize);
-        const I top = V::blendPerPixel(V::gather(table, idx), V::gather(table, V::add(idx, one)), wx);
-        const I idx1 = V::add(idx, below);
-        const I bottom = V::blendPerPixel(V::gather(table, idx1), V::gather(table, V::add(idx1, one)), wx);
-        const I p = V::blendPerPixel(top, bottom, wy);
+        I a, b, c, d;
+        V::gatherPairs(table, idx, &a, &b);
+        V::gatherPairs(table, V::add(idx, V::set1(kelvo::video::kBeautyPaddedTableSize)), &c, &d);
+        const I p = V::blend2D(a, b, c, d, wx, wy);
         out[0] = texel<0>(p), out[1] = texel<1>(p), out[2] = texel<2>(p);
     }
 

@@ -26,6 +26,15 @@ struct Sse2 {
         for (int k = 0; k < 4; ++k) std::memcpy(&v[k], base + static_cast<ptrdiff_t>(i[k]) * 4, 4);
         return _mm_setr_epi32(v[0], v[1], v[2], v[3]);
     }
+    // The pixels at index and index + 1, as two vectors.
+    static void gatherPairs(const uint8_t* base, I index, I* left, I* right) {
+        alignas(16) int32_t i[4];
+        int32_t v[8];
+        _mm_store_si128(reinterpret_cast<I*>(i), index);
+        for (int k = 0; k < 4; ++k) std::memcpy(&v[2 * k], base + static_cast<ptrdiff_t>(i[k]) * 4, 8);
+        *left = _mm_setr_epi32(v[0], v[2], v[4], v[6]);
+        *right = _mm_setr_epi32(v[1], v[3], v[5], v[7]);
+    }
     static I set1(int v) { return _mm_set1_epi32(v); }
     static F set1f(float v) { return _mm_set1_ps(v); }
     static I andi(I a, I b) { return _mm_and_si128(a, b); }
@@ -90,6 +99,21 @@ struct Sse2 {
         return _mm_packus_epi16(blendHalf(_mm_unpacklo_epi8(a, z), _mm_unpacklo_epi8(b, z), lo.w0, lo.w1),
                                 blendHalf(_mm_unpackhi_epi8(a, z), _mm_unpackhi_epi8(b, z), hi.w0, hi.w1));
     }
+    // Four texels a pixel blended along x by wx, then along y by wy, each
+    // step rounded to 8 bits as blendPerPixel would, kept in 16-bit lanes.
+    static I blend2D(I a, I b, I c, I d, I wx, I wy) {
+        const I z = _mm_setzero_si128();
+        const Weights xlo = spread(_mm_unpacklo_epi32(wx, wx)), xhi = spread(_mm_unpackhi_epi32(wx, wx));
+        const Weights ylo = spread(_mm_unpacklo_epi32(wy, wy)), yhi = spread(_mm_unpackhi_epi32(wy, wy));
+        auto half = [&](I (*unpack)(I, I), const Weights& x, const Weights& y) {
+            const I top = blendHalf(unpack(a, z), unpack(b, z), x.w0, x.w1);
+            const I bottom = blendHalf(unpack(c, z), unpack(d, z), x.w0, x.w1);
+            return blendHalf(top, bottom, y.w0, y.w1);
+        };
+        return _mm_packus_epi16(half(unpackLo, xlo, ylo), half(unpackHi, xhi, yhi));
+    }
+    static I unpackLo(I a, I z) { return _mm_unpacklo_epi8(a, z); }
+    static I unpackHi(I a, I z) { return _mm_unpackhi_epi8(a, z); }
 };
 
 }  // namespace
