@@ -218,10 +218,9 @@ void BeautyMixSpan_C(const BeautyMixUniforms& u, const uint8_t* above, const uin
             out[c] = lerp(smooth[c], sharp, sharpWeight);
         }
         Colour colour{out[0], out[1], out[2]};
-        if (u.enableLut > 0) {
-            colour = lutMix(colour, u.ruddy, u.ruddyDegree);
-            colour = lutMix(colour, u.whiten, u.whiteDegree);
-        }
+        // A grading of strength 0 gives c + 0 * (t - c) = c exactly; skip its reads.
+        if (u.enableLut > 0 && u.ruddyDegree != 0.0f) colour = lutMix(colour, u.ruddy, u.ruddyDegree);
+        if (u.enableLut > 0 && u.whiteDegree != 0.0f) colour = lutMix(colour, u.whiten, u.whiteDegree);
         dst[xc] = unorm(colour.r);
         dst[xc + 1] = unorm(colour.g);
         dst[xc + 2] = unorm(colour.b);

@@ -267,10 +267,8 @@ struct BeautySimd {
                 const F sharp = select(up, V::min(t, one), V::max(t, zero));
                 colour[c] = lerp(smooth[c], sharp, sharpWeight);
             }
-            if (u.enableLut > 0) {
-                lutMix(colour, u.ruddy, u.ruddyDegree);
-                lutMix(colour, u.whiten, u.whiteDegree);
-            }
+            if (u.enableLut > 0 && u.ruddyDegree != 0.0f) lutMix(colour, u.ruddy, u.ruddyDegree);
+            if (u.enableLut > 0 && u.whiteDegree != 0.0f) lutMix(colour, u.whiten, u.whiteDegree);
             V::store(dst + x * 4, pack(unorm(colour[0]), unorm(colour[1]), unorm(colour[2]), V::set1(255)));
         }
         kelvo::video::BeautyMixSpan_C(u, above, row, below, blur0, blur1, blurWeight, dst, width, x, width);
