@@ -92,21 +92,7 @@ struct Avx2 {
             blendHalf(_mm256_unpacklo_epi8(a, z), _mm256_unpacklo_epi8(b, z), lo.w0, lo.w1),
             blendHalf(_mm256_unpackhi_epi8(a, z), _mm256_unpackhi_epi8(b, z), hi.w0, hi.w1));
     }
-    // Four texels a pixel blended along x by wx, then along y by wy, each
-    // step rounded to 8 bits as blendPerPixel would, kept in 16-bit lanes.
-    static I blend2D(I a, I b, I c, I d, I wx, I wy) {
-        const I z = _mm256_setzero_si256();
-        const Weights xlo = spread(_mm256_unpacklo_epi32(wx, wx)), xhi = spread(_mm256_unpackhi_epi32(wx, wx));
-        const Weights ylo = spread(_mm256_unpacklo_epi32(wy, wy)), yhi = spread(_mm256_unpackhi_epi32(wy, wy));
-        auto half = [&](I (*unpack)(I, I), const Weights& x, const Weights& y) {
-            const I top = blendHalf(unpack(a, z), unpack(b, z), x.w0, x.w1);
-            const I bottom = blendHalf(unpack(c, z), unpack(d, z), x.w0, x.w1);
-            return blendHalf(top, bottom, y.w0, y.w1);
-        };
-        return _mm256_packus_epi16(half(unpackLo, xlo, ylo), half(unpackHi, xhi, yhi));
-    }
-    static I unpackLo(I a, I z) { return _mm256_unpacklo_epi8(a, z); }
-    static I unpackHi(I a, I z) { return _mm256_unpackhi_epi8(a, z); }
+    static I madd(I a, I b) { return _mm256_madd_epi16(a, b); }
 };
 
 }  // namespace

@@ -11,8 +11,8 @@
 // sub, mul, div, min, max, cmpgt, cmplt, cmpge, cmple, fand, fandnot, for_,
 // toFloat, toIntRound (nearest even), toIntTrunc, avgU8, and the texel
 // blends: blend(a, b, uniformWeights(w)) with one packed weight for all
-// pixels, blendPerPixel(a, b, w) with one per lane, blend2D(a, b, c, d, wx,
-// wy) for a two-axis read.
+// pixels, blendPerPixel(a, b, w) with one per lane; and madd (16-bit pairs
+// multiplied and summed into 32-bit lanes).
 #pragma once
 
 #include <cstddef>
@@ -155,6 +155,26 @@ struct BeautySimd {
         *weights = V::ori(V::sub(V::set1(256), f), V::template slli<16>(f));
     }
 
+    // Channel C of a and b as the 16-bit pair (a_c, b_c) of each lane.
+    template <int C>
+    static I channelPair(I a, I b) {
+        const I mask = V::set1(255);
+        return V::ori(V::andi(V::template srli<C * 8>(a), mask),
+                      V::template slli<16>(V::andi(V::template srli<C * 8>(b), mask)));
+    }
+    // (w0 * a + w1 * b + 128) >> 8 of a lane's pair and packed weights.
+    static I blendPair(I pair, I weights) {
+        return V::template srli<8>(V::add(V::madd(pair, weights), V::set1(128)));
+    }
+    // One channel of a two-axis read of texels a, b (top) and c, d (bottom),
+    // lane by lane, so no weight needs spreading across channels.
+    template <int C>
+    static F tableChannel(I a, I b, I c, I d, I wx, I wy) {
+        const I top = blendPair(channelPair<C>(a, b), wx);
+        const I bottom = blendPair(channelPair<C>(c, d), wx);
+        return V::mul(V::toFloat(blendPair(V::ori(top, V::template slli<16>(bottom)), wy)), inv255());
+    }
+
     static void tableRead(const uint8_t* table, F x, F y, F out[3]) {
         I ix, iy, wx, wy;
         tableAxis(x, &ix, &wx);
@@ -164,8 +184,9 @@ struct BeautySimd {
         I a, b, c, d;
         V::gatherPairs(table, idx, &a, &b);
         V::gatherPairs(table, V::add(idx, V::set1(kelvo::video::kBeautyPaddedTableSize)), &c, &d);
-        const I p = V::blend2D(a, b, c, d, wx, wy);
-        out[0] = texel<0>(p), out[1] = texel<1>(p), out[2] = texel<2>(p);
+        out[0] = tableChannel<0>(a, b, c, d, wx, wy);
+        out[1] = tableChannel<1>(a, b, c, d, wx, wy);
+        out[2] = tableChannel<2>(a, b, c, d, wx, wy);
     }
 
     static F lerp(F a, F b, F t) { return V::add(a, V::mul(t, V::sub(b, a))); }
