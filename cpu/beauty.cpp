@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <new>
 
 namespace kelvo::video {
 namespace {
@@ -155,9 +156,15 @@ int CpuBeauty::begin(ConstImageRGBA8 src, ImageRGBA8 dst) {
     const uint8_t* d0 = dst.data;
     const uint8_t* d1 = d0 + spanBytes(dst.stride, dst.width, dst.height);
     if (s0 < d1 && d0 < s1) return -1;
+    try {
+        resize(src.width, src.height);
+    } catch (const std::bad_alloc&) {
+        // No exception leaves the library; the next frame starts afresh.
+        width_ = height_ = 0;
+        return -1;
+    }
     src_ = src;
     dst_ = dst;
-    resize(src.width, src.height);
     latchUniforms();
     return 0;
 }

@@ -56,8 +56,8 @@ public:
 
     // Secures scratch for src's size and latches the parameters for the
     // frame. -1 (nothing done) when an image has no data, a non-positive size
-    // or a stride shorter than its row, when the sizes differ, or when the
-    // two overlap; 0 otherwise. The views must stay valid until the last
+    // or a stride shorter than its row, when the sizes differ, when the two
+    // overlap, or when the scratch images cannot be allocated; 0 otherwise. The views must stay valid until the last
     // stage has run.
     int begin(ConstImageRGBA8 src, ImageRGBA8 dst);
     // Rows of the stage for the frame begun last.

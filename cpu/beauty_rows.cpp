@@ -240,7 +240,7 @@ bool beautyRows(BeautyRowSet set, BeautyRows* rows) {
             *rows = {BeautyDownsizeRow_C, BeautyBlurRgbColumnRow_C, BeautySoften2Row_C,
                      BeautyBlurAlphaRow_C, BeautyBlurAlphaColumnRow_C, BeautyMixRow_C};
             return true;
-#if defined(__x86_64__) || defined(__i386__)
+#if (defined(__x86_64__) || defined(__i386__)) && !defined(_MSC_VER)
         case BeautyRowSet::kSSE2:
             if (!__builtin_cpu_supports("sse2")) return false;
             *rows = {BeautyDownsizeRow_SSE2, BeautyBlurRgbColumnRow_SSE2, BeautySoften2Row_SSE2,

@@ -1,3 +1,7 @@
+// Built only where the compiler targets the instruction set (x86 builds
+// give this file its flag); elsewhere the portable rows are used.
+#if defined(__AVX2__)
+
 #include <immintrin.h>
 
 #include "cpu/beauty_rows.h"
@@ -126,3 +130,5 @@ void BeautyMixRow_AVX2(const BeautyMixUniforms& u, const uint8_t* above, const u
 }
 
 }  // namespace kelvo::video
+
+#endif  // __AVX2__

@@ -1,3 +1,7 @@
+// Built only where the compiler targets the instruction set (x86 builds
+// give this file its flag); elsewhere the portable rows are used.
+#if defined(__SSE2__)
+
 #include <emmintrin.h>
 
 #include <cstddef>
@@ -133,3 +137,5 @@ void BeautyMixRow_SSE2(const BeautyMixUniforms& u, const uint8_t* above, const u
 }
 
 }  // namespace kelvo::video
+
+#endif  // __SSE2__
