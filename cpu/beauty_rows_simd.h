@@ -141,7 +141,11 @@ struct BeautySimd {
         kelvo::video::BeautyBlurAlphaColumnRow_C(rest, dst + i * 4, width - i);
     }
 
-    static F floorNonNegative(F x) { return V::toFloat(V::toIntTrunc(x)); }
+    // floor() for |x| < 2^31: truncation, less one where that rounded up.
+    static F floor(F x) {
+        const F t = V::toFloat(V::toIntTrunc(x));
+        return V::sub(t, V::fand(V::cmpgt(t, x), V::set1f(1.0f)));
+    }
 
     // Packed weights of a table read at `pos`, and the index of its first
     // texel in the padded table.
@@ -193,12 +197,12 @@ struct BeautySimd {
 
     static void lutMix(F colour[3], const uint8_t* table, float amount) {
         const F blue = V::mul(colour[2], V::set1f(63.0f));
-        const F lo = floorNonNegative(blue);
+        const F lo = floor(blue);
         const F hi = V::add(lo, V::fand(V::cmpgt(blue, lo), V::set1f(1.0f)));
         const F eight = V::set1f(8.0f);
-        const F q1y = floorNonNegative(V::mul(lo, V::set1f(0.125f)));  // exact, as lo / 8
+        const F q1y = floor(V::mul(lo, V::set1f(0.125f)));  // exact, as lo / 8
         const F q1x = V::sub(lo, V::mul(q1y, eight));
-        const F q2y = floorNonNegative(V::mul(hi, V::set1f(0.125f)));
+        const F q2y = floor(V::mul(hi, V::set1f(0.125f)));
         const F q2x = V::sub(hi, V::mul(q2y, eight));
         const F k = V::set1f(0.123046875f);
         const F rx = V::mul(k, colour[0]);
