@@ -121,6 +121,7 @@ BeautyParameters with(float smoothness, float sharpness, float lightness, float 
 const Case kCases[] = {
     {"defaults_even", Picture::kNatural, 128, 96, BeautyParameters{}},
     {"defaults_larger", Picture::kNatural, 322, 181, BeautyParameters{}},
+    {"defaults_hd_plus_one", Picture::kNatural, 1281, 721, BeautyParameters{}},
     {"defaults_odd", Picture::kNatural, 131, 77, BeautyParameters{}},
     {"strong", Picture::kNatural, 160, 90, with(1.0f, 1.0f, 1.0f, 1.0f)},
     {"ungated_noise_level", Picture::kNatural, 97, 64, with(0.8f, 0.5f, 0.2f, 0.6f, 130.0f, 1)},
