@@ -1,7 +1,8 @@
 // Skin smoothing with lightening, redness and sharpening on the CPU: the four
 // half-size blur passes, the final mix and both table gradings, computed as
-// the GL beauty effect computes them on the Mesa driver (same bytes there),
-// with 8-bit intermediates where that effect has RGBA8 framebuffers.
+// the GL beauty effect computes them on the Mesa driver (the same bytes there
+// but for a rare one-level rounding), with 8-bit intermediates where that
+// effect has RGBA8 framebuffers.
 #pragma once
 
 #include <cstddef>
@@ -35,9 +36,9 @@ struct BeautyParameters {
 // Half sizes are W/2 and H/2 rounded down, at least 1.
 //
 // Owns its scratch images and tables; allocates only in setTables and in
-// prepare when the frame size changes. Not thread-safe except for runStage
-// calls on disjoint row ranges of the same stage between one prepare/begin
-// and the next.
+// begin when the frame size changes. Not thread-safe except for runStage
+// calls on disjoint row ranges of the same stage between one begin and the
+// next.
 class CpuBeauty {
 public:
     enum Stage { kStageDownsize, kStageSoften, kStageSpread, kStageMix, kStageCount };
@@ -57,8 +58,8 @@ public:
     // Secures scratch for src's size and latches the parameters for the
     // frame. -1 (nothing done) when an image has no data, a non-positive size
     // or a stride shorter than its row, when the sizes differ, when the two
-    // overlap, or when the scratch images cannot be allocated; 0 otherwise. The views must stay valid until the last
-    // stage has run.
+    // overlap, or when the scratch images cannot be allocated; 0 otherwise.
+    // The views must stay valid until the last stage has run.
     int begin(ConstImageRGBA8 src, ImageRGBA8 dst);
     // Rows of the stage for the frame begun last.
     int stageRows(Stage stage) const;
