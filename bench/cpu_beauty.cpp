@@ -1,0 +1,131 @@
+// Milliseconds per frame of the CPU beauty effect: on one thread with each
+// row set, on two threads, and per stage with the fastest rows.
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <thread>
+#include <vector>
+
+#include "bench/bench_util.h"
+#include "cpu/beauty.h"
+#include "effects/lut_loader.h"
+
+namespace kelvo {
+namespace video {
+namespace {
+
+struct Frame {
+    int width, height;
+    std::vector<uint8_t> src, dst;
+    Frame(int w, int h) : width(w), height(h), src(static_cast<size_t>(w) * h * 4), dst(src.size()) {
+        uint32_t seed = 1;
+        for (int y = 0; y < h; ++y) {
+            for (int x = 0; x < w; ++x) {
+                seed = seed * 1664525u + 1013904223u;
+                uint8_t* p = &src[(static_cast<size_t>(y) * w + x) * 4];
+                const int noise = static_cast<int>((seed >> 24) % 9) - 4;
+                // A warm face-like middle over cooler gradients.
+                const bool face = (x - w / 2) * (x - w / 2) * 4 + (y - h / 2) * (y - h / 2) * 9 < w * h;
+                p[0] = static_cast<uint8_t>((face ? 200 : 60 + 150 * x / w) + noise);
+                p[1] = static_cast<uint8_t>((face ? 150 : 70 + 120 * y / h) + noise);
+                p[2] = static_cast<uint8_t>((face ? 120 : 180) + noise);
+                p[3] = 255;
+            }
+        }
+    }
+    ConstImageRGBA8 in() const { return {src.data(), width * 4, width, height}; }
+    ImageRGBA8 out() { return {dst.data(), width * 4, width, height}; }
+};
+
+bool loadTables(CpuBeauty* beauty) {
+    auto whiten = loadLutTable(kWhiteningLutId);
+    auto ruddy = loadLutTable(kRuddyLutId);
+    return whiten && ruddy &&
+           beauty->setTables({whiten->data(), whiten->stride(), whiten->width(), whiten->height()},
+                             {ruddy->data(), ruddy->stride(), ruddy->width(), ruddy->height()});
+}
+
+void BM_CpuBeauty(benchmark::State& state, BeautyRowSet set) {
+    BeautyRows rows;
+    if (!beautyRows(set, &rows)) {
+        state.SkipWithError("row set not available on this CPU");
+        return;
+    }
+    Frame frame(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    CpuBeauty beauty(rows);
+    if (!loadTables(&beauty)) {
+        state.SkipWithError("tables missing");
+        return;
+    }
+    beauty.process(frame.in(), frame.out());
+    for (auto _ : state) {
+        beauty.process(frame.in(), frame.out());
+        benchmark::DoNotOptimize(frame.dst.data());
+    }
+    bench::countFrames(state);
+}
+BENCHMARK_CAPTURE(BM_CpuBeauty, portable, BeautyRowSet::kPortable)->Apply(bench::frameSizes);
+BENCHMARK_CAPTURE(BM_CpuBeauty, sse2, BeautyRowSet::kSSE2)->Apply(bench::frameSizes);
+BENCHMARK_CAPTURE(BM_CpuBeauty, avx2, BeautyRowSet::kAVX2)->Apply(bench::frameSizes);
+
+// The gradings cost most of the mix; without tables they are skipped.
+void BM_CpuBeautyWithoutTables(benchmark::State& state) {
+    Frame frame(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    CpuBeauty beauty;
+    for (auto _ : state) {
+        beauty.process(frame.in(), frame.out());
+        benchmark::DoNotOptimize(frame.dst.data());
+    }
+    bench::countFrames(state);
+}
+BENCHMARK(BM_CpuBeautyWithoutTables)->Apply(bench::frameSizes);
+
+// Each stage split into two bands, the second on a helper thread (started
+// per stage here; the engine's pool keeps its threads).
+void BM_CpuBeautyTwoBands(benchmark::State& state) {
+    Frame frame(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    CpuBeauty beauty;
+    if (!loadTables(&beauty)) {
+        state.SkipWithError("tables missing");
+        return;
+    }
+    for (auto _ : state) {
+        beauty.begin(frame.in(), frame.out());
+        for (int s = 0; s < CpuBeauty::kStageCount; ++s) {
+            const auto stage = static_cast<CpuBeauty::Stage>(s);
+            const int rows = beauty.stageRows(stage);
+            std::thread helper([&] { beauty.runStage(stage, rows / 2, rows); });
+            beauty.runStage(stage, 0, rows / 2);
+            helper.join();
+        }
+        benchmark::DoNotOptimize(frame.dst.data());
+    }
+    bench::countFrames(state);
+}
+BENCHMARK(BM_CpuBeautyTwoBands)->Apply(bench::frameSizes);
+
+void BM_CpuBeautyStage(benchmark::State& state) {
+    Frame frame(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    const auto stage = static_cast<CpuBeauty::Stage>(state.range(2));
+    CpuBeauty beauty;
+    if (!loadTables(&beauty)) {
+        state.SkipWithError("tables missing");
+        return;
+    }
+    beauty.process(frame.in(), frame.out());
+    for (auto _ : state) {
+        beauty.runStage(stage, 0, beauty.stageRows(stage));
+        benchmark::DoNotOptimize(frame.dst.data());
+    }
+}
+BENCHMARK(BM_CpuBeautyStage)
+    ->ArgNames({"w", "h", "stage"})
+    ->ArgsProduct({{1280}, {720}, {CpuBeauty::kStageDownsize, CpuBeauty::kStageSoften,
+                                   CpuBeauty::kStageSpread, CpuBeauty::kStageMix}})
+    ->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace video
+}  // namespace kelvo
+
+BENCHMARK_MAIN();

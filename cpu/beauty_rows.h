@@ -1,0 +1,119 @@
+// Row kernels of the CPU beauty effect. Each comes as a portable `_C` row and
+// SSE2/AVX2 rows that give the same bytes (same float operations in the same
+// order, no FMA); BeautyRows picks one set once per process.
+//
+// Pixels are RGBA8, 4 bytes each. Texture reads follow the GL driver's
+// linear filter on RGBA8 textures: a coordinate becomes 8.8 fixed point
+// (nearest, less half a texel), the two texels are blended as
+// (w0 * a + w1 * b + 128) >> 8 with w0 = 256 - fraction and w1 = fraction, a
+// two-axis read blends along x first, then along y, each step kept to 8 bits.
+// A packed weight is w0 | w1 << 16. A read value v stands for
+// v * float(1/255); a written value x for round-half-even(clamp(x, 0, 1) * 255).
+//
+// Rows marked "padded" read up to 8 pixels left and right of [0, width);
+// the caller replicates the edge pixels there, which is what edge clamping
+// reads. No row allocates; all are thread-safe on disjoint outputs.
+#pragma once
+
+#include <cstdint>
+
+namespace kelvo::video {
+
+// Margin, in pixels, of padded rows on each side.
+constexpr int kBeautyRowMargin = 8;
+
+// Nine texture reads along a column: read k
+// blends rows[2k] and rows[2k+1] with weights[k], in the order the shader
+// sums them (centre, then -1, +1, -2, +2, ... steps).
+struct BeautyColumnTaps {
+    const uint8_t* rows[18];
+    uint32_t weights[9];
+};
+
+// Uniforms of the final mix as the GL effect sets them.
+struct BeautyMixUniforms {
+    float blurAlpha;
+    float sharpen;
+    float lightStrength;
+    float whiteDegree;
+    float ruddyDegree;
+    int noiseLevel;
+    int enableLut;
+    // kBeautyPaddedTableSize squared pixels; read only when enableLut > 0.
+    const uint8_t* whiten;
+    const uint8_t* ruddy;
+};
+
+// 512 x 512 tables are stored with their edge texels repeated once around
+// them, so a read at texel -1 or 512 gives what edge clamping gives.
+constexpr int kBeautyTableSize = 512;
+constexpr int kBeautyPaddedTableSize = kBeautyTableSize + 2;
+
+// dst[i] = src[x0[i]] blended with src[x1[i]] by weights[i]: the input rows
+// narrowed to half width for the first two passes, and the blurred half-size
+// rows widened for the mix.
+void BeautyDownsizeRow_C(const uint8_t* src, const int32_t* x0, const int32_t* x1,
+                         const uint32_t* weights, uint8_t* dst, int width);
+// Vertical nine-read box blur of rgb (first pass); alpha 255.
+void BeautyBlurRgbColumnRow_C(const BeautyColumnTaps& taps, uint8_t* dst, int width);
+// Second pass: horizontal nine-read blur of `blur` (padded) as the local mean
+// colour; alpha the clipped squared departure from that mean of the input,
+// read as in0 blended with in1 by inWeight.
+void BeautySoften2Row_C(const uint8_t* blur, const uint8_t* in0, const uint8_t* in1,
+                        uint32_t inWeight, uint8_t* dst, int width);
+// Third pass: horizontal nine-read blur of alpha (src padded); rgb copied.
+void BeautyBlurAlphaRow_C(const uint8_t* src, uint8_t* dst, int width);
+// Fourth pass: vertical nine-read blur of alpha over rows[0..12], the rows at
+// -6..+6 from the output row (clamped by the caller); rgb from rows[6].
+void BeautyBlurAlphaColumnRow_C(const uint8_t* const* rows, uint8_t* dst, int width);
+
+// Final mix of one output row: `row` with its neighbours `above` and `below`
+// (the same pointer at the frame's edges), the blurred picture read as blur0
+// blended with blur1 (the half-size rows already widened) by blurWeight.
+void BeautyMixRow_C(const BeautyMixUniforms& u, const uint8_t* above, const uint8_t* row,
+                    const uint8_t* below, const uint8_t* blur0, const uint8_t* blur1,
+                    uint32_t blurWeight, uint8_t* dst, int width);
+// The mix for pixels [x0, x1) of a row `width` wide; the fast rows hand it
+// the edges and their tail.
+void BeautyMixSpan_C(const BeautyMixUniforms& u, const uint8_t* above, const uint8_t* row,
+                     const uint8_t* below, const uint8_t* blur0, const uint8_t* blur1,
+                     uint32_t blurWeight, uint8_t* dst, int width, int x0, int x1);
+
+#define KELVO_BEAUTY_ROWS(suffix)                                                           \
+    void BeautyDownsizeRow_##suffix(const uint8_t* src, const int32_t* x0, const int32_t* x1, \
+                                    const uint32_t* weights, uint8_t* dst, int width);      \
+    void BeautyBlurRgbColumnRow_##suffix(const BeautyColumnTaps& taps, uint8_t* dst,        \
+                                         int width);                                        \
+    void BeautySoften2Row_##suffix(const uint8_t* blur, const uint8_t* in0,                 \
+                                   const uint8_t* in1, uint32_t inWeight, uint8_t* dst,     \
+                                   int width);                                              \
+    void BeautyBlurAlphaRow_##suffix(const uint8_t* src, uint8_t* dst, int width);          \
+    void BeautyBlurAlphaColumnRow_##suffix(const uint8_t* const* rows, uint8_t* dst,        \
+                                           int width);                                      \
+    void BeautyMixRow_##suffix(const BeautyMixUniforms& u, const uint8_t* above,            \
+                               const uint8_t* row, const uint8_t* below,                    \
+                               const uint8_t* blur0, const uint8_t* blur1,                  \
+                               uint32_t blurWeight, uint8_t* dst, int width);
+
+// Fast rows; call only where the CPU has the instruction set.
+KELVO_BEAUTY_ROWS(SSE2)
+KELVO_BEAUTY_ROWS(AVX2)
+
+// One set of rows.
+struct BeautyRows {
+    decltype(&BeautyDownsizeRow_C) downsize;
+    decltype(&BeautyBlurRgbColumnRow_C) blurRgbColumn;
+    decltype(&BeautySoften2Row_C) soften2;
+    decltype(&BeautyBlurAlphaRow_C) blurAlpha;
+    decltype(&BeautyBlurAlphaColumnRow_C) blurAlphaColumn;
+    decltype(&BeautyMixRow_C) mix;
+};
+
+enum class BeautyRowSet { kPortable, kSSE2, kAVX2 };
+
+// The rows of one set; false when this CPU or build lacks it.
+bool beautyRows(BeautyRowSet set, BeautyRows* rows);
+// The fastest set this CPU runs, chosen on the first call.
+const BeautyRows& bestBeautyRows();
+
+}  // namespace kelvo::video

@@ -1,0 +1,134 @@
+// Built only where the compiler targets the instruction set (x86 builds
+// give this file its flag); elsewhere the portable rows are used.
+#if defined(__AVX2__)
+
+#include <immintrin.h>
+
+#include "cpu/beauty_rows.h"
+#include "cpu/beauty_rows_simd.h"
+
+namespace kelvo::video {
+namespace {
+
+struct Avx2 {
+    using I = __m256i;
+    using F = __m256;
+    static constexpr int kLanes = 8;
+    struct Weights {
+        I w0, w1;
+    };
+
+    static I load(const void* p) { return _mm256_loadu_si256(static_cast<const I*>(p)); }
+    static void store(void* p, I v) { _mm256_storeu_si256(static_cast<I*>(p), v); }
+    static I gather(const uint8_t* base, I index) {
+        return _mm256_i32gather_epi32(reinterpret_cast<const int*>(base), index, 4);
+    }
+    // The pixels at index and index + 1, as two vectors.
+    static void gatherPairs(const uint8_t* base, I index, I* left, I* right) {
+        const auto* b = reinterpret_cast<const long long*>(base);
+        const F g0 = _mm256_castsi256_ps(_mm256_i32gather_epi64(b, _mm256_castsi256_si128(index), 4));
+        const F g1 = _mm256_castsi256_ps(_mm256_i32gather_epi64(b, _mm256_extracti128_si256(index, 1), 4));
+        *left = _mm256_permute4x64_epi64(_mm256_castps_si256(_mm256_shuffle_ps(g0, g1, _MM_SHUFFLE(2, 0, 2, 0))),
+                                         _MM_SHUFFLE(3, 1, 2, 0));
+        *right = _mm256_permute4x64_epi64(_mm256_castps_si256(_mm256_shuffle_ps(g0, g1, _MM_SHUFFLE(3, 1, 3, 1))),
+                                          _MM_SHUFFLE(3, 1, 2, 0));
+    }
+    static I set1(int v) { return _mm256_set1_epi32(v); }
+    static F set1f(float v) { return _mm256_set1_ps(v); }
+    static I andi(I a, I b) { return _mm256_and_si256(a, b); }
+    static I ori(I a, I b) { return _mm256_or_si256(a, b); }
+    static I add(I a, I b) { return _mm256_add_epi32(a, b); }
+    static I sub(I a, I b) { return _mm256_sub_epi32(a, b); }
+    static I maxi(I a, I b) { return _mm256_max_epi32(a, b); }
+    static I mini(I a, I b) { return _mm256_min_epi32(a, b); }
+    template <int N>
+    static I srli(I a) { return _mm256_srli_epi32(a, N); }
+    template <int N>
+    static I slli(I a) { return _mm256_slli_epi32(a, N); }
+    template <int N>
+    static I srai(I a) { return _mm256_srai_epi32(a, N); }
+    static F add(F a, F b) { return _mm256_add_ps(a, b); }
+    static F sub(F a, F b) { return _mm256_sub_ps(a, b); }
+    static F mul(F a, F b) { return _mm256_mul_ps(a, b); }
+    static F div(F a, F b) { return _mm256_div_ps(a, b); }
+    static F min(F a, F b) { return _mm256_min_ps(a, b); }
+    static F max(F a, F b) { return _mm256_max_ps(a, b); }
+    static F cmpgt(F a, F b) { return _mm256_cmp_ps(a, b, _CMP_GT_OQ); }
+    static F cmplt(F a, F b) { return _mm256_cmp_ps(a, b, _CMP_LT_OQ); }
+    static F cmpge(F a, F b) { return _mm256_cmp_ps(a, b, _CMP_GE_OQ); }
+    static F cmple(F a, F b) { return _mm256_cmp_ps(a, b, _CMP_LE_OQ); }
+    static F fand(F a, F b) { return _mm256_and_ps(a, b); }
+    static F fandnot(F a, F b) { return _mm256_andnot_ps(a, b); }
+    static F for_(F a, F b) { return _mm256_or_ps(a, b); }
+    static F toFloat(I a) { return _mm256_cvtepi32_ps(a); }
+    static I toIntRound(F a) { return _mm256_cvtps_epi32(a); }
+    static I toIntTrunc(F a) { return _mm256_cvttps_epi32(a); }
+    static I avgU8(I a, I b) { return _mm256_avg_epu8(a, b); }
+
+    static Weights uniformWeights(uint32_t w) {
+        return {_mm256_set1_epi16(static_cast<short>(w & 0xffff)),
+                _mm256_set1_epi16(static_cast<short>(w >> 16))};
+    }
+    static I blendHalf(I a, I b, I w0, I w1) {
+        const I sum = _mm256_add_epi16(_mm256_add_epi16(_mm256_mullo_epi16(a, w0), _mm256_mullo_epi16(b, w1)),
+                                       _mm256_set1_epi16(128));
+        return _mm256_srli_epi16(sum, 8);
+    }
+    static I blend(I a, I b, Weights w) {
+        const I z = _mm256_setzero_si256();
+        return _mm256_packus_epi16(
+            blendHalf(_mm256_unpacklo_epi8(a, z), _mm256_unpacklo_epi8(b, z), w.w0, w.w1),
+            blendHalf(_mm256_unpackhi_epi8(a, z), _mm256_unpackhi_epi8(b, z), w.w0, w.w1));
+    }
+    // Each pixel's w0 and w1 spread over its four 16-bit channel lanes.
+    static Weights spread(I pair) {
+        const I w0 = _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(pair, _MM_SHUFFLE(2, 0, 2, 0)),
+                                            _MM_SHUFFLE(2, 0, 2, 0));
+        const I w1 = _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(pair, _MM_SHUFFLE(3, 1, 3, 1)),
+                                            _MM_SHUFFLE(3, 1, 3, 1));
+        return {w0, w1};
+    }
+    static I blendPerPixel(I a, I b, I w) {
+        const I z = _mm256_setzero_si256();
+        const Weights lo = spread(_mm256_unpacklo_epi32(w, w));
+        const Weights hi = spread(_mm256_unpackhi_epi32(w, w));
+        return _mm256_packus_epi16(
+            blendHalf(_mm256_unpacklo_epi8(a, z), _mm256_unpacklo_epi8(b, z), lo.w0, lo.w1),
+            blendHalf(_mm256_unpackhi_epi8(a, z), _mm256_unpackhi_epi8(b, z), hi.w0, hi.w1));
+    }
+    static I madd(I a, I b) { return _mm256_madd_epi16(a, b); }
+};
+
+}  // namespace
+}  // namespace kelvo::video
+
+namespace kelvo::video {
+
+using Rows = BeautySimd<Avx2>;
+
+void BeautyDownsizeRow_AVX2(const uint8_t* src, const int32_t* x0, const int32_t* x1,
+                            const uint32_t* weights, uint8_t* dst, int width) {
+    Rows::downsize(src, x0, x1, weights, dst, width);
+}
+void BeautyBlurRgbColumnRow_AVX2(const BeautyColumnTaps& taps, uint8_t* dst, int width) {
+    Rows::blurRgbColumn(taps, dst, width);
+}
+void BeautySoften2Row_AVX2(const uint8_t* blur, const uint8_t* in0, const uint8_t* in1,
+                           uint32_t inWeight, uint8_t* dst, int width) {
+    Rows::soften2(blur, in0, in1, inWeight, dst, width);
+}
+void BeautyBlurAlphaRow_AVX2(const uint8_t* src, uint8_t* dst, int width) {
+    Rows::blurAlpha(src, dst, width);
+}
+void BeautyBlurAlphaColumnRow_AVX2(const uint8_t* const* rows, uint8_t* dst, int width) {
+    Rows::blurAlphaColumn(rows, dst, width);
+}
+void BeautyMixRow_AVX2(const BeautyMixUniforms& u, const uint8_t* above, const uint8_t* row,
+                       const uint8_t* below, const uint8_t* blur0, const uint8_t* blur1,
+                       uint32_t blurWeight, uint8_t* dst, int width) {
+    Rows::mix(u, above, row, below, blur0, blur1, blurWeight, dst, width);
+}
+
+}  // namespace kelvo::video
+
+#endif  // __AVX2__

@@ -1,0 +1,301 @@
+// The fast beauty rows, written once over a vector type `V` (one pixel per
+// 32-bit lane) and instantiated by the SSE2 and AVX2 files with a type from
+// their own anonymous namespace, so the instantiations (compiled for
+// different instruction sets) never meet at link time. Every float
+// operation mirrors the portable rows in beauty_rows.cpp, in the same order.
+//
+// V provides: I, F, kLanes; load/store (unaligned, kLanes pixels or int32s),
+// gather (32-bit pixels at int32 indices), gatherPairs (the pixels at each
+// index and the next), set1/set1f, the integer ops andi,
+// ori, add, sub, maxi, mini, srli<N>, slli<N>, srai<N>, the float ops add,
+// sub, mul, div, min, max, cmpgt, cmplt, cmpge, cmple, fand, fandnot, for_,
+// toFloat, toIntRound (nearest even), toIntTrunc, avgU8, and the texel
+// blends: blend(a, b, uniformWeights(w)) with one packed weight for all
+// pixels, blendPerPixel(a, b, w) with one per lane; and madd (16-bit pairs
+// multiplied and summed into 32-bit lanes).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "cpu/beauty_rows.h"
+
+template <typename V>
+struct BeautySimd {
+    using I = typename V::I;
+    using F = typename V::F;
+    static constexpr int N = V::kLanes;
+
+    static F inv255() { return V::set1f(static_cast<float>(1.0 / 255.0)); }
+
+    template <int Channel>
+    static F texel(I p) {
+        return V::mul(V::toFloat(V::andi(V::template srli<Channel * 8>(p), V::set1(255))), inv255());
+    }
+    static F select(F mask, F a, F b) { return V::for_(V::fand(mask, a), V::fandnot(mask, b)); }
+    static I unorm(F x) {
+        x = V::max(x, V::set1f(0.0f));
+        x = V::min(x, V::set1f(1.0f));
+        return V::toIntRound(V::mul(x, V::set1f(255.0f)));
+    }
+    static I pack(I r, I g, I b, I a) {
+        return V::ori(V::ori(r, V::template slli<8>(g)), V::ori(V::template slli<16>(b), V::template slli<24>(a)));
+    }
+    static I load(const uint8_t* p) { return V::load(p); }
+
+    static void downsize(const uint8_t* src, const int32_t* x0, const int32_t* x1, const uint32_t* weights,
+                         uint8_t* dst, int width) {
+        int i = 0;
+        for (; i + N <= width; i += N) {
+            const I a = V::gather(src, V::load(x0 + i));
+            const I b = V::gather(src, V::load(x1 + i));
+            V::store(dst + i * 4, V::blendPerPixel(a, b, V::load(weights + i)));
+        }
+        kelvo::video::BeautyDownsizeRow_C(src, x0 + i, x1 + i, weights + i, dst + i * 4, width - i);
+    }
+
+    static void blurRgbColumn(const kelvo::video::BeautyColumnTaps& taps, uint8_t* dst, int width) {
+        typename V::Weights w[9];
+        for (int k = 0; k < 9; ++k) w[k] = V::uniformWeights(taps.weights[k]);
+        int i = 0;
+        for (; i + N <= width; i += N) {
+            auto read = [&](int k) {
+                return V::blend(load(taps.rows[2 * k] + i * 4), load(taps.rows[2 * k + 1] + i * 4), w[k]);
+            };
+            const I first = read(0);
+            F r = texel<0>(first), g = texel<1>(first), b = texel<2>(first);
+            for (int k = 1; k < 9; ++k) {
+                const I p = read(k);
+                r = V::add(r, texel<0>(p)), g = V::add(g, texel<1>(p)), b = V::add(b, texel<2>(p));
+            }
+            const F scale = V::set1f(0.1111f);
+            V::store(dst + i * 4, pack(unorm(V::mul(r, scale)), unorm(V::mul(g, scale)),
+                                       unorm(V::mul(b, scale)), V::set1(255)));
+        }
+        kelvo::video::BeautyColumnTaps rest = taps;
+        for (auto& row : rest.rows) row += i * 4;
+        kelvo::video::BeautyBlurRgbColumnRow_C(rest, dst + i * 4, width - i);
+    }
+
+    // The nine reads of a half-size pass; `at(d)` loads the pixels d steps away.
+    template <int Channel, typename At>
+    static F ninePointSum(At at) {
+        auto mid = [&](int d) { return texel<Channel>(V::avgU8(at(d), at(d + 1))); };
+        F sum = texel<Channel>(at(0));
+        sum = V::add(sum, mid(-2));
+        sum = V::add(sum, mid(1));
+        sum = V::add(sum, texel<Channel>(at(-3)));
+        sum = V::add(sum, texel<Channel>(at(3)));
+        sum = V::add(sum, mid(-5));
+        sum = V::add(sum, mid(4));
+        sum = V::add(sum, texel<Channel>(at(-6)));
+        sum = V::add(sum, texel<Channel>(at(6)));
+        return sum;
+    }
+
+    static void soften2(const uint8_t* blur, const uint8_t* in0, const uint8_t* in1, uint32_t inWeight,
+                        uint8_t* dst, int width) {
+        const typename V::Weights w = V::uniformWeights(inWeight);
+        const F scale = V::set1f(0.1111f);
+        int i = 0;
+        for (; i + N <= width; i += N) {
+            auto at = [&](int d) { return load(blur + (i + d) * 4); };
+            const F mean[3] = {V::mul(ninePointSum<0>(at), scale), V::mul(ninePointSum<1>(at), scale),
+                               V::mul(ninePointSum<2>(at), scale)};
+            const I in = V::blend(load(in0 + i * 4), load(in1 + i * 4), w);
+            const F ins[3] = {texel<0>(in), texel<1>(in), texel<2>(in)};
+            F d[3];
+            for (int c = 0; c < 3; ++c) {
+                const F diff = V::mul(V::sub(ins[c], mean[c]), V::set1f(7.07f));
+                d[c] = V::min(V::mul(diff, diff), V::set1f(1.0f));
+            }
+            const F alpha = V::mul(V::add(V::add(d[0], d[1]), d[2]), V::set1f(0.3333f));
+            V::store(dst + i * 4, pack(unorm(mean[0]), unorm(mean[1]), unorm(mean[2]), unorm(alpha)));
+        }
+        kelvo::video::BeautySoften2Row_C(blur + i * 4, in0 + i * 4, in1 + i * 4, inWeight, dst + i * 4,
+                                         width - i);
+    }
+
+    static I withAlpha(I rgbFrom, F alphaSum) {
+        const I alpha = unorm(V::mul(alphaSum, V::set1f(0.1111f)));
+        return V::ori(V::andi(rgbFrom, V::set1(0x00ffffff)), V::template slli<24>(alpha));
+    }
+
+    static void blurAlpha(const uint8_t* src, uint8_t* dst, int width) {
+        int i = 0;
+        for (; i + N <= width; i += N) {
+            auto at = [&](int d) { return load(src + (i + d) * 4); };
+            V::store(dst + i * 4, withAlpha(at(0), ninePointSum<3>(at)));
+        }
+        kelvo::video::BeautyBlurAlphaRow_C(src + i * 4, dst + i * 4, width - i);
+    }
+
+    static void blurAlphaColumn(const uint8_t* const* rows, uint8_t* dst, int width) {
+        int i = 0;
+        for (; i + N <= width; i += N) {
+            auto at = [&](int d) { return load(rows[6 + d] + i * 4); };
+            V::store(dst + i * 4, withAlpha(at(0), ninePointSum<3>(at)));
+        }
+        const uint8_t* rest[13];
+        for (int k = 0; k < 13; ++k) rest[k] = rows[k] + i * 4;
+        kelvo::video::BeautyBlurAlphaColumnRow_C(rest, dst + i * 4, width - i);
+    }
+
+    // floor() for |x| < 2^31: truncation, less one where that rounded up.
+    static F floor(F x) {
+        const F t = V::toFloat(V::toIntTrunc(x));
+        return V::sub(t, V::fand(V::cmpgt(t, x), V::set1f(1.0f)));
+    }
+
+    // Packed weights of a table read at `pos`, and the index of its first
+    // texel in the padded table.
+    static void tableAxis(F pos, I* index, I* weights) {
+        const I fixed = V::sub(V::toIntRound(V::mul(pos, V::set1f(131072.0f))), V::set1(128));
+        I i = V::template srai<8>(fixed);
+        const I f = V::andi(fixed, V::set1(255));
+        i = V::maxi(i, V::set1(-1));
+        i = V::mini(i, V::set1(kelvo::video::kBeautyTableSize - 1));
+        *index = V::add(i, V::set1(1));
+        *weights = V::ori(V::sub(V::set1(256), f), V::template slli<16>(f));
+    }
+
+    // Channel C of a and b as the 16-bit pair (a_c, b_c) of each lane.
+    template <int C>
+    static I channelPair(I a, I b) {
+        const I mask = V::set1(255);
+        return V::ori(V::andi(V::template srli<C * 8>(a), mask),
+                      V::template slli<16>(V::andi(V::template srli<C * 8>(b), mask)));
+    }
+    // (w0 * a + w1 * b + 128) >> 8 of a lane's pair and packed weights.
+    static I blendPair(I pair, I weights) {
+        return V::template srli<8>(V::add(V::madd(pair, weights), V::set1(128)));
+    }
+    // One channel of a two-axis read of texels a, b (top) and c, d (bottom),
+    // lane by lane, so no weight needs spreading across channels.
+    template <int C>
+    static F tableChannel(I a, I b, I c, I d, I wx, I wy) {
+        const I top = blendPair(channelPair<C>(a, b), wx);
+        const I bottom = blendPair(channelPair<C>(c, d), wx);
+        return V::mul(V::toFloat(blendPair(V::ori(top, V::template slli<16>(bottom)), wy)), inv255());
+    }
+
+    static void tableRead(const uint8_t* table, F x, F y, F out[3]) {
+        I ix, iy, wx, wy;
+        tableAxis(x, &ix, &wx);
+        tableAxis(y, &iy, &wy);
+        static_assert(kelvo::video::kBeautyPaddedTableSize == 514, "row step below is 512 + 2");
+        const I idx = V::add(V::add(V::template slli<9>(iy), V::template slli<1>(iy)), ix);
+        I a, b, c, d;
+        V::gatherPairs(table, idx, &a, &b);
+        V::gatherPairs(table, V::add(idx, V::set1(kelvo::video::kBeautyPaddedTableSize)), &c, &d);
+        out[0] = tableChannel<0>(a, b, c, d, wx, wy);
+        out[1] = tableChannel<1>(a, b, c, d, wx, wy);
+        out[2] = tableChannel<2>(a, b, c, d, wx, wy);
+    }
+
+    static F lerp(F a, F b, F t) { return V::add(a, V::mul(t, V::sub(b, a))); }
+
+    static void lutMix(F colour[3], const uint8_t* table, float amount) {
+        const F blue = V::mul(colour[2], V::set1f(63.0f));
+        const F lo = floor(blue);
+        const F hi = V::add(lo, V::fand(V::cmpgt(blue, lo), V::set1f(1.0f)));
+        const F eight = V::set1f(8.0f);
+        const F q1y = floor(V::mul(lo, V::set1f(0.125f)));  // exact, as lo / 8
+        const F q1x = V::sub(lo, V::mul(q1y, eight));
+        const F q2y = floor(V::mul(hi, V::set1f(0.125f)));
+        const F q2x = V::sub(hi, V::mul(q2y, eight));
+        const F k = V::set1f(0.123046875f);
+        const F rx = V::mul(k, colour[0]);
+        const F gy = V::mul(k, colour[1]);
+        auto start = [](F q) { return V::add(V::mul(q, V::set1f(0.125f)), V::set1f(0.0009765625f)); };
+        F c1[3], c2[3];
+        tableRead(table, V::add(start(q1x), rx), V::add(start(q1y), gy), c1);
+        tableRead(table, V::add(start(q2x), rx), V::add(start(q2y), gy), c2);
+        const F t = V::sub(blue, lo);
+        const F a = V::set1f(amount);
+        for (int c = 0; c < 3; ++c) colour[c] = lerp(colour[c], lerp(c1[c], c2[c], t), a);
+    }
+
+    static void mix(const kelvo::video::BeautyMixUniforms& u, const uint8_t* above, const uint8_t* row,
+                    const uint8_t* below, const uint8_t* blur0, const uint8_t* blur1, uint32_t blurWeight,
+                    uint8_t* dst, int width) {
+        if (width < N + 2) {
+            kelvo::video::BeautyMixSpan_C(u, above, row, below, blur0, blur1, blurWeight, dst, width, 0, width);
+            return;
+        }
+        kelvo::video::BeautyMixSpan_C(u, above, row, below, blur0, blur1, blurWeight, dst, width, 0, 1);
+        const bool broadSkinTest = u.lightStrength > 90.0f;
+        const bool gated = u.noiseLevel < 1 && u.lightStrength >= 90.0f;
+        const F one = V::set1f(1.0f);
+        const F zero = V::set1f(0.0f);
+        const F weightL = V::set1f(0.5f * u.sharpen);
+        const F weightM = V::set1f(1.0f * u.sharpen);
+        const F weightH = V::set1f(0.75f * u.sharpen);
+        const typename V::Weights wy = V::uniformWeights(blurWeight);
+        int x = 1;
+        for (; x + N < width; x += N) {
+            const I centre = load(row + x * 4);
+            const F r = texel<0>(centre), g = texel<1>(centre), b = texel<2>(centre);
+
+            F skinMask;
+            if (broadSkinTest) {
+                const F hi = V::max(V::max(r, g), b);
+                const F lo = V::min(V::min(r, g), b);
+                const F rg = V::fandnot(V::set1f(-0.0f), V::sub(r, g));
+                skinMask = V::fand(V::fand(V::fand(V::cmpgt(r, V::set1f(0.371f)), V::cmpgt(g, V::set1f(0.156f))),
+                                           V::fand(V::cmpgt(b, V::set1f(0.078f)),
+                                                   V::cmpgt(V::sub(hi, lo), V::set1f(0.059f)))),
+                                   V::fand(V::cmpgt(rg, V::set1f(0.059f)),
+                                           V::fand(V::cmpgt(r, g), V::cmpgt(r, b))));
+            } else {
+                const F rg = V::fandnot(V::set1f(-0.0f), V::sub(r, g));
+                skinMask = V::fand(V::fand(V::fand(V::cmpgt(r, V::set1f(0.863f)), V::cmpgt(g, V::set1f(0.823f))),
+                                           V::fand(V::cmpgt(b, V::set1f(0.666f)), V::cmple(rg, V::set1f(0.059f)))),
+                                   V::fand(V::cmpgt(r, b), V::cmpgt(g, b)));
+            }
+            const F skin = V::fand(skinMask, one);
+
+            const I pre = V::blend(load(blur0 + x * 4), load(blur1 + x * 4), wy);
+            const F mean[4] = {texel<0>(pre), texel<1>(pre), texel<2>(pre), texel<3>(pre)};
+
+            const F redFloor = V::sub(mean[0], V::set1f(0.1f));
+            const F p0 = V::mul(V::sub(V::min(r, redFloor), V::set1f(0.2f)), V::set1f(4.0f));
+            const F p = V::max(V::min(p0, one), zero);
+            F k = V::mul(V::mul(V::sub(one, V::div(mean[3], V::add(mean[3], V::set1f(0.1f)))), p),
+                         V::set1f(u.blurAlpha));
+            const F band = select(V::cmpgt(k, V::set1f(1.0f - 0.2f)), V::set1f(1.0f),
+                                  select(V::cmpgt(k, V::set1f(1.0f - 0.5f)), V::set1f(0.9f),
+                                         select(V::cmpgt(k, V::set1f(1.0f - 0.9f)), V::set1f(0.5f),
+                                                V::set1f(0.08f))));
+            k = V::mul(k, band);
+            if (gated) k = V::mul(k, skin);
+            const F smooth[3] = {lerp(r, mean[0], k), lerp(g, mean[1], k), lerp(b, mean[2], k)};
+
+            auto green = [](const uint8_t* line, int at) { return texel<1>(load(line + at * 4)); };
+            F sum = V::add(green(below, x + 1), green(above, x - 1));
+            sum = V::add(sum, green(below, x - 1));
+            sum = V::add(sum, green(above, x + 1));
+            sum = V::add(sum, green(row, x + 1));
+            sum = V::add(sum, green(row, x - 1));
+            sum = V::add(sum, green(below, x));
+            sum = V::add(sum, green(above, x));
+            sum = V::mul(V::add(sum, g), V::set1f(0.1111f));
+            const F dif = V::sub(g, sum);
+            const F low = u.sharpen < 0.4f ? V::mul(weightL, V::sub(one, skin)) : weightL;
+            const F sharpWeight = select(V::cmplt(dif, V::set1f(0.039216f)), low,
+                                         select(V::cmple(dif, V::set1f(0.078431f)), weightM, weightH));
+            const F hPass = V::add(dif, V::set1f(0.5f));
+            const F up = V::cmpge(hPass, V::set1f(0.5f));
+            F colour[3];
+            for (int c = 0; c < 3; ++c) {
+                const F t = V::sub(V::add(V::mul(V::set1f(2.0f), hPass), smooth[c]), one);
+                const F sharp = select(up, V::min(t, one), V::max(t, zero));
+                colour[c] = lerp(smooth[c], sharp, sharpWeight);
+            }
+            if (u.enableLut > 0 && u.ruddyDegree != 0.0f) lutMix(colour, u.ruddy, u.ruddyDegree);
+            if (u.enableLut > 0 && u.whiteDegree != 0.0f) lutMix(colour, u.whiten, u.whiteDegree);
+            V::store(dst + x * 4, pack(unorm(colour[0]), unorm(colour[1]), unorm(colour[2]), V::set1(255)));
+        }
+        kelvo::video::BeautyMixSpan_C(u, above, row, below, blur0, blur1, blurWeight, dst, width, x, width);
+    }
+};

@@ -1,0 +1,152 @@
+// Every fast beauty row gives the portable row's bytes, like libyuv's
+// C-versus-optimised tests: random input, odd widths, pointers off 4-byte
+// alignment.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "cpu/beauty_rows.h"
+
+namespace kelvo::video {
+namespace {
+
+constexpr int kWidths[] = {1, 2, 3, 7, 8, 9, 10, 17, 31, 64, 101};
+
+struct Buffer {
+    std::vector<uint8_t> bytes;
+    uint8_t* pixels;  // one byte into the storage, so never 4-byte aligned
+    explicit Buffer(size_t count, std::mt19937* random) : bytes(count * 4 + 8) {
+        for (auto& b : bytes) b = static_cast<uint8_t>((*random)());
+        pixels = bytes.data() + 1;
+    }
+};
+
+uint32_t randomWeights(std::mt19937* random) {
+    const uint32_t f = (*random)() % 257;  // 256: the next texel alone
+    return (256 - f) | f << 16;
+}
+
+// Runs `run` with the portable rows and with each fast set this CPU has, on
+// fresh output, and expects identical bytes.
+void expectSameBytes(const char* row, int width, size_t outputBytes,
+                     const std::function<void(const BeautyRows&, uint8_t*)>& run) {
+    BeautyRows portable;
+    ASSERT_TRUE(beautyRows(BeautyRowSet::kPortable, &portable));
+    std::vector<uint8_t> expected(outputBytes + 1, 0xcd);
+    run(portable, expected.data() + 1);
+    const std::pair<BeautyRowSet, const char*> sets[] = {{BeautyRowSet::kSSE2, "SSE2"},
+                                                        {BeautyRowSet::kAVX2, "AVX2"}};
+    for (const auto& [set, name] : sets) {
+        BeautyRows fast;
+        if (!beautyRows(set, &fast)) continue;
+        std::vector<uint8_t> actual(outputBytes + 1, 0xcd);
+        run(fast, actual.data() + 1);
+        EXPECT_EQ(actual, expected) << row << ", " << name << ", width " << width;
+    }
+}
+
+TEST(BeautyRowsTest, FastRowsMatchThePortableRows) {
+    std::mt19937 random(2024);
+    for (const int width : kWidths) {
+        const size_t out = static_cast<size_t>(width) * 4;
+        {
+            const int srcWidth = 2 * width + 1;
+            Buffer src(srcWidth, &random);
+            std::vector<int32_t> x0(width), x1(width);
+            std::vector<uint32_t> w(width);
+            for (int i = 0; i < width; ++i) {
+                x0[i] = static_cast<int32_t>(random() % srcWidth);
+                x1[i] = std::min(x0[i] + 1, srcWidth - 1);
+                w[i] = randomWeights(&random);
+            }
+            expectSameBytes("downsize", width, out, [&](const BeautyRows& rows, uint8_t* dst) {
+                rows.downsize(src.pixels, x0.data(), x1.data(), w.data(), dst, width);
+            });
+        }
+        {
+            std::vector<Buffer> lines;
+            for (int k = 0; k < 18; ++k) lines.emplace_back(width, &random);
+            BeautyColumnTaps taps;
+            for (int k = 0; k < 18; ++k) taps.rows[k] = lines[k].pixels;
+            for (auto& w : taps.weights) w = randomWeights(&random);
+            expectSameBytes("blur rgb column", width, out, [&](const BeautyRows& rows, uint8_t* dst) {
+                rows.blurRgbColumn(taps, dst, width);
+            });
+        }
+        {
+            Buffer padded(width + 2 * kBeautyRowMargin, &random);
+            Buffer in0(width, &random), in1(width, &random);
+            const uint8_t* centre = padded.pixels + kBeautyRowMargin * 4;
+            const uint32_t w = randomWeights(&random);
+            expectSameBytes("soften 2", width, out, [&](const BeautyRows& rows, uint8_t* dst) {
+                rows.soften2(centre, in0.pixels, in1.pixels, w, dst, width);
+            });
+            expectSameBytes("blur alpha", width, out, [&](const BeautyRows& rows, uint8_t* dst) {
+                rows.blurAlpha(centre, dst, width);
+            });
+        }
+        {
+            std::vector<Buffer> lines;
+            for (int k = 0; k < 13; ++k) lines.emplace_back(width, &random);
+            const uint8_t* column[13];
+            for (int k = 0; k < 13; ++k) column[k] = lines[k].pixels;
+            expectSameBytes("blur alpha column", width, out, [&](const BeautyRows& rows, uint8_t* dst) {
+                rows.blurAlphaColumn(column, dst, width);
+            });
+        }
+    }
+}
+
+struct MixCase {
+    const char* name;
+    float lightStrength;
+    int noiseLevel;
+    float sharpen;
+    int enableLut;
+};
+
+const MixCase kMixCases[] = {
+    {"broad_skin_test_gated", 130.0f, 0, 0.09f, 1},
+    {"bright_skin_test_gated", 90.0f, 0, 0.25f, 1},
+    {"ungated_strong_sharpening", 130.0f, 1, 0.81f, 1},
+    {"dim_without_tables", 60.0f, 0, 0.49f, 0},
+};
+
+TEST(BeautyRowsTest, FastMixMatchesThePortableMix) {
+    std::mt19937 random(77);
+    std::vector<uint8_t> whiten(static_cast<size_t>(kBeautyPaddedTableSize) * kBeautyPaddedTableSize * 4);
+    std::vector<uint8_t> ruddy(whiten.size());
+    for (auto& b : whiten) b = static_cast<uint8_t>(random());
+    for (auto& b : ruddy) b = static_cast<uint8_t>(random());
+    for (const MixCase& c : kMixCases) {
+        BeautyMixUniforms u{};
+        u.blurAlpha = 0.8f, u.sharpen = c.sharpen, u.lightStrength = c.lightStrength;
+        u.whiteDegree = 0.7f, u.ruddyDegree = 0.49f, u.noiseLevel = c.noiseLevel;
+        u.enableLut = c.enableLut, u.whiten = whiten.data(), u.ruddy = ruddy.data();
+        for (const int width : kWidths) {
+            Buffer above(width, &random), row(width, &random), below(width, &random);
+            // Bright, warm and near-neutral pixels, so both skin tests pass now and then.
+            for (int i = 0; i < width; i += 2) {
+                uint8_t* p = row.pixels + i * 4;
+                p[0] = static_cast<uint8_t>(200 + random() % 56);
+                p[1] = static_cast<uint8_t>(p[0] - random() % 40);
+                p[2] = static_cast<uint8_t>(160 + random() % 60);
+            }
+            Buffer blur0(width, &random), blur1(width, &random);
+            const uint32_t blurWeight = randomWeights(&random);
+            expectSameBytes(c.name, width, static_cast<size_t>(width) * 4,
+                            [&](const BeautyRows& rows, uint8_t* dst) {
+                                rows.mix(u, above.pixels, row.pixels, below.pixels, blur0.pixels, blur1.pixels,
+                                         blurWeight, dst, width);
+                            });
+        }
+    }
+}
+
+}  // namespace
+}  // namespace kelvo::video
