@@ -444,6 +444,13 @@ TEST(KelvoEnhancePipeline, CommandLineTools) {
               0)
         << out;
     EXPECT_NE(out.find("kelvo-frame-stats"), std::string::npos) << out;
+    // Mesa without its drivers: the engine cannot start, and says so.
+    out.clear();
+    EXPECT_NE(runTool("LIBGL_DRIVERS_PATH=/nonexistent DISPLAY= " KELVO_GST_LAUNCH
+                      " videotestsrc num-buffers=1 ! kelvoenhance ! fakesink",
+                      &out),
+              0);
+    EXPECT_NE(out.find("Cannot start the kelvo video engine"), std::string::npos) << out;
 }
 
 }  // namespace
