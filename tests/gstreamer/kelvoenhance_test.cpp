@@ -22,7 +22,11 @@ void initGst() {
     static bool done = false;
     if (done) return;
     gst_init(nullptr, nullptr);
-    gst_registry_scan_path(gst_registry_get(), KELVO_GST_PLUGIN_DIR);
+    // Loaded in this process: a sanitized plugin would fail in the registry's
+    // helper process, which is not.
+    GstPlugin* plugin = gst_plugin_load_file(KELVO_GST_PLUGIN, nullptr);
+    ASSERT_NE(plugin, nullptr);
+    gst_object_unref(plugin);
     done = true;
 }
 
@@ -104,6 +108,7 @@ std::string caps(const char* format, int w, int h, const char* extra = "") {
 }
 
 GstVideoInfo infoOf(const std::string& capsText) {
+    initGst();
     GstVideoInfo info;
     GstCaps* c = gst_caps_from_string(capsText.c_str());
     EXPECT_TRUE(gst_video_info_from_caps(&info, c));
@@ -432,6 +437,9 @@ int runTool(const std::string& command, std::string* output) {
 }
 
 TEST(KelvoEnhancePipeline, CommandLineTools) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "the installed tools cannot load a sanitized plugin";
+#endif
     std::string out;
     EXPECT_EQ(runTool(KELVO_GST_INSPECT " kelvoenhance", &out), 0) << out;
     for (const char* property : {"effects", "params", "backend", "post-messages", "beauty-smoothness",
