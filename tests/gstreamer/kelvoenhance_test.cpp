@@ -2,6 +2,7 @@
 // the build tree, frames pushed through GstHarness and compared with the
 // library called directly, and the command-line tools.
 #include <gst/check/gstharness.h>
+#include <glib/gstdio.h>
 #include <gst/video/video.h>
 #include <gtest/gtest.h>
 
@@ -424,6 +425,47 @@ TEST(KelvoEnhancePipeline, TwoInstancesInOnePipeline) {
     gst_object_unref(bus);
     gst_element_set_state(pipeline, GST_STATE_NULL);
     gst_object_unref(pipeline);
+}
+
+int runTool(const std::string& command, std::string* output);
+
+// The element and kelvo-enhance, given the same frames and effects, write
+// the same bytes.
+TEST(KelvoEnhancePipeline, SameBytesAsKelvoEnhance) {
+    const int w = 64, h = 48, frames = 3;
+    const std::string c = caps("I420", w, h, ",colorimetry=bt601");
+    const GstVideoInfo info = infoOf(c);
+    Element e("effects=color,beauty");
+    e.setCaps(c);
+    std::string input = "YUV4MPEG2 W64 H48 F30:1 Ip A1:1 C420jpeg XCOLORRANGE=LIMITED\n", expected;
+    for (int n = 0; n < frames; ++n) {
+        GstBuffer* in = yuvBuffer(info);
+        const std::vector<uint8_t> planes = components(in, info);
+        input += "FRAME\n" + std::string(planes.begin(), planes.end());
+        GstBuffer* out = e.push(in);
+        ASSERT_NE(out, nullptr);
+        const std::vector<uint8_t> result = components(out, info);
+        expected += "FRAME\n" + std::string(result.begin(), result.end());
+        gst_buffer_unref(out);
+    }
+    gchar* dir = g_dir_make_tmp("kelvoenhance-XXXXXX", nullptr);
+    ASSERT_NE(dir, nullptr);
+    const std::string in = std::string(dir) + "/in.y4m", out = std::string(dir) + "/out.y4m";
+    ASSERT_TRUE(g_file_set_contents(in.c_str(), input.data(), input.size(), nullptr));
+    std::string log;
+    ASSERT_EQ(runTool(KELVO_ENHANCE_PATH " -e color,beauty --no-progress -i " + in + " -o " + out, &log), 0)
+        << log;
+    gchar* written = nullptr;
+    gsize length = 0;
+    ASSERT_TRUE(g_file_get_contents(out.c_str(), &written, &length, nullptr));
+    const std::string text(written, length);
+    const size_t body = text.find('\n') + 1;  // past the header line
+    EXPECT_TRUE(text.substr(body) == expected);
+    g_free(written);
+    g_remove(in.c_str());
+    g_remove(out.c_str());
+    g_rmdir(dir);
+    g_free(dir);
 }
 
 int runTool(const std::string& command, std::string* output) {
