@@ -2,6 +2,7 @@
 // the build tree, frames pushed through GstHarness and compared with the
 // library called directly, and the command-line tools.
 #include <gst/check/gstharness.h>
+#include <gst/controller/controller.h>
 #include <glib/gstdio.h>
 #include <gst/video/video.h>
 #include <gtest/gtest.h>
@@ -334,6 +335,27 @@ TEST(KelvoEnhanceStream, PropertyChangesApplyAtTheNextFrame) {
     EXPECT_EQ(components(disabled, info), components(untouched, info));
     for (GstBuffer* b : {weak, strong, passthrough, disabled, untouched}) gst_buffer_unref(b);
     EXPECT_EQ(e.count(GST_MESSAGE_WARNING), 0u);
+}
+
+// A control binding drives a typed property from the buffers' stream time.
+TEST(KelvoEnhanceStream, ControlledPropertyFollowsStreamTime) {
+    Element e("effects=color color-strength=0.0");
+    const std::string c = caps("I420", 32, 24);
+    e.setCaps(c);
+    GstElement* element = e.element();
+    GstControlSource* source = gst_interpolation_control_source_new();
+    gst_timed_value_control_source_set(GST_TIMED_VALUE_CONTROL_SOURCE(source), 0, 1.0);
+    gst_object_add_control_binding(
+        GST_OBJECT(element), gst_direct_control_binding_new(GST_OBJECT(element), "color-strength", source));
+    const GstVideoInfo info = infoOf(c);
+    GstBuffer* in = yuvBuffer(info);
+    GST_BUFFER_PTS(in) = 0;
+    GstBuffer* out = e.push(in);
+    ASSERT_NE(out, nullptr);
+    EXPECT_EQ(components(out, info), reference(32, 24, kColorMatrixSMPTE170M, kColorRangeLimited));
+    gst_buffer_unref(out);
+    gst_object_unref(source);
+    gst_object_unref(element);
 }
 
 // Values that cannot be used are reported on the bus; the stream goes on
