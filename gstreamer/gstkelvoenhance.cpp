@@ -39,12 +39,14 @@ enum {
     PROP_BEAUTY_SHARPNESS,
     PROP_COLOR_STRENGTH,
     PROP_COLOR_SKIN_PROTECT,
+    PROP_DENOISE_LEVEL,  // the tuning values above, in the order of kelvo::gst::Tuning
     PROP_LOWLIGHT_ENABLE,
     PROP_LOWLIGHT_MODE,
     PROP_DENOISE_ENABLE,
     PROP_DENOISE_MODE,
-    PROP_DENOISE_LEVEL,
 };
+static_assert(PROP_DENOISE_LEVEL - PROP_BEAUTY_SMOOTHNESS == kelvo::gst::kDenoiseLevel,
+              "tuning properties follow kelvo::gst::Tuning");
 
 // Brightness record of the frame being processed, copied because the
 // detector refills its record in place.
@@ -284,19 +286,26 @@ void setProperty(GObject* object, guint id, const GValue* value, GParamSpec* psp
     GstKelvoEnhance* self = GST_KELVO_ENHANCE(object);
     State& st = state(object);
     std::string error;
+    // A controller sets every controlled property on every frame: only a
+    // real change costs new documents, and an unchanged value no allocation.
+    bool changed = false;
+    auto update = [&changed](auto& field, auto v) {
+        if (field == v) return;
+        field = v;
+        changed = true;
+    };
     GST_OBJECT_LOCK(self);
     Settings& s = st.settings;
-    const Settings before = s;
     switch (id) {
         case PROP_EFFECTS: {
             const char* text = g_value_get_string(value);
             std::vector<int> effects;
-            if (kelvo::gst::parseEffects(text ? text : "", &effects, &error)) s.effects = effects;
+            if (kelvo::gst::parseEffects(text ? text : "", &effects, &error)) update(s.effects, effects);
             break;
         }
         case PROP_PARAMS: {
-            const char* text = g_value_get_string(value);
-            if (kelvo::gst::checkParams(text ? text : "", &error)) s.params = text ? text : "";
+            const std::string text = g_value_get_string(value) ? g_value_get_string(value) : "";
+            if (kelvo::gst::checkParams(text, &error)) update(s.params, text);
             break;
         }
         case PROP_BACKEND: {
@@ -312,30 +321,20 @@ void setProperty(GObject* object, guint id, const GValue* value, GParamSpec* psp
         case PROP_BEAUTY_REDNESS:
         case PROP_BEAUTY_SHARPNESS:
         case PROP_COLOR_STRENGTH:
-        case PROP_COLOR_SKIN_PROTECT: {
-            const int t = kelvo::gst::kBeautySmoothness + static_cast<int>(id - PROP_BEAUTY_SMOOTHNESS);
-            s.tuning[t] = g_value_get_double(value);
-            s.tuningSet |= 1u << t;
+        case PROP_COLOR_SKIN_PROTECT:
+        case PROP_DENOISE_LEVEL: {
+            const int t = static_cast<int>(id - PROP_BEAUTY_SMOOTHNESS);
+            update(s.tuning[t], id == PROP_DENOISE_LEVEL ? g_value_get_int(value)
+                                                         : g_value_get_double(value));
+            update(s.tuningSet, s.tuningSet | 1u << t);
             break;
         }
-        case PROP_DENOISE_LEVEL:
-            s.tuning[kelvo::gst::kDenoiseLevel] = g_value_get_int(value);
-            s.tuningSet |= 1u << kelvo::gst::kDenoiseLevel;
-            break;
-        case PROP_LOWLIGHT_ENABLE: s.lowlightEnable = g_value_get_boolean(value); break;
-        case PROP_LOWLIGHT_MODE: s.lowlightMode = g_value_get_int(value); break;
-        case PROP_DENOISE_ENABLE: s.denoiseEnable = g_value_get_boolean(value); break;
-        case PROP_DENOISE_MODE: s.denoiseMode = g_value_get_int(value); break;
+        case PROP_LOWLIGHT_ENABLE: update(s.lowlightEnable, g_value_get_boolean(value) != FALSE); break;
+        case PROP_LOWLIGHT_MODE: update(s.lowlightMode, g_value_get_int(value)); break;
+        case PROP_DENOISE_ENABLE: update(s.denoiseEnable, g_value_get_boolean(value) != FALSE); break;
+        case PROP_DENOISE_MODE: update(s.denoiseMode, g_value_get_int(value)); break;
         default: G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec); break;
     }
-    // A controller sets every controlled property on every frame; only a
-    // real change costs a new document.
-    const bool changed =
-        s.effects != before.effects || s.params != before.params ||
-        s.lowlightEnable != before.lowlightEnable || s.lowlightMode != before.lowlightMode ||
-        s.denoiseEnable != before.denoiseEnable || s.denoiseMode != before.denoiseMode ||
-        s.tuningSet != before.tuningSet ||
-        std::memcmp(s.tuning, before.tuning, sizeof s.tuning) != 0;
     if (changed) st.settingsDirty = true;
     const bool passthrough = s.effects.empty();
     GST_OBJECT_UNLOCK(self);
