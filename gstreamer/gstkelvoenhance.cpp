@@ -587,7 +587,8 @@ static void gst_kelvo_enhance_class_init(GstKelvoEnhanceClass* klass) {
     g_object_class_install_property(
         gobject, PROP_DENOISE_LEVEL,
         g_param_spec_int("denoise-level", "Denoiser level",
-                         "0: normal; 1: also smooth skin; 2: strong, also filters chroma", 0, 2, 0,
+                         "0: normal; 1: also smooths through the beauty effect when beauty is off; 2: strong, "
+                         "also filters chroma", 0, 2, 0,
                          kControllable));
 
     gst_element_class_set_static_metadata(
