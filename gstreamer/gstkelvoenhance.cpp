@@ -269,11 +269,11 @@ bool contiguous(const GstVideoFrame* frame, const State& st) {
     return base >= mapped && base - mapped + st.frameSize <= frame->map[0].size;
 }
 
-void copyPlanes(GstVideoFrame* frame, const State& st, bool toRepack) {
+void copyPlanes(GstVideoFrame* frame, State& st, bool toRepack) {
     for (int i = 0; i < st.planeCount; ++i) {
         auto* plane = static_cast<uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(frame, i));
         const int stride = GST_VIDEO_FRAME_PLANE_STRIDE(frame, i);
-        uint8_t* packed = const_cast<uint8_t*>(st.repack.data()) + st.layout[i].offset;
+        uint8_t* packed = st.repack.data() + st.layout[i].offset;
         const int rowBytes = st.layout[i].stride, rows = st.layout[i].rows;
         if (toRepack) libyuv::CopyPlane(plane, stride, packed, rowBytes, rowBytes, rows);
         else libyuv::CopyPlane(packed, rowBytes, plane, stride, rowBytes, rows);
@@ -452,8 +452,8 @@ gboolean setInfo(GstVideoFilter* filter, GstCaps*, GstVideoInfo* info, GstCaps*,
         st.range = info->colorimetry.range == GST_VIDEO_COLOR_RANGE_0_255 ? kColorRangeFull
                                                                            : kColorRangeLimited;
     } else {
-        // The caps' matrix says nothing about packed RGB; the engine's own
-        // choice (BT.601, full range) keeps its internal YUV lossless enough.
+        // The caps' matrix describes no YUV here: how the engine codes packed
+        // RGB internally is its own choice.
         st.matrix = kColorMatrixUnspecified;
         st.range = kColorRangeUnspecified;
     }
