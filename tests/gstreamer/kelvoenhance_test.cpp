@@ -1,9 +1,9 @@
 // The kelvoenhance element as GStreamer users meet it: the plugin loaded from
 // the build tree, frames pushed through GstHarness and compared with the
 // library called directly, and the command-line tools.
+#include <glib/gstdio.h>
 #include <gst/check/gstharness.h>
 #include <gst/controller/controller.h>
-#include <glib/gstdio.h>
 #include <gst/video/video.h>
 #include <gtest/gtest.h>
 
