@@ -9,6 +9,8 @@ packages=(
   libyuv-dev libpng-dev zlib1g-dev rapidjson-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth ffmpeg
+  libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
+  gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good
   clang libclang-rt-14-dev
 )
 

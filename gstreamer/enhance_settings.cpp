@@ -1,0 +1,195 @@
+#include "enhance_settings.h"
+
+#include <rapidjson/document.h>
+#include <rapidjson/error/en.h>
+#include <rapidjson/stringbuffer.h>
+#include <rapidjson/writer.h>
+
+#include <algorithm>
+#include <cctype>
+#include <sstream>
+
+#include "kelvo/video_process_engine.h"
+
+namespace kelvo {
+namespace gst {
+
+using namespace kelvo::video;
+
+namespace {
+
+std::string trim(const std::string& s) {
+    size_t b = 0, e = s.size();
+    while (b < e && std::isspace(static_cast<unsigned char>(s[b]))) ++b;
+    while (e > b && std::isspace(static_cast<unsigned char>(s[e - 1]))) --e;
+    return s.substr(b, e - b);
+}
+
+bool selected(const std::vector<int>& effects, int id) {
+    return std::find(effects.begin(), effects.end(), id) != effects.end();
+}
+
+struct Group {
+    const char* key;
+    int effect;
+};
+const Group kGroups[] = {
+    {"beauty_effect_option", kEffectBeauty},
+    {"color_enhance_option", kEffectColorEnhance},
+    {"video_denoiser_option", kEffectVideoDenoiser},
+    {"lowlight_enhance_option", kEffectLowLightEnhance},
+};
+
+struct TuningMember {
+    const char* key;
+    const char* member;
+};
+const TuningMember kTuningMembers[kTuningCount] = {
+    {"beauty_effect_option", "smoothness"},  {"beauty_effect_option", "lightness"},
+    {"beauty_effect_option", "redness"},     {"beauty_effect_option", "sharpness"},
+    {"color_enhance_option", "strength"},    {"color_enhance_option", "skinProtect"},
+    {"video_denoiser_option", "level"},
+};
+
+// Replaces the member or adds it; `value` is moved from.
+void setMember(rapidjson::Value* object, const char* name, rapidjson::Value& value,
+               rapidjson::Document::AllocatorType& alloc) {
+    auto it = object->FindMember(name);
+    if (it != object->MemberEnd()) it->value = value;
+    else object->AddMember(rapidjson::Value(name, alloc), value, alloc);
+}
+
+std::string toText(const rapidjson::Value& value) {
+    rapidjson::StringBuffer out;
+    rapidjson::Writer<rapidjson::StringBuffer> writer(out);
+    value.Accept(writer);
+    return out.GetString();
+}
+
+}  // namespace
+
+bool parseEffects(const std::string& text, std::vector<int>* effects, std::string* error) {
+    effects->clear();
+    std::stringstream in(text);
+    std::string item;
+    while (std::getline(in, item, ',')) {
+        const std::string name = trim(item);
+        if (name.empty()) continue;
+        if (name == "beauty" || name == "101") effects->push_back(kEffectBeauty);
+        else if (name == "color" || name == "colour" || name == "102")
+            effects->push_back(kEffectColorEnhance);
+        else if (name == "denoise" || name == "103") effects->push_back(kEffectVideoDenoiser);
+        else if (name == "lowlight" || name == "104") effects->push_back(kEffectLowLightEnhance);
+        else {
+            *error = "unknown effect '" + name + "' (beauty, color, denoise, lowlight or 101-104)";
+            effects->clear();
+            return false;
+        }
+    }
+    return true;
+}
+
+bool checkParams(const std::string& text, std::string* error) {
+    if (trim(text).empty()) return true;
+    rapidjson::Document doc;
+    doc.Parse(text.c_str());
+    if (doc.HasParseError()) {
+        *error = "params: bad JSON at offset " + std::to_string(doc.GetErrorOffset()) + ": " +
+                 rapidjson::GetParseError_En(doc.GetParseError());
+        return false;
+    }
+    if (!doc.IsObject()) {
+        *error = "params must be a JSON object of option keys";
+        return false;
+    }
+    for (auto it = doc.MemberBegin(); it != doc.MemberEnd(); ++it)
+        if (!it->value.IsObject()) {
+            *error = std::string("params: '") + it->name.GetString() + "' must be a JSON object";
+            return false;
+        }
+    return true;
+}
+
+std::vector<std::pair<std::string, std::string>> composeDocuments(const Settings& s) {
+    rapidjson::Document params;
+    if (trim(s.params).empty()) params.SetObject();
+    else params.Parse(s.params.c_str());
+    if (!params.IsObject()) params.SetObject();
+    auto& alloc = params.GetAllocator();
+
+    std::vector<std::pair<std::string, std::string>> docs;
+    for (const Group& g : kGroups) {
+        rapidjson::Value doc(rapidjson::kObjectType);
+        bool enable = selected(s.effects, g.effect);
+        if (g.effect == kEffectVideoDenoiser) enable = enable && s.denoiseEnable;
+        if (g.effect == kEffectLowLightEnhance) enable = enable && s.lowlightEnable;
+        rapidjson::Value enableValue(enable ? 1 : 0);
+        setMember(&doc, "enable", enableValue, alloc);
+        if (g.effect == kEffectVideoDenoiser || g.effect == kEffectLowLightEnhance) {
+            rapidjson::Value mode(g.effect == kEffectVideoDenoiser ? s.denoiseMode : s.lowlightMode);
+            setMember(&doc, "mode", mode, alloc);
+        }
+        auto given = params.FindMember(g.key);
+        if (given != params.MemberEnd() && given->value.IsObject())
+            for (auto m = given->value.MemberBegin(); m != given->value.MemberEnd(); ++m) {
+                rapidjson::Value copy(m->value, alloc);
+                setMember(&doc, m->name.GetString(), copy, alloc);
+            }
+        for (int t = 0; t < kTuningCount; ++t) {
+            if (!(s.tuningSet & (1u << t)) || std::string(kTuningMembers[t].key) != g.key) continue;
+            rapidjson::Value v;
+            if (t == kDenoiseLevel) v.SetInt(static_cast<int>(s.tuning[t]));
+            else v.SetDouble(s.tuning[t]);
+            setMember(&doc, kTuningMembers[t].member, v, alloc);
+        }
+        docs.emplace_back(g.key, toText(doc));
+    }
+    for (auto m = params.MemberBegin(); m != params.MemberEnd(); ++m) {
+        const std::string key = m->name.GetString();
+        const bool group = std::any_of(std::begin(kGroups), std::end(kGroups),
+                                       [&](const Group& g) { return key == g.key; });
+        if (!group) docs.emplace_back(key, toText(m->value));
+    }
+    return docs;
+}
+
+int planeLayout(int format, int width, int height, PlaneLayout planes[3], size_t* size) {
+    const size_t w = static_cast<size_t>(width), h = static_cast<size_t>(height);
+    const int cw = (width + 1) / 2, ch = (height + 1) / 2;
+    int count = 0;
+    switch (format) {
+        case kPixelFormatI420:
+        case kPixelFormatYV12:
+            planes[0] = {0, width, height};
+            planes[1] = {w * h, cw, ch};
+            planes[2] = {w * h + static_cast<size_t>(cw) * ch, cw, ch};
+            count = 3;
+            break;
+        case kPixelFormatI422:
+            planes[0] = {0, width, height};
+            planes[1] = {w * h, cw, height};
+            planes[2] = {w * h + static_cast<size_t>(cw) * h, cw, height};
+            count = 3;
+            break;
+        case kPixelFormatNV12:
+        case kPixelFormatNV21:
+            planes[0] = {0, width, height};
+            planes[1] = {w * h, 2 * cw, ch};
+            count = 2;
+            break;
+        case kPixelFormatRGBA:
+        case kPixelFormatARGB:
+        case kPixelFormatBGRA:
+            planes[0] = {0, 4 * width, height};
+            count = 1;
+            break;
+        default:
+            return 0;
+    }
+    const PlaneLayout& last = planes[count - 1];
+    *size = last.offset + static_cast<size_t>(last.stride) * last.rows;
+    return count;
+}
+
+}  // namespace gst
+}  // namespace kelvo

@@ -1,0 +1,67 @@
+// What the kelvoenhance element hands the engine, kept free of GStreamer so
+// that the element's property handling stays a thin layer over it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace kelvo {
+namespace gst {
+
+// "denoise,lowlight,color,beauty" or identifiers 101-104, in any mix and
+// order. An empty or all-blank text is an empty list (no effect: passthrough).
+// False with `error` for an unknown name.
+bool parseEffects(const std::string& text, std::vector<int>* effects, std::string* error);
+
+// A JSON object mapping option keys to parameter objects, as kelvo-enhance's
+// --params file. "" means none. False with `error` for anything else.
+bool checkParams(const std::string& text, std::string* error);
+
+// Typed settings of the element. A tuning value goes to the engine only once
+// it was set (bit in `tuningSet`), so the library's own defaults hold until
+// then; it then overrides the same member given in `params`.
+enum Tuning {
+    kBeautySmoothness,
+    kBeautyLightness,
+    kBeautyRedness,
+    kBeautySharpness,
+    kColorStrength,
+    kColorSkinProtect,
+    kDenoiseLevel,
+    kTuningCount,
+};
+
+struct Settings {
+    std::vector<int> effects;
+    std::string params;
+    bool lowlightEnable = true;
+    int lowlightMode = 0;
+    bool denoiseEnable = true;
+    int denoiseMode = 0;
+    double tuning[kTuningCount] = {0.5, 0.3, 0.3, 0.3, 0.5, 1.0, 0};
+    uint32_t tuningSet = 0;
+};
+
+// One parameter document per option key: each selected effect enabled (with
+// the automatic mode for low light and the denoiser, as kelvo-enhance does),
+// unselected ones disabled, then the members of `params`, then the tuning
+// values that were set. Keys of `params` outside the four effect groups are
+// passed on as given. `params` must have passed checkParams.
+std::vector<std::pair<std::string, std::string>> composeDocuments(const Settings& settings);
+
+// Where processFrame expects each plane of a contiguous buffer.
+struct PlaneLayout {
+    size_t offset;
+    int stride;    // bytes per row, also the bytes each row carries
+    int rows;
+};
+
+// Planes of a kPixelFormat... frame of the given size in memory order, and
+// the buffer size; 0 planes for an unknown format.
+int planeLayout(int format, int width, int height, PlaneLayout planes[3], size_t* size);
+
+}  // namespace gst
+}  // namespace kelvo
