@@ -4,6 +4,8 @@
 #include <epoxy/egl.h>
 #include <epoxy/gl.h>
 #include <gtest/gtest.h>
+#define GLFW_INCLUDE_NONE
+#include <GLFW/glfw3.h>
 
 #include <memory>
 #include <string>
@@ -302,6 +304,41 @@ TEST_F(CallerContextTest, GLErrorsGoToStandardErrorAndTheObserverNeverToStandard
     EXPECT_EQ(out, "");
     EXPECT_NE(err.find(": glError:GL_INVALID_ENUM\n"), std::string::npos) << err;
     EXPECT_TRUE(observer.logged(kLogError, ": glError:GL_INVALID_ENUM")) << err;
+}
+
+TEST(CallerGlfwWindow, PrivateEngineLeavesTheCallersWindowCurrentAndAlive) {
+    // The library's own context comes from GLFW too where there is a display.
+    if (!glfwInit()) GTEST_SKIP() << "GLFW cannot start here (no display)";
+    glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
+    glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 3);
+    glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 3);
+    glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
+    GLFWwindow* window = glfwCreateWindow(16, 16, "caller", nullptr, nullptr);
+    ASSERT_NE(window, nullptr);
+    glfwMakeContextCurrent(window);
+    glClearColor(0.f, 0.f, 1.f, 1.f);
+
+    std::unique_ptr<IVideoProcessEngine> engine(createVideoProcessEngine(false));
+    ASSERT_EQ(engine->init(""), 0);
+    ASSERT_EQ(engine->setVideoEffects({kEffectBeauty}), 0);
+    ASSERT_EQ(engine->setParameter("beauty_effect_option", R"({"enable":1})"), 0);
+    std::vector<uint8_t> frame(kW * kH * 3 / 2, 128);
+    EXPECT_EQ(engine->processFrame(kPixelFormatI420, kW, kH, frame.data(),
+                                   static_cast<int>(frame.size()), -1, -1, -1, -1),
+              0);
+    EXPECT_EQ(glfwGetCurrentContext(), window);
+    engine->release();
+    EXPECT_EQ(glfwGetCurrentContext(), window);
+
+    // GLFW still runs and the window's context is the caller's own, state
+    // and all.
+    glfwMakeContextCurrent(nullptr);
+    glfwMakeContextCurrent(window);
+    EXPECT_EQ(glfwGetError(nullptr), GLFW_NO_ERROR);
+    GLfloat clear[4] = {};
+    glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
+    EXPECT_EQ(clear[2], 1.f);
+    glfwDestroyWindow(window);
 }
 
 }  // namespace
