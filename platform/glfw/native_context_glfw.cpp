@@ -33,11 +33,14 @@ struct Binding {
 // current there; put back by releaseCurrent.
 thread_local Binding previousBinding;
 
+// Whether GLX can be asked what is current. Settled once in init: asking the
+// X server costs a round trip, far more than a whole make-current.
+bool glxAvailable = false;
+
 Binding currentBinding() {
     Binding binding;
     binding.window = glfwGetCurrentContext();
-    Display* x11 = binding.window ? nullptr : glfwGetX11Display();
-    if (x11 && epoxy_has_glx(x11)) {
+    if (!binding.window && glxAvailable) {
         binding.glxContext = glXGetCurrentContext();
         if (binding.glxContext) {
             binding.glxDisplay = glXGetCurrentDisplay();
@@ -77,6 +80,8 @@ int NativeContext_GLFW::init() {
         return -1;
     }
     if (ownsGlfw) glfwSetErrorCallback(ignoreGlfwError);
+    Display* x11 = glfwGetX11Display();
+    glxAvailable = x11 && epoxy_has_glx(x11);
 
     glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_ANY_PROFILE);
     glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 3);
