@@ -10,6 +10,8 @@
 #include "detect/native_detect_engine.h"
 #include "render/buffer_layout.h"
 #include "frame/i420_video_frame.h"
+#include "gpu/gl_check.h"
+#include "gpu/gl_state_guard.h"
 #include "gpu/gpu_image_context.h"
 #include "kelvo/version.h"
 #include "render/effect_types.h"
@@ -23,18 +25,33 @@ namespace {
 
 const char kEmptyInfo[] = "";
 
-// Makes the process-wide context current for the scope of one engine call,
-// unless the caller owns the context. Engines on other threads wait: the
-// context can be current on one thread at a time.
+void forwardGLDiagnostic(void* observer, const char* line) {
+    static_cast<IVideoProcessObserver*>(observer)->onLog(kLogError, line);
+}
+
+// The GL side of one engine call. With the private context: makes it current
+// (engines on other threads wait, since a context is current on one thread at
+// a time) and puts the caller's context back at the end. In the caller's
+// context: saves the GL state the library touches and restores it at the end.
+// Either way GL diagnostics of the call also reach the observer.
 class ContextScope {
 public:
-    explicit ContextScope(bool external) {
-        if (!external) current_.emplace();
+    ContextScope(bool external, IVideoProcessObserver* observer)
+        : sink_(observer ? forwardGLDiagnostic : nullptr, observer) {
+        if (external)
+            state_.emplace();
+        else
+            current_.emplace();
     }
 
 private:
+    ScopedGLDiagnosticSink sink_;
     std::optional<GPUImageContext::ScopedCurrent> current_;
+    std::optional<GLStateGuard> state_;
 };
+
+// Texture sizes beyond any GL implementation's limit.
+constexpr int kMaxTextureSize = 16384;
 
 }  // namespace
 
@@ -58,7 +75,7 @@ int VideoProcessEngineImpl::init(const char* /*config*/) {
         }
     }
     {
-        ContextScope context(useExternalContext_);
+        ContextScope context(useExternalContext_, observer_);
         renderEngine_.reset();
         renderEngine_.reset(new NativeRenderEngine());
         detectEngine_.reset(new NativeDetectEngine());
@@ -190,7 +207,7 @@ int VideoProcessEngineImpl::processFrame(int format, int width, int height, uint
     const int matrix = colorMatrix == -1 ? 4 : colorMatrix;
     const int range = colorRange == -1 ? 1 : colorRange;
 
-    ContextScope context(useExternalContext_);
+    ContextScope context(useExternalContext_, observer_);
     if (!rebuildIfDirty(false)) {
         reportProcessResult(-6);
         return -6;
@@ -244,8 +261,16 @@ int VideoProcessEngineImpl::processTexture(int textureType, int width, int heigh
                                            int* outTextureId) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (const int refused = refuseProcessing()) return refused;
-    ContextScope context(useExternalContext_);
+    ContextScope context(useExternalContext_, observer_);
     if (!rebuildIfDirty(true)) {
+        reportProcessResult(-6);
+        return -6;
+    }
+    if (const char* fault = textureArgumentFault(textureType, width, height, textureId,
+                                                 outTextureId)) {
+        log(kLogError, std::string("processTexture fail, ") + fault + " (type " +
+                           std::to_string(textureType) + ", " + std::to_string(width) + "x" +
+                           std::to_string(height) + ", texture " + std::to_string(textureId) + ")");
         reportProcessResult(-6);
         return -6;
     }
@@ -259,12 +284,25 @@ int VideoProcessEngineImpl::processTexture(int textureType, int width, int heigh
     frame->setHeight(height);
 
     int result = -1;
-    if (outTextureId != nullptr && renderEngine_->process(frame, true)) {
+    if (renderEngine_->process(frame, true)) {
         *outTextureId = frame->textureId;
         result = 0;
     }
     reportProcessResult(result);
     return result;
+}
+
+const char* VideoProcessEngineImpl::textureArgumentFault(int textureType, int width, int height,
+                                                         int textureId, const int* outTextureId) {
+    if (outTextureId == nullptr) return "no place for the output texture";
+    if (textureType != 1 && textureType != 2) return "unknown texture type";
+    if (width <= 0 || height <= 0 || width > kMaxTextureSize || height > kMaxTextureSize)
+        return "invalid texture size";
+    // Drawing from a name that is no texture of this context would read
+    // nothing, or another object, while reporting success.
+    if (textureId <= 0 || !glIsTexture(static_cast<GLuint>(textureId)))
+        return "not a texture of the current context";
+    return nullptr;
 }
 
 int VideoProcessEngineImpl::refuseProcessing() const {
@@ -280,7 +318,7 @@ int VideoProcessEngineImpl::refuseProcessing() const {
 
 void VideoProcessEngineImpl::releaseResources() {
     if (renderEngine_) {
-        ContextScope context(useExternalContext_);
+        ContextScope context(useExternalContext_, observer_);
         renderEngine_.reset();
     }
     // The private context is shared by every engine of the process: it goes

@@ -90,6 +90,10 @@ private:
     // −3 before init, −4 while no effect is enabled (reported to the
     // observer); 0 when a frame may be processed.
     int refuseProcessing() const;
+    // Why processTexture's arguments cannot name a texture to process (needs
+    // the GL context current), or null when they can.
+    static const char* textureArgumentFault(int textureType, int width, int height, int textureId,
+                                            const int* outTextureId);
     void releaseResources();
     void log(int level, const std::string& message) const;
     void reportProcessResult(int code) const;

@@ -4,6 +4,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <string>
 
 namespace kelvo {
 namespace video {
@@ -36,11 +37,45 @@ int checkGLError(const char* label) {
     return reportGLErrors(label, nextGLError);
 }
 
+namespace {
+thread_local GLDiagnosticSink currentSink = nullptr;
+thread_local void* currentSinkUser = nullptr;
+}  // namespace
+
+ScopedGLDiagnosticSink::ScopedGLDiagnosticSink(GLDiagnosticSink sink, void* user)
+    : previousSink(currentSink), previousUser(currentSinkUser) {
+    currentSink = sink;
+    currentSinkUser = user;
+}
+
+ScopedGLDiagnosticSink::~ScopedGLDiagnosticSink() {
+    currentSink = previousSink;
+    currentSinkUser = previousUser;
+}
+
 void glDiagnosticPrint(const char* fmt, ...) {
     va_list args;
     va_start(args, fmt);
-    std::vfprintf(stdout, fmt, args);
+    va_list again;
+    va_copy(again, args);
+    // Standard output may carry the caller's data (video on a pipe).
+    std::vfprintf(stderr, fmt, args);
     va_end(args);
+    if (currentSink) {
+        // Diagnostics are rare; shader logs can be long.
+        const int length = std::vsnprintf(nullptr, 0, fmt, again);
+        va_end(again);
+        if (length <= 0) return;
+        std::string text(static_cast<size_t>(length) + 1, '\0');
+        va_start(args, fmt);
+        std::vsnprintf(&text[0], text.size(), fmt, args);
+        va_end(args);
+        text.resize(static_cast<size_t>(length));
+        if (!text.empty() && text.back() == '\n') text.pop_back();
+        currentSink(currentSinkUser, text.c_str());
+    } else {
+        va_end(again);
+    }
 }
 
 }  // namespace video

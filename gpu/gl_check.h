@@ -4,7 +4,8 @@
 namespace kelvo {
 namespace video {
 
-// Drains the GL error queue of the current context, printing one line
+// Drains the GL error queue of the current context, printing (see
+// glDiagnosticPrint) one line
 // "<label>: glError:<name>\n" per pending error, in the order glGetError
 // returns them. Codes without a name (e.g. GL_STACK_OVERFLOW) print an empty
 // name. Always returns 0: GL errors are reported, never acted upon.
@@ -20,9 +21,30 @@ int reportGLErrors(const char* label, unsigned int (*nextError)());
 // name. Never null.
 const char* glErrorName(unsigned int code);
 
-// printf-style diagnostic print to C stdio stdout, with no prefix, timestamp
-// or level. Used by checkGLError and the shader compiler.
+// printf-style diagnostic print to C stdio stderr, with no prefix, timestamp
+// or level, and to the calling thread's sink (see below) without the final
+// newline. Used by checkGLError and the shader compiler.
 void glDiagnosticPrint(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+
+// Receives each diagnostic line as well as stderr; `user` is the pointer given
+// with it. Called on the thread that printed, synchronously.
+using GLDiagnosticSink = void (*)(void* user, const char* line);
+
+// Installs a sink for the calling thread for the guard's lifetime and puts the
+// previous one back afterwards, so that engine calls can hand GL diagnostics
+// to their observer without gpu/ knowing engines. A null sink sends to stderr
+// only.
+class ScopedGLDiagnosticSink {
+public:
+    ScopedGLDiagnosticSink(GLDiagnosticSink sink, void* user);
+    ~ScopedGLDiagnosticSink();
+    ScopedGLDiagnosticSink(const ScopedGLDiagnosticSink&) = delete;
+    ScopedGLDiagnosticSink& operator=(const ScopedGLDiagnosticSink&) = delete;
+
+private:
+    GLDiagnosticSink previousSink;
+    void* previousUser;
+};
 
 }  // namespace video
 }  // namespace kelvo

@@ -175,7 +175,9 @@ public:
 
     // Processes a texture of the current GL context. On success
     // *outTextureId names the output texture, valid until the next
-    // processing call of this engine.
+    // processing call of this engine. −6 (with an error log) when textureId
+    // is not a texture of the current context, textureType is not a
+    // kTexture... value, a size is not 1..16384 or outTextureId is null.
     virtual int processTexture(int textureType, int width, int height, int textureId,
                                int* outTextureId) = 0;
 
@@ -189,6 +191,10 @@ public:
 
 // Creates a new, uninitialised engine; null only when allocation fails.
 // useExternalContext: the caller owns the GL context and has it current for
-// init, every processing call and release. Destroy the engine with delete.
+// init, every processing call and release; the engine puts back the GL
+// state it changes there. Otherwise the engine uses a private context and
+// afterwards makes current again whatever context and surfaces the thread had
+// current. GL diagnostics go to standard error and, at level 1, to the
+// observer. Destroy the engine with delete.
 extern "C" KELVO_VIDEO_API kelvo::video::IVideoProcessEngine* createVideoProcessEngine(
     bool useExternalContext);

@@ -3,10 +3,16 @@
 #include <epoxy/egl.h>
 #include <epoxy/gl.h>
 
+#include "platform/egl/egl_binding.h"
+
 namespace kelvo {
 namespace video {
 
 namespace {
+
+// What was bound on this thread before the private context was made current
+// there; put back by releaseCurrent.
+thread_local EGLBinding previousBinding;
 
 // Surfaceless first: it needs no X server, no render node permissions beyond
 // what llvmpipe needs, and no environment variable.
@@ -19,6 +25,7 @@ EGLDisplay openDisplay() {
             return display;
         }
     }
+    // Initialising again a display the caller initialised is a no-op.
     EGLDisplay display = eglGetDisplay(EGL_DEFAULT_DISPLAY);
     if (display != EGL_NO_DISPLAY && eglInitialize(display, nullptr, nullptr)) {
         return display;
@@ -29,6 +36,13 @@ EGLDisplay openDisplay() {
 }  // namespace
 
 int NativeContext_EGL::init() {
+    const EGLBinding caller = currentEGLBinding();
+    const int result = create();
+    restoreEGLBinding(caller, display);
+    return result;
+}
+
+int NativeContext_EGL::create() {
     EGLDisplay dpy = openDisplay();
     if (dpy == EGL_NO_DISPLAY) {
         return -1;
@@ -75,31 +89,32 @@ void NativeContext_EGL::makeCurrent() {
     if (!context || eglGetCurrentContext() == static_cast<EGLContext>(context)) {
         return;
     }
-    eglMakeCurrent(static_cast<EGLDisplay>(display), EGL_NO_SURFACE, EGL_NO_SURFACE,
-                   static_cast<EGLContext>(context));
+    const EGLBinding caller = currentEGLBinding();
+    if (eglMakeCurrent(static_cast<EGLDisplay>(display), EGL_NO_SURFACE, EGL_NO_SURFACE,
+                       static_cast<EGLContext>(context)))
+        previousBinding = caller;
 }
 
 void NativeContext_EGL::releaseCurrent() {
-    EGLDisplay current = eglGetCurrentDisplay();
-    if (current != EGL_NO_DISPLAY) {
-        eglMakeCurrent(current, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
-    }
+    // Another context current here is the caller's own: never unbind it.
+    if (!context || eglGetCurrentContext() != static_cast<EGLContext>(context)) return;
+    restoreEGLBinding(previousBinding, display);
+    previousBinding = EGLBinding();
 }
 
 void NativeContext_EGL::destroy() {
     EGLDisplay dpy = static_cast<EGLDisplay>(display);
     if (context) {
-        if (eglGetCurrentContext() == static_cast<EGLContext>(context)) {
-            eglMakeCurrent(dpy, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
-        }
+        releaseCurrent();
         eglDestroyContext(dpy, static_cast<EGLContext>(context));
         context = nullptr;
     }
-    if (display) {
-        eglTerminate(dpy);
-        display = nullptr;
-    }
-    eglReleaseThread();
+    // The display stays initialised for the life of the process: EGL hands
+    // every user of the same platform and native display the same handle,
+    // and Mesa lacks EGL_KHR_display_reference, so eglTerminate here would
+    // destroy the contexts and surfaces of a caller on the same display.
+    // Mesa terminates its displays at exit.
+    display = nullptr;
 }
 
 NativeContext_EGL::~NativeContext_EGL() {

@@ -8,8 +8,10 @@ namespace video {
 
 // Desktop OpenGL 3.3 core with no surface at all (EGL_KHR_surfaceless_context)
 // on Mesa's surfaceless platform, falling back to the default display. Works
-// with no X server. Owns display connection and context; the destructor
-// unbinds, destroys the context and terminates the display.
+// with no X server. Owns the context; the destructor unbinds and destroys it.
+// The display is never terminated: other users in the process share it.
+// Whatever EGL context and surfaces the thread had current before init or
+// makeCurrent are current again after init and releaseCurrent.
 class NativeContext_EGL : public NativeContext {
 public:
     NativeContext_EGL() = default;
@@ -18,14 +20,17 @@ public:
     NativeContext_EGL& operator=(const NativeContext_EGL&) = delete;
 
     // -1 when no display, config or context can be had, or GL is below 3.0
-    // (everything created is destroyed); 0 with the context current.
+    // (everything created is destroyed); 0 on success.
     int init() override;
-    // No-op when this context is already current on the thread.
+    // No-op when this context is already current on the thread; otherwise
+    // remembers the thread's binding for releaseCurrent.
     void makeCurrent() override;
-    // Unbinds any EGL context from this thread.
+    // When this context is current on the thread, puts back what makeCurrent
+    // found there (or unbinds); any other context is left alone.
     void releaseCurrent() override;
 
 private:
+    int create();
     void destroy();
 
     // EGLDisplay / EGLContext, kept opaque so no EGL header leaks out.

@@ -9,8 +9,11 @@ namespace kelvo {
 namespace video {
 
 // Requests GL 3.0, forward compatible, any profile, on a hidden 1x1 window
-// titled "hidden window". GLFW errors are swallowed by a silent callback.
-// Owns the window; the destructor destroys it and terminates GLFW.
+// titled "hidden window". GLFW errors are swallowed by a silent callback
+// unless the caller runs GLFW itself. Owns the window; the destructor
+// destroys it but leaves GLFW initialised, since the caller may use GLFW too.
+// Whatever GLFW window, GLX context or EGL context the thread had current
+// before init or makeCurrent is current again after init and releaseCurrent.
 class NativeContext_GLFW : public NativeContext {
 public:
     NativeContext_GLFW() = default;
@@ -19,14 +22,19 @@ public:
     NativeContext_GLFW& operator=(const NativeContext_GLFW&) = delete;
 
     // -1 when GLFW cannot start, the window cannot be created, or GL is
-    // below 3.0 (window destroyed, GLFW terminated); 0 with the context current.
+    // below 3.0 (window destroyed, GLFW terminated if it was ours); 0 on
+    // success.
     int init() override;
-    // No-op when any GLFW context is current on this thread.
+    // No-op when the window's context is already current on this thread;
+    // otherwise remembers the thread's binding for releaseCurrent.
     void makeCurrent() override;
+    // When the window's context is current on the thread, puts back what
+    // makeCurrent found there (or unbinds); any other context is left alone.
     void releaseCurrent() override;
 
 private:
     GLFWwindow* window = nullptr;  // null until init succeeds
+    bool ownsGlfw = false;         // glfwInit was ours, not the caller's
 };
 
 }  // namespace video

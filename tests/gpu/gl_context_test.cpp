@@ -61,11 +61,11 @@ TEST_F(GLContextTest, ReleaseCurrentWithoutHolderCreatesAFreshContext) {
 
 TEST_F(GLContextTest, PrintsAPendingErrorUnderTheLabelOfTheNextCheck) {
     glBindTexture(0xDEAD, 0);
-    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
     EXPECT_EQ(0, checkGLError("Texture.bind 1"));
     checkGLError("nothing pending");
     EXPECT_EQ("Texture.bind 1: glError:GL_INVALID_ENUM\n",
-              testing::internal::GetCapturedStdout());
+              testing::internal::GetCapturedStderr());
 }
 
 unsigned int scriptedErrors[8];
@@ -82,7 +82,7 @@ TEST(GLErrorReport, PrintsOneLineForEachPendingErrorInOrder) {
                                      GL_INVALID_ENUM, 0x0504, GL_NO_ERROR};
     std::copy(std::begin(sequence), std::end(sequence), scriptedErrors);
     scriptedNext = 0;
-    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
     reportGLErrors("InitFBO end", nextScriptedError);
     EXPECT_EQ(
         "InitFBO end: glError:GL_INVALID_VALUE\n"
@@ -92,7 +92,7 @@ TEST(GLErrorReport, PrintsOneLineForEachPendingErrorInOrder) {
         "InitFBO end: glError:GL_INVALID_OPERATION\n"
         "InitFBO end: glError:GL_INVALID_ENUM\n"
         "InitFBO end: glError:\n",
-        testing::internal::GetCapturedStdout());
+        testing::internal::GetCapturedStderr());
     EXPECT_EQ(8, scriptedNext);
 }
 

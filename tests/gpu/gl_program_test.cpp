@@ -80,10 +80,10 @@ TEST_F(ProgramTest, SetUniformfvSetsOneToFourComponentsOnly) {
     EXPECT_FLOAT_EQ(0.75f, read[2]);
 
     const float other[5] = {9.f, 9.f, 9.f, 9.f, 9.f};
-    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
     program.setUniformfv("tint", other, 5);
     program.setUniformfv("tint", other, 0);
-    EXPECT_EQ("", testing::internal::GetCapturedStdout());
+    EXPECT_EQ("", testing::internal::GetCapturedStderr());
     glGetUniformfv(program.programId(), location, read);
     EXPECT_FLOAT_EQ(0.25f, read[0]);
     EXPECT_FLOAT_EQ(0.75f, read[2]);
@@ -92,13 +92,13 @@ TEST_F(ProgramTest, SetUniformfvSetsOneToFourComponentsOnly) {
 TEST_F(ProgramTest, UniformsTheCompilerRemovedAreSetSilently) {
     InspectableProgram program;
     ASSERT_EQ(-1, glGetUniformLocation(program.programId(), "unused"));
-    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
     program.setUniform1f("unused", 1.f);
     program.setUniform1i("missing", 3);
     program.setUniform4f("missing", 1.f, 2.f, 3.f, 4.f);
     const float matrix[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
     program.setUniformMatrix3fv("missing", matrix, false);
-    EXPECT_EQ("", testing::internal::GetCapturedStdout());
+    EXPECT_EQ("", testing::internal::GetCapturedStderr());
 }
 
 TEST_F(ProgramTest, DestructorDeletesProgramVertexArrayAndBuffers) {
@@ -127,9 +127,9 @@ TEST_F(ProgramTest, DestructorDeletesProgramVertexArrayAndBuffers) {
 }
 
 TEST_F(ProgramTest, ExternalImageProgramFailsOnDesktopGLAndPrintsItsLogs) {
-    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
     OESProgram program;
-    const std::string output = testing::internal::GetCapturedStdout();
+    const std::string output = testing::internal::GetCapturedStderr();
     EXPECT_EQ(0u, program.programId());
     EXPECT_EQ(0u, output.find(" glError "));
     EXPECT_NE(std::string::npos, output.find("glAttachFragShader: glError:"));

@@ -122,9 +122,9 @@ TEST_F(FramebufferTest, InitAtANewSizeDeletesTheOldNames) {
 
 TEST_F(FramebufferTest, IncompleteFramebufferKeepsNoSizeAndNoTexture) {
     GLFBO fbo;
-    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
     fbo.InitFBO(0, 4);
-    testing::internal::GetCapturedStdout();
+    testing::internal::GetCapturedStderr();
     EXPECT_EQ(0, fbo.width);
     EXPECT_EQ(0, fbo.height);
     EXPECT_EQ(nullptr, fbo.texture);

@@ -153,9 +153,9 @@ TEST_F(GPUEffectTest, OutputTextureIsTheFramebufferTextureOnceComplete) {
     EXPECT_EQ(nullptr, effect.outputFramebuffer());
 
     std::shared_ptr<FBOBase> incomplete = std::make_shared<GLFBO>();
-    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
     incomplete->InitFBO(0, 2);
-    testing::internal::GetCapturedStdout();
+    testing::internal::GetCapturedStderr();
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
     effect.setOutputFBO(incomplete);
     EXPECT_EQ(incomplete, effect.outputFramebuffer());
@@ -172,9 +172,9 @@ TEST_F(GPUEffectTest, OutputTextureIsTheFramebufferTextureOnceComplete) {
 }
 
 TEST_F(GPUEffectTest, OESConvertorAcceptsOnlyExternalImagesAndAFrame) {
-    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
     EffectOESConvertor convertor;
-    testing::internal::GetCapturedStdout();
+    testing::internal::GetCapturedStderr();
     EXPECT_EQ(102, convertor.effectType);
     EXPECT_EQ(kEffectKindInputConvertor, convertor.effectKind);
     EXPECT_FALSE(convertor.enabled);
