@@ -4,6 +4,7 @@
 #include <libyuv/convert_from.h>
 #include <libyuv/video_common.h>
 
+#include "frame/yuv_matrix.h"
 #include "render/color_space_convert.h"
 
 namespace kelvo {
@@ -24,17 +25,24 @@ bool planesHoldPicture(const I420VideoFrame& frame, int width, int height) {
     return true;
 }
 
-// The YUV-to-RGB coefficients matching the RGB-to-YUV choice that
-// ARGBToI420ColorSpace and BGRAToI420ColorSpace make for these codes, so
-// that a packed caller buffer comes back in the levels it went in with.
-// `swapped`: the constants for U and V given the other way round.
+// libyuv's YUV-to-RGB constants for the conversion that yuvMatrixFor picks
+// for these codes, the inverse of what ARGBToI420ColorSpace and
+// BGRAToI420ColorSpace encoded, so that a packed caller buffer comes back in
+// the levels it went in with. `swapped`: the constants for U and V given the
+// other way round.
 const libyuv::YuvConstants* matchingConstants(int colorRange, int colorMatrix, bool swapped) {
-    if (colorRange != 0 && colorMatrix == 1)
-        return swapped ? &libyuv::kYvuF709Constants : &libyuv::kYuvF709Constants;
-    if (colorRange != 0 && (colorMatrix == 3 || colorMatrix == 4))
-        return swapped ? &libyuv::kYvuJPEGConstants : &libyuv::kYuvJPEGConstants;
-    if (colorRange == 0 && colorMatrix == 1)
-        return swapped ? &libyuv::kYvuH709Constants : &libyuv::kYuvH709Constants;
+    const YuvMatrix& m = yuvMatrixFor(colorMatrix, colorRange);
+    switch (m.standard) {
+        case YuvStandard::kBT709:
+            if (m.fullRange) return swapped ? &libyuv::kYvuF709Constants : &libyuv::kYuvF709Constants;
+            return swapped ? &libyuv::kYvuH709Constants : &libyuv::kYuvH709Constants;
+        case YuvStandard::kBT2020:
+            if (m.fullRange) return swapped ? &libyuv::kYvuV2020Constants : &libyuv::kYuvV2020Constants;
+            return swapped ? &libyuv::kYvu2020Constants : &libyuv::kYuv2020Constants;
+        case YuvStandard::kBT601:
+            break;
+    }
+    if (m.fullRange) return swapped ? &libyuv::kYvuJPEGConstants : &libyuv::kYuvJPEGConstants;
     return swapped ? &libyuv::kYvuI601Constants : &libyuv::kYuvI601Constants;
 }
 
@@ -77,8 +85,12 @@ int convertBufferToFrame(int videoType, const uint8_t* buffer, int cropX, int cr
         dstWidth = frame.height();
         dstHeight = frame.width();
     }
-    frame.colorRange = colorRange;
-    frame.colorMatrix = colorMatrix;
+    // libyuv converts RGBA with BT.601 limited whatever the codes say; the
+    // frame must carry the codes of what its planes hold, or the chain would
+    // decode them with another matrix.
+    const bool libyuvRgba = videoType == 16;
+    frame.colorRange = libyuvRgba ? 0 : colorRange;
+    frame.colorMatrix = libyuvRgba ? 4 : colorMatrix;
     if (rotation != 90 && rotation != 180 && rotation != 270) rotation = 0;
     const uint32_t fourcc = fourccFromVideoType(videoType);
     if (fourcc == 0 || !planesHoldPicture(frame, frame.width(), frame.height())) return -1;

