@@ -60,8 +60,11 @@ YUVConvertProgram::~YUVConvertProgram() {
 
 void YUVConvertProgram::allocateStorage(int width, int height, int alignedWidth) {
     yTexture_->Load(nullptr, 0, alignedWidth, height, GL_RED);
-    uTexture_->Load(nullptr, 0, alignedWidth / 2, height / 2, GL_RED);
-    vTexture_->Load(nullptr, 0, alignedWidth / 2, height / 2, GL_RED);
+    // Every chroma row of the frame, the last of an odd height included: a
+    // frame one row high would otherwise get chroma textures with no rows.
+    const int chromaRows = (height + 1) / 2;
+    uTexture_->Load(nullptr, 0, alignedWidth / 2, chromaRows, GL_RED);
+    vTexture_->Load(nullptr, 0, alignedWidth / 2, chromaRows, GL_RED);
     glBindTexture(GL_TEXTURE_2D, 0);
     texturesReady_ = 1;
     width_ = width;
@@ -87,13 +90,14 @@ bool YUVConvertProgram::UpdateTextures(const std::shared_ptr<I420VideoFrame>& fr
     // An odd width has one chroma column more than half of it; the texture
     // samples it at the right edge, so it must be uploaded too.
     const int chromaColumns = (w + 1) / 2;
+    const int chromaRows = (h + 1) / 2;
     // A plane uploaded straight from the frame is read as whole texture rows.
     auto rowBytes = [](int stride, int textureWidth, int columns) {
         return stride == textureWidth ? textureWidth : columns;
     };
     if (!planeHolds(*frame, 0, h, rowBytes(strideY, aligned, w)) ||
-        !planeHolds(*frame, 1, h / 2, rowBytes(frame->stride(1), chromaWidth, chromaColumns)) ||
-        !planeHolds(*frame, 2, h / 2, rowBytes(frame->stride(2), chromaWidth, chromaColumns))) {
+        !planeHolds(*frame, 1, chromaRows, rowBytes(frame->stride(1), chromaWidth, chromaColumns)) ||
+        !planeHolds(*frame, 2, chromaRows, rowBytes(frame->stride(2), chromaWidth, chromaColumns))) {
         return false;
     }
 
@@ -111,9 +115,9 @@ bool YUVConvertProgram::UpdateTextures(const std::shared_ptr<I420VideoFrame>& fr
     SetUniformTexture("yTex", yTexture_);
     uploadPlane(aligned, w, h, strideY, frame->buffer(0), GL_RED);
     SetUniformTexture("uTex", uTexture_);
-    uploadPlane(chromaWidth, chromaColumns, h / 2, frame->stride(1), frame->buffer(1), GL_RED);
+    uploadPlane(chromaWidth, chromaColumns, chromaRows, frame->stride(1), frame->buffer(1), GL_RED);
     SetUniformTexture("vTex", vTexture_);
-    uploadPlane(chromaWidth, chromaColumns, h / 2, frame->stride(2), frame->buffer(2), GL_RED);
+    uploadPlane(chromaWidth, chromaColumns, chromaRows, frame->stride(2), frame->buffer(2), GL_RED);
     checkGLError("UpdateTextures end");
 
     const float edge = static_cast<float>(w) / static_cast<float>(aligned);

@@ -23,7 +23,7 @@ class GLTexture;
 extern const char* const kYUVConvertFragmentShader;
 
 // A GLProgram that owns three plane textures: Y at aligned width x height,
-// U and V at aligned width / 2 x height / 2, where the aligned width is the
+// U and V at aligned width / 2 x (height + 1) / 2, where the aligned width is the
 // luma stride rounded up to 16. Rows whose stride differs from the texture
 // width are repacked through a staging buffer that grows to the largest
 // upload seen and is kept until destruction.

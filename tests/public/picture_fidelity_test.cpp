@@ -109,6 +109,29 @@ TEST_F(PictureFidelity, EveryColourCodeComesBackWithinOneLumaLevel) {
     }
 }
 
+TEST_F(PictureFidelity, TinyAndOneRowFramesKeepTheirColour) {
+    const int sizes[][2] = {{1, 1}, {2, 1}, {3, 1}, {8, 1}, {64, 1}, {1, 2}, {1, 8},
+                            {3, 3}, {5, 2}, {17, 3}, {2, 5}};
+    // A colour well inside the BT.601 limited gamut, the same in every
+    // sample, so each output sample can be compared with it.
+    const uint8_t kY = 100, kU = 90, kV = 170;
+    for (const auto& size : sizes) {
+        const int w = size[0], h = size[1], cw = (w + 1) / 2, ch = (h + 1) / 2;
+        const std::string name = std::to_string(w) + "x" + std::to_string(h);
+        std::vector<uint8_t> frame(w * h + 2 * cw * ch, kY);
+        std::fill(frame.begin() + w * h, frame.begin() + w * h + cw * ch, kU);
+        std::fill(frame.begin() + w * h + cw * ch, frame.end(), kV);
+        const std::vector<uint8_t> input = frame;
+        ASSERT_EQ(engine->processFrame(kPixelFormatI420, w, h, frame.data(), int(frame.size()), -1,
+                                       -1, kColorMatrixSMPTE170M, kColorRangeLimited),
+                  0)
+            << name;
+        int worst = 0;
+        for (size_t i = 0; i < frame.size(); ++i) worst = std::max(worst, std::abs(frame[i] - input[i]));
+        EXPECT_LE(worst, 1) << name;
+    }
+}
+
 }  // namespace
 }  // namespace video
 }  // namespace kelvo
