@@ -4,6 +4,15 @@
 #include <libyuv/convert_from.h>
 #include <libyuv/video_common.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "frame/yuv_matrix.h"
 #include "render/color_space_convert.h"
 
@@ -25,25 +34,110 @@ bool planesHoldPicture(const I420VideoFrame& frame, int width, int height) {
     return true;
 }
 
-// libyuv's YUV-to-RGB constants for the conversion that yuvMatrixFor picks
-// for these codes, the inverse of what ARGBToI420ColorSpace and
-// BGRAToI420ColorSpace encoded, so that a packed caller buffer comes back in
-// the levels it went in with. `swapped`: the constants for U and V given the
-// other way round.
-const libyuv::YuvConstants* matchingConstants(int colorRange, int colorMatrix, bool swapped) {
-    const YuvMatrix& m = yuvMatrixFor(colorMatrix, colorRange);
-    switch (m.standard) {
-        case YuvStandard::kBT709:
-            if (m.fullRange) return swapped ? &libyuv::kYvuF709Constants : &libyuv::kYuvF709Constants;
-            return swapped ? &libyuv::kYvuH709Constants : &libyuv::kYuvH709Constants;
-        case YuvStandard::kBT2020:
-            if (m.fullRange) return swapped ? &libyuv::kYvuV2020Constants : &libyuv::kYuvV2020Constants;
-            return swapped ? &libyuv::kYvu2020Constants : &libyuv::kYuv2020Constants;
-        case YuvStandard::kBT601:
-            break;
+// YUV to RGB in 12-bit fixed point, from the decode matrix of the frame's
+// colour codes. Used where libyuv has no exact constants: its limited-range
+// BT.709 and BT.2020 sets clip the blue gain to 2.0 for its 8-bit
+// multiplies, and saturated blue came back a dozen levels off.
+struct FixedDecode {
+    int32_t y, vr, ug, vg, ub, yOffset;
+};
+
+FixedDecode fixedDecode(const YuvMatrix& m) {
+    auto q = [](float v) { return static_cast<int32_t>(std::lround(v * 4096.0f)); };
+    return {q(m.decode[0]), q(m.decode[2]), q(-m.decode[4]), q(-m.decode[5]), q(m.decode[7]),
+            m.fullRange ? 0 : 16};
+}
+
+inline uint8_t clamp255(int v) { return static_cast<uint8_t>(std::min(std::max(v, 0), 255)); }
+
+// One row with R, G, B at those byte offsets of each pixel.
+template <int R, int G, int B>
+void yuvRowToPacked(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* dst,
+                    int width, const FixedDecode& k) {
+    for (int x = 0; x < width; ++x, dst += 4) {
+        const int luma = (y[x] - k.yOffset) * k.y + 2048;  // + 2048: round to nearest
+        const int cb = u[x >> 1] - 128, cr = v[x >> 1] - 128;
+        dst[R] = clamp255((luma + k.vr * cr) >> 12);
+        dst[G] = clamp255((luma - k.ug * cb - k.vg * cr) >> 12);
+        dst[B] = clamp255((luma + k.ub * cb) >> 12);
     }
-    if (m.fullRange) return swapped ? &libyuv::kYvuJPEGConstants : &libyuv::kYuvJPEGConstants;
-    return swapped ? &libyuv::kYvuI601Constants : &libyuv::kYuvI601Constants;
+}
+
+// libyuv's constants where they are exact for this decision; `swapped`
+// gives them for U and V exchanged.
+const libyuv::YuvConstants* libyuvConstants(const YuvMatrix& m, bool swapped) {
+    switch (m.standard) {
+        case YuvStandard::kBT601:
+            if (m.fullRange)
+                return swapped ? &libyuv::kYvuJPEGConstants : &libyuv::kYuvJPEGConstants;
+            return swapped ? &libyuv::kYvuI601Constants : &libyuv::kYuvI601Constants;
+        case YuvStandard::kBT709:
+            if (!m.fullRange) return nullptr;
+            return swapped ? &libyuv::kYvuF709Constants : &libyuv::kYuvF709Constants;
+        case YuvStandard::kBT2020:
+            if (!m.fullRange) return nullptr;
+            return swapped ? &libyuv::kYvuV2020Constants : &libyuv::kYuvV2020Constants;
+    }
+    return nullptr;
+}
+
+// Writes the frame into a packed buffer (videoType 16 RGBA: bytes A, B, G,
+// R; 5 ARGB: B, G, R, A; 15 BGRA: A, R, G, B) row by row through a scratch
+// row of the same layout, then merges only the colour bytes: the buffer is
+// the caller's picture, processed in place, and its alpha is the caller's.
+int i420ToPackedKeepingAlpha(const I420VideoFrame& frame, int videoType, int stride,
+                             uint8_t* buffer) {
+    const int w = frame.width();
+    const YuvMatrix& m = yuvMatrixFor(frame.colorMatrix, frame.colorRange);
+    const bool argb = videoType == 5;
+    // libyuv's RGBA with U and V exchanged is BGRA.
+    const bool swapUV = videoType == 15;
+    const libyuv::YuvConstants* constants = libyuvConstants(m, swapUV);
+    const FixedDecode fixed = fixedDecode(m);
+    using Row = void (*)(const uint8_t*, const uint8_t*, const uint8_t*, uint8_t*, int,
+                         const FixedDecode&);
+    const Row fixedRow = argb               ? yuvRowToPacked<2, 1, 0>
+                         : videoType == 16 ? yuvRowToPacked<3, 2, 1>
+                                           : yuvRowToPacked<1, 2, 3>;
+    const uint8_t alphaBytes[4] = {uint8_t(argb ? 0 : 0xFF), 0, 0, uint8_t(argb ? 0xFF : 0)};
+    uint32_t alphaMask;
+    std::memcpy(&alphaMask, alphaBytes, 4);
+    thread_local std::vector<uint32_t> row;
+    if (row.size() < size_t(w)) row.resize(size_t(w));
+    auto* scratch = reinterpret_cast<uint8_t*>(row.data());
+
+    for (int y = 0; y < frame.height(); ++y) {
+        const uint8_t* srcY = frame.buffer(0) + ptrdiff_t(y) * frame.stride(0);
+        const uint8_t* cb = frame.buffer(1) + ptrdiff_t(y / 2) * frame.stride(1);
+        const uint8_t* cr = frame.buffer(2) + ptrdiff_t(y / 2) * frame.stride(2);
+        const uint8_t* srcU = swapUV ? cr : cb;
+        const uint8_t* srcV = swapUV ? cb : cr;
+        if (!constants) {
+            fixedRow(srcY, cb, cr, scratch, w, fixed);
+        } else if (argb) {
+            libyuv::I420ToARGBMatrix(srcY, 0, srcU, 0, srcV, 0, scratch, 0, constants, w, 1);
+        } else {
+            libyuv::I420ToRGBAMatrix(srcY, 0, srcU, 0, srcV, 0, scratch, 0, constants, w, 1);
+        }
+        uint8_t* dst = buffer + ptrdiff_t(y) * stride;
+        int x = 0;
+#if defined(__SSE2__)
+        const __m128i keep = _mm_set1_epi32(static_cast<int>(alphaMask));
+        for (; x + 4 <= w; x += 4) {
+            auto* d = reinterpret_cast<__m128i*>(dst + 4 * x);
+            const __m128i colour = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&row[x]));
+            _mm_storeu_si128(d, _mm_or_si128(_mm_and_si128(_mm_loadu_si128(d), keep),
+                                             _mm_andnot_si128(keep, colour)));
+        }
+#endif
+        for (; x < w; ++x) {
+            uint32_t kept;
+            std::memcpy(&kept, dst + 4 * x, 4);
+            kept = (kept & alphaMask) | (row[x] & ~alphaMask);
+            std::memcpy(dst + 4 * x, &kept, 4);
+        }
+    }
+    return 0;
 }
 
 }  // namespace
@@ -94,37 +188,20 @@ int convertBufferToFrame(int videoType, const uint8_t* buffer, int cropX, int cr
     if (rotation != 90 && rotation != 180 && rotation != 270) rotation = 0;
     const uint32_t fourcc = fourccFromVideoType(videoType);
     if (fourcc == 0 || !planesHoldPicture(frame, frame.width(), frame.height())) return -1;
-    return ConvertToI420ColorSpace(buffer, sampleSize, frame.buffer(0), frame.stride(0),
-                                   frame.buffer(1), frame.stride(1), frame.buffer(2),
-                                   frame.stride(2), cropX, cropY, srcWidth, srcHeight,
-                                   dstWidth, dstHeight,
-                                   static_cast<libyuv::RotationMode>(rotation), fourcc,
-                                   colorRange, colorMatrix);
+    return ConvertToI420ColorSpace(
+        buffer, sampleSize, frame.buffer(0), frame.stride(0), frame.buffer(1), frame.stride(1),
+        frame.buffer(2), frame.stride(2), cropX, cropY, srcWidth, srcHeight, dstWidth, dstHeight,
+        static_cast<libyuv::RotationMode>(rotation), fourcc, colorRange, colorMatrix);
 }
 
 int convertFrameToBuffer(const I420VideoFrame& frame, int videoType, int dstStride,
                          uint8_t* buffer) {
     const uint32_t fourcc = fourccFromVideoType(videoType);
     if (fourcc == 0 || !planesHoldPicture(frame, frame.width(), frame.height())) return -1;
-    // ARGB and BGRA entered through the range- and matrix-aware converters;
-    // leave through the same coefficients (libyuv's own path is BT.601
-    // limited whatever the frame says).
-    if (videoType == 5 || videoType == 15) {
+    if (videoType == 16 || videoType == 5 || videoType == 15) {
         if (buffer == nullptr) return -1;
-        const int stride = dstStride != 0 ? dstStride : frame.width() * 4;
-        const bool bgra = videoType == 15;
-        // libyuv's RGBA (bytes A, B, G, R) with U and V exchanged is BGRA.
-        const uint8_t* u = frame.buffer(bgra ? 2 : 1);
-        const uint8_t* v = frame.buffer(bgra ? 1 : 2);
-        const int uStride = frame.stride(bgra ? 2 : 1), vStride = frame.stride(bgra ? 1 : 2);
-        const libyuv::YuvConstants* k =
-            matchingConstants(frame.colorRange, frame.colorMatrix, bgra);
-        return bgra ? libyuv::I420ToRGBAMatrix(frame.buffer(0), frame.stride(0), u, uStride, v,
-                                               vStride, buffer, stride, k, frame.width(),
-                                               frame.height())
-                    : libyuv::I420ToARGBMatrix(frame.buffer(0), frame.stride(0), u, uStride, v,
-                                               vStride, buffer, stride, k, frame.width(),
-                                               frame.height());
+        return i420ToPackedKeepingAlpha(frame, videoType,
+                                        dstStride != 0 ? dstStride : frame.width() * 4, buffer);
     }
     return libyuv::ConvertFromI420(frame.buffer(0), frame.stride(0), frame.buffer(1),
                                    frame.stride(1), frame.buffer(2), frame.stride(2), buffer,

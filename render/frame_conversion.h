@@ -40,8 +40,11 @@ int convertBufferToFrame(int videoType, const uint8_t* buffer, int cropX, int cr
 
 // Writes the frame's I420 planes into `buffer` as `videoType`, frame-sized,
 // with rows dstStride bytes apart (0: packed rows). The buffer must hold the
-// whole picture. Returns libyuv::ConvertFromI420's result (0 success); −1 for
-// an unknown type or a frame whose planes do not hold its picture.
+// whole picture. The packed types (RGBA, ARGB, BGRA) are decoded with the
+// frame's colour codes (yuvMatrixFor) and only their colour bytes are
+// written: the alpha bytes the buffer holds stay. Returns 0 on success, a
+// libyuv error, or −1 for an unknown type or a frame whose planes do not hold
+// its picture.
 int convertFrameToBuffer(const I420VideoFrame& frame, int videoType, int dstStride,
                          uint8_t* buffer);
 

@@ -96,8 +96,10 @@ bool YUVConvertProgram::UpdateTextures(const std::shared_ptr<I420VideoFrame>& fr
         return stride == textureWidth ? textureWidth : columns;
     };
     if (!planeHolds(*frame, 0, h, rowBytes(strideY, aligned, w)) ||
-        !planeHolds(*frame, 1, chromaRows, rowBytes(frame->stride(1), chromaWidth, chromaColumns)) ||
-        !planeHolds(*frame, 2, chromaRows, rowBytes(frame->stride(2), chromaWidth, chromaColumns))) {
+        !planeHolds(*frame, 1, chromaRows,
+                    rowBytes(frame->stride(1), chromaWidth, chromaColumns)) ||
+        !planeHolds(*frame, 2, chromaRows,
+                    rowBytes(frame->stride(2), chromaWidth, chromaColumns))) {
         return false;
     }
 

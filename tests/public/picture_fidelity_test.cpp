@@ -85,8 +85,9 @@ TEST_F(PictureFidelity, EveryColourCodeComesBackWithinOneLumaLevel) {
             for (int y = 0; y < kCH; ++y)
                 for (int x = 0; x < kCW; ++x) {
                     // The colour at the centre of the 2x2 block.
-                    encodeIdeal(smoothColour((2 * x + 0.5) / (kW - 1.0), (2 * y + 0.5) / (kH - 1.0)),
-                                m, full, yuv);
+                    encodeIdeal(
+                        smoothColour((2 * x + 0.5) / (kW - 1.0), (2 * y + 0.5) / (kH - 1.0)), m,
+                        full, yuv);
                     u[y * kCW + x] = toByte(yuv[1]);
                     v[y * kCW + x] = toByte(yuv[2]);
                 }
@@ -101,7 +102,8 @@ TEST_F(PictureFidelity, EveryColourCodeComesBackWithinOneLumaLevel) {
                 worst = std::max(worst, d);
                 sum += d;
             }
-            const std::string code = "matrix " + std::to_string(matrix) + " range " + std::to_string(range);
+            const std::string code =
+                "matrix " + std::to_string(matrix) + " range " + std::to_string(range);
             RecordProperty(code + " mean |dY|", std::to_string(sum / (kW * kH)));
             RecordProperty(code + " max |dY|", worst);
             EXPECT_LE(worst, 1) << code;
@@ -110,8 +112,8 @@ TEST_F(PictureFidelity, EveryColourCodeComesBackWithinOneLumaLevel) {
 }
 
 TEST_F(PictureFidelity, TinyAndOneRowFramesKeepTheirColour) {
-    const int sizes[][2] = {{1, 1}, {2, 1}, {3, 1}, {8, 1}, {64, 1}, {1, 2}, {1, 8},
-                            {3, 3}, {5, 2}, {17, 3}, {2, 5}};
+    const int sizes[][2] = {{1, 1}, {2, 1}, {3, 1}, {8, 1},  {64, 1}, {1, 2},
+                            {1, 8}, {3, 3}, {5, 2}, {17, 3}, {2, 5}};
     // A colour well inside the BT.601 limited gamut, the same in every
     // sample, so each output sample can be compared with it.
     const uint8_t kY = 100, kU = 90, kV = 170;
@@ -127,8 +129,54 @@ TEST_F(PictureFidelity, TinyAndOneRowFramesKeepTheirColour) {
                   0)
             << name;
         int worst = 0;
-        for (size_t i = 0; i < frame.size(); ++i) worst = std::max(worst, std::abs(frame[i] - input[i]));
+        for (size_t i = 0; i < frame.size(); ++i)
+            worst = std::max(worst, std::abs(frame[i] - input[i]));
         EXPECT_LE(worst, 1) << name;
+    }
+}
+
+TEST_F(PictureFidelity, PackedPixelsKeepTheirAlphaAndColourForAnyColourCodes) {
+    // Flat 8x8 blocks, compared inside only: chroma is subsampled on entry
+    // and interpolated on the GPU, so colours bleed across block edges.
+    constexpr int kW = 64, kH = 32, kBlock = 8;
+    auto inside = [](int v) { return v % kBlock >= 2 && v % kBlock <= 5; };
+    struct Layout {
+        int format, r, g, b, a;
+    } layouts[] = {{kPixelFormatRGBA, 3, 2, 1, 0},
+                   {kPixelFormatARGB, 2, 1, 0, 3},
+                   {kPixelFormatBGRA, 1, 2, 3, 0}};
+    const int codes[][2] = {{-1, -1}, {kColorMatrixBT709, kColorRangeFull},
+                            {kColorMatrixBT2020NCL, kColorRangeFull},
+                            {kColorMatrixSMPTE240M, kColorRangeLimited}};
+    for (const Layout& l : layouts) {
+        for (const auto& code : codes) {
+            std::vector<uint8_t> frame(kW * kH * 4);
+            for (int y = 0; y < kH; ++y)
+                for (int x = 0; x < kW; ++x) {
+                    const Rgb c = smoothColour(x / kBlock / (kW / kBlock - 1.0),
+                                               y / kBlock / (kH / kBlock - 1.0));
+                    uint8_t* p = &frame[(y * kW + x) * 4];
+                    p[l.r] = toByte(c.r), p[l.g] = toByte(c.g), p[l.b] = toByte(c.b);
+                    p[l.a] = static_cast<uint8_t>(x * 8 + y);  // every alpha differs
+                }
+            const std::vector<uint8_t> input = frame;
+            ASSERT_EQ(engine->processFrame(l.format, kW, kH, frame.data(), int(frame.size()), -1,
+                                           -1, code[0], code[1]),
+                      0);
+            int worstColour = 0, alphaChanged = 0;
+            for (size_t i = 0; i < frame.size(); ++i) {
+                if (int(i % 4) == l.a) {
+                    alphaChanged += frame[i] != input[i];
+                } else if (inside(int(i / 4 % kW)) && inside(int(i / 4 / kW))) {
+                    worstColour = std::max(worstColour, std::abs(frame[i] - input[i]));
+                }
+            }
+            const std::string name = "format " + std::to_string(l.format) + " matrix " +
+                                     std::to_string(code[0]) + " range " + std::to_string(code[1]);
+            EXPECT_EQ(alphaChanged, 0) << name;
+            // RGB to YUV and back twice, each rounding: four levels.
+            EXPECT_LE(worstColour, 4) << name;
+        }
     }
 }
 
