@@ -86,7 +86,7 @@ struct Table {
                 m.standard = static_cast<YuvStandard>(s);
                 m.fullRange = full != 0;
                 m.lumaOffset = full ? 0.0f : 16.0f / 255.0f;
-                m.chromaOffset = 0.5f;
+                m.chromaOffset = 128.0f / 255.0f;
                 std::copy(kDecode[s][full], kDecode[s][full] + 9, m.decode);
                 double inverse[9];
                 invert3x3(m.decode, inverse);

@@ -32,7 +32,9 @@ struct YuvMatrix {
     YuvStandard standard;
     bool fullRange;
     // Subtracted from the texel values (0..1) before `decode`: luma 16/255
-    // for limited range and 0 for full; chroma 0.5 in both.
+    // for limited range and 0 for full; chroma 128/255 in both, the zero of
+    // 8-bit chroma, so that neutral chroma decodes to no colour at all (0.5,
+    // that is 127.5, tinted every grey and came back as 129).
     float lumaOffset;
     float chromaOffset;
     // Row-major, rows R, G, B: RGB (0..1) = decode * (Y' - lumaOffset,

@@ -18,13 +18,14 @@ const char* const kYUVConvertFragmentShader =
     "uniform sampler2D vTex;\n"
     "uniform mat3 colorMatrix;\n"
     "uniform  highp float rangeOffset;\n"
+    "uniform highp float chromaOffset;\n"
     "in vec2 vTextureCoord;\n"
     "out vec4 FragColor;\n"
     "void main() {\n"
     "    vec2 tc = vTextureCoord;\n"
     "    float y = clamp(texture(yTex, tc).r - rangeOffset, -rangeOffset, 1.0);\n"
-    "    float cb = clamp(texture(uTex, tc).r - 0.5, -0.5, 0.5);\n"
-    "    float cr = clamp(texture(vTex, tc).r - 0.5, -0.5, 0.5);\n"
+    "    float cb = clamp(texture(uTex, tc).r - chromaOffset, -0.5, 0.5);\n"
+    "    float cr = clamp(texture(vTex, tc).r - chromaOffset, -0.5, 0.5);\n"
     "    FragColor = vec4(colorMatrix * vec3(y, cb, cr), 1.0);\n"
     "}\n";
 
@@ -113,6 +114,7 @@ bool YUVConvertProgram::UpdateTextures(const std::shared_ptr<I420VideoFrame>& fr
     matrix_ = &yuvMatrixFor(frame->colorMatrix, frame->colorRange);
     setUniformMatrix3fv("colorMatrix", matrix_->decode, true);
     setUniform1f("rangeOffset", matrix_->lumaOffset);
+    setUniform1f("chromaOffset", matrix_->chromaOffset);
 
     SetUniformTexture("yTex", yTexture_);
     uploadPlane(aligned, w, h, strideY, frame->buffer(0), GL_RED);

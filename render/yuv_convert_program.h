@@ -19,7 +19,7 @@ class I420VideoFrame;
 class GLTexture;
 
 // The fragment shader text (samplers yTex, uTex, vTex; uniforms colorMatrix,
-// rangeOffset).
+// rangeOffset, chromaOffset: the YuvMatrix of the frame's colour codes).
 extern const char* const kYUVConvertFragmentShader;
 
 // A GLProgram that owns three plane textures: Y at aligned width x height,
