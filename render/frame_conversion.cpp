@@ -35,9 +35,10 @@ bool planesHoldPicture(const I420VideoFrame& frame, int width, int height) {
 }
 
 // YUV to RGB in 12-bit fixed point, from the decode matrix of the frame's
-// colour codes. Used where libyuv has no exact constants: its limited-range
+// colour codes. Used where libyuv has no close constants: its limited-range
 // BT.709 and BT.2020 sets clip the blue gain to 2.0 for its 8-bit
-// multiplies, and saturated blue came back a dozen levels off.
+// multiplies, and saturated blue came back a dozen levels off. (Its BT.601
+// limited set is clipped by under 1 %, and stays for its speed.)
 struct FixedDecode {
     int32_t y, vr, ug, vg, ub, yOffset;
 };
