@@ -8,20 +8,6 @@ namespace kelvo {
 namespace video {
 namespace {
 
-TEST(YuvMatrix, EncodeUndoesDecode) {
-    for (YuvStandard s : {YuvStandard::kBT601, YuvStandard::kBT709, YuvStandard::kBT2020}) {
-        for (bool full : {false, true}) {
-            const YuvMatrix& m = yuvMatrix(s, full);
-            for (int r = 0; r < 3; ++r)
-                for (int c = 0; c < 3; ++c) {
-                    double sum = 0;
-                    for (int k = 0; k < 3; ++k) sum += m.encode[r * 3 + k] * m.decode[k * 3 + c];
-                    EXPECT_NEAR(sum, r == c ? 1.0 : 0.0, 1e-6) << int(s) << full << r << c;
-                }
-        }
-    }
-}
-
 struct FixedRow {
     const char* name;
     YuvStandard standard;
@@ -54,27 +40,6 @@ TEST(YuvMatrix, FixedPointWeightsKeepWhiteAndGreysExact) {
         EXPECT_EQ((255 * (c.yR + c.yG + c.yB) + c.yBias) >> 8, row.full ? 255 : 235);
         EXPECT_EQ(c.uR + c.uG + c.uB, 0);
         EXPECT_EQ(c.vR + c.vG + c.vB, 0);
-    }
-}
-
-TEST(YuvMatrix, ColourCodesChooseStandardAndRange) {
-    const struct {
-        int matrix, range;
-        YuvStandard standard;
-        bool full;
-    } rows[] = {
-        {-1, 1, YuvStandard::kBT601, false}, {4, 1, YuvStandard::kBT601, true},
-        {3, 0, YuvStandard::kBT601, false},  {1, 1, YuvStandard::kBT709, true},
-        {0, 1, YuvStandard::kBT709, true},   {2, -1, YuvStandard::kBT709, false},
-        {5, 2, YuvStandard::kBT709, false},  {6, 1, YuvStandard::kBT709, true},
-        {9, 0, YuvStandard::kBT709, false},  {7, 1, YuvStandard::kBT2020, true},
-        {8, 0, YuvStandard::kBT2020, false}, {42, 1, YuvStandard::kBT709, true},
-    };
-    for (const auto& row : rows) {
-        const YuvMatrix& m = yuvMatrixFor(row.matrix, row.range);
-        EXPECT_EQ(m.standard, row.standard) << row.matrix << "/" << row.range;
-        EXPECT_EQ(m.fullRange, row.full) << row.matrix << "/" << row.range;
-        EXPECT_FLOAT_EQ(m.lumaOffset, row.full ? 0.0f : 16.0f / 255.0f);
     }
 }
 
