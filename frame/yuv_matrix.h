@@ -28,6 +28,15 @@ struct YuvFixedCoeffs {
 // (128 + 0.5) * 256: the chroma zero plus rounding.
 constexpr int32_t kYuvChromaBias = 32896;
 
+// 8-bit Y'CbCr -> RGB in 12-bit fixed point, `decode` times 4096 rounded:
+//   l = (Y - yOffset) * y + 2048
+//   R = clamp((l + vr (V - 128)) >> 12)
+//   G = clamp((l - ug (U - 128) - vg (V - 128)) >> 12)
+//   B = clamp((l + ub (U - 128)) >> 12)
+struct YuvFixedDecode {
+    int16_t y, vr, ug, vg, ub, yOffset;
+};
+
 struct YuvMatrix {
     YuvStandard standard;
     bool fullRange;
@@ -44,6 +53,7 @@ struct YuvMatrix {
     // Cr - chromaOffset) = encode * RGB.
     float encode[9];
     YuvFixedCoeffs fixed;
+    YuvFixedDecode fixedDecode;
 };
 
 // The conversion for a frame's colour matrix code m and range code r:

@@ -129,6 +129,19 @@ using PackedConverter = int (*)(const uint8_t*, int, uint8_t*, int, uint8_t*, in
 
 }  // namespace
 
+void yuvRowToPacked_C(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* dst,
+                      int width, const YuvFixedDecode& k, int r, int g, int b) {
+    const int a = 6 - r - g - b;
+    for (int x = 0; x < width; ++x, dst += 4) {
+        const int luma = (y[x] - k.yOffset) * k.y + 2048;  // + 2048: round to nearest
+        const int cb = u[x >> 1] - 128, cr = v[x >> 1] - 128;
+        dst[r] = clamp255((luma + k.vr * cr) >> 12);
+        dst[g] = clamp255((luma - k.ug * cb - k.vg * cr) >> 12);
+        dst[b] = clamp255((luma + k.ub * cb) >> 12);
+        dst[a] = 0;
+    }
+}
+
 bool packedRowPathSupported(PackedRowPath path) {
     switch (path) {
         case PackedRowPath::kPortable: return true;

@@ -4,8 +4,6 @@
 #include <libyuv/convert_from.h>
 #include <libyuv/video_common.h>
 
-#include <algorithm>
-#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -15,6 +13,7 @@
 
 #include "frame/yuv_matrix.h"
 #include "render/color_space_convert.h"
+#include "render/color_space_rows.h"
 
 namespace kelvo {
 namespace video {
@@ -34,38 +33,12 @@ bool planesHoldPicture(const I420VideoFrame& frame, int width, int height) {
     return true;
 }
 
-// YUV to RGB in 12-bit fixed point, from the decode matrix of the frame's
-// colour codes. Used where libyuv has no close constants: its limited-range
-// BT.709 and BT.2020 sets clip the blue gain to 2.0 for its 8-bit
-// multiplies, and saturated blue came back a dozen levels off. (Its BT.601
-// limited set is clipped by under 1 %, and stays for its speed.)
-struct FixedDecode {
-    int32_t y, vr, ug, vg, ub, yOffset;
-};
-
-FixedDecode fixedDecode(const YuvMatrix& m) {
-    auto q = [](float v) { return static_cast<int32_t>(std::lround(v * 4096.0f)); };
-    return {q(m.decode[0]), q(m.decode[2]), q(-m.decode[4]), q(-m.decode[5]), q(m.decode[7]),
-            m.fullRange ? 0 : 16};
-}
-
-inline uint8_t clamp255(int v) { return static_cast<uint8_t>(std::min(std::max(v, 0), 255)); }
-
-// One row with R, G, B at those byte offsets of each pixel.
-template <int R, int G, int B>
-void yuvRowToPacked(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* dst,
-                    int width, const FixedDecode& k) {
-    for (int x = 0; x < width; ++x, dst += 4) {
-        const int luma = (y[x] - k.yOffset) * k.y + 2048;  // + 2048: round to nearest
-        const int cb = u[x >> 1] - 128, cr = v[x >> 1] - 128;
-        dst[R] = clamp255((luma + k.vr * cr) >> 12);
-        dst[G] = clamp255((luma - k.ug * cb - k.vg * cr) >> 12);
-        dst[B] = clamp255((luma + k.ub * cb) >> 12);
-    }
-}
-
-// libyuv's constants where they are exact for this decision; `swapped`
-// gives them for U and V exchanged.
+// libyuv's constants where they are close to the decision's matrix;
+// `swapped` gives them for U and V exchanged. Elsewhere the fixed-point
+// rows of color_space_rows.h decode: libyuv's limited-range BT.709 and
+// BT.2020 sets clip the blue gain to 2.0 for its 8-bit multiplies, and
+// saturated blue came back a dozen levels off. (Its BT.601 limited set is
+// clipped by under 1 %, and stays for its speed.)
 const libyuv::YuvConstants* libyuvConstants(const YuvMatrix& m, bool swapped) {
     switch (m.standard) {
         case YuvStandard::kBT601:
@@ -94,12 +67,13 @@ int i420ToPackedKeepingAlpha(const I420VideoFrame& frame, int videoType, int str
     // libyuv's RGBA with U and V exchanged is BGRA.
     const bool swapUV = videoType == 15;
     const libyuv::YuvConstants* constants = libyuvConstants(m, swapUV);
-    const FixedDecode fixed = fixedDecode(m);
-    using Row = void (*)(const uint8_t*, const uint8_t*, const uint8_t*, uint8_t*, int,
-                         const FixedDecode&);
-    const Row fixedRow = argb               ? yuvRowToPacked<2, 1, 0>
-                         : videoType == 16 ? yuvRowToPacked<3, 2, 1>
-                                           : yuvRowToPacked<1, 2, 3>;
+    // Byte offsets of R, G and B in the layout.
+    const int r = argb ? 2 : videoType == 16 ? 3 : 1;
+    const int g = argb ? 1 : 2;
+    const int b = argb ? 0 : videoType == 16 ? 1 : 3;
+#if KELVO_COLOR_ROWS_X86
+    const bool sse2 = packedRowPathSupported(PackedRowPath::kSSE2);
+#endif
     const uint8_t alphaBytes[4] = {uint8_t(argb ? 0 : 0xFF), 0, 0, uint8_t(argb ? 0xFF : 0)};
     uint32_t alphaMask;
     std::memcpy(&alphaMask, alphaBytes, 4);
@@ -114,7 +88,12 @@ int i420ToPackedKeepingAlpha(const I420VideoFrame& frame, int videoType, int str
         const uint8_t* srcU = swapUV ? cr : cb;
         const uint8_t* srcV = swapUV ? cb : cr;
         if (!constants) {
-            fixedRow(srcY, cb, cr, scratch, w, fixed);
+            int done = 0;
+#if KELVO_COLOR_ROWS_X86
+            if (sse2) done = yuvRowToPacked_SSE2(srcY, cb, cr, scratch, w, m.fixedDecode, r, g, b);
+#endif
+            yuvRowToPacked_C(srcY + done, cb + done / 2, cr + done / 2, scratch + 4 * done,
+                             w - done, m.fixedDecode, r, g, b);
         } else if (argb) {
             libyuv::I420ToARGBMatrix(srcY, 0, srcU, 0, srcV, 0, scratch, 0, constants, w, 1);
         } else {
