@@ -1,5 +1,6 @@
 #include "render/color_space_convert.h"
 
+#include "frame/yuv_matrix.h"
 #include "render/color_space_rows.h"
 
 #include <algorithm>
@@ -15,93 +16,51 @@ namespace video {
 
 namespace {
 
-enum CoeffSet { k601Limited, k601Full, k709Limited, k709Full };
-
-struct LumaCoeffs {
-    int r, g, b, add;
-};
-
-struct ChromaCoeffs {
-    int ur, ug, ub, vr, vg, vb;
-};
-
-constexpr LumaCoeffs kLuma[] = {
-    {66, 129, 25, 4224},  // BT.601 limited
-    {77, 150, 29, 128},   // BT.601 full
-    {47, 157, 16, 4224},  // BT.709 limited
-    {55, 183, 19, 128},   // BT.709 full
-};
-
-constexpr ChromaCoeffs kChroma[] = {
-    {-38, -74, 112, 112, -94, -18},
-    {-43, -85, 128, 128, -107, -21},
-    {-26, -87, 112, 112, -102, -10},
-    {-30, -101, 130, 130, -119, -12},
-};
-
-// 128.5 * 256: offset plus rounding.
-constexpr int kChromaBias = 32896;
-
-CoeffSet pickCoeffs(int colorRange, int colorMatrix) {
-    if (colorRange != 0) {
-        if (colorMatrix == 1) return k709Full;
-        if (colorMatrix == 3 || colorMatrix == 4) return k601Full;
-        return k601Limited;
-    }
-    return colorMatrix == 1 ? k709Limited : k601Limited;
-}
-
 uint8_t clamp255(int v) { return static_cast<uint8_t>(std::min(std::max(v, 0), 255)); }
 
-// Limited-range luma never exceeds 235, so one clamp serves all four sets.
-template <int R, int G, int B, int K>
-void rowToY(const uint8_t* src, uint8_t* dstY, int width) {
-    constexpr LumaCoeffs c = kLuma[K];
+// Luma weights are never negative and white gives at most 255 (limited
+// range 235), so one clamp serves every set.
+template <int R, int G, int B>
+void rowToY(const uint8_t* src, uint8_t* dstY, int width, const YuvFixedCoeffs& c) {
     for (int x = 0; x < width; ++x, src += 4) {
         dstY[x] = static_cast<uint8_t>(
-            std::min(255, (c.r * src[R] + c.g * src[G] + c.b * src[B] + c.add) >> 8));
+            std::min(255, (c.yR * src[R] + c.yG * src[G] + c.yB * src[B] + c.yBias) >> 8));
     }
 }
 
-template <int K>
-void storeUV(int r, int g, int b, uint8_t* u, uint8_t* v) {
-    constexpr ChromaCoeffs c = kChroma[K];
-    *u = clamp255((c.ur * r + c.ug * g + c.ub * b + kChromaBias) >> 8);
-    *v = clamp255((c.vr * r + c.vg * g + c.vb * b + kChromaBias) >> 8);
+inline void storeUV(int r, int g, int b, const YuvFixedCoeffs& c, uint8_t* u, uint8_t* v) {
+    *u = clamp255((c.uR * r + c.uG * g + c.uB * b + kYuvChromaBias) >> 8);
+    *v = clamp255((c.vR * r + c.vG * g + c.vB * b + kYuvChromaBias) >> 8);
 }
 
-template <int R, int G, int B, int K>
-void rowPairToUV(const uint8_t* s0, const uint8_t* s1, uint8_t* dstU, uint8_t* dstV,
-                 int width) {
+template <int R, int G, int B>
+void rowPairToUV(const uint8_t* s0, const uint8_t* s1, uint8_t* dstU, uint8_t* dstV, int width,
+                 const YuvFixedCoeffs& c) {
     int x = 0;
     for (; x + 1 < width; x += 2, s0 += 8, s1 += 8) {
         const int r = (s0[R] + s0[R + 4] + s1[R] + s1[R + 4]) >> 2;
         const int g = (s0[G] + s0[G + 4] + s1[G] + s1[G + 4]) >> 2;
         const int b = (s0[B] + s0[B + 4] + s1[B] + s1[B + 4]) >> 2;
-        storeUV<K>(r, g, b, dstU++, dstV++);
+        storeUV(r, g, b, c, dstU++, dstV++);
     }
     if (x < width) {
-        storeUV<K>((s0[R] + s1[R]) >> 1, (s0[G] + s1[G]) >> 1, (s0[B] + s1[B]) >> 1, dstU,
-                   dstV);
+        storeUV((s0[R] + s1[R]) >> 1, (s0[G] + s1[G]) >> 1, (s0[B] + s1[B]) >> 1, c, dstU, dstV);
     }
 }
 
-using RowToY = void (*)(const uint8_t*, uint8_t*, int);
-using RowPairToUV = void (*)(const uint8_t*, const uint8_t*, uint8_t*, uint8_t*, int);
-
 // The weights of one set placed at the byte positions of the channels.
-PackedRowCoeffs rowCoeffs(int r, int g, int b, CoeffSet k) {
+PackedRowCoeffs rowCoeffs(int r, int g, int b, const YuvFixedCoeffs& k) {
     PackedRowCoeffs c{};
-    c.y[r] = static_cast<int16_t>(kLuma[k].r);
-    c.y[g] = static_cast<int16_t>(kLuma[k].g);
-    c.y[b] = static_cast<int16_t>(kLuma[k].b);
-    c.yBias = kLuma[k].add;
-    c.u[r] = static_cast<int16_t>(kChroma[k].ur);
-    c.u[g] = static_cast<int16_t>(kChroma[k].ug);
-    c.u[b] = static_cast<int16_t>(kChroma[k].ub);
-    c.v[r] = static_cast<int16_t>(kChroma[k].vr);
-    c.v[g] = static_cast<int16_t>(kChroma[k].vg);
-    c.v[b] = static_cast<int16_t>(kChroma[k].vb);
+    c.y[r] = k.yR;
+    c.y[g] = k.yG;
+    c.y[b] = k.yB;
+    c.yBias = k.yBias;
+    c.u[r] = k.uR;
+    c.u[g] = k.uG;
+    c.u[b] = k.uB;
+    c.v[r] = k.vR;
+    c.v[g] = k.vG;
+    c.v[b] = k.vB;
     return c;
 }
 
@@ -125,24 +84,19 @@ template <int R, int G, int B>
 int packedToI420(PackedRowPath path, const uint8_t* src, int srcStride, uint8_t* dstY,
                  int dstStrideY, uint8_t* dstU, int dstStrideU, uint8_t* dstV, int dstStrideV,
                  int width, int height, int colorRange, int colorMatrix) {
-    static constexpr RowToY kRowY[] = {rowToY<R, G, B, k601Limited>, rowToY<R, G, B, k601Full>,
-                                       rowToY<R, G, B, k709Limited>, rowToY<R, G, B, k709Full>};
-    static constexpr RowPairToUV kRowUV[] = {
-        rowPairToUV<R, G, B, k601Limited>, rowPairToUV<R, G, B, k601Full>,
-        rowPairToUV<R, G, B, k709Limited>, rowPairToUV<R, G, B, k709Full>};
-    const CoeffSet k = pickCoeffs(colorRange, colorMatrix);
-    const RowToY portableY = kRowY[k];
-    const RowPairToUV portableUV = kRowUV[k];
+    // The same matrix and range that decode a frame with these codes.
+    const YuvFixedCoeffs& k = yuvMatrixFor(colorMatrix, colorRange).fixed;
     const FastRows fast = fastRows(path);
     const PackedRowCoeffs coeffs = rowCoeffs(R, G, B, k);
     // The fast rows take the vector-filling prefix, the portable rows the rest.
     auto toY = [&](const uint8_t* s, uint8_t* y) {
         const int done = fast.toY ? fast.toY(s, y, width, coeffs) : 0;
-        portableY(s + 4 * done, y + done, width - done);
+        rowToY<R, G, B>(s + 4 * done, y + done, width - done, k);
     };
     auto toUV = [&](const uint8_t* s0, const uint8_t* s1, uint8_t* u, uint8_t* v) {
         const int done = fast.toUV ? fast.toUV(s0, s1, u, v, width, coeffs) : 0;
-        portableUV(s0 + 4 * done, s1 + 4 * done, u + done / 2, v + done / 2, width - done);
+        rowPairToUV<R, G, B>(s0 + 4 * done, s1 + 4 * done, u + done / 2, v + done / 2,
+                             width - done, k);
     };
 
     if (!src || !dstY || !dstU || !dstV || width <= 0 || height == 0 || height == INT_MIN)
@@ -174,6 +128,19 @@ using PackedConverter = int (*)(const uint8_t*, int, uint8_t*, int, uint8_t*, in
                                 int, int, int, int, int);
 
 }  // namespace
+
+void yuvRowToPacked_C(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* dst,
+                      int width, const YuvFixedDecode& k, int r, int g, int b) {
+    const int a = 6 - r - g - b;
+    for (int x = 0; x < width; ++x, dst += 4) {
+        const int luma = (y[x] - k.yOffset) * k.y + 2048;  // + 2048: round to nearest
+        const int cb = u[x >> 1] - 128, cr = v[x >> 1] - 128;
+        dst[r] = clamp255((luma + k.vr * cr) >> 12);
+        dst[g] = clamp255((luma - k.ug * cb - k.vg * cr) >> 12);
+        dst[b] = clamp255((luma + k.ub * cb) >> 12);
+        dst[a] = 0;
+    }
+}
 
 bool packedRowPathSupported(PackedRowPath path) {
     switch (path) {

@@ -1,12 +1,10 @@
 // Packed RGB to I420 with a chosen colour range and matrix, and a
 // FourCC-dispatching sample conversion built on them and on libyuv.
 //
-// Range code r and matrix code m choose the coefficients:
-//   r != 0, m == 1      BT.709 full
-//   r != 0, m == 3 or 4 BT.601 full
-//   r == 0, m == 1      BT.709 limited
-//   anything else       BT.601 limited
-// (so "not given", r = m = −1, is BT.601 limited).
+// Range code r and matrix code m choose the coefficients through
+// yuvMatrixFor (frame/yuv_matrix.h), the same choice that decodes a frame
+// with those codes: BT.601 for m = 3, 4 and -1, BT.2020 for 7 and 8, BT.709
+// otherwise; full range only for r = 1 with m != -1.
 //
 // The converters write width x height luma samples and (width + 1) / 2 x
 // (height + 1) / 2 chroma samples; each 2x2 block gives one chroma sample, an

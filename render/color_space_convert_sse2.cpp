@@ -90,6 +90,59 @@ int packedRowPairToUV_SSE2(const uint8_t* src0, const uint8_t* src1, uint8_t* ds
     return x;
 }
 
+// Eight pixels at a time: 32-bit multiply-adds of (value, weight) pairs give
+// the portable row's sums exactly; the packs are its clamps.
+int yuvRowToPacked_SSE2(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* dst,
+                        int width, const YuvFixedDecode& k, int r, int g, int b) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i one = _mm_set1_epi16(1);
+    const __m128i yOffset = _mm_set1_epi16(k.yOffset);
+    const __m128i chromaZero = _mm_set1_epi16(128);
+    const __m128i lumaWeights = _mm_setr_epi16(k.y, 2048, k.y, 2048, k.y, 2048, k.y, 2048);
+    const __m128i redWeights = _mm_setr_epi16(k.vr, 0, k.vr, 0, k.vr, 0, k.vr, 0);
+    const __m128i blueWeights = _mm_setr_epi16(k.ub, 0, k.ub, 0, k.ub, 0, k.ub, 0);
+    const int16_t ug = static_cast<int16_t>(-k.ug), vg = static_cast<int16_t>(-k.vg);
+    const __m128i greenWeights = _mm_setr_epi16(ug, vg, ug, vg, ug, vg, ug, vg);
+    auto channel = [](__m128i lo, __m128i hi) {
+        const __m128i words = _mm_packs_epi32(_mm_srai_epi32(lo, 12), _mm_srai_epi32(hi, 12));
+        return _mm_packus_epi16(words, words);
+    };
+    int x = 0;
+    for (; x + 8 <= width; x += 8, dst += 32) {
+        const __m128i luma = _mm_sub_epi16(
+            _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(y + x)), zero),
+            yOffset);
+        int32_t u4, v4;
+        __builtin_memcpy(&u4, u + x / 2, 4);
+        __builtin_memcpy(&v4, v + x / 2, 4);
+        // Each chroma sample twice, less 128.
+        __m128i cb = _mm_unpacklo_epi8(_mm_cvtsi32_si128(u4), zero);
+        __m128i cr = _mm_unpacklo_epi8(_mm_cvtsi32_si128(v4), zero);
+        cb = _mm_sub_epi16(_mm_unpacklo_epi16(cb, cb), chromaZero);
+        cr = _mm_sub_epi16(_mm_unpacklo_epi16(cr, cr), chromaZero);
+
+        const __m128i lumaLo = _mm_madd_epi16(_mm_unpacklo_epi16(luma, one), lumaWeights);
+        const __m128i lumaHi = _mm_madd_epi16(_mm_unpackhi_epi16(luma, one), lumaWeights);
+        __m128i c[4];
+        c[r] = channel(
+            _mm_add_epi32(lumaLo, _mm_madd_epi16(_mm_unpacklo_epi16(cr, zero), redWeights)),
+            _mm_add_epi32(lumaHi, _mm_madd_epi16(_mm_unpackhi_epi16(cr, zero), redWeights)));
+        c[g] = channel(
+            _mm_add_epi32(lumaLo, _mm_madd_epi16(_mm_unpacklo_epi16(cb, cr), greenWeights)),
+            _mm_add_epi32(lumaHi, _mm_madd_epi16(_mm_unpackhi_epi16(cb, cr), greenWeights)));
+        c[b] = channel(
+            _mm_add_epi32(lumaLo, _mm_madd_epi16(_mm_unpacklo_epi16(cb, zero), blueWeights)),
+            _mm_add_epi32(lumaHi, _mm_madd_epi16(_mm_unpackhi_epi16(cb, zero), blueWeights)));
+        c[6 - r - g - b] = zero;
+        const __m128i pairs01 = _mm_unpacklo_epi8(c[0], c[1]);
+        const __m128i pairs23 = _mm_unpacklo_epi8(c[2], c[3]);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), _mm_unpacklo_epi16(pairs01, pairs23));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 16),
+                         _mm_unpackhi_epi16(pairs01, pairs23));
+    }
+    return x;
+}
+
 }  // namespace video
 }  // namespace kelvo
 

@@ -1,6 +1,7 @@
-// Row kernels behind the packed-RGB converters of color_space_convert.h: the
-// fast x86 rows and the entry that converts with one chosen row set, so that
-// tests can hold every set against the portable rows. Internal to render/.
+// Row kernels behind the packed-RGB converters of color_space_convert.h (and
+// the way back to packed pixels in frame_conversion.cpp): the fast x86 rows
+// and the entry that converts with one chosen row set, so that tests can
+// hold every set against the portable rows. Internal to render/.
 //
 // A fast row converts the longest prefix of the row that fills its vectors
 // and returns that prefix's length in pixels (a multiple of 16 or 32, so
@@ -9,6 +10,8 @@
 #pragma once
 
 #include <cstdint>
+
+#include "frame/yuv_matrix.h"
 
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
 #define KELVO_COLOR_ROWS_X86 1
@@ -41,6 +44,17 @@ int packedRowPairToUV_SSE2(const uint8_t* src0, const uint8_t* src1, uint8_t* ds
 int packedRowToY_AVX2(const uint8_t* src, uint8_t* dstY, int width, const PackedRowCoeffs& c);
 int packedRowPairToUV_AVX2(const uint8_t* src0, const uint8_t* src1, uint8_t* dstU,
                            uint8_t* dstV, int width, const PackedRowCoeffs& c);
+#endif
+
+// I420 rows to packed pixels with YuvFixedDecode: R, G and B at byte
+// offsets r, g and b of each pixel, 0 in the fourth byte; pixel x takes
+// chroma sample x / 2. The fast row converts the longest prefix that fills
+// its vectors and returns its length (a multiple of 8).
+void yuvRowToPacked_C(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* dst,
+                      int width, const YuvFixedDecode& k, int r, int g, int b);
+#if KELVO_COLOR_ROWS_X86
+int yuvRowToPacked_SSE2(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* dst,
+                        int width, const YuvFixedDecode& k, int r, int g, int b);
 #endif
 
 enum class PackedRowPath { kPortable, kSSE2, kAVX2 };

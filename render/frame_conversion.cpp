@@ -4,7 +4,16 @@
 #include <libyuv/convert_from.h>
 #include <libyuv/video_common.h>
 
+#include <cstring>
+#include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "frame/yuv_matrix.h"
 #include "render/color_space_convert.h"
+#include "render/color_space_rows.h"
 
 namespace kelvo {
 namespace video {
@@ -24,18 +33,91 @@ bool planesHoldPicture(const I420VideoFrame& frame, int width, int height) {
     return true;
 }
 
-// The YUV-to-RGB coefficients matching the RGB-to-YUV choice that
-// ARGBToI420ColorSpace and BGRAToI420ColorSpace make for these codes, so
-// that a packed caller buffer comes back in the levels it went in with.
-// `swapped`: the constants for U and V given the other way round.
-const libyuv::YuvConstants* matchingConstants(int colorRange, int colorMatrix, bool swapped) {
-    if (colorRange != 0 && colorMatrix == 1)
-        return swapped ? &libyuv::kYvuF709Constants : &libyuv::kYuvF709Constants;
-    if (colorRange != 0 && (colorMatrix == 3 || colorMatrix == 4))
-        return swapped ? &libyuv::kYvuJPEGConstants : &libyuv::kYuvJPEGConstants;
-    if (colorRange == 0 && colorMatrix == 1)
-        return swapped ? &libyuv::kYvuH709Constants : &libyuv::kYuvH709Constants;
-    return swapped ? &libyuv::kYvuI601Constants : &libyuv::kYuvI601Constants;
+// libyuv's constants where they are close to the decision's matrix;
+// `swapped` gives them for U and V exchanged. Elsewhere the fixed-point
+// rows of color_space_rows.h decode: libyuv's limited-range BT.709 and
+// BT.2020 sets clip the blue gain to 2.0 for its 8-bit multiplies, and
+// saturated blue came back a dozen levels off. (Its BT.601 limited set is
+// clipped by under 1 %, and stays for its speed.)
+const libyuv::YuvConstants* libyuvConstants(const YuvMatrix& m, bool swapped) {
+    switch (m.standard) {
+        case YuvStandard::kBT601:
+            if (m.fullRange)
+                return swapped ? &libyuv::kYvuJPEGConstants : &libyuv::kYuvJPEGConstants;
+            return swapped ? &libyuv::kYvuI601Constants : &libyuv::kYuvI601Constants;
+        case YuvStandard::kBT709:
+            if (!m.fullRange) return nullptr;
+            return swapped ? &libyuv::kYvuF709Constants : &libyuv::kYuvF709Constants;
+        case YuvStandard::kBT2020:
+            if (!m.fullRange) return nullptr;
+            return swapped ? &libyuv::kYvuV2020Constants : &libyuv::kYuvV2020Constants;
+    }
+    return nullptr;
+}
+
+// Writes the frame into a packed buffer (videoType 16 RGBA: bytes A, B, G,
+// R; 5 ARGB: B, G, R, A; 15 BGRA: A, R, G, B) row by row through a scratch
+// row of the same layout, then merges only the colour bytes: the buffer is
+// the caller's picture, processed in place, and its alpha is the caller's.
+int i420ToPackedKeepingAlpha(const I420VideoFrame& frame, int videoType, int stride,
+                             uint8_t* buffer) {
+    const int w = frame.width();
+    const YuvMatrix& m = yuvMatrixFor(frame.colorMatrix, frame.colorRange);
+    const bool argb = videoType == 5;
+    // libyuv's RGBA with U and V exchanged is BGRA.
+    const bool swapUV = videoType == 15;
+    const libyuv::YuvConstants* constants = libyuvConstants(m, swapUV);
+    // Byte offsets of R, G and B in the layout.
+    const int r = argb ? 2 : videoType == 16 ? 3 : 1;
+    const int g = argb ? 1 : 2;
+    const int b = argb ? 0 : videoType == 16 ? 1 : 3;
+#if KELVO_COLOR_ROWS_X86
+    const bool sse2 = packedRowPathSupported(PackedRowPath::kSSE2);
+#endif
+    const uint8_t alphaBytes[4] = {uint8_t(argb ? 0 : 0xFF), 0, 0, uint8_t(argb ? 0xFF : 0)};
+    uint32_t alphaMask;
+    std::memcpy(&alphaMask, alphaBytes, 4);
+    thread_local std::vector<uint32_t> row;
+    if (row.size() < size_t(w)) row.resize(size_t(w));
+    auto* scratch = reinterpret_cast<uint8_t*>(row.data());
+
+    for (int y = 0; y < frame.height(); ++y) {
+        const uint8_t* srcY = frame.buffer(0) + ptrdiff_t(y) * frame.stride(0);
+        const uint8_t* cb = frame.buffer(1) + ptrdiff_t(y / 2) * frame.stride(1);
+        const uint8_t* cr = frame.buffer(2) + ptrdiff_t(y / 2) * frame.stride(2);
+        const uint8_t* srcU = swapUV ? cr : cb;
+        const uint8_t* srcV = swapUV ? cb : cr;
+        if (!constants) {
+            int done = 0;
+#if KELVO_COLOR_ROWS_X86
+            if (sse2) done = yuvRowToPacked_SSE2(srcY, cb, cr, scratch, w, m.fixedDecode, r, g, b);
+#endif
+            yuvRowToPacked_C(srcY + done, cb + done / 2, cr + done / 2, scratch + 4 * done,
+                             w - done, m.fixedDecode, r, g, b);
+        } else if (argb) {
+            libyuv::I420ToARGBMatrix(srcY, 0, srcU, 0, srcV, 0, scratch, 0, constants, w, 1);
+        } else {
+            libyuv::I420ToRGBAMatrix(srcY, 0, srcU, 0, srcV, 0, scratch, 0, constants, w, 1);
+        }
+        uint8_t* dst = buffer + ptrdiff_t(y) * stride;
+        int x = 0;
+#if defined(__SSE2__)
+        const __m128i keep = _mm_set1_epi32(static_cast<int>(alphaMask));
+        for (; x + 4 <= w; x += 4) {
+            auto* d = reinterpret_cast<__m128i*>(dst + 4 * x);
+            const __m128i colour = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&row[x]));
+            _mm_storeu_si128(d, _mm_or_si128(_mm_and_si128(_mm_loadu_si128(d), keep),
+                                             _mm_andnot_si128(keep, colour)));
+        }
+#endif
+        for (; x < w; ++x) {
+            uint32_t kept;
+            std::memcpy(&kept, dst + 4 * x, 4);
+            kept = (kept & alphaMask) | (row[x] & ~alphaMask);
+            std::memcpy(dst + 4 * x, &kept, 4);
+        }
+    }
+    return 0;
 }
 
 }  // namespace
@@ -77,42 +159,29 @@ int convertBufferToFrame(int videoType, const uint8_t* buffer, int cropX, int cr
         dstWidth = frame.height();
         dstHeight = frame.width();
     }
-    frame.colorRange = colorRange;
-    frame.colorMatrix = colorMatrix;
+    // libyuv converts RGBA with BT.601 limited whatever the codes say; the
+    // frame must carry the codes of what its planes hold, or the chain would
+    // decode them with another matrix.
+    const bool libyuvRgba = videoType == 16;
+    frame.colorRange = libyuvRgba ? 0 : colorRange;
+    frame.colorMatrix = libyuvRgba ? 4 : colorMatrix;
     if (rotation != 90 && rotation != 180 && rotation != 270) rotation = 0;
     const uint32_t fourcc = fourccFromVideoType(videoType);
     if (fourcc == 0 || !planesHoldPicture(frame, frame.width(), frame.height())) return -1;
-    return ConvertToI420ColorSpace(buffer, sampleSize, frame.buffer(0), frame.stride(0),
-                                   frame.buffer(1), frame.stride(1), frame.buffer(2),
-                                   frame.stride(2), cropX, cropY, srcWidth, srcHeight,
-                                   dstWidth, dstHeight,
-                                   static_cast<libyuv::RotationMode>(rotation), fourcc,
-                                   colorRange, colorMatrix);
+    return ConvertToI420ColorSpace(
+        buffer, sampleSize, frame.buffer(0), frame.stride(0), frame.buffer(1), frame.stride(1),
+        frame.buffer(2), frame.stride(2), cropX, cropY, srcWidth, srcHeight, dstWidth, dstHeight,
+        static_cast<libyuv::RotationMode>(rotation), fourcc, colorRange, colorMatrix);
 }
 
 int convertFrameToBuffer(const I420VideoFrame& frame, int videoType, int dstStride,
                          uint8_t* buffer) {
     const uint32_t fourcc = fourccFromVideoType(videoType);
     if (fourcc == 0 || !planesHoldPicture(frame, frame.width(), frame.height())) return -1;
-    // ARGB and BGRA entered through the range- and matrix-aware converters;
-    // leave through the same coefficients (libyuv's own path is BT.601
-    // limited whatever the frame says).
-    if (videoType == 5 || videoType == 15) {
+    if (videoType == 16 || videoType == 5 || videoType == 15) {
         if (buffer == nullptr) return -1;
-        const int stride = dstStride != 0 ? dstStride : frame.width() * 4;
-        const bool bgra = videoType == 15;
-        // libyuv's RGBA (bytes A, B, G, R) with U and V exchanged is BGRA.
-        const uint8_t* u = frame.buffer(bgra ? 2 : 1);
-        const uint8_t* v = frame.buffer(bgra ? 1 : 2);
-        const int uStride = frame.stride(bgra ? 2 : 1), vStride = frame.stride(bgra ? 1 : 2);
-        const libyuv::YuvConstants* k =
-            matchingConstants(frame.colorRange, frame.colorMatrix, bgra);
-        return bgra ? libyuv::I420ToRGBAMatrix(frame.buffer(0), frame.stride(0), u, uStride, v,
-                                               vStride, buffer, stride, k, frame.width(),
-                                               frame.height())
-                    : libyuv::I420ToARGBMatrix(frame.buffer(0), frame.stride(0), u, uStride, v,
-                                               vStride, buffer, stride, k, frame.width(),
-                                               frame.height());
+        return i420ToPackedKeepingAlpha(frame, videoType,
+                                        dstStride != 0 ? dstStride : frame.width() * 4, buffer);
     }
     return libyuv::ConvertFromI420(frame.buffer(0), frame.stride(0), frame.buffer(1),
                                    frame.stride(1), frame.buffer(2), frame.stride(2), buffer,

@@ -30,7 +30,8 @@ uint32_t fourccFromVideoType(int videoType);
 // are the size after rotation; the crop of that size (swapped for 90 and 270)
 // starts at (cropX, cropY). Rotations other than 90, 180 and 270 count as 0.
 // Sets frame.colorRange and frame.colorMatrix to the given codes, which
-// choose the coefficients for the packed formats ARGB and BGRA.
+// choose the coefficients for the packed formats ARGB and BGRA; RGBA is
+// converted by libyuv as BT.601 limited, and the frame says so (0 and 4).
 // Returns ConvertToI420ColorSpace's result (0 success); −1 for an unknown
 // type or a frame whose planes cannot hold its width x height picture.
 int convertBufferToFrame(int videoType, const uint8_t* buffer, int cropX, int cropY,
@@ -39,8 +40,11 @@ int convertBufferToFrame(int videoType, const uint8_t* buffer, int cropX, int cr
 
 // Writes the frame's I420 planes into `buffer` as `videoType`, frame-sized,
 // with rows dstStride bytes apart (0: packed rows). The buffer must hold the
-// whole picture. Returns libyuv::ConvertFromI420's result (0 success); −1 for
-// an unknown type or a frame whose planes do not hold its picture.
+// whole picture. The packed types (RGBA, ARGB, BGRA) are decoded with the
+// frame's colour codes (yuvMatrixFor) and only their colour bytes are
+// written: the alpha bytes the buffer holds stay. Returns 0 on success, a
+// libyuv error, or −1 for an unknown type or a frame whose planes do not hold
+// its picture.
 int convertFrameToBuffer(const I420VideoFrame& frame, int videoType, int dstStride,
                          uint8_t* buffer);
 

@@ -10,37 +10,6 @@
 namespace kelvo {
 namespace video {
 
-const float kBT601FullMatrix[9] = {
-    1.0f, 0.0f, 1.402f,
-    1.0f, -0.344136f, -0.714136f,
-    1.0f, 1.772f, 0.0f,
-};
-const float kBT601LimitedMatrix[9] = {
-    1.164384f, 0.0f, 1.596027f,
-    1.164384f, -0.391762f, -0.812968f,
-    1.164384f, 2.017232f, 0.0f,
-};
-const float kBT709FullMatrix[9] = {
-    1.0f, 0.0f, 1.5748f,
-    1.0f, -0.187324f, -0.468124f,
-    1.0f, 1.8556f, 0.0f,
-};
-const float kBT709LimitedMatrix[9] = {
-    1.164384f, 0.0f, 1.792741f,
-    1.164384f, -0.213249f, -0.532909f,
-    1.164384f, 2.112402f, 0.0f,
-};
-const float kBT2020FullMatrix[9] = {
-    1.0f, 0.0f, 1.4746f,
-    1.0f, -0.164553f, -0.571353f,
-    1.0f, 1.8814f, 0.0f,
-};
-const float kBT2020LimitedMatrix[9] = {
-    1.164384f, 0.0f, 1.678674f,
-    1.164384f, -0.187326f, -0.650424f,
-    1.164384f, 2.141772f, 0.0f,
-};
-
 const char* const kYUVConvertFragmentShader =
     "#version 330 core\n"
     "precision mediump float;\n"
@@ -49,32 +18,16 @@ const char* const kYUVConvertFragmentShader =
     "uniform sampler2D vTex;\n"
     "uniform mat3 colorMatrix;\n"
     "uniform  highp float rangeOffset;\n"
+    "uniform highp float chromaOffset;\n"
     "in vec2 vTextureCoord;\n"
     "out vec4 FragColor;\n"
     "void main() {\n"
     "    vec2 tc = vTextureCoord;\n"
     "    float y = clamp(texture(yTex, tc).r - rangeOffset, -rangeOffset, 1.0);\n"
-    "    float cb = clamp(texture(uTex, tc).r - 0.5, -0.5, 0.5);\n"
-    "    float cr = clamp(texture(vTex, tc).r - 0.5, -0.5, 0.5);\n"
+    "    float cb = clamp(texture(uTex, tc).r - chromaOffset, -0.5, 0.5);\n"
+    "    float cr = clamp(texture(vTex, tc).r - chromaOffset, -0.5, 0.5);\n"
     "    FragColor = vec4(colorMatrix * vec3(y, cb, cr), 1.0);\n"
     "}\n";
-
-const float* yuvMatrixFor(int colorMatrix, int colorRange, float* rangeOffset) {
-    const bool full = colorMatrix != -1 && colorRange == 1;
-    if (rangeOffset) {
-        *rangeOffset = full ? 0.0f : kLimitedRangeOffset;
-    }
-    if (colorMatrix == -1) {
-        return kBT601LimitedMatrix;
-    }
-    if (colorMatrix == 3 || colorMatrix == 4) {
-        return full ? kBT601FullMatrix : kBT601LimitedMatrix;
-    }
-    if (colorMatrix == 7 || colorMatrix == 8) {
-        return full ? kBT2020FullMatrix : kBT2020LimitedMatrix;
-    }
-    return full ? kBT709FullMatrix : kBT709LimitedMatrix;
-}
 
 namespace {
 
@@ -108,8 +61,11 @@ YUVConvertProgram::~YUVConvertProgram() {
 
 void YUVConvertProgram::allocateStorage(int width, int height, int alignedWidth) {
     yTexture_->Load(nullptr, 0, alignedWidth, height, GL_RED);
-    uTexture_->Load(nullptr, 0, alignedWidth / 2, height / 2, GL_RED);
-    vTexture_->Load(nullptr, 0, alignedWidth / 2, height / 2, GL_RED);
+    // Every chroma row of the frame, the last of an odd height included: a
+    // frame one row high would otherwise get chroma textures with no rows.
+    const int chromaRows = (height + 1) / 2;
+    uTexture_->Load(nullptr, 0, alignedWidth / 2, chromaRows, GL_RED);
+    vTexture_->Load(nullptr, 0, alignedWidth / 2, chromaRows, GL_RED);
     glBindTexture(GL_TEXTURE_2D, 0);
     texturesReady_ = 1;
     width_ = width;
@@ -135,13 +91,16 @@ bool YUVConvertProgram::UpdateTextures(const std::shared_ptr<I420VideoFrame>& fr
     // An odd width has one chroma column more than half of it; the texture
     // samples it at the right edge, so it must be uploaded too.
     const int chromaColumns = (w + 1) / 2;
+    const int chromaRows = (h + 1) / 2;
     // A plane uploaded straight from the frame is read as whole texture rows.
     auto rowBytes = [](int stride, int textureWidth, int columns) {
         return stride == textureWidth ? textureWidth : columns;
     };
     if (!planeHolds(*frame, 0, h, rowBytes(strideY, aligned, w)) ||
-        !planeHolds(*frame, 1, h / 2, rowBytes(frame->stride(1), chromaWidth, chromaColumns)) ||
-        !planeHolds(*frame, 2, h / 2, rowBytes(frame->stride(2), chromaWidth, chromaColumns))) {
+        !planeHolds(*frame, 1, chromaRows,
+                    rowBytes(frame->stride(1), chromaWidth, chromaColumns)) ||
+        !planeHolds(*frame, 2, chromaRows,
+                    rowBytes(frame->stride(2), chromaWidth, chromaColumns))) {
         return false;
     }
 
@@ -152,16 +111,17 @@ bool YUVConvertProgram::UpdateTextures(const std::shared_ptr<I420VideoFrame>& fr
     }
 
     checkGLError("UpdateTextures begin");
-    colorMatrix_ = yuvMatrixFor(frame->colorMatrix, frame->colorRange, &rangeOffset_);
-    setUniformMatrix3fv("colorMatrix", colorMatrix_, true);
-    setUniform1f("rangeOffset", rangeOffset_);
+    matrix_ = &yuvMatrixFor(frame->colorMatrix, frame->colorRange);
+    setUniformMatrix3fv("colorMatrix", matrix_->decode, true);
+    setUniform1f("rangeOffset", matrix_->lumaOffset);
+    setUniform1f("chromaOffset", matrix_->chromaOffset);
 
     SetUniformTexture("yTex", yTexture_);
     uploadPlane(aligned, w, h, strideY, frame->buffer(0), GL_RED);
     SetUniformTexture("uTex", uTexture_);
-    uploadPlane(chromaWidth, chromaColumns, h / 2, frame->stride(1), frame->buffer(1), GL_RED);
+    uploadPlane(chromaWidth, chromaColumns, chromaRows, frame->stride(1), frame->buffer(1), GL_RED);
     SetUniformTexture("vTex", vTexture_);
-    uploadPlane(chromaWidth, chromaColumns, h / 2, frame->stride(2), frame->buffer(2), GL_RED);
+    uploadPlane(chromaWidth, chromaColumns, chromaRows, frame->stride(2), frame->buffer(2), GL_RED);
     checkGLError("UpdateTextures end");
 
     const float edge = static_cast<float>(w) / static_cast<float>(aligned);

@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "frame/yuv_matrix.h"
 #include "gpu/gl_program.h"
 
 namespace kelvo {
@@ -17,29 +18,12 @@ namespace video {
 class I420VideoFrame;
 class GLTexture;
 
-// Row-major 3x3 Y'CbCr -> RGB matrices, uploaded transposed so that row 0
-// gives R. Limited range: luma gain 255/219, chroma gains x 255/224.
-extern const float kBT601FullMatrix[9];
-extern const float kBT601LimitedMatrix[9];
-extern const float kBT709FullMatrix[9];
-extern const float kBT709LimitedMatrix[9];
-extern const float kBT2020FullMatrix[9];
-extern const float kBT2020LimitedMatrix[9];
-
-// 16/255: the luma foot of limited range.
-constexpr float kLimitedRangeOffset = 16.0f / 255.0f;
-
-// The matrix and luma offset for a frame's colour codes: matrix −1 is BT.601
-// limited whatever the range; 3/4 BT.601, 7/8 BT.2020, any other BT.709; full
-// range (offset 0) only for range 1. Pure; thread-safe.
-const float* yuvMatrixFor(int colorMatrix, int colorRange, float* rangeOffset);
-
 // The fragment shader text (samplers yTex, uTex, vTex; uniforms colorMatrix,
-// rangeOffset).
+// rangeOffset, chromaOffset: the YuvMatrix of the frame's colour codes).
 extern const char* const kYUVConvertFragmentShader;
 
 // A GLProgram that owns three plane textures: Y at aligned width x height,
-// U and V at aligned width / 2 x height / 2, where the aligned width is the
+// U and V at aligned width / 2 x (height + 1) / 2, where the aligned width is the
 // luma stride rounded up to 16. Rows whose stride differs from the texture
 // width are repacked through a staging buffer that grows to the largest
 // upload seen and is kept until destruction.
@@ -66,8 +50,8 @@ public:
     int texturesReady() const { return texturesReady_; }
     int textureWidth() const { return alignedWidth_; }
     float rightEdgeTexCoord() const { return quadTexCoords[2]; }
-    float rangeOffset() const { return rangeOffset_; }
-    const float* colorMatrix() const { return colorMatrix_; }
+    float rangeOffset() const { return matrix_ ? matrix_->lumaOffset : 0.0f; }
+    const float* colorMatrix() const { return matrix_ ? matrix_->decode : nullptr; }
     // Bytes the staging buffer holds; 0 until a plane needed repacking.
     size_t stagingCapacity() const { return staging_.size(); }
     // How often texture storage was (re)allocated.
@@ -89,8 +73,8 @@ private:
     int height_ = 0;
     int alignedWidth_ = 0;
     std::vector<uint8_t> staging_;
-    float rangeOffset_ = 0.0f;
-    const float* colorMatrix_ = nullptr;
+    // The conversion of the last upload (yuvMatrixFor of its colour codes).
+    const YuvMatrix* matrix_ = nullptr;
     int storageAllocations_ = 0;
 };
 

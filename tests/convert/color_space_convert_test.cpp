@@ -72,23 +72,24 @@ struct SolidCase {
 };
 
 const SolidCase kSolidCases[] = {
-    // BT.709 full: range not 0, matrix 1.
-    {"709 full white", 1, 1, 255, 255, 255, 255, 127, 127},
-    {"709 full green", 1, 1, 0, 255, 0, 182, 27, 9},
-    {"709 full blue", 1, 1, 0, 0, 255, 19, 255, 116},
-    // BT.601 full: range not 0, matrix 3 or 4.
+    // BT.709 full: range 1, matrix 1 and every code without a table of its own.
+    {"709 full white", 1, 1, 255, 255, 255, 255, 128, 128},
+    {"709 full green", 1, 1, 0, 255, 0, 182, 29, 12},
+    {"SMPTE 240M full blue is 709 full", 1, 5, 0, 0, 255, 19, 255, 116},
+    // BT.601 full: range 1, matrix 3 or 4.
     {"601 full blue", 1, 4, 0, 0, 255, 29, 255, 107},
     {"601 full red via BT.470BG", 1, 3, 255, 0, 0, 77, 85, 255},
-    // BT.601 limited for full range with any other matrix, including "not given".
-    {"full range BT.2020 is 601 limited", 1, 7, 255, 255, 255, 235, 128, 128},
+    // BT.2020, as the input side decodes matrices 7 and 8.
+    {"2020 full white", 1, 7, 255, 255, 255, 255, 128, 128},
+    {"2020 limited red", 0, 8, 255, 0, 0, 74, 97, 240},
+    // BT.601 limited when no matrix is given, whatever the range.
     {"nothing given is 601 limited", -1, -1, 0, 255, 0, 144, 54, 34},
-    // BT.709 limited: range 0, matrix 1.
-    {"709 limited white", 0, 1, 255, 255, 255, 235, 127, 128},
+    {"full range without a matrix is 601 limited", 1, -1, 0, 0, 0, 16, 128, 128},
+    // Limited range for every range code but 1.
+    {"709 limited white", 0, 1, 255, 255, 255, 235, 128, 128},
     {"709 limited red", 0, 1, 255, 0, 0, 63, 102, 240},
-    // BT.601 limited: range 0, anything but 1.
-    {"limited BT.2020 is 601 limited", 0, 7, 255, 0, 0, 82, 90, 240},
+    {"range code 2 is limited", 2, 4, 0, 0, 255, 41, 240, 110},
     {"601 limited black", 0, 4, 0, 0, 0, 16, 128, 128},
-    {"601 limited blue", 0, 4, 0, 0, 255, 41, 240, 110},
 };
 
 TEST(PackedToI420ColorSpace, SolidColoursMatchTheRangeAndMatrixTable) {
@@ -113,8 +114,10 @@ struct Coeffs {
 };
 const Coeffs k601Limited{66, 129, 25, 4224, -38, -74, 112, 112, -94, -18};
 const Coeffs k601Full{77, 150, 29, 128, -43, -85, 128, 128, -107, -21};
-const Coeffs k709Limited{47, 157, 16, 4224, -26, -87, 112, 112, -102, -10};
-const Coeffs k709Full{55, 183, 19, 128, -30, -101, 130, 130, -119, -12};
+const Coeffs k709Limited{47, 157, 16, 4224, -26, -86, 112, 112, -102, -10};
+const Coeffs k709Full{54, 183, 19, 128, -29, -99, 128, 128, -116, -12};
+const Coeffs k2020Limited{58, 149, 13, 4224, -31, -81, 112, 112, -103, -9};
+const Coeffs k2020Full{67, 174, 15, 128, -36, -92, 128, 128, -118, -10};
 
 I420 reference(const Layout& l, const std::vector<uint8_t>& px, int w, int h,
                const Coeffs& k) {
@@ -156,7 +159,8 @@ TEST(PackedToI420ColorSpace, OddSizedNoiseMatchesTheModelForEveryCoefficientSet)
     struct Row {
         int range, matrix;
         const Coeffs* k;
-    } rows[] = {{1, 1, &k709Full}, {1, 4, &k601Full}, {0, 1, &k709Limited}, {0, 4, &k601Limited}};
+    } rows[] = {{1, 1, &k709Full},     {1, 4, &k601Full},    {0, 1, &k709Limited},
+                {0, 4, &k601Limited},  {1, 7, &k2020Full},   {0, 8, &k2020Limited}};
     for (const Layout& l : kLayouts) {
         for (const Row& row : rows) {
             SCOPED_TRACE(std::string(l.name) + " range " + std::to_string(row.range) +

@@ -22,8 +22,8 @@ struct Planes {
     std::vector<uint8_t> y, u, v;
 };
 
-// Range and matrix codes reaching each coefficient set, and the fallback.
-const int kCodes[][2] = {{1, 1}, {1, 4}, {1, 3}, {0, 1}, {0, 0}, {-1, -1}, {1, 7}};
+// Range and matrix codes reaching each coefficient set.
+const int kCodes[][2] = {{1, 1}, {1, 4}, {1, 3}, {0, 1}, {0, 0}, {-1, -1}, {1, 7}, {0, 8}};
 const PackedOrder kOrders[] = {PackedOrder::kABGR, PackedOrder::kARGB, PackedOrder::kBGRA};
 
 class FastPackedRows : public ::testing::TestWithParam<PackedRowPath> {
@@ -83,7 +83,7 @@ TEST_P(FastPackedRows, MatchPortableRowsOnNoiseOfOddAndVectorEdgeWidths) {
 
 TEST_P(FastPackedRows, MatchPortableRowsOnSaturatedColoursThatReachTheClamps) {
     // Corners of the colour cube, one per 2x2 block so that averaging keeps
-    // them: the largest luma (709 full: 256 before the clamp) and chroma sums
+    // them: the largest luma (white) and chroma sums
     // below 0 and above 255.
     std::uniform_int_distribution<int> corner(0, 7);
     for (int w : {33, 64, 100}) {
@@ -135,6 +135,36 @@ INSTANTIATE_TEST_SUITE_P(Paths, FastPackedRows,
                              return std::string(info.param == PackedRowPath::kSSE2 ? "SSE2"
                                                                                    : "AVX2");
                          });
+
+#if KELVO_COLOR_ROWS_X86
+TEST(YuvToPackedRows, SSE2MatchesPortableForEverySetAndLayout) {
+    std::mt19937 rng(5);
+    auto noise = [&](size_t n) {
+        std::vector<uint8_t> v(n);
+        for (auto& b : v) b = uint8_t(rng());
+        return v;
+    };
+    const int layouts[][3] = {{2, 1, 0}, {3, 2, 1}, {1, 2, 3}};  // ARGB, RGBA, BGRA
+    for (YuvStandard s : {YuvStandard::kBT601, YuvStandard::kBT709, YuvStandard::kBT2020})
+        for (bool full : {false, true})
+            for (const auto& l : layouts)
+                for (int w : {1, 7, 8, 9, 16, 17, 33, 641}) {
+                    const int offset = w % 3;  // unaligned rows
+                    const auto y = noise(w + offset), u = noise((w + 1) / 2 + offset),
+                               v = noise((w + 1) / 2 + offset);
+                    std::vector<uint8_t> a(4 * w + offset, 0xA5), b = a;
+                    const YuvFixedDecode& k = yuvMatrix(s, full).fixedDecode;
+                    yuvRowToPacked_C(&y[offset], &u[offset], &v[offset], &a[offset], w, k, l[0],
+                                     l[1], l[2]);
+                    const int done = yuvRowToPacked_SSE2(&y[offset], &u[offset], &v[offset],
+                                                         &b[offset], w, k, l[0], l[1], l[2]);
+                    yuvRowToPacked_C(&y[offset + done], &u[offset + done / 2],
+                                     &v[offset + done / 2], &b[offset + 4 * done], w - done, k,
+                                     l[0], l[1], l[2]);
+                    ASSERT_EQ(a, b) << int(s) << full << " layout " << l[0] << " width " << w;
+                }
+}
+#endif
 
 TEST(PackedRowPaths, PortableIsAlwaysSupportedAndTheBestIsSupported) {
     EXPECT_TRUE(packedRowPathSupported(PackedRowPath::kPortable));

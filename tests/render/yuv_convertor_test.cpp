@@ -188,9 +188,8 @@ TEST_F(YUVConvertTest, RoundTripThroughInputAndOutputConvertorsStaysWithinOneLev
                     worstC = std::max(worstC, std::abs(back->buffer(2)[r * back->stride(2) + x] - c[1]));
                 }
             }
-            // Half a level of RGB rounding carried through truncating integer
-            // coefficients, and the input's chroma zero at 127.5 against the
-            // output's 128.5 >> 8: one level.
+            // Half a level of RGB rounding carried through the integer
+            // coefficients: one level.
             EXPECT_LE(worstY, 1);
             EXPECT_LE(worstC, 1);
         }

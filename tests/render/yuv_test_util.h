@@ -35,15 +35,14 @@ struct RGB {
     double r, g, b;  // 0..255, unclamped
 };
 
-// Y'CbCr bytes to RGB. The chroma zero is texel value 0.5 (127.5 of 255) in
-// both ranges; limited range stretches luma by 255/219 above 16 and chroma by
-// 255/224.
+// Y'CbCr bytes to RGB. The chroma zero is 128 in both ranges; limited range
+// stretches luma by 255/219 above 16 and chroma by 255/224.
 inline RGB referenceRGB(int y, int u, int v, Standard s, bool full) {
     const Weights w = weightsOf(s);
     const double kg = 1.0 - w.kr - w.kb;
     double yy = y / 255.0;
-    double cb = u / 255.0 - 0.5;
-    double cr = v / 255.0 - 0.5;
+    double cb = (u - 128) / 255.0;
+    double cr = (v - 128) / 255.0;
     if (!full) {
         yy = (yy - 16.0 / 255.0) * 255.0 / 219.0;
         cb *= 255.0 / 224.0;
