@@ -17,8 +17,8 @@ void yuvToRGBAPixels(const uint8_t* y, const float* u, const float* v, uint8_t* 
     const float* m = p.matrix;
     // Texel fetches of unorm8 textures: value / 255.
     F yv = vclamp<O>(O::loadU8(y) * O::set(1.0f / 255.0f) - O::set(off), -off, 1.0f);
-    F cb = vclamp<O>(O::loadf(u) * O::set(1.0f / 255.0f) - O::set(0.5f), -0.5f, 0.5f);
-    F cr = vclamp<O>(O::loadf(v) * O::set(1.0f / 255.0f) - O::set(0.5f), -0.5f, 0.5f);
+    F cb = vclamp<O>(O::loadf(u) * O::set(1.0f / 255.0f) - O::set(p.chromaOffset), -0.5f, 0.5f);
+    F cr = vclamp<O>(O::loadf(v) * O::set(1.0f / 255.0f) - O::set(p.chromaOffset), -0.5f, 0.5f);
     F r = yv * O::set(m[0]) + cb * O::set(m[1]) + cr * O::set(m[2]);
     F g = yv * O::set(m[3]) + cb * O::set(m[4]) + cr * O::set(m[5]);
     F b = yv * O::set(m[6]) + cb * O::set(m[7]) + cr * O::set(m[8]);

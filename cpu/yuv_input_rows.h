@@ -14,6 +14,7 @@ namespace video {
 struct YUVInputRowParams {
     float matrix[9];    // row-major Y'CbCr -> RGB, row 0 gives R
     float rangeOffset;  // luma foot (16/255 for limited range, else 0)
+    float chromaOffset = 128.0f / 255.0f;  // zero of 8-bit chroma
 };
 
 // u and v hold chroma in 8-bit units (0..255) for each of the width pixels.

@@ -1,5 +1,7 @@
 #include "cpu/yuv_output.h"
 
+#include "frame/yuv_matrix.h"
+
 #include "cpu/worker_pool.h"
 
 namespace kelvo {
@@ -36,6 +38,11 @@ bool YUVOutput::convert(const ConstImageRGBA8& src, uint8_t* dstY, int strideY, 
         band(0, 0, h);
     }
     return true;
+}
+
+YUVOutputCoeffs yuvOutputCoeffs(const YuvMatrix& matrix) {
+    const YuvFixedCoeffs& f = matrix.fixed;
+    return {{f.yR, f.yG, f.yB}, f.yBias, {f.uR, f.uG, f.uB}, {f.vR, f.vG, f.vB}, kYuvChromaBias};
 }
 
 }  // namespace video

@@ -14,6 +14,11 @@ namespace kelvo {
 namespace video {
 
 class WorkerPool;
+struct YuvMatrix;
+
+// The encode weights of the colour codes that decoded the frame, so the way
+// back is the inverse of the way in.
+YUVOutputCoeffs yuvOutputCoeffs(const YuvMatrix& matrix);
 
 // Stateless apart from the chosen rows; safe to share between threads.
 class YUVOutput {

@@ -23,6 +23,9 @@ constexpr double kMeanTolerance = 0.25;
 constexpr double kP999Tolerance = 2.0;
 // ... and nothing drifts by more than a few levels anywhere:
 constexpr int kMaxTolerance = 4;
+// A mean over a handful of pixels is one pixel's rounding: tiny pictures are
+// held to the percentile and maximum only.
+constexpr int kMinPixelsForMean = 64;
 
 struct DiffStats {
     double mean = 0.0;
