@@ -178,7 +178,9 @@ def cpu_sections(get, peers):
                  "thread is than the GL pass. The CPU figures are of a camera-like I420 "
                  "frame with the skin table loaded; beauty uses the %s rows and its 2-thread "
                  "figure starts a helper thread per stage, which the engine's pool does "
-                 "not." % (beauty_rows or "fastest"))
+                 "not. The GL path's output stage is CPU work too, a readback and then "
+                 "SIMD conversion rows, so that row compares two CPU conversions." % (
+                     beauty_rows or "fastest"))
     lines.append("")
     lines.extend(table("stage", ["GL ms", "CPU 1T ms", "CPU 2T ms", "GL ÷ 1T"], rows))
     for w, h in SIZES:
