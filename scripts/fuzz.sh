@@ -6,8 +6,8 @@
 # SECONDS (default 60) bounds every target; naming targets runs only those,
 # each with its own time and, optionally, a number of executions after which
 # it stops early. Long runs, for example:
-#   nice -n 19 scripts/fuzz.sh parameter=1800/1000000 png=1200/1000000 \
-#     y4m=600/1000000 process_frame=3600
+#   nice -n 19 scripts/fuzz.sh parameter=1800/1000000 png=3600/1000000 \
+#     y4m=1800/1000000 process_frame=3600
 # Exits non-zero when any target finds a crash; the input is left in
 # build-fuzz/artifacts/<target>/. New corpus entries stay in build-fuzz.
 set -euo pipefail
