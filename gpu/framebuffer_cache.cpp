@@ -1,5 +1,9 @@
 #include "gpu/framebuffer_cache.h"
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 namespace kelvo {
 namespace video {
 
@@ -10,6 +14,14 @@ FramebufferCache* FramebufferCache::instance() {
     static FramebufferCache pool;
     return &pool;
 }
+
+namespace {
+
+size_t colorBytes(const FBOBase& framebuffer) {
+    return static_cast<size_t>(framebuffer.width) * static_cast<size_t>(framebuffer.height) * 4;
+}
+
+}  // namespace
 
 std::string FramebufferCache::sizeKey(int width, int height) {
     return std::to_string(width) + "x" + std::to_string(height);
@@ -28,18 +40,23 @@ std::shared_ptr<FBOBase> FramebufferCache::acquire(int width, int height) {
             if (entry != stored.end()) {
                 result = entry->second;
                 if (result) {
+                    idle -= colorBytes(*result);
                     stored.erase(entry);
                 }
             }
             --i;
         } while (!result && i >= 0);
         count->second = i + 1;
+        lastUse[key] = ++tick;
     }
     if (!result) {
         result = std::make_shared<GLFBO>();
         result->InitFBO(width, height);
     }
     result->addUse();
+    // Here and not in giveBack: a framebuffer may be given back where no
+    // context is current, and deleting its names needs one.
+    evictOverLimit();
     return result;
 }
 
@@ -51,8 +68,39 @@ void FramebufferCache::giveBack(std::shared_ptr<FBOBase> framebuffer) {
     framebuffer->clearUses();
     const std::string key = sizeKey(framebuffer->width, framebuffer->height);
     int& count = counts[key];
-    stored.emplace(key + "-" + std::to_string(count), std::move(framebuffer));
+    const size_t bytes = colorBytes(*framebuffer);
+    if (stored.emplace(key + "-" + std::to_string(count), std::move(framebuffer)).second) {
+        idle += bytes;
+    }
     ++count;
+    lastUse[key] = ++tick;
+}
+
+void FramebufferCache::evictSize(const std::string& sizeKey) {
+    const std::string prefix = sizeKey + "-";
+    auto entry = stored.lower_bound(prefix);
+    while (entry != stored.end() && entry->first.compare(0, prefix.size(), prefix) == 0) {
+        if (entry->second) {
+            idle -= colorBytes(*entry->second);
+            entry->second->UnInitFBO();
+        }
+        entry = stored.erase(entry);
+    }
+    counts.erase(sizeKey);
+    lastUse.erase(sizeKey);
+}
+
+void FramebufferCache::evictOverLimit() {
+    while (idle > idleLimit) {
+        auto oldest = lastUse.end();
+        for (auto use = lastUse.begin(); use != lastUse.end(); ++use) {
+            auto count = counts.find(use->first);
+            if (count == counts.end() || count->second < 1) continue;
+            if (oldest == lastUse.end() || use->second < oldest->second) oldest = use;
+        }
+        if (oldest == lastUse.end()) return;
+        evictSize(std::string(oldest->first));
+    }
 }
 
 void FramebufferCache::purge() {
@@ -64,6 +112,13 @@ void FramebufferCache::purge() {
     }
     stored.clear();
     counts.clear();
+    lastUse.clear();
+    idle = 0;
+#ifdef __GLIBC__
+    // The driver allocates texture storage from the heap, where it stays
+    // after the textures are deleted unless it is handed back explicitly.
+    malloc_trim(0);
+#endif
 }
 
 int FramebufferCache::countForSize(const std::string& sizeKey) const {
@@ -75,6 +130,16 @@ int FramebufferCache::countForSize(const std::string& sizeKey) const {
 size_t FramebufferCache::storedCount() const {
     std::lock_guard<std::mutex> lock(mutex);
     return stored.size();
+}
+
+size_t FramebufferCache::idleBytes() const {
+    std::lock_guard<std::mutex> lock(mutex);
+    return idle;
+}
+
+void FramebufferCache::setIdleByteLimit(size_t bytes) {
+    std::lock_guard<std::mutex> lock(mutex);
+    idleLimit = bytes;
 }
 
 }  // namespace video

@@ -1,6 +1,8 @@
 // Process-wide pool of idle framebuffers, by size.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -14,16 +16,26 @@ namespace video {
 // Recycles framebuffers so a steady chain allocates no GL objects per frame.
 // Idle framebuffers are stored under "WxH-i"; a count per size key "WxH"
 // makes each size a stack (the last one given back is the first acquired).
-// Every operation holds one process-wide mutex. acquire (when it creates a
-// framebuffer) and purge make GL calls and need the context current.
+// Every operation holds one process-wide mutex. acquire and purge make GL
+// calls and need the context current.
+//
+// Idle framebuffers are bounded: when their colour textures exceed the idle
+// limit, acquire deletes the idle framebuffers of the least recently used
+// sizes (a size is used when one of its framebuffers is acquired or given
+// back) until they fit again. A stream whose size keeps changing therefore
+// holds its framebuffers in use plus at most the limit.
 class FramebufferCache {
 public:
+    // Enough for the idle sets of two 1080p chains, or one 1080p and one 720p.
+    static constexpr size_t kDefaultIdleByteLimit = 64u << 20;
+
     // The pool, created on first use. Never null; lives until process exit.
     static FramebufferCache* instance();
 
     // A framebuffer of that size with one more use: the most recently given
     // back idle one (no InitFBO), else a new GLFBO initialised to the size.
-    // Never empty; an incomplete framebuffer is returned all the same.
+    // Never empty; an incomplete framebuffer is returned all the same. Then
+    // evicts idle sizes over the idle limit (see above).
     std::shared_ptr<FBOBase> acquire(int width, int height);
     // Stores an idle framebuffer (uses cleared) under its size. Null is
     // ignored. Makes no GL call.
@@ -38,16 +50,28 @@ public:
     int countForSize(const std::string& sizeKey) const;
     // Number of idle framebuffers stored, all sizes.
     size_t storedCount() const;
+    // Bytes of the colour textures of the idle framebuffers (4 per pixel).
+    size_t idleBytes() const;
+    // Takes effect at the next acquire.
+    void setIdleByteLimit(size_t bytes);
 
     FramebufferCache(const FramebufferCache&) = delete;
     FramebufferCache& operator=(const FramebufferCache&) = delete;
 
 private:
     FramebufferCache() = default;
+    // Deletes every idle framebuffer of one size and forgets the size.
+    void evictSize(const std::string& sizeKey);
+    void evictOverLimit();
 
     mutable std::mutex mutex;
     std::map<std::string, std::shared_ptr<FBOBase>> stored;
     std::map<std::string, int> counts;
+    // Per size key: the tick of its last acquire or giveBack.
+    std::map<std::string, uint64_t> lastUse;
+    uint64_t tick = 0;
+    size_t idle = 0;
+    size_t idleLimit = kDefaultIdleByteLimit;
 };
 
 }  // namespace video

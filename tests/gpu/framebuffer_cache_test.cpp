@@ -24,6 +24,7 @@ protected:
     void TearDown() override {
         if (cache) {
             cache->purge();
+            cache->setIdleByteLimit(FramebufferCache::kDefaultIdleByteLimit);
         }
         GLTest::TearDown();
     }
@@ -112,6 +113,39 @@ TEST_F(FramebufferCacheTest, PurgeUninitialisesOnlyIdleFramebuffers) {
     clearTo(*inUse, 0.f, 1.f, 0.f, 1.f);
     EXPECT_EQ(255, readBack(*inUse)[1]);
     inUse->UnInitFBO();
+}
+
+TEST_F(FramebufferCacheTest, AcquireEvictsLeastRecentlyUsedSizesOverTheIdleLimit) {
+    constexpr size_t k8 = 8 * 8 * 4, k16 = 16 * 16 * 4, k32 = 32 * 32 * 4;
+    cache->setIdleByteLimit(k32 + k8);
+    auto a = cache->acquire(16, 16);
+    auto b = cache->acquire(16, 16);
+    auto c = cache->acquire(8, 8);
+    a->dropUse();
+    b->dropUse();
+    c->dropUse();
+    // Taking and giving back one 16x16 makes that size more recent than 8x8.
+    cache->acquire(16, 16)->dropUse();
+    auto d = cache->acquire(32, 32);
+    const GLuint cFramebuffer = c->framebufferId;
+    EXPECT_EQ(2 * k16 + k8, cache->idleBytes());
+
+    // Over the limit after this, but giveBack deletes nothing.
+    d->dropUse();
+    EXPECT_EQ(2 * k16 + k8 + k32, cache->idleBytes());
+    EXPECT_NE(0u, c->framebufferId);
+
+    auto e = cache->acquire(4, 4);
+    EXPECT_EQ(k32, cache->idleBytes());
+    EXPECT_EQ(-1, cache->countForSize("8x8"));
+    EXPECT_EQ(-1, cache->countForSize("16x16"));
+    EXPECT_EQ(1, cache->countForSize("32x32"));
+    for (auto* evicted : {&a, &b, &c}) EXPECT_EQ(0u, (*evicted)->framebufferId);
+    EXPECT_FALSE(glIsFramebuffer(cFramebuffer));
+    EXPECT_TRUE(glIsFramebuffer(d->framebufferId));
+    EXPECT_EQ(d, cache->acquire(32, 32));
+    e->dropUse();
+    d->dropUse();
 }
 
 }  // namespace
