@@ -23,7 +23,7 @@ namespace kelvo {
 namespace video {
 
 class I420VideoFrame;
-class NativeRenderEngine;
+class RenderEngine;
 class NativeDetectEngine;
 
 class VideoProcessEngineImpl : public IVideoProcessEngine {
@@ -65,7 +65,7 @@ public:
     bool chainDirty() const { return chainDirty_; }
     bool inited() const { return inited_; }
     bool darkScene() const { return darkScene_; }
-    NativeRenderEngine* renderEngine() const { return renderEngine_.get(); }
+    RenderEngine* renderEngine() const { return renderEngine_.get(); }
     NativeDetectEngine* detectEngine() const { return detectEngine_.get(); }
     bool beautyEnabled() const { return beautyEnabled_; }
     bool colorEnhanceEnabled() const { return colorEnhanceEnabled_; }
@@ -100,7 +100,7 @@ private:
     bool contains(int effectId) const;
 
     std::mutex mutex_;
-    std::unique_ptr<NativeRenderEngine> renderEngine_;
+    std::unique_ptr<RenderEngine> renderEngine_;
     std::unique_ptr<NativeDetectEngine> detectEngine_;
     std::vector<int> effects_;
     std::vector<int> chainTypes_;
