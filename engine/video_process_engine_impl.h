@@ -64,6 +64,7 @@ public:
     const std::vector<int>& detectionKinds() const { return detectionKinds_; }
     bool chainDirty() const { return chainDirty_; }
     bool inited() const { return inited_; }
+    bool cpuBackend() const { return cpuBackend_; }
     bool darkScene() const { return darkScene_; }
     RenderEngine* renderEngine() const { return renderEngine_.get(); }
     NativeDetectEngine* detectEngine() const { return detectEngine_.get(); }
@@ -114,6 +115,7 @@ private:
     bool useExternalContext_;
     bool inited_ = false;
     bool contextUser_ = false;  // registered with the private GL context
+    bool cpuBackend_ = false;   // the render engine is the CPU one; no GL at all
     int videoDenoiserMode_ = 0;
     int videoDenoiserLevel_ = 0;
     int lowlightEnhanceMode_ = 0;

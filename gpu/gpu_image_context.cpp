@@ -13,6 +13,7 @@ namespace video {
 namespace {
 std::mutex holderMutex;
 GPUImageContext* holder = nullptr;
+bool failCreation = false;  // guarded by holderMutex
 int users = 0;
 // Held while any thread has the private context current; always taken
 // before holderMutex.
@@ -57,6 +58,10 @@ int GPUImageContext::userCount() {
 GPUImageContext::~GPUImageContext() = default;
 
 void GPUImageContext::init() {
+    if (failCreation) {
+        failed = true;
+        return;
+    }
     nativeContext.reset(new NativeContext_GLFW());
     if (nativeContext->init() == 0) {
         backend = "glfw";
@@ -80,6 +85,11 @@ GPUImageContext* GPUImageContext::lockedInstance() {
         holder->init();
     }
     return holder;
+}
+
+void GPUImageContext::failCreationForTesting(bool fail) {
+    std::lock_guard<std::mutex> lock(holderMutex);
+    failCreation = fail;
 }
 
 GPUImageContext* GPUImageContext::instance() {

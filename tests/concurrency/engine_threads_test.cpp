@@ -41,7 +41,7 @@ std::vector<uint8_t> streamFrame(int s, int f) {
 }
 
 void configure(VideoProcessEngineImpl& engine) {
-    ASSERT_EQ(engine.init(""), 0);
+    ASSERT_EQ(engine.init(R"({"backend":"gpu"})"), 0);
     ASSERT_EQ(engine.setVideoEffects({103, 104, 102, 101}), 0);
     engine.setParameter("beauty_effect_option", R"({"enable":1,"smoothness":0.8})");
     engine.setParameter("color_enhance_option", R"({"enable":1})");
