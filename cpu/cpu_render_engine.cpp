@@ -56,7 +56,8 @@ bool planesHold(const I420VideoFrame& frame) {
 
 class CpuYUVInputConvertor : public CpuImageEffect {
 public:
-    CpuYUVInputConvertor() : CpuImageEffect(kEffectTypeYUVInputConvertor, kEffectKindInputConvertor) {}
+    CpuYUVInputConvertor()
+        : CpuImageEffect(kEffectTypeYUVInputConvertor, kEffectKindInputConvertor) {}
 
     int Draw(std::shared_ptr<I420VideoFrame> frame) override {
         if (!output.data || !frame) return kDrawNoOutput;

@@ -93,7 +93,8 @@ int VideoProcessEngineImpl::init(const char* config) {
                 renderer = name ? name : "";
             }
             if (isSoftwareRenderer(renderer.c_str())) {
-                log(kLogInfo, "GL renderer " + renderer + " rasterises in software, using the CPU backend");
+                log(kLogInfo,
+                    "GL renderer " + renderer + " rasterises in software, using the CPU backend");
                 cpu = true;
                 GPUImageContext::destroyIfUnused();
             }
@@ -105,14 +106,13 @@ int VideoProcessEngineImpl::init(const char* config) {
     cpuBackend_ = cpu;
     if (cpu) {
         renderEngine_.reset();
-        renderEngine_.reset(new CpuRenderEngine(settings.threads));
+        auto* cpuEngine = new CpuRenderEngine(settings.threads);
+        renderEngine_.reset(cpuEngine);
         detectEngine_.reset(new NativeDetectEngine());
         inited_ = true;
         replayParameters();
         renderer_ = "cpu";
-        log(kLogInfo, "CPU backend, " +
-                          std::to_string(static_cast<CpuRenderEngine*>(renderEngine_.get())->threads()) +
-                          " threads");
+        log(kLogInfo, "CPU backend, " + std::to_string(cpuEngine->threads()) + " threads");
     } else {
         ContextScope context(useExternalContext_, observer_);
         renderEngine_.reset();

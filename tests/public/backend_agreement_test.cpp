@@ -41,7 +41,9 @@ std::vector<uint8_t> naturalFrame(int w, int h, unsigned seed) {
     std::vector<uint8_t> f(static_cast<size_t>(w) * h + 2 * cw * ch);
     std::mt19937 rng(seed);
     std::normal_distribution<double> noise(0.0, 3.0);
-    auto clamp = [](double v) { return static_cast<uint8_t>(std::clamp(std::lround(v), 0L, 255L)); };
+    auto clamp = [](double v) {
+        return static_cast<uint8_t>(std::clamp(std::lround(v), 0L, 255L));
+    };
     auto skin = [&](double x, double y) {
         const double dx = (x - 0.6 * w) / (0.18 * w + 1), dy = (y - 0.45 * h) / (0.25 * h + 1);
         return dx * dx + dy * dy < 1.0;
