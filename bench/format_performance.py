@@ -22,27 +22,48 @@ READBACK = {"BM_FloorReadbackRGBA": 1}
 FRAME = {"BM_FloorUploadI420": 1, "BM_FloorPass": 5, "BM_FloorReadbackRGBA": 1}
 
 
+# Parts of a run name that are Google Benchmark's own, not arguments.
+RUN_KEYWORDS = {"min_time", "min_warmup_time", "repeats", "iterations"}
+
+
 def load_medians(out_dir):
-    """(benchmark, width, height, label) -> {wall, cpu, fps} of the medians."""
-    results = {}
-    for path in glob.glob(os.path.join(out_dir, "*.json")):
+    """The median of every benchmark as a dict: program (the JSON file's
+    name), name (with a BENCHMARK_CAPTURE variant: "BM_CpuBeauty/avx2"), w, h,
+    label, args (the arguments after width and height: {name or position:
+    value}), wall, cpu, fps."""
+    entries = []
+    for path in sorted(glob.glob(os.path.join(out_dir, "*.json"))):
         with open(path) as f:
             data = json.load(f)
+        program = os.path.splitext(os.path.basename(path))[0]
         for b in data.get("benchmarks", []):
             if b.get("run_type") != "aggregate" or b.get("aggregate_name") != "median":
                 continue
-            parts = b["run_name"].split("/")
-            numbers = [int(p) for p in parts[1:] if p.isdigit()]
-            if len(numbers) < 2:
+            if b.get("error_occurred"):
                 continue
+            parts = b["run_name"].split("/")
+            name = parts[0]
+            values = []  # (argument name or "", value)
+            for part in parts[1:]:
+                key, _, value = part.rpartition(":")
+                if value.isdigit():
+                    if key not in RUN_KEYWORDS:
+                        values.append((key, int(value)))
+                elif part not in ("real_time", "process_time", "manual_time") and not key:
+                    name += "/" + part
+            if len(values) < 2:
+                continue
+            args = {}
+            for i, (key, value) in enumerate(values[2:]):
+                args[key or str(i)] = value
             scale = {"ms": 1.0, "us": 1e-3, "ns": 1e-6, "s": 1e3}[b.get("time_unit", "ms")]
-            key = (parts[0], numbers[0], numbers[1], b.get("label", ""))
-            results[key] = {
-                "wall": b["real_time"] * scale,
-                "cpu": b["cpu_time"] * scale,
+            entries.append({
+                "program": program, "name": name, "w": values[0][1], "h": values[1][1],
+                "label": b.get("label", ""), "args": args,
+                "wall": b["real_time"] * scale, "cpu": b["cpu_time"] * scale,
                 "fps": b.get("fps"),
-            }
-    return results
+            })
+    return entries
 
 
 def load_peers(out_dir):
@@ -72,13 +93,302 @@ def fmt(value, digits=2):
     return "%.*f" % (digits, value)
 
 
+def table(first, columns, rows, sizes=SIZES):
+    """Markdown lines: one row per (text, {size: [cell, ...]}), the cells of
+    each size under columns."""
+    header = "| %s |" % first
+    rule = "|---|"
+    for w, h in sizes:
+        for i, column in enumerate(columns):
+            header += " %s |" % ("%dx%d %s" % (w, h, column) if i == 0 else column)
+            rule += "--:|"
+    lines = [header, rule]
+    for text, cells in rows:
+        line = "| %s |" % text
+        for size in sizes:
+            for value in cells.get(size) or ["–"] * len(columns):
+                line += " %s |" % value
+        lines.append(line)
+    lines.append("")
+    return lines
+
+
+def times(r):
+    """ms, CPU ms and fps cells of one median."""
+    if r is None:
+        return ["–", "–", "–"]
+    return [fmt(r["wall"]), fmt(r["cpu"]), fmt(r["fps"], 1)]
+
+
+def ratio(a, b):
+    return ("%.1f" % (a / b)) if a is not None and b else "–"
+
+
+def best_beauty_rows(get):
+    """The CPU beauty row set the engine would take: the widest measured
+    (the others are skipped where the CPU lacks them)."""
+    for rows in ("avx2", "sse2", "portable"):
+        if any(get("BM_CpuBeauty/" + rows, w, h) for w, h in SIZES):
+            return rows
+    return None
+
+
+def cpu_sections(get, peers):
+    lines = []
+    beauty_rows = best_beauty_rows(get)
+    # CPU kernel, GL benchmarks it mirrors (their times are added).
+    mirrors = [
+        ("YUV input conversion (GL: upload + YUV pass)", "BM_YUVInput", ["BM_YUVUploadToRGB"]),
+        ("Low light", "BM_LowlightEnhance", ["BM_LowlightEnhanceDraw"]),
+        ("Colour enhancement", "BM_ColorEnhance", ["BM_ColorEnhanceDraw"]),
+        ("Output conversion to I420 (GL: readback + conversion)", "BM_YUVOutput",
+         ["BM_ReadbackToI420"]),
+        ("The four in a row (GL: the four stages above added)", "BM_Chain",
+         ["BM_YUVUploadToRGB", "BM_LowlightEnhanceDraw", "BM_ColorEnhanceDraw",
+          "BM_ReadbackToI420"]),
+    ]
+    rows = []
+    for text, cpu_name, gl_names in mirrors:
+        cells = {}
+        for w, h in SIZES:
+            gl = [get(n, w, h) for n in gl_names]
+            gl_ms = sum(r["wall"] for r in gl) if all(gl) else None
+            one = get(cpu_name, w, h, threads=1)
+            two = get(cpu_name, w, h, threads=2)
+            cells[(w, h)] = [fmt(gl_ms), fmt(one and one["wall"]), fmt(two and two["wall"]),
+                             ratio(gl_ms, one and one["wall"])]
+        rows.append((text, cells))
+    if beauty_rows:
+        cells = {}
+        for w, h in SIZES:
+            gl = get("BM_BeautyDraw", w, h)
+            one = get("BM_CpuBeauty/" + beauty_rows, w, h)
+            two = get("BM_CpuBeautyTwoBands", w, h)
+            cells[(w, h)] = [fmt(gl and gl["wall"]), fmt(one and one["wall"]),
+                             fmt(two and two["wall"]),
+                             ratio(gl and gl["wall"], one and one["wall"])]
+        rows.append(("Beauty (GL: 4 half-size passes + mix)", cells))
+    if not any(any(v != "–" for v in c[1:3]) for _, cells in rows for c in cells.values()):
+        return lines
+    lines.append("## CPU kernels beside the GL passes they mirror")
+    lines.append("")
+    lines.append("Median wall ms per frame. The CPU kernels compute what the shaders compute, "
+                 "on RGBA8 images, split into rows over the worker pool (1 thread: no pool "
+                 "threads; 2: two). GL ÷ 1T: how many times faster the CPU kernel on one "
+                 "thread is than the GL pass. The CPU figures are of a camera-like I420 "
+                 "frame with the skin table loaded; beauty uses the %s rows and its 2-thread "
+                 "figure starts a helper thread per stage, which the engine's pool does "
+                 "not. The GL path's output stage is CPU work too, a readback and then "
+                 "SIMD conversion rows, so that row compares two CPU conversions." % (
+                     beauty_rows or "fastest"))
+    lines.append("")
+    lines.extend(table("stage", ["GL ms", "CPU 1T ms", "CPU 2T ms", "GL ÷ 1T"], rows))
+    for w, h in SIZES:
+        parts = [get("BM_Chain", w, h, threads=1),
+                 get("BM_CpuBeauty/" + beauty_rows, w, h) if beauty_rows else None,
+                 get("BM_DenoiserDraw", w, h)]
+        gl = get("BM_ProcessFrameAllEffects", w, h)
+        chain = peers.get(("chain", w, h))
+        if not all(parts):
+            continue
+        total = sum(r["wall"] for r in parts)
+        total_cpu = sum(r["cpu"] for r in parts)
+        text = ("- %dx%d, one thread: the four kernels in a row, beauty and the denoiser "
+                "add up to %.1f ms (%.1f CPU ms)" % (w, h, total, total_cpu))
+        if gl:
+            text += "; the GL path's processFrame takes %.1f ms, %.1fx as long" % (
+                gl["wall"], gl["wall"] / total)
+        if chain:
+            text += "; ffmpeg's chain %.1f CPU ms, %.2fx as long as these CPU ms" % (
+                chain["cpu"], chain["cpu"] / total_cpu)
+        lines.append(text + ".")
+    lines.append("")
+    lines.append("These sums estimate processFrame on the CPU backend from its parts; they "
+                 "leave out the engine's own work (buffer checks, detection, observer "
+                 "reports).")
+    lines.append("")
+
+    rows = [("GL beauty (4 half-size passes + mix)", "BM_BeautyDraw"),
+            ("CPU, 1 thread, portable rows", "BM_CpuBeauty/portable"),
+            ("CPU, 1 thread, SSE2 rows", "BM_CpuBeauty/sse2"),
+            ("CPU, 1 thread, AVX2 rows", "BM_CpuBeauty/avx2"),
+            ("CPU, 2 threads (each stage in two bands)", "BM_CpuBeautyTwoBands"),
+            ("CPU, 1 thread, without the grading tables", "BM_CpuBeautyWithoutTables")]
+    rows = [(text, {(w, h): times(get(name, w, h)) for w, h in SIZES}) for text, name in rows]
+    if any(c[0] != "–" for _, cells in rows[1:] for c in cells.values()):
+        lines.append("## Beauty on the CPU")
+        lines.append("")
+        lines.append("ms: median wall ms per frame; CPU ms: CPU time of the whole process; "
+                     "fps: of wall time. The CPU effect runs on a face-like RGBA frame with "
+                     "both grading tables loaded unless said otherwise.")
+        lines.append("")
+        lines.extend(table("beauty", ["ms", "CPU ms", "fps"], rows))
+        stages = [(0, "downsize (rows halved in width)"), (1, "soften (passes 1 to 3)"),
+                  (2, "spread (pass 4, widened back)"), (3, "mix (pass 5, sharpening, tables)")]
+        found = [(text, get("BM_CpuBeautyStage", 1280, 720, stage=s)) for s, text in stages]
+        whole = get("BM_CpuBeauty/" + beauty_rows, 1280, 720) if beauty_rows else None
+        if all(r for _, r in found):
+            total = sum(r["wall"] for _, r in found)
+            lines.append("Stages at 1280x720, one thread, the engine's rows: %s; together "
+                         "%.2f ms%s." % (
+                             ", ".join("%s %.2f ms (%.0f %%)" % (t, r["wall"],
+                                                               100 * r["wall"] / total)
+                                       for t, r in found), total,
+                             " against %.2f ms for the whole effect" % whole["wall"]
+                             if whole else ""))
+            lines.append("")
+
+    rows = [("Level 0, luma (as specified)", get, "BM_DenoiserDraw"),
+            ("Level 2, luma and chroma", get, "BM_DenoiserDrawStrong")]
+    rows = [(text, {(w, h): times(f(name, w, h)) for w, h in SIZES}) for text, f, name in rows]
+    rows.append(("ffmpeg hqdn3d, defaults, all planes",
+                 {(w, h): times(peers.get(("hqdn3d", w, h))) for w, h in SIZES}))
+    strong = get("BM_DenoiserDrawStrong", 1280, 720)
+    if strong:
+        lines.append("## Denoiser levels")
+        lines.append("")
+        lines.append("One thread, a static scene with sigma-6 noise on luma and chroma, so "
+                     "most of the frame takes the static path. ms: median wall ms per frame "
+                     "of Draw alone; hqdn3d's are its user CPU ms over the camera frames of "
+                     "the tables above, as there.")
+        lines.append("")
+        lines.extend(table("denoiser", ["ms", "CPU ms", "fps"], rows))
+        weak = get("BM_DenoiserDraw", 1280, 720)
+        hq = peers.get(("hqdn3d", 1280, 720))
+        text = ("- Level 2 at 1280x720: %.2f CPU ms a frame for luma and chroma together "
+                "(target at most 1 ms): %s." % (
+                    strong["cpu"], "met" if strong["cpu"] <= 1.0 else "**missed**"))
+        if weak:
+            text += " Level 0 takes %.2f CPU ms for luma alone." % weak["cpu"]
+        if hq and strong["cpu"] > 0:
+            text += " hqdn3d takes %.1fx level 2's time." % (hq["cpu"] / strong["cpu"])
+        lines.append(text)
+        lines.append("- Quality (PSNR against the clean clip, moving and static pixels, both "
+                     "levels beside hqdn3d and atadenoise) is in [the denoiser's page]"
+                     "(denoiser.md), from `bench/denoise_quality.sh`; this run does not "
+                     "repeat it.")
+        lines.append("")
+    return lines
+
+
+def element_section(get):
+    sizes = [(640, 480), (1280, 720)]
+    direct = {s: get("BM_ProcessFrame", s[0], s[1], program="gstreamer") for s in sizes}
+    if not any(direct.values()):
+        return []
+    rows = []
+    for text, name in [("processFrame directly", "BM_ProcessFrame"),
+                       ("through the element, buffer in the engine's layout", "BM_ElementInPlace"),
+                       ("through the element, padded strides (repacked)", "BM_ElementRepack")]:
+        cells = {}
+        for s in sizes:
+            r = get(name, s[0], s[1], program="gstreamer")
+            d = direct[s]
+            extra = r["cpu"] - d["cpu"] if r and d else None
+            cells[s] = [fmt(r and r["wall"]), fmt(r and r["cpu"]),
+                        ("%+.2f" % extra) if extra is not None and name != "BM_ProcessFrame"
+                        else "–",
+                        ("%+.1f %%" % (100 * extra / d["cpu"])) if extra is not None and
+                        d["cpu"] > 0 and name != "BM_ProcessFrame" else "–"]
+        rows.append((text, cells))
+    lines = ["## GStreamer element overhead", ""]
+    lines.append("The kelvoenhance element with colour enhancement and beauty on the same I420 "
+                 "frames as processFrame called directly (GL backend). ms: median wall ms per "
+                 "buffer; CPU ms: CPU time of the whole process, on which the iteration count "
+                 "is based; + CPU ms: the element's CPU time over the direct call's. Per-buffer "
+                 "differences of a few per cent are within the noise of a shared machine.")
+    lines.append("")
+    lines.extend(table("path", ["ms", "CPU ms", "+ CPU ms", "+ %"], rows, sizes))
+    if any(c[2].startswith("-") for _, cells in rows for c in cells.values()):
+        lines.append("A negative figure is noise, not a saving: the element makes the same "
+                     "engine call and more. In this run the load hid the element's cost; "
+                     "what it adds is smaller than the spread between its rows.")
+        lines.append("")
+    return lines
+
+
+# The GL path's processFrame benchmarks; every other BM_ProcessFrame* of the
+# bench/ programs is taken for processFrame on the CPU backend.
+GL_PROCESS_FRAME = {"BM_ProcessFrameAllEffects", "BM_ProcessFrameBeauty"}
+
+
+def cpu_backend_section(entries, get, shown, peers):
+    """processFrame on the CPU backend, beside the GL path and ffmpeg's chain.
+    Renders only when such a benchmark ran: any BM_ProcessFrame* other than
+    the GL ones, one row per name, label and arguments past width and height
+    (threads, engines, ...)."""
+    groups = {}
+    for i, e in enumerate(entries):
+        if (e["name"].startswith("BM_ProcessFrame") and e["name"] not in GL_PROCESS_FRAME
+                and e["program"] != "gstreamer"):
+            key = (e["name"], e["label"], tuple(sorted(e["args"].items())))
+            groups.setdefault(key, {})[(e["w"], e["h"])] = e
+            shown.add(i)
+    if not groups:
+        return []
+    rows = []
+    for (name, label, args), found in sorted(groups.items()):
+        text = name[len("BM_"):] if name.startswith("BM_") else name
+        text += "".join(" %s %d" % (k, v) if not k.isdigit() else " %d" % v for k, v in args)
+        if label:
+            text += " (%s)" % label
+        cells = {}
+        for w, h in SIZES:
+            r = found.get((w, h))
+            gl = get("BM_ProcessFrameAllEffects", w, h)
+            chain = peers.get(("chain", w, h))
+            cells[(w, h)] = times(r) + [ratio(gl and gl["wall"], r and r["wall"]),
+                                        ratio(chain and chain["cpu"], r and r["cpu"])]
+        rows.append((text, cells))
+    lines = ["## processFrame on the CPU backend", ""]
+    lines.append("ms, CPU ms, fps as above. × GL: the GL path's processFrame with all four "
+                 "effects (wall) over this row's wall time. × ffmpeg: ffmpeg's chain "
+                 "(hqdn3d, eq, vibrance, bilateral, one thread, user CPU) over this row's CPU "
+                 "time, so rows on several threads are not flattered.")
+    lines.append("")
+    lines.extend(table("benchmark", ["ms", "CPU ms", "fps", "× GL", "× ffmpeg"], rows))
+    return lines
+
+
+def other_section(entries, shown):
+    """Whatever ran but has no place above, so that no measurement is lost."""
+    groups = {}
+    for i, e in enumerate(entries):
+        if i in shown:
+            continue
+        key = (e["program"], e["name"], e["label"], tuple(sorted(e["args"].items())))
+        groups.setdefault(key, {})[(e["w"], e["h"])] = e
+    if not groups:
+        return []
+    rows = []
+    for (program, name, label, args), found in sorted(groups.items()):
+        text = "%s: %s" % (program, name)
+        text += "".join(" %s %d" % (k, v) if not k.isdigit() else " %d" % v for k, v in args)
+        if label:
+            text += " (%s)" % label
+        rows.append((text, {s: times(found.get(s)) for s in SIZES}))
+    lines = ["## Other benchmarks", ""]
+    lines.append("Measured in the same run; ms, CPU ms, fps as above.")
+    lines.append("")
+    lines.extend(table("benchmark", ["ms", "CPU ms", "fps"], rows))
+    return lines
+
+
 def main():
     out_dir, page, command, load_before, load_after, frames, reps = sys.argv[1:8]
-    results = load_medians(out_dir)
+    entries = load_medians(out_dir)
     peers = load_peers(out_dir)
+    shown = set()  # indices of the entries that made it onto the page
 
-    def get(name, w, h, label=""):
-        return results.get((name, w, h, label))
+    def get(name, w, h, label="", program=None, **args):
+        """The first median matching; args narrows on arguments past w, h."""
+        for i, e in enumerate(entries):
+            if (e["name"] == name and e["w"] == w and e["h"] == h and e["label"] == label
+                    and (program is None or e["program"] == program)
+                    and all(e["args"].get(k) == v for k, v in args.items())):
+                shown.add(i)
+                return e
+        return None
 
     def floor(parts, w, h):
         total = 0.0
@@ -121,7 +431,9 @@ def main():
     add("libyuv ABGRToI420 (reference)", "BM_LibyuvABGRToI420")
     for peer, text in [("hqdn3d", "ffmpeg hqdn3d (denoise)"),
                        ("vibrance", "ffmpeg vibrance (colour), RGB conversion excluded"),
-                       ("bilateral", "ffmpeg bilateral (smoothing), sigmaS 3, all planes")]:
+                       ("bilateral", "ffmpeg bilateral (smoothing), sigmaS 3, all planes"),
+                       ("chain", "ffmpeg chain hqdn3d, eq, vibrance, bilateral (peer of "
+                                 "processFrame), conversions included")]:
         cells = {}
         for w, h in SIZES:
             cells[(w, h)] = (peers.get((peer, w, h)), None)
@@ -134,9 +446,20 @@ def main():
     lines.append("")
     lines.append("    %s" % command)
     lines.append("")
+    cores = os.cpu_count() or 0
     lines.append("Machine: %d cores, Mesa llvmpipe (no GPU), load average %s before and %s after "
-                 "the run (1, 5, 15 minutes); the machine was shared with other builds, so wall "
-                 "times are upper bounds." % (os.cpu_count() or 0, load_before, load_after))
+                 "the run (1, 5, 15 minutes)." % (cores, load_before, load_after))
+    try:
+        busy = max(float(load_before.split()[0]), float(load_after.split()[0])) > 0.5
+    except (ValueError, IndexError):
+        busy = True
+    if busy:
+        lines.append("")
+        lines.append("**The machine was shared with other work during the run, so every figure "
+                     "below is inflated:** wall times most, as a benchmark waits for a core, "
+                     "and CPU times too, as caches and memory bandwidth are shared. The "
+                     "2-thread figures suffer most. Compare rows of one run with each other, "
+                     "not with another run's.")
     lines.append("")
     lines.append("ms: median wall milliseconds per frame over %s repetitions (Google Benchmark, "
                  "Release). CPU ms: CPU time of the whole process, including the GL driver's "
@@ -234,6 +557,11 @@ def main():
                  "passes, the mix with two table lookups per pixel) costs more than the "
                  "floor of the whole frame. The CPU side is far inside its share.")
     lines.append("")
+
+    lines.extend(cpu_sections(get, peers))
+    lines.extend(element_section(get))
+    lines.extend(cpu_backend_section(entries, get, shown, peers))
+    lines.extend(other_section(entries, shown))
 
     os.makedirs(os.path.dirname(page), exist_ok=True)
     with open(page, "w") as f:

@@ -11,7 +11,15 @@
 # ffmpeg runs single-threaded (-threads 1 -filter_threads 1); a filter's time
 # per frame is its user CPU time minus that of the same run through the null
 # filter (with the same format conversion in front, for vibrance), so reading
-# the frames and converting them do not count.
+# the frames and converting them do not count. The chain row is ffmpeg's
+# nearest equivalent of processFrame with all four effects, conversions
+# included, against the null filter alone.
+#
+# Besides the programs listed below, any other bench/*.cpp (a new benchmark,
+# such as processFrame on the CPU backend) is built and run too, so its rows
+# reach the page without editing this script; cpu_paths is left out, as its
+# SIMD-against-portable comparisons are for kernel work, not this page. The
+# GStreamer element's overhead is measured when its plugin is built.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -20,22 +28,36 @@ reps=${KELVO_PERF_REPS:-5}
 min_time=${KELVO_PERF_MIN_TIME:-0.2}
 frames=${KELVO_PERF_FRAMES:-60}
 filter=${KELVO_PERF_FILTER:-.}
-benches=(gl_floor render_roundtrip beauty color_lowlight denoiser process_frame conversions)
+benches=(gl_floor render_roundtrip beauty color_lowlight denoiser process_frame conversions
+         cpu_effects cpu_beauty)
+for src in "$root"/bench/*.cpp; do
+    name=$(basename "$src" .cpp)
+    [[ $name == cpu_paths || " ${benches[*]} " == *" $name "* ]] || benches+=("$name")
+done
 
 command -v ffmpeg >/dev/null || { echo "ffmpeg not found" >&2; exit 1; }
 
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKELVO_BUILD_BENCH=ON \
     -DKELVO_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" -j2 --target "${benches[@]/#/kelvo_bench_}"
+targets=("${benches[@]/#/kelvo_bench_}")
+programs=()
+for name in "${benches[@]}"; do programs+=("$build/bench/kelvo_bench_$name"); done
+# Only there when GStreamer's development files were found.
+if cmake --build "$build" --target help | grep '^kelvo_bench_gstreamer:' >/dev/null; then
+    targets+=(kelvo_bench_gstreamer)
+    programs+=("$build/gstreamer/kelvo_bench_gstreamer")
+fi
+cmake --build "$build" -j2 --target "${targets[@]}"
 
 out=$build/performance
 mkdir -p "$out"
 rm -f "$out"/*.json "$out"/ffmpeg.tsv
 
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
-for name in "${benches[@]}"; do
+for program in "${programs[@]}"; do
+    name=${program##*/kelvo_bench_}
     echo "== $name" >&2
-    "$build/bench/kelvo_bench_$name" \
+    "$program" \
         --benchmark_filter="$filter" \
         --benchmark_repetitions="$reps" \
         --benchmark_min_time="$min_time" \
@@ -68,7 +90,8 @@ for size in 640x480 1280x720 1920x1080; do
     rgb_null=$(ffmpeg_median "$clip" format=gbrp "$size")
     for peer in "hqdn3d|hqdn3d|$null" \
                 "vibrance|format=gbrp,vibrance=intensity=0.5|$rgb_null" \
-                "bilateral|bilateral=sigmaS=3:sigmaR=0.1:planes=7|$null"; do
+                "bilateral|bilateral=sigmaS=3:sigmaR=0.1:planes=7|$null" \
+                "chain|hqdn3d,eq,format=gbrp,vibrance,format=yuv420p,bilateral|$null"; do
         IFS='|' read -r label graph base <<<"$peer"
         timed=$(ffmpeg_median "$clip" "$graph" "$size")
         read -r user real <<<"$timed"

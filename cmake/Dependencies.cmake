@@ -2,7 +2,9 @@
 find_package(PkgConfig REQUIRED)
 find_package(Threads REQUIRED)
 find_package(PNG REQUIRED)
-find_package(glfw3 3.3 REQUIRED)
+if(KELVO_WITH_GLFW)
+  find_package(glfw3 3.3 REQUIRED)
+endif()
 pkg_check_modules(EPOXY REQUIRED IMPORTED_TARGET epoxy)
 pkg_check_modules(EGL REQUIRED IMPORTED_TARGET egl)
 

@@ -5,7 +5,9 @@
 #include "gpu/native_context.h"
 #include "platform/gl_driver.h"
 #include "platform/egl/native_context_egl.h"
+#if KELVO_WITH_GLFW
 #include "platform/glfw/native_context_glfw.h"
+#endif
 
 namespace kelvo {
 namespace video {
@@ -62,12 +64,14 @@ void GPUImageContext::init() {
         failed = true;
         return;
     }
+#if KELVO_WITH_GLFW
     nativeContext.reset(new NativeContext_GLFW());
     if (nativeContext->init() == 0) {
         backend = "glfw";
         keepGLDriverLoaded();
         return;
     }
+#endif
     // No display (or GLFW cannot start): a windowless context works anywhere.
     nativeContext.reset(new NativeContext_EGL());
     if (nativeContext->init() == 0) {

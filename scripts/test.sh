@@ -2,6 +2,7 @@
 # Installs what is needed, builds everything and runs every test:
 #   1. the normal build (warnings are errors) and the whole suite;
 #   2. the GL tests again under xvfb-run, where the GLFW context is taken;
+#      then the library built without GLFW, run once;
 #   3. the whole suite under AddressSanitizer + UndefinedBehaviorSanitizer;
 #   4. the concurrency tests under ThreadSanitizer;
 #   5. every fuzz target for a bounded time (KELVO_FUZZ_SECONDS, default 60).
@@ -20,6 +21,16 @@ ctest --test-dir build --output-on-failure -j2
 step "GL tests under xvfb-run (GLFW)"
 xvfb-run -a -s "-screen 0 64x64x24" ctest --test-dir build --output-on-failure -j2 -L "_gl$"
 [ "${KELVO_QUICK:-0}" = 1 ] && exit 0
+
+step "library without GLFW (EGL only)"
+cmake -S . -B build-noglfw -G Ninja -DKELVO_WERROR=ON -DKELVO_WITH_GLFW=OFF \
+  -DKELVO_BUILD_TESTS=OFF -DKELVO_BUILD_BENCH=OFF
+cmake --build build-noglfw --target kelvo_video_process kelvo-enhance
+if readelf -d build-noglfw/libkelvo_video_process.so | grep -q glfw; then
+  echo "the EGL-only library still links GLFW" >&2; exit 1
+fi
+DISPLAY= ./build-noglfw/tools/enhance/kelvo-enhance --demo --size 96x64 -n 3 --no-progress \
+  -o /dev/null
 
 step "AddressSanitizer + UndefinedBehaviorSanitizer"
 cmake -S . -B build-asan -G Ninja -DKELVO_WERROR=ON -DKELVO_BUILD_BENCH=OFF \
