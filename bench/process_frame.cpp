@@ -10,6 +10,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -58,7 +59,8 @@ public:
 // effects that must have drawn for the figure to count.
 void runProcessFrame(benchmark::State& state, const std::vector<int>& effects,
                      const std::vector<std::pair<const char*, const char*>>& documents,
-                     const std::vector<int>& drawn) {
+                     const std::vector<int>& drawn,
+                     const char* config = R"({"backend":"gpu"})") {
     const int width = static_cast<int>(state.range(0));
     const int height = static_cast<int>(state.range(1));
     const auto inputs = cameraBuffers(width, height);
@@ -67,7 +69,7 @@ void runProcessFrame(benchmark::State& state, const std::vector<int>& effects,
 
     EffectResults results;
     VideoProcessEngineImpl engine(false);
-    if (engine.init("") != 0) {
+    if (engine.init(config) != 0) {
         state.SkipWithError("init failed");
         return;
     }
@@ -112,7 +114,7 @@ void runProcessFrame(benchmark::State& state, const std::vector<int>& effects,
     engine.release();
 }
 
-void BM_ProcessFrameAllEffects(benchmark::State& state) {
+void runAllEffects(benchmark::State& state, const char* config) {
     runProcessFrame(state,
                     {kEffectVideoDenoiser, kEffectLowLightEnhance, kEffectColorEnhance,
                      kEffectBeauty},
@@ -121,7 +123,25 @@ void BM_ProcessFrameAllEffects(benchmark::State& state) {
                      {"color_enhance_option", R"({"enable":1})"},
                      {"beauty_effect_option", R"({"enable":1})"}},
                     {kEffectBeauty, kEffectColorEnhance, kEffectVideoDenoiser,
-                     kEffectLowLightEnhance});
+                     kEffectLowLightEnhance},
+                    config);
+}
+
+void BM_ProcessFrameAllEffects(benchmark::State& state) {
+    runAllEffects(state, R"({"backend":"gpu"})");
+}
+
+// The CPU backend; the third argument is its thread count.
+void BM_ProcessFrameAllEffectsCpu(benchmark::State& state) {
+    const std::string config =
+        R"({"backend":"cpu","threads":)" + std::to_string(state.range(2)) + "}";
+    runAllEffects(state, config.c_str());
+}
+
+// Engines of one thread each, one per benchmark thread: total frames a
+// second show how CPU-backend engines scale across cores.
+void BM_CpuEnginesInParallel(benchmark::State& state) {
+    runAllEffects(state, R"({"backend":"cpu","threads":1})");
 }
 
 // The buffer path with beauty alone: upload, the five beauty passes, readback.
@@ -173,6 +193,13 @@ void BM_DetectionStep(benchmark::State& state) {
 }
 
 BENCHMARK(BM_ProcessFrameAllEffects)->Apply(bench::frameSizes);
+BENCHMARK(BM_ProcessFrameAllEffectsCpu)
+    ->Args({640, 480, 1})->Args({640, 480, 2})
+    ->Args({1280, 720, 1})->Args({1280, 720, 2})
+    ->Args({1920, 1080, 1})->Args({1920, 1080, 2})
+    ->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
+BENCHMARK(BM_CpuEnginesInParallel)->Args({1280, 720})->Threads(1)->Threads(2)->Threads(4)
+    ->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ProcessFrameBeauty)->Apply(bench::frameSizes);
 BENCHMARK(BM_BrightnessDetection)->Apply(bench::frameSizes);
 BENCHMARK(BM_DetectionStep)->Apply(bench::frameSizes);

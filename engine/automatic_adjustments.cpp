@@ -7,7 +7,7 @@
 #include "engine/video_process_engine_impl.h"
 #include "frame/i420_video_frame.h"
 #include "platform/clock.h"
-#include "render/native_render_engine.h"
+#include "render/render_engine.h"
 
 namespace kelvo {
 namespace video {
@@ -44,7 +44,7 @@ int VideoProcessEngineImpl::applyAutomaticAdjustments(
     const std::shared_ptr<I420VideoFrame>& frame) {
     if (!frame || frame->isEmpty()) return -6;
     if (!renderEngine_) return -1;
-    NativeRenderEngine& render = *renderEngine_;
+    RenderEngine& render = *renderEngine_;
 
     // Both verdicts are taken on every frame that has statistics, whatever
     // the modes, so that callers can read them through getInfo.

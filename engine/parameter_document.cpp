@@ -4,7 +4,7 @@
 
 #include "engine/parameter_store.h"
 #include "engine/video_process_engine_impl.h"
-#include "render/native_render_engine.h"
+#include "render/render_engine.h"
 
 namespace kelvo {
 namespace video {
@@ -47,18 +47,18 @@ void VideoProcessEngineImpl::replayParameters() {
 }
 
 void VideoProcessEngineImpl::applyParameterSettings(const std::vector<ParameterSetting>& settings) {
-    NativeRenderEngine* render = renderEngine_.get();
+    RenderEngine* render = renderEngine_.get();
     if (render == nullptr) return;
 
     // Forward, log a change, remember.
     auto enable = [&](bool on, bool* field, const char* message,
-                      void (NativeRenderEngine::*set)(bool)) {
+                      void (RenderEngine::*set)(bool)) {
         (render->*set)(on);
         if (on != *field) log(kLogInfo, std::string(message) + (on ? "1" : "0"));
         *field = on;
     };
     auto lowlight = [&](int value, int* field, const char* message,
-                        void (NativeRenderEngine::*set)(int)) {
+                        void (RenderEngine::*set)(int)) {
         (render->*set)(value);
         if (value != *field) log(kLogInfo, message + std::to_string(value));
         *field = value;
@@ -69,7 +69,7 @@ void VideoProcessEngineImpl::applyParameterSettings(const std::vector<ParameterS
         const bool on = s.integer == 1;
         switch (s.member) {
             case M::kBeautyEnable:
-                enable(on, &beautyEnabled_, "setBeautyEnable :", &NativeRenderEngine::setBeautyEnable);
+                enable(on, &beautyEnabled_, "setBeautyEnable :", &RenderEngine::setBeautyEnable);
                 break;
             case M::kBeautySmoothness: render->setBeautySmoothness(s.number); break;
             case M::kBeautyLightness: render->setBeautyLightness(s.number); break;
@@ -78,27 +78,27 @@ void VideoProcessEngineImpl::applyParameterSettings(const std::vector<ParameterS
             case M::kBeautySharpness: render->setBeautySharpness(s.number); break;
             case M::kColorEnhanceEnable:
                 enable(on, &colorEnhanceEnabled_, "setColorEnhanceEnable :",
-                       &NativeRenderEngine::setColorEnhanceEnable);
+                       &RenderEngine::setColorEnhanceEnable);
                 break;
             case M::kColorEnhanceSkinProtect: render->setColorEnhanceSkinProtect(s.number); break;
             case M::kColorEnhanceStrength: render->setColorEnhanceStrength(s.number); break;
             case M::kVideoDenoiserEnable:
                 enable(on, &videoDenoiserEnabled_, "setVideoDenoiserEnable :",
-                       &NativeRenderEngine::setVideoDenoiserEnable);
+                       &RenderEngine::setVideoDenoiserEnable);
                 break;
             case M::kVideoDenoiserMode: setVideoDenoiserMode(s.integer); break;
             case M::kVideoDenoiserLevel: setVideoDenoiserLevel(s.integer); break;
             case M::kLowlightEnhanceEnable:
                 enable(on, &lowlightEnhanceEnabled_, "setLowlightEnhanceEnable :",
-                       &NativeRenderEngine::setLowlightEnhanceEnable);
+                       &RenderEngine::setLowlightEnhanceEnable);
                 break;
             case M::kLowlightEnhanceMode:
                 lowlight(s.integer, &lowlightEnhanceMode_, "setLowlightEnhanceMode :",
-                         &NativeRenderEngine::setLowlightEnhanceMode);
+                         &RenderEngine::setLowlightEnhanceMode);
                 break;
             case M::kLowlightEnhanceLevel:
                 lowlight(s.integer, &lowlightEnhanceLevel_, "setLowlightEnhanceLevel :",
-                         &NativeRenderEngine::setLowlightEnhanceLevel);
+                         &RenderEngine::setLowlightEnhanceLevel);
                 break;
             case M::kEnvironmentLightStrength: render->setBeautyLightStrength(s.number); break;
             case M::kEnvironmentNoiseLevel: render->setBeautyNoiseLevel(s.integer); break;

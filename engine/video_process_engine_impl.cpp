@@ -7,7 +7,9 @@
 #include <new>
 #include <optional>
 
+#include "cpu/cpu_render_engine.h"
 #include "detect/native_detect_engine.h"
+#include "engine/engine_config.h"
 #include "render/buffer_layout.h"
 #include "frame/i420_video_frame.h"
 #include "gpu/gl_check.h"
@@ -33,11 +35,13 @@ void forwardGLDiagnostic(void* observer, const char* line) {
 // (engines on other threads wait, since a context is current on one thread at
 // a time) and puts the caller's context back at the end. In the caller's
 // context: saves the GL state the library touches and restores it at the end.
-// Either way GL diagnostics of the call also reach the observer.
+// Either way GL diagnostics of the call also reach the observer. The CPU
+// backend needs none of this, and so never waits for another engine.
 class ContextScope {
 public:
-    ContextScope(bool external, IVideoProcessObserver* observer)
-        : sink_(observer ? forwardGLDiagnostic : nullptr, observer) {
+    ContextScope(bool external, IVideoProcessObserver* observer, bool cpu = false) {
+        if (cpu) return;
+        sink_.emplace(observer ? forwardGLDiagnostic : nullptr, observer);
         if (external)
             state_.emplace();
         else
@@ -45,7 +49,7 @@ public:
     }
 
 private:
-    ScopedGLDiagnosticSink sink_;
+    std::optional<ScopedGLDiagnosticSink> sink_;
     std::optional<GPUImageContext::ScopedCurrent> current_;
     std::optional<GLStateGuard> state_;
 };
@@ -66,15 +70,50 @@ VideoProcessEngineImpl::~VideoProcessEngineImpl() {
     detectEngine_.reset();
 }
 
-int VideoProcessEngineImpl::init(const char* /*config*/) {
-    if (!useExternalContext_) {
+int VideoProcessEngineImpl::init(const char* config) {
+    EngineConfig settings;
+    const std::string refused = parseEngineConfig(config, settings);
+    if (!refused.empty()) {
+        log(kLogError, "init fail, " + refused);
+        return -6;
+    }
+    bool cpu = !useExternalContext_ && settings.backend == Backend::kCpu;
+    if (!useExternalContext_ && !cpu) {
         if (GPUImageContext::instance() == nullptr || GPUImageContext::initFailed()) {
             // Drop the failed holder so that a later init tries again.
             GPUImageContext::destroyIfUnused();
-            return -1;
+            if (settings.backend == Backend::kGpu) return -1;
+            log(kLogInfo, "no OpenGL 3.3 context, using the CPU backend");
+            cpu = true;
+        } else if (settings.backend == Backend::kAuto) {
+            std::string renderer;
+            {
+                GPUImageContext::ScopedCurrent current;
+                const auto* name = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+                renderer = name ? name : "";
+            }
+            if (isSoftwareRenderer(renderer.c_str())) {
+                log(kLogInfo,
+                    "GL renderer " + renderer + " rasterises in software, using the CPU backend");
+                cpu = true;
+                GPUImageContext::destroyIfUnused();
+            }
         }
     }
-    {
+    // A switch of backend starts from nothing: the GL side lets go of the
+    // shared context.
+    if ((inited_ || renderEngine_) && cpu != cpuBackend_) releaseResources();
+    cpuBackend_ = cpu;
+    if (cpu) {
+        renderEngine_.reset();
+        auto* cpuEngine = new CpuRenderEngine(settings.threads);
+        renderEngine_.reset(cpuEngine);
+        detectEngine_.reset(new NativeDetectEngine());
+        inited_ = true;
+        replayParameters();
+        renderer_ = "cpu";
+        log(kLogInfo, "CPU backend, " + std::to_string(cpuEngine->threads()) + " threads");
+    } else {
         ContextScope context(useExternalContext_, observer_);
         renderEngine_.reset();
         renderEngine_.reset(new NativeRenderEngine());
@@ -89,7 +128,10 @@ int VideoProcessEngineImpl::init(const char* /*config*/) {
             log(kLogInfo, std::string("GL renderer: ") + renderer + ", OpenGL " + version);
         renderer_ = renderer ? renderer : "";
     }
-    if (!useExternalContext_ && !contextUser_) {
+    // An observer given before init hears the new engines too.
+    renderEngine_->setEffectObserver(observer_);
+    detectEngine_->setObserver(observer_);
+    if (!cpu && !useExternalContext_ && !contextUser_) {
         GPUImageContext::addUser();
         contextUser_ = true;
     }
@@ -112,7 +154,7 @@ const char* VideoProcessEngineImpl::getInfo(const char* key) {
     const std::string k = key;
     auto verdict = [](int v) { return v < 0 ? kEmptyInfo : v ? "1" : "0"; };
     if (k == "version") return KELVO_VIDEO_VERSION_STRING;
-    if (k == "backend") return inited_ ? "gpu" : kEmptyInfo;
+    if (k == "backend") return !inited_ ? kEmptyInfo : cpuBackend_ ? "cpu" : "gpu";
     if (k == "renderer") return inited_ ? renderer_.c_str() : kEmptyInfo;
     if (k == "dark_scene") return verdict(lastDarkScene_);
     if (k == "noisy") return verdict(lastNoisy_);
@@ -207,7 +249,7 @@ int VideoProcessEngineImpl::processFrame(int format, int width, int height, uint
     const int matrix = colorMatrix == -1 ? 4 : colorMatrix;
     const int range = colorRange == -1 ? 1 : colorRange;
 
-    ContextScope context(useExternalContext_, observer_);
+    ContextScope context(useExternalContext_, observer_, cpuBackend_);
     if (!rebuildIfDirty(false)) {
         reportProcessResult(-6);
         return -6;
@@ -261,6 +303,11 @@ int VideoProcessEngineImpl::processTexture(int textureType, int width, int heigh
                                            int* outTextureId) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (const int refused = refuseProcessing()) return refused;
+    if (cpuBackend_) {
+        log(kLogError, "processTexture fail, texture input needs the GPU backend");
+        reportProcessResult(-6);
+        return -6;
+    }
     ContextScope context(useExternalContext_, observer_);
     if (!rebuildIfDirty(true)) {
         reportProcessResult(-6);
@@ -317,6 +364,10 @@ int VideoProcessEngineImpl::refuseProcessing() const {
 }
 
 void VideoProcessEngineImpl::releaseResources() {
+    if (cpuBackend_) {
+        renderEngine_.reset();
+        return;
+    }
     if (renderEngine_) {
         ContextScope context(useExternalContext_, observer_);
         renderEngine_.reset();

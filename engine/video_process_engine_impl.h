@@ -23,7 +23,7 @@ namespace kelvo {
 namespace video {
 
 class I420VideoFrame;
-class NativeRenderEngine;
+class RenderEngine;
 class NativeDetectEngine;
 
 class VideoProcessEngineImpl : public IVideoProcessEngine {
@@ -64,8 +64,9 @@ public:
     const std::vector<int>& detectionKinds() const { return detectionKinds_; }
     bool chainDirty() const { return chainDirty_; }
     bool inited() const { return inited_; }
+    bool cpuBackend() const { return cpuBackend_; }
     bool darkScene() const { return darkScene_; }
-    NativeRenderEngine* renderEngine() const { return renderEngine_.get(); }
+    RenderEngine* renderEngine() const { return renderEngine_.get(); }
     NativeDetectEngine* detectEngine() const { return detectEngine_.get(); }
     bool beautyEnabled() const { return beautyEnabled_; }
     bool colorEnhanceEnabled() const { return colorEnhanceEnabled_; }
@@ -100,7 +101,7 @@ private:
     bool contains(int effectId) const;
 
     std::mutex mutex_;
-    std::unique_ptr<NativeRenderEngine> renderEngine_;
+    std::unique_ptr<RenderEngine> renderEngine_;
     std::unique_ptr<NativeDetectEngine> detectEngine_;
     std::vector<int> effects_;
     std::vector<int> chainTypes_;
@@ -114,6 +115,7 @@ private:
     bool useExternalContext_;
     bool inited_ = false;
     bool contextUser_ = false;  // registered with the private GL context
+    bool cpuBackend_ = false;   // the render engine is the CPU one; no GL at all
     int videoDenoiserMode_ = 0;
     int videoDenoiserLevel_ = 0;
     int lowlightEnhanceMode_ = 0;

@@ -28,19 +28,19 @@ const char* const kResetDocuments[][2] = {
 
 }  // namespace
 
-VideoProcessEngineImpl* sharedEngine() {
+VideoProcessEngineImpl* sharedEngine(const char* config) {
     static TouchingObserver observer;
-    static VideoProcessEngineImpl* engine = [] {
+    static VideoProcessEngineImpl* engine = [config] {
         // Never deleted: its destructor would tear down the process-wide
         // context while libFuzzer may still be running inputs.
         auto* e = new VideoProcessEngineImpl(false);
         e->setObserver(&observer);
-        if (e->init("") != 0) {
+        if (e->init(config) != 0) {
             std::fprintf(stderr, "fuzz: no GL context, engine inputs are not exercised\n");
             delete e;
             return static_cast<VideoProcessEngineImpl*>(nullptr);
         }
-        keepGLDriverLoaded();
+        if (!e->cpuBackend()) keepGLDriverLoaded();
         e->setVideoEffects({kEffectBeauty, kEffectColorEnhance, kEffectVideoDenoiser,
                             kEffectLowLightEnhance});
         resetParameters(*e);

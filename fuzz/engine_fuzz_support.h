@@ -32,7 +32,9 @@ public:
 
 // The engine and its observer, created on first call; null when no GL
 // context can be made (the target then tests nothing and says so once).
-VideoProcessEngineImpl* sharedEngine();
+// `config` is the init text of the first call (later calls get the same
+// engine).
+VideoProcessEngineImpl* sharedEngine(const char* config = "");
 
 // Known settings for every option group, so each input starts from the same
 // documents whatever the previous input left behind.

@@ -15,6 +15,7 @@ namespace video {
 namespace {
 std::mutex holderMutex;
 GPUImageContext* holder = nullptr;
+bool failCreation = false;  // guarded by holderMutex
 int users = 0;
 // Held while any thread has the private context current; always taken
 // before holderMutex.
@@ -59,6 +60,10 @@ int GPUImageContext::userCount() {
 GPUImageContext::~GPUImageContext() = default;
 
 void GPUImageContext::init() {
+    if (failCreation) {
+        failed = true;
+        return;
+    }
 #if KELVO_WITH_GLFW
     nativeContext.reset(new NativeContext_GLFW());
     if (nativeContext->init() == 0) {
@@ -84,6 +89,11 @@ GPUImageContext* GPUImageContext::lockedInstance() {
         holder->init();
     }
     return holder;
+}
+
+void GPUImageContext::failCreationForTesting(bool fail) {
+    std::lock_guard<std::mutex> lock(holderMutex);
+    failCreation = fail;
 }
 
 GPUImageContext* GPUImageContext::instance() {

@@ -75,6 +75,10 @@ public:
     // call it with a ScopedCurrent held on the calling thread.
     static bool destroyIfUnused();
 
+    // For tests: while set, a holder created from now on fails its init as
+    // on a machine without any GL. An existing holder is kept.
+    static void failCreationForTesting(bool fail);
+
     ~GPUImageContext();
     GPUImageContext(const GPUImageContext&) = delete;
     GPUImageContext& operator=(const GPUImageContext&) = delete;

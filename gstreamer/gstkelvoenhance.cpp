@@ -309,10 +309,7 @@ void setProperty(GObject* object, guint id, const GValue* value, GParamSpec* psp
             break;
         }
         case PROP_BACKEND: {
-            const auto b = static_cast<Backend>(g_value_get_enum(value));
-            // Only the GL backend exists so far.
-            if (b == kBackendGpu) st.backend = b;
-            else error = std::string("backend '") + backendName(b) + "' is not available; using 'gpu'";
+            st.backend = static_cast<Backend>(g_value_get_enum(value));
             break;
         }
         case PROP_POST_MESSAGES: st.postMessages = g_value_get_boolean(value); break;
@@ -409,7 +406,8 @@ gboolean start(GstBaseTransform* trans) {
     if (r != 0) {
         st.engine.reset();
         GST_ELEMENT_ERROR(self, LIBRARY, INIT, ("Cannot start the kelvo video engine"),
-                          ("init(%s) returned %d: no usable OpenGL 3.3 context", config.c_str(), r));
+                          ("init(%s) returned %d%s", config.c_str(), r,
+                           r == -1 ? ": no usable OpenGL 3.3 context" : ""));
         return FALSE;
     }
     // After init, so that the detector reports its statistics to it too.

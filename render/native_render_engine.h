@@ -12,20 +12,19 @@
 #include <memory>
 #include <vector>
 
-#include "kelvo/video_process_engine.h"
+#include "render/render_engine.h"
 
 namespace kelvo {
 namespace video {
 
-class EffectBase;
 class FBOBase;
 class TextureBase;
-class I420VideoFrame;
 
-class NativeRenderEngine {
+// The GL backend.
+class NativeRenderEngine : public RenderEngine {
 public:
     NativeRenderEngine();
-    ~NativeRenderEngine();
+    ~NativeRenderEngine() override;
 
     NativeRenderEngine(const NativeRenderEngine&) = delete;
     NativeRenderEngine& operator=(const NativeRenderEngine&) = delete;
@@ -33,43 +32,37 @@ public:
     // Drops the current chain (releasing its effects) and creates one effect
     // per known internal type, in order, linked to its neighbours. Types that
     // name no effect are skipped. An empty list keeps the current chain.
-    void setEffects(const std::vector<int>& types);
+    void setEffects(const std::vector<int>& types) override;
     // Creates one effect and appends it: 0, or −5 for an unknown type.
     int addEffect(int type);
     // Runs the enabled effects on the frame. With textureInput the frame
     // carries a caller texture; afterwards its textureId/textureType name the
     // output texture. False only without frame or without chain.
-    bool process(const std::shared_ptr<I420VideoFrame>& frame, bool textureInput);
+    bool process(const std::shared_ptr<I420VideoFrame>& frame, bool textureInput) override;
 
-    // Receiver of per-effect results (not owned; may be null).
-    void setEffectObserver(IVideoProcessObserver* observer) { effectObserver_ = observer; }
-
-    // Setters; each does nothing when the chain has no effect of its type.
-    void setBeautyEnable(bool enable);
-    void setBeautySmoothness(float value);
-    void setBeautyLightness(float value);
-    void setBeautyRedness(float value);
-    void setBeautyContrast(int value);
-    void setBeautySharpness(float value);
-    void setBeautyLightStrength(float value);
-    void setBeautyNoiseLevel(int value);
-    void setColorEnhanceEnable(bool enable);
-    void setColorEnhanceStrength(float value);
-    void setColorEnhanceSkinProtect(float value);
-    void setLowlightEnhanceEnable(bool enable);
-    void setLowlightEnhanceMode(int mode);
-    void setLowlightEnhanceLevel(int level);
-    void setLowlightDarkScene(bool dark);
-    // A change of the enable state first drops the denoiser's reference frame.
-    void setVideoDenoiserEnable(bool enable);
-    void setVideoDenoiserMode(int mode);
-    void setVideoDenoiserLevel(int level);
-    void setVideoDenoiserAutoNoisy(bool noisy);
+    void setBeautyEnable(bool enable) override;
+    void setBeautySmoothness(float value) override;
+    void setBeautyLightness(float value) override;
+    void setBeautyRedness(float value) override;
+    void setBeautyContrast(int value) override;
+    void setBeautySharpness(float value) override;
+    void setBeautyLightStrength(float value) override;
+    void setBeautyNoiseLevel(int value) override;
+    void setColorEnhanceEnable(bool enable) override;
+    void setColorEnhanceStrength(float value) override;
+    void setColorEnhanceSkinProtect(float value) override;
+    void setLowlightEnhanceEnable(bool enable) override;
+    void setLowlightEnhanceMode(int mode) override;
+    void setLowlightEnhanceLevel(int level) override;
+    void setLowlightDarkScene(bool dark) override;
+    void setVideoDenoiserEnable(bool enable) override;
+    void setVideoDenoiserMode(int mode) override;
+    void setVideoDenoiserLevel(int level) override;
+    void setVideoDenoiserAutoNoisy(bool noisy) override;
 
     // Views for diagnostics and tests.
     const std::list<std::shared_ptr<EffectBase>>& chain() const { return chain_; }
-    // The first effect of that internal type in the chain, or empty.
-    std::shared_ptr<EffectBase> effect(int type) const;
+    std::shared_ptr<EffectBase> effect(int type) const override;
     std::shared_ptr<FBOBase> workingFramebuffer(int index) const { return pingPong_[index & 1]; }
 
 private:
@@ -81,7 +74,6 @@ private:
     std::shared_ptr<TextureBase> lastOutput_;
     std::list<std::shared_ptr<EffectBase>> chain_;
     std::map<int, std::weak_ptr<EffectBase>> byType_;
-    IVideoProcessObserver* effectObserver_ = nullptr;
     int inputWidth_ = 0;
     int inputHeight_ = 0;
 };

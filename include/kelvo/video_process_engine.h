@@ -129,10 +129,18 @@ class IVideoProcessEngine {
 public:
     virtual ~IVideoProcessEngine() = default;
 
-    // Creates the sub-engines and, unless the engine uses the caller's
-    // context, obtains the process-wide GL context. 0, or −1 when no usable
-    // GL context exists (the engine stays uninitialised; init may be retried).
-    // The argument is not read.
+    // Creates the sub-engines on the rendering backend `config` chooses: a
+    // JSON object (null, "" and "{}" mean the defaults) with "backend"
+    // ("auto" default, "gpu", "cpu") and "threads" (an integer >= 0 for the
+    // CPU backend's workers; 0 automatic, 1 none). "auto" takes the GPU
+    // unless no GL 3.3 context can be made or its renderer rasterises in
+    // software, then the CPU; an engine on the caller's context always uses
+    // GL. The GPU backend obtains the process-wide GL context (unless it
+    // uses the caller's); the CPU backend makes no GL call and takes no
+    // process-wide lock. 0; −6 (with an error log) for invalid JSON, a
+    // non-object, an unknown backend or a bad thread count; −1 when "gpu"
+    // was asked for and no usable GL context exists. On failure the engine
+    // stays uninitialised and init may be retried.
     virtual int init(const char* config) = 0;
 
     // Stores the observer (not owned; null removes it). Returns 0.
@@ -173,7 +181,8 @@ public:
                              int reserved1, int reserved2, int colorMatrix,
                              int colorRange) = 0;
 
-    // Processes a texture of the current GL context. On success
+    // Processes a texture of the current GL context (GPU backend only: −6
+    // with an error log on the CPU backend). On success
     // *outTextureId names the output texture, valid until the next
     // processing call of this engine. −6 (with an error log) when textureId
     // is not a texture of the current context, textureType is not a

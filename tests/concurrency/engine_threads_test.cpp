@@ -40,8 +40,8 @@ std::vector<uint8_t> streamFrame(int s, int f) {
     return buf;
 }
 
-void configure(VideoProcessEngineImpl& engine) {
-    ASSERT_EQ(engine.init(""), 0);
+void configure(VideoProcessEngineImpl& engine, const char* config = R"({"backend":"gpu"})") {
+    ASSERT_EQ(engine.init(config), 0);
     ASSERT_EQ(engine.setVideoEffects({103, 104, 102, 101}), 0);
     engine.setParameter("beauty_effect_option", R"({"enable":1,"smoothness":0.8})");
     engine.setParameter("color_enhance_option", R"({"enable":1})");
@@ -61,38 +61,43 @@ void runStream(VideoProcessEngineImpl& engine, int s, std::vector<std::vector<ui
     }
 }
 
+// On the GPU backend engines take turns on the shared context; on the CPU
+// backend they run side by side, each with its own worker threads.
 TEST(Concurrency, EnginesOnSeveralThreadsMatchTheSameStreamsProcessedOneAtATime) {
-    constexpr int kStreams = 3;
-    std::vector<std::vector<std::vector<uint8_t>>> alone(
-        kStreams, std::vector<std::vector<uint8_t>>(kFrames));
-    std::atomic<int> failures{0};
-    for (int s = 0; s < kStreams; ++s) {
-        VideoProcessEngineImpl engine(false);
-        configure(engine);
-        runStream(engine, s, &alone[s], &failures);
-        engine.release();
-    }
-    ASSERT_EQ(failures.load(), 0);
-
-    std::vector<std::vector<std::vector<uint8_t>>> together(
-        kStreams, std::vector<std::vector<uint8_t>>(kFrames));
-    {
-        std::vector<std::unique_ptr<VideoProcessEngineImpl>> engines;
+    for (const char* config : {R"({"backend":"gpu"})", R"({"backend":"cpu","threads":2})"}) {
+        SCOPED_TRACE(config);
+        constexpr int kStreams = 3;
+        std::vector<std::vector<std::vector<uint8_t>>> alone(
+            kStreams, std::vector<std::vector<uint8_t>>(kFrames));
+        std::atomic<int> failures{0};
         for (int s = 0; s < kStreams; ++s) {
-            engines.emplace_back(new VideoProcessEngineImpl(false));
-            configure(*engines.back());
+            VideoProcessEngineImpl engine(false);
+            configure(engine, config);
+            runStream(engine, s, &alone[s], &failures);
+            engine.release();
         }
-        std::vector<std::thread> threads;
+        ASSERT_EQ(failures.load(), 0);
+
+        std::vector<std::vector<std::vector<uint8_t>>> together(
+            kStreams, std::vector<std::vector<uint8_t>>(kFrames));
+        {
+            std::vector<std::unique_ptr<VideoProcessEngineImpl>> engines;
+            for (int s = 0; s < kStreams; ++s) {
+                engines.emplace_back(new VideoProcessEngineImpl(false));
+                configure(*engines.back(), config);
+            }
+            std::vector<std::thread> threads;
+            for (int s = 0; s < kStreams; ++s)
+                threads.emplace_back(runStream, std::ref(*engines[s]), s, &together[s], &failures);
+            for (auto& t : threads) t.join();
+            for (auto& engine : engines) engine->release();
+        }
+        ASSERT_EQ(failures.load(), 0);
+        int differing = 0;
         for (int s = 0; s < kStreams; ++s)
-            threads.emplace_back(runStream, std::ref(*engines[s]), s, &together[s], &failures);
-        for (auto& t : threads) t.join();
-        for (auto& engine : engines) engine->release();
+            for (int f = 0; f < kFrames; ++f) differing += together[s][f] != alone[s][f];
+        EXPECT_EQ(differing, 0);
     }
-    ASSERT_EQ(failures.load(), 0);
-    int differing = 0;
-    for (int s = 0; s < kStreams; ++s)
-        for (int f = 0; f < kFrames; ++f) differing += together[s][f] != alone[s][f];
-    EXPECT_EQ(differing, 0);
 }
 
 TEST(Concurrency, ReleasingOneEngineKeepsTheContextForTheOthers) {

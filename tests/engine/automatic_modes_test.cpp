@@ -34,7 +34,7 @@ std::vector<uint8_t> frameOf(Luma luma) {
 class AutomaticModesTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_EQ(engine.init(""), 0);
+        ASSERT_EQ(engine.init(R"({"backend":"gpu"})"), 0);
         engine.setObserver(&observer);
     }
     void TearDown() override { engine.release(); }

@@ -19,7 +19,7 @@ class EngineTest : public ::testing::Test {
 protected:
     void SetUp() override {
         engine.setObserver(&observer);
-        ASSERT_EQ(engine.init(""), 0);
+        ASSERT_EQ(engine.init(R"({"backend":"gpu"})"), 0);
     }
     void TearDown() override { engine.release(); }
 
@@ -199,7 +199,7 @@ TEST_F(EngineTest, ReleaseThenInitWorksAgainAndKeepsTheEnableStates) {
     EXPECT_FALSE(engine.inited());
 
     engine.setObserver(&observer);
-    ASSERT_EQ(engine.init(""), 0);
+    ASSERT_EQ(engine.init(R"({"backend":"gpu"})"), 0);
     EXPECT_TRUE(engine.beautyEnabled());
     // The new render engine gets its chain on the next frame.
     EXPECT_TRUE(engine.chainDirty());

@@ -94,7 +94,7 @@ std::vector<uint8_t> reference(int w, int h, int matrix, int range, bool i422 = 
         planes[w * h + cw * ch + i] = kV;
     }
     std::unique_ptr<IVideoProcessEngine> engine(createVideoProcessEngine(false));
-    EXPECT_EQ(engine->init(""), 0);
+    EXPECT_EQ(engine->init(R"({"backend":"gpu"})"), 0);
     EXPECT_EQ(engine->setVideoEffects({kEffectColorEnhance}), 0);
     EXPECT_EQ(engine->setParameter("color_enhance_option", R"({"enable":1,"strength":1.0})"), 0);
     EXPECT_EQ(engine->processFrame(i422 ? kPixelFormatI422 : kPixelFormatI420, w, h, planes.data(),
@@ -366,7 +366,7 @@ TEST(KelvoEnhanceStream, RejectedValuesPostWarnings) {
         const char* value;
     };
     for (const Row& row : {Row{"effects", "beauty,sepia"}, Row{"params", "{\"beauty_effect_option\":"},
-                           Row{"params", "[1]"}, Row{"backend", "cpu"}}) {
+                           Row{"params", "[1]"}}) {
         SCOPED_TRACE(std::string(row.name) + "=" + row.value);
         Element e;
         const std::string c = caps("I420", 32, 24);
@@ -475,7 +475,7 @@ TEST(KelvoEnhancePipeline, SameBytesAsKelvoEnhance) {
     const std::string in = std::string(dir) + "/in.y4m", out = std::string(dir) + "/out.y4m";
     ASSERT_TRUE(g_file_set_contents(in.c_str(), input.data(), input.size(), nullptr));
     std::string log;
-    ASSERT_EQ(runTool(KELVO_ENHANCE_PATH " -e color,beauty --no-progress -i " + in + " -o " + out, &log), 0)
+    ASSERT_EQ(runTool(KELVO_ENHANCE_PATH " --backend gpu -e color,beauty --no-progress -i " + in + " -o " + out, &log), 0)
         << log;
     gchar* written = nullptr;
     gsize length = 0;

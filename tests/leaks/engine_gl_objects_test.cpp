@@ -123,7 +123,7 @@ TEST_F(EngineGLObjects, CounterSeesANameLeftAliveAndACallersNameDeleted) {
 TEST_F(EngineGLObjects, AllFourEffectsOnBuffersOfTwoSizesAndATextureLeaveNoObjectAfterRelease) {
     DrawObserver observer;
     VideoProcessEngineImpl engine(false);
-    ASSERT_EQ(engine.init(""), 0);
+    ASSERT_EQ(engine.init(R"({"backend":"gpu"})"), 0);
     // After init: only then do the sub-engines receive it.
     engine.setObserver(&observer);
     ASSERT_EQ(engine.setVideoEffects({103, 104, 102, 101}), 0);
@@ -160,7 +160,7 @@ TEST_F(EngineGLObjects, AllFourEffectsOnBuffersOfTwoSizesAndATextureLeaveNoObjec
 TEST_F(EngineGLObjects, ReleasingOneOfTwoEnginesDeletesItsObjectsAndTheSecondDeletesTheRest) {
     VideoProcessEngineImpl first(false), second(false);
     for (VideoProcessEngineImpl* engine : {&first, &second}) {
-        ASSERT_EQ(engine->init(""), 0);
+        ASSERT_EQ(engine->init(R"({"backend":"gpu"})"), 0);
         ASSERT_EQ(engine->setVideoEffects({103, 104, 102, 101}), 0);
         enableAll(*engine);
     }
@@ -189,7 +189,7 @@ TEST_F(EngineGLObjects, ReleasingOneOfTwoEnginesDeletesItsObjectsAndTheSecondDel
 TEST_F(EngineGLObjects, ReinitialisedEngineLeavesNoObjectAfterItsSecondRelease) {
     VideoProcessEngineImpl engine(false);
     for (int round = 0; round < 2; ++round) {
-        ASSERT_EQ(engine.init(""), 0);
+        ASSERT_EQ(engine.init(R"({"backend":"gpu"})"), 0);
         ASSERT_EQ(engine.setVideoEffects({103, 104, 102, 101}), 0);
         enableAll(engine);
         ASSERT_EQ(processDark(engine, 96, 64, round), 0);

@@ -1,5 +1,5 @@
 // What each effect does to a caller's frame, seen only through the public
-// interface.
+// interface, on either backend.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -47,11 +47,11 @@ public:
     std::shared_ptr<MetaDataFrameStats> stats;
 };
 
-class EffectsThroughInterface : public ::testing::Test {
+class EffectsThroughInterface : public ::testing::TestWithParam<const char*> {
 protected:
     void SetUp() override {
         engine.reset(createVideoProcessEngine(false));
-        ASSERT_EQ(engine->init(""), 0);
+        ASSERT_EQ(engine->init(GetParam()), 0);
         engine->setObserver(&observer);
     }
     void TearDown() override { engine->release(); }
@@ -63,7 +63,7 @@ protected:
     std::unique_ptr<IVideoProcessEngine> engine;
 };
 
-TEST_F(EffectsThroughInterface, BeautyChangesANoisySkinFrame) {
+TEST_P(EffectsThroughInterface, BeautyChangesANoisySkinFrame) {
     Frame f;
     std::mt19937 rng(3);
     std::uniform_int_distribution<int> noise(-10, 10);
@@ -84,7 +84,7 @@ TEST_F(EffectsThroughInterface, BeautyChangesANoisySkinFrame) {
     EXPECT_LT(variance(f), 0.6 * variance(before));
 }
 
-TEST_F(EffectsThroughInterface, ColourEnhancementMakesADullColourfulFrameMoreColourful) {
+TEST_P(EffectsThroughInterface, ColourEnhancementMakesADullColourfulFrameMoreColourful) {
     Frame f;
     for (int y = 0; y < kH; ++y)
         for (int x = 0; x < kW; ++x) f.y()[y * kW + x] = 110;
@@ -101,7 +101,7 @@ TEST_F(EffectsThroughInterface, ColourEnhancementMakesADullColourfulFrameMoreCol
     EXPECT_GT(f.meanChroma(), input.meanChroma() * 1.15);
 }
 
-TEST_F(EffectsThroughInterface, ManualLowLightBrightensADarkFrameAndReportsItsStatistics) {
+TEST_P(EffectsThroughInterface, ManualLowLightBrightensADarkFrameAndReportsItsStatistics) {
     Frame f;
     for (int y = 0; y < kH; ++y)
         for (int x = 0; x < kW; ++x) f.y()[y * kW + x] = static_cast<uint8_t>(25 + (x / 8) % 8);
@@ -115,6 +115,9 @@ TEST_F(EffectsThroughInterface, ManualLowLightBrightensADarkFrameAndReportsItsSt
     EXPECT_LT(observer.stats->mean, 40u);
     EXPECT_FLOAT_EQ(observer.stats->darkFraction, 1.0f);
 }
+
+INSTANTIATE_TEST_SUITE_P(Backends, EffectsThroughInterface,
+                         ::testing::Values(R"({"backend":"gpu"})", R"({"backend":"cpu"})"));
 
 }  // namespace
 }  // namespace video

@@ -92,7 +92,7 @@ TEST(ParameterDocuments, MergeMemberByMemberWhateverTheRebuildsAndInit) {
     std::vector<uint8_t> expected = input;
     {
         Engine engine = makeEngine();
-        ASSERT_EQ(engine->init(""), 0);
+        ASSERT_EQ(engine->init(R"({"backend":"gpu"})"), 0);
         ASSERT_EQ(engine->setVideoEffects({kEffectBeauty}), 0);
         ASSERT_EQ(engine->setParameter("beauty_effect_option", R"({"enable":1,"smoothness":1.0})"),
                   0);
@@ -104,7 +104,7 @@ TEST(ParameterDocuments, MergeMemberByMemberWhateverTheRebuildsAndInit) {
         Engine engine = makeEngine();
         for (const char* doc : row.beforeInit)
             EXPECT_EQ(engine->setParameter("beauty_effect_option", doc), kResultNotInitialized);
-        ASSERT_EQ(engine->init(""), 0);
+        ASSERT_EQ(engine->init(R"({"backend":"gpu"})"), 0);
         for (const char* doc : row.afterInit) {
             if (doc != nullptr) {
                 engine->setParameter("beauty_effect_option", doc);
@@ -157,7 +157,7 @@ TEST(ParameterDocuments, EachRejectionIsLoggedOnceAsAnError) {
     Observer observer;
     Engine engine = makeEngine();
     engine->setObserver(&observer);
-    ASSERT_EQ(engine->init(""), 0);
+    ASSERT_EQ(engine->init(R"({"backend":"gpu"})"), 0);
     for (const RejectionRow& row : kRejectionRows) {
         SCOPED_TRACE(std::string(row.key) + " " + row.value);
         observer.rejections.clear();
@@ -178,7 +178,7 @@ TEST(ParameterDocuments, EachRejectionIsLoggedOnceAsAnError) {
 TEST(Detections, EachFrameIsAnalysedOnceWhateverTheRebuilds) {
     Observer observer;
     Engine engine = makeEngine();
-    ASSERT_EQ(engine->init(""), 0);
+    ASSERT_EQ(engine->init(R"({"backend":"gpu"})"), 0);
     engine->setObserver(&observer);
     ASSERT_EQ(engine->setParameter("lowlight_enhance_option", R"({"enable":1,"mode":1})"), 0);
     std::vector<uint8_t> frame = skinFrame();

@@ -30,7 +30,7 @@ class PictureFidelity : public ::testing::Test {
 protected:
     void SetUp() override {
         engine.reset(createVideoProcessEngine(false));
-        ASSERT_EQ(engine->init(""), 0);
+        ASSERT_EQ(engine->init(R"({"backend":"gpu"})"), 0);
         engine->setObserver(&observer);
         ASSERT_EQ(engine->setVideoEffects({kEffectColorEnhance}), 0);
         ASSERT_EQ(engine->setParameter("color_enhance_option", R"({"enable":1,"strength":0})"), 0);

@@ -60,7 +60,7 @@ protected:
     void SetUp() override {
         engine.reset(createVideoProcessEngine(false));
         ASSERT_TRUE(engine);
-        ASSERT_EQ(engine->init(""), 0);
+        ASSERT_EQ(engine->init(R"({"backend":"gpu"})"), 0);
         // After init, so that the render engine reports each effect too.
         engine->setObserver(&observer);
         ASSERT_EQ(engine->setVideoEffects({kEffectLowLightEnhance}), 0);

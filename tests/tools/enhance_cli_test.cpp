@@ -54,14 +54,16 @@ TEST_F(EnhanceCli, HelpDocumentsTheOptions) {
     const CommandResult r = run(kTool + " --help");
     EXPECT_EQ(r.status, 0);
     for (const char* option : {"--input", "--output", "--effects", "--param", "--params", "--range",
-                               "--matrix", "--snapshot", "--progress", "yuv4mpegpipe"})
+                               "--matrix", "--snapshot", "--progress", "--backend", "--threads",
+                               "yuv4mpegpipe"})
         EXPECT_NE(r.output.find(option), std::string::npos) << option;
 }
 
 TEST_F(EnhanceCli, BadUsageExitsWithStatus2) {
     for (const char* args : {"--frobnicate", "--demo --effects sparkle", "--demo --param nokey",
                              "--demo --frames 0", "--demo --range studio", "--demo extra-argument",
-                             "--input", "--demo -e 105", "--demo -i x.y4m"}) {
+                             "--input", "--demo -e 105", "--demo -i x.y4m", "--demo --backend metal",
+                             "--demo --threads -1", "--demo --threads two"}) {
         const CommandResult r = run(kTool + " " + args);
         EXPECT_EQ(r.status, 2) << args << ": " << r.output;
     }
@@ -205,6 +207,13 @@ TEST_F(EnhanceCli, BuiltInClipWritesY4MAndASideBySideSnapshot) {
     EXPECT_EQ(head.substr(1, 3), "PNG");
     EXPECT_EQ(static_cast<unsigned char>(head[19]), 192);
     EXPECT_EQ(static_cast<unsigned char>(head[23]), 64);
+}
+
+TEST_F(EnhanceCli, BackendOptionsReachTheEngine) {
+    const CommandResult r =
+        run(kTool + " --no-progress --demo --size 64x48 -n 2 --backend cpu --threads 2 -v");
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_NE(r.output.find("CPU backend, 2 threads"), std::string::npos) << r.output;
 }
 
 TEST_F(EnhanceCli, SitsInAnFfmpegPipe) {

@@ -182,7 +182,9 @@ int main(int argc, char** argv) {
     std::unique_ptr<video::IVideoProcessEngine> engine(createVideoProcessEngine(false));
     if (!engine) return fail("out of memory");
     engine->setObserver(&observer);
-    if (engine->init("") != 0) return fail("no usable OpenGL 3.3 context");
+    if (engine->init(engineConfig(options).c_str()) != 0)
+        return fail(options.backend == "gpu" ? "no usable OpenGL 3.3 context"
+                                              : "the engine refused its configuration");
     // Again after init: only then do the detection and effect reports reach it.
     engine->setObserver(&observer);
     if (engine->setVideoEffects(options.effects) != 0) return fail("cannot select the effects");

@@ -53,6 +53,9 @@ const char kUsage[] =
     "                         record (mean, log_mean, dark_share, median, low_percentile,\n"
     "                         deviation), the verdicts dark_scene and noisy, result, ms;\n"
     "                         '-' writes standard error\n"
+    "      --backend B        auto | gpu | cpu (default auto: the GPU unless its OpenGL\n"
+    "                         renders in software, else the CPU)\n"
+    "      --threads N        CPU backend threads; 0 picks the core count (default 0)\n"
     "  -v, --verbose          print every engine log line on standard error\n"
     "  -h, --help             this text\n"
     "\n"
@@ -138,7 +141,7 @@ bool loadParamFile(const std::string& path,
 
 bool parseOptions(int argc, char** argv, Options* o, std::string* error) {
     enum { kRange = 1000, kMatrix, kSnapshotFrame, kSize, kNoise, kProgress, kNoProgress, kDemo,
-           kStats };
+           kStats, kBackend, kThreads };
     static const option longOptions[] = {
         {"input", required_argument, nullptr, 'i'},
         {"output", required_argument, nullptr, 'o'},
@@ -156,6 +159,8 @@ bool parseOptions(int argc, char** argv, Options* o, std::string* error) {
         {"no-progress", no_argument, nullptr, kNoProgress},
         {"demo", no_argument, nullptr, kDemo},
         {"stats", required_argument, nullptr, kStats},
+        {"backend", required_argument, nullptr, kBackend},
+        {"threads", required_argument, nullptr, kThreads},
         {"verbose", no_argument, nullptr, 'v'},
         {"help", no_argument, nullptr, 'h'},
         {nullptr, 0, nullptr, 0},
@@ -235,6 +240,19 @@ bool parseOptions(int argc, char** argv, Options* o, std::string* error) {
             case kNoProgress: o->progress = 0; break;
             case kDemo: o->demo = true; break;
             case kStats: o->statsPath = arg; break;
+            case kBackend:
+                if (arg != "auto" && arg != "gpu" && arg != "cpu") {
+                    *error = "--backend must be auto, gpu or cpu";
+                    return false;
+                }
+                o->backend = arg;
+                break;
+            case kThreads:
+                if (!parseInt(arg.c_str(), 0, &o->threads)) {
+                    *error = "--threads needs a number >= 0";
+                    return false;
+                }
+                break;
             case 'v': o->verbose = true; break;
             case 'h': o->help = true; break;
             case ':':
@@ -261,6 +279,11 @@ bool parseOptions(int argc, char** argv, Options* o, std::string* error) {
         return false;
     }
     return true;
+}
+
+std::string engineConfig(const Options& options) {
+    return "{\"backend\":\"" + options.backend + "\",\"threads\":" +
+           std::to_string(options.threads) + "}";
 }
 
 }  // namespace enhance

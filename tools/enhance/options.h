@@ -25,12 +25,17 @@ struct Options {
     double clipNoise = 6.0;
     int progress = -1;            // -1 auto (terminal), 0 off, 1 on
     std::string statsPath;        // "" none, "-" standard error, else a file: JSON lines
+    std::string backend = "auto"; // auto | gpu | cpu
+    int threads = 0;              // CPU backend threads; 0 automatic
     bool verbose = false;
     bool help = false;
 };
 
 // Parses argv. Returns false with a one-line `error` for bad usage.
 bool parseOptions(int argc, char** argv, Options* options, std::string* error);
+
+// The engine's init text for the backend options.
+std::string engineConfig(const Options& options);
 
 // Reads a JSON file whose root object maps option keys to parameter objects
 // and appends (key, member text) pairs. False with `error` on a bad file.

@@ -1,0 +1,90 @@
+// The CPU backend: the same chain as the GL render engine, run on the CPU for
+// the buffer path. The input convertor turns the frame's I420 planes into an
+// RGBA8 image, the image effects pass it between two working images owned by
+// the engine by turns (where the GL engine has two framebuffers), and the
+// output convertor writes the last image back into the planes. The denoiser
+// is the same effect as on the GL path. Each effect reports the status codes
+// of its GL counterpart, and rows are split across a per-engine worker pool.
+//
+// Makes no GL call. Not thread-safe: the owning engine calls everything under
+// its lock; engines on different threads share nothing and run in parallel.
+// Once the frame size is stable, process allocates nothing.
+#pragma once
+
+#include <cstdint>
+#include <list>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "cpu/image.h"
+#include "cpu/worker_pool.h"
+#include "render/effect_base.h"
+#include "render/render_engine.h"
+
+namespace kelvo {
+namespace video {
+
+// An effect of the CPU chain that reads one RGBA8 image and writes another,
+// both set by the engine before every Draw. An input with no data stands for
+// "no input" (the GL effects' missing input texture).
+class CpuImageEffect : public EffectBase {
+public:
+    using EffectBase::EffectBase;
+    void init() override {}
+    void release() override {}
+
+    ConstImageRGBA8 input{nullptr, 0, 0, 0};
+    ImageRGBA8 output{nullptr, 0, 0, 0};
+    WorkerPool* pool = nullptr;
+};
+
+class CpuRenderEngine : public RenderEngine {
+public:
+    // threads: the worker pool's size (0 automatic, 1 no thread started).
+    explicit CpuRenderEngine(int threads = 0);
+    ~CpuRenderEngine() override;
+
+    CpuRenderEngine(const CpuRenderEngine&) = delete;
+    CpuRenderEngine& operator=(const CpuRenderEngine&) = delete;
+
+    void setEffects(const std::vector<int>& types) override;
+    // textureInput is refused (false): there is no texture on this backend.
+    bool process(const std::shared_ptr<I420VideoFrame>& frame, bool textureInput) override;
+    std::shared_ptr<EffectBase> effect(int type) const override;
+
+    void setBeautyEnable(bool enable) override;
+    void setBeautySmoothness(float value) override;
+    void setBeautyLightness(float value) override;
+    void setBeautyRedness(float value) override;
+    void setBeautyContrast(int value) override;
+    void setBeautySharpness(float value) override;
+    void setBeautyLightStrength(float value) override;
+    void setBeautyNoiseLevel(int value) override;
+    void setColorEnhanceEnable(bool enable) override;
+    void setColorEnhanceStrength(float value) override;
+    void setColorEnhanceSkinProtect(float value) override;
+    void setLowlightEnhanceEnable(bool enable) override;
+    void setLowlightEnhanceMode(int mode) override;
+    void setLowlightEnhanceLevel(int level) override;
+    void setLowlightDarkScene(bool dark) override;
+    void setVideoDenoiserEnable(bool enable) override;
+    void setVideoDenoiserMode(int mode) override;
+    void setVideoDenoiserLevel(int level) override;
+    void setVideoDenoiserAutoNoisy(bool noisy) override;
+
+    const std::list<std::shared_ptr<EffectBase>>& chain() const { return chain_; }
+    int threads() const { return pool_.threads(); }
+
+private:
+    template <class Effect>
+    Effect* find(int type) const;
+
+    WorkerPool pool_;
+    std::vector<uint8_t> images_[2];
+    std::list<std::shared_ptr<EffectBase>> chain_;
+    std::map<int, std::weak_ptr<EffectBase>> byType_;
+};
+
+}  // namespace video
+}  // namespace kelvo
