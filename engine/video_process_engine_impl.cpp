@@ -128,9 +128,8 @@ int VideoProcessEngineImpl::init(const char* config) {
             log(kLogInfo, std::string("GL renderer: ") + renderer + ", OpenGL " + version);
         renderer_ = renderer ? renderer : "";
     }
-    // An observer given before init hears the new engines too.
-    renderEngine_->setEffectObserver(observer_);
-    detectEngine_->setObserver(observer_);
+    // The new sub-engines get the observer only from setObserver: hosts that
+    // set it before init rely on hearing no per-effect or detection reports.
     if (!cpu && !useExternalContext_ && !contextUser_) {
         GPUImageContext::addUser();
         contextUser_ = true;

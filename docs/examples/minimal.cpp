@@ -16,8 +16,9 @@ int main() {
     std::vector<uint8_t> frame(width * height + 2 * chromaSize);
 
     std::unique_ptr<IVideoProcessEngine> engine(createVideoProcessEngine(false));
+    // "" picks the GPU, or the CPU where GL is missing or software only.
     if (!engine || engine->init("") != 0) {
-        std::fprintf(stderr, "no engine: the library needs OpenGL 3.3\n");
+        std::fprintf(stderr, "the engine cannot start\n");
         return 1;
     }
     engine->setVideoEffects({kEffectColorEnhance, kEffectBeauty});

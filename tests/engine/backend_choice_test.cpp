@@ -74,8 +74,8 @@ TEST(BackendChoice, CpuEngineRunsEveryEffectWithoutAnyGL) {
         fallback.release();
     }
     VideoProcessEngineImpl engine(false);
-    engine.setObserver(&observer);
     ASSERT_EQ(engine.init(R"({"backend":"cpu"})"), 0);
+    engine.setObserver(&observer);
     EXPECT_STREQ(engine.getInfo("renderer"), "cpu");
     ASSERT_EQ(engine.setVideoEffects({kEffectBeauty, kEffectColorEnhance, kEffectLowLightEnhance,
                                       kEffectVideoDenoiser}),
