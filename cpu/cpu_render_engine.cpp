@@ -20,10 +20,6 @@ namespace video {
 
 namespace {
 
-constexpr int kTypeDenoiser = 10;
-constexpr int kTypeBeauty = 201;
-constexpr int kTypeColorEnhance = 202;
-constexpr int kTypeLowlight = 203;
 
 // The embedded tables, decoded once for the process; null when one is bad.
 const ARGBFrame* lutTable(int id) {
@@ -107,7 +103,7 @@ private:
 
 class CpuLowlightEnhance : public CpuImageEffect {
 public:
-    CpuLowlightEnhance() : CpuImageEffect(kTypeLowlight, kEffectKindGPUFilter) {}
+    CpuLowlightEnhance() : CpuImageEffect(kEffectTypeLowlightEnhance, kEffectKindGPUFilter) {}
 
     // The same decisions, in the same order, as the GL effect.
     int Draw(std::shared_ptr<I420VideoFrame> frame) override {
@@ -136,7 +132,7 @@ private:
 
 class CpuColorEnhance : public CpuImageEffect {
 public:
-    CpuColorEnhance() : CpuImageEffect(kTypeColorEnhance, kEffectKindGPUFilter) {
+    CpuColorEnhance() : CpuImageEffect(kEffectTypeColorEnhance, kEffectKindGPUFilter) {
         pass_.setSkinTable(tableView(lutTable(kSkinLutId)));
         params.lowChromaGain = 0.1275f / static_cast<float>(std::pow(0.15, 2.5));
     }
@@ -156,7 +152,7 @@ private:
 
 class CpuBeautyEffect : public CpuImageEffect {
 public:
-    CpuBeautyEffect() : CpuImageEffect(kTypeBeauty, kEffectKindGPUFilter) {
+    CpuBeautyEffect() : CpuImageEffect(kEffectTypeBeauty, kEffectKindGPUFilter) {
         beauty_.setTables(tableView(lutTable(kWhiteningLutId)), tableView(lutTable(kRuddyLutId)));
     }
 
@@ -186,11 +182,11 @@ private:
 
 std::shared_ptr<EffectBase> createEffect(int type) {
     switch (type) {
-        case kTypeDenoiser: return std::make_shared<EffectVideoDenoiser>();
+        case kEffectTypeVideoDenoiser: return std::make_shared<EffectVideoDenoiser>();
         case kEffectTypeYUVInputConvertor: return std::make_shared<CpuYUVInputConvertor>();
-        case kTypeBeauty: return std::make_shared<CpuBeautyEffect>();
-        case kTypeColorEnhance: return std::make_shared<CpuColorEnhance>();
-        case kTypeLowlight: return std::make_shared<CpuLowlightEnhance>();
+        case kEffectTypeBeauty: return std::make_shared<CpuBeautyEffect>();
+        case kEffectTypeColorEnhance: return std::make_shared<CpuColorEnhance>();
+        case kEffectTypeLowlightEnhance: return std::make_shared<CpuLowlightEnhance>();
         case kEffectTypeYUVOutputConvertor: return std::make_shared<CpuYUVOutputConvertor>();
         default: return nullptr;
     }
@@ -273,68 +269,68 @@ bool CpuRenderEngine::process(const std::shared_ptr<I420VideoFrame>& frame, bool
 }
 
 void CpuRenderEngine::setBeautyEnable(bool enable) {
-    if (auto e = effect(kTypeBeauty)) e->setEnable(enable);
+    if (auto e = effect(kEffectTypeBeauty)) e->setEnable(enable);
 }
 void CpuRenderEngine::setBeautySmoothness(float value) {
-    if (auto e = find<CpuBeautyEffect>(kTypeBeauty)) e->params.smoothness = value;
+    if (auto e = find<CpuBeautyEffect>(kEffectTypeBeauty)) e->params.smoothness = value;
 }
 void CpuRenderEngine::setBeautyLightness(float value) {
-    if (auto e = find<CpuBeautyEffect>(kTypeBeauty)) e->params.lightness = value;
+    if (auto e = find<CpuBeautyEffect>(kEffectTypeBeauty)) e->params.lightness = value;
 }
 void CpuRenderEngine::setBeautyRedness(float value) {
-    if (auto e = find<CpuBeautyEffect>(kTypeBeauty)) e->params.redness = value;
+    if (auto e = find<CpuBeautyEffect>(kEffectTypeBeauty)) e->params.redness = value;
 }
 void CpuRenderEngine::setBeautyContrast(int value) {
-    if (auto e = find<CpuBeautyEffect>(kTypeBeauty)) e->params.contrast = value;
+    if (auto e = find<CpuBeautyEffect>(kEffectTypeBeauty)) e->params.contrast = value;
 }
 void CpuRenderEngine::setBeautySharpness(float value) {
-    if (auto e = find<CpuBeautyEffect>(kTypeBeauty)) e->params.sharpness = value;
+    if (auto e = find<CpuBeautyEffect>(kEffectTypeBeauty)) e->params.sharpness = value;
 }
 void CpuRenderEngine::setBeautyLightStrength(float value) {
-    if (auto e = find<CpuBeautyEffect>(kTypeBeauty)) e->params.lightStrength = value;
+    if (auto e = find<CpuBeautyEffect>(kEffectTypeBeauty)) e->params.lightStrength = value;
 }
 void CpuRenderEngine::setBeautyNoiseLevel(int value) {
-    if (auto e = find<CpuBeautyEffect>(kTypeBeauty)) e->params.noiseLevel = value;
+    if (auto e = find<CpuBeautyEffect>(kEffectTypeBeauty)) e->params.noiseLevel = value;
 }
 
 void CpuRenderEngine::setColorEnhanceEnable(bool enable) {
-    if (auto e = effect(kTypeColorEnhance)) e->setEnable(enable);
+    if (auto e = effect(kEffectTypeColorEnhance)) e->setEnable(enable);
 }
 void CpuRenderEngine::setColorEnhanceStrength(float value) {
-    if (auto e = find<CpuColorEnhance>(kTypeColorEnhance)) e->params.strength = value;
+    if (auto e = find<CpuColorEnhance>(kEffectTypeColorEnhance)) e->params.strength = value;
 }
 void CpuRenderEngine::setColorEnhanceSkinProtect(float value) {
-    if (auto e = find<CpuColorEnhance>(kTypeColorEnhance)) e->params.skinProtect = value;
+    if (auto e = find<CpuColorEnhance>(kEffectTypeColorEnhance)) e->params.skinProtect = value;
 }
 
 void CpuRenderEngine::setLowlightEnhanceEnable(bool enable) {
-    if (auto e = effect(kTypeLowlight)) e->setEnable(enable);
+    if (auto e = effect(kEffectTypeLowlightEnhance)) e->setEnable(enable);
 }
 void CpuRenderEngine::setLowlightEnhanceMode(int mode) {
-    if (auto e = find<CpuLowlightEnhance>(kTypeLowlight)) e->mode = mode;
+    if (auto e = find<CpuLowlightEnhance>(kEffectTypeLowlightEnhance)) e->mode = mode;
 }
 void CpuRenderEngine::setLowlightEnhanceLevel(int level) {
-    if (auto e = find<CpuLowlightEnhance>(kTypeLowlight)) e->level = level;
+    if (auto e = find<CpuLowlightEnhance>(kEffectTypeLowlightEnhance)) e->level = level;
 }
 void CpuRenderEngine::setLowlightDarkScene(bool dark) {
-    if (auto e = find<CpuLowlightEnhance>(kTypeLowlight)) e->darkScene = dark;
+    if (auto e = find<CpuLowlightEnhance>(kEffectTypeLowlightEnhance)) e->darkScene = dark;
 }
 
 void CpuRenderEngine::setVideoDenoiserEnable(bool enable) {
-    auto* e = find<EffectVideoDenoiser>(kTypeDenoiser);
+    auto* e = find<EffectVideoDenoiser>(kEffectTypeVideoDenoiser);
     if (!e) return;
     // A reference from before the switch would be blended into the next frame.
     if (e->enabled != enable) e->dropReference();
     e->setEnable(enable);
 }
 void CpuRenderEngine::setVideoDenoiserMode(int mode) {
-    if (auto e = find<EffectVideoDenoiser>(kTypeDenoiser)) e->setMode(mode);
+    if (auto e = find<EffectVideoDenoiser>(kEffectTypeVideoDenoiser)) e->setMode(mode);
 }
 void CpuRenderEngine::setVideoDenoiserLevel(int level) {
-    if (auto e = find<EffectVideoDenoiser>(kTypeDenoiser)) e->setLevel(level);
+    if (auto e = find<EffectVideoDenoiser>(kEffectTypeVideoDenoiser)) e->setLevel(level);
 }
 void CpuRenderEngine::setVideoDenoiserAutoNoisy(bool noisy) {
-    if (auto e = find<EffectVideoDenoiser>(kTypeDenoiser)) e->setAutoTrigger(noisy);
+    if (auto e = find<EffectVideoDenoiser>(kEffectTypeVideoDenoiser)) e->setAutoTrigger(noisy);
 }
 
 }  // namespace video

@@ -28,7 +28,7 @@ class I420VideoFrame;
 
 class EffectVideoDenoiser : public EffectBase {
 public:
-    static constexpr int kEffectType = 10;
+    static constexpr int kEffectType = kEffectTypeVideoDenoiser;
 
     // Mode 0 (automatic), level 0, auto trigger on, no reference; disabled.
     EffectVideoDenoiser();

@@ -11,10 +11,6 @@ namespace video {
 class GLTexture;
 class GPUColorEnhanceProgram;
 
-enum {
-    kEffectTypeColorEnhance = 202,
-};
-
 // Type 202, kind GPU filter, created disabled. One full-resolution pass:
 // each pixel goes to Lab (BT.709 primaries, D65), its chroma rises along a
 // curve that favours weak and moderate colours (by up to 25 x strength

@@ -16,10 +16,6 @@ class GPUBeautySoften2Program;
 class GPUBeautyEdgeSoftenProgram;
 class GPUBeautyMixAllProgram;
 
-enum {
-    kEffectTypeBeauty = 201,
-};
-
 // Type 201, kind GPU filter, created disabled. Construction runs init(), so
 // the GL context must be current; so must it for init, release, Draw and
 // destruction. Not thread-safe: used under the engine's lock only.

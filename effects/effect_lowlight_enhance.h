@@ -11,10 +11,6 @@ namespace video {
 
 class GPULowlightEnhanceProgram;
 
-enum {
-    kEffectTypeLowlightEnhance = 203,
-};
-
 // Type 203, kind GPU filter, created disabled. One full-resolution pass:
 // luma y below 0.9 becomes 0.9 * ln(1 + y / k) / ln(1 + 0.9 / k) with
 // k = logMean / 1.8, where logMean is the log-average luma of the frame

@@ -193,19 +193,19 @@ bool VideoProcessEngineImpl::rebuildChain(bool textureInput) {
         if (type >= 1 && type <= 998) chainTypes_.push_back(type);
     };
     const bool firstCpu = isCpuEffect(effects_.front());
-    if (textureInput && firstCpu) chainTypes_.push_back(901);
-    if (!textureInput && !firstCpu) chainTypes_.push_back(103);
+    if (textureInput && firstCpu) chainTypes_.push_back(kEffectTypeYUVOutputConvertor);
+    if (!textureInput && !firstCpu) chainTypes_.push_back(kEffectTypeYUVInputConvertor);
     for (size_t i = 0; i + 1 < effects_.size(); ++i) {
         append(effects_[i]);
         const bool cpu = isCpuEffect(effects_[i]);
         const bool nextCpu = isCpuEffect(effects_[i + 1]);
-        if (cpu && !nextCpu) chainTypes_.push_back(103);
-        if (!cpu && nextCpu) chainTypes_.push_back(901);
+        if (cpu && !nextCpu) chainTypes_.push_back(kEffectTypeYUVInputConvertor);
+        if (!cpu && nextCpu) chainTypes_.push_back(kEffectTypeYUVOutputConvertor);
     }
     append(effects_.back());
     const bool lastCpu = isCpuEffect(effects_.back());
-    if (textureInput && lastCpu) chainTypes_.push_back(103);
-    if (!textureInput && !lastCpu) chainTypes_.push_back(901);
+    if (textureInput && lastCpu) chainTypes_.push_back(kEffectTypeYUVInputConvertor);
+    if (!textureInput && !lastCpu) chainTypes_.push_back(kEffectTypeYUVOutputConvertor);
 
     std::string text = "inner effects: ";
     for (int type : chainTypes_) text += std::to_string(type) + " ";

@@ -1,6 +1,8 @@
 // The effect contract the render engine relies on.
 #pragma once
 
+#include "render/effect_types.h"
+
 #include <epoxy/gl.h>
 
 #include <memory>
@@ -20,11 +22,6 @@ enum EffectKind {
     kEffectKindOutputConvertor = 3,
 };
 
-// Internal effect types that setEnable treats as the GPU entry and exit.
-enum {
-    kEffectTypeYUVInputConvertor = 103,
-    kEffectTypeYUVOutputConvertor = 901,
-};
 
 // Status codes of Draw. Any non-zero status takes the effect out of the
 // frame's image flow.

@@ -7,10 +7,10 @@ namespace video {
 
 int internalEffectType(int effectId) {
     switch (effectId) {
-        case kEffectBeauty: return 201;
-        case kEffectColorEnhance: return 202;
-        case kEffectVideoDenoiser: return 10;
-        case kEffectLowLightEnhance: return 203;
+        case kEffectBeauty: return kEffectTypeBeauty;
+        case kEffectColorEnhance: return kEffectTypeColorEnhance;
+        case kEffectVideoDenoiser: return kEffectTypeVideoDenoiser;
+        case kEffectLowLightEnhance: return kEffectTypeLowlightEnhance;
         case 201: return 301;
         case 202: return 302;
         case 203: return 303;
@@ -22,10 +22,10 @@ int internalEffectType(int effectId) {
 
 int publicEffectId(int internalType) {
     switch (internalType) {
-        case 10: return kEffectVideoDenoiser;
-        case 201: return kEffectBeauty;
-        case 202: return kEffectColorEnhance;
-        case 203: return kEffectLowLightEnhance;
+        case kEffectTypeVideoDenoiser: return kEffectVideoDenoiser;
+        case kEffectTypeBeauty: return kEffectBeauty;
+        case kEffectTypeColorEnhance: return kEffectColorEnhance;
+        case kEffectTypeLowlightEnhance: return kEffectLowLightEnhance;
         default: return -1;
     }
 }

@@ -29,14 +29,14 @@ bool isGPUKind(int kind) {
 
 std::shared_ptr<EffectBase> createEffect(int type) {
     switch (type) {
-        case 10: return std::make_shared<EffectVideoDenoiser>();
-        case 102: return std::make_shared<EffectOESConvertor>();
-        case 103: return std::make_shared<EffectYUVInputConvertor>();
-        case 201: return std::make_shared<EffectGPUBeauty>();
-        case 202: return std::make_shared<EffectColorEnhance>();
-        case 203: return std::make_shared<EffectLowlightEnhance>();
+        case kEffectTypeVideoDenoiser: return std::make_shared<EffectVideoDenoiser>();
+        case kEffectTypeOESConvertor: return std::make_shared<EffectOESConvertor>();
+        case kEffectTypeYUVInputConvertor: return std::make_shared<EffectYUVInputConvertor>();
+        case kEffectTypeBeauty: return std::make_shared<EffectGPUBeauty>();
+        case kEffectTypeColorEnhance: return std::make_shared<EffectColorEnhance>();
+        case kEffectTypeLowlightEnhance: return std::make_shared<EffectLowlightEnhance>();
         case 900: return std::make_shared<EffectTextureOutput>();
-        case 901: return std::make_shared<EffectYUVOutputConvertor>();
+        case kEffectTypeYUVOutputConvertor: return std::make_shared<EffectYUVOutputConvertor>();
         default: return nullptr;
     }
 }
@@ -178,55 +178,55 @@ bool NativeRenderEngine::process(const std::shared_ptr<I420VideoFrame>& frame,
 }
 
 void NativeRenderEngine::setBeautyEnable(bool enable) {
-    if (auto e = effect(201)) e->setEnable(enable);
+    if (auto e = effect(kEffectTypeBeauty)) e->setEnable(enable);
 }
 void NativeRenderEngine::setBeautySmoothness(float value) {
-    if (auto e = find<EffectGPUBeauty>(201)) e->setSmoothness(value);
+    if (auto e = find<EffectGPUBeauty>(kEffectTypeBeauty)) e->setSmoothness(value);
 }
 void NativeRenderEngine::setBeautyLightness(float value) {
-    if (auto e = find<EffectGPUBeauty>(201)) e->setLightness(value);
+    if (auto e = find<EffectGPUBeauty>(kEffectTypeBeauty)) e->setLightness(value);
 }
 void NativeRenderEngine::setBeautyRedness(float value) {
-    if (auto e = find<EffectGPUBeauty>(201)) e->setRedness(value);
+    if (auto e = find<EffectGPUBeauty>(kEffectTypeBeauty)) e->setRedness(value);
 }
 void NativeRenderEngine::setBeautyContrast(int value) {
-    if (auto e = find<EffectGPUBeauty>(201)) e->setContrast(value);
+    if (auto e = find<EffectGPUBeauty>(kEffectTypeBeauty)) e->setContrast(value);
 }
 void NativeRenderEngine::setBeautySharpness(float value) {
-    if (auto e = find<EffectGPUBeauty>(201)) e->setSharpness(value);
+    if (auto e = find<EffectGPUBeauty>(kEffectTypeBeauty)) e->setSharpness(value);
 }
 void NativeRenderEngine::setBeautyLightStrength(float value) {
-    if (auto e = find<EffectGPUBeauty>(201)) e->setLightStrength(value);
+    if (auto e = find<EffectGPUBeauty>(kEffectTypeBeauty)) e->setLightStrength(value);
 }
 void NativeRenderEngine::setBeautyNoiseLevel(int value) {
-    if (auto e = find<EffectGPUBeauty>(201)) e->setNoiseLevel(value);
+    if (auto e = find<EffectGPUBeauty>(kEffectTypeBeauty)) e->setNoiseLevel(value);
 }
 
 void NativeRenderEngine::setColorEnhanceEnable(bool enable) {
-    if (auto e = effect(202)) e->setEnable(enable);
+    if (auto e = effect(kEffectTypeColorEnhance)) e->setEnable(enable);
 }
 void NativeRenderEngine::setColorEnhanceStrength(float value) {
-    if (auto e = find<EffectColorEnhance>(202)) e->setStrength(value);
+    if (auto e = find<EffectColorEnhance>(kEffectTypeColorEnhance)) e->setStrength(value);
 }
 void NativeRenderEngine::setColorEnhanceSkinProtect(float value) {
-    if (auto e = find<EffectColorEnhance>(202)) e->setSkinProtect(value);
+    if (auto e = find<EffectColorEnhance>(kEffectTypeColorEnhance)) e->setSkinProtect(value);
 }
 
 void NativeRenderEngine::setLowlightEnhanceEnable(bool enable) {
-    if (auto e = effect(203)) e->setEnable(enable);
+    if (auto e = effect(kEffectTypeLowlightEnhance)) e->setEnable(enable);
 }
 void NativeRenderEngine::setLowlightEnhanceMode(int mode) {
-    if (auto e = find<EffectLowlightEnhance>(203)) e->setMode(mode);
+    if (auto e = find<EffectLowlightEnhance>(kEffectTypeLowlightEnhance)) e->setMode(mode);
 }
 void NativeRenderEngine::setLowlightEnhanceLevel(int level) {
-    if (auto e = find<EffectLowlightEnhance>(203)) e->setLevel(level);
+    if (auto e = find<EffectLowlightEnhance>(kEffectTypeLowlightEnhance)) e->setLevel(level);
 }
 void NativeRenderEngine::setLowlightDarkScene(bool dark) {
-    if (auto e = find<EffectLowlightEnhance>(203)) e->setDarkScene(dark);
+    if (auto e = find<EffectLowlightEnhance>(kEffectTypeLowlightEnhance)) e->setDarkScene(dark);
 }
 
 void NativeRenderEngine::setVideoDenoiserEnable(bool enable) {
-    auto e = find<EffectVideoDenoiser>(10);
+    auto e = find<EffectVideoDenoiser>(kEffectTypeVideoDenoiser);
     if (!e) {
         return;
     }
@@ -237,13 +237,13 @@ void NativeRenderEngine::setVideoDenoiserEnable(bool enable) {
     e->setEnable(enable);
 }
 void NativeRenderEngine::setVideoDenoiserMode(int mode) {
-    if (auto e = find<EffectVideoDenoiser>(10)) e->setMode(mode);
+    if (auto e = find<EffectVideoDenoiser>(kEffectTypeVideoDenoiser)) e->setMode(mode);
 }
 void NativeRenderEngine::setVideoDenoiserLevel(int level) {
-    if (auto e = find<EffectVideoDenoiser>(10)) e->setLevel(level);
+    if (auto e = find<EffectVideoDenoiser>(kEffectTypeVideoDenoiser)) e->setLevel(level);
 }
 void NativeRenderEngine::setVideoDenoiserAutoNoisy(bool noisy) {
-    if (auto e = find<EffectVideoDenoiser>(10)) e->setAutoTrigger(noisy);
+    if (auto e = find<EffectVideoDenoiser>(kEffectTypeVideoDenoiser)) e->setAutoTrigger(noisy);
 }
 
 }  // namespace video
