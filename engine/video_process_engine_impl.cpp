@@ -54,9 +54,6 @@ private:
     std::optional<GLStateGuard> state_;
 };
 
-// Texture sizes beyond any GL implementation's limit.
-constexpr int kMaxTextureSize = 16384;
-
 }  // namespace
 
 
@@ -341,9 +338,8 @@ int VideoProcessEngineImpl::processTexture(int textureType, int width, int heigh
 const char* VideoProcessEngineImpl::textureArgumentFault(int textureType, int width, int height,
                                                          int textureId, const int* outTextureId) {
     if (outTextureId == nullptr) return "no place for the output texture";
-    if (textureType != 1 && textureType != 2) return "unknown texture type";
-    if (width <= 0 || height <= 0 || width > kMaxTextureSize || height > kMaxTextureSize)
-        return "invalid texture size";
+    if (textureType != kTexture2D && textureType != kTextureExternalOES) return "unknown texture type";
+    if (!validFrameSize(width, height)) return "invalid texture size";
     // Drawing from a name that is no texture of this context would read
     // nothing, or another object, while reporting success.
     if (textureId <= 0 || !glIsTexture(static_cast<GLuint>(textureId)))
