@@ -56,11 +56,7 @@ bool ColorEnhance::process(const ConstImageRGBA8& src, const ImageRGBA8& dst,
                  dst.data + static_cast<ptrdiff_t>(row) * dst.stride, w, p);
         }
     };
-    if (pool) {
-        pool->forRows(h, 1, band);
-    } else {
-        band(0, 0, h);
-    }
+    forRows(pool, h, 1, band);
     return true;
 }
 

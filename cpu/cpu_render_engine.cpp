@@ -166,10 +166,7 @@ public:
         for (int s = 0; s < CpuBeauty::kStageCount; ++s) {
             const auto stage = static_cast<CpuBeauty::Stage>(s);
             auto run = [this, stage](int, int y0, int y1) { beauty_.runStage(stage, y0, y1); };
-            if (pool)
-                pool->forRows(beauty_.stageRows(stage), 1, run);
-            else
-                run(0, 0, beauty_.stageRows(stage));
+            forRows(pool, beauty_.stageRows(stage), 1, run);
         }
         return kDrawDone;
     }

@@ -36,11 +36,7 @@ bool LowlightEnhance::process(const ConstImageRGBA8& src, const ImageRGBA8& dst,
             row_(prev, cur, next, dst.data + static_cast<ptrdiff_t>(row) * dst.stride, w, params);
         }
     };
-    if (pool) {
-        pool->forRows(h, 1, band);
-    } else {
-        band(0, 0, h);
-    }
+    forRows(pool, h, 1, band);
     return true;
 }
 

@@ -67,5 +67,16 @@ private:
     bool stop_ = false;
 };
 
+// Runs fn(band, firstRow, endRow) over [0, rows) on the pool, or as one band
+// on the calling thread when there is no pool.
+template <class Fn>
+void forRows(WorkerPool* pool, int rows, int align, Fn&& fn) {
+    if (pool) {
+        pool->forRows(rows, align, fn);
+    } else {
+        fn(0, 0, rows);
+    }
+}
+
 }  // namespace video
 }  // namespace kelvo

@@ -130,11 +130,7 @@ bool YUVInput::convert(const uint8_t* srcY, int strideY, const uint8_t* srcU, in
                  dst.data + static_cast<ptrdiff_t>(row) * dst.stride, w, coeffs);
         }
     };
-    if (pool) {
-        pool->forRows(h, 1, band);
-    } else {
-        band(0, 0, h);
-    }
+    forRows(pool, h, 1, band);
     return true;
 }
 

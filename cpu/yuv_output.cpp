@@ -32,11 +32,7 @@ bool YUVOutput::convert(const ConstImageRGBA8& src, uint8_t* dstY, int strideY, 
             }
         }
     };
-    if (pool) {
-        pool->forRows(h, 2, band);
-    } else {
-        band(0, 0, h);
-    }
+    forRows(pool, h, 2, band);
     return true;
 }
 
