@@ -36,18 +36,11 @@ ConstImageRGBA8 tableView(const ARGBFrame* table) {
     return {table->data(), table->stride(), table->width(), table->height()};
 }
 
-bool planeHolds(const I420VideoFrame& frame, int plane, int columns, int rows) {
-    const int stride = frame.stride(plane);
-    if (!frame.buffer(plane) || stride < columns) return false;
-    const int64_t needed = static_cast<int64_t>(stride) * (rows - 1) + columns;
-    return needed <= frame.allocatedSize(plane);
-}
-
 bool planesHold(const I420VideoFrame& frame) {
     const int w = frame.width(), h = frame.height();
-    return w > 0 && h > 0 && planeHolds(frame, 0, w, h) &&
-           planeHolds(frame, 1, (w + 1) / 2, (h + 1) / 2) &&
-           planeHolds(frame, 2, (w + 1) / 2, (h + 1) / 2);
+    return w > 0 && h > 0 && frame.planeHolds(0, w, h) &&
+           frame.planeHolds(1, (w + 1) / 2, (h + 1) / 2) &&
+           frame.planeHolds(2, (w + 1) / 2, (h + 1) / 2);
 }
 
 class CpuYUVInputConvertor : public CpuImageEffect {

@@ -268,6 +268,14 @@ int I420VideoFrame::stride(int index) const {
     return p ? p->stride : -1;
 }
 
+bool I420VideoFrame::planeHolds(int index, int columns, int rows) const {
+    if (rows <= 0) return true;
+    const int rowStride = stride(index);
+    if (!buffer(index) || rowStride <= 0 || rowStride < columns) return false;
+    const int64_t needed = static_cast<int64_t>(rowStride) * (rows - 1) + columns;
+    return needed <= allocatedSize(index);
+}
+
 int I420VideoFrame::setWidth(int width) {
     if (checkDimensions(width, height_, stride(0), stride(1), stride(2)) != 0) return -1;
     width_ = width;

@@ -135,6 +135,9 @@ public:
     // −1 for a bad plane number.
     virtual int allocatedSize(int plane) const;
     virtual int stride(int plane) const;
+    // Whether the plane's storage holds `rows` rows of `columns` bytes at its
+    // stride: rows - 1 whole strides plus the last row. True for no rows.
+    bool planeHolds(int plane, int columns, int rows) const;
 
     // Checked against the current strides (see checkDimensions).
     virtual int setWidth(int width);

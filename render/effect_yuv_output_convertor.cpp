@@ -8,20 +8,6 @@
 namespace kelvo {
 namespace video {
 
-namespace {
-
-// Whether a plane's storage holds `rows` rows of `columns` samples.
-bool planeHolds(const I420VideoFrame& frame, int plane, int columns, int rows) {
-    const int stride = frame.stride(plane);
-    if (!frame.buffer(plane) || stride < columns) {
-        return false;
-    }
-    const int64_t needed = static_cast<int64_t>(stride) * (rows - 1) + columns;
-    return needed <= frame.allocatedSize(plane);
-}
-
-}  // namespace
-
 EffectYUVOutputConvertor::EffectYUVOutputConvertor()
     : GLEffectBase(kEffectTypeYUVOutputConvertor, kEffectKindOutputConvertor),
       program(std::make_unique<BaseRenderProgram>()) {}
@@ -64,8 +50,8 @@ int EffectYUVOutputConvertor::Draw(std::shared_ptr<I420VideoFrame> frame) {
         // be written past its planes.
         const int chromaWidth = (w + 1) / 2;
         const int chromaHeight = (h + 1) / 2;
-        if (!planeHolds(*frame, 0, w, h) || !planeHolds(*frame, 1, chromaWidth, chromaHeight) ||
-            !planeHolds(*frame, 2, chromaWidth, chromaHeight)) {
+        if (!frame->planeHolds(0, w, h) || !frame->planeHolds(1, chromaWidth, chromaHeight) ||
+            !frame->planeHolds(2, chromaWidth, chromaHeight)) {
             return kDrawFailed;
         }
         const size_t needed = static_cast<size_t>(w) * static_cast<size_t>(h) * 4;

@@ -29,23 +29,6 @@ const char* const kYUVConvertFragmentShader =
     "    FragColor = vec4(colorMatrix * vec3(y, cb, cr), 1.0);\n"
     "}\n";
 
-namespace {
-
-// Bytes a plane upload reads: rows - 1 whole strides plus the last row.
-bool planeHolds(const I420VideoFrame& frame, int plane, int rows, int rowBytes) {
-    if (rows <= 0) {
-        return true;
-    }
-    const int stride = frame.stride(plane);
-    if (!frame.buffer(plane) || stride <= 0 || stride < rowBytes) {
-        return false;
-    }
-    const int64_t needed = static_cast<int64_t>(stride) * (rows - 1) + rowBytes;
-    return needed <= frame.allocatedSize(plane);
-}
-
-}  // namespace
-
 YUVConvertProgram::YUVConvertProgram()
     : GLProgram(kDefaultVertexShader, kYUVConvertFragmentShader),
       yTexture_(std::make_shared<GLTexture>()),
@@ -96,11 +79,10 @@ bool YUVConvertProgram::UpdateTextures(const std::shared_ptr<I420VideoFrame>& fr
     auto rowBytes = [](int stride, int textureWidth, int columns) {
         return stride == textureWidth ? textureWidth : columns;
     };
-    if (!planeHolds(*frame, 0, h, rowBytes(strideY, aligned, w)) ||
-        !planeHolds(*frame, 1, chromaRows,
-                    rowBytes(frame->stride(1), chromaWidth, chromaColumns)) ||
-        !planeHolds(*frame, 2, chromaRows,
-                    rowBytes(frame->stride(2), chromaWidth, chromaColumns))) {
+    // An upload reads rows - 1 whole strides plus the last row.
+    if (!frame->planeHolds(0, rowBytes(strideY, aligned, w), h) ||
+        !frame->planeHolds(1, rowBytes(frame->stride(1), chromaWidth, chromaColumns), chromaRows) ||
+        !frame->planeHolds(2, rowBytes(frame->stride(2), chromaWidth, chromaColumns), chromaRows)) {
         return false;
     }
 
