@@ -10,6 +10,8 @@
 #include "cpu/yuv_output.h"
 #include "denoise/effect_video_denoiser.h"
 #include "detect/metadata_frame_stats.h"
+#include "effects/effect_color_enhance.h"
+#include "effects/effect_lowlight_enhance.h"
 #include "effects/lut_loader.h"
 #include "frame/i420_video_frame.h"
 #include "frame/yuv_matrix.h"
@@ -98,19 +100,12 @@ class CpuLowlightEnhance : public CpuImageEffect {
 public:
     CpuLowlightEnhance() : CpuImageEffect(kEffectTypeLowlightEnhance, kEffectKindGPUFilter) {}
 
-    // The same decisions, in the same order, as the GL effect.
+    // Decides as the GL effect does; only the pass differs.
     int Draw(std::shared_ptr<I420VideoFrame> frame) override {
         if (!output.data || !input.data) return kDrawNoOutput;
         if (!enabled) return kDrawDisabled;
-        if (mode == 0 && !darkScene) return kDrawUnchanged;
-        if (frame) {
-            auto stats = std::dynamic_pointer_cast<MetaDataFrameStats>(
-                frame->metadata(kMetadataKindFrameStats));
-            if (stats) lastLogMean_ = stats->logAverage;
-        }
-        if (lastLogMean_ < 0.0f) return kDrawNoOutput;
-        // Almost black: the curve would only amplify noise.
-        if (static_cast<double>(lastLogMean_) < 0.008) return kDrawUnchanged;
+        const int decision = lowlightDrawDecision(mode, darkScene, frame, &lastLogMean_);
+        if (decision != kDrawDone) return decision;
         return pass_.process(input, output, lastLogMean_, pool) ? kDrawDone : kDrawFailed;
     }
 
@@ -127,7 +122,7 @@ class CpuColorEnhance : public CpuImageEffect {
 public:
     CpuColorEnhance() : CpuImageEffect(kEffectTypeColorEnhance, kEffectKindGPUFilter) {
         pass_.setSkinTable(tableView(lutTable(kSkinLutId)));
-        params.lowChromaGain = 0.1275f / static_cast<float>(std::pow(0.15, 2.5));
+        params.lowChromaGain = colorEnhanceLowChromaGain();
     }
 
     int Draw(std::shared_ptr<I420VideoFrame> /*frame*/) override {

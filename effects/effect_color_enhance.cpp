@@ -10,18 +10,14 @@
 namespace kelvo {
 namespace video {
 
-namespace {
-
-float computeLowChromaGain() {
+float colorEnhanceLowChromaGain() {
     const float power = static_cast<float>(std::pow(0.15, 2.5));
     return 0.1275f / power;
 }
 
-}  // namespace
-
 EffectColorEnhance::EffectColorEnhance()
     : GLEffectBase(kEffectTypeColorEnhance, kEffectKindGPUFilter),
-      lowChromaGain_(computeLowChromaGain()) {
+      lowChromaGain_(colorEnhanceLowChromaGain()) {
     init();
 }
 

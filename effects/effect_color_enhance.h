@@ -11,6 +11,10 @@ namespace video {
 class GLTexture;
 class GPUColorEnhanceProgram;
 
+// 0.1275 / 0.15^2.5, so the two branches of the chroma curve meet at the
+// threshold (float bits 0x416A19AF); both backends take it from here.
+float colorEnhanceLowChromaGain();
+
 // Type 202, kind GPU filter, created disabled. One full-resolution pass:
 // each pixel goes to Lab (BT.709 primaries, D65), its chroma rises along a
 // curve that favours weak and moderate colours (by up to 25 x strength
@@ -48,8 +52,7 @@ public:
 
     float strength() const { return strength_; }
     float skinProtect() const { return skinProtect_; }
-    // 0.1275 / 0.15^2.5, so the two branches of the chroma curve meet at the
-    // threshold (float bits 0x416A19AF).
+    // colorEnhanceLowChromaGain().
     float lowChromaGain() const { return lowChromaGain_; }
     const std::shared_ptr<GLTexture>& skinTable() const { return skinTable_; }
     GPUColorEnhanceProgram* colorProgram() const { return program_.get(); }

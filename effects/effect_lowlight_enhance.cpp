@@ -27,6 +27,28 @@ void EffectLowlightEnhance::init() {
 
 void EffectLowlightEnhance::release() { program_.reset(); }
 
+int lowlightDrawDecision(int mode, bool darkScene, const std::shared_ptr<I420VideoFrame>& frame,
+                         float* logMean) {
+    if (mode == 0 && !darkScene) {
+        return kDrawUnchanged;
+    }
+    if (frame) {
+        auto stats = std::dynamic_pointer_cast<MetaDataFrameStats>(
+            frame->metadata(kMetadataKindFrameStats));
+        if (stats) {
+            *logMean = stats->logAverage;
+        }
+    }
+    if (*logMean < 0.0f) {
+        return kDrawNoOutput;
+    }
+    // Almost black: the curve would only amplify noise.
+    if (static_cast<double>(*logMean) < 0.008) {
+        return kDrawUnchanged;
+    }
+    return kDrawDone;
+}
+
 int EffectLowlightEnhance::Draw(std::shared_ptr<I420VideoFrame> frame) {
     if (!outputFBO || !inputTexture) {
         return kDrawNoOutput;
@@ -34,22 +56,9 @@ int EffectLowlightEnhance::Draw(std::shared_ptr<I420VideoFrame> frame) {
     if (!enabled) {
         return kDrawDisabled;
     }
-    if (mode_ == 0 && !darkScene_) {
-        return kDrawUnchanged;
-    }
-    if (frame) {
-        auto stats = std::dynamic_pointer_cast<MetaDataFrameStats>(
-            frame->metadata(kMetadataKindFrameStats));
-        if (stats) {
-            lastLogMean_ = stats->logAverage;
-        }
-    }
-    if (lastLogMean_ < 0.0f) {
-        return kDrawNoOutput;
-    }
-    // Almost black: the curve would only amplify noise.
-    if (static_cast<double>(lastLogMean_) < 0.008) {
-        return kDrawUnchanged;
+    const int decision = lowlightDrawDecision(mode_, darkScene_, frame, &lastLogMean_);
+    if (decision != kDrawDone) {
+        return decision;
     }
     if (!program_) {
         return kDrawFailed;

@@ -22,6 +22,13 @@ class GPULowlightEnhanceProgram;
 // engine's dark-scene flag is set. The last log mean seen persists, so a
 // frame without statistics reuses the previous frame's value.
 //
+// What low light does with a frame before drawing, the same on both backends:
+// kDrawUnchanged in automatic mode on a scene not judged dark, or for an
+// almost black frame; kDrawNoOutput before any frame brought statistics;
+// kDrawDone to draw with *logMean, which keeps the last statistics seen.
+int lowlightDrawDecision(int mode, bool darkScene, const std::shared_ptr<I420VideoFrame>& frame,
+                         float* logMean);
+
 // Construction runs init(), so the GL context must be current; so must it
 // for init, release, Draw and destruction. GL thread only, under the
 // engine's lock; the setters are plain stores read at the next Draw.
