@@ -4,6 +4,7 @@
 #include <epoxy/gl.h>
 
 #include "platform/egl/egl_binding.h"
+#include "platform/egl/egl_display.h"
 
 namespace kelvo {
 namespace video {
@@ -13,25 +14,6 @@ namespace {
 // What was bound on this thread before the private context was made current
 // there; put back by releaseCurrent.
 thread_local EGLBinding previousBinding;
-
-// Surfaceless first: it needs no X server, no render node permissions beyond
-// what llvmpipe needs, and no environment variable.
-EGLDisplay openDisplay() {
-    if (epoxy_has_egl_extension(EGL_NO_DISPLAY, "EGL_MESA_platform_surfaceless") &&
-        epoxy_has_egl_extension(EGL_NO_DISPLAY, "EGL_EXT_platform_base")) {
-        EGLDisplay display =
-            eglGetPlatformDisplayEXT(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
-        if (display != EGL_NO_DISPLAY && eglInitialize(display, nullptr, nullptr)) {
-            return display;
-        }
-    }
-    // Initialising again a display the caller initialised is a no-op.
-    EGLDisplay display = eglGetDisplay(EGL_DEFAULT_DISPLAY);
-    if (display != EGL_NO_DISPLAY && eglInitialize(display, nullptr, nullptr)) {
-        return display;
-    }
-    return EGL_NO_DISPLAY;
-}
 
 }  // namespace
 
@@ -43,7 +25,7 @@ int NativeContext_EGL::init() {
 }
 
 int NativeContext_EGL::create() {
-    EGLDisplay dpy = openDisplay();
+    EGLDisplay dpy = static_cast<EGLDisplay>(openEGLDisplay(source_));
     if (dpy == EGL_NO_DISPLAY) {
         return -1;
     }

@@ -2,19 +2,22 @@
 #pragma once
 
 #include "gpu/native_context.h"
+#include "platform/egl/egl_display.h"
 
 namespace kelvo {
 namespace video {
 
 // Desktop OpenGL 3.3 core with no surface at all (EGL_KHR_surfaceless_context)
-// on Mesa's surfaceless platform, falling back to the default display. Works
-// with no X server. Owns the context; the destructor unbinds and destroys it.
+// on a display from `source` (by default a GPU device, Mesa's surfaceless
+// platform, a software device or the default display). Works with no X
+// server. Owns the context; the destructor unbinds and destroys it.
 // The display is never terminated: other users in the process share it.
 // Whatever EGL context and surfaces the thread had current before init or
 // makeCurrent are current again after init and releaseCurrent.
 class NativeContext_EGL : public NativeContext {
 public:
-    NativeContext_EGL() = default;
+    explicit NativeContext_EGL(EGLDisplaySource source = EGLDisplaySource::kAny)
+        : source_(source) {}
     ~NativeContext_EGL() override;
     NativeContext_EGL(const NativeContext_EGL&) = delete;
     NativeContext_EGL& operator=(const NativeContext_EGL&) = delete;
@@ -33,6 +36,7 @@ private:
     int create();
     void destroy();
 
+    EGLDisplaySource source_;
     // EGLDisplay / EGLContext, kept opaque so no EGL header leaks out.
     void* display = nullptr;
     void* context = nullptr;

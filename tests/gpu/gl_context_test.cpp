@@ -8,6 +8,7 @@
 #include "gpu/framebuffer_cache.h"
 #include "gpu/gl_check.h"
 #include "gpu/gpu_image_context.h"
+#include "platform/egl/native_context_egl.h"
 #include "support/gl_test_env.h"
 
 namespace kelvo {
@@ -57,6 +58,39 @@ TEST_F(GLContextTest, ReleaseCurrentWithoutHolderCreatesAFreshContext) {
     EXPECT_NE(0u, texture);
     glDeleteTextures(1, &texture);
     EXPECT_EQ(static_cast<GLenum>(GL_NO_ERROR), glGetError());
+}
+
+// Headless GPU servers expose their GPUs only through EGL's device
+// platform; Mesa's software device lets that path be exercised here.
+TEST_F(GLContextTest, EachEGLDisplaySourceGivesACoreContextThatRenders) {
+    // libglvnd refuses an EGL context on a thread holding the GLFW (GLX) one.
+    if (std::string(GPUImageContext::backendName()) != "egl") GTEST_SKIP() << "GLX context current";
+    for (EGLDisplaySource source : {EGLDisplaySource::kDevice, EGLDisplaySource::kSurfaceless,
+                                    EGLDisplaySource::kAny}) {
+        SCOPED_TRACE(static_cast<int>(source));
+        NativeContext_EGL context(source);
+        ASSERT_EQ(0, context.init());
+        context.makeCurrent();
+        EXPECT_GE(epoxy_gl_version(), 33);
+        GLuint texture = 0, framebuffer = 0;
+        glGenTextures(1, &texture);
+        glBindTexture(GL_TEXTURE_2D, texture);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 4, 4, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+        glGenFramebuffers(1, &framebuffer);
+        glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+        glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, texture, 0);
+        glClearColor(1.0f, 0.5f, 0.0f, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT);
+        unsigned char pixel[4] = {};
+        glReadPixels(1, 1, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
+        EXPECT_EQ(255, pixel[0]);
+        EXPECT_NEAR(128, pixel[1], 1);
+        EXPECT_EQ(0, pixel[2]);
+        glDeleteFramebuffers(1, &framebuffer);
+        glDeleteTextures(1, &texture);
+        context.releaseCurrent();
+    }
+    GPUImageContext::makeCurrent();
 }
 
 TEST_F(GLContextTest, PrintsAPendingErrorUnderTheLabelOfTheNextCheck) {
