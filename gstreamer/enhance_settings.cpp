@@ -68,27 +68,6 @@ std::string toText(const rapidjson::Value& value) {
 
 }  // namespace
 
-bool parseEffects(const std::string& text, std::vector<int>* effects, std::string* error) {
-    effects->clear();
-    std::stringstream in(text);
-    std::string item;
-    while (std::getline(in, item, ',')) {
-        const std::string name = trim(item);
-        if (name.empty()) continue;
-        if (name == "beauty" || name == "101") effects->push_back(kEffectBeauty);
-        else if (name == "color" || name == "colour" || name == "102")
-            effects->push_back(kEffectColorEnhance);
-        else if (name == "denoise" || name == "103") effects->push_back(kEffectVideoDenoiser);
-        else if (name == "lowlight" || name == "104") effects->push_back(kEffectLowLightEnhance);
-        else {
-            *error = "unknown effect '" + name + "' (beauty, color, denoise, lowlight or 101-104)";
-            effects->clear();
-            return false;
-        }
-    }
-    return true;
-}
-
 bool checkParams(const std::string& text, std::string* error) {
     if (trim(text).empty()) return true;
     rapidjson::Document doc;

@@ -11,11 +11,6 @@
 namespace kelvo {
 namespace gst {
 
-// "denoise,lowlight,color,beauty" or identifiers 101-104, in any mix and
-// order. An empty or all-blank text is an empty list (no effect: passthrough).
-// False with `error` for an unknown name.
-bool parseEffects(const std::string& text, std::vector<int>* effects, std::string* error);
-
 // A JSON object mapping option keys to parameter objects, as kelvo-enhance's
 // --params file. "" means none. False with `error` for anything else.
 bool checkParams(const std::string& text, std::string* error);

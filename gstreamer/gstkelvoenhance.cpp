@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "effect_names.h"
 #include "enhance_settings.h"
 #include "kelvo/metadata_frame_stats.h"
 #include "kelvo/video_process_engine.h"
@@ -300,7 +301,7 @@ void setProperty(GObject* object, guint id, const GValue* value, GParamSpec* psp
         case PROP_EFFECTS: {
             const char* text = g_value_get_string(value);
             std::vector<int> effects;
-            if (kelvo::gst::parseEffects(text ? text : "", &effects, &error)) update(s.effects, effects);
+            if (kelvo::video::parseEffectNames(text ? text : "", &effects, &error)) update(s.effects, effects);
             break;
         }
         case PROP_PARAMS: {
@@ -615,7 +616,7 @@ static void gst_kelvo_enhance_class_init(GstKelvoEnhanceClass* klass) {
 static void gst_kelvo_enhance_init(GstKelvoEnhance* self) {
     self->state = new State();
     std::string error;
-    kelvo::gst::parseEffects(kDefaultEffects, &self->state->settings.effects, &error);
+    kelvo::video::parseEffectNames(kDefaultEffects, &self->state->settings.effects, &error);
 }
 
 static gboolean plugin_init(GstPlugin* plugin) { return GST_ELEMENT_REGISTER(kelvoenhance, plugin); }

@@ -52,7 +52,7 @@ fi
 export LP_NUM_THREADS=0
 # A quarantine far larger than what one input allocates only makes every
 # allocation touch fresh pages; 64 MB still holds everything an input frees.
-export ASAN_OPTIONS="quarantine_size_mb=64${ASAN_OPTIONS:+:$ASAN_OPTIONS}"
+export ASAN_OPTIONS="quarantine_size_mb=64:intercept_tls_get_addr=0${ASAN_OPTIONS:+:$ASAN_OPTIONS}"
 
 # -close_fd_mask=2: what the code under test prints (libpng's complaints, GL
 # diagnostics) would cost a write per input and bury the log; libFuzzer and

@@ -1,5 +1,7 @@
 #include "options.h"
 
+#include "effect_names.h"
+
 #include <getopt.h>
 #include <rapidjson/document.h>
 #include <rapidjson/error/en.h>
@@ -73,21 +75,7 @@ bool parseInt(const char* text, int minimum, int* out) {
 }
 
 bool parseEffects(const std::string& list, std::vector<int>* effects, std::string* error) {
-    effects->clear();
-    std::stringstream in(list);
-    std::string name;
-    while (std::getline(in, name, ',')) {
-        int id = 0;
-        if (name == "beauty") effects->push_back(101);
-        else if (name == "color" || name == "colour") effects->push_back(102);
-        else if (name == "denoise") effects->push_back(103);
-        else if (name == "lowlight") effects->push_back(104);
-        else if (parseInt(name.c_str(), 101, &id) && id <= 104) effects->push_back(id);
-        else {
-            *error = "unknown effect '" + name + "' (beauty, color, denoise, lowlight, 101-104)";
-            return false;
-        }
-    }
+    if (!kelvo::video::parseEffectNames(list, effects, error)) return false;
     if (effects->empty()) {
         *error = "--effects needs at least one effect";
         return false;

@@ -1,0 +1,17 @@
+// Effect names as the command-line tool and the GStreamer element take them.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace kelvo {
+namespace video {
+
+// "denoise,lowlight,color,beauty" ("colour" too) or the public ids 101-104, in
+// any mix and order; blanks around names and empty items are skipped, so an
+// empty or blank text is an empty list. False with `error` naming the first
+// unknown item (and `effects` cleared).
+bool parseEffectNames(const std::string& text, std::vector<int>* effects, std::string* error);
+
+}  // namespace video
+}  // namespace kelvo
