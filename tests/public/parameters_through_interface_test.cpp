@@ -87,12 +87,16 @@ const DocumentRow kDocumentRows[] = {
     {"documents before and after init merge", {R"({"enable":1})"}, {R"({"smoothness":1.0})"}},
 };
 
-TEST(ParameterDocuments, MergeMemberByMemberWhateverTheRebuildsAndInit) {
+// Documents and detections are the engine's own business: both backends.
+class ParameterDocuments : public ::testing::TestWithParam<const char*> {};
+class Detections : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(ParameterDocuments, MergeMemberByMemberWhateverTheRebuildsAndInit) {
     const std::vector<uint8_t> input = skinFrame();
     std::vector<uint8_t> expected = input;
     {
         Engine engine = makeEngine();
-        ASSERT_EQ(engine->init(R"({"backend":"gpu"})"), 0);
+        ASSERT_EQ(engine->init(GetParam()), 0);
         ASSERT_EQ(engine->setVideoEffects({kEffectBeauty}), 0);
         ASSERT_EQ(engine->setParameter("beauty_effect_option", R"({"enable":1,"smoothness":1.0})"),
                   0);
@@ -104,7 +108,7 @@ TEST(ParameterDocuments, MergeMemberByMemberWhateverTheRebuildsAndInit) {
         Engine engine = makeEngine();
         for (const char* doc : row.beforeInit)
             EXPECT_EQ(engine->setParameter("beauty_effect_option", doc), kResultNotInitialized);
-        ASSERT_EQ(engine->init(R"({"backend":"gpu"})"), 0);
+        ASSERT_EQ(engine->init(GetParam()), 0);
         for (const char* doc : row.afterInit) {
             if (doc != nullptr) {
                 engine->setParameter("beauty_effect_option", doc);
@@ -153,11 +157,11 @@ const RejectionRow kRejectionRows[] = {
     {"environment", R"({"light_strength":180.5,"noise_level":0})", {}},
 };
 
-TEST(ParameterDocuments, EachRejectionIsLoggedOnceAsAnError) {
+TEST_P(ParameterDocuments, EachRejectionIsLoggedOnceAsAnError) {
     Observer observer;
     Engine engine = makeEngine();
     engine->setObserver(&observer);
-    ASSERT_EQ(engine->init(R"({"backend":"gpu"})"), 0);
+    ASSERT_EQ(engine->init(GetParam()), 0);
     for (const RejectionRow& row : kRejectionRows) {
         SCOPED_TRACE(std::string(row.key) + " " + row.value);
         observer.rejections.clear();
@@ -175,10 +179,10 @@ TEST(ParameterDocuments, EachRejectionIsLoggedOnceAsAnError) {
     EXPECT_TRUE(observer.rejections.empty());
 }
 
-TEST(Detections, EachFrameIsAnalysedOnceWhateverTheRebuilds) {
+TEST_P(Detections, EachFrameIsAnalysedOnceWhateverTheRebuilds) {
     Observer observer;
     Engine engine = makeEngine();
-    ASSERT_EQ(engine->init(R"({"backend":"gpu"})"), 0);
+    ASSERT_EQ(engine->init(GetParam()), 0);
     engine->setObserver(&observer);
     ASSERT_EQ(engine->setParameter("lowlight_enhance_option", R"({"enable":1,"mode":1})"), 0);
     std::vector<uint8_t> frame = skinFrame();
@@ -189,6 +193,10 @@ TEST(Detections, EachFrameIsAnalysedOnceWhateverTheRebuilds) {
         EXPECT_EQ(observer.detections, 1) << "rebuild " << i;
     }
 }
+
+const auto kBackends = ::testing::Values(R"({"backend":"gpu"})", R"({"backend":"cpu"})");
+INSTANTIATE_TEST_SUITE_P(Backends, ParameterDocuments, kBackends);
+INSTANTIATE_TEST_SUITE_P(Backends, Detections, kBackends);
 
 }  // namespace
 }  // namespace video

@@ -24,13 +24,13 @@ public:
     void onProcessResult(int) override {}
 };
 
-// Colour enhancement at strength 0: the whole GPU round trip with an
-// effect that leaves its input as it is.
-class PictureFidelity : public ::testing::Test {
+// Colour enhancement at strength 0: the whole round trip, on each backend,
+// with an effect that leaves its input as it is.
+class PictureFidelity : public ::testing::TestWithParam<const char*> {
 protected:
     void SetUp() override {
         engine.reset(createVideoProcessEngine(false));
-        ASSERT_EQ(engine->init(R"({"backend":"gpu"})"), 0);
+        ASSERT_EQ(engine->init(GetParam()), 0);
         engine->setObserver(&observer);
         ASSERT_EQ(engine->setVideoEffects({kEffectColorEnhance}), 0);
         ASSERT_EQ(engine->setParameter("color_enhance_option", R"({"enable":1,"strength":0})"), 0);
@@ -66,7 +66,7 @@ void encodeIdeal(const Rgb& c, int matrix, bool full, double out[3]) {
 
 uint8_t toByte(double v) { return static_cast<uint8_t>(std::lround(std::clamp(v, 0.0, 255.0))); }
 
-TEST_F(PictureFidelity, EveryColourCodeComesBackWithinOneLumaLevel) {
+TEST_P(PictureFidelity, EveryColourCodeComesBackWithinOneLumaLevel) {
     constexpr int kW = 64, kH = 48, kCW = kW / 2, kCH = kH / 2;
     for (int matrix = -1; matrix <= 9; ++matrix) {
         for (int range : {-1, 0, 1, 2}) {
@@ -111,7 +111,7 @@ TEST_F(PictureFidelity, EveryColourCodeComesBackWithinOneLumaLevel) {
     }
 }
 
-TEST_F(PictureFidelity, TinyAndOneRowFramesKeepTheirColour) {
+TEST_P(PictureFidelity, TinyAndOneRowFramesKeepTheirColour) {
     const int sizes[][2] = {{1, 1}, {2, 1}, {3, 1}, {8, 1},  {64, 1}, {1, 2},
                             {1, 8}, {3, 3}, {5, 2}, {17, 3}, {2, 5}};
     // A colour well inside the BT.601 limited gamut, the same in every
@@ -135,7 +135,7 @@ TEST_F(PictureFidelity, TinyAndOneRowFramesKeepTheirColour) {
     }
 }
 
-TEST_F(PictureFidelity, PackedPixelsKeepTheirAlphaAndColourForAnyColourCodes) {
+TEST_P(PictureFidelity, PackedPixelsKeepTheirAlphaAndColourForAnyColourCodes) {
     // Flat 8x8 blocks, compared inside only: chroma is subsampled on entry
     // and interpolated on the GPU, so colours bleed across block edges.
     constexpr int kW = 64, kH = 32, kBlock = 8;
@@ -183,7 +183,7 @@ TEST_F(PictureFidelity, PackedPixelsKeepTheirAlphaAndColourForAnyColourCodes) {
     }
 }
 
-TEST_F(PictureFidelity, GreysStayNeutral) {
+TEST_P(PictureFidelity, GreysStayNeutral) {
     constexpr int kW = 64, kH = 8, kCW = kW / 2, kCH = kH / 2;
     const int codes[][2] = {{kColorMatrixSMPTE170M, kColorRangeFull},
                             {kColorMatrixSMPTE170M, kColorRangeLimited},
@@ -206,6 +206,9 @@ TEST_F(PictureFidelity, GreysStayNeutral) {
         EXPECT_EQ(tinted, 0) << code[0] << "/" << code[1];
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Backends, PictureFidelity,
+                         ::testing::Values(R"({"backend":"gpu"})", R"({"backend":"cpu"})"));
 
 }  // namespace
 }  // namespace video

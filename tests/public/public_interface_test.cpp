@@ -54,13 +54,13 @@ public:
 };
 
 // An engine whose chain is upload → low light (declines on a bright scene)
-// → readback: the pixels make the whole GPU round trip unchanged.
-class RoundTripTest : public ::testing::Test {
+// → output, on each backend: the pixels make the whole round trip unchanged.
+class RoundTripTest : public ::testing::TestWithParam<const char*> {
 protected:
     void SetUp() override {
         engine.reset(createVideoProcessEngine(false));
         ASSERT_TRUE(engine);
-        ASSERT_EQ(engine->init(R"({"backend":"gpu"})"), 0);
+        ASSERT_EQ(engine->init(GetParam()), 0);
         // After init, so that the render engine reports each effect too.
         engine->setObserver(&observer);
         ASSERT_EQ(engine->setVideoEffects({kEffectLowLightEnhance}), 0);
@@ -172,7 +172,7 @@ int maxDifference(int format, const std::vector<uint8_t>& a, const std::vector<u
     return worst;
 }
 
-TEST_F(RoundTripTest, PlanarFormatsComeBackWithinTwoLevels) {
+TEST_P(RoundTripTest, PlanarFormatsComeBackWithinTwoLevels) {
     // Two levels: one for the 8-bit framebuffer between the shader's RGB and
     // the integer RGB-to-YUV formulas, one for their rounding.
     const int formats[] = {kPixelFormatI420, kPixelFormatI422, kPixelFormatNV21, kPixelFormatNV12,
@@ -195,7 +195,7 @@ TEST_F(RoundTripTest, PlanarFormatsComeBackWithinTwoLevels) {
     }
 }
 
-TEST_F(RoundTripTest, PackedRgbFormatsComeBackWithinFourLevels) {
+TEST_P(RoundTripTest, PackedRgbFormatsComeBackWithinFourLevels) {
     // Two conversions each way (RGB → YUV on entry, YUV → RGB in the shader,
     // RGB → YUV on readback, YUV → RGB into the caller's buffer): four levels.
     for (int range : {-1, 0, 1}) {
@@ -209,6 +209,9 @@ TEST_F(RoundTripTest, PackedRgbFormatsComeBackWithinFourLevels) {
         }
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Backends, RoundTripTest,
+                         ::testing::Values(R"({"backend":"gpu"})", R"({"backend":"cpu"})"));
 
 }  // namespace
 }  // namespace video
