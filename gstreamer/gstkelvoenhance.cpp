@@ -104,7 +104,7 @@ struct State {
     Settings settings;
     bool settingsDirty = true;
     bool postMessages = false;
-    Backend backend = kBackendGpu;
+    Backend backend = kBackendAuto;
 
     // Streaming thread only (and start/stop, which do not overlap it).
     std::unique_ptr<IVideoProcessEngine> engine;
@@ -539,9 +539,9 @@ static void gst_kelvo_enhance_class_init(GstKelvoEnhanceClass* klass) {
     g_object_class_install_property(
         gobject, PROP_BACKEND,
         g_param_spec_enum("backend", "Backend",
-                          "Where the effects run, read when the element starts; only gpu is "
-                          "available so far",
-                          backendType(), kBackendGpu,
+                          "Where the effects run, read when the element starts: auto takes the "
+                          "GPU unless its OpenGL renders in software, else the CPU",
+                          backendType(), kBackendAuto,
                           static_cast<GParamFlags>(G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS |
                                                    GST_PARAM_MUTABLE_READY)));
     g_object_class_install_property(

@@ -84,7 +84,8 @@ std::vector<uint8_t> components(GstBuffer* buf, const GstVideoInfo& info) {
 
 // The same picture as I420 through an engine of its own, colour enhancement
 // at full strength: what the element must give back, byte for byte.
-std::vector<uint8_t> reference(int w, int h, int matrix, int range, bool i422 = false) {
+std::vector<uint8_t> reference(int w, int h, int matrix, int range, bool i422 = false,
+                               const char* backend = "gpu") {
     const int cw = (w + 1) / 2, ch = i422 ? h : (h + 1) / 2;
     std::vector<uint8_t> planes(w * h + 2 * cw * ch);
     for (int y = 0; y < h; ++y)
@@ -94,7 +95,7 @@ std::vector<uint8_t> reference(int w, int h, int matrix, int range, bool i422 = 
         planes[w * h + cw * ch + i] = kV;
     }
     std::unique_ptr<IVideoProcessEngine> engine(createVideoProcessEngine(false));
-    EXPECT_EQ(engine->init(R"({"backend":"gpu"})"), 0);
+    EXPECT_EQ(engine->init((std::string(R"({"backend":")") + backend + "\"}").c_str()), 0);
     EXPECT_EQ(engine->setVideoEffects({kEffectColorEnhance}), 0);
     EXPECT_EQ(engine->setParameter("color_enhance_option", R"({"enable":1,"strength":1.0})"), 0);
     EXPECT_EQ(engine->processFrame(i422 ? kPixelFormatI422 : kPixelFormatI420, w, h, planes.data(),
@@ -118,12 +119,13 @@ GstVideoInfo infoOf(const std::string& capsText) {
     return info;
 }
 
-// A harness around one element, with a bus to collect its messages.
+// A harness around one element, with a bus to collect its messages. The GL
+// backend unless `properties` name another, so results compare with GL runs.
 class Element {
 public:
-    explicit Element(const char* properties = "effects=color color-strength=1.0") {
+    explicit Element(const std::string& properties = "effects=color color-strength=1.0") {
         initGst();
-        h_ = gst_harness_new_parse((std::string("kelvoenhance ") + properties).c_str());
+        h_ = gst_harness_new_parse(("kelvoenhance backend=gpu " + properties).c_str());
         bus_ = gst_bus_new();
         gst_element_set_bus(h_->element, bus_);
     }
@@ -162,16 +164,18 @@ private:
 // --- formats -----------------------------------------------------------------
 
 TEST(KelvoEnhanceFormats, PlanarMatchesTheLibraryOnI420) {
+    for (const char* backend : {"gpu", "cpu"})
     for (const char* format : {"I420", "YV12", "NV12", "NV21", "Y42B"}) {
-        SCOPED_TRACE(format);
-        Element e;
+        SCOPED_TRACE(std::string(backend) + " " + format);
+        Element e(std::string("effects=color color-strength=1.0 backend=") + backend);
         const std::string c = caps(format, 64, 48, ",colorimetry=bt601");
         e.setCaps(c);
         const GstVideoInfo info = infoOf(c);
         GstBuffer* out = e.push(yuvBuffer(info));
         ASSERT_NE(out, nullptr);
         const bool i422 = std::strcmp(format, "Y42B") == 0;
-        EXPECT_EQ(components(out, info), reference(64, 48, kColorMatrixSMPTE170M, kColorRangeLimited, i422));
+        EXPECT_EQ(components(out, info),
+                  reference(64, 48, kColorMatrixSMPTE170M, kColorRangeLimited, i422, backend));
         gst_buffer_unref(out);
     }
 }
@@ -516,13 +520,14 @@ TEST(KelvoEnhancePipeline, CommandLineTools) {
               0)
         << out;
     EXPECT_NE(out.find("kelvo-frame-stats"), std::string::npos) << out;
-    // Mesa without its drivers: the engine cannot start, and says so.
+    // Mesa without its drivers: the GL backend cannot start, and says so;
+    // the default backend falls back to the CPU.
+    const std::string noGL = "LIBGL_DRIVERS_PATH=/nonexistent DISPLAY= " KELVO_GST_LAUNCH
+                             " videotestsrc num-buffers=1 ! kelvoenhance effects=beauty ";
     out.clear();
-    EXPECT_NE(runTool("LIBGL_DRIVERS_PATH=/nonexistent DISPLAY= " KELVO_GST_LAUNCH
-                      " videotestsrc num-buffers=1 ! kelvoenhance ! fakesink",
-                      &out),
-              0);
+    EXPECT_NE(runTool(noGL + "backend=gpu ! fakesink", &out), 0);
     EXPECT_NE(out.find("Cannot start the kelvo video engine"), std::string::npos) << out;
+    EXPECT_EQ(runTool(noGL + "! fakesink", &out), 0) << out;
 }
 
 }  // namespace
