@@ -9,6 +9,7 @@
 
 #include "cpu/cpu_render_engine.h"
 #include "detect/native_detect_engine.h"
+#include "engine/effect_factories.h"
 #include "engine/engine_config.h"
 #include "render/buffer_layout.h"
 #include "frame/i420_video_frame.h"
@@ -103,7 +104,7 @@ int VideoProcessEngineImpl::init(const char* config) {
     cpuBackend_ = cpu;
     if (cpu) {
         renderEngine_.reset();
-        auto* cpuEngine = new CpuRenderEngine(settings.threads);
+        auto* cpuEngine = new CpuRenderEngine(createCpuEffect, settings.threads);
         renderEngine_.reset(cpuEngine);
         detectEngine_.reset(new NativeDetectEngine());
         inited_ = true;
@@ -113,7 +114,7 @@ int VideoProcessEngineImpl::init(const char* config) {
     } else {
         ContextScope context(useExternalContext_, observer_);
         renderEngine_.reset();
-        renderEngine_.reset(new NativeRenderEngine());
+        renderEngine_.reset(new NativeRenderEngine(createGLEffect));
         detectEngine_.reset(new NativeDetectEngine());
         inited_ = true;
         // Documents given before init take effect now: enable states, modes
