@@ -179,7 +179,7 @@ void BM_DetectionStep(benchmark::State& state) {
     convertBufferToFrame(type, inputs[0].data(), 0, 0, width, height, inputs[0].size(), 0, *frame,
                          1, 4);
     NativeDetectEngine detection;
-    detection.setDetections({1});
+    detection.setDetections({kDetectionFrameBrightness});
     detection.setBrightnessDetectionEnabled(true);
     for (auto _ : state) {
         if (detection.detect(frame, inputs[0].data(), static_cast<int>(inputs[0].size()), type,

@@ -217,8 +217,10 @@ bool VideoProcessEngineImpl::rebuildDetections() {
     for (int id : effects_) {
         // The denoiser's automatic mode reads the brightness statistics too,
         // so it needs the detector as much as low-light enhancement does.
-        const int kind = (id == kEffectLowLightEnhance || id == kEffectVideoDenoiser) ? 1 : 0;
-        if (kind == 0) continue;
+        const int kind = (id == kEffectLowLightEnhance || id == kEffectVideoDenoiser)
+                             ? kDetectionFrameBrightness
+                             : kDetectionNone;
+        if (kind == kDetectionNone) continue;
         if (std::find(detectionKinds_.begin(), detectionKinds_.end(), kind) != detectionKinds_.end())
             continue;
         detectionKinds_.push_back(kind);
@@ -259,7 +261,7 @@ int VideoProcessEngineImpl::processFrame(int format, int width, int height, uint
     }
 
     const int type = videoTypeFromFormat(format);
-    if (type == 0) {
+    if (type == kVideoTypeUnknown) {
         reportProcessResult(-6);
         return -6;
     }

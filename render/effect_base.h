@@ -14,15 +14,6 @@ class I420VideoFrame;
 class TextureBase;
 class FBOBase;
 
-// What an effect is, fixed by its constructor.
-enum EffectKind {
-    kEffectKindGPUFilter = 0,
-    kEffectKindCPU = 1,
-    kEffectKindInputConvertor = 2,
-    kEffectKindOutputConvertor = 3,
-};
-
-
 // Status codes of Draw. Any non-zero status takes the effect out of the
 // frame's image flow.
 enum {

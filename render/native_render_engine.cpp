@@ -43,7 +43,7 @@ std::shared_ptr<EffectBase> createGLConvertor(int type) {
     switch (type) {
         case kEffectTypeOESConvertor: return std::make_shared<EffectOESConvertor>();
         case kEffectTypeYUVInputConvertor: return std::make_shared<EffectYUVInputConvertor>();
-        case 900: return std::make_shared<EffectTextureOutput>();
+        case kEffectTypeTextureOutput: return std::make_shared<EffectTextureOutput>();
         case kEffectTypeYUVOutputConvertor: return std::make_shared<EffectYUVOutputConvertor>();
         default: return nullptr;
     }

@@ -12,8 +12,15 @@
 #include <fstream>
 #include <sstream>
 
+#include "kelvo/video_process_engine.h"
+
 namespace kelvo {
 namespace enhance {
+
+using video::kEffectBeauty;
+using video::kEffectColorEnhance;
+using video::kEffectLowLightEnhance;
+using video::kEffectVideoDenoiser;
 
 const char kUsage[] =
     "usage: kelvo-enhance [options]\n"
@@ -78,11 +85,12 @@ bool parseEffects(const std::string& list, std::vector<int>* effects, std::strin
     std::string name;
     while (std::getline(in, name, ',')) {
         int id = 0;
-        if (name == "beauty") effects->push_back(101);
-        else if (name == "color" || name == "colour") effects->push_back(102);
-        else if (name == "denoise") effects->push_back(103);
-        else if (name == "lowlight") effects->push_back(104);
-        else if (parseInt(name.c_str(), 101, &id) && id <= 104) effects->push_back(id);
+        if (name == "beauty") effects->push_back(kEffectBeauty);
+        else if (name == "color" || name == "colour") effects->push_back(kEffectColorEnhance);
+        else if (name == "denoise") effects->push_back(kEffectVideoDenoiser);
+        else if (name == "lowlight") effects->push_back(kEffectLowLightEnhance);
+        else if (parseInt(name.c_str(), kEffectBeauty, &id) && id <= kEffectLowLightEnhance)
+            effects->push_back(id);
         else {
             *error = "unknown effect '" + name + "' (beauty, color, denoise, lowlight, 101-104)";
             return false;
@@ -165,7 +173,7 @@ bool parseOptions(int argc, char** argv, Options* o, std::string* error) {
         {"help", no_argument, nullptr, 'h'},
         {nullptr, 0, nullptr, 0},
     };
-    o->effects = {103, 104, 102, 101};
+    o->effects = {kEffectVideoDenoiser, kEffectLowLightEnhance, kEffectColorEnhance, kEffectBeauty};
     optind = 0;  // restartable, for tests
     opterr = 0;
     int c;
