@@ -15,12 +15,12 @@
 #include <vector>
 
 #include "bench/bench_util.h"
+#include "convert/buffer_layout.h"
+#include "convert/frame_conversion.h"
 #include "detect/brightness_detect_impl.h"
 #include "detect/native_detect_engine.h"
-#include "render/buffer_layout.h"
 #include "engine/video_process_engine_impl.h"
 #include "frame/i420_video_frame.h"
-#include "render/frame_conversion.h"
 
 namespace kelvo {
 namespace video {

@@ -2,10 +2,10 @@
 
 #include <utility>
 
+#include "convert/buffer_layout.h"
+#include "convert/frame_conversion.h"
 #include "detect/detection_factory.h"
 #include "libyuv/planar_functions.h"
-#include "render/buffer_layout.h"
-#include "render/frame_conversion.h"
 
 namespace kelvo {
 namespace video {

@@ -7,18 +7,18 @@
 #include <new>
 #include <optional>
 
+#include "convert/buffer_layout.h"
+#include "convert/frame_conversion.h"
 #include "cpu/cpu_render_engine.h"
 #include "detect/native_detect_engine.h"
 #include "engine/effect_factories.h"
 #include "engine/engine_config.h"
-#include "render/buffer_layout.h"
 #include "frame/i420_video_frame.h"
 #include "gpu/gl_check.h"
 #include "gpu/gl_state_guard.h"
 #include "gpu/gpu_image_context.h"
 #include "kelvo/version.h"
 #include "render/effect_types.h"
-#include "render/frame_conversion.h"
 #include "render/native_render_engine.h"
 
 namespace kelvo {

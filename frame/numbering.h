@@ -31,7 +31,7 @@ enum EffectKind : int {
 };
 
 // Internal video types of caller pixel buffers, one per pixel format; 0 for
-// none. The packed types take libyuv's names (see render/frame_conversion.h).
+// none. The packed types take libyuv's names (see convert/frame_conversion.h).
 enum VideoType : int {
     kVideoTypeUnknown = 0,
     kVideoTypeI420 = 1,

@@ -1,4 +1,4 @@
-#include "render/frame_conversion.h"
+#include "convert/frame_conversion.h"
 
 #include <libyuv/convert_argb.h>
 #include <libyuv/convert_from.h>
@@ -11,10 +11,10 @@
 #include <emmintrin.h>
 #endif
 
+#include "convert/color_space_convert.h"
+#include "convert/color_space_rows.h"
 #include "frame/numbering.h"
 #include "frame/yuv_matrix.h"
-#include "render/color_space_convert.h"
-#include "render/color_space_rows.h"
 
 namespace kelvo {
 namespace video {

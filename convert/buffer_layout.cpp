@@ -1,4 +1,4 @@
-#include "render/buffer_layout.h"
+#include "convert/buffer_layout.h"
 
 #include "frame/numbering.h"
 
