@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "bench/bench_util.h"
-#include "render/buffer_layout.h"
+#include "convert/buffer_layout.h"
+#include "convert/frame_conversion.h"
 #include "frame/i420_video_frame.h"
-#include "render/frame_conversion.h"
 
 namespace kelvo {
 namespace video {

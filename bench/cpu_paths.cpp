@@ -9,11 +9,11 @@
 #include <random>
 #include <vector>
 
+#include "convert/color_space_rows.h"
 #include "denoise/denoiser_blend.h"
 #include "denoise/denoiser_filter_c.h"
 #include "denoise/denoiser_filter_x86.h"
 #include "detect/brightness_stats.h"
-#include "render/color_space_rows.h"
 
 namespace kelvo {
 namespace video {

@@ -15,12 +15,12 @@
 #include <vector>
 
 #include "bench/bench_util.h"
+#include "convert/buffer_layout.h"
+#include "convert/frame_conversion.h"
 #include "detect/brightness_detect_impl.h"
 #include "detect/native_detect_engine.h"
-#include "render/buffer_layout.h"
 #include "engine/video_process_engine_impl.h"
 #include "frame/i420_video_frame.h"
-#include "render/frame_conversion.h"
 
 namespace kelvo {
 namespace video {
@@ -179,7 +179,7 @@ void BM_DetectionStep(benchmark::State& state) {
     convertBufferToFrame(type, inputs[0].data(), 0, 0, width, height, inputs[0].size(), 0, *frame,
                          1, 4);
     NativeDetectEngine detection;
-    detection.setDetections({1});
+    detection.setDetections({kDetectionFrameBrightness});
     detection.setBrightnessDetectionEnabled(true);
     for (auto _ : state) {
         if (detection.detect(frame, inputs[0].data(), static_cast<int>(inputs[0].size()), type,

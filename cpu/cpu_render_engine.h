@@ -41,8 +41,10 @@ public:
 
 class CpuRenderEngine : public RenderEngine {
 public:
-    // threads: the worker pool's size (0 automatic, 1 no thread started).
-    explicit CpuRenderEngine(int threads = 0);
+    // The factory creates the chain's effects (see EffectFactory); the image
+    // effects among them derive from CpuImageEffect. threads: the worker
+    // pool's size (0 automatic, 1 no thread started).
+    explicit CpuRenderEngine(EffectFactory factory, int threads = 0);
     ~CpuRenderEngine() override;
 
     CpuRenderEngine(const CpuRenderEngine&) = delete;
@@ -53,33 +55,11 @@ public:
     bool process(const std::shared_ptr<I420VideoFrame>& frame, bool textureInput) override;
     std::shared_ptr<EffectBase> effect(int type) const override;
 
-    void setBeautyEnable(bool enable) override;
-    void setBeautySmoothness(float value) override;
-    void setBeautyLightness(float value) override;
-    void setBeautyRedness(float value) override;
-    void setBeautyContrast(int value) override;
-    void setBeautySharpness(float value) override;
-    void setBeautyLightStrength(float value) override;
-    void setBeautyNoiseLevel(int value) override;
-    void setColorEnhanceEnable(bool enable) override;
-    void setColorEnhanceStrength(float value) override;
-    void setColorEnhanceSkinProtect(float value) override;
-    void setLowlightEnhanceEnable(bool enable) override;
-    void setLowlightEnhanceMode(int mode) override;
-    void setLowlightEnhanceLevel(int level) override;
-    void setLowlightDarkScene(bool dark) override;
-    void setVideoDenoiserEnable(bool enable) override;
-    void setVideoDenoiserMode(int mode) override;
-    void setVideoDenoiserLevel(int level) override;
-    void setVideoDenoiserAutoNoisy(bool noisy) override;
-
     const std::list<std::shared_ptr<EffectBase>>& chain() const { return chain_; }
     int threads() const { return pool_.threads(); }
 
 private:
-    template <class Effect>
-    Effect* find(int type) const;
-
+    EffectFactory factory_;
     WorkerPool pool_;
     std::vector<uint8_t> images_[2];
     std::list<std::shared_ptr<EffectBase>> chain_;

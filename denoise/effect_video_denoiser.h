@@ -20,13 +20,14 @@
 #include "denoise/noise_estimator.h"
 #include "denoise/strong_denoiser.h"
 #include "render/effect_base.h"
+#include "render/effect_controls.h"
 
 namespace kelvo {
 namespace video {
 
 class I420VideoFrame;
 
-class EffectVideoDenoiser : public EffectBase {
+class EffectVideoDenoiser : public EffectBase, public DenoiserControls {
 public:
     static constexpr int kEffectType = kEffectTypeVideoDenoiser;
 
@@ -60,14 +61,14 @@ public:
     int Draw(std::shared_ptr<I420VideoFrame> frame) override;
 
     // 0: run only while the auto trigger is on; any other value: every frame.
-    void setMode(int mode) { mode_ = mode; }
+    void setMode(int mode) override { mode_ = mode; }
     // 0 and 1: the block filter; 2 and above: the strong filter. Applies
     // from the next Draw.
-    void setLevel(int level) { level_ = level; }
+    void setLevel(int level) override { level_ = level; }
     // Set from the frame statistics by the engine's automatic adjustments.
-    void setAutoTrigger(bool noisy) { autoTrigger_ = noisy; }
+    void setAutoTrigger(bool noisy) override { autoTrigger_ = noisy; }
     // Forgets the reference, so the next frame becomes a new one.
-    void dropReference();
+    void dropReference() override;
 
     int mode() const { return mode_; }
     int level() const { return level_; }

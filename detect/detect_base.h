@@ -11,17 +11,11 @@
 #include <string>
 #include <utility>
 
+#include "frame/numbering.h"
 #include "kelvo/video_process_engine.h"
 
 namespace kelvo {
 namespace video {
-
-// Detection kinds.
-enum {
-    kDetectionNone = 0,
-    kDetectionFrameBrightness = 1,
-    kDetectionFace = 3,
-};
 
 // Detector names. Only "frame_brightness" and "face_kelvo" create anything.
 extern const char* const kDetectorFrameBrightness;  // "frame_brightness"

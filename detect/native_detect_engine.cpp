@@ -2,21 +2,13 @@
 
 #include <utility>
 
+#include "convert/buffer_layout.h"
+#include "convert/frame_conversion.h"
 #include "detect/detection_factory.h"
 #include "libyuv/planar_functions.h"
-#include "render/buffer_layout.h"
-#include "render/frame_conversion.h"
 
 namespace kelvo {
 namespace video {
-
-namespace {
-
-bool isPackedRgb(int videoType) {
-    return videoType == 16 || videoType == 5 || videoType == 15;
-}
-
-}  // namespace
 
 NativeDetectEngine::~NativeDetectEngine() {
     for (const auto& detector : detectors_) detector->release();
@@ -74,7 +66,7 @@ int NativeDetectEngine::detect(const std::shared_ptr<I420VideoFrame>& frame, uin
     // frame's own Y plane, tightly packed.
     const uint8_t* luma = buffer;
     int lumaSize = size;
-    if (isPackedRgb(videoType)) {
+    if (isPackedVideoType(videoType)) {
         luma = nullptr;
         lumaSize = 0;
         const uint8_t* y = frame->buffer(0);

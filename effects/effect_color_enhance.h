@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "render/effect_base.h"
+#include "render/effect_controls.h"
 
 namespace kelvo {
 namespace video {
@@ -26,7 +27,7 @@ float colorEnhanceLowChromaGain();
 // Construction runs init(), so the GL context must be current; so must it
 // for init, release, Draw and destruction. GL thread only, under the
 // engine's lock; the setters are plain stores read at the next Draw.
-class EffectColorEnhance : public GLEffectBase {
+class EffectColorEnhance : public GLEffectBase, public ColorEnhanceControls {
 public:
     EffectColorEnhance();
     ~EffectColorEnhance() override;
@@ -44,8 +45,8 @@ public:
     int Draw(std::shared_ptr<I420VideoFrame> frame) override;
 
     // Stored unchanged (the parameter document range-checks them).
-    void setStrength(float value) { strength_ = value; }        // 0..1, default 0.5
-    void setSkinProtect(float value) { skinProtect_ = value; }  // 0..1, default 1.0
+    void setStrength(float value) override { strength_ = value; }  // 0..1, default 0.5
+    void setSkinProtect(float value) override { skinProtect_ = value; }  // 0..1, default 1.0
     // Replaces the skin-likelihood table (red channel, 64-level cube layout
     // of the lookup tables); empty switches skin protection off.
     void setSkinTable(std::shared_ptr<GLTexture> table);

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "render/effect_base.h"
+#include "render/effect_controls.h"
 
 namespace kelvo {
 namespace video {
@@ -31,7 +32,7 @@ class GPUBeautyMixAllProgram;
 //
 // Parameters are stored unchanged (the parameter document range-checks them)
 // and take effect at the next Draw.
-class EffectGPUBeauty : public GLEffectBase {
+class EffectGPUBeauty : public GLEffectBase, public BeautyControls {
 public:
     EffectGPUBeauty();
     ~EffectGPUBeauty() override;
@@ -49,13 +50,17 @@ public:
     // (-1) after release() without init(), else kDrawDone (0).
     int Draw(std::shared_ptr<I420VideoFrame> frame) override;
 
-    void setSmoothness(float value) { smoothness_ = value; }    // 0..1, default 0.5
-    void setSharpness(float value) { sharpness_ = value; }      // 0..1, default 0.3
-    void setLightness(float value) { lightness_ = value; }      // 0..1, default 0.3
-    void setRedness(float value) { redness_ = value; }          // 0..1, default 0.3
-    void setContrast(int value) { contrast_ = value; }          // 0..2, default 1; no visible effect
-    void setLightStrength(float value) { lightStrength_ = value; }  // default 130; > 90 broad skin test
-    void setNoiseLevel(int value) { noiseLevel_ = value; }      // 0..2, default 0; >= 1 ungates smoothing
+    // Smoothness, sharpness, lightness and redness 0..1 (defaults 0.5, 0.3,
+    // 0.3, 0.3); contrast 0..2, default 1, with no visible effect; light
+    // strength default 130, above 90 the broad skin test; noise level 0..2,
+    // default 0, from 1 on ungating the smoothing.
+    void setSmoothness(float value) override { smoothness_ = value; }
+    void setSharpness(float value) override { sharpness_ = value; }
+    void setLightness(float value) override { lightness_ = value; }
+    void setRedness(float value) override { redness_ = value; }
+    void setContrast(int value) override { contrast_ = value; }
+    void setLightStrength(float value) override { lightStrength_ = value; }
+    void setNoiseLevel(int value) override { noiseLevel_ = value; }
 
     float smoothness() const { return smoothness_; }
     float sharpness() const { return sharpness_; }

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "render/effect_base.h"
+#include "render/effect_controls.h"
 
 namespace kelvo {
 namespace video {
@@ -32,7 +33,7 @@ int lowlightDrawDecision(int mode, bool darkScene, const std::shared_ptr<I420Vid
 // Construction runs init(), so the GL context must be current; so must it
 // for init, release, Draw and destruction. GL thread only, under the
 // engine's lock; the setters are plain stores read at the next Draw.
-class EffectLowlightEnhance : public GLEffectBase {
+class EffectLowlightEnhance : public GLEffectBase, public LowlightControls {
 public:
     EffectLowlightEnhance();
     ~EffectLowlightEnhance() override;
@@ -51,10 +52,12 @@ public:
     // kDrawDone (0). An empty frame counts as one without statistics.
     int Draw(std::shared_ptr<I420VideoFrame> frame) override;
 
-    // Stored unchanged (the parameter document range-checks them).
-    void setMode(int value) { mode_ = value; }        // 0 automatic, 1 manual
-    void setLevel(int value) { level_ = value; }      // kept for the engine; Draw ignores it
-    void setDarkScene(bool value) { darkScene_ = value; }  // the engine's per-frame verdict
+    // Stored unchanged (the parameter document range-checks them). Mode 0
+    // automatic, 1 manual; the level is kept for the engine and Draw ignores
+    // it; the dark-scene flag is the engine's per-frame verdict.
+    void setMode(int value) override { mode_ = value; }
+    void setLevel(int value) override { level_ = value; }
+    void setDarkScene(bool value) override { darkScene_ = value; }
 
     int mode() const { return mode_; }
     int level() const { return level_; }

@@ -7,17 +7,18 @@
 #include <new>
 #include <optional>
 
+#include "convert/buffer_layout.h"
+#include "convert/frame_conversion.h"
 #include "cpu/cpu_render_engine.h"
 #include "detect/native_detect_engine.h"
+#include "engine/effect_factories.h"
 #include "engine/engine_config.h"
-#include "render/buffer_layout.h"
 #include "frame/i420_video_frame.h"
 #include "gpu/gl_check.h"
 #include "gpu/gl_state_guard.h"
 #include "gpu/gpu_image_context.h"
 #include "kelvo/version.h"
 #include "render/effect_types.h"
-#include "render/frame_conversion.h"
 #include "render/native_render_engine.h"
 
 namespace kelvo {
@@ -103,7 +104,7 @@ int VideoProcessEngineImpl::init(const char* config) {
     cpuBackend_ = cpu;
     if (cpu) {
         renderEngine_.reset();
-        auto* cpuEngine = new CpuRenderEngine(settings.threads);
+        auto* cpuEngine = new CpuRenderEngine(createCpuEffect, settings.threads);
         renderEngine_.reset(cpuEngine);
         detectEngine_.reset(new NativeDetectEngine());
         inited_ = true;
@@ -113,7 +114,7 @@ int VideoProcessEngineImpl::init(const char* config) {
     } else {
         ContextScope context(useExternalContext_, observer_);
         renderEngine_.reset();
-        renderEngine_.reset(new NativeRenderEngine());
+        renderEngine_.reset(new NativeRenderEngine(createGLEffect));
         detectEngine_.reset(new NativeDetectEngine());
         inited_ = true;
         // Documents given before init take effect now: enable states, modes
@@ -216,8 +217,10 @@ bool VideoProcessEngineImpl::rebuildDetections() {
     for (int id : effects_) {
         // The denoiser's automatic mode reads the brightness statistics too,
         // so it needs the detector as much as low-light enhancement does.
-        const int kind = (id == kEffectLowLightEnhance || id == kEffectVideoDenoiser) ? 1 : 0;
-        if (kind == 0) continue;
+        const int kind = (id == kEffectLowLightEnhance || id == kEffectVideoDenoiser)
+                             ? kDetectionFrameBrightness
+                             : kDetectionNone;
+        if (kind == kDetectionNone) continue;
         if (std::find(detectionKinds_.begin(), detectionKinds_.end(), kind) != detectionKinds_.end())
             continue;
         detectionKinds_.push_back(kind);
@@ -258,7 +261,7 @@ int VideoProcessEngineImpl::processFrame(int format, int width, int height, uint
     }
 
     const int type = videoTypeFromFormat(format);
-    if (type == 0) {
+    if (type == kVideoTypeUnknown) {
         reportProcessResult(-6);
         return -6;
     }

@@ -14,15 +14,6 @@ class I420VideoFrame;
 class TextureBase;
 class FBOBase;
 
-// What an effect is, fixed by its constructor.
-enum EffectKind {
-    kEffectKindGPUFilter = 0,
-    kEffectKindCPU = 1,
-    kEffectKindInputConvertor = 2,
-    kEffectKindOutputConvertor = 3,
-};
-
-
 // Status codes of Draw. Any non-zero status takes the effect out of the
 // frame's image flow.
 enum {
@@ -35,9 +26,9 @@ enum {
     kDrawNoOutput = -6,         // no output framebuffer, or no frame
 };
 
-// One stage of the chain. Created and linked by the render engine, disabled
-// at construction, used only on the thread holding the GL context and the
-// engine's lock (no locking of its own).
+// One stage of the chain. Created by the backend's effect factory and linked
+// by the render engine, disabled at construction, used only on the thread
+// holding the GL context and the engine's lock (no locking of its own).
 //
 // Links: prevEffect/nextEffect are shared references in both directions, so
 // two linked effects keep each other alive. Whoever drops a chain calls

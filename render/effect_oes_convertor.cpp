@@ -8,7 +8,7 @@ namespace kelvo {
 namespace video {
 
 EffectOESConvertor::EffectOESConvertor()
-    : GLEffectBase(102, kEffectKindInputConvertor), program(new OESProgram()) {}
+    : GLEffectBase(kEffectTypeOESConvertor, kEffectKindInputConvertor), program(new OESProgram()) {}
 
 EffectOESConvertor::~EffectOESConvertor() = default;
 

@@ -7,7 +7,7 @@ namespace kelvo {
 namespace video {
 
 EffectTextureOutput::EffectTextureOutput()
-    : GLEffectBase(900, kEffectKindOutputConvertor),
+    : GLEffectBase(kEffectTypeTextureOutput, kEffectKindOutputConvertor),
       program(std::make_unique<BaseRenderProgram>()) {}
 
 EffectTextureOutput::~EffectTextureOutput() = default;

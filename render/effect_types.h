@@ -1,21 +1,11 @@
-// The numbering of effects: public identifiers (kEffect... of the public
-// header) and the internal effect types of the render chain.
+// Between the public effect identifiers and the internal effect types of
+// the render chain (both numbered in frame/numbering.h).
 #pragma once
+
+#include "frame/numbering.h"
 
 namespace kelvo {
 namespace video {
-
-// Internal effect types of the render chain; the values are part of the
-// engine's log texts ("inner effects: ...").
-enum {
-    kEffectTypeVideoDenoiser = 10,
-    kEffectTypeOESConvertor = 102,
-    kEffectTypeYUVInputConvertor = 103,
-    kEffectTypeBeauty = 201,
-    kEffectTypeColorEnhance = 202,
-    kEffectTypeLowlightEnhance = 203,
-    kEffectTypeYUVOutputConvertor = 901,
-};
 
 // Public identifier → internal type: 101→201, 102→202, 103→10, 104→203;
 // 201→301, 202→302, 203→303, 204→304, 901→305 (types no effect has); −1

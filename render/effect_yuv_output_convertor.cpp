@@ -1,9 +1,9 @@
 #include "render/effect_yuv_output_convertor.h"
 
+#include "convert/color_space_convert.h"
 #include "frame/i420_video_frame.h"
 #include "gpu/default_programs.h"
 #include "gpu/gl_fbo.h"
-#include "render/color_space_convert.h"
 
 namespace kelvo {
 namespace video {

@@ -2,10 +2,8 @@
 
 #include <epoxy/gl.h>
 
-#include "denoise/effect_video_denoiser.h"
-#include "effects/effect_color_enhance.h"
-#include "effects/effect_gpu_beauty.h"
-#include "effects/effect_lowlight_enhance.h"
+#include <utility>
+
 #include "frame/i420_video_frame.h"
 #include "gpu/framebuffer_cache.h"
 #include "gpu/gl_fbo.h"
@@ -27,20 +25,6 @@ bool isGPUKind(int kind) {
            kind == kEffectKindOutputConvertor;
 }
 
-std::shared_ptr<EffectBase> createEffect(int type) {
-    switch (type) {
-        case kEffectTypeVideoDenoiser: return std::make_shared<EffectVideoDenoiser>();
-        case kEffectTypeOESConvertor: return std::make_shared<EffectOESConvertor>();
-        case kEffectTypeYUVInputConvertor: return std::make_shared<EffectYUVInputConvertor>();
-        case kEffectTypeBeauty: return std::make_shared<EffectGPUBeauty>();
-        case kEffectTypeColorEnhance: return std::make_shared<EffectColorEnhance>();
-        case kEffectTypeLowlightEnhance: return std::make_shared<EffectLowlightEnhance>();
-        case 900: return std::make_shared<EffectTextureOutput>();
-        case kEffectTypeYUVOutputConvertor: return std::make_shared<EffectYUVOutputConvertor>();
-        default: return nullptr;
-    }
-}
-
 void dropChain(std::list<std::shared_ptr<EffectBase>>& chain) {
     for (auto& effect : chain) {
         effect->release();
@@ -55,7 +39,17 @@ void dropChain(std::list<std::shared_ptr<EffectBase>>& chain) {
 
 }  // namespace
 
-NativeRenderEngine::NativeRenderEngine() = default;
+std::shared_ptr<EffectBase> createGLConvertor(int type) {
+    switch (type) {
+        case kEffectTypeOESConvertor: return std::make_shared<EffectOESConvertor>();
+        case kEffectTypeYUVInputConvertor: return std::make_shared<EffectYUVInputConvertor>();
+        case kEffectTypeTextureOutput: return std::make_shared<EffectTextureOutput>();
+        case kEffectTypeYUVOutputConvertor: return std::make_shared<EffectYUVOutputConvertor>();
+        default: return nullptr;
+    }
+}
+
+NativeRenderEngine::NativeRenderEngine(EffectFactory factory) : factory_(std::move(factory)) {}
 
 NativeRenderEngine::~NativeRenderEngine() {
     inputTexture_.reset();
@@ -92,7 +86,7 @@ void NativeRenderEngine::setEffects(const std::vector<int>& types) {
 }
 
 int NativeRenderEngine::addEffect(int type) {
-    std::shared_ptr<EffectBase> effect = createEffect(type);
+    std::shared_ptr<EffectBase> effect = factory_ ? factory_(type) : nullptr;
     if (!effect) {
         return -5;
     }
@@ -104,11 +98,6 @@ int NativeRenderEngine::addEffect(int type) {
 std::shared_ptr<EffectBase> NativeRenderEngine::effect(int type) const {
     auto entry = byType_.find(type);
     return entry == byType_.end() ? nullptr : entry->second.lock();
-}
-
-template <class Effect>
-std::shared_ptr<Effect> NativeRenderEngine::find(int type) const {
-    return std::dynamic_pointer_cast<Effect>(effect(type));
 }
 
 bool NativeRenderEngine::process(const std::shared_ptr<I420VideoFrame>& frame,
@@ -175,75 +164,6 @@ bool NativeRenderEngine::process(const std::shared_ptr<I420VideoFrame>& frame,
         glFlush();
     }
     return true;
-}
-
-void NativeRenderEngine::setBeautyEnable(bool enable) {
-    if (auto e = effect(kEffectTypeBeauty)) e->setEnable(enable);
-}
-void NativeRenderEngine::setBeautySmoothness(float value) {
-    if (auto e = find<EffectGPUBeauty>(kEffectTypeBeauty)) e->setSmoothness(value);
-}
-void NativeRenderEngine::setBeautyLightness(float value) {
-    if (auto e = find<EffectGPUBeauty>(kEffectTypeBeauty)) e->setLightness(value);
-}
-void NativeRenderEngine::setBeautyRedness(float value) {
-    if (auto e = find<EffectGPUBeauty>(kEffectTypeBeauty)) e->setRedness(value);
-}
-void NativeRenderEngine::setBeautyContrast(int value) {
-    if (auto e = find<EffectGPUBeauty>(kEffectTypeBeauty)) e->setContrast(value);
-}
-void NativeRenderEngine::setBeautySharpness(float value) {
-    if (auto e = find<EffectGPUBeauty>(kEffectTypeBeauty)) e->setSharpness(value);
-}
-void NativeRenderEngine::setBeautyLightStrength(float value) {
-    if (auto e = find<EffectGPUBeauty>(kEffectTypeBeauty)) e->setLightStrength(value);
-}
-void NativeRenderEngine::setBeautyNoiseLevel(int value) {
-    if (auto e = find<EffectGPUBeauty>(kEffectTypeBeauty)) e->setNoiseLevel(value);
-}
-
-void NativeRenderEngine::setColorEnhanceEnable(bool enable) {
-    if (auto e = effect(kEffectTypeColorEnhance)) e->setEnable(enable);
-}
-void NativeRenderEngine::setColorEnhanceStrength(float value) {
-    if (auto e = find<EffectColorEnhance>(kEffectTypeColorEnhance)) e->setStrength(value);
-}
-void NativeRenderEngine::setColorEnhanceSkinProtect(float value) {
-    if (auto e = find<EffectColorEnhance>(kEffectTypeColorEnhance)) e->setSkinProtect(value);
-}
-
-void NativeRenderEngine::setLowlightEnhanceEnable(bool enable) {
-    if (auto e = effect(kEffectTypeLowlightEnhance)) e->setEnable(enable);
-}
-void NativeRenderEngine::setLowlightEnhanceMode(int mode) {
-    if (auto e = find<EffectLowlightEnhance>(kEffectTypeLowlightEnhance)) e->setMode(mode);
-}
-void NativeRenderEngine::setLowlightEnhanceLevel(int level) {
-    if (auto e = find<EffectLowlightEnhance>(kEffectTypeLowlightEnhance)) e->setLevel(level);
-}
-void NativeRenderEngine::setLowlightDarkScene(bool dark) {
-    if (auto e = find<EffectLowlightEnhance>(kEffectTypeLowlightEnhance)) e->setDarkScene(dark);
-}
-
-void NativeRenderEngine::setVideoDenoiserEnable(bool enable) {
-    auto e = find<EffectVideoDenoiser>(kEffectTypeVideoDenoiser);
-    if (!e) {
-        return;
-    }
-    // A reference from before the switch would be blended into the next frame.
-    if (e->enabled != enable) {
-        e->dropReference();
-    }
-    e->setEnable(enable);
-}
-void NativeRenderEngine::setVideoDenoiserMode(int mode) {
-    if (auto e = find<EffectVideoDenoiser>(kEffectTypeVideoDenoiser)) e->setMode(mode);
-}
-void NativeRenderEngine::setVideoDenoiserLevel(int level) {
-    if (auto e = find<EffectVideoDenoiser>(kEffectTypeVideoDenoiser)) e->setLevel(level);
-}
-void NativeRenderEngine::setVideoDenoiserAutoNoisy(bool noisy) {
-    if (auto e = find<EffectVideoDenoiser>(kEffectTypeVideoDenoiser)) e->setAutoTrigger(noisy);
 }
 
 }  // namespace video

@@ -20,10 +20,16 @@ namespace video {
 class FBOBase;
 class TextureBase;
 
+// The effects of this layer: the OES (102) and YUV input (103) convertors,
+// the texture output (900) and the YUV output convertor (901); null for any
+// other type. A GL backend's factory hands these types on to it.
+std::shared_ptr<EffectBase> createGLConvertor(int type);
+
 // The GL backend.
 class NativeRenderEngine : public RenderEngine {
 public:
-    NativeRenderEngine();
+    // The factory creates the chain's effects (see EffectFactory).
+    explicit NativeRenderEngine(EffectFactory factory);
     ~NativeRenderEngine() override;
 
     NativeRenderEngine(const NativeRenderEngine&) = delete;
@@ -40,35 +46,13 @@ public:
     // output texture. False only without frame or without chain.
     bool process(const std::shared_ptr<I420VideoFrame>& frame, bool textureInput) override;
 
-    void setBeautyEnable(bool enable) override;
-    void setBeautySmoothness(float value) override;
-    void setBeautyLightness(float value) override;
-    void setBeautyRedness(float value) override;
-    void setBeautyContrast(int value) override;
-    void setBeautySharpness(float value) override;
-    void setBeautyLightStrength(float value) override;
-    void setBeautyNoiseLevel(int value) override;
-    void setColorEnhanceEnable(bool enable) override;
-    void setColorEnhanceStrength(float value) override;
-    void setColorEnhanceSkinProtect(float value) override;
-    void setLowlightEnhanceEnable(bool enable) override;
-    void setLowlightEnhanceMode(int mode) override;
-    void setLowlightEnhanceLevel(int level) override;
-    void setLowlightDarkScene(bool dark) override;
-    void setVideoDenoiserEnable(bool enable) override;
-    void setVideoDenoiserMode(int mode) override;
-    void setVideoDenoiserLevel(int level) override;
-    void setVideoDenoiserAutoNoisy(bool noisy) override;
-
     // Views for diagnostics and tests.
     const std::list<std::shared_ptr<EffectBase>>& chain() const { return chain_; }
     std::shared_ptr<EffectBase> effect(int type) const override;
     std::shared_ptr<FBOBase> workingFramebuffer(int index) const { return pingPong_[index & 1]; }
 
 private:
-    template <class Effect>
-    std::shared_ptr<Effect> find(int type) const;
-
+    EffectFactory factory_;
     std::shared_ptr<FBOBase> pingPong_[2];
     std::shared_ptr<TextureBase> inputTexture_;
     std::shared_ptr<TextureBase> lastOutput_;

@@ -6,6 +6,7 @@
 // backend needs around the calls (a current GL context) is its own contract.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -16,6 +17,11 @@ namespace video {
 
 class EffectBase;
 class I420VideoFrame;
+
+// Creates the effect of one internal type for a backend, or null for a type
+// that backend has no effect for. Given by whoever constructs the backend, so
+// that the render layer knows no effect beyond its own base classes.
+using EffectFactory = std::function<std::shared_ptr<EffectBase>(int type)>;
 
 class RenderEngine {
 public:
@@ -36,30 +42,35 @@ public:
     // The first effect of that internal type in the chain, or empty.
     virtual std::shared_ptr<EffectBase> effect(int type) const = 0;
 
-    // Setters; each does nothing when the chain has no effect of its type.
-    virtual void setBeautyEnable(bool enable) = 0;
-    virtual void setBeautySmoothness(float value) = 0;
-    virtual void setBeautyLightness(float value) = 0;
-    virtual void setBeautyRedness(float value) = 0;
-    virtual void setBeautyContrast(int value) = 0;
-    virtual void setBeautySharpness(float value) = 0;
-    virtual void setBeautyLightStrength(float value) = 0;
-    virtual void setBeautyNoiseLevel(int value) = 0;
-    virtual void setColorEnhanceEnable(bool enable) = 0;
-    virtual void setColorEnhanceStrength(float value) = 0;
-    virtual void setColorEnhanceSkinProtect(float value) = 0;
-    virtual void setLowlightEnhanceEnable(bool enable) = 0;
-    virtual void setLowlightEnhanceMode(int mode) = 0;
-    virtual void setLowlightEnhanceLevel(int level) = 0;
-    virtual void setLowlightDarkScene(bool dark) = 0;
+    // Setters, routed through the effect's controls (render/effect_controls.h);
+    // each does nothing when the chain has no effect of its type.
+    void setBeautyEnable(bool enable);
+    void setBeautySmoothness(float value);
+    void setBeautyLightness(float value);
+    void setBeautyRedness(float value);
+    void setBeautyContrast(int value);
+    void setBeautySharpness(float value);
+    void setBeautyLightStrength(float value);
+    void setBeautyNoiseLevel(int value);
+    void setColorEnhanceEnable(bool enable);
+    void setColorEnhanceStrength(float value);
+    void setColorEnhanceSkinProtect(float value);
+    void setLowlightEnhanceEnable(bool enable);
+    void setLowlightEnhanceMode(int mode);
+    void setLowlightEnhanceLevel(int level);
+    void setLowlightDarkScene(bool dark);
     // A change of the enable state first drops the denoiser's reference frame.
-    virtual void setVideoDenoiserEnable(bool enable) = 0;
-    virtual void setVideoDenoiserMode(int mode) = 0;
-    virtual void setVideoDenoiserLevel(int level) = 0;
-    virtual void setVideoDenoiserAutoNoisy(bool noisy) = 0;
+    void setVideoDenoiserEnable(bool enable);
+    void setVideoDenoiserMode(int mode);
+    void setVideoDenoiserLevel(int level);
+    void setVideoDenoiserAutoNoisy(bool noisy);
 
 protected:
     IVideoProcessObserver* effectObserver_ = nullptr;
+
+private:
+    template <class Controls>
+    Controls* controls(int type) const;
 };
 
 }  // namespace video

@@ -1,4 +1,4 @@
-#include "render/color_space_convert.h"
+#include "convert/color_space_convert.h"
 
 #include <gtest/gtest.h>
 #include <libyuv/convert.h>

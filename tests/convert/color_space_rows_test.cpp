@@ -7,7 +7,7 @@
 #include <random>
 #include <vector>
 
-#include "render/color_space_rows.h"
+#include "convert/color_space_rows.h"
 
 namespace kelvo {
 namespace video {

@@ -1,4 +1,4 @@
-#include "render/frame_conversion.h"
+#include "convert/frame_conversion.h"
 
 #include <gtest/gtest.h>
 #include <libyuv/rotate.h>

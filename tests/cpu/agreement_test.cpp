@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "convert/color_space_convert.h"
 #include "cpu/color_enhance.h"
 #include "cpu/lowlight_enhance.h"
 #include "cpu/worker_pool.h"
@@ -18,10 +19,9 @@
 #include "effects/effect_color_enhance.h"
 #include "effects/effect_lowlight_enhance.h"
 #include "effects/lut_loader.h"
-#include "gpu/gl_fbo.h"
 #include "frame/yuv_matrix.h"
+#include "gpu/gl_fbo.h"
 #include "gpu/gl_texture.h"
-#include "render/color_space_convert.h"
 #include "render/effect_yuv_input_convertor.h"
 #include "render/yuv_convert_program.h"
 #include "support/gl_test_env.h"

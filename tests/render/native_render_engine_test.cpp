@@ -10,6 +10,7 @@
 #include "effects/effect_color_enhance.h"
 #include "effects/effect_gpu_beauty.h"
 #include "effects/effect_lowlight_enhance.h"
+#include "engine/effect_factories.h"
 #include "gpu/framebuffer_cache.h"
 #include "gpu/gl_fbo.h"
 #include "render/effect_base.h"
@@ -42,7 +43,7 @@ protected:
         GLTest::SetUp();
         if (IsSkipped()) return;
         FramebufferCache::instance()->purge();
-        engine = std::make_unique<NativeRenderEngine>();
+        engine = std::make_unique<NativeRenderEngine>(createGLEffect);
         engine->setEffectObserver(&observer);
     }
     void TearDown() override {
@@ -321,7 +322,7 @@ TEST_F(NativeRenderEngineTest, DuplicateTypeRunsTwiceAndSettersReachTheFirst) {
 }
 
 TEST_F(NativeRenderEngineTest, DestroyingOneEngineKeepsAnotherEnginesFramebuffers) {
-    NativeRenderEngine other;
+    NativeRenderEngine other(createGLEffect);
     other.setEffects({103, 201, 901});
     other.setBeautyEnable(true);
     ASSERT_TRUE(other.process(makeI420Frame(48, 32), false));

@@ -14,8 +14,15 @@
 #include <fstream>
 #include <sstream>
 
+#include "kelvo/video_process_engine.h"
+
 namespace kelvo {
 namespace enhance {
+
+using video::kEffectBeauty;
+using video::kEffectColorEnhance;
+using video::kEffectLowLightEnhance;
+using video::kEffectVideoDenoiser;
 
 const char kUsage[] =
     "usage: kelvo-enhance [options]\n"
@@ -153,7 +160,7 @@ bool parseOptions(int argc, char** argv, Options* o, std::string* error) {
         {"help", no_argument, nullptr, 'h'},
         {nullptr, 0, nullptr, 0},
     };
-    o->effects = {103, 104, 102, 101};
+    o->effects = {kEffectVideoDenoiser, kEffectLowLightEnhance, kEffectColorEnhance, kEffectBeauty};
     optind = 0;  // restartable, for tests
     opterr = 0;
     int c;

@@ -1,6 +1,6 @@
 // AVX2 rows of the packed-RGB converters: the SSE2 scheme on two 128-bit
 // lanes, with one permute per store to undo the lane interleave.
-#include "render/color_space_rows.h"
+#include "convert/color_space_rows.h"
 
 #if KELVO_COLOR_ROWS_X86
 

@@ -22,6 +22,9 @@ namespace video {
 // Internal video type of a processFrame pixel-format id, 0 for unknown ids.
 int videoTypeFromFormat(int formatId);
 
+// True for the packed four-byte types RGBA, ARGB and BGRA.
+bool isPackedVideoType(int videoType);
+
 // libyuv FourCC of an internal video type, 0 for unknown types.
 uint32_t fourccFromVideoType(int videoType);
 

@@ -1,4 +1,4 @@
-#include "render/frame_conversion.h"
+#include "convert/frame_conversion.h"
 
 #include <libyuv/convert_argb.h>
 #include <libyuv/convert_from.h>
@@ -11,9 +11,10 @@
 #include <emmintrin.h>
 #endif
 
+#include "convert/color_space_convert.h"
+#include "convert/color_space_rows.h"
+#include "frame/numbering.h"
 #include "frame/yuv_matrix.h"
-#include "render/color_space_convert.h"
-#include "render/color_space_rows.h"
 
 namespace kelvo {
 namespace video {
@@ -55,22 +56,22 @@ const libyuv::YuvConstants* libyuvConstants(const YuvMatrix& m, bool swapped) {
     return nullptr;
 }
 
-// Writes the frame into a packed buffer (videoType 16 RGBA: bytes A, B, G,
-// R; 5 ARGB: B, G, R, A; 15 BGRA: A, R, G, B) row by row through a scratch
+// Writes the frame into a packed buffer (RGBA: bytes A, B, G, R; ARGB: B,
+// G, R, A; BGRA: A, R, G, B) row by row through a scratch
 // row of the same layout, then merges only the colour bytes: the buffer is
 // the caller's picture, processed in place, and its alpha is the caller's.
 int i420ToPackedKeepingAlpha(const I420VideoFrame& frame, int videoType, int stride,
                              uint8_t* buffer) {
     const int w = frame.width();
     const YuvMatrix& m = yuvMatrixFor(frame.colorMatrix, frame.colorRange);
-    const bool argb = videoType == 5;
+    const bool argb = videoType == kVideoTypeARGB;
     // libyuv's RGBA with U and V exchanged is BGRA.
-    const bool swapUV = videoType == 15;
+    const bool swapUV = videoType == kVideoTypeBGRA;
     const libyuv::YuvConstants* constants = libyuvConstants(m, swapUV);
     // Byte offsets of R, G and B in the layout.
-    const int r = argb ? 2 : videoType == 16 ? 3 : 1;
+    const int r = argb ? 2 : videoType == kVideoTypeRGBA ? 3 : 1;
     const int g = argb ? 1 : 2;
-    const int b = argb ? 0 : videoType == 16 ? 1 : 3;
+    const int b = argb ? 0 : videoType == kVideoTypeRGBA ? 1 : 3;
 #if KELVO_COLOR_ROWS_X86
     const bool sse2 = packedRowPathSupported(PackedRowPath::kSSE2);
 #endif
@@ -124,28 +125,33 @@ int i420ToPackedKeepingAlpha(const I420VideoFrame& frame, int videoType, int str
 
 int videoTypeFromFormat(int formatId) {
     switch (formatId) {
-        case 1: return 1;
-        case 2: return 17;
-        case 3: return 13;
-        case 4: return 14;
-        case 5: return 10;
-        case 6: return 16;
-        case 7: return 5;
-        case 8: return 15;
-        default: return 0;
+        case kPixelFormatI420: return kVideoTypeI420;
+        case kPixelFormatI422: return kVideoTypeI422;
+        case kPixelFormatNV21: return kVideoTypeNV21;
+        case kPixelFormatNV12: return kVideoTypeNV12;
+        case kPixelFormatYV12: return kVideoTypeYV12;
+        case kPixelFormatRGBA: return kVideoTypeRGBA;
+        case kPixelFormatARGB: return kVideoTypeARGB;
+        case kPixelFormatBGRA: return kVideoTypeBGRA;
+        default: return kVideoTypeUnknown;
     }
+}
+
+bool isPackedVideoType(int videoType) {
+    return videoType == kVideoTypeRGBA || videoType == kVideoTypeARGB ||
+           videoType == kVideoTypeBGRA;
 }
 
 uint32_t fourccFromVideoType(int videoType) {
     switch (videoType) {
-        case 1: return libyuv::FOURCC_I420;
-        case 17: return libyuv::FOURCC_I422;
-        case 13: return libyuv::FOURCC_NV21;
-        case 14: return libyuv::FOURCC_NV12;
-        case 10: return libyuv::FOURCC_YV12;
-        case 16: return libyuv::FOURCC_RGBA;
-        case 5: return libyuv::FOURCC_ARGB;
-        case 15: return libyuv::FOURCC_BGRA;
+        case kVideoTypeI420: return libyuv::FOURCC_I420;
+        case kVideoTypeI422: return libyuv::FOURCC_I422;
+        case kVideoTypeNV21: return libyuv::FOURCC_NV21;
+        case kVideoTypeNV12: return libyuv::FOURCC_NV12;
+        case kVideoTypeYV12: return libyuv::FOURCC_YV12;
+        case kVideoTypeRGBA: return libyuv::FOURCC_RGBA;
+        case kVideoTypeARGB: return libyuv::FOURCC_ARGB;
+        case kVideoTypeBGRA: return libyuv::FOURCC_BGRA;
         default: return 0;
     }
 }
@@ -162,7 +168,7 @@ int convertBufferToFrame(int videoType, const uint8_t* buffer, int cropX, int cr
     // libyuv converts RGBA with BT.601 limited whatever the codes say; the
     // frame must carry the codes of what its planes hold, or the chain would
     // decode them with another matrix.
-    const bool libyuvRgba = videoType == 16;
+    const bool libyuvRgba = videoType == kVideoTypeRGBA;
     frame.colorRange = libyuvRgba ? 0 : colorRange;
     frame.colorMatrix = libyuvRgba ? 4 : colorMatrix;
     if (rotation != 90 && rotation != 180 && rotation != 270) rotation = 0;
@@ -178,7 +184,7 @@ int convertFrameToBuffer(const I420VideoFrame& frame, int videoType, int dstStri
                          uint8_t* buffer) {
     const uint32_t fourcc = fourccFromVideoType(videoType);
     if (fourcc == 0 || !planesHoldPicture(frame, frame.width(), frame.height())) return -1;
-    if (videoType == 16 || videoType == 5 || videoType == 15) {
+    if (isPackedVideoType(videoType)) {
         if (buffer == nullptr) return -1;
         return i420ToPackedKeepingAlpha(frame, videoType,
                                         dstStride != 0 ? dstStride : frame.width() * 4, buffer);

@@ -1,7 +1,7 @@
 // SSE2 rows of the packed-RGB converters. Multiply-adds on 16-bit channels
 // give the same 32-bit sums as the portable code; the saturating packs are
 // its clamps to 0..255.
-#include "render/color_space_rows.h"
+#include "convert/color_space_rows.h"
 
 #if KELVO_COLOR_ROWS_X86
 

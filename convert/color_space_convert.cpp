@@ -1,7 +1,7 @@
-#include "render/color_space_convert.h"
+#include "convert/color_space_convert.h"
 
+#include "convert/color_space_rows.h"
 #include "frame/yuv_matrix.h"
-#include "render/color_space_rows.h"
 
 #include <algorithm>
 #include <climits>

@@ -1,4 +1,6 @@
-#include "render/buffer_layout.h"
+#include "convert/buffer_layout.h"
+
+#include "frame/numbering.h"
 
 namespace kelvo {
 namespace video {
@@ -11,17 +13,17 @@ int64_t requiredBufferSize(int videoType, int width, int height) {
     const int64_t w = width, h = height;
     const int64_t cw = (w + 1) / 2, ch = (h + 1) / 2;
     switch (videoType) {
-        case 1:   // I420
-        case 10:  // YV12
+        case kVideoTypeI420:
+        case kVideoTypeYV12:
             return w * h + 2 * cw * ch;
-        case 17:  // I422
+        case kVideoTypeI422:
             return w * h + 2 * cw * h;
-        case 13:  // NV21
-        case 14:  // NV12
+        case kVideoTypeNV21:
+        case kVideoTypeNV12:
             return w * h + 2 * cw * ch;
-        case 16:  // RGBA
-        case 5:   // ARGB
-        case 15:  // BGRA
+        case kVideoTypeRGBA:
+        case kVideoTypeARGB:
+        case kVideoTypeBGRA:
             return 4 * w * h;
         default:
             return -1;

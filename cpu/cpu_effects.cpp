@@ -1,0 +1,195 @@
+#include "cpu/cpu_effects.h"
+
+#include <algorithm>
+
+#include "cpu/beauty.h"
+#include "cpu/color_enhance.h"
+#include "cpu/cpu_render_engine.h"
+#include "cpu/lowlight_enhance.h"
+#include "cpu/yuv_input.h"
+#include "cpu/yuv_output.h"
+#include "effects/effect_color_enhance.h"
+#include "effects/effect_lowlight_enhance.h"
+#include "effects/lut_loader.h"
+#include "frame/i420_video_frame.h"
+#include "frame/yuv_matrix.h"
+#include "render/effect_controls.h"
+#include "render/effect_types.h"
+
+namespace kelvo {
+namespace video {
+
+namespace {
+
+// The embedded tables, decoded once for the process; null when one is bad.
+const ARGBFrame* lutTable(int id) {
+    static const std::shared_ptr<ARGBFrame> whiten = loadLutTable(kWhiteningLutId);
+    static const std::shared_ptr<ARGBFrame> ruddy = loadLutTable(kRuddyLutId);
+    static const std::shared_ptr<ARGBFrame> skin = loadLutTable(kSkinLutId);
+    const std::shared_ptr<ARGBFrame>& table =
+        id == kWhiteningLutId ? whiten : id == kRuddyLutId ? ruddy : skin;
+    return table && !table->empty() ? table.get() : nullptr;
+}
+
+ConstImageRGBA8 tableView(const ARGBFrame* table) {
+    if (!table) return {nullptr, 0, 0, 0};
+    return {table->data(), table->stride(), table->width(), table->height()};
+}
+
+bool planesHold(const I420VideoFrame& frame) {
+    const int w = frame.width(), h = frame.height();
+    return w > 0 && h > 0 && frame.planeHolds(0, w, h) &&
+           frame.planeHolds(1, (w + 1) / 2, (h + 1) / 2) &&
+           frame.planeHolds(2, (w + 1) / 2, (h + 1) / 2);
+}
+
+class CpuYUVInputConvertor : public CpuImageEffect {
+public:
+    CpuYUVInputConvertor()
+        : CpuImageEffect(kEffectTypeYUVInputConvertor, kEffectKindInputConvertor) {}
+
+    int Draw(std::shared_ptr<I420VideoFrame> frame) override {
+        if (!output.data || !frame) return kDrawNoOutput;
+        if (!enabled) return kDrawDisabled;
+        if (!planesHold(*frame)) return kDrawFailed;
+        const YuvMatrix& matrix = yuvMatrixFor(frame->colorMatrix, frame->colorRange);
+        YUVInputRowParams coeffs;
+        std::copy(matrix.decode, matrix.decode + 9, coeffs.matrix);
+        coeffs.rangeOffset = matrix.lumaOffset;
+        coeffs.chromaOffset = matrix.chromaOffset;
+        const bool done = convert_.convert(frame->buffer(0), frame->stride(0), frame->buffer(1),
+                                           frame->stride(1), frame->buffer(2), frame->stride(2),
+                                           (frame->height() + 1) / 2, coeffs, output, pool);
+        return done ? kDrawDone : kDrawFailed;
+    }
+
+private:
+    YUVInput convert_;
+};
+
+class CpuYUVOutputConvertor : public CpuImageEffect {
+public:
+    CpuYUVOutputConvertor()
+        : CpuImageEffect(kEffectTypeYUVOutputConvertor, kEffectKindOutputConvertor) {}
+
+    int Draw(std::shared_ptr<I420VideoFrame> frame) override {
+        if (!output.data || !frame) return kDrawNoOutput;
+        if (!input.data) return kDrawNoInputTexture;
+        if (!enabled) return kDrawDisabled;
+        // The image is converted whole; smaller planes would be written past.
+        if (frame->width() != input.width || frame->height() != input.height ||
+            !planesHold(*frame))
+            return kDrawFailed;
+        const YUVOutputCoeffs coeffs =
+            yuvOutputCoeffs(yuvMatrixFor(frame->colorMatrix, frame->colorRange));
+        if (!convert_.convert(input, frame->buffer(0), frame->stride(0), frame->buffer(1),
+                              frame->stride(1), frame->buffer(2), frame->stride(2), coeffs, pool))
+            return kDrawFailed;
+        frame->storageKind = 0;
+        frame->format = 1;
+        return kDrawDone;
+    }
+
+private:
+    YUVOutput convert_;
+};
+
+class CpuLowlightEnhance : public CpuImageEffect, public LowlightControls {
+public:
+    CpuLowlightEnhance() : CpuImageEffect(kEffectTypeLowlightEnhance, kEffectKindGPUFilter) {}
+
+    // Decides as the GL effect does; only the pass differs.
+    int Draw(std::shared_ptr<I420VideoFrame> frame) override {
+        if (!output.data || !input.data) return kDrawNoOutput;
+        if (!enabled) return kDrawDisabled;
+        const int decision = lowlightDrawDecision(mode, darkScene, frame, &lastLogMean_);
+        if (decision != kDrawDone) return decision;
+        return pass_.process(input, output, lastLogMean_, pool) ? kDrawDone : kDrawFailed;
+    }
+
+    void setMode(int value) override { mode = value; }
+    void setLevel(int value) override { level = value; }
+    void setDarkScene(bool value) override { darkScene = value; }
+
+    int mode = 0;
+    int level = 0;
+    bool darkScene = false;
+
+private:
+    LowlightEnhance pass_;
+    float lastLogMean_ = -1.0f;
+};
+
+class CpuColorEnhance : public CpuImageEffect, public ColorEnhanceControls {
+public:
+    CpuColorEnhance() : CpuImageEffect(kEffectTypeColorEnhance, kEffectKindGPUFilter) {
+        pass_.setSkinTable(tableView(lutTable(kSkinLutId)));
+        params.lowChromaGain = colorEnhanceLowChromaGain();
+    }
+
+    int Draw(std::shared_ptr<I420VideoFrame> /*frame*/) override {
+        if (!output.data) return kDrawNoOutput;
+        if (!input.data) return kDrawNoInputTexture;
+        if (!enabled) return kDrawDisabled;
+        return pass_.process(input, output, params, pool) ? kDrawDone : kDrawFailed;
+    }
+
+    void setStrength(float value) override { params.strength = value; }
+    void setSkinProtect(float value) override { params.skinProtect = value; }
+
+    ColorEnhanceParams params;
+
+private:
+    ColorEnhance pass_;
+};
+
+class CpuBeautyEffect : public CpuImageEffect, public BeautyControls {
+public:
+    CpuBeautyEffect() : CpuImageEffect(kEffectTypeBeauty, kEffectKindGPUFilter) {
+        beauty_.setTables(tableView(lutTable(kWhiteningLutId)), tableView(lutTable(kRuddyLutId)));
+    }
+
+    int Draw(std::shared_ptr<I420VideoFrame> frame) override {
+        if (!output.data || !frame || output.width <= 0 || output.height <= 0)
+            return kDrawNoOutput;
+        if (!enabled) return kDrawDisabled;
+        if (!input.data) return kDrawNoInputTexture;
+        beauty_.setParameters(params);
+        if (beauty_.begin(input, output) != 0) return kDrawFailed;
+        for (int s = 0; s < CpuBeauty::kStageCount; ++s) {
+            const auto stage = static_cast<CpuBeauty::Stage>(s);
+            auto run = [this, stage](int, int y0, int y1) { beauty_.runStage(stage, y0, y1); };
+            forRows(pool, beauty_.stageRows(stage), 1, run);
+        }
+        return kDrawDone;
+    }
+
+    void setSmoothness(float value) override { params.smoothness = value; }
+    void setLightness(float value) override { params.lightness = value; }
+    void setRedness(float value) override { params.redness = value; }
+    void setContrast(int value) override { params.contrast = value; }
+    void setSharpness(float value) override { params.sharpness = value; }
+    void setLightStrength(float value) override { params.lightStrength = value; }
+    void setNoiseLevel(int value) override { params.noiseLevel = value; }
+
+    BeautyParameters params;
+
+private:
+    CpuBeauty beauty_;
+};
+
+}  // namespace
+
+std::shared_ptr<EffectBase> createCpuImageEffect(int type) {
+    switch (type) {
+        case kEffectTypeYUVInputConvertor: return std::make_shared<CpuYUVInputConvertor>();
+        case kEffectTypeBeauty: return std::make_shared<CpuBeautyEffect>();
+        case kEffectTypeColorEnhance: return std::make_shared<CpuColorEnhance>();
+        case kEffectTypeLowlightEnhance: return std::make_shared<CpuLowlightEnhance>();
+        case kEffectTypeYUVOutputConvertor: return std::make_shared<CpuYUVOutputConvertor>();
+        default: return nullptr;
+    }
+}
+
+}  // namespace video
+}  // namespace kelvo
