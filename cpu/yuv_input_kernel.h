@@ -51,7 +51,10 @@ KELVO_CPU_INLINE void yuvToRGBAPixels(const YUVInputRows& r, int x, uint8_t* dst
 }
 
 template <class O>
-void yuvToRGBARow(const YUVInputRows& rows, uint8_t* dst, int width, const YUVInputFixed& f) {
+void yuvToRGBARow(const YUVInputRows& rowsIn, uint8_t* dst, int width, const YUVInputFixed& fIn) {
+    // Copies that the output bytes cannot alias, so they stay in registers.
+    const YUVInputRows rows = rowsIn;
+    const YUVInputFixed f = fIn;
     int x = 0;
     for (; x + O::N <= width; x += O::N) {
         yuvToRGBAPixels<O>(rows, x, dst, f);
