@@ -13,10 +13,18 @@ namespace kelvo {
 namespace video {
 namespace {
 
-// Per output channel c of rgbaFromYUV: the channel is
-//   clamp((k[c][0] y + k[c][1] + k[c][2] u + k[c][3] v) >> kFixedShift, 0, 255).
-constexpr int kFixedShift = 13;
-using FixedMatrix = int16_t[3][4];
+// Per output channel c of rgbaFromYUV, with x = (y, u, v):
+//   clamp((sum_j x_j (128 k[c][j][0] + k[c][j][1]) + 2^19) >> 20, 0, 255):
+// each weight split in two 16-bit halves keeps 22 bits of it, so that the
+// result rounds as the float conversion does.
+constexpr int kFixedShift = 20;
+using FixedMatrix = int16_t[3][3][2];
+
+// A split weight as the 32-bit lane a multiply-add of (128 x, x) pairs takes.
+KELVO_CPU_INLINE int32_t pairedWeight(const int16_t* w) {
+    return static_cast<int32_t>(static_cast<uint16_t>(w[0])) |
+           static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint16_t>(w[1])) << 16);
+}
 
 struct ScalarOps16 {
     static constexpr int N = 1;
@@ -37,8 +45,11 @@ struct ScalarOps16 {
         p[1] = static_cast<uint8_t>(o);
     }
     static void rgbaFromYUV(uint8_t* px, V y, V u, V v, const FixedMatrix& k) {
+        const V x[3] = {y, u, v};
         for (int c = 0; c < 3; ++c) {
-            const int32_t s = (k[c][0] * y + k[c][1] + k[c][2] * u + k[c][3] * v) >> kFixedShift;
+            int32_t s = 1 << (kFixedShift - 1);
+            for (int j = 0; j < 3; ++j) s += x[j] * (128 * k[c][j][0] + k[c][j][1]);
+            s >>= kFixedShift;
             px[c] = static_cast<uint8_t>(s < 0 ? 0 : s > 255 ? 255 : s);
         }
         px[3] = 255;

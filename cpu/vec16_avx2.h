@@ -11,13 +11,15 @@ namespace kelvo {
 namespace video {
 namespace {
 
-KELVO_CPU_INLINE __m256i fixedChannel256(__m256i y1, __m256i uv, const int16_t* k) {
-    const __m256i ky = _mm256_set1_epi32(static_cast<int32_t>(static_cast<uint16_t>(k[0])) |
-                                         (static_cast<int32_t>(k[1]) << 16));
-    const __m256i kuv = _mm256_set1_epi32(static_cast<int32_t>(static_cast<uint16_t>(k[2])) |
-                                          (static_cast<int32_t>(k[3]) << 16));
-    return _mm256_srai_epi32(
-        _mm256_add_epi32(_mm256_madd_epi16(y1, ky), _mm256_madd_epi16(uv, kuv)), kFixedShift);
+// One channel of the pixels in the 32-bit lanes of the (128 x, x) pairs of
+// y, u and v: a multiply-add of each pair with its split weight.
+KELVO_CPU_INLINE __m256i fixedChannel256(const __m256i* pairs, const int16_t (*k)[2]) {
+    __m256i s = _mm256_set1_epi32(1 << (kFixedShift - 1));
+    for (int j = 0; j < 3; ++j) {
+        const __m256i w = _mm256_set1_epi32(pairedWeight(k[j]));
+        s = _mm256_add_epi32(s, _mm256_madd_epi16(pairs[j], w));
+    }
+    return _mm256_srai_epi32(s, kFixedShift);
 }
 
 struct AVX2Ops16 {
@@ -41,13 +43,17 @@ struct AVX2Ops16 {
                                                 _mm256_unpackhi_epi16(e, o)));
     }
     static void rgbaFromYUV(uint8_t* px, V y, V u, V v, const FixedMatrix& k) {
-        const __m256i one = _mm256_set1_epi16(1);
-        const __m256i y1lo = _mm256_unpacklo_epi16(y, one), y1hi = _mm256_unpackhi_epi16(y, one);
-        const __m256i uvlo = _mm256_unpacklo_epi16(u, v), uvhi = _mm256_unpackhi_epi16(u, v);
+        const __m256i x[3] = {y, u, v};
+        __m256i pairsLo[3], pairsHi[3];
+        for (int j = 0; j < 3; ++j) {
+            const __m256i x128 = _mm256_slli_epi16(x[j], 7);
+            pairsLo[j] = _mm256_unpacklo_epi16(x128, x[j]);
+            pairsHi[j] = _mm256_unpackhi_epi16(x128, x[j]);
+        }
         __m256i c[3];
         for (int i = 0; i < 3; ++i) {
-            c[i] = _mm256_packs_epi32(fixedChannel256(y1lo, uvlo, k[i]),
-                                      fixedChannel256(y1hi, uvhi, k[i]));
+            c[i] = _mm256_packs_epi32(fixedChannel256(pairsLo, k[i]),
+                                      fixedChannel256(pairsHi, k[i]));
         }
         const __m256i rg = _mm256_packus_epi16(c[0], c[1]);
         const __m256i ba = _mm256_packus_epi16(c[2], _mm256_set1_epi16(255));
@@ -55,7 +61,8 @@ struct AVX2Ops16 {
         const __m256i baLo = _mm256_unpacklo_epi8(ba, _mm256_srli_si256(ba, 8));
         const __m256i lo = _mm256_unpacklo_epi16(rgLo, baLo);  // pixels 0..3, 8..11
         const __m256i hi = _mm256_unpackhi_epi16(rgLo, baLo);  // pixels 4..7, 12..15
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(px), _mm256_permute2x128_si256(lo, hi, 0x20));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(px),
+                            _mm256_permute2x128_si256(lo, hi, 0x20));
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(px + 32),
                             _mm256_permute2x128_si256(lo, hi, 0x31));
     }

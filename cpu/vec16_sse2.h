@@ -10,15 +10,15 @@ namespace kelvo {
 namespace video {
 namespace {
 
-// One channel of four pixels in 32 bits: y and 1, u and v interleaved in
-// pairs meet the channel's weights in two multiply-adds.
-KELVO_CPU_INLINE __m128i fixedChannel(__m128i y1, __m128i uv, const int16_t* k) {
-    const __m128i ky = _mm_set1_epi32(static_cast<int32_t>(static_cast<uint16_t>(k[0])) |
-                                      (static_cast<int32_t>(k[1]) << 16));
-    const __m128i kuv = _mm_set1_epi32(static_cast<int32_t>(static_cast<uint16_t>(k[2])) |
-                                       (static_cast<int32_t>(k[3]) << 16));
-    return _mm_srai_epi32(_mm_add_epi32(_mm_madd_epi16(y1, ky), _mm_madd_epi16(uv, kuv)),
-                          kFixedShift);
+// One channel of the pixels in the 32-bit lanes of the (128 x, x) pairs of
+// y, u and v: a multiply-add of each pair with its split weight.
+KELVO_CPU_INLINE __m128i fixedChannel(const __m128i* pairs, const int16_t (*k)[2]) {
+    __m128i s = _mm_set1_epi32(1 << (kFixedShift - 1));
+    for (int j = 0; j < 3; ++j) {
+        const __m128i w = _mm_set1_epi32(pairedWeight(k[j]));
+        s = _mm_add_epi32(s, _mm_madd_epi16(pairs[j], w));
+    }
+    return _mm_srai_epi32(s, kFixedShift);
 }
 
 struct SSE2Ops16 {
@@ -43,12 +43,16 @@ struct SSE2Ops16 {
     }
     // Channels of pixels 0..3 from the low halves, 4..7 from the high ones.
     static void rgbaFromYUV(uint8_t* px, V y, V u, V v, const FixedMatrix& k) {
-        const __m128i one = _mm_set1_epi16(1);
-        const __m128i y1lo = _mm_unpacklo_epi16(y, one), y1hi = _mm_unpackhi_epi16(y, one);
-        const __m128i uvlo = _mm_unpacklo_epi16(u, v), uvhi = _mm_unpackhi_epi16(u, v);
+        const __m128i x[3] = {y, u, v};
+        __m128i pairsLo[3], pairsHi[3];
+        for (int j = 0; j < 3; ++j) {
+            const __m128i x128 = _mm_slli_epi16(x[j], 7);
+            pairsLo[j] = _mm_unpacklo_epi16(x128, x[j]);
+            pairsHi[j] = _mm_unpackhi_epi16(x128, x[j]);
+        }
         __m128i c[3];
         for (int i = 0; i < 3; ++i) {
-            c[i] = _mm_packs_epi32(fixedChannel(y1lo, uvlo, k[i]), fixedChannel(y1hi, uvhi, k[i]));
+            c[i] = _mm_packs_epi32(fixedChannel(pairsLo, k[i]), fixedChannel(pairsHi, k[i]));
         }
         // Bytes r, g and b, 255 per pixel, saturated to 0..255.
         const __m128i rg = _mm_packus_epi16(c[0], c[1]);

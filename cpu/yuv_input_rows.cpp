@@ -8,23 +8,24 @@ namespace video {
 
 namespace {
 
-int16_t fixedWeight(float x, float scale) {
-    return static_cast<int16_t>(std::min(std::max(std::lround(x * scale), -32768L), 32767L));
-}
+long fixedValue(float x, float scale) { return std::lround(static_cast<double>(x) * scale); }
+
+int16_t toInt16(long x) { return static_cast<int16_t>(std::min(std::max(x, -32768L), 32767L)); }
 
 }  // namespace
 
 YUVInputFixed yuvInputFixed(const YUVInputRowParams& p) {
     YUVInputFixed f;
-    f.lumaOffset = fixedWeight(p.rangeOffset, 255.0f);
-    f.chromaOffset = static_cast<int16_t>(2 * fixedWeight(p.chromaOffset, 255.0f));
-    const float luma = static_cast<float>(1 << kFixedShift);
+    f.lumaOffset = toInt16(fixedValue(p.rangeOffset, 255.0f));
+    f.chromaOffset = toInt16(2 * fixedValue(p.chromaOffset, 255.0f));
     for (int c = 0; c < 3; ++c) {
-        f.k[c][0] = fixedWeight(p.matrix[3 * c], luma);
-        f.k[c][1] = static_cast<int16_t>(1 << (kFixedShift - 1));
-        // Chroma arrives doubled.
-        f.k[c][2] = fixedWeight(p.matrix[3 * c + 1], luma / 2);
-        f.k[c][3] = fixedWeight(p.matrix[3 * c + 2], luma / 2);
+        for (int j = 0; j < 3; ++j) {
+            // Chroma arrives doubled.
+            const float scale = static_cast<float>(1 << (j == 0 ? kFixedShift : kFixedShift - 1));
+            const long w = fixedValue(p.matrix[3 * c + j], scale);
+            f.k[c][j][0] = toInt16(w >> 7);  // floor, so the low half is 0..127
+            f.k[c][j][1] = static_cast<int16_t>(w & 127);
+        }
     }
     return f;
 }

@@ -20,17 +20,18 @@ struct YUVInputRowParams {
 };
 
 // The conversion in integers: for channel c (R, G, B),
-//   clamp((k[c][0] (Y - lumaOffset) + k[c][1] + k[c][2] u + k[c][3] v) >> 13)
-// where u and v are twice the chroma's distance from its zero, clamped to
-// +-255 as the float conversion clamps to +-0.5.
+//   clamp((w[c][0] (Y - lumaOffset) + w[c][1] u + w[c][2] v + 2^19) >> 20)
+// with w[c][j] = 128 k[c][j][0] + k[c][j][1], and u, v twice the chroma's
+// distance from its zero, clamped to +-255 as the float conversion clamps
+// to +-0.5.
 struct YUVInputFixed {
     int16_t lumaOffset;
-    int16_t chromaOffset;
-    int16_t k[3][4];
+    int16_t chromaOffset;  // doubled
+    int16_t k[3][3][2];
 };
 
-// The matrix in 13-bit fixed point, rounded; its luma column must stay
-// within +-4 and its chroma columns within +-8.
+// The matrix in fixed point, rounded; its luma column must stay within +-2
+// and its chroma columns within +-3.
 YUVInputFixed yuvInputFixed(const YUVInputRowParams& p);
 
 // One texel row of chroma blended across for each of width picture
