@@ -13,6 +13,7 @@ namespace kelvo {
 namespace video {
 namespace {
 
+// A float store for each lane type (vec.h's sets load floats only).
 KELVO_CPU_INLINE void storeLanes(float* p, float v) { *p = v; }
 #if defined(__SSE2__)
 KELVO_CPU_INLINE void storeLanes(float* p, __m128 v) { _mm_storeu_ps(p, v); }
