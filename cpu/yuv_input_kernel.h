@@ -33,7 +33,7 @@ void chromaAcrossRow(const uint8_t* padded, uint8_t* out, int width) {
     }
 }
 
-template <class O>
+template <class O, bool kBlendLuma>
 KELVO_CPU_INLINE void yuvToRGBAPixels(const YUVInputRows& r, int x, uint8_t* dst,
                                       const YUVInputFixed& f) {
     using V = typename O::V;
@@ -41,7 +41,8 @@ KELVO_CPU_INLINE void yuvToRGBAPixels(const YUVInputRows& r, int x, uint8_t* dst
     const V yw0 = O::set(static_cast<int16_t>(256 - r.lumaWeight));
     const V cw1 = O::set(static_cast<int16_t>(r.chromaWeight));
     const V cw0 = O::set(static_cast<int16_t>(256 - r.chromaWeight));
-    const V y = O::sub(blend8<O>(O::load8(r.y0 + x), O::load8(r.y1 + x), yw0, yw1),
+    const V y0 = O::load8(r.y0 + x);
+    const V y = O::sub(kBlendLuma ? blend8<O>(y0, O::load8(r.y1 + x), yw0, yw1) : y0,
                        O::set(f.lumaOffset));
     auto chroma = [&](const uint8_t* a, const uint8_t* b) {
         const V c = O::template slli<1>(blend8<O>(O::load8(a + x), O::load8(b + x), cw0, cw1));
@@ -50,17 +51,28 @@ KELVO_CPU_INLINE void yuvToRGBAPixels(const YUVInputRows& r, int x, uint8_t* dst
     O::rgbaFromYUV(dst + 4 * x, y, chroma(r.u0, r.u1), chroma(r.v0, r.v1), f.k);
 }
 
+template <class O, bool kBlendLuma>
+void yuvToRGBAPixelRow(const YUVInputRows& rows, uint8_t* dst, int width,
+                       const YUVInputFixed& f) {
+    int x = 0;
+    for (; x + O::N <= width; x += O::N) {
+        yuvToRGBAPixels<O, kBlendLuma>(rows, x, dst, f);
+    }
+    for (; x < width; ++x) {
+        yuvToRGBAPixels<ScalarOps16, kBlendLuma>(rows, x, dst, f);
+    }
+}
+
 template <class O>
 void yuvToRGBARow(const YUVInputRows& rowsIn, uint8_t* dst, int width, const YUVInputFixed& fIn) {
     // Copies that the output bytes cannot alias, so they stay in registers.
     const YUVInputRows rows = rowsIn;
     const YUVInputFixed f = fIn;
-    int x = 0;
-    for (; x + O::N <= width; x += O::N) {
-        yuvToRGBAPixels<O>(rows, x, dst, f);
-    }
-    for (; x < width; ++x) {
-        yuvToRGBAPixels<ScalarOps16>(rows, x, dst, f);
+    // Most rows sit on a luma texel centre.
+    if (rows.lumaWeight == 0) {
+        yuvToRGBAPixelRow<O, false>(rows, dst, width, f);
+    } else {
+        yuvToRGBAPixelRow<O, true>(rows, dst, width, f);
     }
 }
 
