@@ -46,24 +46,24 @@ KELVO_CPU_INLINE void lowlightPixels(const uint8_t* cur, const float* sums, int 
     const auto i = O::cvtt(pos);
     const F curve = O::gather(t.gain, i) + (pos - O::cvtf(i)) * O::gather(t.step, i);
     const F gain = O::select(O::lt(y, O::set(0.90f)), curve, O::set(1.0f));
-    // (gain (c + y) + (c - y)) / 2 with c = channel / 255.
-    const F liftC = (gain + O::set(1.0f)) * O::set(0.5f / 255.0f);
-    const F liftY = (gain - O::set(1.0f)) * O::set(0.5f) * y;
+    // (gain (c + y) + (c - y)) / 2, in 0..255 units as everything below.
+    const F liftC = (gain + O::set(1.0f)) * O::set(0.5f);
+    const F liftY = (gain - O::set(1.0f)) * O::set(127.5f) * y;
 
-    // The green high-pass in 0..255 units, and the shader's sharpening: its
-    // two branches meet in one clamp, as c + hPass stays on c's side of
-    // the bound it would cross.
+    // The green high-pass and the shader's sharpening: its two branches
+    // meet in one clamp, as c + hPass stays on c's side of the bound it
+    // would cross.
     const F sum = O::loadf(sums + x) + O::loadf(sums + x + 1) + O::loadf(sums + x + 2);
     const F dif = g - sum * O::set(0.1111f);
     const F weight = O::select(O::lt(dif, O::set(0.039216f * 255.0f)), O::set(0.4f),
                                O::select(O::le(dif, O::set(0.078431f * 255.0f)),
                                          O::set(0.8f), O::set(0.6f)));
-    const F hPass = dif * O::set(2.0f / 255.0f);
+    const F hPass = dif + dif;
     auto channel = [&](F c) {
-        const F lifted = vclamp<O>(liftC * c + liftY, 0.0f, 1.0f);
-        const F sharp = vclamp<O>(lifted + hPass, 0.0f, 1.0f);
-        // Within 0..1 (but for a rounding above 1, which still gives 255).
-        return O::cvtt((lifted + weight * (sharp - lifted)) * O::set(255.0f) + O::set(0.5f));
+        const F lifted = vclamp<O>(liftC * c + liftY, 0.0f, 255.0f);
+        const F sharp = vclamp<O>(lifted + hPass, 0.0f, 255.0f);
+        // Within 0..255 (but for a rounding above, which still gives 255).
+        return O::cvtt(lifted + weight * (sharp - lifted) + O::set(0.5f));
     };
     O::storeRGBA(dst + 4 * x, channel(r), channel(g), channel(b));
 }
