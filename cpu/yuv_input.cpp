@@ -10,9 +10,6 @@ namespace video {
 
 namespace {
 
-// Vector rows read and write up to this many bytes past a row's end.
-constexpr int kRowSlack = 64;
-
 // The sampler's 8.8 fixed-point row position for picture row `row` in a
 // texture of texHeight rows stretched over `height` rows. The float texture
 // coordinate is truncated, so a position that lands exactly on a texel
@@ -40,7 +37,7 @@ RowPair rowPair(int row, int height, int texHeight) {
 class AcrossRows {
 public:
     AcrossRows(uint8_t* rows, int width, uint8_t* padded)
-        : rows_{rows, rows + width + kRowSlack}, padded_(padded) {}
+        : rows_{rows, rows + width}, padded_(padded) {}
 
     // Texel row r (keeping row `keep` if it is held).
     const uint8_t* get(const uint8_t* plane, int stride, int chromaWidth, int width, int r,
@@ -83,8 +80,8 @@ bool YUVInput::convert(const uint8_t* srcY, int strideY, const uint8_t* srcU, in
     const YUVInputFixed fixed = yuvInputFixed(coeffs);
     const int bands = pool ? pool->threads() : 1;
     // Per band: two blended rows for each chroma plane and a padded texel row.
-    const size_t rowBytes = static_cast<size_t>(w) + kRowSlack;
-    const size_t perBand = 4 * rowBytes + cw + 2 + kRowSlack;
+    const size_t rowBytes = static_cast<size_t>(w);
+    const size_t perBand = 4 * rowBytes + cw + 2;
     if (scratch_.size() < perBand * bands) {
         scratch_.resize(perBand * bands);
     }

@@ -36,8 +36,8 @@ YUVInputFixed yuvInputFixed(const YUVInputRowParams& p);
 
 // One texel row of chroma blended across for each of width picture
 // columns: even columns sit 3/4 of the way from texel k - 1 to k, odd ones
-// 1/4 of the way from k to k + 1. padded holds the row with its edge texels
-// repeated once on each side, readable to 32 bytes past its end.
+// 1/4 of the way from k to k + 1. padded holds the (width + 1) / 2 texels
+// of the row with its edge texels repeated once on each side.
 using ChromaAcrossRowFn = void (*)(const uint8_t* padded, uint8_t* out, int width);
 
 // The rows one picture row is sampled from, each blended with its second

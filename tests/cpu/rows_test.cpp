@@ -53,8 +53,9 @@ std::vector<uint8_t> runYUVToRGBA(RowPath path, int width, int offset, unsigned 
 }
 
 std::vector<uint8_t> runChromaAcross(RowPath path, int width, int offset, unsigned seed) {
-    std::vector<uint8_t> padded = randomBytes(width / 2 + 64, seed);
-    std::vector<uint8_t> out(width + 64, 0);
+    // Exact sizes, so that AddressSanitizer sees any access past the rows.
+    std::vector<uint8_t> padded = randomBytes(offset + (width + 1) / 2 + 2, seed);
+    std::vector<uint8_t> out(offset + width, 0);
     chromaAcrossRowFor(path)(padded.data() + offset, out.data() + offset, width);
     return out;
 }
