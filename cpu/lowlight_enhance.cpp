@@ -10,7 +10,7 @@ namespace video {
 LowlightEnhance::LowlightEnhance(RowPath path) : row_(lowlightRowFor(path)) {}
 
 bool LowlightEnhance::process(const ConstImageRGBA8& src, const ImageRGBA8& dst, float logMean,
-                              WorkerPool* pool) const {
+                              WorkerPool* pool) {
     const int w = src.width;
     const int h = src.height;
     if (!src.data || !dst.data || w < 1 || h < 1 || dst.width != w || dst.height != h ||
@@ -25,15 +25,25 @@ bool LowlightEnhance::process(const ConstImageRGBA8& src, const ImageRGBA8& dst,
     if (srcBegin < dstEnd && dstBegin < srcEnd) {
         return false;
     }
-    const LowlightRowParams params = lowlightRowParams(logMean);
-    auto band = [&](int, int begin, int end) {
+    if (logMean != gainsLogMean_) {
+        fillLowlightGainTable(logMean, gains_);
+        gainsLogMean_ = logMean;
+    }
+    const size_t perBand = static_cast<size_t>(w) + 2;
+    const int bands = pool ? pool->threads() : 1;
+    if (scratch_.size() < perBand * bands) {
+        scratch_.resize(perBand * bands);
+    }
+    auto band = [&](int index, int begin, int end) {
+        float* sums = scratch_.data() + perBand * index;
         for (int row = begin; row < end; ++row) {
             // Neighbour rows clamp to the edge, as the texture sampler does.
             const uint8_t* prev = src.data + static_cast<ptrdiff_t>(row > 0 ? row - 1 : 0) * src.stride;
             const uint8_t* cur = src.data + static_cast<ptrdiff_t>(row) * src.stride;
             const uint8_t* next =
                 src.data + static_cast<ptrdiff_t>(row + 1 < h ? row + 1 : h - 1) * src.stride;
-            row_(prev, cur, next, dst.data + static_cast<ptrdiff_t>(row) * dst.stride, w, params);
+            row_(prev, cur, next, dst.data + static_cast<ptrdiff_t>(row) * dst.stride, w, gains_,
+                 sums);
         }
     };
     forRows(pool, h, 1, band);

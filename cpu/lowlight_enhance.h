@@ -4,6 +4,8 @@
 // sharpening. RGBA8 in, RGBA8 out.
 #pragma once
 
+#include <vector>
+
 #include "cpu/cpu_features.h"
 #include "cpu/image.h"
 #include "cpu/lowlight_enhance_rows.h"
@@ -13,7 +15,9 @@ namespace video {
 
 class WorkerPool;
 
-// Stateless apart from the chosen row; safe to share between threads.
+// Keeps the curve's gain table of the last log-average and per-band scratch
+// rows that grow to the widest picture seen, so a stable size allocates
+// nothing. Not thread-safe; one object per engine.
 class LowlightEnhance {
 public:
     explicit LowlightEnhance(RowPath path = bestRowPath());
@@ -24,10 +28,13 @@ public:
     // logMean <= 0.
     // pool may be null (run inline).
     bool process(const ConstImageRGBA8& src, const ImageRGBA8& dst, float logMean,
-                 WorkerPool* pool) const;
+                 WorkerPool* pool);
 
 private:
     LowlightRowFn row_;
+    LowlightGainTable gains_;
+    float gainsLogMean_ = 0.0f;
+    std::vector<float> scratch_;
 };
 
 }  // namespace video

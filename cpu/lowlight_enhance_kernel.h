@@ -5,83 +5,81 @@
 #include "cpu/lowlight_enhance_rows.h"
 #include "cpu/vec.h"
 
+#if KELVO_CPU_X86
+#include <immintrin.h>
+#endif
+
 namespace kelvo {
 namespace video {
 namespace {
 
-// O::N pixels at x; l/r are the columns left and right of x (clamped by the
-// caller at the edges), p/c/n the previous, current and next rows.
+// A float store for each lane type (vec.h's sets load floats only).
+KELVO_CPU_INLINE void storeLanes(float* p, float v) { *p = v; }
+#if defined(__SSE2__)
+KELVO_CPU_INLINE void storeLanes(float* p, __m128 v) { _mm_storeu_ps(p, v); }
+#endif
+#if defined(__AVX2__)
+KELVO_CPU_INLINE void storeLanes(float* p, __m256 v) { _mm256_storeu_ps(p, v); }
+#endif
+
+// Green of the three rows added, at O::N columns from x: exact integers.
 template <class O>
-void lowlightPixels(const uint8_t* pl, const uint8_t* pc, const uint8_t* pr,
-                    const uint8_t* cl, const uint8_t* cc, const uint8_t* cr,
-                    const uint8_t* nl, const uint8_t* nc, const uint8_t* nr, uint8_t* dst,
-                    const LowlightRowParams& p) {
+KELVO_CPU_INLINE void greenColumnPixels(const uint8_t* prev, const uint8_t* cur,
+                                        const uint8_t* next, int x, float* out) {
+    storeLanes(out + x, O::loadG(prev + 4 * x) + O::loadG(cur + 4 * x) + O::loadG(next + 4 * x));
+}
+
+// O::N pixels at x; sums holds the green column sums, sums[x + 1] that of x.
+// Channels stay in 0..255 until lifted; the lift and the sharpening are the
+// shader's, rearranged to fewer operations.
+template <class O>
+KELVO_CPU_INLINE void lowlightPixels(const uint8_t* cur, const float* sums, int x,
+                                     uint8_t* dst, const LowlightGainTable& t) {
     using F = typename O::F;
-    const F inv255 = O::set(1.0f / 255.0f);
     F r, g, b;
-    O::loadRGB(cc, r, g, b);
-    r = r * inv255;
-    g = g * inv255;
-    b = b * inv255;
-    F y = vclamp<O>(O::set(0.299f) * r + O::set(0.587f) * g + O::set(0.114f) * b, 0.0f, 1.0f);
+    O::loadRGB(cur + 4 * x, r, g, b);
+    // At most 1 by a rounding, which the table's last entry covers.
+    const F y = O::set(0.299f / 255.0f) * r + O::set(0.587f / 255.0f) * g +
+                O::set(0.114f / 255.0f) * b;
 
-    F curve = vlog<O>(O::set(1.0f) + y / O::set(p.k)) / O::set(p.curveScale) * O::set(0.90f);
-    F yNew = O::select(O::lt(y, O::set(0.90f)), curve, y);
-    // Keep the quotient finite where the gain is dropped.
-    F gain = O::select(O::gt(y, O::set(0.00001f)), yNew / O::max(y, O::set(0.00001f)),
-                       O::set(0.0f));
-    auto lift = [&](F c) {
-        return vclamp<O>(O::set(0.5f) * (gain * (c + y) + (c - y)), 0.0f, 1.0f);
+    const F pos = y * O::set(static_cast<float>(LowlightGainTable::kSteps));
+    const auto i = O::cvtt(pos);
+    const F curve = O::gather(t.gain, i) + (pos - O::cvtf(i)) * O::gather(t.step, i);
+    const F gain = O::select(O::lt(y, O::set(0.90f)), curve, O::set(1.0f));
+    // (gain (c + y) + (c - y)) / 2, in 0..255 units as everything below.
+    const F liftC = (gain + O::set(1.0f)) * O::set(0.5f);
+    const F liftY = (gain - O::set(1.0f)) * O::set(127.5f) * y;
+
+    // The green high-pass and the shader's sharpening: its two branches
+    // meet in one clamp, as c + hPass stays on c's side of the bound it
+    // would cross.
+    const F sum = O::loadf(sums + x) + O::loadf(sums + x + 1) + O::loadf(sums + x + 2);
+    const F dif = g - sum * O::set(0.1111f);
+    const F weight = O::select(O::lt(dif, O::set(0.039216f * 255.0f)), O::set(0.4f),
+                               O::select(O::le(dif, O::set(0.078431f * 255.0f)),
+                                         O::set(0.8f), O::set(0.6f)));
+    const F hPass = dif + dif;
+    auto channel = [&](F c) {
+        const F lifted = vclamp<O>(liftC * c + liftY, 0.0f, 255.0f);
+        const F sharp = vclamp<O>(lifted + hPass, 0.0f, 255.0f);
+        // Within 0..255 (but for a rounding above, which still gives 255).
+        return O::cvtt(lifted + weight * (sharp - lifted) + O::set(0.5f));
     };
-    F lr = lift(r), lg = lift(g), lb = lift(b);
-
-    F sum = O::loadG(nr) * inv255;
-    sum = sum + O::loadG(pl) * inv255;
-    sum = sum + O::loadG(nl) * inv255;
-    sum = sum + O::loadG(pr) * inv255;
-    sum = sum + O::loadG(cr) * inv255;
-    sum = sum + O::loadG(cl) * inv255;
-    sum = sum + O::loadG(nc) * inv255;
-    sum = sum + O::loadG(pc) * inv255;
-    sum = (sum + g) * O::set(0.1111f);
-
-    F dif = g - sum;
-    F sharpWeight = O::select(O::lt(dif, O::set(0.039216f)), O::set(0.4f),
-                              O::select(O::le(dif, O::set(0.078431f)), O::set(0.8f),
-                                        O::set(0.6f)));
-    F hPass = g - sum + O::set(0.5f);
-    auto up = O::lt(hPass, O::set(0.5f));  // step(0.5, hPass) == 0
-    auto sharpen = [&](F c) {
-        F t = O::set(2.0f) * hPass + c - O::set(1.0f);
-        F s = O::select(up, O::max(O::set(0.0f), t), O::min(O::set(1.0f), t));
-        return c * (O::set(1.0f) - sharpWeight) + s * sharpWeight;
-    };
-    O::storeRGBA(dst, toUnorm8<O>(sharpen(lr)), toUnorm8<O>(sharpen(lg)),
-                 toUnorm8<O>(sharpen(lb)));
+    O::storeRGBA(dst + 4 * x, channel(r), channel(g), channel(b));
 }
 
 template <class O>
 void lowlightRow(const uint8_t* prev, const uint8_t* cur, const uint8_t* next, uint8_t* dst,
-                 int width, const LowlightRowParams& p) {
-    auto scalarAt = [&](int x) {
-        const int l = 4 * (x > 0 ? x - 1 : 0);
-        const int c = 4 * x;
-        const int r = 4 * (x + 1 < width ? x + 1 : width - 1);
-        lowlightPixels<ScalarOps>(prev + l, prev + c, prev + r, cur + l, cur + c, cur + r,
-                                  next + l, next + c, next + r, dst + c, p);
-    };
+                 int width, const LowlightGainTable& t, float* sums) {
     if (width <= 0) return;
-    scalarAt(0);
-    int x = 1;
-    // Vector blocks need the column right of their last pixel.
-    for (; x + O::N < width; x += O::N) {
-        const int l = 4 * (x - 1), c = 4 * x, r = 4 * (x + 1);
-        lowlightPixels<O>(prev + l, prev + c, prev + r, cur + l, cur + c, cur + r, next + l,
-                          next + c, next + r, dst + c, p);
-    }
-    for (; x < width; ++x) {
-        scalarAt(x);
-    }
+    // Column sums first, the edge columns repeated as the sampler clamps.
+    int x = 0;
+    for (; x + O::N <= width; x += O::N) greenColumnPixels<O>(prev, cur, next, x, sums + 1);
+    for (; x < width; ++x) greenColumnPixels<ScalarOps>(prev, cur, next, x, sums + 1);
+    sums[0] = sums[1];
+    sums[width + 1] = sums[width];
+    for (x = 0; x + O::N <= width; x += O::N) lowlightPixels<O>(cur, sums, x, dst, t);
+    for (; x < width; ++x) lowlightPixels<ScalarOps>(cur, sums, x, dst, t);
 }
 
 }  // namespace

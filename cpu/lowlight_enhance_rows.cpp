@@ -1,18 +1,29 @@
+#include <cmath>
+
 #include "cpu/lowlight_enhance_kernel.h"
 
 namespace kelvo {
 namespace video {
 
-LowlightRowParams lowlightRowParams(float logMean) {
-    LowlightRowParams p;
-    p.k = logMean / 1.8f;
-    p.curveScale = vlog<ScalarOps>(1.0f + 0.90f / p.k);
-    return p;
+void fillLowlightGainTable(float logMean, LowlightGainTable& table) {
+    // yNew = 0.9 ln(1 + y / k) / ln(1 + 0.9 / k), k = logMean / 1.8: the
+    // curve meets the identity at 0.9, above which luma is left alone.
+    const double k = static_cast<double>(logMean) / 1.8;
+    const double scale = 0.9 / std::log1p(0.9 / k);
+    constexpr int n = LowlightGainTable::kSteps;
+    table.gain[0] = static_cast<float>(scale / k);  // the limit at black
+    for (int i = 1; i <= n; ++i) {
+        const double y = static_cast<double>(i) / n;
+        table.gain[i] = static_cast<float>(scale * std::log1p(y / k) / y);
+    }
+    for (int i = 0; i < n; ++i) table.step[i] = table.gain[i + 1] - table.gain[i];
+    table.step[n] = 0.0f;
 }
 
 void LowlightEnhanceRow_C(const uint8_t* prev, const uint8_t* cur, const uint8_t* next,
-                          uint8_t* dst, int width, const LowlightRowParams& p) {
-    lowlightRow<ScalarOps>(prev, cur, next, dst, width, p);
+                          uint8_t* dst, int width, const LowlightGainTable& gains,
+                          float* greenSums) {
+    lowlightRow<ScalarOps>(prev, cur, next, dst, width, gains, greenSums);
 }
 
 LowlightRowFn lowlightRowFor(RowPath path) {

@@ -11,23 +11,32 @@
 namespace kelvo {
 namespace video {
 
-struct LowlightRowParams {
-    float k;            // logMean / 1.8
-    float curveScale;   // ln(1 + 0.9 / k): the curve's value at luma 0.9
+// The luma gain of a frame's curve, yNew / y, sampled at luma i / kSteps and
+// interpolated linearly between samples. The gain depends on nothing but
+// luma and the frame's log-average, so one table serves the whole frame.
+struct LowlightGainTable {
+    static constexpr int kSteps = 1024;
+    float gain[kSteps + 1];
+    float step[kSteps + 1];  // gain[i + 1] - gain[i]
 };
 
-// The row parameters for a frame's log-average luma (> 0).
-LowlightRowParams lowlightRowParams(float logMean);
+// The table for a frame's log-average luma (> 0).
+void fillLowlightGainTable(float logMean, LowlightGainTable& table);
 
+// greenSums is scratch of width + 2 floats.
 using LowlightRowFn = void (*)(const uint8_t* prev, const uint8_t* cur, const uint8_t* next,
-                               uint8_t* dst, int width, const LowlightRowParams& p);
+                               uint8_t* dst, int width, const LowlightGainTable& gains,
+                               float* greenSums);
 
 void LowlightEnhanceRow_C(const uint8_t* prev, const uint8_t* cur, const uint8_t* next,
-                          uint8_t* dst, int width, const LowlightRowParams& p);
+                          uint8_t* dst, int width, const LowlightGainTable& gains,
+                          float* greenSums);
 void LowlightEnhanceRow_SSE2(const uint8_t* prev, const uint8_t* cur, const uint8_t* next,
-                             uint8_t* dst, int width, const LowlightRowParams& p);
+                             uint8_t* dst, int width, const LowlightGainTable& gains,
+                             float* greenSums);
 void LowlightEnhanceRow_AVX2(const uint8_t* prev, const uint8_t* cur, const uint8_t* next,
-                             uint8_t* dst, int width, const LowlightRowParams& p);
+                             uint8_t* dst, int width, const LowlightGainTable& gains,
+                             float* greenSums);
 
 LowlightRowFn lowlightRowFor(RowPath path);
 

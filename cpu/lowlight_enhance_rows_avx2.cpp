@@ -7,8 +7,9 @@ namespace kelvo {
 namespace video {
 
 void LowlightEnhanceRow_AVX2(const uint8_t* prev, const uint8_t* cur, const uint8_t* next,
-                             uint8_t* dst, int width, const LowlightRowParams& p) {
-    lowlightRow<AVX2Ops>(prev, cur, next, dst, width, p);
+                             uint8_t* dst, int width, const LowlightGainTable& gains,
+                             float* greenSums) {
+    lowlightRow<AVX2Ops>(prev, cur, next, dst, width, gains, greenSums);
 }
 
 }  // namespace video

@@ -34,9 +34,9 @@ public:
                  const YUVInputRowParams& coeffs, const ImageRGBA8& dst, WorkerPool* pool);
 
 private:
+    ChromaAcrossRowFn across_;
     YUVToRGBARowFn row_;
-    std::vector<float> scratch_;
-    std::vector<int16_t> scratch16_;
+    std::vector<uint8_t> scratch_;
 };
 
 }  // namespace video

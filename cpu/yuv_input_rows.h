@@ -1,7 +1,9 @@
-// Row functions of the YUV input conversion (cpu/yuv_input.h): one output row
-// of RGBA8 from a luma row and chroma already sampled at every pixel.
-// Portable, SSE2 and AVX2 rows give identical bytes; the fast rows may run
-// only where rowPathSupported says so.
+// Row functions of the YUV input conversion (cpu/yuv_input.h), in 8-bit
+// fixed point as the texture sampler filters: chroma texel rows blended
+// across to every picture column, then one output row of RGBA8 from the
+// two luma and chroma rows the sampler blends down. Portable, SSE2 and AVX2
+// rows give identical bytes; the fast rows may run only where
+// rowPathSupported says so.
 #pragma once
 
 #include <cstdint>
@@ -17,18 +19,51 @@ struct YUVInputRowParams {
     float chromaOffset = 128.0f / 255.0f;  // zero of 8-bit chroma
 };
 
-// u and v hold chroma in 8-bit units (0..255) for each of the width pixels.
-using YUVToRGBARowFn = void (*)(const uint8_t* y, const float* u, const float* v,
-                                uint8_t* dstRGBA, int width, const YUVInputRowParams& p);
+// The conversion in integers: for channel c (R, G, B),
+//   clamp((w[c][0] (Y - lumaOffset) + w[c][1] u + w[c][2] v + 2^19) >> 20)
+// with w[c][j] = 128 k[c][j][0] + k[c][j][1], and u, v twice the chroma's
+// distance from its zero, clamped to +-255 as the float conversion clamps
+// to +-0.5.
+struct YUVInputFixed {
+    int16_t lumaOffset;
+    int16_t chromaOffset;  // doubled
+    int16_t k[3][3][2];
+};
 
-void YUVToRGBARow_C(const uint8_t* y, const float* u, const float* v, uint8_t* dstRGBA,
-                    int width, const YUVInputRowParams& p);
-void YUVToRGBARow_SSE2(const uint8_t* y, const float* u, const float* v, uint8_t* dstRGBA,
-                       int width, const YUVInputRowParams& p);
-void YUVToRGBARow_AVX2(const uint8_t* y, const float* u, const float* v, uint8_t* dstRGBA,
-                       int width, const YUVInputRowParams& p);
+// The matrix in fixed point, rounded; its luma column must stay within +-2
+// and its chroma columns within +-3.
+YUVInputFixed yuvInputFixed(const YUVInputRowParams& p);
 
-// The row for a path (the portable one where the path is unsupported).
+// One texel row of chroma blended across for each of width picture
+// columns: even columns sit 3/4 of the way from texel k - 1 to k, odd ones
+// 1/4 of the way from k to k + 1. padded holds the (width + 1) / 2 texels
+// of the row with its edge texels repeated once on each side.
+using ChromaAcrossRowFn = void (*)(const uint8_t* padded, uint8_t* out, int width);
+
+// The rows one picture row is sampled from, each blended with its second
+// row by weight / 256.
+struct YUVInputRows {
+    const uint8_t *y0, *y1;
+    int lumaWeight;
+    const uint8_t *u0, *u1, *v0, *v1;  // chroma blended across
+    int chromaWeight;
+};
+
+using YUVToRGBARowFn = void (*)(const YUVInputRows& rows, uint8_t* dstRGBA, int width,
+                                const YUVInputFixed& k);
+
+void ChromaAcrossRow_C(const uint8_t* padded, uint8_t* out, int width);
+void ChromaAcrossRow_SSE2(const uint8_t* padded, uint8_t* out, int width);
+void ChromaAcrossRow_AVX2(const uint8_t* padded, uint8_t* out, int width);
+void YUVToRGBARow_C(const YUVInputRows& rows, uint8_t* dstRGBA, int width,
+                    const YUVInputFixed& k);
+void YUVToRGBARow_SSE2(const YUVInputRows& rows, uint8_t* dstRGBA, int width,
+                       const YUVInputFixed& k);
+void YUVToRGBARow_AVX2(const YUVInputRows& rows, uint8_t* dstRGBA, int width,
+                       const YUVInputFixed& k);
+
+// The rows for a path (the portable ones where the path is unsupported).
+ChromaAcrossRowFn chromaAcrossRowFor(RowPath path);
 YUVToRGBARowFn yuvToRGBARowFor(RowPath path);
 
 }  // namespace video

@@ -4,7 +4,6 @@
 
 #include <cstring>
 #include <functional>
-#include <random>
 #include <vector>
 
 #include "cpu/color_enhance_rows.h"
@@ -36,23 +35,28 @@ std::vector<uint8_t> randomBytes(size_t n, unsigned seed) {
 }
 
 std::vector<uint8_t> runYUVToRGBA(RowPath path, int width, int offset, unsigned seed) {
-    std::vector<uint8_t> y = randomBytes(width + 64, seed);
-    std::vector<float> u(width + 16), v(width + 16);
-    std::mt19937 rng(seed + 1);
-    // Quarter steps, as the chroma blend gives them.
-    for (int i = 0; i < width + 16; ++i) {
-        u[i] = (rng() % 1021) * 0.25f;
-        v[i] = (rng() % 1021) * 0.25f;
-    }
+    std::vector<uint8_t> planes = randomBytes(6 * (width + 64), seed);
+    const uint8_t* row[6];
+    for (int i = 0; i < 6; ++i) row[i] = planes.data() + i * (width + 64) + offset;
     YUVInputRowParams p = {{1.164384f, 0.0f, 1.792741f, 1.164384f, -0.213249f, -0.532909f,
                             1.164384f, 2.112402f, 0.0f},
                            16.0f / 255.0f};
     if (seed & 1) {
         p = {{1.0f, 0.0f, 1.402f, 1.0f, -0.344136f, -0.714136f, 1.0f, 1.772f, 0.0f}, 0.0f};
     }
+    const int weights[] = {0, 64, 192, 255};
+    const YUVInputRows rows = {row[0], row[1], weights[seed % 4], row[2], row[3], row[4], row[5],
+                               weights[(seed + 1) % 4]};
     std::vector<uint8_t> out(4 * width + 64, 0);
-    yuvToRGBARowFor(path)(y.data() + offset, u.data() + offset % 4, v.data() + offset % 4,
-                          out.data() + offset, width, p);
+    yuvToRGBARowFor(path)(rows, out.data() + offset, width, yuvInputFixed(p));
+    return out;
+}
+
+std::vector<uint8_t> runChromaAcross(RowPath path, int width, int offset, unsigned seed) {
+    // Exact sizes, so that AddressSanitizer sees any access past the rows.
+    std::vector<uint8_t> padded = randomBytes(offset + (width + 1) / 2 + 2, seed);
+    std::vector<uint8_t> out(offset + width, 0);
+    chromaAcrossRowFor(path)(padded.data() + offset, out.data() + offset, width);
     return out;
 }
 
@@ -63,9 +67,12 @@ std::vector<uint8_t> runLowlight(RowPath path, int width, int offset, unsigned s
     const size_t stride = 4 * width + 64;
     std::vector<uint8_t> out(stride, 0);
     const float logMeans[] = {0.01f, 0.12f, 0.5f, 0.9f};
+    LowlightGainTable gains;
+    fillLowlightGainTable(logMeans[seed % 4], gains);
+    std::vector<float> sums(width + 2);
     lowlightRowFor(path)(rows.data() + offset, rows.data() + stride + offset,
-                         rows.data() + 2 * stride + offset, out.data() + offset, width,
-                         lowlightRowParams(logMeans[seed % 4]));
+                         rows.data() + 2 * stride + offset, out.data() + offset, width, gains,
+                         sums.data());
     return out;
 }
 
@@ -111,6 +118,7 @@ const RowCase kRows[] = {
     {"RGBAToYRow", runRGBAToY},
     {"RGBAToUVRow", runRGBAToUV},
     {"ColorEnhanceRow", runColorEnhance},
+    {"ChromaAcrossRow", runChromaAcross},
     {"YUVToRGBARow", runYUVToRGBA},
     {"LowlightEnhanceRow", runLowlight},
 };
