@@ -1,5 +1,6 @@
 // Milliseconds per frame of the CPU beauty effect: on one thread with each
-// row set, on two threads, and per stage with the fastest rows.
+// row set, on two threads, per stage with the fastest rows, and with the
+// gradings read from a colour cube.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -67,6 +68,39 @@ void BM_CpuBeauty(benchmark::State& state, BeautyRowSet set) {
 BENCHMARK_CAPTURE(BM_CpuBeauty, portable, BeautyRowSet::kPortable)->Apply(bench::frameSizes);
 BENCHMARK_CAPTURE(BM_CpuBeauty, sse2, BeautyRowSet::kSSE2)->Apply(bench::frameSizes);
 BENCHMARK_CAPTURE(BM_CpuBeauty, avx2, BeautyRowSet::kAVX2)->Apply(bench::frameSizes);
+
+// The two gradings read from one colour cube instead of both tables.
+void BM_CpuBeautyGradingCube(benchmark::State& state) {
+    Frame frame(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    CpuBeauty beauty(bestBeautyRows(), true);
+    if (!loadTables(&beauty)) {
+        state.SkipWithError("tables missing");
+        return;
+    }
+    for (auto _ : state) {
+        beauty.process(frame.in(), frame.out());
+        benchmark::DoNotOptimize(frame.dst.data());
+    }
+    bench::countFrames(state);
+}
+BENCHMARK(BM_CpuBeautyGradingCube)->Apply(bench::frameSizes);
+
+// A change of redness or lightness: the grading cube rebuilt.
+void BM_CpuBeautyGradingCubeRebuild(benchmark::State& state) {
+    Frame frame(16, 16);
+    CpuBeauty beauty(bestBeautyRows(), true);
+    if (!loadTables(&beauty)) {
+        state.SkipWithError("tables missing");
+        return;
+    }
+    BeautyParameters parameters;
+    for (auto _ : state) {
+        parameters.lightness = parameters.lightness == 0.3f ? 0.4f : 0.3f;
+        beauty.setParameters(parameters);
+        beauty.process(frame.in(), frame.out());
+    }
+}
+BENCHMARK(BM_CpuBeautyGradingCubeRebuild)->Unit(benchmark::kMillisecond);
 
 // The gradings cost most of the mix; without tables they are skipped.
 void BM_CpuBeautyWithoutTables(benchmark::State& state) {
