@@ -15,7 +15,8 @@ uint16_t cubeValue(float v) {
 }
 
 void ColourCube::build(int size, const LineFn& line, float bend, WorkerPool* pool) {
-    size = std::min(std::max(size, 2), 1024);
+    // Beyond 256 the readers' float index arithmetic would round.
+    size = std::min(std::max(size, 2), 256);
     size_ = size;
     entries_.resize(static_cast<size_t>(size) * size * size);
     // Lines are numbered g + size * b.

@@ -39,7 +39,7 @@ public:
     // [-1, 3) are clamped).
     using LineFn = std::function<void(int g, int b, float* rgb)>;
 
-    // Resamples the function on a grid of `size` (2..1024) points per axis.
+    // Resamples the function on a grid of `size` (2..256) points per axis.
     // Where `bend` > 0, cells are marked around grid points where a second
     // difference along an axis exceeds it in any channel: where the function
     // has a kink or a sharp turn that interpolation would round off. Lines
