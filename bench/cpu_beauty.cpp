@@ -1,5 +1,6 @@
 // Milliseconds per frame of the CPU beauty effect: on one thread with each
-// row set, on two threads, and per stage with the fastest rows.
+// row set, on two threads, per stage with the fastest rows, and with the
+// gradings read from a colour cube.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -45,18 +46,13 @@ bool loadTables(CpuBeauty* beauty) {
                              {ruddy->data(), ruddy->stride(), ruddy->width(), ruddy->height()});
 }
 
-void BM_CpuBeauty(benchmark::State& state, BeautyRowSet set) {
-    BeautyRows rows;
-    if (!beautyRows(set, &rows)) {
-        state.SkipWithError("row set not available on this CPU");
-        return;
-    }
-    Frame frame(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
-    CpuBeauty beauty(rows);
-    if (!loadTables(&beauty)) {
+// Whole frames of the size the benchmark names; `tables` loads the gradings.
+void processFrames(benchmark::State& state, CpuBeauty& beauty, bool tables) {
+    if (tables && !loadTables(&beauty)) {
         state.SkipWithError("tables missing");
         return;
     }
+    Frame frame(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
     beauty.process(frame.in(), frame.out());
     for (auto _ : state) {
         beauty.process(frame.in(), frame.out());
@@ -64,19 +60,48 @@ void BM_CpuBeauty(benchmark::State& state, BeautyRowSet set) {
     }
     bench::countFrames(state);
 }
+
+void BM_CpuBeauty(benchmark::State& state, BeautyRowSet set) {
+    BeautyRows rows;
+    if (!beautyRows(set, &rows)) {
+        state.SkipWithError("row set not available on this CPU");
+        return;
+    }
+    CpuBeauty beauty(rows);
+    processFrames(state, beauty, true);
+}
 BENCHMARK_CAPTURE(BM_CpuBeauty, portable, BeautyRowSet::kPortable)->Apply(bench::frameSizes);
 BENCHMARK_CAPTURE(BM_CpuBeauty, sse2, BeautyRowSet::kSSE2)->Apply(bench::frameSizes);
 BENCHMARK_CAPTURE(BM_CpuBeauty, avx2, BeautyRowSet::kAVX2)->Apply(bench::frameSizes);
 
+// The two gradings read from one colour cube instead of both tables.
+void BM_CpuBeautyGradingCube(benchmark::State& state) {
+    CpuBeauty beauty(bestBeautyRows(), true);
+    processFrames(state, beauty, true);
+}
+BENCHMARK(BM_CpuBeautyGradingCube)->Apply(bench::frameSizes);
+
+// A change of redness or lightness: the grading cube rebuilt.
+void BM_CpuBeautyGradingCubeRebuild(benchmark::State& state) {
+    Frame frame(16, 16);
+    CpuBeauty beauty(bestBeautyRows(), true);
+    if (!loadTables(&beauty)) {
+        state.SkipWithError("tables missing");
+        return;
+    }
+    BeautyParameters parameters;
+    for (auto _ : state) {
+        parameters.lightness = parameters.lightness == 0.3f ? 0.4f : 0.3f;
+        beauty.setParameters(parameters);
+        beauty.process(frame.in(), frame.out());
+    }
+}
+BENCHMARK(BM_CpuBeautyGradingCubeRebuild)->Unit(benchmark::kMillisecond);
+
 // The gradings cost most of the mix; without tables they are skipped.
 void BM_CpuBeautyWithoutTables(benchmark::State& state) {
-    Frame frame(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
     CpuBeauty beauty;
-    for (auto _ : state) {
-        beauty.process(frame.in(), frame.out());
-        benchmark::DoNotOptimize(frame.dst.data());
-    }
-    bench::countFrames(state);
+    processFrames(state, beauty, false);
 }
 BENCHMARK(BM_CpuBeautyWithoutTables)->Apply(bench::frameSizes);
 

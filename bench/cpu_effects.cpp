@@ -1,6 +1,8 @@
 // Milliseconds per frame of each CPU backend kernel, and of the four in a
 // row (input conversion, low light, colour enhancement, output conversion),
-// at 640x480, 1280x720 and 1920x1080 on 1 and 2 threads of the worker pool.
+// at 640x480, 1280x720 and 1920x1080 on 1 and 2 threads of the worker pool;
+// colour enhancement also by its exact row, and the cost of its cube's
+// rebuild.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -71,13 +73,17 @@ void run(benchmark::State& state, Step step) {
     bench::countFrames(state);
 }
 
+void setSkinTable(ColorEnhance& e) {
+    std::shared_ptr<ARGBFrame> table = loadLutTable(103);
+    if (table && !table->empty()) {
+        e.setSkinTable({table->data(), table->stride(), table->width(), table->height()});
+    }
+}
+
 ColorEnhance& colorEnhance() {
     static ColorEnhance effect = [] {
         ColorEnhance e;
-        std::shared_ptr<ARGBFrame> table = loadLutTable(103);
-        if (table && !table->empty()) {
-            e.setSkinTable({table->data(), table->stride(), table->width(), table->height()});
-        }
+        setSkinTable(e);
         return e;
     }();
     return effect;
@@ -102,6 +108,28 @@ void BM_ColorEnhance(benchmark::State& state) {
     run(state, [&](Pictures& p, WorkerPool& pool, YUVInput&) {
         color.process(p.cview(p.image0), p.view(p.image1), ColorEnhanceParams(), &pool);
     });
+}
+
+// Before the colour cube: every pixel through the exact row.
+void BM_ColorEnhanceExact(benchmark::State& state) {
+    ColorEnhance color(bestRowPath(), ColorEnhanceMethod::kExact);
+    setSkinTable(color);
+    run(state, [&](Pictures& p, WorkerPool& pool, YUVInput&) {
+        color.process(p.cview(p.image0), p.view(p.image1), ColorEnhanceParams(), &pool);
+    });
+}
+
+// A settings change: the cube rebuilt, then one frame.
+void BM_ColorEnhanceCubeRebuild(benchmark::State& state) {
+    ColorEnhance color;
+    setSkinTable(color);
+    ColorEnhanceParams params;
+    Pictures p(16, 16);
+    WorkerPool pool(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        params.strength = params.strength == 0.5f ? 0.6f : 0.5f;
+        color.process(p.cview(p.image0), p.view(p.image1), params, &pool);
+    }
 }
 
 void BM_YUVOutput(benchmark::State& state) {
@@ -131,6 +159,9 @@ void BM_Chain(benchmark::State& state) {
 BENCHMARK(BM_YUVInput)->Apply(setUp);
 BENCHMARK(BM_LowlightEnhance)->Apply(setUp);
 BENCHMARK(BM_ColorEnhance)->Apply(setUp);
+BENCHMARK(BM_ColorEnhanceExact)->Apply(setUp);
+BENCHMARK(BM_ColorEnhanceCubeRebuild)->ArgName("threads")->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 BENCHMARK(BM_YUVOutput)->Apply(setUp);
 BENCHMARK(BM_Chain)->Apply(setUp);
 

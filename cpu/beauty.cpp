@@ -42,7 +42,12 @@ void padTable(ConstImageRGBA8 table, std::vector<uint8_t>* out) {
 
 }  // namespace
 
-CpuBeauty::CpuBeauty(const BeautyRows& rows) : rows_(rows) {}
+// Grid points per axis of the grading cube: 64 puts them on the tables'
+// texel centres (a tile is 64 texels wide, blue has 64 levels), where one
+// grading is itself interpolated linearly between them.
+constexpr int kGradingCubeSize = 64;
+
+CpuBeauty::CpuBeauty(const BeautyRows& rows, bool gradingCube) : rows_(rows), useGradingCube_(gradingCube) {}
 
 bool CpuBeauty::setTables(ConstImageRGBA8 whiten, ConstImageRGBA8 ruddy) {
     auto valid = [](const ConstImageRGBA8& t) {
@@ -56,6 +61,7 @@ bool CpuBeauty::setTables(ConstImageRGBA8 whiten, ConstImageRGBA8 ruddy) {
     padTable(whiten, &whiten_);
     padTable(ruddy, &ruddy_);
     hasTables_ = true;
+    gradingStale_ = true;
     return true;
 }
 
@@ -142,6 +148,33 @@ void CpuBeauty::latchUniforms() {
     uniforms_.enableLut = hasTables_ ? 1 : 0;
     uniforms_.whiten = hasTables_ ? whiten_.data() : nullptr;
     uniforms_.ruddy = hasTables_ ? ruddy_.data() : nullptr;
+    latchGrading();
+}
+
+void CpuBeauty::latchGrading() {
+    uniforms_.grading = {nullptr, 0};
+    const float ruddy = uniforms_.ruddyDegree, white = uniforms_.whiteDegree;
+    // Both degrees 0 skip the gradings, bit for bit as the tables do.
+    if (!useGradingCube_ || !hasTables_ || (ruddy == 0.0f && white == 0.0f)) return;
+    if (gradingStale_ || ruddy != gradingDegrees_[0] || white != gradingDegrees_[1]) {
+        const BeautyMixUniforms u = uniforms_;
+        const float step = 1.0f / (kGradingCubeSize - 1);
+        grading_.build(
+            kGradingCubeSize,
+            [&u, step](int g, int b, float* rgb) {
+                for (int r = 0; r < kGradingCubeSize; ++r) {
+                    rgb[3 * r] = r * step;
+                    rgb[3 * r + 1] = g * step;
+                    rgb[3 * r + 2] = b * step;
+                }
+                beautyGrade(u, rgb, kGradingCubeSize);
+            },
+            0.0f, nullptr);
+        gradingDegrees_[0] = ruddy;
+        gradingDegrees_[1] = white;
+        gradingStale_ = false;
+    }
+    uniforms_.grading = grading_.view();
 }
 
 int CpuBeauty::begin(ConstImageRGBA8 src, ImageRGBA8 dst) {
@@ -158,14 +191,15 @@ int CpuBeauty::begin(ConstImageRGBA8 src, ImageRGBA8 dst) {
     if (s0 < d1 && d0 < s1) return -1;
     try {
         resize(src.width, src.height);
+        latchUniforms();
     } catch (const std::bad_alloc&) {
         // No exception leaves the library; the next frame starts afresh.
         width_ = height_ = 0;
+        gradingStale_ = true;
         return -1;
     }
     src_ = src;
     dst_ = dst;
-    latchUniforms();
     return 0;
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cpu/beauty_rows.h"
+#include "cpu/colour_cube.h"
 #include "cpu/image.h"
 
 namespace kelvo::video {
@@ -43,8 +44,15 @@ class CpuBeauty {
 public:
     enum Stage { kStageDownsize, kStageSoften, kStageSpread, kStageMix, kStageCount };
 
-    // `rows` defaults to the fastest set this CPU runs.
-    explicit CpuBeauty(const BeautyRows& rows = bestBeautyRows());
+    // `rows` defaults to the fastest set this CPU runs. With `gradingCube`
+    // the two gradings are composed into a colour cube, rebuilt in begin
+    // when their degrees or the tables change, and the mix reads that: the
+    // effect twice as fast, but a level off the tables at one pixel in six
+    // or so, since the tables' 8-bit reads are a fine-grained rounding no
+    // cube follows. Low light and the denoiser later in the chain magnify
+    // those levels beyond the GL agreement bounds, so the tables are the
+    // default.
+    explicit CpuBeauty(const BeautyRows& rows = bestBeautyRows(), bool gradingCube = false);
 
     // Copies the whitening and ruddy tables (512 x 512 each). Returns false,
     // and leaves the gradings off, unless both are that size with data.
@@ -88,6 +96,7 @@ private:
 
     void resize(int width, int height);
     void latchUniforms();
+    void latchGrading();
     void padRow(uint8_t* row, int width) const;
 
     BeautyRows rows_;
@@ -96,6 +105,10 @@ private:
     bool hasTables_ = false;
     std::vector<uint8_t> whiten_;
     std::vector<uint8_t> ruddy_;
+    bool useGradingCube_;
+    ColourCube grading_;
+    bool gradingStale_ = true;
+    float gradingDegrees_[2] = {0.0f, 0.0f};  // ruddy, white, as built
 
     ConstImageRGBA8 src_{};
     ImageRGBA8 dst_{};

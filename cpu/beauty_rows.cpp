@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstring>
 
+#include "cpu/colour_cube_kernel.h"
+
 namespace kelvo::video {
 namespace {
 
@@ -217,14 +219,27 @@ void BeautyMixSpan_C(const BeautyMixUniforms& u, const uint8_t* above, const uin
             const float sharp = up ? (t < 1.0f ? t : 1.0f) : (t > 0.0f ? t : 0.0f);
             out[c] = lerp(smooth[c], sharp, sharpWeight);
         }
-        Colour colour{out[0], out[1], out[2]};
+        if (u.grading.entries) {
+            cubeLookup<ScalarOps>(u.grading, out);
+        } else {
+            beautyGrade(u, out, 1);
+        }
+        dst[xc] = unorm(out[0]);
+        dst[xc + 1] = unorm(out[1]);
+        dst[xc + 2] = unorm(out[2]);
+        dst[xc + 3] = 255;
+    }
+}
+
+void beautyGrade(const BeautyMixUniforms& u, float* rgb, int count) {
+    for (int i = 0; i < count; ++i) {
+        Colour colour{rgb[3 * i], rgb[3 * i + 1], rgb[3 * i + 2]};
         // A grading of strength 0 gives c + 0 * (t - c) = c exactly; skip its reads.
         if (u.enableLut > 0 && u.ruddyDegree != 0.0f) colour = lutMix(colour, u.ruddy, u.ruddyDegree);
         if (u.enableLut > 0 && u.whiteDegree != 0.0f) colour = lutMix(colour, u.whiten, u.whiteDegree);
-        dst[xc] = unorm(colour.r);
-        dst[xc + 1] = unorm(colour.g);
-        dst[xc + 2] = unorm(colour.b);
-        dst[xc + 3] = 255;
+        rgb[3 * i] = colour.r;
+        rgb[3 * i + 1] = colour.g;
+        rgb[3 * i + 2] = colour.b;
     }
 }
 

@@ -17,6 +17,8 @@
 
 #include <cstdint>
 
+#include "cpu/colour_cube.h"
+
 namespace kelvo::video {
 
 // Margin, in pixels, of padded rows on each side.
@@ -42,7 +44,14 @@ struct BeautyMixUniforms {
     // kBeautyPaddedTableSize squared pixels; read only when enableLut > 0.
     const uint8_t* whiten;
     const uint8_t* ruddy;
+    // Both gradings as one cube (see beautyGrade); when it has entries the
+    // mix reads it in place of the tables.
+    ColourCubeView grading;
 };
+
+// The two table gradings of the mix, as it applies them without a cube, for
+// `count` colours of 3 floats (in place).
+void beautyGrade(const BeautyMixUniforms& u, float* rgb, int count);
 
 // 512 x 512 tables are stored with their edge texels repeated once around
 // them, so a read at texel -1 or 512 gives what edge clamping gives.

@@ -6,6 +6,7 @@
 
 #include "cpu/beauty_rows.h"
 #include "cpu/beauty_rows_simd.h"
+#include "cpu/vec_avx2.h"
 
 namespace kelvo::video {
 namespace {
@@ -14,6 +15,7 @@ struct Avx2 {
     using I = __m256i;
     using F = __m256;
     static constexpr int kLanes = 8;
+    using Ops = AVX2Ops;
     struct Weights {
         I w0, w1;
     };

@@ -4,7 +4,7 @@
 // different instruction sets) never meet at link time. Every float
 // operation mirrors the portable rows in beauty_rows.cpp, in the same order.
 //
-// V provides: I, F, kLanes; load/store (unaligned, kLanes pixels or int32s),
+// V provides: I, F, kLanes; Ops, the vec.h operation set of the same width; load/store (unaligned, kLanes pixels or int32s),
 // gather (32-bit pixels at int32 indices), gatherPairs (the pixels at each
 // index and the next), set1/set1f, the integer ops andi,
 // ori, add, sub, maxi, mini, srli<N>, slli<N>, srai<N>, the float ops add,
@@ -19,6 +19,7 @@
 #include <cstdint>
 
 #include "cpu/beauty_rows.h"
+#include "cpu/colour_cube_kernel.h"
 
 template <typename V>
 struct BeautySimd {
@@ -292,8 +293,12 @@ struct BeautySimd {
                 const F sharp = select(up, V::min(t, one), V::max(t, zero));
                 colour[c] = lerp(smooth[c], sharp, sharpWeight);
             }
-            if (u.enableLut > 0 && u.ruddyDegree != 0.0f) lutMix(colour, u.ruddy, u.ruddyDegree);
-            if (u.enableLut > 0 && u.whiteDegree != 0.0f) lutMix(colour, u.whiten, u.whiteDegree);
+            if (u.grading.entries) {
+                kelvo::video::cubeLookup<typename V::Ops>(u.grading, colour);
+            } else {
+                if (u.enableLut > 0 && u.ruddyDegree != 0.0f) lutMix(colour, u.ruddy, u.ruddyDegree);
+                if (u.enableLut > 0 && u.whiteDegree != 0.0f) lutMix(colour, u.whiten, u.whiteDegree);
+            }
             V::store(dst + x * 4, pack(unorm(colour[0]), unorm(colour[1]), unorm(colour[2]), V::set1(255)));
         }
         kelvo::video::BeautyMixSpan_C(u, above, row, below, blur0, blur1, blurWeight, dst, width, x, width);

@@ -9,6 +9,7 @@
 
 #include "cpu/beauty_rows.h"
 #include "cpu/beauty_rows_simd.h"
+#include "cpu/vec_sse2.h"
 
 namespace kelvo::video {
 namespace {
@@ -17,6 +18,7 @@ struct Sse2 {
     using I = __m128i;
     using F = __m128;
     static constexpr int kLanes = 4;
+    using Ops = SSE2Ops;
     struct Weights {
         I w0, w1;
     };

@@ -1,6 +1,8 @@
 #include "cpu/color_enhance.h"
 
 #include <algorithm>
+#include <cmath>
+#include <new>
 
 #include "cpu/worker_pool.h"
 
@@ -11,12 +13,14 @@ namespace {
 constexpr int kSkinTableSize = 512;
 }
 
-ColorEnhance::ColorEnhance(RowPath path) : row_(colorEnhanceRowFor(path)) {}
+ColorEnhance::ColorEnhance(RowPath path, ColorEnhanceMethod method)
+    : row_(colorEnhanceRowFor(path)), cubeRow_(colorEnhanceCubeRowFor(path)), encodedRow_(colorEnhanceEncodedRowFor(path)), method_(method) {}
 
 bool ColorEnhance::setSkinTable(const ConstImageRGBA8& table) {
     if (!table.data || table.width != kSkinTableSize || table.height != kSkinTableSize ||
         table.stride < 4 * kSkinTableSize) {
         skin_.clear();
+        cubeStale_ = true;
         return false;
     }
     skin_.resize(static_cast<size_t>(kSkinTableSize) * kSkinTableSize);
@@ -31,17 +35,11 @@ bool ColorEnhance::setSkinTable(const ConstImageRGBA8& table) {
                 red(x, y) | red(x + 1, y) << 8 | red(x, y + 1) << 16 | red(x + 1, y + 1) << 24;
         }
     }
+    cubeStale_ = true;
     return true;
 }
 
-bool ColorEnhance::process(const ConstImageRGBA8& src, const ImageRGBA8& dst,
-                           const ColorEnhanceParams& params, WorkerPool* pool) const {
-    const int w = src.width;
-    const int h = src.height;
-    if (!src.data || !dst.data || w < 1 || h < 1 || dst.width != w || dst.height != h ||
-        src.stride < 4 * w || dst.stride < 4 * w) {
-        return false;
-    }
+ColorEnhanceRowParams ColorEnhance::rowParams(const ColorEnhanceParams& params) const {
     ColorEnhanceRowParams p;
     p.colorStep = params.strength * 100.0f;
     p.suppress = skin_.empty() ? 0.0f : params.skinProtect;
@@ -50,10 +48,65 @@ bool ColorEnhance::process(const ConstImageRGBA8& src, const ImageRGBA8& dst,
     p.maxRange = params.maxRange;
     p.skin = skin_.empty() ? nullptr : skin_.data();
     p.tables = colorEnhanceTables();
+    return p;
+}
+
+void ColorEnhance::buildCube(const ColorEnhanceParams& params, WorkerPool* pool) {
+    const ColorEnhanceRowParams p = rowParams(params);
+    constexpr int kStep = 255 / (kColorCubeSize - 1);
+    static_assert(kStep * (kColorCubeSize - 1) == 255, "grid colours must be 8-bit levels");
+    auto line = [this, &p](int g, int b, float* rgb) {
+        uint8_t pixels[4 * kColorCubeSize];
+        for (int r = 0; r < kColorCubeSize; ++r) {
+            pixels[4 * r] = static_cast<uint8_t>(r * kStep);
+            pixels[4 * r + 1] = static_cast<uint8_t>(g * kStep);
+            pixels[4 * r + 2] = static_cast<uint8_t>(b * kStep);
+            pixels[4 * r + 3] = 255;
+        }
+        encodedRow_(pixels, rgb, kColorCubeSize, p);
+    };
+    // Cells around a bend of over a level (a clamp, the gamut's edge, the
+    // skin table's detail) take the exact row. Coarser marking leaves
+    // one-level flips that low light's sharpening and the denoiser's
+    // decisions, later in the chain, magnify.
+    cube_.build(kColorCubeSize, line, 1.0f / 255.0f, pool);
+    cubeParams_ = params;
+    cubeStale_ = false;
+}
+
+bool ColorEnhance::process(const ConstImageRGBA8& src, const ImageRGBA8& dst,
+                           const ColorEnhanceParams& params, WorkerPool* pool) {
+    const int w = src.width;
+    const int h = src.height;
+    if (!src.data || !dst.data || w < 1 || h < 1 || dst.width != w || dst.height != h ||
+        src.stride < 4 * w || dst.stride < 4 * w) {
+        return false;
+    }
+    if (method_ == ColorEnhanceMethod::kCube) {
+        const ColorEnhanceParams& c = cubeParams_;
+        if (cubeStale_ || c.strength != params.strength || c.skinProtect != params.skinProtect ||
+            c.threshold != params.threshold || c.lowChromaGain != params.lowChromaGain ||
+            c.maxRange != params.maxRange) {
+            try {
+                buildCube(params, pool);
+            } catch (const std::bad_alloc&) {
+                cubeStale_ = true;
+                return false;
+            }
+        }
+    }
+    const ColorEnhanceRowParams p = rowParams(params);
+    const ColourCubeView cube = cube_.view();
+    const bool useCube = method_ == ColorEnhanceMethod::kCube;
     auto band = [&](int, int begin, int end) {
         for (int row = begin; row < end; ++row) {
-            row_(src.data + static_cast<ptrdiff_t>(row) * src.stride,
-                 dst.data + static_cast<ptrdiff_t>(row) * dst.stride, w, p);
+            const uint8_t* in = src.data + static_cast<ptrdiff_t>(row) * src.stride;
+            uint8_t* out = dst.data + static_cast<ptrdiff_t>(row) * dst.stride;
+            if (useCube) {
+                cubeRow_(cube, in, out, w, p);
+            } else {
+                row_(in, out, w, p);
+            }
         }
     };
     forRows(pool, h, 1, band);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cpu/color_enhance_rows.h"
+#include "cpu/colour_cube.h"
 #include "cpu/cpu_features.h"
 #include "cpu/image.h"
 
@@ -25,11 +26,21 @@ struct ColorEnhanceParams {
     float maxRange = 90.0f;
 };
 
-// Owns a copy of the skin table's red channel arranged for the rows (1 MB). Not thread-safe;
-// one object per engine.
+// How pixels are computed: by the exact row, or looked up in a colour cube
+// built from it whenever the settings or the skin table change (within a
+// level of the exact row over every colour, mostly equal; faster by the
+// share of a picture's colours the cube follows closely).
+enum class ColorEnhanceMethod { kCube, kExact };
+
+// Grid points per axis of the cube: every fifth 8-bit level, so each grid
+// colour is one the exact row takes.
+constexpr int kColorCubeSize = 52;
+
+// Owns a copy of the skin table's red channel arranged for the rows (1 MB)
+// and the cube (1.1 MB). Not thread-safe; one object per engine.
 class ColorEnhance {
 public:
-    explicit ColorEnhance(RowPath path = bestRowPath());
+    explicit ColorEnhance(RowPath path = bestRowPath(), ColorEnhanceMethod method = ColorEnhanceMethod::kCube);
 
     // Takes the 512 x 512 skin-likelihood table (red channel used). A table
     // of another size, or null data, clears it: the pass then protects no
@@ -41,11 +52,20 @@ public:
     // with nothing written, for null data, a size mismatch or below 1x1, or
     // short strides. pool may be null (run inline).
     bool process(const ConstImageRGBA8& src, const ImageRGBA8& dst, const ColorEnhanceParams& params,
-                 WorkerPool* pool) const;
+                 WorkerPool* pool);
 
 private:
+    ColorEnhanceRowParams rowParams(const ColorEnhanceParams& params) const;
+    void buildCube(const ColorEnhanceParams& params, WorkerPool* pool);
+
     ColorEnhanceRowFn row_;
+    ColorEnhanceCubeRowFn cubeRow_;
+    ColorEnhanceEncodedRowFn encodedRow_;
+    ColorEnhanceMethod method_;
     std::vector<uint32_t> skin_;
+    ColourCube cube_;
+    bool cubeStale_ = true;
+    ColorEnhanceParams cubeParams_;
 };
 
 }  // namespace video

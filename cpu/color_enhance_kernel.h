@@ -2,7 +2,10 @@
 // vec.h. Included by the portable, SSE2 and AVX2 row files only.
 #pragma once
 
+#include <cmath>
+
 #include "cpu/color_enhance_rows.h"
+#include "cpu/colour_cube_kernel.h"
 #include "cpu/vec.h"
 
 namespace kelvo {
@@ -83,11 +86,12 @@ KELVO_CPU_INLINE typename O::F labInverse(typename O::F f) {
                      f * O::set(0.128419f) - O::set(0.017713f));
 }
 
+// The pass up to its output encoding: linear R, G, B of 8-bit levels r8, g8, b8.
 template <class O>
-void colorEnhancePixels(const uint8_t* src, uint8_t* dst, const ColorEnhanceRowParams& p) {
+KELVO_CPU_INLINE void colorEnhanceLinear(typename O::F r8, typename O::F g8, typename O::F b8,
+                                         const ColorEnhanceRowParams& p, typename O::F& R,
+                                         typename O::F& G, typename O::F& Bl) {
     using F = typename O::F;
-    F r8, g8, b8;
-    O::loadRGB(src, r8, g8, b8);
     const F inv255 = O::set(1.0f / 255.0f);
     F r = r8 * inv255, g = g8 * inv255, b = b8 * inv255;
 
@@ -146,9 +150,16 @@ void colorEnhancePixels(const uint8_t* src, uint8_t* dst, const ColorEnhanceRowP
     X = labInverse<O>(fx) * O::set(95.047f) * O::set(0.01f);
     Y = labInverse<O>(fy) * O::set(100.0f) * O::set(0.01f);
     Z = labInverse<O>(fz) * O::set(108.883f) * O::set(0.01f);
-    F R = X * O::set(3.2406f) + Y * O::set(-1.5372f) + Z * O::set(-0.4986f);
-    F G = X * O::set(-0.9689f) + Y * O::set(1.8758f) + Z * O::set(0.0415f);
-    F Bl = X * O::set(0.0557f) + Y * O::set(-0.2040f) + Z * O::set(1.0570f);
+    R = X * O::set(3.2406f) + Y * O::set(-1.5372f) + Z * O::set(-0.4986f);
+    G = X * O::set(-0.9689f) + Y * O::set(1.8758f) + Z * O::set(0.0415f);
+    Bl = X * O::set(0.0557f) + Y * O::set(-0.2040f) + Z * O::set(1.0570f);
+}
+
+template <class O>
+void colorEnhancePixels(const uint8_t* src, uint8_t* dst, const ColorEnhanceRowParams& p) {
+    typename O::F r8, g8, b8, R, G, Bl;
+    O::loadRGB(src, r8, g8, b8);
+    colorEnhanceLinear<O>(r8, g8, b8, p, R, G, Bl);
     O::storeRGBA(dst, encode<O>(R, p.tables), encode<O>(G, p.tables), encode<O>(Bl, p.tables));
 }
 
@@ -161,6 +172,62 @@ void colorEnhanceRow(const uint8_t* src, uint8_t* dst, int width, const ColorEnh
     for (; x < width; ++x) {
         colorEnhancePixels<ScalarOps>(src + 4 * x, dst + 4 * x, p);
     }
+}
+
+// The sRGB-style encoding of the shader for linear value v, before it is
+// clamped; negative values mirror positive ones. In double for the tables'
+// level bounds; in float, close enough and quicker, for cubes.
+template <typename T>
+T unclippedEncoding(float v) {
+    const float a = __builtin_fabsf(v);
+    const T x = a <= 0.0031308f ? T(12.92) * a : T(1.055) * std::pow(static_cast<T>(a), T(0.416667)) - T(0.055);
+    return v < 0.0f ? -x : x;
+}
+
+template <class O>
+void colorEnhanceEncodedRow(const uint8_t* src, float* dst, int width, const ColorEnhanceRowParams& p) {
+    int x = 0;
+    for (; x + O::N <= width; x += O::N) {
+        typename O::F r8, g8, b8, linear[3];
+        O::loadRGB(src + 4 * x, r8, g8, b8);
+        colorEnhanceLinear<O>(r8, g8, b8, p, linear[0], linear[1], linear[2]);
+        float lanes[3][O::N];
+        for (int c = 0; c < 3; ++c) O::storef(lanes[c], linear[c]);
+        for (int i = 0; i < O::N; ++i) {
+            for (int c = 0; c < 3; ++c) dst[3 * (x + i) + c] = unclippedEncoding<float>(lanes[c][i]);
+        }
+    }
+    if (x < width) colorEnhanceEncodedRow<ScalarOps>(src + 4 * x, dst + 3 * x, width - x, p);
+}
+
+template <class O>
+void colorEnhanceCubePixels(const ColourCubeView& cube, const uint8_t* src, uint8_t* dst,
+                            const ColorEnhanceRowParams& p) {
+    using F = typename O::F;
+    using I = typename O::I;
+    F r8, g8, b8, out[3];
+    I marked;
+    O::loadRGB(src, r8, g8, b8);
+    const F scale = O::set(static_cast<float>(cube.size - 1) / 255.0f);
+    cubeAt<O>(cube, r8 * scale, g8 * scale, b8 * scale, out, marked);
+    I R = toUnorm8<O>(out[0]), G = toUnorm8<O>(out[1]), B = toUnorm8<O>(out[2]);
+    if (O::anyi(marked)) {
+        F lr, lg, lb;
+        colorEnhanceLinear<O>(r8, g8, b8, p, lr, lg, lb);
+        const auto exact = O::gti(marked, O::seti(0));
+        R = O::selecti(exact, encode<O>(lr, p.tables), R);
+        G = O::selecti(exact, encode<O>(lg, p.tables), G);
+        B = O::selecti(exact, encode<O>(lb, p.tables), B);
+    }
+    O::storeRGBA(dst, R, G, B);
+}
+
+template <class O>
+void colorEnhanceCubeRow(const ColourCubeView& cube, const uint8_t* src, uint8_t* dst, int width,
+                         const ColorEnhanceRowParams& p) {
+    int x = 0;
+    for (; x + O::N <= width; x += O::N) colorEnhanceCubePixels<O>(cube, src + 4 * x, dst + 4 * x, p);
+    for (; x < width; ++x) colorEnhanceCubePixels<ScalarOps>(cube, src + 4 * x, dst + 4 * x, p);
 }
 
 }  // namespace

@@ -9,13 +9,13 @@ namespace video {
 
 namespace {
 
-// The 8-bit level the pass writes for linear value v: the sRGB-style
-// encoding of the shader, clamped, then a unorm8 framebuffer write.
-int encodedLevel(float v) {
-    const double x = v <= 0.0031308f ? 12.92 * v : 1.055 * std::pow(static_cast<double>(v), 0.416667) - 0.055;
-    const float clamped = static_cast<float>(std::min(1.0, std::max(0.0, x)));
-    return static_cast<int>(clamped * 255.0f + 0.5f);
+float encodedValue(float v) {
+    return static_cast<float>(std::min(1.0, std::max(0.0, unclippedEncoding<double>(v))));
 }
+
+// The 8-bit level the pass writes for linear value v: a unorm8 framebuffer
+// write of its encoding.
+int encodedLevel(float v) { return static_cast<int>(encodedValue(v) * 255.0f + 0.5f); }
 
 float floatFromBits(uint32_t bits) {
     float f;
@@ -79,6 +79,35 @@ const ColorEnhanceTables& colorEnhanceTables() {
 
 void ColorEnhanceRow_C(const uint8_t* src, uint8_t* dst, int width, const ColorEnhanceRowParams& p) {
     colorEnhanceRow<ScalarOps>(src, dst, width, p);
+}
+
+void ColorEnhanceEncodedRow_C(const uint8_t* src, float* dst, int width, const ColorEnhanceRowParams& p) {
+    colorEnhanceEncodedRow<ScalarOps>(src, dst, width, p);
+}
+
+ColorEnhanceEncodedRowFn colorEnhanceEncodedRowFor(RowPath path) {
+#if KELVO_CPU_X86
+    if (path == RowPath::kAVX2 && rowPathSupported(path)) return ColorEnhanceEncodedRow_AVX2;
+    if (path == RowPath::kSSE2 && rowPathSupported(path)) return ColorEnhanceEncodedRow_SSE2;
+#else
+    (void)path;
+#endif
+    return ColorEnhanceEncodedRow_C;
+}
+
+void ColorEnhanceCubeRow_C(const ColourCubeView& cube, const uint8_t* src, uint8_t* dst, int width,
+                           const ColorEnhanceRowParams& p) {
+    colorEnhanceCubeRow<ScalarOps>(cube, src, dst, width, p);
+}
+
+ColorEnhanceCubeRowFn colorEnhanceCubeRowFor(RowPath path) {
+#if KELVO_CPU_X86
+    if (path == RowPath::kAVX2 && rowPathSupported(path)) return ColorEnhanceCubeRow_AVX2;
+    if (path == RowPath::kSSE2 && rowPathSupported(path)) return ColorEnhanceCubeRow_SSE2;
+#else
+    (void)path;
+#endif
+    return ColorEnhanceCubeRow_C;
 }
 
 ColorEnhanceRowFn colorEnhanceRowFor(RowPath path) {

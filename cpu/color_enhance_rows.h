@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "cpu/colour_cube.h"
 #include "cpu/cpu_features.h"
 
 namespace kelvo {
@@ -51,6 +52,28 @@ void ColorEnhanceRow_AVX2(const uint8_t* src, uint8_t* dst, int width,
                           const ColorEnhanceRowParams& p);
 
 ColorEnhanceRowFn colorEnhanceRowFor(RowPath path);
+
+// The row read from a cube of its encoded outputs (see ColorEnhanceEncodedRow_C)
+// over the 8-bit cube, with the exact row in the cube's marked cells.
+using ColorEnhanceCubeRowFn = void (*)(const ColourCubeView& cube, const uint8_t* src, uint8_t* dst,
+                                       int width, const ColorEnhanceRowParams& p);
+void ColorEnhanceCubeRow_C(const ColourCubeView& cube, const uint8_t* src, uint8_t* dst, int width,
+                           const ColorEnhanceRowParams& p);
+void ColorEnhanceCubeRow_SSE2(const ColourCubeView& cube, const uint8_t* src, uint8_t* dst, int width,
+                              const ColorEnhanceRowParams& p);
+void ColorEnhanceCubeRow_AVX2(const ColourCubeView& cube, const uint8_t* src, uint8_t* dst, int width,
+                              const ColorEnhanceRowParams& p);
+ColorEnhanceCubeRowFn colorEnhanceCubeRowFor(RowPath path);
+
+// The row before it clamps and writes 8 bits: each pixel's encoded R, G, B
+// as three floats, out-of-gamut values continuing the encoding curve past 0
+// and 1 (a float power, so within an ulp or two of what the row rounds).
+using ColorEnhanceEncodedRowFn = void (*)(const uint8_t* src, float* dst, int width,
+                                          const ColorEnhanceRowParams& p);
+void ColorEnhanceEncodedRow_C(const uint8_t* src, float* dst, int width, const ColorEnhanceRowParams& p);
+void ColorEnhanceEncodedRow_SSE2(const uint8_t* src, float* dst, int width, const ColorEnhanceRowParams& p);
+void ColorEnhanceEncodedRow_AVX2(const uint8_t* src, float* dst, int width, const ColorEnhanceRowParams& p);
+ColorEnhanceEncodedRowFn colorEnhanceEncodedRowFor(RowPath path);
 
 }  // namespace video
 }  // namespace kelvo

@@ -11,6 +11,15 @@ void ColorEnhanceRow_AVX2(const uint8_t* src, uint8_t* dst, int width,
     colorEnhanceRow<AVX2Ops>(src, dst, width, p);
 }
 
+void ColorEnhanceEncodedRow_AVX2(const uint8_t* src, float* dst, int width, const ColorEnhanceRowParams& p) {
+    colorEnhanceEncodedRow<AVX2Ops>(src, dst, width, p);
+}
+
+void ColorEnhanceCubeRow_AVX2(const ColourCubeView& cube, const uint8_t* src, uint8_t* dst, int width,
+                              const ColorEnhanceRowParams& p) {
+    colorEnhanceCubeRow<AVX2Ops>(cube, src, dst, width, p);
+}
+
 }  // namespace video
 }  // namespace kelvo
 #endif

@@ -40,6 +40,7 @@ struct ScalarOps {
     static F set(float x) { return x; }
     static I seti(int32_t x) { return x; }
     static F loadf(const float* p) { return *p; }
+    static void storef(float* p, F v) { *p = v; }
     static F min(F a, F b) { return a < b ? a : b; }
     static F max(F a, F b) { return a > b ? a : b; }
     static F sqrt(F a) { return __builtin_sqrtf(a); }
@@ -62,6 +63,12 @@ struct ScalarOps {
     template <int S> static I slli(I a) { return static_cast<int32_t>(static_cast<uint32_t>(a) << S); }
     static F gather(const float* t, I i) { return t[i]; }
     static I gatheri(const int32_t* t, I i) { return t[i]; }
+    static bool anyi(I a) { return a != 0; }
+    // The low and high halves of t[i].
+    static void gather64(const uint64_t* t, I i, I& lo, I& hi) {
+        lo = static_cast<int32_t>(t[i] & 0xffffffffu);
+        hi = static_cast<int32_t>(t[i] >> 32);
+    }
 
     static F loadU8(const uint8_t* p) { return static_cast<float>(p[0]); }
     static void storeU8(uint8_t* p, I v) { p[0] = static_cast<uint8_t>(v); }

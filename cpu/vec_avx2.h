@@ -20,6 +20,7 @@ struct AVX2Ops {
     static F set(float x) { return _mm256_set1_ps(x); }
     static I seti(int32_t x) { return _mm256_set1_epi32(x); }
     static F loadf(const float* p) { return _mm256_loadu_ps(p); }
+    static void storef(float* p, F v) { _mm256_storeu_ps(p, v); }
     static F min(F a, F b) { return _mm256_min_ps(a, b); }
     static F max(F a, F b) { return _mm256_max_ps(a, b); }
     static F sqrt(F a) { return _mm256_sqrt_ps(a); }
@@ -45,6 +46,16 @@ struct AVX2Ops {
     template <int S> static I slli(I a) { return _mm256_slli_epi32(a, S); }
     static F gather(const float* t, I i) { return _mm256_i32gather_ps(t, i, 4); }
     static I gatheri(const int32_t* t, I i) { return _mm256_i32gather_epi32(t, i, 4); }
+    static bool anyi(I a) { return !_mm256_testz_si256(a, a); }
+    static void gather64(const uint64_t* t, I i, I& lo, I& hi) {
+        const auto* base = reinterpret_cast<const long long*>(t);
+        const __m256 g0 = _mm256_castsi256_ps(_mm256_i32gather_epi64(base, _mm256_castsi256_si128(i), 8));
+        const __m256 g1 = _mm256_castsi256_ps(_mm256_i32gather_epi64(base, _mm256_extracti128_si256(i, 1), 8));
+        lo = _mm256_permute4x64_epi64(_mm256_castps_si256(_mm256_shuffle_ps(g0, g1, _MM_SHUFFLE(2, 0, 2, 0))),
+                                      _MM_SHUFFLE(3, 1, 2, 0));
+        hi = _mm256_permute4x64_epi64(_mm256_castps_si256(_mm256_shuffle_ps(g0, g1, _MM_SHUFFLE(3, 1, 3, 1))),
+                                      _MM_SHUFFLE(3, 1, 2, 0));
+    }
 
     static F loadU8(const uint8_t* p) {
         __m128i b = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));

@@ -19,6 +19,7 @@ struct SSE2Ops {
     static F set(float x) { return _mm_set1_ps(x); }
     static I seti(int32_t x) { return _mm_set1_epi32(x); }
     static F loadf(const float* p) { return _mm_loadu_ps(p); }
+    static void storef(float* p, F v) { _mm_storeu_ps(p, v); }
     static F min(F a, F b) { return _mm_min_ps(a, b); }
     static F max(F a, F b) { return _mm_max_ps(a, b); }
     static F sqrt(F a) { return _mm_sqrt_ps(a); }
@@ -51,6 +52,19 @@ struct SSE2Ops {
         alignas(16) int32_t idx[4];
         _mm_store_si128(reinterpret_cast<__m128i*>(idx), i);
         return _mm_setr_epi32(t[idx[0]], t[idx[1]], t[idx[2]], t[idx[3]]);
+    }
+    static bool anyi(I a) { return _mm_movemask_epi8(_mm_cmpeq_epi32(a, _mm_setzero_si128())) != 0xffff; }
+    static void gather64(const uint64_t* t, I i, I& lo, I& hi) {
+        alignas(16) int32_t idx[4];
+        _mm_store_si128(reinterpret_cast<__m128i*>(idx), i);
+        const __m128i a = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(t + idx[0]));
+        const __m128i b = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(t + idx[1]));
+        const __m128i c = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(t + idx[2]));
+        const __m128i d = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(t + idx[3]));
+        const __m128i ab = _mm_unpacklo_epi32(a, b);  // a.lo b.lo a.hi b.hi
+        const __m128i cd = _mm_unpacklo_epi32(c, d);
+        lo = _mm_unpacklo_epi64(ab, cd);
+        hi = _mm_unpackhi_epi64(ab, cd);
     }
 
     static F loadU8(const uint8_t* p) {

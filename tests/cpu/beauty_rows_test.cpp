@@ -108,13 +108,15 @@ struct MixCase {
     int noiseLevel;
     float sharpen;
     int enableLut;
+    bool gradingCube;
 };
 
 const MixCase kMixCases[] = {
-    {"broad_skin_test_gated", 130.0f, 0, 0.09f, 1},
-    {"bright_skin_test_gated", 90.0f, 0, 0.25f, 1},
-    {"ungated_strong_sharpening", 130.0f, 1, 0.81f, 1},
-    {"dim_without_tables", 60.0f, 0, 0.49f, 0},
+    {"broad_skin_test_gated", 130.0f, 0, 0.09f, 1, false},
+    {"bright_skin_test_gated", 90.0f, 0, 0.25f, 1, false},
+    {"ungated_strong_sharpening", 130.0f, 1, 0.81f, 1, false},
+    {"dim_without_tables", 60.0f, 0, 0.49f, 0, false},
+    {"grading_cube", 130.0f, 0, 0.25f, 1, true},
 };
 
 TEST(BeautyRowsTest, FastMixMatchesThePortableMix) {
@@ -123,11 +125,19 @@ TEST(BeautyRowsTest, FastMixMatchesThePortableMix) {
     std::vector<uint8_t> ruddy(whiten.size());
     for (auto& b : whiten) b = static_cast<uint8_t>(random());
     for (auto& b : ruddy) b = static_cast<uint8_t>(random());
+    ColourCube cube;
+    cube.build(
+        5,
+        [&random](int, int, float* rgb) {
+            for (int i = 0; i < 15; ++i) rgb[i] = static_cast<float>(random() % 1000) / 999.0f;
+        },
+        0.0f, nullptr);
     for (const MixCase& c : kMixCases) {
         BeautyMixUniforms u{};
         u.blurAlpha = 0.8f, u.sharpen = c.sharpen, u.lightStrength = c.lightStrength;
         u.whiteDegree = 0.7f, u.ruddyDegree = 0.49f, u.noiseLevel = c.noiseLevel;
         u.enableLut = c.enableLut, u.whiten = whiten.data(), u.ruddy = ruddy.data();
+        u.grading = c.gradingCube ? cube.view() : ColourCubeView{nullptr, 0};
         for (const int width : kWidths) {
             Buffer above(width, &random), row(width, &random), below(width, &random);
             // Bright, warm and near-neutral pixels, so both skin tests pass now and then.

@@ -5,8 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <random>
 #include <vector>
+
+#include "effects/lut_loader.h"
 
 namespace kelvo::video {
 namespace {
@@ -110,6 +113,48 @@ TEST(CpuBeautyTest, OutOfRangeParametersKeepThePreviousUniform) {
     EXPECT_FLOAT_EQ(beauty.mixUniforms().blurAlpha, 0.5f);
     EXPECT_FLOAT_EQ(beauty.mixUniforms().whiteDegree, 0.6f);
     EXPECT_FLOAT_EQ(beauty.mixUniforms().ruddyDegree, 0.49f);
+}
+
+// The grading cube against the tables, on one effect whose degrees change
+// from row to row (so a cube left from the row before shows): the same
+// bytes with both degrees 0, a level now and then otherwise.
+TEST(CpuBeautyTest, GradingCubeFollowsTheTables) {
+    auto whiten = loadLutTable(kWhiteningLutId);
+    auto ruddy = loadLutTable(kRuddyLutId);
+    ASSERT_TRUE(whiten && ruddy);
+    const ConstImageRGBA8 w{whiten->data(), whiten->stride(), whiten->width(), whiten->height()};
+    const ConstImageRGBA8 r{ruddy->data(), ruddy->stride(), ruddy->width(), ruddy->height()};
+    struct Row {
+        float redness, lightness;
+        double meanBound;
+        int maxBound;
+    };
+    const Row rows[] = {{0.3f, 0.3f, 0.15, 1}, {1.0f, 1.0f, 0.3, 2}, {0.0f, 0.0f, 0.0, 0}, {0.0f, 0.8f, 0.25, 2}};
+    const int width = 96, height = 64;
+    const auto src = randomPixels(width, height, 9);
+    std::vector<uint8_t> cubeOut(src.size()), tableOut(src.size());
+    CpuBeauty cube(bestBeautyRows(), true);
+    ASSERT_TRUE(cube.setTables(w, r));
+    for (const Row& row : rows) {
+        SCOPED_TRACE(::testing::Message() << "redness " << row.redness << " lightness " << row.lightness);
+        BeautyParameters p;
+        p.redness = row.redness, p.lightness = row.lightness;
+        CpuBeauty tables;
+        ASSERT_TRUE(tables.setTables(w, r));
+        tables.setParameters(p);
+        cube.setParameters(p);
+        ASSERT_EQ(cube.process({src.data(), width * 4, width, height}, {cubeOut.data(), width * 4, width, height}), 0);
+        ASSERT_EQ(tables.process({src.data(), width * 4, width, height}, {tableOut.data(), width * 4, width, height}), 0);
+        double sum = 0;
+        int max = 0;
+        for (size_t i = 0; i < src.size(); ++i) {
+            const int d = std::abs(cubeOut[i] - tableOut[i]);
+            sum += d;
+            max = std::max(max, d);
+        }
+        EXPECT_LE(sum / (src.size() / 4 * 3), row.meanBound);
+        EXPECT_LE(max, row.maxBound);
+    }
 }
 
 }  // namespace

@@ -76,8 +76,7 @@ std::vector<uint8_t> runLowlight(RowPath path, int width, int offset, unsigned s
     return out;
 }
 
-std::vector<uint8_t> runColorEnhance(RowPath path, int width, int offset, unsigned seed) {
-    std::vector<uint8_t> src = randomBytes(4 * width + 64, seed);
+ColorEnhanceRowParams colorParams(unsigned seed) {
     static const std::vector<uint32_t> skin = [] {
         std::vector<uint8_t> bytes = randomBytes(4 * 512 * 512, 99);
         std::vector<uint32_t> table(512 * 512);
@@ -90,8 +89,27 @@ std::vector<uint8_t> runColorEnhance(RowPath path, int width, int offset, unsign
         p.colorStep = 100.0f;
         p.suppress = 0.6f;
     }
+    return p;
+}
+
+std::vector<uint8_t> runColorEnhance(RowPath path, int width, int offset, unsigned seed) {
+    std::vector<uint8_t> src = randomBytes(4 * width + 64, seed);
     std::vector<uint8_t> out(4 * width + 64, 0);
-    colorEnhanceRowFor(path)(src.data() + offset, out.data() + offset, width, p);
+    colorEnhanceRowFor(path)(src.data() + offset, out.data() + offset, width, colorParams(seed));
+    return out;
+}
+
+// A random cube: random values, about half its cells marked for the exact row
+// (random bits 49..63 must not count).
+std::vector<uint8_t> runColorEnhanceCube(RowPath path, int width, int offset, unsigned seed) {
+    std::vector<uint8_t> src = randomBytes(4 * width + 64, seed);
+    const int size = seed % 2 ? 52 : 5;
+    std::vector<uint8_t> bytes = randomBytes(8 * size * size * size, seed + 7);
+    std::vector<uint64_t> entries(size * size * size);
+    std::memcpy(entries.data(), bytes.data(), bytes.size());
+    std::vector<uint8_t> out(4 * width + 64, 0);
+    colorEnhanceCubeRowFor(path)({entries.data(), size}, src.data() + offset, out.data() + offset, width,
+                                 colorParams(seed));
     return out;
 }
 
@@ -118,6 +136,7 @@ const RowCase kRows[] = {
     {"RGBAToYRow", runRGBAToY},
     {"RGBAToUVRow", runRGBAToUV},
     {"ColorEnhanceRow", runColorEnhance},
+    {"ColorEnhanceCubeRow", runColorEnhanceCube},
     {"ChromaAcrossRow", runChromaAcross},
     {"YUVToRGBARow", runYUVToRGBA},
     {"LowlightEnhanceRow", runLowlight},

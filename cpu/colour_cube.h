@@ -1,0 +1,60 @@
+// A 3D colour table: a colour function sampled on an n x n x n grid over
+// [0, 1]^3 and read back with tetrahedral interpolation (four grid points
+// per colour; exact for linear functions, the identity among them). Costly
+// per-colour functions (colour enhancement, beauty's gradings) are built
+// into one once per parameter change, then each pixel costs four reads.
+//
+// An entry is 64 bits: the three outputs as 16-bit values over [-1, 3) in
+// steps of 1/16384 (a function that clips is better stored unclipped, so its
+// kink is not smeared over a cell), then a mark: set on a cell's first
+// corner where the grid does not follow the function closely inside that
+// cell, for rows that have the exact function at hand. At 52^3 the table is
+// 1.1 MB; a picture's colours keep to a small part of it.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+namespace kelvo {
+namespace video {
+
+class WorkerPool;
+
+// A 16-bit value e stands for e * kCubeStep - kCubeOffset.
+constexpr float kCubeStep = 1.0f / 16384.0f;
+constexpr float kCubeOffset = 1.0f;
+
+// What the rows read: grid point (r, g, b) at (b * size + g) * size + r,
+// red in bits 0..15, green 16..31, blue 32..47, the mark in bit 48.
+struct ColourCubeView {
+    const uint64_t* entries;
+    int size;
+};
+
+class ColourCube {
+public:
+    // Writes the outputs of grid points r = 0..size-1 at green g, blue b
+    // (grid indices) as 3 * size floats, interleaved (values outside
+    // [-1, 3) are clamped).
+    using LineFn = std::function<void(int g, int b, float* rgb)>;
+
+    // Resamples the function on a grid of `size` (2..256) points per axis.
+    // Where `bend` > 0, cells are marked around grid points where a second
+    // difference along an axis exceeds it in any channel: where the function
+    // has a kink or a sharp turn that interpolation would round off. Lines
+    // are split over the pool when there is one.
+    void build(int size, const LineFn& line, float bend, WorkerPool* pool);
+    bool empty() const { return entries_.empty(); }
+    ColourCubeView view() const { return {entries_.data(), size_}; }
+
+private:
+    std::vector<uint64_t> entries_;
+    int size_ = 0;
+};
+
+// The 16-bit value that stands for v.
+uint16_t cubeValue(float v);
+
+}  // namespace video
+}  // namespace kelvo
