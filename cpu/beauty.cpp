@@ -5,6 +5,8 @@
 #include <cstring>
 #include <new>
 
+#include "effects/beauty_mix_settings.h"
+
 namespace kelvo::video {
 namespace {
 
@@ -133,18 +135,14 @@ void CpuBeauty::resize(int width, int height) {
 // habit of keeping the previous value when a new one is out of range.
 void CpuBeauty::latchUniforms() {
     const BeautyParameters& p = parameters_;
-    const double sharp = p.noiseLevel >= 1 ? static_cast<double>(p.sharpness) * 0.9
-                                           : static_cast<double>(p.sharpness);
-    const float sharpen = static_cast<float>(sharp * sharp);
-    if (inUnitRange(sharpen)) uniforms_.sharpen = sharpen;
-    const float blurAlpha = static_cast<float>(std::sqrt(static_cast<double>(p.smoothness)));
-    if (inUnitRange(blurAlpha)) uniforms_.blurAlpha = blurAlpha;
+    const BeautyMixSettings mix =
+        beautyMixSettings(p.smoothness, p.sharpness, p.redness, p.lightness, p.noiseLevel);
+    if (inUnitRange(mix.sharpen)) uniforms_.sharpen = mix.sharpen;
+    if (inUnitRange(mix.blurAlpha)) uniforms_.blurAlpha = mix.blurAlpha;
     uniforms_.lightStrength = p.lightStrength;
     uniforms_.noiseLevel = p.noiseLevel;
-    const double ruddy = static_cast<double>(p.redness) * 0.7;
-    const float ruddyDegree = static_cast<float>(ruddy * ruddy);
-    if (inUnitRange(ruddyDegree)) uniforms_.ruddyDegree = ruddyDegree;
-    if (inUnitRange(p.lightness)) uniforms_.whiteDegree = p.lightness;
+    if (inUnitRange(mix.ruddyDegree)) uniforms_.ruddyDegree = mix.ruddyDegree;
+    if (inUnitRange(mix.whiteDegree)) uniforms_.whiteDegree = mix.whiteDegree;
     uniforms_.enableLut = hasTables_ ? 1 : 0;
     uniforms_.whiten = hasTables_ ? whiten_.data() : nullptr;
     uniforms_.ruddy = hasTables_ ? ruddy_.data() : nullptr;

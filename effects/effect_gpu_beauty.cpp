@@ -1,5 +1,7 @@
 #include "effects/effect_gpu_beauty.h"
 
+#include "effects/beauty_mix_settings.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -118,19 +120,18 @@ int EffectGPUBeauty::Draw(std::shared_ptr<I420VideoFrame> frame) {
     edgeSoftenProgram_->draw();
     checkGLError("EffectGPUBeauty::Draw 4");
 
-    const double sharp = noiseLevel_ >= 1 ? static_cast<double>(sharpness_) * 0.9
-                                          : static_cast<double>(sharpness_);
-    mixProgram_->setSharpen(static_cast<float>(sharp * sharp));
+    const BeautyMixSettings mix =
+        beautyMixSettings(smoothness_, sharpness_, redness_, lightness_, noiseLevel_);
+    mixProgram_->setSharpen(mix.sharpen);
     outputFBO->bindFrameBuffer();
     mixProgram_->setMixTextures(input, fboB_->texture, whitenTable_, ruddyTable_);
     mixProgram_->setOffset(1.0f / static_cast<float>(width), 1.0f / static_cast<float>(height));
-    mixProgram_->setBlurAlpha(static_cast<float>(std::sqrt(static_cast<double>(smoothness_))));
+    mixProgram_->setBlurAlpha(mix.blurAlpha);
     mixProgram_->setContrast(static_cast<float>(contrast_));
     mixProgram_->setLightStrength(lightStrength_);
     mixProgram_->setNoiseLevel(noiseLevel_);
-    const double ruddy = static_cast<double>(redness_) * 0.7;
-    mixProgram_->setRuddyDegree(static_cast<float>(ruddy * ruddy));
-    mixProgram_->setWhiteDegree(lightness_);
+    mixProgram_->setRuddyDegree(mix.ruddyDegree);
+    mixProgram_->setWhiteDegree(mix.whiteDegree);
     mixProgram_->setFrequencyRange();
     mixProgram_->setEnableLut(whitenTable_ && ruddyTable_ ? 1 : 0);
     mixProgram_->draw();
