@@ -86,13 +86,7 @@ void ColorEnhanceEncodedRow_C(const uint8_t* src, float* dst, int width, const C
 }
 
 ColorEnhanceEncodedRowFn colorEnhanceEncodedRowFor(RowPath path) {
-#if KELVO_CPU_X86
-    if (path == RowPath::kAVX2 && rowPathSupported(path)) return ColorEnhanceEncodedRow_AVX2;
-    if (path == RowPath::kSSE2 && rowPathSupported(path)) return ColorEnhanceEncodedRow_SSE2;
-#else
-    (void)path;
-#endif
-    return ColorEnhanceEncodedRow_C;
+    return KELVO_ROW_FOR(path, ColorEnhanceEncodedRow);
 }
 
 void ColorEnhanceCubeRow_C(const ColourCubeView& cube, const uint8_t* src, uint8_t* dst, int width,
@@ -101,23 +95,11 @@ void ColorEnhanceCubeRow_C(const ColourCubeView& cube, const uint8_t* src, uint8
 }
 
 ColorEnhanceCubeRowFn colorEnhanceCubeRowFor(RowPath path) {
-#if KELVO_CPU_X86
-    if (path == RowPath::kAVX2 && rowPathSupported(path)) return ColorEnhanceCubeRow_AVX2;
-    if (path == RowPath::kSSE2 && rowPathSupported(path)) return ColorEnhanceCubeRow_SSE2;
-#else
-    (void)path;
-#endif
-    return ColorEnhanceCubeRow_C;
+    return KELVO_ROW_FOR(path, ColorEnhanceCubeRow);
 }
 
 ColorEnhanceRowFn colorEnhanceRowFor(RowPath path) {
-#if KELVO_CPU_X86
-    if (path == RowPath::kAVX2 && rowPathSupported(path)) return ColorEnhanceRow_AVX2;
-    if (path == RowPath::kSSE2 && rowPathSupported(path)) return ColorEnhanceRow_SSE2;
-#else
-    (void)path;
-#endif
-    return ColorEnhanceRow_C;
+    return KELVO_ROW_FOR(path, ColorEnhanceRow);
 }
 
 }  // namespace video

@@ -27,13 +27,7 @@ void LowlightEnhanceRow_C(const uint8_t* prev, const uint8_t* cur, const uint8_t
 }
 
 LowlightRowFn lowlightRowFor(RowPath path) {
-#if KELVO_CPU_X86
-    if (path == RowPath::kAVX2 && rowPathSupported(path)) return LowlightEnhanceRow_AVX2;
-    if (path == RowPath::kSSE2 && rowPathSupported(path)) return LowlightEnhanceRow_SSE2;
-#else
-    (void)path;
-#endif
-    return LowlightEnhanceRow_C;
+    return KELVO_ROW_FOR(path, LowlightEnhanceRow);
 }
 
 }  // namespace video

@@ -10,6 +10,7 @@
 // rows.
 #pragma once
 
+#include "cpu/cpu_features.h"
 #include <cstdint>
 #include <cstring>
 
@@ -21,11 +22,6 @@
 #define KELVO_CPU_INLINE inline
 #endif
 
-#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
-#define KELVO_CPU_X86 1
-#else
-#define KELVO_CPU_X86 0
-#endif
 
 namespace kelvo {
 namespace video {

@@ -40,23 +40,11 @@ void YUVToRGBARow_C(const YUVInputRows& rows, uint8_t* dstRGBA, int width,
 }
 
 ChromaAcrossRowFn chromaAcrossRowFor(RowPath path) {
-#if KELVO_CPU_X86
-    if (path == RowPath::kAVX2 && rowPathSupported(path)) return ChromaAcrossRow_AVX2;
-    if (path == RowPath::kSSE2 && rowPathSupported(path)) return ChromaAcrossRow_SSE2;
-#else
-    (void)path;
-#endif
-    return ChromaAcrossRow_C;
+    return KELVO_ROW_FOR(path, ChromaAcrossRow);
 }
 
 YUVToRGBARowFn yuvToRGBARowFor(RowPath path) {
-#if KELVO_CPU_X86
-    if (path == RowPath::kAVX2 && rowPathSupported(path)) return YUVToRGBARow_AVX2;
-    if (path == RowPath::kSSE2 && rowPathSupported(path)) return YUVToRGBARow_SSE2;
-#else
-    (void)path;
-#endif
-    return YUVToRGBARow_C;
+    return KELVO_ROW_FOR(path, YUVToRGBARow);
 }
 
 }  // namespace video

@@ -13,23 +13,11 @@ void RGBAToUVRow_C(const uint8_t* src0, const uint8_t* src1, uint8_t* dstU, uint
 }
 
 RGBAToYRowFn rgbaToYRowFor(RowPath path) {
-#if KELVO_CPU_X86
-    if (path == RowPath::kAVX2 && rowPathSupported(path)) return RGBAToYRow_AVX2;
-    if (path == RowPath::kSSE2 && rowPathSupported(path)) return RGBAToYRow_SSE2;
-#else
-    (void)path;
-#endif
-    return RGBAToYRow_C;
+    return KELVO_ROW_FOR(path, RGBAToYRow);
 }
 
 RGBAToUVRowFn rgbaToUVRowFor(RowPath path) {
-#if KELVO_CPU_X86
-    if (path == RowPath::kAVX2 && rowPathSupported(path)) return RGBAToUVRow_AVX2;
-    if (path == RowPath::kSSE2 && rowPathSupported(path)) return RGBAToUVRow_SSE2;
-#else
-    (void)path;
-#endif
-    return RGBAToUVRow_C;
+    return KELVO_ROW_FOR(path, RGBAToUVRow);
 }
 
 }  // namespace video
