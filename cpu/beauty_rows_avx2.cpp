@@ -4,6 +4,9 @@
 
 #include <immintrin.h>
 
+#include <cstddef>
+#include <cstdint>
+
 #include "cpu/beauty_rows.h"
 #include "cpu/beauty_rows_simd.h"
 #include "cpu/vec_avx2.h"
@@ -25,15 +28,22 @@ struct Avx2 {
     static I gather(const uint8_t* base, I index) {
         return _mm256_i32gather_epi32(reinterpret_cast<const int*>(base), index, 4);
     }
-    // The pixels at index and index + 1, as two vectors.
-    static void gatherPairs(const uint8_t* base, I index, I* left, I* right) {
-        const auto* b = reinterpret_cast<const long long*>(base);
-        const F g0 = _mm256_castsi256_ps(_mm256_i32gather_epi64(b, _mm256_castsi256_si128(index), 4));
-        const F g1 = _mm256_castsi256_ps(_mm256_i32gather_epi64(b, _mm256_extracti128_si256(index, 1), 4));
-        *left = _mm256_permute4x64_epi64(_mm256_castps_si256(_mm256_shuffle_ps(g0, g1, _MM_SHUFFLE(2, 0, 2, 0))),
-                                         _MM_SHUFFLE(3, 1, 2, 0));
-        *right = _mm256_permute4x64_epi64(_mm256_castps_si256(_mm256_shuffle_ps(g0, g1, _MM_SHUFFLE(3, 1, 3, 1))),
-                                          _MM_SHUFFLE(3, 1, 2, 0));
+    // The 16-byte cells at index, transposed so t[k] holds texel k of each.
+    static void gatherCells(const uint8_t* base, I index, I t[4]) {
+        alignas(32) int32_t at[8];
+        _mm256_store_si256(reinterpret_cast<I*>(at), index);
+        auto cell = [&](int k) {
+            return _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + static_cast<ptrdiff_t>(at[k]) * 16));
+        };
+        // Lane halves hold cells 0-3 and 4-7; the transpose stays within each.
+        const I r0 = _mm256_setr_m128i(cell(0), cell(4)), r1 = _mm256_setr_m128i(cell(1), cell(5));
+        const I r2 = _mm256_setr_m128i(cell(2), cell(6)), r3 = _mm256_setr_m128i(cell(3), cell(7));
+        const I lo01 = _mm256_unpacklo_epi32(r0, r1), hi01 = _mm256_unpackhi_epi32(r0, r1);
+        const I lo23 = _mm256_unpacklo_epi32(r2, r3), hi23 = _mm256_unpackhi_epi32(r2, r3);
+        t[0] = _mm256_unpacklo_epi64(lo01, lo23);
+        t[1] = _mm256_unpackhi_epi64(lo01, lo23);
+        t[2] = _mm256_unpacklo_epi64(hi01, hi23);
+        t[3] = _mm256_unpackhi_epi64(hi01, hi23);
     }
     static I set1(int v) { return _mm256_set1_epi32(v); }
     static F set1f(float v) { return _mm256_set1_ps(v); }

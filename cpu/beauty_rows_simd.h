@@ -5,8 +5,8 @@
 // operation mirrors the portable rows in beauty_rows.cpp, in the same order.
 //
 // V provides: I, F, kLanes; Ops, the vec.h operation set of the same width; load/store (unaligned, kLanes pixels or int32s),
-// gather (32-bit pixels at int32 indices), gatherPairs (the pixels at each
-// index and the next), set1/set1f, the integer ops andi,
+// gather (32-bit pixels at int32 indices), gatherCells (the four texels of
+// the 16-byte table cell at each index, one vector per texel), set1/set1f, the integer ops andi,
 // ori, add, sub, maxi, mini, srli<N>, slli<N>, srai<N>, the float ops add,
 // sub, mul, div, min, max, cmpgt, cmplt, cmpge, cmple, fand, fandnot, for_,
 // toFloat, toIntRound (nearest even), toIntTrunc, avgU8, and the texel
@@ -184,14 +184,12 @@ struct BeautySimd {
         I ix, iy, wx, wy;
         tableAxis(x, &ix, &wx);
         tableAxis(y, &iy, &wy);
-        static_assert(kelvo::video::kBeautyPaddedTableSize == 514, "row step below is 512 + 2");
-        const I idx = V::add(V::add(V::template slli<9>(iy), V::template slli<1>(iy)), ix);
-        I a, b, c, d;
-        V::gatherPairs(table, idx, &a, &b);
-        V::gatherPairs(table, V::add(idx, V::set1(kelvo::video::kBeautyPaddedTableSize)), &c, &d);
-        out[0] = tableChannel<0>(a, b, c, d, wx, wy);
-        out[1] = tableChannel<1>(a, b, c, d, wx, wy);
-        out[2] = tableChannel<2>(a, b, c, d, wx, wy);
+        static_assert(kelvo::video::kBeautyTableCells == 513, "row step below is 512 + 1");
+        I t[4];
+        V::gatherCells(table, V::add(V::add(V::template slli<9>(iy), iy), ix), t);
+        out[0] = tableChannel<0>(t[0], t[1], t[2], t[3], wx, wy);
+        out[1] = tableChannel<1>(t[0], t[1], t[2], t[3], wx, wy);
+        out[2] = tableChannel<2>(t[0], t[1], t[2], t[3], wx, wy);
     }
 
     static F lerp(F a, F b, F t) { return V::add(a, V::mul(t, V::sub(b, a))); }

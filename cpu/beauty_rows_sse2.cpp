@@ -32,14 +32,20 @@ struct Sse2 {
         for (int k = 0; k < 4; ++k) std::memcpy(&v[k], base + static_cast<ptrdiff_t>(i[k]) * 4, 4);
         return _mm_setr_epi32(v[0], v[1], v[2], v[3]);
     }
-    // The pixels at index and index + 1, as two vectors.
-    static void gatherPairs(const uint8_t* base, I index, I* left, I* right) {
-        alignas(16) int32_t i[4];
-        int32_t v[8];
-        _mm_store_si128(reinterpret_cast<I*>(i), index);
-        for (int k = 0; k < 4; ++k) std::memcpy(&v[2 * k], base + static_cast<ptrdiff_t>(i[k]) * 4, 8);
-        *left = _mm_setr_epi32(v[0], v[2], v[4], v[6]);
-        *right = _mm_setr_epi32(v[1], v[3], v[5], v[7]);
+    // The 16-byte cells at index, transposed so t[k] holds texel k of each.
+    static void gatherCells(const uint8_t* base, I index, I t[4]) {
+        alignas(16) int32_t at[4];
+        _mm_store_si128(reinterpret_cast<I*>(at), index);
+        auto cell = [&](int k) {
+            return _mm_loadu_si128(reinterpret_cast<const I*>(base + static_cast<ptrdiff_t>(at[k]) * 16));
+        };
+        const I r0 = cell(0), r1 = cell(1), r2 = cell(2), r3 = cell(3);
+        const I lo01 = _mm_unpacklo_epi32(r0, r1), hi01 = _mm_unpackhi_epi32(r0, r1);
+        const I lo23 = _mm_unpacklo_epi32(r2, r3), hi23 = _mm_unpackhi_epi32(r2, r3);
+        t[0] = _mm_unpacklo_epi64(lo01, lo23);
+        t[1] = _mm_unpackhi_epi64(lo01, lo23);
+        t[2] = _mm_unpacklo_epi64(hi01, hi23);
+        t[3] = _mm_unpackhi_epi64(hi01, hi23);
     }
     static I set1(int v) { return _mm_set1_epi32(v); }
     static F set1f(float v) { return _mm_set1_ps(v); }

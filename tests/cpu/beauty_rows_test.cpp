@@ -121,7 +121,7 @@ const MixCase kMixCases[] = {
 
 TEST(BeautyRowsTest, FastMixMatchesThePortableMix) {
     std::mt19937 random(77);
-    std::vector<uint8_t> whiten(static_cast<size_t>(kBeautyPaddedTableSize) * kBeautyPaddedTableSize * 4);
+    std::vector<uint8_t> whiten(kBeautyTableBytes);
     std::vector<uint8_t> ruddy(whiten.size());
     for (auto& b : whiten) b = static_cast<uint8_t>(random());
     for (auto& b : ruddy) b = static_cast<uint8_t>(random());
