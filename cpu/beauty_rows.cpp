@@ -70,7 +70,7 @@ inline void tableRead(const uint8_t* table, float x, float y, float out[3]) {
     tableAxis(y, &iy, &wy);
     const uint8_t* p = table + (static_cast<size_t>(iy) * kBeautyTableCells + ix) * kBeautyTableCellBytes;
     for (int c = 0; c < 3; ++c) {
-        out[c] = texel(blend(blend(p[c], p[4 + c], wx), blend(p[8 + c], p[12 + c], wx), wy));
+        out[c] = texel(blend(blend(p[2 * c], p[2 * c + 1], wx), blend(p[6 + 2 * c], p[7 + 2 * c], wx), wy));
     }
 }
 
@@ -101,10 +101,14 @@ void beautyTableCells(const uint8_t* table, int stride, uint8_t* cells) {
     };
     for (int y = -1; y < kBeautyTableSize; ++y) {
         for (int x = -1; x < kBeautyTableSize; ++x) {
-            std::memcpy(cells, at(x, y), 4);
-            std::memcpy(cells + 4, at(x + 1, y), 4);
-            std::memcpy(cells + 8, at(x, y + 1), 4);
-            std::memcpy(cells + 12, at(x + 1, y + 1), 4);
+            const uint8_t* texels[4] = {at(x, y), at(x + 1, y), at(x, y + 1), at(x + 1, y + 1)};
+            for (int row = 0; row < 2; ++row) {
+                for (int c = 0; c < 3; ++c) {
+                    cells[row * 6 + 2 * c] = texels[row * 2][c];
+                    cells[row * 6 + 2 * c + 1] = texels[row * 2 + 1][c];
+                }
+            }
+            std::memset(cells + 12, 0, 4);
             cells += kBeautyTableCellBytes;
         }
     }

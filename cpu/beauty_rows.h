@@ -56,8 +56,10 @@ void beautyGrade(const BeautyMixUniforms& u, float* rgb, int count);
 
 // A 512 x 512 table is stored as cells, one per texel position a read can
 // start at (-1 to 511 on each axis, where -1 and 512 give what edge clamping
-// gives): the four texels a two-axis read blends, top left, top right,
-// bottom left, bottom right, 16 bytes, so one read is one aligned load.
+// gives), holding the rgb of the four texels a two-axis read blends as the
+// pairs it blends first: the top left and top right texel's red, green and
+// blue, then the bottom ones', each pair left then right, and 4 zero bytes.
+// So one read is one 16-byte load.
 constexpr int kBeautyTableSize = 512;
 constexpr int kBeautyTableCells = kBeautyTableSize + 1;  // per axis
 constexpr int kBeautyTableCellBytes = 16;

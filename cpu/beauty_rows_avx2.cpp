@@ -45,6 +45,13 @@ struct Avx2 {
         t[2] = _mm256_unpacklo_epi64(hi01, hi23);
         t[3] = _mm256_unpackhi_epi64(hi01, hi23);
     }
+    template <int K>
+    static I bytePair(I a) {
+        const char lo = 2 * K, hi = 2 * K + 1, z = -1;
+        const __m128i m = _mm_setr_epi8(lo, z, hi, z, lo + 4, z, hi + 4, z, lo + 8, z, hi + 8, z, lo + 12, z,
+                                        hi + 12, z);
+        return _mm256_shuffle_epi8(a, _mm256_setr_m128i(m, m));
+    }
     static I set1(int v) { return _mm256_set1_epi32(v); }
     static F set1f(float v) { return _mm256_set1_ps(v); }
     static I andi(I a, I b) { return _mm256_and_si256(a, b); }

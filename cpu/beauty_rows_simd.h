@@ -5,8 +5,9 @@
 // operation mirrors the portable rows in beauty_rows.cpp, in the same order.
 //
 // V provides: I, F, kLanes; Ops, the vec.h operation set of the same width; load/store (unaligned, kLanes pixels or int32s),
-// gather (32-bit pixels at int32 indices), gatherCells (the four texels of
-// the 16-byte table cell at each index, one vector per texel), set1/set1f, the integer ops andi,
+// gather (32-bit pixels at int32 indices), gatherCells (the 16-byte table
+// cell at each index as four vectors of its 32-bit words), bytePair<K>
+// (bytes 2K and 2K+1 of each lane as 16-bit halves), set1/set1f, the integer ops andi,
 // ori, add, sub, maxi, mini, srli<N>, slli<N>, srai<N>, the float ops add,
 // sub, mul, div, min, max, cmpgt, cmplt, cmpge, cmple, fand, fandnot, for_,
 // toFloat, toIntRound (nearest even), toIntTrunc, avgU8, and the texel
@@ -160,24 +161,15 @@ struct BeautySimd {
         *weights = V::ori(V::sub(V::set1(256), f), V::template slli<16>(f));
     }
 
-    // Channel C of a and b as the 16-bit pair (a_c, b_c) of each lane.
-    template <int C>
-    static I channelPair(I a, I b) {
-        const I mask = V::set1(255);
-        return V::ori(V::andi(V::template srli<C * 8>(a), mask),
-                      V::template slli<16>(V::andi(V::template srli<C * 8>(b), mask)));
-    }
     // (w0 * a + w1 * b + 128) >> 8 of a lane's pair and packed weights.
     static I blendPair(I pair, I weights) {
         return V::template srli<8>(V::add(V::madd(pair, weights), V::set1(128)));
     }
-    // One channel of a two-axis read of texels a, b (top) and c, d (bottom),
-    // lane by lane, so no weight needs spreading across channels.
-    template <int C>
-    static F tableChannel(I a, I b, I c, I d, I wx, I wy) {
-        const I top = blendPair(channelPair<C>(a, b), wx);
-        const I bottom = blendPair(channelPair<C>(c, d), wx);
-        return V::mul(V::toFloat(blendPair(V::ori(top, V::template slli<16>(bottom)), wy)), inv255());
+    // A two-axis read from the pairs of its top and bottom texels, lane by
+    // lane, so no weight needs spreading across channels.
+    static F tableChannel(I top, I bottom, I wx, I wy) {
+        const I y = V::ori(blendPair(top, wx), V::template slli<16>(blendPair(bottom, wx)));
+        return V::mul(V::toFloat(blendPair(y, wy)), inv255());
     }
 
     static void tableRead(const uint8_t* table, F x, F y, F out[3]) {
@@ -185,11 +177,12 @@ struct BeautySimd {
         tableAxis(x, &ix, &wx);
         tableAxis(y, &iy, &wy);
         static_assert(kelvo::video::kBeautyTableCells == 513, "row step below is 512 + 1");
-        I t[4];
-        V::gatherCells(table, V::add(V::add(V::template slli<9>(iy), iy), ix), t);
-        out[0] = tableChannel<0>(t[0], t[1], t[2], t[3], wx, wy);
-        out[1] = tableChannel<1>(t[0], t[1], t[2], t[3], wx, wy);
-        out[2] = tableChannel<2>(t[0], t[1], t[2], t[3], wx, wy);
+        I w[4];
+        V::gatherCells(table, V::add(V::add(V::template slli<9>(iy), iy), ix), w);
+        // Words 0 to 2 hold the pairs: top r, g; top b, bottom r; bottom g, b.
+        out[0] = tableChannel(V::template bytePair<0>(w[0]), V::template bytePair<1>(w[1]), wx, wy);
+        out[1] = tableChannel(V::template bytePair<1>(w[0]), V::template bytePair<0>(w[2]), wx, wy);
+        out[2] = tableChannel(V::template bytePair<0>(w[1]), V::template bytePair<1>(w[2]), wx, wy);
     }
 
     static F lerp(F a, F b, F t) { return V::add(a, V::mul(t, V::sub(b, a))); }

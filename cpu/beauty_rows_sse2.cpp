@@ -47,6 +47,12 @@ struct Sse2 {
         t[2] = _mm_unpacklo_epi64(hi01, hi23);
         t[3] = _mm_unpackhi_epi64(hi01, hi23);
     }
+    template <int K>
+    static I bytePair(I a) {
+        const I mask = _mm_set1_epi32(255);
+        return _mm_or_si128(_mm_and_si128(_mm_srli_epi32(a, 16 * K), mask),
+                            _mm_slli_epi32(_mm_and_si128(_mm_srli_epi32(a, 16 * K + 8), mask), 16));
+    }
     static I set1(int v) { return _mm_set1_epi32(v); }
     static F set1f(float v) { return _mm_set1_ps(v); }
     static I andi(I a, I b) { return _mm_and_si128(a, b); }
