@@ -30,11 +30,10 @@ struct Avx2 {
     }
     // The 16-byte cells at index, transposed so t[k] holds texel k of each.
     static void gatherCells(const uint8_t* base, I index, I t[4]) {
-        alignas(32) int32_t at[8];
-        _mm256_store_si256(reinterpret_cast<I*>(at), index);
-        auto cell = [&](int k) {
-            return _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + static_cast<ptrdiff_t>(at[k]) * 16));
-        };
+        // Byte offsets, unsigned so taking one needs no sign extension.
+        alignas(32) uint32_t at[8];
+        _mm256_store_si256(reinterpret_cast<I*>(at), _mm256_slli_epi32(index, 4));
+        auto cell = [&](int k) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + at[k])); };
         // Lane halves hold cells 0-3 and 4-7; the transpose stays within each.
         const I r0 = _mm256_setr_m128i(cell(0), cell(4)), r1 = _mm256_setr_m128i(cell(1), cell(5));
         const I r2 = _mm256_setr_m128i(cell(2), cell(6)), r3 = _mm256_setr_m128i(cell(3), cell(7));

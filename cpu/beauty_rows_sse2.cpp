@@ -34,11 +34,10 @@ struct Sse2 {
     }
     // The 16-byte cells at index, transposed so t[k] holds texel k of each.
     static void gatherCells(const uint8_t* base, I index, I t[4]) {
-        alignas(16) int32_t at[4];
-        _mm_store_si128(reinterpret_cast<I*>(at), index);
-        auto cell = [&](int k) {
-            return _mm_loadu_si128(reinterpret_cast<const I*>(base + static_cast<ptrdiff_t>(at[k]) * 16));
-        };
+        // Byte offsets, unsigned so taking one needs no sign extension.
+        alignas(16) uint32_t at[4];
+        _mm_store_si128(reinterpret_cast<I*>(at), _mm_slli_epi32(index, 4));
+        auto cell = [&](int k) { return _mm_loadu_si128(reinterpret_cast<const I*>(base + at[k])); };
         const I r0 = cell(0), r1 = cell(1), r2 = cell(2), r3 = cell(3);
         const I lo01 = _mm_unpacklo_epi32(r0, r1), hi01 = _mm_unpackhi_epi32(r0, r1);
         const I lo23 = _mm_unpacklo_epi32(r2, r3), hi23 = _mm_unpackhi_epi32(r2, r3);
