@@ -224,8 +224,8 @@ struct BeautySimd {
         const F weightM = V::set1f(1.0f * u.sharpen);
         const F weightH = V::set1f(0.75f * u.sharpen);
         const typename V::Weights wy = V::uniformWeights(blurWeight);
-        int x = 1;
-        for (; x + N < width; x += N) {
+        // The colour of the N pixels from x on before grading.
+        auto shade = [&](int x, F colour[3]) {
             const I centre = load(row + x * 4);
             const F r = texel<0>(centre), g = texel<1>(centre), b = texel<2>(centre);
 
@@ -278,20 +278,36 @@ struct BeautySimd {
                                          select(V::cmple(dif, V::set1f(0.078431f)), weightM, weightH));
             const F hPass = V::add(dif, V::set1f(0.5f));
             const F up = V::cmpge(hPass, V::set1f(0.5f));
-            F colour[3];
             for (int c = 0; c < 3; ++c) {
                 const F t = V::sub(V::add(V::mul(V::set1f(2.0f), hPass), smooth[c]), one);
                 const F sharp = select(up, V::min(t, one), V::max(t, zero));
                 colour[c] = lerp(smooth[c], sharp, sharpWeight);
             }
+        };
+        // Groups of vectors graded table by table keep several reads in
+        // flight: one vector's gradings are a long chain of dependent steps.
+        constexpr int kGroup = 4;
+        auto span = [&](int x, int count) {
+            F colours[kGroup][3];
+            for (int k = 0; k < count; ++k) shade(x + k * N, colours[k]);
             if (u.grading.entries) {
-                kelvo::video::cubeLookup<typename V::Ops>(u.grading, colour);
+                for (int k = 0; k < count; ++k) kelvo::video::cubeLookup<typename V::Ops>(u.grading, colours[k]);
             } else {
-                if (u.enableLut > 0 && u.ruddyDegree != 0.0f) lutMix(colour, u.ruddy, u.ruddyDegree);
-                if (u.enableLut > 0 && u.whiteDegree != 0.0f) lutMix(colour, u.whiten, u.whiteDegree);
+                if (u.enableLut > 0 && u.ruddyDegree != 0.0f) {
+                    for (int k = 0; k < count; ++k) lutMix(colours[k], u.ruddy, u.ruddyDegree);
+                }
+                if (u.enableLut > 0 && u.whiteDegree != 0.0f) {
+                    for (int k = 0; k < count; ++k) lutMix(colours[k], u.whiten, u.whiteDegree);
+                }
             }
-            V::store(dst + x * 4, pack(unorm(colour[0]), unorm(colour[1]), unorm(colour[2]), V::set1(255)));
-        }
+            for (int k = 0; k < count; ++k) {
+                const F* c = colours[k];
+                V::store(dst + (x + k * N) * 4, pack(unorm(c[0]), unorm(c[1]), unorm(c[2]), V::set1(255)));
+            }
+        };
+        int x = 1;
+        for (; x + kGroup * N < width; x += kGroup * N) span(x, kGroup);
+        for (; x + N < width; x += N) span(x, 1);
         kelvo::video::BeautyMixSpan_C(u, above, row, below, blur0, blur1, blurWeight, dst, width, x, width);
     }
 };
