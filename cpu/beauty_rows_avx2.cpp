@@ -28,22 +28,18 @@ struct Avx2 {
     static I gather(const uint8_t* base, I index) {
         return _mm256_i32gather_epi32(reinterpret_cast<const int*>(base), index, 4);
     }
-    // The 16-byte cells at index, transposed so t[k] holds texel k of each.
-    static void gatherCells(const uint8_t* base, I index, I t[4]) {
-        // Byte offsets, unsigned so taking one needs no sign extension.
+    // The 16-byte cells at the byte offsets, cell k and k + 4 in r[k].
+    static void loadCells(const uint8_t* base, I offsets, I r[4]) {
+        // Unsigned, so taking one needs no sign extension.
         alignas(32) uint32_t at[8];
-        _mm256_store_si256(reinterpret_cast<I*>(at), _mm256_slli_epi32(index, 4));
+        _mm256_store_si256(reinterpret_cast<I*>(at), offsets);
         auto cell = [&](int k) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + at[k])); };
-        // Lane halves hold cells 0-3 and 4-7; the transpose stays within each.
-        const I r0 = _mm256_setr_m128i(cell(0), cell(4)), r1 = _mm256_setr_m128i(cell(1), cell(5));
-        const I r2 = _mm256_setr_m128i(cell(2), cell(6)), r3 = _mm256_setr_m128i(cell(3), cell(7));
-        const I lo01 = _mm256_unpacklo_epi32(r0, r1), hi01 = _mm256_unpackhi_epi32(r0, r1);
-        const I lo23 = _mm256_unpacklo_epi32(r2, r3), hi23 = _mm256_unpackhi_epi32(r2, r3);
-        t[0] = _mm256_unpacklo_epi64(lo01, lo23);
-        t[1] = _mm256_unpackhi_epi64(lo01, lo23);
-        t[2] = _mm256_unpacklo_epi64(hi01, hi23);
-        t[3] = _mm256_unpackhi_epi64(hi01, hi23);
+        for (int k = 0; k < 4; ++k) r[k] = _mm256_setr_m128i(cell(k), cell(k + 4));
     }
+    static I unpackLo32(I a, I b) { return _mm256_unpacklo_epi32(a, b); }
+    static I unpackHi32(I a, I b) { return _mm256_unpackhi_epi32(a, b); }
+    static I unpackLo64(I a, I b) { return _mm256_unpacklo_epi64(a, b); }
+    static I unpackHi64(I a, I b) { return _mm256_unpackhi_epi64(a, b); }
     template <int K>
     static I bytePair(I a) {
         const char lo = 2 * K, hi = 2 * K + 1, z = -1;

@@ -5,9 +5,10 @@
 // operation mirrors the portable rows in beauty_rows.cpp, in the same order.
 //
 // V provides: I, F, kLanes; Ops, the vec.h operation set of the same width; load/store (unaligned, kLanes pixels or int32s),
-// gather (32-bit pixels at int32 indices), gatherCells (the 16-byte table
-// cell at each index as four vectors of its 32-bit words), bytePair<K>
-// (bytes 2K and 2K+1 of each lane as 16-bit halves), set1/set1f, the integer ops andi,
+// gather (32-bit pixels at int32 indices), loadCells (the 16-byte table
+// cells at byte offsets, each 128-bit part of r[k] holding cells k, k + 4,
+// ...), unpackLo32/Hi32/Lo64/Hi64 (interleaving within 128-bit parts),
+// bytePair<K> (bytes 2K and 2K+1 of each lane as 16-bit halves), set1/set1f, the integer ops andi,
 // ori, add, sub, maxi, mini, srli<N>, slli<N>, srai<N>, the float ops add,
 // sub, mul, div, min, max, cmpgt, cmplt, cmpge, cmple, fand, fandnot, for_,
 // toFloat, toIntRound (nearest even), toIntTrunc, avgU8, and the texel
@@ -177,8 +178,12 @@ struct BeautySimd {
         tableAxis(x, &ix, &wx);
         tableAxis(y, &iy, &wy);
         static_assert(kelvo::video::kBeautyTableCells == 513, "row step below is 512 + 1");
-        I w[4];
-        V::gatherCells(table, V::add(V::add(V::template slli<9>(iy), iy), ix), w);
+        I r[4];
+        V::loadCells(table, V::template slli<4>(V::add(V::add(V::template slli<9>(iy), iy), ix)), r);
+        // Transposed, w[k] holds word k of each pixel's cell.
+        const I lo01 = V::unpackLo32(r[0], r[1]), hi01 = V::unpackHi32(r[0], r[1]);
+        const I lo23 = V::unpackLo32(r[2], r[3]), hi23 = V::unpackHi32(r[2], r[3]);
+        const I w[3] = {V::unpackLo64(lo01, lo23), V::unpackHi64(lo01, lo23), V::unpackLo64(hi01, hi23)};
         // Words 0 to 2 hold the pairs: top r, g; top b, bottom r; bottom g, b.
         out[0] = tableChannel(V::template bytePair<0>(w[0]), V::template bytePair<1>(w[1]), wx, wy);
         out[1] = tableChannel(V::template bytePair<1>(w[0]), V::template bytePair<0>(w[2]), wx, wy);

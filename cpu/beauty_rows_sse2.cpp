@@ -32,20 +32,17 @@ struct Sse2 {
         for (int k = 0; k < 4; ++k) std::memcpy(&v[k], base + static_cast<ptrdiff_t>(i[k]) * 4, 4);
         return _mm_setr_epi32(v[0], v[1], v[2], v[3]);
     }
-    // The 16-byte cells at index, transposed so t[k] holds texel k of each.
-    static void gatherCells(const uint8_t* base, I index, I t[4]) {
-        // Byte offsets, unsigned so taking one needs no sign extension.
+    // The 16-byte cells at the byte offsets, cell k in r[k].
+    static void loadCells(const uint8_t* base, I offsets, I r[4]) {
+        // Unsigned, so taking one needs no sign extension.
         alignas(16) uint32_t at[4];
-        _mm_store_si128(reinterpret_cast<I*>(at), _mm_slli_epi32(index, 4));
-        auto cell = [&](int k) { return _mm_loadu_si128(reinterpret_cast<const I*>(base + at[k])); };
-        const I r0 = cell(0), r1 = cell(1), r2 = cell(2), r3 = cell(3);
-        const I lo01 = _mm_unpacklo_epi32(r0, r1), hi01 = _mm_unpackhi_epi32(r0, r1);
-        const I lo23 = _mm_unpacklo_epi32(r2, r3), hi23 = _mm_unpackhi_epi32(r2, r3);
-        t[0] = _mm_unpacklo_epi64(lo01, lo23);
-        t[1] = _mm_unpackhi_epi64(lo01, lo23);
-        t[2] = _mm_unpacklo_epi64(hi01, hi23);
-        t[3] = _mm_unpackhi_epi64(hi01, hi23);
+        _mm_store_si128(reinterpret_cast<I*>(at), offsets);
+        for (int k = 0; k < 4; ++k) r[k] = _mm_loadu_si128(reinterpret_cast<const I*>(base + at[k]));
     }
+    static I unpackLo32(I a, I b) { return _mm_unpacklo_epi32(a, b); }
+    static I unpackHi32(I a, I b) { return _mm_unpackhi_epi32(a, b); }
+    static I unpackLo64(I a, I b) { return _mm_unpacklo_epi64(a, b); }
+    static I unpackHi64(I a, I b) { return _mm_unpackhi_epi64(a, b); }
     template <int K>
     static I bytePair(I a) {
         const I mask = _mm_set1_epi32(255);
