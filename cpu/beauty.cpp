@@ -29,19 +29,6 @@ size_t spanBytes(int stride, int width, int height) {
     return static_cast<size_t>(stride) * static_cast<size_t>(height - 1) + static_cast<size_t>(width) * 4;
 }
 
-// The table with its edge texels repeated once around it.
-void padTable(ConstImageRGBA8 table, std::vector<uint8_t>* out) {
-    const int n = kBeautyPaddedTableSize;
-    out->resize(static_cast<size_t>(n) * n * 4);
-    for (int y = 0; y < n; ++y) {
-        const uint8_t* src = table.data + static_cast<size_t>(clampIndex(y - 1, kBeautyTableSize)) * table.stride;
-        uint8_t* dst = out->data() + static_cast<size_t>(y) * n * 4;
-        std::memcpy(dst + 4, src, kBeautyTableSize * 4);
-        std::memcpy(dst, src, 4);
-        std::memcpy(dst + (n - 1) * 4, src + (kBeautyTableSize - 1) * 4, 4);
-    }
-}
-
 }  // namespace
 
 // Grid points per axis of the grading cube: 64 puts them on the tables'
@@ -60,8 +47,10 @@ bool CpuBeauty::setTables(ConstImageRGBA8 whiten, ConstImageRGBA8 ruddy) {
         clearTables();
         return false;
     }
-    padTable(whiten, &whiten_);
-    padTable(ruddy, &ruddy_);
+    whiten_.resize(kBeautyTableBytes);
+    ruddy_.resize(kBeautyTableBytes);
+    beautyTableCells(whiten.data, whiten.stride, whiten_.data());
+    beautyTableCells(ruddy.data, ruddy.stride, ruddy_.data());
     hasTables_ = true;
     gradingStale_ = true;
     return true;

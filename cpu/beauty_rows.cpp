@@ -53,8 +53,8 @@ struct Colour {
     float r, g, b;
 };
 
-// Texel pair and packed weight of a table read at `pos` (texture units),
-// clamped so that the padded table gives what edge clamping reads.
+// Cell index and packed weight of a table read at `pos` (texture units),
+// clamped so that the cell gives what edge clamping reads.
 inline void tableAxis(float pos, int* index, uint32_t* weights) {
     const int fixed = static_cast<int>(std::lrint(pos * 131072.0f)) - 128;
     const int i = fixed >> 8;
@@ -68,10 +68,9 @@ inline void tableRead(const uint8_t* table, float x, float y, float out[3]) {
     uint32_t wx, wy;
     tableAxis(x, &ix, &wx);
     tableAxis(y, &iy, &wy);
-    const uint8_t* p0 = table + (static_cast<size_t>(iy) * kBeautyPaddedTableSize + ix) * 4;
-    const uint8_t* p1 = p0 + kBeautyPaddedTableSize * 4;
+    const uint8_t* p = table + (static_cast<size_t>(iy) * kBeautyTableCells + ix) * kBeautyTableCellBytes;
     for (int c = 0; c < 3; ++c) {
-        out[c] = texel(blend(blend(p0[c], p0[4 + c], wx), blend(p1[c], p1[4 + c], wx), wy));
+        out[c] = texel(blend(blend(p[2 * c], p[2 * c + 1], wx), blend(p[6 + 2 * c], p[7 + 2 * c], wx), wy));
     }
 }
 
@@ -94,6 +93,26 @@ inline Colour lutMix(Colour colour, const uint8_t* table, float amount) {
 }
 
 }  // namespace
+
+void beautyTableCells(const uint8_t* table, int stride, uint8_t* cells) {
+    auto at = [&](int x, int y) {
+        auto clamp = [](int i) { return i < 0 ? 0 : (i >= kBeautyTableSize ? kBeautyTableSize - 1 : i); };
+        return table + static_cast<size_t>(clamp(y)) * stride + static_cast<size_t>(clamp(x)) * 4;
+    };
+    for (int y = -1; y < kBeautyTableSize; ++y) {
+        for (int x = -1; x < kBeautyTableSize; ++x) {
+            const uint8_t* texels[4] = {at(x, y), at(x + 1, y), at(x, y + 1), at(x + 1, y + 1)};
+            for (int row = 0; row < 2; ++row) {
+                for (int c = 0; c < 3; ++c) {
+                    cells[row * 6 + 2 * c] = texels[row * 2][c];
+                    cells[row * 6 + 2 * c + 1] = texels[row * 2 + 1][c];
+                }
+            }
+            std::memset(cells + 12, 0, 4);
+            cells += kBeautyTableCellBytes;
+        }
+    }
+}
 
 void BeautyDownsizeRow_C(const uint8_t* src, const int32_t* x0, const int32_t* x1,
                          const uint32_t* weights, uint8_t* dst, int width) {

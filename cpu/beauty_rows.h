@@ -15,6 +15,7 @@
 // reads. No row allocates; all are thread-safe on disjoint outputs.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "cpu/colour_cube.h"
@@ -41,7 +42,7 @@ struct BeautyMixUniforms {
     float ruddyDegree;
     int noiseLevel;
     int enableLut;
-    // kBeautyPaddedTableSize squared pixels; read only when enableLut > 0.
+    // Tables as beautyTableCells lays them out; read only when enableLut > 0.
     const uint8_t* whiten;
     const uint8_t* ruddy;
     // Both gradings as one cube (see beautyGrade); when it has entries the
@@ -53,10 +54,22 @@ struct BeautyMixUniforms {
 // `count` colours of 3 floats (in place).
 void beautyGrade(const BeautyMixUniforms& u, float* rgb, int count);
 
-// 512 x 512 tables are stored with their edge texels repeated once around
-// them, so a read at texel -1 or 512 gives what edge clamping gives.
+// A 512 x 512 table is stored as cells, one per texel position a read can
+// start at (-1 to 511 on each axis, where -1 and 512 give what edge clamping
+// gives), holding the rgb of the four texels a two-axis read blends as the
+// pairs it blends first: the top left and top right texel's red, green and
+// blue, then the bottom ones', each pair left then right, and 4 zero bytes.
+// So one read is one 16-byte load.
 constexpr int kBeautyTableSize = 512;
-constexpr int kBeautyPaddedTableSize = kBeautyTableSize + 2;
+constexpr int kBeautyTableCells = kBeautyTableSize + 1;  // per axis
+constexpr int kBeautyTableCellBytes = 16;
+constexpr size_t kBeautyTableBytes =
+    static_cast<size_t>(kBeautyTableCells) * kBeautyTableCells * kBeautyTableCellBytes;
+
+// Lays out `table` (512 x 512 RGBA8, rows `stride` bytes apart) as cells in
+// `cells`, kBeautyTableBytes long; 16-byte aligned keeps a cell in one cache
+// line.
+void beautyTableCells(const uint8_t* table, int stride, uint8_t* cells);
 
 // dst[i] = src[x0[i]] blended with src[x1[i]] by weights[i]: the input rows
 // narrowed to half width for the first two passes, and the blurred half-size

@@ -4,6 +4,9 @@
 
 #include <immintrin.h>
 
+#include <cstddef>
+#include <cstdint>
+
 #include "cpu/beauty_rows.h"
 #include "cpu/beauty_rows_simd.h"
 #include "cpu/vec_avx2.h"
@@ -25,15 +28,24 @@ struct Avx2 {
     static I gather(const uint8_t* base, I index) {
         return _mm256_i32gather_epi32(reinterpret_cast<const int*>(base), index, 4);
     }
-    // The pixels at index and index + 1, as two vectors.
-    static void gatherPairs(const uint8_t* base, I index, I* left, I* right) {
-        const auto* b = reinterpret_cast<const long long*>(base);
-        const F g0 = _mm256_castsi256_ps(_mm256_i32gather_epi64(b, _mm256_castsi256_si128(index), 4));
-        const F g1 = _mm256_castsi256_ps(_mm256_i32gather_epi64(b, _mm256_extracti128_si256(index, 1), 4));
-        *left = _mm256_permute4x64_epi64(_mm256_castps_si256(_mm256_shuffle_ps(g0, g1, _MM_SHUFFLE(2, 0, 2, 0))),
-                                         _MM_SHUFFLE(3, 1, 2, 0));
-        *right = _mm256_permute4x64_epi64(_mm256_castps_si256(_mm256_shuffle_ps(g0, g1, _MM_SHUFFLE(3, 1, 3, 1))),
-                                          _MM_SHUFFLE(3, 1, 2, 0));
+    // The 16-byte cells at the byte offsets, cell k and k + 4 in r[k].
+    static void loadCells(const uint8_t* base, I offsets, I r[4]) {
+        // Unsigned, so taking one needs no sign extension.
+        alignas(32) uint32_t at[8];
+        _mm256_store_si256(reinterpret_cast<I*>(at), offsets);
+        auto cell = [&](int k) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + at[k])); };
+        for (int k = 0; k < 4; ++k) r[k] = _mm256_setr_m128i(cell(k), cell(k + 4));
+    }
+    static I unpackLo32(I a, I b) { return _mm256_unpacklo_epi32(a, b); }
+    static I unpackHi32(I a, I b) { return _mm256_unpackhi_epi32(a, b); }
+    static I unpackLo64(I a, I b) { return _mm256_unpacklo_epi64(a, b); }
+    static I unpackHi64(I a, I b) { return _mm256_unpackhi_epi64(a, b); }
+    template <int K>
+    static I bytePair(I a) {
+        const char lo = 2 * K, hi = 2 * K + 1, z = -1;
+        const __m128i m = _mm_setr_epi8(lo, z, hi, z, lo + 4, z, hi + 4, z, lo + 8, z, hi + 8, z, lo + 12, z,
+                                        hi + 12, z);
+        return _mm256_shuffle_epi8(a, _mm256_setr_m128i(m, m));
     }
     static I set1(int v) { return _mm256_set1_epi32(v); }
     static F set1f(float v) { return _mm256_set1_ps(v); }

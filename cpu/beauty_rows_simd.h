@@ -5,8 +5,10 @@
 // operation mirrors the portable rows in beauty_rows.cpp, in the same order.
 //
 // V provides: I, F, kLanes; Ops, the vec.h operation set of the same width; load/store (unaligned, kLanes pixels or int32s),
-// gather (32-bit pixels at int32 indices), gatherPairs (the pixels at each
-// index and the next), set1/set1f, the integer ops andi,
+// gather (32-bit pixels at int32 indices), loadCells (the 16-byte table
+// cells at byte offsets, each 128-bit part of r[k] holding cells k, k + 4,
+// ...), unpackLo32/Hi32/Lo64/Hi64 (interleaving within 128-bit parts),
+// bytePair<K> (bytes 2K and 2K+1 of each lane as 16-bit halves), set1/set1f, the integer ops andi,
 // ori, add, sub, maxi, mini, srli<N>, slli<N>, srai<N>, the float ops add,
 // sub, mul, div, min, max, cmpgt, cmplt, cmpge, cmple, fand, fandnot, for_,
 // toFloat, toIntRound (nearest even), toIntTrunc, avgU8, and the texel
@@ -160,38 +162,32 @@ struct BeautySimd {
         *weights = V::ori(V::sub(V::set1(256), f), V::template slli<16>(f));
     }
 
-    // Channel C of a and b as the 16-bit pair (a_c, b_c) of each lane.
-    template <int C>
-    static I channelPair(I a, I b) {
-        const I mask = V::set1(255);
-        return V::ori(V::andi(V::template srli<C * 8>(a), mask),
-                      V::template slli<16>(V::andi(V::template srli<C * 8>(b), mask)));
-    }
     // (w0 * a + w1 * b + 128) >> 8 of a lane's pair and packed weights.
     static I blendPair(I pair, I weights) {
         return V::template srli<8>(V::add(V::madd(pair, weights), V::set1(128)));
     }
-    // One channel of a two-axis read of texels a, b (top) and c, d (bottom),
-    // lane by lane, so no weight needs spreading across channels.
-    template <int C>
-    static F tableChannel(I a, I b, I c, I d, I wx, I wy) {
-        const I top = blendPair(channelPair<C>(a, b), wx);
-        const I bottom = blendPair(channelPair<C>(c, d), wx);
-        return V::mul(V::toFloat(blendPair(V::ori(top, V::template slli<16>(bottom)), wy)), inv255());
+    // A two-axis read from the pairs of its top and bottom texels, lane by
+    // lane, so no weight needs spreading across channels.
+    static F tableChannel(I top, I bottom, I wx, I wy) {
+        const I y = V::ori(blendPair(top, wx), V::template slli<16>(blendPair(bottom, wx)));
+        return V::mul(V::toFloat(blendPair(y, wy)), inv255());
     }
 
     static void tableRead(const uint8_t* table, F x, F y, F out[3]) {
         I ix, iy, wx, wy;
         tableAxis(x, &ix, &wx);
         tableAxis(y, &iy, &wy);
-        static_assert(kelvo::video::kBeautyPaddedTableSize == 514, "row step below is 512 + 2");
-        const I idx = V::add(V::add(V::template slli<9>(iy), V::template slli<1>(iy)), ix);
-        I a, b, c, d;
-        V::gatherPairs(table, idx, &a, &b);
-        V::gatherPairs(table, V::add(idx, V::set1(kelvo::video::kBeautyPaddedTableSize)), &c, &d);
-        out[0] = tableChannel<0>(a, b, c, d, wx, wy);
-        out[1] = tableChannel<1>(a, b, c, d, wx, wy);
-        out[2] = tableChannel<2>(a, b, c, d, wx, wy);
+        static_assert(kelvo::video::kBeautyTableCells == 513, "row step below is 512 + 1");
+        I r[4];
+        V::loadCells(table, V::template slli<4>(V::add(V::add(V::template slli<9>(iy), iy), ix)), r);
+        // Transposed, w[k] holds word k of each pixel's cell.
+        const I lo01 = V::unpackLo32(r[0], r[1]), hi01 = V::unpackHi32(r[0], r[1]);
+        const I lo23 = V::unpackLo32(r[2], r[3]), hi23 = V::unpackHi32(r[2], r[3]);
+        const I w[3] = {V::unpackLo64(lo01, lo23), V::unpackHi64(lo01, lo23), V::unpackLo64(hi01, hi23)};
+        // Words 0 to 2 hold the pairs: top r, g; top b, bottom r; bottom g, b.
+        out[0] = tableChannel(V::template bytePair<0>(w[0]), V::template bytePair<1>(w[1]), wx, wy);
+        out[1] = tableChannel(V::template bytePair<1>(w[0]), V::template bytePair<0>(w[2]), wx, wy);
+        out[2] = tableChannel(V::template bytePair<0>(w[1]), V::template bytePair<1>(w[2]), wx, wy);
     }
 
     static F lerp(F a, F b, F t) { return V::add(a, V::mul(t, V::sub(b, a))); }
@@ -233,8 +229,8 @@ struct BeautySimd {
         const F weightM = V::set1f(1.0f * u.sharpen);
         const F weightH = V::set1f(0.75f * u.sharpen);
         const typename V::Weights wy = V::uniformWeights(blurWeight);
-        int x = 1;
-        for (; x + N < width; x += N) {
+        // The colour of the N pixels from x on before grading.
+        auto shade = [&](int x, F colour[3]) {
             const I centre = load(row + x * 4);
             const F r = texel<0>(centre), g = texel<1>(centre), b = texel<2>(centre);
 
@@ -287,20 +283,36 @@ struct BeautySimd {
                                          select(V::cmple(dif, V::set1f(0.078431f)), weightM, weightH));
             const F hPass = V::add(dif, V::set1f(0.5f));
             const F up = V::cmpge(hPass, V::set1f(0.5f));
-            F colour[3];
             for (int c = 0; c < 3; ++c) {
                 const F t = V::sub(V::add(V::mul(V::set1f(2.0f), hPass), smooth[c]), one);
                 const F sharp = select(up, V::min(t, one), V::max(t, zero));
                 colour[c] = lerp(smooth[c], sharp, sharpWeight);
             }
+        };
+        // Groups of vectors graded table by table keep several reads in
+        // flight: one vector's gradings are a long chain of dependent steps.
+        constexpr int kGroup = 4;
+        auto span = [&](int x, int count) {
+            F colours[kGroup][3];
+            for (int k = 0; k < count; ++k) shade(x + k * N, colours[k]);
             if (u.grading.entries) {
-                kelvo::video::cubeLookup<typename V::Ops>(u.grading, colour);
+                for (int k = 0; k < count; ++k) kelvo::video::cubeLookup<typename V::Ops>(u.grading, colours[k]);
             } else {
-                if (u.enableLut > 0 && u.ruddyDegree != 0.0f) lutMix(colour, u.ruddy, u.ruddyDegree);
-                if (u.enableLut > 0 && u.whiteDegree != 0.0f) lutMix(colour, u.whiten, u.whiteDegree);
+                if (u.enableLut > 0 && u.ruddyDegree != 0.0f) {
+                    for (int k = 0; k < count; ++k) lutMix(colours[k], u.ruddy, u.ruddyDegree);
+                }
+                if (u.enableLut > 0 && u.whiteDegree != 0.0f) {
+                    for (int k = 0; k < count; ++k) lutMix(colours[k], u.whiten, u.whiteDegree);
+                }
             }
-            V::store(dst + x * 4, pack(unorm(colour[0]), unorm(colour[1]), unorm(colour[2]), V::set1(255)));
-        }
+            for (int k = 0; k < count; ++k) {
+                const F* c = colours[k];
+                V::store(dst + (x + k * N) * 4, pack(unorm(c[0]), unorm(c[1]), unorm(c[2]), V::set1(255)));
+            }
+        };
+        int x = 1;
+        for (; x + kGroup * N < width; x += kGroup * N) span(x, kGroup);
+        for (; x + N < width; x += N) span(x, 1);
         kelvo::video::BeautyMixSpan_C(u, above, row, below, blur0, blur1, blurWeight, dst, width, x, width);
     }
 };

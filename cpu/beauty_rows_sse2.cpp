@@ -32,14 +32,22 @@ struct Sse2 {
         for (int k = 0; k < 4; ++k) std::memcpy(&v[k], base + static_cast<ptrdiff_t>(i[k]) * 4, 4);
         return _mm_setr_epi32(v[0], v[1], v[2], v[3]);
     }
-    // The pixels at index and index + 1, as two vectors.
-    static void gatherPairs(const uint8_t* base, I index, I* left, I* right) {
-        alignas(16) int32_t i[4];
-        int32_t v[8];
-        _mm_store_si128(reinterpret_cast<I*>(i), index);
-        for (int k = 0; k < 4; ++k) std::memcpy(&v[2 * k], base + static_cast<ptrdiff_t>(i[k]) * 4, 8);
-        *left = _mm_setr_epi32(v[0], v[2], v[4], v[6]);
-        *right = _mm_setr_epi32(v[1], v[3], v[5], v[7]);
+    // The 16-byte cells at the byte offsets, cell k in r[k].
+    static void loadCells(const uint8_t* base, I offsets, I r[4]) {
+        // Unsigned, so taking one needs no sign extension.
+        alignas(16) uint32_t at[4];
+        _mm_store_si128(reinterpret_cast<I*>(at), offsets);
+        for (int k = 0; k < 4; ++k) r[k] = _mm_loadu_si128(reinterpret_cast<const I*>(base + at[k]));
+    }
+    static I unpackLo32(I a, I b) { return _mm_unpacklo_epi32(a, b); }
+    static I unpackHi32(I a, I b) { return _mm_unpackhi_epi32(a, b); }
+    static I unpackLo64(I a, I b) { return _mm_unpacklo_epi64(a, b); }
+    static I unpackHi64(I a, I b) { return _mm_unpackhi_epi64(a, b); }
+    template <int K>
+    static I bytePair(I a) {
+        const I mask = _mm_set1_epi32(255);
+        return _mm_or_si128(_mm_and_si128(_mm_srli_epi32(a, 16 * K), mask),
+                            _mm_slli_epi32(_mm_and_si128(_mm_srli_epi32(a, 16 * K + 8), mask), 16));
     }
     static I set1(int v) { return _mm_set1_epi32(v); }
     static F set1f(float v) { return _mm_set1_ps(v); }

@@ -102,6 +102,42 @@ TEST(BeautyRowsTest, FastRowsMatchThePortableRows) {
     }
 }
 
+// A table whose texel at (x, y) encodes x and y, read back cell by cell.
+TEST(BeautyRowsTest, TableCellsHoldTheTexelPairsOfATwoAxisRead) {
+    std::vector<uint8_t> table(static_cast<size_t>(kBeautyTableSize) * kBeautyTableSize * 4);
+    auto texel = [&](int x, int y) { return &table[(static_cast<size_t>(y) * kBeautyTableSize + x) * 4]; };
+    for (int y = 0; y < kBeautyTableSize; ++y) {
+        for (int x = 0; x < kBeautyTableSize; ++x) {
+            uint8_t* p = texel(x, y);
+            p[0] = static_cast<uint8_t>(x), p[1] = static_cast<uint8_t>(y);
+            p[2] = static_cast<uint8_t>(x >> 8 | (y >> 8) << 1), p[3] = 0xee;
+        }
+    }
+    std::vector<uint8_t> cells(kBeautyTableBytes, 0xcd);
+    beautyTableCells(table.data(), kBeautyTableSize * 4, cells.data());
+    struct Row {
+        const char* name;
+        int cellX, cellY;
+        int texels[4][2];  // top left, top right, bottom left, bottom right
+    } const rows[] = {
+        {"clamped_top_left", 0, 0, {{0, 0}, {0, 0}, {0, 0}, {0, 0}}},
+        {"first_inner", 1, 1, {{0, 0}, {1, 0}, {0, 1}, {1, 1}}},
+        {"past_256", 300, 257, {{299, 256}, {300, 256}, {299, 257}, {300, 257}}},
+        {"clamped_top_right", 512, 0, {{511, 0}, {511, 0}, {511, 0}, {511, 0}}},
+        {"clamped_bottom_right", 512, 512, {{511, 511}, {511, 511}, {511, 511}, {511, 511}}},
+    };
+    for (const Row& r : rows) {
+        std::vector<uint8_t> expected(kBeautyTableCellBytes, 0);
+        for (int t = 0; t < 4; ++t) {
+            const uint8_t* p = texel(r.texels[t][0], r.texels[t][1]);
+            for (int c = 0; c < 3; ++c) expected[(t / 2) * 6 + 2 * c + t % 2] = p[c];
+        }
+        const uint8_t* cell =
+            &cells[(static_cast<size_t>(r.cellY) * kBeautyTableCells + r.cellX) * kBeautyTableCellBytes];
+        EXPECT_EQ(std::vector<uint8_t>(cell, cell + kBeautyTableCellBytes), expected) << r.name;
+    }
+}
+
 struct MixCase {
     const char* name;
     float lightStrength;
@@ -121,7 +157,7 @@ const MixCase kMixCases[] = {
 
 TEST(BeautyRowsTest, FastMixMatchesThePortableMix) {
     std::mt19937 random(77);
-    std::vector<uint8_t> whiten(static_cast<size_t>(kBeautyPaddedTableSize) * kBeautyPaddedTableSize * 4);
+    std::vector<uint8_t> whiten(kBeautyTableBytes);
     std::vector<uint8_t> ruddy(whiten.size());
     for (auto& b : whiten) b = static_cast<uint8_t>(random());
     for (auto& b : ruddy) b = static_cast<uint8_t>(random());
