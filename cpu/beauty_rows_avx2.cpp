@@ -28,6 +28,13 @@ struct Avx2 {
     static I gather(const uint8_t* base, I index) {
         return _mm256_i32gather_epi32(reinterpret_cast<const int*>(base), index, 4);
     }
+    static constexpr bool kWindowPicks = true;
+    static bool inWindow(I offsets) { return _mm256_testz_si256(offsets, _mm256_set1_epi32(~15)); }
+    static I pick(I lo, I hi, I offsets) {
+        const I fromLo = _mm256_permutevar8x32_epi32(lo, offsets);
+        const I fromHi = _mm256_permutevar8x32_epi32(hi, offsets);
+        return _mm256_blendv_epi8(fromLo, fromHi, _mm256_cmpgt_epi32(offsets, _mm256_set1_epi32(7)));
+    }
     // The 16-byte cells at the byte offsets, cell k and k + 4 in r[k].
     static void loadCells(const uint8_t* base, I offsets, I r[4]) {
         // Unsigned, so taking one needs no sign extension.

@@ -32,6 +32,8 @@ struct Sse2 {
         for (int k = 0; k < 4; ++k) std::memcpy(&v[k], base + static_cast<ptrdiff_t>(i[k]) * 4, 4);
         return _mm_setr_epi32(v[0], v[1], v[2], v[3]);
     }
+    // SSE2 has no variable shuffle.
+    static constexpr bool kWindowPicks = false;
     // The 16-byte cells at the byte offsets, cell k in r[k].
     static void loadCells(const uint8_t* base, I offsets, I r[4]) {
         // Unsigned, so taking one needs no sign extension.

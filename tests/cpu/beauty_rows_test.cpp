@@ -3,11 +3,13 @@
 // alignment.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <functional>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cpu/beauty_rows.h"
@@ -54,17 +56,24 @@ TEST(BeautyRowsTest, FastRowsMatchThePortableRows) {
     std::mt19937 random(2024);
     for (const int width : kWidths) {
         const size_t out = static_cast<size_t>(width) * 4;
-        {
-            const int srcWidth = 2 * width + 1;
+        // Columns at random, halving and doubling (clamped at the row's ends,
+        // as the effect lays them out).
+        const int srcWidth = 2 * width + 1;
+        const std::pair<const char*, std::function<int(int)>> columns[] = {
+            {"downsize at random", [&](int) { return static_cast<int>(random() % srcWidth); }},
+            {"downsize halving", [](int i) { return 2 * i; }},
+            {"downsize doubling", [](int i) { return std::max(i / 2 - (i % 2 == 0), 0); }},
+        };
+        for (const auto& [name, column] : columns) {
             Buffer src(srcWidth, &random);
             std::vector<int32_t> x0(width), x1(width);
             std::vector<uint32_t> w(width);
             for (int i = 0; i < width; ++i) {
-                x0[i] = static_cast<int32_t>(random() % srcWidth);
+                x0[i] = column(i);
                 x1[i] = std::min(x0[i] + 1, srcWidth - 1);
                 w[i] = randomWeights(&random);
             }
-            expectSameBytes("downsize", width, out, [&](const BeautyRows& rows, uint8_t* dst) {
+            expectSameBytes(name, width, out, [&](const BeautyRows& rows, uint8_t* dst) {
                 rows.downsize(src.pixels, x0.data(), x1.data(), w.data(), dst, width);
             });
         }
