@@ -26,6 +26,14 @@
 #include "cpu/beauty_rows.h"
 #include "cpu/colour_cube_kernel.h"
 
+// The mix's per-vector step is large enough that GCC keeps it out of line,
+// reloading its constants on every call.
+#if defined(__GNUC__)
+#define KELVO_BEAUTY_INLINE_LAMBDA __attribute__((always_inline))
+#else
+#define KELVO_BEAUTY_INLINE_LAMBDA
+#endif
+
 template <typename V>
 struct BeautySimd {
     using I = typename V::I;
@@ -256,7 +264,7 @@ struct BeautySimd {
         const F weightH = V::set1f(0.75f * u.sharpen);
         const typename V::Weights wy = V::uniformWeights(blurWeight);
         // The colour of the N pixels from x on before grading.
-        auto shade = [&](int x, F colour[3]) {
+        auto shade = [&](int x, F colour[3]) KELVO_BEAUTY_INLINE_LAMBDA {
             const I centre = load(row + x * 4);
             const F r = texel<0>(centre), g = texel<1>(centre), b = texel<2>(centre);
 
@@ -339,6 +347,10 @@ struct BeautySimd {
         int x = 1;
         for (; x + kGroup * N < width; x += kGroup * N) span(x, kGroup);
         for (; x + N < width; x += N) span(x, 1);
-        kelvo::video::BeautyMixSpan_C(u, above, row, below, blur0, blur1, blurWeight, dst, width, x, width);
+        // The pixels short of a vector again as the last whole vector before
+        // the edge pixel, rewriting some with the same bytes.
+        if (x < width - 1) span(width - 1 - N, 1);
+        kelvo::video::BeautyMixSpan_C(u, above, row, below, blur0, blur1, blurWeight, dst, width, width - 1,
+                                      width);
     }
 };
