@@ -25,11 +25,11 @@ struct Avx2 {
 
     static I load(const void* p) { return _mm256_loadu_si256(static_cast<const I*>(p)); }
     static void store(void* p, I v) { _mm256_storeu_si256(static_cast<I*>(p), v); }
+    static bool allZero(I a) { return _mm256_testz_si256(a, a); }
     static I gather(const uint8_t* base, I index) {
         return _mm256_i32gather_epi32(reinterpret_cast<const int*>(base), index, 4);
     }
     static constexpr bool kWindowPicks = true;
-    static bool inWindow(I offsets) { return _mm256_testz_si256(offsets, _mm256_set1_epi32(~15)); }
     static I pick(I lo, I hi, I offsets) {
         const I fromLo = _mm256_permutevar8x32_epi32(lo, offsets);
         const I fromHi = _mm256_permutevar8x32_epi32(hi, offsets);

@@ -5,8 +5,8 @@
 // operation mirrors the portable rows in beauty_rows.cpp, in the same order.
 //
 // V provides: I, F, kLanes; Ops, the vec.h operation set of the same width; load/store (unaligned, kLanes pixels or int32s),
-// gather (32-bit pixels at int32 indices); kWindowPicks, and where true
-// inWindow (every lane in [0, 2N)) and pick (lane k of the 2N pixels lo, hi
+// gather (32-bit pixels at int32 indices), allZero; kWindowPicks, and where
+// true pick (lane k of the 2N pixels lo, hi
 // at each lane's index); loadCells (the 16-byte table
 // cells at byte offsets, each 128-bit part of r[k] holding cells k, k + 4,
 // ...), unpackLo32/Hi32/Lo64/Hi64 (interleaving within 128-bit parts),
@@ -57,6 +57,21 @@ struct BeautySimd {
     }
     static I load(const uint8_t* p) { return V::load(p); }
 
+    // A read halfway between two texels, as halving a size gives everywhere,
+    // blends them as (128 a + 128 b + 128) >> 8, which is their rounded
+    // average.
+    static constexpr uint32_t kHalfway = 128u | 128u << 16;
+    static I blendPerPixel(I a, I b, I weights) {
+        if (V::allZero(V::sub(weights, V::set1(static_cast<int>(kHalfway))))) return V::avgU8(a, b);
+        return V::blendPerPixel(a, b, weights);
+    }
+    struct Uniform {
+        typename V::Weights weights;
+        bool halfway;
+        explicit Uniform(uint32_t w) : weights(V::uniformWeights(w)), halfway(w == kHalfway) {}
+        I operator()(I a, I b) const { return halfway ? V::avgU8(a, b) : V::blend(a, b, weights); }
+    };
+
     static void downsize(const uint8_t* src, const int32_t* x0, const int32_t* x1, const uint32_t* weights,
                          uint8_t* dst, int width) {
         int i = 0;
@@ -72,32 +87,33 @@ struct BeautySimd {
                 const I at = V::set1(base);
                 const I o0 = V::sub(V::load(x0 + i), at), o1 = V::sub(V::load(x1 + i), at);
                 I a, b;
-                if (base + 2 * N - 1 <= last && V::inWindow(V::ori(o0, o1))) {
+                if (base + 2 * N - 1 <= last && V::allZero(V::andi(V::ori(o0, o1), V::set1(~(2 * N - 1))))) {
                     const I lo = load(src + static_cast<size_t>(base) * 4);
                     const I hi = load(src + static_cast<size_t>(base + N) * 4);
                     a = V::pick(lo, hi, o0), b = V::pick(lo, hi, o1);
                 } else {
                     a = V::gather(src, V::load(x0 + i)), b = V::gather(src, V::load(x1 + i));
                 }
-                V::store(dst + i * 4, V::blendPerPixel(a, b, V::load(weights + i)));
+                V::store(dst + i * 4, blendPerPixel(a, b, V::load(weights + i)));
             }
         } else {
             for (; i + N <= width; i += N) {
                 const I a = V::gather(src, V::load(x0 + i));
                 const I b = V::gather(src, V::load(x1 + i));
-                V::store(dst + i * 4, V::blendPerPixel(a, b, V::load(weights + i)));
+                V::store(dst + i * 4, blendPerPixel(a, b, V::load(weights + i)));
             }
         }
         kelvo::video::BeautyDownsizeRow_C(src, x0 + i, x1 + i, weights + i, dst + i * 4, width - i);
     }
 
     static void blurRgbColumn(const kelvo::video::BeautyColumnTaps& taps, uint8_t* dst, int width) {
-        typename V::Weights w[9];
-        for (int k = 0; k < 9; ++k) w[k] = V::uniformWeights(taps.weights[k]);
+        const Uniform w[9] = {Uniform(taps.weights[0]), Uniform(taps.weights[1]), Uniform(taps.weights[2]),
+                              Uniform(taps.weights[3]), Uniform(taps.weights[4]), Uniform(taps.weights[5]),
+                              Uniform(taps.weights[6]), Uniform(taps.weights[7]), Uniform(taps.weights[8])};
         int i = 0;
         for (; i + N <= width; i += N) {
             auto read = [&](int k) {
-                return V::blend(load(taps.rows[2 * k] + i * 4), load(taps.rows[2 * k + 1] + i * 4), w[k]);
+                return w[k](load(taps.rows[2 * k] + i * 4), load(taps.rows[2 * k + 1] + i * 4));
             };
             const I first = read(0);
             F r = texel<0>(first), g = texel<1>(first), b = texel<2>(first);
@@ -132,14 +148,14 @@ struct BeautySimd {
 
     static void soften2(const uint8_t* blur, const uint8_t* in0, const uint8_t* in1, uint32_t inWeight,
                         uint8_t* dst, int width) {
-        const typename V::Weights w = V::uniformWeights(inWeight);
+        const Uniform w(inWeight);
         const F scale = V::set1f(0.1111f);
         int i = 0;
         for (; i + N <= width; i += N) {
             auto at = [&](int d) { return load(blur + (i + d) * 4); };
             const F mean[3] = {V::mul(ninePointSum<0>(at), scale), V::mul(ninePointSum<1>(at), scale),
                                V::mul(ninePointSum<2>(at), scale)};
-            const I in = V::blend(load(in0 + i * 4), load(in1 + i * 4), w);
+            const I in = w(load(in0 + i * 4), load(in1 + i * 4));
             const F ins[3] = {texel<0>(in), texel<1>(in), texel<2>(in)};
             F d[3];
             for (int c = 0; c < 3; ++c) {

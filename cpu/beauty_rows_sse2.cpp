@@ -25,6 +25,7 @@ struct Sse2 {
 
     static I load(const void* p) { return _mm_loadu_si128(static_cast<const I*>(p)); }
     static void store(void* p, I v) { _mm_storeu_si128(static_cast<I*>(p), v); }
+    static bool allZero(I a) { return _mm_movemask_epi8(_mm_cmpeq_epi32(a, _mm_setzero_si128())) == 0xffff; }
     static I gather(const uint8_t* base, I index) {
         alignas(16) int32_t i[4];
         int32_t v[4];
