@@ -279,10 +279,17 @@ struct BeautySimd {
         const F weightM = V::set1f(1.0f * u.sharpen);
         const F weightH = V::set1f(0.75f * u.sharpen);
         const typename V::Weights wy = V::uniformWeights(blurWeight);
+        // The green of the three lines as floats, converted once per chunk of
+        // the row rather than at each of the three columns that read it;
+        // greens[line][i] is that of pixel base + i.
+        constexpr int kChunk = 256;
+        float greens[3][kChunk + 2];
+        int base = 0;
+        auto green = [&](int line, int at) { return V::Ops::loadf(greens[line] + (at - base)); };
         // The colour of the N pixels from x on before grading.
         auto shade = [&](int x, F colour[3]) KELVO_BEAUTY_INLINE_LAMBDA {
             const I centre = load(row + x * 4);
-            const F r = texel<0>(centre), g = texel<1>(centre), b = texel<2>(centre);
+            const F r = texel<0>(centre), g = green(1, x), b = texel<2>(centre);
 
             F skinMask;
             if (broadSkinTest) {
@@ -318,14 +325,13 @@ struct BeautySimd {
             if (gated) k = V::mul(k, skin);
             const F smooth[3] = {lerp(r, mean[0], k), lerp(g, mean[1], k), lerp(b, mean[2], k)};
 
-            auto green = [](const uint8_t* line, int at) { return texel<1>(load(line + at * 4)); };
-            F sum = V::add(green(below, x + 1), green(above, x - 1));
-            sum = V::add(sum, green(below, x - 1));
-            sum = V::add(sum, green(above, x + 1));
-            sum = V::add(sum, green(row, x + 1));
-            sum = V::add(sum, green(row, x - 1));
-            sum = V::add(sum, green(below, x));
-            sum = V::add(sum, green(above, x));
+            F sum = V::add(green(2, x + 1), green(0, x - 1));
+            sum = V::add(sum, green(2, x - 1));
+            sum = V::add(sum, green(0, x + 1));
+            sum = V::add(sum, green(1, x + 1));
+            sum = V::add(sum, green(1, x - 1));
+            sum = V::add(sum, green(2, x));
+            sum = V::add(sum, green(0, x));
             sum = V::mul(V::add(sum, g), V::set1f(0.1111f));
             const F dif = V::sub(g, sum);
             const F low = u.sharpen < 0.4f ? V::mul(weightL, V::sub(one, skin)) : weightL;
@@ -360,12 +366,24 @@ struct BeautySimd {
                 V::store(dst + (x + k * N) * 4, pack(unorm(c[0]), unorm(c[1]), unorm(c[2]), V::set1(255)));
             }
         };
-        int x = 1;
-        for (; x + kGroup * N < width; x += kGroup * N) span(x, kGroup);
-        for (; x + N < width; x += N) span(x, 1);
-        // The pixels short of a vector again as the last whole vector before
-        // the edge pixel, rewriting some with the same bytes.
-        if (x < width - 1) span(width - 1 - N, 1);
+        const uint8_t* const lines[3] = {above, row, below};
+        for (int chunk = 1; chunk < width - 1; chunk += kChunk) {
+            const int end = std::min(chunk + kChunk, width - 1);
+            // A chunk short of a vector, and the pixels short of a vector at
+            // a chunk's end, are done again as the last whole vector before
+            // them, rewriting some with the same bytes.
+            const int start = std::min(chunk, end - N);
+            base = start - 1;
+            const int count = end + 1 - base;
+            for (int i = 0; i < count; i += N) {
+                const int at = std::min(i, count - N);
+                for (int l = 0; l < 3; ++l) V::Ops::storef(greens[l] + at, texel<1>(load(lines[l] + (base + at) * 4)));
+            }
+            int x = start;
+            for (; x + kGroup * N <= end; x += kGroup * N) span(x, kGroup);
+            for (; x + N <= end; x += N) span(x, 1);
+            if (x < end) span(end - N, 1);
+        }
         kelvo::video::BeautyMixSpan_C(u, above, row, below, blur0, blur1, blurWeight, dst, width, width - 1,
                                       width);
     }

@@ -17,7 +17,7 @@
 namespace kelvo::video {
 namespace {
 
-constexpr int kWidths[] = {1, 2, 3, 7, 8, 9, 10, 17, 31, 64, 101};
+constexpr int kWidths[] = {1, 2, 3, 7, 8, 9, 10, 17, 31, 64, 101, 520};
 
 struct Buffer {
     std::vector<uint8_t> bytes;
