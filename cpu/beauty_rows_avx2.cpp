@@ -54,6 +54,12 @@ struct Avx2 {
                                         hi + 12, z);
         return _mm256_shuffle_epi8(a, _mm256_setr_m128i(m, m));
     }
+    template <int K>
+    static I byteLane(I a) {
+        const char k = K, z = -1;
+        const __m128i m = _mm_setr_epi8(k, z, z, z, k + 4, z, z, z, k + 8, z, z, z, k + 12, z, z, z);
+        return _mm256_shuffle_epi8(a, _mm256_setr_m128i(m, m));
+    }
     static I set1(int v) { return _mm256_set1_epi32(v); }
     static F set1f(float v) { return _mm256_set1_ps(v); }
     static I andi(I a, I b) { return _mm256_and_si256(a, b); }

@@ -5,7 +5,8 @@
 // operation mirrors the portable rows in beauty_rows.cpp, in the same order.
 //
 // V provides: I, F, kLanes; Ops, the vec.h operation set of the same width; load/store (unaligned, kLanes pixels or int32s),
-// gather (32-bit pixels at int32 indices), allZero; kWindowPicks, and where
+// gather (32-bit pixels at int32 indices), allZero, byteLane<K> (byte K of
+// each lane, zero extended); kWindowPicks, and where
 // true pick (lane k of the 2N pixels lo, hi
 // at each lane's index); loadCells (the 16-byte table
 // cells at byte offsets, each 128-bit part of r[k] holding cells k, k + 4,
@@ -42,9 +43,16 @@ struct BeautySimd {
 
     static F inv255() { return V::set1f(static_cast<float>(1.0 / 255.0)); }
 
+    // Byte `Channel` of each lane, alone in its lane.
+    template <int Channel>
+    static I channel(I p) {
+        if constexpr (Channel == 0) return V::andi(p, V::set1(255));
+        if constexpr (Channel == 3) return V::template srli<24>(p);
+        return V::template byteLane<Channel>(p);
+    }
     template <int Channel>
     static F texel(I p) {
-        return V::mul(V::toFloat(V::andi(V::template srli<Channel * 8>(p), V::set1(255))), inv255());
+        return V::mul(V::toFloat(channel<Channel>(p)), inv255());
     }
     static F select(F mask, F a, F b) { return V::for_(V::fand(mask, a), V::fandnot(mask, b)); }
     static I unorm(F x) {

@@ -52,6 +52,8 @@ struct Sse2 {
         return _mm_or_si128(_mm_and_si128(_mm_srli_epi32(a, 16 * K), mask),
                             _mm_slli_epi32(_mm_and_si128(_mm_srli_epi32(a, 16 * K + 8), mask), 16));
     }
+    template <int K>
+    static I byteLane(I a) { return _mm_and_si128(_mm_srli_epi32(a, 8 * K), _mm_set1_epi32(255)); }
     static I set1(int v) { return _mm_set1_epi32(v); }
     static F set1f(float v) { return _mm_set1_ps(v); }
     static I andi(I a, I b) { return _mm_and_si128(a, b); }
