@@ -54,7 +54,7 @@ struct BeautySimd {
     static F texel(I p) {
         return V::mul(V::toFloat(channel<Channel>(p)), inv255());
     }
-    static F select(F mask, F a, F b) { return V::for_(V::fand(mask, a), V::fandnot(mask, b)); }
+    static F select(F mask, F a, F b) { return V::Ops::select(mask, a, b); }
     static I unorm(F x) {
         x = V::max(x, V::set1f(0.0f));
         x = V::min(x, V::set1f(1.0f));
