@@ -6,9 +6,8 @@
 //
 // V provides: I, F, kLanes; Ops, the vec.h operation set of the same width; load/store (unaligned, kLanes pixels or int32s),
 // gather (32-bit pixels at int32 indices), allZero, byteLane<K> (byte K of
-// each lane, zero extended); kWindowPicks, and where
-// true pick (lane k of the 2N pixels lo, hi
-// at each lane's index); loadCells (the 16-byte table
+// each lane, zero extended); kWindowPicks, and where true pick (lane k of
+// the 2N pixels lo, hi at each lane's index); loadCells (the 16-byte table
 // cells at byte offsets, each 128-bit part of r[k] holding cells k, k + 4,
 // ...), unpackLo32/Hi32/Lo64/Hi64 (interleaving within 128-bit parts),
 // bytePair<K> (bytes 2K and 2K+1 of each lane as 16-bit halves), set1/set1f, the integer ops andi,
@@ -80,36 +79,36 @@ struct BeautySimd {
         I operator()(I a, I b) const { return halfway ? V::avgU8(a, b) : V::blend(a, b, weights); }
     };
 
+    // The columns of a resize step by about one or two texels, so a vector's
+    // texels mostly lie within the 2N pixels from its first: two loads and
+    // picks in place of two gathers. A window never reaches past `last`, the
+    // row's last column read.
+    static void resizeTexels(const uint8_t* src, const int32_t* x0, const int32_t* x1, int32_t last, I* a, I* b) {
+        if constexpr (V::kWindowPicks) {
+            const int32_t base = x0[0];
+            const I at = V::set1(base);
+            const I o0 = V::sub(V::load(x0), at), o1 = V::sub(V::load(x1), at);
+            if (base + 2 * N - 1 <= last && V::allZero(V::andi(V::ori(o0, o1), V::set1(~(2 * N - 1))))) {
+                const I lo = load(src + static_cast<size_t>(base) * 4);
+                const I hi = load(src + static_cast<size_t>(base + N) * 4);
+                *a = V::pick(lo, hi, o0), *b = V::pick(lo, hi, o1);
+                return;
+            }
+        }
+        *a = V::gather(src, V::load(x0)), *b = V::gather(src, V::load(x1));
+    }
+
     static void downsize(const uint8_t* src, const int32_t* x0, const int32_t* x1, const uint32_t* weights,
                          uint8_t* dst, int width) {
-        int i = 0;
+        int32_t last = 0;
         if constexpr (V::kWindowPicks) {
-            // The columns of a resize step by about one or two texels, so a
-            // vector's texels mostly lie within the 2N pixels from its first:
-            // two loads and picks in place of two gathers. A window never
-            // reaches past the row's last column read.
-            int32_t last = 0;
             for (int k = 0; k < width; ++k) last = std::max(last, std::max(x0[k], x1[k]));
-            for (; i + N <= width; i += N) {
-                const int32_t base = x0[i];
-                const I at = V::set1(base);
-                const I o0 = V::sub(V::load(x0 + i), at), o1 = V::sub(V::load(x1 + i), at);
-                I a, b;
-                if (base + 2 * N - 1 <= last && V::allZero(V::andi(V::ori(o0, o1), V::set1(~(2 * N - 1))))) {
-                    const I lo = load(src + static_cast<size_t>(base) * 4);
-                    const I hi = load(src + static_cast<size_t>(base + N) * 4);
-                    a = V::pick(lo, hi, o0), b = V::pick(lo, hi, o1);
-                } else {
-                    a = V::gather(src, V::load(x0 + i)), b = V::gather(src, V::load(x1 + i));
-                }
-                V::store(dst + i * 4, blendPerPixel(a, b, V::load(weights + i)));
-            }
-        } else {
-            for (; i + N <= width; i += N) {
-                const I a = V::gather(src, V::load(x0 + i));
-                const I b = V::gather(src, V::load(x1 + i));
-                V::store(dst + i * 4, blendPerPixel(a, b, V::load(weights + i)));
-            }
+        }
+        int i = 0;
+        for (; i + N <= width; i += N) {
+            I a, b;
+            resizeTexels(src, x0 + i, x1 + i, last, &a, &b);
+            V::store(dst + i * 4, blendPerPixel(a, b, V::load(weights + i)));
         }
         kelvo::video::BeautyDownsizeRow_C(src, x0 + i, x1 + i, weights + i, dst + i * 4, width - i);
     }
