@@ -384,7 +384,9 @@ struct BeautySimd {
             const int count = end + 1 - base;
             for (int i = 0; i < count; i += N) {
                 const int at = std::min(i, count - N);
-                for (int l = 0; l < 3; ++l) V::Ops::storef(greens[l] + at, texel<1>(load(lines[l] + (base + at) * 4)));
+                for (int l = 0; l < 3; ++l) {
+                    V::Ops::storef(greens[l] + at, texel<1>(load(lines[l] + (base + at) * 4)));
+                }
             }
             int x = start;
             for (; x + kGroup * N <= end; x += kGroup * N) span(x, kGroup);
