@@ -38,19 +38,32 @@ constexpr int kGradingCubeSize = 64;
 
 CpuBeauty::CpuBeauty(const BeautyRows& rows, bool gradingCube) : rows_(rows), useGradingCube_(gradingCube) {}
 
+CpuBeauty::TableCells CpuBeauty::tableCells(ConstImageRGBA8 table) {
+    if (!table.data || table.width != kBeautyTableSize || table.height != kBeautyTableSize ||
+        table.stride < kBeautyTableSize * 4) {
+        return nullptr;
+    }
+    try {
+        auto cells = std::make_shared<std::vector<uint8_t>>(kBeautyTableBytes);
+        beautyTableCells(table.data, table.stride, cells->data());
+        return cells;
+    } catch (const std::bad_alloc&) {
+        return nullptr;  // the gradings stay off
+    }
+}
+
 bool CpuBeauty::setTables(ConstImageRGBA8 whiten, ConstImageRGBA8 ruddy) {
-    auto valid = [](const ConstImageRGBA8& t) {
-        return t.data && t.width == kBeautyTableSize && t.height == kBeautyTableSize &&
-               t.stride >= kBeautyTableSize * 4;
-    };
+    return setTables(tableCells(whiten), tableCells(ruddy));
+}
+
+bool CpuBeauty::setTables(TableCells whiten, TableCells ruddy) {
+    auto valid = [](const TableCells& t) { return t && t->size() == kBeautyTableBytes; };
     if (!valid(whiten) || !valid(ruddy)) {
         clearTables();
         return false;
     }
-    whiten_.resize(kBeautyTableBytes);
-    ruddy_.resize(kBeautyTableBytes);
-    beautyTableCells(whiten.data, whiten.stride, whiten_.data());
-    beautyTableCells(ruddy.data, ruddy.stride, ruddy_.data());
+    whiten_ = std::move(whiten);
+    ruddy_ = std::move(ruddy);
     hasTables_ = true;
     gradingStale_ = true;
     return true;
@@ -58,8 +71,8 @@ bool CpuBeauty::setTables(ConstImageRGBA8 whiten, ConstImageRGBA8 ruddy) {
 
 void CpuBeauty::clearTables() {
     hasTables_ = false;
-    whiten_.clear();
-    ruddy_.clear();
+    whiten_.reset();
+    ruddy_.reset();
 }
 
 void CpuBeauty::resize(int width, int height) {
@@ -133,8 +146,8 @@ void CpuBeauty::latchUniforms() {
     if (inUnitRange(mix.ruddyDegree)) uniforms_.ruddyDegree = mix.ruddyDegree;
     if (inUnitRange(mix.whiteDegree)) uniforms_.whiteDegree = mix.whiteDegree;
     uniforms_.enableLut = hasTables_ ? 1 : 0;
-    uniforms_.whiten = hasTables_ ? whiten_.data() : nullptr;
-    uniforms_.ruddy = hasTables_ ? ruddy_.data() : nullptr;
+    uniforms_.whiten = hasTables_ ? whiten_->data() : nullptr;
+    uniforms_.ruddy = hasTables_ ? ruddy_->data() : nullptr;
     latchGrading();
 }
 

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "cpu/beauty_rows.h"
@@ -54,9 +55,14 @@ public:
     // default.
     explicit CpuBeauty(const BeautyRows& rows = bestBeautyRows(), bool gradingCube = false);
 
-    // Copies the whitening and ruddy tables (512 x 512 each). Returns false,
-    // and leaves the gradings off, unless both are that size with data.
+    // The whitening and ruddy tables (512 x 512 each) laid out as the rows
+    // read them (several MB each): false, and the gradings off, unless both
+    // are that size with data.
     bool setTables(ConstImageRGBA8 whiten, ConstImageRGBA8 ruddy);
+    // Tables laid out once (tableCells), shared by any number of instances.
+    using TableCells = std::shared_ptr<const std::vector<uint8_t>>;
+    static TableCells tableCells(ConstImageRGBA8 table);
+    bool setTables(TableCells whiten, TableCells ruddy);
     void clearTables();
     bool hasTables() const { return hasTables_; }
 
@@ -103,8 +109,8 @@ private:
     BeautyParameters parameters_;
     BeautyMixUniforms uniforms_{};
     bool hasTables_ = false;
-    std::vector<uint8_t> whiten_;
-    std::vector<uint8_t> ruddy_;
+    TableCells whiten_;
+    TableCells ruddy_;
     bool useGradingCube_;
     ColourCube grading_;
     bool gradingStale_ = true;

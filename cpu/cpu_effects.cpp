@@ -146,7 +146,12 @@ private:
 class CpuBeautyEffect : public CpuImageEffect, public BeautyControls {
 public:
     CpuBeautyEffect() : CpuImageEffect(kEffectTypeBeauty, kEffectKindGPUFilter) {
-        beauty_.setTables(tableView(lutTable(kWhiteningLutId)), tableView(lutTable(kRuddyLutId)));
+        // Laid out for the rows once for the process: several MB a table.
+        static const CpuBeauty::TableCells whiten =
+            CpuBeauty::tableCells(tableView(lutTable(kWhiteningLutId)));
+        static const CpuBeauty::TableCells ruddy =
+            CpuBeauty::tableCells(tableView(lutTable(kRuddyLutId)));
+        beauty_.setTables(whiten, ruddy);
     }
 
     int Draw(std::shared_ptr<I420VideoFrame> frame) override {
