@@ -37,7 +37,8 @@ enum class ColorEnhanceMethod { kCube, kExact };
 constexpr int kColorCubeSize = 52;
 
 // Owns a copy of the skin table's red channel arranged for the rows (1 MB)
-// and the cube (1.1 MB). Not thread-safe; one object per engine.
+// and the cube (1.1 MB, with a byte a cell of what frames have tested).
+// Not thread-safe; one object per engine.
 class ColorEnhance {
 public:
     explicit ColorEnhance(RowPath path = bestRowPath(), ColorEnhanceMethod method = ColorEnhanceMethod::kCube);
@@ -57,6 +58,8 @@ public:
 private:
     ColorEnhanceRowParams rowParams(const ColorEnhanceParams& params) const;
     void buildCube(const ColorEnhanceParams& params, WorkerPool* pool);
+    void refineCube(const ConstImageRGBA8& src, const ColorEnhanceRowParams& p);
+    void testCell(size_t cell, const ColorEnhanceRowParams& p);
 
     ColorEnhanceRowFn row_;
     ColorEnhanceCubeRowFn cubeRow_;
@@ -64,6 +67,8 @@ private:
     ColorEnhanceMethod method_;
     std::vector<uint32_t> skin_;
     ColourCube cube_;
+    // Cells tested since the cube was built, by first corner.
+    std::vector<uint8_t> tested_;
     bool cubeStale_ = true;
     ColorEnhanceParams cubeParams_;
 };

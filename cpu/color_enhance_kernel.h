@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cmath>
+#include <cstring>
 
 #include "cpu/color_enhance_rows.h"
 #include "cpu/colour_cube_kernel.h"
@@ -200,34 +201,69 @@ void colorEnhanceEncodedRow(const uint8_t* src, float* dst, int width, const Col
     if (x < width) colorEnhanceEncodedRow<ScalarOps>(src + 4 * x, dst + 3 * x, width - x, p);
 }
 
-template <class O>
-void colorEnhanceCubePixels(const ColourCubeView& cube, const uint8_t* src, uint8_t* dst,
-                            const ColorEnhanceRowParams& p) {
+// The cube's colours for G vectors of pixels, their paths found before any
+// is read so that the reads overlap. Pixels in marked cells are copied to
+// `held` (their source, before dst may overwrite it) and their offsets to
+// `at`; returns how many.
+template <class O, int G>
+KELVO_CPU_INLINE int colorEnhanceCubePixels(const ColourCubeView& cube, const uint8_t* src, uint8_t* dst,
+                                            int x, uint8_t* held, int* at) {
     using F = typename O::F;
     using I = typename O::I;
-    F r8, g8, b8, out[3];
-    I marked;
-    O::loadRGB(src, r8, g8, b8);
     const F scale = O::set(static_cast<float>(cube.size - 1) / 255.0f);
-    cubeAt<O>(cube, r8 * scale, g8 * scale, b8 * scale, out, marked);
-    I R = toUnorm8<O>(out[0]), G = toUnorm8<O>(out[1]), B = toUnorm8<O>(out[2]);
-    if (O::anyi(marked)) {
-        F lr, lg, lb;
-        colorEnhanceLinear<O>(r8, g8, b8, p, lr, lg, lb);
-        const auto exact = O::gti(marked, O::seti(0));
-        R = O::selecti(exact, encode<O>(lr, p.tables), R);
-        G = O::selecti(exact, encode<O>(lg, p.tables), G);
-        B = O::selecti(exact, encode<O>(lb, p.tables), B);
+    CubePath<O> paths[G];
+    for (int k = 0; k < G; ++k) {
+        F r8, g8, b8;
+        O::loadRGB(src + 4 * (x + k * O::N), r8, g8, b8);
+        paths[k] = cubePath<O>(cube, r8 * scale, g8 * scale, b8 * scale);
     }
-    O::storeRGBA(dst, R, G, B);
+    F out[G][3];
+    I marked[G];
+    for (int k = 0; k < G; ++k) cubeRead<O>(cube, paths[k], out[k], marked[k]);
+    int count = 0;
+    for (int k = 0; k < G; ++k) {
+        const int first = x + k * O::N;
+        if (O::anyi(marked[k])) {
+            float lanes[O::N];
+            O::storef(lanes, O::cvtf(marked[k]));
+            for (int i = 0; i < O::N; ++i) {
+                if (lanes[i] == 0.0f) continue;
+                std::memcpy(held + 4 * count, src + 4 * (first + i), 4);
+                at[count++] = first + i;
+            }
+        }
+        O::storeRGBA(dst + 4 * first, toUnorm8<O>(out[k][0]), toUnorm8<O>(out[k][1]), toUnorm8<O>(out[k][2]));
+    }
+    return count;
 }
 
+// The cube row: the cube where it follows the function closely, elsewhere
+// the exact row, run over just those pixels gathered together so that a
+// vector's few marked lanes do not cost the exact row for all of its lanes.
 template <class O>
 void colorEnhanceCubeRow(const ColourCubeView& cube, const uint8_t* src, uint8_t* dst, int width,
                          const ColorEnhanceRowParams& p) {
-    int x = 0;
-    for (; x + O::N <= width; x += O::N) colorEnhanceCubePixels<O>(cube, src + 4 * x, dst + 4 * x, p);
-    for (; x < width; ++x) colorEnhanceCubePixels<ScalarOps>(cube, src + 4 * x, dst + 4 * x, p);
+    constexpr int kSpan = 256;
+    constexpr int kGroup = 4;
+    static_assert(kSpan % (kGroup * O::N) == 0, "spans hold whole groups");
+    uint8_t held[4 * kSpan];
+    int at[kSpan];
+    for (int x = 0; x < width;) {
+        const int end = width - x < kSpan ? width : x + kSpan;
+        int count = 0;
+        for (; x + kGroup * O::N <= end; x += kGroup * O::N) {
+            count += colorEnhanceCubePixels<O, kGroup>(cube, src, dst, x, held + 4 * count, at + count);
+        }
+        for (; x + O::N <= end; x += O::N) {
+            count += colorEnhanceCubePixels<O, 1>(cube, src, dst, x, held + 4 * count, at + count);
+        }
+        for (; x < end; ++x) {
+            count += colorEnhanceCubePixels<ScalarOps, 1>(cube, src, dst, x, held + 4 * count, at + count);
+        }
+        if (count == 0) continue;
+        colorEnhanceRow<O>(held, held, count, p);
+        for (int i = 0; i < count; ++i) std::memcpy(dst + 4 * at[i], held + 4 * i, 4);
+    }
 }
 
 }  // namespace

@@ -54,7 +54,7 @@ void ColourCube::build(int size, const LineFn& line, float bend, WorkerPool* poo
             }
         }
     });
-    constexpr uint64_t kMark = uint64_t{1} << 48;
+    constexpr uint64_t kMark = uint64_t{1} << kMarkBit;
     for (int b = 0; b + 1 < size; ++b) {
         for (int g = 0; g + 1 < size; ++g) {
             for (int r = 0; r + 1 < size; ++r) {

@@ -46,9 +46,17 @@ public:
     // are split over the pool when there is one.
     void build(int size, const LineFn& line, float bend, WorkerPool* pool);
     bool empty() const { return entries_.empty(); }
+
+    // The mark of the cell whose first corner is grid point i, for owners
+    // that test a marked cell and find the grid alone serves it.
+    bool marked(size_t i) const { return entries_[i] >> kMarkBit & 1; }
+    void setMarked(size_t i, bool marked) {
+        entries_[i] = (entries_[i] & ~(uint64_t{1} << kMarkBit)) | uint64_t{marked} << kMarkBit;
+    }
     ColourCubeView view() const { return {entries_.data(), size_}; }
 
 private:
+    static constexpr int kMarkBit = 48;
     std::vector<uint64_t> entries_;
     int size_ = 0;
 };

@@ -32,13 +32,19 @@ KELVO_CPU_INLINE void cubeSortPair(typename O::F& fa, typename O::I& da, typenam
     da = d;
 }
 
-// The cube at grid positions (r, g, b), each in [0, size - 1]: tetrahedral
-// interpolation, the four corners on the path from the cell's first corner
-// stepping along the axes in order of their fractions. `marked` is 1 in
-// lanes whose cell is marked, else 0.
+// Where a colour reads the cube: tetrahedral interpolation, the four corners
+// on the path from the cell's first corner stepping along the axes in order
+// of their fractions, and those fractions.
 template <class O>
-KELVO_CPU_INLINE void cubeAt(const ColourCubeView& cube, typename O::F r, typename O::F g, typename O::F b,
-                             typename O::F out[3], typename O::I& marked) {
+struct CubePath {
+    typename O::I corner[4];
+    typename O::F f1, f2, f3;
+};
+
+// The path at grid positions (r, g, b), each in [0, size - 1].
+template <class O>
+KELVO_CPU_INLINE CubePath<O> cubePath(const ColourCubeView& cube, typename O::F r, typename O::F g,
+                                      typename O::F b) {
     using F = typename O::F;
     using I = typename O::I;
     const int32_t n = cube.size;
@@ -49,26 +55,42 @@ KELVO_CPU_INLINE void cubeAt(const ColourCubeView& cube, typename O::F r, typena
     const F ig = O::cvtf(O::cvtt(O::min(g, O::set(last))));
     const F ib = O::cvtf(O::cvtt(O::min(b, O::set(last))));
     const F nf = O::set(static_cast<float>(n));
+    CubePath<O> path;
     // Exact in float: indices stay below 2^24.
-    const I base = O::cvtt(ir + nf * (ig + nf * ib));
-    F f1 = r - ir, f2 = g - ig, f3 = b - ib;
+    path.corner[0] = O::cvtt(ir + nf * (ig + nf * ib));
+    path.f1 = r - ir, path.f2 = g - ig, path.f3 = b - ib;
     I d1 = O::seti(1), d2 = O::seti(n), d3 = O::seti(n * n);
-    cubeSortPair<O>(f1, d1, f2, d2);
-    cubeSortPair<O>(f2, d2, f3, d3);
-    cubeSortPair<O>(f1, d1, f2, d2);
-    const I i1 = O::addi(base, d1);
-    const I i2 = O::addi(i1, d2);
-    const I i3 = O::addi(base, O::seti(1 + n + n * n));
+    cubeSortPair<O>(path.f1, d1, path.f2, d2);
+    cubeSortPair<O>(path.f2, d2, path.f3, d3);
+    cubeSortPair<O>(path.f1, d1, path.f2, d2);
+    path.corner[1] = O::addi(path.corner[0], d1);
+    path.corner[2] = O::addi(path.corner[1], d2);
+    path.corner[3] = O::addi(path.corner[0], O::seti(1 + n + n * n));
+    return path;
+}
+
+// The cube along a path. `marked` is 1 in lanes whose cell is marked, else 0.
+template <class O>
+KELVO_CPU_INLINE void cubeRead(const ColourCubeView& cube, const CubePath<O>& path, typename O::F out[3],
+                               typename O::I& marked) {
+    using F = typename O::F;
     F c0[3], c1[3], c2[3], c3[3];
-    I unused;
-    cubeCorner<O>(cube.entries, base, c0, marked);
-    cubeCorner<O>(cube.entries, i1, c1, unused);
-    cubeCorner<O>(cube.entries, i2, c2, unused);
-    cubeCorner<O>(cube.entries, i3, c3, unused);
+    typename O::I unused;
+    cubeCorner<O>(cube.entries, path.corner[0], c0, marked);
+    cubeCorner<O>(cube.entries, path.corner[1], c1, unused);
+    cubeCorner<O>(cube.entries, path.corner[2], c2, unused);
+    cubeCorner<O>(cube.entries, path.corner[3], c3, unused);
     for (int c = 0; c < 3; ++c) {
-        const F v = c0[c] + f1 * (c1[c] - c0[c]) + f2 * (c2[c] - c1[c]) + f3 * (c3[c] - c2[c]);
+        const F v = c0[c] + path.f1 * (c1[c] - c0[c]) + path.f2 * (c2[c] - c1[c]) + path.f3 * (c3[c] - c2[c]);
         out[c] = v * O::set(kCubeStep) - O::set(kCubeOffset);
     }
+}
+
+// The cube at grid positions (r, g, b), each in [0, size - 1].
+template <class O>
+KELVO_CPU_INLINE void cubeAt(const ColourCubeView& cube, typename O::F r, typename O::F g, typename O::F b,
+                             typename O::F out[3], typename O::I& marked) {
+    cubeRead<O>(cube, cubePath<O>(cube, r, g, b), out, marked);
 }
 
 template <class O>

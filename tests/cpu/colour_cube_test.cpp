@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -94,6 +95,28 @@ TEST(ColorEnhanceCube, IsRebuiltWhenASettingOrTheSkinTableChanges) {
         EXPECT_EQ(after, fresh);
         EXPECT_NE(after, before);
     }
+}
+
+// Frames test the marked cells they sample and unmark those the grid serves:
+// a picture that sampled none (black every 8th pixel, where sampling looks)
+// comes out the same after other frames have unmarked cells it falls in.
+TEST(ColorEnhanceCube, UnmarkingTestedCellsLeavesTheOutputAsItWas) {
+    const int side = 256;
+    std::vector<uint8_t> picture(4 * side * side), other(picture.size()), before(picture.size()),
+        after(picture.size());
+    fillRandom(picture, 3);
+    fillRandom(other, 4);
+    for (int y = 0; y < side; y += 8) {
+        for (int x = 0; x < side; x += 8) std::memset(&picture[4 * (y * side + x)], 0, 3);
+    }
+    ColorEnhance effect;
+    const ColorEnhanceParams params;
+    ASSERT_TRUE(effect.process({picture.data(), 4 * side, side, side}, view(before, side), params, nullptr));
+    for (int frame = 0; frame < 8; ++frame) {
+        ASSERT_TRUE(effect.process({other.data(), 4 * side, side, side}, view(after, side), params, nullptr));
+    }
+    ASSERT_TRUE(effect.process({picture.data(), 4 * side, side, side}, view(after, side), params, nullptr));
+    EXPECT_EQ(after, before);
 }
 
 }  // namespace
