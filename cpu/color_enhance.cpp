@@ -19,6 +19,10 @@ static_assert(kStep * (kColorCubeSize - 1) == 255, "grid colours must be 8-bit l
 // microseconds each, on the calling thread).
 constexpr int kSampleStep = 8;
 constexpr int kTestsPerFrame = 256;
+// Shares of samples in marked cells at which a frame goes to the exact row,
+// and comes back to the cube.
+constexpr float kMarkedShareToLeaveCube = 0.5f;
+constexpr float kMarkedShareToTakeCube = 0.35f;
 }
 
 ColorEnhance::ColorEnhance(RowPath path, ColorEnhanceMethod method)
@@ -120,8 +124,8 @@ void ColorEnhance::testCell(size_t cell, const ColorEnhanceRowParams& p) {
 
 // Unmarks the marked cells a sample of the picture falls in where the grid
 // serves them. Output stays as it was; only the exact row runs less.
-void ColorEnhance::refineCube(const ConstImageRGBA8& src, const ColorEnhanceRowParams& p) {
-    int tests = 0;
+float ColorEnhance::refineCube(const ConstImageRGBA8& src, const ColorEnhanceRowParams& p) {
+    int tests = 0, samples = 0, marked = 0;
     for (int y = 0; y < src.height; y += kSampleStep) {
         const uint8_t* row = src.data + static_cast<ptrdiff_t>(y) * src.stride;
         for (int x = 0; x < src.width; x += kSampleStep) {
@@ -130,12 +134,18 @@ void ColorEnhance::refineCube(const ConstImageRGBA8& src, const ColorEnhanceRowP
             for (int c = 2; c >= 0; --c) {
                 cell = cell * kColorCubeSize + std::min(px[c] / kStep, kColorCubeSize - 2);
             }
-            if (tested_[cell] || !cube_.marked(cell)) continue;
-            tested_[cell] = 1;
-            testCell(cell, p);
-            if (++tests == kTestsPerFrame) return;
+            ++samples;
+            if (!cube_.marked(cell)) continue;
+            if (!tested_[cell] && tests < kTestsPerFrame) {
+                tested_[cell] = 1;
+                ++tests;
+                testCell(cell, p);
+                if (!cube_.marked(cell)) continue;
+            }
+            ++marked;
         }
     }
+    return samples ? static_cast<float>(marked) / static_cast<float>(samples) : 0.0f;
 }
 
 bool ColorEnhance::process(const ConstImageRGBA8& src, const ImageRGBA8& dst,
@@ -160,9 +170,15 @@ bool ColorEnhance::process(const ConstImageRGBA8& src, const ImageRGBA8& dst,
         }
     }
     const ColorEnhanceRowParams p = rowParams(params);
-    if (method_ == ColorEnhanceMethod::kCube) refineCube(src, p);
+    if (method_ == ColorEnhanceMethod::kCube) {
+        // Where most of a picture lies in marked cells (skin-heavy scenes),
+        // the exact row alone beats the cube with its detours through it;
+        // the gap between the two bounds keeps a scene from flip-flopping.
+        const float share = refineCube(src, p);
+        frameOnCube_ = share < (frameOnCube_ ? kMarkedShareToLeaveCube : kMarkedShareToTakeCube);
+    }
     const ColourCubeView cube = cube_.view();
-    const bool useCube = method_ == ColorEnhanceMethod::kCube;
+    const bool useCube = method_ == ColorEnhanceMethod::kCube && frameOnCube_;
     auto band = [&](int, int begin, int end) {
         for (int row = begin; row < end; ++row) {
             const uint8_t* in = src.data + static_cast<ptrdiff_t>(row) * src.stride;

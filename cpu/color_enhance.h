@@ -58,13 +58,16 @@ public:
 private:
     ColorEnhanceRowParams rowParams(const ColorEnhanceParams& params) const;
     void buildCube(const ColorEnhanceParams& params, WorkerPool* pool);
-    void refineCube(const ConstImageRGBA8& src, const ColorEnhanceRowParams& p);
+    // Tests marked cells that the frame's samples fall in; the share of
+    // samples that still fall in marked cells.
+    float refineCube(const ConstImageRGBA8& src, const ColorEnhanceRowParams& p);
     void testCell(size_t cell, const ColorEnhanceRowParams& p);
 
     ColorEnhanceRowFn row_;
     ColorEnhanceCubeRowFn cubeRow_;
     ColorEnhanceEncodedRowFn encodedRow_;
     ColorEnhanceMethod method_;
+    bool frameOnCube_ = true;
     std::vector<uint32_t> skin_;
     ColourCube cube_;
     // Cells tested since the cube was built, by first corner.
