@@ -18,11 +18,10 @@ using namespace kelvo::video;
 
 namespace {
 
-std::string trim(const std::string& s) {
-    size_t b = 0, e = s.size();
-    while (b < e && std::isspace(static_cast<unsigned char>(s[b]))) ++b;
-    while (e > b && std::isspace(static_cast<unsigned char>(s[e - 1]))) --e;
-    return s.substr(b, e - b);
+// Only blanks: no parameters given.
+bool blank(const std::string& s) {
+    return std::all_of(s.begin(), s.end(),
+                       [](char c) { return std::isspace(static_cast<unsigned char>(c)); });
 }
 
 bool selected(const std::vector<int>& effects, int id) {
@@ -69,7 +68,7 @@ std::string toText(const rapidjson::Value& value) {
 }  // namespace
 
 bool checkParams(const std::string& text, std::string* error) {
-    if (trim(text).empty()) return true;
+    if (blank(text)) return true;
     rapidjson::Document doc;
     doc.Parse(text.c_str());
     if (doc.HasParseError()) {
@@ -91,7 +90,7 @@ bool checkParams(const std::string& text, std::string* error) {
 
 std::vector<std::pair<std::string, std::string>> composeDocuments(const Settings& s) {
     rapidjson::Document params;
-    if (trim(s.params).empty()) params.SetObject();
+    if (blank(s.params)) params.SetObject();
     else params.Parse(s.params.c_str());
     if (!params.IsObject()) params.SetObject();
     auto& alloc = params.GetAllocator();
