@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <sstream>
 
 #include "kelvo/video_process_engine.h"
 
