@@ -89,15 +89,9 @@ KELVO_CPU_INLINE void cubeRead(const ColourCubeView& cube, const CubePath<O>& pa
 // The cube at grid positions (r, g, b), each in [0, size - 1].
 template <class O>
 KELVO_CPU_INLINE void cubeAt(const ColourCubeView& cube, typename O::F r, typename O::F g, typename O::F b,
-                             typename O::F out[3], typename O::I& marked) {
-    cubeRead<O>(cube, cubePath<O>(cube, r, g, b), out, marked);
-}
-
-template <class O>
-KELVO_CPU_INLINE void cubeAt(const ColourCubeView& cube, typename O::F r, typename O::F g, typename O::F b,
                              typename O::F out[3]) {
-    typename O::I marked;
-    cubeAt<O>(cube, r, g, b, out, marked);
+    typename O::I marked;  // unused: callers of cubeAt take the grid as it is
+    cubeRead<O>(cube, cubePath<O>(cube, r, g, b), out, marked);
 }
 
 // The cube at a colour in [0, 1]^3 (clamped).
