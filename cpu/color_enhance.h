@@ -36,8 +36,9 @@ enum class ColorEnhanceMethod { kCube, kExact };
 // colour is one the exact row takes.
 constexpr int kColorCubeSize = 52;
 
-// Owns a copy of the skin table's red channel arranged for the rows (1 MB)
-// and the cube (1.1 MB, with a byte a cell of what frames have tested).
+// Owns a copy of the skin table's red channel arranged for the rows (1 MB),
+// the cube (1.1 MB, with a byte a cell of what frames have tested) and the
+// exact results of marked cells that frames meet (up to 3.5 MB).
 // Not thread-safe; one object per engine.
 class ColorEnhance {
 public:
@@ -55,23 +56,33 @@ public:
     bool process(const ConstImageRGBA8& src, const ImageRGBA8& dst, const ColorEnhanceParams& params,
                  WorkerPool* pool);
 
+    // Which cells are marked and which have blocks of exact results, for
+    // tests. Empty before the first frame on the cube.
+    const ColourCube& cube() const { return cube_; }
+
 private:
     ColorEnhanceRowParams rowParams(const ColorEnhanceParams& params) const;
     void buildCube(const ColorEnhanceParams& params, WorkerPool* pool);
     // Tests marked cells that the frame's samples fall in; the share of
-    // samples that still fall in marked cells.
+    // samples that still fall in marked cells without remembered results.
     float refineCube(const ConstImageRGBA8& src, const ColorEnhanceRowParams& p);
     void testCell(size_t cell, const ColorEnhanceRowParams& p);
+    // Marked and without a block: pixels there take the exact row.
+    bool exactCell(size_t cell) const { return cube_.marked(cell) && !cube_.cellNumber(cell); }
 
     ColorEnhanceRowFn row_;
     ColorEnhanceCubeRowFn cubeRow_;
     ColorEnhanceEncodedRowFn encodedRow_;
     ColorEnhanceMethod method_;
     bool frameOnCube_ = true;
+    unsigned frames_ = 0;  // frames sampled, for where samples fall
     std::vector<uint32_t> skin_;
     ColourCube cube_;
     // Cells tested since the cube was built, by first corner.
     std::vector<uint8_t> tested_;
+    // Blocks of kColorBlockColours exact results of marked cells the grid
+    // does not serve, numbered from 1 in the cells' cube entries.
+    std::vector<uint32_t> blocks_;
     bool cubeStale_ = true;
     ColorEnhanceParams cubeParams_;
 };

@@ -201,13 +201,34 @@ void colorEnhanceEncodedRow(const uint8_t* src, float* dst, int width, const Col
     if (x < width) colorEnhanceEncodedRow<ScalarOps>(src + 4 * x, dst + 3 * x, width - x, p);
 }
 
+// The remembered colours of the pixels (r8, g8, b8) in lanes whose cell has
+// number n > 0: entries of block n - 1, the offsets within the cell found as
+// the cube read found the cell (`scale` as it took it). All in floats
+// holding integers below 2^24.
+template <class O>
+KELVO_CPU_INLINE typename O::I colorEnhanceBlockColours(const ColourCubeView& cube, typename O::F scale,
+                                                        const uint32_t* blocks, typename O::I number,
+                                                        typename O::F r8, typename O::F g8, typename O::F b8) {
+    using F = typename O::F;
+    const F last = O::set(static_cast<float>(cube.size - 2));
+    auto offset = [&](F level) {
+        return level - O::set(static_cast<float>(kColorBlockStep)) * O::cvtf(O::cvtt(O::min(level * scale, last)));
+    };
+    const F side = O::set(static_cast<float>(kColorBlockSide));
+    const F index = (O::cvtf(number) - O::set(1.0f)) * O::set(static_cast<float>(kColorBlockColours)) +
+                    (offset(b8) * side + offset(g8)) * side + offset(r8);
+    const auto has = O::gti(number, O::seti(0));
+    return O::gatheri(reinterpret_cast<const int32_t*>(blocks), O::selecti(has, O::cvtt(index), O::seti(0)));
+}
+
 // The cube's colours for G vectors of pixels, their paths found before any
-// is read so that the reads overlap. Pixels in marked cells are copied to
-// `held` (their source, before dst may overwrite it) and their offsets to
-// `at`; returns how many.
+// is read so that the reads overlap. Pixels in marked cells take their
+// remembered colour if the cell has one; the others are copied to `held`
+// (their source, before dst may overwrite it) and their offsets to `at`;
+// returns how many.
 template <class O, int G>
-KELVO_CPU_INLINE int colorEnhanceCubePixels(const ColourCubeView& cube, const uint8_t* src, uint8_t* dst,
-                                            int x, uint8_t* held, int* at) {
+KELVO_CPU_INLINE int colorEnhanceCubePixels(const ColourCubeView& cube, const uint32_t* blocks,
+                                            const uint8_t* src, uint8_t* dst, int x, uint8_t* held, int* at) {
     using F = typename O::F;
     using I = typename O::I;
     const F scale = O::set(static_cast<float>(cube.size - 1) / 255.0f);
@@ -223,26 +244,43 @@ KELVO_CPU_INLINE int colorEnhanceCubePixels(const ColourCubeView& cube, const ui
     int count = 0;
     for (int k = 0; k < G; ++k) {
         const int first = x + k * O::N;
-        if (O::anyi(marked[k])) {
+        I r = toUnorm8<O>(out[k][0]), g = toUnorm8<O>(out[k][1]), b = toUnorm8<O>(out[k][2]);
+        I exact = O::andi(marked[k], 1);
+        if (blocks && O::anyi(exact)) {
+            // The cell's number where it is marked, else 0.
+            const I number = O::selecti(O::gti(exact, O::seti(0)), O::template srai<1>(marked[k]), O::seti(0));
+            if (O::anyi(number)) {
+                F r8, g8, b8;
+                O::loadRGB(src + 4 * first, r8, g8, b8);
+                const I colour = colorEnhanceBlockColours<O>(cube, scale, blocks, number, r8, g8, b8);
+                const auto has = O::gti(number, O::seti(0));
+                r = O::selecti(has, O::andi(colour, 0xff), r);
+                g = O::selecti(has, O::andi(O::template srai<8>(colour), 0xff), g);
+                b = O::selecti(has, O::andi(O::template srai<16>(colour), 0xff), b);
+                exact = O::selecti(has, O::seti(0), exact);
+            }
+        }
+        if (O::anyi(exact)) {
             float lanes[O::N];
-            O::storef(lanes, O::cvtf(marked[k]));
+            O::storef(lanes, O::cvtf(exact));
             for (int i = 0; i < O::N; ++i) {
                 if (lanes[i] == 0.0f) continue;
                 std::memcpy(held + 4 * count, src + 4 * (first + i), 4);
                 at[count++] = first + i;
             }
         }
-        O::storeRGBA(dst + 4 * first, toUnorm8<O>(out[k][0]), toUnorm8<O>(out[k][1]), toUnorm8<O>(out[k][2]));
+        O::storeRGBA(dst + 4 * first, r, g, b);
     }
     return count;
 }
 
 // The cube row: the cube where it follows the function closely, elsewhere
-// the exact row, run over just those pixels gathered together so that a
-// vector's few marked lanes do not cost the exact row for all of its lanes.
+// remembered colours or the exact row, run over just those pixels gathered
+// together so that a vector's few marked lanes do not cost the exact row for
+// all of its lanes.
 template <class O>
-void colorEnhanceCubeRow(const ColourCubeView& cube, const uint8_t* src, uint8_t* dst, int width,
-                         const ColorEnhanceRowParams& p) {
+void colorEnhanceCubeRow(const ColourCubeView& cube, const uint32_t* blocks, const uint8_t* src, uint8_t* dst,
+                         int width, const ColorEnhanceRowParams& p) {
     constexpr int kSpan = 256;
     constexpr int kGroup = 4;
     static_assert(kSpan % (kGroup * O::N) == 0, "spans hold whole groups");
@@ -252,13 +290,13 @@ void colorEnhanceCubeRow(const ColourCubeView& cube, const uint8_t* src, uint8_t
         const int end = width - x < kSpan ? width : x + kSpan;
         int count = 0;
         for (; x + kGroup * O::N <= end; x += kGroup * O::N) {
-            count += colorEnhanceCubePixels<O, kGroup>(cube, src, dst, x, held + 4 * count, at + count);
+            count += colorEnhanceCubePixels<O, kGroup>(cube, blocks, src, dst, x, held + 4 * count, at + count);
         }
         for (; x + O::N <= end; x += O::N) {
-            count += colorEnhanceCubePixels<O, 1>(cube, src, dst, x, held + 4 * count, at + count);
+            count += colorEnhanceCubePixels<O, 1>(cube, blocks, src, dst, x, held + 4 * count, at + count);
         }
         for (; x < end; ++x) {
-            count += colorEnhanceCubePixels<ScalarOps, 1>(cube, src, dst, x, held + 4 * count, at + count);
+            count += colorEnhanceCubePixels<ScalarOps, 1>(cube, blocks, src, dst, x, held + 4 * count, at + count);
         }
         if (count == 0) continue;
         colorEnhanceRow<O>(held, held, count, p);

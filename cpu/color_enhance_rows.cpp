@@ -89,9 +89,9 @@ ColorEnhanceEncodedRowFn colorEnhanceEncodedRowFor(RowPath path) {
     return KELVO_ROW_FOR(path, ColorEnhanceEncodedRow);
 }
 
-void ColorEnhanceCubeRow_C(const ColourCubeView& cube, const uint8_t* src, uint8_t* dst, int width,
-                           const ColorEnhanceRowParams& p) {
-    colorEnhanceCubeRow<ScalarOps>(cube, src, dst, width, p);
+void ColorEnhanceCubeRow_C(const ColourCubeView& cube, const uint32_t* blocks, const uint8_t* src,
+                           uint8_t* dst, int width, const ColorEnhanceRowParams& p) {
+    colorEnhanceCubeRow<ScalarOps>(cube, blocks, src, dst, width, p);
 }
 
 ColorEnhanceCubeRowFn colorEnhanceCubeRowFor(RowPath path) {

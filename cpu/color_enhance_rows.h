@@ -53,16 +53,27 @@ void ColorEnhanceRow_AVX2(const uint8_t* src, uint8_t* dst, int width,
 
 ColorEnhanceRowFn colorEnhanceRowFor(RowPath path);
 
+// The exact row's outputs for every colour of a marked cell of the 52-point
+// cube (grid every fifth level): colour (r0 + r, g0 + g, b0 + b) of the cell
+// with first corner (r0, g0, b0) at (b * 6 + g) * 6 + r, r, g, b in 0..4, or
+// 0..5 on the last cell along an axis (levels 250..255). RGBA8 as the row
+// writes it.
+constexpr int kColorBlockStep = 5;
+constexpr int kColorBlockSide = kColorBlockStep + 1;
+constexpr int kColorBlockColours = kColorBlockSide * kColorBlockSide * kColorBlockSide;
+
 // The row read from a cube of its encoded outputs (see ColorEnhanceEncodedRow_C)
-// over the 8-bit cube, with the exact row in the cube's marked cells.
-using ColorEnhanceCubeRowFn = void (*)(const ColourCubeView& cube, const uint8_t* src, uint8_t* dst,
-                                       int width, const ColorEnhanceRowParams& p);
-void ColorEnhanceCubeRow_C(const ColourCubeView& cube, const uint8_t* src, uint8_t* dst, int width,
-                           const ColorEnhanceRowParams& p);
-void ColorEnhanceCubeRow_SSE2(const ColourCubeView& cube, const uint8_t* src, uint8_t* dst, int width,
-                              const ColorEnhanceRowParams& p);
-void ColorEnhanceCubeRow_AVX2(const ColourCubeView& cube, const uint8_t* src, uint8_t* dst, int width,
-                              const ColorEnhanceRowParams& p);
+// over the 8-bit cube. In a marked cell with a number n (ColourCube::cellNumber)
+// a pixel takes its colour from block n - 1 of `blocks`, in other marked
+// cells the exact row's. With null `blocks` numbers are ignored.
+using ColorEnhanceCubeRowFn = void (*)(const ColourCubeView& cube, const uint32_t* blocks, const uint8_t* src,
+                                       uint8_t* dst, int width, const ColorEnhanceRowParams& p);
+void ColorEnhanceCubeRow_C(const ColourCubeView& cube, const uint32_t* blocks, const uint8_t* src, uint8_t* dst,
+                           int width, const ColorEnhanceRowParams& p);
+void ColorEnhanceCubeRow_SSE2(const ColourCubeView& cube, const uint32_t* blocks, const uint8_t* src,
+                              uint8_t* dst, int width, const ColorEnhanceRowParams& p);
+void ColorEnhanceCubeRow_AVX2(const ColourCubeView& cube, const uint32_t* blocks, const uint8_t* src,
+                              uint8_t* dst, int width, const ColorEnhanceRowParams& p);
 ColorEnhanceCubeRowFn colorEnhanceCubeRowFor(RowPath path);
 
 // The row before it clamps and writes 8 bits: each pixel's encoded R, G, B

@@ -8,8 +8,10 @@
 // steps of 1/16384 (a function that clips is better stored unclipped, so its
 // kink is not smeared over a cell), then a mark: set on a cell's first
 // corner where the grid does not follow the function closely inside that
-// cell, for rows that have the exact function at hand. At 52^3 the table is
-// 1.1 MB; a picture's colours keep to a small part of it.
+// cell, for rows that have the exact function at hand, and above it a number
+// the owner may keep with a marked cell (where it remembers the cell's exact
+// results). At 52^3 the table is 1.1 MB; a picture's colours keep to a small
+// part of it.
 #pragma once
 
 #include <cstdint>
@@ -26,7 +28,8 @@ constexpr float kCubeStep = 1.0f / 16384.0f;
 constexpr float kCubeOffset = 1.0f;
 
 // What the rows read: grid point (r, g, b) at (b * size + g) * size + r,
-// red in bits 0..15, green 16..31, blue 32..47, the mark in bit 48.
+// red in bits 0..15, green 16..31, blue 32..47, the mark in bit 48, the
+// owner's number for the cell in 49..63 (0: none).
 struct ColourCubeView {
     const uint64_t* entries;
     int size;
@@ -53,10 +56,18 @@ public:
     void setMarked(size_t i, bool marked) {
         entries_[i] = (entries_[i] & ~(uint64_t{1} << kMarkBit)) | uint64_t{marked} << kMarkBit;
     }
+    // The owner's number for the cell whose first corner is grid point i
+    // (up to kMaxCellNumber; 0 for none). A rebuild clears them all.
+    uint32_t cellNumber(size_t i) const { return static_cast<uint32_t>(entries_[i] >> kNumberBit); }
+    void setCellNumber(size_t i, uint32_t number) {
+        entries_[i] = (entries_[i] & ~(~uint64_t{0} << kNumberBit)) | uint64_t{number} << kNumberBit;
+    }
+    static constexpr uint32_t kMaxCellNumber = (1u << 15) - 1;
     ColourCubeView view() const { return {entries_.data(), size_}; }
 
 private:
     static constexpr int kMarkBit = 48;
+    static constexpr int kNumberBit = 49;
     std::vector<uint64_t> entries_;
     int size_ = 0;
 };

@@ -11,13 +11,13 @@ namespace {
 
 template <class O>
 KELVO_CPU_INLINE void cubeCorner(const uint64_t* entries, typename O::I index, typename O::F c[3],
-                                 typename O::I& mark) {
+                                 typename O::I& tag) {
     typename O::I lo, hi;
     O::gather64(entries, index, lo, hi);
     c[0] = O::cvtf(O::andi(lo, 0xffff));
     c[1] = O::cvtf(O::andi(O::template srai<16>(lo), 0xffff));
     c[2] = O::cvtf(O::andi(hi, 0xffff));
-    mark = O::andi(O::template srai<16>(hi), 1);
+    tag = O::andi(O::template srai<16>(hi), 0xffff);
 }
 
 // Orders (fa, da) before (fb, db) when fb is the larger fraction.
@@ -69,7 +69,8 @@ KELVO_CPU_INLINE CubePath<O> cubePath(const ColourCubeView& cube, typename O::F 
     return path;
 }
 
-// The cube along a path. `marked` is 1 in lanes whose cell is marked, else 0.
+// The cube along a path. `marked` is bits 48..63 of the cell's first corner:
+// the mark in bit 0, the owner's number for the cell above it.
 template <class O>
 KELVO_CPU_INLINE void cubeRead(const ColourCubeView& cube, const CubePath<O>& path, typename O::F out[3],
                                typename O::I& marked) {

@@ -99,17 +99,28 @@ std::vector<uint8_t> runColorEnhance(RowPath path, int width, int offset, unsign
     return out;
 }
 
-// A random cube: random values, about half its cells marked for the exact row
-// (random bits 49..63 must not count).
+// A random cube: random values, about half its cells marked for the exact row.
+// Seed 3 keeps 8 random blocks of remembered colours, numbered 0..8 in the
+// cells; elsewhere the cube row has no blocks and random bits 49..63 must
+// not count.
 std::vector<uint8_t> runColorEnhanceCube(RowPath path, int width, int offset, unsigned seed) {
     std::vector<uint8_t> src = randomBytes(4 * width + 64, seed);
     const int size = seed % 2 ? 52 : 5;
     std::vector<uint8_t> bytes = randomBytes(8 * size * size * size, seed + 7);
     std::vector<uint64_t> entries(size * size * size);
     std::memcpy(entries.data(), bytes.data(), bytes.size());
+    std::vector<uint32_t> blocks;
+    if (seed == 3) {
+        std::vector<uint8_t> colours = randomBytes(4 * 8 * kColorBlockColours, seed + 11);
+        blocks.resize(8 * kColorBlockColours);
+        std::memcpy(blocks.data(), colours.data(), colours.size());
+        for (size_t i = 0; i < entries.size(); ++i) {
+            entries[i] = (entries[i] & ((uint64_t{1} << 49) - 1)) | uint64_t{i % 9} << 49;
+        }
+    }
     std::vector<uint8_t> out(4 * width + 64, 0);
-    colorEnhanceCubeRowFor(path)({entries.data(), size}, src.data() + offset, out.data() + offset, width,
-                                 colorParams(seed));
+    colorEnhanceCubeRowFor(path)({entries.data(), size}, blocks.empty() ? nullptr : blocks.data(),
+                                 src.data() + offset, out.data() + offset, width, colorParams(seed));
     return out;
 }
 
