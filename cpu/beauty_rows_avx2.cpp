@@ -124,6 +124,28 @@ struct Avx2 {
             blendHalf(_mm256_unpackhi_epi8(a, z), _mm256_unpackhi_epi8(b, z), hi.w0, hi.w1));
     }
     static I madd(I a, I b) { return _mm256_madd_epi16(a, b); }
+
+    // 16-bit lanes, for the table reads' rounding-multiply blends.
+    static constexpr bool kRoundingMultiply = true;
+    static I bits(F a) { return _mm256_castps_si256(a); }
+    static I add16(I a, I b) { return _mm256_add_epi16(a, b); }
+    static I sub16(I a, I b) { return _mm256_sub_epi16(a, b); }
+    static I mulhrs(I a, I b) { return _mm256_mulhrs_epi16(a, b); }
+    template <int N>
+    static I slli16(I a) { return _mm256_slli_epi16(a, N); }
+    template <int N>
+    static I srli16(I a) { return _mm256_srli_epi16(a, N); }
+    template <int Mask>
+    static I blend16(I a, I b) { return _mm256_blend_epi16(a, b, Mask); }
+    // Bytes B0..B3 of each 32-bit lane, in that order; -1 gives zero.
+    template <int B0, int B1, int B2, int B3>
+    static I laneBytes(I a) {
+        auto at = [](int b, int lane) { return static_cast<char>(b < 0 ? -1 : b + 4 * lane); };
+        const __m128i m = _mm_setr_epi8(at(B0, 0), at(B1, 0), at(B2, 0), at(B3, 0), at(B0, 1), at(B1, 1),
+                                        at(B2, 1), at(B3, 1), at(B0, 2), at(B1, 2), at(B2, 2), at(B3, 2),
+                                        at(B0, 3), at(B1, 3), at(B2, 3), at(B3, 3));
+        return _mm256_shuffle_epi8(a, _mm256_setr_m128i(m, m));
+    }
 };
 
 }  // namespace
