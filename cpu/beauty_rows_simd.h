@@ -278,22 +278,23 @@ struct BeautySimd {
         return V::add16(left, V::mulhrs(V::sub16(right, left), weight));
     }
 
-    // tableAxis for a position already scaled by 2^17: the cell index, and
+    // tableAxis for a position already scaled by 2^17, as fixed + 256: its
+    // high bits are the cell index before clamping, its low byte f.
+    static I scaledTableAxis(F pos) { return V::add(V::toIntRound(pos), V::set1(128)); }
     // f << 7 in both 16-bit halves of each lane.
-    static void scaledTableAxis(F pos, I* index, I* weight) {
-        // fixed + 256: the index one cell on, the same low byte.
-        const I next = V::add(V::toIntRound(pos), V::set1(128));
-        *index = V::mini(V::maxi(V::template srai<8>(next), V::set1(0)), V::set1(kelvo::video::kBeautyTableSize));
-        *weight = V::template slli16<7>(V::template laneBytes<0, -1, 0, -1>(next));
-    }
+    static I roundWeight(I axis) { return V::template slli16<7>(V::template laneBytes<0, -1, 0, -1>(axis)); }
 
     static void scaledTableRead(const uint8_t* table, F x, F y, F out[3]) {
-        I ix, iy, wx, wy;
-        scaledTableAxis(x, &ix, &wx);
-        scaledTableAxis(y, &iy, &wy);
-        static_assert(kelvo::video::kBeautyTableCells == 513, "row step below is 512 + 1");
+        const I ax = scaledTableAxis(x), ay = scaledTableAxis(y);
+        const I wx = roundWeight(ax), wy = roundWeight(ay);
+        // Both indices clamped at once as 16-bit halves, which also hold
+        // what the 32-bit ones clamp to.
+        I index = V::packPairs(V::template srai<8>(ax), V::template srai<8>(ay));
+        index = V::mini16(V::maxi16(index, V::set1(0)), V::set1(kelvo::video::kBeautyTableSize * 0x10001));
         I r[4];
-        V::loadCells(table, V::template slli<4>(V::add(V::add(V::template slli<9>(iy), iy), ix)), r);
+        V::loadCells(table, V::madd(index, V::set1(kelvo::video::kBeautyTableCellBytes |
+                                                   kelvo::video::kBeautyTableCellBytes * kelvo::video::kBeautyTableCells << 16)),
+                     r);
         const I lo01 = V::unpackLo32(r[0], r[1]), hi01 = V::unpackHi32(r[0], r[1]);
         const I lo23 = V::unpackLo32(r[2], r[3]), hi23 = V::unpackHi32(r[2], r[3]);
         const I w[3] = {V::unpackLo64(lo01, lo23), V::unpackHi64(lo01, lo23), V::unpackLo64(hi01, hi23)};
@@ -312,6 +313,10 @@ struct BeautySimd {
         out[2] = V::mul(V::toFloat(b), inv255());
     }
 
+    // Where tile column q % 8 starts, in 2^-17 texture units.
+    static constexpr float kTileColumns[8] = {128.0f, 16512.0f, 32896.0f, 49280.0f,
+                                              65664.0f, 82048.0f, 98432.0f, 114816.0f};
+
     // lutMix with the reads' positions scaled by 2^17 as they are summed:
     // scaling by a power of two commutes with float rounding, so each sum
     // and its rounding to 8.8 fixed point are those of lutMix, for blue
@@ -326,9 +331,8 @@ struct BeautySimd {
         const I slice1 = V::add(whole, V::bits(over));
         const I slice2 = V::sub(slice1, V::bits(V::cmpgt(blue, lo)));
         // Slice q starts at (q % 8, q / 8) / 8 + 1 / 1024 texture units; 128 is 2^17 / 1024.
-        auto startX = [](I q) {
-            return V::toFloat(V::ori(V::template slli<14>(V::andi(q, V::set1(7))), V::set1(128)));
-        };
+        const F columns = V::Ops::loadf(kTileColumns);
+        auto startX = [&](I q) { return V::permute(columns, q); };
         auto startY = [](I q) {
             return V::toFloat(V::ori(V::andi(V::template slli<11>(q), V::set1(~0x3fff)), V::set1(128)));
         };
