@@ -16,7 +16,12 @@
 // toFloat, toIntRound (nearest even), toIntTrunc, avgU8, and the texel
 // blends: blend(a, b, uniformWeights(w)) with one packed weight for all
 // pixels, blendPerPixel(a, b, w) with one per lane; and madd (16-bit pairs
-// multiplied and summed into 32-bit lanes).
+// multiplied and summed into 32-bit lanes). Where kRoundingMultiply is true
+// it also provides bits (a float vector's bits), add16, sub16, mulhrs,
+// slli16<N>, srli16<N>, blend16<Mask>, maxi16, mini16 (16-bit lanes),
+// laneBytes<B0..B3> (chosen bytes of each lane), packPairs (two vectors
+// saturated to the 16-bit halves of each lane) and permute (a lane of an
+// 8-float table).
 #pragma once
 
 #include <algorithm>
@@ -320,7 +325,7 @@ struct BeautySimd {
     // lutMix with the reads' positions scaled by 2^17 as they are summed:
     // scaling by a power of two commutes with float rounding, so each sum
     // and its rounding to 8.8 fixed point are those of lutMix, for blue
-    // within +-1000 (beyond, a slice's start no longer fits in a float).
+    // within +-2^20 (beyond, a slice's start no longer fits in a float).
     // The slices come as integers, so their starts need no floor.
     static KELVO_BEAUTY_INLINE void scaledLutMix(F colour[3], const uint8_t* table, float amount) {
         const F blue = V::mul(colour[2], V::set1f(63.0f));
