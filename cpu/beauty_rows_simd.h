@@ -294,12 +294,13 @@ struct BeautySimd {
         const I wx = roundWeight(ax), wy = roundWeight(ay);
         // Both indices clamped at once as 16-bit halves, which also hold
         // what the 32-bit ones clamp to.
+        using kelvo::video::kBeautyTableCellBytes, kelvo::video::kBeautyTableCells;
         I index = V::packPairs(V::template srai<8>(ax), V::template srai<8>(ay));
         index = V::mini16(V::maxi16(index, V::set1(0)), V::set1(kelvo::video::kBeautyTableSize * 0x10001));
+        // Byte offset x * 16 + y * 513 * 16, which fits a signed 16-bit factor.
+        constexpr int kStep = kBeautyTableCellBytes | kBeautyTableCellBytes * kBeautyTableCells << 16;
         I r[4];
-        V::loadCells(table, V::madd(index, V::set1(kelvo::video::kBeautyTableCellBytes |
-                                                   kelvo::video::kBeautyTableCellBytes * kelvo::video::kBeautyTableCells << 16)),
-                     r);
+        V::loadCells(table, V::madd(index, V::set1(kStep)), r);
         const I lo01 = V::unpackLo32(r[0], r[1]), hi01 = V::unpackHi32(r[0], r[1]);
         const I lo23 = V::unpackLo32(r[2], r[3]), hi23 = V::unpackHi32(r[2], r[3]);
         const I w[3] = {V::unpackLo64(lo01, lo23), V::unpackHi64(lo01, lo23), V::unpackLo64(hi01, hi23)};
@@ -352,6 +353,7 @@ struct BeautySimd {
         for (int c = 0; c < 3; ++c) colour[c] = lerp(colour[c], lerp(c1[c], c2[c], t), a);
     }
 
+    // One table grading, inlined into the mix so its constants stay loaded.
     static KELVO_BEAUTY_INLINE void grade(F colour[3], const uint8_t* table, float amount) {
         if constexpr (V::kRoundingMultiply) {
             scaledLutMix(colour, table, amount);
