@@ -37,10 +37,14 @@ struct Avx2 {
     }
     // The 16-byte cells at the byte offsets, cell k and k + 4 in r[k].
     static void loadCells(const uint8_t* base, I offsets, I r[4]) {
-        // Unsigned, so taking one needs no sign extension.
-        alignas(32) uint32_t at[8];
-        _mm256_store_si256(reinterpret_cast<I*>(at), offsets);
-        auto cell = [&](int k) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + at[k])); };
+        // Taken two at a time (fewer extracts than one by one), and
+        // unsigned, so taking one needs no sign extension.
+        alignas(32) uint64_t pairs[4];
+        _mm256_store_si256(reinterpret_cast<I*>(pairs), offsets);
+        auto cell = [&](int k) {
+            const uint32_t at = static_cast<uint32_t>(pairs[k / 2] >> (32 * (k % 2)));
+            return _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + at));
+        };
         for (int k = 0; k < 4; ++k) r[k] = _mm256_setr_m128i(cell(k), cell(k + 4));
     }
     static I unpackLo32(I a, I b) { return _mm256_unpacklo_epi32(a, b); }
@@ -124,6 +128,37 @@ struct Avx2 {
             blendHalf(_mm256_unpackhi_epi8(a, z), _mm256_unpackhi_epi8(b, z), hi.w0, hi.w1));
     }
     static I madd(I a, I b) { return _mm256_madd_epi16(a, b); }
+
+    // 16-bit lanes, for the table reads' rounding-multiply blends.
+    static constexpr bool kRoundingMultiply = true;
+    static I bits(F a) { return _mm256_castps_si256(a); }
+    static I add16(I a, I b) { return _mm256_add_epi16(a, b); }
+    static I sub16(I a, I b) { return _mm256_sub_epi16(a, b); }
+    static I mulhrs(I a, I b) { return _mm256_mulhrs_epi16(a, b); }
+    template <int N>
+    static I slli16(I a) { return _mm256_slli_epi16(a, N); }
+    template <int N>
+    static I srli16(I a) { return _mm256_srli_epi16(a, N); }
+    template <int Mask>
+    static I blend16(I a, I b) { return _mm256_blend_epi16(a, b, Mask); }
+    // Element (index & 7) of `table` in each lane.
+    static F permute(F table, I index) { return _mm256_permutevar8x32_ps(table, index); }
+    static I maxi16(I a, I b) { return _mm256_max_epi16(a, b); }
+    static I mini16(I a, I b) { return _mm256_min_epi16(a, b); }
+    // Each lane's a and b saturated to 16 bits, as its low and high half.
+    static I packPairs(I a, I b) {
+        const __m128i m = _mm_setr_epi8(0, 1, 8, 9, 2, 3, 10, 11, 4, 5, 12, 13, 6, 7, 14, 15);
+        return _mm256_shuffle_epi8(_mm256_packs_epi32(a, b), _mm256_setr_m128i(m, m));
+    }
+    // Bytes B0..B3 of each 32-bit lane, in that order; -1 gives zero.
+    template <int B0, int B1, int B2, int B3>
+    static I laneBytes(I a) {
+        auto at = [](int b, int lane) { return static_cast<char>(b < 0 ? -1 : b + 4 * lane); };
+        const __m128i m = _mm_setr_epi8(at(B0, 0), at(B1, 0), at(B2, 0), at(B3, 0), at(B0, 1), at(B1, 1),
+                                        at(B2, 1), at(B3, 1), at(B0, 2), at(B1, 2), at(B2, 2), at(B3, 2),
+                                        at(B0, 3), at(B1, 3), at(B2, 3), at(B3, 3));
+        return _mm256_shuffle_epi8(a, _mm256_setr_m128i(m, m));
+    }
 };
 
 }  // namespace

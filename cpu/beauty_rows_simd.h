@@ -16,7 +16,12 @@
 // toFloat, toIntRound (nearest even), toIntTrunc, avgU8, and the texel
 // blends: blend(a, b, uniformWeights(w)) with one packed weight for all
 // pixels, blendPerPixel(a, b, w) with one per lane; and madd (16-bit pairs
-// multiplied and summed into 32-bit lanes).
+// multiplied and summed into 32-bit lanes). Where kRoundingMultiply is true
+// it also provides bits (a float vector's bits), add16, sub16, mulhrs,
+// slli16<N>, srli16<N>, blend16<Mask>, maxi16, mini16 (16-bit lanes),
+// laneBytes<B0..B3> (chosen bytes of each lane), packPairs (two vectors
+// saturated to the 16-bit halves of each lane) and permute (a lane of an
+// 8-float table).
 #pragma once
 
 #include <algorithm>
@@ -26,12 +31,12 @@
 #include "cpu/beauty_rows.h"
 #include "cpu/colour_cube_kernel.h"
 
-// The mix's per-vector step is large enough that GCC keeps it out of line,
-// reloading its constants on every call.
+// The mix's per-vector steps are large enough that GCC keeps them out of
+// line, reloading their constants on every call.
 #if defined(__GNUC__)
-#define KELVO_BEAUTY_INLINE_LAMBDA __attribute__((always_inline))
+#define KELVO_BEAUTY_INLINE __attribute__((always_inline))
 #else
-#define KELVO_BEAUTY_INLINE_LAMBDA
+#define KELVO_BEAUTY_INLINE
 #endif
 
 template <typename V>
@@ -270,6 +275,93 @@ struct BeautySimd {
         for (int c = 0; c < 3; ++c) colour[c] = lerp(colour[c], lerp(c1[c], c2[c], t), a);
     }
 
+    // Where V has a rounding multiply the reads blend in 16-bit lanes:
+    // (w0 a + w1 b + 128) >> 8 with w0 = 256 - f, w1 = f equals
+    // a + (((b - a) * (f << 7) + 2^14) >> 15), which pmulhrsw gives for 16
+    // pairs at once.
+    static I roundBlend(I left, I right, I weight) {
+        return V::add16(left, V::mulhrs(V::sub16(right, left), weight));
+    }
+
+    // tableAxis for a position already scaled by 2^17, as fixed + 256: its
+    // high bits are the cell index before clamping, its low byte f.
+    static I scaledTableAxis(F pos) { return V::add(V::toIntRound(pos), V::set1(128)); }
+    // f << 7 in both 16-bit halves of each lane.
+    static I roundWeight(I axis) { return V::template slli16<7>(V::template laneBytes<0, -1, 0, -1>(axis)); }
+
+    static void scaledTableRead(const uint8_t* table, F x, F y, F out[3]) {
+        const I ax = scaledTableAxis(x), ay = scaledTableAxis(y);
+        const I wx = roundWeight(ax), wy = roundWeight(ay);
+        // Both indices clamped at once as 16-bit halves, which also hold
+        // what the 32-bit ones clamp to.
+        using kelvo::video::kBeautyTableCellBytes, kelvo::video::kBeautyTableCells;
+        I index = V::packPairs(V::template srai<8>(ax), V::template srai<8>(ay));
+        index = V::mini16(V::maxi16(index, V::set1(0)), V::set1(kelvo::video::kBeautyTableSize * 0x10001));
+        // Byte offset x * 16 + y * 513 * 16, which fits a signed 16-bit factor.
+        constexpr int kStep = kBeautyTableCellBytes | kBeautyTableCellBytes * kBeautyTableCells << 16;
+        I r[4];
+        V::loadCells(table, V::madd(index, V::set1(kStep)), r);
+        const I lo01 = V::unpackLo32(r[0], r[1]), hi01 = V::unpackHi32(r[0], r[1]);
+        const I lo23 = V::unpackLo32(r[2], r[3]), hi23 = V::unpackHi32(r[2], r[3]);
+        const I w[3] = {V::unpackLo64(lo01, lo23), V::unpackHi64(lo01, lo23), V::unpackLo64(hi01, hi23)};
+        // Blended along x, the words give top (g, r) (swapped so the bottom
+        // pair below lines up with one blend), top b and bottom r, bottom g
+        // and b, as 16-bit halves.
+        const I lefts = V::set1(0x00ff00ff);
+        const I topGR = roundBlend(V::template laneBytes<2, -1, 0, -1>(w[0]),
+                                   V::template laneBytes<3, -1, 1, -1>(w[0]), wx);
+        const I x1 = roundBlend(V::andi(w[1], lefts), V::template srli16<8>(w[1]), wx);
+        const I x2 = roundBlend(V::andi(w[2], lefts), V::template srli16<8>(w[2]), wx);
+        const I gr = roundBlend(topGR, V::template blend16<0x55>(x1, x2), wy);
+        const I b = roundBlend(V::andi(x1, V::set1(0xffff)), V::template srli<16>(x2), wy);
+        out[0] = V::mul(V::toFloat(V::template srli<16>(gr)), inv255());
+        out[1] = V::mul(V::toFloat(V::andi(gr, V::set1(0xffff))), inv255());
+        out[2] = V::mul(V::toFloat(b), inv255());
+    }
+
+    // Where tile column q % 8 starts, in 2^-17 texture units.
+    static constexpr float kTileColumns[8] = {128.0f, 16512.0f, 32896.0f, 49280.0f,
+                                              65664.0f, 82048.0f, 98432.0f, 114816.0f};
+
+    // lutMix with the reads' positions scaled by 2^17 as they are summed:
+    // scaling by a power of two commutes with float rounding, so each sum
+    // and its rounding to 8.8 fixed point are those of lutMix, for blue
+    // within +-2^20 (beyond, a slice's start no longer fits in a float).
+    // The slices come as integers, so their starts need no floor.
+    static KELVO_BEAUTY_INLINE void scaledLutMix(F colour[3], const uint8_t* table, float amount) {
+        const F blue = V::mul(colour[2], V::set1f(63.0f));
+        const I whole = V::toIntTrunc(blue);
+        const F truncated = V::toFloat(whole);
+        const F over = V::cmpgt(truncated, blue);
+        const F lo = V::sub(truncated, V::fand(over, V::set1f(1.0f)));
+        const I slice1 = V::add(whole, V::bits(over));
+        const I slice2 = V::sub(slice1, V::bits(V::cmpgt(blue, lo)));
+        // Slice q starts at (q % 8, q / 8) / 8 + 1 / 1024 texture units; 128 is 2^17 / 1024.
+        const F columns = V::Ops::loadf(kTileColumns);
+        auto startX = [&](I q) { return V::permute(columns, q); };
+        auto startY = [](I q) {
+            return V::toFloat(V::ori(V::andi(V::template slli<11>(q), V::set1(~0x3fff)), V::set1(128)));
+        };
+        const F k = V::set1f(16128.0f);  // 0.123046875 * 2^17
+        const F rx = V::mul(colour[0], k);
+        const F gy = V::mul(colour[1], k);
+        F c1[3], c2[3];
+        scaledTableRead(table, V::add(startX(slice1), rx), V::add(startY(slice1), gy), c1);
+        scaledTableRead(table, V::add(startX(slice2), rx), V::add(startY(slice2), gy), c2);
+        const F t = V::sub(blue, lo);
+        const F a = V::set1f(amount);
+        for (int c = 0; c < 3; ++c) colour[c] = lerp(colour[c], lerp(c1[c], c2[c], t), a);
+    }
+
+    // One table grading, inlined into the mix so its constants stay loaded.
+    static KELVO_BEAUTY_INLINE void grade(F colour[3], const uint8_t* table, float amount) {
+        if constexpr (V::kRoundingMultiply) {
+            scaledLutMix(colour, table, amount);
+        } else {
+            lutMix(colour, table, amount);
+        }
+    }
+
     static void mix(const kelvo::video::BeautyMixUniforms& u, const uint8_t* above, const uint8_t* row,
                     const uint8_t* below, const uint8_t* blur0, const uint8_t* blur1, uint32_t blurWeight,
                     uint8_t* dst, int width) {
@@ -294,7 +386,7 @@ struct BeautySimd {
         int base = 0;
         auto green = [&](int line, int at) { return V::Ops::loadf(greens[line] + (at - base)); };
         // The colour of the N pixels from x on before grading.
-        auto shade = [&](int x, F colour[3]) KELVO_BEAUTY_INLINE_LAMBDA {
+        auto shade = [&](int x, F colour[3]) KELVO_BEAUTY_INLINE {
             const I centre = load(row + x * 4);
             const F r = texel<0>(centre), g = green(1, x), b = texel<2>(centre);
 
@@ -362,10 +454,10 @@ struct BeautySimd {
                 for (int k = 0; k < count; ++k) kelvo::video::cubeLookup<typename V::Ops>(u.grading, colours[k]);
             } else {
                 if (u.enableLut > 0 && u.ruddyDegree != 0.0f) {
-                    for (int k = 0; k < count; ++k) lutMix(colours[k], u.ruddy, u.ruddyDegree);
+                    for (int k = 0; k < count; ++k) grade(colours[k], u.ruddy, u.ruddyDegree);
                 }
                 if (u.enableLut > 0 && u.whiteDegree != 0.0f) {
-                    for (int k = 0; k < count; ++k) lutMix(colours[k], u.whiten, u.whiteDegree);
+                    for (int k = 0; k < count; ++k) grade(colours[k], u.whiten, u.whiteDegree);
                 }
             }
             for (int k = 0; k < count; ++k) {

@@ -119,6 +119,8 @@ struct Sse2 {
                                 blendHalf(_mm_unpackhi_epi8(a, z), _mm_unpackhi_epi8(b, z), hi.w0, hi.w1));
     }
     static I madd(I a, I b) { return _mm_madd_epi16(a, b); }
+    // pmulhrsw is SSSE3: the table reads keep the madd blends.
+    static constexpr bool kRoundingMultiply = false;
 };
 
 }  // namespace

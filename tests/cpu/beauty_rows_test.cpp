@@ -170,6 +170,8 @@ const MixCase kMixCases[] = {
     {"ungated_strong_sharpening", 130.0f, 1, 0.81f, 1, false},
     {"dim_without_tables", 60.0f, 0, 0.49f, 0, false},
     {"grading_cube", 130.0f, 0, 0.25f, 1, true},
+    // Colours pushed well outside 0..1: table reads clamped at every edge.
+    {"overshooting_sharpening", 130.0f, 1, 2.5f, 1, false},
 };
 
 TEST(BeautyRowsTest, FastMixMatchesThePortableMix) {
