@@ -35,7 +35,7 @@ bool LowlightEnhance::process(const ConstImageRGBA8& src, const ImageRGBA8& dst,
         scratch_.resize(perBand * bands);
     }
     auto band = [&](int index, int begin, int end) {
-        float* sums = scratch_.data() + perBand * index;
+        int32_t* sums = scratch_.data() + perBand * index;
         for (int row = begin; row < end; ++row) {
             // Neighbour rows clamp to the edge, as the texture sampler does.
             const uint8_t* prev = src.data + static_cast<ptrdiff_t>(row > 0 ? row - 1 : 0) * src.stride;

@@ -4,6 +4,7 @@
 // sharpening. RGBA8 in, RGBA8 out.
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
 #include "cpu/cpu_features.h"
@@ -34,7 +35,7 @@ private:
     LowlightRowFn row_;
     LowlightGainTable gains_;
     float gainsLogMean_ = 0.0f;
-    std::vector<float> scratch_;
+    std::vector<int32_t> scratch_;
 };
 
 }  // namespace video

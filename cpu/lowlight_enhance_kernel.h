@@ -13,27 +13,86 @@ namespace kelvo {
 namespace video {
 namespace {
 
-// A float store for each lane type (vec.h's sets load floats only).
-KELVO_CPU_INLINE void storeLanes(float* p, float v) { *p = v; }
+// Lane helpers of this row, one overload per lane type.
+
+// Green times 256 of O::N pixels: masked in place, not shifted out.
+KELVO_CPU_INLINE void loadGreen256(const uint8_t* px, int32_t& v) { v = px[1] << 8; }
+KELVO_CPU_INLINE void loadInts(const int32_t* p, int32_t& v) { v = *p; }
+KELVO_CPU_INLINE void storeInts(int32_t* p, int32_t v) { *p = v; }
+// Gain and step of entries i, from one 8-byte read each.
+KELVO_CPU_INLINE void loadGainStep(const float* t, int32_t i, float& gain, float& step) {
+    gain = t[2 * i];
+    step = t[2 * i + 1];
+}
 #if defined(__SSE2__)
-KELVO_CPU_INLINE void storeLanes(float* p, __m128 v) { _mm_storeu_ps(p, v); }
+KELVO_CPU_INLINE void loadGreen256(const uint8_t* px, __m128i& v) {
+    v = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(px)),
+                      _mm_set1_epi32(0xff00));
+}
+KELVO_CPU_INLINE void loadInts(const int32_t* p, __m128i& v) {
+    v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+KELVO_CPU_INLINE void storeInts(int32_t* p, __m128i v) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
+}
+// Entries i, i + 1 as gain, step, gain, step.
+KELVO_CPU_INLINE __m128 loadTwoGainSteps(const float* t, uint32_t i, uint32_t j) {
+    const __m128 lo = _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(t + 2 * i)));
+    return _mm_loadh_pi(lo, reinterpret_cast<const __m64*>(t + 2 * j));
+}
+KELVO_CPU_INLINE void loadGainStep(const float* t, __m128i i, __m128& gain, __m128& step) {
+    alignas(16) uint32_t at[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(at), i);
+    const __m128 a = loadTwoGainSteps(t, at[0], at[1]);
+    const __m128 b = loadTwoGainSteps(t, at[2], at[3]);
+    gain = _mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0));
+    step = _mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1));
+}
 #endif
 #if defined(__AVX2__)
-KELVO_CPU_INLINE void storeLanes(float* p, __m256 v) { _mm256_storeu_ps(p, v); }
+KELVO_CPU_INLINE void loadGreen256(const uint8_t* px, __m256i& v) {
+    v = _mm256_and_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(px)),
+                         _mm256_set1_epi32(0xff00));
+}
+KELVO_CPU_INLINE void loadInts(const int32_t* p, __m256i& v) {
+    v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+KELVO_CPU_INLINE void storeInts(int32_t* p, __m256i v) {
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
+}
+KELVO_CPU_INLINE void loadGainStep(const float* t, __m256i i, __m256& gain, __m256& step) {
+    alignas(32) uint32_t at[8];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(at), i);
+    // Lanes 0, 1, 4, 5 and 2, 3, 6, 7: one in-lane shuffle then sorts them.
+    auto four = [&](int k) {
+        return _mm256_insertf128_ps(_mm256_castps128_ps256(loadTwoGainSteps(t, at[k], at[k + 1])),
+                                    loadTwoGainSteps(t, at[k + 4], at[k + 5]), 1);
+    };
+    const __m256 a = four(0);
+    const __m256 b = four(2);
+    gain = _mm256_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0));
+    step = _mm256_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1));
+}
 #endif
 
-// Green of the three rows added, at O::N columns from x: exact integers.
+// Green of the three rows added, times 256, at O::N columns from x: exact
+// integers, added as such.
 template <class O>
 KELVO_CPU_INLINE void greenColumnPixels(const uint8_t* prev, const uint8_t* cur,
-                                        const uint8_t* next, int x, float* out) {
-    storeLanes(out + x, O::loadG(prev + 4 * x) + O::loadG(cur + 4 * x) + O::loadG(next + 4 * x));
+                                        const uint8_t* next, int x, int32_t* out) {
+    typename O::I p, c, n;
+    loadGreen256(prev + 4 * x, p);
+    loadGreen256(cur + 4 * x, c);
+    loadGreen256(next + 4 * x, n);
+    storeInts(out + x, O::addi(O::addi(p, c), n));
 }
 
-// O::N pixels at x; sums holds the green column sums, sums[x + 1] that of x.
+// O::N pixels at x; sums holds the green column sums times 256, sums[x + 1]
+// that of x.
 // Channels stay in 0..255 until lifted; the lift and the sharpening are the
 // shader's, rearranged to fewer operations.
 template <class O>
-KELVO_CPU_INLINE void lowlightPixels(const uint8_t* cur, const float* sums, int x,
+KELVO_CPU_INLINE void lowlightPixels(const uint8_t* cur, const int32_t* sums, int x,
                                      uint8_t* dst, const LowlightGainTable& t) {
     using F = typename O::F;
     F r, g, b;
@@ -44,7 +103,9 @@ KELVO_CPU_INLINE void lowlightPixels(const uint8_t* cur, const float* sums, int 
 
     const F pos = y * O::set(static_cast<float>(LowlightGainTable::kSteps));
     const auto i = O::cvtt(pos);
-    const F curve = O::gather(t.gain, i) + (pos - O::cvtf(i)) * O::gather(t.step, i);
+    F at, step;
+    loadGainStep(t.gainStep, i, at, step);
+    const F curve = at + (pos - O::cvtf(i)) * step;
     const F gain = O::select(O::lt(y, O::set(0.90f)), curve, O::set(1.0f));
     // (gain (c + y) + (c - y)) / 2, in 0..255 units as everything below.
     const F liftC = (gain + O::set(1.0f)) * O::set(0.5f);
@@ -53,8 +114,14 @@ KELVO_CPU_INLINE void lowlightPixels(const uint8_t* cur, const float* sums, int 
     // The green high-pass and the shader's sharpening: its two branches
     // meet in one clamp, as c + hPass stays on c's side of the bound it
     // would cross.
-    const F sum = O::loadf(sums + x) + O::loadf(sums + x + 1) + O::loadf(sums + x + 2);
-    const F dif = g - sum * O::set(0.1111f);
+    typename O::I s0, s1, s2;
+    loadInts(sums + x, s0);
+    loadInts(sums + x + 1, s1);
+    loadInts(sums + x + 2, s2);
+    // Sums below 2^24 convert exactly, and a power of two moved from the
+    // sum to the factor leaves the product's rounding as it was.
+    const F sum256 = O::cvtf(O::addi(O::addi(s0, s1), s2));
+    const F dif = g - sum256 * O::set(0.1111f / 256.0f);
     const F weight = O::select(O::lt(dif, O::set(0.039216f * 255.0f)), O::set(0.4f),
                                O::select(O::le(dif, O::set(0.078431f * 255.0f)),
                                          O::set(0.8f), O::set(0.6f)));
@@ -70,7 +137,7 @@ KELVO_CPU_INLINE void lowlightPixels(const uint8_t* cur, const float* sums, int 
 
 template <class O>
 void lowlightRow(const uint8_t* prev, const uint8_t* cur, const uint8_t* next, uint8_t* dst,
-                 int width, const LowlightGainTable& t, float* sums) {
+                 int width, const LowlightGainTable& t, int32_t* sums) {
     if (width <= 0) return;
     // Column sums first, the edge columns repeated as the sampler clamps.
     int x = 0;

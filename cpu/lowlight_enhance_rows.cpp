@@ -11,18 +11,19 @@ void fillLowlightGainTable(float logMean, LowlightGainTable& table) {
     const double k = static_cast<double>(logMean) / 1.8;
     const double scale = 0.9 / std::log1p(0.9 / k);
     constexpr int n = LowlightGainTable::kSteps;
-    table.gain[0] = static_cast<float>(scale / k);  // the limit at black
+    float* t = table.gainStep;
+    t[0] = static_cast<float>(scale / k);  // the limit at black
     for (int i = 1; i <= n; ++i) {
         const double y = static_cast<double>(i) / n;
-        table.gain[i] = static_cast<float>(scale * std::log1p(y / k) / y);
+        t[2 * i] = static_cast<float>(scale * std::log1p(y / k) / y);
     }
-    for (int i = 0; i < n; ++i) table.step[i] = table.gain[i + 1] - table.gain[i];
-    table.step[n] = 0.0f;
+    for (int i = 0; i < n; ++i) t[2 * i + 1] = t[2 * i + 2] - t[2 * i];
+    t[2 * n + 1] = 0.0f;
 }
 
 void LowlightEnhanceRow_C(const uint8_t* prev, const uint8_t* cur, const uint8_t* next,
                           uint8_t* dst, int width, const LowlightGainTable& gains,
-                          float* greenSums) {
+                          int32_t* greenSums) {
     lowlightRow<ScalarOps>(prev, cur, next, dst, width, gains, greenSums);
 }
 

@@ -16,27 +16,28 @@ namespace video {
 // luma and the frame's log-average, so one table serves the whole frame.
 struct LowlightGainTable {
     static constexpr int kSteps = 1024;
-    float gain[kSteps + 1];
-    float step[kSteps + 1];  // gain[i + 1] - gain[i]
+    // Entry i's gain at 2 i, and at 2 i + 1 its step to the next entry's
+    // (0 for the last): one 8-byte read serves a pixel.
+    alignas(8) float gainStep[2 * (kSteps + 1)];
 };
 
 // The table for a frame's log-average luma (> 0).
 void fillLowlightGainTable(float logMean, LowlightGainTable& table);
 
-// greenSums is scratch of width + 2 floats.
+// greenSums is scratch of width + 2 integers.
 using LowlightRowFn = void (*)(const uint8_t* prev, const uint8_t* cur, const uint8_t* next,
                                uint8_t* dst, int width, const LowlightGainTable& gains,
-                               float* greenSums);
+                               int32_t* greenSums);
 
 void LowlightEnhanceRow_C(const uint8_t* prev, const uint8_t* cur, const uint8_t* next,
                           uint8_t* dst, int width, const LowlightGainTable& gains,
-                          float* greenSums);
+                          int32_t* greenSums);
 void LowlightEnhanceRow_SSE2(const uint8_t* prev, const uint8_t* cur, const uint8_t* next,
                              uint8_t* dst, int width, const LowlightGainTable& gains,
-                             float* greenSums);
+                             int32_t* greenSums);
 void LowlightEnhanceRow_AVX2(const uint8_t* prev, const uint8_t* cur, const uint8_t* next,
                              uint8_t* dst, int width, const LowlightGainTable& gains,
-                             float* greenSums);
+                             int32_t* greenSums);
 
 LowlightRowFn lowlightRowFor(RowPath path);
 

@@ -8,7 +8,7 @@ namespace video {
 
 void LowlightEnhanceRow_AVX2(const uint8_t* prev, const uint8_t* cur, const uint8_t* next,
                              uint8_t* dst, int width, const LowlightGainTable& gains,
-                             float* greenSums) {
+                             int32_t* greenSums) {
     lowlightRow<AVX2Ops>(prev, cur, next, dst, width, gains, greenSums);
 }
 

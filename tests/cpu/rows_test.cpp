@@ -69,7 +69,7 @@ std::vector<uint8_t> runLowlight(RowPath path, int width, int offset, unsigned s
     const float logMeans[] = {0.01f, 0.12f, 0.5f, 0.9f};
     LowlightGainTable gains;
     fillLowlightGainTable(logMeans[seed % 4], gains);
-    std::vector<float> sums(width + 2);
+    std::vector<int32_t> sums(width + 2);
     lowlightRowFor(path)(rows.data() + offset, rows.data() + stride + offset,
                          rows.data() + 2 * stride + offset, out.data() + offset, width, gains,
                          sums.data());
