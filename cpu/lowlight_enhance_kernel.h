@@ -36,9 +36,11 @@ KELVO_CPU_INLINE void storeInts(int32_t* p, __m128i v) {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
 }
 // Entries i, i + 1 as gain, step, gain, step.
+// Indices widened first, so the doubling folds into the addressing.
 KELVO_CPU_INLINE __m128 loadTwoGainSteps(const float* t, uint32_t i, uint32_t j) {
-    const __m128 lo = _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(t + 2 * i)));
-    return _mm_loadh_pi(lo, reinterpret_cast<const __m64*>(t + 2 * j));
+    const __m128 lo = _mm_castsi128_ps(
+        _mm_loadl_epi64(reinterpret_cast<const __m128i*>(t + 2 * static_cast<size_t>(i))));
+    return _mm_loadh_pi(lo, reinterpret_cast<const __m64*>(t + 2 * static_cast<size_t>(j)));
 }
 KELVO_CPU_INLINE void loadGainStep(const float* t, __m128i i, __m128& gain, __m128& step) {
     alignas(16) uint32_t at[4];
