@@ -89,19 +89,24 @@ KELVO_CPU_INLINE void greenColumnPixels(const uint8_t* prev, const uint8_t* cur,
     storeInts(out + x, O::addi(O::addi(p, c), n));
 }
 
-// O::N pixels at x; sums holds the green column sums times 256, sums[x + 1]
-// that of x.
-// Channels stay in 0..255 until lifted; the lift and the sharpening are the
-// shader's, rearranged to fewer operations.
+// O::N pixels at x, read and lifted: channels in 0..255 and the lift that
+// applies to them, (gain (c + y) + (c - y)) / 2 in the same units.
 template <class O>
-KELVO_CPU_INLINE void lowlightPixels(const uint8_t* cur, const int32_t* sums, int x,
-                                     uint8_t* dst, const LowlightGainTable& t) {
+struct LowlightLift {
+    typename O::F r, g, b, liftC, liftY;
+};
+
+// The lift and the sharpening below are the shader's, rearranged to fewer
+// operations.
+template <class O>
+KELVO_CPU_INLINE LowlightLift<O> lowlightLift(const uint8_t* cur, int x,
+                                              const LowlightGainTable& t) {
     using F = typename O::F;
-    F r, g, b;
-    O::loadRGB(cur + 4 * x, r, g, b);
+    LowlightLift<O> l;
+    O::loadRGB(cur + 4 * x, l.r, l.g, l.b);
     // At most 1 by a rounding, which the table's last entry covers.
-    const F y = O::set(0.299f / 255.0f) * r + O::set(0.587f / 255.0f) * g +
-                O::set(0.114f / 255.0f) * b;
+    const F y = O::set(0.299f / 255.0f) * l.r + O::set(0.587f / 255.0f) * l.g +
+                O::set(0.114f / 255.0f) * l.b;
 
     const F pos = y * O::set(static_cast<float>(LowlightGainTable::kSteps));
     const auto i = O::cvtt(pos);
@@ -109,10 +114,17 @@ KELVO_CPU_INLINE void lowlightPixels(const uint8_t* cur, const int32_t* sums, in
     loadGainStep(t.gainStep, i, at, step);
     const F curve = at + (pos - O::cvtf(i)) * step;
     const F gain = O::select(O::lt(y, O::set(0.90f)), curve, O::set(1.0f));
-    // (gain (c + y) + (c - y)) / 2, in 0..255 units as everything below.
-    const F liftC = (gain + O::set(1.0f)) * O::set(0.5f);
-    const F liftY = (gain - O::set(1.0f)) * O::set(127.5f) * y;
+    l.liftC = (gain + O::set(1.0f)) * O::set(0.5f);
+    l.liftY = (gain - O::set(1.0f)) * O::set(127.5f) * y;
+    return l;
+}
 
+// The pixels of l, at x, sharpened and written; sums holds the green column
+// sums times 256, sums[x + 1] that of x.
+template <class O>
+KELVO_CPU_INLINE void lowlightFinish(const LowlightLift<O>& l, const int32_t* sums, int x,
+                                     uint8_t* dst) {
+    using F = typename O::F;
     // The green high-pass and the shader's sharpening: its two branches
     // meet in one clamp, as c + hPass stays on c's side of the bound it
     // would cross.
@@ -123,18 +135,18 @@ KELVO_CPU_INLINE void lowlightPixels(const uint8_t* cur, const int32_t* sums, in
     // Sums below 2^24 convert exactly, and a power of two moved from the
     // sum to the factor leaves the product's rounding as it was.
     const F sum256 = O::cvtf(O::addi(O::addi(s0, s1), s2));
-    const F dif = g - sum256 * O::set(0.1111f / 256.0f);
+    const F dif = l.g - sum256 * O::set(0.1111f / 256.0f);
     const F weight = O::select(O::lt(dif, O::set(0.039216f * 255.0f)), O::set(0.4f),
                                O::select(O::le(dif, O::set(0.078431f * 255.0f)),
                                          O::set(0.8f), O::set(0.6f)));
     const F hPass = dif + dif;
     auto channel = [&](F c) {
-        const F lifted = vclamp<O>(liftC * c + liftY, 0.0f, 255.0f);
+        const F lifted = vclamp<O>(l.liftC * c + l.liftY, 0.0f, 255.0f);
         const F sharp = vclamp<O>(lifted + hPass, 0.0f, 255.0f);
         // Within 0..255 (but for a rounding above, which still gives 255).
         return O::cvtt(lifted + weight * (sharp - lifted) + O::set(0.5f));
     };
-    O::storeRGBA(dst + 4 * x, channel(r), channel(g), channel(b));
+    O::storeRGBA(dst + 4 * x, channel(l.r), channel(l.g), channel(l.b));
 }
 
 template <class O>
@@ -147,8 +159,22 @@ void lowlightRow(const uint8_t* prev, const uint8_t* cur, const uint8_t* next, u
     for (; x < width; ++x) greenColumnPixels<ScalarOps>(prev, cur, next, x, sums + 1);
     sums[0] = sums[1];
     sums[width + 1] = sums[width];
-    for (x = 0; x + O::N <= width; x += O::N) lowlightPixels<O>(cur, sums, x, dst, t);
-    for (; x < width; ++x) lowlightPixels<ScalarOps>(cur, sums, x, dst, t);
+    // Each block's table reads are issued a block ahead of its sharpening:
+    // the two long dependency chains then overlap.
+    x = 0;
+    if (width >= O::N) {
+        LowlightLift<O> l = lowlightLift<O>(cur, 0, t);
+        for (; x + 2 * O::N <= width; x += O::N) {
+            const LowlightLift<O> ahead = lowlightLift<O>(cur, x + O::N, t);
+            lowlightFinish<O>(l, sums, x, dst);
+            l = ahead;
+        }
+        lowlightFinish<O>(l, sums, x, dst);
+        x += O::N;
+    }
+    for (; x < width; ++x) {
+        lowlightFinish<ScalarOps>(lowlightLift<ScalarOps>(cur, x, t), sums, x, dst);
+    }
 }
 
 }  // namespace
