@@ -153,22 +153,34 @@ template <class O>
 void lowlightRow(const uint8_t* prev, const uint8_t* cur, const uint8_t* next, uint8_t* dst,
                  int width, const LowlightGainTable& t, int32_t* sums) {
     if (width <= 0) return;
-    // Column sums first, the edge columns repeated as the sampler clamps.
-    int x = 0;
-    for (; x + O::N <= width; x += O::N) greenColumnPixels<O>(prev, cur, next, x, sums + 1);
-    for (; x < width; ++x) greenColumnPixels<ScalarOps>(prev, cur, next, x, sums + 1);
+    // Column sums run kLead columns ahead of the pixels, so that the rows
+    // stream in while the pixels are worked on; the edge columns repeat as
+    // the sampler clamps.
+    constexpr int kLead = 3 * O::N;
+    int c = 0;
+    auto sumColumnsBelow = [&](int end) {
+        if (end >= width) {
+            for (; c + O::N <= width; c += O::N) greenColumnPixels<O>(prev, cur, next, c, sums + 1);
+            for (; c < width; ++c) greenColumnPixels<ScalarOps>(prev, cur, next, c, sums + 1);
+            sums[width + 1] = sums[width];
+        } else {
+            for (; c + O::N <= end; c += O::N) greenColumnPixels<O>(prev, cur, next, c, sums + 1);
+        }
+    };
+    sumColumnsBelow(kLead);
     sums[0] = sums[1];
-    sums[width + 1] = sums[width];
     // Each block's table reads are issued a block ahead of its sharpening:
     // the two long dependency chains then overlap.
-    x = 0;
+    int x = 0;
     if (width >= O::N) {
         LowlightLift<O> l = lowlightLift<O>(cur, 0, t);
         for (; x + 2 * O::N <= width; x += O::N) {
+            if (c < width) sumColumnsBelow(x + kLead);
             const LowlightLift<O> ahead = lowlightLift<O>(cur, x + O::N, t);
             lowlightFinish<O>(l, sums, x, dst);
             l = ahead;
         }
+        if (c < width) sumColumnsBelow(width);
         lowlightFinish<O>(l, sums, x, dst);
         x += O::N;
     }
