@@ -6,21 +6,6 @@
 
 namespace kelvo {
 namespace video {
-namespace {
-
-// A row first read as the next row's lower neighbour is asked for one row
-// ahead: its column sums take it in too briefly for the hardware
-// prefetcher, which would otherwise leave them waiting on memory.
-void prefetchRow(const uint8_t* p, int bytes) {
-#if defined(__GNUC__)
-    for (int i = 0; i < bytes; i += 64) __builtin_prefetch(p + i);
-#else
-    (void)p;
-    (void)bytes;
-#endif
-}
-
-}  // namespace
 
 LowlightEnhance::LowlightEnhance(RowPath path) : row_(lowlightRowFor(path)) {}
 
@@ -57,9 +42,6 @@ bool LowlightEnhance::process(const ConstImageRGBA8& src, const ImageRGBA8& dst,
             const uint8_t* cur = src.data + static_cast<ptrdiff_t>(row) * src.stride;
             const uint8_t* next =
                 src.data + static_cast<ptrdiff_t>(row + 1 < h ? row + 1 : h - 1) * src.stride;
-            if (row + 2 < h) {
-                prefetchRow(src.data + static_cast<ptrdiff_t>(row + 2) * src.stride, 4 * w);
-            }
             row_(prev, cur, next, dst.data + static_cast<ptrdiff_t>(row) * dst.stride, w, gains_,
                  sums);
         }
