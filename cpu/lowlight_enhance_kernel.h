@@ -104,18 +104,20 @@ KELVO_CPU_INLINE LowlightLift<O> lowlightLift(const uint8_t* cur, int x,
     using F = typename O::F;
     LowlightLift<O> l;
     O::loadRGB(cur + 4 * x, l.r, l.g, l.b);
-    // At most 1 by a rounding, which the table's last entry covers.
-    const F y = O::set(0.299f / 255.0f) * l.r + O::set(0.587f / 255.0f) * l.g +
-                O::set(0.114f / 255.0f) * l.b;
-
-    const F pos = y * O::set(static_cast<float>(LowlightGainTable::kSteps));
+    // Luma y in table steps, y kSteps, computed with every factor scaled by
+    // kSteps: a power of two, which leaves each rounding as it was, so pos
+    // is exactly y kSteps, and pos < 0.9 kSteps exactly when y < 0.9. At
+    // most kSteps by a rounding, which the table's last entry covers.
+    constexpr float kSteps = static_cast<float>(LowlightGainTable::kSteps);
+    const F pos = O::set(0.299f / 255.0f * kSteps) * l.r + O::set(0.587f / 255.0f * kSteps) * l.g +
+                  O::set(0.114f / 255.0f * kSteps) * l.b;
     const auto i = O::cvtt(pos);
     F at, step;
     loadGainStep(t.gainStep, i, at, step);
     const F curve = at + (pos - O::cvtf(i)) * step;
-    const F gain = O::select(O::lt(y, O::set(0.90f)), curve, O::set(1.0f));
+    const F gain = O::select(O::lt(pos, O::set(0.90f * kSteps)), curve, O::set(1.0f));
     l.liftC = (gain + O::set(1.0f)) * O::set(0.5f);
-    l.liftY = (gain - O::set(1.0f)) * O::set(127.5f) * y;
+    l.liftY = (gain - O::set(1.0f)) * O::set(127.5f / kSteps) * pos;
     return l;
 }
 
