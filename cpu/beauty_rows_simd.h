@@ -13,12 +13,14 @@
 // bytePair<K> (bytes 2K and 2K+1 of each lane as 16-bit halves), set1/set1f, the integer ops andi,
 // ori, add, sub, maxi, mini, srli<N>, slli<N>, srai<N>, the float ops add,
 // sub, mul, div, min, max, cmpgt, cmplt, cmpge, cmple, fand, fandnot, for_,
-// toFloat, toIntRound (nearest even), toIntTrunc, avgU8, and the texel
+// toFloat, toIntRound (nearest even), toIntTrunc, avgU8, deinterleave/interleave
+// (pixels 2k and 2k + 1 apart and back), widen/narrow (bytes to 16-bit
+// lanes and back), add16, srli16<N>, and the texel
 // blends: blend(a, b, uniformWeights(w)) with one packed weight for all
 // pixels, blendPerPixel(a, b, w) with one per lane; and madd (16-bit pairs
 // multiplied and summed into 32-bit lanes). Where kRoundingMultiply is true
-// it also provides bits (a float vector's bits), add16, sub16, mulhrs,
-// slli16<N>, srli16<N>, blend16<Mask>, maxi16, mini16 (16-bit lanes),
+// it also provides bits (a float vector's bits), sub16, mulhrs,
+// slli16<N>, blend16<Mask>, maxi16, mini16 (16-bit lanes),
 // laneBytes<B0..B3> (chosen bytes of each lane), packPairs (two vectors
 // saturated to the 16-bit halves of each lane) and permute (a lane of an
 // 8-float table).
@@ -116,6 +118,40 @@ struct BeautySimd {
             V::store(dst + i * 4, blendPerPixel(a, b, V::load(weights + i)));
         }
         kelvo::video::BeautyDownsizeRow_C(src, x0 + i, x1 + i, weights + i, dst + i * 4, width - i);
+    }
+
+    static void halve(const uint8_t* src, uint8_t* dst, int width) {
+        int i = 0;
+        for (; i + N <= width; i += N) {
+            I even, odd;
+            V::deinterleave(load(src + i * 8), load(src + i * 8 + N * 4), &even, &odd);
+            V::store(dst + i * 4, V::avgU8(even, odd));
+        }
+        kelvo::video::BeautyHalveRow_C(src + i * 8, dst + i * 4, width - i);
+    }
+
+    // (64 a + 192 b + 128) >> 8 is (a + 3 b + 2) >> 2: both outputs of a
+    // source pixel share its 3 b + 2, in 16-bit lanes.
+    static void doubled(const uint8_t* src, uint8_t* dst, int width) {
+        int i = 0;
+        for (; i + N <= width; i += N) {
+            const uint8_t* p = src + i * 4;
+            I centre[2], left[2], right[2];
+            V::widen(load(p), centre);
+            V::widen(load(p - 4), left);
+            V::widen(load(p + 4), right);
+            I even[2], odd[2];
+            for (int h = 0; h < 2; ++h) {
+                const I c3 = V::add16(V::add16(centre[h], V::add16(centre[h], centre[h])), V::set1(0x00020002));
+                even[h] = V::template srli16<2>(V::add16(c3, left[h]));
+                odd[h] = V::template srli16<2>(V::add16(c3, right[h]));
+            }
+            I out[2];
+            V::interleave(V::narrow(even[0], even[1]), V::narrow(odd[0], odd[1]), out);
+            V::store(dst + i * 8, out[0]);
+            V::store(dst + i * 8 + N * 4, out[1]);
+        }
+        kelvo::video::BeautyDoubleRow_C(src + i * 4, dst + i * 8, width - i);
     }
 
     static void blurRgbColumn(const kelvo::video::BeautyColumnTaps& taps, uint8_t* dst, int width) {
