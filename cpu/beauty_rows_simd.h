@@ -401,11 +401,10 @@ struct BeautySimd {
     static void mix(const kelvo::video::BeautyMixUniforms& u, const uint8_t* above, const uint8_t* row,
                     const uint8_t* below, const uint8_t* blur0, const uint8_t* blur1, uint32_t blurWeight,
                     uint8_t* dst, int width) {
-        if (width < N + 2) {
+        if (width < N) {
             kelvo::video::BeautyMixSpan_C(u, above, row, below, blur0, blur1, blurWeight, dst, width, 0, width);
             return;
         }
-        kelvo::video::BeautyMixSpan_C(u, above, row, below, blur0, blur1, blurWeight, dst, width, 0, 1);
         const bool broadSkinTest = u.lightStrength > 90.0f;
         const bool gated = u.noiseLevel < 1 && u.lightStrength >= 90.0f;
         const F one = V::set1f(1.0f);
@@ -502,26 +501,30 @@ struct BeautySimd {
             }
         };
         const uint8_t* const lines[3] = {above, row, below};
-        for (int chunk = 1; chunk < width - 1; chunk += kChunk) {
-            const int end = std::min(chunk + kChunk, width - 1);
+        for (int chunk = 0; chunk < width; chunk += kChunk) {
+            const int end = std::min(chunk + kChunk, width);
             // A chunk short of a vector, and the pixels short of a vector at
             // a chunk's end, are done again as the last whole vector before
             // them, rewriting some with the same bytes.
             const int start = std::min(chunk, end - N);
             base = start - 1;
-            const int count = end + 1 - base;
+            // Greens of pixels base to end; those beyond the row's ends are
+            // its end pixels', as the clamped reads at the edges give.
+            const int first = std::max(base, 0), count = std::min(end + 1, width) - first;
             for (int i = 0; i < count; i += N) {
                 const int at = std::min(i, count - N);
                 for (int l = 0; l < 3; ++l) {
-                    V::Ops::storef(greens[l] + at, texel<1>(load(lines[l] + (base + at) * 4)));
+                    V::Ops::storef(greens[l] + (first - base) + at, texel<1>(load(lines[l] + (first + at) * 4)));
                 }
+            }
+            for (int l = 0; l < 3; ++l) {
+                if (base < 0) greens[l][0] = greens[l][1];
+                if (end == width) greens[l][end - base] = greens[l][end - 1 - base];
             }
             int x = start;
             for (; x + kGroup * N <= end; x += kGroup * N) span(x, kGroup);
             for (; x + N <= end; x += N) span(x, 1);
             if (x < end) span(end - N, 1);
         }
-        kelvo::video::BeautyMixSpan_C(u, above, row, below, blur0, blur1, blurWeight, dst, width, width - 1,
-                                      width);
     }
 };
