@@ -194,27 +194,85 @@ struct BeautySimd {
         return sum;
     }
 
+    // Along a row each texel, and each halfway read between neighbours, is
+    // summed by several outputs: they are converted once, in runs of up to
+    // kRun outputs with the 6 pixels either side that their reads reach.
+    static constexpr int kRun = 128;
+    static constexpr int kRunReach = 6;
+    struct Run {
+        float singles[kRun + 2 * kRunReach];
+        float pairs[kRun + 2 * kRunReach];  // pixel k halfway to k + 1
+    };
+    // `count` (at least N) texels of a run from `src`.
+    template <int Channel>
+    static void convertRun(const uint8_t* src, int count, Run* run) {
+        for (int j = 0; j < count; j += N) {
+            const int at = std::min(j, count - N);
+            const I p = load(src + at * 4);
+            V::Ops::storef(run->singles + at, texel<Channel>(p));
+            V::Ops::storef(run->pairs + at, texel<Channel>(V::avgU8(p, load(src + (at + 1) * 4))));
+        }
+    }
+    // ninePointSum of the output at `o` in a run.
+    static F runSum(const Run& run, int o) {
+        auto single = [&](int d) { return V::Ops::loadf(run.singles + kRunReach + o + d); };
+        auto pair = [&](int d) { return V::Ops::loadf(run.pairs + kRunReach + o + d); };
+        F sum = single(0);
+        sum = V::add(sum, pair(-2));
+        sum = V::add(sum, pair(1));
+        sum = V::add(sum, single(-3));
+        sum = V::add(sum, single(3));
+        sum = V::add(sum, pair(-5));
+        sum = V::add(sum, pair(4));
+        sum = V::add(sum, single(-6));
+        sum = V::add(sum, single(6));
+        return sum;
+    }
+    // Calls out(x, o) for vectors covering the runs of a padded row (at
+    // least N wide) once `convert(from, count)` has filled them; the last
+    // vector of a run may redo some of the previous one's pixels.
+    template <typename Convert, typename Out>
+    static void overRuns(int width, Convert convert, Out out) {
+        for (int chunk = 0; chunk < width; chunk += kRun) {
+            const int end = std::min(chunk + kRun, width);
+            const int start = std::min(chunk, end - N);
+            convert(start - kRunReach, end - start + 2 * kRunReach);
+            for (int i = start; i < end; i += N) {
+                const int x = std::min(i, end - N);
+                out(x, x - start);
+            }
+        }
+    }
+
     static void soften2(const uint8_t* blur, const uint8_t* in0, const uint8_t* in1, uint32_t inWeight,
                         uint8_t* dst, int width) {
+        if (width < N) {
+            kelvo::video::BeautySoften2Row_C(blur, in0, in1, inWeight, dst, width);
+            return;
+        }
         const Uniform w(inWeight);
         const F scale = V::set1f(0.1111f);
-        int i = 0;
-        for (; i + N <= width; i += N) {
-            auto at = [&](int d) { return load(blur + (i + d) * 4); };
-            const F mean[3] = {V::mul(ninePointSum<0>(at), scale), V::mul(ninePointSum<1>(at), scale),
-                               V::mul(ninePointSum<2>(at), scale)};
-            const I in = w(load(in0 + i * 4), load(in1 + i * 4));
-            const F ins[3] = {texel<0>(in), texel<1>(in), texel<2>(in)};
-            F d[3];
-            for (int c = 0; c < 3; ++c) {
-                const F diff = V::mul(V::sub(ins[c], mean[c]), V::set1f(7.07f));
-                d[c] = V::min(V::mul(diff, diff), V::set1f(1.0f));
-            }
-            const F alpha = V::mul(V::add(V::add(d[0], d[1]), d[2]), V::set1f(0.3333f));
-            V::store(dst + i * 4, pack(unorm(mean[0]), unorm(mean[1]), unorm(mean[2]), unorm(alpha)));
-        }
-        kelvo::video::BeautySoften2Row_C(blur + i * 4, in0 + i * 4, in1 + i * 4, inWeight, dst + i * 4,
-                                         width - i);
+        Run runs[3];
+        overRuns(
+            width,
+            [&](int from, int count) {
+                convertRun<0>(blur + from * 4, count, &runs[0]);
+                convertRun<1>(blur + from * 4, count, &runs[1]);
+                convertRun<2>(blur + from * 4, count, &runs[2]);
+            },
+            [&](int i, int o) {
+                const F mean[3] = {V::mul(runSum(runs[0], o), scale), V::mul(runSum(runs[1], o), scale),
+                                   V::mul(runSum(runs[2], o), scale)};
+                const I in = w(load(in0 + i * 4), load(in1 + i * 4));
+                const F ins[3] = {texel<0>(in), texel<1>(in), texel<2>(in)};
+                F d[3];
+                for (int c = 0; c < 3; ++c) {
+                    const F diff = V::mul(V::sub(ins[c], mean[c]), V::set1f(7.07f));
+                    d[c] = V::min(V::mul(diff, diff), V::set1f(1.0f));
+                }
+                const F alpha = V::mul(V::add(V::add(d[0], d[1]), d[2]), V::set1f(0.3333f));
+                V::store(dst + i * 4, pack(unorm(mean[0]), unorm(mean[1]), unorm(mean[2]), unorm(alpha)));
+            });
     }
 
     static I withAlpha(I rgbFrom, F alphaSum) {
@@ -223,12 +281,14 @@ struct BeautySimd {
     }
 
     static void blurAlpha(const uint8_t* src, uint8_t* dst, int width) {
-        int i = 0;
-        for (; i + N <= width; i += N) {
-            auto at = [&](int d) { return load(src + (i + d) * 4); };
-            V::store(dst + i * 4, withAlpha(at(0), ninePointSum<3>(at)));
+        if (width < N) {
+            kelvo::video::BeautyBlurAlphaRow_C(src, dst, width);
+            return;
         }
-        kelvo::video::BeautyBlurAlphaRow_C(src + i * 4, dst + i * 4, width - i);
+        Run run;
+        overRuns(
+            width, [&](int from, int count) { convertRun<3>(src + from * 4, count, &run); },
+            [&](int i, int o) { V::store(dst + i * 4, withAlpha(load(src + i * 4), runSum(run, o))); });
     }
 
     static void blurAlphaColumn(const uint8_t* const* rows, uint8_t* dst, int width) {
