@@ -91,6 +91,7 @@ struct Avx2 {
     static F fand(F a, F b) { return _mm256_and_ps(a, b); }
     static F fandnot(F a, F b) { return _mm256_andnot_ps(a, b); }
     static F for_(F a, F b) { return _mm256_or_ps(a, b); }
+    static bool noneSet(F mask) { return _mm256_movemask_ps(mask) == 0; }
     static F toFloat(I a) { return _mm256_cvtepi32_ps(a); }
     static I toIntRound(F a) { return _mm256_cvtps_epi32(a); }
     static I toIntTrunc(F a) { return _mm256_cvttps_epi32(a); }

@@ -13,7 +13,8 @@
 // bytePair<K> (bytes 2K and 2K+1 of each lane as 16-bit halves), set1/set1f, the integer ops andi,
 // ori, add, sub, maxi, mini, srli<N>, slli<N>, srai<N>, the float ops add,
 // sub, mul, div, min, max, cmpgt, cmplt, cmpge, cmple, fand, fandnot, for_,
-// toFloat, toIntRound (nearest even), toIntTrunc, avgU8, deinterleave/interleave
+// toFloat, toIntRound (nearest even), toIntTrunc, avgU8, noneSet (no lane of a
+// float mask set), deinterleave/interleave
 // (pixels 2k and 2k + 1 apart and back), widen/narrow (bytes to 16-bit
 // lanes and back), add16, srli16<N>, and the texel
 // blends: blend(a, b, uniformWeights(w)) with one packed weight for all
@@ -27,6 +28,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 
@@ -467,6 +469,7 @@ struct BeautySimd {
         }
         const bool broadSkinTest = u.lightStrength > 90.0f;
         const bool gated = u.noiseLevel < 1 && u.lightStrength >= 90.0f;
+        const bool skipUnlessSkin = gated && std::isfinite(u.blurAlpha);
         const F one = V::set1f(1.0f);
         const F zero = V::set1f(0.0f);
         const F weightL = V::set1f(0.5f * u.sharpen);
@@ -503,21 +506,26 @@ struct BeautySimd {
             }
             const F skin = V::fand(skinMask, one);
 
-            const I pre = V::blend(load(blur0 + x * 4), load(blur1 + x * 4), wy);
-            const F mean[4] = {texel<0>(pre), texel<1>(pre), texel<2>(pre), texel<3>(pre)};
+            // Gated off everywhere, the finite k becomes +-0, which leaves
+            // each channel as it is: the blurred read and its weight are moot.
+            F smooth[3] = {r, g, b};
+            if (!(skipUnlessSkin && V::noneSet(skinMask))) {
+                const I pre = V::blend(load(blur0 + x * 4), load(blur1 + x * 4), wy);
+                const F mean[4] = {texel<0>(pre), texel<1>(pre), texel<2>(pre), texel<3>(pre)};
 
-            const F redFloor = V::sub(mean[0], V::set1f(0.1f));
-            const F p0 = V::mul(V::sub(V::min(r, redFloor), V::set1f(0.2f)), V::set1f(4.0f));
-            const F p = V::max(V::min(p0, one), zero);
-            F k = V::mul(V::mul(V::sub(one, V::div(mean[3], V::add(mean[3], V::set1f(0.1f)))), p),
-                         V::set1f(u.blurAlpha));
-            const F band = select(V::cmpgt(k, V::set1f(1.0f - 0.2f)), V::set1f(1.0f),
-                                  select(V::cmpgt(k, V::set1f(1.0f - 0.5f)), V::set1f(0.9f),
-                                         select(V::cmpgt(k, V::set1f(1.0f - 0.9f)), V::set1f(0.5f),
-                                                V::set1f(0.08f))));
-            k = V::mul(k, band);
-            if (gated) k = V::mul(k, skin);
-            const F smooth[3] = {lerp(r, mean[0], k), lerp(g, mean[1], k), lerp(b, mean[2], k)};
+                const F redFloor = V::sub(mean[0], V::set1f(0.1f));
+                const F p0 = V::mul(V::sub(V::min(r, redFloor), V::set1f(0.2f)), V::set1f(4.0f));
+                const F p = V::max(V::min(p0, one), zero);
+                F k = V::mul(V::mul(V::sub(one, V::div(mean[3], V::add(mean[3], V::set1f(0.1f)))), p),
+                             V::set1f(u.blurAlpha));
+                const F band = select(V::cmpgt(k, V::set1f(1.0f - 0.2f)), V::set1f(1.0f),
+                                      select(V::cmpgt(k, V::set1f(1.0f - 0.5f)), V::set1f(0.9f),
+                                             select(V::cmpgt(k, V::set1f(1.0f - 0.9f)), V::set1f(0.5f),
+                                                    V::set1f(0.08f))));
+                k = V::mul(k, band);
+                if (gated) k = V::mul(k, skin);
+                for (int c = 0; c < 3; ++c) smooth[c] = lerp(smooth[c], mean[c], k);
+            }
 
             F sum = V::add(green(2, x + 1), green(0, x - 1));
             sum = V::add(sum, green(2, x - 1));

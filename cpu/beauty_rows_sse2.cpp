@@ -87,6 +87,7 @@ struct Sse2 {
     static F fand(F a, F b) { return _mm_and_ps(a, b); }
     static F fandnot(F a, F b) { return _mm_andnot_ps(a, b); }
     static F for_(F a, F b) { return _mm_or_ps(a, b); }
+    static bool noneSet(F mask) { return _mm_movemask_ps(mask) == 0; }
     static F toFloat(I a) { return _mm_cvtepi32_ps(a); }
     static I toIntRound(F a) { return _mm_cvtps_epi32(a); }
     static I toIntTrunc(F a) { return _mm_cvttps_epi32(a); }
