@@ -31,6 +31,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 
 #include "cpu/beauty_rows.h"
 #include "cpu/colour_cube_kernel.h"
@@ -156,24 +157,62 @@ struct BeautySimd {
         kelvo::video::BeautyDoubleRow_C(src + i * 4, dst + i * 8, width - i);
     }
 
-    static void blurRgbColumn(const kelvo::video::BeautyColumnTaps& taps, uint8_t* dst, int width) {
-        const Uniform w[9] = {Uniform(taps.weights[0]), Uniform(taps.weights[1]), Uniform(taps.weights[2]),
-                              Uniform(taps.weights[3]), Uniform(taps.weights[4]), Uniform(taps.weights[5]),
-                              Uniform(taps.weights[6]), Uniform(taps.weights[7]), Uniform(taps.weights[8])};
+    // fn(0), ..., fn(Count - 1), unrolled.
+    template <typename Fn, int... K>
+    static KELVO_BEAUTY_INLINE void unrolled(Fn&& fn, std::integer_sequence<int, K...>) {
+        (fn(K), ...);
+    }
+
+    // The column sums of `Vectors` vectors at once, for chains of adds that
+    // overlap; read(k, i) is tap k at pixel i.
+    template <int Vectors, typename Read>
+    static KELVO_BEAUTY_INLINE void blurRgbColumnAt(int i, uint8_t* dst, Read read) {
+        F sum[Vectors][3];
+        unrolled(
+            [&](int k) {
+                for (int v = 0; v < Vectors; ++v) {
+                    const I p = read(k, i + v * N);
+                    const F t[3] = {texel<0>(p), texel<1>(p), texel<2>(p)};
+                    for (int c = 0; c < 3; ++c) sum[v][c] = k == 0 ? t[c] : V::add(sum[v][c], t[c]);
+                }
+            },
+            std::make_integer_sequence<int, 9>());
+        const F scale = V::set1f(0.1111f);
+        for (int v = 0; v < Vectors; ++v) {
+            V::store(dst + (i + v * N) * 4, pack(unorm(V::mul(sum[v][0], scale)), unorm(V::mul(sum[v][1], scale)),
+                                                 unorm(V::mul(sum[v][2], scale)), V::set1(255)));
+        }
+    }
+
+    template <typename Read>
+    static int blurRgbColumnRows(uint8_t* dst, int width, Read read) {
         int i = 0;
-        for (; i + N <= width; i += N) {
-            auto read = [&](int k) {
-                return w[k](load(taps.rows[2 * k] + i * 4), load(taps.rows[2 * k + 1] + i * 4));
-            };
-            const I first = read(0);
-            F r = texel<0>(first), g = texel<1>(first), b = texel<2>(first);
-            for (int k = 1; k < 9; ++k) {
-                const I p = read(k);
-                r = V::add(r, texel<0>(p)), g = V::add(g, texel<1>(p)), b = V::add(b, texel<2>(p));
-            }
-            const F scale = V::set1f(0.1111f);
-            V::store(dst + i * 4, pack(unorm(V::mul(r, scale)), unorm(V::mul(g, scale)),
-                                       unorm(V::mul(b, scale)), V::set1(255)));
+        for (; i + 2 * N <= width; i += 2 * N) blurRgbColumnAt<2>(i, dst, read);
+        for (; i + N <= width; i += N) blurRgbColumnAt<1>(i, dst, read);
+        return i;
+    }
+
+    static void blurRgbColumn(const kelvo::video::BeautyColumnTaps& taps, uint8_t* dst, int width) {
+        auto rows = [&](int k, int i) {
+            return std::make_pair(load(taps.rows[2 * k] + i * 4), load(taps.rows[2 * k + 1] + i * 4));
+        };
+        bool halfway = true;
+        for (const uint32_t w : taps.weights) halfway = halfway && w == kHalfway;
+        int i;
+        if (halfway) {
+            // As even heights give everywhere.
+            i = blurRgbColumnRows(dst, width, [&](int k, int x) {
+                const auto [a, b] = rows(k, x);
+                return V::avgU8(a, b);
+            });
+        } else {
+            const Uniform w[9] = {Uniform(taps.weights[0]), Uniform(taps.weights[1]), Uniform(taps.weights[2]),
+                                  Uniform(taps.weights[3]), Uniform(taps.weights[4]), Uniform(taps.weights[5]),
+                                  Uniform(taps.weights[6]), Uniform(taps.weights[7]), Uniform(taps.weights[8])};
+            i = blurRgbColumnRows(dst, width, [&](int k, int x) {
+                const auto [a, b] = rows(k, x);
+                return w[k](a, b);
+            });
         }
         kelvo::video::BeautyColumnTaps rest = taps;
         for (auto& row : rest.rows) row += i * 4;

@@ -85,15 +85,15 @@ TEST(BeautyRowsTest, FastRowsMatchThePortableRows) {
                 rows.downsize(src.pixels, x0.data(), x1.data(), w.data(), dst, width);
             });
         }
-        {
+        // Taps at random, and all halfway as even heights give.
+        for (const bool halfway : {false, true}) {
             std::vector<Buffer> lines;
             for (int k = 0; k < 18; ++k) lines.emplace_back(width, &random);
             BeautyColumnTaps taps;
             for (int k = 0; k < 18; ++k) taps.rows[k] = lines[k].pixels;
-            for (auto& w : taps.weights) w = randomWeights(&random);
-            expectSameBytes("blur rgb column", width, out, [&](const BeautyRows& rows, uint8_t* dst) {
-                rows.blurRgbColumn(taps, dst, width);
-            });
+            for (auto& w : taps.weights) w = halfway ? kHalfway : randomWeights(&random);
+            expectSameBytes(halfway ? "blur rgb column halfway" : "blur rgb column", width, out,
+                            [&](const BeautyRows& rows, uint8_t* dst) { rows.blurRgbColumn(taps, dst, width); });
         }
         {
             Buffer padded(width + 2 * kBeautyRowMargin, &random);
