@@ -103,6 +103,14 @@ void CpuBeauty::resize(int width, int height) {
         upX0_[x] = clampIndex(texel, w2);
         upX1_[x] = clampIndex(texel + 1, w2);
     }
+    halving_ = doubling_ = width == 2 * w2;
+    for (int i = 0; i < w2; ++i) {
+        halving_ = halving_ && downX0_[i] == 2 * i && downX1_[i] == 2 * i + 1 &&
+                   downWeights_[i] == (128u | 128u << 16);
+        doubling_ = doubling_ && upX0_[2 * i] == clampIndex(i - 1, w2) && upX1_[2 * i] == i &&
+                    upWeights_[2 * i] == kBeautyQuarterBack && upX0_[2 * i + 1] == i &&
+                    upX1_[2 * i + 1] == clampIndex(i + 1, w2) && upWeights_[2 * i + 1] == kBeautyQuarterOn;
+    }
 
     // Pass 1 steps 1.5 half-size texels up and down from the centre.
     soften1Rows_.resize(static_cast<size_t>(h2) * 18);
@@ -233,8 +241,12 @@ void CpuBeauty::runStage(Stage stage, int y0, int y1) {
     for (int y = y0; y < y1; ++y) {
         switch (stage) {
             case kStageDownsize:
-                rows_.downsize(src_.data + static_cast<size_t>(y) * src_.stride, downX0_.data(),
-                               downX1_.data(), downWeights_.data(), narrowRow(y), w2);
+                if (halving_) {
+                    rows_.halve(src_.data + static_cast<size_t>(y) * src_.stride, narrowRow(y), w2);
+                } else {
+                    rows_.downsize(src_.data + static_cast<size_t>(y) * src_.stride, downX0_.data(),
+                                   downX1_.data(), downWeights_.data(), narrowRow(y), w2);
+                }
                 break;
             case kStageSoften: {
                 BeautyColumnTaps taps;
@@ -255,7 +267,12 @@ void CpuBeauty::runStage(Stage stage, int y0, int y1) {
                 // The first pass's rows are spent by now; reuse them.
                 uint8_t* spread = a_.row(y);
                 rows_.blurAlphaColumn(column, spread, w2);
-                rows_.downsize(spread, upX0_.data(), upX1_.data(), upWeights_.data(), wideRow(y), width_);
+                if (doubling_) {
+                    padRow(spread, w2);
+                    rows_.doubled(spread, wideRow(y), w2);
+                } else {
+                    rows_.downsize(spread, upX0_.data(), upX1_.data(), upWeights_.data(), wideRow(y), width_);
+                }
                 break;
             }
             case kStageMix: {

@@ -128,6 +128,9 @@ private:
     // Half-size columns read by the mix.
     std::vector<int32_t> upX0_, upX1_;
     std::vector<uint32_t> upWeights_;
+    // The columns above are those of exact halving and doubling: the
+    // cheaper rows read them.
+    bool halving_ = false, doubling_ = false;
     std::vector<int32_t> soften1Rows_;    // 18 input rows per half row
     std::vector<uint32_t> soften1Weights_;  // 9 per half row
     std::vector<int32_t> mixRows_;        // 2 half rows per output row

@@ -123,6 +123,17 @@ void BeautyDownsizeRow_C(const uint8_t* src, const int32_t* x0, const int32_t* x
     }
 }
 
+void BeautyHalveRow_C(const uint8_t* src, uint8_t* dst, int width) {
+    for (int i = 0; i < width * 4; ++i) dst[i] = static_cast<uint8_t>(half(src[i + (i & ~3)], src[i + (i & ~3) + 4]));
+}
+
+void BeautyDoubleRow_C(const uint8_t* src, uint8_t* dst, int width) {
+    for (int i = 0; i < width * 4; ++i) {
+        dst[i + (i & ~3)] = static_cast<uint8_t>(blend(src[i - 4], src[i], kBeautyQuarterBack));
+        dst[i + (i & ~3) + 4] = static_cast<uint8_t>(blend(src[i], src[i + 4], kBeautyQuarterOn));
+    }
+}
+
 void BeautyBlurRgbColumnRow_C(const BeautyColumnTaps& taps, uint8_t* dst, int width) {
     for (int i = 0; i < width; ++i) {
         for (int c = 0; c < 3; ++c) {
@@ -271,18 +282,21 @@ void BeautyMixRow_C(const BeautyMixUniforms& u, const uint8_t* above, const uint
 bool beautyRows(BeautyRowSet set, BeautyRows* rows) {
     switch (set) {
         case BeautyRowSet::kPortable:
-            *rows = {BeautyDownsizeRow_C, BeautyBlurRgbColumnRow_C, BeautySoften2Row_C,
+            *rows = {BeautyDownsizeRow_C, BeautyHalveRow_C, BeautyDoubleRow_C,
+                     BeautyBlurRgbColumnRow_C, BeautySoften2Row_C,
                      BeautyBlurAlphaRow_C, BeautyBlurAlphaColumnRow_C, BeautyMixRow_C};
             return true;
 #if (defined(__x86_64__) || defined(__i386__)) && !defined(_MSC_VER)
         case BeautyRowSet::kSSE2:
             if (!__builtin_cpu_supports("sse2")) return false;
-            *rows = {BeautyDownsizeRow_SSE2, BeautyBlurRgbColumnRow_SSE2, BeautySoften2Row_SSE2,
+            *rows = {BeautyDownsizeRow_SSE2, BeautyHalveRow_SSE2, BeautyDoubleRow_SSE2,
+                     BeautyBlurRgbColumnRow_SSE2, BeautySoften2Row_SSE2,
                      BeautyBlurAlphaRow_SSE2, BeautyBlurAlphaColumnRow_SSE2, BeautyMixRow_SSE2};
             return true;
         case BeautyRowSet::kAVX2:
             if (!__builtin_cpu_supports("avx2")) return false;
-            *rows = {BeautyDownsizeRow_AVX2, BeautyBlurRgbColumnRow_AVX2, BeautySoften2Row_AVX2,
+            *rows = {BeautyDownsizeRow_AVX2, BeautyHalveRow_AVX2, BeautyDoubleRow_AVX2,
+                     BeautyBlurRgbColumnRow_AVX2, BeautySoften2Row_AVX2,
                      BeautyBlurAlphaRow_AVX2, BeautyBlurAlphaColumnRow_AVX2, BeautyMixRow_AVX2};
             return true;
 #endif

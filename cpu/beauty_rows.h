@@ -76,6 +76,16 @@ void beautyTableCells(const uint8_t* table, int stride, uint8_t* cells);
 // rows widened for the mix.
 void BeautyDownsizeRow_C(const uint8_t* src, const int32_t* x0, const int32_t* x1,
                          const uint32_t* weights, uint8_t* dst, int width);
+// The same reads where the size halves or doubles exactly, as most frames
+// do: halving reads pixels 2i and 2i + 1 halfway between them (dst `width`
+// pixels); doubling reads a quarter of the way to the nearer neighbour,
+// from `src` padded (`width` source pixels, 2 * width written).
+void BeautyHalveRow_C(const uint8_t* src, uint8_t* dst, int width);
+// Doubling's packed weights: output pixel 2i blends source i - 1 and i,
+// pixel 2i + 1 source i and i + 1.
+constexpr uint32_t kBeautyQuarterBack = 64u | 192u << 16;
+constexpr uint32_t kBeautyQuarterOn = 192u | 64u << 16;
+void BeautyDoubleRow_C(const uint8_t* src, uint8_t* dst, int width);
 // Vertical nine-read box blur of rgb (first pass); alpha 255.
 void BeautyBlurRgbColumnRow_C(const BeautyColumnTaps& taps, uint8_t* dst, int width);
 // Second pass: horizontal nine-read blur of `blur` (padded) as the local mean
@@ -104,6 +114,8 @@ void BeautyMixSpan_C(const BeautyMixUniforms& u, const uint8_t* above, const uin
 #define KELVO_BEAUTY_ROWS(suffix)                                                           \
     void BeautyDownsizeRow_##suffix(const uint8_t* src, const int32_t* x0, const int32_t* x1, \
                                     const uint32_t* weights, uint8_t* dst, int width);      \
+    void BeautyHalveRow_##suffix(const uint8_t* src, uint8_t* dst, int width);              \
+    void BeautyDoubleRow_##suffix(const uint8_t* src, uint8_t* dst, int width);             \
     void BeautyBlurRgbColumnRow_##suffix(const BeautyColumnTaps& taps, uint8_t* dst,        \
                                          int width);                                        \
     void BeautySoften2Row_##suffix(const uint8_t* blur, const uint8_t* in0,                 \
@@ -124,6 +136,8 @@ KELVO_BEAUTY_ROWS(AVX2)
 // One set of rows.
 struct BeautyRows {
     decltype(&BeautyDownsizeRow_C) downsize;
+    decltype(&BeautyHalveRow_C) halve;
+    decltype(&BeautyDoubleRow_C) doubled;
     decltype(&BeautyBlurRgbColumnRow_C) blurRgbColumn;
     decltype(&BeautySoften2Row_C) soften2;
     decltype(&BeautyBlurAlphaRow_C) blurAlpha;

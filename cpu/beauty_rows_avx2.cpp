@@ -91,10 +91,32 @@ struct Avx2 {
     static F fand(F a, F b) { return _mm256_and_ps(a, b); }
     static F fandnot(F a, F b) { return _mm256_andnot_ps(a, b); }
     static F for_(F a, F b) { return _mm256_or_ps(a, b); }
+    static bool noneSet(F mask) { return _mm256_movemask_ps(mask) == 0; }
     static F toFloat(I a) { return _mm256_cvtepi32_ps(a); }
     static I toIntRound(F a) { return _mm256_cvtps_epi32(a); }
     static I toIntTrunc(F a) { return _mm256_cvttps_epi32(a); }
     static I avgU8(I a, I b) { return _mm256_avg_epu8(a, b); }
+    // Pixels 2k and 2k + 1 of lo, hi, in order.
+    static void deinterleave(I lo, I hi, I* even, I* odd) {
+        const __m256 l = _mm256_castsi256_ps(lo), h = _mm256_castsi256_ps(hi);
+        // Within 128-bit parts, then the 64-bit quarters put in order.
+        *even = _mm256_permute4x64_epi64(_mm256_castps_si256(_mm256_shuffle_ps(l, h, _MM_SHUFFLE(2, 0, 2, 0))),
+                                         _MM_SHUFFLE(3, 1, 2, 0));
+        *odd = _mm256_permute4x64_epi64(_mm256_castps_si256(_mm256_shuffle_ps(l, h, _MM_SHUFFLE(3, 1, 3, 1))),
+                                        _MM_SHUFFLE(3, 1, 2, 0));
+    }
+    // even[k], odd[k] as pixels 2k and 2k + 1 of out[0], out[1].
+    static void interleave(I even, I odd, I out[2]) {
+        const I lo = _mm256_unpacklo_epi32(even, odd), hi = _mm256_unpackhi_epi32(even, odd);
+        out[0] = _mm256_permute2x128_si256(lo, hi, 0x20);
+        out[1] = _mm256_permute2x128_si256(lo, hi, 0x31);
+    }
+    // Bytes as 16-bit lanes, in the halves narrow puts back together.
+    static void widen(I a, I out[2]) {
+        const I z = _mm256_setzero_si256();
+        out[0] = _mm256_unpacklo_epi8(a, z), out[1] = _mm256_unpackhi_epi8(a, z);
+    }
+    static I narrow(I lo, I hi) { return _mm256_packus_epi16(lo, hi); }
 
     static Weights uniformWeights(uint32_t w) {
         return {_mm256_set1_epi16(static_cast<short>(w & 0xffff)),
@@ -172,6 +194,8 @@ void BeautyDownsizeRow_AVX2(const uint8_t* src, const int32_t* x0, const int32_t
                             const uint32_t* weights, uint8_t* dst, int width) {
     Rows::downsize(src, x0, x1, weights, dst, width);
 }
+void BeautyHalveRow_AVX2(const uint8_t* src, uint8_t* dst, int width) { Rows::halve(src, dst, width); }
+void BeautyDoubleRow_AVX2(const uint8_t* src, uint8_t* dst, int width) { Rows::doubled(src, dst, width); }
 void BeautyBlurRgbColumnRow_AVX2(const BeautyColumnTaps& taps, uint8_t* dst, int width) {
     Rows::blurRgbColumn(taps, dst, width);
 }

@@ -13,20 +13,25 @@
 // bytePair<K> (bytes 2K and 2K+1 of each lane as 16-bit halves), set1/set1f, the integer ops andi,
 // ori, add, sub, maxi, mini, srli<N>, slli<N>, srai<N>, the float ops add,
 // sub, mul, div, min, max, cmpgt, cmplt, cmpge, cmple, fand, fandnot, for_,
-// toFloat, toIntRound (nearest even), toIntTrunc, avgU8, and the texel
+// toFloat, toIntRound (nearest even), toIntTrunc, avgU8, noneSet (no lane of a
+// float mask set), deinterleave/interleave
+// (pixels 2k and 2k + 1 apart and back), widen/narrow (bytes to 16-bit
+// lanes and back), add16, srli16<N>, and the texel
 // blends: blend(a, b, uniformWeights(w)) with one packed weight for all
 // pixels, blendPerPixel(a, b, w) with one per lane; and madd (16-bit pairs
 // multiplied and summed into 32-bit lanes). Where kRoundingMultiply is true
-// it also provides bits (a float vector's bits), add16, sub16, mulhrs,
-// slli16<N>, srli16<N>, blend16<Mask>, maxi16, mini16 (16-bit lanes),
+// it also provides bits (a float vector's bits), sub16, mulhrs,
+// slli16<N>, blend16<Mask>, maxi16, mini16 (16-bit lanes),
 // laneBytes<B0..B3> (chosen bytes of each lane), packPairs (two vectors
 // saturated to the 16-bit halves of each lane) and permute (a lane of an
 // 8-float table).
 #pragma once
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 
 #include "cpu/beauty_rows.h"
 #include "cpu/colour_cube_kernel.h"
@@ -118,24 +123,96 @@ struct BeautySimd {
         kelvo::video::BeautyDownsizeRow_C(src, x0 + i, x1 + i, weights + i, dst + i * 4, width - i);
     }
 
-    static void blurRgbColumn(const kelvo::video::BeautyColumnTaps& taps, uint8_t* dst, int width) {
-        const Uniform w[9] = {Uniform(taps.weights[0]), Uniform(taps.weights[1]), Uniform(taps.weights[2]),
-                              Uniform(taps.weights[3]), Uniform(taps.weights[4]), Uniform(taps.weights[5]),
-                              Uniform(taps.weights[6]), Uniform(taps.weights[7]), Uniform(taps.weights[8])};
+    static void halve(const uint8_t* src, uint8_t* dst, int width) {
         int i = 0;
         for (; i + N <= width; i += N) {
-            auto read = [&](int k) {
-                return w[k](load(taps.rows[2 * k] + i * 4), load(taps.rows[2 * k + 1] + i * 4));
-            };
-            const I first = read(0);
-            F r = texel<0>(first), g = texel<1>(first), b = texel<2>(first);
-            for (int k = 1; k < 9; ++k) {
-                const I p = read(k);
-                r = V::add(r, texel<0>(p)), g = V::add(g, texel<1>(p)), b = V::add(b, texel<2>(p));
+            I even, odd;
+            V::deinterleave(load(src + i * 8), load(src + i * 8 + N * 4), &even, &odd);
+            V::store(dst + i * 4, V::avgU8(even, odd));
+        }
+        kelvo::video::BeautyHalveRow_C(src + i * 8, dst + i * 4, width - i);
+    }
+
+    // (64 a + 192 b + 128) >> 8 is (a + 3 b + 2) >> 2: both outputs of a
+    // source pixel share its 3 b + 2, in 16-bit lanes.
+    static void doubled(const uint8_t* src, uint8_t* dst, int width) {
+        int i = 0;
+        for (; i + N <= width; i += N) {
+            const uint8_t* p = src + i * 4;
+            I centre[2], left[2], right[2];
+            V::widen(load(p), centre);
+            V::widen(load(p - 4), left);
+            V::widen(load(p + 4), right);
+            I even[2], odd[2];
+            for (int h = 0; h < 2; ++h) {
+                const I c3 = V::add16(V::add16(centre[h], V::add16(centre[h], centre[h])), V::set1(0x00020002));
+                even[h] = V::template srli16<2>(V::add16(c3, left[h]));
+                odd[h] = V::template srli16<2>(V::add16(c3, right[h]));
             }
-            const F scale = V::set1f(0.1111f);
-            V::store(dst + i * 4, pack(unorm(V::mul(r, scale)), unorm(V::mul(g, scale)),
-                                       unorm(V::mul(b, scale)), V::set1(255)));
+            I out[2];
+            V::interleave(V::narrow(even[0], even[1]), V::narrow(odd[0], odd[1]), out);
+            V::store(dst + i * 8, out[0]);
+            V::store(dst + i * 8 + N * 4, out[1]);
+        }
+        kelvo::video::BeautyDoubleRow_C(src + i * 4, dst + i * 8, width - i);
+    }
+
+    // fn(0), ..., fn(Count - 1), unrolled.
+    template <typename Fn, int... K>
+    static KELVO_BEAUTY_INLINE void unrolled(Fn&& fn, std::integer_sequence<int, K...>) {
+        (fn(K), ...);
+    }
+
+    // The column sums of `Vectors` vectors at once, for chains of adds that
+    // overlap; read(k, i) is tap k at pixel i.
+    template <int Vectors, typename Read>
+    static KELVO_BEAUTY_INLINE void blurRgbColumnAt(int i, uint8_t* dst, Read read) {
+        F sum[Vectors][3];
+        unrolled(
+            [&](int k) {
+                for (int v = 0; v < Vectors; ++v) {
+                    const I p = read(k, i + v * N);
+                    const F t[3] = {texel<0>(p), texel<1>(p), texel<2>(p)};
+                    for (int c = 0; c < 3; ++c) sum[v][c] = k == 0 ? t[c] : V::add(sum[v][c], t[c]);
+                }
+            },
+            std::make_integer_sequence<int, 9>());
+        const F scale = V::set1f(0.1111f);
+        for (int v = 0; v < Vectors; ++v) {
+            V::store(dst + (i + v * N) * 4, pack(unorm(V::mul(sum[v][0], scale)), unorm(V::mul(sum[v][1], scale)),
+                                                 unorm(V::mul(sum[v][2], scale)), V::set1(255)));
+        }
+    }
+
+    template <typename Read>
+    static int blurRgbColumnRows(uint8_t* dst, int width, Read read) {
+        int i = 0;
+        for (; i + 2 * N <= width; i += 2 * N) blurRgbColumnAt<2>(i, dst, read);
+        for (; i + N <= width; i += N) blurRgbColumnAt<1>(i, dst, read);
+        return i;
+    }
+
+    static void blurRgbColumn(const kelvo::video::BeautyColumnTaps& taps, uint8_t* dst, int width) {
+        auto rows = [&](int k, int i) {
+            return std::make_pair(load(taps.rows[2 * k] + i * 4), load(taps.rows[2 * k + 1] + i * 4));
+        };
+        bool halfway = true;
+        for (const uint32_t w : taps.weights) halfway = halfway && w == kHalfway;
+        int i;
+        if (halfway) {
+            // As even heights give everywhere.
+            i = blurRgbColumnRows(dst, width, [&](int k, int x) {
+                const auto [a, b] = rows(k, x);
+                return V::avgU8(a, b);
+            });
+        } else {
+            const Uniform w[9] = {Uniform(taps.weights[0]), Uniform(taps.weights[1]), Uniform(taps.weights[2]),
+                                  Uniform(taps.weights[3]), Uniform(taps.weights[4]), Uniform(taps.weights[5]),
+                                  Uniform(taps.weights[6]), Uniform(taps.weights[7]), Uniform(taps.weights[8])};
+            i = blurRgbColumnRows(dst, width, [&](int k, int x) {
+                const auto [a, b] = rows(k, x);
+                return w[k](a, b);
+            });
         }
         kelvo::video::BeautyColumnTaps rest = taps;
         for (auto& row : rest.rows) row += i * 4;
@@ -158,27 +235,85 @@ struct BeautySimd {
         return sum;
     }
 
+    // Along a row each texel, and each halfway read between neighbours, is
+    // summed by several outputs: they are converted once, in runs of up to
+    // kRun outputs with the 6 pixels either side that their reads reach.
+    static constexpr int kRun = 128;
+    static constexpr int kRunReach = 6;
+    struct Run {
+        float singles[kRun + 2 * kRunReach];
+        float pairs[kRun + 2 * kRunReach];  // pixel k halfway to k + 1
+    };
+    // `count` (at least N) texels of a run from `src`.
+    template <int Channel>
+    static void convertRun(const uint8_t* src, int count, Run* run) {
+        for (int j = 0; j < count; j += N) {
+            const int at = std::min(j, count - N);
+            const I p = load(src + at * 4);
+            V::Ops::storef(run->singles + at, texel<Channel>(p));
+            V::Ops::storef(run->pairs + at, texel<Channel>(V::avgU8(p, load(src + (at + 1) * 4))));
+        }
+    }
+    // ninePointSum of the output at `o` in a run.
+    static F runSum(const Run& run, int o) {
+        auto single = [&](int d) { return V::Ops::loadf(run.singles + kRunReach + o + d); };
+        auto pair = [&](int d) { return V::Ops::loadf(run.pairs + kRunReach + o + d); };
+        F sum = single(0);
+        sum = V::add(sum, pair(-2));
+        sum = V::add(sum, pair(1));
+        sum = V::add(sum, single(-3));
+        sum = V::add(sum, single(3));
+        sum = V::add(sum, pair(-5));
+        sum = V::add(sum, pair(4));
+        sum = V::add(sum, single(-6));
+        sum = V::add(sum, single(6));
+        return sum;
+    }
+    // Calls out(x, o) for vectors covering the runs of a padded row (at
+    // least N wide) once `convert(from, count)` has filled them; the last
+    // vector of a run may redo some of the previous one's pixels.
+    template <typename Convert, typename Out>
+    static void overRuns(int width, Convert convert, Out out) {
+        for (int chunk = 0; chunk < width; chunk += kRun) {
+            const int end = std::min(chunk + kRun, width);
+            const int start = std::min(chunk, end - N);
+            convert(start - kRunReach, end - start + 2 * kRunReach);
+            for (int i = start; i < end; i += N) {
+                const int x = std::min(i, end - N);
+                out(x, x - start);
+            }
+        }
+    }
+
     static void soften2(const uint8_t* blur, const uint8_t* in0, const uint8_t* in1, uint32_t inWeight,
                         uint8_t* dst, int width) {
+        if (width < N) {
+            kelvo::video::BeautySoften2Row_C(blur, in0, in1, inWeight, dst, width);
+            return;
+        }
         const Uniform w(inWeight);
         const F scale = V::set1f(0.1111f);
-        int i = 0;
-        for (; i + N <= width; i += N) {
-            auto at = [&](int d) { return load(blur + (i + d) * 4); };
-            const F mean[3] = {V::mul(ninePointSum<0>(at), scale), V::mul(ninePointSum<1>(at), scale),
-                               V::mul(ninePointSum<2>(at), scale)};
-            const I in = w(load(in0 + i * 4), load(in1 + i * 4));
-            const F ins[3] = {texel<0>(in), texel<1>(in), texel<2>(in)};
-            F d[3];
-            for (int c = 0; c < 3; ++c) {
-                const F diff = V::mul(V::sub(ins[c], mean[c]), V::set1f(7.07f));
-                d[c] = V::min(V::mul(diff, diff), V::set1f(1.0f));
-            }
-            const F alpha = V::mul(V::add(V::add(d[0], d[1]), d[2]), V::set1f(0.3333f));
-            V::store(dst + i * 4, pack(unorm(mean[0]), unorm(mean[1]), unorm(mean[2]), unorm(alpha)));
-        }
-        kelvo::video::BeautySoften2Row_C(blur + i * 4, in0 + i * 4, in1 + i * 4, inWeight, dst + i * 4,
-                                         width - i);
+        Run runs[3];
+        overRuns(
+            width,
+            [&](int from, int count) {
+                convertRun<0>(blur + from * 4, count, &runs[0]);
+                convertRun<1>(blur + from * 4, count, &runs[1]);
+                convertRun<2>(blur + from * 4, count, &runs[2]);
+            },
+            [&](int i, int o) {
+                const F mean[3] = {V::mul(runSum(runs[0], o), scale), V::mul(runSum(runs[1], o), scale),
+                                   V::mul(runSum(runs[2], o), scale)};
+                const I in = w(load(in0 + i * 4), load(in1 + i * 4));
+                const F ins[3] = {texel<0>(in), texel<1>(in), texel<2>(in)};
+                F d[3];
+                for (int c = 0; c < 3; ++c) {
+                    const F diff = V::mul(V::sub(ins[c], mean[c]), V::set1f(7.07f));
+                    d[c] = V::min(V::mul(diff, diff), V::set1f(1.0f));
+                }
+                const F alpha = V::mul(V::add(V::add(d[0], d[1]), d[2]), V::set1f(0.3333f));
+                V::store(dst + i * 4, pack(unorm(mean[0]), unorm(mean[1]), unorm(mean[2]), unorm(alpha)));
+            });
     }
 
     static I withAlpha(I rgbFrom, F alphaSum) {
@@ -187,12 +322,14 @@ struct BeautySimd {
     }
 
     static void blurAlpha(const uint8_t* src, uint8_t* dst, int width) {
-        int i = 0;
-        for (; i + N <= width; i += N) {
-            auto at = [&](int d) { return load(src + (i + d) * 4); };
-            V::store(dst + i * 4, withAlpha(at(0), ninePointSum<3>(at)));
+        if (width < N) {
+            kelvo::video::BeautyBlurAlphaRow_C(src, dst, width);
+            return;
         }
-        kelvo::video::BeautyBlurAlphaRow_C(src + i * 4, dst + i * 4, width - i);
+        Run run;
+        overRuns(
+            width, [&](int from, int count) { convertRun<3>(src + from * 4, count, &run); },
+            [&](int i, int o) { V::store(dst + i * 4, withAlpha(load(src + i * 4), runSum(run, o))); });
     }
 
     static void blurAlphaColumn(const uint8_t* const* rows, uint8_t* dst, int width) {
@@ -365,13 +502,13 @@ struct BeautySimd {
     static void mix(const kelvo::video::BeautyMixUniforms& u, const uint8_t* above, const uint8_t* row,
                     const uint8_t* below, const uint8_t* blur0, const uint8_t* blur1, uint32_t blurWeight,
                     uint8_t* dst, int width) {
-        if (width < N + 2) {
+        if (width < N) {
             kelvo::video::BeautyMixSpan_C(u, above, row, below, blur0, blur1, blurWeight, dst, width, 0, width);
             return;
         }
-        kelvo::video::BeautyMixSpan_C(u, above, row, below, blur0, blur1, blurWeight, dst, width, 0, 1);
         const bool broadSkinTest = u.lightStrength > 90.0f;
         const bool gated = u.noiseLevel < 1 && u.lightStrength >= 90.0f;
+        const bool skipUnlessSkin = gated && std::isfinite(u.blurAlpha);
         const F one = V::set1f(1.0f);
         const F zero = V::set1f(0.0f);
         const F weightL = V::set1f(0.5f * u.sharpen);
@@ -408,21 +545,26 @@ struct BeautySimd {
             }
             const F skin = V::fand(skinMask, one);
 
-            const I pre = V::blend(load(blur0 + x * 4), load(blur1 + x * 4), wy);
-            const F mean[4] = {texel<0>(pre), texel<1>(pre), texel<2>(pre), texel<3>(pre)};
+            // Gated off everywhere, the finite k becomes +-0, which leaves
+            // each channel as it is: the blurred read and its weight are moot.
+            F smooth[3] = {r, g, b};
+            if (!(skipUnlessSkin && V::noneSet(skinMask))) {
+                const I pre = V::blend(load(blur0 + x * 4), load(blur1 + x * 4), wy);
+                const F mean[4] = {texel<0>(pre), texel<1>(pre), texel<2>(pre), texel<3>(pre)};
 
-            const F redFloor = V::sub(mean[0], V::set1f(0.1f));
-            const F p0 = V::mul(V::sub(V::min(r, redFloor), V::set1f(0.2f)), V::set1f(4.0f));
-            const F p = V::max(V::min(p0, one), zero);
-            F k = V::mul(V::mul(V::sub(one, V::div(mean[3], V::add(mean[3], V::set1f(0.1f)))), p),
-                         V::set1f(u.blurAlpha));
-            const F band = select(V::cmpgt(k, V::set1f(1.0f - 0.2f)), V::set1f(1.0f),
-                                  select(V::cmpgt(k, V::set1f(1.0f - 0.5f)), V::set1f(0.9f),
-                                         select(V::cmpgt(k, V::set1f(1.0f - 0.9f)), V::set1f(0.5f),
-                                                V::set1f(0.08f))));
-            k = V::mul(k, band);
-            if (gated) k = V::mul(k, skin);
-            const F smooth[3] = {lerp(r, mean[0], k), lerp(g, mean[1], k), lerp(b, mean[2], k)};
+                const F redFloor = V::sub(mean[0], V::set1f(0.1f));
+                const F p0 = V::mul(V::sub(V::min(r, redFloor), V::set1f(0.2f)), V::set1f(4.0f));
+                const F p = V::max(V::min(p0, one), zero);
+                F k = V::mul(V::mul(V::sub(one, V::div(mean[3], V::add(mean[3], V::set1f(0.1f)))), p),
+                             V::set1f(u.blurAlpha));
+                const F band = select(V::cmpgt(k, V::set1f(1.0f - 0.2f)), V::set1f(1.0f),
+                                      select(V::cmpgt(k, V::set1f(1.0f - 0.5f)), V::set1f(0.9f),
+                                             select(V::cmpgt(k, V::set1f(1.0f - 0.9f)), V::set1f(0.5f),
+                                                    V::set1f(0.08f))));
+                k = V::mul(k, band);
+                if (gated) k = V::mul(k, skin);
+                for (int c = 0; c < 3; ++c) smooth[c] = lerp(smooth[c], mean[c], k);
+            }
 
             F sum = V::add(green(2, x + 1), green(0, x - 1));
             sum = V::add(sum, green(2, x - 1));
@@ -466,26 +608,30 @@ struct BeautySimd {
             }
         };
         const uint8_t* const lines[3] = {above, row, below};
-        for (int chunk = 1; chunk < width - 1; chunk += kChunk) {
-            const int end = std::min(chunk + kChunk, width - 1);
+        for (int chunk = 0; chunk < width; chunk += kChunk) {
+            const int end = std::min(chunk + kChunk, width);
             // A chunk short of a vector, and the pixels short of a vector at
             // a chunk's end, are done again as the last whole vector before
             // them, rewriting some with the same bytes.
             const int start = std::min(chunk, end - N);
             base = start - 1;
-            const int count = end + 1 - base;
+            // Greens of pixels base to end; those beyond the row's ends are
+            // its end pixels', as the clamped reads at the edges give.
+            const int first = std::max(base, 0), count = std::min(end + 1, width) - first;
             for (int i = 0; i < count; i += N) {
                 const int at = std::min(i, count - N);
                 for (int l = 0; l < 3; ++l) {
-                    V::Ops::storef(greens[l] + at, texel<1>(load(lines[l] + (base + at) * 4)));
+                    V::Ops::storef(greens[l] + (first - base) + at, texel<1>(load(lines[l] + (first + at) * 4)));
                 }
+            }
+            for (int l = 0; l < 3; ++l) {
+                if (base < 0) greens[l][0] = greens[l][1];
+                if (end == width) greens[l][end - base] = greens[l][end - 1 - base];
             }
             int x = start;
             for (; x + kGroup * N <= end; x += kGroup * N) span(x, kGroup);
             for (; x + N <= end; x += N) span(x, 1);
             if (x < end) span(end - N, 1);
         }
-        kelvo::video::BeautyMixSpan_C(u, above, row, below, blur0, blur1, blurWeight, dst, width, width - 1,
-                                      width);
     }
 };

@@ -87,10 +87,30 @@ struct Sse2 {
     static F fand(F a, F b) { return _mm_and_ps(a, b); }
     static F fandnot(F a, F b) { return _mm_andnot_ps(a, b); }
     static F for_(F a, F b) { return _mm_or_ps(a, b); }
+    static bool noneSet(F mask) { return _mm_movemask_ps(mask) == 0; }
     static F toFloat(I a) { return _mm_cvtepi32_ps(a); }
     static I toIntRound(F a) { return _mm_cvtps_epi32(a); }
     static I toIntTrunc(F a) { return _mm_cvttps_epi32(a); }
     static I avgU8(I a, I b) { return _mm_avg_epu8(a, b); }
+    // Pixels 2k and 2k + 1 of lo, hi, in order.
+    static void deinterleave(I lo, I hi, I* even, I* odd) {
+        const __m128 l = _mm_castsi128_ps(lo), h = _mm_castsi128_ps(hi);
+        *even = _mm_castps_si128(_mm_shuffle_ps(l, h, _MM_SHUFFLE(2, 0, 2, 0)));
+        *odd = _mm_castps_si128(_mm_shuffle_ps(l, h, _MM_SHUFFLE(3, 1, 3, 1)));
+    }
+    // even[k], odd[k] as pixels 2k and 2k + 1 of out[0], out[1].
+    static void interleave(I even, I odd, I out[2]) {
+        out[0] = _mm_unpacklo_epi32(even, odd), out[1] = _mm_unpackhi_epi32(even, odd);
+    }
+    // Bytes as 16-bit lanes, in the halves narrow puts back together.
+    static void widen(I a, I out[2]) {
+        const I z = _mm_setzero_si128();
+        out[0] = _mm_unpacklo_epi8(a, z), out[1] = _mm_unpackhi_epi8(a, z);
+    }
+    static I narrow(I lo, I hi) { return _mm_packus_epi16(lo, hi); }
+    static I add16(I a, I b) { return _mm_add_epi16(a, b); }
+    template <int N>
+    static I srli16(I a) { return _mm_srli_epi16(a, N); }
 
     static Weights uniformWeights(uint32_t w) {
         return {_mm_set1_epi16(static_cast<short>(w & 0xffff)), _mm_set1_epi16(static_cast<short>(w >> 16))};
@@ -134,6 +154,8 @@ void BeautyDownsizeRow_SSE2(const uint8_t* src, const int32_t* x0, const int32_t
                             const uint32_t* weights, uint8_t* dst, int width) {
     Rows::downsize(src, x0, x1, weights, dst, width);
 }
+void BeautyHalveRow_SSE2(const uint8_t* src, uint8_t* dst, int width) { Rows::halve(src, dst, width); }
+void BeautyDoubleRow_SSE2(const uint8_t* src, uint8_t* dst, int width) { Rows::doubled(src, dst, width); }
 void BeautyBlurRgbColumnRow_SSE2(const BeautyColumnTaps& taps, uint8_t* dst, int width) {
     Rows::blurRgbColumn(taps, dst, width);
 }

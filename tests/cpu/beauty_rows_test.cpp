@@ -85,15 +85,15 @@ TEST(BeautyRowsTest, FastRowsMatchThePortableRows) {
                 rows.downsize(src.pixels, x0.data(), x1.data(), w.data(), dst, width);
             });
         }
-        {
+        // Taps at random, and all halfway as even heights give.
+        for (const bool halfway : {false, true}) {
             std::vector<Buffer> lines;
             for (int k = 0; k < 18; ++k) lines.emplace_back(width, &random);
             BeautyColumnTaps taps;
             for (int k = 0; k < 18; ++k) taps.rows[k] = lines[k].pixels;
-            for (auto& w : taps.weights) w = randomWeights(&random);
-            expectSameBytes("blur rgb column", width, out, [&](const BeautyRows& rows, uint8_t* dst) {
-                rows.blurRgbColumn(taps, dst, width);
-            });
+            for (auto& w : taps.weights) w = halfway ? kHalfway : randomWeights(&random);
+            expectSameBytes(halfway ? "blur rgb column halfway" : "blur rgb column", width, out,
+                            [&](const BeautyRows& rows, uint8_t* dst) { rows.blurRgbColumn(taps, dst, width); });
         }
         {
             Buffer padded(width + 2 * kBeautyRowMargin, &random);
@@ -115,6 +115,41 @@ TEST(BeautyRowsTest, FastRowsMatchThePortableRows) {
             expectSameBytes("blur alpha column", width, out, [&](const BeautyRows& rows, uint8_t* dst) {
                 rows.blurAlphaColumn(column, dst, width);
             });
+        }
+    }
+}
+
+// The rows for exact halving and doubling give the general resize's bytes
+// for the columns they stand for (clamped at the ends), in every set.
+TEST(BeautyRowsTest, HalvingAndDoublingMatchTheGeneralResize) {
+    std::mt19937 random(31);
+    auto clamp = [](int i, int size) { return std::min(std::max(i, 0), size - 1); };
+    for (const int width : kWidths) {
+        Buffer wideSrc(2 * width, &random);
+        // Doubling reads one replicated pixel beyond each end.
+        Buffer padded(width + 2, &random);
+        const uint8_t* narrowSrc = padded.pixels + 4;
+        std::memcpy(padded.pixels, narrowSrc, 4);
+        std::memcpy(padded.pixels + (width + 1) * 4, narrowSrc + (width - 1) * 4, 4);
+        std::vector<int32_t> hx0(width), hx1(width), dx0(2 * width), dx1(2 * width);
+        std::vector<uint32_t> hw(width, kHalfway), dw(2 * width);
+        for (int i = 0; i < width; ++i) {
+            hx0[i] = 2 * i, hx1[i] = 2 * i + 1;
+            dx0[2 * i] = clamp(i - 1, width), dx1[2 * i] = i, dw[2 * i] = kBeautyQuarterBack;
+            dx0[2 * i + 1] = i, dx1[2 * i + 1] = clamp(i + 1, width), dw[2 * i + 1] = kBeautyQuarterOn;
+        }
+        std::vector<uint8_t> halved(static_cast<size_t>(width) * 4), doubled(halved.size() * 2);
+        BeautyDownsizeRow_C(wideSrc.pixels, hx0.data(), hx1.data(), hw.data(), halved.data(), width);
+        BeautyDownsizeRow_C(narrowSrc, dx0.data(), dx1.data(), dw.data(), doubled.data(), 2 * width);
+        for (const BeautyRowSet set : {BeautyRowSet::kPortable, BeautyRowSet::kSSE2, BeautyRowSet::kAVX2}) {
+            BeautyRows rows;
+            if (!beautyRows(set, &rows)) continue;
+            std::vector<uint8_t> out(doubled.size());
+            rows.halve(wideSrc.pixels, out.data(), width);
+            EXPECT_TRUE(std::equal(halved.begin(), halved.end(), out.begin()))
+                << "halving, set " << static_cast<int>(set) << ", width " << width;
+            rows.doubled(narrowSrc, out.data(), width);
+            EXPECT_EQ(out, doubled) << "doubling, set " << static_cast<int>(set) << ", width " << width;
         }
     }
 }
