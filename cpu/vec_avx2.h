@@ -63,12 +63,12 @@ struct AVX2Ops {
             const __m128i a = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(t + at[k]));
             return _mm_castpd_si128(_mm_loadh_pd(_mm_castsi128_pd(a), reinterpret_cast<const double*>(t + at[k + 1])));
         };
-        const __m256 g0 = _mm256_castsi256_ps(_mm256_inserti128_si256(_mm256_castsi128_si256(pair(0)), pair(2), 1));
-        const __m256 g1 = _mm256_castsi256_ps(_mm256_inserti128_si256(_mm256_castsi128_si256(pair(4)), pair(6), 1));
-        lo = _mm256_permute4x64_epi64(_mm256_castps_si256(_mm256_shuffle_ps(g0, g1, _MM_SHUFFLE(2, 0, 2, 0))),
-                                      _MM_SHUFFLE(3, 1, 2, 0));
-        hi = _mm256_permute4x64_epi64(_mm256_castps_si256(_mm256_shuffle_ps(g0, g1, _MM_SHUFFLE(3, 1, 3, 1))),
-                                      _MM_SHUFFLE(3, 1, 2, 0));
+        // Lanes 0, 1 | 4, 5 and 2, 3 | 6, 7: the in-lane shuffles then leave
+        // the halves in lane order, with no cross-lane permute.
+        const __m256 g0 = _mm256_castsi256_ps(_mm256_inserti128_si256(_mm256_castsi128_si256(pair(0)), pair(4), 1));
+        const __m256 g1 = _mm256_castsi256_ps(_mm256_inserti128_si256(_mm256_castsi128_si256(pair(2)), pair(6), 1));
+        lo = _mm256_castps_si256(_mm256_shuffle_ps(g0, g1, _MM_SHUFFLE(2, 0, 2, 0)));
+        hi = _mm256_castps_si256(_mm256_shuffle_ps(g0, g1, _MM_SHUFFLE(3, 1, 3, 1)));
     }
 
     static F loadU8(const uint8_t* p) {
