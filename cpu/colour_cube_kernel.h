@@ -15,9 +15,9 @@ KELVO_CPU_INLINE void cubeCorner(const uint64_t* entries, typename O::I index, t
     typename O::I lo, hi;
     O::gather64(entries, index, lo, hi);
     c[0] = O::cvtf(O::andi(lo, 0xffff));
-    c[1] = O::cvtf(O::andi(O::template srai<16>(lo), 0xffff));
+    c[1] = O::cvtf(O::template srli<16>(lo));
     c[2] = O::cvtf(O::andi(hi, 0xffff));
-    tag = O::andi(O::template srai<16>(hi), 0xffff);
+    tag = O::template srli<16>(hi);
 }
 
 // Orders (fa, da) before (fb, db) when fb is the larger fraction.

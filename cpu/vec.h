@@ -57,6 +57,7 @@ struct ScalarOps {
     static I ori(I a, int32_t m) { return a | m; }
     template <int S> static I srai(I a) { return a >> S; }
     template <int S> static I slli(I a) { return static_cast<int32_t>(static_cast<uint32_t>(a) << S); }
+    template <int S> static I srli(I a) { return static_cast<int32_t>(static_cast<uint32_t>(a) >> S); }
     static F gather(const float* t, I i) { return t[i]; }
     static I gatheri(const int32_t* t, I i) { return t[i]; }
     static bool anyi(I a) { return a != 0; }

@@ -43,6 +43,7 @@ struct SSE2Ops {
     static I ori(I a, int32_t m) { return _mm_or_si128(a, _mm_set1_epi32(m)); }
     template <int S> static I srai(I a) { return _mm_srai_epi32(a, S); }
     template <int S> static I slli(I a) { return _mm_slli_epi32(a, S); }
+    template <int S> static I srli(I a) { return _mm_srli_epi32(a, S); }
     static F gather(const float* t, I i) {
         alignas(16) int32_t idx[4];
         _mm_store_si128(reinterpret_cast<__m128i*>(idx), i);
