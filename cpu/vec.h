@@ -66,6 +66,11 @@ struct ScalarOps {
         lo = static_cast<int32_t>(t[i] & 0xffffffffu);
         hi = static_cast<int32_t>(t[i] >> 32);
     }
+    // gather64 from two tables at the same indices.
+    static void gather64Two(const uint64_t* t, const uint64_t* u, I i, I& tlo, I& thi, I& ulo, I& uhi) {
+        gather64(t, i, tlo, thi);
+        gather64(u, i, ulo, uhi);
+    }
 
     static F loadU8(const uint8_t* p) { return static_cast<float>(p[0]); }
     static void storeU8(uint8_t* p, I v) { p[0] = static_cast<uint8_t>(v); }

@@ -60,6 +60,16 @@ struct AVX2Ops {
     static void gather64(const uint64_t* t, I i, I& lo, I& hi) {
         alignas(32) int32_t at[8];
         _mm256_store_si256(reinterpret_cast<__m256i*>(at), i);
+        gather64At(t, at, lo, hi);
+    }
+    // The indices stored once for both tables.
+    static void gather64Two(const uint64_t* t, const uint64_t* u, I i, I& tlo, I& thi, I& ulo, I& uhi) {
+        alignas(32) int32_t at[8];
+        _mm256_store_si256(reinterpret_cast<__m256i*>(at), i);
+        gather64At(t, at, tlo, thi);
+        gather64At(u, at, ulo, uhi);
+    }
+    static void gather64At(const uint64_t* t, const int32_t* at, I& lo, I& hi) {
         auto pair = [&](int k) {
             const __m128i a = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(t + at[k]));
             return _mm_castpd_si128(_mm_loadh_pd(_mm_castsi128_pd(a), reinterpret_cast<const double*>(t + at[k + 1])));
