@@ -9,12 +9,12 @@ namespace kelvo {
 namespace video {
 namespace {
 
-// The three channels of an entry whose halves are lo, hi.
+// The three channels of an entry whose halves are lo, hi, each plus 2^23.
 template <class O>
 KELVO_CPU_INLINE void cubeUnpack(typename O::I lo, typename O::I hi, typename O::F c[3]) {
-    c[0] = O::cvtf(O::andi(lo, 0xffff));
-    c[1] = O::cvtf(O::template srli<16>(lo));
-    c[2] = O::cvtf(O::andi(hi, 0xffff));
+    c[0] = O::u16Biased(lo);
+    c[1] = O::u16Biased(O::template srli<16>(lo));
+    c[2] = O::u16Biased(hi);
 }
 
 // Orders (fa, da) before (fb, db) when fb is the larger fraction.
@@ -86,7 +86,8 @@ KELVO_CPU_INLINE void cubeRead(const ColourCubeView& cube, const CubePath<O>& pa
     cubeUnpack<O>(lo[2], hi[2], c2);
     cubeUnpack<O>(lo[3], hi[3], c3);
     for (int c = 0; c < 3; ++c) {
-        const F v = c0[c] + path.f1 * (c1[c] - c0[c]) + path.f2 * (c2[c] - c1[c]) + path.f3 * (c3[c] - c2[c]);
+        // Biased values subtract exactly; the first corner drops its bias.
+        const F v = (c0[c] - O::set(8388608.0f)) + path.f1 * (c1[c] - c0[c]) + path.f2 * (c2[c] - c1[c]) + path.f3 * (c3[c] - c2[c]);
         out[c] = v * O::set(kCubeStep) - O::set(kCubeOffset);
     }
 }

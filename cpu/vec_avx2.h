@@ -56,6 +56,9 @@ struct AVX2Ops {
         return _mm256_insertf128_ps(_mm256_castps128_ps256(lo), hi, 1);
     }
     static I gatheri(const int32_t* t, I i) { return _mm256_i32gather_epi32(t, i, 4); }
+    static F u16Biased(I a) {
+        return _mm256_castsi256_ps(_mm256_blend_epi16(a, _mm256_set1_epi32(0x4b000000), 0xaa));
+    }
     static bool anyi(I a) { return !_mm256_testz_si256(a, a); }
     static void gather64(const uint64_t* t, I i, I& lo, I& hi) {
         alignas(32) int32_t at[8];
@@ -108,6 +111,13 @@ struct AVX2Ops {
         p = _mm256_or_si256(p, _mm256_slli_epi32(b, 16));
         p = _mm256_or_si256(p, _mm256_set1_epi32(static_cast<int32_t>(0xff000000u)));
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(px), p);
+    }
+    // Saturating packs clamp; each 128-bit half then holds bytes
+    // r0-3 g0-3 b0-3 a0-3 of its four pixels, interleaved by one shuffle.
+    static void storeRGBAClamped(uint8_t* px, I r, I g, I b) {
+        const __m256i x = _mm256_packus_epi16(_mm256_packs_epi32(r, g), _mm256_packs_epi32(b, _mm256_set1_epi32(255)));
+        const __m128i order = _mm_setr_epi8(0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(px), _mm256_shuffle_epi8(x, _mm256_setr_m128i(order, order)));
     }
     static void pairSumsRGB(const uint8_t* row0, const uint8_t* row1, F& r, F& g, F& b) {
         __m128 r0, g0, b0, r1, g1, b1;
