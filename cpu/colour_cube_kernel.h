@@ -87,7 +87,8 @@ KELVO_CPU_INLINE void cubeRead(const ColourCubeView& cube, const CubePath<O>& pa
     cubeUnpack<O>(lo[3], hi[3], c3);
     for (int c = 0; c < 3; ++c) {
         // Biased values subtract exactly; the first corner drops its bias.
-        const F v = (c0[c] - O::set(8388608.0f)) + path.f1 * (c1[c] - c0[c]) + path.f2 * (c2[c] - c1[c]) + path.f3 * (c3[c] - c2[c]);
+        const F v = (c0[c] - O::set(8388608.0f)) + path.f1 * (c1[c] - c0[c]) + path.f2 * (c2[c] - c1[c]) +
+                    path.f3 * (c3[c] - c2[c]);
         out[c] = v * O::set(kCubeStep) - O::set(kCubeOffset);
     }
 }
