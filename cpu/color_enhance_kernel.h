@@ -244,7 +244,10 @@ KELVO_CPU_INLINE int colorEnhanceCubePixels(const ColourCubeView& cube, const ui
     int count = 0;
     for (int k = 0; k < G; ++k) {
         const int first = x + k * O::N;
-        I r = toUnorm8<O>(out[k][0]), g = toUnorm8<O>(out[k][1]), b = toUnorm8<O>(out[k][2]);
+        // toUnorm8 with the clamp left to the store: rounding is monotonic,
+        // so values outside 0..1 still land outside 0..255 on their side.
+        auto unorm8 = [](F v) { return O::cvtt(v * O::set(255.0f) + O::set(0.5f)); };
+        I r = unorm8(out[k][0]), g = unorm8(out[k][1]), b = unorm8(out[k][2]);
         I exact = O::andi(marked[k], 1);
         if (blocks && O::anyi(exact)) {
             // The cell's number where it is marked, else 0.
@@ -269,7 +272,7 @@ KELVO_CPU_INLINE int colorEnhanceCubePixels(const ColourCubeView& cube, const ui
                 at[count++] = first + i;
             }
         }
-        O::storeRGBA(dst + 4 * first, r, g, b);
+        O::storeRGBAClamped(dst + 4 * first, r, g, b);
     }
     return count;
 }

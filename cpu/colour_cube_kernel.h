@@ -9,15 +9,12 @@ namespace kelvo {
 namespace video {
 namespace {
 
+// The three channels of an entry whose halves are lo, hi, each plus 2^23.
 template <class O>
-KELVO_CPU_INLINE void cubeCorner(const uint64_t* entries, typename O::I index, typename O::F c[3],
-                                 typename O::I& tag) {
-    typename O::I lo, hi;
-    O::gather64(entries, index, lo, hi);
-    c[0] = O::cvtf(O::andi(lo, 0xffff));
-    c[1] = O::cvtf(O::andi(O::template srai<16>(lo), 0xffff));
-    c[2] = O::cvtf(O::andi(hi, 0xffff));
-    tag = O::andi(O::template srai<16>(hi), 0xffff);
+KELVO_CPU_INLINE void cubeUnpack(typename O::I lo, typename O::I hi, typename O::F c[3]) {
+    c[0] = O::u16Biased(lo);
+    c[1] = O::u16Biased(O::template srli<16>(lo));
+    c[2] = O::u16Biased(hi);
 }
 
 // Orders (fa, da) before (fb, db) when fb is the larger fraction.
@@ -34,10 +31,11 @@ KELVO_CPU_INLINE void cubeSortPair(typename O::F& fa, typename O::I& da, typenam
 
 // Where a colour reads the cube: tetrahedral interpolation, the four corners
 // on the path from the cell's first corner stepping along the axes in order
-// of their fractions, and those fractions.
+// of their fractions (the last, the first's diagonal neighbour, is implied),
+// and those fractions.
 template <class O>
 struct CubePath {
-    typename O::I corner[4];
+    typename O::I corner[3];
     typename O::F f1, f2, f3;
 };
 
@@ -65,7 +63,6 @@ KELVO_CPU_INLINE CubePath<O> cubePath(const ColourCubeView& cube, typename O::F 
     cubeSortPair<O>(path.f1, d1, path.f2, d2);
     path.corner[1] = O::addi(path.corner[0], d1);
     path.corner[2] = O::addi(path.corner[1], d2);
-    path.corner[3] = O::addi(path.corner[0], O::seti(1 + n + n * n));
     return path;
 }
 
@@ -75,14 +72,23 @@ template <class O>
 KELVO_CPU_INLINE void cubeRead(const ColourCubeView& cube, const CubePath<O>& path, typename O::F out[3],
                                typename O::I& marked) {
     using F = typename O::F;
+    using I = typename O::I;
+    // The last corner is the first's diagonal neighbour: one index serves both.
+    const int32_t n = cube.size;
+    I lo[4], hi[4];
+    O::gather64Two(cube.entries, cube.entries + (1 + n + n * n), path.corner[0], lo[0], hi[0], lo[3], hi[3]);
+    O::gather64(cube.entries, path.corner[1], lo[1], hi[1]);
+    O::gather64(cube.entries, path.corner[2], lo[2], hi[2]);
+    marked = O::template srli<16>(hi[0]);
     F c0[3], c1[3], c2[3], c3[3];
-    typename O::I unused;
-    cubeCorner<O>(cube.entries, path.corner[0], c0, marked);
-    cubeCorner<O>(cube.entries, path.corner[1], c1, unused);
-    cubeCorner<O>(cube.entries, path.corner[2], c2, unused);
-    cubeCorner<O>(cube.entries, path.corner[3], c3, unused);
+    cubeUnpack<O>(lo[0], hi[0], c0);
+    cubeUnpack<O>(lo[1], hi[1], c1);
+    cubeUnpack<O>(lo[2], hi[2], c2);
+    cubeUnpack<O>(lo[3], hi[3], c3);
     for (int c = 0; c < 3; ++c) {
-        const F v = c0[c] + path.f1 * (c1[c] - c0[c]) + path.f2 * (c2[c] - c1[c]) + path.f3 * (c3[c] - c2[c]);
+        // Biased values subtract exactly; the first corner drops its bias.
+        const F v = (c0[c] - O::set(8388608.0f)) + path.f1 * (c1[c] - c0[c]) + path.f2 * (c2[c] - c1[c]) +
+                    path.f3 * (c3[c] - c2[c]);
         out[c] = v * O::set(kCubeStep) - O::set(kCubeOffset);
     }
 }

@@ -57,13 +57,22 @@ struct ScalarOps {
     static I ori(I a, int32_t m) { return a | m; }
     template <int S> static I srai(I a) { return a >> S; }
     template <int S> static I slli(I a) { return static_cast<int32_t>(static_cast<uint32_t>(a) << S); }
+    template <int S> static I srli(I a) { return static_cast<int32_t>(static_cast<uint32_t>(a) >> S); }
     static F gather(const float* t, I i) { return t[i]; }
     static I gatheri(const int32_t* t, I i) { return t[i]; }
+    // 2^23 plus the low 16 bits of a, exactly: differences of two are those
+    // of the integers, with no conversion.
+    static F u16Biased(I a) { return fromBits((a & 0xffff) | 0x4b000000); }
     static bool anyi(I a) { return a != 0; }
     // The low and high halves of t[i].
     static void gather64(const uint64_t* t, I i, I& lo, I& hi) {
         lo = static_cast<int32_t>(t[i] & 0xffffffffu);
         hi = static_cast<int32_t>(t[i] >> 32);
+    }
+    // gather64 from two tables at the same indices.
+    static void gather64Two(const uint64_t* t, const uint64_t* u, I i, I& tlo, I& thi, I& ulo, I& uhi) {
+        gather64(t, i, tlo, thi);
+        gather64(u, i, ulo, uhi);
     }
 
     static F loadU8(const uint8_t* p) { return static_cast<float>(p[0]); }
@@ -79,6 +88,11 @@ struct ScalarOps {
         px[1] = static_cast<uint8_t>(g);
         px[2] = static_cast<uint8_t>(b);
         px[3] = 255;
+    }
+    // As storeRGBA, each channel first clamped to 0..255.
+    static void storeRGBAClamped(uint8_t* px, I r, I g, I b) {
+        auto clamp = [](I v) { return v < 0 ? 0 : v > 255 ? 255 : v; };
+        storeRGBA(px, clamp(r), clamp(g), clamp(b));
     }
     // Sums of the 2x2 block of pixels 2x, 2x + 1 in rows 0 and 1.
     static void pairSumsRGB(const uint8_t* row0, const uint8_t* row1, F& r, F& g, F& b) {

@@ -43,6 +43,7 @@ struct SSE2Ops {
     static I ori(I a, int32_t m) { return _mm_or_si128(a, _mm_set1_epi32(m)); }
     template <int S> static I srai(I a) { return _mm_srai_epi32(a, S); }
     template <int S> static I slli(I a) { return _mm_slli_epi32(a, S); }
+    template <int S> static I srli(I a) { return _mm_srli_epi32(a, S); }
     static F gather(const float* t, I i) {
         alignas(16) int32_t idx[4];
         _mm_store_si128(reinterpret_cast<__m128i*>(idx), i);
@@ -53,10 +54,22 @@ struct SSE2Ops {
         _mm_store_si128(reinterpret_cast<__m128i*>(idx), i);
         return _mm_setr_epi32(t[idx[0]], t[idx[1]], t[idx[2]], t[idx[3]]);
     }
+    static F u16Biased(I a) {
+        return _mm_castsi128_ps(_mm_or_si128(_mm_and_si128(a, _mm_set1_epi32(0xffff)), _mm_set1_epi32(0x4b000000)));
+    }
     static bool anyi(I a) { return _mm_movemask_epi8(_mm_cmpeq_epi32(a, _mm_setzero_si128())) != 0xffff; }
     static void gather64(const uint64_t* t, I i, I& lo, I& hi) {
         alignas(16) int32_t idx[4];
         _mm_store_si128(reinterpret_cast<__m128i*>(idx), i);
+        gather64At(t, idx, lo, hi);
+    }
+    static void gather64Two(const uint64_t* t, const uint64_t* u, I i, I& tlo, I& thi, I& ulo, I& uhi) {
+        alignas(16) int32_t idx[4];
+        _mm_store_si128(reinterpret_cast<__m128i*>(idx), i);
+        gather64At(t, idx, tlo, thi);
+        gather64At(u, idx, ulo, uhi);
+    }
+    static void gather64At(const uint64_t* t, const int32_t* idx, I& lo, I& hi) {
         const __m128i a = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(t + idx[0]));
         const __m128i b = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(t + idx[1]));
         const __m128i c = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(t + idx[2]));
@@ -96,6 +109,12 @@ struct SSE2Ops {
         p = _mm_or_si128(p, _mm_slli_epi32(b, 16));
         p = _mm_or_si128(p, _mm_set1_epi32(static_cast<int32_t>(0xff000000u)));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(px), p);
+    }
+    // Saturating packs clamp; bytes r0-3 b0-3 g0-3 a0-3 then interleave.
+    static void storeRGBAClamped(uint8_t* px, I r, I g, I b) {
+        const __m128i x = _mm_packus_epi16(_mm_packs_epi32(r, b), _mm_packs_epi32(g, _mm_set1_epi32(255)));
+        const __m128i t = _mm_unpacklo_epi8(x, _mm_srli_si128(x, 8));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(px), _mm_unpacklo_epi16(t, _mm_srli_si128(t, 8)));
     }
     static void pairSumsRGB(const uint8_t* row0, const uint8_t* row1, F& r, F& g, F& b) {
         // 8 pixels of each row; bytes widened to 16 bits, rows added, then
