@@ -201,14 +201,15 @@ void colorEnhanceEncodedRow(const uint8_t* src, float* dst, int width, const Col
     if (x < width) colorEnhanceEncodedRow<ScalarOps>(src + 4 * x, dst + 3 * x, width - x, p);
 }
 
-// The remembered colours of the pixels (r8, g8, b8) in lanes whose cell has
-// number n > 0: entries of block n - 1, the offsets within the cell found as
+// The remembered colours of the pixels (r8, g8, b8) in lanes `has`, whose
+// cell has number n > 0: entries of block n - 1, the offsets within the cell found as
 // the cube read found the cell (`scale` as it took it). All in floats
 // holding integers below 2^24.
 template <class O>
 KELVO_CPU_INLINE typename O::I colorEnhanceBlockColours(const ColourCubeView& cube, typename O::F scale,
                                                         const uint32_t* blocks, typename O::I number,
-                                                        typename O::F r8, typename O::F g8, typename O::F b8) {
+                                                        typename O::M has, typename O::F r8, typename O::F g8,
+                                                        typename O::F b8) {
     using F = typename O::F;
     const F last = O::set(static_cast<float>(cube.size - 2));
     auto offset = [&](F level) {
@@ -217,7 +218,6 @@ KELVO_CPU_INLINE typename O::I colorEnhanceBlockColours(const ColourCubeView& cu
     const F side = O::set(static_cast<float>(kColorBlockSide));
     const F index = (O::cvtf(number) - O::set(1.0f)) * O::set(static_cast<float>(kColorBlockColours)) +
                     (offset(b8) * side + offset(g8)) * side + offset(r8);
-    const auto has = O::gti(number, O::seti(0));
     return O::gatheri(reinterpret_cast<const int32_t*>(blocks), O::selecti(has, O::cvtt(index), O::seti(0)));
 }
 
@@ -244,8 +244,8 @@ KELVO_CPU_INLINE int colorEnhanceCubePixels(const ColourCubeView& cube, const ui
     int count = 0;
     for (int k = 0; k < G; ++k) {
         const int first = x + k * O::N;
-        // toUnorm8 with the clamp left to the store: rounding is monotonic,
-        // so values outside 0..1 still land outside 0..255 on their side.
+        // A unorm8 write with the clamp left to the store: rounding is
+        // monotonic, so values outside 0..1 still land outside 0..255.
         auto unorm8 = [](F v) { return O::cvtt(v * O::set(255.0f) + O::set(0.5f)); };
         I r = unorm8(out[k][0]), g = unorm8(out[k][1]), b = unorm8(out[k][2]);
         I exact = O::andi(marked[k], 1);
@@ -255,8 +255,8 @@ KELVO_CPU_INLINE int colorEnhanceCubePixels(const ColourCubeView& cube, const ui
             if (O::anyi(number)) {
                 F r8, g8, b8;
                 O::loadRGB(src + 4 * first, r8, g8, b8);
-                const I colour = colorEnhanceBlockColours<O>(cube, scale, blocks, number, r8, g8, b8);
                 const auto has = O::gti(number, O::seti(0));
+                const I colour = colorEnhanceBlockColours<O>(cube, scale, blocks, number, has, r8, g8, b8);
                 r = O::selecti(has, O::andi(colour, 0xff), r);
                 g = O::selecti(has, O::andi(O::template srai<8>(colour), 0xff), g);
                 b = O::selecti(has, O::andi(O::template srai<16>(colour), 0xff), b);

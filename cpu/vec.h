@@ -115,12 +115,6 @@ KELVO_CPU_INLINE typename O::F vfloor(typename O::F x) {
     return O::select(O::gt(t, x), t - O::set(1.0f), t);
 }
 
-// A unorm8 framebuffer write: clamp to 0..1, then round(x * 255).
-template <class O>
-KELVO_CPU_INLINE typename O::I toUnorm8(typename O::F x) {
-    return O::cvtt(vclamp<O>(x, 0.0f, 1.0f) * O::set(255.0f) + O::set(0.5f));
-}
-
 // Natural logarithm of x > 0 (finite, normal): the Cephes single-precision
 // polynomial, accurate to about 1 ulp. Written in lane operations so that
 // every row set computes the same bits.
