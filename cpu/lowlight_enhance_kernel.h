@@ -19,11 +19,6 @@ namespace {
 KELVO_CPU_INLINE void loadGreen256(const uint8_t* px, int32_t& v) { v = px[1] << 8; }
 KELVO_CPU_INLINE void loadInts(const int32_t* p, int32_t& v) { v = *p; }
 KELVO_CPU_INLINE void storeInts(int32_t* p, int32_t v) { *p = v; }
-// Gain and step of entries i, from one 8-byte read each.
-KELVO_CPU_INLINE void loadGainStep(const float* t, int32_t i, float& gain, float& step) {
-    gain = t[2 * i];
-    step = t[2 * i + 1];
-}
 #if defined(__SSE2__)
 KELVO_CPU_INLINE void loadGreen256(const uint8_t* px, __m128i& v) {
     v = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(px)),
@@ -34,21 +29,6 @@ KELVO_CPU_INLINE void loadInts(const int32_t* p, __m128i& v) {
 }
 KELVO_CPU_INLINE void storeInts(int32_t* p, __m128i v) {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
-}
-// Entries i, i + 1 as gain, step, gain, step.
-// Indices widened first, so the doubling folds into the addressing.
-KELVO_CPU_INLINE __m128 loadTwoGainSteps(const float* t, uint32_t i, uint32_t j) {
-    const __m128 lo = _mm_castsi128_ps(
-        _mm_loadl_epi64(reinterpret_cast<const __m128i*>(t + 2 * static_cast<size_t>(i))));
-    return _mm_loadh_pi(lo, reinterpret_cast<const __m64*>(t + 2 * static_cast<size_t>(j)));
-}
-KELVO_CPU_INLINE void loadGainStep(const float* t, __m128i i, __m128& gain, __m128& step) {
-    alignas(16) uint32_t at[4];
-    _mm_store_si128(reinterpret_cast<__m128i*>(at), i);
-    const __m128 a = loadTwoGainSteps(t, at[0], at[1]);
-    const __m128 b = loadTwoGainSteps(t, at[2], at[3]);
-    gain = _mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0));
-    step = _mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1));
 }
 #endif
 #if defined(__AVX2__)
@@ -61,19 +41,6 @@ KELVO_CPU_INLINE void loadInts(const int32_t* p, __m256i& v) {
 }
 KELVO_CPU_INLINE void storeInts(int32_t* p, __m256i v) {
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
-}
-KELVO_CPU_INLINE void loadGainStep(const float* t, __m256i i, __m256& gain, __m256& step) {
-    alignas(32) uint32_t at[8];
-    _mm256_store_si256(reinterpret_cast<__m256i*>(at), i);
-    // Lanes 0, 1, 4, 5 and 2, 3, 6, 7: one in-lane shuffle then sorts them.
-    auto four = [&](int k) {
-        return _mm256_insertf128_ps(_mm256_castps128_ps256(loadTwoGainSteps(t, at[k], at[k + 1])),
-                                    loadTwoGainSteps(t, at[k + 4], at[k + 5]), 1);
-    };
-    const __m256 a = four(0);
-    const __m256 b = four(2);
-    gain = _mm256_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0));
-    step = _mm256_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1));
 }
 #endif
 
@@ -112,9 +79,9 @@ KELVO_CPU_INLINE LowlightLift<O> lowlightLift(const uint8_t* cur, int x,
     const F pos = O::set(0.299f / 255.0f * kSteps) * l.r + O::set(0.587f / 255.0f * kSteps) * l.g +
                   O::set(0.114f / 255.0f * kSteps) * l.b;
     const auto i = O::cvtt(pos);
-    F at, step;
-    loadGainStep(t.gainStep, i, at, step);
-    const F curve = at + (pos - O::cvtf(i)) * step;
+    typename O::I at, step;
+    O::gather64(t.gainStep, i, at, step);
+    const F curve = O::fromBits(at) + (pos - O::cvtf(i)) * O::fromBits(step);
     const F gain = O::select(O::lt(pos, O::set(0.90f * kSteps)), curve, O::set(1.0f));
     l.liftC = (gain + O::set(1.0f)) * O::set(0.5f);
     l.liftY = (gain - O::set(1.0f)) * O::set(127.5f / kSteps) * pos;

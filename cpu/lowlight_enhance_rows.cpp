@@ -1,4 +1,5 @@
 #include <cmath>
+#include <cstring>
 
 #include "cpu/lowlight_enhance_kernel.h"
 
@@ -11,14 +12,21 @@ void fillLowlightGainTable(float logMean, LowlightGainTable& table) {
     const double k = static_cast<double>(logMean) / 1.8;
     const double scale = 0.9 / std::log1p(0.9 / k);
     constexpr int n = LowlightGainTable::kSteps;
-    float* t = table.gainStep;
-    t[0] = static_cast<float>(scale / k);  // the limit at black
+    float gain[n + 1];
+    gain[0] = static_cast<float>(scale / k);  // the limit at black
     for (int i = 1; i <= n; ++i) {
         const double y = static_cast<double>(i) / n;
-        t[2 * i] = static_cast<float>(scale * std::log1p(y / k) / y);
+        gain[i] = static_cast<float>(scale * std::log1p(y / k) / y);
     }
-    for (int i = 0; i < n; ++i) t[2 * i + 1] = t[2 * i + 2] - t[2 * i];
-    t[2 * n + 1] = 0.0f;
+    auto bits = [](float v) {
+        uint32_t b;
+        std::memcpy(&b, &v, sizeof b);
+        return b;
+    };
+    for (int i = 0; i <= n; ++i) {
+        const float step = i < n ? gain[i + 1] - gain[i] : 0.0f;
+        table.gainStep[i] = bits(gain[i]) | uint64_t{bits(step)} << 32;
+    }
 }
 
 void LowlightEnhanceRow_C(const uint8_t* prev, const uint8_t* cur, const uint8_t* next,

@@ -16,9 +16,10 @@ namespace video {
 // luma and the frame's log-average, so one table serves the whole frame.
 struct LowlightGainTable {
     static constexpr int kSteps = 1024;
-    // Entry i's gain at 2 i, and at 2 i + 1 its step to the next entry's
-    // (0 for the last): one 8-byte read serves a pixel.
-    alignas(8) float gainStep[2 * (kSteps + 1)];
+    // Entry i's gain (the float's bits) in the low half, its step to the
+    // next entry's gain (0 for the last) in the high half: one 8-byte read
+    // serves a pixel.
+    uint64_t gainStep[kSteps + 1];
 };
 
 // The table for a frame's log-average luma (> 0).

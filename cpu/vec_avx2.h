@@ -45,9 +45,10 @@ struct AVX2Ops {
     template <int S> static I srai(I a) { return _mm256_srai_epi32(a, S); }
     template <int S> static I slli(I a) { return _mm256_slli_epi32(a, S); }
     template <int S> static I srli(I a) { return _mm256_srli_epi32(a, S); }
-    // Table reads by plain loads: AMD's gather instructions are microcoded
-    // and slower than the loads they stand for (the colour cube row runs 11 %
-    // faster this way on Zen 4, nothing reads slower).
+    // Table reads (here and gather64) by plain loads: AMD's gather
+    // instructions are microcoded and slower than the loads they stand for
+    // (the colour cube's 64-bit reads ran 11 % faster this way on Zen 4;
+    // nothing read slower).
     static F gather(const float* t, I i) {
         alignas(32) int32_t at[8];
         _mm256_store_si256(reinterpret_cast<__m256i*>(at), i);
@@ -61,18 +62,20 @@ struct AVX2Ops {
     }
     static bool anyi(I a) { return !_mm256_testz_si256(a, a); }
     static void gather64(const uint64_t* t, I i, I& lo, I& hi) {
-        alignas(32) int32_t at[8];
+        alignas(32) uint32_t at[8];
         _mm256_store_si256(reinterpret_cast<__m256i*>(at), i);
         gather64At(t, at, lo, hi);
     }
     // The indices stored once for both tables.
     static void gather64Two(const uint64_t* t, const uint64_t* u, I i, I& tlo, I& thi, I& ulo, I& uhi) {
-        alignas(32) int32_t at[8];
+        alignas(32) uint32_t at[8];
         _mm256_store_si256(reinterpret_cast<__m256i*>(at), i);
         gather64At(t, at, tlo, thi);
         gather64At(u, at, ulo, uhi);
     }
-    static void gather64At(const uint64_t* t, const int32_t* at, I& lo, I& hi) {
+    // Indices are table positions, never negative: unsigned, they address
+    // without a sign extension.
+    static void gather64At(const uint64_t* t, const uint32_t* at, I& lo, I& hi) {
         auto pair = [&](int k) {
             const __m128i a = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(t + at[k]));
             return _mm_castpd_si128(_mm_loadh_pd(_mm_castsi128_pd(a), reinterpret_cast<const double*>(t + at[k + 1])));

@@ -59,17 +59,17 @@ struct SSE2Ops {
     }
     static bool anyi(I a) { return _mm_movemask_epi8(_mm_cmpeq_epi32(a, _mm_setzero_si128())) != 0xffff; }
     static void gather64(const uint64_t* t, I i, I& lo, I& hi) {
-        alignas(16) int32_t idx[4];
+        alignas(16) uint32_t idx[4];
         _mm_store_si128(reinterpret_cast<__m128i*>(idx), i);
         gather64At(t, idx, lo, hi);
     }
     static void gather64Two(const uint64_t* t, const uint64_t* u, I i, I& tlo, I& thi, I& ulo, I& uhi) {
-        alignas(16) int32_t idx[4];
+        alignas(16) uint32_t idx[4];
         _mm_store_si128(reinterpret_cast<__m128i*>(idx), i);
         gather64At(t, idx, tlo, thi);
         gather64At(u, idx, ulo, uhi);
     }
-    static void gather64At(const uint64_t* t, const int32_t* idx, I& lo, I& hi) {
+    static void gather64At(const uint64_t* t, const uint32_t* idx, I& lo, I& hi) {
         const __m128i a = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(t + idx[0]));
         const __m128i b = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(t + idx[1]));
         const __m128i c = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(t + idx[2]));
