@@ -1,7 +1,8 @@
 // Row kernels behind the packed-RGB converters of color_space_convert.h (and
 // the way back to packed pixels in frame_conversion.cpp): the fast x86 rows
 // and the entry that converts with one chosen row set, so that tests can
-// hold every set against the portable rows. Internal to render/.
+// hold every set against the portable rows; the CPU backend's output rows
+// use the integer rows too. Internal to the library.
 //
 // A fast row converts the longest prefix of the row that fills its vectors
 // and returns that prefix's length in pixels (a multiple of 16 or 32, so
