@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "bench/bench_util.h"
-#include "effects/effect_gpu_beauty.h"
+#include "effects/beauty/gl/effect_gpu_beauty.h"
 #include "frame/i420_video_frame.h"
 #include "gpu/gl_fbo.h"
 #include "gpu/gl_texture.h"

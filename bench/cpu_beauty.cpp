@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "bench/bench_util.h"
-#include "cpu/beauty.h"
+#include "effects/beauty/cpu/beauty.h"
 #include "effects/lut_loader.h"
 
 namespace kelvo {

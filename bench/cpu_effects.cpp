@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "bench/bench_util.h"
-#include "cpu/color_enhance.h"
-#include "cpu/lowlight_enhance.h"
+#include "effects/color_enhance/cpu/color_enhance.h"
+#include "effects/lowlight/cpu/lowlight_enhance.h"
 #include "cpu/worker_pool.h"
 #include "cpu/yuv_input.h"
 #include "cpu/yuv_output.h"

@@ -12,8 +12,8 @@
 #include "gpu/framebuffer_cache.h"
 #include "gpu/gl_fbo.h"
 #include "gpu/gpu_image_context.h"
-#include "render/effect_yuv_input_convertor.h"
-#include "render/effect_yuv_output_convertor.h"
+#include "render/gl/effect_yuv_input_convertor.h"
+#include "render/gl/effect_yuv_output_convertor.h"
 
 namespace kelvo {
 namespace video {

@@ -5,8 +5,10 @@ find_package(PNG REQUIRED)
 if(KELVO_WITH_GLFW)
   find_package(glfw3 3.3 REQUIRED)
 endif()
-pkg_check_modules(EPOXY REQUIRED IMPORTED_TARGET epoxy)
-pkg_check_modules(EGL REQUIRED IMPORTED_TARGET egl)
+if(KELVO_WITH_GL)
+  pkg_check_modules(EPOXY REQUIRED IMPORTED_TARGET epoxy)
+  pkg_check_modules(EGL REQUIRED IMPORTED_TARGET egl)
+endif()
 
 # libyuv ships no pkg-config file.
 find_path(LIBYUV_INCLUDE_DIR libyuv.h REQUIRED)

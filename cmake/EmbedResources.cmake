@@ -1,7 +1,7 @@
 # kelvo_embed_resources(<target> <id> <file> [<id> <file> ...])
 #
 # Compiles each file into <target> as a byte array, for
-# platform/linux/embedded_resources.cpp. File <id> becomes
+# resources/linux/embedded_resources.cpp. File <id> becomes
 # ${PROJECT_BINARY_DIR}/generated/kelvo_resource_<id>.cpp, which defines
 #   const unsigned char kelvo::video::embedded::resource<id>[];
 #   const size_t        kelvo::video::embedded::resource<id>Size;

@@ -2,14 +2,14 @@
 
 #include <algorithm>
 
-#include "cpu/beauty.h"
-#include "cpu/color_enhance.h"
+#include "effects/beauty/cpu/beauty.h"
+#include "effects/color_enhance/cpu/color_enhance.h"
 #include "cpu/cpu_render_engine.h"
-#include "cpu/lowlight_enhance.h"
+#include "effects/lowlight/cpu/lowlight_enhance.h"
 #include "cpu/yuv_input.h"
 #include "cpu/yuv_output.h"
-#include "effects/effect_color_enhance.h"
-#include "effects/effect_lowlight_enhance.h"
+#include "effects/color_enhance/color_enhance_model.h"
+#include "effects/lowlight/lowlight_model.h"
 #include "effects/lut_loader.h"
 #include "frame/i420_video_frame.h"
 #include "frame/yuv_matrix.h"

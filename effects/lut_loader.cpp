@@ -7,7 +7,7 @@
 #include <new>
 #include <vector>
 
-#include "platform/resources.h"
+#include "resources/resources.h"
 
 namespace kelvo::video {
 namespace {

@@ -10,7 +10,8 @@ namespace video {
 
 class EffectBase;
 
-// For NativeRenderEngine: a new effect of that internal type, or null.
+// For NativeRenderEngine: a new effect of that internal type, or null (built
+// only with GL, in engine/gl/).
 std::shared_ptr<EffectBase> createGLEffect(int type);
 // For CpuRenderEngine: a new effect of that internal type, or null.
 std::shared_ptr<EffectBase> createCpuEffect(int type);

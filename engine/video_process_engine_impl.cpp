@@ -1,7 +1,5 @@
 #include "engine/video_process_engine_impl.h"
 
-#include <epoxy/gl.h>
-
 #include <algorithm>
 #include <limits>
 #include <new>
@@ -13,13 +11,10 @@
 #include "detect/native_detect_engine.h"
 #include "engine/effect_factories.h"
 #include "engine/engine_config.h"
+#include "engine/gl_backend.h"
 #include "frame/i420_video_frame.h"
-#include "gpu/gl_check.h"
-#include "gpu/gl_state_guard.h"
-#include "gpu/gpu_image_context.h"
 #include "kelvo/version.h"
 #include "render/effect_types.h"
-#include "render/native_render_engine.h"
 
 namespace kelvo {
 namespace video {
@@ -28,32 +23,7 @@ namespace {
 
 const char kEmptyInfo[] = "";
 
-void forwardGLDiagnostic(void* observer, const char* line) {
-    static_cast<IVideoProcessObserver*>(observer)->onLog(kLogError, line);
-}
-
-// The GL side of one engine call. With the private context: makes it current
-// (engines on other threads wait, since a context is current on one thread at
-// a time) and puts the caller's context back at the end. In the caller's
-// context: saves the GL state the library touches and restores it at the end.
-// Either way GL diagnostics of the call also reach the observer. The CPU
-// backend needs none of this, and so never waits for another engine.
-class ContextScope {
-public:
-    ContextScope(bool external, IVideoProcessObserver* observer, bool cpu = false) {
-        if (cpu) return;
-        sink_.emplace(observer ? forwardGLDiagnostic : nullptr, observer);
-        if (external)
-            state_.emplace();
-        else
-            current_.emplace();
-    }
-
-private:
-    std::optional<ScopedGLDiagnosticSink> sink_;
-    std::optional<GPUImageContext::ScopedCurrent> current_;
-    std::optional<GLStateGuard> state_;
-};
+using ContextScope = gl_backend::CallScope;
 
 }  // namespace
 
@@ -75,26 +45,25 @@ int VideoProcessEngineImpl::init(const char* config) {
         log(kLogError, "init fail, " + refused);
         return -6;
     }
-    bool cpu = !useExternalContext_ && settings.backend == Backend::kCpu;
+    if (!gl_backend::built() && settings.backend == Backend::kGpu) {
+        log(kLogError, "init fail, the library was built without OpenGL");
+        return -6;
+    }
+    bool cpu = !gl_backend::built() || (!useExternalContext_ && settings.backend == Backend::kCpu);
     if (!useExternalContext_ && !cpu) {
-        if (GPUImageContext::instance() == nullptr || GPUImageContext::initFailed()) {
+        if (!gl_backend::privateContextUsable()) {
             // Drop the failed holder so that a later init tries again.
-            GPUImageContext::destroyIfUnused();
+            gl_backend::dropUnusedPrivateContext();
             if (settings.backend == Backend::kGpu) return -1;
             log(kLogInfo, "no OpenGL 3.3 context, using the CPU backend");
             cpu = true;
         } else if (settings.backend == Backend::kAuto) {
-            std::string renderer;
-            {
-                GPUImageContext::ScopedCurrent current;
-                const auto* name = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
-                renderer = name ? name : "";
-            }
+            const std::string renderer = gl_backend::renderer(true);
             if (isSoftwareRenderer(renderer.c_str())) {
                 log(kLogInfo,
                     "GL renderer " + renderer + " rasterises in software, using the CPU backend");
                 cpu = true;
-                GPUImageContext::destroyIfUnused();
+                gl_backend::dropUnusedPrivateContext();
             }
         }
     }
@@ -114,22 +83,21 @@ int VideoProcessEngineImpl::init(const char* config) {
     } else {
         ContextScope context(useExternalContext_, observer_);
         renderEngine_.reset();
-        renderEngine_.reset(new NativeRenderEngine(createGLEffect));
+        renderEngine_ = gl_backend::createRenderEngine();
         detectEngine_.reset(new NativeDetectEngine());
         inited_ = true;
         // Documents given before init take effect now: enable states, modes
         // and levels decide whether the next frame is processed at all.
         replayParameters();
-        const auto* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
-        const auto* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
-        if (renderer && version)
-            log(kLogInfo, std::string("GL renderer: ") + renderer + ", OpenGL " + version);
-        renderer_ = renderer ? renderer : "";
+        renderer_ = gl_backend::renderer(false);
+        const std::string version = gl_backend::version();
+        if (!renderer_.empty() && !version.empty())
+            log(kLogInfo, "GL renderer: " + renderer_ + ", OpenGL " + version);
     }
     // The new sub-engines get the observer only from setObserver: hosts that
     // set it before init rely on hearing no per-effect or detection reports.
     if (!cpu && !useExternalContext_ && !contextUser_) {
-        GPUImageContext::addUser();
+        gl_backend::addPrivateContextUser();
         contextUser_ = true;
     }
     // A re-initialised engine has a new, empty render engine: build its chain
@@ -345,7 +313,7 @@ const char* VideoProcessEngineImpl::textureArgumentFault(int textureType, int wi
     if (!validFrameSize(width, height)) return "invalid texture size";
     // Drawing from a name that is no texture of this context would read
     // nothing, or another object, while reporting success.
-    if (textureId <= 0 || !glIsTexture(static_cast<GLuint>(textureId)))
+    if (!gl_backend::isTexture(textureId))
         return "not a texture of the current context";
     return nullptr;
 }
@@ -373,10 +341,10 @@ void VideoProcessEngineImpl::releaseResources() {
     // The private context is shared by every engine of the process: it goes
     // with the last engine that used it, not with the first to leave.
     if (contextUser_) {
-        GPUImageContext::removeUser();
+        gl_backend::removePrivateContextUser();
         contextUser_ = false;
     } else {
-        GPUImageContext::destroyIfUnused();
+        gl_backend::dropUnusedPrivateContext();
     }
 }
 

@@ -4,7 +4,7 @@
 
 #include "engine/video_process_engine_impl.h"
 #include "extension/color_codes.h"
-#include "platform/clock.h"
+#include "system/clock.h"
 
 namespace kelvo {
 namespace video {

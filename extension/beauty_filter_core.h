@@ -44,7 +44,7 @@ public:
     // positive output name replaces record->textureName. The engine's result;
     // −3 without engine, −1 for another kind, −6 for a null record. Logs the
     // average processing time of the frames of every window of more than
-    // 3000 ms of the wall clock (platform/clock.h).
+    // 3000 ms of the wall clock (system/clock.h).
     int process(HostFrameData* record);
 
     // Releases and deletes the engine, if any. 0.

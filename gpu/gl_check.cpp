@@ -55,27 +55,25 @@ ScopedGLDiagnosticSink::~ScopedGLDiagnosticSink() {
 
 void glDiagnosticPrint(const char* fmt, ...) {
     va_list args;
-    va_start(args, fmt);
-    va_list again;
-    va_copy(again, args);
-    // Standard output may carry the caller's data (video on a pipe).
-    std::vfprintf(stderr, fmt, args);
-    va_end(args);
-    if (currentSink) {
-        // Diagnostics are rare; shader logs can be long.
-        const int length = std::vsnprintf(nullptr, 0, fmt, again);
-        va_end(again);
-        if (length <= 0) return;
-        std::string text(static_cast<size_t>(length) + 1, '\0');
+    if (!currentSink) {
+        // Standard output may carry the caller's data (video on a pipe).
         va_start(args, fmt);
-        std::vsnprintf(&text[0], text.size(), fmt, args);
+        std::vfprintf(stderr, fmt, args);
         va_end(args);
-        text.resize(static_cast<size_t>(length));
-        if (!text.empty() && text.back() == '\n') text.pop_back();
-        currentSink(currentSinkUser, text.c_str());
-    } else {
-        va_end(again);
+        return;
     }
+    // Diagnostics are rare; shader logs can be long.
+    va_start(args, fmt);
+    const int length = std::vsnprintf(nullptr, 0, fmt, args);
+    va_end(args);
+    if (length <= 0) return;
+    std::string text(static_cast<size_t>(length) + 1, '\0');
+    va_start(args, fmt);
+    std::vsnprintf(&text[0], text.size(), fmt, args);
+    va_end(args);
+    text.resize(static_cast<size_t>(length));
+    if (!text.empty() && text.back() == '\n') text.pop_back();
+    currentSink(currentSinkUser, text.c_str());
 }
 
 }  // namespace video

@@ -21,13 +21,14 @@ int reportGLErrors(const char* label, unsigned int (*nextError)());
 // name. Never null.
 const char* glErrorName(unsigned int code);
 
-// printf-style diagnostic print to C stdio stderr, with no prefix, timestamp
-// or level, and to the calling thread's sink (see below) without the final
-// newline. Used by checkGLError and the shader compiler.
+// printf-style diagnostic print, with no prefix, timestamp or level: to the
+// calling thread's sink (see below) without the final newline when one is
+// installed, else to C stdio stderr. Used by checkGLError and the shader
+// compiler.
 void glDiagnosticPrint(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 
-// Receives each diagnostic line as well as stderr; `user` is the pointer given
-// with it. Called on the thread that printed, synchronously.
+// Receives each diagnostic line instead of stderr; `user` is the pointer
+// given with it. Called on the thread that printed, synchronously.
 using GLDiagnosticSink = void (*)(void* user, const char* line);
 
 // Installs a sink for the calling thread for the guard's lifetime and puts the

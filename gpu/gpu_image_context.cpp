@@ -2,7 +2,7 @@
 
 #include <mutex>
 
-#include "gpu/native_context.h"
+#include "platform/native_context.h"
 #include "platform/gl_driver.h"
 #include "platform/egl/native_context_egl.h"
 #if KELVO_WITH_GLFW

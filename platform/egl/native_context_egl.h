@@ -1,7 +1,7 @@
 // Windowless GL context through EGL.
 #pragma once
 
-#include "gpu/native_context.h"
+#include "platform/native_context.h"
 #include "platform/egl/egl_display.h"
 
 namespace kelvo {

@@ -1,7 +1,7 @@
 // GL context on an invisible GLFW window.
 #pragma once
 
-#include "gpu/native_context.h"
+#include "platform/native_context.h"
 
 struct GLFWwindow;
 

@@ -1,4 +1,4 @@
-#include "effects/effect_gpu_beauty.h"
+#include "effects/beauty/gl/effect_gpu_beauty.h"
 
 #include <epoxy/gl.h>
 #include <gtest/gtest.h>
@@ -9,7 +9,7 @@
 #include <string>
 
 #include "beauty/beauty_test_util.h"
-#include "effects/gpu_beauty_programs.h"
+#include "effects/beauty/gl/gpu_beauty_programs.h"
 #include "effects/lut_loader.h"
 #include "gpu/framebuffer_cache.h"
 #include "support/gl_test_env.h"

@@ -1,4 +1,4 @@
-#include "effects/gpu_beauty_programs.h"
+#include "effects/beauty/gl/gpu_beauty_programs.h"
 
 #include <epoxy/gl.h>
 #include <gtest/gtest.h>

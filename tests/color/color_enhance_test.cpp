@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "effects/effect_color_enhance.h"
+#include "effects/color_enhance/gl/effect_color_enhance.h"
 #include "effects/lut_loader.h"
 #include "gpu/gl_fbo.h"
 #include "gpu/gl_texture.h"

@@ -5,8 +5,8 @@
 #include <functional>
 #include <vector>
 
-#include "cpu/color_enhance.h"
-#include "cpu/lowlight_enhance.h"
+#include "effects/color_enhance/cpu/color_enhance.h"
+#include "effects/lowlight/cpu/lowlight_enhance.h"
 #include "cpu/yuv_input.h"
 #include "cpu/yuv_output.h"
 

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "beauty/beauty_test_util.h"
-#include "cpu/beauty.h"
-#include "effects/effect_gpu_beauty.h"
+#include "effects/beauty/cpu/beauty.h"
+#include "effects/beauty/gl/effect_gpu_beauty.h"
 #include "effects/lut_loader.h"
 #include "support/gl_test_env.h"
 

@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "cpu/beauty_rows.h"
+#include "effects/beauty/cpu/beauty_rows.h"
 
 namespace kelvo::video {
 namespace {

@@ -1,6 +1,6 @@
 // The CPU beauty effect's own contract: bands, argument checks, tables and
 // the uniform values it latches.
-#include "cpu/beauty.h"
+#include "effects/beauty/cpu/beauty.h"
 
 #include <gtest/gtest.h>
 

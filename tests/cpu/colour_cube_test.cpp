@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "cpu/color_enhance.h"
+#include "effects/color_enhance/cpu/color_enhance.h"
 #include "cpu/worker_pool.h"
 #include "cpu/yuv_input.h"
 #include "effects/lut_loader.h"

@@ -6,8 +6,8 @@
 #include <functional>
 #include <vector>
 
-#include "cpu/color_enhance_rows.h"
-#include "cpu/lowlight_enhance_rows.h"
+#include "effects/color_enhance/cpu/color_enhance_rows.h"
+#include "effects/lowlight/cpu/lowlight_enhance_rows.h"
 #include "cpu/yuv_input_rows.h"
 #include "cpu/yuv_output_rows.h"
 #include "tests/cpu/cpu_test_util.h"

@@ -7,7 +7,7 @@
 #include "detect/metadata_frame_stats.h"
 #include "engine/video_process_engine_impl.h"
 #include "frame/i420_video_frame.h"
-#include "platform/clock.h"
+#include "system/clock.h"
 
 namespace kelvo {
 namespace video {

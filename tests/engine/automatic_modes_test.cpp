@@ -9,12 +9,12 @@
 
 #include "denoise/effect_video_denoiser.h"
 #include "detect/metadata_frame_stats.h"
-#include "effects/effect_gpu_beauty.h"
-#include "effects/effect_lowlight_enhance.h"
+#include "effects/beauty/gl/effect_gpu_beauty.h"
+#include "effects/lowlight/gl/effect_lowlight_enhance.h"
 #include "engine/video_process_engine_impl.h"
-#include "platform/clock.h"
+#include "system/clock.h"
 #include "recording_observer.h"
-#include "render/native_render_engine.h"
+#include "render/gl/native_render_engine.h"
 
 namespace kelvo {
 namespace video {

@@ -9,7 +9,7 @@
 #include "extension/beauty_filter_core.h"
 #include "extension/color_codes.h"
 #include "host_test_support.h"
-#include "platform/clock.h"
+#include "system/clock.h"
 #include "support/gl_test_env.h"
 
 namespace kelvo {

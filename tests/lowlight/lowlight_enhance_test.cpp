@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "detect/metadata_frame_stats.h"
-#include "effects/effect_lowlight_enhance.h"
+#include "effects/lowlight/gl/effect_lowlight_enhance.h"
 #include "frame/i420_video_frame.h"
 #include "gpu/gl_fbo.h"
 #include "gpu/gl_texture.h"

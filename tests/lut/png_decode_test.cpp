@@ -11,7 +11,7 @@
 
 #include "effects/lut_loader.h"
 #include "lut/png_test_util.h"
-#include "platform/resources.h"
+#include "resources/resources.h"
 
 // The largest array the program asked for, so that a test can tell an
 // allocation that should never have happened.

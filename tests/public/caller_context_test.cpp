@@ -291,21 +291,28 @@ TEST_F(CallerContextTest, ProcessTextureRejectsWhatCannotBeATextureToProcess) {
     engine->release();
 }
 
-TEST_F(CallerContextTest, GLErrorsGoToStandardErrorAndTheObserverNeverToStandardOutput) {
-    auto engine = beautyEngine(true);
-    // An error left pending in the context is reported by the library's
-    // first check, exactly as one of its own would be.
-    glBindTexture(0xDEAD, 0);
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(processGrey(*engine), 0);
-    const std::string out = testing::internal::GetCapturedStdout();
-    const std::string err = testing::internal::GetCapturedStderr();
-    engine->release();
+// A GL error line goes to the observer when there is one, else to standard
+// error; once, and never to standard output (it may carry video).
+TEST_F(CallerContextTest, GLErrorsGoToTheObserverOrElseStandardErrorOnceNeverStandardOutput) {
+    for (bool withObserver : {true, false}) {
+        SCOPED_TRACE(withObserver ? "with observer" : "without observer");
+        observer.logs.clear();
+        auto engine = beautyEngine(true);
+        if (!withObserver) engine->setObserver(nullptr);
+        // An error left pending in the context is reported by the library's
+        // first check, exactly as one of its own would be.
+        glBindTexture(0xDEAD, 0);
+        testing::internal::CaptureStdout();
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(processGrey(*engine), 0);
+        const std::string out = testing::internal::GetCapturedStdout();
+        const std::string err = testing::internal::GetCapturedStderr();
+        engine->release();
 
-    EXPECT_EQ(out, "");
-    EXPECT_NE(err.find(": glError:GL_INVALID_ENUM\n"), std::string::npos) << err;
-    EXPECT_TRUE(observer.logged(kLogError, ": glError:GL_INVALID_ENUM")) << err;
+        EXPECT_EQ(out, "");
+        EXPECT_EQ(err.find(": glError:GL_INVALID_ENUM\n") != std::string::npos, !withObserver) << err;
+        EXPECT_EQ(observer.logged(kLogError, ": glError:GL_INVALID_ENUM"), withObserver) << err;
+    }
 }
 
 #if KELVO_WITH_GLFW

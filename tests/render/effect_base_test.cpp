@@ -9,8 +9,8 @@
 #include "frame/i420_video_frame.h"
 #include "gpu/gl_fbo.h"
 #include "gpu/gl_texture.h"
-#include "render/effect_base.h"
-#include "render/effect_oes_convertor.h"
+#include "render/gl/gl_effect_base.h"
+#include "render/gl/effect_oes_convertor.h"
 #include "support/gl_test_env.h"
 
 namespace kelvo {

@@ -7,14 +7,14 @@
 #include <vector>
 
 #include "denoise/effect_video_denoiser.h"
-#include "effects/effect_color_enhance.h"
-#include "effects/effect_gpu_beauty.h"
-#include "effects/effect_lowlight_enhance.h"
+#include "effects/color_enhance/gl/effect_color_enhance.h"
+#include "effects/beauty/gl/effect_gpu_beauty.h"
+#include "effects/lowlight/gl/effect_lowlight_enhance.h"
 #include "engine/effect_factories.h"
 #include "gpu/framebuffer_cache.h"
 #include "gpu/gl_fbo.h"
-#include "render/effect_base.h"
-#include "render/native_render_engine.h"
+#include "render/gl/gl_effect_base.h"
+#include "render/gl/native_render_engine.h"
 #include "support/gl_test_env.h"
 #include "yuv_test_util.h"
 

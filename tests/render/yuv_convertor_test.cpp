@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "gpu/gl_fbo.h"
-#include "render/effect_texture_output.h"
-#include "render/effect_yuv_input_convertor.h"
-#include "render/effect_yuv_output_convertor.h"
-#include "render/yuv_convert_program.h"
+#include "render/gl/effect_texture_output.h"
+#include "render/gl/effect_yuv_input_convertor.h"
+#include "render/gl/effect_yuv_output_convertor.h"
+#include "render/gl/yuv_convert_program.h"
 #include "support/gl_test_env.h"
 #include "yuv_test_util.h"
 

@@ -1,0 +1,319 @@
+#include "effects/beauty/cpu/beauty_rows.h"
+
+#include <cmath>
+#include <cstddef>
+#include <cstring>
+
+#include "cpu/colour_cube_kernel.h"
+
+namespace kelvo::video {
+namespace {
+
+// The driver's constant for 8-bit reads is the double 1/255 rounded to float.
+const float kInv255 = static_cast<float>(1.0 / 255.0);
+
+inline float texel(int v) { return static_cast<float>(v) * kInv255; }
+
+inline int blend(int a, int b, uint32_t weights) {
+    return static_cast<int>(((weights & 0xffffu) * a + (weights >> 16) * b + 128) >> 8);
+}
+
+// Two texels blended equally, as a read halfway between their centres.
+inline int half(int a, int b) { return (a + b + 1) >> 1; }
+
+// A shader mix(): the compiler lowers it to a + t * (b - a), unfused.
+inline float lerp(float a, float b, float t) { return a + t * (b - a); }
+
+// The comparisons are written as the SIMD max/min compute them, so a NaN
+// becomes 0 on both paths.
+inline uint8_t unorm(float x) {
+    x = x > 0.0f ? x : 0.0f;
+    x = x < 1.0f ? x : 1.0f;
+    return static_cast<uint8_t>(std::lrint(x * 255.0f));
+}
+
+// The nine reads of a half-size pass along a padded line at 0, -1.5, +1.5,
+// -3, +3, ... texels; `at(d)` is the texel d steps away.
+template <typename At>
+inline float ninePointSum(At at) {
+    auto mid = [&](int d) { return texel(half(at(d), at(d + 1))); };
+    float sum = texel(at(0));
+    sum += mid(-2);
+    sum += mid(1);
+    sum += texel(at(-3));
+    sum += texel(at(3));
+    sum += mid(-5);
+    sum += mid(4);
+    sum += texel(at(-6));
+    sum += texel(at(6));
+    return sum;
+}
+
+struct Colour {
+    float r, g, b;
+};
+
+// Cell index and packed weight of a table read at `pos` (texture units),
+// clamped so that the cell gives what edge clamping reads.
+inline void tableAxis(float pos, int* index, uint32_t* weights) {
+    const int fixed = static_cast<int>(std::lrint(pos * 131072.0f)) - 128;
+    const int i = fixed >> 8;
+    const int f = fixed & 255;
+    *index = (i < -1 ? -1 : (i > kBeautyTableSize - 1 ? kBeautyTableSize - 1 : i)) + 1;
+    *weights = static_cast<uint32_t>(256 - f) | static_cast<uint32_t>(f) << 16;
+}
+
+inline void tableRead(const uint8_t* table, float x, float y, float out[3]) {
+    int ix, iy;
+    uint32_t wx, wy;
+    tableAxis(x, &ix, &wx);
+    tableAxis(y, &iy, &wy);
+    const uint8_t* p = table + (static_cast<size_t>(iy) * kBeautyTableCells + ix) * kBeautyTableCellBytes;
+    for (int c = 0; c < 3; ++c) {
+        out[c] = texel(blend(blend(p[2 * c], p[2 * c + 1], wx), blend(p[6 + 2 * c], p[7 + 2 * c], wx), wy));
+    }
+}
+
+inline Colour lutMix(Colour colour, const uint8_t* table, float amount) {
+    const float blue = colour.b * 63.0f;
+    const float lo = std::floor(blue);
+    const float hi = std::ceil(blue);
+    const float q1y = std::floor(lo / 8.0f);
+    const float q1x = lo - q1y * 8.0f;
+    const float q2y = std::floor(hi / 8.0f);
+    const float q2x = hi - q2y * 8.0f;
+    const float rx = 0.123046875f * colour.r;
+    const float gy = 0.123046875f * colour.g;
+    float c1[3], c2[3];
+    tableRead(table, (q1x * 0.125f + 0.0009765625f) + rx, (q1y * 0.125f + 0.0009765625f) + gy, c1);
+    tableRead(table, (q2x * 0.125f + 0.0009765625f) + rx, (q2y * 0.125f + 0.0009765625f) + gy, c2);
+    const float t = blue - lo;
+    return {lerp(colour.r, lerp(c1[0], c2[0], t), amount), lerp(colour.g, lerp(c1[1], c2[1], t), amount),
+            lerp(colour.b, lerp(c1[2], c2[2], t), amount)};
+}
+
+}  // namespace
+
+void beautyTableCells(const uint8_t* table, int stride, uint8_t* cells) {
+    auto at = [&](int x, int y) {
+        auto clamp = [](int i) { return i < 0 ? 0 : (i >= kBeautyTableSize ? kBeautyTableSize - 1 : i); };
+        return table + static_cast<size_t>(clamp(y)) * stride + static_cast<size_t>(clamp(x)) * 4;
+    };
+    for (int y = -1; y < kBeautyTableSize; ++y) {
+        for (int x = -1; x < kBeautyTableSize; ++x) {
+            const uint8_t* texels[4] = {at(x, y), at(x + 1, y), at(x, y + 1), at(x + 1, y + 1)};
+            for (int row = 0; row < 2; ++row) {
+                for (int c = 0; c < 3; ++c) {
+                    cells[row * 6 + 2 * c] = texels[row * 2][c];
+                    cells[row * 6 + 2 * c + 1] = texels[row * 2 + 1][c];
+                }
+            }
+            std::memset(cells + 12, 0, 4);
+            cells += kBeautyTableCellBytes;
+        }
+    }
+}
+
+void BeautyDownsizeRow_C(const uint8_t* src, const int32_t* x0, const int32_t* x1,
+                         const uint32_t* weights, uint8_t* dst, int width) {
+    for (int i = 0; i < width; ++i) {
+        const uint8_t* a = src + static_cast<size_t>(x0[i]) * 4;
+        const uint8_t* b = src + static_cast<size_t>(x1[i]) * 4;
+        for (int c = 0; c < 4; ++c) dst[i * 4 + c] = static_cast<uint8_t>(blend(a[c], b[c], weights[i]));
+    }
+}
+
+void BeautyHalveRow_C(const uint8_t* src, uint8_t* dst, int width) {
+    for (int i = 0; i < width * 4; ++i) dst[i] = static_cast<uint8_t>(half(src[i + (i & ~3)], src[i + (i & ~3) + 4]));
+}
+
+void BeautyDoubleRow_C(const uint8_t* src, uint8_t* dst, int width) {
+    for (int i = 0; i < width * 4; ++i) {
+        dst[i + (i & ~3)] = static_cast<uint8_t>(blend(src[i - 4], src[i], kBeautyQuarterBack));
+        dst[i + (i & ~3) + 4] = static_cast<uint8_t>(blend(src[i], src[i + 4], kBeautyQuarterOn));
+    }
+}
+
+void BeautyBlurRgbColumnRow_C(const BeautyColumnTaps& taps, uint8_t* dst, int width) {
+    for (int i = 0; i < width; ++i) {
+        for (int c = 0; c < 3; ++c) {
+            const int j = i * 4 + c;
+            float sum = texel(blend(taps.rows[0][j], taps.rows[1][j], taps.weights[0]));
+            for (int k = 1; k < 9; ++k) {
+                sum += texel(blend(taps.rows[2 * k][j], taps.rows[2 * k + 1][j], taps.weights[k]));
+            }
+            dst[j] = unorm(sum * 0.1111f);
+        }
+        dst[i * 4 + 3] = 255;
+    }
+}
+
+void BeautySoften2Row_C(const uint8_t* blur, const uint8_t* in0, const uint8_t* in1,
+                        uint32_t inWeight, uint8_t* dst, int width) {
+    for (int i = 0; i < width; ++i) {
+        float d[3];
+        for (int c = 0; c < 3; ++c) {
+            const uint8_t* p = blur + i * 4 + c;
+            const float mean = ninePointSum([p](int k) { return p[k * 4]; }) * 0.1111f;
+            const float in = texel(blend(in0[i * 4 + c], in1[i * 4 + c], inWeight));
+            const float diff = (in - mean) * 7.07f;
+            const float sq = diff * diff;
+            d[c] = sq < 1.0f ? sq : 1.0f;
+            dst[i * 4 + c] = unorm(mean);
+        }
+        dst[i * 4 + 3] = unorm((d[0] + d[1] + d[2]) * 0.3333f);
+    }
+}
+
+void BeautyBlurAlphaRow_C(const uint8_t* src, uint8_t* dst, int width) {
+    for (int i = 0; i < width; ++i) {
+        const uint8_t* p = src + i * 4 + 3;
+        std::memcpy(dst + i * 4, src + i * 4, 3);
+        dst[i * 4 + 3] = unorm(ninePointSum([p](int k) { return p[k * 4]; }) * 0.1111f);
+    }
+}
+
+void BeautyBlurAlphaColumnRow_C(const uint8_t* const* rows, uint8_t* dst, int width) {
+    for (int i = 0; i < width; ++i) {
+        const size_t a = static_cast<size_t>(i) * 4 + 3;
+        std::memcpy(dst + i * 4, rows[6] + i * 4, 3);
+        dst[i * 4 + 3] = unorm(ninePointSum([&](int k) { return rows[6 + k][a]; }) * 0.1111f);
+    }
+}
+
+void BeautyMixSpan_C(const BeautyMixUniforms& u, const uint8_t* above, const uint8_t* row,
+                     const uint8_t* below, const uint8_t* blur0, const uint8_t* blur1,
+                     uint32_t blurWeight, uint8_t* dst, int width, int x0, int x1) {
+    const bool broadSkinTest = u.lightStrength > 90.0f;
+    const bool gated = u.noiseLevel < 1 && u.lightStrength >= 90.0f;
+    const float weightL = 0.5f * u.sharpen;
+    const float weightM = 1.0f * u.sharpen;
+    const float weightH = 0.75f * u.sharpen;
+    for (int x = x0; x < x1; ++x) {
+        const int xl = (x > 0 ? x - 1 : 0) * 4;
+        const int xr = (x + 1 < width ? x + 1 : width - 1) * 4;
+        const int xc = x * 4;
+        const float r = texel(row[xc]);
+        const float g = texel(row[xc + 1]);
+        const float b = texel(row[xc + 2]);
+
+        float skin = 0.0f;
+        if (broadSkinTest) {
+            const float hi = std::fmax(std::fmax(r, g), b);
+            const float lo = std::fmin(std::fmin(r, g), b);
+            if (r > 0.371f && g > 0.156f && b > 0.078f && hi - lo > 0.059f &&
+                std::fabs(r - g) > 0.059f && r > g && r > b) {
+                skin = 1.0f;
+            }
+        } else if (r > 0.863f && g > 0.823f && b > 0.666f && std::fabs(r - g) <= 0.059f && r > b &&
+                   g > b) {
+            skin = 1.0f;
+        }
+
+        float mean[4];
+        for (int c = 0; c < 4; ++c) mean[c] = texel(blend(blur0[xc + c], blur1[xc + c], blurWeight));
+        const float redFloor = mean[0] - 0.1f;
+        const float p0 = ((r < redFloor ? r : redFloor) - 0.2f) * 4.0f;
+        const float p = p0 > 0.0f ? (p0 < 1.0f ? p0 : 1.0f) : 0.0f;
+        float k = (1.0f - mean[3] / (mean[3] + 0.1f)) * p * u.blurAlpha;
+        if (k > 1.0f - 0.2f) {
+            k *= 1.0f;
+        } else if (k > 1.0f - 0.5f) {
+            k *= 0.9f;
+        } else if (k > 1.0f - 0.9f) {
+            k *= 0.5f;
+        } else {
+            k *= 0.08f;
+        }
+        if (gated) k *= skin;
+        const float smooth[3] = {lerp(r, mean[0], k), lerp(g, mean[1], k), lerp(b, mean[2], k)};
+
+        auto green = [](const uint8_t* line, int offset) { return texel(line[offset + 1]); };
+        const float sum = (green(below, xr) + green(above, xl) + green(below, xl) + green(above, xr) +
+                           green(row, xr) + green(row, xl) + green(below, xc) + green(above, xc) + g) *
+                          0.1111f;
+        const float dif = g - sum;
+        float sharpWeight;
+        if (dif < 0.039216f) {
+            sharpWeight = u.sharpen < 0.4f ? weightL * (1.0f - skin) : weightL;
+        } else if (dif <= 0.078431f) {
+            sharpWeight = weightM;
+        } else {
+            sharpWeight = weightH;
+        }
+        const float hPass = dif + 0.5f;
+        const bool up = hPass >= 0.5f;
+        float out[3];
+        for (int c = 0; c < 3; ++c) {
+            const float t = 2.0f * hPass + smooth[c] - 1.0f;
+            const float sharp = up ? (t < 1.0f ? t : 1.0f) : (t > 0.0f ? t : 0.0f);
+            out[c] = lerp(smooth[c], sharp, sharpWeight);
+        }
+        if (u.grading.entries) {
+            cubeLookup<ScalarOps>(u.grading, out);
+        } else {
+            beautyGrade(u, out, 1);
+        }
+        dst[xc] = unorm(out[0]);
+        dst[xc + 1] = unorm(out[1]);
+        dst[xc + 2] = unorm(out[2]);
+        dst[xc + 3] = 255;
+    }
+}
+
+void beautyGrade(const BeautyMixUniforms& u, float* rgb, int count) {
+    for (int i = 0; i < count; ++i) {
+        Colour colour{rgb[3 * i], rgb[3 * i + 1], rgb[3 * i + 2]};
+        // A grading of strength 0 gives c + 0 * (t - c) = c exactly; skip its reads.
+        if (u.enableLut > 0 && u.ruddyDegree != 0.0f) colour = lutMix(colour, u.ruddy, u.ruddyDegree);
+        if (u.enableLut > 0 && u.whiteDegree != 0.0f) colour = lutMix(colour, u.whiten, u.whiteDegree);
+        rgb[3 * i] = colour.r;
+        rgb[3 * i + 1] = colour.g;
+        rgb[3 * i + 2] = colour.b;
+    }
+}
+
+void BeautyMixRow_C(const BeautyMixUniforms& u, const uint8_t* above, const uint8_t* row,
+                    const uint8_t* below, const uint8_t* blur0, const uint8_t* blur1,
+                    uint32_t blurWeight, uint8_t* dst, int width) {
+    BeautyMixSpan_C(u, above, row, below, blur0, blur1, blurWeight, dst, width, 0, width);
+}
+
+bool beautyRows(BeautyRowSet set, BeautyRows* rows) {
+    switch (set) {
+        case BeautyRowSet::kPortable:
+            *rows = {BeautyDownsizeRow_C, BeautyHalveRow_C, BeautyDoubleRow_C,
+                     BeautyBlurRgbColumnRow_C, BeautySoften2Row_C,
+                     BeautyBlurAlphaRow_C, BeautyBlurAlphaColumnRow_C, BeautyMixRow_C};
+            return true;
+#if (defined(__x86_64__) || defined(__i386__)) && !defined(_MSC_VER)
+        case BeautyRowSet::kSSE2:
+            if (!__builtin_cpu_supports("sse2")) return false;
+            *rows = {BeautyDownsizeRow_SSE2, BeautyHalveRow_SSE2, BeautyDoubleRow_SSE2,
+                     BeautyBlurRgbColumnRow_SSE2, BeautySoften2Row_SSE2,
+                     BeautyBlurAlphaRow_SSE2, BeautyBlurAlphaColumnRow_SSE2, BeautyMixRow_SSE2};
+            return true;
+        case BeautyRowSet::kAVX2:
+            if (!__builtin_cpu_supports("avx2")) return false;
+            *rows = {BeautyDownsizeRow_AVX2, BeautyHalveRow_AVX2, BeautyDoubleRow_AVX2,
+                     BeautyBlurRgbColumnRow_AVX2, BeautySoften2Row_AVX2,
+                     BeautyBlurAlphaRow_AVX2, BeautyBlurAlphaColumnRow_AVX2, BeautyMixRow_AVX2};
+            return true;
+#endif
+        default:
+            return false;
+    }
+}
+
+const BeautyRows& bestBeautyRows() {
+    static const BeautyRows best = [] {
+        BeautyRows rows{};
+        if (!beautyRows(BeautyRowSet::kAVX2, &rows) && !beautyRows(BeautyRowSet::kSSE2, &rows)) {
+            beautyRows(BeautyRowSet::kPortable, &rows);
+        }
+        return rows;
+    }();
+    return best;
+}
+
+}  // namespace kelvo::video

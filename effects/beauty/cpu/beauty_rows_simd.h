@@ -1,0 +1,637 @@
+// The fast beauty rows, written once over a vector type `V` (one pixel per
+// 32-bit lane) and instantiated by the SSE2 and AVX2 files with a type from
+// their own anonymous namespace, so the instantiations (compiled for
+// different instruction sets) never meet at link time. Every float
+// operation mirrors the portable rows in beauty_rows.cpp, in the same order.
+//
+// V provides: I, F, kLanes; Ops, the vec.h operation set of the same width; load/store (unaligned, kLanes pixels or int32s),
+// gather (32-bit pixels at int32 indices), allZero, byteLane<K> (byte K of
+// each lane, zero extended); kWindowPicks, and where true pick (lane k of
+// the 2N pixels lo, hi at each lane's index); loadCells (the 16-byte table
+// cells at byte offsets, each 128-bit part of r[k] holding cells k, k + 4,
+// ...), unpackLo32/Hi32/Lo64/Hi64 (interleaving within 128-bit parts),
+// bytePair<K> (bytes 2K and 2K+1 of each lane as 16-bit halves), set1/set1f, the integer ops andi,
+// ori, add, sub, maxi, mini, srli<N>, slli<N>, srai<N>, the float ops add,
+// sub, mul, div, min, max, cmpgt, cmplt, cmpge, cmple, fand, fandnot, for_,
+// toFloat, toIntRound (nearest even), toIntTrunc, avgU8, noneSet (no lane of a
+// float mask set), deinterleave/interleave
+// (pixels 2k and 2k + 1 apart and back), widen/narrow (bytes to 16-bit
+// lanes and back), add16, srli16<N>, and the texel
+// blends: blend(a, b, uniformWeights(w)) with one packed weight for all
+// pixels, blendPerPixel(a, b, w) with one per lane; and madd (16-bit pairs
+// multiplied and summed into 32-bit lanes). Where kRoundingMultiply is true
+// it also provides bits (a float vector's bits), sub16, mulhrs,
+// slli16<N>, blend16<Mask>, maxi16, mini16 (16-bit lanes),
+// laneBytes<B0..B3> (chosen bytes of each lane), packPairs (two vectors
+// saturated to the 16-bit halves of each lane) and permute (a lane of an
+// 8-float table).
+#pragma once
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <utility>
+
+#include "effects/beauty/cpu/beauty_rows.h"
+#include "cpu/colour_cube_kernel.h"
+
+// The mix's per-vector steps are large enough that GCC keeps them out of
+// line, reloading their constants on every call.
+#if defined(__GNUC__)
+#define KELVO_BEAUTY_INLINE __attribute__((always_inline))
+#else
+#define KELVO_BEAUTY_INLINE
+#endif
+
+template <typename V>
+struct BeautySimd {
+    using I = typename V::I;
+    using F = typename V::F;
+    static constexpr int N = V::kLanes;
+
+    static F inv255() { return V::set1f(static_cast<float>(1.0 / 255.0)); }
+
+    // Byte `Channel` of each lane, alone in its lane.
+    template <int Channel>
+    static I channel(I p) {
+        if constexpr (Channel == 0) return V::andi(p, V::set1(255));
+        if constexpr (Channel == 3) return V::template srli<24>(p);
+        return V::template byteLane<Channel>(p);
+    }
+    template <int Channel>
+    static F texel(I p) {
+        return V::mul(V::toFloat(channel<Channel>(p)), inv255());
+    }
+    static F select(F mask, F a, F b) { return V::Ops::select(mask, a, b); }
+    static I unorm(F x) {
+        x = V::max(x, V::set1f(0.0f));
+        x = V::min(x, V::set1f(1.0f));
+        return V::toIntRound(V::mul(x, V::set1f(255.0f)));
+    }
+    static I pack(I r, I g, I b, I a) {
+        return V::ori(V::ori(r, V::template slli<8>(g)), V::ori(V::template slli<16>(b), V::template slli<24>(a)));
+    }
+    static I load(const uint8_t* p) { return V::load(p); }
+
+    // A read halfway between two texels, as halving a size gives everywhere,
+    // blends them as (128 a + 128 b + 128) >> 8, which is their rounded
+    // average.
+    static constexpr uint32_t kHalfway = 128u | 128u << 16;
+    static I blendPerPixel(I a, I b, I weights) {
+        if (V::allZero(V::sub(weights, V::set1(static_cast<int>(kHalfway))))) return V::avgU8(a, b);
+        return V::blendPerPixel(a, b, weights);
+    }
+    struct Uniform {
+        typename V::Weights weights;
+        bool halfway;
+        explicit Uniform(uint32_t w) : weights(V::uniformWeights(w)), halfway(w == kHalfway) {}
+        I operator()(I a, I b) const { return halfway ? V::avgU8(a, b) : V::blend(a, b, weights); }
+    };
+
+    // The columns of a resize step by about one or two texels, so a vector's
+    // texels mostly lie within the 2N pixels from its first: two loads and
+    // picks in place of two gathers. A window never reaches past `last`, the
+    // row's last column read.
+    static void resizeTexels(const uint8_t* src, const int32_t* x0, const int32_t* x1, int32_t last, I* a, I* b) {
+        if constexpr (V::kWindowPicks) {
+            const int32_t base = x0[0];
+            const I at = V::set1(base);
+            const I o0 = V::sub(V::load(x0), at), o1 = V::sub(V::load(x1), at);
+            if (base + 2 * N - 1 <= last && V::allZero(V::andi(V::ori(o0, o1), V::set1(~(2 * N - 1))))) {
+                const I lo = load(src + static_cast<size_t>(base) * 4);
+                const I hi = load(src + static_cast<size_t>(base + N) * 4);
+                *a = V::pick(lo, hi, o0), *b = V::pick(lo, hi, o1);
+                return;
+            }
+        }
+        *a = V::gather(src, V::load(x0)), *b = V::gather(src, V::load(x1));
+    }
+
+    static void downsize(const uint8_t* src, const int32_t* x0, const int32_t* x1, const uint32_t* weights,
+                         uint8_t* dst, int width) {
+        int32_t last = 0;
+        if constexpr (V::kWindowPicks) {
+            for (int k = 0; k < width; ++k) last = std::max(last, std::max(x0[k], x1[k]));
+        }
+        int i = 0;
+        for (; i + N <= width; i += N) {
+            I a, b;
+            resizeTexels(src, x0 + i, x1 + i, last, &a, &b);
+            V::store(dst + i * 4, blendPerPixel(a, b, V::load(weights + i)));
+        }
+        kelvo::video::BeautyDownsizeRow_C(src, x0 + i, x1 + i, weights + i, dst + i * 4, width - i);
+    }
+
+    static void halve(const uint8_t* src, uint8_t* dst, int width) {
+        int i = 0;
+        for (; i + N <= width; i += N) {
+            I even, odd;
+            V::deinterleave(load(src + i * 8), load(src + i * 8 + N * 4), &even, &odd);
+            V::store(dst + i * 4, V::avgU8(even, odd));
+        }
+        kelvo::video::BeautyHalveRow_C(src + i * 8, dst + i * 4, width - i);
+    }
+
+    // (64 a + 192 b + 128) >> 8 is (a + 3 b + 2) >> 2: both outputs of a
+    // source pixel share its 3 b + 2, in 16-bit lanes.
+    static void doubled(const uint8_t* src, uint8_t* dst, int width) {
+        int i = 0;
+        for (; i + N <= width; i += N) {
+            const uint8_t* p = src + i * 4;
+            I centre[2], left[2], right[2];
+            V::widen(load(p), centre);
+            V::widen(load(p - 4), left);
+            V::widen(load(p + 4), right);
+            I even[2], odd[2];
+            for (int h = 0; h < 2; ++h) {
+                const I c3 = V::add16(V::add16(centre[h], V::add16(centre[h], centre[h])), V::set1(0x00020002));
+                even[h] = V::template srli16<2>(V::add16(c3, left[h]));
+                odd[h] = V::template srli16<2>(V::add16(c3, right[h]));
+            }
+            I out[2];
+            V::interleave(V::narrow(even[0], even[1]), V::narrow(odd[0], odd[1]), out);
+            V::store(dst + i * 8, out[0]);
+            V::store(dst + i * 8 + N * 4, out[1]);
+        }
+        kelvo::video::BeautyDoubleRow_C(src + i * 4, dst + i * 8, width - i);
+    }
+
+    // fn(0), ..., fn(Count - 1), unrolled.
+    template <typename Fn, int... K>
+    static KELVO_BEAUTY_INLINE void unrolled(Fn&& fn, std::integer_sequence<int, K...>) {
+        (fn(K), ...);
+    }
+
+    // The column sums of `Vectors` vectors at once, for chains of adds that
+    // overlap; read(k, i) is tap k at pixel i.
+    template <int Vectors, typename Read>
+    static KELVO_BEAUTY_INLINE void blurRgbColumnAt(int i, uint8_t* dst, Read read) {
+        F sum[Vectors][3];
+        unrolled(
+            [&](int k) {
+                for (int v = 0; v < Vectors; ++v) {
+                    const I p = read(k, i + v * N);
+                    const F t[3] = {texel<0>(p), texel<1>(p), texel<2>(p)};
+                    for (int c = 0; c < 3; ++c) sum[v][c] = k == 0 ? t[c] : V::add(sum[v][c], t[c]);
+                }
+            },
+            std::make_integer_sequence<int, 9>());
+        const F scale = V::set1f(0.1111f);
+        for (int v = 0; v < Vectors; ++v) {
+            V::store(dst + (i + v * N) * 4, pack(unorm(V::mul(sum[v][0], scale)), unorm(V::mul(sum[v][1], scale)),
+                                                 unorm(V::mul(sum[v][2], scale)), V::set1(255)));
+        }
+    }
+
+    template <typename Read>
+    static int blurRgbColumnRows(uint8_t* dst, int width, Read read) {
+        int i = 0;
+        for (; i + 2 * N <= width; i += 2 * N) blurRgbColumnAt<2>(i, dst, read);
+        for (; i + N <= width; i += N) blurRgbColumnAt<1>(i, dst, read);
+        return i;
+    }
+
+    static void blurRgbColumn(const kelvo::video::BeautyColumnTaps& taps, uint8_t* dst, int width) {
+        auto rows = [&](int k, int i) {
+            return std::make_pair(load(taps.rows[2 * k] + i * 4), load(taps.rows[2 * k + 1] + i * 4));
+        };
+        bool halfway = true;
+        for (const uint32_t w : taps.weights) halfway = halfway && w == kHalfway;
+        int i;
+        if (halfway) {
+            // As even heights give everywhere.
+            i = blurRgbColumnRows(dst, width, [&](int k, int x) {
+                const auto [a, b] = rows(k, x);
+                return V::avgU8(a, b);
+            });
+        } else {
+            const Uniform w[9] = {Uniform(taps.weights[0]), Uniform(taps.weights[1]), Uniform(taps.weights[2]),
+                                  Uniform(taps.weights[3]), Uniform(taps.weights[4]), Uniform(taps.weights[5]),
+                                  Uniform(taps.weights[6]), Uniform(taps.weights[7]), Uniform(taps.weights[8])};
+            i = blurRgbColumnRows(dst, width, [&](int k, int x) {
+                const auto [a, b] = rows(k, x);
+                return w[k](a, b);
+            });
+        }
+        kelvo::video::BeautyColumnTaps rest = taps;
+        for (auto& row : rest.rows) row += i * 4;
+        kelvo::video::BeautyBlurRgbColumnRow_C(rest, dst + i * 4, width - i);
+    }
+
+    // The nine reads of a half-size pass; `at(d)` loads the pixels d steps away.
+    template <int Channel, typename At>
+    static F ninePointSum(At at) {
+        auto mid = [&](int d) { return texel<Channel>(V::avgU8(at(d), at(d + 1))); };
+        F sum = texel<Channel>(at(0));
+        sum = V::add(sum, mid(-2));
+        sum = V::add(sum, mid(1));
+        sum = V::add(sum, texel<Channel>(at(-3)));
+        sum = V::add(sum, texel<Channel>(at(3)));
+        sum = V::add(sum, mid(-5));
+        sum = V::add(sum, mid(4));
+        sum = V::add(sum, texel<Channel>(at(-6)));
+        sum = V::add(sum, texel<Channel>(at(6)));
+        return sum;
+    }
+
+    // Along a row each texel, and each halfway read between neighbours, is
+    // summed by several outputs: they are converted once, in runs of up to
+    // kRun outputs with the 6 pixels either side that their reads reach.
+    static constexpr int kRun = 128;
+    static constexpr int kRunReach = 6;
+    struct Run {
+        float singles[kRun + 2 * kRunReach];
+        float pairs[kRun + 2 * kRunReach];  // pixel k halfway to k + 1
+    };
+    // `count` (at least N) texels of a run from `src`.
+    template <int Channel>
+    static void convertRun(const uint8_t* src, int count, Run* run) {
+        for (int j = 0; j < count; j += N) {
+            const int at = std::min(j, count - N);
+            const I p = load(src + at * 4);
+            V::Ops::storef(run->singles + at, texel<Channel>(p));
+            V::Ops::storef(run->pairs + at, texel<Channel>(V::avgU8(p, load(src + (at + 1) * 4))));
+        }
+    }
+    // ninePointSum of the output at `o` in a run.
+    static F runSum(const Run& run, int o) {
+        auto single = [&](int d) { return V::Ops::loadf(run.singles + kRunReach + o + d); };
+        auto pair = [&](int d) { return V::Ops::loadf(run.pairs + kRunReach + o + d); };
+        F sum = single(0);
+        sum = V::add(sum, pair(-2));
+        sum = V::add(sum, pair(1));
+        sum = V::add(sum, single(-3));
+        sum = V::add(sum, single(3));
+        sum = V::add(sum, pair(-5));
+        sum = V::add(sum, pair(4));
+        sum = V::add(sum, single(-6));
+        sum = V::add(sum, single(6));
+        return sum;
+    }
+    // Calls out(x, o) for vectors covering the runs of a padded row (at
+    // least N wide) once `convert(from, count)` has filled them; the last
+    // vector of a run may redo some of the previous one's pixels.
+    template <typename Convert, typename Out>
+    static void overRuns(int width, Convert convert, Out out) {
+        for (int chunk = 0; chunk < width; chunk += kRun) {
+            const int end = std::min(chunk + kRun, width);
+            const int start = std::min(chunk, end - N);
+            convert(start - kRunReach, end - start + 2 * kRunReach);
+            for (int i = start; i < end; i += N) {
+                const int x = std::min(i, end - N);
+                out(x, x - start);
+            }
+        }
+    }
+
+    static void soften2(const uint8_t* blur, const uint8_t* in0, const uint8_t* in1, uint32_t inWeight,
+                        uint8_t* dst, int width) {
+        if (width < N) {
+            kelvo::video::BeautySoften2Row_C(blur, in0, in1, inWeight, dst, width);
+            return;
+        }
+        const Uniform w(inWeight);
+        const F scale = V::set1f(0.1111f);
+        Run runs[3];
+        overRuns(
+            width,
+            [&](int from, int count) {
+                convertRun<0>(blur + from * 4, count, &runs[0]);
+                convertRun<1>(blur + from * 4, count, &runs[1]);
+                convertRun<2>(blur + from * 4, count, &runs[2]);
+            },
+            [&](int i, int o) {
+                const F mean[3] = {V::mul(runSum(runs[0], o), scale), V::mul(runSum(runs[1], o), scale),
+                                   V::mul(runSum(runs[2], o), scale)};
+                const I in = w(load(in0 + i * 4), load(in1 + i * 4));
+                const F ins[3] = {texel<0>(in), texel<1>(in), texel<2>(in)};
+                F d[3];
+                for (int c = 0; c < 3; ++c) {
+                    const F diff = V::mul(V::sub(ins[c], mean[c]), V::set1f(7.07f));
+                    d[c] = V::min(V::mul(diff, diff), V::set1f(1.0f));
+                }
+                const F alpha = V::mul(V::add(V::add(d[0], d[1]), d[2]), V::set1f(0.3333f));
+                V::store(dst + i * 4, pack(unorm(mean[0]), unorm(mean[1]), unorm(mean[2]), unorm(alpha)));
+            });
+    }
+
+    static I withAlpha(I rgbFrom, F alphaSum) {
+        const I alpha = unorm(V::mul(alphaSum, V::set1f(0.1111f)));
+        return V::ori(V::andi(rgbFrom, V::set1(0x00ffffff)), V::template slli<24>(alpha));
+    }
+
+    static void blurAlpha(const uint8_t* src, uint8_t* dst, int width) {
+        if (width < N) {
+            kelvo::video::BeautyBlurAlphaRow_C(src, dst, width);
+            return;
+        }
+        Run run;
+        overRuns(
+            width, [&](int from, int count) { convertRun<3>(src + from * 4, count, &run); },
+            [&](int i, int o) { V::store(dst + i * 4, withAlpha(load(src + i * 4), runSum(run, o))); });
+    }
+
+    static void blurAlphaColumn(const uint8_t* const* rows, uint8_t* dst, int width) {
+        int i = 0;
+        for (; i + N <= width; i += N) {
+            auto at = [&](int d) { return load(rows[6 + d] + i * 4); };
+            V::store(dst + i * 4, withAlpha(at(0), ninePointSum<3>(at)));
+        }
+        const uint8_t* rest[13];
+        for (int k = 0; k < 13; ++k) rest[k] = rows[k] + i * 4;
+        kelvo::video::BeautyBlurAlphaColumnRow_C(rest, dst + i * 4, width - i);
+    }
+
+    // floor() for |x| < 2^31: truncation, less one where that rounded up.
+    static F floor(F x) {
+        const F t = V::toFloat(V::toIntTrunc(x));
+        return V::sub(t, V::fand(V::cmpgt(t, x), V::set1f(1.0f)));
+    }
+
+    // Packed weights of a table read at `pos`, and the index of its first
+    // texel in the padded table.
+    static void tableAxis(F pos, I* index, I* weights) {
+        const I fixed = V::sub(V::toIntRound(V::mul(pos, V::set1f(131072.0f))), V::set1(128));
+        I i = V::template srai<8>(fixed);
+        const I f = V::andi(fixed, V::set1(255));
+        i = V::maxi(i, V::set1(-1));
+        i = V::mini(i, V::set1(kelvo::video::kBeautyTableSize - 1));
+        *index = V::add(i, V::set1(1));
+        *weights = V::ori(V::sub(V::set1(256), f), V::template slli<16>(f));
+    }
+
+    // (w0 * a + w1 * b + 128) >> 8 of a lane's pair and packed weights.
+    static I blendPair(I pair, I weights) {
+        return V::template srli<8>(V::add(V::madd(pair, weights), V::set1(128)));
+    }
+    // A two-axis read from the pairs of its top and bottom texels, lane by
+    // lane, so no weight needs spreading across channels.
+    static F tableChannel(I top, I bottom, I wx, I wy) {
+        const I y = V::ori(blendPair(top, wx), V::template slli<16>(blendPair(bottom, wx)));
+        return V::mul(V::toFloat(blendPair(y, wy)), inv255());
+    }
+
+    static void tableRead(const uint8_t* table, F x, F y, F out[3]) {
+        I ix, iy, wx, wy;
+        tableAxis(x, &ix, &wx);
+        tableAxis(y, &iy, &wy);
+        static_assert(kelvo::video::kBeautyTableCells == 513, "row step below is 512 + 1");
+        I r[4];
+        V::loadCells(table, V::template slli<4>(V::add(V::add(V::template slli<9>(iy), iy), ix)), r);
+        // Transposed, w[k] holds word k of each pixel's cell.
+        const I lo01 = V::unpackLo32(r[0], r[1]), hi01 = V::unpackHi32(r[0], r[1]);
+        const I lo23 = V::unpackLo32(r[2], r[3]), hi23 = V::unpackHi32(r[2], r[3]);
+        const I w[3] = {V::unpackLo64(lo01, lo23), V::unpackHi64(lo01, lo23), V::unpackLo64(hi01, hi23)};
+        // Words 0 to 2 hold the pairs: top r, g; top b, bottom r; bottom g, b.
+        out[0] = tableChannel(V::template bytePair<0>(w[0]), V::template bytePair<1>(w[1]), wx, wy);
+        out[1] = tableChannel(V::template bytePair<1>(w[0]), V::template bytePair<0>(w[2]), wx, wy);
+        out[2] = tableChannel(V::template bytePair<0>(w[1]), V::template bytePair<1>(w[2]), wx, wy);
+    }
+
+    static F lerp(F a, F b, F t) { return V::add(a, V::mul(t, V::sub(b, a))); }
+
+    static void lutMix(F colour[3], const uint8_t* table, float amount) {
+        const F blue = V::mul(colour[2], V::set1f(63.0f));
+        const F lo = floor(blue);
+        const F hi = V::add(lo, V::fand(V::cmpgt(blue, lo), V::set1f(1.0f)));
+        const F eight = V::set1f(8.0f);
+        const F q1y = floor(V::mul(lo, V::set1f(0.125f)));  // exact, as lo / 8
+        const F q1x = V::sub(lo, V::mul(q1y, eight));
+        const F q2y = floor(V::mul(hi, V::set1f(0.125f)));
+        const F q2x = V::sub(hi, V::mul(q2y, eight));
+        const F k = V::set1f(0.123046875f);
+        const F rx = V::mul(k, colour[0]);
+        const F gy = V::mul(k, colour[1]);
+        auto start = [](F q) { return V::add(V::mul(q, V::set1f(0.125f)), V::set1f(0.0009765625f)); };
+        F c1[3], c2[3];
+        tableRead(table, V::add(start(q1x), rx), V::add(start(q1y), gy), c1);
+        tableRead(table, V::add(start(q2x), rx), V::add(start(q2y), gy), c2);
+        const F t = V::sub(blue, lo);
+        const F a = V::set1f(amount);
+        for (int c = 0; c < 3; ++c) colour[c] = lerp(colour[c], lerp(c1[c], c2[c], t), a);
+    }
+
+    // Where V has a rounding multiply the reads blend in 16-bit lanes:
+    // (w0 a + w1 b + 128) >> 8 with w0 = 256 - f, w1 = f equals
+    // a + (((b - a) * (f << 7) + 2^14) >> 15), which pmulhrsw gives for 16
+    // pairs at once.
+    static I roundBlend(I left, I right, I weight) {
+        return V::add16(left, V::mulhrs(V::sub16(right, left), weight));
+    }
+
+    // tableAxis for a position already scaled by 2^17, as fixed + 256: its
+    // high bits are the cell index before clamping, its low byte f.
+    static I scaledTableAxis(F pos) { return V::add(V::toIntRound(pos), V::set1(128)); }
+    // f << 7 in both 16-bit halves of each lane.
+    static I roundWeight(I axis) { return V::template slli16<7>(V::template laneBytes<0, -1, 0, -1>(axis)); }
+
+    static void scaledTableRead(const uint8_t* table, F x, F y, F out[3]) {
+        const I ax = scaledTableAxis(x), ay = scaledTableAxis(y);
+        const I wx = roundWeight(ax), wy = roundWeight(ay);
+        // Both indices clamped at once as 16-bit halves, which also hold
+        // what the 32-bit ones clamp to.
+        using kelvo::video::kBeautyTableCellBytes, kelvo::video::kBeautyTableCells;
+        I index = V::packPairs(V::template srai<8>(ax), V::template srai<8>(ay));
+        index = V::mini16(V::maxi16(index, V::set1(0)), V::set1(kelvo::video::kBeautyTableSize * 0x10001));
+        // Byte offset x * 16 + y * 513 * 16, which fits a signed 16-bit factor.
+        constexpr int kStep = kBeautyTableCellBytes | kBeautyTableCellBytes * kBeautyTableCells << 16;
+        I r[4];
+        V::loadCells(table, V::madd(index, V::set1(kStep)), r);
+        const I lo01 = V::unpackLo32(r[0], r[1]), hi01 = V::unpackHi32(r[0], r[1]);
+        const I lo23 = V::unpackLo32(r[2], r[3]), hi23 = V::unpackHi32(r[2], r[3]);
+        const I w[3] = {V::unpackLo64(lo01, lo23), V::unpackHi64(lo01, lo23), V::unpackLo64(hi01, hi23)};
+        // Blended along x, the words give top (g, r) (swapped so the bottom
+        // pair below lines up with one blend), top b and bottom r, bottom g
+        // and b, as 16-bit halves.
+        const I lefts = V::set1(0x00ff00ff);
+        const I topGR = roundBlend(V::template laneBytes<2, -1, 0, -1>(w[0]),
+                                   V::template laneBytes<3, -1, 1, -1>(w[0]), wx);
+        const I x1 = roundBlend(V::andi(w[1], lefts), V::template srli16<8>(w[1]), wx);
+        const I x2 = roundBlend(V::andi(w[2], lefts), V::template srli16<8>(w[2]), wx);
+        const I gr = roundBlend(topGR, V::template blend16<0x55>(x1, x2), wy);
+        const I b = roundBlend(V::andi(x1, V::set1(0xffff)), V::template srli<16>(x2), wy);
+        out[0] = V::mul(V::toFloat(V::template srli<16>(gr)), inv255());
+        out[1] = V::mul(V::toFloat(V::andi(gr, V::set1(0xffff))), inv255());
+        out[2] = V::mul(V::toFloat(b), inv255());
+    }
+
+    // Where tile column q % 8 starts, in 2^-17 texture units.
+    static constexpr float kTileColumns[8] = {128.0f, 16512.0f, 32896.0f, 49280.0f,
+                                              65664.0f, 82048.0f, 98432.0f, 114816.0f};
+
+    // lutMix with the reads' positions scaled by 2^17 as they are summed:
+    // scaling by a power of two commutes with float rounding, so each sum
+    // and its rounding to 8.8 fixed point are those of lutMix, for blue
+    // within +-2^20 (beyond, a slice's start no longer fits in a float).
+    // The slices come as integers, so their starts need no floor.
+    static KELVO_BEAUTY_INLINE void scaledLutMix(F colour[3], const uint8_t* table, float amount) {
+        const F blue = V::mul(colour[2], V::set1f(63.0f));
+        const I whole = V::toIntTrunc(blue);
+        const F truncated = V::toFloat(whole);
+        const F over = V::cmpgt(truncated, blue);
+        const F lo = V::sub(truncated, V::fand(over, V::set1f(1.0f)));
+        const I slice1 = V::add(whole, V::bits(over));
+        const I slice2 = V::sub(slice1, V::bits(V::cmpgt(blue, lo)));
+        // Slice q starts at (q % 8, q / 8) / 8 + 1 / 1024 texture units; 128 is 2^17 / 1024.
+        const F columns = V::Ops::loadf(kTileColumns);
+        auto startX = [&](I q) { return V::permute(columns, q); };
+        auto startY = [](I q) {
+            return V::toFloat(V::ori(V::andi(V::template slli<11>(q), V::set1(~0x3fff)), V::set1(128)));
+        };
+        const F k = V::set1f(16128.0f);  // 0.123046875 * 2^17
+        const F rx = V::mul(colour[0], k);
+        const F gy = V::mul(colour[1], k);
+        F c1[3], c2[3];
+        scaledTableRead(table, V::add(startX(slice1), rx), V::add(startY(slice1), gy), c1);
+        scaledTableRead(table, V::add(startX(slice2), rx), V::add(startY(slice2), gy), c2);
+        const F t = V::sub(blue, lo);
+        const F a = V::set1f(amount);
+        for (int c = 0; c < 3; ++c) colour[c] = lerp(colour[c], lerp(c1[c], c2[c], t), a);
+    }
+
+    // One table grading, inlined into the mix so its constants stay loaded.
+    static KELVO_BEAUTY_INLINE void grade(F colour[3], const uint8_t* table, float amount) {
+        if constexpr (V::kRoundingMultiply) {
+            scaledLutMix(colour, table, amount);
+        } else {
+            lutMix(colour, table, amount);
+        }
+    }
+
+    static void mix(const kelvo::video::BeautyMixUniforms& u, const uint8_t* above, const uint8_t* row,
+                    const uint8_t* below, const uint8_t* blur0, const uint8_t* blur1, uint32_t blurWeight,
+                    uint8_t* dst, int width) {
+        if (width < N) {
+            kelvo::video::BeautyMixSpan_C(u, above, row, below, blur0, blur1, blurWeight, dst, width, 0, width);
+            return;
+        }
+        const bool broadSkinTest = u.lightStrength > 90.0f;
+        const bool gated = u.noiseLevel < 1 && u.lightStrength >= 90.0f;
+        const bool skipUnlessSkin = gated && std::isfinite(u.blurAlpha);
+        const F one = V::set1f(1.0f);
+        const F zero = V::set1f(0.0f);
+        const F weightL = V::set1f(0.5f * u.sharpen);
+        const F weightM = V::set1f(1.0f * u.sharpen);
+        const F weightH = V::set1f(0.75f * u.sharpen);
+        const typename V::Weights wy = V::uniformWeights(blurWeight);
+        // The green of the three lines as floats, converted once per chunk of
+        // the row rather than at each of the three columns that read it;
+        // greens[line][i] is that of pixel base + i.
+        constexpr int kChunk = 256;
+        float greens[3][kChunk + 2];
+        int base = 0;
+        auto green = [&](int line, int at) { return V::Ops::loadf(greens[line] + (at - base)); };
+        // The colour of the N pixels from x on before grading.
+        auto shade = [&](int x, F colour[3]) KELVO_BEAUTY_INLINE {
+            const I centre = load(row + x * 4);
+            const F r = texel<0>(centre), g = green(1, x), b = texel<2>(centre);
+
+            F skinMask;
+            if (broadSkinTest) {
+                const F hi = V::max(V::max(r, g), b);
+                const F lo = V::min(V::min(r, g), b);
+                const F rg = V::fandnot(V::set1f(-0.0f), V::sub(r, g));
+                skinMask = V::fand(V::fand(V::fand(V::cmpgt(r, V::set1f(0.371f)), V::cmpgt(g, V::set1f(0.156f))),
+                                           V::fand(V::cmpgt(b, V::set1f(0.078f)),
+                                                   V::cmpgt(V::sub(hi, lo), V::set1f(0.059f)))),
+                                   V::fand(V::cmpgt(rg, V::set1f(0.059f)),
+                                           V::fand(V::cmpgt(r, g), V::cmpgt(r, b))));
+            } else {
+                const F rg = V::fandnot(V::set1f(-0.0f), V::sub(r, g));
+                skinMask = V::fand(V::fand(V::fand(V::cmpgt(r, V::set1f(0.863f)), V::cmpgt(g, V::set1f(0.823f))),
+                                           V::fand(V::cmpgt(b, V::set1f(0.666f)), V::cmple(rg, V::set1f(0.059f)))),
+                                   V::fand(V::cmpgt(r, b), V::cmpgt(g, b)));
+            }
+            const F skin = V::fand(skinMask, one);
+
+            // Gated off everywhere, the finite k becomes +-0, which leaves
+            // each channel as it is: the blurred read and its weight are moot.
+            F smooth[3] = {r, g, b};
+            if (!(skipUnlessSkin && V::noneSet(skinMask))) {
+                const I pre = V::blend(load(blur0 + x * 4), load(blur1 + x * 4), wy);
+                const F mean[4] = {texel<0>(pre), texel<1>(pre), texel<2>(pre), texel<3>(pre)};
+
+                const F redFloor = V::sub(mean[0], V::set1f(0.1f));
+                const F p0 = V::mul(V::sub(V::min(r, redFloor), V::set1f(0.2f)), V::set1f(4.0f));
+                const F p = V::max(V::min(p0, one), zero);
+                F k = V::mul(V::mul(V::sub(one, V::div(mean[3], V::add(mean[3], V::set1f(0.1f)))), p),
+                             V::set1f(u.blurAlpha));
+                const F band = select(V::cmpgt(k, V::set1f(1.0f - 0.2f)), V::set1f(1.0f),
+                                      select(V::cmpgt(k, V::set1f(1.0f - 0.5f)), V::set1f(0.9f),
+                                             select(V::cmpgt(k, V::set1f(1.0f - 0.9f)), V::set1f(0.5f),
+                                                    V::set1f(0.08f))));
+                k = V::mul(k, band);
+                if (gated) k = V::mul(k, skin);
+                for (int c = 0; c < 3; ++c) smooth[c] = lerp(smooth[c], mean[c], k);
+            }
+
+            F sum = V::add(green(2, x + 1), green(0, x - 1));
+            sum = V::add(sum, green(2, x - 1));
+            sum = V::add(sum, green(0, x + 1));
+            sum = V::add(sum, green(1, x + 1));
+            sum = V::add(sum, green(1, x - 1));
+            sum = V::add(sum, green(2, x));
+            sum = V::add(sum, green(0, x));
+            sum = V::mul(V::add(sum, g), V::set1f(0.1111f));
+            const F dif = V::sub(g, sum);
+            const F low = u.sharpen < 0.4f ? V::mul(weightL, V::sub(one, skin)) : weightL;
+            const F sharpWeight = select(V::cmplt(dif, V::set1f(0.039216f)), low,
+                                         select(V::cmple(dif, V::set1f(0.078431f)), weightM, weightH));
+            const F hPass = V::add(dif, V::set1f(0.5f));
+            const F up = V::cmpge(hPass, V::set1f(0.5f));
+            for (int c = 0; c < 3; ++c) {
+                const F t = V::sub(V::add(V::mul(V::set1f(2.0f), hPass), smooth[c]), one);
+                const F sharp = select(up, V::min(t, one), V::max(t, zero));
+                colour[c] = lerp(smooth[c], sharp, sharpWeight);
+            }
+        };
+        // Groups of vectors graded table by table keep several reads in
+        // flight: one vector's gradings are a long chain of dependent steps.
+        constexpr int kGroup = 4;
+        auto span = [&](int x, int count) {
+            F colours[kGroup][3];
+            for (int k = 0; k < count; ++k) shade(x + k * N, colours[k]);
+            if (u.grading.entries) {
+                for (int k = 0; k < count; ++k) kelvo::video::cubeLookup<typename V::Ops>(u.grading, colours[k]);
+            } else {
+                if (u.enableLut > 0 && u.ruddyDegree != 0.0f) {
+                    for (int k = 0; k < count; ++k) grade(colours[k], u.ruddy, u.ruddyDegree);
+                }
+                if (u.enableLut > 0 && u.whiteDegree != 0.0f) {
+                    for (int k = 0; k < count; ++k) grade(colours[k], u.whiten, u.whiteDegree);
+                }
+            }
+            for (int k = 0; k < count; ++k) {
+                const F* c = colours[k];
+                V::store(dst + (x + k * N) * 4, pack(unorm(c[0]), unorm(c[1]), unorm(c[2]), V::set1(255)));
+            }
+        };
+        const uint8_t* const lines[3] = {above, row, below};
+        for (int chunk = 0; chunk < width; chunk += kChunk) {
+            const int end = std::min(chunk + kChunk, width);
+            // A chunk short of a vector, and the pixels short of a vector at
+            // a chunk's end, are done again as the last whole vector before
+            // them, rewriting some with the same bytes.
+            const int start = std::min(chunk, end - N);
+            base = start - 1;
+            // Greens of pixels base to end; those beyond the row's ends are
+            // its end pixels', as the clamped reads at the edges give.
+            const int first = std::max(base, 0), count = std::min(end + 1, width) - first;
+            for (int i = 0; i < count; i += N) {
+                const int at = std::min(i, count - N);
+                for (int l = 0; l < 3; ++l) {
+                    V::Ops::storef(greens[l] + (first - base) + at, texel<1>(load(lines[l] + (first + at) * 4)));
+                }
+            }
+            for (int l = 0; l < 3; ++l) {
+                if (base < 0) greens[l][0] = greens[l][1];
+                if (end == width) greens[l][end - base] = greens[l][end - 1 - base];
+            }
+            int x = start;
+            for (; x + kGroup * N <= end; x += kGroup * N) span(x, kGroup);
+            for (; x + N <= end; x += N) span(x, 1);
+            if (x < end) span(end - N, 1);
+        }
+    }
+};

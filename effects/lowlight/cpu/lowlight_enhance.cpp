@@ -1,0 +1,54 @@
+#include "effects/lowlight/cpu/lowlight_enhance.h"
+
+#include <cstdint>
+
+#include "cpu/worker_pool.h"
+
+namespace kelvo {
+namespace video {
+
+LowlightEnhance::LowlightEnhance(RowPath path) : row_(lowlightRowFor(path)) {}
+
+bool LowlightEnhance::process(const ConstImageRGBA8& src, const ImageRGBA8& dst, float logMean,
+                              WorkerPool* pool) {
+    const int w = src.width;
+    const int h = src.height;
+    if (!src.data || !dst.data || w < 1 || h < 1 || dst.width != w || dst.height != h ||
+        src.stride < 4 * w || dst.stride < 4 * w || !(logMean > 0.0f)) {
+        return false;
+    }
+    // Written pixels would be read again as neighbours of later rows.
+    const uintptr_t srcBegin = reinterpret_cast<uintptr_t>(src.data);
+    const uintptr_t dstBegin = reinterpret_cast<uintptr_t>(dst.data);
+    const uintptr_t srcEnd = srcBegin + static_cast<uintptr_t>(src.stride) * (h - 1) + 4 * w;
+    const uintptr_t dstEnd = dstBegin + static_cast<uintptr_t>(dst.stride) * (h - 1) + 4 * w;
+    if (srcBegin < dstEnd && dstBegin < srcEnd) {
+        return false;
+    }
+    if (logMean != gainsLogMean_) {
+        fillLowlightGainTable(logMean, gains_);
+        gainsLogMean_ = logMean;
+    }
+    const size_t perBand = static_cast<size_t>(w) + 2;
+    const int bands = pool ? pool->threads() : 1;
+    if (scratch_.size() < perBand * bands) {
+        scratch_.resize(perBand * bands);
+    }
+    auto band = [&](int index, int begin, int end) {
+        int32_t* sums = scratch_.data() + perBand * index;
+        for (int row = begin; row < end; ++row) {
+            // Neighbour rows clamp to the edge, as the texture sampler does.
+            const uint8_t* prev = src.data + static_cast<ptrdiff_t>(row > 0 ? row - 1 : 0) * src.stride;
+            const uint8_t* cur = src.data + static_cast<ptrdiff_t>(row) * src.stride;
+            const uint8_t* next =
+                src.data + static_cast<ptrdiff_t>(row + 1 < h ? row + 1 : h - 1) * src.stride;
+            row_(prev, cur, next, dst.data + static_cast<ptrdiff_t>(row) * dst.stride, w, gains_,
+                 sums);
+        }
+    };
+    forRows(pool, h, 1, band);
+    return true;
+}
+
+}  // namespace video
+}  // namespace kelvo

@@ -1,0 +1,42 @@
+// Low-light enhancement on the CPU, computed as the GL low-light pass
+// computes it: luma lifted along a log curve set by the frame's log-average
+// luma, colour differences lifted by half as much, then the green high-pass
+// sharpening. RGBA8 in, RGBA8 out.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "cpu/cpu_features.h"
+#include "cpu/image.h"
+#include "effects/lowlight/cpu/lowlight_enhance_rows.h"
+
+namespace kelvo {
+namespace video {
+
+class WorkerPool;
+
+// Keeps the curve's gain table of the last log-average and per-band scratch
+// rows that grow to the widest picture seen, so a stable size allocates
+// nothing. Not thread-safe; one object per engine.
+class LowlightEnhance {
+public:
+    explicit LowlightEnhance(RowPath path = bestRowPath());
+
+    // src and dst must be the same size and must not overlap (the pass reads
+    // each pixel's neighbours). False, with nothing written, for null data,
+    // a size mismatch or below 1x1, short strides, overlapping images, or
+    // logMean <= 0.
+    // pool may be null (run inline).
+    bool process(const ConstImageRGBA8& src, const ImageRGBA8& dst, float logMean,
+                 WorkerPool* pool);
+
+private:
+    LowlightRowFn row_;
+    LowlightGainTable gains_;
+    float gainsLogMean_ = 0.0f;
+    std::vector<int32_t> scratch_;
+};
+
+}  // namespace video
+}  // namespace kelvo

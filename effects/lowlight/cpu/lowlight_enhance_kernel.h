@@ -1,0 +1,163 @@
+// The low-light row, written once over the lane operations of vec.h.
+// Included by the portable, SSE2 and AVX2 row files only.
+#pragma once
+
+#include "effects/lowlight/cpu/lowlight_enhance_rows.h"
+#include "cpu/vec.h"
+
+#if KELVO_CPU_X86
+#include <immintrin.h>
+#endif
+
+namespace kelvo {
+namespace video {
+namespace {
+
+// Lane helpers of this row, one overload per lane type.
+
+// Green times 256 of O::N pixels: masked in place, not shifted out.
+KELVO_CPU_INLINE void loadGreen256(const uint8_t* px, int32_t& v) { v = px[1] << 8; }
+KELVO_CPU_INLINE void loadInts(const int32_t* p, int32_t& v) { v = *p; }
+KELVO_CPU_INLINE void storeInts(int32_t* p, int32_t v) { *p = v; }
+#if defined(__SSE2__)
+KELVO_CPU_INLINE void loadGreen256(const uint8_t* px, __m128i& v) {
+    v = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(px)),
+                      _mm_set1_epi32(0xff00));
+}
+KELVO_CPU_INLINE void loadInts(const int32_t* p, __m128i& v) {
+    v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+KELVO_CPU_INLINE void storeInts(int32_t* p, __m128i v) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
+}
+#endif
+#if defined(__AVX2__)
+KELVO_CPU_INLINE void loadGreen256(const uint8_t* px, __m256i& v) {
+    v = _mm256_and_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(px)),
+                         _mm256_set1_epi32(0xff00));
+}
+KELVO_CPU_INLINE void loadInts(const int32_t* p, __m256i& v) {
+    v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+KELVO_CPU_INLINE void storeInts(int32_t* p, __m256i v) {
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
+}
+#endif
+
+// Green of the three rows added, times 256, at O::N columns from x: exact
+// integers, added as such.
+template <class O>
+KELVO_CPU_INLINE void greenColumnPixels(const uint8_t* prev, const uint8_t* cur,
+                                        const uint8_t* next, int x, int32_t* out) {
+    typename O::I p, c, n;
+    loadGreen256(prev + 4 * x, p);
+    loadGreen256(cur + 4 * x, c);
+    loadGreen256(next + 4 * x, n);
+    storeInts(out + x, O::addi(O::addi(p, c), n));
+}
+
+// O::N pixels at x, read and lifted: channels in 0..255 and the lift that
+// applies to them, (gain (c + y) + (c - y)) / 2 in the same units.
+template <class O>
+struct LowlightLift {
+    typename O::F r, g, b, liftC, liftY;
+};
+
+// The lift and the sharpening below are the shader's, rearranged to fewer
+// operations.
+template <class O>
+KELVO_CPU_INLINE LowlightLift<O> lowlightLift(const uint8_t* cur, int x,
+                                              const LowlightGainTable& t) {
+    using F = typename O::F;
+    LowlightLift<O> l;
+    O::loadRGB(cur + 4 * x, l.r, l.g, l.b);
+    // Luma y in table steps, y kSteps, computed with every factor scaled by
+    // kSteps: a power of two, which leaves each rounding as it was, so pos
+    // is exactly y kSteps, and pos < 0.9 kSteps exactly when y < 0.9. At
+    // most kSteps by a rounding, which the table's last entry covers.
+    constexpr float kSteps = static_cast<float>(LowlightGainTable::kSteps);
+    const F pos = O::set(0.299f / 255.0f * kSteps) * l.r + O::set(0.587f / 255.0f * kSteps) * l.g +
+                  O::set(0.114f / 255.0f * kSteps) * l.b;
+    const auto i = O::cvtt(pos);
+    typename O::I at, step;
+    O::gather64(t.gainStep, i, at, step);
+    const F curve = O::fromBits(at) + (pos - O::cvtf(i)) * O::fromBits(step);
+    const F gain = O::select(O::lt(pos, O::set(0.90f * kSteps)), curve, O::set(1.0f));
+    l.liftC = (gain + O::set(1.0f)) * O::set(0.5f);
+    l.liftY = (gain - O::set(1.0f)) * O::set(127.5f / kSteps) * pos;
+    return l;
+}
+
+// The pixels of l, at x, sharpened and written; sums holds the green column
+// sums times 256, sums[x + 1] that of x.
+template <class O>
+KELVO_CPU_INLINE void lowlightFinish(const LowlightLift<O>& l, const int32_t* sums, int x,
+                                     uint8_t* dst) {
+    using F = typename O::F;
+    // The green high-pass and the shader's sharpening: its two branches
+    // meet in one clamp, as c + hPass stays on c's side of the bound it
+    // would cross.
+    typename O::I s0, s1, s2;
+    loadInts(sums + x, s0);
+    loadInts(sums + x + 1, s1);
+    loadInts(sums + x + 2, s2);
+    // Sums below 2^24 convert exactly, and a power of two moved from the
+    // sum to the factor leaves the product's rounding as it was.
+    const F sum256 = O::cvtf(O::addi(O::addi(s0, s1), s2));
+    const F dif = l.g - sum256 * O::set(0.1111f / 256.0f);
+    const F weight = O::select(O::lt(dif, O::set(0.039216f * 255.0f)), O::set(0.4f),
+                               O::select(O::le(dif, O::set(0.078431f * 255.0f)),
+                                         O::set(0.8f), O::set(0.6f)));
+    const F hPass = dif + dif;
+    auto channel = [&](F c) {
+        const F lifted = vclamp<O>(l.liftC * c + l.liftY, 0.0f, 255.0f);
+        const F sharp = vclamp<O>(lifted + hPass, 0.0f, 255.0f);
+        // Within 0..255 (but for a rounding above, which still gives 255).
+        return O::cvtt(lifted + weight * (sharp - lifted) + O::set(0.5f));
+    };
+    O::storeRGBA(dst + 4 * x, channel(l.r), channel(l.g), channel(l.b));
+}
+
+template <class O>
+void lowlightRow(const uint8_t* prev, const uint8_t* cur, const uint8_t* next, uint8_t* dst,
+                 int width, const LowlightGainTable& t, int32_t* sums) {
+    if (width <= 0) return;
+    // Column sums run kLead columns ahead of the pixels, so that the rows
+    // stream in while the pixels are worked on; the edge columns repeat as
+    // the sampler clamps.
+    constexpr int kLead = 3 * O::N;
+    int c = 0;
+    auto sumColumnsBelow = [&](int end) {
+        if (end >= width) {
+            for (; c + O::N <= width; c += O::N) greenColumnPixels<O>(prev, cur, next, c, sums + 1);
+            for (; c < width; ++c) greenColumnPixels<ScalarOps>(prev, cur, next, c, sums + 1);
+            sums[width + 1] = sums[width];
+        } else {
+            for (; c + O::N <= end; c += O::N) greenColumnPixels<O>(prev, cur, next, c, sums + 1);
+        }
+    };
+    sumColumnsBelow(kLead);
+    sums[0] = sums[1];
+    // Each block's table reads are issued a block ahead of its sharpening:
+    // the two long dependency chains then overlap.
+    int x = 0;
+    if (width >= O::N) {
+        LowlightLift<O> l = lowlightLift<O>(cur, 0, t);
+        for (; x + 2 * O::N <= width; x += O::N) {
+            if (c < width) sumColumnsBelow(x + kLead);
+            const LowlightLift<O> ahead = lowlightLift<O>(cur, x + O::N, t);
+            lowlightFinish<O>(l, sums, x, dst);
+            l = ahead;
+        }
+        if (c < width) sumColumnsBelow(width);
+        lowlightFinish<O>(l, sums, x, dst);
+        x += O::N;
+    }
+    for (; x < width; ++x) {
+        lowlightFinish<ScalarOps>(lowlightLift<ScalarOps>(cur, x, t), sums, x, dst);
+    }
+}
+
+}  // namespace
+}  // namespace video
+}  // namespace kelvo

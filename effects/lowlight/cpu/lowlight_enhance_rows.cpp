@@ -1,0 +1,43 @@
+#include <cmath>
+#include <cstring>
+
+#include "effects/lowlight/cpu/lowlight_enhance_kernel.h"
+
+namespace kelvo {
+namespace video {
+
+void fillLowlightGainTable(float logMean, LowlightGainTable& table) {
+    // yNew = 0.9 ln(1 + y / k) / ln(1 + 0.9 / k), k = logMean / 1.8: the
+    // curve meets the identity at 0.9, above which luma is left alone.
+    const double k = static_cast<double>(logMean) / 1.8;
+    const double scale = 0.9 / std::log1p(0.9 / k);
+    constexpr int n = LowlightGainTable::kSteps;
+    float gain[n + 1];
+    gain[0] = static_cast<float>(scale / k);  // the limit at black
+    for (int i = 1; i <= n; ++i) {
+        const double y = static_cast<double>(i) / n;
+        gain[i] = static_cast<float>(scale * std::log1p(y / k) / y);
+    }
+    auto bits = [](float v) {
+        uint32_t b;
+        std::memcpy(&b, &v, sizeof b);
+        return b;
+    };
+    for (int i = 0; i <= n; ++i) {
+        const float step = i < n ? gain[i + 1] - gain[i] : 0.0f;
+        table.gainStep[i] = bits(gain[i]) | uint64_t{bits(step)} << 32;
+    }
+}
+
+void LowlightEnhanceRow_C(const uint8_t* prev, const uint8_t* cur, const uint8_t* next,
+                          uint8_t* dst, int width, const LowlightGainTable& gains,
+                          int32_t* greenSums) {
+    lowlightRow<ScalarOps>(prev, cur, next, dst, width, gains, greenSums);
+}
+
+LowlightRowFn lowlightRowFor(RowPath path) {
+    return KELVO_ROW_FOR(path, LowlightEnhanceRow);
+}
+
+}  // namespace video
+}  // namespace kelvo

@@ -1,0 +1,17 @@
+#include "cpu/vec.h"
+#if KELVO_CPU_X86
+#include "cpu/vec_sse2.h"
+#include "effects/lowlight/cpu/lowlight_enhance_kernel.h"
+
+namespace kelvo {
+namespace video {
+
+void LowlightEnhanceRow_SSE2(const uint8_t* prev, const uint8_t* cur, const uint8_t* next,
+                             uint8_t* dst, int width, const LowlightGainTable& gains,
+                             int32_t* greenSums) {
+    lowlightRow<SSE2Ops>(prev, cur, next, dst, width, gains, greenSums);
+}
+
+}  // namespace video
+}  // namespace kelvo
+#endif

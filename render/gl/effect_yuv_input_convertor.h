@@ -1,0 +1,38 @@
+// First GPU stage of a buffer chain: I420 planes in, RGB framebuffer out.
+#pragma once
+
+#include <memory>
+
+#include "render/gl/gl_effect_base.h"
+
+namespace kelvo {
+namespace video {
+
+class YUVConvertProgram;
+
+// Type 103, kind input convertor. Ignores the input texture: uploads the
+// frame's planes and converts them with the colour matrix and range the
+// frame carries. Construction creates the program, so the GL context must be
+// current; not thread-safe.
+class EffectYUVInputConvertor : public GLEffectBase {
+public:
+    EffectYUVInputConvertor();
+    ~EffectYUVInputConvertor() override;
+
+    // Replaces the program (new textures, nothing uploaded yet).
+    void init() override;
+    // Destroys the program (idempotent); Draw then returns −1 until init().
+    void release() override;
+    // −6 without output framebuffer or frame, −4 when disabled, −1 when the
+    // frame cannot be uploaded (no planes, planes too small for its size, or
+    // no program), else 0 with the RGB picture in outputFBO.
+    int Draw(std::shared_ptr<I420VideoFrame> frame) override;
+
+    // Empty after release().
+    YUVConvertProgram* convertProgram() const { return program.get(); }
+
+    std::unique_ptr<YUVConvertProgram> program;
+};
+
+}  // namespace video
+}  // namespace kelvo
