@@ -8,7 +8,7 @@ packages=(
   libglfw3-dev libegl-dev libegl-mesa0 libgl1-mesa-dri libgl-dev libepoxy-dev
   libyuv-dev libpng-dev zlib1g-dev rapidjson-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth ffmpeg
+  xvfb xauth ffmpeg fonts-dejavu-core
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
   gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good
   clang libclang-rt-14-dev
