@@ -1,6 +1,6 @@
 #include "effects/lowlight/lowlight_model.h"
 
-#include "detect/metadata_frame_stats.h"
+#include "kelvo/metadata_frame_stats.h"
 #include "frame/i420_video_frame.h"
 #include "render/effect_base.h"
 
