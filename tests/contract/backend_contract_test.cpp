@@ -36,10 +36,10 @@ constexpr char kGpu[] = R"({"backend":"gpu"})";
 constexpr char kCpu[] = R"({"backend":"cpu"})";
 
 struct Limits {
-    double mean;       // mean |d| at most
-    double over2;      // share of samples with |d| > 2 at most
-    double over8;      // share of samples with |d| > 8 at most
-    double minPsnr;    // dB, at least
+    double mean;     // mean |d| at most
+    double over2;    // share of samples with |d| > 2 at most (1: not bounded)
+    double over8;    // share of samples with |d| > 8 at most
+    double minPsnr;  // dB, at least (0: not bounded)
 };
 constexpr Limits kEffectAlone{0.3, 0.01, 0.0001, 0.0};
 constexpr Limits kWholeChain{0.5, 1.0, 0.001, 45.0};
@@ -107,10 +107,13 @@ std::vector<uint8_t> cameraFrame(const Photo& photo, FrameSize size, Light light
     std::vector<uint8_t> frame(static_cast<size_t>(size.width) * size.height + 2 * cw * ch);
     std::mt19937 rng(1000u + static_cast<unsigned>(index));
     const bool dim = light == Light::kDimRoom;
-    std::normal_distribution<double> lumaNoise(0.0, dim ? 3.5 : 2.0), chromaNoise(0.0, dim ? 1.5 : 1.0);
+    std::normal_distribution<double> lumaNoise(0.0, dim ? 3.5 : 2.0),
+        chromaNoise(0.0, dim ? 1.5 : 1.0);
     const double scale = static_cast<double>(photo.height) / size.height;
     const double pan = 1.5 * index;
-    auto store = [](double v) { return static_cast<uint8_t>(std::clamp(std::lround(v), 0L, 255L)); };
+    auto store = [](double v) {
+        return static_cast<uint8_t>(std::clamp(std::lround(v), 0L, 255L));
+    };
     uint8_t* y = frame.data();
     for (int r = 0; r < size.height; ++r) {
         for (int c = 0; c < size.width; ++c) {
@@ -142,7 +145,9 @@ std::vector<uint8_t> toRGBA(const std::vector<uint8_t>& i420, FrameSize size) {
     const uint8_t* u = y + static_cast<size_t>(size.width) * size.height;
     const uint8_t* v = u + static_cast<size_t>(cw) * ch;
     std::vector<uint8_t> rgba(4 * static_cast<size_t>(size.width) * size.height);
-    auto store = [](double x) { return static_cast<uint8_t>(std::clamp(std::lround(x), 0L, 255L)); };
+    auto store = [](double x) {
+        return static_cast<uint8_t>(std::clamp(std::lround(x), 0L, 255L));
+    };
     for (int r = 0; r < size.height; ++r) {
         for (int c = 0; c < size.width; ++c) {
             const double l = 1.164383 * (y[r * size.width + c] - 16);
@@ -190,14 +195,16 @@ struct Difference {
     }
     double psnr() const {
         const double mse = squares / count;
-        return mse == 0 ? std::numeric_limits<double>::infinity() : 10 * std::log10(255.0 * 255.0 / mse);
+        return mse == 0 ? std::numeric_limits<double>::infinity()
+                        : 10 * std::log10(255.0 * 255.0 / mse);
     }
 };
 
 std::vector<Plane> planesOf(int format, FrameSize size) {
     const size_t luma = static_cast<size_t>(size.width) * size.height;
     const size_t chroma = static_cast<size_t>((size.width + 1) / 2) * ((size.height + 1) / 2);
-    if (format == kPixelFormatRGBA) return {{"R", 3, 4, luma}, {"G", 2, 4, luma}, {"B", 1, 4, luma}};
+    if (format == kPixelFormatRGBA)
+        return {{"R", 3, 4, luma}, {"G", 2, 4, luma}, {"B", 1, 4, luma}};
     return {{"Y", 0, 1, luma}, {"U", luma, 1, chroma}, {"V", luma + chroma, 1, chroma}};
 }
 
@@ -219,9 +226,9 @@ struct Case {
     std::vector<int> effects;
     std::vector<std::pair<const char*, const char*>> documents;
     Light light;
-    int warmUpFrames;            // processed but not compared
+    int warmUpFrames;  // processed but not compared
     int comparedFrames;
-    std::vector<int> mustDraw;   // effects that must report 0 on every compared frame
+    std::vector<int> mustDraw;  // effects that must report 0 on every compared frame
 };
 
 const Case kCases[] = {
@@ -241,7 +248,8 @@ const Case kCases[] = {
     {"lowlight_manual", false, {kEffectLowLightEnhance},
      {{"lowlight_enhance_option", R"({"enable":1,"mode":1,"level":1})"}},
      Light::kDimRoom, 0, 3, {kEffectLowLightEnhance}},
-    // The dark scene is declared on the 15th dark frame.
+    // The dark scene is declared on the 15th dark frame; before it, only the
+    // effects' reports are compared.
     {"lowlight_automatic", false, {kEffectLowLightEnhance},
      {{"lowlight_enhance_option", R"({"enable":1,"mode":0,"level":1})"}},
      Light::kDimRoom, 15, 2, {kEffectLowLightEnhance}},
@@ -277,12 +285,13 @@ struct Stream {
     int format;
     FrameSize size;
 };
-// Odd and even sizes, landscape and portrait; the packed format once.
+// Odd and even sizes, landscape and portrait; the packed format once. Shares
+// of 0.01 % need frames of some size: fewer than ten thousand samples would
+// allow none at all.
 const Stream kStreams[] = {
     {kPixelFormatI420, {1280, 720}},
     {kPixelFormatI420, {641, 361}},
     {kPixelFormatI420, {360, 639}},
-    {kPixelFormatI420, {161, 91}},
     {kPixelFormatRGBA, {641, 361}},
 };
 
@@ -313,7 +322,8 @@ TEST_P(BackendContract, CpuBackendKeepsToTheContract) {
             ASSERT_EQ(engines[b]->init(configs[b]), 0);
             engines[b]->setObserver(&observers[b]);
             ASSERT_EQ(engines[b]->setVideoEffects(c.effects), 0);
-            for (const auto& d : c.documents) ASSERT_EQ(engines[b]->setParameter(d.first, d.second), 0);
+            for (const auto& d : c.documents)
+                ASSERT_EQ(engines[b]->setParameter(d.first, d.second), 0);
         }
         const std::vector<Plane> planes = planesOf(run.format, size);
         std::vector<Difference> differences(planes.size());
@@ -325,8 +335,8 @@ TEST_P(BackendContract, CpuBackendKeepsToTheContract) {
             for (int b = 0; b < 2; ++b) {
                 observers[b].reports.clear();
                 ASSERT_EQ(engines[b]->processFrame(run.format, size.width, size.height,
-                                                   outputs[b].data(), int(outputs[b].size()), -1, -1,
-                                                   kColorMatrixSMPTE170M, kColorRangeLimited),
+                                                   outputs[b].data(), int(outputs[b].size()), -1,
+                                                   -1, kColorMatrixSMPTE170M, kColorRangeLimited),
                           0);
             }
             // Both backends take the same decisions: which effects drew.
@@ -361,7 +371,9 @@ TEST_P(BackendContract, CpuBackendKeepsToTheContract) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Effects, BackendContract, ::testing::ValuesIn(kCases),
-                         [](const ::testing::TestParamInfo<Case>& info) { return info.param.name; });
+                         [](const ::testing::TestParamInfo<Case>& info) {
+                             return info.param.name;
+                         });
 
 }  // namespace
 }  // namespace video
