@@ -430,6 +430,8 @@ gboolean start(GstBaseTransform* trans) {
                            r == -1 ? ": no usable OpenGL 3.3 context" : ""));
         return FALSE;
     }
+    GST_INFO_OBJECT(self, "%s backend, renderer %s", st.engine->getInfo("backend"),
+                    st.engine->getInfo("renderer"));
     // After init, so that the detector reports its statistics to it too.
     st.observer.reset(new Observer(GST_ELEMENT(self)));
     st.engine->setObserver(st.observer.get());
