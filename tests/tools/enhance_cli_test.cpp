@@ -57,6 +57,14 @@ TEST_F(EnhanceCli, HelpDocumentsTheOptions) {
                                "--matrix", "--snapshot", "--progress", "--backend", "--threads",
                                "yuv4mpegpipe"})
         EXPECT_NE(r.output.find(option), std::string::npos) << option;
+    // Every matrix name the tool takes is one the help names.
+    for (const char* matrix : {"rgb", "bt709", "fcc", "bt470bg", "bt601", "smpte170m", "smpte240m",
+                               "ycgco", "bt2020", "bt2020nc", "bt2020c"}) {
+        EXPECT_NE(r.output.find(matrix), std::string::npos) << matrix;
+        const CommandResult run1 =
+            run(kTool + " --demo --size 16x16 -n 1 --no-progress --matrix " + matrix);
+        EXPECT_EQ(run1.status, 0) << matrix << ": " << run1.output;
+    }
 }
 
 TEST_F(EnhanceCli, BadUsageExitsWithStatus2) {
