@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Installs every Debian package needed to build, test and benchmark the library.
+# Installs every Debian package needed to build, test and benchmark the library
+# and to run every command of the README (the GStreamer examples decode and
+# encode H.264: gstreamer1.0-libav, gstreamer1.0-plugins-ugly's x264enc).
 # Safe to run again: apt-get skips what is already installed.
 #   --no-gl   only what the build without OpenGL needs (-DKELVO_WITH_GL=OFF)
 set -euo pipefail
@@ -14,6 +16,7 @@ packages=(
   ffmpeg fonts-dejavu-core
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
   gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good
+  gstreamer1.0-libav gstreamer1.0-plugins-ugly
   clang libclang-rt-14-dev
 )
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds everything and runs every test:
-#   1. the normal build (warnings are errors) and the whole suite;
+#   1. the normal build (warnings are errors), the whole suite (the README's
+#      commands among it) and scripts/run-demo.sh;
 #   2. the GL tests again under xvfb-run, where the GLFW context is taken;
 #      then the library built without GLFW, run once; and the library built
 #      without OpenGL, with its tests and the same pictures as the full build's;
@@ -19,6 +20,8 @@ cmake -S . -B build -G Ninja -DKELVO_WERROR=ON
 cmake --build build
 step "tests"
 ctest --test-dir build --output-on-failure -j2
+step "the README's first step: scripts/run-demo.sh"
+./scripts/run-demo.sh --no-progress
 step "GL tests under xvfb-run (GLFW)"
 xvfb-run -a -s "-screen 0 64x64x24" ctest --test-dir build --output-on-failure -j2 -L "_gl$"
 [ "${KELVO_QUICK:-0}" = 1 ] && exit 0
