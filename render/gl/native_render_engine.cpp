@@ -9,11 +9,7 @@
 #include "gpu/gl_fbo.h"
 #include "gpu/gl_texture.h"
 #include "render/gl/gl_effect_base.h"
-#include "render/gl/effect_oes_convertor.h"
 #include "render/effect_types.h"
-#include "render/gl/effect_texture_output.h"
-#include "render/gl/effect_yuv_input_convertor.h"
-#include "render/gl/effect_yuv_output_convertor.h"
 
 namespace kelvo {
 namespace video {
@@ -26,16 +22,6 @@ bool isGPUKind(int kind) {
 }
 
 }  // namespace
-
-std::shared_ptr<EffectBase> createGLConvertor(int type) {
-    switch (type) {
-        case kEffectTypeOESConvertor: return std::make_shared<EffectOESConvertor>();
-        case kEffectTypeYUVInputConvertor: return std::make_shared<EffectYUVInputConvertor>();
-        case kEffectTypeTextureOutput: return std::make_shared<EffectTextureOutput>();
-        case kEffectTypeYUVOutputConvertor: return std::make_shared<EffectYUVOutputConvertor>();
-        default: return nullptr;
-    }
-}
 
 NativeRenderEngine::NativeRenderEngine(EffectFactory factory) : RenderEngine(std::move(factory)) {}
 

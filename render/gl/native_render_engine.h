@@ -18,11 +18,6 @@ namespace video {
 class FBOBase;
 class TextureBase;
 
-// The effects of this layer: the OES (102) and YUV input (103) convertors,
-// the texture output (900) and the YUV output convertor (901); null for any
-// other type. A GL backend's factory hands these types on to it.
-std::shared_ptr<EffectBase> createGLConvertor(int type);
-
 // The GL backend.
 class NativeRenderEngine : public RenderEngine, private ChainHandOver {
 public:
