@@ -1,6 +1,6 @@
 #include "effects/beauty/gl/effect_gpu_beauty.h"
 
-#include "effects/beauty/beauty_mix_settings.h"
+#include "effects/beauty/beauty_model.h"
 
 #include <algorithm>
 #include <cmath>
