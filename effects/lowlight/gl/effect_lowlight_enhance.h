@@ -62,7 +62,7 @@ public:
 
 private:
     std::unique_ptr<GPULowlightEnhanceProgram> program_;
-    float lastLogMean_ = -1.0f;
+    float lastLogMean_ = kLowlightNoLogMean;
     int mode_ = 0;
     int level_ = 0;
     bool darkScene_ = false;
