@@ -36,6 +36,13 @@ struct BeautyRange {
 constexpr BeautyRange kBeautyUnitRange{-0.001f, 1.001f};  // blurAlpha, sharpen, degrees
 constexpr BeautyRange kBeautyContrastRange{-0.001f, 2.001f};
 
+// Size of the blur passes for an output size: half, computed in float and
+// truncated, at least 1 so a one-pixel output has a texel to read.
+constexpr int beautyHalfSize(int size) {
+    const int half = static_cast<int>(static_cast<float>(size) * 0.5f);
+    return half > 1 ? half : 1;
+}
+
 // Blur passes. Taps lie kBeautyBlurStep half-size texels apart; the second
 // pass scales the departure of the input from the mean by
 // kBeautyDepartureGain before squaring it and averages the three channels

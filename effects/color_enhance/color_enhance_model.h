@@ -21,6 +21,12 @@ constexpr float kColorEnhanceDefaultStrength = 0.5f;
 constexpr float kColorEnhanceDefaultSkinProtect = 1.0f;
 constexpr float kColorEnhanceStepScale = 100.0f;
 
+// Share of the boost withheld on skin: the skin protection setting, or 0
+// without a skin table (whose weight would then mean nothing).
+constexpr float colorEnhanceSuppress(bool hasSkinTable, float skinProtect) {
+    return hasSkinTable ? skinProtect : 0.0f;
+}
+
 // Chroma curve on u = min(chroma / kColorEnhanceChromaRange, 1): gain u^gamma
 // up to the threshold, (1 - u) u above it.
 constexpr double kColorEnhanceThreshold = 0.15;

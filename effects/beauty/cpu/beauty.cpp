@@ -80,8 +80,8 @@ void CpuBeauty::resize(int width, int height) {
     width_ = width;
     height_ = height;
     // The half size as the GL effect sizes its framebuffers.
-    const int w2 = std::max(1, static_cast<int>(static_cast<float>(width) * 0.5f));
-    const int h2 = std::max(1, static_cast<int>(static_cast<float>(height) * 0.5f));
+    const int w2 = beautyHalfSize(width);
+    const int h2 = beautyHalfSize(height);
     halfWidth_ = w2;
     halfHeight_ = h2;
 
