@@ -15,7 +15,7 @@ namespace kelvo {
 namespace video {
 namespace {
 
-// Cube root for n > 0.008856 (the range Lab uses it in): a bit-pattern first
+// Cube root for n > kLabKnee (the range Lab uses it in): a bit-pattern first
 // guess, then two Halley steps (cubic convergence), which reach float
 // precision from it with one division each.
 template <class O>
