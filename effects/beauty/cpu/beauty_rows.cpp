@@ -87,10 +87,9 @@ inline Colour lutMix(Colour colour, const uint8_t* table, float amount) {
     const float q2x = hi - q2y * tiles;
     const float rx = kLutTileSpan * colour.r;
     const float gy = kLutTileSpan * colour.g;
-    auto start = [](float q) { return q * kLutTileSize + kLutTexelCentre; };
     float c1[3], c2[3];
-    tableRead(table, start(q1x) + rx, start(q1y) + gy, c1);
-    tableRead(table, start(q2x) + rx, start(q2y) + gy, c2);
+    tableRead(table, (q1x * kLutTileSize + kLutTexelCentre) + rx, (q1y * kLutTileSize + kLutTexelCentre) + gy, c1);
+    tableRead(table, (q2x * kLutTileSize + kLutTexelCentre) + rx, (q2y * kLutTileSize + kLutTexelCentre) + gy, c2);
     const float t = blue - lo;
     return {lerp(colour.r, lerp(c1[0], c2[0], t), amount), lerp(colour.g, lerp(c1[1], c2[1], t), amount),
             lerp(colour.b, lerp(c1[2], c2[2], t), amount)};
