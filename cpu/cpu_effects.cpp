@@ -117,7 +117,7 @@ public:
 
 private:
     LowlightEnhance pass_;
-    float lastLogMean_ = -1.0f;
+    float lastLogMean_ = kLowlightNoLogMean;
 };
 
 class CpuColorEnhance : public CpuImageEffect, public ColorEnhanceControls {
