@@ -14,6 +14,10 @@
 #include "kelvo/metadata_frame_stats.h"
 #include "kelvo/video_process_engine.h"
 
+namespace kelvo {
+namespace gst = integration;  // the shared settings, under the name this file uses
+}
+
 GST_DEBUG_CATEGORY_STATIC(kelvo_enhance_debug);
 #define GST_CAT_DEFAULT kelvo_enhance_debug
 
@@ -25,7 +29,7 @@ using kelvo::gst::Settings;
 
 enum Backend { kBackendAuto, kBackendGpu, kBackendCpu };
 
-const char kDefaultEffects[] = "denoise,lowlight,color,beauty";
+const char* const kDefaultEffects = kDefaultEffectNames;
 const char kRejectedPrefix[] = "setParameter rejected";
 
 enum {
@@ -623,4 +627,4 @@ static gboolean plugin_init(GstPlugin* plugin) { return GST_ELEMENT_REGISTER(kel
 
 GST_PLUGIN_DEFINE(GST_VERSION_MAJOR, GST_VERSION_MINOR, kelvo,
                   "Video enhancement with the kelvo video process library", plugin_init,
-                  KELVO_VERSION, "Proprietary", "kelvo", "kelvo")
+                  KELVO_VERSION, "BSD", "kelvo", "kelvo")

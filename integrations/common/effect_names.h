@@ -1,4 +1,5 @@
-// Effect names as the command-line tool and the GStreamer element take them.
+// Effect names as the command-line tool, the GStreamer element and the OBS
+// filters take them.
 #pragma once
 
 #include <string>
@@ -6,6 +7,9 @@
 
 namespace kelvo {
 namespace video {
+
+// The effects an integration runs unless told otherwise, in chain order.
+extern const char kDefaultEffectNames[];
 
 // "denoise,lowlight,color,beauty" ("colour" too) or the public ids 101-104, in
 // any mix and order; blanks around names and empty items are skipped, so an

@@ -8,6 +8,8 @@
 namespace kelvo {
 namespace video {
 
+const char kDefaultEffectNames[] = "denoise,lowlight,color,beauty";
+
 namespace {
 
 std::string trim(const std::string& s) {

@@ -11,7 +11,7 @@
 #include "kelvo/video_process_engine.h"
 
 namespace kelvo {
-namespace gst {
+namespace integration {
 
 using namespace kelvo::video;
 
@@ -65,6 +65,13 @@ std::string toText(const rapidjson::Value& value) {
 }
 
 }  // namespace
+
+const TuningInfo kTuningInfo[kTuningCount] = {
+    {"beauty-smoothness", 0, 1, false}, {"beauty-lightness", 0, 1, false},
+    {"beauty-redness", 0, 1, false},    {"beauty-sharpness", 0, 1, false},
+    {"color-strength", 0, 1, false},    {"color-skin-protect", 0, 1, false},
+    {"denoise-level", 0, 2, true},
+};
 
 bool checkParams(const std::string& text, std::string* error) {
     if (blank(text)) return true;
@@ -168,5 +175,5 @@ int planeLayout(int format, int width, int height, PlaneLayout planes[3], size_t
     return count;
 }
 
-}  // namespace gst
+}  // namespace integration
 }  // namespace kelvo
