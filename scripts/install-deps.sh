@@ -11,6 +11,7 @@ packages=(
   xvfb xauth ffmpeg
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
   gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good
+  libobs-dev libx11-dev
   clang libclang-rt-14-dev
 )
 

@@ -2,6 +2,7 @@
 # Installs what is needed, builds everything and runs every test:
 #   1. the normal build (warnings are errors) and the whole suite;
 #   2. the GL tests again under xvfb-run, where the GLFW context is taken;
+#      the OBS plug-in's tests under xvfb-run (libobs needs an X display);
 #      then the library built without GLFW, run once;
 #   3. the whole suite under AddressSanitizer + UndefinedBehaviorSanitizer;
 #   4. the concurrency tests under ThreadSanitizer;
@@ -17,9 +18,11 @@ step "build"
 cmake -S . -B build -G Ninja -DKELVO_WERROR=ON
 cmake --build build
 step "tests"
-ctest --test-dir build --output-on-failure -j2
+ctest --test-dir build --output-on-failure -j2 -LE "^obs$"
 step "GL tests under xvfb-run (GLFW)"
 xvfb-run -a -s "-screen 0 64x64x24" ctest --test-dir build --output-on-failure -j2 -L "_gl$"
+step "OBS plug-in under xvfb-run"
+xvfb-run -a ctest --test-dir build --output-on-failure -j2 -L "^obs$" --timeout 300
 [ "${KELVO_QUICK:-0}" = 1 ] && exit 0
 
 step "library without GLFW (EGL only)"
