@@ -1,9 +1,11 @@
 // kelvo_enhance_filter: the engine on the frames of async sources (webcams,
-// media). filter_video runs on OBS's graphics thread, which must not stall:
-// each frame is handed to a worker thread and the frame before it, processed
-// meanwhile, is handed back, so the output runs one frame behind (as OBS's
-// async delay filter holds frames) and the graphics thread waits only when
-// processing takes longer than a frame interval.
+// media). filter_video runs on OBS's graphics thread, which renders every
+// scene and must not wait for a frame that takes tens of milliseconds: each
+// frame is handed to a worker thread and the frame before it, processed
+// meanwhile, is handed back, so the output runs one frame behind (frames are
+// held as OBS's async delay filter holds them). When the worker falls
+// behind, the newest frame waits for it and older waiting ones are skipped,
+// so the delay does not grow and the graphics thread never waits.
 #include <obs-module.h>
 
 #include <condition_variable>
@@ -52,33 +54,47 @@ public:
     }
 
     obs_source_frame* filterVideo(obs_source_frame* frame) {
+        obs_source_t* parent = obs_filter_get_parent(context_);
         if (frameRoute(*frame) == Route::kUnsupported) {
             if (!warnedFormat_)
                 blog(LOG_WARNING, "[kelvo-obs: '%s'] %s frames of %ux%u pass through untouched",
                      obs_source_get_name(context_), get_video_format_name(frame->format),
                      frame->width, frame->height);
             warnedFormat_ = true;
-            // A frame still being processed would come out after this one.
-            release(obs_filter_get_parent(context_));
+            // Frames still held would come out after this one.
+            release(parent);
             return frame;
         }
-        std::unique_lock<std::mutex> lock(mutex_);
-        cv_.wait(lock, [this] { return !job_; });
+        std::lock_guard<std::mutex> lock(mutex_);
+        // OBS calls this with the source's (recursive) frame lock held, so
+        // frames go back to it here and never from the worker.
+        for (obs_source_frame* f : skipped_) obs_source_release_frame(parent, f);
+        skipped_.clear();
         obs_source_frame* out = done_;
         done_ = nullptr;
-        job_ = frame;
-        jobConfig_ = config_;
-        lock.unlock();
-        cv_.notify_all();
+        if (!job_) {
+            job_ = frame;
+            jobConfig_ = config_;
+            cv_.notify_all();
+        } else {
+            if (next_) obs_source_release_frame(parent, next_);
+            next_ = frame;
+            nextConfig_ = config_;
+        }
         return out;
     }
 
-    // Gives the held frames back to their source.
+    // Gives the held frames back to their source, once the worker is idle.
     void release(obs_source_t* parent) {
         std::unique_lock<std::mutex> lock(mutex_);
+        if (next_) skipped_.push_back(next_);
+        next_ = nullptr;
         cv_.wait(lock, [this] { return !job_; });
-        if (done_ && parent) obs_source_release_frame(parent, done_);
+        if (done_) skipped_.push_back(done_);
         done_ = nullptr;
+        if (parent)
+            for (obs_source_frame* f : skipped_) obs_source_release_frame(parent, f);
+        skipped_.clear();
     }
 
 private:
@@ -106,8 +122,11 @@ private:
                      obs_source_get_name(context_), e.what());
             }
             lock.lock();
+            if (done_) skipped_.push_back(done_);  // not taken by a tick in time
             done_ = frame;
-            job_ = nullptr;
+            job_ = next_;
+            jobConfig_ = std::move(nextConfig_);
+            next_ = nullptr;
             cv_.notify_all();
         }
         lock.unlock();
@@ -122,7 +141,10 @@ private:
     std::shared_ptr<const FilterConfig> config_;     // the latest settings
     obs_source_frame* job_ = nullptr;                // being processed
     std::shared_ptr<const FilterConfig> jobConfig_;  // settings of job_
+    obs_source_frame* next_ = nullptr;               // waiting for the worker
+    std::shared_ptr<const FilterConfig> nextConfig_;
     obs_source_frame* done_ = nullptr;               // processed, not yet handed back
+    std::vector<obs_source_frame*> skipped_;         // to give back unshown
     bool quit_ = false;
 
     // Worker thread only.
