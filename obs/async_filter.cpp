@@ -176,7 +176,7 @@ void update(void* data, obs_data_t* settings) {
 
 void getDefaults(obs_data_t* settings) { setDefaults(settings, DefaultBackend::kCpu); }
 
-obs_properties_t* getProperties(void*) { return makeProperties(); }
+obs_properties_t* getProperties(void*) { return makeProperties(true); }
 
 obs_source_frame* filterVideo(void* data, obs_source_frame* frame) {
     return static_cast<AsyncFilter*>(data)->filterVideo(frame);

@@ -55,7 +55,7 @@ void setDefaults(obs_data_t* data, DefaultBackend backend) {
     const Settings s;
     obs_data_set_default_string(data, kEffects, video::kDefaultEffectNames);
     obs_data_set_default_string(data, kParams, "");
-    obs_data_set_default_string(data, kBackend, backend == DefaultBackend::kCpu ? "cpu" : "auto");
+    obs_data_set_default_string(data, kBackend, backend == DefaultBackend::kCpu ? "cpu" : "gpu");
     for (int t = 0; t < integration::kTuningCount; ++t) {
         if (kTuningInfo[t].integer)
             obs_data_set_default_int(data, kTuningInfo[t].name, static_cast<long long>(s.tuning[t]));
@@ -68,16 +68,18 @@ void setDefaults(obs_data_t* data, DefaultBackend backend) {
     obs_data_set_default_int(data, kDenoiseMode, s.denoiseMode);
 }
 
-obs_properties_t* makeProperties() {
+obs_properties_t* makeProperties(bool withBackend) {
     obs_properties_t* props = obs_properties_create();
     obs_properties_t* general = addGroup(props, "group-general", "General");
     obs_properties_add_text(general, kEffects, obs_module_text("Effects"), OBS_TEXT_DEFAULT);
     obs_properties_add_text(general, kParams, obs_module_text("Params"), OBS_TEXT_MULTILINE);
-    obs_property_t* backend = obs_properties_add_list(
-        general, kBackend, obs_module_text("Backend"), OBS_COMBO_TYPE_LIST, OBS_COMBO_FORMAT_STRING);
-    obs_property_list_add_string(backend, obs_module_text("Backend.Auto"), "auto");
-    obs_property_list_add_string(backend, obs_module_text("Backend.Gpu"), "gpu");
-    obs_property_list_add_string(backend, obs_module_text("Backend.Cpu"), "cpu");
+    if (withBackend) {
+        obs_property_t* backend = obs_properties_add_list(general, kBackend, obs_module_text("Backend"),
+                                                          OBS_COMBO_TYPE_LIST, OBS_COMBO_FORMAT_STRING);
+        obs_property_list_add_string(backend, obs_module_text("Backend.Auto"), "auto");
+        obs_property_list_add_string(backend, obs_module_text("Backend.Gpu"), "gpu");
+        obs_property_list_add_string(backend, obs_module_text("Backend.Cpu"), "cpu");
+    }
 
     obs_properties_t* beauty = addGroup(props, "group-beauty", "Beauty");
     for (int t = integration::kBeautySmoothness; t <= integration::kBeautySharpness; ++t)

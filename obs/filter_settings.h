@@ -22,11 +22,12 @@ struct FilterConfig {
 };
 
 // Backend of a filter unless its settings say otherwise.
-enum class DefaultBackend { kCpu, kAuto };
+enum class DefaultBackend { kCpu, kGpu };
 
 void setDefaults(obs_data_t* data, DefaultBackend backend);
-// Groups per effect, texts from the module's locale.
-obs_properties_t* makeProperties();
+// Groups per effect, texts from the module's locale; the backend choice
+// only where the filter has one.
+obs_properties_t* makeProperties(bool withBackend);
 
 // Reads `data` into `config`. Refused values (unknown effect names, params
 // that are not a JSON object of objects) keep what `config` held and are

@@ -16,5 +16,7 @@ bool obs_module_load(void) {
     // obs_register_source copies the table.
     const obs_source_info async = kelvo::obs::asyncFilterInfo();
     obs_register_source(&async);
+    const obs_source_info gpu = kelvo::obs::gpuFilterInfo();
+    obs_register_source(&gpu);
     return true;
 }

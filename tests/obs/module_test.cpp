@@ -15,6 +15,9 @@ TEST_F(ObsModule, RegistersTheFiltersWithTheirLocaleNames) {
     EXPECT_STREQ(obs_source_get_display_name("kelvo_enhance_filter"), "Kelvo Enhance");
     EXPECT_EQ(obs_get_source_output_flags("kelvo_enhance_filter"),
               static_cast<uint32_t>(OBS_SOURCE_VIDEO | OBS_SOURCE_ASYNC));
+    EXPECT_STREQ(obs_source_get_display_name("kelvo_enhance_gpu_filter"), "Kelvo Enhance (GPU)");
+    EXPECT_EQ(obs_get_source_output_flags("kelvo_enhance_gpu_filter"),
+              static_cast<uint32_t>(OBS_SOURCE_VIDEO));
 }
 
 TEST_F(ObsModule, DefaultsAreTheElements) {
