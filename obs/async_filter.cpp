@@ -86,15 +86,19 @@ public:
 
     // Gives the held frames back to their source, once the worker is idle.
     void release(obs_source_t* parent) {
-        std::unique_lock<std::mutex> lock(mutex_);
-        if (next_) skipped_.push_back(next_);
-        next_ = nullptr;
-        cv_.wait(lock, [this] { return !job_; });
-        if (done_) skipped_.push_back(done_);
-        done_ = nullptr;
+        std::vector<obs_source_frame*> frames;
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            if (next_) skipped_.push_back(next_);
+            next_ = nullptr;
+            cv_.wait(lock, [this] { return !job_; });
+            if (done_) skipped_.push_back(done_);
+            done_ = nullptr;
+            frames.swap(skipped_);
+        }
+        // Outside the lock: the source's frame lock comes first elsewhere.
         if (parent)
-            for (obs_source_frame* f : skipped_) obs_source_release_frame(parent, f);
-        skipped_.clear();
+            for (obs_source_frame* f : frames) obs_source_release_frame(parent, f);
     }
 
 private:

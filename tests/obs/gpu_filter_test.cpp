@@ -114,6 +114,10 @@ TEST_F(ObsGpuFilter, SameBytesAsProcessTextureInOBSContext) {
     obs_data_release(settings);
     ASSERT_NE(filter, nullptr);
     obs_source_filter_add(source, filter);
+    // Drawn in obs_enter_graphics before OBS's graphics thread has run its
+    // first frames, sources come out blank.
+    waitTicks();
+    waitTicks();
 
     obs_enter_graphics();
     std::vector<std::vector<uint8_t>> filtered, direct;
