@@ -237,7 +237,8 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<PipelineRow>& info) { return std::string(info.param.name); });
 
 // Settings changed between frames reach the frames after the change, as
-// the same change between direct calls does.
+// the same change between direct calls does; a typed setting overrides the
+// same member of params.
 TEST_F(ObsPipeline, SettingsChangeWhileFramesFlow) {
     addFilter("{}");
     auto engine = directEngine();
@@ -245,7 +246,9 @@ TEST_F(ObsPipeline, SettingsChangeWhileFramesFlow) {
     Frame out(VIDEO_FORMAT_I420, w, h, 0);
     for (int n = 0; n <= 6; ++n) {
         // From frame 3 on, for the filter here and for the engine below.
-        if (n == 3) update(R"({"effects":"color,beauty","beauty-smoothness":0.9,"color-strength":0.2})");
+        if (n == 3)
+            update(R"({"effects":"color,beauty","beauty-smoothness":0.9,"color-strength":0.2,)"
+                   R"("params":"{\"beauty_effect_option\":{\"smoothness\":0.1,\"redness\":0.6}}"})");
         Frame in(VIDEO_FORMAT_I420, w, h, n);
         const bool got = push(in, VIDEO_CS_601, VIDEO_RANGE_PARTIAL, &out);
         if (n > 0) {
@@ -258,7 +261,7 @@ TEST_F(ObsPipeline, SettingsChangeWhileFramesFlow) {
             engine->setVideoEffects({kEffectColorEnhance, kEffectBeauty});
             engine->setParameter("video_denoiser_option", R"({"enable":0})");
             engine->setParameter("lowlight_enhance_option", R"({"enable":0})");
-            engine->setParameter("beauty_effect_option", R"({"smoothness":0.9})");
+            engine->setParameter("beauty_effect_option", R"({"smoothness":0.9,"redness":0.6})");
             engine->setParameter("color_enhance_option", R"({"strength":0.2})");
         }
     }
