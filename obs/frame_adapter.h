@@ -1,8 +1,8 @@
 // How an OBS async frame reaches IVideoProcessEngine::processFrame and goes
 // back: in place when its planes already lie as processFrame expects, else
 // through one reused buffer, repacked (I420, NV12, I422, BGRA, BGRX) or
-// converted with libyuv (YUY2, UYVY, YVYU and I422 through I422; I444 through
-// I420; RGBA through the library's ARGB). Needs libobs's types and
+// converted with libyuv (YUY2, UYVY and YVYU through I422, I444 through
+// I420, RGBA through the library's ARGB). Needs libobs's types and
 // video_format_get_parameters only, not a running libobs.
 #pragma once
 
