@@ -14,6 +14,10 @@
 #include "kelvo/metadata_frame_stats.h"
 #include "kelvo/video_process_engine.h"
 
+namespace kelvo {
+namespace gst = integration;  // the shared settings, under the name this file uses
+}
+
 GST_DEBUG_CATEGORY_STATIC(kelvo_enhance_debug);
 #define GST_CAT_DEFAULT kelvo_enhance_debug
 

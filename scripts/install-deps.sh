@@ -17,6 +17,7 @@ packages=(
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
   gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good
   gstreamer1.0-libav gstreamer1.0-plugins-ugly
+  libobs-dev libx11-dev
   clang libclang-rt-14-dev
 )
 

@@ -3,6 +3,7 @@
 #   1. the normal build (warnings are errors), the whole suite (the README's
 #      commands among it) and scripts/run-demo.sh;
 #   2. the GL tests again under xvfb-run, where the GLFW context is taken;
+#      the OBS plug-in's tests under xvfb-run (libobs needs an X display);
 #      then the library built without GLFW, run once; and the library built
 #      without OpenGL, with its tests and the same pictures as the full build's;
 #   3. the whole suite under AddressSanitizer + UndefinedBehaviorSanitizer;
@@ -19,11 +20,13 @@ step "build"
 cmake -S . -B build -G Ninja -DKELVO_WERROR=ON
 cmake --build build
 step "tests"
-ctest --test-dir build --output-on-failure -j2
+ctest --test-dir build --output-on-failure -j2 -LE "^obs$"
 step "the README's first step: scripts/run-demo.sh"
 ./scripts/run-demo.sh --no-progress
 step "GL tests under xvfb-run (GLFW)"
 xvfb-run -a -s "-screen 0 64x64x24" ctest --test-dir build --output-on-failure -j2 -L "_gl$"
+step "OBS plug-in under xvfb-run"
+xvfb-run -a ctest --test-dir build --output-on-failure -j2 -L "^obs$" --timeout 300
 [ "${KELVO_QUICK:-0}" = 1 ] && exit 0
 
 step "library without GLFW (EGL only)"

@@ -1,4 +1,5 @@
-// Effect names as the command-line tool and the GStreamer element take them.
+// Effect names as the command-line tool, the GStreamer element and the OBS
+// filters take them.
 #pragma once
 
 #include <string>

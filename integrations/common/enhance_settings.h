@@ -1,5 +1,6 @@
-// What the kelvoenhance element hands the engine, kept free of GStreamer so
-// that the element's property handling stays a thin layer over it.
+// What the integrations' typed settings hand the engine, kept free of
+// GStreamer and OBS so that the element's properties and the OBS filters'
+// settings stay thin layers over the same rules.
 #pragma once
 
 #include <cstddef>
@@ -9,7 +10,7 @@
 #include <vector>
 
 namespace kelvo {
-namespace gst {
+namespace integration {
 
 // A JSON object mapping option keys to parameter objects, as kelvo-enhance's
 // --params file, whose keys, members and values the engine accepts. "" means
@@ -17,7 +18,7 @@ namespace gst {
 // as the engine's "setParameter rejected" lines do.
 bool checkParams(const std::string& text, std::string* error);
 
-// Typed settings of the element. A tuning value goes to the engine only once
+// Typed settings of an integration. A tuning value goes to the engine only once
 // it was set (bit in `tuningSet`), so the library's own defaults hold until
 // then; it then overrides the same member given in `params`.
 enum Tuning {
@@ -30,6 +31,16 @@ enum Tuning {
     kDenoiseLevel,
     kTuningCount,
 };
+
+// Names (those of the element's properties and the OBS settings) and ranges
+// of the tuning values, in the order of Tuning; their defaults are those of
+// Settings.
+struct TuningInfo {
+    const char* name;
+    double min, max;
+    bool integer;
+};
+extern const TuningInfo kTuningInfo[kTuningCount];
 
 struct Settings {
     std::vector<int> effects;
@@ -60,5 +71,5 @@ struct PlaneLayout {
 // the buffer size; 0 planes for an unknown format.
 int planeLayout(int format, int width, int height, PlaneLayout planes[3], size_t* size);
 
-}  // namespace gst
+}  // namespace integration
 }  // namespace kelvo

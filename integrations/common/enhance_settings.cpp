@@ -13,7 +13,7 @@
 #include "kelvo/video_process_engine.h"
 
 namespace kelvo {
-namespace gst {
+namespace integration {
 
 using namespace kelvo::video;
 
@@ -82,6 +82,13 @@ public:
 };
 
 }  // namespace
+
+const TuningInfo kTuningInfo[kTuningCount] = {
+    {"beauty-smoothness", 0, 1, false}, {"beauty-lightness", 0, 1, false},
+    {"beauty-redness", 0, 1, false},    {"beauty-sharpness", 0, 1, false},
+    {"color-strength", 0, 1, false},    {"color-skin-protect", 0, 1, false},
+    {"denoise-level", 0, 2, true},
+};
 
 bool checkParams(const std::string& text, std::string* error) {
     if (blank(text)) return true;
@@ -197,5 +204,5 @@ int planeLayout(int format, int width, int height, PlaneLayout planes[3], size_t
     return count;
 }
 
-}  // namespace gst
+}  // namespace integration
 }  // namespace kelvo
