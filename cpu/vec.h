@@ -10,7 +10,7 @@
 // rows.
 #pragma once
 
-#include "cpu/cpu_features.h"
+#include "system/cpu_features.h"
 #include <cstdint>
 #include <cstring>
 

@@ -2,7 +2,7 @@
 // pair of 8-bit samples (the tests check all 65536 pairs).
 #include "denoise/denoiser_blend.h"
 
-#if KELVO_DENOISER_BLEND_SSE2
+#if KELVO_CPU_X86
 
 #include <emmintrin.h>
 
@@ -102,4 +102,4 @@ void blendStaticBlock16x16SSE2(const uint8_t* reference, int referenceStride,
 }  // namespace video
 }  // namespace kelvo
 
-#endif  // KELVO_DENOISER_BLEND_SSE2
+#endif  // KELVO_CPU_X86

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds everything and runs every test:
-#   1. the normal build (warnings are errors) and the whole suite;
+#   1. the normal build (warnings are errors) and the whole suite, then the
+#      CPU tests and picture digests again on the portable rows only;
 #   2. the GL tests again under xvfb-run, where the GLFW context is taken;
 #      then the library built without GLFW, run once;
 #   3. the whole suite under AddressSanitizer + UndefinedBehaviorSanitizer;
@@ -18,6 +19,10 @@ cmake -S . -B build -G Ninja -DKELVO_WERROR=ON
 cmake --build build
 step "tests"
 ctest --test-dir build --output-on-failure -j2
+step "CPU tests on the portable rows (KELVO_CPU_MASK=0)"
+KELVO_CPU_MASK=0 ctest --test-dir build --output-on-failure -j2 \
+  -L '^(checkasm|cpu|kernels|convert|denoise|detect)'
+KELVO_CPU_MASK=0 ctest --test-dir build --output-on-failure -R '^PictureDigest'
 step "GL tests under xvfb-run (GLFW)"
 xvfb-run -a -s "-screen 0 64x64x24" ctest --test-dir build --output-on-failure -j2 -L "_gl$"
 [ "${KELVO_QUICK:-0}" = 1 ] && exit 0
