@@ -22,9 +22,9 @@ uint32_t randomWeights(Random& r) {
 
 // Random pixels with `margin` readable pixels either side.
 struct Line {
-    Line(Random& r, int width, int margin = 0) : bytes(randomInput(r, 4 * (width + 2 * margin))), margin(margin) {}
+    Line(Random& r, int width, int margin = 0) : bytes(r, 4 * static_cast<size_t>(width + 2 * margin)), margin(margin) {}
     const uint8_t* pixels() const { return bytes.data() + 4 * margin; }
-    Guarded bytes;
+    Input bytes;
     int margin;
 };
 

@@ -94,12 +94,27 @@ private:
     std::vector<uint8_t> storage_;
 };
 
-// Random input of `size` bytes at a random offset.
-inline Guarded randomInput(Random& r, size_t size) {
-    Guarded g(size, r.offset());
-    r.fill(g.data(), size);
-    return g;
-}
+// size random bytes at a random offset (a multiple of `align`), the storage
+// ending with them, so that AddressSanitizer sees a read past the end.
+class Input {
+public:
+    Input(Random& r, size_t size, int align = 1)
+        : offset_(static_cast<size_t>(r.offset() / align * align)), storage_(offset_ + size) {
+        r.fill(data(), size);
+    }
+    uint8_t* data() { return storage_.data() + offset_; }
+    const uint8_t* data() const { return storage_.data() + offset_; }
+    template <class T>
+    T* as() { return reinterpret_cast<T*>(data()); }
+    template <class T>
+    const T* as() const { return reinterpret_cast<const T*>(data()); }
+
+private:
+    size_t offset_;
+    std::vector<uint8_t> storage_;
+};
+
+inline Input randomInput(Random& r, size_t size) { return Input(r, size); }
 
 // The portable and the fast output of one case: same offset, same
 // starting bytes; expect() compares them and both guards.

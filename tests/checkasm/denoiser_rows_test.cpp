@@ -176,12 +176,12 @@ TEST(Checkasm, TemporalRows) {
     TemporalRows below = portable;
     constexpr int kPad = 4;  // readable samples before and after the rows that read beyond
     auto words = [](Random& r, int n, int max) {
-        Guarded g(2 * static_cast<size_t>(n), 2 * (r.offset() / 2));
+        Input g(r, 2 * static_cast<size_t>(n), 2);
         for (int i = 0; i < n; ++i) g.as<uint16_t>()[i] = static_cast<uint16_t>(r.between(0, max));
         return g;
     };
     auto bytes = [](Random& r, int n, int max) {
-        Guarded g = randomInput(r, n);
+        Input g = randomInput(r, n);
         for (int i = 0; i < n; ++i) g.data()[i] = static_cast<uint8_t>(g.data()[i] % (max + 1));
         return g;
     };
@@ -191,9 +191,9 @@ TEST(Checkasm, TemporalRows) {
         if (check(fast.columnSums, below.columnSums, "temporal", "columnSums", level)) {
             for (int t = 0; t < kTrials; ++t) {
                 const int w = r.width(), accumulate = t % 2;
-                const Guarded s0 = randomInput(r, w), r0 = randomInput(r, w), s1 = randomInput(r, w),
+                const Input s0 = randomInput(r, w), r0 = randomInput(r, w), s1 = randomInput(r, w),
                               r1 = randomInput(r, w), s2 = randomInput(r, w), r2 = randomInput(r, w);
-                const Guarded start = words(r, w, 765);
+                const Input start = words(r, w, 765);
                 OutputPair sum(2 * static_cast<size_t>(w), 2 * (r.offset() / 2));
                 std::memcpy(sum.ref.data(), start.data(), 2 * w);
                 std::memcpy(sum.fast.data(), start.data(), 2 * w);
@@ -214,8 +214,8 @@ TEST(Checkasm, TemporalRows) {
             for (int t = 0; t < kTrials; ++t) {
                 const int w = r.width();
                 // Sums up to the documented 8191, so the 3x3 sums reach 24573.
-                const Guarded sums = words(r, w + 2 * kPad, 8191);
-                const Guarded floor = bytes(r, w, 128);
+                const Input sums = words(r, w + 2 * kPad, 8191);
+                const Input floor = bytes(r, w, 128);
                 OutputPair out(w, r.offset());
                 const uint16_t* s = sums.as<uint16_t>() + kPad;
                 const uint8_t* f = t % 2 ? floor.data() : nullptr;
@@ -228,8 +228,8 @@ TEST(Checkasm, TemporalRows) {
             const int limits[] = {0, 3, 255};
             for (int t = 0; t < kTrials; ++t) {
                 const int w = r.width();
-                const Guarded reference = randomInput(r, w), source = randomInput(r, w), weight = bytes(r, w, 128);
-                const Guarded blur = words(r, w + 2 * kPad, 1020);
+                const Input reference = randomInput(r, w), source = randomInput(r, w), weight = bytes(r, w, 128);
+                const Input blur = words(r, w + 2 * kPad, 1020);
                 const uint16_t* b = t % 2 ? blur.as<uint16_t>() + kPad : nullptr;
                 OutputPair out(w, r.offset());
                 portable.blend(reference.data(), source.data(), b, limits[t % 3], weight.data(), out.ref.data(), w);
@@ -240,7 +240,7 @@ TEST(Checkasm, TemporalRows) {
         if (check(fast.maxHalve, below.maxHalve, "temporal", "maxHalve", level)) {
             for (int t = 0; t < kTrials; ++t) {
                 const int w = r.width();
-                const Guarded a = randomInput(r, 2 * w), b = randomInput(r, 2 * w);
+                const Input a = randomInput(r, 2 * w), b = randomInput(r, 2 * w);
                 OutputPair out(w, r.offset());
                 portable.maxHalve(a.data(), b.data(), out.ref.data(), w);
                 fast.maxHalve(a.data(), b.data(), out.fast.data(), w);

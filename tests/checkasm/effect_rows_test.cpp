@@ -24,7 +24,7 @@ TEST(Checkasm, YUVInputRows) {
         if (check(fast.chromaAcross, below.chromaAcross, "yuv_input", "chromaAcross", level)) {
             for (int t = 0; t < kTrials; ++t) {
                 const int w = r.width();
-                const Guarded padded = randomInput(r, (w + 1) / 2 + 2);
+                const Input padded = randomInput(r, (w + 1) / 2 + 2);
                 OutputPair out(w, r.offset());
                 portable.chromaAcross(padded.data(), out.ref.data(), w);
                 fast.chromaAcross(padded.data(), out.fast.data(), w);
@@ -35,7 +35,7 @@ TEST(Checkasm, YUVInputRows) {
             const int weights[] = {0, 64, 192, 255};
             for (int t = 0; t < kTrials; ++t) {
                 const int w = r.width();
-                const Guarded y0 = randomInput(r, w), y1 = randomInput(r, w), u0 = randomInput(r, w),
+                const Input y0 = randomInput(r, w), y1 = randomInput(r, w), u0 = randomInput(r, w),
                               u1 = randomInput(r, w), v0 = randomInput(r, w), v1 = randomInput(r, w);
                 const YUVInputLines lines = {y0.data(), y1.data(), weights[t % 4], u0.data(), u1.data(),
                                              v0.data(), v1.data(), weights[(t / 4) % 4]};
@@ -61,8 +61,8 @@ TEST(Checkasm, LowlightRows) {
         LowlightGainTable gains;
         for (int t = 0; t < kTrials; ++t) {
             const int w = r.width();
-            Guarded prev = randomInput(r, 4 * w), cur = randomInput(r, 4 * w);
-            const Guarded next = randomInput(r, 4 * w);
+            Input prev = randomInput(r, 4 * w), cur = randomInput(r, 4 * w);
+            const Input next = randomInput(r, 4 * w);
             // Dark pictures are what the curve is for.
             for (int i = 0; i < 4 * w; ++i) prev.data()[i] >>= 2, cur.data()[i] >>= 2;
             fillLowlightGainTable(logMeans[t % 4], gains);
@@ -120,7 +120,7 @@ TEST(Checkasm, ColorEnhanceRows) {
         if (check(fast.row, below.row, "color_enhance", "row", level)) {
             for (int t = 0; t < kTrials; ++t) {
                 const int w = r.width();
-                const Guarded src = randomInput(r, 4 * w);
+                const Input src = randomInput(r, 4 * w);
                 OutputPair out(4 * w, r.offset());
                 portable.row(src.data(), out.ref.data(), w, colorParams(t));
                 fast.row(src.data(), out.fast.data(), w, colorParams(t));
@@ -130,7 +130,7 @@ TEST(Checkasm, ColorEnhanceRows) {
         if (check(fast.cubeRow, below.cubeRow, "color_enhance", "cubeRow", level)) {
             for (int t = 0; t < kTrials; ++t) {
                 const int w = r.width();
-                const Guarded src = randomInput(r, 4 * w);
+                const Input src = randomInput(r, 4 * w);
                 const RandomCube cube(r, t);
                 const ColourCubeView view{cube.entries.data(), cube.size};
                 const uint32_t* blocks = cube.blocks.empty() ? nullptr : cube.blocks.data();
@@ -143,7 +143,7 @@ TEST(Checkasm, ColorEnhanceRows) {
         if (check(fast.encodedRow, below.encodedRow, "color_enhance", "encodedRow", level)) {
             for (int t = 0; t < kTrials; ++t) {
                 const int w = r.width();
-                const Guarded src = randomInput(r, 4 * w);
+                const Input src = randomInput(r, 4 * w);
                 // Float outputs start 4-byte aligned, as float arrays do.
                 OutputPair out(3 * sizeof(float) * w, 4 * (r.offset() / 4));
                 portable.encodedRow(src.data(), out.ref.as<float>(), w, colorParams(t));
