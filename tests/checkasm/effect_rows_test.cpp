@@ -1,6 +1,11 @@
-// The CPU backend's rows: YUV input, low light and colour enhancement.
+// The CPU backend's rows: YUV input, low light and colour enhancement; and
+// which tables the process runs with.
 #include "checkasm/checkasm.h"
+#include "convert/color_space_rows.h"
 #include "cpu/yuv_input_rows.h"
+#include "denoise/denoiser_rows.h"
+#include "denoise/temporal_rows.h"
+#include "effects/beauty/cpu/beauty_rows.h"
 #include "effects/color_enhance/cpu/color_enhance_rows.h"
 #include "effects/lowlight/cpu/lowlight_enhance_rows.h"
 
@@ -153,6 +158,21 @@ TEST(Checkasm, ColorEnhanceRows) {
         }
         below = fast;
     }
+}
+
+// The tables the library runs with are those of this run's flags, the
+// fastest rows KELVO_CPU_MASK allows.
+TEST(Checkasm, ProcessTablesFollowTheRunsFlags) {
+    const CpuFlags flags = cpuFlags();
+    EXPECT_EQ(packedRows().toY, packedRowsFor(flags).toY);
+    EXPECT_EQ(packedRows().fromYuv, packedRowsFor(flags).fromYuv);
+    EXPECT_EQ(yuvInputRows().toRGBA, yuvInputRowsFor(flags).toRGBA);
+    EXPECT_EQ(lowlightRows().row, lowlightRowsFor(flags).row);
+    EXPECT_EQ(colorEnhanceRows().cubeRow, colorEnhanceRowsFor(flags).cubeRow);
+    EXPECT_EQ(beautyRows().mix, beautyRowsFor(flags).mix);
+    EXPECT_EQ(denoiserRows().denoiseBlock, denoiserRowsFor(flags).denoiseBlock);
+    EXPECT_EQ(denoiserRows().blendStatic, denoiserRowsFor(flags).blendStatic);
+    EXPECT_EQ(temporalRows().blend, temporalRowsFor(flags).blend);
 }
 
 }  // namespace
