@@ -116,7 +116,7 @@ public:
 
 private:
     LowlightEnhance pass_;
-    float lastLogMean_ = -1.0f;
+    float lastLogMean_ = kLowlightNoLogMean;
 };
 
 class CpuColorEnhance : public CpuImageEffect, public ColorEnhanceControls {
@@ -184,15 +184,16 @@ private:
 
 }  // namespace
 
-std::shared_ptr<EffectBase> createCpuImageEffect(int type) {
-    switch (type) {
-        case kEffectTypeYUVInputConvertor: return std::make_shared<CpuYUVInputConvertor>();
-        case kEffectTypeBeauty: return std::make_shared<CpuBeautyEffect>();
-        case kEffectTypeColorEnhance: return std::make_shared<CpuColorEnhance>();
-        case kEffectTypeLowlightEnhance: return std::make_shared<CpuLowlightEnhance>();
-        case kEffectTypeYUVOutputConvertor: return std::make_shared<CpuYUVOutputConvertor>();
-        default: return nullptr;
-    }
+std::shared_ptr<EffectBase> makeCpuYUVInputConvertor() {
+    return std::make_shared<CpuYUVInputConvertor>();
+}
+std::shared_ptr<EffectBase> makeCpuYUVOutputConvertor() {
+    return std::make_shared<CpuYUVOutputConvertor>();
+}
+std::shared_ptr<EffectBase> makeCpuBeauty() { return std::make_shared<CpuBeautyEffect>(); }
+std::shared_ptr<EffectBase> makeCpuColorEnhance() { return std::make_shared<CpuColorEnhance>(); }
+std::shared_ptr<EffectBase> makeCpuLowlightEnhance() {
+    return std::make_shared<CpuLowlightEnhance>();
 }
 
 }  // namespace video

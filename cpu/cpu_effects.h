@@ -10,8 +10,12 @@ namespace video {
 
 class EffectBase;
 
-// A new effect of that type, disabled, or null for any other type.
-std::shared_ptr<EffectBase> createCpuImageEffect(int type);
+// Each a new effect, disabled.
+std::shared_ptr<EffectBase> makeCpuYUVInputConvertor();
+std::shared_ptr<EffectBase> makeCpuYUVOutputConvertor();
+std::shared_ptr<EffectBase> makeCpuBeauty();
+std::shared_ptr<EffectBase> makeCpuColorEnhance();
+std::shared_ptr<EffectBase> makeCpuLowlightEnhance();
 
 }  // namespace video
 }  // namespace kelvo

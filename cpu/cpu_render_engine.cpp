@@ -8,77 +8,36 @@
 namespace kelvo {
 namespace video {
 
-namespace {
-
-void dropChain(std::list<std::shared_ptr<EffectBase>>& chain) {
-    // The links are shared both ways; without unlinking, dropped effects
-    // would keep each other alive.
-    for (auto& effect : chain) effect->unlink();
-    chain.clear();
-}
-
-}  // namespace
-
 CpuRenderEngine::CpuRenderEngine(EffectFactory factory, int threads)
-    : factory_(std::move(factory)), pool_(threads) {}
+    : RenderEngine(std::move(factory)), pool_(threads) {}
 
-CpuRenderEngine::~CpuRenderEngine() { dropChain(chain_); }
-
-void CpuRenderEngine::setEffects(const std::vector<int>& types) {
-    if (types.empty()) return;
-    dropChain(chain_);
-    byType_.clear();
-    std::shared_ptr<EffectBase> previous;
-    for (int type : types) {
-        std::shared_ptr<EffectBase> effect = factory_ ? factory_(type) : nullptr;
-        if (!effect) continue;
-        byType_.emplace(type, effect);
-        effect->prevEffect = previous;
-        if (previous) previous->nextEffect = effect;
-        previous = effect;
-        chain_.push_back(std::move(effect));
-    }
+bool CpuRenderEngine::handOver(EffectBase& effect, int output) {
+    auto* image = effect.effectKind == kEffectKindCPU ? nullptr : dynamic_cast<CpuImageEffect*>(&effect);
+    if (!image) return false;
+    image->input = current_;
+    image->output = ImageRGBA8{images_[output].data(), 4 * width_, width_, height_};
+    image->pool = &pool_;
+    return true;
 }
 
-std::shared_ptr<EffectBase> CpuRenderEngine::effect(int type) const {
-    auto entry = byType_.find(type);
-    return entry == byType_.end() ? nullptr : entry->second.lock();
+void CpuRenderEngine::adoptOutput(EffectBase& effect, bool readBack) {
+    if (readBack) return;
+    const ImageRGBA8& output = static_cast<CpuImageEffect&>(effect).output;
+    current_ = {output.data, output.stride, output.width, output.height};
 }
 
 bool CpuRenderEngine::process(const std::shared_ptr<I420VideoFrame>& frame, bool textureInput) {
     if (!frame || chain_.empty() || textureInput) return false;
-    const int w = frame->width();
-    const int h = frame->height();
-    if (w <= 0 || h <= 0) return false;
-    const size_t bytes = static_cast<size_t>(w) * static_cast<size_t>(h) * 4;
+    width_ = frame->width();
+    height_ = frame->height();
+    if (width_ <= 0 || height_ <= 0) return false;
+    const size_t bytes = static_cast<size_t>(width_) * static_cast<size_t>(height_) * 4;
     // Grown only: a stable size allocates nothing.
     for (auto& image : images_) {
         if (image.size() < bytes) image.resize(bytes);
     }
-    auto view = [&](int i) { return ImageRGBA8{images_[i].data(), 4 * w, w, h}; };
-
-    ConstImageRGBA8 current{nullptr, 0, 0, 0};
-    int index = 0;
-    for (auto& effect : chain_) {
-        if (!effect->enabled) continue;
-        auto* image = effect->effectKind == kEffectKindCPU
-                          ? nullptr
-                          : dynamic_cast<CpuImageEffect*>(effect.get());
-        const bool readsBack = effect->effectType == kEffectTypeYUVOutputConvertor;
-        if (image) {
-            image->input = current;
-            image->output = view(readsBack ? (index + 1) % 2 : index);
-            image->pool = &pool_;
-        }
-        const int status = effect->Draw(frame);
-        if (effectObserver_) {
-            effectObserver_->onEffectResult(status, publicEffectId(effect->effectType));
-        }
-        if (status == kDrawDone && image && !readsBack) {
-            current = {image->output.data, image->output.stride, w, h};
-            index = (index + 1) % 2;
-        }
-    }
+    current_ = {nullptr, 0, 0, 0};
+    chain_.run(frame, *this, effectObserver_);
     return true;
 }
 

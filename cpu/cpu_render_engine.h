@@ -12,8 +12,6 @@
 #pragma once
 
 #include <cstdint>
-#include <list>
-#include <map>
 #include <memory>
 #include <vector>
 
@@ -39,31 +37,33 @@ public:
     WorkerPool* pool = nullptr;
 };
 
-class CpuRenderEngine : public RenderEngine {
+class CpuRenderEngine : public RenderEngine, private ChainHandOver {
 public:
     // The factory creates the chain's effects (see EffectFactory); the image
     // effects among them derive from CpuImageEffect. threads: the worker
     // pool's size (0 automatic, 1 no thread started).
     explicit CpuRenderEngine(EffectFactory factory, int threads = 0);
-    ~CpuRenderEngine() override;
+    ~CpuRenderEngine() override = default;
 
     CpuRenderEngine(const CpuRenderEngine&) = delete;
     CpuRenderEngine& operator=(const CpuRenderEngine&) = delete;
 
-    void setEffects(const std::vector<int>& types) override;
     // textureInput is refused (false): there is no texture on this backend.
     bool process(const std::shared_ptr<I420VideoFrame>& frame, bool textureInput) override;
-    std::shared_ptr<EffectBase> effect(int type) const override;
 
-    const std::list<std::shared_ptr<EffectBase>>& chain() const { return chain_; }
     int threads() const { return pool_.threads(); }
 
 private:
-    EffectFactory factory_;
+    // Image effects read the current image and write a working image; the
+    // output convertor writes planes, and the image it read stays current.
+    bool handOver(EffectBase& effect, int output) override;
+    void adoptOutput(EffectBase& effect, bool readBack) override;
+
     WorkerPool pool_;
     std::vector<uint8_t> images_[2];
-    std::list<std::shared_ptr<EffectBase>> chain_;
-    std::map<int, std::weak_ptr<EffectBase>> byType_;
+    ConstImageRGBA8 current_{nullptr, 0, 0, 0};
+    int width_ = 0;
+    int height_ = 0;
 };
 
 }  // namespace video

@@ -5,12 +5,12 @@
 #include <algorithm>
 #include <cstring>
 
+#include "denoise/denoiser_model.h"
+
 namespace kelvo {
 namespace video {
 
 namespace {
-
-constexpr int kSampleInterval = 41;
 
 uint32_t centreLumaSum(const uint8_t* block, int stride) {
     uint32_t sum = 0;
@@ -37,8 +37,9 @@ void DenoiserBlockMaps::resize(int width, int height) {
 
 DenoiserBlendClass denoiserBlendClass(int width, int height) {
     const int64_t pixels = static_cast<int64_t>(width) * height;
-    if (pixels < 640 * 480) return {0.7f, 256};
-    return {0.5f, pixels < 1280 * 540 ? 448 : 512};
+    if (pixels < kDenoiserSmallFramePixels) return {kDenoiserSmallFrameWeight, kDenoiserSmallFrameThreshold};
+    return {kDenoiserLargeFrameWeight,
+            pixels < kDenoiserMidFramePixels ? kDenoiserMidFrameThreshold : kDenoiserLargeFrameThreshold};
 }
 
 int blockPositionFactor(int row, int column, int rows, int columns, int strong) {
@@ -63,9 +64,9 @@ void analyseBlocks(DenoiserFilter& filter, NoiseEstimator* estimator, const uint
             const uint8_t* ref = reference + offset;
             const uint8_t* src = source + offset;
             uint8_t* dst = out + offset;
-            const bool sampled = estimator && i % kSampleInterval == 0;
+            const bool sampled = estimator && i % kDenoiserSampleInterval == 0;
             const int factor = blockPositionFactor(r, c, maps.rows, maps.columns, strong);
-            const uint32_t edgeThreshold = 512u * static_cast<uint32_t>(factor);
+            const uint32_t edgeThreshold = kDenoiserMovingEdgeVariance * static_cast<uint32_t>(factor);
             const uint32_t lumaSum = sampled ? centreLumaSum(src, stride) : 0;
 
             int sumDiff = 0;
@@ -139,7 +140,7 @@ bool isMovingBlock(const DenoiserBlockMaps& maps, int row, int column, int neigh
         for (int dc = -1; dc <= 1; ++dc)
             if ((dr || dc) && maps.blockDifference[i + dr * maps.columns + dc] > neighbourThreshold)
                 ++movingNeighbours;
-    if (movingNeighbours >= 2) return true;
+    if (movingNeighbours >= kDenoiserMovingNeighbours) return true;
     return maps.columnDensity[column] * maps.rowDensity[row] != 0 && maps.movingObject[i];
 }
 
@@ -147,7 +148,8 @@ void blendMovingBlock16x16(const uint8_t* reference, int referenceStride, const 
                            int sourceStride, uint8_t* out, int outStride) {
     for (int y = 0; y < 16; ++y) {
         for (int x = 0; x < 16; ++x)
-            out[x] = static_cast<uint8_t>(static_cast<int>(0.1 * reference[x] + 0.9 * source[x]));
+            out[x] = static_cast<uint8_t>(static_cast<int>(kDenoiserMovingReferenceWeight * reference[x] +
+                                                           kDenoiserMovingSourceWeight * source[x]));
         reference += referenceStride;
         source += sourceStride;
         out += outStride;

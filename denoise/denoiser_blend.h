@@ -46,7 +46,8 @@ struct DenoiserBlendClass {
     int neighbourThreshold;
 };
 
-// 0.7 / 256 below 640x480 pixels, 0.5 / 448 below 1280x540, else 0.5 / 512.
+// The class of a frame size (denoiser_model.h): 0.7 / 256 below 640x480
+// pixels, 0.5 / 448 below 1280x540, else 0.5 / 512.
 DenoiserBlendClass denoiserBlendClass(int width, int height);
 
 // 1 unless `strong`; when strong, 3 for blocks near the top, left or right

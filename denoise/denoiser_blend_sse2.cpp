@@ -1,6 +1,7 @@
 // SSE2 forms of the two block blends, equal to the portable ones for every
 // pair of 8-bit samples (the tests check all 65536 pairs).
 #include "denoise/denoiser_blend.h"
+#include "denoise/denoiser_model.h"
 
 #if KELVO_CPU_X86
 
@@ -14,6 +15,8 @@ void blendMovingBlock16x16SSE2(const uint8_t* reference, int referenceStride,
                                int outStride) {
     // truncate(0.1 r + 0.9 s) in double equals (r + 9 s) / 10 for all 8-bit
     // pairs, and (v * 6554) >> 16 is v / 10 for v up to 2550.
+    static_assert(kDenoiserMovingReferenceWeight == 0.1 && kDenoiserMovingSourceWeight == 0.9,
+                  "the integer form below is that of these weights");
     const __m128i zero = _mm_setzero_si128();
     const __m128i tenth = _mm_set1_epi16(6554);
     for (int y = 0; y < 16; ++y) {

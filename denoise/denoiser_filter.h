@@ -36,7 +36,8 @@ public:
     // between source and reference, sample by sample. `motion` is unused
     // (callers pass 0); `strong` is 0 or 1 and widens the limits for noisy
     // video. *sumDiff (unless null) receives the absolute block difference;
-    // above 96 (448 when strong) the block is kCopyBlock.
+    // above denoiserCopyLimit(strong) (denoiser_model.h) the block is
+    // kCopyBlock.
     virtual BlockDecision denoiseBlock(const uint8_t* reference, int referenceStride, uint8_t* out,
                                        int outStride, const uint8_t* source, int sourceStride,
                                        int motion, int strong, int* sumDiff) = 0;

@@ -1,5 +1,6 @@
 // AVX2 denoiser kernels: two block rows per register (one per 128-bit lane),
 // each lane computing what DenoiserFilterC computes for its sample.
+#include "denoise/denoiser_model.h"
 #include "denoise/denoiser_rows.h"
 
 #if KELVO_CPU_X86
@@ -78,12 +79,14 @@ BlockDecision DenoiseBlock_AVX2(const uint8_t* reference, int referenceStride,
     (void)motion;
     const int s = strong ? 1 : 0;
     const __m256i zero = _mm256_setzero_si256();
-    const __m256i smallLimit = _mm256_set1_epi8(static_cast<char>(3 + s));
-    const __m256i seven = _mm256_set1_epi8(7);
-    const __m256i fifteen = _mm256_set1_epi8(15);
-    const __m256i largest = _mm256_set1_epi8(static_cast<char>(7 + s));
-    const __m256i one = _mm256_set1_epi8(1);
-    const __m256i two = _mm256_set1_epi8(2);
+    const int step = s * kDenoiserStrongStep;
+    const __m256i smallLimit = _mm256_set1_epi8(static_cast<char>(kDenoiserStillLimit + step));
+    const __m256i seven = _mm256_set1_epi8(kDenoiserBandLimits[0]);
+    const __m256i fifteen = _mm256_set1_epi8(kDenoiserBandLimits[1]);
+    const __m256i largest = _mm256_set1_epi8(static_cast<char>(kDenoiserAdjustments[2] + step));
+    // The steps down from the largest adjustment to the band's.
+    const __m256i one = _mm256_set1_epi8(kDenoiserAdjustments[1] - kDenoiserAdjustments[0]);
+    const __m256i two = _mm256_set1_epi8(kDenoiserAdjustments[2] - kDenoiserAdjustments[1]);
 
     // Per lane: column sums of the even (low lane) or odd (high lane) rows.
     __m256i sumLo = zero;
@@ -118,13 +121,13 @@ BlockDecision DenoiseBlock_AVX2(const uint8_t* reference, int referenceStride,
         out += 2 * outStride;
     }
     // Whole column sums first, then the cap, as the portable code does.
-    const __m128i cap = _mm_set1_epi16(127);
+    const __m128i cap = _mm_set1_epi16(kDenoiserColumnSumCap);
     const __m128i capped =
         _mm_add_epi16(_mm_min_epi16(addLanes16(sumLo), cap), _mm_min_epi16(addLanes16(sumHi), cap));
     const int blockSum = horizontalSum32(_mm_madd_epi16(capped, _mm_set1_epi16(1)));
     const int diff = blockSum < 0 ? -blockSum : blockSum;
     if (sumDiff) *sumDiff = diff;
-    return diff > (s ? 448 : 96) ? kCopyBlock : kFilterBlock;
+    return diff > denoiserCopyLimit(s) ? kCopyBlock : kFilterBlock;
 }
 
 }  // namespace video

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "denoise/denoiser_model.h"
+
 namespace kelvo {
 namespace video {
 
@@ -42,10 +44,11 @@ BlockDecision DenoiseBlock_C(const uint8_t* reference, int referenceStride,
                              int* sumDiff) {
     (void)motion;
     const int s = strong ? 1 : 0;
-    const int smallLimit = 3 + s;
-    const int adjust1 = 4 + s;
-    const int adjust2 = 5 + s;
-    const int adjust3 = 7 + s;
+    const int step = s * kDenoiserStrongStep;
+    const int smallLimit = kDenoiserStillLimit + step;
+    const int adjust1 = kDenoiserAdjustments[0] + step;
+    const int adjust2 = kDenoiserAdjustments[1] + step;
+    const int adjust3 = kDenoiserAdjustments[2] + step;
 
     int columnSums[16] = {};
     for (int y = 0; y < 16; ++y) {
@@ -60,7 +63,8 @@ BlockDecision DenoiseBlock_C(const uint8_t* reference, int referenceStride,
                 continue;
             }
             // Each adjustment is at most |d|, so out never passes the reference.
-            const int adjustment = ad <= 7 ? adjust1 : ad <= 15 ? adjust2 : adjust3;
+            const int adjustment =
+                ad <= kDenoiserBandLimits[0] ? adjust1 : ad <= kDenoiserBandLimits[1] ? adjust2 : adjust3;
             if (d > 0) {
                 out[x] = static_cast<uint8_t>(std::min(255, v + adjustment));
                 columnSums[x] += adjustment;
@@ -75,10 +79,10 @@ BlockDecision DenoiseBlock_C(const uint8_t* reference, int referenceStride,
     }
 
     int blockSum = 0;
-    for (int x = 0; x < 16; ++x) blockSum += std::min(columnSums[x], 127);
+    for (int x = 0; x < 16; ++x) blockSum += std::min(columnSums[x], kDenoiserColumnSumCap);
     const int diff = std::abs(blockSum);
     if (sumDiff) *sumDiff = diff;
-    return diff > (s ? 448 : 96) ? kCopyBlock : kFilterBlock;
+    return diff > denoiserCopyLimit(s) ? kCopyBlock : kFilterBlock;
 }
 
 void DenoiserFilterC::copyBlock16x16(const uint8_t* src, int srcStride, uint8_t* dst,

@@ -1,5 +1,6 @@
 // SSE2 denoiser kernels: one 16-sample row per register. Every lane computes
 // exactly what DenoiserFilterC computes for its sample, so results match.
+#include "denoise/denoiser_model.h"
 #include "denoise/denoiser_rows.h"
 
 #if KELVO_CPU_X86
@@ -64,12 +65,14 @@ BlockDecision DenoiseBlock_SSE2(const uint8_t* reference, int referenceStride,
     (void)motion;
     const int s = strong ? 1 : 0;
     const __m128i zero = _mm_setzero_si128();
-    const __m128i smallLimit = _mm_set1_epi8(static_cast<char>(3 + s));
-    const __m128i seven = _mm_set1_epi8(7);
-    const __m128i fifteen = _mm_set1_epi8(15);
-    const __m128i largest = _mm_set1_epi8(static_cast<char>(7 + s));
-    const __m128i one = _mm_set1_epi8(1);
-    const __m128i two = _mm_set1_epi8(2);
+    const int step = s * kDenoiserStrongStep;
+    const __m128i smallLimit = _mm_set1_epi8(static_cast<char>(kDenoiserStillLimit + step));
+    const __m128i seven = _mm_set1_epi8(kDenoiserBandLimits[0]);
+    const __m128i fifteen = _mm_set1_epi8(kDenoiserBandLimits[1]);
+    const __m128i largest = _mm_set1_epi8(static_cast<char>(kDenoiserAdjustments[2] + step));
+    // The steps down from the largest adjustment to the band's.
+    const __m128i one = _mm_set1_epi8(kDenoiserAdjustments[1] - kDenoiserAdjustments[0]);
+    const __m128i two = _mm_set1_epi8(kDenoiserAdjustments[2] - kDenoiserAdjustments[1]);
 
     __m128i sumLo = zero;  // column sums 0..7, 16-bit
     __m128i sumHi = zero;  // column sums 8..15
@@ -101,12 +104,12 @@ BlockDecision DenoiseBlock_SSE2(const uint8_t* reference, int referenceStride,
         source += sourceStride;
         out += outStride;
     }
-    const __m128i cap = _mm_set1_epi16(127);
+    const __m128i cap = _mm_set1_epi16(kDenoiserColumnSumCap);
     const __m128i capped = _mm_add_epi16(_mm_min_epi16(sumLo, cap), _mm_min_epi16(sumHi, cap));
     const int blockSum = horizontalSum32(_mm_madd_epi16(capped, _mm_set1_epi16(1)));
     const int diff = blockSum < 0 ? -blockSum : blockSum;
     if (sumDiff) *sumDiff = diff;
-    return diff > (s ? 448 : 96) ? kCopyBlock : kFilterBlock;
+    return diff > denoiserCopyLimit(s) ? kCopyBlock : kFilterBlock;
 }
 
 }  // namespace video

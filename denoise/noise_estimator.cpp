@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "denoise/denoiser_model.h"
+
 namespace kelvo {
 namespace video {
 
@@ -19,9 +21,9 @@ void NoiseEstimator::addBlock(int blockIndex, uint32_t variance, uint32_t lumaSu
     ++staticBlocks_;
     const uint32_t meanLuma = lumaSum >> 6;
     // The luma range keeps lumaSum >> 10 at 1 or more.
-    if (run >= 6 && meanLuma >= 21 && meanLuma <= 219) {
+    if (run >= kNoiseStaticRun && meanLuma >= kNoiseLumaLow && meanLuma <= kNoiseLumaHigh) {
         const uint32_t normalised = variance / (lumaSum >> 10);
-        noiseSum_ += std::min<uint32_t>(normalised, 300);
+        noiseSum_ += std::min<uint32_t>(normalised, kNoiseVarianceCap);
         ++noisyBlocks_;
     }
 }
@@ -32,9 +34,11 @@ void NoiseEstimator::resetLowVarRun(int blockIndex) {
 }
 
 bool NoiseEstimator::updateNoiseLevel() {
-    // One block in 41 is sampled; at least half of the sampled blocks must
+    // One block in kDenoiserSampleInterval is sampled; enough of them must
     // have been static for the frame to say anything about noise.
-    if (0.5 * blockColumns_ * blockRows_ / 41.0 > staticBlocks_ || noisyBlocks_ == 0) {
+    if (kNoiseStaticShare * blockColumns_ * blockRows_ / static_cast<double>(kDenoiserSampleInterval) >
+            staticBlocks_ ||
+        noisyBlocks_ == 0) {
         staticBlocks_ = 0;
         noisyBlocks_ = 0;
         noiseLevel_ = 0.0;
@@ -42,10 +46,11 @@ bool NoiseEstimator::updateNoiseLevel() {
         const uint32_t mean = noiseSum_ / noisyBlocks_;
         staticBlocks_ = 0;
         noisyBlocks_ = 0;
-        noiseLevel_ = noiseLevel_ == 0.0 ? mean : (mean + 15 * noiseLevel_) * 0.0625;
+        constexpr double kShare = 1.0 / (kNoiseHistoryWeight + 1);  // 0.0625, exact
+        noiseLevel_ = noiseLevel_ == 0.0 ? mean : (mean + kNoiseHistoryWeight * noiseLevel_) * kShare;
     }
     noiseSum_ = 0;
-    return noiseLevel_ > 70.0;
+    return noiseLevel_ > kNoisyLevel;
 }
 
 uint32_t NoiseEstimator::lowVarRun(int blockIndex) const {

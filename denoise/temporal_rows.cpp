@@ -11,11 +11,11 @@ TemporalRamp makeTemporalRamp(int low, int high, int minWeight) {
     TemporalRamp ramp;
     low = std::clamp(low, 0, 4094);
     high = std::clamp(high, low + 1, 4095);
-    minWeight = std::clamp(minWeight, 1, 128);
+    minWeight = std::clamp(minWeight, 1, kTemporalWeightOne);
     ramp.low = static_cast<int16_t>(low);
     ramp.span = static_cast<int16_t>(high - low);
     // span * slope stays below 2^15, so the products fit signed 16-bit lanes.
-    ramp.slope = static_cast<int16_t>(((128 - minWeight) << 8) / ramp.span);
+    ramp.slope = static_cast<int16_t>(((kTemporalWeightOne - minWeight) << kTemporalSlopeBits) / ramp.span);
     ramp.minWeight = static_cast<int16_t>(minWeight);
     return ramp;
 }
@@ -35,10 +35,10 @@ void temporalWeightsC(const uint16_t* sum, const uint8_t* floor, uint8_t* weight
     for (int x = 0; x < width; ++x) {
         int m = 0;
         for (int c = x - 1; c <= x + 1; ++c) m = std::max(m, sum[c - 1] + sum[c] + sum[c + 1]);
-        int w = 128;
+        int w = kTemporalWeightOne;
         if (m < ramp.low + ramp.span) {
             const int excess = std::clamp(m - ramp.low, 0, static_cast<int>(ramp.span));
-            w = ramp.minWeight + ((excess * ramp.slope) >> 8);
+            w = ramp.minWeight + ((excess * ramp.slope) >> kTemporalSlopeBits);
         }
         if (floor && floor[x] > w) w = floor[x];
         weight[x] = static_cast<uint8_t>(w);
@@ -50,10 +50,13 @@ void temporalBlendC(const uint8_t* reference, const uint8_t* source, const uint1
     for (int x = 0; x < width; ++x) {
         int s = source[x];
         if (blur) {
-            const int mean = (blur[x - 1] + 2 * blur[x] + blur[x + 1] + 8) >> 4;
+            const int mean = (blur[x - 1] + 2 * blur[x] + blur[x + 1] + (1 << kTemporalBinomialBits) / 2) >>
+                             kTemporalBinomialBits;
             s += std::clamp(mean - s, -limit, limit);
         }
-        out[x] = static_cast<uint8_t>((reference[x] * (128 - weight[x]) + s * weight[x] + 64) >> 7);
+        out[x] = static_cast<uint8_t>(
+            (reference[x] * (kTemporalWeightOne - weight[x]) + s * weight[x] + kTemporalWeightOne / 2) >>
+            kTemporalWeightBits);
     }
 }
 

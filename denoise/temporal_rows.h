@@ -15,6 +15,14 @@
 namespace kelvo {
 namespace video {
 
+// The fixed point of every variant: weights in 1 / 2^kTemporalWeightBits,
+// ramp slopes in 1 / 2^kTemporalSlopeBits, and the 3x3 binomial mean's
+// weights summing to 2^kTemporalBinomialBits (each rounded to nearest).
+constexpr int kTemporalWeightBits = 7;
+constexpr int kTemporalWeightOne = 1 << kTemporalWeightBits;  // 128
+constexpr int kTemporalSlopeBits = 8;
+constexpr int kTemporalBinomialBits = 4;
+
 // How a 3x3 sum of absolute differences m maps to a weight:
 // `minWeight` up to `low`, rising linearly to 128 at `high` and beyond.
 // Build it with makeTemporalRamp, which keeps the products in 16 bits.

@@ -64,7 +64,7 @@ void weightsAVX2(const uint16_t* sum, const uint8_t* floor, uint8_t* weight, int
                   slope = _mm256_set1_epi16(ramp.slope),
                   minWeight = _mm256_set1_epi16(ramp.minWeight),
                   highMinusOne = _mm256_set1_epi16(static_cast<int16_t>(ramp.low + ramp.span - 1)),
-                  full = _mm256_set1_epi16(128), zero = _mm256_setzero_si256();
+                  full = _mm256_set1_epi16(kTemporalWeightOne), zero = _mm256_setzero_si256();
     int x = 0;
     for (; x + 16 <= width; x += 16) {
         const uint16_t* s = sum + x;
@@ -77,7 +77,7 @@ void weightsAVX2(const uint16_t* sum, const uint8_t* floor, uint8_t* weight, int
         const __m256i excess =
             _mm256_min_epi16(_mm256_max_epi16(_mm256_sub_epi16(m, low), zero), span);
         const __m256i ramped =
-            _mm256_add_epi16(minWeight, _mm256_srli_epi16(_mm256_mullo_epi16(excess, slope), 8));
+            _mm256_add_epi16(minWeight, _mm256_srli_epi16(_mm256_mullo_epi16(excess, slope), kTemporalSlopeBits));
         const __m256i above = _mm256_cmpgt_epi16(m, highMinusOne);
         __m256i w = _mm256_blendv_epi8(ramped, full, above);
         if (floor) w = _mm256_max_epi16(w, widen(floor + x));
@@ -89,8 +89,8 @@ void weightsAVX2(const uint16_t* sum, const uint8_t* floor, uint8_t* weight, int
 
 void blendAVX2(const uint8_t* reference, const uint8_t* source, const uint16_t* blur, int limit,
                const uint8_t* weight, uint8_t* out, int width) {
-    const __m256i full = _mm256_set1_epi16(128), half = _mm256_set1_epi16(64),
-                  eight = _mm256_set1_epi16(8),
+    const __m256i full = _mm256_set1_epi16(kTemporalWeightOne), half = _mm256_set1_epi16(kTemporalWeightOne / 2),
+                  eight = _mm256_set1_epi16((1 << kTemporalBinomialBits) / 2),
                   lim = _mm256_set1_epi16(static_cast<int16_t>(limit)),
                   negLim = _mm256_set1_epi16(static_cast<int16_t>(-limit));
     int x = 0;
@@ -102,13 +102,13 @@ void blendAVX2(const uint8_t* reference, const uint8_t* source, const uint16_t* 
             const __m256i mean = _mm256_srli_epi16(
                 _mm256_add_epi16(_mm256_add_epi16(load(blur + x - 1), load(blur + x + 1)),
                                  _mm256_add_epi16(_mm256_add_epi16(c, c), eight)),
-                4);
+                kTemporalBinomialBits);
             s = _mm256_add_epi16(
                 s, _mm256_min_epi16(_mm256_max_epi16(_mm256_sub_epi16(mean, s), negLim), lim));
         }
         const __m256i sum = _mm256_add_epi16(_mm256_mullo_epi16(r, _mm256_sub_epi16(full, w)),
                                              _mm256_mullo_epi16(s, w));
-        narrow(out + x, _mm256_srli_epi16(_mm256_add_epi16(sum, half), 7));
+        narrow(out + x, _mm256_srli_epi16(_mm256_add_epi16(sum, half), kTemporalWeightBits));
     }
     if (x < width)
         temporalBlendC(reference + x, source + x, blur ? blur + x : nullptr, limit, weight + x,

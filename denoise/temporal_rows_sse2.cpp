@@ -70,7 +70,7 @@ inline __m128i weights8(const uint16_t* sum, __m128i low, __m128i span, __m128i 
     const __m128i excess =
         _mm_min_epi16(_mm_max_epi16(_mm_sub_epi16(m, low), _mm_setzero_si128()), span);
     const __m128i ramp =
-        _mm_add_epi16(minWeight, _mm_srli_epi16(_mm_mullo_epi16(excess, slope), 8));
+        _mm_add_epi16(minWeight, _mm_srli_epi16(_mm_mullo_epi16(excess, slope), kTemporalSlopeBits));
     const __m128i above = _mm_cmpgt_epi16(m, highMinusOne);
     return _mm_or_si128(_mm_and_si128(above, full), _mm_andnot_si128(above, ramp));
 }
@@ -80,7 +80,7 @@ void weightsSSE2(const uint16_t* sum, const uint8_t* floor, uint8_t* weight, int
     const __m128i low = _mm_set1_epi16(ramp.low), span = _mm_set1_epi16(ramp.span),
                   slope = _mm_set1_epi16(ramp.slope), minWeight = _mm_set1_epi16(ramp.minWeight),
                   highMinusOne = _mm_set1_epi16(static_cast<int16_t>(ramp.low + ramp.span - 1)),
-                  full = _mm_set1_epi16(128);
+                  full = _mm_set1_epi16(kTemporalWeightOne);
     int x = 0;
     for (; x + 16 <= width; x += 16) {
         __m128i w = _mm_packus_epi16(
@@ -97,7 +97,7 @@ void weightsSSE2(const uint16_t* sum, const uint8_t* floor, uint8_t* weight, int
 inline __m128i blend8(__m128i r, __m128i s, __m128i w, __m128i full, __m128i half) {
     const __m128i sum =
         _mm_add_epi16(_mm_mullo_epi16(r, _mm_sub_epi16(full, w)), _mm_mullo_epi16(s, w));
-    return _mm_srli_epi16(_mm_add_epi16(sum, half), 7);
+    return _mm_srli_epi16(_mm_add_epi16(sum, half), kTemporalWeightBits);
 }
 
 // The source of 8 pixels moved toward their binomial mean by at most limit.
@@ -105,7 +105,7 @@ inline __m128i smooth8(__m128i s, const uint16_t* blur, __m128i limit, __m128i e
     const __m128i c = load(blur);
     const __m128i mean = _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(load(blur - 1), load(blur + 1)),
                                                       _mm_add_epi16(_mm_add_epi16(c, c), eight)),
-                                        4);
+                                        kTemporalBinomialBits);
     const __m128i step = _mm_min_epi16(
         _mm_max_epi16(_mm_sub_epi16(mean, s), _mm_sub_epi16(_mm_setzero_si128(), limit)), limit);
     return _mm_add_epi16(s, step);
@@ -113,8 +113,8 @@ inline __m128i smooth8(__m128i s, const uint16_t* blur, __m128i limit, __m128i e
 
 void blendSSE2(const uint8_t* reference, const uint8_t* source, const uint16_t* blur, int limit,
                const uint8_t* weight, uint8_t* out, int width) {
-    const __m128i zero = _mm_setzero_si128(), full = _mm_set1_epi16(128), half = _mm_set1_epi16(64),
-                  eight = _mm_set1_epi16(8), lim = _mm_set1_epi16(static_cast<int16_t>(limit));
+    const __m128i zero = _mm_setzero_si128(), full = _mm_set1_epi16(kTemporalWeightOne), half = _mm_set1_epi16(kTemporalWeightOne / 2),
+                  eight = _mm_set1_epi16((1 << kTemporalBinomialBits) / 2), lim = _mm_set1_epi16(static_cast<int16_t>(limit));
     int x = 0;
     for (; x + 16 <= width; x += 16) {
         const __m128i r = load(reference + x), s = load(source + x), w = load(weight + x);

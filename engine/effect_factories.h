@@ -1,4 +1,5 @@
-// The effects each backend's chain is built from: where the render layer's
+// The effects each backend's chain is built from: one table of internal
+// types with the GL and the CPU maker of each, where the render layer's
 // convertors, the GL effects, the CPU image effects and the denoiser (the
 // same on both backends) come together.
 #pragma once
@@ -10,8 +11,16 @@ namespace video {
 
 class EffectBase;
 
-// For NativeRenderEngine: a new effect of that internal type, or null (built
-// only with GL, in engine/gl/).
+using EffectMaker = std::shared_ptr<EffectBase> (*)();
+
+// The GL backend's makers (engine/gl/); all null in a build without GL.
+struct GLEffectMakers {
+    EffectMaker oesConvertor, yuvInputConvertor, textureOutput, yuvOutputConvertor;
+    EffectMaker beauty, colorEnhance, lowlightEnhance;
+};
+const GLEffectMakers& glEffectMakers();
+
+// For NativeRenderEngine: a new effect of that internal type, or null.
 std::shared_ptr<EffectBase> createGLEffect(int type);
 // For CpuRenderEngine: a new effect of that internal type, or null.
 std::shared_ptr<EffectBase> createCpuEffect(int type);

@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
+#include <memory>
 
 #include "kelvo/video_process_engine.h"
 
@@ -64,6 +66,21 @@ std::string toText(const rapidjson::Value& value) {
     return out.GetString();
 }
 
+// Collects the engine's "setParameter rejected: ..." lines.
+class RejectionLog : public IVideoProcessObserver {
+public:
+    void onInitialized(int) override {}
+    void onLog(int level, const char* message) override {
+        static const char kPrefix[] = "setParameter rejected: ";
+        if (level == kLogError && std::strncmp(message, kPrefix, sizeof kPrefix - 1) == 0)
+            lines.emplace_back(message + sizeof kPrefix - 1);
+    }
+    void onDetectionResult(int, int, const std::shared_ptr<IMetaDataInfo>&) override {}
+    void onEffectResult(int, int) override {}
+    void onProcessResult(int) override {}
+    std::vector<std::string> lines;
+};
+
 }  // namespace
 
 bool checkParams(const std::string& text, std::string* error) {
@@ -84,7 +101,19 @@ bool checkParams(const std::string& text, std::string* error) {
             *error = std::string("params: '") + it->name.GetString() + "' must be a JSON object";
             return false;
         }
-    return true;
+    // The engine's own verdict on keys, members and ranges. An engine that is
+    // never initialised checks and logs each document and touches no GL.
+    std::unique_ptr<IVideoProcessEngine> checker(createVideoProcessEngine(false));
+    if (!checker) return true;  // out of memory: the engine will judge them later
+    RejectionLog log;
+    checker->setObserver(&log);
+    for (auto it = doc.MemberBegin(); it != doc.MemberEnd(); ++it)
+        checker->setParameter(it->name.GetString(), toText(it->value).c_str());
+    checker->setObserver(nullptr);
+    if (log.lines.empty()) return true;
+    *error = "params: " + log.lines.front();
+    for (size_t i = 1; i < log.lines.size(); ++i) *error += "; " + log.lines[i];
+    return false;
 }
 
 std::vector<std::pair<std::string, std::string>> composeDocuments(const Settings& s) {

@@ -12,7 +12,9 @@ namespace kelvo {
 namespace gst {
 
 // A JSON object mapping option keys to parameter objects, as kelvo-enhance's
-// --params file. "" means none. False with `error` for anything else.
+// --params file, whose keys, members and values the engine accepts. "" means
+// none. False with `error` for anything else, naming every rejected member
+// as the engine's "setParameter rejected" lines do.
 bool checkParams(const std::string& text, std::string* error);
 
 // Typed settings of the element. A tuning value goes to the engine only once

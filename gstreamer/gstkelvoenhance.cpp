@@ -25,7 +25,6 @@ using kelvo::gst::Settings;
 
 enum Backend { kBackendAuto, kBackendGpu, kBackendCpu };
 
-const char kDefaultEffects[] = "denoise,lowlight,color,beauty";
 const char kRejectedPrefix[] = "setParameter rejected";
 
 enum {
@@ -105,6 +104,10 @@ struct State {
     bool settingsDirty = true;
     bool postMessages = false;
     Backend backend = kBackendAuto;
+    // Why the last value given to `effects` / `params` was refused, "" when it
+    // was taken. The element keeps the previous value but will not start
+    // while one is set: a typo must not quietly run other effects.
+    std::string refusedEffects, refusedParams;
 
     // Streaming thread only (and start/stop, which do not overlap it).
     std::unique_ptr<IVideoProcessEngine> engine;
@@ -302,11 +305,13 @@ void setProperty(GObject* object, guint id, const GValue* value, GParamSpec* psp
             const char* text = g_value_get_string(value);
             std::vector<int> effects;
             if (kelvo::video::parseEffectNames(text ? text : "", &effects, &error)) update(s.effects, effects);
+            st.refusedEffects = error.empty() ? "" : std::string(text ? text : "") + ": " + error;
             break;
         }
         case PROP_PARAMS: {
             const std::string text = g_value_get_string(value) ? g_value_get_string(value) : "";
             if (kelvo::gst::checkParams(text, &error)) update(s.params, text);
+            st.refusedParams = error;
             break;
         }
         case PROP_BACKEND: {
@@ -338,9 +343,15 @@ void setProperty(GObject* object, guint id, const GValue* value, GParamSpec* psp
     GST_OBJECT_UNLOCK(self);
     if (id == PROP_EFFECTS)
         gst_base_transform_set_passthrough(GST_BASE_TRANSFORM(self), passthrough);
-    if (!error.empty())
+    if (!error.empty()) {
+        // Properties are mostly set before the element has a bus (gst-launch,
+        // gst_parse_launch): the bus message alone would go unseen.
+        g_warning("%s: invalid value for property '%s', the previous value stays and the "
+                  "element will not start until it is corrected: %s",
+                  GST_OBJECT_NAME(self), g_param_spec_get_name(pspec), error.c_str());
         GST_ELEMENT_WARNING(self, LIBRARY, SETTINGS, ("Invalid value for property '%s'",
                             g_param_spec_get_name(pspec)), ("%s", error.c_str()));
+    }
 }
 
 std::string effectsText(const std::vector<int>& effects) {
@@ -396,7 +407,15 @@ gboolean start(GstBaseTransform* trans) {
     GST_OBJECT_LOCK(self);
     const std::string config = std::string("{\"backend\":\"") + backendName(st.backend) + "\"}";
     st.settingsDirty = true;
+    const bool effectsRefused = !st.refusedEffects.empty();
+    const std::string refused = effectsRefused ? st.refusedEffects : st.refusedParams;
     GST_OBJECT_UNLOCK(self);
+    if (!refused.empty()) {
+        GST_ELEMENT_ERROR(self, LIBRARY, SETTINGS,
+                          ("Invalid value for property '%s'", effectsRefused ? "effects" : "params"),
+                          ("%s", refused.c_str()));
+        return FALSE;
+    }
 
     st.engine.reset(createVideoProcessEngine(false));
     if (!st.engine) {
@@ -411,6 +430,8 @@ gboolean start(GstBaseTransform* trans) {
                            r == -1 ? ": no usable OpenGL 3.3 context" : ""));
         return FALSE;
     }
+    GST_INFO_OBJECT(self, "%s backend, renderer %s", st.engine->getInfo("backend"),
+                    st.engine->getInfo("renderer"));
     // After init, so that the detector reports its statistics to it too.
     st.observer.reset(new Observer(GST_ELEMENT(self)));
     st.engine->setObserver(st.observer.get());
@@ -528,7 +549,7 @@ static void gst_kelvo_enhance_class_init(GstKelvoEnhanceClass* klass) {
         g_param_spec_string("effects", "Effects",
                             "Comma-separated effects to run: denoise, lowlight, color, beauty "
                             "(or their identifiers 101-104); empty passes frames through",
-                            kDefaultEffects, kPlaying));
+                            kelvo::video::kDefaultEffectNames, kPlaying));
     g_object_class_install_property(
         gobject, PROP_PARAMS,
         g_param_spec_string("params", "Parameters",
@@ -616,11 +637,12 @@ static void gst_kelvo_enhance_class_init(GstKelvoEnhanceClass* klass) {
 static void gst_kelvo_enhance_init(GstKelvoEnhance* self) {
     self->state = new State();
     std::string error;
-    kelvo::video::parseEffectNames(kDefaultEffects, &self->state->settings.effects, &error);
+    kelvo::video::parseEffectNames(kelvo::video::kDefaultEffectNames, &self->state->settings.effects,
+                                   &error);
 }
 
 static gboolean plugin_init(GstPlugin* plugin) { return GST_ELEMENT_REGISTER(kelvoenhance, plugin); }
 
 GST_PLUGIN_DEFINE(GST_VERSION_MAJOR, GST_VERSION_MINOR, kelvo,
                   "Video enhancement with the kelvo video process library", plugin_init,
-                  KELVO_VERSION, "Proprietary", "kelvo", "kelvo")
+                  KELVO_VERSION, "BSD", "kelvo", "kelvo")

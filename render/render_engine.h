@@ -6,11 +6,11 @@
 // backend needs around the calls (a current GL context) is its own contract.
 #pragma once
 
-#include <functional>
 #include <memory>
 #include <vector>
 
 #include "kelvo/video_process_engine.h"
+#include "render/effect_chain.h"
 
 namespace kelvo {
 namespace video {
@@ -18,19 +18,17 @@ namespace video {
 class EffectBase;
 class I420VideoFrame;
 
-// Creates the effect of one internal type for a backend, or null for a type
-// that backend has no effect for. Given by whoever constructs the backend, so
-// that the render layer knows no effect beyond its own base classes.
-using EffectFactory = std::function<std::shared_ptr<EffectBase>(int type)>;
-
+// The factory is given by whoever constructs the backend, so that the render
+// layer knows no effect beyond its own base classes.
 class RenderEngine {
 public:
+    explicit RenderEngine(EffectFactory factory) : chain_(std::move(factory)) {}
     virtual ~RenderEngine() = default;
 
     // Drops the current chain and creates one effect per known internal type,
     // in order, linked to its neighbours. Types that name no effect are
     // skipped. An empty list keeps the current chain.
-    virtual void setEffects(const std::vector<int>& types) = 0;
+    void setEffects(const std::vector<int>& types) { chain_.build(types); }
     // Runs the enabled effects on the frame, reporting each one's Draw status
     // to the effect observer. With textureInput the frame carries a caller
     // texture (GL backend only). False only without frame or without chain.
@@ -40,7 +38,8 @@ public:
     void setEffectObserver(IVideoProcessObserver* observer) { effectObserver_ = observer; }
 
     // The first effect of that internal type in the chain, or empty.
-    virtual std::shared_ptr<EffectBase> effect(int type) const = 0;
+    std::shared_ptr<EffectBase> effect(int type) const { return chain_.effect(type); }
+    const std::list<std::shared_ptr<EffectBase>>& chain() const { return chain_.effects(); }
 
     // Setters, routed through the effect's controls (render/effect_controls.h);
     // each does nothing when the chain has no effect of its type.
@@ -66,6 +65,7 @@ public:
     void setVideoDenoiserAutoNoisy(bool noisy);
 
 protected:
+    EffectChain chain_;
     IVideoProcessObserver* effectObserver_ = nullptr;
 
 private:

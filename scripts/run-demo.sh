@@ -6,7 +6,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
 cmake -S . -B build -G Ninja
-cmake --build build
+# The library and the tool only: tests and benchmarks are scripts/test.sh's.
+cmake --build build --target kelvo-enhance
 mkdir -p out
 ./build/tools/enhance/kelvo-enhance --demo --frames 30 --output out/enhanced.y4m \
   --snapshot out/snapshot.png --snapshot-frame 29 --progress "$@"

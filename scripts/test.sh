@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds everything and runs every test:
-#   1. the normal build (warnings are errors) and the whole suite, then the
-#      CPU tests and picture digests again on the portable rows only;
+#   1. the normal build (warnings are errors), the whole suite (the README's
+#      commands among it), the CPU tests and picture digests again on the
+#      portable rows only, and scripts/run-demo.sh;
 #   2. the GL tests again under xvfb-run, where the GLFW context is taken;
-#      then the library built without GLFW, run once;
+#      then the library built without GLFW, run once; and the library built
+#      without OpenGL, with its tests and the same pictures as the full build's;
 #   3. the whole suite under AddressSanitizer + UndefinedBehaviorSanitizer;
 #   4. the concurrency tests under ThreadSanitizer;
 #   5. every fuzz target for a bounded time (KELVO_FUZZ_SECONDS, default 60).
@@ -23,6 +25,8 @@ step "CPU tests on the portable rows (KELVO_CPU_MASK=0)"
 KELVO_CPU_MASK=0 ctest --test-dir build --output-on-failure -j2 \
   -L '^(checkasm|cpu|kernels|convert|denoise|detect)'
 KELVO_CPU_MASK=0 ctest --test-dir build --output-on-failure -R '^PictureDigest'
+step "the README's first step: scripts/run-demo.sh"
+./scripts/run-demo.sh --no-progress
 step "GL tests under xvfb-run (GLFW)"
 xvfb-run -a -s "-screen 0 64x64x24" ctest --test-dir build --output-on-failure -j2 -L "_gl$"
 [ "${KELVO_QUICK:-0}" = 1 ] && exit 0
@@ -36,6 +40,24 @@ if readelf -d build-noglfw/libkelvo_video_process.so | grep -q glfw; then
 fi
 DISPLAY= ./build-noglfw/tools/enhance/kelvo-enhance --demo --size 96x64 -n 3 --no-progress \
   -o /dev/null
+
+step "library without OpenGL"
+cmake -S . -B build-nogl -G Ninja -DKELVO_WERROR=ON -DKELVO_WITH_GL=OFF -DKELVO_BUILD_BENCH=OFF
+cmake --build build-nogl
+for f in build-nogl/libkelvo_video_process.so build-nogl/tools/enhance/kelvo-enhance \
+         build-nogl/gstreamer/libgstkelvo.so; do
+  [ -e "$f" ] || continue
+  if readelf -d "$f" | grep NEEDED | grep -Ei 'lib(GL|EGL|GLX|OpenGL|epoxy|glfw)'; then
+    echo "$f needs a GL library" >&2; exit 1
+  fi
+done
+if grep -E '"file": ".*/(gpu|platform|render/gl|effects/gl|effects/[a-z_]+/gl|engine/gl)/' \
+     build-nogl/compile_commands.json; then
+  echo "the build without OpenGL compiled GL code" >&2; exit 1
+fi
+ctest --test-dir build-nogl --output-on-failure -j2
+demo=(--demo --size 160x90 -n 5 --backend cpu --no-progress -o -)
+cmp <(./build-nogl/tools/enhance/kelvo-enhance "${demo[@]}") <(./build/tools/enhance/kelvo-enhance "${demo[@]}")
 
 step "AddressSanitizer + UndefinedBehaviorSanitizer"
 cmake -S . -B build-asan -G Ninja -DKELVO_WERROR=ON -DKELVO_BUILD_BENCH=OFF \

@@ -3,6 +3,7 @@
 #include <kelvo/video_process_engine.h>
 #include <kelvo/version.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <vector>

@@ -6,8 +6,9 @@
 // buffers (processed in place) or as OpenGL textures.
 //
 // Threading: setVideoEffects, setParameter, processFrame and processTexture
-// take the engine's lock and may be called from any thread. init, setObserver
-// and release take no lock and must not overlap those calls.
+// take the engine's lock and may be called from any thread. init,
+// setObserver, getInfo, setResourceBundle and release take no lock and must
+// not overlap any other call of the same engine.
 //
 // Results are integer codes; no exception leaves the interface.
 #pragma once
@@ -119,7 +120,10 @@ public:
     // After each detector ran; the record may be empty.
     virtual void onDetectionResult(int result, int detectionKind,
                                    const std::shared_ptr<IMetaDataInfo>& record) = 0;
-    // After each effect drew, with its public effect identifier.
+    // After each enabled stage of the chain drew: effects with their public
+    // identifier, the conversions between planes and RGB with −1. result is
+    // the stage's status (0 done, 1 left untouched, negative: dropped from
+    // this frame, which the processing call does not report as a failure).
     virtual void onEffectResult(int result, int effectId) = 0;
     // The result code of a processing call.
     virtual void onProcessResult(int code) = 0;
@@ -166,17 +170,20 @@ public:
     // "lowlight_enhance_option" or "environment". Accepted members are
     // remembered per key, a later value replacing the same member of an
     // earlier document, and applied again whenever the effect chain is
-    // rebuilt. Each rejected member, unknown member or unknown key is logged
-    // at kLogError as one line "setParameter rejected: ..." and changes
-    // nothing. An invalid JSON text is logged and remembers nothing.
-    // 0, −3 before init (remembered all the same, applied by init), −6 null
-    // key or value, −7 invalid JSON.
+    // rebuilt. Each rejected member, unknown member, unknown key or root that
+    // is not an object is logged at kLogError as one line
+    // "setParameter rejected: ..." and changes nothing. An invalid JSON text
+    // is logged and remembers nothing.
+    // 0, −3 before init (valid documents are remembered all the same and
+    // applied by init; invalid JSON is −3 too), −6 null key or value, −7
+    // invalid JSON.
     virtual int setParameter(const char* key, const char* value) = 0;
 
     // Processes a pixel buffer in place. format: kPixelFormat...; size: bytes
     // in buffer; colorMatrix / colorRange: codes above, −1 when not given.
     // reserved1 and reserved2 are not read.
-    // 0, −1 failure, −3 not initialised, −4 no effect enabled, −6 invalid.
+    // 0, −1 failure, −3 not initialised, −4 no effect enabled, −6 invalid
+    // arguments or no setVideoEffects yet.
     virtual int processFrame(int format, int width, int height, uint8_t* buffer, int size,
                              int reserved1, int reserved2, int colorMatrix,
                              int colorRange) = 0;

@@ -9,11 +9,7 @@
 #include "gpu/gl_fbo.h"
 #include "gpu/gl_texture.h"
 #include "render/gl/gl_effect_base.h"
-#include "render/gl/effect_oes_convertor.h"
 #include "render/effect_types.h"
-#include "render/gl/effect_texture_output.h"
-#include "render/gl/effect_yuv_input_convertor.h"
-#include "render/gl/effect_yuv_output_convertor.h"
 
 namespace kelvo {
 namespace video {
@@ -25,37 +21,16 @@ bool isGPUKind(int kind) {
            kind == kEffectKindOutputConvertor;
 }
 
-void dropChain(std::list<std::shared_ptr<EffectBase>>& chain) {
-    for (auto& effect : chain) {
-        effect->release();
-    }
-    // The links are shared both ways; without unlinking, dropped effects
-    // would keep each other alive.
-    for (auto& effect : chain) {
-        effect->unlink();
-    }
-    chain.clear();
-}
-
 }  // namespace
 
-std::shared_ptr<EffectBase> createGLConvertor(int type) {
-    switch (type) {
-        case kEffectTypeOESConvertor: return std::make_shared<EffectOESConvertor>();
-        case kEffectTypeYUVInputConvertor: return std::make_shared<EffectYUVInputConvertor>();
-        case kEffectTypeTextureOutput: return std::make_shared<EffectTextureOutput>();
-        case kEffectTypeYUVOutputConvertor: return std::make_shared<EffectYUVOutputConvertor>();
-        default: return nullptr;
-    }
-}
-
-NativeRenderEngine::NativeRenderEngine(EffectFactory factory) : factory_(std::move(factory)) {}
+NativeRenderEngine::NativeRenderEngine(EffectFactory factory) : RenderEngine(std::move(factory)) {}
 
 NativeRenderEngine::~NativeRenderEngine() {
     inputTexture_.reset();
+    current_.reset();
     lastOutput_.reset();
     effectObserver_ = nullptr;
-    dropChain(chain_);
+    chain_.clear();
     for (auto& framebuffer : pingPong_) {
         if (framebuffer) {
             framebuffer->dropUse();
@@ -63,41 +38,19 @@ NativeRenderEngine::~NativeRenderEngine() {
         }
     }
     FramebufferCache::instance()->purge();
-    byType_.clear();
 }
 
-void NativeRenderEngine::setEffects(const std::vector<int>& types) {
-    if (types.empty()) {
-        return;
-    }
-    dropChain(chain_);
-    byType_.clear();
-    for (int type : types) {
-        addEffect(type);
-    }
-    std::shared_ptr<EffectBase> previous;
-    for (auto& effect : chain_) {
-        effect->prevEffect = previous;
-        if (previous) {
-            previous->nextEffect = effect;
-        }
-        previous = effect;
-    }
+bool NativeRenderEngine::handOver(EffectBase& effect, int output) {
+    GPUEffectBase* gpu =
+        isGPUKind(effect.effectKind) ? dynamic_cast<GPUEffectBase*>(&effect) : nullptr;
+    if (!gpu) return false;
+    gpu->setInputTexture(current_);
+    gpu->setOutputFBO(pingPong_[output]);
+    return true;
 }
 
-int NativeRenderEngine::addEffect(int type) {
-    std::shared_ptr<EffectBase> effect = factory_ ? factory_(type) : nullptr;
-    if (!effect) {
-        return -5;
-    }
-    byType_.emplace(type, effect);
-    chain_.push_back(std::move(effect));
-    return 0;
-}
-
-std::shared_ptr<EffectBase> NativeRenderEngine::effect(int type) const {
-    auto entry = byType_.find(type);
-    return entry == byType_.end() ? nullptr : entry->second.lock();
+void NativeRenderEngine::adoptOutput(EffectBase& effect, bool) {
+    current_ = static_cast<GPUEffectBase&>(effect).outputTexture();
 }
 
 bool NativeRenderEngine::process(const std::shared_ptr<I420VideoFrame>& frame,
@@ -128,35 +81,13 @@ bool NativeRenderEngine::process(const std::shared_ptr<I420VideoFrame>& frame,
         }
     }
 
-    std::shared_ptr<TextureBase> current = inputTexture_;
-    int index = 0;
-    for (auto& effect : chain_) {
-        if (!effect->enabled) {
-            continue;
-        }
-        GPUEffectBase* gpu =
-            isGPUKind(effect->effectKind) ? dynamic_cast<GPUEffectBase*>(effect.get()) : nullptr;
-        const bool readsBack = effect->effectType == kEffectTypeYUVOutputConvertor;
-        if (gpu) {
-            gpu->setInputTexture(current);
-            gpu->setOutputFBO(pingPong_[readsBack ? (index + 1) % 2 : index]);
-        }
-        const int status = effect->Draw(frame);
-        if (effectObserver_) {
-            effectObserver_->onEffectResult(status, publicEffectId(effect->effectType));
-        }
-        if (status == 0 && gpu) {
-            current = gpu->outputTexture();
-            if (!readsBack) {
-                index = (index + 1) % 2;
-            }
-        }
-    }
+    current_ = inputTexture_;
+    chain_.run(frame, *this, effectObserver_);
 
-    if (current) {
-        frame->textureId = static_cast<int>(current->textureId);
-        frame->textureType = current->textureType;
-        lastOutput_ = current;
+    if (current_) {
+        frame->textureId = static_cast<int>(current_->textureId);
+        frame->textureType = current_->textureType;
+        lastOutput_ = current_;
     }
     // The output texture may be read from another context. A buffer's
     // readback has already waited for all of the work.

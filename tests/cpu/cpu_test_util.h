@@ -1,6 +1,8 @@
 // Test pictures and difference statistics for the CPU kernel tests.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -15,22 +17,27 @@ namespace kelvo {
 namespace video {
 namespace cputest {
 
-// Agreement of a CPU pass with its GL pass, per channel or plane.
-// Float order and the GPU's own pow/log/filter arithmetic put a value on the
-// other side of a rounding boundary now and then, so a mean shift stays small:
-constexpr double kMeanTolerance = 0.25;
-// ... those flips stay single levels, apart from the rare steep spot:
-constexpr double kP999Tolerance = 2.0;
-// ... and nothing drifts by more than a few levels anywhere:
-constexpr int kMaxTolerance = 4;
-// A mean over a handful of pixels is one pixel's rounding: tiny pictures are
-// held to the percentile and maximum only.
+// Agreement of a CPU pass with its GL pass, per channel or plane: the
+// backends' contract for an effect alone. The GL path itself moves by a level
+// here and there between drivers, and a pass's decision points (bands, skin
+// tests) can turn such a level into a larger step, so shares of samples are
+// bounded rather than the largest difference:
+constexpr double kMeanTolerance = 0.3;
+constexpr double kShareOver2Tolerance = 0.01;
+constexpr double kShareOver8Tolerance = 0.0001;
+// A mean over a handful of pixels is one pixel's rounding, and 1 % of fewer
+// than a thousand samples is not one sample: tiny pictures are held to the
+// share more than 8 apart only (no sample, below ten thousand).
 constexpr int kMinPixelsForMean = 64;
+constexpr int kMinSamplesForShareOver2 = 1000;
 
 struct DiffStats {
     double mean = 0.0;
     double p999 = 0.0;
     int max = 0;
+    double over2 = 0.0;  // share of samples more than 2 apart
+    double over8 = 0.0;  // ... more than 8 apart
+    size_t count = 0;
 };
 
 // |a - b| statistics over `count` samples taken every `step` bytes from
@@ -52,21 +59,38 @@ inline DiffStats diffStats(const uint8_t* a, int strideA, const uint8_t* b, int 
     }
     DiffStats s;
     if (n == 0) return s;
+    s.count = n;
     s.mean = sum / n;
     const size_t rank = std::min(n - 1, static_cast<size_t>(n * 0.999));
-    size_t below = 0;
+    size_t below = 0, over2 = 0, over8 = 0;
     for (int d = 0; d < 256; ++d) {
+        if (d > 2) over2 += count[d];
+        if (d > 8) over8 += count[d];
         if (count[d] == 0) continue;
         if (below <= rank && rank < below + count[d]) s.p999 = d;
         below += count[d];
         s.max = d;
     }
+    s.over2 = static_cast<double>(over2) / n;
+    s.over8 = static_cast<double>(over8) / n;
     return s;
 }
 
 inline std::string describe(const DiffStats& s) {
     return "mean " + std::to_string(s.mean) + " p99.9 " + std::to_string(s.p999) + " max " +
-           std::to_string(s.max);
+           std::to_string(s.max) + " >2 " + std::to_string(100 * s.over2) + "% >8 " +
+           std::to_string(100 * s.over8) + "%";
+}
+
+// The contract's checks of one channel or plane.
+inline void expectWithinContract(const DiffStats& s) {
+    if (s.count >= static_cast<size_t>(kMinPixelsForMean)) {
+        EXPECT_LE(s.mean, kMeanTolerance);
+    }
+    if (s.count >= static_cast<size_t>(kMinSamplesForShareOver2)) {
+        EXPECT_LE(s.over2, kShareOver2Tolerance);
+    }
+    EXPECT_LE(s.over8, kShareOver8Tolerance);
 }
 
 inline uint8_t clampByte(double v) {

@@ -82,10 +82,20 @@ std::vector<uint8_t> components(GstBuffer* buf, const GstVideoInfo& info) {
     return out;
 }
 
+// The GL backend where the build has one, so that results compare with GL
+// runs; a build without GL has the CPU backend only.
+#if KELVO_WITH_GL
+constexpr char kBackend[] = "gpu";
+const std::vector<const char*> kBackends = {"gpu", "cpu"};
+#else
+constexpr char kBackend[] = "cpu";
+const std::vector<const char*> kBackends = {"cpu"};
+#endif
+
 // The same picture as I420 through an engine of its own, colour enhancement
 // at full strength: what the element must give back, byte for byte.
 std::vector<uint8_t> reference(int w, int h, int matrix, int range, bool i422 = false,
-                               const char* backend = "gpu") {
+                               const char* backend = kBackend) {
     const int cw = (w + 1) / 2, ch = i422 ? h : (h + 1) / 2;
     std::vector<uint8_t> planes(w * h + 2 * cw * ch);
     for (int y = 0; y < h; ++y)
@@ -125,7 +135,8 @@ class Element {
 public:
     explicit Element(const std::string& properties = "effects=color color-strength=1.0") {
         initGst();
-        h_ = gst_harness_new_parse(("kelvoenhance backend=gpu " + properties).c_str());
+        h_ = gst_harness_new_parse(("kelvoenhance backend=" + std::string(kBackend) + " " +
+                                    properties).c_str());
         bus_ = gst_bus_new();
         gst_element_set_bus(h_->element, bus_);
     }
@@ -161,10 +172,39 @@ private:
     GstBus* bus_;
 };
 
+// The element's g_warning lines while alive: what a user sees on standard
+// error without GST_DEBUG.
+class Warnings {
+public:
+    Warnings() : id_(g_log_set_handler("kelvoenhance", G_LOG_LEVEL_WARNING, take, this)) {}
+    ~Warnings() { g_log_remove_handler("kelvoenhance", id_); }
+    std::vector<std::string> lines;
+
+private:
+    static void take(const gchar*, GLogLevelFlags, const gchar* message, gpointer self) {
+        static_cast<Warnings*>(self)->lines.emplace_back(message);
+    }
+    guint id_;
+};
+
+// Property values the element refuses, with a word each refusal must name.
+struct Refused {
+    const char* name;
+    const char* value;
+    const char* named;
+};
+const Refused kRefused[] = {
+    {"effects", "beauty,sepia", "sepia"},
+    {"params", "{\"beauty_effect_option\":", "bad JSON"},
+    {"params", "[1]", "JSON object"},
+    {"params", R"({"beauty_effect_option":{"smoothness":5}})", "beauty_effect_option.smoothness"},
+    {"params", R"({"beauty":{"enable":1}})", "unknown key"},
+};
+
 // --- formats -----------------------------------------------------------------
 
 TEST(KelvoEnhanceFormats, PlanarMatchesTheLibraryOnI420) {
-    for (const char* backend : {"gpu", "cpu"})
+    for (const char* backend : kBackends)
     for (const char* format : {"I420", "YV12", "NV12", "NV21", "Y42B"}) {
         SCOPED_TRACE(std::string(backend) + " " + format);
         Element e(std::string("effects=color color-strength=1.0 backend=") + backend);
@@ -362,26 +402,71 @@ TEST(KelvoEnhanceStream, ControlledPropertyFollowsStreamTime) {
     gst_object_unref(element);
 }
 
-// Values that cannot be used are reported on the bus; the stream goes on
-// with the previous setting.
+// Values that cannot be used are reported on standard error and on the bus;
+// a running stream goes on with the previous setting.
 TEST(KelvoEnhanceStream, RejectedValuesPostWarnings) {
-    struct Row {
-        const char* name;
-        const char* value;
-    };
-    for (const Row& row : {Row{"effects", "beauty,sepia"}, Row{"params", "{\"beauty_effect_option\":"},
-                           Row{"params", "[1]"}}) {
+    for (const Refused& row : kRefused) {
         SCOPED_TRACE(std::string(row.name) + "=" + row.value);
         Element e;
         const std::string c = caps("I420", 32, 24);
         e.setCaps(c);
+        Warnings warnings;
         e.set(row.name, row.value);
+        ASSERT_EQ(warnings.lines.size(), 1u);
+        EXPECT_NE(warnings.lines[0].find(row.named), std::string::npos) << warnings.lines[0];
         const GstVideoInfo info = infoOf(c);
         GstBuffer* out = e.push(yuvBuffer(info));
         ASSERT_NE(out, nullptr);
         EXPECT_EQ(components(out, info), reference(32, 24, kColorMatrixSMPTE170M, kColorRangeLimited));
         gst_buffer_unref(out);
         EXPECT_EQ(e.count(GST_MESSAGE_WARNING), 1u);
+    }
+}
+
+// A pipeline started with a refused value stops with an error naming it
+// instead of running the default effects; a corrected value starts it.
+TEST(KelvoEnhanceStream, DoesNotStartWithARefusedValue) {
+    initGst();
+    for (const Refused& row : kRefused) {
+        SCOPED_TRACE(std::string(row.name) + "=" + row.value);
+        GstElement* pipeline = gst_parse_launch(
+            "videotestsrc num-buffers=2 ! video/x-raw,width=32,height=24 ! kelvoenhance name=k "
+            "backend=cpu ! fakesink", nullptr);
+        ASSERT_NE(pipeline, nullptr);
+        GstElement* element = gst_bin_get_by_name(GST_BIN(pipeline), "k");
+        Warnings warnings;
+        gst_util_set_object_arg(G_OBJECT(element), row.name, row.value);
+        EXPECT_EQ(warnings.lines.size(), 1u);
+        GstBus* bus = gst_element_get_bus(pipeline);
+        auto finish = [&]() {
+            gst_element_set_state(pipeline, GST_STATE_PLAYING);
+            GstMessage* m = gst_bus_timed_pop_filtered(
+                bus, 60 * GST_SECOND, static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
+            const GstMessageType type = m ? GST_MESSAGE_TYPE(m) : GST_MESSAGE_UNKNOWN;
+            std::string detail;
+            if (type == GST_MESSAGE_ERROR) {
+                GError* error = nullptr;
+                gchar* debug = nullptr;
+                gst_message_parse_error(m, &error, &debug);
+                detail = std::string(error->message) + " " + (debug ? debug : "");
+                g_error_free(error);
+                g_free(debug);
+            }
+            if (m) gst_message_unref(m);
+            gst_element_set_state(pipeline, GST_STATE_NULL);
+            return std::make_pair(type, detail);
+        };
+        const auto refused = finish();
+        EXPECT_EQ(refused.first, GST_MESSAGE_ERROR);
+        EXPECT_NE(refused.second.find(row.name), std::string::npos) << refused.second;
+        EXPECT_NE(refused.second.find(row.named), std::string::npos) << refused.second;
+
+        gst_util_set_object_arg(G_OBJECT(element), row.name,
+                                std::string(row.name) == "effects" ? "beauty" : "");
+        EXPECT_EQ(finish().first, GST_MESSAGE_EOS);
+        gst_object_unref(bus);
+        gst_object_unref(element);
+        gst_object_unref(pipeline);
     }
 }
 
@@ -479,7 +564,7 @@ TEST(KelvoEnhancePipeline, SameBytesAsKelvoEnhance) {
     const std::string in = std::string(dir) + "/in.y4m", out = std::string(dir) + "/out.y4m";
     ASSERT_TRUE(g_file_set_contents(in.c_str(), input.data(), input.size(), nullptr));
     std::string log;
-    ASSERT_EQ(runTool(KELVO_ENHANCE_PATH " --backend gpu -e color,beauty --no-progress -i " + in + " -o " + out, &log), 0)
+    ASSERT_EQ(runTool(std::string(KELVO_ENHANCE_PATH " --backend ") + kBackend + " -e color,beauty --no-progress -i " + in + " -o " + out, &log), 0)
         << log;
     gchar* written = nullptr;
     gsize length = 0;
@@ -520,12 +605,19 @@ TEST(KelvoEnhancePipeline, CommandLineTools) {
               0)
         << out;
     EXPECT_NE(out.find("kelvo-frame-stats"), std::string::npos) << out;
+    // A mistyped effect is seen without GST_DEBUG and stops the pipeline.
+    out.clear();
+    EXPECT_NE(runTool("GST_DEBUG= " KELVO_GST_LAUNCH " videotestsrc num-buffers=1 ! "
+                      "kelvoenhance effects=beauty,sparkle ! fakesink", &out), 0) << out;
+    EXPECT_NE(out.find("WARNING **"), std::string::npos) << out;
+    EXPECT_NE(out.find("ERROR: from element"), std::string::npos) << out;
+    EXPECT_NE(out.find("sparkle"), std::string::npos) << out;
     // Mesa without its drivers: the GL backend cannot start, and says so;
     // the default backend falls back to the CPU.
     const std::string noGL = "LIBGL_DRIVERS_PATH=/nonexistent DISPLAY= " KELVO_GST_LAUNCH
                              " videotestsrc num-buffers=1 ! kelvoenhance effects=beauty ";
     out.clear();
-    EXPECT_NE(runTool(noGL + "backend=gpu ! fakesink", &out), 0);
+    EXPECT_NE(runTool(noGL + "backend=gpu ! fakesink", &out), 0);  // also without GL built in
     EXPECT_NE(out.find("Cannot start the kelvo video engine"), std::string::npos) << out;
     EXPECT_EQ(runTool(noGL + "! fakesink", &out), 0) << out;
 }

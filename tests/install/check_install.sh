@@ -44,10 +44,10 @@ cmake --build "$work/consumer" >/dev/null
 out=$("$work/consumer/minimal")
 echo "$out" | grep -q "kelvo video process $header_version ($header_version): 10 frames, 0 failed" ||
   fail "minimal program (CMake) printed: $out"
-# ... and with pkg-config.
-c++ -std=c++17 "$example" -o "$work/minimal-pc" \
-  $(PKG_CONFIG_PATH=$pc_dir pkg-config --cflags --libs kelvo_video_process) \
-  -Wl,-rpath,"$prefix/lib"
+# ... and with pkg-config, as docs/integration.md gives the command.
+(export PKG_CONFIG_PATH=$pc_dir
+ c++ -std=c++17 "$example" -o "$work/minimal-pc" $(pkg-config --cflags --libs kelvo_video_process) \
+     -Wl,-rpath,$(pkg-config --variable=libdir kelvo_video_process))
 "$work/minimal-pc" >/dev/null || fail "minimal program (pkg-config) failed"
 
 # Consumers on Windows import the factory; only the library's build exports it.

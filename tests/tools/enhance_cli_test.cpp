@@ -57,6 +57,14 @@ TEST_F(EnhanceCli, HelpDocumentsTheOptions) {
                                "--matrix", "--snapshot", "--progress", "--backend", "--threads",
                                "yuv4mpegpipe"})
         EXPECT_NE(r.output.find(option), std::string::npos) << option;
+    // Every matrix name the tool takes is one the help names.
+    for (const char* matrix : {"rgb", "bt709", "fcc", "bt470bg", "bt601", "smpte170m", "smpte240m",
+                               "ycgco", "bt2020", "bt2020nc", "bt2020c"}) {
+        EXPECT_NE(r.output.find(matrix), std::string::npos) << matrix;
+        const CommandResult run1 =
+            run(kTool + " --demo --size 16x16 -n 1 --no-progress --matrix " + matrix);
+        EXPECT_EQ(run1.status, 0) << matrix << ": " << run1.output;
+    }
 }
 
 TEST_F(EnhanceCli, BadUsageExitsWithStatus2) {
@@ -137,6 +145,32 @@ TEST_F(EnhanceCli, PartialDocumentAndEffectIdsChangeThePicture) {
         ASSERT_EQ(r.status, 0) << args << ": " << r.output;
         EXPECT_TRUE(firstFrame(dir + "/out.y4m") != input) << args << ": output equals input";
     }
+}
+
+// The defaults leave a normally lit picture's exposure alone. The built-in
+// clip (mean luma about 105) is a dark scene to automatic low light, which
+// lifts it by some 35 levels once asked for; the default effects must not.
+TEST_F(EnhanceCli, DefaultEffectsKeepTheExposure) {
+    auto lastFrameMean = [this](const std::string& args) {
+        const std::string out = dir + "/mean.y4m";
+        const CommandResult r =
+            run(kTool + " --no-progress --demo --size 160x90 -n 20 -o " + out + " " + args);
+        EXPECT_EQ(r.status, 0) << args << ": " << r.output;
+        std::vector<uint8_t> planes, last;
+        std::string error;
+        FILE* in = std::fopen(out.c_str(), "rb");
+        if (!in) return -1.0;
+        Y4MReader reader(in);
+        if (reader.open(&error))
+            while (reader.readFrame(&planes, &error)) last = planes;
+        std::fclose(in);
+        double sum = 0;
+        for (int i = 0; i < 160 * 90 && !last.empty(); ++i) sum += last[i];
+        return sum / (160 * 90);
+    };
+    const double input = lastFrameMean("-e color -p 'color_enhance_option={\"enable\":0}'");
+    EXPECT_NEAR(lastFrameMean(""), input, 6.0);
+    EXPECT_GT(lastFrameMean("-e lowlight"), input + 20.0);
 }
 
 TEST_F(EnhanceCli, StatsGiveOneJsonLinePerFrame) {

@@ -19,6 +19,8 @@ std::string trim(const std::string& s) {
 
 }  // namespace
 
+const char kDefaultEffectNames[] = "denoise,color,beauty";
+
 bool parseEffectNames(const std::string& text, std::vector<int>* effects, std::string* error) {
     static const std::pair<const char*, int> kNames[] = {
         {"beauty", kEffectBeauty},           {"101", kEffectBeauty},

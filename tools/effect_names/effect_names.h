@@ -13,5 +13,12 @@ namespace video {
 // unknown item (and `effects` cleared).
 bool parseEffectNames(const std::string& text, std::vector<int>* effects, std::string* error);
 
+// What kelvo-enhance, the GStreamer element and the OBS filter run when not
+// told otherwise: "denoise,color,beauty". Low light is left out because its
+// automatic mode calls ordinary, normally exposed footage (mean luma 120 or
+// less, or 35 % of it below 100) a dark scene and lifts it; it is there to
+// be asked for.
+extern const char kDefaultEffectNames[];
+
 }  // namespace video
 }  // namespace kelvo

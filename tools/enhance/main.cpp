@@ -187,6 +187,7 @@ int main(int argc, char** argv) {
                                               : "the engine refused its configuration");
     // Again after init: only then do the detection and effect reports reach it.
     engine->setObserver(&observer);
+    const std::string backend = engine->getInfo("backend");
     if (engine->setVideoEffects(options.effects) != 0) return fail("cannot select the effects");
     for (int effect : options.effects) {
         const char* key = nullptr;
@@ -272,9 +273,11 @@ int main(int argc, char** argv) {
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (progress || options.output != "-")
-        std::fprintf(stderr, "%skelvo-enhance: %d frames (%d processed) of %dx%d in %.2f s, %.1f fps\n",
+        std::fprintf(stderr,
+                     "%skelvo-enhance: %d frames (%d processed) of %dx%d in %.2f s, %.1f fps, "
+                     "%s backend\n",
                      progress ? lineStart : "", frames, processed, header.width, header.height, seconds,
-                     seconds > 0 ? frames / seconds : 0.0);
+                     seconds > 0 ? frames / seconds : 0.0, backend.c_str());
     if (!snapshotDone)
         return fail("--snapshot-frame " + std::to_string(options.snapshotFrame) +
                     " is past the end of the input");

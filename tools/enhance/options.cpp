@@ -19,11 +19,6 @@
 namespace kelvo {
 namespace enhance {
 
-using video::kEffectBeauty;
-using video::kEffectColorEnhance;
-using video::kEffectLowLightEnhance;
-using video::kEffectVideoDenoiser;
-
 const char kUsage[] =
     "usage: kelvo-enhance [options]\n"
     "\n"
@@ -38,9 +33,11 @@ const char kUsage[] =
     "  -i, --input FILE       Y4M input; '-' reads standard input\n"
     "      --demo             the built-in clip instead of --input\n"
     "  -o, --output FILE      Y4M output; '-' writes standard output (default: none)\n"
-    "  -e, --effects LIST     comma-separated: beauty, color, denoise, lowlight,\n"
-    "                         or the ids 101-104\n"
-    "                         (default: all four; each is enabled with its defaults)\n"
+    "  -e, --effects LIST     comma-separated: beauty, color (colour), denoise,\n"
+    "                         lowlight, or the ids 101-104, run in the order given\n"
+    "                         (lowlight without denoise gets a denoiser in front);\n"
+    "                         each is enabled with its defaults, denoise and\n"
+    "                         lowlight in automatic mode (default: denoise,color,beauty)\n"
     "  -p, --param KEY=JSON   a parameter document, e.g.\n"
     "                         --param beauty_effect_option='{\"enable\":1,\"smoothness\":0.8}'\n"
     "                         keys: beauty_effect_option, color_enhance_option,\n"
@@ -49,8 +46,9 @@ const char kUsage[] =
     "                         every document is checked before any output\n"
     "  -P, --params FILE      JSON file: {\"beauty_effect_option\": {...}, ...}\n"
     "      --range R          limited | full (default: the input's XCOLORRANGE, else limited)\n"
-    "      --matrix M         bt601 | bt709 | bt2020 | fcc | bt470bg | smpte240m, or a code 0-9\n"
-    "                         (default: bt601)\n"
+    "      --matrix M         bt601 (smpte170m) | bt709 | bt2020 (bt2020nc) | bt2020c |\n"
+    "                         fcc | bt470bg | smpte240m | ycgco | rgb, or a code 0-9\n"
+    "                         (default: bt601, also for HD: give bt709 for most HD video)\n"
     "  -s, --snapshot FILE    write frame N before (left) and after (right) as PNG\n"
     "      --snapshot-frame N frame for --snapshot (default 0)\n"
     "  -n, --frames N         process at most N frames (--demo: default 60)\n"
@@ -160,7 +158,8 @@ bool parseOptions(int argc, char** argv, Options* o, std::string* error) {
         {"help", no_argument, nullptr, 'h'},
         {nullptr, 0, nullptr, 0},
     };
-    o->effects = {kEffectVideoDenoiser, kEffectLowLightEnhance, kEffectColorEnhance, kEffectBeauty};
+    std::string ignored;
+    kelvo::video::parseEffectNames(kelvo::video::kDefaultEffectNames, &o->effects, &ignored);
     optind = 0;  // restartable, for tests
     opterr = 0;
     int c;

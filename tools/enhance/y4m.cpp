@@ -77,7 +77,8 @@ bool parseHeader(const std::string& line, Y4MHeader* header, std::string* error)
                     h.chroma = Chroma::k422;
                 } else {
                     *error = "unsupported colourspace '" + value +
-                             "' (8-bit 4:2:0 and 4:2:2 only)";
+                             "' (8-bit 4:2:0 and 4:2:2 only: convert with ffmpeg's "
+                             "-pix_fmt yuv420p)";
                     return false;
                 }
                 h.chromaTag = value;

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <new>
 
-#include "effects/beauty/beauty_mix_settings.h"
+#include "effects/beauty/beauty_model.h"
 
 namespace kelvo::video {
 namespace {
@@ -23,7 +23,7 @@ void linearRead(double coord, int size, int* texel, uint32_t* weights) {
 
 int clampIndex(int i, int size) { return i < 0 ? 0 : (i >= size ? size - 1 : i); }
 
-bool inUnitRange(float x) { return x > -0.001f && x < 1.001f; }
+bool inUnitRange(float x) { return kBeautyUnitRange.contains(x); }
 
 size_t spanBytes(int stride, int width, int height) {
     return static_cast<size_t>(stride) * static_cast<size_t>(height - 1) + static_cast<size_t>(width) * 4;
@@ -80,8 +80,8 @@ void CpuBeauty::resize(int width, int height) {
     width_ = width;
     height_ = height;
     // The half size as the GL effect sizes its framebuffers.
-    const int w2 = std::max(1, static_cast<int>(static_cast<float>(width) * 0.5f));
-    const int h2 = std::max(1, static_cast<int>(static_cast<float>(height) * 0.5f));
+    const int w2 = beautyHalfSize(width);
+    const int h2 = beautyHalfSize(height);
     halfWidth_ = w2;
     halfHeight_ = h2;
 
@@ -112,14 +112,14 @@ void CpuBeauty::resize(int width, int height) {
                     upX1_[2 * i + 1] == clampIndex(i + 1, w2) && upWeights_[2 * i + 1] == kBeautyQuarterOn;
     }
 
-    // Pass 1 steps 1.5 half-size texels up and down from the centre.
+    // Pass 1 steps kBeautyBlurStep half-size texels up and down from the centre.
     soften1Rows_.resize(static_cast<size_t>(h2) * 18);
     soften1Weights_.resize(static_cast<size_t>(h2) * 9);
     static const int kSteps[9] = {0, -1, 1, -2, 2, -3, 3, -4, 4};
     for (int j = 0; j < h2; ++j) {
         for (int k = 0; k < 9; ++k) {
             int texel;
-            linearRead((j + 0.5 + 1.5 * kSteps[k]) / h2, height, &texel, &soften1Weights_[j * 9 + k]);
+            linearRead((j + 0.5 + static_cast<double>(kBeautyBlurStep) * kSteps[k]) / h2, height, &texel, &soften1Weights_[j * 9 + k]);
             soften1Rows_[j * 18 + 2 * k] = clampIndex(texel, height);
             soften1Rows_[j * 18 + 2 * k + 1] = clampIndex(texel + 1, height);
         }

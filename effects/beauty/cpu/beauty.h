@@ -10,23 +10,12 @@
 #include <memory>
 #include <vector>
 
+#include "effects/beauty/beauty_model.h"
 #include "effects/beauty/cpu/beauty_rows.h"
 #include "cpu/colour_cube.h"
 #include "cpu/image.h"
 
 namespace kelvo::video {
-
-// Parameter values as the effect stores them (ranges and defaults as the GL
-// beauty effect's setters document).
-struct BeautyParameters {
-    float smoothness = 0.5f;
-    float sharpness = 0.3f;
-    float lightness = 0.3f;
-    float redness = 0.3f;
-    int contrast = 1;  // carried, changes nothing: the mix has no contrast step
-    float lightStrength = 130.0f;
-    int noiseLevel = 0;
-};
 
 // One frame is processed in four stages; each covers a row range that may be
 // split into bands run on different threads, but a stage starts only after

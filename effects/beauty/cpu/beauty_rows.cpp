@@ -5,6 +5,8 @@
 #include <cstring>
 
 #include "cpu/colour_cube_kernel.h"
+#include "effects/beauty/beauty_model.h"
+#include "effects/lut_loader.h"
 
 namespace kelvo::video {
 namespace {
@@ -56,7 +58,7 @@ struct Colour {
 // Cell index and packed weight of a table read at `pos` (texture units),
 // clamped so that the cell gives what edge clamping reads.
 inline void tableAxis(float pos, int* index, uint32_t* weights) {
-    const int fixed = static_cast<int>(std::lrint(pos * 131072.0f)) - 128;
+    const int fixed = static_cast<int>(std::lrint(pos * kBeautyTableFixedScale)) - 128;
     const int i = fixed >> 8;
     const int f = fixed & 255;
     *index = (i < -1 ? -1 : (i > kBeautyTableSize - 1 ? kBeautyTableSize - 1 : i)) + 1;
@@ -75,18 +77,19 @@ inline void tableRead(const uint8_t* table, float x, float y, float out[3]) {
 }
 
 inline Colour lutMix(Colour colour, const uint8_t* table, float amount) {
-    const float blue = colour.b * 63.0f;
+    const float blue = colour.b * kLutTopLevel;
     const float lo = std::floor(blue);
     const float hi = std::ceil(blue);
-    const float q1y = std::floor(lo / 8.0f);
-    const float q1x = lo - q1y * 8.0f;
-    const float q2y = std::floor(hi / 8.0f);
-    const float q2x = hi - q2y * 8.0f;
-    const float rx = 0.123046875f * colour.r;
-    const float gy = 0.123046875f * colour.g;
+    constexpr float tiles = static_cast<float>(kLutTilesPerRow);
+    const float q1y = std::floor(lo / tiles);
+    const float q1x = lo - q1y * tiles;
+    const float q2y = std::floor(hi / tiles);
+    const float q2x = hi - q2y * tiles;
+    const float rx = kLutTileSpan * colour.r;
+    const float gy = kLutTileSpan * colour.g;
     float c1[3], c2[3];
-    tableRead(table, (q1x * 0.125f + 0.0009765625f) + rx, (q1y * 0.125f + 0.0009765625f) + gy, c1);
-    tableRead(table, (q2x * 0.125f + 0.0009765625f) + rx, (q2y * 0.125f + 0.0009765625f) + gy, c2);
+    tableRead(table, (q1x * kLutTileSize + kLutTexelCentre) + rx, (q1y * kLutTileSize + kLutTexelCentre) + gy, c1);
+    tableRead(table, (q2x * kLutTileSize + kLutTexelCentre) + rx, (q2y * kLutTileSize + kLutTexelCentre) + gy, c2);
     const float t = blue - lo;
     return {lerp(colour.r, lerp(c1[0], c2[0], t), amount), lerp(colour.g, lerp(c1[1], c2[1], t), amount),
             lerp(colour.b, lerp(c1[2], c2[2], t), amount)};
@@ -142,7 +145,7 @@ void BeautyBlurRgbColumnRow_C(const BeautyColumnTaps& taps, uint8_t* dst, int wi
             for (int k = 1; k < 9; ++k) {
                 sum += texel(blend(taps.rows[2 * k][j], taps.rows[2 * k + 1][j], taps.weights[k]));
             }
-            dst[j] = unorm(sum * 0.1111f);
+            dst[j] = unorm(sum * kNineTapWeight);
         }
         dst[i * 4 + 3] = 255;
     }
@@ -154,14 +157,14 @@ void BeautySoften2Row_C(const uint8_t* blur, const uint8_t* in0, const uint8_t* 
         float d[3];
         for (int c = 0; c < 3; ++c) {
             const uint8_t* p = blur + i * 4 + c;
-            const float mean = ninePointSum([p](int k) { return p[k * 4]; }) * 0.1111f;
+            const float mean = ninePointSum([p](int k) { return p[k * 4]; }) * kNineTapWeight;
             const float in = texel(blend(in0[i * 4 + c], in1[i * 4 + c], inWeight));
-            const float diff = (in - mean) * 7.07f;
+            const float diff = (in - mean) * kBeautyDepartureGain;
             const float sq = diff * diff;
             d[c] = sq < 1.0f ? sq : 1.0f;
             dst[i * 4 + c] = unorm(mean);
         }
-        dst[i * 4 + 3] = unorm((d[0] + d[1] + d[2]) * 0.3333f);
+        dst[i * 4 + 3] = unorm((d[0] + d[1] + d[2]) * kBeautyChannelShare);
     }
 }
 
@@ -169,7 +172,7 @@ void BeautyBlurAlphaRow_C(const uint8_t* src, uint8_t* dst, int width) {
     for (int i = 0; i < width; ++i) {
         const uint8_t* p = src + i * 4 + 3;
         std::memcpy(dst + i * 4, src + i * 4, 3);
-        dst[i * 4 + 3] = unorm(ninePointSum([p](int k) { return p[k * 4]; }) * 0.1111f);
+        dst[i * 4 + 3] = unorm(ninePointSum([p](int k) { return p[k * 4]; }) * kNineTapWeight);
     }
 }
 
@@ -177,18 +180,18 @@ void BeautyBlurAlphaColumnRow_C(const uint8_t* const* rows, uint8_t* dst, int wi
     for (int i = 0; i < width; ++i) {
         const size_t a = static_cast<size_t>(i) * 4 + 3;
         std::memcpy(dst + i * 4, rows[6] + i * 4, 3);
-        dst[i * 4 + 3] = unorm(ninePointSum([&](int k) { return rows[6 + k][a]; }) * 0.1111f);
+        dst[i * 4 + 3] = unorm(ninePointSum([&](int k) { return rows[6 + k][a]; }) * kNineTapWeight);
     }
 }
 
 void BeautyMixSpan_C(const BeautyMixUniforms& u, const uint8_t* above, const uint8_t* row,
                      const uint8_t* below, const uint8_t* blur0, const uint8_t* blur1,
                      uint32_t blurWeight, uint8_t* dst, int width, int x0, int x1) {
-    const bool broadSkinTest = u.lightStrength > 90.0f;
-    const bool gated = u.noiseLevel < 1 && u.lightStrength >= 90.0f;
-    const float weightL = 0.5f * u.sharpen;
-    const float weightM = 1.0f * u.sharpen;
-    const float weightH = 0.75f * u.sharpen;
+    const bool broadSkinTest = u.lightStrength > kBeautyLightCut;
+    const bool gated = u.noiseLevel < 1 && u.lightStrength >= kBeautyLightCut;
+    const float weightL = kBeautySharpenWeightLow * u.sharpen;
+    const float weightM = kBeautySharpenWeightMid * u.sharpen;
+    const float weightH = kBeautySharpenWeightHigh * u.sharpen;
     for (int x = x0; x < x1; ++x) {
         const int xl = (x > 0 ? x - 1 : 0) * 4;
         const int xr = (x + 1 < width ? x + 1 : width - 1) * 4;
@@ -201,29 +204,29 @@ void BeautyMixSpan_C(const BeautyMixUniforms& u, const uint8_t* above, const uin
         if (broadSkinTest) {
             const float hi = std::fmax(std::fmax(r, g), b);
             const float lo = std::fmin(std::fmin(r, g), b);
-            if (r > 0.371f && g > 0.156f && b > 0.078f && hi - lo > 0.059f &&
-                std::fabs(r - g) > 0.059f && r > g && r > b) {
+            if (r > kBeautySkinMinRed && g > kBeautySkinMinGreen && b > kBeautySkinMinBlue &&
+                hi - lo > kBeautySkinSpread && std::fabs(r - g) > kBeautySkinSpread && r > g && r > b) {
                 skin = 1.0f;
             }
-        } else if (r > 0.863f && g > 0.823f && b > 0.666f && std::fabs(r - g) <= 0.059f && r > b &&
-                   g > b) {
+        } else if (r > kBeautyBrightSkinMinRed && g > kBeautyBrightSkinMinGreen &&
+                   b > kBeautyBrightSkinMinBlue && std::fabs(r - g) <= kBeautySkinSpread && r > b && g > b) {
             skin = 1.0f;
         }
 
         float mean[4];
         for (int c = 0; c < 4; ++c) mean[c] = texel(blend(blur0[xc + c], blur1[xc + c], blurWeight));
-        const float redFloor = mean[0] - 0.1f;
-        const float p0 = ((r < redFloor ? r : redFloor) - 0.2f) * 4.0f;
+        const float redFloor = mean[0] - kBeautyRedFloorOffset;
+        const float p0 = ((r < redFloor ? r : redFloor) - kBeautyRedRampStart) * kBeautyRedRampGain;
         const float p = p0 > 0.0f ? (p0 < 1.0f ? p0 : 1.0f) : 0.0f;
-        float k = (1.0f - mean[3] / (mean[3] + 0.1f)) * p * u.blurAlpha;
-        if (k > 1.0f - 0.2f) {
-            k *= 1.0f;
-        } else if (k > 1.0f - 0.5f) {
-            k *= 0.9f;
-        } else if (k > 1.0f - 0.9f) {
-            k *= 0.5f;
+        float k = (1.0f - mean[3] / (mean[3] + kBeautyEdgeTheta)) * p * u.blurAlpha;
+        if (k > 1.0f - kBeautyBandValue[0]) {
+            k *= kBeautyBandBlur[0];
+        } else if (k > 1.0f - kBeautyBandValue[1]) {
+            k *= kBeautyBandBlur[1];
+        } else if (k > 1.0f - kBeautyBandValue[2]) {
+            k *= kBeautyBandBlur[2];
         } else {
-            k *= 0.08f;
+            k *= kBeautyBandBlur[3];
         }
         if (gated) k *= skin;
         const float smooth[3] = {lerp(r, mean[0], k), lerp(g, mean[1], k), lerp(b, mean[2], k)};
@@ -231,12 +234,12 @@ void BeautyMixSpan_C(const BeautyMixUniforms& u, const uint8_t* above, const uin
         auto green = [](const uint8_t* line, int offset) { return texel(line[offset + 1]); };
         const float sum = (green(below, xr) + green(above, xl) + green(below, xl) + green(above, xr) +
                            green(row, xr) + green(row, xl) + green(below, xc) + green(above, xc) + g) *
-                          0.1111f;
+                          kNineTapWeight;
         const float dif = g - sum;
         float sharpWeight;
-        if (dif < 0.039216f) {
-            sharpWeight = u.sharpen < 0.4f ? weightL * (1.0f - skin) : weightL;
-        } else if (dif <= 0.078431f) {
+        if (dif < kHighPassThresholdLow) {
+            sharpWeight = u.sharpen < kBeautySharpenSkinCut ? weightL * (1.0f - skin) : weightL;
+        } else if (dif <= kHighPassThresholdMid) {
             sharpWeight = weightM;
         } else {
             sharpWeight = weightH;

@@ -19,6 +19,7 @@
 #include <cstdint>
 
 #include "cpu/colour_cube.h"
+#include "effects/lut_loader.h"
 #include "system/cpu_features.h"
 
 namespace kelvo::video {
@@ -61,7 +62,13 @@ void beautyGrade(const BeautyMixUniforms& u, float* rgb, int count);
 // pairs it blends first: the top left and top right texel's red, green and
 // blue, then the bottom ones', each pair left then right, and 4 zero bytes.
 // So one read is one 16-byte load.
-constexpr int kBeautyTableSize = 512;
+constexpr int kBeautyTableSize = kLutImageSize;
+// Texture units to the driver's 8.8 fixed texel positions on a table.
+constexpr float kBeautyTableFixedScale = static_cast<float>(kBeautyTableSize * 256);
+// Where the tiles of column q % 8 start, in those units (exact).
+constexpr float beautyTileStartFixed(int column) {
+    return (static_cast<float>(column) * kLutTileSize + kLutTexelCentre) * kBeautyTableFixedScale;
+}
 constexpr int kBeautyTableCells = kBeautyTableSize + 1;  // per axis
 constexpr int kBeautyTableCellBytes = 16;
 constexpr size_t kBeautyTableBytes =

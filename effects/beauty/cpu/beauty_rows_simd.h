@@ -16,6 +16,8 @@
 #include "effects/beauty/cpu/beauty_rows.h"
 #include "cpu/colour_cube_kernel.h"
 #include "cpu/lanes.h"
+#include "effects/beauty/beauty_model.h"
+#include "effects/lut_loader.h"
 
 // The mix's per-vector steps are large enough that GCC keeps them out of
 // line, reloading their constants on every call.
@@ -159,7 +161,7 @@ struct BeautySimd {
                 }
             },
             std::make_integer_sequence<int, 9>());
-        const F scale = V::set1f(0.1111f);
+        const F scale = V::set1f(kelvo::video::kNineTapWeight);
         for (int v = 0; v < Vectors; ++v) {
             V::store(dst + (i + v * N) * 4, pack(unorm(V::mul(sum[v][0], scale)), unorm(V::mul(sum[v][1], scale)),
                                                  unorm(V::mul(sum[v][2], scale)), V::set1(255)));
@@ -274,7 +276,7 @@ struct BeautySimd {
             return;
         }
         const Uniform w(inWeight);
-        const F scale = V::set1f(0.1111f);
+        const F scale = V::set1f(kelvo::video::kNineTapWeight);
         Run runs[3];
         overRuns(
             width,
@@ -290,16 +292,16 @@ struct BeautySimd {
                 const F ins[3] = {texel<0>(in), texel<1>(in), texel<2>(in)};
                 F d[3];
                 for (int c = 0; c < 3; ++c) {
-                    const F diff = V::mul(V::sub(ins[c], mean[c]), V::set1f(7.07f));
+                    const F diff = V::mul(V::sub(ins[c], mean[c]), V::set1f(kelvo::video::kBeautyDepartureGain));
                     d[c] = V::min(V::mul(diff, diff), V::set1f(1.0f));
                 }
-                const F alpha = V::mul(V::add(V::add(d[0], d[1]), d[2]), V::set1f(0.3333f));
+                const F alpha = V::mul(V::add(V::add(d[0], d[1]), d[2]), V::set1f(kelvo::video::kBeautyChannelShare));
                 V::store(dst + i * 4, pack(unorm(mean[0]), unorm(mean[1]), unorm(mean[2]), unorm(alpha)));
             });
     }
 
     static I withAlpha(I rgbFrom, F alphaSum) {
-        const I alpha = unorm(V::mul(alphaSum, V::set1f(0.1111f)));
+        const I alpha = unorm(V::mul(alphaSum, V::set1f(kelvo::video::kNineTapWeight)));
         return V::ori(V::andi(rgbFrom, V::set1(0x00ffffff)), V::template slli<24>(alpha));
     }
 
@@ -334,7 +336,7 @@ struct BeautySimd {
     // Packed weights of a table read at `pos`, and the index of its first
     // texel in the padded table.
     static void tableAxis(F pos, I* index, I* weights) {
-        const I fixed = V::sub(V::toIntRound(V::mul(pos, V::set1f(131072.0f))), V::set1(128));
+        const I fixed = V::sub(V::toIntRound(V::mul(pos, V::set1f(kelvo::video::kBeautyTableFixedScale))), V::set1(128));
         I i = V::template srai<8>(fixed);
         const I f = V::andi(fixed, V::set1(255));
         i = V::maxi(i, V::set1(-1));
@@ -374,18 +376,19 @@ struct BeautySimd {
     static F lerp(F a, F b, F t) { return V::add(a, V::mul(t, V::sub(b, a))); }
 
     static void lutMix(F colour[3], const uint8_t* table, float amount) {
-        const F blue = V::mul(colour[2], V::set1f(63.0f));
+        using kelvo::video::kLutTileSize, kelvo::video::kLutTexelCentre;
+        const F blue = V::mul(colour[2], V::set1f(kelvo::video::kLutTopLevel));
         const F lo = floor(blue);
         const F hi = V::add(lo, V::fand(V::cmpgt(blue, lo), V::set1f(1.0f)));
-        const F eight = V::set1f(8.0f);
-        const F q1y = floor(V::mul(lo, V::set1f(0.125f)));  // exact, as lo / 8
-        const F q1x = V::sub(lo, V::mul(q1y, eight));
-        const F q2y = floor(V::mul(hi, V::set1f(0.125f)));
-        const F q2x = V::sub(hi, V::mul(q2y, eight));
-        const F k = V::set1f(0.123046875f);
+        const F tiles = V::set1f(static_cast<float>(kelvo::video::kLutTilesPerRow));
+        const F q1y = floor(V::mul(lo, V::set1f(kLutTileSize)));  // exact, as lo / tiles
+        const F q1x = V::sub(lo, V::mul(q1y, tiles));
+        const F q2y = floor(V::mul(hi, V::set1f(kLutTileSize)));
+        const F q2x = V::sub(hi, V::mul(q2y, tiles));
+        const F k = V::set1f(kelvo::video::kLutTileSpan);
         const F rx = V::mul(k, colour[0]);
         const F gy = V::mul(k, colour[1]);
-        auto start = [](F q) { return V::add(V::mul(q, V::set1f(0.125f)), V::set1f(0.0009765625f)); };
+        auto start = [](F q) { return V::add(V::mul(q, V::set1f(kLutTileSize)), V::set1f(kLutTexelCentre)); };
         F c1[3], c2[3];
         tableRead(table, V::add(start(q1x), rx), V::add(start(q1y), gy), c1);
         tableRead(table, V::add(start(q2x), rx), V::add(start(q2y), gy), c2);
@@ -439,8 +442,17 @@ struct BeautySimd {
     }
 
     // Where tile column q % 8 starts, in 2^-17 texture units.
-    static constexpr float kTileColumns[8] = {128.0f, 16512.0f, 32896.0f, 49280.0f,
-                                              65664.0f, 82048.0f, 98432.0f, 114816.0f};
+    static_assert(kelvo::video::kLutTilesPerRow == 8, "tile columns fill one 8-float table");
+    static constexpr float kTileColumns[8] = {
+        kelvo::video::beautyTileStartFixed(0), kelvo::video::beautyTileStartFixed(1),
+        kelvo::video::beautyTileStartFixed(2), kelvo::video::beautyTileStartFixed(3),
+        kelvo::video::beautyTileStartFixed(4), kelvo::video::beautyTileStartFixed(5),
+        kelvo::video::beautyTileStartFixed(6), kelvo::video::beautyTileStartFixed(7)};
+    // Tile rows start as columns do: row q / 8 at (q / 8) * 2^14 + 128, which
+    // startY forms from q's bits.
+    static_assert(kelvo::video::beautyTileStartFixed(0) == 128.0f &&
+                      kelvo::video::beautyTileStartFixed(1) == 16384.0f + 128.0f,
+                  "startY's bit arithmetic");
 
     // lutMix with the reads' positions scaled by 2^17 as they are summed:
     // scaling by a power of two commutes with float rounding, so each sum
@@ -448,20 +460,21 @@ struct BeautySimd {
     // within +-2^20 (beyond, a slice's start no longer fits in a float).
     // The slices come as integers, so their starts need no floor.
     static KELVO_BEAUTY_INLINE void scaledLutMix(F colour[3], const uint8_t* table, float amount) {
-        const F blue = V::mul(colour[2], V::set1f(63.0f));
+        const F blue = V::mul(colour[2], V::set1f(kelvo::video::kLutTopLevel));
         const I whole = V::toIntTrunc(blue);
         const F truncated = V::toFloat(whole);
         const F over = V::cmpgt(truncated, blue);
         const F lo = V::sub(truncated, V::fand(over, V::set1f(1.0f)));
         const I slice1 = V::add(whole, V::bits(over));
         const I slice2 = V::sub(slice1, V::bits(V::cmpgt(blue, lo)));
-        // Slice q starts at (q % 8, q / 8) / 8 + 1 / 1024 texture units; 128 is 2^17 / 1024.
+        // Slice q starts at (q % 8, q / 8) / 8 + 1 / 1024 texture units; 128 is 2^17 / 1024
+        // (kTileColumns; for rows see the assertion beside it).
         const F columns = V::Ops::loadf(kTileColumns);
         auto startX = [&](I q) { return V::permute(columns, q); };
         auto startY = [](I q) {
             return V::toFloat(V::ori(V::andi(V::template slli<11>(q), V::set1(~0x3fff)), V::set1(128)));
         };
-        const F k = V::set1f(16128.0f);  // 0.123046875 * 2^17
+        const F k = V::set1f(kelvo::video::kLutTileSpan * kelvo::video::kBeautyTableFixedScale);  // 16128
         const F rx = V::mul(colour[0], k);
         const F gy = V::mul(colour[1], k);
         F c1[3], c2[3];
@@ -488,14 +501,15 @@ struct BeautySimd {
             kelvo::video::BeautyMixSpan_C(u, above, row, below, blur0, blur1, blurWeight, dst, width, 0, width);
             return;
         }
-        const bool broadSkinTest = u.lightStrength > 90.0f;
-        const bool gated = u.noiseLevel < 1 && u.lightStrength >= 90.0f;
+        using namespace kelvo::video;  // the model's constants
+        const bool broadSkinTest = u.lightStrength > kBeautyLightCut;
+        const bool gated = u.noiseLevel < 1 && u.lightStrength >= kBeautyLightCut;
         const bool skipUnlessSkin = gated && std::isfinite(u.blurAlpha);
         const F one = V::set1f(1.0f);
         const F zero = V::set1f(0.0f);
-        const F weightL = V::set1f(0.5f * u.sharpen);
-        const F weightM = V::set1f(1.0f * u.sharpen);
-        const F weightH = V::set1f(0.75f * u.sharpen);
+        const F weightL = V::set1f(kBeautySharpenWeightLow * u.sharpen);
+        const F weightM = V::set1f(kBeautySharpenWeightMid * u.sharpen);
+        const F weightH = V::set1f(kBeautySharpenWeightHigh * u.sharpen);
         const typename V::Weights wy = V::uniformWeights(blurWeight);
         // The green of the three lines as floats, converted once per chunk of
         // the row rather than at each of the three columns that read it;
@@ -514,15 +528,17 @@ struct BeautySimd {
                 const F hi = V::max(V::max(r, g), b);
                 const F lo = V::min(V::min(r, g), b);
                 const F rg = V::fandnot(V::set1f(-0.0f), V::sub(r, g));
-                skinMask = V::fand(V::fand(V::fand(V::cmpgt(r, V::set1f(0.371f)), V::cmpgt(g, V::set1f(0.156f))),
-                                           V::fand(V::cmpgt(b, V::set1f(0.078f)),
-                                                   V::cmpgt(V::sub(hi, lo), V::set1f(0.059f)))),
-                                   V::fand(V::cmpgt(rg, V::set1f(0.059f)),
-                                           V::fand(V::cmpgt(r, g), V::cmpgt(r, b))));
+                skinMask = V::fand(
+                    V::fand(V::fand(V::cmpgt(r, V::set1f(kBeautySkinMinRed)), V::cmpgt(g, V::set1f(kBeautySkinMinGreen))),
+                            V::fand(V::cmpgt(b, V::set1f(kBeautySkinMinBlue)),
+                                    V::cmpgt(V::sub(hi, lo), V::set1f(kBeautySkinSpread)))),
+                    V::fand(V::cmpgt(rg, V::set1f(kBeautySkinSpread)), V::fand(V::cmpgt(r, g), V::cmpgt(r, b))));
             } else {
                 const F rg = V::fandnot(V::set1f(-0.0f), V::sub(r, g));
-                skinMask = V::fand(V::fand(V::fand(V::cmpgt(r, V::set1f(0.863f)), V::cmpgt(g, V::set1f(0.823f))),
-                                           V::fand(V::cmpgt(b, V::set1f(0.666f)), V::cmple(rg, V::set1f(0.059f)))),
+                skinMask = V::fand(V::fand(V::fand(V::cmpgt(r, V::set1f(kBeautyBrightSkinMinRed)),
+                                                   V::cmpgt(g, V::set1f(kBeautyBrightSkinMinGreen))),
+                                           V::fand(V::cmpgt(b, V::set1f(kBeautyBrightSkinMinBlue)),
+                                                   V::cmple(rg, V::set1f(kBeautySkinSpread)))),
                                    V::fand(V::cmpgt(r, b), V::cmpgt(g, b)));
             }
             const F skin = V::fand(skinMask, one);
@@ -534,15 +550,17 @@ struct BeautySimd {
                 const I pre = V::blend(load(blur0 + x * 4), load(blur1 + x * 4), wy);
                 const F mean[4] = {texel<0>(pre), texel<1>(pre), texel<2>(pre), texel<3>(pre)};
 
-                const F redFloor = V::sub(mean[0], V::set1f(0.1f));
-                const F p0 = V::mul(V::sub(V::min(r, redFloor), V::set1f(0.2f)), V::set1f(4.0f));
+                const F redFloor = V::sub(mean[0], V::set1f(kBeautyRedFloorOffset));
+                const F p0 = V::mul(V::sub(V::min(r, redFloor), V::set1f(kBeautyRedRampStart)),
+                                    V::set1f(kBeautyRedRampGain));
                 const F p = V::max(V::min(p0, one), zero);
-                F k = V::mul(V::mul(V::sub(one, V::div(mean[3], V::add(mean[3], V::set1f(0.1f)))), p),
+                F k = V::mul(V::mul(V::sub(one, V::div(mean[3], V::add(mean[3], V::set1f(kBeautyEdgeTheta)))), p),
                              V::set1f(u.blurAlpha));
-                const F band = select(V::cmpgt(k, V::set1f(1.0f - 0.2f)), V::set1f(1.0f),
-                                      select(V::cmpgt(k, V::set1f(1.0f - 0.5f)), V::set1f(0.9f),
-                                             select(V::cmpgt(k, V::set1f(1.0f - 0.9f)), V::set1f(0.5f),
-                                                    V::set1f(0.08f))));
+                const F band = select(
+                    V::cmpgt(k, V::set1f(1.0f - kBeautyBandValue[0])), V::set1f(kBeautyBandBlur[0]),
+                    select(V::cmpgt(k, V::set1f(1.0f - kBeautyBandValue[1])), V::set1f(kBeautyBandBlur[1]),
+                           select(V::cmpgt(k, V::set1f(1.0f - kBeautyBandValue[2])), V::set1f(kBeautyBandBlur[2]),
+                                  V::set1f(kBeautyBandBlur[3]))));
                 k = V::mul(k, band);
                 if (gated) k = V::mul(k, skin);
                 for (int c = 0; c < 3; ++c) smooth[c] = lerp(smooth[c], mean[c], k);
@@ -555,11 +573,11 @@ struct BeautySimd {
             sum = V::add(sum, green(1, x - 1));
             sum = V::add(sum, green(2, x));
             sum = V::add(sum, green(0, x));
-            sum = V::mul(V::add(sum, g), V::set1f(0.1111f));
+            sum = V::mul(V::add(sum, g), V::set1f(kNineTapWeight));
             const F dif = V::sub(g, sum);
-            const F low = u.sharpen < 0.4f ? V::mul(weightL, V::sub(one, skin)) : weightL;
-            const F sharpWeight = select(V::cmplt(dif, V::set1f(0.039216f)), low,
-                                         select(V::cmple(dif, V::set1f(0.078431f)), weightM, weightH));
+            const F low = u.sharpen < kBeautySharpenSkinCut ? V::mul(weightL, V::sub(one, skin)) : weightL;
+            const F sharpWeight = select(V::cmplt(dif, V::set1f(kHighPassThresholdLow)), low,
+                                         select(V::cmple(dif, V::set1f(kHighPassThresholdMid)), weightM, weightH));
             const F hPass = V::add(dif, V::set1f(0.5f));
             const F up = V::cmpge(hPass, V::set1f(0.5f));
             for (int c = 0; c < 3; ++c) {

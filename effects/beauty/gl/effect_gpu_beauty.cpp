@@ -1,6 +1,6 @@
 #include "effects/beauty/gl/effect_gpu_beauty.h"
 
-#include "effects/beauty/beauty_mix_settings.h"
+#include "effects/beauty/beauty_model.h"
 
 #include <algorithm>
 #include <cmath>
@@ -78,8 +78,8 @@ int EffectGPUBeauty::Draw(std::shared_ptr<I420VideoFrame> frame) {
     const int width = outputFBO->width;
     const int height = outputFBO->height;
     // At least one texel, so a one-pixel-wide output does not divide by zero.
-    const int w2 = std::max(1, static_cast<int>(static_cast<float>(width) * 0.5f));
-    const int h2 = std::max(1, static_cast<int>(static_cast<float>(height) * 0.5f));
+    const int w2 = beautyHalfSize(width);
+    const int h2 = beautyHalfSize(height);
     if (!fboA_ || !fboB_ || fboA_->width != w2 || fboA_->height != h2) {
         releaseHalfFramebuffers();
         FramebufferCache* cache = FramebufferCache::instance();

@@ -6,6 +6,7 @@
 
 #include "render/gl/gl_effect_base.h"
 #include "render/effect_controls.h"
+#include "effects/beauty/beauty_model.h"
 
 namespace kelvo {
 namespace video {
@@ -50,10 +51,10 @@ public:
     // (-1) after release() without init(), else kDrawDone (0).
     int Draw(std::shared_ptr<I420VideoFrame> frame) override;
 
-    // Smoothness, sharpness, lightness and redness 0..1 (defaults 0.5, 0.3,
-    // 0.3, 0.3); contrast 0..2, default 1, with no visible effect; light
-    // strength default 130, above 90 the broad skin test; noise level 0..2,
-    // default 0, from 1 on ungating the smoothing.
+    // Smoothness, sharpness, lightness and redness 0..1; contrast 0..2, with
+    // no visible effect; light strength above kBeautyLightCut takes the broad
+    // skin test; noise level 0..2, from 1 on ungating the smoothing. Defaults
+    // are kBeautyDefaults (beauty_model.h).
     void setSmoothness(float value) override { smoothness_ = value; }
     void setSharpness(float value) override { sharpness_ = value; }
     void setLightness(float value) override { lightness_ = value; }
@@ -93,13 +94,13 @@ private:
     std::unique_ptr<GPUBeautySoften2Program> soften2Program_;
     std::unique_ptr<GPUBeautyEdgeSoftenProgram> edgeSoftenProgram_;
     std::unique_ptr<GPUBeautyMixAllProgram> mixProgram_;
-    int contrast_ = 1;
-    float smoothness_ = 0.5f;
-    float sharpness_ = 0.3f;
-    float lightness_ = 0.3f;
-    float lightStrength_ = 130.0f;
-    float redness_ = 0.3f;
-    int noiseLevel_ = 0;
+    int contrast_ = kBeautyDefaults.contrast;
+    float smoothness_ = kBeautyDefaults.smoothness;
+    float sharpness_ = kBeautyDefaults.sharpness;
+    float lightness_ = kBeautyDefaults.lightness;
+    float lightStrength_ = kBeautyDefaults.lightStrength;
+    float redness_ = kBeautyDefaults.redness;
+    int noiseLevel_ = kBeautyDefaults.noiseLevel;
 };
 
 }  // namespace video

@@ -1,5 +1,7 @@
 #include "effects/beauty/gl/gpu_beauty_programs.h"
 
+#include "effects/beauty/beauty_model.h"
+
 namespace kelvo {
 namespace video {
 
@@ -17,7 +19,7 @@ void main()
 {
     gl_Position = vec4(attPosition, 1.0);
     textureCoord = attUV;
-    vec2 singleStepOffset = vec2(texBlurWidthOffset, texBlurHeightOffset) * 1.5;
+    vec2 singleStepOffset = vec2(texBlurWidthOffset, texBlurHeightOffset) * blurStep;
     texBlurShift1 = vec4(attUV - singleStepOffset, attUV + singleStepOffset);
     texBlurShift2 = vec4(attUV - 2.0 * singleStepOffset, attUV + 2.0 * singleStepOffset);
     texBlurShift3 = vec4(attUV - 3.0 * singleStepOffset, attUV + 3.0 * singleStepOffset);
@@ -44,7 +46,7 @@ void main()
     sum += texture(srcImageTex, texBlurShift3.zw).rgb;
     sum += texture(srcImageTex, texBlurShift4.xy).rgb;
     sum += texture(srcImageTex, texBlurShift4.zw).rgb;
-    FragColor = vec4(sum * 0.1111, 1.0);
+    FragColor = vec4(sum * boxWeight, 1.0);
 }
 )";
 
@@ -68,11 +70,11 @@ void main()
     sum += texture(blurImageTex, texBlurShift3.zw).rgb;
     sum += texture(blurImageTex, texBlurShift4.xy).rgb;
     sum += texture(blurImageTex, texBlurShift4.zw).rgb;
-    mediump vec3 meanColor = sum * 0.1111;
+    mediump vec3 meanColor = sum * boxWeight;
     lowp vec3 inColor = texture(srcImageTex, textureCoord).rgb;
-    highp vec3 diffColor = (inColor - meanColor) * 7.07;
+    highp vec3 diffColor = (inColor - meanColor) * departureGain;
     diffColor = min(diffColor * diffColor, 1.0);
-    FragColor = vec4(meanColor, (diffColor.r + diffColor.g + diffColor.b) * 0.3333);
+    FragColor = vec4(meanColor, (diffColor.r + diffColor.g + diffColor.b) * channelShare);
 }
 )";
 
@@ -96,7 +98,7 @@ void main()
     sum += texture(varImageTex, texBlurShift3.zw).a;
     sum += texture(varImageTex, texBlurShift4.xy).a;
     sum += texture(varImageTex, texBlurShift4.zw).a;
-    FragColor = vec4(color.rgb, sum * 0.1111);
+    FragColor = vec4(color.rgb, sum * boxWeight);
 }
 )";
 
@@ -154,17 +156,13 @@ uniform  vec4 frequencyRangeValue;
 uniform  vec4 frequencyRangeBlur;
 uniform lowp int enableLut;
 out vec4 FragColor;
-const float theta = 0.1;
-const float threshold_L = 0.039216;
-const float threshold_M = 0.078431;
-const float threshold_H = 0.117647;
 lowp float  skinColor = 0.0;
 
 vec4 shader_soften_mix(vec4 inColor)
 {
     lowp vec4 preColor = texture(blurImageTex, textureCoord);
     lowp vec3 meanColor = preColor.rgb;
-    mediump float p = clamp((min(inColor.r, meanColor.r - 0.1) - 0.2) * 4.0, 0.0, 1.0);
+    mediump float p = clamp((min(inColor.r, meanColor.r - redFloorOffset) - redRampStart) * redRampGain, 0.0, 1.0);
     mediump float kMin = (1.0 - preColor.a / (preColor.a + theta)) * p * blurAlpha;
     if (kMin > 1.0 - frequencyRangeValue.x) {
         kMin *= frequencyRangeBlur.x;
@@ -175,7 +173,7 @@ vec4 shader_soften_mix(vec4 inColor)
     } else {
         kMin *= frequencyRangeBlur.w;
     }
-    if (noiseLevel < 1 && lightStrength >= 90.0) {
+    if (noiseLevel < 1 && lightStrength >= lightCut) {
         kMin *= skinColor;
     }
     lowp vec3 smoothColor = mix(inColor.rgb, meanColor, kMin);
@@ -188,14 +186,14 @@ vec4 shader_soften_mix(vec4 inColor)
                        + texture(srcImageTex, textureShift_6).g
                        + texture(srcImageTex, textureShift_7).g
                        + texture(srcImageTex, textureShift_8).g
-                       + inColor.g) * 0.1111;
-    float weight_L = 0.5 * sharpen;
-    float weight_M = 1.0 * sharpen;
-    float weight_H = 0.75 * sharpen;
+                       + inColor.g) * boxWeight;
+    float weight_L = sharpenWeightLow * sharpen;
+    float weight_M = sharpenWeightMid * sharpen;
+    float weight_H = sharpenWeightHigh * sharpen;
     float dif_value = inColor.g - sum;
     float tempSharp;
     if (dif_value < threshold_L) {
-        tempSharp = sharpen < 0.4 ? weight_L * (1.0 - skinColor) : weight_L;
+        tempSharp = sharpen < sharpenSkinCut ? weight_L * (1.0 - skinColor) : weight_L;
     } else if (dif_value <= threshold_M) {
         tempSharp = weight_M;
     } else {
@@ -211,19 +209,19 @@ vec4 shader_soften_mix(vec4 inColor)
 
 vec4 shader_lut_mix(vec4 textureColor, sampler2D lut, float uniAlpha)
 {
-    float blueColor = textureColor.b * 63.0;
+    float blueColor = textureColor.b * lutTopLevel;
     vec2 quad1;
-    quad1.y = floor(floor(blueColor) / 8.0);
-    quad1.x = floor(blueColor) - (quad1.y * 8.0);
+    quad1.y = floor(floor(blueColor) / lutTilesPerRow);
+    quad1.x = floor(blueColor) - (quad1.y * lutTilesPerRow);
     vec2 quad2;
-    quad2.y = floor(ceil(blueColor) / 8.0);
-    quad2.x = ceil(blueColor) - (quad2.y * 8.0);
+    quad2.y = floor(ceil(blueColor) / lutTilesPerRow);
+    quad2.x = ceil(blueColor) - (quad2.y * lutTilesPerRow);
     vec2 texPos1;
-    texPos1.x = (quad1.x * 0.125) + 0.5 / 512.0 + ((0.125 - 1.0 / 512.0) * textureColor.r);
-    texPos1.y = (quad1.y * 0.125) + 0.5 / 512.0 + ((0.125 - 1.0 / 512.0) * textureColor.g);
+    texPos1.x = (quad1.x * lutTileSize) + lutTexelCentre + (lutTileSpan * textureColor.r);
+    texPos1.y = (quad1.y * lutTileSize) + lutTexelCentre + (lutTileSpan * textureColor.g);
     vec2 texPos2;
-    texPos2.x = (quad2.x * 0.125) + 0.5 / 512.0 + ((0.125 - 1.0 / 512.0) * textureColor.r);
-    texPos2.y = (quad2.y * 0.125) + 0.5 / 512.0 + ((0.125 - 1.0 / 512.0) * textureColor.g);
+    texPos2.x = (quad2.x * lutTileSize) + lutTexelCentre + (lutTileSpan * textureColor.r);
+    texPos2.y = (quad2.y * lutTileSize) + lutTexelCentre + (lutTileSpan * textureColor.g);
     lowp vec4 newColor1 = texture(lut, texPos1);
     lowp vec4 newColor2 = texture(lut, texPos2);
     lowp vec4 newColor = mix(newColor1, newColor2, fract(blueColor));
@@ -236,13 +234,15 @@ void main()
     mediump float r = tempColor.r;
     mediump float g = tempColor.g;
     mediump float b = tempColor.b;
-    if (lightStrength > 90.0) {
-        if (r > 0.371 && g > 0.156 && b > 0.078 && max(max(r, g), b) - min(min(r, g), b) > 0.059
-            && abs(r - g) > 0.059 && r > g && r > b) {
+    if (lightStrength > lightCut) {
+        if (r > skinMinRed && g > skinMinGreen && b > skinMinBlue
+            && max(max(r, g), b) - min(min(r, g), b) > skinSpread
+            && abs(r - g) > skinSpread && r > g && r > b) {
             skinColor = 1.0;
         }
     } else {
-        if (r > 0.863 && g > 0.823 && b > 0.666 && abs(r - g) <= 0.059 && r > b && g > b) {
+        if (r > brightSkinMinRed && g > brightSkinMinGreen && b > brightSkinMinBlue
+            && abs(r - g) <= skinSpread && r > b && g > b) {
             skinColor = 1.0;
         }
     }
@@ -257,12 +257,13 @@ void main()
 
 namespace {
 
-bool inUnitRange(float x) { return x > -0.001f && x < 1.001f; }
+bool inUnitRange(float x) { return kBeautyUnitRange.contains(x); }
 
 }  // namespace
 
 GPUBeautySoften1Program::GPUBeautySoften1Program()
-    : GPUBeautyBlurProgram(kBeautyBlurVertexShader, kBeautySoften1FragmentShader) {}
+    : GPUBeautyBlurProgram(withBeautyConstants(kBeautyBlurVertexShader).c_str(),
+                           withBeautyConstants(kBeautySoften1FragmentShader).c_str()) {}
 
 void GPUBeautyBlurProgram::setTexBlurOffset(float width, float height) {
     setUniform1f("texBlurWidthOffset", width);
@@ -274,7 +275,8 @@ void GPUBeautySoften1Program::setSrcTexture(const std::shared_ptr<GLTexture>& sr
 }
 
 GPUBeautySoften2Program::GPUBeautySoften2Program()
-    : GPUBeautyBlurProgram(kBeautyBlurVertexShader, kBeautySoften2FragmentShader) {}
+    : GPUBeautyBlurProgram(withBeautyConstants(kBeautyBlurVertexShader).c_str(),
+                           withBeautyConstants(kBeautySoften2FragmentShader).c_str()) {}
 
 void GPUBeautySoften2Program::setSoftenTextures(const std::shared_ptr<GLTexture>& src,
                                                 const std::shared_ptr<GLTexture>& blur) {
@@ -283,14 +285,16 @@ void GPUBeautySoften2Program::setSoftenTextures(const std::shared_ptr<GLTexture>
 }
 
 GPUBeautyEdgeSoftenProgram::GPUBeautyEdgeSoftenProgram()
-    : GPUBeautyBlurProgram(kBeautyBlurVertexShader, kBeautyEdgeSoftenFragmentShader) {}
+    : GPUBeautyBlurProgram(withBeautyConstants(kBeautyBlurVertexShader).c_str(),
+                           withBeautyConstants(kBeautyEdgeSoftenFragmentShader).c_str()) {}
 
 void GPUBeautyEdgeSoftenProgram::setVarTexture(const std::shared_ptr<GLTexture>& var) {
     if (var) SetUniformTexture("varImageTex", var);
 }
 
 GPUBeautyMixAllProgram::GPUBeautyMixAllProgram()
-    : UVQuadProgram(kBeautyMixVertexShader, kBeautyMixFragmentShader) {}
+    : UVQuadProgram(withBeautyConstants(kBeautyMixVertexShader).c_str(),
+                    withBeautyConstants(kBeautyMixFragmentShader).c_str()) {}
 
 void GPUBeautyMixAllProgram::setMixTextures(const std::shared_ptr<GLTexture>& src,
                                             const std::shared_ptr<GLTexture>& blur,
@@ -324,7 +328,7 @@ void GPUBeautyMixAllProgram::setRuddyDegree(float x) {
 }
 
 void GPUBeautyMixAllProgram::setContrast(float x) {
-    if (x > -0.001f && x < 2.001f) setUniform1f("contrast", x);
+    if (kBeautyContrastRange.contains(x)) setUniform1f("contrast", x);
 }
 
 void GPUBeautyMixAllProgram::setLightStrength(float x) { setUniform1f("lightStrength", x); }
@@ -334,8 +338,10 @@ void GPUBeautyMixAllProgram::setNoiseLevel(int n) { setUniform1i("noiseLevel", n
 void GPUBeautyMixAllProgram::setEnableLut(int n) { setUniform1i("enableLut", n); }
 
 void GPUBeautyMixAllProgram::setFrequencyRange() {
-    setUniform4f("frequencyRangeValue", 0.2f, 0.5f, 0.9f, 0.9f);
-    setUniform4f("frequencyRangeBlur", 1.0f, 0.9f, 0.5f, 0.08f);
+    const float* v = kBeautyBandValue;
+    const float* b = kBeautyBandBlur;
+    setUniform4f("frequencyRangeValue", v[0], v[1], v[2], v[3]);
+    setUniform4f("frequencyRangeBlur", b[0], b[1], b[2], b[3]);
 }
 
 }  // namespace video

@@ -8,6 +8,9 @@
 // the program current and skip uniforms that are not active. Texture setters
 // bind nothing for an empty texture. Float setters with a range drop values
 // outside it silently, keeping the uniform's previous value. Not thread-safe.
+//
+// Each stage's source below is completed with the beauty model's constants
+// (withBeautyConstants, effects/beauty/beauty_model.h) when a program is built.
 #pragma once
 
 #include <memory>
@@ -40,8 +43,8 @@ public:
     void setTexBlurOffset(float width, float height);
 };
 
-// Nine-tap box blur (weight 0.1111) of the rgb of `srcImageTex` along one
-// axis; alpha 1.
+// Nine-tap box blur (weight kNineTapWeight) of the rgb of `srcImageTex`
+// along one axis; alpha 1.
 class GPUBeautySoften1Program : public GPUBeautyBlurProgram {
 public:
     GPUBeautySoften1Program();
@@ -49,7 +52,8 @@ public:
 };
 
 // rgb: nine-tap blur of `blurImageTex` (the local mean colour); alpha: the
-// mean over channels of min(((src - mean) * 7.07)^2, 1), 0 on flat areas.
+// mean over channels of min(((src - mean) * kBeautyDepartureGain)^2, 1), 0
+// on flat areas.
 class GPUBeautySoften2Program : public GPUBeautyBlurProgram {
 public:
     GPUBeautySoften2Program();
@@ -67,7 +71,7 @@ public:
 };
 
 // Final mix: edge-preserving smoothing towards the blurred mean (gated to
-// skin unless noiseLevel >= 1 or lightStrength < 90), green-channel
+// skin unless noiseLevel >= 1 or lightStrength < kBeautyLightCut), green-channel
 // sharpening, then, when enableLut > 0, the ruddy and the whitening table
 // (64-level cubes in 512x512 images). Output alpha is 1.
 class GPUBeautyMixAllProgram : public UVQuadProgram {
@@ -82,7 +86,7 @@ public:
                         const std::shared_ptr<GLTexture>& ruddy);
     // widthOffset, heightOffset: one output texel.
     void setOffset(float width, float height);
-    // Each only when -0.001 < x < 1.001.
+    // Each only within kBeautyUnitRange (-0.001 < x < 1.001).
     void setBlurAlpha(float x);
     void setSharpen(float x);
     void setWhiteDegree(float x);
@@ -93,8 +97,8 @@ public:
     void setLightStrength(float x);  // no range test
     void setNoiseLevel(int n);
     void setEnableLut(int n);
-    // frequencyRangeValue (0.2, 0.5, 0.9, 0.9), frequencyRangeBlur
-    // (1.0, 0.9, 0.5, 0.08): the smoothing-weight bands.
+    // frequencyRangeValue = kBeautyBandValue, frequencyRangeBlur =
+    // kBeautyBandBlur: the smoothing-weight bands.
     void setFrequencyRange();
 };
 

@@ -64,8 +64,8 @@ bool ColorEnhance::setSkinTable(const ConstImageRGBA8& table) {
 
 ColorEnhanceRowParams ColorEnhance::rowParams(const ColorEnhanceParams& params) const {
     ColorEnhanceRowParams p;
-    p.colorStep = params.strength * 100.0f;
-    p.suppress = skin_.empty() ? 0.0f : params.skinProtect;
+    p.colorStep = params.strength * kColorEnhanceStepScale;
+    p.suppress = colorEnhanceSuppress(!skin_.empty(), params.skinProtect);
     p.lowChromaGain = params.lowChromaGain;
     p.threshold = params.threshold;
     p.maxRange = params.maxRange;

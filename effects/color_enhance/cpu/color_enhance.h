@@ -10,19 +10,21 @@
 #include "effects/color_enhance/cpu/color_enhance_rows.h"
 #include "cpu/colour_cube.h"
 #include "cpu/image.h"
+#include "effects/color_enhance/color_enhance_model.h"
 
 namespace kelvo {
 namespace video {
 
 class WorkerPool;
 
-// The effect's settings, as the GL effect hands them to its program.
+// The effect's settings, as the GL effect hands them to its program
+// (defaults from color_enhance_model.h).
 struct ColorEnhanceParams {
-    float strength = 0.5f;      // 0..1
-    float skinProtect = 1.0f;   // 0..1
-    float threshold = 0.15f;
-    float lowChromaGain = 14.63127f;
-    float maxRange = 90.0f;
+    float strength = kColorEnhanceDefaultStrength;        // 0..1
+    float skinProtect = kColorEnhanceDefaultSkinProtect;  // 0..1
+    float threshold = static_cast<float>(kColorEnhanceThreshold);
+    float lowChromaGain = colorEnhanceLowChromaGain();
+    float maxRange = kColorEnhanceChromaRange;
 };
 
 // How pixels are computed: by the exact row, or looked up in a colour cube

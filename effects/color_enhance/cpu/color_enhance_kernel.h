@@ -8,12 +8,14 @@
 #include "effects/color_enhance/cpu/color_enhance_rows.h"
 #include "cpu/colour_cube_kernel.h"
 #include "cpu/vec.h"
+#include "effects/color_enhance/color_enhance_model.h"
+#include "effects/lut_loader.h"
 
 namespace kelvo {
 namespace video {
 namespace {
 
-// Cube root for n > 0.008856 (the range Lab uses it in): a bit-pattern first
+// Cube root for n > kLabKnee (the range Lab uses it in): a bit-pattern first
 // guess, then two Halley steps (cubic convergence), which reach float
 // precision from it with one division each.
 template <class O>
@@ -35,8 +37,9 @@ template <class O>
 KELVO_CPU_INLINE typename O::F skinAt(const uint32_t* skin, typename O::F s, typename O::F t) {
     using F = typename O::F;
     using I = typename O::I;
-    F tx = s * O::set(512.0f) - O::set(0.5f);
-    F ty = t * O::set(512.0f) - O::set(0.5f);
+    constexpr float size = static_cast<float>(kLutImageSize);
+    F tx = s * O::set(size) - O::set(0.5f);
+    F ty = t * O::set(size) - O::set(0.5f);
     F x0f = vfloor<O>(tx), y0f = vfloor<O>(ty);
     F fx = tx - x0f, fy = ty - y0f;
     I x0 = O::cvtt(vclamp<O>(x0f, 0.0f, 511.0f));
@@ -55,10 +58,10 @@ KELVO_CPU_INLINE typename O::F skinAt(const uint32_t* skin, typename O::F s, typ
 template <class O>
 KELVO_CPU_INLINE void skinTile(typename O::F level, typename O::F r, typename O::F g, typename O::F& s,
               typename O::F& t) {
-    typename O::F qy = vfloor<O>(level * O::set(0.125f));
-    typename O::F qx = level - qy * O::set(8.0f);
-    s = qx * O::set(0.125f) + O::set(0.0009766f) + O::set(0.123047f) * r;
-    t = qy * O::set(0.125f) + O::set(0.0009766f) + O::set(0.123047f) * g;
+    typename O::F qy = vfloor<O>(level * O::set(kLutTileSize));
+    typename O::F qx = level - qy * O::set(static_cast<float>(kLutTilesPerRow));
+    s = qx * O::set(kLutTileSize) + O::set(kSkinLutTexelCentre) + O::set(kSkinLutTileSpan) * r;
+    t = qy * O::set(kLutTileSize) + O::set(kSkinLutTexelCentre) + O::set(kSkinLutTileSpan) * g;
 }
 
 template <class O>
@@ -77,14 +80,14 @@ KELVO_CPU_INLINE typename O::I encode(typename O::F v, const ColorEnhanceTables&
 
 template <class O>
 KELVO_CPU_INLINE typename O::F labForward(typename O::F n) {
-    return O::select(O::gt(n, O::set(0.008856f)), cubeRoot<O>(O::max(n, O::set(0.008856f))),
-                     O::set(7.787f) * n + O::set(0.137931f));
+    return O::select(O::gt(n, O::set(kLabKnee)), cubeRoot<O>(O::max(n, O::set(kLabKnee))),
+                     O::set(kLabSlope) * n + O::set(kLabOffset));
 }
 
 template <class O>
 KELVO_CPU_INLINE typename O::F labInverse(typename O::F f) {
-    return O::select(O::gt(f, O::set(0.206897f)), f * f * f,
-                     f * O::set(0.128419f) - O::set(0.017713f));
+    return O::select(O::gt(f, O::set(kLabInverseKnee)), f * f * f,
+                     f * O::set(kLabInverseSlope) - O::set(kLabInverseOffset));
 }
 
 // The pass up to its output encoding: linear R, G, B of 8-bit levels r8, g8, b8.
@@ -100,19 +103,20 @@ KELVO_CPU_INLINE void colorEnhanceLinear(typename O::F r8, typename O::F g8, typ
     F lr = O::gather(p.tables.linear, O::cvtt(r8));
     F lg = O::gather(p.tables.linear, O::cvtt(g8));
     F lb = O::gather(p.tables.linear, O::cvtt(b8));
-    F X = lr * O::set(0.4124f) + lg * O::set(0.3576f) + lb * O::set(0.1805f);
-    F Y = lr * O::set(0.2126f) + lg * O::set(0.7152f) + lb * O::set(0.0722f);
-    F Z = lr * O::set(0.0193f) + lg * O::set(0.1192f) + lb * O::set(0.9505f);
-    F vx = labForward<O>(X * O::set(0.010521f));
-    F vy = labForward<O>(Y * O::set(0.01f));
-    F vz = labForward<O>(Z * O::set(0.009184f));
-    F L = vclamp<O>((O::set(116.0f) * vy - O::set(16.0f)) * O::set(0.01f), 0.0f, 1.0f);
-    F A = vclamp<O>(O::set(0.5f) + O::set(0.003937f) * (O::set(500.0f) * (vx - vy)), 0.0f, 1.0f);
-    F B = vclamp<O>(O::set(0.5f) + O::set(0.003937f) * (O::set(200.0f) * (vy - vz)), 0.0f, 1.0f);
+    F X = lr * O::set(kXyzFromRgb[0]) + lg * O::set(kXyzFromRgb[1]) + lb * O::set(kXyzFromRgb[2]);
+    F Y = lr * O::set(kXyzFromRgb[3]) + lg * O::set(kXyzFromRgb[4]) + lb * O::set(kXyzFromRgb[5]);
+    F Z = lr * O::set(kXyzFromRgb[6]) + lg * O::set(kXyzFromRgb[7]) + lb * O::set(kXyzFromRgb[8]);
+    F vx = labForward<O>(X * O::set(kLabWhiteInverse[0]));
+    F vy = labForward<O>(Y * O::set(kLabWhiteInverse[1]));
+    F vz = labForward<O>(Z * O::set(kLabWhiteInverse[2]));
+    F L = vclamp<O>((O::set(kLabLightnessScale) * vy - O::set(kLabLightnessOffset)) * O::set(kLabPackLightness),
+                    0.0f, 1.0f);
+    F A = vclamp<O>(O::set(kLabPackCentre) + O::set(kLabPackAb) * (O::set(kLabAScale) * (vx - vy)), 0.0f, 1.0f);
+    F B = vclamp<O>(O::set(kLabPackCentre) + O::set(kLabPackAb) * (O::set(kLabBScale) * (vy - vz)), 0.0f, 1.0f);
 
     F skin = O::set(0.0f);
     if (p.skin) {
-        F blue = b * O::set(63.0f);
+        F blue = b * O::set(kLutTopLevel);
         F lo = vfloor<O>(blue);
         F hi = O::select(O::gt(blue, lo), lo + O::set(1.0f), lo);
         F s1, t1, s2, t2;
@@ -124,10 +128,11 @@ KELVO_CPU_INLINE void colorEnhanceLinear(typename O::F r8, typename O::F g8, typ
     }
 
     // Chroma boost.
-    F a = A * O::set(255.0f) - O::set(128.0f);
-    F bb = B * O::set(255.0f) - O::set(128.0f);
+    F a = A * O::set(kLabStepScale) - O::set(kLabStepCentre);
+    F bb = B * O::set(kLabStepScale) - O::set(kLabStepCentre);
     F c = O::sqrt(a * a + bb * bb);
     F u = vclamp<O>(c / O::set(p.maxRange), 0.0f, 1.0f);
+    static_assert(kColorEnhanceGamma == 2.5, "u^gamma below is u u sqrt(u)");
     F low = O::set(p.lowChromaGain) * (u * u * O::sqrt(u));
     F high = (O::set(1.0f) - u) * u;
     F delta = O::select(O::le(u, O::set(p.threshold)), low, high);
@@ -136,24 +141,24 @@ KELVO_CPU_INLINE void colorEnhanceLinear(typename O::F r8, typename O::F g8, typ
     F absA = O::max(a, O::set(0.0f) - a), absB = O::max(bb, O::set(0.0f) - bb);
     // min(127 / |a|, 127 / |b|) is 127 / max(|a|, |b|) bit for bit: a
     // correctly rounded division is monotonic.
-    F scale = O::set(127.0f) / O::max(O::max(absA, absB), O::set(1e-6f));
+    F scale = O::set(kLabAbLimit) / O::max(O::max(absA, absB), O::set(kLabAbFloor));
     scale = O::min(O::max(scale, O::set(0.0f)), cNew / O::select(nonzero, c, O::set(1.0f)));
     scale = O::select(nonzero, scale, O::set(1.0f));
     a = a * scale;
     bb = bb * scale;
-    A = vclamp<O>(O::set(0.003922f) * a + O::set(0.501961f), 0.0f, 1.0f);
-    B = vclamp<O>(O::set(0.003922f) * bb + O::set(0.501961f), 0.0f, 1.0f);
+    A = vclamp<O>(O::set(kLabStepRepack) * a + O::set(kLabStepRepackCentre), 0.0f, 1.0f);
+    B = vclamp<O>(O::set(kLabStepRepack) * bb + O::set(kLabStepRepackCentre), 0.0f, 1.0f);
 
     // Back: Lab to XYZ to linear RGB, encoded straight to 8-bit levels.
-    F fy = O::set(0.008621f) * (O::set(100.0f) * L) + O::set(0.137931f);
-    F fx = O::set(0.002f) * (O::set(254.0f) * A - O::set(127.0f)) + fy;
-    F fz = fy - O::set(0.005f) * (O::set(254.0f) * B - O::set(127.0f));
-    X = labInverse<O>(fx) * O::set(95.047f) * O::set(0.01f);
-    Y = labInverse<O>(fy) * O::set(100.0f) * O::set(0.01f);
-    Z = labInverse<O>(fz) * O::set(108.883f) * O::set(0.01f);
-    R = X * O::set(3.2406f) + Y * O::set(-1.5372f) + Z * O::set(-0.4986f);
-    G = X * O::set(-0.9689f) + Y * O::set(1.8758f) + Z * O::set(0.0415f);
-    Bl = X * O::set(0.0557f) + Y * O::set(-0.2040f) + Z * O::set(1.0570f);
+    F fy = O::set(kLabInverseLightness) * (O::set(kLabUnpackLightness) * L) + O::set(kLabOffset);
+    F fx = O::set(kLabInverseA) * (O::set(kLabUnpackAb) * A - O::set(kLabAbLimit)) + fy;
+    F fz = fy - O::set(kLabInverseB) * (O::set(kLabUnpackAb) * B - O::set(kLabAbLimit));
+    X = labInverse<O>(fx) * O::set(kLabWhite[0]) * O::set(kXyzUnscale);
+    Y = labInverse<O>(fy) * O::set(kLabWhite[1]) * O::set(kXyzUnscale);
+    Z = labInverse<O>(fz) * O::set(kLabWhite[2]) * O::set(kXyzUnscale);
+    R = X * O::set(kRgbFromXyz[0]) + Y * O::set(kRgbFromXyz[1]) + Z * O::set(kRgbFromXyz[2]);
+    G = X * O::set(kRgbFromXyz[3]) + Y * O::set(kRgbFromXyz[4]) + Z * O::set(kRgbFromXyz[5]);
+    Bl = X * O::set(kRgbFromXyz[6]) + Y * O::set(kRgbFromXyz[7]) + Z * O::set(kRgbFromXyz[8]);
 }
 
 template <class O>
@@ -181,7 +186,9 @@ void colorEnhanceRow(const uint8_t* src, uint8_t* dst, int width, const ColorEnh
 template <typename T>
 T unclippedEncoding(float v) {
     const float a = __builtin_fabsf(v);
-    const T x = a <= 0.0031308f ? T(12.92) * a : T(1.055) * std::pow(static_cast<T>(a), T(0.416667)) - T(0.055);
+    const T x = a <= kSrgbEncodeKnee ? T(kSrgbEncodeSlope) * a
+                                     : T(kSrgbEncodeScale) * std::pow(static_cast<T>(a), T(kSrgbEncodeExponent)) -
+                                           T(kSrgbEncodeOffset);
     return v < 0.0f ? -x : x;
 }
 

@@ -36,10 +36,11 @@ struct Tables {
     Tables() {
         for (int i = 0; i < 256; ++i) {
             const float c = static_cast<float>(i) / 255.0f;
-            const double lin = c <= 0.04045f
-                                   ? static_cast<double>(c * 0.077399f)
-                                   : std::pow(static_cast<double>(c * 0.947867f + 0.052133f), 2.4);
-            linear[i] = 100.0f * static_cast<float>(lin);
+            const double lin = c <= kSrgbDecodeKnee
+                                   ? static_cast<double>(c * kSrgbDecodeSlope)
+                                   : std::pow(static_cast<double>(c * kSrgbDecodeScale + kSrgbDecodeOffset),
+                                              kSrgbDecodeGamma);
+            linear[i] = kXyzScale * static_cast<float>(lin);
         }
         // Non-negative floats order like their bit patterns: bisect those
         // for the first value of every level.

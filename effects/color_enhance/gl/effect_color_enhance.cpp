@@ -54,13 +54,11 @@ int EffectColorEnhance::Draw(std::shared_ptr<I420VideoFrame> /*frame*/) {
 
     outputFBO->bindFrameBuffer();
     program_->setSrcTexture(inputTexture);
-    // Without a table the sampler reads whatever unit 0 holds; withholding
-    // nothing makes that value irrelevant, i.e. a skin weight of 0.
-    float suppress = 0.0f;
-    if (skinTable_) {
-        program_->setSkinLut(skinTable_);
-        suppress = skinProtect_;
-    }
+    // Without a table the sampler reads whatever unit 0 holds;
+    // colorEnhanceSuppress withholds nothing then, which makes that value
+    // irrelevant, i.e. a skin weight of 0.
+    if (skinTable_) program_->setSkinLut(skinTable_);
+    const float suppress = colorEnhanceSuppress(skinTable_ != nullptr, skinProtect_);
     program_->setColorStep(strength_);
     program_->setSuppressCoef(suppress);
     program_->setCurve(threshold_, gamma_, lowChromaGain_);

@@ -42,8 +42,9 @@ public:
     int Draw(std::shared_ptr<I420VideoFrame> frame) override;
 
     // Stored unchanged (the parameter document range-checks them).
-    void setStrength(float value) override { strength_ = value; }  // 0..1, default 0.5
-    void setSkinProtect(float value) override { skinProtect_ = value; }  // 0..1, default 1.0
+    // 0..1 each; defaults in color_enhance_model.h.
+    void setStrength(float value) override { strength_ = value; }
+    void setSkinProtect(float value) override { skinProtect_ = value; }
     // Replaces the skin-likelihood table (red channel, 64-level cube layout
     // of the lookup tables); empty switches skin protection off.
     void setSkinTable(std::shared_ptr<GLTexture> table);
@@ -58,12 +59,13 @@ public:
 private:
     std::shared_ptr<GLTexture> skinTable_;
     std::unique_ptr<GPUColorEnhanceProgram> program_;
-    float strength_ = 0.5f;
-    float skinProtect_ = 1.0f;
-    float threshold_ = 0.15f;  // chroma share where the curve changes branch
-    float gamma_ = 2.5f;
+    float strength_ = kColorEnhanceDefaultStrength;
+    float skinProtect_ = kColorEnhanceDefaultSkinProtect;
+    // The chroma curve (color_enhance_model.h).
+    float threshold_ = static_cast<float>(kColorEnhanceThreshold);
+    float gamma_ = static_cast<float>(kColorEnhanceGamma);
     float lowChromaGain_;
-    float chromaRange_ = 90.0f;  // chroma at and above which nothing is added
+    float chromaRange_ = kColorEnhanceChromaRange;
 };
 
 }  // namespace video

@@ -4,6 +4,7 @@
 
 #include "effects/lowlight/cpu/lowlight_enhance_rows.h"
 #include "cpu/vec.h"
+#include "effects/lowlight/lowlight_model.h"
 
 #if KELVO_CPU_X86
 #include <immintrin.h>
@@ -76,13 +77,14 @@ KELVO_CPU_INLINE LowlightLift<O> lowlightLift(const uint8_t* cur, int x,
     // is exactly y kSteps, and pos < 0.9 kSteps exactly when y < 0.9. At
     // most kSteps by a rounding, which the table's last entry covers.
     constexpr float kSteps = static_cast<float>(LowlightGainTable::kSteps);
-    const F pos = O::set(0.299f / 255.0f * kSteps) * l.r + O::set(0.587f / 255.0f * kSteps) * l.g +
-                  O::set(0.114f / 255.0f * kSteps) * l.b;
+    const F pos = O::set(kLowlightLuma[0] / 255.0f * kSteps) * l.r +
+                  O::set(kLowlightLuma[1] / 255.0f * kSteps) * l.g +
+                  O::set(kLowlightLuma[2] / 255.0f * kSteps) * l.b;
     const auto i = O::cvtt(pos);
     typename O::I at, step;
     O::gather64(t.gainStep, i, at, step);
     const F curve = O::fromBits(at) + (pos - O::cvtf(i)) * O::fromBits(step);
-    const F gain = O::select(O::lt(pos, O::set(0.90f * kSteps)), curve, O::set(1.0f));
+    const F gain = O::select(O::lt(pos, O::set(static_cast<float>(kLowlightKnee) * kSteps)), curve, O::set(1.0f));
     l.liftC = (gain + O::set(1.0f)) * O::set(0.5f);
     l.liftY = (gain - O::set(1.0f)) * O::set(127.5f / kSteps) * pos;
     return l;
@@ -104,10 +106,10 @@ KELVO_CPU_INLINE void lowlightFinish(const LowlightLift<O>& l, const int32_t* su
     // Sums below 2^24 convert exactly, and a power of two moved from the
     // sum to the factor leaves the product's rounding as it was.
     const F sum256 = O::cvtf(O::addi(O::addi(s0, s1), s2));
-    const F dif = l.g - sum256 * O::set(0.1111f / 256.0f);
-    const F weight = O::select(O::lt(dif, O::set(0.039216f * 255.0f)), O::set(0.4f),
-                               O::select(O::le(dif, O::set(0.078431f * 255.0f)),
-                                         O::set(0.8f), O::set(0.6f)));
+    const F dif = l.g - sum256 * O::set(kNineTapWeight / 256.0f);
+    const F weight = O::select(O::lt(dif, O::set(kHighPassThresholdLow * 255.0f)), O::set(kLowlightSharpenLow),
+                               O::select(O::le(dif, O::set(kHighPassThresholdMid * 255.0f)),
+                                         O::set(kLowlightSharpenMid), O::set(kLowlightSharpenHigh)));
     const F hPass = dif + dif;
     auto channel = [&](F c) {
         const F lifted = vclamp<O>(l.liftC * c + l.liftY, 0.0f, 255.0f);

@@ -2,15 +2,16 @@
 #include <cstring>
 
 #include "effects/lowlight/cpu/lowlight_enhance_kernel.h"
+#include "effects/lowlight/lowlight_model.h"
 
 namespace kelvo {
 namespace video {
 
 void fillLowlightGainTable(float logMean, LowlightGainTable& table) {
-    // yNew = 0.9 ln(1 + y / k) / ln(1 + 0.9 / k), k = logMean / 1.8: the
-    // curve meets the identity at 0.9, above which luma is left alone.
-    const double k = static_cast<double>(logMean) / 1.8;
-    const double scale = 0.9 / std::log1p(0.9 / k);
+    // yNew = knee ln(1 + y / k) / ln(1 + knee / k), k = logMean / scale: the
+    // curve meets the identity at the knee, above which luma is left alone.
+    const double k = static_cast<double>(logMean) / kLowlightLogMeanScale;
+    const double scale = kLowlightKnee / std::log1p(kLowlightKnee / k);
     constexpr int n = LowlightGainTable::kSteps;
     float gain[n + 1];
     gain[0] = static_cast<float>(scale / k);  // the limit at black

@@ -19,7 +19,7 @@ EffectLowlightEnhance::~EffectLowlightEnhance() = default;
 void EffectLowlightEnhance::init() {
     program_.reset();
     program_ = std::make_unique<GPULowlightEnhanceProgram>();
-    lastLogMean_ = -1.0f;
+    lastLogMean_ = kLowlightNoLogMean;
     mode_ = 0;
     level_ = 0;
     darkScene_ = false;

@@ -14,8 +14,9 @@ namespace video {
 class GPULowlightEnhanceProgram;
 
 // Type 203, kind GPU filter, created disabled. One full-resolution pass:
-// luma y below 0.9 becomes 0.9 * ln(1 + y / k) / ln(1 + 0.9 / k) with
-// k = logMean / 1.8, where logMean is the log-average luma of the frame
+// luma y below the knee becomes knee * ln(1 + y / k) / ln(1 + knee / k) with
+// k = logMean / scale (lowlight_model.h), where logMean is the log-average
+// luma of the frame
 // statistics (metadata kind 1, MetaDataFrameStats::logAverage); colour
 // differences rise by half the luma gain plus one half; a green high-pass
 // of the unbrightened input sharpens the result.
@@ -41,9 +42,10 @@ public:
     // kDrawNoOutput (-6) without output framebuffer or input texture;
     // kDrawDisabled (-4) when disabled; kDrawUnchanged (1, nothing drawn) in
     // automatic mode on a frame not judged dark; -6 when no frame so far
-    // carried statistics; 1 when the log mean is below 0.008 (an almost black
-    // scene); kDrawFailed (-1) after release() without init(); else
-    // kDrawDone (0). An empty frame counts as one without statistics.
+    // carried statistics; 1 when the log mean is below kLowlightMinLogMean
+    // (an almost black scene); kDrawFailed (-1) after release() without
+    // init(); else kDrawDone (0). An empty frame counts as one without
+    // statistics.
     int Draw(std::shared_ptr<I420VideoFrame> frame) override;
 
     // Stored unchanged (the parameter document range-checks them). Mode 0
@@ -62,7 +64,7 @@ public:
 
 private:
     std::unique_ptr<GPULowlightEnhanceProgram> program_;
-    float lastLogMean_ = -1.0f;
+    float lastLogMean_ = kLowlightNoLogMean;
     int mode_ = 0;
     int level_ = 0;
     bool darkScene_ = false;

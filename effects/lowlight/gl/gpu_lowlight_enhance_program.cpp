@@ -1,5 +1,7 @@
 #include "effects/lowlight/gl/gpu_lowlight_enhance_program.h"
 
+#include "effects/lowlight/lowlight_model.h"
+
 namespace kelvo {
 namespace video {
 
@@ -47,20 +49,16 @@ out vec4 FragColor;
 uniform sampler2D srcImageTex;
 uniform  highp float logMean;
 
-const float threshold_L = 0.039216;
-const float threshold_M = 0.078431;
-const float threshold_H = 0.117647;
-
 void main() {
     vec3 rgb = texture(srcImageTex, vTextureCoord).rgb;
-    float y = clamp(0.299 * rgb.r + 0.587 * rgb.g + 0.114 * rgb.b, 0.0, 1.0);
+    float y = clamp(lumaRed * rgb.r + lumaGreen * rgb.g + lumaBlue * rgb.b, 0.0, 1.0);
 
     float yNew = y;
-    if (y < 0.90) {
-        float k = logMean / 1.8;
-        yNew = log(1.0 + y / k) / log(1.0 + 0.90 / k) * 0.90;
+    if (y < knee) {
+        float k = logMean / logMeanScale;
+        yNew = log(1.0 + y / k) / log(1.0 + knee / k) * knee;
     }
-    float gain = (y > 0.00001) ? yNew / y : 0.0;
+    float gain = (y > blackLuma) ? yNew / y : 0.0;
     vec3 lifted = clamp(0.5 * (gain * (rgb + y) + (rgb - y)), 0.0, 1.0);
 
     float sum = texture(srcImageTex, textureShift_1).g;
@@ -71,12 +69,9 @@ void main() {
     sum += texture(srcImageTex, textureShift_6).g;
     sum += texture(srcImageTex, textureShift_7).g;
     sum += texture(srcImageTex, textureShift_8).g;
-    sum = (sum + rgb.g) * 0.1111;
+    sum = (sum + rgb.g) * boxWeight;
 
-    float tempSharp = 0.8;
-    float weight_L = 0.4;
-    float weight_M = 0.8;
-    float weight_H = 0.6;
+    float tempSharp;
     float dif_value = rgb.g - sum;
     if (dif_value < threshold_L) {
         tempSharp = weight_L;
@@ -96,7 +91,8 @@ void main() {
 )";
 
 GPULowlightEnhanceProgram::GPULowlightEnhanceProgram()
-    : UVQuadProgram(kLowlightEnhanceVertexShader, kLowlightEnhanceFragmentShader) {}
+    : UVQuadProgram(kLowlightEnhanceVertexShader,
+                    withLowlightConstants(kLowlightEnhanceFragmentShader).c_str()) {}
 
 void GPULowlightEnhanceProgram::setSrcTexture(const std::shared_ptr<TextureBase>& texture) {
     if (texture) {

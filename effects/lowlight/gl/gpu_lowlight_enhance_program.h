@@ -11,10 +11,11 @@ namespace video {
 
 // Vertex stage: attPosition (vec3, fed two components) and attUV, passing
 // vTextureCoord and the eight neighbours textureShift_1..8 (one
-// (widthOffset, heightOffset) step away). Fragment stage: luma below 0.9 is
-// lifted along a log curve steered by logMean, the colour differences by
-// (gain + 1) / 2, then a green-channel high-pass of the input is added at
-// strength 0.4, 0.8 or 0.6 by the size of the local difference.
+// (widthOffset, heightOffset) step away). Fragment stage: luma below the
+// knee is lifted along a log curve steered by logMean, the colour
+// differences by (gain + 1) / 2, then a green-channel high-pass of the input
+// is added at the fixed strength of its band. The constants come from
+// lowlight_model.h (withLowlightConstants) when the program is built.
 //
 // Needs the GL context current; not thread-safe.
 class GPULowlightEnhanceProgram : public UVQuadProgram {

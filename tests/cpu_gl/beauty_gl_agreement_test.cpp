@@ -16,6 +16,7 @@
 #include "effects/beauty/gl/effect_gpu_beauty.h"
 #include "effects/lut_loader.h"
 #include "support/gl_test_env.h"
+#include "tests/cpu/cpu_test_util.h"
 
 namespace kelvo::video {
 namespace {
@@ -23,14 +24,9 @@ namespace {
 using beauty_test::Image;
 
 // The CPU path reproduces the Mesa driver's fixed-point texture filter and
-// float order, so these frames agree exactly there. The bounds leave room for
-// a driver whose float rounding differs: one level now and then ...
-constexpr double kMeanTolerance = 0.25;
-constexpr int kPercentileTolerance = 2;
-// ... or a level step that crosses a band or skin-test edge of the mix.
-constexpr int kMaxTolerance = 4;
-// Below this a mean is a single pixel's rounding, which the maximum bounds.
-constexpr size_t kMeanMinPixels = 64;
+// float order, so these frames agree exactly there. The bounds are the
+// backends' contract (cpu_test_util.h), room for a driver whose float
+// rounding differs or a level step that crosses a band or skin-test edge.
 
 enum class Picture { kNatural, kSkinEdges, kTableSweep };
 
@@ -137,26 +133,16 @@ const Case kCases[] = {
     {"one_row", Picture::kSkinEdges, 45, 1, with(1.0f, 0.6f, 0.5f, 0.5f)},
 };
 
-// Per channel: mean, 99.9th percentile and maximum of |cpu - gl|.
+// Per channel, the contract's statistics of |cpu - gl|.
 void expectAgreement(ConstImageRGBA8 cpu, const Image& gl, const char* what) {
     ASSERT_EQ(cpu.width, gl.width);
     ASSERT_EQ(cpu.height, gl.height);
     for (int channel = 0; channel < 4; ++channel) {
-        std::vector<int> diffs;
-        double sum = 0;
-        for (int y = 0; y < cpu.height; ++y) {
-            for (int x = 0; x < cpu.width; ++x) {
-                diffs.push_back(std::abs(cpu.data[y * cpu.stride + x * 4 + channel] - gl.at(x, y)[channel]));
-                sum += diffs.back();
-            }
-        }
-        std::sort(diffs.begin(), diffs.end());
-        const int p999 = diffs[std::min(diffs.size() - 1, diffs.size() * 999 / 1000)];
-        if (diffs.size() >= kMeanMinPixels) {
-            EXPECT_LE(sum / diffs.size(), kMeanTolerance) << what << ", channel " << channel;
-        }
-        EXPECT_LE(p999, kPercentileTolerance) << what << ", channel " << channel;
-        EXPECT_LE(diffs.back(), kMaxTolerance) << what << ", channel " << channel;
+        const cputest::DiffStats s = cputest::diffStats(cpu.data, cpu.stride, gl.rgba.data(),
+                                                        4 * gl.width, cpu.width, cpu.height, 4, channel);
+        SCOPED_TRACE(::testing::Message() << what << ", channel " << channel << ": "
+                                          << cputest::describe(s));
+        cputest::expectWithinContract(s);
     }
 }
 

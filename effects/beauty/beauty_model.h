@@ -1,0 +1,111 @@
+// The beauty effect as both backends draw it: its settings with their
+// defaults and ranges, every constant of the blur passes and the final mix,
+// and what the mix is given for the settings. The GL programs receive the
+// constants as a generated block (withBeautyConstants); the CPU rows read
+// them here, as compile-time constants.
+#pragma once
+
+#include <string>
+
+#include "effects/green_high_pass.h"
+
+namespace kelvo {
+namespace video {
+
+// Parameter values as the effect stores them, with their defaults. The
+// parameter document range-checks them first: smoothness, sharpness,
+// lightness and redness within kBeautyUnitRange, contrast 0..2, light
+// strength above 0, noise level 0..2.
+struct BeautyParameters {
+    float smoothness = 0.5f;
+    float sharpness = 0.3f;
+    float lightness = 0.3f;
+    float redness = 0.3f;
+    int contrast = 1;  // carried, changes nothing: the mix has no contrast step
+    float lightStrength = 130.0f;  // ambient light estimate; picks the skin test
+    int noiseLevel = 0;            // from 1 on, smoothing is not gated to skin
+};
+constexpr BeautyParameters kBeautyDefaults{};
+
+// Open ranges of the mix program's float setters: a value outside keeps the
+// uniform's previous value.
+struct BeautyRange {
+    float low, high;
+    constexpr bool contains(float x) const { return x > low && x < high; }
+};
+constexpr BeautyRange kBeautyUnitRange{-0.001f, 1.001f};  // blurAlpha, sharpen, degrees
+constexpr BeautyRange kBeautyContrastRange{-0.001f, 2.001f};
+
+// Size of the blur passes for an output size: half, computed in float and
+// truncated, at least 1 so a one-pixel output has a texel to read.
+constexpr int beautyHalfSize(int size) {
+    const int half = static_cast<int>(static_cast<float>(size) * 0.5f);
+    return half > 1 ? half : 1;
+}
+
+// Blur passes. Taps lie kBeautyBlurStep half-size texels apart; the second
+// pass scales the departure of the input from the mean by
+// kBeautyDepartureGain before squaring it and averages the three channels
+// with kBeautyChannelShare (0.3333 as written, not 1/3).
+constexpr float kBeautyBlurStep = 1.5f;
+constexpr float kBeautyDepartureGain = 7.07f;
+constexpr float kBeautyChannelShare = 0.3333f;
+
+// Final mix, smoothing weight: (1 - a / (a + kBeautyEdgeTheta)) for the
+// blurred departure a, times a red ramp p = clamp((min(r, mean r -
+// kBeautyRedFloorOffset) - kBeautyRedRampStart) * kBeautyRedRampGain, 0, 1),
+// times blurAlpha, then scaled by the first band it exceeds.
+constexpr float kBeautyEdgeTheta = 0.1f;
+constexpr float kBeautyRedFloorOffset = 0.1f;
+constexpr float kBeautyRedRampStart = 0.2f;
+constexpr float kBeautyRedRampGain = 4.0f;
+// Band k: weight > 1 - kBeautyBandValue[k] scales it by kBeautyBandBlur[k];
+// the last value repeats, so the last scale takes the rest. The GL program
+// receives them as the uniforms frequencyRangeValue and frequencyRangeBlur.
+constexpr float kBeautyBandValue[4] = {0.2f, 0.5f, 0.9f, 0.9f};
+constexpr float kBeautyBandBlur[4] = {1.0f, 0.9f, 0.5f, 0.08f};
+
+// Skin tests. Light strength above kBeautyLightCut takes the broad test
+// (r, g, b above their minimums, spread and |r - g| above kBeautySkinSpread,
+// red the largest); otherwise the bright test (r, g, b above theirs, |r - g|
+// at most kBeautySkinSpread, blue the smallest). At or above the cut, with
+// noise level 0, smoothing acts on skin only.
+constexpr float kBeautyLightCut = 90.0f;
+constexpr float kBeautySkinMinRed = 0.371f;
+constexpr float kBeautySkinMinGreen = 0.156f;
+constexpr float kBeautySkinMinBlue = 0.078f;
+constexpr float kBeautySkinSpread = 0.059f;
+constexpr float kBeautyBrightSkinMinRed = 0.863f;
+constexpr float kBeautyBrightSkinMinGreen = 0.823f;
+constexpr float kBeautyBrightSkinMinBlue = 0.666f;
+
+// Sharpening weight per high-pass band (green_high_pass.h), as multiples of
+// sharpen; below kBeautySharpenSkinCut the low band spares skin.
+constexpr float kBeautySharpenWeightLow = 0.5f;
+constexpr float kBeautySharpenWeightMid = 1.0f;
+constexpr float kBeautySharpenWeightHigh = 0.75f;
+constexpr float kBeautySharpenSkinCut = 0.4f;
+
+// A beauty shader stage's source with the constants above that the GLSL
+// uses inserted as a block after its "#version" line (shader_constants.h).
+std::string withBeautyConstants(const char* source);
+
+// What the beauty mix is given for the effect's settings, one definition for
+// the GL effect and the CPU backend.
+struct BeautyMixSettings {
+    float sharpen;      // sharpness squared, damped a tenth on noisy scenes
+    float blurAlpha;    // square root of smoothness
+    float ruddyDegree;  // (0.7 redness) squared
+    float whiteDegree;  // lightness as it is
+};
+
+// Scales applied in double before squaring: sharpness on noisy scenes
+// (noise level 1 or more), and redness.
+constexpr double kBeautyNoisySharpnessScale = 0.9;
+constexpr double kBeautyRednessScale = 0.7;
+
+BeautyMixSettings beautyMixSettings(float smoothness, float sharpness, float redness,
+                                    float lightness, int noiseLevel);
+
+}  // namespace video
+}  // namespace kelvo

@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# The include rules that keep GL where it belongs:
+#   - only the GL folders (gpu/, platform/, render/gl/, effects/gl/,
+#     effects/<effect>/gl/, engine/gl/) include GL, EGL, GLX, GLFW or epoxy
+#     headers or one of those folders;
+#   - platform/ never includes gpu/ (the GPU layer builds on the platform);
+#   - the effect models (effects/ and effects/<effect>/ themselves) and the
+#     GL-free render layer (render/ itself) include only themselves, frame/,
+#     resources/ (the embedded tables) and the public headers.
+# Prints every include that breaks a rule and fails if there is one.
+set -euo pipefail
+root=${1:-$(dirname "$0")/../..}
+cd "$root"
+
+gl_dir='^(gpu|platform|render/gl|effects/gl|effects/[a-z_]+/gl|engine/gl)/'
+gl_header='#include *<(epoxy|EGL|GL|GLES[0-9]*|GLFW|KHR)/'
+gl_include='#include *"(gpu|platform|render/gl|effects/gl|effects/[a-z_]+/gl|engine/gl)/'
+library='^(engine|extension|frame|gpu|platform|render|effects|cpu|denoise|detect|convert|system|resources)/'
+status=0
+
+while IFS= read -r file; do
+  [[ $file =~ $library ]] || continue
+  if ! [[ $file =~ $gl_dir ]]; then
+    if grep -nE "$gl_header|$gl_include" "$file" | sed "s|^|$file:|" | grep .; then status=1; fi
+  fi
+  if [[ $file =~ ^platform/ ]] && grep -nE '#include *"gpu/' "$file" | sed "s|^|$file:|" | grep .; then
+    status=1
+  fi
+  if [[ $file =~ ^(render|effects|effects/[a-z_]+)/[^/]+$ ]] && ! [[ $file =~ $gl_dir ]]; then
+    if grep -nE '#include *"' "$file" |
+        grep -vE '#include *"(render|effects|frame|resources|kelvo)/' | sed "s|^|$file:|" | grep .; then
+      status=1
+    fi
+  fi
+done < <(git ls-files '*.h' '*.cpp' '*.c' 2>/dev/null || find . -name '*.h' -o -name '*.cpp' | sed 's|^\./||')
+
+[ $status -eq 0 ] && echo "include rules hold"
+exit $status
