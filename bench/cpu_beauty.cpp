@@ -61,22 +61,21 @@ void processFrames(benchmark::State& state, CpuBeauty& beauty, bool tables) {
     bench::countFrames(state);
 }
 
-void BM_CpuBeauty(benchmark::State& state, BeautyRowSet set) {
-    BeautyRows rows;
-    if (!beautyRows(set, &rows)) {
+void BM_CpuBeauty(benchmark::State& state, const CpuLevel& level) {
+    if ((cpuFlags() & level.flags) != level.flags) {
         state.SkipWithError("row set not available on this CPU");
         return;
     }
-    CpuBeauty beauty(rows);
+    CpuBeauty beauty(beautyRowsFor(level.flags));
     processFrames(state, beauty, true);
 }
-BENCHMARK_CAPTURE(BM_CpuBeauty, portable, BeautyRowSet::kPortable)->Apply(bench::frameSizes);
-BENCHMARK_CAPTURE(BM_CpuBeauty, sse2, BeautyRowSet::kSSE2)->Apply(bench::frameSizes);
-BENCHMARK_CAPTURE(BM_CpuBeauty, avx2, BeautyRowSet::kAVX2)->Apply(bench::frameSizes);
+BENCHMARK_CAPTURE(BM_CpuBeauty, portable, kCpuLevels[0])->Apply(bench::frameSizes);
+BENCHMARK_CAPTURE(BM_CpuBeauty, sse2, kCpuLevels[1])->Apply(bench::frameSizes);
+BENCHMARK_CAPTURE(BM_CpuBeauty, avx2, kCpuLevels[2])->Apply(bench::frameSizes);
 
 // The two gradings read from one colour cube instead of both tables.
 void BM_CpuBeautyGradingCube(benchmark::State& state) {
-    CpuBeauty beauty(bestBeautyRows(), true);
+    CpuBeauty beauty(beautyRows(), true);
     processFrames(state, beauty, true);
 }
 BENCHMARK(BM_CpuBeautyGradingCube)->Apply(bench::frameSizes);
@@ -84,7 +83,7 @@ BENCHMARK(BM_CpuBeautyGradingCube)->Apply(bench::frameSizes);
 // A change of redness or lightness: the grading cube rebuilt.
 void BM_CpuBeautyGradingCubeRebuild(benchmark::State& state) {
     Frame frame(16, 16);
-    CpuBeauty beauty(bestBeautyRows(), true);
+    CpuBeauty beauty(beautyRows(), true);
     if (!loadTables(&beauty)) {
         state.SkipWithError("tables missing");
         return;

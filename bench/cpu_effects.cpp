@@ -25,7 +25,7 @@ namespace {
 const YUVInputRowParams kDecode = {{1.164384f, 0.0f, 1.596027f, 1.164384f, -0.391762f,
                                     -0.812968f, 1.164384f, 2.017232f, 0.0f},
                                    16.0f / 255.0f};
-const YUVOutputCoeffs kEncode = {{66, 129, 25}, 4224, {-38, -74, 112}, {112, -94, -18}, 32896};
+const YuvFixedCoeffs kEncode = {66, 129, 25, 4224, -38, -74, 112, 112, -94, -18};
 
 struct Pictures {
     int width, height, chromaWidth;
@@ -119,7 +119,7 @@ void BM_ColorEnhance(benchmark::State& state) {
 
 // Before the colour cube: every pixel through the exact row.
 void BM_ColorEnhanceExact(benchmark::State& state) {
-    ColorEnhance color(bestRowPath(), ColorEnhanceMethod::kExact);
+    ColorEnhance color(colorEnhanceRows(), ColorEnhanceMethod::kExact);
     setSkinTable(color);
     run(state, [&](Pictures& p, WorkerPool& pool, YUVInput&) {
         color.process(p.cview(p.image0), p.view(p.image1), ColorEnhanceParams(), &pool);

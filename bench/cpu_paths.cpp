@@ -11,8 +11,7 @@
 
 #include "convert/color_space_rows.h"
 #include "denoise/denoiser_blend.h"
-#include "denoise/denoiser_filter_c.h"
-#include "denoise/denoiser_filter_x86.h"
+#include "denoise/denoiser_rows.h"
 #include "detect/brightness_stats.h"
 
 namespace kelvo {
@@ -39,23 +38,21 @@ void setLabel(benchmark::State& state) {
     state.SetLabel(kVariantNames[state.range(2)]);
 }
 
-std::unique_ptr<DenoiserFilter> filterFor(int variant) {
-#if KELVO_DENOISER_X86
-    if (variant == 1 && denoiserCpuHasSSE2()) return std::make_unique<DenoiserFilterSSE2>();
-    if (variant == 2 && denoiserCpuHasAVX2()) return std::make_unique<DenoiserFilterAVX2>();
-#endif
-    if (variant == 0) return std::make_unique<DenoiserFilterC>();
-    return nullptr;
+// The flags of the benchmark's variant; false (and the benchmark skipped)
+// where this run lacks them.
+bool variantFlags(benchmark::State& state, CpuFlags* flags) {
+    *flags = kCpuLevels[state.range(2)].flags;
+    if ((cpuFlags() & *flags) == *flags) return true;
+    state.SkipWithError("variant not supported");
+    return false;
 }
 
 // denoiseBlock and variance16x8 over every block, as the denoiser's analysis.
 void BM_DenoiserBlockAnalysis(benchmark::State& state) {
     const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
-    auto filter = filterFor(static_cast<int>(state.range(2)));
-    if (!filter) {
-        state.SkipWithError("variant not supported");
-        return;
-    }
+    CpuFlags flags;
+    if (!variantFlags(state, &flags)) return;
+    const auto filter = denoiserFilterFor(denoiserRowsFor(flags));
     const auto reference = noisyPlane(w, h, 6, 1);
     const auto source = noisyPlane(w, h, 6, 2);
     std::vector<uint8_t> out(source.size());
@@ -72,23 +69,10 @@ void BM_DenoiserBlockAnalysis(benchmark::State& state) {
 // still camera) and, in a second pass, moving.
 void BM_DenoiserBlends(benchmark::State& state) {
     const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
-    const int variant = static_cast<int>(state.range(2));
-#if KELVO_DENOISER_BLEND_SSE2
-    if (variant == 2 || (variant == 1 && !__builtin_cpu_supports("sse2"))) {
-#else
-    if (variant != 0) {
-#endif
-        state.SkipWithError("variant not supported");
-        return;
-    }
-    auto moving = blendMovingBlock16x16;
-    auto still = blendStaticBlock16x16;
-#if KELVO_DENOISER_BLEND_SSE2
-    if (variant == 1) {
-        moving = blendMovingBlock16x16SSE2;
-        still = blendStaticBlock16x16SSE2;
-    }
-#endif
+    CpuFlags flags;
+    if (!variantFlags(state, &flags)) return;
+    const auto moving = denoiserRowsFor(flags).blendMoving;
+    const auto still = denoiserRowsFor(flags).blendStatic;
     const float weight = denoiserBlendClass(w, h).staticWeight;
     const auto reference = noisyPlane(w, h, 6, 1);
     const auto source = noisyPlane(w, h, 6, 2);
@@ -112,16 +96,14 @@ void BM_DenoiserBlends(benchmark::State& state) {
 // RGBA readback (ABGR byte order) to I420, BT.709 full range.
 void BM_PackedToI420(benchmark::State& state) {
     const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
-    const auto path = static_cast<PackedRowPath>(state.range(2));
-    if (!packedRowPathSupported(path)) {
-        state.SkipWithError("variant not supported");
-        return;
-    }
+    CpuFlags flags;
+    if (!variantFlags(state, &flags)) return;
+    const PackedRows rows = packedRowsFor(flags);
     const auto rgba = noisyPlane(w * 4, h, 30, 3);
     std::vector<uint8_t> y(static_cast<size_t>(w) * h), u(static_cast<size_t>(w / 2) * (h / 2)),
         v(u.size());
     for (auto _ : state) {
-        packedToI420WithRows(PackedOrder::kABGR, path, rgba.data(), w * 4, y.data(), w, u.data(),
+        packedToI420WithRows(PackedOrder::kABGR, rows, rgba.data(), w * 4, y.data(), w, u.data(),
                              w / 2, v.data(), w / 2, w, h, 1, 1);
         benchmark::DoNotOptimize(y.data());
         benchmark::DoNotOptimize(u.data());

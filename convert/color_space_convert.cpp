@@ -18,38 +18,23 @@ namespace {
 
 uint8_t clamp255(int v) { return static_cast<uint8_t>(std::min(std::max(v, 0), 255)); }
 
-// Luma weights are never negative and white gives at most 255 (limited
-// range 235), so one clamp serves every set.
-template <int R, int G, int B>
-void rowToY(const uint8_t* src, uint8_t* dstY, int width, const YuvFixedCoeffs& c) {
-    for (int x = 0; x < width; ++x, src += 4) {
-        dstY[x] = static_cast<uint8_t>(
-            std::min(255, (c.yR * src[R] + c.yG * src[G] + c.yB * src[B] + c.yBias) >> 8));
-    }
+inline void storeUV(const int* mean, const PackedRowCoeffs& c, uint8_t* u, uint8_t* v) {
+    *u = clamp255((c.u[0] * mean[0] + c.u[1] * mean[1] + c.u[2] * mean[2] + c.u[3] * mean[3] +
+                   kYuvChromaBias) >> 8);
+    *v = clamp255((c.v[0] * mean[0] + c.v[1] * mean[1] + c.v[2] * mean[2] + c.v[3] * mean[3] +
+                   kYuvChromaBias) >> 8);
 }
 
-inline void storeUV(int r, int g, int b, const YuvFixedCoeffs& c, uint8_t* u, uint8_t* v) {
-    *u = clamp255((c.uR * r + c.uG * g + c.uB * b + kYuvChromaBias) >> 8);
-    *v = clamp255((c.vR * r + c.vG * g + c.vB * b + kYuvChromaBias) >> 8);
-}
+using PackedConverter = int (*)(const uint8_t*, int, uint8_t*, int, uint8_t*, int, uint8_t*,
+                                int, int, int, int, int);
 
-template <int R, int G, int B>
-void rowPairToUV(const uint8_t* s0, const uint8_t* s1, uint8_t* dstU, uint8_t* dstV, int width,
-                 const YuvFixedCoeffs& c) {
-    int x = 0;
-    for (; x + 1 < width; x += 2, s0 += 8, s1 += 8) {
-        const int r = (s0[R] + s0[R + 4] + s1[R] + s1[R + 4]) >> 2;
-        const int g = (s0[G] + s0[G + 4] + s1[G] + s1[G + 4]) >> 2;
-        const int b = (s0[B] + s0[B + 4] + s1[B] + s1[B + 4]) >> 2;
-        storeUV(r, g, b, c, dstU++, dstV++);
-    }
-    if (x < width) {
-        storeUV((s0[R] + s1[R]) >> 1, (s0[G] + s1[G]) >> 1, (s0[B] + s1[B]) >> 1, c, dstU, dstV);
-    }
-}
+}  // namespace
 
-// The weights of one set placed at the byte positions of the channels.
-PackedRowCoeffs rowCoeffs(int r, int g, int b, const YuvFixedCoeffs& k) {
+PackedRowCoeffs packedRowCoeffs(PackedOrder order, const YuvFixedCoeffs& k) {
+    // Byte offsets of R, G and B.
+    const int r = order == PackedOrder::kABGR ? 0 : order == PackedOrder::kARGB ? 2 : 1;
+    const int g = order == PackedOrder::kBGRA ? 2 : 1;
+    const int b = order == PackedOrder::kABGR ? 2 : order == PackedOrder::kARGB ? 0 : 3;
     PackedRowCoeffs c{};
     c.y[r] = k.yR;
     c.y[g] = k.yG;
@@ -64,72 +49,28 @@ PackedRowCoeffs rowCoeffs(int r, int g, int b, const YuvFixedCoeffs& k) {
     return c;
 }
 
-struct FastRows {
-    PackedFastRowY toY = nullptr;
-    PackedFastRowUV toUV = nullptr;
-};
-
-FastRows fastRows(PackedRowPath path) {
-    FastRows rows;
-    if (!packedRowPathSupported(path)) return rows;
-#if KELVO_COLOR_ROWS_X86
-    if (path == PackedRowPath::kSSE2) rows = {packedRowToY_SSE2, packedRowPairToUV_SSE2};
-    if (path == PackedRowPath::kAVX2) rows = {packedRowToY_AVX2, packedRowPairToUV_AVX2};
-#endif
-    return rows;
+void PackedRowToY_C(const uint8_t* src, uint8_t* dstY, int width, const PackedRowCoeffs& c) {
+    for (int x = 0; x < width; ++x, src += 4) {
+        const int sum = c.y[0] * src[0] + c.y[1] * src[1] + c.y[2] * src[2] + c.y[3] * src[3];
+        dstY[x] = static_cast<uint8_t>(std::min(255, (sum + c.yBias) >> 8));
+    }
 }
 
-// R, G, B: byte offsets of the channels within a pixel.
-template <int R, int G, int B>
-int packedToI420(PackedRowPath path, const uint8_t* src, int srcStride, uint8_t* dstY,
-                 int dstStrideY, uint8_t* dstU, int dstStrideU, uint8_t* dstV, int dstStrideV,
-                 int width, int height, int colorRange, int colorMatrix) {
-    // The same matrix and range that decode a frame with these codes.
-    const YuvFixedCoeffs& k = yuvMatrixFor(colorMatrix, colorRange).fixed;
-    const FastRows fast = fastRows(path);
-    const PackedRowCoeffs coeffs = rowCoeffs(R, G, B, k);
-    // The fast rows take the vector-filling prefix, the portable rows the rest.
-    auto toY = [&](const uint8_t* s, uint8_t* y) {
-        const int done = fast.toY ? fast.toY(s, y, width, coeffs) : 0;
-        rowToY<R, G, B>(s + 4 * done, y + done, width - done, k);
-    };
-    auto toUV = [&](const uint8_t* s0, const uint8_t* s1, uint8_t* u, uint8_t* v) {
-        const int done = fast.toUV ? fast.toUV(s0, s1, u, v, width, coeffs) : 0;
-        rowPairToUV<R, G, B>(s0 + 4 * done, s1 + 4 * done, u + done / 2, v + done / 2,
-                             width - done, k);
-    };
-
-    if (!src || !dstY || !dstU || !dstV || width <= 0 || height == 0 || height == INT_MIN)
-        return -1;
-    ptrdiff_t step = srcStride;
-    if (height < 0) {
-        height = -height;
-        src += static_cast<ptrdiff_t>(height - 1) * step;
-        step = -step;
+void PackedRowPairToUV_C(const uint8_t* s0, const uint8_t* s1, uint8_t* dstU, uint8_t* dstV,
+                         int width, const PackedRowCoeffs& c) {
+    int x = 0;
+    int mean[4];
+    for (; x + 1 < width; x += 2, s0 += 8, s1 += 8) {
+        for (int i = 0; i < 4; ++i) mean[i] = (s0[i] + s0[i + 4] + s1[i] + s1[i + 4]) >> 2;
+        storeUV(mean, c, dstU++, dstV++);
     }
-    int row = 0;
-    for (; row + 1 < height; row += 2) {
-        toUV(src, src + step, dstU, dstV);
-        toY(src, dstY);
-        toY(src + step, dstY + dstStrideY);
-        src += 2 * step;
-        dstY += 2 * static_cast<ptrdiff_t>(dstStrideY);
-        dstU += dstStrideU;
-        dstV += dstStrideV;
+    if (x < width) {
+        for (int i = 0; i < 4; ++i) mean[i] = (s0[i] + s1[i]) >> 1;
+        storeUV(mean, c, dstU, dstV);
     }
-    if (row < height) {
-        toUV(src, src, dstU, dstV);
-        toY(src, dstY);
-    }
-    return 0;
 }
 
-using PackedConverter = int (*)(const uint8_t*, int, uint8_t*, int, uint8_t*, int, uint8_t*,
-                                int, int, int, int, int);
-
-}  // namespace
-
-void yuvRowToPacked_C(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* dst,
+void YuvRowToPacked_C(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* dst,
                       int width, const YuvFixedDecode& k, int r, int g, int b) {
     const int a = 6 - r - g - b;
     for (int x = 0; x < width; ++x, dst += 4) {
@@ -142,51 +83,57 @@ void yuvRowToPacked_C(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint
     }
 }
 
-bool packedRowPathSupported(PackedRowPath path) {
-    switch (path) {
-        case PackedRowPath::kPortable: return true;
-#if KELVO_COLOR_ROWS_X86
-        case PackedRowPath::kSSE2: return __builtin_cpu_supports("sse2");
-        case PackedRowPath::kAVX2: return __builtin_cpu_supports("avx2");
+PackedRows packedRowsFor(CpuFlags flags) {
+    PackedRows rows = {PackedRowToY_C, PackedRowPairToUV_C, YuvRowToPacked_C};
+#if KELVO_CPU_X86
+    if (flags & kCpuFlagSSE2) rows = {PackedRowToY_SSE2, PackedRowPairToUV_SSE2, YuvRowToPacked_SSE2};
+    if (flags & kCpuFlagAVX2) rows.toY = PackedRowToY_AVX2, rows.toUV = PackedRowPairToUV_AVX2;
+#else
+    (void)flags;
 #endif
-        default: return false;
-    }
+    return rows;
 }
 
-PackedRowPath bestPackedRowPath() {
-    static const PackedRowPath best = packedRowPathSupported(PackedRowPath::kAVX2)
-                                          ? PackedRowPath::kAVX2
-                                          : packedRowPathSupported(PackedRowPath::kSSE2)
-                                                ? PackedRowPath::kSSE2
-                                                : PackedRowPath::kPortable;
-    return best;
+const PackedRows& packedRows() {
+    static const PackedRows rows = packedRowsFor(cpuFlags());
+    return rows;
 }
 
-int packedToI420WithRows(PackedOrder order, PackedRowPath path, const uint8_t* src,
+int packedToI420WithRows(PackedOrder order, const PackedRows& rows, const uint8_t* src,
                          int srcStride, uint8_t* dstY, int dstStrideY, uint8_t* dstU,
                          int dstStrideU, uint8_t* dstV, int dstStrideV, int width, int height,
                          int colorRange, int colorMatrix) {
-    switch (order) {
-        case PackedOrder::kABGR:
-            return packedToI420<0, 1, 2>(path, src, srcStride, dstY, dstStrideY, dstU,
-                                         dstStrideU, dstV, dstStrideV, width, height,
-                                         colorRange, colorMatrix);
-        case PackedOrder::kARGB:
-            return packedToI420<2, 1, 0>(path, src, srcStride, dstY, dstStrideY, dstU,
-                                         dstStrideU, dstV, dstStrideV, width, height,
-                                         colorRange, colorMatrix);
-        case PackedOrder::kBGRA:
-            return packedToI420<1, 2, 3>(path, src, srcStride, dstY, dstStrideY, dstU,
-                                         dstStrideU, dstV, dstStrideV, width, height,
-                                         colorRange, colorMatrix);
+    if (!src || !dstY || !dstU || !dstV || width <= 0 || height == 0 || height == INT_MIN)
+        return -1;
+    // The same matrix and range that decode a frame with these codes.
+    const PackedRowCoeffs coeffs = packedRowCoeffs(order, yuvMatrixFor(colorMatrix, colorRange).fixed);
+    ptrdiff_t step = srcStride;
+    if (height < 0) {
+        height = -height;
+        src += static_cast<ptrdiff_t>(height - 1) * step;
+        step = -step;
     }
-    return -1;
+    int row = 0;
+    for (; row + 1 < height; row += 2) {
+        rows.toUV(src, src + step, dstU, dstV, width, coeffs);
+        rows.toY(src, dstY, width, coeffs);
+        rows.toY(src + step, dstY + dstStrideY, width, coeffs);
+        src += 2 * step;
+        dstY += 2 * static_cast<ptrdiff_t>(dstStrideY);
+        dstU += dstStrideU;
+        dstV += dstStrideV;
+    }
+    if (row < height) {
+        rows.toUV(src, src, dstU, dstV, width, coeffs);
+        rows.toY(src, dstY, width, coeffs);
+    }
+    return 0;
 }
 
 int ABGRToI420ColorSpace(const uint8_t* src, int srcStride, uint8_t* dstY, int dstStrideY,
                          uint8_t* dstU, int dstStrideU, uint8_t* dstV, int dstStrideV,
                          int width, int height, int colorRange, int colorMatrix) {
-    return packedToI420WithRows(PackedOrder::kABGR, bestPackedRowPath(), src, srcStride, dstY,
+    return packedToI420WithRows(PackedOrder::kABGR, packedRows(), src, srcStride, dstY,
                                 dstStrideY, dstU, dstStrideU, dstV, dstStrideV, width, height,
                                 colorRange, colorMatrix);
 }
@@ -194,7 +141,7 @@ int ABGRToI420ColorSpace(const uint8_t* src, int srcStride, uint8_t* dstY, int d
 int ARGBToI420ColorSpace(const uint8_t* src, int srcStride, uint8_t* dstY, int dstStrideY,
                          uint8_t* dstU, int dstStrideU, uint8_t* dstV, int dstStrideV,
                          int width, int height, int colorRange, int colorMatrix) {
-    return packedToI420WithRows(PackedOrder::kARGB, bestPackedRowPath(), src, srcStride, dstY,
+    return packedToI420WithRows(PackedOrder::kARGB, packedRows(), src, srcStride, dstY,
                                 dstStrideY, dstU, dstStrideU, dstV, dstStrideV, width, height,
                                 colorRange, colorMatrix);
 }
@@ -202,7 +149,7 @@ int ARGBToI420ColorSpace(const uint8_t* src, int srcStride, uint8_t* dstY, int d
 int BGRAToI420ColorSpace(const uint8_t* src, int srcStride, uint8_t* dstY, int dstStrideY,
                          uint8_t* dstU, int dstStrideU, uint8_t* dstV, int dstStrideV,
                          int width, int height, int colorRange, int colorMatrix) {
-    return packedToI420WithRows(PackedOrder::kBGRA, bestPackedRowPath(), src, srcStride, dstY,
+    return packedToI420WithRows(PackedOrder::kBGRA, packedRows(), src, srcStride, dstY,
                                 dstStrideY, dstU, dstStrideU, dstV, dstStrideV, width, height,
                                 colorRange, colorMatrix);
 }

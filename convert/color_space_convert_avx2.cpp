@@ -2,7 +2,7 @@
 // lanes, with one permute per store to undo the lane interleave.
 #include "convert/color_space_rows.h"
 
-#if KELVO_COLOR_ROWS_X86
+#if KELVO_CPU_X86
 
 #ifndef __AVX2__
 #error "this file needs -mavx2"
@@ -72,7 +72,7 @@ inline __m128i packChroma16(__m256i first, __m256i second) {
 
 }  // namespace
 
-int packedRowToY_AVX2(const uint8_t* src, uint8_t* dstY, int width, const PackedRowCoeffs& c) {
+static int prefixToY(const uint8_t* src, uint8_t* dstY, int width, const PackedRowCoeffs& c) {
     const __m256i weights = pixelWeights(c.y);
     const __m256i bias = _mm256_set1_epi32(c.yBias);
     int x = 0;
@@ -87,7 +87,7 @@ int packedRowToY_AVX2(const uint8_t* src, uint8_t* dstY, int width, const Packed
     return x;
 }
 
-int packedRowPairToUV_AVX2(const uint8_t* src0, const uint8_t* src1, uint8_t* dstU,
+static int prefixToUV(const uint8_t* src0, const uint8_t* src1, uint8_t* dstU,
                            uint8_t* dstV, int width, const PackedRowCoeffs& c) {
     const __m256i uWeights = pixelWeights(c.u);
     const __m256i vWeights = pixelWeights(c.v);
@@ -108,7 +108,21 @@ int packedRowPairToUV_AVX2(const uint8_t* src0, const uint8_t* src1, uint8_t* ds
     return x;
 }
 
+// The vector-filling prefix here, the rest (odd last column included) by
+// the portable row.
+void PackedRowToY_AVX2(const uint8_t* src, uint8_t* dstY, int width, const PackedRowCoeffs& c) {
+    const int done = prefixToY(src, dstY, width, c);
+    PackedRowToY_C(src + 4 * done, dstY + done, width - done, c);
+}
+
+void PackedRowPairToUV_AVX2(const uint8_t* src0, const uint8_t* src1, uint8_t* dstU,
+                            uint8_t* dstV, int width, const PackedRowCoeffs& c) {
+    const int done = prefixToUV(src0, src1, dstU, dstV, width, c);
+    PackedRowPairToUV_C(src0 + 4 * done, src1 + 4 * done, dstU + done / 2, dstV + done / 2,
+                        width - done, c);
+}
+
 }  // namespace video
 }  // namespace kelvo
 
-#endif  // KELVO_COLOR_ROWS_X86
+#endif  // KELVO_CPU_X86

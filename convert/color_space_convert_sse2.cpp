@@ -3,7 +3,7 @@
 // its clamps to 0..255.
 #include "convert/color_space_rows.h"
 
-#if KELVO_COLOR_ROWS_X86
+#if KELVO_CPU_X86
 
 #include <emmintrin.h>
 
@@ -56,7 +56,7 @@ inline __m128i chroma4(__m128i blocks01, __m128i blocks23, __m128i weights, __m1
 
 }  // namespace
 
-int packedRowToY_SSE2(const uint8_t* src, uint8_t* dstY, int width, const PackedRowCoeffs& c) {
+static int prefixToY(const uint8_t* src, uint8_t* dstY, int width, const PackedRowCoeffs& c) {
     const __m128i weights = pixelWeights(c.y);
     const __m128i bias = _mm_set1_epi32(c.yBias);
     int x = 0;
@@ -69,7 +69,7 @@ int packedRowToY_SSE2(const uint8_t* src, uint8_t* dstY, int width, const Packed
     return x;
 }
 
-int packedRowPairToUV_SSE2(const uint8_t* src0, const uint8_t* src1, uint8_t* dstU,
+static int prefixToUV(const uint8_t* src0, const uint8_t* src1, uint8_t* dstU,
                            uint8_t* dstV, int width, const PackedRowCoeffs& c) {
     const __m128i uWeights = pixelWeights(c.u);
     const __m128i vWeights = pixelWeights(c.v);
@@ -92,7 +92,7 @@ int packedRowPairToUV_SSE2(const uint8_t* src0, const uint8_t* src1, uint8_t* ds
 
 // Eight pixels at a time: 32-bit multiply-adds of (value, weight) pairs give
 // the portable row's sums exactly; the packs are its clamps.
-int yuvRowToPacked_SSE2(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* dst,
+static int prefixFromYuv(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* dst,
                         int width, const YuvFixedDecode& k, int r, int g, int b) {
     const __m128i zero = _mm_setzero_si128();
     const __m128i one = _mm_set1_epi16(1);
@@ -143,7 +143,27 @@ int yuvRowToPacked_SSE2(const uint8_t* y, const uint8_t* u, const uint8_t* v, ui
     return x;
 }
 
+// The vector-filling prefix here, the rest (odd last column included) by
+// the portable row.
+void PackedRowToY_SSE2(const uint8_t* src, uint8_t* dstY, int width, const PackedRowCoeffs& c) {
+    const int done = prefixToY(src, dstY, width, c);
+    PackedRowToY_C(src + 4 * done, dstY + done, width - done, c);
+}
+
+void PackedRowPairToUV_SSE2(const uint8_t* src0, const uint8_t* src1, uint8_t* dstU,
+                            uint8_t* dstV, int width, const PackedRowCoeffs& c) {
+    const int done = prefixToUV(src0, src1, dstU, dstV, width, c);
+    PackedRowPairToUV_C(src0 + 4 * done, src1 + 4 * done, dstU + done / 2, dstV + done / 2,
+                        width - done, c);
+}
+
+void YuvRowToPacked_SSE2(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* dst,
+                         int width, const YuvFixedDecode& k, int r, int g, int b) {
+    const int done = prefixFromYuv(y, u, v, dst, width, k, r, g, b);
+    YuvRowToPacked_C(y + done, u + done / 2, v + done / 2, dst + 4 * done, width - done, k, r, g, b);
+}
+
 }  // namespace video
 }  // namespace kelvo
 
-#endif  // KELVO_COLOR_ROWS_X86
+#endif  // KELVO_CPU_X86

@@ -72,9 +72,7 @@ int i420ToPackedKeepingAlpha(const I420VideoFrame& frame, int videoType, int str
     const int r = argb ? 2 : videoType == kVideoTypeRGBA ? 3 : 1;
     const int g = argb ? 1 : 2;
     const int b = argb ? 0 : videoType == kVideoTypeRGBA ? 1 : 3;
-#if KELVO_COLOR_ROWS_X86
-    const bool sse2 = packedRowPathSupported(PackedRowPath::kSSE2);
-#endif
+    const YuvRowToPackedFn fromYuv = packedRows().fromYuv;
     const uint8_t alphaBytes[4] = {uint8_t(argb ? 0 : 0xFF), 0, 0, uint8_t(argb ? 0xFF : 0)};
     uint32_t alphaMask;
     std::memcpy(&alphaMask, alphaBytes, 4);
@@ -89,12 +87,7 @@ int i420ToPackedKeepingAlpha(const I420VideoFrame& frame, int videoType, int str
         const uint8_t* srcU = swapUV ? cr : cb;
         const uint8_t* srcV = swapUV ? cb : cr;
         if (!constants) {
-            int done = 0;
-#if KELVO_COLOR_ROWS_X86
-            if (sse2) done = yuvRowToPacked_SSE2(srcY, cb, cr, scratch, w, m.fixedDecode, r, g, b);
-#endif
-            yuvRowToPacked_C(srcY + done, cb + done / 2, cr + done / 2, scratch + 4 * done,
-                             w - done, m.fixedDecode, r, g, b);
+            fromYuv(srcY, cb, cr, scratch, w, m.fixedDecode, r, g, b);
         } else if (argb) {
             libyuv::I420ToARGBMatrix(srcY, 0, srcU, 0, srcV, 0, scratch, 0, constants, w, 1);
         } else {

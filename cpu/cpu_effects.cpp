@@ -80,8 +80,7 @@ public:
         if (frame->width() != input.width || frame->height() != input.height ||
             !planesHold(*frame))
             return kDrawFailed;
-        const YUVOutputCoeffs coeffs =
-            yuvOutputCoeffs(yuvMatrixFor(frame->colorMatrix, frame->colorRange));
+        const YuvFixedCoeffs& coeffs = yuvMatrixFor(frame->colorMatrix, frame->colorRange).fixed;
         if (!convert_.convert(input, frame->buffer(0), frame->stride(0), frame->buffer(1),
                               frame->stride(1), frame->buffer(2), frame->stride(2), coeffs, pool))
             return kDrawFailed;

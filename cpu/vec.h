@@ -1,16 +1,14 @@
-// Lane operations that the row kernels are written in, once, as templates
-// over an operation set: ScalarOps here (the portable rows), SSE2Ops and
-// AVX2Ops in vec_sse2.h / vec_avx2.h, each included only by the row file
-// compiled for that instruction set. Every operation is an IEEE single
-// operation or an exact integer one, the same in every set, so a kernel gives
-// the same bits whichever set runs it (no FMA, no approximate reciprocals).
+// The 32-bit lane sets of cpu/lanes.h: ScalarOps here (the portable rows),
+// SSE2Ops and AVX2Ops in vec_sse2.h / vec_avx2.h, each included only by the
+// row file compiled for that instruction set.
 //
 // Everything lives in an unnamed namespace: each row file gets its own copy,
 // so the linker can never merge an AVX2-compiled helper into the portable
 // rows.
 #pragma once
 
-#include "cpu/cpu_features.h"
+#include "cpu/lanes.h"
+#include "system/cpu_features.h"
 #include <cstdint>
 #include <cstring>
 
@@ -75,14 +73,11 @@ struct ScalarOps {
         gather64(u, i, ulo, uhi);
     }
 
-    static F loadU8(const uint8_t* p) { return static_cast<float>(p[0]); }
-    static void storeU8(uint8_t* p, I v) { p[0] = static_cast<uint8_t>(v); }
     static void loadRGB(const uint8_t* px, F& r, F& g, F& b) {
         r = static_cast<float>(px[0]);
         g = static_cast<float>(px[1]);
         b = static_cast<float>(px[2]);
     }
-    static F loadG(const uint8_t* px) { return static_cast<float>(px[1]); }
     static void storeRGBA(uint8_t* px, I r, I g, I b) {
         px[0] = static_cast<uint8_t>(r);
         px[1] = static_cast<uint8_t>(g);
@@ -94,13 +89,9 @@ struct ScalarOps {
         auto clamp = [](I v) { return v < 0 ? 0 : v > 255 ? 255 : v; };
         storeRGBA(px, clamp(r), clamp(g), clamp(b));
     }
-    // Sums of the 2x2 block of pixels 2x, 2x + 1 in rows 0 and 1.
-    static void pairSumsRGB(const uint8_t* row0, const uint8_t* row1, F& r, F& g, F& b) {
-        r = static_cast<float>(row0[0] + row0[4] + row1[0] + row1[4]);
-        g = static_cast<float>(row0[1] + row0[5] + row1[1] + row1[5]);
-        b = static_cast<float>(row0[2] + row0[6] + row1[2] + row1[6]);
-    }
 };
+
+static_assert(kIsLaneOps<ScalarOps>, "ScalarOps lacks an operation of cpu/lanes.h");
 
 // Helpers shared by all kernels, generic over the operation set.
 template <class O>

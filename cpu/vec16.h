@@ -55,6 +55,7 @@ struct ScalarOps16 {
         px[3] = 255;
     }
 };
+static_assert(kIsLaneOps16<ScalarOps16>, "ScalarOps16 lacks an operation of cpu/lanes.h");
 
 // (a (256 - w) + b w + 128) >> 8 for bytes a, b and 0 <= w <= 255: the
 // texture sampler's 8-bit blend, a + (((b - a) w + 128) >> 8), without a

@@ -67,6 +67,7 @@ struct AVX2Ops16 {
                             _mm256_permute2x128_si256(lo, hi, 0x31));
     }
 };
+static_assert(kIsLaneOps16<AVX2Ops16>, "AVX2Ops16 lacks an operation of cpu/lanes.h");
 
 }  // namespace
 }  // namespace video

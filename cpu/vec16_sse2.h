@@ -63,6 +63,7 @@ struct SSE2Ops16 {
         _mm_storeu_si128(reinterpret_cast<__m128i*>(px + 16), _mm_unpackhi_epi16(rgLo, baLo));
     }
 };
+static_assert(kIsLaneOps16<SSE2Ops16>, "SSE2Ops16 lacks an operation of cpu/lanes.h");
 
 }  // namespace
 }  // namespace video

@@ -88,26 +88,12 @@ struct AVX2Ops {
         hi = _mm256_castps_si256(_mm256_shuffle_ps(g0, g1, _MM_SHUFFLE(3, 1, 3, 1)));
     }
 
-    static F loadU8(const uint8_t* p) {
-        __m128i b = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
-        return _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(b));
-    }
-    static void storeU8(uint8_t* p, I v) {
-        __m128i w = _mm_packs_epi32(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
-        w = _mm_packus_epi16(w, w);
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(p), w);
-    }
     static void loadRGB(const uint8_t* px, F& r, F& g, F& b) {
         __m256i p = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(px));
         __m256i m = _mm256_set1_epi32(0xff);
         r = _mm256_cvtepi32_ps(_mm256_and_si256(p, m));
         g = _mm256_cvtepi32_ps(_mm256_and_si256(_mm256_srli_epi32(p, 8), m));
         b = _mm256_cvtepi32_ps(_mm256_and_si256(_mm256_srli_epi32(p, 16), m));
-    }
-    static F loadG(const uint8_t* px) {
-        __m256i p = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(px));
-        return _mm256_cvtepi32_ps(
-            _mm256_and_si256(_mm256_srli_epi32(p, 8), _mm256_set1_epi32(0xff)));
     }
     static void storeRGBA(uint8_t* px, I r, I g, I b) {
         __m256i p = _mm256_or_si256(r, _mm256_slli_epi32(g, 8));
@@ -122,15 +108,8 @@ struct AVX2Ops {
         const __m128i order = _mm_setr_epi8(0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15);
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(px), _mm256_shuffle_epi8(x, _mm256_setr_m128i(order, order)));
     }
-    static void pairSumsRGB(const uint8_t* row0, const uint8_t* row1, F& r, F& g, F& b) {
-        __m128 r0, g0, b0, r1, g1, b1;
-        SSE2Ops::pairSumsRGB(row0, row1, r0, g0, b0);
-        SSE2Ops::pairSumsRGB(row0 + 32, row1 + 32, r1, g1, b1);
-        r = _mm256_set_m128(r1, r0);
-        g = _mm256_set_m128(g1, g0);
-        b = _mm256_set_m128(b1, b0);
-    }
 };
+static_assert(kIsLaneOps<AVX2Ops>, "AVX2Ops lacks an operation of cpu/lanes.h");
 
 }  // namespace
 }  // namespace video

@@ -80,29 +80,12 @@ struct SSE2Ops {
         hi = _mm_unpackhi_epi64(ab, cd);
     }
 
-    static F loadU8(const uint8_t* p) {
-        int32_t v;
-        std::memcpy(&v, p, 4);
-        __m128i b = _mm_cvtsi32_si128(v);
-        __m128i z = _mm_setzero_si128();
-        return _mm_cvtepi32_ps(_mm_unpacklo_epi16(_mm_unpacklo_epi8(b, z), z));
-    }
-    static void storeU8(uint8_t* p, I v) {
-        __m128i w = _mm_packs_epi32(v, v);
-        w = _mm_packus_epi16(w, w);
-        int32_t out = _mm_cvtsi128_si32(w);
-        std::memcpy(p, &out, 4);
-    }
     static void loadRGB(const uint8_t* px, F& r, F& g, F& b) {
         __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(px));
         __m128i m = _mm_set1_epi32(0xff);
         r = _mm_cvtepi32_ps(_mm_and_si128(p, m));
         g = _mm_cvtepi32_ps(_mm_and_si128(_mm_srli_epi32(p, 8), m));
         b = _mm_cvtepi32_ps(_mm_and_si128(_mm_srli_epi32(p, 16), m));
-    }
-    static F loadG(const uint8_t* px) {
-        __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(px));
-        return _mm_cvtepi32_ps(_mm_and_si128(_mm_srli_epi32(p, 8), _mm_set1_epi32(0xff)));
     }
     static void storeRGBA(uint8_t* px, I r, I g, I b) {
         __m128i p = _mm_or_si128(r, _mm_slli_epi32(g, 8));
@@ -116,34 +99,8 @@ struct SSE2Ops {
         const __m128i t = _mm_unpacklo_epi8(x, _mm_srli_si128(x, 8));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(px), _mm_unpacklo_epi16(t, _mm_srli_si128(t, 8)));
     }
-    static void pairSumsRGB(const uint8_t* row0, const uint8_t* row1, F& r, F& g, F& b) {
-        // 8 pixels of each row; bytes widened to 16 bits, rows added, then
-        // neighbouring pixels added.
-        __m128i z = _mm_setzero_si128();
-        __m128i a0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row0));
-        __m128i a1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row0 + 16));
-        __m128i b0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row1));
-        __m128i b1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row1 + 16));
-        // Each 16-bit half holds pixels (2k, 2k+1) as r,g,b,a,r,g,b,a.
-        __m128i s0 = _mm_add_epi16(_mm_unpacklo_epi8(a0, z), _mm_unpacklo_epi8(b0, z));
-        __m128i s1 = _mm_add_epi16(_mm_unpackhi_epi8(a0, z), _mm_unpackhi_epi8(b0, z));
-        __m128i s2 = _mm_add_epi16(_mm_unpacklo_epi8(a1, z), _mm_unpacklo_epi8(b1, z));
-        __m128i s3 = _mm_add_epi16(_mm_unpackhi_epi8(a1, z), _mm_unpackhi_epi8(b1, z));
-        // Add the upper pixel of each pair onto the lower: 4 x 16-bit sums.
-        auto pair = [&](__m128i s) {
-            __m128i t = _mm_add_epi16(s, _mm_srli_si128(s, 8));
-            return _mm_unpacklo_epi16(t, z);  // r, g, b, a as 32-bit
-        };
-        __m128i p0 = pair(s0), p1 = pair(s1), p2 = pair(s2), p3 = pair(s3);
-        // Transpose the four (r, g, b, a) vectors into channel vectors.
-        __m128 f0 = _mm_cvtepi32_ps(p0), f1 = _mm_cvtepi32_ps(p1);
-        __m128 f2 = _mm_cvtepi32_ps(p2), f3 = _mm_cvtepi32_ps(p3);
-        _MM_TRANSPOSE4_PS(f0, f1, f2, f3);
-        r = f0;
-        g = f1;
-        b = f2;
-    }
 };
+static_assert(kIsLaneOps<SSE2Ops>, "SSE2Ops lacks an operation of cpu/lanes.h");
 
 }  // namespace
 }  // namespace video

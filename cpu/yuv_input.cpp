@@ -63,8 +63,7 @@ private:
 
 }  // namespace
 
-YUVInput::YUVInput(RowPath path)
-    : across_(chromaAcrossRowFor(path)), row_(yuvToRGBARowFor(path)) {}
+YUVInput::YUVInput(const YUVInputRows& rows) : rows_(rows) {}
 
 bool YUVInput::convert(const uint8_t* srcY, int strideY, const uint8_t* srcU, int strideU,
                        const uint8_t* srcV, int strideV, int chromaHeight,
@@ -92,16 +91,16 @@ bool YUVInput::convert(const uint8_t* srcY, int strideY, const uint8_t* srcU, in
         for (int row = begin; row < end; ++row) {
             const RowPair l = rowPair(row, h, h);
             const RowPair c = rowPair(row, h, chromaHeight);
-            YUVInputRows rows;
+            YUVInputLines rows;
             rows.y0 = srcY + static_cast<ptrdiff_t>(l.r0) * strideY;
             rows.y1 = srcY + static_cast<ptrdiff_t>(l.r1) * strideY;
             rows.lumaWeight = l.weight;
-            rows.u0 = u.get(srcU, strideU, cw, w, c.r0, c.r1, across_);
-            rows.u1 = u.get(srcU, strideU, cw, w, c.r1, c.r0, across_);
-            rows.v0 = v.get(srcV, strideV, cw, w, c.r0, c.r1, across_);
-            rows.v1 = v.get(srcV, strideV, cw, w, c.r1, c.r0, across_);
+            rows.u0 = u.get(srcU, strideU, cw, w, c.r0, c.r1, rows_.chromaAcross);
+            rows.u1 = u.get(srcU, strideU, cw, w, c.r1, c.r0, rows_.chromaAcross);
+            rows.v0 = v.get(srcV, strideV, cw, w, c.r0, c.r1, rows_.chromaAcross);
+            rows.v1 = v.get(srcV, strideV, cw, w, c.r1, c.r0, rows_.chromaAcross);
             rows.chromaWeight = c.weight;
-            row_(rows, dst.data + static_cast<ptrdiff_t>(row) * dst.stride, w, fixed);
+            rows_.toRGBA(rows, dst.data + static_cast<ptrdiff_t>(row) * dst.stride, w, fixed);
         }
     };
     forRows(pool, h, 1, band);

@@ -9,7 +9,6 @@
 #include <cstdint>
 #include <vector>
 
-#include "cpu/cpu_features.h"
 #include "cpu/image.h"
 #include "cpu/yuv_input_rows.h"
 
@@ -22,7 +21,7 @@ class WorkerPool;
 // stable size allocates nothing. Not thread-safe; one object per engine.
 class YUVInput {
 public:
-    explicit YUVInput(RowPath path = bestRowPath());
+    explicit YUVInput(const YUVInputRows& rows = yuvInputRows());
 
     // Converts dst.width x dst.height pixels. The Y plane must hold
     // dst.height rows of dst.width bytes; U and V chromaHeight rows of
@@ -34,8 +33,7 @@ public:
                  const YUVInputRowParams& coeffs, const ImageRGBA8& dst, WorkerPool* pool);
 
 private:
-    ChromaAcrossRowFn across_;
-    YUVToRGBARowFn row_;
+    YUVInputRows rows_;
     std::vector<uint8_t> scratch_;
 };
 

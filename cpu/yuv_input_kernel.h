@@ -34,7 +34,7 @@ void chromaAcrossRow(const uint8_t* padded, uint8_t* out, int width) {
 }
 
 template <class O, bool kBlendLuma>
-KELVO_CPU_INLINE void yuvToRGBAPixels(const YUVInputRows& r, int x, uint8_t* dst,
+KELVO_CPU_INLINE void yuvToRGBAPixels(const YUVInputLines& r, int x, uint8_t* dst,
                                       const YUVInputFixed& f) {
     using V = typename O::V;
     const V yw1 = O::set(static_cast<int16_t>(r.lumaWeight));
@@ -52,7 +52,7 @@ KELVO_CPU_INLINE void yuvToRGBAPixels(const YUVInputRows& r, int x, uint8_t* dst
 }
 
 template <class O, bool kBlendLuma>
-void yuvToRGBAPixelRow(const YUVInputRows& rows, uint8_t* dst, int width,
+void yuvToRGBAPixelRow(const YUVInputLines& rows, uint8_t* dst, int width,
                        const YUVInputFixed& f) {
     int x = 0;
     for (; x + O::N <= width; x += O::N) {
@@ -64,9 +64,9 @@ void yuvToRGBAPixelRow(const YUVInputRows& rows, uint8_t* dst, int width,
 }
 
 template <class O>
-void yuvToRGBARow(const YUVInputRows& rowsIn, uint8_t* dst, int width, const YUVInputFixed& fIn) {
+void yuvToRGBARow(const YUVInputLines& rowsIn, uint8_t* dst, int width, const YUVInputFixed& fIn) {
     // Copies that the output bytes cannot alias, so they stay in registers.
-    const YUVInputRows rows = rowsIn;
+    const YUVInputLines rows = rowsIn;
     const YUVInputFixed f = fIn;
     // Most rows sit on a luma texel centre.
     if (rows.lumaWeight == 0) {

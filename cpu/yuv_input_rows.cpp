@@ -34,17 +34,25 @@ void ChromaAcrossRow_C(const uint8_t* padded, uint8_t* out, int width) {
     chromaAcrossRow<ScalarOps16>(padded, out, width);
 }
 
-void YUVToRGBARow_C(const YUVInputRows& rows, uint8_t* dstRGBA, int width,
+void YUVToRGBARow_C(const YUVInputLines& rows, uint8_t* dstRGBA, int width,
                     const YUVInputFixed& k) {
     yuvToRGBARow<ScalarOps16>(rows, dstRGBA, width, k);
 }
 
-ChromaAcrossRowFn chromaAcrossRowFor(RowPath path) {
-    return KELVO_ROW_FOR(path, ChromaAcrossRow);
+YUVInputRows yuvInputRowsFor(CpuFlags flags) {
+    YUVInputRows rows = {ChromaAcrossRow_C, YUVToRGBARow_C};
+#if KELVO_CPU_X86
+    if (flags & kCpuFlagSSE2) rows = {ChromaAcrossRow_SSE2, YUVToRGBARow_SSE2};
+    if (flags & kCpuFlagAVX2) rows = {ChromaAcrossRow_AVX2, YUVToRGBARow_AVX2};
+#else
+    (void)flags;
+#endif
+    return rows;
 }
 
-YUVToRGBARowFn yuvToRGBARowFor(RowPath path) {
-    return KELVO_ROW_FOR(path, YUVToRGBARow);
+const YUVInputRows& yuvInputRows() {
+    static const YUVInputRows rows = yuvInputRowsFor(cpuFlags());
+    return rows;
 }
 
 }  // namespace video

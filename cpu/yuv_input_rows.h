@@ -2,13 +2,13 @@
 // fixed point as the texture sampler filters: chroma texel rows blended
 // across to every picture column, then one output row of RGBA8 from the
 // two luma and chroma rows the sampler blends down. Portable, SSE2 and AVX2
-// rows give identical bytes; the fast rows may run only where
-// rowPathSupported says so.
+// rows give identical bytes; the fast rows may run only where cpuFlags()
+// has their instruction set.
 #pragma once
 
 #include <cstdint>
 
-#include "cpu/cpu_features.h"
+#include "system/cpu_features.h"
 
 namespace kelvo {
 namespace video {
@@ -42,29 +42,35 @@ using ChromaAcrossRowFn = void (*)(const uint8_t* padded, uint8_t* out, int widt
 
 // The rows one picture row is sampled from, each blended with its second
 // row by weight / 256.
-struct YUVInputRows {
+struct YUVInputLines {
     const uint8_t *y0, *y1;
     int lumaWeight;
     const uint8_t *u0, *u1, *v0, *v1;  // chroma blended across
     int chromaWeight;
 };
 
-using YUVToRGBARowFn = void (*)(const YUVInputRows& rows, uint8_t* dstRGBA, int width,
+using YUVToRGBARowFn = void (*)(const YUVInputLines& rows, uint8_t* dstRGBA, int width,
                                 const YUVInputFixed& k);
 
 void ChromaAcrossRow_C(const uint8_t* padded, uint8_t* out, int width);
 void ChromaAcrossRow_SSE2(const uint8_t* padded, uint8_t* out, int width);
 void ChromaAcrossRow_AVX2(const uint8_t* padded, uint8_t* out, int width);
-void YUVToRGBARow_C(const YUVInputRows& rows, uint8_t* dstRGBA, int width,
+void YUVToRGBARow_C(const YUVInputLines& rows, uint8_t* dstRGBA, int width,
                     const YUVInputFixed& k);
-void YUVToRGBARow_SSE2(const YUVInputRows& rows, uint8_t* dstRGBA, int width,
+void YUVToRGBARow_SSE2(const YUVInputLines& rows, uint8_t* dstRGBA, int width,
                        const YUVInputFixed& k);
-void YUVToRGBARow_AVX2(const YUVInputRows& rows, uint8_t* dstRGBA, int width,
+void YUVToRGBARow_AVX2(const YUVInputLines& rows, uint8_t* dstRGBA, int width,
                        const YUVInputFixed& k);
 
-// The rows for a path (the portable ones where the path is unsupported).
-ChromaAcrossRowFn chromaAcrossRowFor(RowPath path);
-YUVToRGBARowFn yuvToRGBARowFor(RowPath path);
+// The input conversion's rows of one instruction-set level.
+struct YUVInputRows {
+    ChromaAcrossRowFn chromaAcross;
+    YUVToRGBARowFn toRGBA;
+};
+// The fastest rows that need no flag outside `flags`.
+YUVInputRows yuvInputRowsFor(CpuFlags flags);
+// yuvInputRowsFor(cpuFlags()), filled on the first call. Thread-safe.
+const YUVInputRows& yuvInputRows();
 
 }  // namespace video
 }  // namespace kelvo

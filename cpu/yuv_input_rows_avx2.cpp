@@ -10,7 +10,7 @@ void ChromaAcrossRow_AVX2(const uint8_t* padded, uint8_t* out, int width) {
     chromaAcrossRow<AVX2Ops16>(padded, out, width);
 }
 
-void YUVToRGBARow_AVX2(const YUVInputRows& rows, uint8_t* dstRGBA, int width,
+void YUVToRGBARow_AVX2(const YUVInputLines& rows, uint8_t* dstRGBA, int width,
                        const YUVInputFixed& k) {
     yuvToRGBARow<AVX2Ops16>(rows, dstRGBA, width, k);
 }

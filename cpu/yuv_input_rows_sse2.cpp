@@ -10,7 +10,7 @@ void ChromaAcrossRow_SSE2(const uint8_t* padded, uint8_t* out, int width) {
     chromaAcrossRow<SSE2Ops16>(padded, out, width);
 }
 
-void YUVToRGBARow_SSE2(const YUVInputRows& rows, uint8_t* dstRGBA, int width,
+void YUVToRGBARow_SSE2(const YUVInputLines& rows, uint8_t* dstRGBA, int width,
                        const YUVInputFixed& k) {
     yuvToRGBARow<SSE2Ops16>(rows, dstRGBA, width, k);
 }

@@ -1,16 +1,14 @@
 #include "cpu/yuv_output.h"
 
-#include "frame/yuv_matrix.h"
-
 #include "cpu/worker_pool.h"
 
 namespace kelvo {
 namespace video {
 
-YUVOutput::YUVOutput(RowPath path) : yRow_(rgbaToYRowFor(path)), uvRow_(rgbaToUVRowFor(path)) {}
+YUVOutput::YUVOutput(const PackedRows& rows) : rows_(rows) {}
 
 bool YUVOutput::convert(const ConstImageRGBA8& src, uint8_t* dstY, int strideY, uint8_t* dstU,
-                        int strideU, uint8_t* dstV, int strideV, const YUVOutputCoeffs& coeffs,
+                        int strideU, uint8_t* dstV, int strideV, const YuvFixedCoeffs& coeffs,
                         WorkerPool* pool) const {
     const int w = src.width;
     const int h = src.height;
@@ -19,26 +17,22 @@ bool YUVOutput::convert(const ConstImageRGBA8& src, uint8_t* dstY, int strideY, 
         strideY < w || strideU < cw || strideV < cw) {
         return false;
     }
+    const PackedRowCoeffs c = packedRowCoeffs(PackedOrder::kABGR, coeffs);
     auto band = [&](int, int begin, int end) {
         for (int row = begin; row < end; row += 2) {
             const uint8_t* s0 = src.data + static_cast<ptrdiff_t>(row) * src.stride;
             // An odd last row is its own pair.
             const uint8_t* s1 = row + 1 < h ? s0 + src.stride : s0;
-            uvRow_(s0, s1, dstU + static_cast<ptrdiff_t>(row / 2) * strideU,
-                   dstV + static_cast<ptrdiff_t>(row / 2) * strideV, w, coeffs);
-            yRow_(s0, dstY + static_cast<ptrdiff_t>(row) * strideY, w, coeffs);
+            rows_.toUV(s0, s1, dstU + static_cast<ptrdiff_t>(row / 2) * strideU,
+                       dstV + static_cast<ptrdiff_t>(row / 2) * strideV, w, c);
+            rows_.toY(s0, dstY + static_cast<ptrdiff_t>(row) * strideY, w, c);
             if (row + 1 < h) {
-                yRow_(s1, dstY + static_cast<ptrdiff_t>(row + 1) * strideY, w, coeffs);
+                rows_.toY(s1, dstY + static_cast<ptrdiff_t>(row + 1) * strideY, w, c);
             }
         }
     };
     forRows(pool, h, 2, band);
     return true;
-}
-
-YUVOutputCoeffs yuvOutputCoeffs(const YuvMatrix& matrix) {
-    const YuvFixedCoeffs& f = matrix.fixed;
-    return {{f.yR, f.yG, f.yB}, f.yBias, {f.uR, f.uG, f.uB}, {f.vR, f.vG, f.vB}, kYuvChromaBias};
 }
 
 }  // namespace video

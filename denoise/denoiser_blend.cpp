@@ -1,5 +1,7 @@
 #include "denoise/denoiser_blend.h"
 
+#include "denoise/denoiser_rows.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -170,16 +172,10 @@ void blendStaticBlock16x16(const uint8_t* reference, int referenceStride, const 
 }
 
 void blendBlocks(const uint8_t* reference, const uint8_t* source, uint8_t* out, int stride,
-                 int width, int height, const DenoiserBlockMaps& maps) {
+                 int width, int height, const DenoiserBlockMaps& maps, const DenoiserRows& rows) {
     const DenoiserBlendClass blend = denoiserBlendClass(width, height);
-    auto moving = blendMovingBlock16x16;
-    auto still = blendStaticBlock16x16;
-#if KELVO_DENOISER_BLEND_SSE2
-    if (__builtin_cpu_supports("sse2")) {
-        moving = blendMovingBlock16x16SSE2;
-        still = blendStaticBlock16x16SSE2;
-    }
-#endif
+    const auto moving = rows.blendMoving;
+    const auto still = rows.blendStatic;
     for (int r = 0; r < maps.rows; ++r) {
         for (int c = 0; c < maps.columns; ++c) {
             const size_t offset = static_cast<size_t>(r) * 16 * stride + static_cast<size_t>(c) * 16;
@@ -208,13 +204,13 @@ void copyMargins(const uint8_t* source, uint8_t* out, int stride, int width, int
 
 int denoiseLumaPlane(DenoiserFilter& filter, NoiseEstimator* estimator,
                      const uint8_t* reference, const uint8_t* source, uint8_t* out, int stride,
-                     int width, int height, DenoiserBlockMaps& maps) {
+                     int width, int height, DenoiserBlockMaps& maps, const DenoiserRows& rows) {
     if (maps.rows != std::max(0, height >> 4) || maps.columns != std::max(0, width >> 4))
         maps.resize(width, height);
     const int strong = estimator && estimator->updateNoiseLevel() ? 1 : 0;
     analyseBlocks(filter, estimator, reference, source, out, stride, strong, maps);
     sweepMovingObjects(maps);
-    blendBlocks(reference, source, out, stride, width, height, maps);
+    blendBlocks(reference, source, out, stride, width, height, maps, rows);
     copyMargins(source, out, stride, width, height);
     return strong;
 }

@@ -15,6 +15,8 @@
 
 #include "denoise/denoiser_filter.h"
 #include "denoise/noise_estimator.h"
+#include "denoise/denoiser_rows.h"
+#include "system/cpu_features.h"
 
 namespace kelvo {
 namespace video {
@@ -79,25 +81,23 @@ void blendMovingBlock16x16(const uint8_t* reference, int referenceStride, const 
 void blendStaticBlock16x16(const uint8_t* reference, int referenceStride, const uint8_t* source,
                            int sourceStride, uint8_t* out, int outStride, float staticWeight);
 
-#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
-#define KELVO_DENOISER_BLEND_SSE2 1
-// The same blends in SSE2, equal for every pair of samples; run them only
-// where the processor has SSE2. The static one takes weights in 0..1 (others
-// go to the portable code).
+#if KELVO_CPU_X86
+// The same blends in SSE2, equal for every pair of samples; they run from
+// denoiserRows() (denoiser_rows.h). The static one takes weights in 0..1
+// (others go to the portable code).
 void blendMovingBlock16x16SSE2(const uint8_t* reference, int referenceStride,
                                const uint8_t* source, int sourceStride, uint8_t* out,
                                int outStride);
 void blendStaticBlock16x16SSE2(const uint8_t* reference, int referenceStride,
                                const uint8_t* source, int sourceStride, uint8_t* out,
                                int outStride, float staticWeight);
-#else
-#define KELVO_DENOISER_BLEND_SSE2 0
 #endif
 
 // Overwrites every full block of out with its moving or static blend, with
-// the SSE2 blends when the processor has them.
+// the blends of `rows`.
 void blendBlocks(const uint8_t* reference, const uint8_t* source, uint8_t* out, int stride,
-                 int width, int height, const DenoiserBlockMaps& maps);
+                 int width, int height, const DenoiserBlockMaps& maps,
+                 const DenoiserRows& rows = denoiserRows());
 
 // Copies the samples outside the full blocks (bottom rows over the full
 // width, right columns beside the blocks) from source to out.
@@ -108,7 +108,8 @@ void copyMargins(const uint8_t* source, uint8_t* out, int stride, int width, int
 // estimator's verdict on the previous frames, 0 with a null estimator.
 int denoiseLumaPlane(DenoiserFilter& filter, NoiseEstimator* estimator,
                      const uint8_t* reference, const uint8_t* source, uint8_t* out, int stride,
-                     int width, int height, DenoiserBlockMaps& maps);
+                     int width, int height, DenoiserBlockMaps& maps,
+                     const DenoiserRows& rows = denoiserRows());
 
 }  // namespace video
 }  // namespace kelvo

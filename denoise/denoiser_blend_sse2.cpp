@@ -3,7 +3,7 @@
 #include "denoise/denoiser_blend.h"
 #include "denoise/denoiser_model.h"
 
-#if KELVO_DENOISER_BLEND_SSE2
+#if KELVO_CPU_X86
 
 #include <emmintrin.h>
 
@@ -105,4 +105,4 @@ void blendStaticBlock16x16SSE2(const uint8_t* reference, int referenceStride,
 }  // namespace video
 }  // namespace kelvo
 
-#endif  // KELVO_DENOISER_BLEND_SSE2
+#endif  // KELVO_CPU_X86

@@ -43,8 +43,8 @@ public:
                                        int motion, int strong, int* sumDiff) = 0;
 
     // A new kernel set, owned by the caller; never null. With `detectCpu` the
-    // fastest variant this processor runs (AVX2, SSE2 on x86), else the
-    // portable one; all give identical results.
+    // kernels of denoiserRows() (the fastest this processor runs within
+    // KELVO_CPU_MASK), else DenoiserFilterC; all give identical results.
     static std::unique_ptr<DenoiserFilter> create(bool detectCpu);
 };
 

@@ -1,5 +1,7 @@
 #include "denoise/denoiser_filter_c.h"
 
+#include "denoise/denoiser_rows.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -9,8 +11,8 @@
 namespace kelvo {
 namespace video {
 
-void DenoiserFilterC::copyBlock16x16(const uint8_t* src, int srcStride, uint8_t* dst,
-                                     int dstStride) {
+void CopyBlock16x16_C(const uint8_t* src, int srcStride, uint8_t* dst,
+                      int dstStride) {
     for (int y = 0; y < 16; ++y) {
         std::memcpy(dst, src, 16);
         src += srcStride;
@@ -18,8 +20,8 @@ void DenoiserFilterC::copyBlock16x16(const uint8_t* src, int srcStride, uint8_t*
     }
 }
 
-uint32_t DenoiserFilterC::variance16x8(const uint8_t* a, int aStride, const uint8_t* b,
-                                       int bStride, uint32_t* sse) {
+uint32_t Variance16x8_C(const uint8_t* a, int aStride, const uint8_t* b,
+                        int bStride, uint32_t* sse) {
     int sum = 0;
     uint32_t squares = 0;
     for (int y = 0; y < 8; ++y) {
@@ -36,10 +38,10 @@ uint32_t DenoiserFilterC::variance16x8(const uint8_t* a, int aStride, const uint
     return squares - static_cast<uint32_t>(sum2 >> 7);
 }
 
-BlockDecision DenoiserFilterC::denoiseBlock(const uint8_t* reference, int referenceStride,
-                                            uint8_t* out, int outStride, const uint8_t* source,
-                                            int sourceStride, int motion, int strong,
-                                            int* sumDiff) {
+BlockDecision DenoiseBlock_C(const uint8_t* reference, int referenceStride,
+                             uint8_t* out, int outStride, const uint8_t* source,
+                             int sourceStride, int motion, int strong,
+                             int* sumDiff) {
     (void)motion;
     const int s = strong ? 1 : 0;
     const int step = s * kDenoiserStrongStep;
@@ -81,6 +83,24 @@ BlockDecision DenoiserFilterC::denoiseBlock(const uint8_t* reference, int refere
     const int diff = std::abs(blockSum);
     if (sumDiff) *sumDiff = diff;
     return diff > denoiserCopyLimit(s) ? kCopyBlock : kFilterBlock;
+}
+
+void DenoiserFilterC::copyBlock16x16(const uint8_t* src, int srcStride, uint8_t* dst,
+                                     int dstStride) {
+    CopyBlock16x16_C(src, srcStride, dst, dstStride);
+}
+
+uint32_t DenoiserFilterC::variance16x8(const uint8_t* a, int aStride, const uint8_t* b,
+                                       int bStride, uint32_t* sse) {
+    return Variance16x8_C(a, aStride, b, bStride, sse);
+}
+
+BlockDecision DenoiserFilterC::denoiseBlock(const uint8_t* reference, int referenceStride,
+                                            uint8_t* out, int outStride, const uint8_t* source,
+                                            int sourceStride, int motion, int strong,
+                                            int* sumDiff) {
+    return DenoiseBlock_C(reference, referenceStride, out, outStride, source, sourceStride,
+                          motion, strong, sumDiff);
 }
 
 }  // namespace video

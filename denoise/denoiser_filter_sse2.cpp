@@ -1,9 +1,9 @@
 // SSE2 denoiser kernels: one 16-sample row per register. Every lane computes
 // exactly what DenoiserFilterC computes for its sample, so results match.
-#include "denoise/denoiser_filter_x86.h"
 #include "denoise/denoiser_model.h"
+#include "denoise/denoiser_rows.h"
 
-#if KELVO_DENOISER_X86
+#if KELVO_CPU_X86
 
 #include <emmintrin.h>
 
@@ -24,8 +24,8 @@ inline int horizontalSum32(__m128i v) {
 
 }  // namespace
 
-void DenoiserFilterSSE2::copyBlock16x16(const uint8_t* src, int srcStride, uint8_t* dst,
-                                        int dstStride) {
+void CopyBlock16x16_SSE2(const uint8_t* src, int srcStride, uint8_t* dst,
+                         int dstStride) {
     for (int y = 0; y < 16; ++y) {
         _mm_storeu_si128(reinterpret_cast<__m128i*>(dst),
                          _mm_loadu_si128(reinterpret_cast<const __m128i*>(src)));
@@ -34,8 +34,8 @@ void DenoiserFilterSSE2::copyBlock16x16(const uint8_t* src, int srcStride, uint8
     }
 }
 
-uint32_t DenoiserFilterSSE2::variance16x8(const uint8_t* a, int aStride, const uint8_t* b,
-                                          int bStride, uint32_t* sse) {
+uint32_t Variance16x8_SSE2(const uint8_t* a, int aStride, const uint8_t* b,
+                           int bStride, uint32_t* sse) {
     const __m128i zero = _mm_setzero_si128();
     // 16-bit lanes hold at most 16 differences of +-255: no overflow.
     __m128i sum = zero;
@@ -58,10 +58,10 @@ uint32_t DenoiserFilterSSE2::variance16x8(const uint8_t* a, int aStride, const u
     return sq - static_cast<uint32_t>(sum2 >> 7);
 }
 
-BlockDecision DenoiserFilterSSE2::denoiseBlock(const uint8_t* reference, int referenceStride,
-                                               uint8_t* out, int outStride, const uint8_t* source,
-                                               int sourceStride, int motion, int strong,
-                                               int* sumDiff) {
+BlockDecision DenoiseBlock_SSE2(const uint8_t* reference, int referenceStride,
+                                uint8_t* out, int outStride, const uint8_t* source,
+                                int sourceStride, int motion, int strong,
+                                int* sumDiff) {
     (void)motion;
     const int s = strong ? 1 : 0;
     const __m128i zero = _mm_setzero_si128();
@@ -115,4 +115,4 @@ BlockDecision DenoiserFilterSSE2::denoiseBlock(const uint8_t* reference, int ref
 }  // namespace video
 }  // namespace kelvo
 
-#endif  // KELVO_DENOISER_X86
+#endif  // KELVO_CPU_X86

@@ -35,7 +35,7 @@ struct I420Planes {
 
 class StrongTemporalDenoiser {
 public:
-    explicit StrongTemporalDenoiser(const TemporalRows& rows = bestTemporalRows());
+    explicit StrongTemporalDenoiser(const TemporalRows& rows = temporalRows());
 
     // Row buffers for pictures of width x height (both at least 1).
     void resize(int width, int height);
@@ -60,7 +60,7 @@ private:
                  const uint8_t* sb, int sbStride, const uint8_t* rb, int rbStride, int width,
                  int height, int stepX, int stepY);
 
-    const TemporalRows& rows_;
+    const TemporalRows rows_;
     int width_ = 0;
     int height_ = 0;
     double noiseSigma_ = 0;

@@ -1,5 +1,6 @@
 #include "denoise/temporal_rows.h"
 
+
 #include <algorithm>
 #include <cstdlib>
 
@@ -70,23 +71,19 @@ const TemporalRows kTemporalRowsC = {columnSumsC, temporalWeightsC, temporalBlen
 
 }  // namespace
 
-const TemporalRows* temporalRowsFor(TemporalRowsIsa isa) {
-    switch (isa) {
-        case TemporalRowsIsa::kPortable: return &kTemporalRowsC;
-#if KELVO_TEMPORAL_ROWS_X86
-        case TemporalRowsIsa::kSSE2:
-            return __builtin_cpu_supports("sse2") ? &kTemporalRowsSSE2 : nullptr;
-        case TemporalRowsIsa::kAVX2:
-            return __builtin_cpu_supports("avx2") ? &kTemporalRowsAVX2 : nullptr;
+TemporalRows temporalRowsFor(CpuFlags flags) {
+#if KELVO_CPU_X86
+    if (flags & kCpuFlagAVX2) return kTemporalRowsAVX2;
+    if (flags & kCpuFlagSSE2) return kTemporalRowsSSE2;
+#else
+    (void)flags;
 #endif
-        default: return nullptr;
-    }
+    return kTemporalRowsC;
 }
 
-const TemporalRows& bestTemporalRows() {
-    for (TemporalRowsIsa isa : {TemporalRowsIsa::kAVX2, TemporalRowsIsa::kSSE2})
-        if (const TemporalRows* rows = temporalRowsFor(isa)) return *rows;
-    return kTemporalRowsC;
+const TemporalRows& temporalRows() {
+    static const TemporalRows rows = temporalRowsFor(cpuFlags());
+    return rows;
 }
 
 }  // namespace video

@@ -10,6 +10,8 @@
 
 #include <cstdint>
 
+#include "system/cpu_features.h"
+
 namespace kelvo {
 namespace video {
 
@@ -61,14 +63,10 @@ struct TemporalRows {
     void (*maxHalve)(const uint8_t* a, const uint8_t* b, uint8_t* out, int width);
 };
 
-// Which variant: the portable rows, or those of an instruction set (only
-// where the processor has it).
-enum class TemporalRowsIsa { kPortable, kSSE2, kAVX2 };
-
-// The rows of `isa`, or null when this build or this processor lacks it.
-const TemporalRows* temporalRowsFor(TemporalRowsIsa isa);
-// The fastest rows this processor runs; never null.
-const TemporalRows& bestTemporalRows();
+// The fastest rows that need no flag outside `flags`.
+TemporalRows temporalRowsFor(CpuFlags flags);
+// temporalRowsFor(cpuFlags()), filled on the first call. Thread-safe.
+const TemporalRows& temporalRows();
 
 // The portable rows, for the variants' tails.
 void columnSumsC(const uint8_t* s0, const uint8_t* r0, const uint8_t* s1, const uint8_t* r1,
@@ -80,12 +78,9 @@ void temporalBlendC(const uint8_t* reference, const uint8_t* source, const uint1
                     int limit, const uint8_t* weight, uint8_t* out, int width);
 void maxHalveC(const uint8_t* a, const uint8_t* b, uint8_t* out, int width);
 
-#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
-#define KELVO_TEMPORAL_ROWS_X86 1
+#if KELVO_CPU_X86
 extern const TemporalRows kTemporalRowsSSE2;
 extern const TemporalRows kTemporalRowsAVX2;
-#else
-#define KELVO_TEMPORAL_ROWS_X86 0
 #endif
 
 }  // namespace video

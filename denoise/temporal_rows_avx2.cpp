@@ -2,7 +2,7 @@
 // SSE2 forms with 16 samples in 16-bit lanes per step.
 #include "denoise/temporal_rows.h"
 
-#if KELVO_TEMPORAL_ROWS_X86
+#if KELVO_CPU_X86
 
 #include <immintrin.h>
 
@@ -138,4 +138,4 @@ const TemporalRows kTemporalRowsAVX2 = {columnSumsAVX2, weightsAVX2, blendAVX2, 
 }  // namespace video
 }  // namespace kelvo
 
-#endif  // KELVO_TEMPORAL_ROWS_X86
+#endif  // KELVO_CPU_X86

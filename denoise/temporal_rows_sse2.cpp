@@ -2,7 +2,7 @@
 // samples left over after the last full vector go through the portable rows.
 #include "denoise/temporal_rows.h"
 
-#if KELVO_TEMPORAL_ROWS_X86
+#if KELVO_CPU_X86
 
 #include <emmintrin.h>
 
@@ -153,4 +153,4 @@ const TemporalRows kTemporalRowsSSE2 = {columnSumsSSE2, weightsSSE2, blendSSE2, 
 }  // namespace video
 }  // namespace kelvo
 
-#endif  // KELVO_TEMPORAL_ROWS_X86
+#endif  // KELVO_CPU_X86

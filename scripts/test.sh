@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds everything and runs every test:
 #   1. the normal build (warnings are errors), the whole suite (the README's
-#      commands among it) and scripts/run-demo.sh;
+#      commands among it), the CPU tests and picture digests again on the
+#      portable rows only, and scripts/run-demo.sh;
 #   2. the GL tests again under xvfb-run, where the GLFW context is taken;
 #      the OBS plug-in's tests under xvfb-run (libobs needs an X display);
 #      then the library built without GLFW, run once; and the library built
@@ -21,6 +22,10 @@ cmake -S . -B build -G Ninja -DKELVO_WERROR=ON
 cmake --build build
 step "tests"
 ctest --test-dir build --output-on-failure -j2 -LE "^obs$"
+step "CPU tests on the portable rows (KELVO_CPU_MASK=0)"
+KELVO_CPU_MASK=0 ctest --test-dir build --output-on-failure -j2 \
+  -L '^(checkasm|cpu|kernels|convert|denoise|detect)'
+KELVO_CPU_MASK=0 ctest --test-dir build --output-on-failure -R '^PictureDigest'
 step "the README's first step: scripts/run-demo.sh"
 ./scripts/run-demo.sh --no-progress
 step "GL tests under xvfb-run (GLFW)"

@@ -1,15 +1,11 @@
-// Every fast beauty row gives the portable row's bytes, like libyuv's
-// C-versus-optimised tests: random input, odd widths, pointers off 4-byte
-// alignment.
+// The beauty rows' own properties; each fast row against its portable row is
+// in tests/checkasm.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <functional>
 #include <random>
-#include <string>
-#include <utility>
 #include <vector>
 
 #include "effects/beauty/cpu/beauty_rows.h"
@@ -29,95 +25,6 @@ struct Buffer {
 };
 
 constexpr uint32_t kHalfway = 128 | 128 << 16;
-
-// Often halfway, as the effect's reads at half and double size are.
-uint32_t randomWeights(std::mt19937* random) {
-    if ((*random)() % 4 == 0) return kHalfway;
-    const uint32_t f = (*random)() % 257;  // 256: the next texel alone
-    return (256 - f) | f << 16;
-}
-
-// Runs `run` with the portable rows and with each fast set this CPU has, on
-// fresh output, and expects identical bytes.
-void expectSameBytes(const char* row, int width, size_t outputBytes,
-                     const std::function<void(const BeautyRows&, uint8_t*)>& run) {
-    BeautyRows portable;
-    ASSERT_TRUE(beautyRows(BeautyRowSet::kPortable, &portable));
-    std::vector<uint8_t> expected(outputBytes + 1, 0xcd);
-    run(portable, expected.data() + 1);
-    const std::pair<BeautyRowSet, const char*> sets[] = {{BeautyRowSet::kSSE2, "SSE2"},
-                                                        {BeautyRowSet::kAVX2, "AVX2"}};
-    for (const auto& [set, name] : sets) {
-        BeautyRows fast;
-        if (!beautyRows(set, &fast)) continue;
-        std::vector<uint8_t> actual(outputBytes + 1, 0xcd);
-        run(fast, actual.data() + 1);
-        EXPECT_EQ(actual, expected) << row << ", " << name << ", width " << width;
-    }
-}
-
-TEST(BeautyRowsTest, FastRowsMatchThePortableRows) {
-    std::mt19937 random(2024);
-    for (const int width : kWidths) {
-        const size_t out = static_cast<size_t>(width) * 4;
-        // Columns at random, halving and doubling (clamped at the row's ends,
-        // as the effect lays them out).
-        const int srcWidth = 2 * width + 1;
-        const struct {
-            const char* name;
-            std::function<int(int)> column;
-            bool halfway;
-        } columns[] = {
-            {"downsize at random", [&](int) { return static_cast<int>(random() % srcWidth); }, false},
-            {"downsize halving", [](int i) { return 2 * i; }, true},
-            {"downsize doubling", [](int i) { return std::max(i / 2 - (i % 2 == 0), 0); }, false},
-        };
-        for (const auto& [name, column, halfway] : columns) {
-            Buffer src(srcWidth, &random);
-            std::vector<int32_t> x0(width), x1(width);
-            std::vector<uint32_t> w(width);
-            for (int i = 0; i < width; ++i) {
-                x0[i] = column(i);
-                x1[i] = std::min(x0[i] + 1, srcWidth - 1);
-                w[i] = halfway ? kHalfway : randomWeights(&random);
-            }
-            expectSameBytes(name, width, out, [&](const BeautyRows& rows, uint8_t* dst) {
-                rows.downsize(src.pixels, x0.data(), x1.data(), w.data(), dst, width);
-            });
-        }
-        // Taps at random, and all halfway as even heights give.
-        for (const bool halfway : {false, true}) {
-            std::vector<Buffer> lines;
-            for (int k = 0; k < 18; ++k) lines.emplace_back(width, &random);
-            BeautyColumnTaps taps;
-            for (int k = 0; k < 18; ++k) taps.rows[k] = lines[k].pixels;
-            for (auto& w : taps.weights) w = halfway ? kHalfway : randomWeights(&random);
-            expectSameBytes(halfway ? "blur rgb column halfway" : "blur rgb column", width, out,
-                            [&](const BeautyRows& rows, uint8_t* dst) { rows.blurRgbColumn(taps, dst, width); });
-        }
-        {
-            Buffer padded(width + 2 * kBeautyRowMargin, &random);
-            Buffer in0(width, &random), in1(width, &random);
-            const uint8_t* centre = padded.pixels + kBeautyRowMargin * 4;
-            const uint32_t w = randomWeights(&random);
-            expectSameBytes("soften 2", width, out, [&](const BeautyRows& rows, uint8_t* dst) {
-                rows.soften2(centre, in0.pixels, in1.pixels, w, dst, width);
-            });
-            expectSameBytes("blur alpha", width, out, [&](const BeautyRows& rows, uint8_t* dst) {
-                rows.blurAlpha(centre, dst, width);
-            });
-        }
-        {
-            std::vector<Buffer> lines;
-            for (int k = 0; k < 13; ++k) lines.emplace_back(width, &random);
-            const uint8_t* column[13];
-            for (int k = 0; k < 13; ++k) column[k] = lines[k].pixels;
-            expectSameBytes("blur alpha column", width, out, [&](const BeautyRows& rows, uint8_t* dst) {
-                rows.blurAlphaColumn(column, dst, width);
-            });
-        }
-    }
-}
 
 // The rows for exact halving and doubling give the general resize's bytes
 // for the columns they stand for (clamped at the ends), in every set.
@@ -141,15 +48,15 @@ TEST(BeautyRowsTest, HalvingAndDoublingMatchTheGeneralResize) {
         std::vector<uint8_t> halved(static_cast<size_t>(width) * 4), doubled(halved.size() * 2);
         BeautyDownsizeRow_C(wideSrc.pixels, hx0.data(), hx1.data(), hw.data(), halved.data(), width);
         BeautyDownsizeRow_C(narrowSrc, dx0.data(), dx1.data(), dw.data(), doubled.data(), 2 * width);
-        for (const BeautyRowSet set : {BeautyRowSet::kPortable, BeautyRowSet::kSSE2, BeautyRowSet::kAVX2}) {
-            BeautyRows rows;
-            if (!beautyRows(set, &rows)) continue;
+        for (const CpuLevel& level : kCpuLevels) {
+            if ((cpuFlags() & level.flags) != level.flags) continue;
+            const BeautyRows rows = beautyRowsFor(level.flags);
             std::vector<uint8_t> out(doubled.size());
             rows.halve(wideSrc.pixels, out.data(), width);
             EXPECT_TRUE(std::equal(halved.begin(), halved.end(), out.begin()))
-                << "halving, set " << static_cast<int>(set) << ", width " << width;
+                << "halving, " << level.name << ", width " << width;
             rows.doubled(narrowSrc, out.data(), width);
-            EXPECT_EQ(out, doubled) << "doubling, set " << static_cast<int>(set) << ", width " << width;
+            EXPECT_EQ(out, doubled) << "doubling, " << level.name << ", width " << width;
         }
     }
 }
@@ -187,64 +94,6 @@ TEST(BeautyRowsTest, TableCellsHoldTheTexelPairsOfATwoAxisRead) {
         const uint8_t* cell =
             &cells[(static_cast<size_t>(r.cellY) * kBeautyTableCells + r.cellX) * kBeautyTableCellBytes];
         EXPECT_EQ(std::vector<uint8_t>(cell, cell + kBeautyTableCellBytes), expected) << r.name;
-    }
-}
-
-struct MixCase {
-    const char* name;
-    float lightStrength;
-    int noiseLevel;
-    float sharpen;
-    int enableLut;
-    bool gradingCube;
-};
-
-const MixCase kMixCases[] = {
-    {"broad_skin_test_gated", 130.0f, 0, 0.09f, 1, false},
-    {"bright_skin_test_gated", 90.0f, 0, 0.25f, 1, false},
-    {"ungated_strong_sharpening", 130.0f, 1, 0.81f, 1, false},
-    {"dim_without_tables", 60.0f, 0, 0.49f, 0, false},
-    {"grading_cube", 130.0f, 0, 0.25f, 1, true},
-    // Colours pushed well outside 0..1: table reads clamped at every edge.
-    {"overshooting_sharpening", 130.0f, 1, 2.5f, 1, false},
-};
-
-TEST(BeautyRowsTest, FastMixMatchesThePortableMix) {
-    std::mt19937 random(77);
-    std::vector<uint8_t> whiten(kBeautyTableBytes);
-    std::vector<uint8_t> ruddy(whiten.size());
-    for (auto& b : whiten) b = static_cast<uint8_t>(random());
-    for (auto& b : ruddy) b = static_cast<uint8_t>(random());
-    ColourCube cube;
-    cube.build(
-        5,
-        [&random](int, int, float* rgb) {
-            for (int i = 0; i < 15; ++i) rgb[i] = static_cast<float>(random() % 1000) / 999.0f;
-        },
-        0.0f, nullptr);
-    for (const MixCase& c : kMixCases) {
-        BeautyMixUniforms u{};
-        u.blurAlpha = 0.8f, u.sharpen = c.sharpen, u.lightStrength = c.lightStrength;
-        u.whiteDegree = 0.7f, u.ruddyDegree = 0.49f, u.noiseLevel = c.noiseLevel;
-        u.enableLut = c.enableLut, u.whiten = whiten.data(), u.ruddy = ruddy.data();
-        u.grading = c.gradingCube ? cube.view() : ColourCubeView{nullptr, 0};
-        for (const int width : kWidths) {
-            Buffer above(width, &random), row(width, &random), below(width, &random);
-            // Bright, warm and near-neutral pixels, so both skin tests pass now and then.
-            for (int i = 0; i < width; i += 2) {
-                uint8_t* p = row.pixels + i * 4;
-                p[0] = static_cast<uint8_t>(200 + random() % 56);
-                p[1] = static_cast<uint8_t>(p[0] - random() % 40);
-                p[2] = static_cast<uint8_t>(160 + random() % 60);
-            }
-            Buffer blur0(width, &random), blur1(width, &random);
-            const uint32_t blurWeight = randomWeights(&random);
-            expectSameBytes(c.name, width, static_cast<size_t>(width) * 4,
-                            [&](const BeautyRows& rows, uint8_t* dst) {
-                                rows.mix(u, above.pixels, row.pixels, below.pixels, blur0.pixels, blur1.pixels,
-                                         blurWeight, dst, width);
-                            });
-        }
     }
 }
 

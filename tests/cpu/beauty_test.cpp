@@ -133,7 +133,7 @@ TEST(CpuBeautyTest, GradingCubeFollowsTheTables) {
     const int width = 96, height = 64;
     const auto src = randomPixels(width, height, 9);
     std::vector<uint8_t> cubeOut(src.size()), tableOut(src.size());
-    CpuBeauty cube(bestBeautyRows(), true);
+    CpuBeauty cube(beautyRows(), true);
     ASSERT_TRUE(cube.setTables(w, r));
     for (const Row& row : rows) {
         SCOPED_TRACE(::testing::Message() << "redness " << row.redness << " lightness " << row.lightness);

@@ -35,7 +35,7 @@ void setSkin(ColorEnhance& effect, const std::shared_ptr<ARGBFrame>& table) {
 TEST(ColorEnhanceCube, StaysWithinALevelOfTheExactRowForEveryColour) {
     std::shared_ptr<ARGBFrame> table = loadLutTable(103);
     ASSERT_TRUE(table && !table->empty());
-    ColorEnhance exact(bestRowPath(), ColorEnhanceMethod::kExact), cube;
+    ColorEnhance exact(colorEnhanceRows(), ColorEnhanceMethod::kExact), cube;
     setSkin(exact, table);
     setSkin(cube, table);
     WorkerPool pool(2);
@@ -181,13 +181,13 @@ TEST(ColorEnhanceCube, MarkedCellsComeOutAsTheExactRowGivesThemOnEveryFrame) {
     ASSERT_TRUE(YUVInput().convert(frame->buffer(0), frame->stride(0), frame->buffer(1), frame->stride(1),
                                    frame->buffer(2), frame->stride(2), ch / 2, decode, view(camera, cw), nullptr));
     WorkerPool pool(2);
-    for (RowPath path : {RowPath::kPortable, bestRowPath()}) {
-        ColorEnhance exact(path, ColorEnhanceMethod::kExact), effect(path);
+    for (const CpuFlags flags : {CpuFlags{0}, cpuFlags()}) {
+        ColorEnhance exact(colorEnhanceRowsFor(flags), ColorEnhanceMethod::kExact), effect(colorEnhanceRowsFor(flags));
         setSkin(exact, table);
         setSkin(effect, table);
         ColorEnhanceParams params;
         for (const Step& step : steps) {
-            SCOPED_TRACE(::testing::Message() << step.name << ", path " << static_cast<int>(path));
+            SCOPED_TRACE(::testing::Message() << step.name << ", flags " << flags);
             step.apply(exact, params, otherTable);
             step.apply(effect, params, otherTable);
             // A black pixel builds the cube; then the first marked cells of

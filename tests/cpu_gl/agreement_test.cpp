@@ -261,7 +261,7 @@ TEST(CpuOutput, MatchesTheReadbackConverterExactly) {
             ASSERT_TRUE(YUVOutput().convert(src, actual.data(), size.width,
                                             actual.data() + size.width * size.height, cw,
                                             actual.data() + size.width * size.height + cw * ch,
-                                            cw, yuvOutputCoeffs(yuvMatrixFor(row.matrix, row.range)),
+                                            cw, yuvMatrixFor(row.matrix, row.range).fixed,
                                             &pool));
             EXPECT_EQ(expected, actual);
         }

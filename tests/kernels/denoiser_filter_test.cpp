@@ -7,6 +7,9 @@
 #include <random>
 #include <vector>
 
+#include "denoise/denoiser_filter_c.h"
+#include "denoise/denoiser_rows.h"
+
 namespace kelvo {
 namespace video {
 namespace {
@@ -259,6 +262,12 @@ TEST(CopyBlock16x16, CopiesSixteenRowsWithOddStridesAndTouchesNothingElse) {
             ASSERT_EQ(dst[y * dstStride + x], expected) << x << "," << y;
         }
     }
+}
+
+TEST(DenoiserFilterFactory, GivesThePortableKernelsOrThoseOfTheProcessorsRows) {
+    EXPECT_NE(dynamic_cast<DenoiserFilterC*>(DenoiserFilter::create(false).get()), nullptr);
+    const bool portableRows = denoiserRows().denoiseBlock == DenoiseBlock_C;
+    EXPECT_EQ(dynamic_cast<DenoiserFilterC*>(DenoiserFilter::create(true).get()) != nullptr, portableRows);
 }
 
 }  // namespace

@@ -42,7 +42,7 @@ public:
     // cube follows. Low light and the denoiser later in the chain magnify
     // those levels beyond the GL agreement bounds, so the tables are the
     // default.
-    explicit CpuBeauty(const BeautyRows& rows = bestBeautyRows(), bool gradingCube = false);
+    explicit CpuBeauty(const BeautyRows& rows = beautyRows(), bool gradingCube = false);
 
     // The whitening and ruddy tables (512 x 512 each) laid out as the rows
     // read them (several MB each): false, and the gradings off, unless both

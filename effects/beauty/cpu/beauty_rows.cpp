@@ -282,41 +282,30 @@ void BeautyMixRow_C(const BeautyMixUniforms& u, const uint8_t* above, const uint
     BeautyMixSpan_C(u, above, row, below, blur0, blur1, blurWeight, dst, width, 0, width);
 }
 
-bool beautyRows(BeautyRowSet set, BeautyRows* rows) {
-    switch (set) {
-        case BeautyRowSet::kPortable:
-            *rows = {BeautyDownsizeRow_C, BeautyHalveRow_C, BeautyDoubleRow_C,
-                     BeautyBlurRgbColumnRow_C, BeautySoften2Row_C,
-                     BeautyBlurAlphaRow_C, BeautyBlurAlphaColumnRow_C, BeautyMixRow_C};
-            return true;
-#if (defined(__x86_64__) || defined(__i386__)) && !defined(_MSC_VER)
-        case BeautyRowSet::kSSE2:
-            if (!__builtin_cpu_supports("sse2")) return false;
-            *rows = {BeautyDownsizeRow_SSE2, BeautyHalveRow_SSE2, BeautyDoubleRow_SSE2,
-                     BeautyBlurRgbColumnRow_SSE2, BeautySoften2Row_SSE2,
-                     BeautyBlurAlphaRow_SSE2, BeautyBlurAlphaColumnRow_SSE2, BeautyMixRow_SSE2};
-            return true;
-        case BeautyRowSet::kAVX2:
-            if (!__builtin_cpu_supports("avx2")) return false;
-            *rows = {BeautyDownsizeRow_AVX2, BeautyHalveRow_AVX2, BeautyDoubleRow_AVX2,
-                     BeautyBlurRgbColumnRow_AVX2, BeautySoften2Row_AVX2,
-                     BeautyBlurAlphaRow_AVX2, BeautyBlurAlphaColumnRow_AVX2, BeautyMixRow_AVX2};
-            return true;
-#endif
-        default:
-            return false;
+BeautyRows beautyRowsFor(CpuFlags flags) {
+    BeautyRows rows = {BeautyDownsizeRow_C, BeautyHalveRow_C, BeautyDoubleRow_C,
+                       BeautyBlurRgbColumnRow_C, BeautySoften2Row_C,
+                       BeautyBlurAlphaRow_C, BeautyBlurAlphaColumnRow_C, BeautyMixRow_C};
+#if KELVO_CPU_X86
+    if (flags & kCpuFlagSSE2) {
+        rows = {BeautyDownsizeRow_SSE2, BeautyHalveRow_SSE2, BeautyDoubleRow_SSE2,
+                BeautyBlurRgbColumnRow_SSE2, BeautySoften2Row_SSE2,
+                BeautyBlurAlphaRow_SSE2, BeautyBlurAlphaColumnRow_SSE2, BeautyMixRow_SSE2};
     }
+    if (flags & kCpuFlagAVX2) {
+        rows = {BeautyDownsizeRow_AVX2, BeautyHalveRow_AVX2, BeautyDoubleRow_AVX2,
+                BeautyBlurRgbColumnRow_AVX2, BeautySoften2Row_AVX2,
+                BeautyBlurAlphaRow_AVX2, BeautyBlurAlphaColumnRow_AVX2, BeautyMixRow_AVX2};
+    }
+#else
+    (void)flags;
+#endif
+    return rows;
 }
 
-const BeautyRows& bestBeautyRows() {
-    static const BeautyRows best = [] {
-        BeautyRows rows{};
-        if (!beautyRows(BeautyRowSet::kAVX2, &rows) && !beautyRows(BeautyRowSet::kSSE2, &rows)) {
-            beautyRows(BeautyRowSet::kPortable, &rows);
-        }
-        return rows;
-    }();
-    return best;
+const BeautyRows& beautyRows() {
+    static const BeautyRows rows = beautyRowsFor(cpuFlags());
+    return rows;
 }
 
 }  // namespace kelvo::video

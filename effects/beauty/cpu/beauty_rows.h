@@ -1,6 +1,6 @@
 // Row kernels of the CPU beauty effect. Each comes as a portable `_C` row and
 // SSE2/AVX2 rows that give the same bytes (same float operations in the same
-// order, no FMA); BeautyRows picks one set once per process.
+// order, no FMA); beautyRows() picks one set once per process.
 //
 // Pixels are RGBA8, 4 bytes each. Texture reads follow the GL driver's
 // linear filter on RGBA8 textures: a coordinate becomes 8.8 fixed point
@@ -20,6 +20,7 @@
 
 #include "cpu/colour_cube.h"
 #include "effects/lut_loader.h"
+#include "system/cpu_features.h"
 
 namespace kelvo::video {
 
@@ -152,11 +153,9 @@ struct BeautyRows {
     decltype(&BeautyMixRow_C) mix;
 };
 
-enum class BeautyRowSet { kPortable, kSSE2, kAVX2 };
-
-// The rows of one set; false when this CPU or build lacks it.
-bool beautyRows(BeautyRowSet set, BeautyRows* rows);
-// The fastest set this CPU runs, chosen on the first call.
-const BeautyRows& bestBeautyRows();
+// The fastest rows that need no flag outside `flags`.
+BeautyRows beautyRowsFor(CpuFlags flags);
+// beautyRowsFor(cpuFlags()), filled on the first call. Thread-safe.
+const BeautyRows& beautyRows();
 
 }  // namespace kelvo::video

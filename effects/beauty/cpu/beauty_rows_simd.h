@@ -4,27 +4,7 @@
 // different instruction sets) never meet at link time. Every float
 // operation mirrors the portable rows in beauty_rows.cpp, in the same order.
 //
-// V provides: I, F, kLanes; Ops, the vec.h operation set of the same width; load/store (unaligned, kLanes pixels or int32s),
-// gather (32-bit pixels at int32 indices), allZero, byteLane<K> (byte K of
-// each lane, zero extended); kWindowPicks, and where true pick (lane k of
-// the 2N pixels lo, hi at each lane's index); loadCells (the 16-byte table
-// cells at byte offsets, each 128-bit part of r[k] holding cells k, k + 4,
-// ...), unpackLo32/Hi32/Lo64/Hi64 (interleaving within 128-bit parts),
-// bytePair<K> (bytes 2K and 2K+1 of each lane as 16-bit halves), set1/set1f, the integer ops andi,
-// ori, add, sub, maxi, mini, srli<N>, slli<N>, srai<N>, the float ops add,
-// sub, mul, div, min, max, cmpgt, cmplt, cmpge, cmple, fand, fandnot, for_,
-// toFloat, toIntRound (nearest even), toIntTrunc, avgU8, noneSet (no lane of a
-// float mask set), deinterleave/interleave
-// (pixels 2k and 2k + 1 apart and back), widen/narrow (bytes to 16-bit
-// lanes and back), add16, srli16<N>, and the texel
-// blends: blend(a, b, uniformWeights(w)) with one packed weight for all
-// pixels, blendPerPixel(a, b, w) with one per lane; and madd (16-bit pairs
-// multiplied and summed into 32-bit lanes). Where kRoundingMultiply is true
-// it also provides bits (a float vector's bits), sub16, mulhrs,
-// slli16<N>, blend16<Mask>, maxi16, mini16 (16-bit lanes),
-// laneBytes<B0..B3> (chosen bytes of each lane), packPairs (two vectors
-// saturated to the 16-bit halves of each lane) and permute (a lane of an
-// 8-float table).
+// V is a set of RGBA8 pixel lanes (cpu/lanes.h states what it provides).
 #pragma once
 
 #include <algorithm>
@@ -35,6 +15,7 @@
 
 #include "effects/beauty/cpu/beauty_rows.h"
 #include "cpu/colour_cube_kernel.h"
+#include "cpu/lanes.h"
 #include "effects/beauty/beauty_model.h"
 #include "effects/lut_loader.h"
 
@@ -48,6 +29,7 @@
 
 template <typename V>
 struct BeautySimd {
+    static_assert(kelvo::video::kIsPixelLanes<V>, "V lacks an operation of the pixel lanes in cpu/lanes.h");
     using I = typename V::I;
     using F = typename V::F;
     static constexpr int N = V::kLanes;

@@ -36,8 +36,8 @@ constexpr float kMarkedShareToLeaveCube = 0.5f;
 constexpr float kMarkedShareToTakeCube = 0.35f;
 }
 
-ColorEnhance::ColorEnhance(RowPath path, ColorEnhanceMethod method)
-    : row_(colorEnhanceRowFor(path)), cubeRow_(colorEnhanceCubeRowFor(path)), encodedRow_(colorEnhanceEncodedRowFor(path)), method_(method) {}
+ColorEnhance::ColorEnhance(const ColorEnhanceRows& rows, ColorEnhanceMethod method)
+    : rows_(rows), method_(method) {}
 
 bool ColorEnhance::setSkinTable(const ConstImageRGBA8& table) {
     if (!table.data || table.width != kSkinTableSize || table.height != kSkinTableSize ||
@@ -84,7 +84,7 @@ void ColorEnhance::buildCube(const ColorEnhanceParams& params, WorkerPool* pool)
             pixels[4 * r + 2] = static_cast<uint8_t>(b * kStep);
             pixels[4 * r + 3] = 255;
         }
-        encodedRow_(pixels, rgb, kColorCubeSize, p);
+        rows_.encodedRow(pixels, rgb, kColorCubeSize, p);
     };
     // Cells around a bend of over a level (a clamp, the gamut's edge, the
     // skin table's detail) take the exact row. Coarser marking leaves
@@ -133,15 +133,15 @@ void ColorEnhance::testCell(size_t cell, const ColorEnhanceRowParams& p) {
     bool serves = true;
     for (; at < n && serves; at += kBatch) {
         const int count = std::min(kBatch, n - at);
-        row_(colours + 4 * at, exact + 4 * at, count, p);
-        cubeRow_(cube_.view(), nullptr, colours + 4 * at, read, count, p);
+        rows_.row(colours + 4 * at, exact + 4 * at, count, p);
+        rows_.cubeRow(cube_.view(), nullptr, colours + 4 * at, read, count, p);
         serves = std::memcmp(exact + 4 * at, read, 4 * static_cast<size_t>(count)) == 0;
     }
     if (serves) return;
     cube_.setMarked(cell, true);
     const size_t block = blocks_.size() / kColorBlockColours;
     if (block >= kMaxBlocks) return;
-    if (at < n) row_(colours + 4 * at, exact + 4 * at, n - at, p);
+    if (at < n) rows_.row(colours + 4 * at, exact + 4 * at, n - at, p);
     blocks_.resize(blocks_.size() + kColorBlockColours);  // within the reserve
     uint32_t* out = blocks_.data() + block * kColorBlockColours;
     for (int i = 0; i < real; ++i) {
@@ -221,9 +221,9 @@ bool ColorEnhance::process(const ConstImageRGBA8& src, const ImageRGBA8& dst,
             const uint8_t* in = src.data + static_cast<ptrdiff_t>(row) * src.stride;
             uint8_t* out = dst.data + static_cast<ptrdiff_t>(row) * dst.stride;
             if (useCube) {
-                cubeRow_(cube, blocks, in, out, w, p);
+                rows_.cubeRow(cube, blocks, in, out, w, p);
             } else {
-                row_(in, out, w, p);
+                rows_.row(in, out, w, p);
             }
         }
     };

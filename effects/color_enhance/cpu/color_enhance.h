@@ -9,7 +9,6 @@
 
 #include "effects/color_enhance/cpu/color_enhance_rows.h"
 #include "cpu/colour_cube.h"
-#include "cpu/cpu_features.h"
 #include "cpu/image.h"
 #include "effects/color_enhance/color_enhance_model.h"
 
@@ -44,7 +43,8 @@ constexpr int kColorCubeSize = 52;
 // Not thread-safe; one object per engine.
 class ColorEnhance {
 public:
-    explicit ColorEnhance(RowPath path = bestRowPath(), ColorEnhanceMethod method = ColorEnhanceMethod::kCube);
+    explicit ColorEnhance(const ColorEnhanceRows& rows = colorEnhanceRows(),
+                          ColorEnhanceMethod method = ColorEnhanceMethod::kCube);
 
     // Takes the 512 x 512 skin-likelihood table (red channel used). A table
     // of another size, or null data, clears it: the pass then protects no
@@ -72,9 +72,7 @@ private:
     // Marked and without a block: pixels there take the exact row.
     bool exactCell(size_t cell) const { return cube_.marked(cell) && !cube_.cellNumber(cell); }
 
-    ColorEnhanceRowFn row_;
-    ColorEnhanceCubeRowFn cubeRow_;
-    ColorEnhanceEncodedRowFn encodedRow_;
+    ColorEnhanceRows rows_;
     ColorEnhanceMethod method_;
     bool frameOnCube_ = true;
     unsigned frames_ = 0;  // frames sampled, for where samples fall

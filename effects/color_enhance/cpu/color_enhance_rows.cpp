@@ -86,21 +86,25 @@ void ColorEnhanceEncodedRow_C(const uint8_t* src, float* dst, int width, const C
     colorEnhanceEncodedRow<ScalarOps>(src, dst, width, p);
 }
 
-ColorEnhanceEncodedRowFn colorEnhanceEncodedRowFor(RowPath path) {
-    return KELVO_ROW_FOR(path, ColorEnhanceEncodedRow);
-}
-
 void ColorEnhanceCubeRow_C(const ColourCubeView& cube, const uint32_t* blocks, const uint8_t* src,
                            uint8_t* dst, int width, const ColorEnhanceRowParams& p) {
     colorEnhanceCubeRow<ScalarOps>(cube, blocks, src, dst, width, p);
 }
 
-ColorEnhanceCubeRowFn colorEnhanceCubeRowFor(RowPath path) {
-    return KELVO_ROW_FOR(path, ColorEnhanceCubeRow);
+ColorEnhanceRows colorEnhanceRowsFor(CpuFlags flags) {
+    ColorEnhanceRows rows = {ColorEnhanceRow_C, ColorEnhanceCubeRow_C, ColorEnhanceEncodedRow_C};
+#if KELVO_CPU_X86
+    if (flags & kCpuFlagSSE2) rows = {ColorEnhanceRow_SSE2, ColorEnhanceCubeRow_SSE2, ColorEnhanceEncodedRow_SSE2};
+    if (flags & kCpuFlagAVX2) rows = {ColorEnhanceRow_AVX2, ColorEnhanceCubeRow_AVX2, ColorEnhanceEncodedRow_AVX2};
+#else
+    (void)flags;
+#endif
+    return rows;
 }
 
-ColorEnhanceRowFn colorEnhanceRowFor(RowPath path) {
-    return KELVO_ROW_FOR(path, ColorEnhanceRow);
+const ColorEnhanceRows& colorEnhanceRows() {
+    static const ColorEnhanceRows rows = colorEnhanceRowsFor(cpuFlags());
+    return rows;
 }
 
 }  // namespace video

@@ -1,12 +1,13 @@
 // Row functions of colour enhancement (cpu/color_enhance.h): one RGBA8 row
 // in, one out (may be the same row). Portable, SSE2 and AVX2 rows give
-// identical bytes; the fast rows may run only where rowPathSupported says so.
+// identical bytes; the fast rows may run only where cpuFlags() has their
+// instruction set.
 #pragma once
 
 #include <cstdint>
 
 #include "cpu/colour_cube.h"
-#include "cpu/cpu_features.h"
+#include "system/cpu_features.h"
 
 namespace kelvo {
 namespace video {
@@ -51,7 +52,6 @@ void ColorEnhanceRow_SSE2(const uint8_t* src, uint8_t* dst, int width,
 void ColorEnhanceRow_AVX2(const uint8_t* src, uint8_t* dst, int width,
                           const ColorEnhanceRowParams& p);
 
-ColorEnhanceRowFn colorEnhanceRowFor(RowPath path);
 
 // The exact row's outputs for every colour of a marked cell of the 52-point
 // cube (grid every fifth level): colour (r0 + r, g0 + g, b0 + b) of the cell
@@ -74,7 +74,6 @@ void ColorEnhanceCubeRow_SSE2(const ColourCubeView& cube, const uint32_t* blocks
                               uint8_t* dst, int width, const ColorEnhanceRowParams& p);
 void ColorEnhanceCubeRow_AVX2(const ColourCubeView& cube, const uint32_t* blocks, const uint8_t* src,
                               uint8_t* dst, int width, const ColorEnhanceRowParams& p);
-ColorEnhanceCubeRowFn colorEnhanceCubeRowFor(RowPath path);
 
 // The row before it clamps and writes 8 bits: each pixel's encoded R, G, B
 // as three floats, out-of-gamut values continuing the encoding curve past 0
@@ -84,7 +83,17 @@ using ColorEnhanceEncodedRowFn = void (*)(const uint8_t* src, float* dst, int wi
 void ColorEnhanceEncodedRow_C(const uint8_t* src, float* dst, int width, const ColorEnhanceRowParams& p);
 void ColorEnhanceEncodedRow_SSE2(const uint8_t* src, float* dst, int width, const ColorEnhanceRowParams& p);
 void ColorEnhanceEncodedRow_AVX2(const uint8_t* src, float* dst, int width, const ColorEnhanceRowParams& p);
-ColorEnhanceEncodedRowFn colorEnhanceEncodedRowFor(RowPath path);
+
+// Colour enhancement's rows of one instruction-set level.
+struct ColorEnhanceRows {
+    ColorEnhanceRowFn row;
+    ColorEnhanceCubeRowFn cubeRow;
+    ColorEnhanceEncodedRowFn encodedRow;
+};
+// The fastest rows that need no flag outside `flags`.
+ColorEnhanceRows colorEnhanceRowsFor(CpuFlags flags);
+// colorEnhanceRowsFor(cpuFlags()), filled on the first call. Thread-safe.
+const ColorEnhanceRows& colorEnhanceRows();
 
 }  // namespace video
 }  // namespace kelvo

@@ -7,7 +7,7 @@
 namespace kelvo {
 namespace video {
 
-LowlightEnhance::LowlightEnhance(RowPath path) : row_(lowlightRowFor(path)) {}
+LowlightEnhance::LowlightEnhance(const LowlightRows& rows) : rows_(rows) {}
 
 bool LowlightEnhance::process(const ConstImageRGBA8& src, const ImageRGBA8& dst, float logMean,
                               WorkerPool* pool) {
@@ -42,7 +42,7 @@ bool LowlightEnhance::process(const ConstImageRGBA8& src, const ImageRGBA8& dst,
             const uint8_t* cur = src.data + static_cast<ptrdiff_t>(row) * src.stride;
             const uint8_t* next =
                 src.data + static_cast<ptrdiff_t>(row + 1 < h ? row + 1 : h - 1) * src.stride;
-            row_(prev, cur, next, dst.data + static_cast<ptrdiff_t>(row) * dst.stride, w, gains_,
+            rows_.row(prev, cur, next, dst.data + static_cast<ptrdiff_t>(row) * dst.stride, w, gains_,
                  sums);
         }
     };

@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <vector>
 
-#include "cpu/cpu_features.h"
 #include "cpu/image.h"
 #include "effects/lowlight/cpu/lowlight_enhance_rows.h"
 
@@ -21,7 +20,7 @@ class WorkerPool;
 // nothing. Not thread-safe; one object per engine.
 class LowlightEnhance {
 public:
-    explicit LowlightEnhance(RowPath path = bestRowPath());
+    explicit LowlightEnhance(const LowlightRows& rows = lowlightRows());
 
     // src and dst must be the same size and must not overlap (the pass reads
     // each pixel's neighbours). False, with nothing written, for null data,
@@ -32,7 +31,7 @@ public:
                  WorkerPool* pool);
 
 private:
-    LowlightRowFn row_;
+    LowlightRows rows_;
     LowlightGainTable gains_;
     float gainsLogMean_ = 0.0f;
     std::vector<int32_t> scratch_;

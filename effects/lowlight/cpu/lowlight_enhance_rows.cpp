@@ -36,8 +36,20 @@ void LowlightEnhanceRow_C(const uint8_t* prev, const uint8_t* cur, const uint8_t
     lowlightRow<ScalarOps>(prev, cur, next, dst, width, gains, greenSums);
 }
 
-LowlightRowFn lowlightRowFor(RowPath path) {
-    return KELVO_ROW_FOR(path, LowlightEnhanceRow);
+LowlightRows lowlightRowsFor(CpuFlags flags) {
+    LowlightRows rows = {LowlightEnhanceRow_C};
+#if KELVO_CPU_X86
+    if (flags & kCpuFlagSSE2) rows = {LowlightEnhanceRow_SSE2};
+    if (flags & kCpuFlagAVX2) rows = {LowlightEnhanceRow_AVX2};
+#else
+    (void)flags;
+#endif
+    return rows;
+}
+
+const LowlightRows& lowlightRows() {
+    static const LowlightRows rows = lowlightRowsFor(cpuFlags());
+    return rows;
 }
 
 }  // namespace video

@@ -1,12 +1,13 @@
 // Row functions of low-light enhancement (cpu/lowlight_enhance.h): one RGBA8
 // output row from the input row and its two vertical neighbours (the edge
 // row itself at the top and bottom). Portable, SSE2 and AVX2 rows give
-// identical bytes; the fast rows may run only where rowPathSupported says so.
+// identical bytes; the fast rows may run only where cpuFlags() has their
+// instruction set.
 #pragma once
 
 #include <cstdint>
 
-#include "cpu/cpu_features.h"
+#include "system/cpu_features.h"
 
 namespace kelvo {
 namespace video {
@@ -40,7 +41,14 @@ void LowlightEnhanceRow_AVX2(const uint8_t* prev, const uint8_t* cur, const uint
                              uint8_t* dst, int width, const LowlightGainTable& gains,
                              int32_t* greenSums);
 
-LowlightRowFn lowlightRowFor(RowPath path);
+// Low light's rows of one instruction-set level.
+struct LowlightRows {
+    LowlightRowFn row;
+};
+// The fastest rows that need no flag outside `flags`.
+LowlightRows lowlightRowsFor(CpuFlags flags);
+// lowlightRowsFor(cpuFlags()), filled on the first call. Thread-safe.
+const LowlightRows& lowlightRows();
 
 }  // namespace video
 }  // namespace kelvo

@@ -1,0 +1,44 @@
+#include "system/cpu_features.h"
+
+#include <cstdlib>
+#include <strings.h>
+
+namespace kelvo {
+namespace video {
+
+namespace {
+
+constexpr CpuFlags kAllCpuFlags = kCpuFlagSSE2 | kCpuFlagAVX2;
+
+}  // namespace
+
+CpuFlags detectedCpuFlags() {
+    CpuFlags flags = 0;
+#if KELVO_CPU_X86
+    // GCC's check of AVX2 includes the operating system's saving of the
+    // 256-bit registers.
+    if (__builtin_cpu_supports("sse2")) flags |= kCpuFlagSSE2;
+    if (__builtin_cpu_supports("avx2")) flags |= kCpuFlagAVX2;
+#endif
+    return flags;
+}
+
+CpuFlags cpuMaskFromText(const char* text) {
+    if (!text || *text == '\0') return kAllCpuFlags;
+    for (const CpuLevel& level : kCpuLevels) {
+        if (strcasecmp(text, level.name) == 0) return level.flags;
+    }
+    if (strcasecmp(text, "none") == 0) return 0;
+    char* end = nullptr;
+    const unsigned long value = std::strtoul(text, &end, 0);
+    if (*text != '-' && *end == '\0') return static_cast<CpuFlags>(value) & kAllCpuFlags;
+    return 0;
+}
+
+CpuFlags cpuFlags() {
+    static const CpuFlags flags = detectedCpuFlags() & cpuMaskFromText(std::getenv("KELVO_CPU_MASK"));
+    return flags;
+}
+
+}  // namespace video
+}  // namespace kelvo
