@@ -16,7 +16,9 @@ bool obs_module_load(void) {
     // obs_register_source copies the table.
     const obs_source_info async = kelvo::obs::asyncFilterInfo();
     obs_register_source(&async);
+#if KELVO_OBS_GPU_FILTER
     const obs_source_info gpu = kelvo::obs::gpuFilterInfo();
     obs_register_source(&gpu);
+#endif
     return true;
 }

@@ -48,7 +48,7 @@ step "library without OpenGL"
 cmake -S . -B build-nogl -G Ninja -DKELVO_WERROR=ON -DKELVO_WITH_GL=OFF -DKELVO_BUILD_BENCH=OFF
 cmake --build build-nogl
 for f in build-nogl/libkelvo_video_process.so build-nogl/tools/enhance/kelvo-enhance \
-         build-nogl/gstreamer/libgstkelvo.so; do
+         build-nogl/gstreamer/libgstkelvo.so build-nogl/obs/kelvo-obs.so; do
   [ -e "$f" ] || continue
   if readelf -d "$f" | grep NEEDED | grep -Ei 'lib(GL|EGL|GLX|OpenGL|epoxy|glfw)'; then
     echo "$f needs a GL library" >&2; exit 1
