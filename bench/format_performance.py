@@ -39,14 +39,22 @@ def load_medians(out_dir):
     """The median of every benchmark as a dict: program (the JSON file's
     name), name (with a BENCHMARK_CAPTURE variant: "BM_CpuBeauty/avx2"), w, h,
     label, args (the arguments after width and height: {name or position:
-    value}), wall, cpu, fps, counters (every user counter by name)."""
+    value}), wall, cpu, fps, counters (every user counter by name). With a
+    single repetition there is no median: the one run stands for it."""
     entries = []
     for path in sorted(glob.glob(os.path.join(out_dir, "*.json"))):
+        if os.path.getsize(path) == 0:  # a program none of whose benchmarks was asked for
+            continue
         with open(path) as f:
             data = json.load(f)
         program = os.path.splitext(os.path.basename(path))[0]
-        for b in data.get("benchmarks", []):
-            if b.get("run_type") != "aggregate" or b.get("aggregate_name") != "median":
+        records = data.get("benchmarks", [])
+        medians = {b["run_name"] for b in records if b.get("aggregate_name") == "median"}
+        for b in records:
+            if b.get("run_type") == "aggregate":
+                if b.get("aggregate_name") != "median":
+                    continue
+            elif b["run_name"] in medians:
                 continue
             if b.get("error_occurred"):
                 continue
@@ -96,14 +104,17 @@ def load_peers(out_dir):
 
 def load_tool_runs(out_dir):
     """Whole-process runs of tool_vs_ffmpeg.sh: {tool: {"wall": median wall ms
-    a frame, "cpu": median user + system ms a frame, "runs": count}}."""
+    a frame, "cpu": median user + system ms a frame, "runs": count, "clip":
+    "FRAMES frames of WxH"}}."""
     path = os.path.join(out_dir, "tool.tsv")
     if not os.path.exists(path):
         return {}
     runs = {}
+    clip = ""
     with open(path) as f:
         for row in csv.DictReader(f, delimiter="\t"):
             frames = float(row["frames"])
+            clip = "%s frames of %s" % (row["frames"], row.get("size") or "?")
             runs.setdefault(row["tool"], []).append(
                 (1000 * float(row["wall_s"]) / frames,
                  1000 * (float(row["user_s"]) + float(row["sys_s"])) / frames))
@@ -113,7 +124,7 @@ def load_tool_runs(out_dir):
         n = len(values)
         return values[n // 2] if n % 2 else (values[n // 2 - 1] + values[n // 2]) / 2
     return {tool: {"wall": median([w for w, _ in r]), "cpu": median([c for _, c in r]),
-                   "runs": len(r)} for tool, r in runs.items()}
+                   "runs": len(r), "clip": clip} for tool, r in runs.items()}
 
 
 def fmt(value, digits=2):
@@ -504,14 +515,14 @@ def tool_section(tool_runs):
     if not (ffmpeg and one):
         return []
     lines = ["## The whole tool against ffmpeg", ""]
-    lines.append("Whole processes on one clip (testsrc2 with temporal noise, Y4M from a file, "
-                 "Y4M written to /dev/null), %d runs each in turns: `kelvo-enhance --backend "
+    lines.append("Whole processes on one clip (%s, testsrc2 with temporal noise, Y4M from "
+                 "a file, Y4M written to /dev/null), %d runs each in turns: `kelvo-enhance --backend "
                  "cpu` with all four effects in manual modes, and ffmpeg's chain `hqdn3d,eq,"
                  "format=gbrp,vibrance,format=yuv420p,bilateral` with `-threads 1 "
                  "-filter_threads 1`. kelvo-enhance reads the next frame and writes the last "
                  "on threads of its own, so they overlap the processing even with one engine "
                  "thread. Median ms a frame: wall, and CPU (user + system) of the process; "
-                 "from `bench/tool_vs_ffmpeg.sh`." % ffmpeg["runs"])
+                 "from `bench/tool_vs_ffmpeg.sh`." % (ffmpeg["clip"], ffmpeg["runs"]))
     lines.append("")
     lines.append("| process | wall ms a frame | CPU ms a frame | fps | ffmpeg ÷ this (wall) "
                  "| ffmpeg ÷ this (CPU) |")

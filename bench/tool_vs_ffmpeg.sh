@@ -12,7 +12,7 @@
 # tools run all four kinds of work: kelvo-enhance all four effects in manual
 # modes (so the denoiser and low light run on every frame), ffmpeg hqdn3d,
 # eq, vibrance (in RGB) and bilateral. Writes one row per run (tool, run,
-# wall, user and system seconds) to OUT_TSV (default: standard output) and a
+# wall, user and system seconds, frames, size) to OUT_TSV (default: standard output) and a
 # summary of medians to standard error.
 set -euo pipefail
 
@@ -47,7 +47,7 @@ timed() {
 }
 
 rows=$work/rows.tsv
-printf 'tool\trun\twall_s\tuser_s\tsys_s\tframes\n' >"$rows"
+printf 'tool\trun\twall_s\tuser_s\tsys_s\tframes\tsize\n' >"$rows"
 for run in $(seq "$runs"); do
     # In turns, so that a change in the machine's load falls on all three.
     for name in ffmpeg threads1 threads2; do
@@ -58,7 +58,7 @@ for run in $(seq "$runs"); do
                           -i "$clip" -o /dev/null) ;;
         esac
         read -r wall user sys <<<"$t"
-        printf '%s\t%d\t%s\t%s\t%s\t%d\n' "$name" "$run" "$wall" "$user" "$sys" "$frames" \
+        printf '%s\t%d\t%s\t%s\t%s\t%d\t%s\n' "$name" "$run" "$wall" "$user" "$sys" "$frames" "$size" \
             >>"$rows"
     done
 done
