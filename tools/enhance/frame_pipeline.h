@@ -69,8 +69,7 @@ public:
     // Writes a frame; false when it could not, which ends the writing.
     using Sink = std::function<bool(const std::vector<uint8_t>& frame)>;
 
-    FramePipeline(Source source, Sink sink)
-        : source_(std::move(source)), sink_(std::move(sink)) {
+    FramePipeline(Source source, Sink sink) : source_(std::move(source)), sink_(std::move(sink)) {
         for (int slot = 0; slot < kSlots; ++slot) free_.push(slot);
         reader_ = std::thread([this] { read(); });
         writer_ = std::thread([this] { write(); });
@@ -83,9 +82,7 @@ public:
 
     // The next frame, owned by the pipeline until done(); null at the end of
     // the input, after which readError() says whether that end was a failure.
-    std::vector<uint8_t>* next() {
-        return filled_.pop(&current_) ? &frames_[current_] : nullptr;
-    }
+    std::vector<uint8_t>* next() { return filled_.pop(&current_) ? &frames_[current_] : nullptr; }
     // Hands the frame from next() on to be written. False once writing has
     // failed: stop, and finish() tells.
     bool done() { return written_.push(current_); }
@@ -108,7 +105,9 @@ private:
 
     void read() {
         int slot;
-        while (free_.pop(&slot) && source_(&frames_[slot], &readError_) && filled_.push(slot)) {}
+        while (free_.pop(&slot) && source_(&frames_[slot], &readError_)) {
+            if (!filled_.push(slot)) return;
+        }
         filled_.close();
     }
     void write() {
@@ -129,7 +128,7 @@ private:
     BoundedQueue<int> filled_{1};
     BoundedQueue<int> written_{1};
     int current_ = -1;
-    std::string readError_;  // the reading thread's until filled_ is closed
+    std::string readError_;     // the reading thread's until filled_ is closed
     bool writeFailed_ = false;  // the writing thread's until it is joined
     std::thread reader_, writer_;
 };
