@@ -1,9 +1,14 @@
 // Milliseconds per frame of the whole processFrame with all four effects on,
 // in manual modes so that every one of them runs (low light mode 1, denoiser
-// mode 1), on I420 buffers of a still camera scene with sensor-like noise;
-// and of the brightness detection that processFrame runs on each frame.
+// mode 1), on I420 buffers of a still camera scene with sensor-like noise,
+// in the steady state and over a fresh engine's first 64 frames; the memory
+// each engine holds; and the brightness detection that processFrame runs on
+// each frame.
 #include <benchmark/benchmark.h>
+#include <malloc.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -119,17 +124,21 @@ void runProcessFrame(benchmark::State& state, const std::vector<int>& effects,
     engine.release();
 }
 
+// All four effects, in manual modes so that every one of them runs.
+const std::vector<int> kAllEffects = {kEffectVideoDenoiser, kEffectLowLightEnhance,
+                                      kEffectColorEnhance, kEffectBeauty};
+const std::vector<std::pair<const char*, const char*>> kAllEffectDocuments = {
+    {"video_denoiser_option", R"({"enable":1,"mode":1})"},
+    {"lowlight_enhance_option", R"({"enable":1,"mode":1})"},
+    {"color_enhance_option", R"({"enable":1})"},
+    {"beauty_effect_option", R"({"enable":1})"}};
+
 void runAllEffects(benchmark::State& state, const char* config, int warmUpFrames = kInputs) {
-    runProcessFrame(state,
-                    {kEffectVideoDenoiser, kEffectLowLightEnhance, kEffectColorEnhance,
-                     kEffectBeauty},
-                    {{"video_denoiser_option", R"({"enable":1,"mode":1})"},
-                     {"lowlight_enhance_option", R"({"enable":1,"mode":1})"},
-                     {"color_enhance_option", R"({"enable":1})"},
-                     {"beauty_effect_option", R"({"enable":1})"}},
-                    {kEffectBeauty, kEffectColorEnhance, kEffectVideoDenoiser,
-                     kEffectLowLightEnhance},
-                    config, warmUpFrames);
+    runProcessFrame(state, kAllEffects, kAllEffectDocuments, kAllEffects, config, warmUpFrames);
+}
+
+std::string cpuConfig(int64_t threads) {
+    return R"({"backend":"cpu","threads":)" + std::to_string(threads) + "}";
 }
 
 void BM_ProcessFrameAllEffects(benchmark::State& state) {
@@ -138,9 +147,111 @@ void BM_ProcessFrameAllEffects(benchmark::State& state) {
 
 // The CPU backend; the third argument is its thread count.
 void BM_ProcessFrameAllEffectsCpu(benchmark::State& state) {
-    const std::string config =
-        R"({"backend":"cpu","threads":)" + std::to_string(state.range(2)) + "}";
-    runAllEffects(state, config.c_str(), kCpuWarmUpFrames);
+    runAllEffects(state, cpuConfig(state.range(2)).c_str(), kCpuWarmUpFrames);
+}
+
+// The first 64 frames of a fresh CPU-backend engine, chain building on the
+// first frame included: what a stream's first two seconds cost while the
+// colour cube learns the scene. One repetition is one engine (run with 64
+// iterations), so its figures are per frame; first_frame_ms is the first
+// frame alone.
+void BM_ProcessFrameAllEffectsCpuFirst64(benchmark::State& state) {
+    const int width = static_cast<int>(state.range(0));
+    const int height = static_cast<int>(state.range(1));
+    const auto inputs = cameraBuffers(width, height);
+    std::vector<uint8_t> buffer = inputs[0];
+    const int size = static_cast<int>(buffer.size());
+    EffectResults results;
+    VideoProcessEngineImpl engine(false);
+    if (engine.init(cpuConfig(state.range(2)).c_str()) != 0) {
+        state.SkipWithError("init failed");
+        return;
+    }
+    engine.setObserver(&results);
+    engine.setVideoEffects(kAllEffects);
+    for (const auto& document : kAllEffectDocuments)
+        engine.setParameter(document.first, document.second);
+    int n = 0;
+    double firstFrameMs = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::memcpy(buffer.data(), inputs[n % kInputs].data(), buffer.size());
+        state.ResumeTiming();
+        const auto start = std::chrono::steady_clock::now();
+        if (engine.processFrame(kPixelFormatI420, width, height, buffer.data(), size, 0, 0, -1,
+                                -1) != 0) {
+            state.SkipWithError("processFrame failed");
+            break;
+        }
+        if (n++ == 0)
+            firstFrameMs = std::chrono::duration<double, std::milli>(
+                               std::chrono::steady_clock::now() - start).count();
+        benchmark::DoNotOptimize(buffer[0]);
+    }
+    for (int id : kAllEffects)
+        if (results.last.count(id) == 0 || results.last[id] != 0)
+            state.SkipWithError("an effect did not draw");
+    engine.setObserver(nullptr);
+    state.counters["first_frame_ms"] = firstFrameMs;
+    bench::countFrames(state);
+    engine.release();
+}
+
+// Resident memory each engine adds: three engines of one configuration are
+// made one after another, each running a few frames, with freed heap given
+// back to the system before every reading so that only what the engines
+// hold counts. The first engine's share includes what all engines share
+// (tables, the GL driver's own state); the second and third are the cost of
+// one more engine, in MB.
+long residentBytes() {
+    long pages = 0, resident = 0;
+    std::FILE* f = std::fopen("/proc/self/statm", "r");
+    if (!f) return -1;
+    const int n = std::fscanf(f, "%ld %ld", &pages, &resident);
+    std::fclose(f);
+    return n == 2 ? resident * sysconf(_SC_PAGESIZE) : -1;
+}
+
+void BM_EngineMemory(benchmark::State& state, const char* config) {
+    constexpr int kEngines = 3, kFrames = 8;
+    const int width = static_cast<int>(state.range(0));
+    const int height = static_cast<int>(state.range(1));
+    const auto inputs = cameraBuffers(width, height);
+    std::vector<uint8_t> buffer = inputs[0];
+    const int size = static_cast<int>(buffer.size());
+    long resident[kEngines + 1] = {};
+    for (auto _ : state) {
+        std::vector<std::unique_ptr<VideoProcessEngineImpl>> engines;
+        malloc_trim(0);
+        resident[0] = residentBytes();
+        for (int e = 0; e < kEngines; ++e) {
+            engines.emplace_back(new VideoProcessEngineImpl(false));
+            VideoProcessEngineImpl& engine = *engines.back();
+            if (engine.init(config) != 0) {
+                state.SkipWithError("init failed");
+                return;
+            }
+            engine.setVideoEffects(kAllEffects);
+            for (const auto& document : kAllEffectDocuments)
+                engine.setParameter(document.first, document.second);
+            for (int n = 0; n < kFrames; ++n) {
+                std::memcpy(buffer.data(), inputs[n % kInputs].data(), buffer.size());
+                if (engine.processFrame(kPixelFormatI420, width, height, buffer.data(), size, 0,
+                                        0, -1, -1) != 0) {
+                    state.SkipWithError("processFrame failed");
+                    return;
+                }
+            }
+            malloc_trim(0);
+            resident[e + 1] = residentBytes();
+        }
+        for (auto& engine : engines) engine->release();
+        engines.clear();
+        malloc_trim(0);
+    }
+    const char* names[kEngines] = {"first_mb", "second_mb", "third_mb"};
+    for (int e = 0; e < kEngines; ++e)
+        state.counters[names[e]] = (resident[e + 1] - resident[e]) / double(1 << 20);
 }
 
 // Engines of one thread each, one per benchmark thread: total frames a
@@ -203,6 +314,17 @@ BENCHMARK(BM_ProcessFrameAllEffectsCpu)
     ->Args({1280, 720, 1})->Args({1280, 720, 2})
     ->Args({1920, 1080, 1})->Args({1920, 1080, 2})
     ->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
+BENCHMARK(BM_ProcessFrameAllEffectsCpuFirst64)
+    ->Args({640, 480, 1})->Args({640, 480, 2})
+    ->Args({1280, 720, 1})->Args({1280, 720, 2})
+    ->Args({1920, 1080, 1})->Args({1920, 1080, 2})
+    ->Iterations(64)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
+BENCHMARK_CAPTURE(BM_EngineMemory, cpu1, R"({"backend":"cpu","threads":1})")
+    ->Args({1280, 720})->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_EngineMemory, cpu2, R"({"backend":"cpu","threads":2})")
+    ->Args({1280, 720})->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_EngineMemory, gpu, R"({"backend":"gpu"})")
+    ->Args({1280, 720})->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_CpuEnginesInParallel)->Args({1280, 720})->Threads(1)->Threads(2)->Threads(4)
     ->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ProcessFrameBeauty)->Apply(bench::frameSizes);

@@ -1,12 +1,17 @@
 #!/usr/bin/env bash
 # Builds the benchmarks in Release, runs them, times ffmpeg's filters as
-# peers on the same frames, and writes docs/performance.md.
+# peers on the same frames and kelvo-enhance against ffmpeg's chain as whole
+# processes, and writes docs/performance.md with the machine's load average
+# before and after.
 #
 #   bench/run_performance.sh [BUILD_DIR]          (default: build-perf-rel)
 #   KELVO_PERF_REPS=5          repetitions per benchmark (the median is kept)
 #   KELVO_PERF_MIN_TIME=0.2    seconds per repetition at least
 #   KELVO_PERF_FRAMES=60       frames per ffmpeg run
 #   KELVO_PERF_FILTER=regex    run only the benchmarks matching it
+#   KELVO_PERF_TOOL=1          0 leaves out the whole-process comparison of
+#                              kelvo-enhance with ffmpeg (bench/tool_vs_ffmpeg.sh,
+#                              300 frames of 1280x720, three runs: a few minutes)
 #
 # ffmpeg runs single-threaded (-threads 1 -filter_threads 1); a filter's time
 # per frame is its user CPU time minus that of the same run through the null
@@ -28,6 +33,7 @@ reps=${KELVO_PERF_REPS:-5}
 min_time=${KELVO_PERF_MIN_TIME:-0.2}
 frames=${KELVO_PERF_FRAMES:-60}
 filter=${KELVO_PERF_FILTER:-.}
+tool=${KELVO_PERF_TOOL:-1}
 benches=(gl_floor render_roundtrip beauty color_lowlight denoiser process_frame conversions
          cpu_effects cpu_beauty)
 for src in "$root"/bench/*.cpp; do
@@ -39,7 +45,7 @@ command -v ffmpeg >/dev/null || { echo "ffmpeg not found" >&2; exit 1; }
 
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKELVO_BUILD_BENCH=ON \
     -DKELVO_BUILD_TESTS=OFF >/dev/null
-targets=("${benches[@]/#/kelvo_bench_}")
+targets=("${benches[@]/#/kelvo_bench_}" kelvo-enhance)
 programs=()
 for name in "${benches[@]}"; do programs+=("$build/bench/kelvo_bench_$name"); done
 # Only there when GStreamer's development files were found.
@@ -51,7 +57,7 @@ cmake --build "$build" -j2 --target "${targets[@]}"
 
 out=$build/performance
 mkdir -p "$out"
-rm -f "$out"/*.json "$out"/ffmpeg.tsv
+rm -f "$out"/*.json "$out"/ffmpeg.tsv "$out"/tool.tsv
 
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 for program in "${programs[@]}"; do
@@ -102,6 +108,10 @@ for size in 640x480 1280x720 1920x1080; do
             >>"$out/ffmpeg.tsv"
     done
 done
+if [[ $tool != 0 ]]; then
+    echo "== kelvo-enhance against ffmpeg, whole processes" >&2
+    "$root/bench/tool_vs_ffmpeg.sh" "$build/tools/enhance/kelvo-enhance" "$out/tool.tsv"
+fi
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)
 
 command="bench/run_performance.sh${1:+ $1}"

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 
@@ -214,6 +215,38 @@ TEST_F(EnhanceCli, BadInputGivesOneLineErrors) {
         EXPECT_NE(r.output.find(row.message), std::string::npos) << row.args << ": " << r.output;
         EXPECT_EQ(r.output.find("Sanitizer"), std::string::npos) << r.output;
     }
+}
+
+// Frames are read ahead and written behind on threads of their own: a stream
+// cut off mid-way still fails with the frame's number, after every frame
+// before it was written whole, as a run over those frames alone writes them.
+TEST_F(EnhanceCli, AStreamCutOffMidWayKeepsTheFramesBeforeIt) {
+    const std::string header = "YUV4MPEG2 W16 H16 F25:1 C420jpeg\n";
+    std::string frames;
+    for (int n = 0; n < 5; ++n) {
+        std::string planes(16 * 16 * 3 / 2, static_cast<char>(60 + 25 * n));
+        for (size_t i = 0; i < planes.size(); i += 7) planes[i] = static_cast<char>(i * 13 + n);
+        frames += "FRAME\n" + planes;
+    }
+    writeFile("whole.y4m", header + frames);
+    writeFile("cut.y4m", header + frames + "FRAME\n" + std::string(100, 'x'));
+    const std::string args = " --no-progress -e beauty,color,denoise --backend cpu --threads 1 -i ";
+    ASSERT_EQ(run(kTool + args + dir + "/whole.y4m -o " + dir + "/whole.out").status, 0);
+    const CommandResult cut = run("cat " + dir + "/cut.y4m | " + kTool + args + "- -o - >" + dir +
+                                  "/cut.out");
+    EXPECT_EQ(cut.status, 1) << cut.output;
+    EXPECT_NE(cut.output.find("truncated Y4M frame (100 of 384 bytes) at frame 5"),
+              std::string::npos) << cut.output;
+    auto bytes = [this](const std::string& name) {
+        std::ifstream in(dir + "/" + name, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    EXPECT_EQ(bytes("cut.out").size(), bytes("whole.out").size());
+    EXPECT_TRUE(bytes("cut.out") == bytes("whole.out"));
+
+    const CommandResult full = run(kTool + args + dir + "/whole.y4m -o /dev/full");
+    EXPECT_EQ(full.status, 1) << full.output;
+    EXPECT_NE(full.output.find("cannot write the output"), std::string::npos) << full.output;
 }
 
 TEST_F(EnhanceCli, BuiltInClipWritesY4MAndASideBySideSnapshot) {

@@ -12,6 +12,7 @@
 
 #include "kelvo/metadata_frame_stats.h"
 #include "kelvo/video_process_engine.h"
+#include "frame_pipeline.h"
 #include "options.h"
 #include "png_writer.h"
 #include "synthetic_clip.h"
@@ -227,23 +228,36 @@ int main(int argc, char** argv) {
     const int format = header.chroma == Chroma::k420 ? video::kPixelFormatI420 : video::kPixelFormatI422;
     const auto start = std::chrono::steady_clock::now();
     auto lastReport = start;
-    std::vector<uint8_t> planes, before;
+    std::vector<uint8_t> before;
     int frames = 0, processed = 0;
     bool snapshotDone = options.snapshotPath.empty();
-    while (options.maxFrames < 0 || frames < options.maxFrames) {
-        if (reader) {
-            if (!reader->readFrame(&planes, &error)) {
-                if (!error.empty()) return fail(error + " at frame " + std::to_string(frames));
-                break;
+    // The reading thread's own count, for the built-in clip and --frames.
+    int framesRead = 0;
+    FramePipeline pipeline(
+        [&](std::vector<uint8_t>* planes, std::string* readError) {
+            if (options.maxFrames >= 0 && framesRead >= options.maxFrames) return false;
+            if (reader) {
+                if (!reader->readFrame(planes, readError)) return false;
+            } else {
+                syntheticFrame(header.width, header.height, framesRead, options.clipNoise, planes);
             }
-        } else {
-            syntheticFrame(header.width, header.height, frames, options.clipNoise, &planes);
-        }
-        if (!snapshotDone && frames == options.snapshotFrame) before = planes;
+            ++framesRead;
+            return true;
+        },
+        [&](const std::vector<uint8_t>& planes) {
+            return !out || writer.writeFrame(planes.data(), planes.size());
+        });
+    // Every failure from here on first writes out the frames before it.
+    auto stop = [&pipeline](const std::string& message) {
+        pipeline.finish();
+        return fail(message);
+    };
+    while (std::vector<uint8_t>* planes = pipeline.next()) {
+        if (!snapshotDone && frames == options.snapshotFrame) before = *planes;
         observer.haveStats = false;
         const auto frameStart = std::chrono::steady_clock::now();
-        const int r = engine->processFrame(format, header.width, header.height, planes.data(),
-                                           static_cast<int>(planes.size()), -1, -1, matrix, range);
+        const int r = engine->processFrame(format, header.width, header.height, planes->data(),
+                                           static_cast<int>(planes->size()), -1, -1, matrix, range);
         if (stats)
             writeStatsLine(stats, frames, observer, *engine, r,
                            std::chrono::duration<double, std::milli>(
@@ -251,13 +265,16 @@ int main(int argc, char** argv) {
                                .count());
         if (r == 0) ++processed;
         else if (r != video::kResultNoEffectEnabled && r != 1)
-            return fail("processing failed at frame " + std::to_string(frames) + " (" +
+            return stop("processing failed at frame " + std::to_string(frames) + " (" +
                         std::to_string(r) + ")");
-        if (out && !writer.writeFrame(planes.data(), planes.size()))
-            return fail("cannot write the output");
-        if (!snapshotDone && frames == options.snapshotFrame) {
-            if (!writeSnapshot(options.snapshotPath, header, before, planes, matrix, range, &error))
-                return fail(error);
+        // Before the frame is handed on, as the buffer then goes back to reading.
+        const bool snapshotNow = !snapshotDone && frames == options.snapshotFrame;
+        const bool snapshotWritten =
+            snapshotNow && writeSnapshot(options.snapshotPath, header, before, *planes, matrix,
+                                         range, &error);
+        if (!pipeline.done()) return stop("cannot write the output");
+        if (snapshotNow) {
+            if (!snapshotWritten) return stop(error);
             snapshotDone = true;
         }
         ++frames;
@@ -269,6 +286,9 @@ int main(int argc, char** argv) {
             lastReport = now;
         }
     }
+    if (!pipeline.finish()) return fail("cannot write the output");
+    if (!pipeline.readError().empty())
+        return fail(pipeline.readError() + " at frame " + std::to_string(frames));
     engine->release();
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
