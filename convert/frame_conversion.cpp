@@ -189,6 +189,16 @@ int convertFrameToBuffer(const I420VideoFrame& frame, int videoType, int dstStri
         return i420ToPackedKeepingAlpha(frame, videoType,
                                         dstStride != 0 ? dstStride : frame.width() * 4, buffer);
     }
+    if (dstStride == 0 && (videoType == kVideoTypeNV12 || videoType == kVideoTypeNV21)) {
+        // Interleaved chroma rows are written as they are read, 2 x ((width
+        // + 1) / 2) bytes each; ConvertFromI420 steps them by the width.
+        if (buffer == nullptr) return -1;
+        const int w = frame.width(), h = frame.height();
+        auto toNV = videoType == kVideoTypeNV12 ? libyuv::I420ToNV12 : libyuv::I420ToNV21;
+        return toNV(frame.buffer(0), frame.stride(0), frame.buffer(1), frame.stride(1),
+                    frame.buffer(2), frame.stride(2), buffer, w, buffer + ptrdiff_t(w) * h,
+                    (w + 1) & ~1, w, h);
+    }
     return libyuv::ConvertFromI420(frame.buffer(0), frame.stride(0), frame.buffer(1),
                                    frame.stride(1), frame.buffer(2), frame.stride(2), buffer,
                                    dstStride, frame.width(), frame.height(), fourcc);

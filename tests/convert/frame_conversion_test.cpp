@@ -87,9 +87,6 @@ std::vector<uint8_t> smoothBuffer(int type, int w, int h) {
 TEST(FrameConversion, PlanarTypesSurviveARoundTripExactly) {
     for (int type : {1, 17, 13, 14, 10}) {
         for (auto [w, h] : {std::pair{64, 48}, std::pair{38, 21}, std::pair{37, 22}}) {
-            // For odd widths libyuv writes NV12, NV21 and I422 chroma rows
-            // with other strides than it reads them, so those cannot round-trip.
-            if ((type == 13 || type == 14 || type == 17) && w % 2 != 0) continue;
             SCOPED_TRACE("type " + std::to_string(type) + " " + std::to_string(w) + "x" +
                          std::to_string(h));
             const std::vector<uint8_t> in = smoothBuffer(type, w, h);
