@@ -5,15 +5,18 @@
 #include <libyuv/video_common.h>
 
 #include <cstring>
+#include <new>
 #include <vector>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
+#include "convert/buffer_layout.h"
 #include "convert/color_space_convert.h"
 #include "convert/color_space_rows.h"
 #include "frame/numbering.h"
+#include "frame/plane_change.h"
 #include "frame/yuv_matrix.h"
 
 namespace kelvo {
@@ -32,6 +35,11 @@ bool planesHoldPicture(const I420VideoFrame& frame, int width, int height) {
         if ((rows[p] - 1) * stride + cols[p] > frame.allocatedSize(p)) return false;
     }
     return true;
+}
+
+// Types whose conversion to I420 and back changes an untouched picture.
+bool lossyRoundTrip(int videoType) {
+    return videoType == kVideoTypeI422 || isPackedVideoType(videoType);
 }
 
 // libyuv's constants where they are close to the decision's matrix;
@@ -202,6 +210,64 @@ int convertFrameToBuffer(const I420VideoFrame& frame, int videoType, int dstStri
     return libyuv::ConvertFromI420(frame.buffer(0), frame.stride(0), frame.buffer(1),
                                    frame.stride(1), frame.buffer(2), frame.stride(2), buffer,
                                    dstStride, frame.width(), frame.height(), fourcc);
+}
+
+int BufferRoundTrip::toFrame(int videoType, const uint8_t* buffer, int width, int height,
+                             size_t sampleSize, I420VideoFrame& frame, int colorRange,
+                             int colorMatrix) {
+    keptType_ = 0;
+    const int result = convertBufferToFrame(videoType, buffer, 0, 0, width, height, sampleSize, 0,
+                                            frame, colorRange, colorMatrix);
+    if (result != 0 || !lossyRoundTrip(videoType)) return result;
+    if (unprocessed_.copyFrame(frame) != 0) return -1;
+    keptType_ = videoType;
+    return 0;
+}
+
+bool BufferRoundTrip::unchanged(const I420VideoFrame& frame) const {
+    for (int p = 0; p < 3; ++p) {
+        const int cols = p == 0 ? frame.width() : (frame.width() + 1) / 2;
+        const int rows = p == 0 ? frame.height() : (frame.height() + 1) / 2;
+        for (int y = 0; y < rows; ++y) {
+            if (std::memcmp(frame.buffer(p) + ptrdiff_t(y) * frame.stride(p),
+                            unprocessed_.buffer(p) + ptrdiff_t(y) * unprocessed_.stride(p),
+                            size_t(cols)) != 0)
+                return false;
+        }
+    }
+    return true;
+}
+
+int BufferRoundTrip::toBuffer(const I420VideoFrame& frame, int videoType, uint8_t* buffer) {
+    if (!lossyRoundTrip(videoType)) return convertFrameToBuffer(frame, videoType, 0, buffer);
+    const int w = frame.width(), h = frame.height();
+    if (keptType_ != videoType || unprocessed_.width() != w || unprocessed_.height() != h ||
+        !planesHoldPicture(frame, w, h) || buffer == nullptr)
+        return -1;
+    if (unchanged(frame)) return 0;
+    const size_t bytes = static_cast<size_t>(requiredBufferSize(videoType, w, h));
+    // The packed conversions write colour bytes only; the alpha bytes of the
+    // two pictures must agree so that the caller's alpha stays.
+    if (scratchType_ != videoType || scratchWidth_ != w || scratchHeight_ != h) {
+        try {
+            now_.assign(bytes, 0);
+            was_.assign(bytes, 0);
+        } catch (const std::bad_alloc&) {
+            scratchType_ = 0;
+            return -1;
+        }
+        scratchType_ = videoType;
+        scratchWidth_ = w;
+        scratchHeight_ = h;
+    }
+    // The copy is decoded with the codes the processed frame carries.
+    unprocessed_.colorRange = frame.colorRange;
+    unprocessed_.colorMatrix = frame.colorMatrix;
+    int result = convertFrameToBuffer(frame, videoType, 0, now_.data());
+    if (result == 0) result = convertFrameToBuffer(unprocessed_, videoType, 0, was_.data());
+    if (result != 0) return result;
+    addRowChange(buffer, now_.data(), was_.data(), static_cast<int>(bytes));
+    return 0;
 }
 
 }  // namespace video
