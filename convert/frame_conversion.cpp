@@ -2,6 +2,7 @@
 
 #include <libyuv/convert_argb.h>
 #include <libyuv/convert_from.h>
+#include <libyuv/planar_functions.h>
 #include <libyuv/video_common.h>
 
 #include <cstring>
@@ -64,50 +65,76 @@ const libyuv::YuvConstants* libyuvConstants(const YuvMatrix& m, bool swapped) {
     return nullptr;
 }
 
-// Writes the frame into a packed buffer (RGBA: bytes A, B, G, R; ARGB: B,
-// G, R, A; BGRA: A, R, G, B) row by row through a scratch
-// row of the same layout, then merges only the colour bytes: the buffer is
-// the caller's picture, processed in place, and its alpha is the caller's.
-int i420ToPackedKeepingAlpha(const I420VideoFrame& frame, int videoType, int stride,
-                             uint8_t* buffer) {
-    const int w = frame.width();
-    const YuvMatrix& m = yuvMatrixFor(frame.colorMatrix, frame.colorRange);
-    const bool argb = videoType == kVideoTypeARGB;
-    // libyuv's RGBA with U and V exchanged is BGRA.
-    const bool swapUV = videoType == kVideoTypeBGRA;
-    const libyuv::YuvConstants* constants = libyuvConstants(m, swapUV);
-    // Byte offsets of R, G and B in the layout.
-    const int r = argb ? 2 : videoType == kVideoTypeRGBA ? 3 : 1;
-    const int g = argb ? 1 : 2;
-    const int b = argb ? 0 : videoType == kVideoTypeRGBA ? 1 : 3;
+// Rows of a frame in a packed layout (RGBA: bytes A, B, G, R; ARGB: B, G,
+// R, A; BGRA: A, R, G, B), decoded with the colour codes it was made for.
+class PackedRows {
+public:
+    PackedRows(const I420VideoFrame& frame, int videoType)
+        : m_(yuvMatrixFor(frame.colorMatrix, frame.colorRange)),
+          argb_(videoType == kVideoTypeARGB),
+          // libyuv's RGBA with U and V exchanged is BGRA.
+          swapUV_(videoType == kVideoTypeBGRA),
+          constants_(libyuvConstants(m_, swapUV_)),
+          r_(argb_ ? 2 : videoType == kVideoTypeRGBA ? 3 : 1),
+          g_(argb_ ? 1 : 2),
+          b_(argb_ ? 0 : videoType == kVideoTypeRGBA ? 1 : 3) {
 #if KELVO_COLOR_ROWS_X86
-    const bool sse2 = packedRowPathSupported(PackedRowPath::kSSE2);
+        sse2_ = packedRowPathSupported(PackedRowPath::kSSE2);
 #endif
-    const uint8_t alphaBytes[4] = {uint8_t(argb ? 0 : 0xFF), 0, 0, uint8_t(argb ? 0xFF : 0)};
-    uint32_t alphaMask;
-    std::memcpy(&alphaMask, alphaBytes, 4);
-    thread_local std::vector<uint32_t> row;
-    if (row.size() < size_t(w)) row.resize(size_t(w));
-    auto* scratch = reinterpret_cast<uint8_t*>(row.data());
+        const uint8_t alphaBytes[4] = {uint8_t(argb_ ? 0 : 0xFF), 0, 0, uint8_t(argb_ ? 0xFF : 0)};
+        std::memcpy(&alphaMask, alphaBytes, 4);
+    }
 
-    for (int y = 0; y < frame.height(); ++y) {
+    // Row y of `frame` (of the size and codes given to the constructor) into
+    // 4 x width bytes. Alpha bytes are written as 255 or left as they are,
+    // the same way for every row.
+    void row(const I420VideoFrame& frame, int y, uint8_t* out) const {
+        const int w = frame.width();
         const uint8_t* srcY = frame.buffer(0) + ptrdiff_t(y) * frame.stride(0);
         const uint8_t* cb = frame.buffer(1) + ptrdiff_t(y / 2) * frame.stride(1);
         const uint8_t* cr = frame.buffer(2) + ptrdiff_t(y / 2) * frame.stride(2);
-        const uint8_t* srcU = swapUV ? cr : cb;
-        const uint8_t* srcV = swapUV ? cb : cr;
-        if (!constants) {
+        const uint8_t* srcU = swapUV_ ? cr : cb;
+        const uint8_t* srcV = swapUV_ ? cb : cr;
+        if (!constants_) {
             int done = 0;
 #if KELVO_COLOR_ROWS_X86
-            if (sse2) done = yuvRowToPacked_SSE2(srcY, cb, cr, scratch, w, m.fixedDecode, r, g, b);
+            if (sse2_) done = yuvRowToPacked_SSE2(srcY, cb, cr, out, w, m_.fixedDecode, r_, g_, b_);
 #endif
-            yuvRowToPacked_C(srcY + done, cb + done / 2, cr + done / 2, scratch + 4 * done,
-                             w - done, m.fixedDecode, r, g, b);
-        } else if (argb) {
-            libyuv::I420ToARGBMatrix(srcY, 0, srcU, 0, srcV, 0, scratch, 0, constants, w, 1);
+            yuvRowToPacked_C(srcY + done, cb + done / 2, cr + done / 2, out + 4 * done, w - done,
+                             m_.fixedDecode, r_, g_, b_);
+        } else if (argb_) {
+            libyuv::I420ToARGBMatrix(srcY, 0, srcU, 0, srcV, 0, out, 0, constants_, w, 1);
         } else {
-            libyuv::I420ToRGBAMatrix(srcY, 0, srcU, 0, srcV, 0, scratch, 0, constants, w, 1);
+            libyuv::I420ToRGBAMatrix(srcY, 0, srcU, 0, srcV, 0, out, 0, constants_, w, 1);
         }
+    }
+
+    uint32_t alphaMask = 0;  // the alpha byte of a pixel read as uint32_t
+
+private:
+    const YuvMatrix& m_;
+    const bool argb_;
+    const bool swapUV_;
+    const libyuv::YuvConstants* constants_;
+    const int r_, g_, b_;  // byte offsets of R, G and B in a pixel
+#if KELVO_COLOR_ROWS_X86
+    bool sse2_ = false;
+#endif
+};
+
+// Writes the frame into a packed buffer row by row through a scratch row of
+// the same layout, then merges only the colour bytes: the buffer is the
+// caller's picture, processed in place, and its alpha is the caller's.
+int i420ToPackedKeepingAlpha(const I420VideoFrame& frame, int videoType, int stride,
+                             uint8_t* buffer) {
+    const int w = frame.width();
+    const PackedRows rows(frame, videoType);
+    const uint32_t alphaMask = rows.alphaMask;
+    thread_local std::vector<uint32_t> row;
+    if (row.size() < size_t(w)) row.resize(size_t(w));
+
+    for (int y = 0; y < frame.height(); ++y) {
+        rows.row(frame, y, reinterpret_cast<uint8_t*>(row.data()));
         uint8_t* dst = buffer + ptrdiff_t(y) * stride;
         int x = 0;
 #if defined(__SSE2__)
@@ -127,6 +154,17 @@ int i420ToPackedKeepingAlpha(const I420VideoFrame& frame, int videoType, int str
         }
     }
     return 0;
+}
+
+// True when the samples of `plane` in `rows` rows from row y agree.
+bool rowsEqual(const I420VideoFrame& a, const I420VideoFrame& b, int plane, int y, int rows) {
+    const int cols = plane == 0 ? a.width() : (a.width() + 1) / 2;
+    for (int r = y; r < y + rows; ++r) {
+        if (std::memcmp(a.buffer(plane) + ptrdiff_t(r) * a.stride(plane),
+                        b.buffer(plane) + ptrdiff_t(r) * b.stride(plane), size_t(cols)) != 0)
+            return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -224,45 +262,49 @@ int BufferRoundTrip::toFrame(int videoType, const uint8_t* buffer, int width, in
     return 0;
 }
 
-bool BufferRoundTrip::unchanged(const I420VideoFrame& frame) const {
-    for (int p = 0; p < 3; ++p) {
-        const int cols = p == 0 ? frame.width() : (frame.width() + 1) / 2;
-        const int rows = p == 0 ? frame.height() : (frame.height() + 1) / 2;
-        for (int y = 0; y < rows; ++y) {
-            if (std::memcmp(frame.buffer(p) + ptrdiff_t(y) * frame.stride(p),
-                            unprocessed_.buffer(p) + ptrdiff_t(y) * unprocessed_.stride(p),
-                            size_t(cols)) != 0)
-                return false;
-        }
-    }
-    return true;
-}
-
 int BufferRoundTrip::toBuffer(const I420VideoFrame& frame, int videoType, uint8_t* buffer) {
     if (!lossyRoundTrip(videoType)) return convertFrameToBuffer(frame, videoType, 0, buffer);
     const int w = frame.width(), h = frame.height();
     if (keptType_ != videoType || unprocessed_.width() != w || unprocessed_.height() != h ||
         !planesHoldPicture(frame, w, h) || buffer == nullptr)
         return -1;
-    if (unchanged(frame)) return 0;
-    const size_t bytes = static_cast<size_t>(requiredBufferSize(videoType, w, h));
-    // The packed conversions write colour bytes only; the alpha bytes of the
-    // two pictures must agree so that the caller's alpha stays.
-    if (scratchType_ != videoType || scratchWidth_ != w || scratchHeight_ != h) {
-        try {
-            now_.assign(bytes, 0);
-            was_.assign(bytes, 0);
-        } catch (const std::bad_alloc&) {
-            scratchType_ = 0;
-            return -1;
-        }
-        scratchType_ = videoType;
-        scratchWidth_ = w;
-        scratchHeight_ = h;
-    }
+    const int ch = (h + 1) / 2;
     // The copy is decoded with the codes the processed frame carries.
     unprocessed_.colorRange = frame.colorRange;
     unprocessed_.colorMatrix = frame.colorMatrix;
+    const size_t rowBytes = isPackedVideoType(videoType) ? size_t(w) * 4 : 0;
+    const size_t bytes = isPackedVideoType(videoType)
+                             ? 2 * rowBytes
+                             : static_cast<size_t>(requiredBufferSize(videoType, w, h));
+    try {
+        if (now_.size() < bytes) now_.resize(bytes);
+        if (was_.size() < bytes) was_.resize(bytes);
+    } catch (const std::bad_alloc&) {
+        return -1;
+    }
+
+    if (isPackedVideoType(videoType)) {
+        // Row by row, and only where the frame's row differs from the copy.
+        // Both rows get their alpha bytes the same way, so the caller's stay.
+        const PackedRows rows(frame, videoType);
+        for (int y = 0; y < h; ++y) {
+            if (rowsEqual(frame, unprocessed_, 0, y, 1) &&
+                rowsEqual(frame, unprocessed_, 1, y / 2, 1) &&
+                rowsEqual(frame, unprocessed_, 2, y / 2, 1))
+                continue;
+            rows.row(frame, y, now_.data());
+            rows.row(unprocessed_, y, was_.data());
+            addRowChange(buffer + ptrdiff_t(y) * ptrdiff_t(rowBytes), now_.data(), was_.data(),
+                         static_cast<int>(rowBytes));
+        }
+        return 0;
+    }
+    // I422 luma goes there and back exactly; with chroma as it came, it is
+    // all that changed.
+    if (rowsEqual(frame, unprocessed_, 1, 0, ch) && rowsEqual(frame, unprocessed_, 2, 0, ch)) {
+        libyuv::CopyPlane(frame.buffer(0), frame.stride(0), buffer, w, w, h);
+        return 0;
+    }
     int result = convertFrameToBuffer(frame, videoType, 0, now_.data());
     if (result == 0) result = convertFrameToBuffer(unprocessed_, videoType, 0, was_.data());
     if (result != 0) return result;

@@ -76,15 +76,12 @@ public:
     int toBuffer(const I420VideoFrame& frame, int videoType, uint8_t* buffer);
 
 private:
-    bool unchanged(const I420VideoFrame& frame) const;
-
     I420VideoFrame unprocessed_;
     int keptType_ = 0;  // the video type of the copy; 0: none
+    // The two conversions: a row of each for the packed types, whole I422
+    // buffers.
     std::vector<uint8_t> now_;
     std::vector<uint8_t> was_;
-    int scratchType_ = 0;
-    int scratchWidth_ = 0;
-    int scratchHeight_ = 0;
 };
 
 }  // namespace video
