@@ -1,10 +1,11 @@
 // Milliseconds per frame of the whole processFrame with all four effects on,
 // in manual modes so that every one of them runs (low light mode 1, denoiser
 // mode 1), on I420 buffers of a still camera scene with sensor-like noise,
-// in the steady state and over a fresh engine's first 64 frames; the memory
-// each engine holds; and the brightness detection that processFrame runs on
-// each frame.
+// in the steady state and over a fresh engine's first 64 frames; of colour
+// enhancement alone in three caller formats; the memory each engine holds;
+// and the brightness detection that processFrame runs on each frame.
 #include <benchmark/benchmark.h>
+#include <libyuv/convert_from.h>
 #include <malloc.h>
 #include <unistd.h>
 
@@ -38,8 +39,10 @@ constexpr int kInputs = 4;
 // frame meanwhile; the figures are of the steady state after that.
 constexpr int kCpuWarmUpFrames = 64;
 
-// Packed I420 buffers of one scene, each with noise of its own.
-std::vector<std::vector<uint8_t>> cameraBuffers(int width, int height) {
+// Packed I420 buffers of one scene, each with noise of its own, converted to
+// the caller's pixel format.
+std::vector<std::vector<uint8_t>> cameraBuffers(int width, int height,
+                                                int format = kPixelFormatI420) {
     std::vector<std::vector<uint8_t>> buffers(kInputs);
     const int chromaWidth = (width + 1) / 2;
     const size_t lumaSize = static_cast<size_t>(width) * height;
@@ -50,6 +53,13 @@ std::vector<std::vector<uint8_t>> cameraBuffers(int width, int height) {
         bench::fillCameraI420(buffer.data(), width, buffer.data() + lumaSize, chromaWidth,
                               buffer.data() + lumaSize + chromaSize, chromaWidth, width, height,
                               static_cast<uint32_t>(n + 1));
+        if (format == kPixelFormatI420) continue;
+        const int type = videoTypeFromFormat(format);
+        std::vector<uint8_t> converted(static_cast<size_t>(requiredBufferSize(type, width, height)));
+        libyuv::ConvertFromI420(buffer.data(), width, buffer.data() + lumaSize, chromaWidth,
+                                buffer.data() + lumaSize + chromaSize, chromaWidth,
+                                converted.data(), 0, width, height, fourccFromVideoType(type));
+        buffer = std::move(converted);
     }
     return buffers;
 }
@@ -70,10 +80,11 @@ public:
 void runProcessFrame(benchmark::State& state, const std::vector<int>& effects,
                      const std::vector<std::pair<const char*, const char*>>& documents,
                      const std::vector<int>& drawn,
-                     const char* config = R"({"backend":"gpu"})", int warmUpFrames = kInputs) {
+                     const char* config = R"({"backend":"gpu"})", int warmUpFrames = kInputs,
+                     int format = kPixelFormatI420) {
     const int width = static_cast<int>(state.range(0));
     const int height = static_cast<int>(state.range(1));
-    const auto inputs = cameraBuffers(width, height);
+    const auto inputs = cameraBuffers(width, height, format);
     std::vector<uint8_t> buffer = inputs[0];
     const int size = static_cast<int>(buffer.size());
 
@@ -91,8 +102,7 @@ void runProcessFrame(benchmark::State& state, const std::vector<int>& effects,
     // stay out of the clock.
     for (int n = 0; n < warmUpFrames; ++n) {
         buffer = inputs[n % kInputs];
-        if (engine.processFrame(kPixelFormatI420, width, height, buffer.data(), size, 0, 0, -1,
-                                -1) != 0) {
+        if (engine.processFrame(format, width, height, buffer.data(), size, 0, 0, -1, -1) != 0) {
             state.SkipWithError("processFrame failed");
             engine.release();
             return;
@@ -113,8 +123,7 @@ void runProcessFrame(benchmark::State& state, const std::vector<int>& effects,
         state.PauseTiming();
         std::memcpy(buffer.data(), inputs[n++ % kInputs].data(), buffer.size());
         state.ResumeTiming();
-        if (engine.processFrame(kPixelFormatI420, width, height, buffer.data(), size, 0, 0, -1,
-                                -1) != 0) {
+        if (engine.processFrame(format, width, height, buffer.data(), size, 0, 0, -1, -1) != 0) {
             state.SkipWithError("processFrame failed");
             break;
         }
@@ -266,6 +275,21 @@ void BM_ProcessFrameBeauty(benchmark::State& state) {
                     {kEffectBeauty});
 }
 
+// Colour enhancement alone, the caller's format in the third argument: I420
+// goes to the frame and back exactly, I422 and the packed formats keep a copy
+// of the frame to take only the change back.
+void BM_ProcessFrameColourFormats(benchmark::State& state) {
+    runProcessFrame(state, {kEffectColorEnhance}, {{"color_enhance_option", R"({"enable":1})"}},
+                    {kEffectColorEnhance}, R"({"backend":"gpu"})", kInputs,
+                    static_cast<int>(state.range(2)));
+}
+
+void BM_ProcessFrameColourFormatsCpu(benchmark::State& state) {
+    runProcessFrame(state, {kEffectColorEnhance}, {{"color_enhance_option", R"({"enable":1})"}},
+                    {kEffectColorEnhance}, R"({"backend":"cpu","threads":1})", kCpuWarmUpFrames,
+                    static_cast<int>(state.range(2)));
+}
+
 // The detector alone, on the frame's luma plane.
 void BM_BrightnessDetection(benchmark::State& state) {
     const int width = static_cast<int>(state.range(0));
@@ -283,8 +307,8 @@ void BM_BrightnessDetection(benchmark::State& state) {
     bench::countFrames(state);
 }
 
-// The detection step of processFrame: the frame written back into the I420
-// buffer, then the brightness detector on it.
+// The detection step of processFrame: the brightness detector on the
+// frame's luma.
 void BM_DetectionStep(benchmark::State& state) {
     const int width = static_cast<int>(state.range(0));
     const int height = static_cast<int>(state.range(1));
@@ -328,6 +352,13 @@ BENCHMARK_CAPTURE(BM_EngineMemory, gpu, R"({"backend":"gpu"})")
 BENCHMARK(BM_CpuEnginesInParallel)->Args({1280, 720})->Threads(1)->Threads(2)->Threads(4)
     ->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ProcessFrameBeauty)->Apply(bench::frameSizes);
+void colourFormats(benchmark::internal::Benchmark* b) {
+    for (int format : {kPixelFormatI420, kPixelFormatI422, kPixelFormatARGB})
+        b->Args({1280, 720, format});
+    b->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
+}
+BENCHMARK(BM_ProcessFrameColourFormats)->Apply(colourFormats);
+BENCHMARK(BM_ProcessFrameColourFormatsCpu)->Apply(colourFormats);
 BENCHMARK(BM_BrightnessDetection)->Apply(bench::frameSizes);
 BENCHMARK(BM_DetectionStep)->Apply(bench::frameSizes);
 

@@ -2,18 +2,22 @@
 
 #include <libyuv/convert_argb.h>
 #include <libyuv/convert_from.h>
+#include <libyuv/planar_functions.h>
 #include <libyuv/video_common.h>
 
 #include <cstring>
+#include <new>
 #include <vector>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
+#include "convert/buffer_layout.h"
 #include "convert/color_space_convert.h"
 #include "convert/color_space_rows.h"
 #include "frame/numbering.h"
+#include "frame/plane_change.h"
 #include "frame/yuv_matrix.h"
 
 namespace kelvo {
@@ -32,6 +36,11 @@ bool planesHoldPicture(const I420VideoFrame& frame, int width, int height) {
         if ((rows[p] - 1) * stride + cols[p] > frame.allocatedSize(p)) return false;
     }
     return true;
+}
+
+// Types whose conversion to I420 and back changes an untouched picture.
+bool lossyRoundTrip(int videoType) {
+    return videoType == kVideoTypeI422 || isPackedVideoType(videoType);
 }
 
 // libyuv's constants where they are close to the decision's matrix;
@@ -56,43 +65,65 @@ const libyuv::YuvConstants* libyuvConstants(const YuvMatrix& m, bool swapped) {
     return nullptr;
 }
 
-// Writes the frame into a packed buffer (RGBA: bytes A, B, G, R; ARGB: B,
-// G, R, A; BGRA: A, R, G, B) row by row through a scratch
-// row of the same layout, then merges only the colour bytes: the buffer is
-// the caller's picture, processed in place, and its alpha is the caller's.
-int i420ToPackedKeepingAlpha(const I420VideoFrame& frame, int videoType, int stride,
-                             uint8_t* buffer) {
-    const int w = frame.width();
-    const YuvMatrix& m = yuvMatrixFor(frame.colorMatrix, frame.colorRange);
-    const bool argb = videoType == kVideoTypeARGB;
-    // libyuv's RGBA with U and V exchanged is BGRA.
-    const bool swapUV = videoType == kVideoTypeBGRA;
-    const libyuv::YuvConstants* constants = libyuvConstants(m, swapUV);
-    // Byte offsets of R, G and B in the layout.
-    const int r = argb ? 2 : videoType == kVideoTypeRGBA ? 3 : 1;
-    const int g = argb ? 1 : 2;
-    const int b = argb ? 0 : videoType == kVideoTypeRGBA ? 1 : 3;
-    const YuvRowToPackedFn fromYuv = packedRows().fromYuv;
-    const uint8_t alphaBytes[4] = {uint8_t(argb ? 0 : 0xFF), 0, 0, uint8_t(argb ? 0xFF : 0)};
-    uint32_t alphaMask;
-    std::memcpy(&alphaMask, alphaBytes, 4);
-    thread_local std::vector<uint32_t> row;
-    if (row.size() < size_t(w)) row.resize(size_t(w));
-    auto* scratch = reinterpret_cast<uint8_t*>(row.data());
+// Rows of a frame in a packed layout (RGBA: bytes A, B, G, R; ARGB: B, G,
+// R, A; BGRA: A, R, G, B), decoded with the colour codes it was made for.
+class PackedRows {
+public:
+    PackedRows(const I420VideoFrame& frame, int videoType)
+        : m_(yuvMatrixFor(frame.colorMatrix, frame.colorRange)),
+          argb_(videoType == kVideoTypeARGB),
+          // libyuv's RGBA with U and V exchanged is BGRA.
+          swapUV_(videoType == kVideoTypeBGRA),
+          constants_(libyuvConstants(m_, swapUV_)),
+          r_(argb_ ? 2 : videoType == kVideoTypeRGBA ? 3 : 1),
+          g_(argb_ ? 1 : 2),
+          b_(argb_ ? 0 : videoType == kVideoTypeRGBA ? 1 : 3) {
+        const uint8_t alphaBytes[4] = {uint8_t(argb_ ? 0 : 0xFF), 0, 0, uint8_t(argb_ ? 0xFF : 0)};
+        std::memcpy(&alphaMask, alphaBytes, 4);
+    }
 
-    for (int y = 0; y < frame.height(); ++y) {
+    // Row y of `frame` (of the size and codes given to the constructor) into
+    // 4 x width bytes. Alpha bytes are written as 255 or left as they are,
+    // the same way for every row.
+    void row(const I420VideoFrame& frame, int y, uint8_t* out) const {
+        const int w = frame.width();
         const uint8_t* srcY = frame.buffer(0) + ptrdiff_t(y) * frame.stride(0);
         const uint8_t* cb = frame.buffer(1) + ptrdiff_t(y / 2) * frame.stride(1);
         const uint8_t* cr = frame.buffer(2) + ptrdiff_t(y / 2) * frame.stride(2);
-        const uint8_t* srcU = swapUV ? cr : cb;
-        const uint8_t* srcV = swapUV ? cb : cr;
-        if (!constants) {
-            fromYuv(srcY, cb, cr, scratch, w, m.fixedDecode, r, g, b);
-        } else if (argb) {
-            libyuv::I420ToARGBMatrix(srcY, 0, srcU, 0, srcV, 0, scratch, 0, constants, w, 1);
+        const uint8_t* srcU = swapUV_ ? cr : cb;
+        const uint8_t* srcV = swapUV_ ? cb : cr;
+        if (!constants_) {
+            packedRows().fromYuv(srcY, cb, cr, out, w, m_.fixedDecode, r_, g_, b_);
+        } else if (argb_) {
+            libyuv::I420ToARGBMatrix(srcY, 0, srcU, 0, srcV, 0, out, 0, constants_, w, 1);
         } else {
-            libyuv::I420ToRGBAMatrix(srcY, 0, srcU, 0, srcV, 0, scratch, 0, constants, w, 1);
+            libyuv::I420ToRGBAMatrix(srcY, 0, srcU, 0, srcV, 0, out, 0, constants_, w, 1);
         }
+    }
+
+    uint32_t alphaMask = 0;  // the alpha byte of a pixel read as uint32_t
+
+private:
+    const YuvMatrix& m_;
+    const bool argb_;
+    const bool swapUV_;
+    const libyuv::YuvConstants* constants_;
+    const int r_, g_, b_;  // byte offsets of R, G and B in a pixel
+};
+
+// Writes the frame into a packed buffer row by row through a scratch row of
+// the same layout, then merges only the colour bytes: the buffer is the
+// caller's picture, processed in place, and its alpha is the caller's.
+int i420ToPackedKeepingAlpha(const I420VideoFrame& frame, int videoType, int stride,
+                             uint8_t* buffer) {
+    const int w = frame.width();
+    const PackedRows rows(frame, videoType);
+    const uint32_t alphaMask = rows.alphaMask;
+    thread_local std::vector<uint32_t> row;
+    if (row.size() < size_t(w)) row.resize(size_t(w));
+
+    for (int y = 0; y < frame.height(); ++y) {
+        rows.row(frame, y, reinterpret_cast<uint8_t*>(row.data()));
         uint8_t* dst = buffer + ptrdiff_t(y) * stride;
         int x = 0;
 #if defined(__SSE2__)
@@ -112,6 +143,17 @@ int i420ToPackedKeepingAlpha(const I420VideoFrame& frame, int videoType, int str
         }
     }
     return 0;
+}
+
+// True when the samples of `plane` in `rows` rows from row y agree.
+bool rowsEqual(const I420VideoFrame& a, const I420VideoFrame& b, int plane, int y, int rows) {
+    const int cols = plane == 0 ? a.width() : (a.width() + 1) / 2;
+    for (int r = y; r < y + rows; ++r) {
+        if (std::memcmp(a.buffer(plane) + ptrdiff_t(r) * a.stride(plane),
+                        b.buffer(plane) + ptrdiff_t(r) * b.stride(plane), size_t(cols)) != 0)
+            return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -182,9 +224,81 @@ int convertFrameToBuffer(const I420VideoFrame& frame, int videoType, int dstStri
         return i420ToPackedKeepingAlpha(frame, videoType,
                                         dstStride != 0 ? dstStride : frame.width() * 4, buffer);
     }
+    if (dstStride == 0 && (videoType == kVideoTypeNV12 || videoType == kVideoTypeNV21)) {
+        // Interleaved chroma rows are written as they are read, 2 x ((width
+        // + 1) / 2) bytes each; ConvertFromI420 steps them by the width.
+        if (buffer == nullptr) return -1;
+        const int w = frame.width(), h = frame.height();
+        auto toNV = videoType == kVideoTypeNV12 ? libyuv::I420ToNV12 : libyuv::I420ToNV21;
+        return toNV(frame.buffer(0), frame.stride(0), frame.buffer(1), frame.stride(1),
+                    frame.buffer(2), frame.stride(2), buffer, w, buffer + ptrdiff_t(w) * h,
+                    (w + 1) & ~1, w, h);
+    }
     return libyuv::ConvertFromI420(frame.buffer(0), frame.stride(0), frame.buffer(1),
                                    frame.stride(1), frame.buffer(2), frame.stride(2), buffer,
                                    dstStride, frame.width(), frame.height(), fourcc);
+}
+
+int BufferRoundTrip::toFrame(int videoType, const uint8_t* buffer, int width, int height,
+                             size_t sampleSize, I420VideoFrame& frame, int colorRange,
+                             int colorMatrix) {
+    keptType_ = 0;
+    const int result = convertBufferToFrame(videoType, buffer, 0, 0, width, height, sampleSize, 0,
+                                            frame, colorRange, colorMatrix);
+    if (result != 0 || !lossyRoundTrip(videoType)) return result;
+    if (unprocessed_.copyFrame(frame) != 0) return -1;
+    keptType_ = videoType;
+    return 0;
+}
+
+int BufferRoundTrip::toBuffer(const I420VideoFrame& frame, int videoType, uint8_t* buffer) {
+    if (!lossyRoundTrip(videoType)) return convertFrameToBuffer(frame, videoType, 0, buffer);
+    const int w = frame.width(), h = frame.height();
+    if (keptType_ != videoType || unprocessed_.width() != w || unprocessed_.height() != h ||
+        !planesHoldPicture(frame, w, h) || buffer == nullptr)
+        return -1;
+    const int ch = (h + 1) / 2;
+    // The copy is decoded with the codes the processed frame carries.
+    unprocessed_.colorRange = frame.colorRange;
+    unprocessed_.colorMatrix = frame.colorMatrix;
+    const size_t rowBytes = isPackedVideoType(videoType) ? size_t(w) * 4 : 0;
+    const size_t bytes = isPackedVideoType(videoType)
+                             ? 2 * rowBytes
+                             : static_cast<size_t>(requiredBufferSize(videoType, w, h));
+    try {
+        if (now_.size() < bytes) now_.resize(bytes);
+        if (was_.size() < bytes) was_.resize(bytes);
+    } catch (const std::bad_alloc&) {
+        return -1;
+    }
+
+    if (isPackedVideoType(videoType)) {
+        // Row by row, and only where the frame's row differs from the copy.
+        // Both rows get their alpha bytes the same way, so the caller's stay.
+        const PackedRows rows(frame, videoType);
+        for (int y = 0; y < h; ++y) {
+            if (rowsEqual(frame, unprocessed_, 0, y, 1) &&
+                rowsEqual(frame, unprocessed_, 1, y / 2, 1) &&
+                rowsEqual(frame, unprocessed_, 2, y / 2, 1))
+                continue;
+            rows.row(frame, y, now_.data());
+            rows.row(unprocessed_, y, was_.data());
+            addRowChange(buffer + ptrdiff_t(y) * ptrdiff_t(rowBytes), now_.data(), was_.data(),
+                         static_cast<int>(rowBytes));
+        }
+        return 0;
+    }
+    // I422 luma goes there and back exactly; with chroma as it came, it is
+    // all that changed.
+    if (rowsEqual(frame, unprocessed_, 1, 0, ch) && rowsEqual(frame, unprocessed_, 2, 0, ch)) {
+        libyuv::CopyPlane(frame.buffer(0), frame.stride(0), buffer, w, w, h);
+        return 0;
+    }
+    int result = convertFrameToBuffer(frame, videoType, 0, now_.data());
+    if (result == 0) result = convertFrameToBuffer(unprocessed_, videoType, 0, was_.data());
+    if (result != 0) return result;
+    addRowChange(buffer, now_.data(), was_.data(), static_cast<int>(bytes));
+    return 0;
 }
 
 }  // namespace video

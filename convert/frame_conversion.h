@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "frame/i420_video_frame.h"
 
@@ -50,6 +51,38 @@ int convertBufferToFrame(int videoType, const uint8_t* buffer, int cropX, int cr
 // its picture.
 int convertFrameToBuffer(const I420VideoFrame& frame, int videoType, int dstStride,
                          uint8_t* buffer);
+
+// The way of processFrame's buffer to the frame and back. I420, YV12, NV12
+// and NV21 go there and back exactly, and are written back straight. I422
+// (chroma rows averaged in pairs) and the packed types (chroma subsampled,
+// colours clipped) do not: converted back, an untouched picture would lose
+// detail. For them the buffer takes only what processing changed: buffer =
+// clamp(buffer + F(processed) − F(unprocessed)) per byte, F being
+// convertFrameToBuffer and "unprocessed" a copy of the frame as it came in.
+// Its buffers grow to the largest frame seen, so a stable size allocates
+// nothing. Not thread-safe; one per engine.
+class BufferRoundTrip {
+public:
+    // convertBufferToFrame of the whole buffer (no crop, no rotation); for
+    // I422 and the packed types the frame is also copied. −1 when the copy
+    // cannot be made, else convertBufferToFrame's result.
+    int toFrame(int videoType, const uint8_t* buffer, int width, int height, size_t sampleSize,
+                I420VideoFrame& frame, int colorRange, int colorMatrix);
+    // Writes the processed frame into the buffer the last toFrame read, which
+    // must still hold its input. A frame equal to its copy writes nothing.
+    // Returns 0; convertFrameToBuffer's error; −1, with the buffer untouched,
+    // when memory runs out or the frame is not the one toFrame filled (size,
+    // type).
+    int toBuffer(const I420VideoFrame& frame, int videoType, uint8_t* buffer);
+
+private:
+    I420VideoFrame unprocessed_;
+    int keptType_ = 0;  // the video type of the copy; 0: none
+    // The two conversions: a row of each for the packed types, whole I422
+    // buffers.
+    std::vector<uint8_t> now_;
+    std::vector<uint8_t> was_;
+};
 
 }  // namespace video
 }  // namespace kelvo

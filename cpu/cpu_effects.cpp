@@ -15,6 +15,7 @@
 #include "frame/yuv_matrix.h"
 #include "render/effect_controls.h"
 #include "render/effect_types.h"
+#include "render/yuv_round_trip.h"
 
 namespace kelvo {
 namespace video {
@@ -49,6 +50,7 @@ public:
         : CpuImageEffect(kEffectTypeYUVInputConvertor, kEffectKindInputConvertor) {}
 
     int Draw(std::shared_ptr<I420VideoFrame> frame) override {
+        roundTrip_.forget();
         if (!output.data || !frame) return kDrawNoOutput;
         if (!enabled) return kDrawDisabled;
         if (!planesHold(*frame)) return kDrawFailed;
@@ -60,11 +62,32 @@ public:
         const bool done = convert_.convert(frame->buffer(0), frame->stride(0), frame->buffer(1),
                                            frame->stride(1), frame->buffer(2), frame->stride(2),
                                            (frame->height() + 1) / 2, coeffs, output, pool);
-        return done ? kDrawDone : kDrawFailed;
+        if (!done) return kDrawFailed;
+        keepUnchangedPlanes(*frame);
+        return kDrawDone;
     }
 
+    // Read and forgotten by the output convertor of the pair.
+    YuvRoundTrip& roundTrip() { return roundTrip_; }
+
 private:
+    // What CpuYUVOutputConvertor makes of this picture, kept before the
+    // effects overwrite the image (render/yuv_round_trip.h).
+    void keepUnchangedPlanes(const I420VideoFrame& frame) {
+        if (!hasPairedOutputConvertor(*this) ||
+            !roundTrip_.reserve(frame.width(), frame.height()))
+            return;
+        const PlaneSet planes = roundTrip_.unchanged();
+        const YuvFixedCoeffs& coeffs = yuvMatrixFor(frame.colorMatrix, frame.colorRange).fixed;
+        const ConstImageRGBA8 image{output.data, output.stride, output.width, output.height};
+        if (output_.convert(image, planes.data[0], planes.stride[0], planes.data[1],
+                            planes.stride[1], planes.data[2], planes.stride[2], coeffs, pool))
+            roundTrip_.keep(frame);
+    }
+
     YUVInput convert_;
+    YUVOutput output_;
+    YuvRoundTrip roundTrip_;
 };
 
 class CpuYUVOutputConvertor : public CpuImageEffect {
@@ -81,9 +104,19 @@ public:
             !planesHold(*frame))
             return kDrawFailed;
         const YuvFixedCoeffs& coeffs = yuvMatrixFor(frame->colorMatrix, frame->colorRange).fixed;
-        if (!convert_.convert(input, frame->buffer(0), frame->stride(0), frame->buffer(1),
-                              frame->stride(1), frame->buffer(2), frame->stride(2), coeffs, pool))
-            return kDrawFailed;
+        // Where the input convertor of this run kept its unchanged planes, the
+        // frame keeps its own samples and takes only what the effects changed.
+        auto* pair = dynamic_cast<CpuYUVInputConvertor*>(pairedInputConvertor(*this));
+        YuvRoundTrip* trip = pair && pair->roundTrip().holds(*frame) ? &pair->roundTrip() : nullptr;
+        PlaneSet target = {{frame->buffer(0), frame->buffer(1), frame->buffer(2)},
+                           {frame->stride(0), frame->stride(1), frame->stride(2)}};
+        if (trip) target = trip->changed();
+        const bool done = convert_.convert(input, target.data[0], target.stride[0], target.data[1],
+                                           target.stride[1], target.data[2], target.stride[2],
+                                           coeffs, pool);
+        if (trip && done) trip->applyTo(*frame);
+        if (pair) pair->roundTrip().forget();
+        if (!done) return kDrawFailed;
         frame->storageKind = 0;
         frame->format = 1;
         return kDrawDone;

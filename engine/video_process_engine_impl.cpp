@@ -248,8 +248,8 @@ int VideoProcessEngineImpl::processFrame(int format, int width, int height, uint
     if (!frame) return -1;
     if (frame->allocate(width, height, width, (width + 1) / 2, (width + 1) / 2, 1) != 0) return -1;
 
-    if (convertBufferToFrame(type, buffer, 0, 0, width, height, static_cast<size_t>(size), 0, *frame,
-                             range, matrix) != 0)
+    if (bufferRoundTrip_.toFrame(type, buffer, width, height, static_cast<size_t>(size), *frame,
+                                 range, matrix) != 0)
         return -1;
 
     detectEngine_->setBrightnessDetectionEnabled(
@@ -261,7 +261,7 @@ int VideoProcessEngineImpl::processFrame(int format, int width, int height, uint
 
     int result = -1;
     if (renderEngine_->process(frame, false))
-        result = convertFrameToBuffer(*frame, type, 0, buffer) == 0 ? 0 : -1;
+        result = bufferRoundTrip_.toBuffer(*frame, type, buffer) == 0 ? 0 : -1;
     reportProcessResult(result);
     return result;
 }

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "convert/frame_conversion.h"
 #include "engine/parameter_store.h"
 #include "kelvo/video_process_engine.h"
 
@@ -129,6 +130,8 @@ private:
     int darkFrameCount_ = 0;
     int holdFrameCount_ = 0;
     IVideoProcessObserver* observer_ = nullptr;
+    // The caller's buffer to the frame and back (processFrame only).
+    BufferRoundTrip bufferRoundTrip_;
 };
 
 }  // namespace video

@@ -1,5 +1,8 @@
 #include "render/gl/effect_yuv_input_convertor.h"
 
+#include <new>
+
+#include "convert/color_space_convert.h"
 #include "frame/i420_video_frame.h"
 #include "gpu/gl_fbo.h"
 #include "render/gl/yuv_convert_program.h"
@@ -22,6 +25,7 @@ void EffectYUVInputConvertor::release() {
 }
 
 int EffectYUVInputConvertor::Draw(std::shared_ptr<I420VideoFrame> frame) {
+    roundTrip_.forget();
     if (!outputFBO || !frame) {
         return kDrawNoOutput;
     }
@@ -34,7 +38,34 @@ int EffectYUVInputConvertor::Draw(std::shared_ptr<I420VideoFrame> frame) {
     outputFBO->bindFrameBuffer();
     program->draw();
     outputFBO->unbindFrameBuffer();
+    keepUnchangedPlanes(*frame);
     return kDrawDone;
+}
+
+// The same readback and conversion as EffectYUVOutputConvertor::Draw, so
+// that an unchanged picture gives the same bytes there.
+void EffectYUVInputConvertor::keepUnchangedPlanes(const I420VideoFrame& frame) {
+    const int w = outputFBO->width;
+    const int h = outputFBO->height;
+    if (!hasPairedOutputConvertor(*this) || outputFBO->framebufferId == 0 ||
+        w != frame.width() || h != frame.height() || !roundTrip_.reserve(w, h)) {
+        return;
+    }
+    const size_t bytes = static_cast<size_t>(w) * static_cast<size_t>(h) * 4;
+    try {
+        if (readback_.size() < bytes) readback_.resize(bytes);
+    } catch (const std::bad_alloc&) {
+        return;  // the pair converts without the round trip
+    }
+    int readWidth = w;
+    int readHeight = h;
+    outputFBO->ReadFrame(readback_.data(), readWidth, readHeight);
+    const PlaneSet planes = roundTrip_.unchanged();
+    if (ABGRToI420ColorSpace(readback_.data(), 4 * w, planes.data[0], planes.stride[0],
+                             planes.data[1], planes.stride[1], planes.data[2], planes.stride[2],
+                             w, h, frame.colorRange, frame.colorMatrix) == 0) {
+        roundTrip_.keep(frame);
+    }
 }
 
 }  // namespace video

@@ -16,7 +16,9 @@ class BaseRenderProgram;
 // Type 901, kind output convertor. Draw renders nothing: it reads outputFBO
 // (the framebuffer the previous effect drew into) and converts it with
 // ABGRToI420ColorSpace using the frame's colour range and matrix. Pixel
-// (x, y) of the framebuffer becomes sample (x, y); no scaling. Construction
+// (x, y) of the framebuffer becomes sample (x, y); no scaling. When the
+// input convertor of its run kept its unchanged planes for this frame, the
+// frame's planes take only the change (render/yuv_round_trip.h). Construction
 // needs the GL context current; not thread-safe.
 class EffectYUVOutputConvertor : public GLEffectBase {
 public:

@@ -172,9 +172,7 @@ int maxDifference(int format, const std::vector<uint8_t>& a, const std::vector<u
     return worst;
 }
 
-TEST_P(RoundTripTest, PlanarFormatsComeBackWithinTwoLevels) {
-    // Two levels: one for the 8-bit framebuffer between the shader's RGB and
-    // the integer RGB-to-YUV formulas, one for their rounding.
+TEST_P(RoundTripTest, PlanarFormatsComeBackExactly) {
     const int formats[] = {kPixelFormatI420, kPixelFormatI422, kPixelFormatNV21, kPixelFormatNV12,
                            kPixelFormatYV12};
     for (int range : {0, 1}) {
@@ -186,7 +184,7 @@ TEST_P(RoundTripTest, PlanarFormatsComeBackWithinTwoLevels) {
                                            kColorMatrixSMPTE170M, range),
                       0)
                 << format;
-            EXPECT_LE(maxDifference(format, frame, input), 2) << "format " << format << " range " << range;
+            EXPECT_EQ(maxDifference(format, frame, input), 0) << "format " << format << " range " << range;
             // The low-light stage took part and declined the bright frame.
             EXPECT_NE(std::find(observer.effects.begin(), observer.effects.end(),
                                 std::make_pair(int(kEffectLowLightEnhance), 1)),
@@ -195,9 +193,7 @@ TEST_P(RoundTripTest, PlanarFormatsComeBackWithinTwoLevels) {
     }
 }
 
-TEST_P(RoundTripTest, PackedRgbFormatsComeBackWithinFourLevels) {
-    // Two conversions each way (RGB → YUV on entry, YUV → RGB in the shader,
-    // RGB → YUV on readback, YUV → RGB into the caller's buffer): four levels.
+TEST_P(RoundTripTest, PackedRgbFormatsComeBackExactly) {
     for (int range : {-1, 0, 1}) {
         for (int format : {kPixelFormatRGBA, kPixelFormatARGB, kPixelFormatBGRA}) {
             std::vector<uint8_t> frame = packedFrame(format);
@@ -205,7 +201,7 @@ TEST_P(RoundTripTest, PackedRgbFormatsComeBackWithinFourLevels) {
             ASSERT_EQ(engine->processFrame(format, kW, kH, frame.data(), int(frame.size()), -1, -1,
                                            -1, range),
                       0);
-            EXPECT_LE(maxDifference(format, frame, input), 4) << "format " << format << " range " << range;
+            EXPECT_EQ(maxDifference(format, frame, input), 0) << "format " << format << " range " << range;
         }
     }
 }

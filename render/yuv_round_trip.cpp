@@ -1,0 +1,90 @@
+#include "render/yuv_round_trip.h"
+
+#include <new>
+
+#include "frame/i420_video_frame.h"
+#include "frame/plane_change.h"
+#include "render/effect_base.h"
+
+namespace kelvo {
+namespace video {
+
+namespace {
+
+bool isYUVConvertor(const EffectBase& effect) {
+    return effect.effectType == kEffectTypeYUVInputConvertor ||
+           effect.effectType == kEffectTypeYUVOutputConvertor;
+}
+
+}  // namespace
+
+bool YuvRoundTrip::reserve(int width, int height) {
+    held_ = false;
+    if (width < 1 || height < 1) return false;
+    const size_t cw = static_cast<size_t>(width + 1) / 2, ch = static_cast<size_t>(height + 1) / 2;
+    const size_t bytes = static_cast<size_t>(width) * static_cast<size_t>(height) + 2 * cw * ch;
+    try {
+        if (unchanged_.size() < bytes) unchanged_.resize(bytes);
+        if (changed_.size() < bytes) changed_.resize(bytes);
+    } catch (const std::bad_alloc&) {
+        width_ = height_ = 0;
+        return false;
+    }
+    width_ = width;
+    height_ = height;
+    return true;
+}
+
+PlaneSet YuvRoundTrip::planes(std::vector<uint8_t>& bytes) {
+    const int cw = (width_ + 1) / 2, ch = (height_ + 1) / 2;
+    uint8_t* y = bytes.data();
+    uint8_t* u = y + static_cast<size_t>(width_) * static_cast<size_t>(height_);
+    uint8_t* v = u + static_cast<size_t>(cw) * static_cast<size_t>(ch);
+    return {{y, u, v}, {width_, cw, cw}};
+}
+
+PlaneSet YuvRoundTrip::unchanged() { return planes(unchanged_); }
+
+PlaneSet YuvRoundTrip::changed() { return planes(changed_); }
+
+void YuvRoundTrip::keep(const I420VideoFrame& frame) {
+    held_ = width_ > 0 && frame.width() == width_ && frame.height() == height_;
+    frame_ = &frame;
+    luma_ = frame.buffer(0);
+    colorRange_ = frame.colorRange;
+    colorMatrix_ = frame.colorMatrix;
+}
+
+bool YuvRoundTrip::holds(const I420VideoFrame& frame) const {
+    return held_ && &frame == frame_ && frame.buffer(0) == luma_ && frame.width() == width_ &&
+           frame.height() == height_ && frame.colorRange == colorRange_ &&
+           frame.colorMatrix == colorMatrix_;
+}
+
+bool YuvRoundTrip::applyTo(I420VideoFrame& frame) {
+    if (!holds(frame)) return false;
+    held_ = false;
+    const PlaneSet now = changed();
+    const PlaneSet was = unchanged();
+    for (int p = 0; p < 3; ++p) {
+        const int rows = p == 0 ? height_ : (height_ + 1) / 2;
+        addPlaneChange(frame.buffer(p), frame.stride(p), now.data[p], now.stride[p], was.data[p],
+                       was.stride[p], now.stride[p], rows);
+    }
+    return true;
+}
+
+EffectBase* pairedInputConvertor(const EffectBase& outputConvertor) {
+    EffectBase* before = outputConvertor.prevEffect.get();
+    while (before && !isYUVConvertor(*before)) before = before->prevEffect.get();
+    return before && before->effectType == kEffectTypeYUVInputConvertor ? before : nullptr;
+}
+
+bool hasPairedOutputConvertor(const EffectBase& inputConvertor) {
+    const EffectBase* after = inputConvertor.nextEffect.get();
+    while (after && !isYUVConvertor(*after)) after = after->nextEffect.get();
+    return after && after->effectType == kEffectTypeYUVOutputConvertor;
+}
+
+}  // namespace video
+}  // namespace kelvo
