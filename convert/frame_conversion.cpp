@@ -67,9 +67,9 @@ const libyuv::YuvConstants* libyuvConstants(const YuvMatrix& m, bool swapped) {
 
 // Rows of a frame in a packed layout (RGBA: bytes A, B, G, R; ARGB: B, G,
 // R, A; BGRA: A, R, G, B), decoded with the colour codes it was made for.
-class PackedRows {
+class PackedFrameRows {
 public:
-    PackedRows(const I420VideoFrame& frame, int videoType)
+    PackedFrameRows(const I420VideoFrame& frame, int videoType)
         : m_(yuvMatrixFor(frame.colorMatrix, frame.colorRange)),
           argb_(videoType == kVideoTypeARGB),
           // libyuv's RGBA with U and V exchanged is BGRA.
@@ -117,7 +117,7 @@ private:
 int i420ToPackedKeepingAlpha(const I420VideoFrame& frame, int videoType, int stride,
                              uint8_t* buffer) {
     const int w = frame.width();
-    const PackedRows rows(frame, videoType);
+    const PackedFrameRows rows(frame, videoType);
     const uint32_t alphaMask = rows.alphaMask;
     thread_local std::vector<uint32_t> row;
     if (row.size() < size_t(w)) row.resize(size_t(w));
@@ -275,7 +275,7 @@ int BufferRoundTrip::toBuffer(const I420VideoFrame& frame, int videoType, uint8_
     if (isPackedVideoType(videoType)) {
         // Row by row, and only where the frame's row differs from the copy.
         // Both rows get their alpha bytes the same way, so the caller's stay.
-        const PackedRows rows(frame, videoType);
+        const PackedFrameRows rows(frame, videoType);
         for (int y = 0; y < h; ++y) {
             if (rowsEqual(frame, unprocessed_, 0, y, 1) &&
                 rowsEqual(frame, unprocessed_, 1, y / 2, 1) &&
