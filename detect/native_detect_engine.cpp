@@ -3,7 +3,6 @@
 #include <utility>
 
 #include "convert/buffer_layout.h"
-#include "convert/frame_conversion.h"
 #include "detect/detection_factory.h"
 #include "libyuv/planar_functions.h"
 
@@ -59,25 +58,22 @@ int NativeDetectEngine::detect(const std::shared_ptr<I420VideoFrame>& frame, uin
     // buffer would be written past its end.
     if (size <= 0 || size < requiredBufferSize(videoType, width, height)) return kDetectInvalidData;
 
-    convertFrameToBuffer(*frame, videoType, 0, buffer);
     if (skip) return kDetectSkipped;
 
-    // Packed RGB has no luma plane in the buffer: hand the detectors the
-    // frame's own Y plane, tightly packed.
-    const uint8_t* luma = buffer;
-    int lumaSize = size;
-    if (isPackedVideoType(videoType)) {
-        luma = nullptr;
-        lumaSize = 0;
-        const uint8_t* y = frame->buffer(0);
-        const int stride = frame->stride(0);
-        if (y && width > 0 && height > 0 && stride >= width &&
-            static_cast<int64_t>(stride) * (height - 1) + width <= frame->allocatedSize(0)) {
+    const uint8_t* luma = nullptr;
+    int lumaSize = 0;
+    const uint8_t* y = frame->buffer(0);
+    const int stride = frame->stride(0);
+    if (y && width > 0 && height > 0 && stride >= width &&
+        static_cast<int64_t>(stride) * (height - 1) + width <= frame->allocatedSize(0)) {
+        if (stride == width) {
+            luma = y;
+        } else {
             luma_.resize(static_cast<size_t>(width) * height);
             libyuv::CopyPlane(y, stride, luma_.data(), width, width, height);
             luma = luma_.data();
-            lumaSize = width * height;
         }
+        lumaSize = width * height;
     }
 
     int result = kDetectOk;

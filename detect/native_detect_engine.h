@@ -42,14 +42,13 @@ public:
 
     // Runs every detector on one frame:
     // 1. −6 when frame or buffer is null, or size is smaller than a packed
-    //    frame of videoType needs (nothing is written or read then).
-    // 2. Writes the frame's planes back into buffer as videoType.
-    // 3. −5 when skip is set.
-    // 4. Each detector gets the luma: the first width * height bytes of buffer
-    //    for the planar types, a packed copy of the frame's Y plane for the
-    //    packed-RGB types 16, 5 and 15. A record of a successful detector is
-    //    attached to the frame under its metadataKind; the observer is told
-    //    every result with the detector's kind and its record (maybe empty).
+    //    frame of videoType needs (nothing is read then).
+    // 2. −5 when skip is set.
+    // 3. Each detector gets the frame's luma, tightly packed. The caller's
+    //    buffer is never written: a frame that fails later must leave it as
+    //    it was. A record of a successful detector is attached to the frame
+    //    under its metadataKind; the observer is told every result with the
+    //    detector's kind and its record (maybe empty).
     // Returns the last non-zero detector result, or 0.
     int detect(const std::shared_ptr<I420VideoFrame>& frame, uint8_t* buffer, int size,
                int videoType, bool skip);

@@ -188,7 +188,9 @@ ParsedParameterDocument parseParameterDocument(const std::string& key, const std
 
 void ParameterStore::merge(const std::string& key, const Settings& accepted) {
     if (accepted.empty()) return;
-    Settings& stored = entries_[key];
+    // Merged into a copy: running out of memory half way keeps the old members.
+    Settings& entry = entries_[key];
+    Settings stored = entry;
     for (const ParameterSetting& setting : accepted) {
         const auto at = std::lower_bound(
             stored.begin(), stored.end(), setting.member,
@@ -198,6 +200,7 @@ void ParameterStore::merge(const std::string& key, const Settings& accepted) {
         else
             stored.insert(at, setting);
     }
+    entry.swap(stored);
 }
 
 }  // namespace video

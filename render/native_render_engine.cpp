@@ -6,6 +6,7 @@
 
 #include "frame/i420_video_frame.h"
 #include "gpu/framebuffer_cache.h"
+#include "gpu/gl_check.h"
 #include "gpu/gl_fbo.h"
 #include "gpu/gl_texture.h"
 #include "render/effect_base.h"
@@ -107,6 +108,9 @@ bool NativeRenderEngine::process(const std::shared_ptr<I420VideoFrame>& frame,
     }
     const int w = frame->width();
     const int h = frame->height();
+    // Storage the driver could not make fails the frame, rather than hand on
+    // a picture that was never drawn.
+    const unsigned failuresBefore = glFailureCount();
 
     if (!pingPong_[0] || pingPong_[0]->width != w || pingPong_[0]->height != h) {
         for (auto& framebuffer : pingPong_) {
@@ -131,6 +135,10 @@ bool NativeRenderEngine::process(const std::shared_ptr<I420VideoFrame>& frame,
     std::shared_ptr<TextureBase> current = inputTexture_;
     int index = 0;
     for (auto& effect : chain_) {
+        if (glFailureCount() != failuresBefore) {
+            releaseFrameResources(w, h);
+            return false;
+        }
         if (!effect->enabled) {
             continue;
         }
@@ -153,6 +161,10 @@ bool NativeRenderEngine::process(const std::shared_ptr<I420VideoFrame>& frame,
         }
     }
 
+    if (glFailureCount() != failuresBefore) {
+        releaseFrameResources(w, h);
+        return false;
+    }
     if (current) {
         frame->textureId = static_cast<int>(current->textureId);
         frame->textureType = current->textureType;
@@ -164,6 +176,19 @@ bool NativeRenderEngine::process(const std::shared_ptr<I420VideoFrame>& frame,
         glFlush();
     }
     return true;
+}
+
+void NativeRenderEngine::releaseFrameResources(int width, int height) {
+    // Kept, they would hold the memory that ran out, and a framebuffer that
+    // never completed would come back from the pool.
+    for (auto& framebuffer : pingPong_) {
+        if (framebuffer) {
+            framebuffer->UnInitFBO();
+            framebuffer.reset();
+        }
+    }
+    lastOutput_.reset();
+    FramebufferCache::instance()->releaseSize(width, height);
 }
 
 }  // namespace video

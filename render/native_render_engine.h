@@ -43,7 +43,10 @@ public:
     int addEffect(int type);
     // Runs the enabled effects on the frame. With textureInput the frame
     // carries a caller texture; afterwards its textureId/textureType name the
-    // output texture. False only without frame or without chain.
+    // output texture. False without frame or without chain, and when GL
+    // could not create or fill a texture or framebuffer (glFailureCount):
+    // the rest of the chain is skipped and the framebuffers of that size are
+    // deleted.
     bool process(const std::shared_ptr<I420VideoFrame>& frame, bool textureInput) override;
 
     // Views for diagnostics and tests.
@@ -52,6 +55,8 @@ public:
     std::shared_ptr<FBOBase> workingFramebuffer(int index) const { return pingPong_[index & 1]; }
 
 private:
+    void releaseFrameResources(int width, int height);
+
     EffectFactory factory_;
     std::shared_ptr<FBOBase> pingPong_[2];
     std::shared_ptr<TextureBase> inputTexture_;
