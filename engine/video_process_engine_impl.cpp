@@ -329,15 +329,21 @@ bool VideoProcessEngineImpl::rebuildDetections() {
     return true;
 }
 
-bool VideoProcessEngineImpl::rebuildIfDirty(bool textureInput) {
-    if (!chainDirty_) return true;
-    if (!rebuildChain(textureInput)) return false;
+int VideoProcessEngineImpl::rebuildIfDirty(bool textureInput, const char* operation) {
+    if (!chainDirty_) return 0;
+    if (!rebuildChain(textureInput)) return -6;
+    const unsigned glFailures = cpuBackend_ ? 0 : glFailureCount();
     renderEngine_->setEffects(chainTypes_);
+    // An effect whose lookup table got no storage would draw without it.
+    if (!cpuBackend_ && glFailureCount() != glFailures) {
+        logFailure(operation, "GL could not make the effects' textures");
+        return -1;
+    }
     replayParameters();
     if (rebuildDetections()) detectEngine_->setDetections(detectionKinds_);
     // Last: a rebuild that throws half way is done again on the next frame.
     chainDirty_ = false;
-    return true;
+    return 0;
 }
 
 int VideoProcessEngineImpl::processFrameUnguarded(int format, int width, int height,
@@ -349,9 +355,9 @@ int VideoProcessEngineImpl::processFrameUnguarded(int format, int width, int hei
     const int range = colorRange == -1 ? 1 : colorRange;
 
     ContextScope context(useExternalContext_, observer_, cpuBackend_, callerPool_.get());
-    if (!rebuildIfDirty(false)) {
-        reportProcessResult(-6);
-        return -6;
+    if (const int rebuilt = rebuildIfDirty(false, "processFrame")) {
+        reportProcessResult(rebuilt);
+        return rebuilt;
     }
     if (!validFrameSize(width, height)) {
         log(kLogError, "processFrame fail, invalid frame size " + std::to_string(width) + "x" +
@@ -413,9 +419,9 @@ int VideoProcessEngineImpl::processTextureUnguarded(int textureType, int width, 
         return -6;
     }
     ContextScope context(useExternalContext_, observer_, false, callerPool_.get());
-    if (!rebuildIfDirty(true)) {
-        reportProcessResult(-6);
-        return -6;
+    if (const int rebuilt = rebuildIfDirty(true, "processTexture")) {
+        reportProcessResult(rebuilt);
+        return rebuilt;
     }
     if (const char* fault = textureArgumentFault(textureType, width, height, textureId,
                                                  outTextureId)) {

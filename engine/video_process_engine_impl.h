@@ -101,8 +101,10 @@ private:
     bool rebuildChain(bool textureInput);
     bool rebuildDetections();
     // Rebuilds chain and detections when the selection changed and replays
-    // the stored parameter documents. False when the chain cannot be built.
-    bool rebuildIfDirty(bool textureInput);
+    // the stored parameter documents. 0; −6 when the chain cannot be built;
+    // −1 (logged for `operation`) when GL could not make the effects'
+    // textures. The chain stays marked for rebuilding on failure.
+    int rebuildIfDirty(bool textureInput, const char* operation);
     // Forwards accepted members to the render engine and the engine fields;
     // nothing without a render engine.
     void applyParameterSettings(const std::vector<ParameterSetting>& settings);

@@ -112,10 +112,13 @@ bool NativeRenderEngine::process(const std::shared_ptr<I420VideoFrame>& frame,
     // a picture that was never drawn.
     const unsigned failuresBefore = glFailureCount();
 
-    if (!pingPong_[0] || pingPong_[0]->width != w || pingPong_[0]->height != h) {
+    // Both, or the second is missing after an acquire that threw.
+    if (!pingPong_[0] || !pingPong_[1] || pingPong_[0]->width != w ||
+        pingPong_[0]->height != h) {
         for (auto& framebuffer : pingPong_) {
             if (framebuffer) {
                 framebuffer->dropUse();
+                framebuffer.reset();
             }
         }
         pingPong_[0] = FramebufferCache::instance()->acquire(w, h);
