@@ -143,8 +143,7 @@ int VideoProcessEngineImpl::processFrame(int format, int width, int height, uint
     if (result != -2) return result;
     // The chain may be half way through a frame: build it afresh, which also
     // lets go of what it held for that frame's size.
-    chainDirty_ = true;
-    guard("processFrame", 0, [&] { return reportProcessResult(-1), 0; });
+    markChainDirty("processFrame");
     return -1;
 }
 
@@ -154,9 +153,19 @@ int VideoProcessEngineImpl::processTexture(int textureType, int width, int heigh
         return processTextureUnguarded(textureType, width, height, textureId, outTextureId);
     });
     if (result != -2) return result;
-    chainDirty_ = true;
-    guard("processTexture", 0, [&] { return reportProcessResult(-1), 0; });
+    markChainDirty("processTexture");
     return -1;
+}
+
+void VideoProcessEngineImpl::markChainDirty(const char* operation) noexcept {
+    guard(operation, 0, [&] {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            chainDirty_ = true;
+        }
+        reportProcessResult(-1);
+        return 0;
+    });
 }
 
 int VideoProcessEngineImpl::release() {

@@ -94,6 +94,9 @@ private:
     // Logs "<operation> fail, <cause>" at kLogError without allocating; an
     // observer that throws is ignored.
     void logFailure(const char* operation, const char* cause) const noexcept;
+    // After a processing call threw: the chain is built afresh on the next
+    // frame, and the observer hears −1.
+    void markChainDirty(const char* operation) noexcept;
     // body(), or `failed` with logFailure when it throws.
     template <class Result, class Body>
     Result guard(const char* operation, Result failed, Body&& body) const noexcept;
