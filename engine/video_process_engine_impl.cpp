@@ -341,6 +341,7 @@ bool VideoProcessEngineImpl::rebuildDetections() {
 int VideoProcessEngineImpl::rebuildIfDirty(bool textureInput, const char* operation) {
     if (!chainDirty_) return 0;
     if (!rebuildChain(textureInput)) return -6;
+    if (!cpuBackend_) checkGLError("rebuild begin");  // a caller's errors are not ours
     const unsigned glFailures = cpuBackend_ ? 0 : glFailureCount();
     renderEngine_->setEffects(chainTypes_);
     // An effect whose lookup table got no storage would draw without it.

@@ -109,7 +109,9 @@ bool NativeRenderEngine::process(const std::shared_ptr<I420VideoFrame>& frame,
     const int w = frame->width();
     const int h = frame->height();
     // Storage the driver could not make fails the frame, rather than hand on
-    // a picture that was never drawn.
+    // a picture that was never drawn. Errors already pending (a caller's) are
+    // reported first, so that they are not taken for ours.
+    checkGLError("process begin");
     const unsigned failuresBefore = glFailureCount();
 
     // Both, or the second is missing after an acquire that threw.
