@@ -1,6 +1,7 @@
 #include "cpu/worker_pool.h"
 
 #include <algorithm>
+#include <exception>
 
 namespace kelvo {
 namespace video {
@@ -11,9 +12,16 @@ WorkerPool::WorkerPool(int threads) {
         threads = hw == 0 ? 1 : static_cast<int>(std::min<unsigned>(hw, kMaxAutoThreads));
     }
     threads_ = std::min(threads, kMaxThreads);
-    workers_.reserve(static_cast<size_t>(threads_ - 1));
-    for (int band = 1; band < threads_; ++band) {
-        workers_.emplace_back([this, band] { workerLoop(band); });
+    try {
+        workers_.reserve(static_cast<size_t>(threads_ - 1));
+        for (int band = 1; band < threads_; ++band) {
+            workers_.emplace_back([this, band] { workerLoop(band); });
+        }
+    } catch (...) {
+        // Short of memory or threads: run with the workers that started
+        // rather than fail, or leave them running while the pool unwinds.
+        std::lock_guard<std::mutex> lock(mutex_);
+        threads_ = static_cast<int>(workers_.size()) + 1;
     }
 }
 
@@ -57,11 +65,20 @@ void WorkerPool::run(int rows, int align, BandFn fn, void* ctx) {
     start_.notify_all();
     int begin, end;
     bandRange(0, begin, end);
+    std::exception_ptr thrown;
     if (begin < end) {
-        fn(ctx, 0, begin, end);
+        try {
+            fn(ctx, 0, begin, end);
+        } catch (...) {
+            thrown = std::current_exception();
+        }
     }
     std::unique_lock<std::mutex> lock(mutex_);
+    // The workers still read the pass: it may not unwind before they finish.
     done_.wait(lock, [this] { return pending_ == 0; });
+    if (!thrown) thrown = failure_;
+    failure_ = nullptr;
+    if (thrown) std::rethrow_exception(thrown);
 }
 
 void WorkerPool::workerLoop(int band) {
@@ -81,11 +98,17 @@ void WorkerPool::workerLoop(int band) {
             ctx = ctx_;
             bandRange(band, begin, end);
         }
+        std::exception_ptr thrown;
         if (begin < end) {
-            fn(ctx, band, begin, end);
+            try {
+                fn(ctx, band, begin, end);
+            } catch (...) {
+                thrown = std::current_exception();
+            }
         }
         {
             std::lock_guard<std::mutex> lock(mutex_);
+            if (thrown && !failure_) failure_ = thrown;
             --pending_;
         }
         done_.notify_one();

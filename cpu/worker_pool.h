@@ -3,6 +3,7 @@
 #pragma once
 
 #include <condition_variable>
+#include <exception>
 #include <mutex>
 #include <thread>
 #include <type_traits>
@@ -18,7 +19,9 @@ namespace video {
 //
 // forRows may be called from one thread at a time (the engine's); it returns
 // only after every band has finished, so the pool holds no reference to the
-// callable afterwards.
+// callable afterwards. An exception thrown by a band reaches the caller of
+// forRows once all bands are done. A pool whose threads cannot all start
+// runs with those that did.
 class WorkerPool {
 public:
     static constexpr int kMaxAutoThreads = 8;
@@ -65,6 +68,9 @@ private:
     unsigned generation_ = 0;
     int pending_ = 0;
     bool stop_ = false;
+    // The first exception a worker's band threw in the current pass; run
+    // rethrows it on the caller's thread.
+    std::exception_ptr failure_;
 };
 
 // Runs fn(band, firstRow, endRow) over [0, rows) on the pool, or as one band

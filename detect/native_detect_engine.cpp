@@ -38,8 +38,10 @@ int NativeDetectEngine::addDetector(int kind) {
             return kDetectOk;
     }
     if (!detector) return kDetectSkipped;
-    byKind_.emplace(detector->kind(), detector);
-    detectors_.push_back(std::move(detector));
+    // Listed first: an entry of a detector that could not be kept would stay
+    // expired, and the kind's next detector would never be found.
+    detectors_.push_back(detector);
+    byKind_[detector->kind()] = detector;
     return kDetectOk;
 }
 

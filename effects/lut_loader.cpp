@@ -84,6 +84,10 @@ bool readImage(png_structp png, png_infop info, bool keepOrientation, DecodeTarg
   target->frame = std::make_shared<ARGBFrame>(static_cast<int32_t>(width),
                                               static_cast<int32_t>(height));
   ARGBFrame& frame = *target->frame;
+  // A size the frame can hold that still left it empty: out of memory.
+  if (frame.empty() && uint64_t{width} * height * 4 <= uint64_t{INT32_MAX}) {
+    throw std::bad_alloc();
+  }
   if (frame.empty() || png_get_rowbytes(png, info) != static_cast<size_t>(frame.stride())) {
     return false;
   }
@@ -121,12 +125,15 @@ std::shared_ptr<ARGBFrame> decodePngToARGBFrame(const uint8_t* data, size_t size
 
   DecodeTarget target;
   bool ok = false;
+  bool outOfMemory = false;
   try {
     ok = readImage(png, info, keepOrientation, &target);
   } catch (const std::bad_alloc&) {
-    ok = false;
+    outOfMemory = true;
   }
   png_destroy_read_struct(&png, &info, nullptr);
+  // Out of memory is no bad table: the caller fails now and tries again.
+  if (outOfMemory) throw std::bad_alloc();
   return ok ? target.frame : nullptr;
 }
 

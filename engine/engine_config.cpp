@@ -1,6 +1,6 @@
 #include "engine/engine_config.h"
+#include "engine/json.h"
 
-#include <rapidjson/document.h>
 #include <rapidjson/error/en.h>
 
 #include <algorithm>
@@ -13,7 +13,7 @@ namespace video {
 std::string parseEngineConfig(const char* text, EngineConfig& out) {
     out = EngineConfig();
     if (text == nullptr || *text == '\0') return "";
-    rapidjson::Document document;
+    JsonDocument document;
     document.Parse(text);
     if (document.HasParseError())
         return std::string("config is not JSON: ") +
@@ -22,7 +22,7 @@ std::string parseEngineConfig(const char* text, EngineConfig& out) {
     if (!document.IsObject()) return "config is not a JSON object";
     auto backend = document.FindMember("backend");
     if (backend != document.MemberEnd()) {
-        const rapidjson::Value& v = backend->value;
+        const JsonValue& v = backend->value;
         if (!v.IsString()) return "backend is not a string";
         const std::string name(v.GetString(), v.GetStringLength());
         if (name == "auto")
@@ -36,7 +36,7 @@ std::string parseEngineConfig(const char* text, EngineConfig& out) {
     }
     auto threads = document.FindMember("threads");
     if (threads != document.MemberEnd()) {
-        const rapidjson::Value& v = threads->value;
+        const JsonValue& v = threads->value;
         if (!v.IsInt() || v.GetInt() < 0) return "threads is not an integer >= 0";
         out.threads = v.GetInt();
     }

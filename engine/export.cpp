@@ -5,5 +5,11 @@
 
 extern "C" KELVO_VIDEO_API kelvo::video::IVideoProcessEngine* createVideoProcessEngine(
     bool useExternalContext) {
-    return new (std::nothrow) kelvo::video::VideoProcessEngineImpl(useExternalContext);
+    // The constructor allocates too (a caller context's framebuffer pool):
+    // nothrow new alone would let that throw through.
+    try {
+        return new kelvo::video::VideoProcessEngineImpl(useExternalContext);
+    } catch (...) {
+        return nullptr;
+    }
 }

@@ -10,6 +10,7 @@
 namespace kelvo {
 namespace video {
 
+class FramebufferCache;
 class IVideoProcessObserver;
 class RenderEngine;
 
@@ -38,16 +39,29 @@ std::unique_ptr<RenderEngine> createRenderEngine();
 // Whether the name is a texture of the current context.
 bool isTexture(int name);
 
+// How often GL could not create or fill a texture or framebuffer so far;
+// a count that moved during a call fails it.
+unsigned failureCount();
+// Reports the errors pending in the current context (a caller's), so that
+// they are not taken for the library's own.
+void reportPendingErrors(const char* label);
+
+// A framebuffer pool of its own for an engine on the caller's context, never
+// mixed with the private context's; null without GL.
+std::shared_ptr<FramebufferCache> createCallerPool();
+
 // The GL side of one engine call. With the private context: makes it current
 // (engines on other threads wait, since a context is current on one thread at
 // a time) and puts the caller's context back at the end. In the caller's
 // context: saves the GL state the library touches and restores it at the
 // end. Either way GL diagnostics of the call reach the observer when there is
 // one, and standard error only when there is none. The CPU backend needs none
-// of this, and so never waits for another engine.
+// of this, and so never waits for another engine. `pool`: the caller
+// context's framebuffer pool (external only).
 class CallScope {
 public:
-    CallScope(bool external, IVideoProcessObserver* observer, bool cpu = false);
+    CallScope(bool external, IVideoProcessObserver* observer, bool cpu = false,
+              FramebufferCache* pool = nullptr);
     ~CallScope();
     CallScope(const CallScope&) = delete;
     CallScope& operator=(const CallScope&) = delete;

@@ -9,7 +9,7 @@
 namespace kelvo {
 namespace video {
 
-int VideoProcessEngineImpl::setParameter(const char* key, const char* value) {
+int VideoProcessEngineImpl::setParameterUnguarded(const char* key, const char* value) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (key == nullptr || value == nullptr) return -6;
     log(kLogDetail, std::string("key :") + key + " param: " + value);
@@ -29,16 +29,17 @@ int VideoProcessEngineImpl::setParameter(const char* key, const char* value) {
 
 int VideoProcessEngineImpl::setVideoDenoiserMode(int mode) {
     if (renderEngine_) renderEngine_->setVideoDenoiserMode(mode);
-    if (mode != videoDenoiserMode_) log(kLogInfo, "setVideoDenoiserMode :" + std::to_string(mode));
+    const bool changed = mode != videoDenoiserMode_;
     videoDenoiserMode_ = mode;
+    if (changed) log(kLogInfo, "setVideoDenoiserMode :" + std::to_string(mode));
     return 0;
 }
 
 int VideoProcessEngineImpl::setVideoDenoiserLevel(int level) {
     if (renderEngine_) renderEngine_->setVideoDenoiserLevel(level);
-    if (level != videoDenoiserLevel_)
-        log(kLogInfo, "setVideoDenoiserLevel :" + std::to_string(level));
+    const bool changed = level != videoDenoiserLevel_;
     videoDenoiserLevel_ = level;
+    if (changed) log(kLogInfo, "setVideoDenoiserLevel :" + std::to_string(level));
     return 0;
 }
 
@@ -54,14 +55,18 @@ void VideoProcessEngineImpl::applyParameterSettings(const std::vector<ParameterS
     auto enable = [&](bool on, bool* field, const char* message,
                       void (RenderEngine::*set)(bool)) {
         (render->*set)(on);
-        if (on != *field) log(kLogInfo, std::string(message) + (on ? "1" : "0"));
+        // The field first: a log line that cannot be built must not leave it
+        // disagreeing with the effect.
+        const bool changed = on != *field;
         *field = on;
+        if (changed) log(kLogInfo, std::string(message) + (on ? "1" : "0"));
     };
     auto lowlight = [&](int value, int* field, const char* message,
                         void (RenderEngine::*set)(int)) {
         (render->*set)(value);
-        if (value != *field) log(kLogInfo, message + std::to_string(value));
+        const bool changed = value != *field;
         *field = value;
+        if (changed) log(kLogInfo, message + std::to_string(value));
     };
 
     using M = ParameterMember;

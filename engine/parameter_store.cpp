@@ -1,8 +1,6 @@
 #include "engine/parameter_store.h"
+#include "engine/json.h"
 
-#include <rapidjson/document.h>
-#include <rapidjson/stringbuffer.h>
-#include <rapidjson/writer.h>
 
 #include <algorithm>
 #include <climits>
@@ -16,7 +14,6 @@ namespace video {
 
 namespace {
 
-using JsonValue = rapidjson::Value;
 
 struct MemberRule {
     const char* name;
@@ -102,8 +99,8 @@ std::string quoted(const char* text, size_t length) {
 }
 
 std::string compactJson(const JsonValue& value) {
-    rapidjson::StringBuffer buffer;
-    rapidjson::Writer<rapidjson::StringBuffer> writer(buffer);
+    JsonStringBuffer buffer;
+    JsonWriter writer(buffer);
     value.Accept(writer);
     return quoted(buffer.GetString(), buffer.GetSize());
 }
@@ -138,7 +135,7 @@ bool accept(const MemberRule& rule, const JsonValue& value, ParameterSetting* se
 
 ParsedParameterDocument parseParameterDocument(const std::string& key, const std::string& text) {
     ParsedParameterDocument parsed;
-    rapidjson::Document doc;
+    JsonDocument doc;
     doc.Parse(text.c_str(), text.size());
     if (doc.HasParseError()) {
         parsed.validJson = false;
@@ -188,7 +185,9 @@ ParsedParameterDocument parseParameterDocument(const std::string& key, const std
 
 void ParameterStore::merge(const std::string& key, const Settings& accepted) {
     if (accepted.empty()) return;
-    Settings& stored = entries_[key];
+    // Merged into a copy: running out of memory half way keeps the old members.
+    Settings& entry = entries_[key];
+    Settings stored = entry;
     for (const ParameterSetting& setting : accepted) {
         const auto at = std::lower_bound(
             stored.begin(), stored.end(), setting.member,
@@ -198,6 +197,7 @@ void ParameterStore::merge(const std::string& key, const Settings& accepted) {
         else
             stored.insert(at, setting);
     }
+    entry.swap(stored);
 }
 
 }  // namespace video

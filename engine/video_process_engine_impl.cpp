@@ -1,6 +1,8 @@
 #include "engine/video_process_engine_impl.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <exception>
 #include <limits>
 #include <new>
 #include <optional>
@@ -29,16 +31,116 @@ using ContextScope = gl_backend::CallScope;
 
 
 VideoProcessEngineImpl::VideoProcessEngineImpl(bool useExternalContext)
-    : useExternalContext_(useExternalContext) {}
+    : callerPool_(useExternalContext ? gl_backend::createCallerPool() : nullptr),
+      useExternalContext_(useExternalContext) {}
 
 VideoProcessEngineImpl::~VideoProcessEngineImpl() {
     // An engine that was never initialised (or was released) holds no GL
     // resources; tearing down the shared context here would only hurt others.
-    if (inited_ || renderEngine_) releaseResources();
+    try {
+        if (inited_ || renderEngine_) releaseResources();
+    } catch (...) {
+        logFailure("release", "teardown failed");
+    }
     detectEngine_.reset();
 }
 
+// Every operation of the interface is an edge: what the library throws (out
+// of memory, above all) ends here as a result code and one error line, and
+// the engine is left as the next call can use it.
+template <class Result, class Body>
+Result VideoProcessEngineImpl::guard(const char* operation, Result failed,
+                                     Body&& body) const noexcept {
+    try {
+        return body();
+    } catch (const std::bad_alloc&) {
+        logFailure(operation, "out of memory");
+    } catch (const std::exception& e) {
+        logFailure(operation, e.what());
+    } catch (...) {
+        logFailure(operation, "unknown error");
+    }
+    return failed;
+}
+
+void VideoProcessEngineImpl::logFailure(const char* operation, const char* cause) const noexcept {
+    if (!observer_) return;
+    char line[256];
+    std::snprintf(line, sizeof line, "%s fail, %s", operation, cause ? cause : "");
+    try {
+        observer_->onLog(kLogError, line);
+    } catch (...) {
+    }
+}
+
 int VideoProcessEngineImpl::init(const char* config) {
+    const int result = guard("init", -2, [&] { return initUnguarded(config); });
+    if (result != -2) return result;
+    // Half-made sub-engines would run frames on a chain nobody set up.
+    if (inited_ || renderEngine_) guard("init", 0, [&] { return releaseResources(), 0; });
+    inited_ = false;
+    return -1;
+}
+
+const char* VideoProcessEngineImpl::getInfo(const char* key) {
+    return guard("getInfo", kEmptyInfo, [&] { return getInfoUnguarded(key); });
+}
+
+int VideoProcessEngineImpl::setResourceBundle(const char* path) {
+    return guard("setResourceBundle", -1, [&] { return setResourceBundleUnguarded(path); });
+}
+
+int VideoProcessEngineImpl::setVideoEffects(const std::vector<int>& effects) {
+    return guard("setVideoEffects", -1, [&] { return setVideoEffectsUnguarded(effects); });
+}
+
+int VideoProcessEngineImpl::setParameter(const char* key, const char* value) {
+    return guard("setParameter", -1, [&] { return setParameterUnguarded(key, value); });
+}
+
+int VideoProcessEngineImpl::processFrame(int format, int width, int height, uint8_t* buffer,
+                                         int size, int /*reserved1*/, int /*reserved2*/,
+                                         int colorMatrix, int colorRange) {
+    const int result = guard("processFrame", -2, [&] {
+        return processFrameUnguarded(format, width, height, buffer, size, colorMatrix, colorRange);
+    });
+    if (result != -2) return result;
+    // The chain may be half way through a frame: build it afresh, which also
+    // lets go of what it held for that frame's size.
+    markChainDirty("processFrame");
+    return -1;
+}
+
+int VideoProcessEngineImpl::processTexture(int textureType, int width, int height, int textureId,
+                                           int* outTextureId) {
+    const int result = guard("processTexture", -2, [&] {
+        return processTextureUnguarded(textureType, width, height, textureId, outTextureId);
+    });
+    if (result != -2) return result;
+    markChainDirty("processTexture");
+    return -1;
+}
+
+void VideoProcessEngineImpl::markChainDirty(const char* operation) noexcept {
+    guard(operation, 0, [&] {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            chainDirty_ = true;
+        }
+        reportProcessResult(-1);
+        return 0;
+    });
+}
+
+int VideoProcessEngineImpl::release() {
+    const int result = guard("release", -1, [&] { return releaseUnguarded(); });
+    // Released or not, the engine no longer counts as initialised.
+    inited_ = false;
+    observer_ = nullptr;
+    return result;
+}
+
+int VideoProcessEngineImpl::initUnguarded(const char* config) {
     EngineConfig settings;
     const std::string refused = parseEngineConfig(config, settings);
     if (!refused.empty()) {
@@ -81,7 +183,7 @@ int VideoProcessEngineImpl::init(const char* config) {
         renderer_ = "cpu";
         log(kLogInfo, "CPU backend, " + std::to_string(cpuEngine->threads()) + " threads");
     } else {
-        ContextScope context(useExternalContext_, observer_);
+        ContextScope context(useExternalContext_, observer_, false, callerPool_.get());
         renderEngine_.reset();
         renderEngine_ = gl_backend::createRenderEngine();
         detectEngine_.reset(new NativeDetectEngine());
@@ -114,7 +216,7 @@ int VideoProcessEngineImpl::setObserver(IVideoProcessObserver* observer) {
     return 0;
 }
 
-const char* VideoProcessEngineImpl::getInfo(const char* key) {
+const char* VideoProcessEngineImpl::getInfoUnguarded(const char* key) {
     if (key == nullptr) return kEmptyInfo;
     const std::string k = key;
     auto verdict = [](int v) { return v < 0 ? kEmptyInfo : v ? "1" : "0"; };
@@ -126,13 +228,13 @@ const char* VideoProcessEngineImpl::getInfo(const char* key) {
     return kEmptyInfo;
 }
 
-int VideoProcessEngineImpl::setResourceBundle(const char* path) {
+int VideoProcessEngineImpl::setResourceBundleUnguarded(const char* path) {
     if (!inited_) return -3;
     log(kLogInfo, std::string("setResourceBundle: ") + (path ? path : ""));
     return 0;
 }
 
-int VideoProcessEngineImpl::setVideoEffects(const std::vector<int>& list) {
+int VideoProcessEngineImpl::setVideoEffectsUnguarded(const std::vector<int>& list) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!inited_) {
         log(kLogError, "setVideoEffects fail, engine not inited");
@@ -198,28 +300,36 @@ bool VideoProcessEngineImpl::rebuildDetections() {
     return true;
 }
 
-bool VideoProcessEngineImpl::rebuildIfDirty(bool textureInput) {
-    if (!chainDirty_) return true;
-    if (!rebuildChain(textureInput)) return false;
+int VideoProcessEngineImpl::rebuildIfDirty(bool textureInput, const char* operation) {
+    if (!chainDirty_) return 0;
+    if (!rebuildChain(textureInput)) return -6;
+    if (!cpuBackend_) gl_backend::reportPendingErrors("rebuild begin");  // a caller's are not ours
+    const unsigned glFailures = cpuBackend_ ? 0 : gl_backend::failureCount();
     renderEngine_->setEffects(chainTypes_);
+    // An effect whose lookup table got no storage would draw without it.
+    if (!cpuBackend_ && gl_backend::failureCount() != glFailures) {
+        logFailure(operation, "GL could not make the effects' textures");
+        return -1;
+    }
     replayParameters();
-    chainDirty_ = false;
     if (rebuildDetections()) detectEngine_->setDetections(detectionKinds_);
-    return true;
+    // Last: a rebuild that throws half way is done again on the next frame.
+    chainDirty_ = false;
+    return 0;
 }
 
-int VideoProcessEngineImpl::processFrame(int format, int width, int height, uint8_t* buffer,
-                                         int size, int /*reserved1*/, int /*reserved2*/,
-                                         int colorMatrix, int colorRange) {
+int VideoProcessEngineImpl::processFrameUnguarded(int format, int width, int height,
+                                                  uint8_t* buffer, int size, int colorMatrix,
+                                                  int colorRange) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (const int refused = refuseProcessing()) return refused;
     const int matrix = colorMatrix == -1 ? 4 : colorMatrix;
     const int range = colorRange == -1 ? 1 : colorRange;
 
-    ContextScope context(useExternalContext_, observer_, cpuBackend_);
-    if (!rebuildIfDirty(false)) {
-        reportProcessResult(-6);
-        return -6;
+    ContextScope context(useExternalContext_, observer_, cpuBackend_, callerPool_.get());
+    if (const int rebuilt = rebuildIfDirty(false, "processFrame")) {
+        reportProcessResult(rebuilt);
+        return rebuilt;
     }
     if (!validFrameSize(width, height)) {
         log(kLogError, "processFrame fail, invalid frame size " + std::to_string(width) + "x" +
@@ -259,15 +369,20 @@ int VideoProcessEngineImpl::processFrame(int format, int width, int height, uint
     const int adjusted = applyAutomaticAdjustments(frame);
     if (adjusted != 0) return adjusted;
 
+    const unsigned glFailures = cpuBackend_ ? 0 : gl_backend::failureCount();
     int result = -1;
+    // The caller's buffer is written only here, once the frame is done, so a
+    // failure leaves it holding its input.
     if (renderEngine_->process(frame, false))
         result = bufferRoundTrip_.toBuffer(*frame, type, buffer) == 0 ? 0 : -1;
+    else
+        failedInGL("processFrame", glFailures, width, height);
     reportProcessResult(result);
     return result;
 }
 
-int VideoProcessEngineImpl::processTexture(int textureType, int width, int height, int textureId,
-                                           int* outTextureId) {
+int VideoProcessEngineImpl::processTextureUnguarded(int textureType, int width, int height,
+                                                    int textureId, int* outTextureId) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (const int refused = refuseProcessing()) return refused;
     if (cpuBackend_) {
@@ -275,10 +390,10 @@ int VideoProcessEngineImpl::processTexture(int textureType, int width, int heigh
         reportProcessResult(-6);
         return -6;
     }
-    ContextScope context(useExternalContext_, observer_);
-    if (!rebuildIfDirty(true)) {
-        reportProcessResult(-6);
-        return -6;
+    ContextScope context(useExternalContext_, observer_, false, callerPool_.get());
+    if (const int rebuilt = rebuildIfDirty(true, "processTexture")) {
+        reportProcessResult(rebuilt);
+        return rebuilt;
     }
     if (const char* fault = textureArgumentFault(textureType, width, height, textureId,
                                                  outTextureId)) {
@@ -297,13 +412,28 @@ int VideoProcessEngineImpl::processTexture(int textureType, int width, int heigh
     frame->setWidth(width);
     frame->setHeight(height);
 
+    const unsigned glFailures = gl_backend::failureCount();
     int result = -1;
     if (renderEngine_->process(frame, true)) {
         *outTextureId = frame->textureId;
         result = 0;
+    } else {
+        failedInGL("processTexture", glFailures, width, height);
     }
     reportProcessResult(result);
     return result;
+}
+
+void VideoProcessEngineImpl::failedInGL(const char* operation, unsigned failuresBefore, int width,
+                                        int height) {
+    if (cpuBackend_ || gl_backend::failureCount() == failuresBefore) return;
+    logFailure(operation,
+               ("GL could not make or fill textures of " + std::to_string(width) + "x" +
+                std::to_string(height))
+                   .c_str());
+    // Effects keep textures and buffers of the frame's size: a fresh chain
+    // lets go of them.
+    chainDirty_ = true;
 }
 
 const char* VideoProcessEngineImpl::textureArgumentFault(int textureType, int width, int height,
@@ -335,7 +465,7 @@ void VideoProcessEngineImpl::releaseResources() {
         return;
     }
     if (renderEngine_) {
-        ContextScope context(useExternalContext_, observer_);
+        ContextScope context(useExternalContext_, observer_, false, callerPool_.get());
         renderEngine_.reset();
     }
     // The private context is shared by every engine of the process: it goes
@@ -348,7 +478,7 @@ void VideoProcessEngineImpl::releaseResources() {
     }
 }
 
-int VideoProcessEngineImpl::release() {
+int VideoProcessEngineImpl::releaseUnguarded() {
     releaseResources();
     log(kLogInfo, "video process engine released");
     inited_ = false;

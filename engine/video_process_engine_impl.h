@@ -23,6 +23,7 @@
 namespace kelvo {
 namespace video {
 
+class FramebufferCache;
 class I420VideoFrame;
 class RenderEngine;
 class NativeDetectEngine;
@@ -79,11 +80,35 @@ public:
     int lowlightEnhanceLevel() const { return lowlightEnhanceLevel_; }
 
 private:
+    // The operations themselves. The public ones run them through guard(),
+    // so that nothing they throw reaches the caller.
+    int initUnguarded(const char* config);
+    const char* getInfoUnguarded(const char* key);
+    int setResourceBundleUnguarded(const char* path);
+    int setVideoEffectsUnguarded(const std::vector<int>& effects);
+    int setParameterUnguarded(const char* key, const char* value);
+    int processFrameUnguarded(int format, int width, int height, uint8_t* buffer, int size,
+                              int colorMatrix, int colorRange);
+    int processTextureUnguarded(int textureType, int width, int height, int textureId,
+                                int* outTextureId);
+    int releaseUnguarded();
+    // Logs "<operation> fail, <cause>" at kLogError without allocating; an
+    // observer that throws is ignored.
+    void logFailure(const char* operation, const char* cause) const noexcept;
+    // After a processing call threw: the chain is built afresh on the next
+    // frame, and the observer hears −1.
+    void markChainDirty(const char* operation) noexcept;
+    // body(), or `failed` with logFailure when it throws.
+    template <class Result, class Body>
+    Result guard(const char* operation, Result failed, Body&& body) const noexcept;
+
     bool rebuildChain(bool textureInput);
     bool rebuildDetections();
     // Rebuilds chain and detections when the selection changed and replays
-    // the stored parameter documents. False when the chain cannot be built.
-    bool rebuildIfDirty(bool textureInput);
+    // the stored parameter documents. 0; −6 when the chain cannot be built;
+    // −1 (logged for `operation`) when GL could not make the effects'
+    // textures. The chain stays marked for rebuilding on failure.
+    int rebuildIfDirty(bool textureInput, const char* operation);
     // Forwards accepted members to the render engine and the engine fields;
     // nothing without a render engine.
     void applyParameterSettings(const std::vector<ParameterSetting>& settings);
@@ -96,12 +121,19 @@ private:
     // the GL context current), or null when they can.
     static const char* textureArgumentFault(int textureType, int width, int height, int textureId,
                                             const int* outTextureId);
+    // After a render failure: when GL failed to make or fill storage since
+    // `failuresBefore` (glFailureCount), logs it and marks the chain for
+    // rebuilding.
+    void failedInGL(const char* operation, unsigned failuresBefore, int width, int height);
     void releaseResources();
     void log(int level, const std::string& message) const;
     void reportProcessResult(int code) const;
     bool contains(int effectId) const;
 
     std::mutex mutex_;
+    // Framebuffers of the caller's context (external only): never mixed with
+    // the private context's pool.
+    std::shared_ptr<FramebufferCache> callerPool_;
     std::unique_ptr<RenderEngine> renderEngine_;
     std::unique_ptr<NativeDetectEngine> detectEngine_;
     std::vector<int> effects_;

@@ -45,7 +45,9 @@ void BeautyExtensionProvider::createReserved8(IHostRefCounted** out, const char*
     if (out) *out = nullptr;
 }
 
-void loadCallback() {
+namespace {
+
+void registerWithHost() {
     auto registryOf =
         reinterpret_cast<HostExtensionRegistryFunction>(findHostEntry(kHostExtensionRegistryEntry));
     if (!registryOf) return;
@@ -55,6 +57,16 @@ void loadCallback() {
     if (!provider) return;
     provider->addRef();
     registry->registerProvider(kProviderName, provider);
+}
+
+}  // namespace
+
+void loadCallback() noexcept {
+    // Runs while the library is being loaded: nothing may escape.
+    try {
+        registerWithHost();
+    } catch (...) {
+    }
 }
 
 }  // namespace video

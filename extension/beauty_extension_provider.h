@@ -50,7 +50,7 @@ private:
 // provider "kelvo" with it, handing the registry the provider's one
 // reference. Does nothing when no host library is in the process or the host
 // has no registry yet.
-void loadCallback();
+void loadCallback() noexcept;
 
 }  // namespace video
 }  // namespace kelvo

@@ -1,5 +1,7 @@
 #include "extension/beauty_video_filter.h"
 
+#include <cstdio>
+#include <exception>
 #include <new>
 #include <string>
 
@@ -7,6 +9,34 @@
 
 namespace kelvo {
 namespace video {
+
+// The host calls in on its own threads: nothing thrown here may reach it.
+// A failed call logs one error line and returns the call's failure.
+namespace {
+
+const char* currentCause() noexcept {
+    try {
+        throw;
+    } catch (const std::bad_alloc&) {
+        return "out of memory";
+    } catch (const std::exception& e) {
+        return e.what();
+    } catch (...) {
+        return "unknown error";
+    }
+}
+
+void logFailure(IHostControl* control, const char* operation, const char* cause) noexcept {
+    if (!control) return;
+    char line[256];
+    std::snprintf(line, sizeof line, "kelvo beauty %s fail, %s", operation, cause);
+    try {
+        control->log(kHostLogError, "%s", line);
+    } catch (...) {
+    }
+}
+
+}  // namespace
 
 BeautyVideoFilter::~BeautyVideoFilter() {
     stop();
@@ -33,11 +63,17 @@ int BeautyVideoFilter::setProperty(const char* key, const char* value, int size)
         core = core_;
         if (core) core->addRef();
     }
+    int result = 0;
     if (core) {
-        core->setParameter(key, value);
+        try {
+            core->setParameter(key, value);
+        } catch (...) {
+            logFailure(hostControlForLog(), "setProperty", currentCause());
+            result = -1;
+        }
         core->release();
     }
-    return 0;
+    return result;
 }
 
 void BeautyVideoFilter::queryProcessMode(int* mode, bool* flag) {
@@ -66,12 +102,18 @@ int BeautyVideoFilter::start(IHostControl* control) {
     // The old engine goes first: releasing an engine ends the process-wide
     // GL context, which the new engine's init then creates afresh.
     if (previous) previous->release();
+    int result = 0;
     if (core) {
-        core->initEngine();
+        try {
+            core->initEngine();
+        } catch (...) {
+            logFailure(hostControlForLog(), "start", currentCause());
+            result = -1;
+        }
         core->release();
     }
     if (control) control->release();
-    return 0;
+    return result;
 }
 
 int BeautyVideoFilter::stop() {
@@ -103,14 +145,25 @@ bool BeautyVideoFilter::acquire(BeautyFilterCore** core, IHostControl** control)
     return true;
 }
 
-int BeautyVideoFilter::processFrame(BeautyFilterCore* core, IHostVideoFrame* frame) {
-    HostFrameData data;
-    data.primariesCode = 2;
-    data.transferCode = 2;
-    data.matrixCode = 2;
-    data.rangeCode = 0;
-    frame->getFrameData(&data);
-    return core->process(&data);
+int BeautyVideoFilter::processFrame(BeautyFilterCore* core, IHostControl* control,
+                                    IHostVideoFrame* frame) noexcept {
+    try {
+        HostFrameData data;
+        data.primariesCode = 2;
+        data.transferCode = 2;
+        data.matrixCode = 2;
+        data.rangeCode = 0;
+        frame->getFrameData(&data);
+        return core->process(&data);
+    } catch (...) {
+        logFailure(control, "processFrame", currentCause());
+        return -1;
+    }
+}
+
+IHostControl* BeautyVideoFilter::hostControlForLog() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return hostControl_;
 }
 
 int BeautyVideoFilter::adaptFrame(IHostVideoFrame* frame, IHostVideoFrame** out) {
@@ -118,7 +171,7 @@ int BeautyVideoFilter::adaptFrame(IHostVideoFrame* frame, IHostVideoFrame** out)
     BeautyFilterCore* core = nullptr;
     IHostControl* control = nullptr;
     if (frame && processMode_ == 0 && acquire(&core, &control)) {
-        if (processFrame(core, frame) == 0) {
+        if (processFrame(core, control, frame) == 0) {
             if (out && *out != frame) {
                 frame->addRef();
                 if (*out) (*out)->release();
@@ -138,7 +191,7 @@ int BeautyVideoFilter::processAndDeliver(IHostVideoFrame* frame) {
     BeautyFilterCore* core = nullptr;
     IHostControl* control = nullptr;
     if (frame && processMode_ == 1 && acquire(&core, &control)) {
-        if (processFrame(core, frame) == 0) {
+        if (processFrame(core, control, frame) == 0) {
             frame->addRef();
             control->deliverFrame(frame);
             result = 0;

@@ -62,7 +62,12 @@ private:
     // false (nothing taken) when either is missing.
     bool acquire(BeautyFilterCore** core, IHostControl** control);
     // Presets the record, lets the frame fill it and runs it through core.
-    static int processFrame(BeautyFilterCore* core, IHostVideoFrame* frame);
+    // What it throws is logged to control and becomes −1.
+    static int processFrame(BeautyFilterCore* core, IHostControl* control,
+                            IHostVideoFrame* frame) noexcept;
+
+    // hostControl_, read under the lock; the filter keeps its reference.
+    IHostControl* hostControlForLog();
 
     BeautyFilterCore* core_ = nullptr;
     IHostControl* hostControl_ = nullptr;

@@ -1,4 +1,6 @@
-// processFrame with arbitrary format id, size, buffer size and contents.
+// processFrame with arbitrary format id, size, buffer size and contents, on
+// the CPU backend, or on the GL backend when built with KELVO_FUZZ_GL
+// (process_frame_gl_fuzzer, from the same seeds).
 //
 // Most inputs take the pixel path: a known or unknown format, up to 256x256,
 // and a buffer a little shorter or longer than the format needs. The rest
@@ -18,7 +20,15 @@ namespace {
 
 using namespace kelvo::video;
 
+#if KELVO_FUZZ_GL
+// llvmpipe draws every pass on the CPU: smaller frames keep inputs coming.
+constexpr int kMaxPixelSide = 96;
+constexpr const char* kBackend = R"({"backend":"gpu"})";
+#else
 constexpr int kMaxPixelSide = 256;
+// The CPU backend runs far more inputs a second than the GL driver.
+constexpr const char* kBackend = R"({"backend":"cpu","threads":1})";
+#endif
 // Largest buffer of the validation path; far below any frame of its sizes
 // that would be slow to process.
 constexpr int64_t kMaxValidationBytes = 1 << 16;
@@ -57,8 +67,7 @@ void chooseModes(VideoProcessEngineImpl& engine, uint8_t bits) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    // The CPU backend runs far more inputs a second than the GL driver.
-    VideoProcessEngineImpl* engine = fuzz::sharedEngine(R"({"backend":"cpu","threads":1})");
+    VideoProcessEngineImpl* engine = fuzz::sharedEngine(kBackend);
     if (!engine) return 0;
     FuzzedDataProvider in(data, size);
     const uint8_t mode = in.ConsumeIntegral<uint8_t>();

@@ -7,12 +7,32 @@
 namespace kelvo {
 namespace video {
 
+namespace {
+thread_local FramebufferCache* currentPool = nullptr;
+}  // namespace
+
+std::shared_ptr<FramebufferCache> FramebufferCache::create() {
+    return std::shared_ptr<FramebufferCache>(new FramebufferCache());
+}
+
 FramebufferCache* FramebufferCache::instance() {
-    // Function-local static: created once, thread-safe, and destroyed when the
-    // library is unloaded. Its destructor makes no GL call: idle framebuffers
-    // are deleted by purge() while a context is current.
-    static FramebufferCache pool;
-    return &pool;
+    return currentPool ? currentPool : privatePool();
+}
+
+FramebufferCache* FramebufferCache::privatePool() {
+    // Created once, thread-safe, and destroyed when the library is unloaded.
+    // Its destructor makes no GL call: idle framebuffers are deleted by
+    // purge() while a context is current.
+    static const std::shared_ptr<FramebufferCache> pool = create();
+    return pool.get();
+}
+
+FramebufferCache::Scope::Scope(FramebufferCache* pool) : previous_(currentPool) {
+    if (pool) currentPool = pool;
+}
+
+FramebufferCache::Scope::~Scope() {
+    currentPool = previous_;
 }
 
 namespace {
@@ -46,13 +66,22 @@ std::shared_ptr<FBOBase> FramebufferCache::acquire(int width, int height) {
             }
             --i;
         } while (!result && i >= 0);
-        count->second = i + 1;
-        lastUse[key] = ++tick;
+        if (i + 1 > 0) {
+            count->second = i + 1;
+            lastUse[key] = ++tick;
+        } else {
+            // No idle one left: a stream of ever new sizes must not leave a
+            // count behind for each.
+            counts.erase(count);
+            lastUse.erase(key);
+        }
     }
     if (!result) {
         result = std::make_shared<GLFBO>();
         result->InitFBO(width, height);
     }
+    result->pool = weak_from_this();
+    result->pooled = true;
     result->addUse();
     // Here and not in giveBack: a framebuffer may be given back where no
     // context is current, and deleting its names needs one.
@@ -101,6 +130,20 @@ void FramebufferCache::evictOverLimit() {
         if (oldest == lastUse.end()) return;
         evictSize(std::string(oldest->first));
     }
+}
+
+void FramebufferCache::releaseSize(int width, int height) {
+    std::lock_guard<std::mutex> lock(mutex);
+    evictSize(sizeKey(width, height));
+    evictSize(sizeKey(0, 0));
+}
+
+void FramebufferCache::abandon() {
+    std::lock_guard<std::mutex> lock(mutex);
+    stored.clear();
+    counts.clear();
+    lastUse.clear();
+    idle = 0;
 }
 
 void FramebufferCache::purge() {

@@ -2,6 +2,7 @@
 
 #include <epoxy/gl.h>
 
+#include <atomic>
 #include <cstdarg>
 #include <cstdio>
 #include <string>
@@ -20,21 +21,61 @@ const char* glErrorName(unsigned int code) {
     }
 }
 
-int reportGLErrors(const char* label, unsigned int (*nextError)()) {
+namespace {
+thread_local unsigned failures = 0;
+std::atomic<GLAllocationFailureHook> failureHook{nullptr};
+
+// The number of errors drained; GL_OUT_OF_MEMORY is counted as a failure.
+unsigned drainErrors(const char* label, unsigned int (*nextError)()) {
+    unsigned drained = 0;
     for (unsigned int error = nextError(); error != GL_NO_ERROR; error = nextError()) {
         glDiagnosticPrint("%s: glError:%s\n", label, glErrorName(error));
+        if (error == GL_OUT_OF_MEMORY) ++failures;
+        ++drained;
     }
-    return 0;
+    return drained;
 }
 
-namespace {
 unsigned int nextGLError() {
     return glGetError();
 }
 }  // namespace
 
+int reportGLErrors(const char* label, unsigned int (*nextError)()) {
+    drainErrors(label, nextError);
+    return 0;
+}
+
 int checkGLError(const char* label) {
     return reportGLErrors(label, nextGLError);
+}
+
+unsigned glFailureCount() {
+    return failures;
+}
+
+bool checkGLAllocation(const char* label) {
+    const unsigned before = failures;
+    const unsigned drained = drainErrors(label, nextGLError);
+    // Out of memory was counted already.
+    if (drained > 0 && failures == before) ++failures;
+    return drained == 0;
+}
+
+void noteGLFailure(const char* label, const char* what) {
+    ++failures;
+    glDiagnosticPrint("%s: %s\n", label, what);
+}
+
+void setGLAllocationFailureHook(GLAllocationFailureHook hook) {
+    failureHook.store(hook);
+}
+
+bool glAllocationFailureInjected(const char* site) {
+    const GLAllocationFailureHook hook = failureHook.load();
+    if (!hook || !hook(site)) return false;
+    noteGLFailure(site, "glError:GL_OUT_OF_MEMORY (injected)");
+    return true;
 }
 
 namespace {

@@ -14,7 +14,11 @@ void FBOBase::dropUse() {
     if (--useCount >= 1) {
         return;
     }
-    FramebufferCache::instance()->giveBack(shared_from_this());
+    if (std::shared_ptr<FramebufferCache> owner = pool.lock()) {
+        owner->giveBack(shared_from_this());
+    } else if (!pooled) {
+        FramebufferCache::instance()->giveBack(shared_from_this());
+    }
 }
 
 void FBOBase::clearUses() {
@@ -33,6 +37,9 @@ void GLFBO::InitFBO(int width, int height) {
         texture.reset();
     }
 
+    if (glAllocationFailureInjected("InitFBO")) {
+        return;
+    }
     glGenFramebuffers(1, &framebufferId);
     glBindFramebuffer(GL_FRAMEBUFFER, framebufferId);
 
@@ -45,9 +52,10 @@ void GLFBO::InitFBO(int width, int height) {
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
 
     glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, colorTextureId, 0);
-    checkGLError("glFramebufferTexture2D");
+    checkGLAllocation("glFramebufferTexture2D");
 
     if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+        noteGLFailure("InitFBO", "framebuffer incomplete");
         return;
     }
 

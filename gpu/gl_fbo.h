@@ -11,6 +11,8 @@
 namespace kelvo {
 namespace video {
 
+class FramebufferCache;
+
 // A framebuffer object with one colour texture, always owned by a
 // std::shared_ptr (the self reference lets dropUse hand it back to the
 // FramebufferCache). The destructor deletes no GL object: GL names are
@@ -25,8 +27,8 @@ public:
     // Creates framebuffer and colour texture of that size. Does nothing (no
     // GL call) when the size equals the stored one. An earlier size's GL
     // names are deleted first. When the framebuffer is incomplete the stored
-    // size stays, `texture` stays empty, and framebuffer and texture are left
-    // bound.
+    // size stays, `texture` stays empty, framebuffer and texture are left
+    // bound, and the failure is counted (glFailureCount).
     virtual void InitFBO(int width, int height) = 0;
     // Deletes the GL names (idempotent). Size and `texture` stay.
     virtual void UnInitFBO() = 0;
@@ -41,7 +43,7 @@ public:
 
     // Users of an acquired framebuffer count themselves in.
     void addUse();
-    // Drops one use; at 0 the framebuffer goes back to FramebufferCache.
+    // Drops one use; at 0 the framebuffer goes back to its pool.
     // Throws std::bad_weak_ptr when not owned by a shared_ptr.
     void dropUse();
     void clearUses();
@@ -53,6 +55,11 @@ public:
     // Wraps colorTextureId (type 1, external); empty until InitFBO completes.
     std::shared_ptr<GLTexture> texture;
     int useCount = 0;
+    // The pool that handed it out, which it goes back to. One made outside
+    // a pool goes to the current pool (FramebufferCache::instance()); one
+    // whose pool is gone is dropped, as its context went with the pool.
+    std::weak_ptr<FramebufferCache> pool;
+    bool pooled = false;
 };
 
 class GLFBO : public FBOBase {

@@ -51,12 +51,17 @@ void GLTexture::recycle() {
 
 void GLTexture::Load(const uint8_t* data, size_t offset, int width, int height, GLenum format) {
     glBindTexture(GL_TEXTURE_2D, textureId);
+    if (glAllocationFailureInjected("Texture.Load")) {
+        this->width = this->height = 0;
+        return;
+    }
     const uint8_t* pixels = data ? data + offset : nullptr;
     glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(format), width, height, 0, format,
                  GL_UNSIGNED_BYTE, pixels);
-    this->width = width;
-    this->height = height;
-    checkGLError("Texture.Load");
+    // Storage that could not be made has no size.
+    const bool loaded = checkGLAllocation("Texture.Load");
+    this->width = loaded ? width : 0;
+    this->height = loaded ? height : 0;
 }
 
 }  // namespace video

@@ -31,7 +31,9 @@ public:
     // (Re)allocates level 0 as width x height, internal and pixel format
     // `format` (GL_RGBA or GL_RED), GL_UNSIGNED_BYTE, from data + offset (null
     // data with offset 0 only allocates). Rows are read with the current
-    // unpack alignment. Leaves the texture bound to the active unit.
+    // unpack alignment. Leaves the texture bound to the active unit. When
+    // the storage cannot be made (a GL error, counted by glFailureCount) the
+    // size becomes 0.
     virtual void Load(const uint8_t* data, size_t offset, int width, int height,
                       GLenum format) = 0;
 

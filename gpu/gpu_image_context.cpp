@@ -2,6 +2,7 @@
 
 #include <mutex>
 
+#include "gpu/framebuffer_cache.h"
 #include "platform/native_context.h"
 #include "platform/gl_driver.h"
 #include "platform/egl/native_context_egl.h"
@@ -124,6 +125,11 @@ void GPUImageContext::releaseCurrent() {
 
 void GPUImageContext::destroyInstance() {
     std::lock_guard<std::mutex> lock(holderMutex);
+    if (holder) {
+        // Idle framebuffers left in the pool die with the context; a later
+        // context must not delete their names as its own.
+        FramebufferCache::privatePool()->abandon();
+    }
     delete holder;
     holder = nullptr;
 }

@@ -4,6 +4,9 @@
 #include <libyuv/planar_functions.h>
 
 #include <cstring>
+#include <exception>
+#include <new>
+#include <type_traits>
 #include <memory>
 #include <string>
 #include <utility>
@@ -529,6 +532,68 @@ void installDouble(GObjectClass* klass, guint id, const char* name, const char* 
                                                      GST_PARAM_MUTABLE_PLAYING)));
 }
 
+// GStreamer calls in from C: nothing thrown may cross into it. A callback
+// that throws logs one error line and fails as its kind fails; a transform
+// lets the frame go on as it came, as after any failed frame.
+const char* currentCause() noexcept {
+    try {
+        throw;
+    } catch (const std::bad_alloc&) {
+        return "out of memory";
+    } catch (const std::exception& e) {
+        return e.what();
+    } catch (...) {
+        return "unknown error";
+    }
+}
+
+template <class R>
+R callbackFailed(GObject* object, const char* name, const char* cause) {
+    GST_ERROR_OBJECT(object, "%s fail, %s", name, cause);
+    if constexpr (std::is_same<R, GstFlowReturn>::value) {
+        GST_ELEMENT_WARNING(object, STREAM, FAILED, ("Video enhancement failed"),
+                            ("%s: %s", name, cause));
+        return GST_FLOW_OK;
+    } else if constexpr (!std::is_void<R>::value) {
+        return R();
+    }
+}
+
+// The vfunc a callback stands for, for the log line.
+const char* callbackName(void (*callback)()) {
+    using Fn = void (*)();
+    const std::pair<Fn, const char*> names[] = {
+        {reinterpret_cast<Fn>(&setProperty), "set_property"},
+        {reinterpret_cast<Fn>(&getProperty), "get_property"},
+        {reinterpret_cast<Fn>(&finalize), "finalize"},
+        {reinterpret_cast<Fn>(&start), "start"},
+        {reinterpret_cast<Fn>(&stop), "stop"},
+        {reinterpret_cast<Fn>(&beforeTransform), "before_transform"},
+        {reinterpret_cast<Fn>(&setInfo), "set_info"},
+        {reinterpret_cast<Fn>(&transformFrameIp), "transform_frame_ip"}};
+    for (const auto& name : names)
+        if (name.first == callback) return name.second;
+    return "callback";
+}
+
+template <auto Callback>
+struct Guarded;
+
+template <class R, class Object, class... Rest, R (*Callback)(Object*, Rest...)>
+struct Guarded<Callback> {
+    static R call(Object* object, Rest... rest) noexcept {
+        try {
+            return Callback(object, rest...);
+        } catch (...) {
+            const char* name = callbackName(reinterpret_cast<void (*)()>(Callback));
+            return callbackFailed<R>(G_OBJECT(object), name, currentCause());
+        }
+    }
+};
+
+template <auto Callback>
+constexpr auto guarded = &Guarded<Callback>::call;
+
 const GParamFlags kPlaying = static_cast<GParamFlags>(
     G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS | GST_PARAM_MUTABLE_PLAYING);
 const GParamFlags kControllable =
@@ -544,9 +609,9 @@ static void gst_kelvo_enhance_class_init(GstKelvoEnhanceClass* klass) {
 
     GST_DEBUG_CATEGORY_INIT(kelvo_enhance_debug, "kelvoenhance", 0, "kelvo video enhancement");
 
-    gobject->set_property = setProperty;
-    gobject->get_property = getProperty;
-    gobject->finalize = finalize;
+    gobject->set_property = guarded<setProperty>;
+    gobject->get_property = guarded<getProperty>;
+    gobject->finalize = guarded<finalize>;
 
     g_object_class_install_property(
         gobject, PROP_EFFECTS,
@@ -627,13 +692,13 @@ static void gst_kelvo_enhance_class_init(GstKelvoEnhanceClass* klass) {
         element, gst_pad_template_new("src", GST_PAD_SRC, GST_PAD_ALWAYS, caps));
     gst_caps_unref(caps);
 
-    trans->start = start;
-    trans->stop = stop;
-    trans->before_transform = beforeTransform;
+    trans->start = guarded<start>;
+    trans->stop = guarded<stop>;
+    trans->before_transform = guarded<beforeTransform>;
     // Passthrough (no effect) leaves the buffers alone entirely.
     trans->transform_ip_on_passthrough = FALSE;
-    filter->set_info = setInfo;
-    filter->transform_frame_ip = transformFrameIp;
+    filter->set_info = guarded<setInfo>;
+    filter->transform_frame_ip = guarded<transformFrameIp>;
 
     gst_type_mark_as_plugin_api(backendType(), static_cast<GstPluginAPIFlags>(0));
 }

@@ -47,6 +47,7 @@ void EffectChain::run(const std::shared_ptr<I420VideoFrame>& frame, ChainHandOve
                       IVideoProcessObserver* observer) {
     int index = 0;
     for (auto& effect : effects_) {
+        if (handOver.failed()) return;
         if (!effect->enabled) continue;
         const bool readsBack = effect->effectType == kEffectTypeYUVOutputConvertor;
         const bool image = handOver.handOver(*effect, readsBack ? (index + 1) % 2 : index);

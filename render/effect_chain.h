@@ -37,6 +37,8 @@ public:
     // `readBack` says it was the output convertor, which wrote the frame's
     // planes as well.
     virtual void adoptOutput(EffectBase& effect, bool readBack) = 0;
+    // True when the frame has failed and the rest of the chain must not run.
+    virtual bool failed() const { return false; }
 
 protected:
     ~ChainHandOver() = default;
@@ -59,7 +61,7 @@ public:
     void clear();
 
     // Runs the enabled effects in order, reporting each one's Draw status to
-    // the observer (may be null). The output convertor draws into the other
+    // the observer (may be null), until the hand-over says the frame failed. The output convertor draws into the other
     // working surface, so that the image it read stays current for a backend
     // that reads it again.
     void run(const std::shared_ptr<I420VideoFrame>& frame, ChainHandOver& handOver,

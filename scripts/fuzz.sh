@@ -7,12 +7,12 @@
 # each with its own time and, optionally, a number of executions after which
 # it stops early. Long runs, for example:
 #   nice -n 19 scripts/fuzz.sh parameter=1800/1000000 png=3600/1000000 \
-#     y4m=1800/1000000 process_frame=3600
+#     y4m=1800/1000000 process_frame=3600 process_frame_gl=3600
 # Exits non-zero when any target finds a crash; the input is left in
 # build-fuzz/artifacts/<target>/. New corpus entries stay in build-fuzz.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-all=(parameter process_frame png y4m)
+all=(parameter process_frame process_frame_gl png y4m)
 seconds=60
 if [[ $# -gt 0 && $1 =~ ^[0-9]+$ ]]; then
   seconds=$1
@@ -37,7 +37,10 @@ done
 # Inputs larger than this add no new paths, only time per execution: a frame
 # pattern is repeated, and a PNG or Y4M stream beyond the seeds' sizes is
 # more of the same rows.
-declare -A max_len=([parameter]=4096 [process_frame]=1024 [png]=8192 [y4m]=4096)
+declare -A max_len=([parameter]=4096 [process_frame]=1024 [process_frame_gl]=1024 [png]=8192 \
+  [y4m]=4096)
+# Targets that start from another target's seeds.
+declare -A seeds_of=([process_frame_gl]=process_frame)
 
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DKELVO_BUILD_FUZZERS=ON \
   -DKELVO_BUILD_TESTS=OFF -DKELVO_BUILD_BENCH=OFF >/dev/null
@@ -65,13 +68,13 @@ for t in "${targets[@]}"; do
   mkdir -p "$corpus" "$artifacts"
   log="build-fuzz/fuzz-$t.log"
   dict=()
-  [[ -f "fuzz/$t.dict" ]] && dict=(-dict="fuzz/$t.dict")
+  [[ -f "fuzz/${seeds_of[$t]:-$t}.dict" ]] && dict=(-dict="fuzz/${seeds_of[$t]:-$t}.dict")
   limit=(-max_total_time="${budget[$t]:-$seconds}")
   [[ -n ${runs[$t]:-} ]] && limit+=(-runs="${runs[$t]}")
   echo "== $t: ${budget[$t]:-$seconds}s${runs[$t]:+, at most ${runs[$t]} executions}"
   status=0
   start=$SECONDS
-  "build-fuzz/fuzz/${t}_fuzzer" "$corpus" "fuzz/corpus/$t" "${dict[@]}" "${limit[@]}" \
+  "build-fuzz/fuzz/${t}_fuzzer" "$corpus" "fuzz/corpus/${seeds_of[$t]:-$t}" "${dict[@]}" "${limit[@]}" \
     -max_len="${max_len[$t]}" -close_fd_mask=2 -timeout=25 -rss_limit_mb=3072 -print_final_stats=1 \
     -artifact_prefix="$artifacts/" >"$log" 2>&1 || status=$?
   elapsed=$((SECONDS - start))

@@ -9,7 +9,8 @@
 #      without OpenGL, with its tests and the same pictures as the full build's;
 #   3. the whole suite under AddressSanitizer + UndefinedBehaviorSanitizer;
 #   4. the concurrency tests under ThreadSanitizer;
-#   5. every fuzz target for a bounded time (KELVO_FUZZ_SECONDS, default 60).
+#   5. every fuzz target for a bounded time (KELVO_FUZZ_SECONDS, default 60);
+#   6. the soak (scripts/soak.sh) for KELVO_SOAK_SECONDS, default 60.
 # Set KELVO_QUICK=1 to stop after step 2.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -81,4 +82,6 @@ LP_NUM_THREADS=0 MESA_SHADER_CACHE_DISABLE=true TSAN_OPTIONS=halt_on_error=1:sup
 
 step "fuzz targets"
 ./scripts/fuzz.sh "${KELVO_FUZZ_SECONDS:-60}"
+step "soak"
+./scripts/soak.sh "${KELVO_SOAK_SECONDS:-60}" build
 step "all passed"

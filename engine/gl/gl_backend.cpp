@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "engine/effect_factories.h"
+#include "gpu/framebuffer_cache.h"
 #include "gpu/gl_check.h"
 #include "gpu/gl_state_guard.h"
 #include "gpu/gpu_image_context.h"
@@ -52,20 +53,28 @@ std::unique_ptr<RenderEngine> createRenderEngine() {
 
 bool isTexture(int name) { return name > 0 && glIsTexture(static_cast<GLuint>(name)); }
 
+unsigned failureCount() { return glFailureCount(); }
+void reportPendingErrors(const char* label) { checkGLError(label); }
+std::shared_ptr<FramebufferCache> createCallerPool() { return FramebufferCache::create(); }
+
 struct CallScope::State {
     std::optional<ScopedGLDiagnosticSink> sink;
+    std::optional<FramebufferCache::Scope> pool;
     std::optional<GPUImageContext::ScopedCurrent> current;
     std::optional<GLStateGuard> guard;
 };
 
-CallScope::CallScope(bool external, IVideoProcessObserver* observer, bool cpu) {
+CallScope::CallScope(bool external, IVideoProcessObserver* observer, bool cpu,
+                     FramebufferCache* pool) {
     if (cpu) return;
     state_ = std::make_unique<State>();
     state_->sink.emplace(observer ? forwardGLDiagnostic : nullptr, observer);
-    if (external)
+    if (external) {
         state_->guard.emplace();
-    else
+        state_->pool.emplace(pool);
+    } else {
         state_->current.emplace();
+    }
 }
 
 // Members go in reverse order: the state goes back and the context is

@@ -16,9 +16,12 @@ std::string renderer(bool) { return ""; }
 std::string version() { return ""; }
 std::unique_ptr<RenderEngine> createRenderEngine() { return nullptr; }
 bool isTexture(int) { return false; }
+unsigned failureCount() { return 0; }
+void reportPendingErrors(const char*) {}
+std::shared_ptr<FramebufferCache> createCallerPool() { return nullptr; }
 
 struct CallScope::State {};
-CallScope::CallScope(bool, IVideoProcessObserver*, bool) {}
+CallScope::CallScope(bool, IVideoProcessObserver*, bool, FramebufferCache*) {}
 CallScope::~CallScope() = default;
 
 }  // namespace gl_backend

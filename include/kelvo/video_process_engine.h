@@ -183,7 +183,10 @@ public:
     // in buffer; colorMatrix / colorRange: codes above, −1 when not given.
     // reserved1 and reserved2 are not read.
     // 0, −1 failure, −3 not initialised, −4 no effect enabled, −6 invalid
-    // arguments or no setVideoEffects yet.
+    // arguments or no setVideoEffects yet. On any result but 0 the buffer
+    // holds the bytes it came with. Memory or GL storage that runs out fails
+    // the frame with −1 and one kLogError line; the engine stays usable, and
+    // the next frame that fits processes normally.
     virtual int processFrame(int format, int width, int height, uint8_t* buffer, int size,
                              int reserved1, int reserved2, int colorMatrix,
                              int colorRange) = 0;

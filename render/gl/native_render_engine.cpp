@@ -6,6 +6,7 @@
 
 #include "frame/i420_video_frame.h"
 #include "gpu/framebuffer_cache.h"
+#include "gpu/gl_check.h"
 #include "gpu/gl_fbo.h"
 #include "gpu/gl_texture.h"
 #include "render/gl/gl_effect_base.h"
@@ -53,6 +54,22 @@ void NativeRenderEngine::adoptOutput(EffectBase& effect, bool) {
     current_ = static_cast<GPUEffectBase&>(effect).outputTexture();
 }
 
+bool NativeRenderEngine::failed() const { return glFailureCount() != failuresBefore_; }
+
+void NativeRenderEngine::releaseFrameResources(int width, int height) {
+    // Kept, they would hold the memory that ran out, and a framebuffer that
+    // never completed would come back from the pool.
+    for (auto& framebuffer : pingPong_) {
+        if (framebuffer) {
+            framebuffer->UnInitFBO();
+            framebuffer.reset();
+        }
+    }
+    current_.reset();
+    lastOutput_.reset();
+    FramebufferCache::instance()->releaseSize(width, height);
+}
+
 bool NativeRenderEngine::process(const std::shared_ptr<I420VideoFrame>& frame,
                                  bool textureInput) {
     if (!frame || chain_.empty()) {
@@ -60,11 +77,19 @@ bool NativeRenderEngine::process(const std::shared_ptr<I420VideoFrame>& frame,
     }
     const int w = frame->width();
     const int h = frame->height();
+    // Storage the driver could not make fails the frame, rather than hand on
+    // a picture that was never drawn. Errors already pending (a caller's) are
+    // reported first, so that they are not taken for ours.
+    checkGLError("process begin");
+    failuresBefore_ = glFailureCount();
 
-    if (!pingPong_[0] || pingPong_[0]->width != w || pingPong_[0]->height != h) {
+    // Both, or the second is missing after an acquire that threw.
+    if (!pingPong_[0] || !pingPong_[1] || pingPong_[0]->width != w ||
+        pingPong_[0]->height != h) {
         for (auto& framebuffer : pingPong_) {
             if (framebuffer) {
                 framebuffer->dropUse();
+                framebuffer.reset();
             }
         }
         pingPong_[0] = FramebufferCache::instance()->acquire(w, h);
@@ -83,6 +108,10 @@ bool NativeRenderEngine::process(const std::shared_ptr<I420VideoFrame>& frame,
 
     current_ = inputTexture_;
     chain_.run(frame, *this, effectObserver_);
+    if (failed()) {
+        releaseFrameResources(w, h);
+        return false;
+    }
 
     if (current_) {
         frame->textureId = static_cast<int>(current_->textureId);

@@ -32,7 +32,10 @@ public:
     int addEffect(int type) { return chain_.append(type); }
     // Runs the enabled effects on the frame. With textureInput the frame
     // carries a caller texture; afterwards its textureId/textureType name the
-    // output texture. False only without frame or without chain.
+    // output texture. False without frame or without chain, and when GL
+    // could not create or fill a texture or framebuffer (glFailureCount):
+    // the rest of the chain is skipped and the framebuffers of that size are
+    // deleted.
     bool process(const std::shared_ptr<I420VideoFrame>& frame, bool textureInput) override;
 
     // Views for diagnostics and tests.
@@ -44,11 +47,15 @@ private:
     // draws the RGBA image it reads back, and a texture caller gets it).
     bool handOver(EffectBase& effect, int output) override;
     void adoptOutput(EffectBase& effect, bool readBack) override;
+    // A texture or framebuffer GL could not make or fill fails the frame.
+    bool failed() const override;
+    void releaseFrameResources(int width, int height);
 
     std::shared_ptr<FBOBase> pingPong_[2];
     std::shared_ptr<TextureBase> inputTexture_;
     std::shared_ptr<TextureBase> current_;
     std::shared_ptr<TextureBase> lastOutput_;
+    unsigned failuresBefore_ = 0;
     int inputWidth_ = 0;
     int inputHeight_ = 0;
 };

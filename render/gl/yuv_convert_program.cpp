@@ -42,7 +42,8 @@ YUVConvertProgram::~YUVConvertProgram() {
     width_ = height_ = alignedWidth_ = 0;
 }
 
-void YUVConvertProgram::allocateStorage(int width, int height, int alignedWidth) {
+bool YUVConvertProgram::allocateStorage(int width, int height, int alignedWidth) {
+    const unsigned failuresBefore = glFailureCount();
     yTexture_->Load(nullptr, 0, alignedWidth, height, GL_RED);
     // Every chroma row of the frame, the last of an odd height included: a
     // frame one row high would otherwise get chroma textures with no rows.
@@ -50,11 +51,18 @@ void YUVConvertProgram::allocateStorage(int width, int height, int alignedWidth)
     uTexture_->Load(nullptr, 0, alignedWidth / 2, chromaRows, GL_RED);
     vTexture_->Load(nullptr, 0, alignedWidth / 2, chromaRows, GL_RED);
     glBindTexture(GL_TEXTURE_2D, 0);
+    if (glFailureCount() != failuresBefore) {
+        // No storage at this size: the next frame tries again.
+        texturesReady_ = 0;
+        width_ = height_ = alignedWidth_ = 0;
+        return false;
+    }
     texturesReady_ = 1;
     width_ = width;
     height_ = height;
     alignedWidth_ = alignedWidth;
     ++storageAllocations_;
+    return true;
 }
 
 bool YUVConvertProgram::UpdateTextures(const std::shared_ptr<I420VideoFrame>& frame) {
@@ -88,8 +96,9 @@ bool YUVConvertProgram::UpdateTextures(const std::shared_ptr<I420VideoFrame>& fr
 
     // The texture width follows the stride, so a new stride at the same size
     // needs new storage as well.
-    if (w != width_ || h != height_ || aligned != alignedWidth_) {
-        allocateStorage(w, h, aligned);
+    if ((w != width_ || h != height_ || aligned != alignedWidth_) &&
+        !allocateStorage(w, h, aligned)) {
+        return false;
     }
 
     checkGLError("UpdateTextures begin");
@@ -104,7 +113,9 @@ bool YUVConvertProgram::UpdateTextures(const std::shared_ptr<I420VideoFrame>& fr
     uploadPlane(chromaWidth, chromaColumns, chromaRows, frame->stride(1), frame->buffer(1), GL_RED);
     SetUniformTexture("vTex", vTexture_);
     uploadPlane(chromaWidth, chromaColumns, chromaRows, frame->stride(2), frame->buffer(2), GL_RED);
-    checkGLError("UpdateTextures end");
+    if (!checkGLAllocation("UpdateTextures end")) {
+        return false;
+    }
 
     const float edge = static_cast<float>(w) / static_cast<float>(aligned);
     quadTexCoords[2] = edge;

@@ -39,7 +39,8 @@ public:
     // height or aligned width changed, uploads the three planes and points
     // the quad's right edge at width / aligned width. False, with nothing
     // uploaded, for a null frame, a size below 1x1, or planes that do not
-    // hold the rows the upload reads.
+    // hold the rows the upload reads; false too when storage or upload
+    // failed in GL (counted by glFailureCount).
     bool UpdateTextures(const std::shared_ptr<I420VideoFrame>& frame);
 
     // Draws into the bound framebuffer once textures hold a frame; otherwise
@@ -63,7 +64,8 @@ private:
     // the last visible byte once to the right.
     void uploadPlane(int textureWidth, int columns, int rows, int stride, const uint8_t* src,
                      GLenum format);
-    void allocateStorage(int width, int height, int alignedWidth);
+    // False, with no size kept, when a texture got no storage.
+    bool allocateStorage(int width, int height, int alignedWidth);
 
     std::shared_ptr<GLTexture> yTexture_;
     std::shared_ptr<GLTexture> uTexture_;

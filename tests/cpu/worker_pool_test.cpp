@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <new>
 #include <vector>
 
 #include "cpu/worker_pool.h"
@@ -30,6 +31,25 @@ TEST(WorkerPool, VisitsEveryRowOnceInAlignedBands) {
             EXPECT_EQ(misaligned.load(), 0);
             for (int r = 0; r < row.rows; ++r) ASSERT_EQ(visits[r].load(), 1) << "row " << r;
         }
+    }
+}
+
+// A band that runs out of memory, on the caller's thread or a worker's,
+// reaches the caller only once every band is done, and the pool goes on.
+TEST(WorkerPool, ABandThatThrowsReachesTheCallerAfterTheOthers) {
+    WorkerPool pool(3);
+    for (int throwing = 0; throwing < pool.threads(); ++throwing) {
+        std::atomic<int> finished{0};
+        EXPECT_THROW(pool.forRows(30, 1,
+                                  [&](int band, int, int) {
+                                      if (band == throwing) throw std::bad_alloc();
+                                      ++finished;
+                                  }),
+                     std::bad_alloc);
+        EXPECT_EQ(finished.load(), pool.threads() - 1);
+        std::atomic<int> rows{0};
+        pool.forRows(30, 1, [&](int, int begin, int end) { rows += end - begin; });
+        EXPECT_EQ(rows.load(), 30);
     }
 }
 

@@ -20,6 +20,17 @@ namespace {
 
 using namespace kelvo::video;
 
+// Run with GST_TRACERS=leaks (the gstreamer_leaks test), GStreamer lists
+// every object still alive at gst_deinit with a g_warning, which
+// G_DEBUG=fatal-warnings turns into a failure.
+class GstDeinit : public ::testing::Environment {
+public:
+    void TearDown() override {
+        if (gst_is_initialized()) gst_deinit();
+    }
+};
+const auto* const kGstDeinit = ::testing::AddGlobalTestEnvironment(new GstDeinit);
+
 void initGst() {
     static bool done = false;
     if (done) return;
@@ -141,6 +152,8 @@ public:
         gst_element_set_bus(h_->element, bus_);
     }
     ~Element() {
+        // Messages left on the bus hold the element that holds the bus.
+        gst_bus_set_flushing(bus_, TRUE);
         gst_harness_teardown(h_);
         gst_object_unref(bus_);
     }
@@ -535,6 +548,42 @@ TEST(KelvoEnhancePipeline, TwoInstancesInOnePipeline) {
     gst_message_unref(m);
     gst_object_unref(bus);
     gst_element_set_state(pipeline, GST_STATE_NULL);
+    gst_object_unref(pipeline);
+}
+
+// Every transition between NULL, READY, PAUSED and PLAYING, 500 in all,
+// while a live source keeps buffers coming: each start makes an engine and
+// each stop releases it, and the pipeline ends without an error.
+TEST(KelvoEnhancePipeline, FiveHundredStateChangesWhileBuffersFlow) {
+    initGst();
+    GError* error = nullptr;
+    GstElement* pipeline = gst_parse_launch(
+        "videotestsrc is-live=true ! video/x-raw,width=64,height=48,framerate=200/1 ! "
+        "kelvoenhance effects=beauty,color,lowlight,denoise name=k ! fakesink sync=false",
+        &error);
+    ASSERT_NE(pipeline, nullptr) << error->message;
+    const GstState cycle[] = {GST_STATE_READY,  GST_STATE_PAUSED, GST_STATE_PLAYING,
+                              GST_STATE_PAUSED, GST_STATE_PLAYING, GST_STATE_NULL,
+                              GST_STATE_PLAYING, GST_STATE_READY, GST_STATE_PLAYING,
+                              GST_STATE_NULL};
+    GstBus* bus = gst_element_get_bus(pipeline);
+    for (int change = 0; change < 500; ++change) {
+        const GstState target = cycle[change % (sizeof cycle / sizeof cycle[0])];
+        ASSERT_NE(gst_element_set_state(pipeline, target), GST_STATE_CHANGE_FAILURE) << change;
+        GstState now = GST_STATE_VOID_PENDING;
+        ASSERT_NE(gst_element_get_state(pipeline, &now, nullptr, 10 * GST_SECOND),
+                  GST_STATE_CHANGE_FAILURE) << change;
+        if (target == GST_STATE_PLAYING) g_usleep(2000);  // a few buffers through
+        if (GstMessage* m = gst_bus_pop_filtered(
+                bus, static_cast<GstMessageType>(GST_MESSAGE_ERROR | GST_MESSAGE_WARNING))) {
+            ADD_FAILURE() << "change " << change << ": "
+                          << gst_message_type_get_name(GST_MESSAGE_TYPE(m));
+            gst_message_unref(m);
+            break;
+        }
+    }
+    gst_element_set_state(pipeline, GST_STATE_NULL);
+    gst_object_unref(bus);
     gst_object_unref(pipeline);
 }
 

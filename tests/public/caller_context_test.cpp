@@ -9,6 +9,7 @@
 #include <GLFW/glfw3.h>
 #endif
 
+#include <map>
 #include <memory>
 #include <string>
 #include <utility>
@@ -313,6 +314,73 @@ TEST_F(CallerContextTest, GLErrorsGoToTheObserverOrElseStandardErrorOnceNeverSta
         EXPECT_EQ(err.find(": glError:GL_INVALID_ENUM\n") != std::string::npos, !withObserver) << err;
         EXPECT_EQ(observer.logged(kLogError, ": glError:GL_INVALID_ENUM"), withObserver) << err;
     }
+}
+
+// Framebuffers cannot move between contexts: a name of the caller's context
+// means another object, or nothing, in the private one. Engines on both take
+// turns at shared and changing sizes, a second private engine leaves in the
+// middle, and every picture must be what a lone engine of its kind makes;
+// the caller's own texture must outlive both engines' releases.
+TEST_F(CallerContextTest, FramebuffersStayWithTheContextThatMadeThem) {
+    struct Size {
+        int w, h;
+    };
+    const Size sizes[] = {{64, 48}, {96, 64}, {64, 48}, {32, 32}, {96, 64}, {64, 48}};
+    auto makeEngine = [](bool external) {
+        std::unique_ptr<IVideoProcessEngine> engine(createVideoProcessEngine(external));
+        EXPECT_EQ(engine->init(R"({"backend":"gpu"})"), 0);
+        EXPECT_EQ(engine->setVideoEffects({kEffectBeauty, kEffectColorEnhance}), 0);
+        EXPECT_EQ(engine->setParameter("beauty_effect_option", R"({"enable":1})"), 0);
+        EXPECT_EQ(engine->setParameter("color_enhance_option", R"({"enable":1})"), 0);
+        return engine;
+    };
+    auto picture = [](IVideoProcessEngine& engine, Size s) {
+        std::vector<uint8_t> frame(s.w * s.h + 2 * ((s.w + 1) / 2) * ((s.h + 1) / 2));
+        for (size_t i = 0; i < frame.size(); ++i) frame[i] = static_cast<uint8_t>(40 + (i * 7) % 170);
+        EXPECT_EQ(engine.processFrame(kPixelFormatI420, s.w, s.h, frame.data(),
+                                      static_cast<int>(frame.size()), -1, -1, -1, -1),
+                  0);
+        return frame;
+    };
+    // The caller's own object, named as the engines' first objects are.
+    GLuint mineTexture = makeTexture();
+    std::vector<uint8_t> mineBefore(kW * kH * 4);
+    glBindTexture(GL_TEXTURE_2D, mineTexture);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, mineBefore.data());
+
+    std::map<std::pair<bool, int>, std::vector<uint8_t>> lone;
+    for (bool external : {false, true}) {
+        auto engine = makeEngine(external);
+        for (Size s : sizes) lone[{external, s.w}] = picture(*engine, s);
+        engine->release();
+    }
+
+    auto privateEngine = makeEngine(false);
+    auto leaving = makeEngine(false);
+    auto callerEngine = makeEngine(true);
+    int turn = 0;
+    for (Size s : sizes) {
+        SCOPED_TRACE(std::to_string(s.w) + "x" + std::to_string(s.h));
+        EXPECT_TRUE(picture(*privateEngine, s) == (lone[{false, s.w}]));
+        EXPECT_TRUE(picture(*callerEngine, s) == (lone[{true, s.w}]));
+        if (leaving && ++turn == 3) {
+            picture(*leaving, {32, 32});
+            leaving->release();
+            leaving.reset();
+        }
+        EXPECT_EQ(eglGetCurrentContext(), context);
+    }
+    callerEngine->release();
+    EXPECT_TRUE(picture(*privateEngine, sizes[1]) == (lone[{false, sizes[1].w}]));
+    privateEngine->release();
+
+    ASSERT_TRUE(glIsTexture(mineTexture));
+    std::vector<uint8_t> mineAfter(mineBefore.size());
+    glBindTexture(GL_TEXTURE_2D, mineTexture);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, mineAfter.data());
+    glBindTexture(GL_TEXTURE_2D, 0);
+    EXPECT_TRUE(mineAfter == mineBefore);
+    glDeleteTextures(1, &mineTexture);
 }
 
 #if KELVO_WITH_GLFW

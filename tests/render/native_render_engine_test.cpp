@@ -172,7 +172,7 @@ TEST_F(NativeRenderEngineTest, WorkingFramebuffersFollowFrameSizeAndComeBackFrom
     // Same GL names: taken from the cache, not initialised again.
     EXPECT_EQ(smallNames, (std::set<GLuint>{engine->workingFramebuffer(0)->framebufferId,
                                             engine->workingFramebuffer(1)->framebufferId}));
-    EXPECT_EQ(cache->countForSize("640x480"), 0);
+    EXPECT_EQ(cache->countForSize("640x480"), -1);
     EXPECT_EQ(cache->countForSize("1280x720"), 2);
 }
 

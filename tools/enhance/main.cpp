@@ -6,7 +6,9 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -141,9 +143,7 @@ bool writeSnapshot(const std::string& path, const Y4MHeader& h, const std::vecto
     return writePngRgb(path, both.data(), h.width * 2, h.height, error);
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int run(int argc, char** argv) {
     Options options;
     std::string error;
     if (!parseOptions(argc, argv, &options, &error)) return usage(error);
@@ -305,4 +305,19 @@ int main(int argc, char** argv) {
     if (stats && stats != stderr && std::fclose(stats) != 0) return fail("cannot write the stats");
     if (in && in != stdin) std::fclose(in);
     return 0;
+}
+
+}  // namespace
+
+// A frame too large for the memory left must end in a message and a failed
+// exit, not in std::terminate.
+int main(int argc, char** argv) {
+    try {
+        return run(argc, argv);
+    } catch (const std::bad_alloc&) {
+        std::fputs("kelvo-enhance: out of memory\n", stderr);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "kelvo-enhance: %s\n", e.what());
+    }
+    return 1;
 }

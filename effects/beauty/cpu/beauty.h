@@ -48,7 +48,8 @@ public:
     // read them (several MB each): false, and the gradings off, unless both
     // are that size with data.
     bool setTables(ConstImageRGBA8 whiten, ConstImageRGBA8 ruddy);
-    // Tables laid out once (tableCells), shared by any number of instances.
+    // Tables laid out once (tableCells; std::bad_alloc when out of memory),
+    // shared by any number of instances.
     using TableCells = std::shared_ptr<const std::vector<uint8_t>>;
     static TableCells tableCells(ConstImageRGBA8 table);
     bool setTables(TableCells whiten, TableCells ruddy);
@@ -61,7 +62,8 @@ public:
     // Secures scratch for src's size and latches the parameters for the
     // frame. -1 (nothing done) when an image has no data, a non-positive size
     // or a stride shorter than its row, when the sizes differ, when the two
-    // overlap, or when the scratch images cannot be allocated; 0 otherwise.
+    // overlap; 0 otherwise. std::bad_alloc when the scratch images cannot
+    // be allocated (the next call starts afresh).
     // The views must stay valid until the last stage has run.
     int begin(ConstImageRGBA8 src, ImageRGBA8 dst);
     // Rows of the stage for the frame begun last.

@@ -199,8 +199,10 @@ bool ColorEnhance::process(const ConstImageRGBA8& src, const ImageRGBA8& dst,
             try {
                 buildCube(params, pool);
             } catch (const std::bad_alloc&) {
+                // Failed at the engine's edge: a frame without colour
+                // enhancement must not pass for a processed one.
                 cubeStale_ = true;
-                return false;
+                throw;
             }
         }
     }

@@ -54,7 +54,8 @@ public:
 
     // src and dst must be the same size; they may be the same image. False,
     // with nothing written, for null data, a size mismatch or below 1x1, or
-    // short strides. pool may be null (run inline).
+    // short strides. pool may be null (run inline). std::bad_alloc when the
+    // cube cannot be built (rebuilt by the next call).
     bool process(const ConstImageRGBA8& src, const ImageRGBA8& dst, const ColorEnhanceParams& params,
                  WorkerPool* pool);
 
