@@ -32,8 +32,8 @@ struct PlaneSet {
 class YuvRoundTrip {
 public:
     // Room for a width x height picture in both plane sets; forgets the frame
-    // it held. False, holding nothing, for a size below 1x1 or when memory
-    // runs out (the pair then converts as if it had no round trip).
+    // it held. False, holding nothing, for a size below 1x1; std::bad_alloc
+    // when memory runs out, which fails the frame.
     bool reserve(int width, int height);
     // Valid after a successful reserve, until the next one.
     PlaneSet unchanged();

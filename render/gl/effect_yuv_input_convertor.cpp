@@ -51,12 +51,10 @@ void EffectYUVInputConvertor::keepUnchangedPlanes(const I420VideoFrame& frame) {
         w != frame.width() || h != frame.height() || !roundTrip_.reserve(w, h)) {
         return;
     }
+    // Out of memory throws and fails the frame: without the round trip the
+    // pair would give another picture and call it a success.
     const size_t bytes = static_cast<size_t>(w) * static_cast<size_t>(h) * 4;
-    try {
-        if (readback_.size() < bytes) readback_.resize(bytes);
-    } catch (const std::bad_alloc&) {
-        return;  // the pair converts without the round trip
-    }
+    if (readback_.size() < bytes) readback_.resize(bytes);
     int readWidth = w;
     int readHeight = h;
     outputFBO->ReadFrame(readback_.data(), readWidth, readHeight);
