@@ -51,7 +51,7 @@ cmake --build build-nogl
 for f in build-nogl/libkelvo_video_process.so build-nogl/tools/enhance/kelvo-enhance \
          build-nogl/gstreamer/libgstkelvo.so build-nogl/obs/kelvo-obs.so; do
   [ -e "$f" ] || continue
-  if readelf -d "$f" | grep NEEDED | grep -Ei 'lib(GL|EGL|GLX|OpenGL|epoxy|glfw)'; then
+  if readelf -d "$f" | grep NEEDED | grep -E '\[lib(GL|EGL|GLX|GLdispatch|OpenGL|epoxy|glfw)[.-]'; then
     echo "$f needs a GL library" >&2; exit 1
   fi
 done
