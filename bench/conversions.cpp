@@ -19,7 +19,7 @@ namespace kelvo {
 namespace video {
 namespace {
 
-const char* const kFormatNames[] = {"", "I420", "I422", "NV21", "NV12",
+const char* const kFormatNames[] = {"",     "I420", "I422", "NV21", "NV12",
                                     "YV12", "RGBA", "ARGB", "BGRA"};
 
 std::shared_ptr<I420VideoFrame> makeFrame(int width, int height) {

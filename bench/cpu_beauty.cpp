@@ -18,7 +18,8 @@ namespace {
 struct Frame {
     int width, height;
     std::vector<uint8_t> src, dst;
-    Frame(int w, int h) : width(w), height(h), src(static_cast<size_t>(w) * h * 4), dst(src.size()) {
+    Frame(int w, int h)
+        : width(w), height(h), src(static_cast<size_t>(w) * h * 4), dst(src.size()) {
         uint32_t seed = 1;
         for (int y = 0; y < h; ++y) {
             for (int x = 0; x < w; ++x) {
@@ -26,7 +27,8 @@ struct Frame {
                 uint8_t* p = &src[(static_cast<size_t>(y) * w + x) * 4];
                 const int noise = static_cast<int>((seed >> 24) % 9) - 4;
                 // A warm face-like middle over cooler gradients.
-                const bool face = (x - w / 2) * (x - w / 2) * 4 + (y - h / 2) * (y - h / 2) * 9 < w * h;
+                const bool face =
+                    (x - w / 2) * (x - w / 2) * 4 + (y - h / 2) * (y - h / 2) * 9 < w * h;
                 p[0] = static_cast<uint8_t>((face ? 200 : 60 + 150 * x / w) + noise);
                 p[1] = static_cast<uint8_t>((face ? 150 : 70 + 120 * y / h) + noise);
                 p[2] = static_cast<uint8_t>((face ? 120 : 180) + noise);
@@ -144,8 +146,10 @@ void BM_CpuBeautyStage(benchmark::State& state) {
 }
 BENCHMARK(BM_CpuBeautyStage)
     ->ArgNames({"w", "h", "stage"})
-    ->ArgsProduct({{1280}, {720}, {CpuBeauty::kStageDownsize, CpuBeauty::kStageSoften,
-                                   CpuBeauty::kStageSpread, CpuBeauty::kStageMix}})
+    ->ArgsProduct({{1280},
+                   {720},
+                   {CpuBeauty::kStageDownsize, CpuBeauty::kStageSoften, CpuBeauty::kStageSpread,
+                    CpuBeauty::kStageMix}})
     ->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -22,9 +22,9 @@ namespace video {
 namespace {
 
 // BT.601 limited, both ways.
-const YUVInputRowParams kDecode = {{1.164384f, 0.0f, 1.596027f, 1.164384f, -0.391762f,
-                                    -0.812968f, 1.164384f, 2.017232f, 0.0f},
-                                   16.0f / 255.0f};
+const YUVInputRowParams kDecode = {
+    {1.164384f, 0.0f, 1.596027f, 1.164384f, -0.391762f, -0.812968f, 1.164384f, 2.017232f, 0.0f},
+    16.0f / 255.0f};
 const YuvFixedCoeffs kEncode = {66, 129, 25, 4224, -38, -74, 112, 112, -94, -18};
 
 struct Pictures {
@@ -38,7 +38,9 @@ struct Pictures {
           image1(image0.size()) {
         bench::fillCameraI420(y.data(), w, u.data(), chromaWidth, v.data(), chromaWidth, w, h);
     }
-    ImageRGBA8 view(std::vector<uint8_t>& image) { return {image.data(), 4 * width, width, height}; }
+    ImageRGBA8 view(std::vector<uint8_t>& image) {
+        return {image.data(), 4 * width, width, height};
+    }
     ConstImageRGBA8 cview(const std::vector<uint8_t>& image) const {
         return {image.data(), 4 * width, width, height};
     }
@@ -46,8 +48,8 @@ struct Pictures {
 
 void setUp(benchmark::internal::Benchmark* b) {
     for (int threads : {1, 2}) {
-        for (auto size : {std::make_pair(640, 480), std::make_pair(1280, 720),
-                          std::make_pair(1920, 1080)}) {
+        for (auto size :
+             {std::make_pair(640, 480), std::make_pair(1280, 720), std::make_pair(1920, 1080)}) {
             b->Args({size.first, size.second, threads});
         }
     }
@@ -167,7 +169,11 @@ BENCHMARK(BM_YUVInput)->Apply(setUp);
 BENCHMARK(BM_LowlightEnhance)->Apply(setUp);
 BENCHMARK(BM_ColorEnhance)->Apply(setUp);
 BENCHMARK(BM_ColorEnhanceExact)->Apply(setUp);
-BENCHMARK(BM_ColorEnhanceCubeRebuild)->ArgName("threads")->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)
+BENCHMARK(BM_ColorEnhanceCubeRebuild)
+    ->ArgName("threads")
+    ->Arg(1)
+    ->Arg(2)
+    ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 BENCHMARK(BM_YUVOutput)->Apply(setUp);
 BENCHMARK(BM_Chain)->Apply(setUp);

@@ -28,15 +28,14 @@ std::vector<uint8_t> noisyPlane(int width, int height, int spread, unsigned seed
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
             const int v = 40 + (x * 3 + y * 2) % 170 + noise(rng);
-            plane[static_cast<size_t>(y) * width + x] =
-                static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v);
+            plane[static_cast<size_t>(y) * width + x] = static_cast<uint8_t>(v < 0     ? 0
+                                                                             : v > 255 ? 255
+                                                                                       : v);
         }
     return plane;
 }
 
-void setLabel(benchmark::State& state) {
-    state.SetLabel(kVariantNames[state.range(2)]);
-}
+void setLabel(benchmark::State& state) { state.SetLabel(kVariantNames[state.range(2)]); }
 
 // The flags of the benchmark's variant; false (and the benchmark skipped)
 // where this run lacks them.

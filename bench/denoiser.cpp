@@ -33,8 +33,9 @@ void drawFrames(benchmark::State& state, int level) {
         for (int y = 0; y < height; ++y)
             for (int x = 0; x < width; ++x) {
                 const double v = 40 + (x * 3 + y * 2) % 170 + noise(rng);
-                luma[static_cast<size_t>(y) * width + x] =
-                    static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v);
+                luma[static_cast<size_t>(y) * width + x] = static_cast<uint8_t>(v < 0     ? 0
+                                                                                : v > 255 ? 255
+                                                                                          : v);
             }
     }
     std::shared_ptr<I420VideoFrame> frame(new I420VideoFrame(), I420VideoFrame::deleter());

@@ -118,11 +118,11 @@ void BM_FloorUploadI420(benchmark::State& state) {
             glBindTexture(GL_TEXTURE_2D, textures[0]);
             glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, width, height, GL_RED, GL_UNSIGNED_BYTE, y);
             glBindTexture(GL_TEXTURE_2D, textures[1]);
-            glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, width / 2, height / 2, GL_RED,
-                            GL_UNSIGNED_BYTE, u);
+            glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, width / 2, height / 2, GL_RED, GL_UNSIGNED_BYTE,
+                            u);
             glBindTexture(GL_TEXTURE_2D, textures[2]);
-            glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, width / 2, height / 2, GL_RED,
-                            GL_UNSIGNED_BYTE, v);
+            glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, width / 2, height / 2, GL_RED, GL_UNSIGNED_BYTE,
+                            v);
             glFinish();
         }
         glBindTexture(GL_TEXTURE_2D, 0);

@@ -55,7 +55,8 @@ std::vector<std::vector<uint8_t>> cameraBuffers(int width, int height,
                               static_cast<uint32_t>(n + 1));
         if (format == kPixelFormatI420) continue;
         const int type = videoTypeFromFormat(format);
-        std::vector<uint8_t> converted(static_cast<size_t>(requiredBufferSize(type, width, height)));
+        std::vector<uint8_t> converted(
+            static_cast<size_t>(requiredBufferSize(type, width, height)));
         libyuv::ConvertFromI420(buffer.data(), width, buffer.data() + lumaSize, chromaWidth,
                                 buffer.data() + lumaSize + chromaSize, chromaWidth,
                                 converted.data(), 0, width, height, fourccFromVideoType(type));
@@ -79,9 +80,8 @@ public:
 // effects that must have drawn for the figure to count.
 void runProcessFrame(benchmark::State& state, const std::vector<int>& effects,
                      const std::vector<std::pair<const char*, const char*>>& documents,
-                     const std::vector<int>& drawn,
-                     const char* config = R"({"backend":"gpu"})", int warmUpFrames = kInputs,
-                     int format = kPixelFormatI420) {
+                     const std::vector<int>& drawn, const char* config = R"({"backend":"gpu"})",
+                     int warmUpFrames = kInputs, int format = kPixelFormatI420) {
     const int width = static_cast<int>(state.range(0));
     const int height = static_cast<int>(state.range(1));
     const auto inputs = cameraBuffers(width, height, format);
@@ -193,8 +193,9 @@ void BM_ProcessFrameAllEffectsCpuFirst64(benchmark::State& state) {
             break;
         }
         if (n++ == 0)
-            firstFrameMs = std::chrono::duration<double, std::milli>(
-                               std::chrono::steady_clock::now() - start).count();
+            firstFrameMs =
+                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                    .count();
         benchmark::DoNotOptimize(buffer[0]);
     }
     for (int id : kAllEffects)
@@ -245,8 +246,8 @@ void BM_EngineMemory(benchmark::State& state, const char* config) {
                 engine.setParameter(document.first, document.second);
             for (int n = 0; n < kFrames; ++n) {
                 std::memcpy(buffer.data(), inputs[n % kInputs].data(), buffer.size());
-                if (engine.processFrame(kPixelFormatI420, width, height, buffer.data(), size, 0,
-                                        0, -1, -1) != 0) {
+                if (engine.processFrame(kPixelFormatI420, width, height, buffer.data(), size, 0, 0,
+                                        -1, -1) != 0) {
                     state.SkipWithError("processFrame failed");
                     return;
                 }
@@ -334,23 +335,48 @@ void BM_DetectionStep(benchmark::State& state) {
 
 BENCHMARK(BM_ProcessFrameAllEffects)->Apply(bench::frameSizes);
 BENCHMARK(BM_ProcessFrameAllEffectsCpu)
-    ->Args({640, 480, 1})->Args({640, 480, 2})
-    ->Args({1280, 720, 1})->Args({1280, 720, 2})
-    ->Args({1920, 1080, 1})->Args({1920, 1080, 2})
-    ->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
+    ->Args({640, 480, 1})
+    ->Args({640, 480, 2})
+    ->Args({1280, 720, 1})
+    ->Args({1280, 720, 2})
+    ->Args({1920, 1080, 1})
+    ->Args({1920, 1080, 2})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MeasureProcessCPUTime();
 BENCHMARK(BM_ProcessFrameAllEffectsCpuFirst64)
-    ->Args({640, 480, 1})->Args({640, 480, 2})
-    ->Args({1280, 720, 1})->Args({1280, 720, 2})
-    ->Args({1920, 1080, 1})->Args({1920, 1080, 2})
-    ->Iterations(64)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
+    ->Args({640, 480, 1})
+    ->Args({640, 480, 2})
+    ->Args({1280, 720, 1})
+    ->Args({1280, 720, 2})
+    ->Args({1920, 1080, 1})
+    ->Args({1920, 1080, 2})
+    ->Iterations(64)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MeasureProcessCPUTime();
 BENCHMARK_CAPTURE(BM_EngineMemory, cpu1, R"({"backend":"cpu","threads":1})")
-    ->Args({1280, 720})->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+    ->Args({1280, 720})
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 BENCHMARK_CAPTURE(BM_EngineMemory, cpu2, R"({"backend":"cpu","threads":2})")
-    ->Args({1280, 720})->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+    ->Args({1280, 720})
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 BENCHMARK_CAPTURE(BM_EngineMemory, gpu, R"({"backend":"gpu"})")
-    ->Args({1280, 720})->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_CpuEnginesInParallel)->Args({1280, 720})->Threads(1)->Threads(2)->Threads(4)
-    ->UseRealTime()->Unit(benchmark::kMillisecond);
+    ->Args({1280, 720})
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(BM_CpuEnginesInParallel)
+    ->Args({1280, 720})
+    ->Threads(1)
+    ->Threads(2)
+    ->Threads(4)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ProcessFrameBeauty)->Apply(bench::frameSizes);
 void colourFormats(benchmark::internal::Benchmark* b) {
     for (int format : {kPixelFormatI420, kPixelFormatI422, kPixelFormatARGB})
@@ -384,8 +410,8 @@ int writeFrames(int width, int height, int count, const char* path) {
 int main(int argc, char** argv) {
     // --write-frames WIDTH HEIGHT COUNT PATH
     if (argc == 6 && std::strcmp(argv[1], "--write-frames") == 0) {
-        return kelvo::video::writeFrames(std::atoi(argv[2]), std::atoi(argv[3]),
-                                         std::atoi(argv[4]), argv[5]);
+        return kelvo::video::writeFrames(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]),
+                                         argv[5]);
     }
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;

@@ -20,13 +20,15 @@ uint8_t clamp255(int v) { return static_cast<uint8_t>(std::min(std::max(v, 0), 2
 
 inline void storeUV(const int* mean, const PackedRowCoeffs& c, uint8_t* u, uint8_t* v) {
     *u = clamp255((c.u[0] * mean[0] + c.u[1] * mean[1] + c.u[2] * mean[2] + c.u[3] * mean[3] +
-                   kYuvChromaBias) >> 8);
+                   kYuvChromaBias) >>
+                  8);
     *v = clamp255((c.v[0] * mean[0] + c.v[1] * mean[1] + c.v[2] * mean[2] + c.v[3] * mean[3] +
-                   kYuvChromaBias) >> 8);
+                   kYuvChromaBias) >>
+                  8);
 }
 
-using PackedConverter = int (*)(const uint8_t*, int, uint8_t*, int, uint8_t*, int, uint8_t*,
-                                int, int, int, int, int);
+using PackedConverter = int (*)(const uint8_t*, int, uint8_t*, int, uint8_t*, int, uint8_t*, int,
+                                int, int, int, int);
 
 }  // namespace
 
@@ -70,8 +72,8 @@ void PackedRowPairToUV_C(const uint8_t* s0, const uint8_t* s1, uint8_t* dstU, ui
     }
 }
 
-void YuvRowToPacked_C(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* dst,
-                      int width, const YuvFixedDecode& k, int r, int g, int b) {
+void YuvRowToPacked_C(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* dst, int width,
+                      const YuvFixedDecode& k, int r, int g, int b) {
     const int a = 6 - r - g - b;
     for (int x = 0; x < width; ++x, dst += 4) {
         const int luma = (y[x] - k.yOffset) * k.y + 2048;  // + 2048: round to nearest
@@ -86,7 +88,8 @@ void YuvRowToPacked_C(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint
 PackedRows packedRowsFor(CpuFlags flags) {
     PackedRows rows = {PackedRowToY_C, PackedRowPairToUV_C, YuvRowToPacked_C};
 #if KELVO_CPU_X86
-    if (flags & kCpuFlagSSE2) rows = {PackedRowToY_SSE2, PackedRowPairToUV_SSE2, YuvRowToPacked_SSE2};
+    if (flags & kCpuFlagSSE2)
+        rows = {PackedRowToY_SSE2, PackedRowPairToUV_SSE2, YuvRowToPacked_SSE2};
     if (flags & kCpuFlagAVX2) rows.toY = PackedRowToY_AVX2, rows.toUV = PackedRowPairToUV_AVX2;
 #else
     (void)flags;
@@ -106,7 +109,8 @@ int packedToI420WithRows(PackedOrder order, const PackedRows& rows, const uint8_
     if (!src || !dstY || !dstU || !dstV || width <= 0 || height == 0 || height == INT_MIN)
         return -1;
     // The same matrix and range that decode a frame with these codes.
-    const PackedRowCoeffs coeffs = packedRowCoeffs(order, yuvMatrixFor(colorMatrix, colorRange).fixed);
+    const PackedRowCoeffs coeffs =
+        packedRowCoeffs(order, yuvMatrixFor(colorMatrix, colorRange).fixed);
     ptrdiff_t step = srcStride;
     if (height < 0) {
         height = -height;
@@ -131,45 +135,49 @@ int packedToI420WithRows(PackedOrder order, const PackedRows& rows, const uint8_
 }
 
 int ABGRToI420ColorSpace(const uint8_t* src, int srcStride, uint8_t* dstY, int dstStrideY,
-                         uint8_t* dstU, int dstStrideU, uint8_t* dstV, int dstStrideV,
-                         int width, int height, int colorRange, int colorMatrix) {
-    return packedToI420WithRows(PackedOrder::kABGR, packedRows(), src, srcStride, dstY,
-                                dstStrideY, dstU, dstStrideU, dstV, dstStrideV, width, height,
-                                colorRange, colorMatrix);
+                         uint8_t* dstU, int dstStrideU, uint8_t* dstV, int dstStrideV, int width,
+                         int height, int colorRange, int colorMatrix) {
+    return packedToI420WithRows(PackedOrder::kABGR, packedRows(), src, srcStride, dstY, dstStrideY,
+                                dstU, dstStrideU, dstV, dstStrideV, width, height, colorRange,
+                                colorMatrix);
 }
 
 int ARGBToI420ColorSpace(const uint8_t* src, int srcStride, uint8_t* dstY, int dstStrideY,
-                         uint8_t* dstU, int dstStrideU, uint8_t* dstV, int dstStrideV,
-                         int width, int height, int colorRange, int colorMatrix) {
-    return packedToI420WithRows(PackedOrder::kARGB, packedRows(), src, srcStride, dstY,
-                                dstStrideY, dstU, dstStrideU, dstV, dstStrideV, width, height,
-                                colorRange, colorMatrix);
+                         uint8_t* dstU, int dstStrideU, uint8_t* dstV, int dstStrideV, int width,
+                         int height, int colorRange, int colorMatrix) {
+    return packedToI420WithRows(PackedOrder::kARGB, packedRows(), src, srcStride, dstY, dstStrideY,
+                                dstU, dstStrideU, dstV, dstStrideV, width, height, colorRange,
+                                colorMatrix);
 }
 
 int BGRAToI420ColorSpace(const uint8_t* src, int srcStride, uint8_t* dstY, int dstStrideY,
-                         uint8_t* dstU, int dstStrideU, uint8_t* dstV, int dstStrideV,
-                         int width, int height, int colorRange, int colorMatrix) {
-    return packedToI420WithRows(PackedOrder::kBGRA, packedRows(), src, srcStride, dstY,
-                                dstStrideY, dstU, dstStrideU, dstV, dstStrideV, width, height,
-                                colorRange, colorMatrix);
+                         uint8_t* dstU, int dstStrideU, uint8_t* dstV, int dstStrideV, int width,
+                         int height, int colorRange, int colorMatrix) {
+    return packedToI420WithRows(PackedOrder::kBGRA, packedRows(), src, srcStride, dstY, dstStrideY,
+                                dstU, dstStrideU, dstV, dstStrideV, width, height, colorRange,
+                                colorMatrix);
 }
 
 int ConvertToI420ColorSpace(const uint8_t* sample, size_t sample_size, uint8_t* dst_y,
-                            int dst_stride_y, uint8_t* dst_u, int dst_stride_u,
-                            uint8_t* dst_v, int dst_stride_v, int crop_x, int crop_y,
-                            int src_width, int src_height, int crop_width, int crop_height,
-                            libyuv::RotationMode rotation, uint32_t fourcc, int colorRange,
-                            int colorMatrix) {
+                            int dst_stride_y, uint8_t* dst_u, int dst_stride_u, uint8_t* dst_v,
+                            int dst_stride_v, int crop_x, int crop_y, int src_width, int src_height,
+                            int crop_width, int crop_height, libyuv::RotationMode rotation,
+                            uint32_t fourcc, int colorRange, int colorMatrix) {
     PackedConverter convert = nullptr;
     switch (libyuv::CanonicalFourCC(fourcc)) {
-        case libyuv::FOURCC_ABGR: convert = ABGRToI420ColorSpace; break;
-        case libyuv::FOURCC_ARGB: convert = ARGBToI420ColorSpace; break;
-        case libyuv::FOURCC_BGRA: convert = BGRAToI420ColorSpace; break;
+        case libyuv::FOURCC_ABGR:
+            convert = ABGRToI420ColorSpace;
+            break;
+        case libyuv::FOURCC_ARGB:
+            convert = ARGBToI420ColorSpace;
+            break;
+        case libyuv::FOURCC_BGRA:
+            convert = BGRAToI420ColorSpace;
+            break;
         default:
-            return libyuv::ConvertToI420(sample, sample_size, dst_y, dst_stride_y, dst_u,
-                                         dst_stride_u, dst_v, dst_stride_v, crop_x, crop_y,
-                                         src_width, src_height, crop_width, crop_height,
-                                         rotation, fourcc);
+            return libyuv::ConvertToI420(
+                sample, sample_size, dst_y, dst_stride_y, dst_u, dst_stride_u, dst_v, dst_stride_v,
+                crop_x, crop_y, src_width, src_height, crop_width, crop_height, rotation, fourcc);
     }
 
     if (!dst_y || !dst_u || !dst_v || !sample || src_width <= 0 || crop_width <= 0 ||
@@ -205,12 +213,12 @@ int ConvertToI420ColorSpace(const uint8_t* sample, size_t sample_size, uint8_t* 
     uint8_t* tmpY = buffer;
     uint8_t* tmpU = tmpY + ySize;
     uint8_t* tmpV = tmpU + uvSize;
-    int r = convert(src, srcStride, tmpY, crop_width, tmpU, halfWidth, tmpV, halfWidth,
-                    crop_width, invCropHeight, colorRange, colorMatrix);
+    int r = convert(src, srcStride, tmpY, crop_width, tmpU, halfWidth, tmpV, halfWidth, crop_width,
+                    invCropHeight, colorRange, colorMatrix);
     if (r == 0) {
         r = libyuv::I420Rotate(tmpY, crop_width, tmpU, halfWidth, tmpV, halfWidth, dst_y,
-                               dst_stride_y, dst_u, dst_stride_u, dst_v, dst_stride_v,
-                               crop_width, absCropHeight, rotation);
+                               dst_stride_y, dst_u, dst_stride_u, dst_v, dst_stride_v, crop_width,
+                               absCropHeight, rotation);
     }
     std::free(buffer);
     return r;

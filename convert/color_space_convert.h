@@ -28,14 +28,14 @@ namespace video {
 // at its last row and steps backwards. Returns 0, or −1 when src, dstY, dstU
 // or dstV is null, width <= 0 or height == 0.
 int ABGRToI420ColorSpace(const uint8_t* src, int srcStride, uint8_t* dstY, int dstStrideY,
-                         uint8_t* dstU, int dstStrideU, uint8_t* dstV, int dstStrideV,
-                         int width, int height, int colorRange, int colorMatrix);
+                         uint8_t* dstU, int dstStrideU, uint8_t* dstV, int dstStrideV, int width,
+                         int height, int colorRange, int colorMatrix);
 int ARGBToI420ColorSpace(const uint8_t* src, int srcStride, uint8_t* dstY, int dstStrideY,
-                         uint8_t* dstU, int dstStrideU, uint8_t* dstV, int dstStrideV,
-                         int width, int height, int colorRange, int colorMatrix);
+                         uint8_t* dstU, int dstStrideU, uint8_t* dstV, int dstStrideV, int width,
+                         int height, int colorRange, int colorMatrix);
 int BGRAToI420ColorSpace(const uint8_t* src, int srcStride, uint8_t* dstY, int dstStrideY,
-                         uint8_t* dstU, int dstStrideU, uint8_t* dstV, int dstStrideV,
-                         int width, int height, int colorRange, int colorMatrix);
+                         uint8_t* dstU, int dstStrideU, uint8_t* dstV, int dstStrideV, int width,
+                         int height, int colorRange, int colorMatrix);
 
 // libyuv::ConvertToI420 (same arguments, cropping, rotation and results) with
 // a colour range and matrix for the packed formats: FOURCC_ABGR, FOURCC_ARGB
@@ -53,11 +53,10 @@ int BGRAToI420ColorSpace(const uint8_t* src, int srcStride, uint8_t* dstY, int d
 // Destination planes must hold the rotated crop: crop_width x |crop_height|,
 // or |crop_height| x crop_width for 90 and 270.
 int ConvertToI420ColorSpace(const uint8_t* sample, size_t sample_size, uint8_t* dst_y,
-                            int dst_stride_y, uint8_t* dst_u, int dst_stride_u,
-                            uint8_t* dst_v, int dst_stride_v, int crop_x, int crop_y,
-                            int src_width, int src_height, int crop_width, int crop_height,
-                            libyuv::RotationMode rotation, uint32_t fourcc, int colorRange,
-                            int colorMatrix);
+                            int dst_stride_y, uint8_t* dst_u, int dst_stride_u, uint8_t* dst_v,
+                            int dst_stride_v, int crop_x, int crop_y, int src_width, int src_height,
+                            int crop_width, int crop_height, libyuv::RotationMode rotation,
+                            uint32_t fourcc, int colorRange, int colorMatrix);
 
 }  // namespace video
 }  // namespace kelvo

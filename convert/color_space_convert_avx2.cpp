@@ -18,8 +18,8 @@ namespace {
 constexpr int kChromaBias = 32896;
 
 inline __m256i pixelWeights(const int16_t* w) {
-    return _mm256_setr_epi16(w[0], w[1], w[2], w[3], w[0], w[1], w[2], w[3], w[0], w[1], w[2],
-                             w[3], w[0], w[1], w[2], w[3]);
+    return _mm256_setr_epi16(w[0], w[1], w[2], w[3], w[0], w[1], w[2], w[3], w[0], w[1], w[2], w[3],
+                             w[0], w[1], w[2], w[3]);
 }
 
 // Packs leave 32-bit groups lane-interleaved: 0 2 4 6 | 1 3 5 7.
@@ -30,9 +30,8 @@ inline __m256i deinterleaveGroups(__m256i v) {
 inline __m256i pairSums(__m256i first, __m256i second) {
     const __m256 a = _mm256_castsi256_ps(first);
     const __m256 b = _mm256_castsi256_ps(second);
-    return _mm256_add_epi32(
-        _mm256_castps_si256(_mm256_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0))),
-        _mm256_castps_si256(_mm256_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1))));
+    return _mm256_add_epi32(_mm256_castps_si256(_mm256_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0))),
+                            _mm256_castps_si256(_mm256_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1))));
 }
 
 // Luma of eight pixels: pixels 0-3 in the low lane, 4-7 in the high lane.
@@ -87,8 +86,8 @@ static int prefixToY(const uint8_t* src, uint8_t* dstY, int width, const PackedR
     return x;
 }
 
-static int prefixToUV(const uint8_t* src0, const uint8_t* src1, uint8_t* dstU,
-                           uint8_t* dstV, int width, const PackedRowCoeffs& c) {
+static int prefixToUV(const uint8_t* src0, const uint8_t* src1, uint8_t* dstU, uint8_t* dstV,
+                      int width, const PackedRowCoeffs& c) {
     const __m256i uWeights = pixelWeights(c.u);
     const __m256i vWeights = pixelWeights(c.v);
     const __m256i bias = _mm256_set1_epi32(kChromaBias);
@@ -98,12 +97,12 @@ static int prefixToUV(const uint8_t* src0, const uint8_t* src1, uint8_t* dstU,
         const __m256i b1 = blockAverages4(src0 + 32, src1 + 32);
         const __m256i b2 = blockAverages4(src0 + 64, src1 + 64);
         const __m256i b3 = blockAverages4(src0 + 96, src1 + 96);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(dstU + x / 2),
-                         packChroma16(chroma8(b0, b1, uWeights, bias),
-                                      chroma8(b2, b3, uWeights, bias)));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(dstV + x / 2),
-                         packChroma16(chroma8(b0, b1, vWeights, bias),
-                                      chroma8(b2, b3, vWeights, bias)));
+        _mm_storeu_si128(
+            reinterpret_cast<__m128i*>(dstU + x / 2),
+            packChroma16(chroma8(b0, b1, uWeights, bias), chroma8(b2, b3, uWeights, bias)));
+        _mm_storeu_si128(
+            reinterpret_cast<__m128i*>(dstV + x / 2),
+            packChroma16(chroma8(b0, b1, vWeights, bias), chroma8(b2, b3, vWeights, bias)));
     }
     return x;
 }
@@ -115,8 +114,8 @@ void PackedRowToY_AVX2(const uint8_t* src, uint8_t* dstY, int width, const Packe
     PackedRowToY_C(src + 4 * done, dstY + done, width - done, c);
 }
 
-void PackedRowPairToUV_AVX2(const uint8_t* src0, const uint8_t* src1, uint8_t* dstU,
-                            uint8_t* dstV, int width, const PackedRowCoeffs& c) {
+void PackedRowPairToUV_AVX2(const uint8_t* src0, const uint8_t* src1, uint8_t* dstU, uint8_t* dstV,
+                            int width, const PackedRowCoeffs& c) {
     const int done = prefixToUV(src0, src1, dstU, dstV, width, c);
     PackedRowPairToUV_C(src0 + 4 * done, src1 + 4 * done, dstU + done / 2, dstV + done / 2,
                         width - done, c);

@@ -42,8 +42,7 @@ inline __m128i blockAverages2(const uint8_t* s0, const uint8_t* s1) {
     const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s1));
     const __m128i lo = _mm_add_epi16(_mm_unpacklo_epi8(a, zero), _mm_unpacklo_epi8(b, zero));
     const __m128i hi = _mm_add_epi16(_mm_unpackhi_epi8(a, zero), _mm_unpackhi_epi8(b, zero));
-    return _mm_srli_epi16(_mm_add_epi16(_mm_unpacklo_epi64(lo, hi), _mm_unpackhi_epi64(lo, hi)),
-                          2);
+    return _mm_srli_epi16(_mm_add_epi16(_mm_unpacklo_epi64(lo, hi), _mm_unpackhi_epi64(lo, hi)), 2);
 }
 
 // Four chroma values (arithmetic shift, as the portable code) from the
@@ -61,7 +60,8 @@ static int prefixToY(const uint8_t* src, uint8_t* dstY, int width, const PackedR
     const __m128i bias = _mm_set1_epi32(c.yBias);
     int x = 0;
     for (; x + 16 <= width; x += 16, src += 64) {
-        const __m128i lo = _mm_packs_epi32(luma4(src, weights, bias), luma4(src + 16, weights, bias));
+        const __m128i lo =
+            _mm_packs_epi32(luma4(src, weights, bias), luma4(src + 16, weights, bias));
         const __m128i hi =
             _mm_packs_epi32(luma4(src + 32, weights, bias), luma4(src + 48, weights, bias));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(dstY + x), _mm_packus_epi16(lo, hi));
@@ -69,8 +69,8 @@ static int prefixToY(const uint8_t* src, uint8_t* dstY, int width, const PackedR
     return x;
 }
 
-static int prefixToUV(const uint8_t* src0, const uint8_t* src1, uint8_t* dstU,
-                           uint8_t* dstV, int width, const PackedRowCoeffs& c) {
+static int prefixToUV(const uint8_t* src0, const uint8_t* src1, uint8_t* dstU, uint8_t* dstV,
+                      int width, const PackedRowCoeffs& c) {
     const __m128i uWeights = pixelWeights(c.u);
     const __m128i vWeights = pixelWeights(c.v);
     const __m128i bias = _mm_set1_epi32(kChromaBias);
@@ -80,10 +80,10 @@ static int prefixToUV(const uint8_t* src0, const uint8_t* src1, uint8_t* dstU,
         const __m128i b23 = blockAverages2(src0 + 16, src1 + 16);
         const __m128i b45 = blockAverages2(src0 + 32, src1 + 32);
         const __m128i b67 = blockAverages2(src0 + 48, src1 + 48);
-        const __m128i u = _mm_packs_epi32(chroma4(b01, b23, uWeights, bias),
-                                          chroma4(b45, b67, uWeights, bias));
-        const __m128i v = _mm_packs_epi32(chroma4(b01, b23, vWeights, bias),
-                                          chroma4(b45, b67, vWeights, bias));
+        const __m128i u =
+            _mm_packs_epi32(chroma4(b01, b23, uWeights, bias), chroma4(b45, b67, uWeights, bias));
+        const __m128i v =
+            _mm_packs_epi32(chroma4(b01, b23, vWeights, bias), chroma4(b45, b67, vWeights, bias));
         _mm_storel_epi64(reinterpret_cast<__m128i*>(dstU + x / 2), _mm_packus_epi16(u, u));
         _mm_storel_epi64(reinterpret_cast<__m128i*>(dstV + x / 2), _mm_packus_epi16(v, v));
     }
@@ -93,7 +93,7 @@ static int prefixToUV(const uint8_t* src0, const uint8_t* src1, uint8_t* dstU,
 // Eight pixels at a time: 32-bit multiply-adds of (value, weight) pairs give
 // the portable row's sums exactly; the packs are its clamps.
 static int prefixFromYuv(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* dst,
-                        int width, const YuvFixedDecode& k, int r, int g, int b) {
+                         int width, const YuvFixedDecode& k, int r, int g, int b) {
     const __m128i zero = _mm_setzero_si128();
     const __m128i one = _mm_set1_epi16(1);
     const __m128i yOffset = _mm_set1_epi16(k.yOffset);
@@ -150,8 +150,8 @@ void PackedRowToY_SSE2(const uint8_t* src, uint8_t* dstY, int width, const Packe
     PackedRowToY_C(src + 4 * done, dstY + done, width - done, c);
 }
 
-void PackedRowPairToUV_SSE2(const uint8_t* src0, const uint8_t* src1, uint8_t* dstU,
-                            uint8_t* dstV, int width, const PackedRowCoeffs& c) {
+void PackedRowPairToUV_SSE2(const uint8_t* src0, const uint8_t* src1, uint8_t* dstU, uint8_t* dstV,
+                            int width, const PackedRowCoeffs& c) {
     const int done = prefixToUV(src0, src1, dstU, dstV, width, c);
     PackedRowPairToUV_C(src0 + 4 * done, src1 + 4 * done, dstU + done / 2, dstV + done / 2,
                         width - done, c);
@@ -160,7 +160,8 @@ void PackedRowPairToUV_SSE2(const uint8_t* src0, const uint8_t* src1, uint8_t* d
 void YuvRowToPacked_SSE2(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* dst,
                          int width, const YuvFixedDecode& k, int r, int g, int b) {
     const int done = prefixFromYuv(y, u, v, dst, width, k, r, g, b);
-    YuvRowToPacked_C(y + done, u + done / 2, v + done / 2, dst + 4 * done, width - done, k, r, g, b);
+    YuvRowToPacked_C(y + done, u + done / 2, v + done / 2, dst + 4 * done, width - done, k, r, g,
+                     b);
 }
 
 }  // namespace video

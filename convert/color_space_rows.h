@@ -50,19 +50,19 @@ using YuvRowToPackedFn = void (*)(const uint8_t* y, const uint8_t* u, const uint
                                   int b);
 
 void PackedRowToY_C(const uint8_t* src, uint8_t* dstY, int width, const PackedRowCoeffs& c);
-void PackedRowPairToUV_C(const uint8_t* src0, const uint8_t* src1, uint8_t* dstU,
-                         uint8_t* dstV, int width, const PackedRowCoeffs& c);
-void YuvRowToPacked_C(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* dst,
-                      int width, const YuvFixedDecode& k, int r, int g, int b);
+void PackedRowPairToUV_C(const uint8_t* src0, const uint8_t* src1, uint8_t* dstU, uint8_t* dstV,
+                         int width, const PackedRowCoeffs& c);
+void YuvRowToPacked_C(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* dst, int width,
+                      const YuvFixedDecode& k, int r, int g, int b);
 #if KELVO_CPU_X86
 void PackedRowToY_SSE2(const uint8_t* src, uint8_t* dstY, int width, const PackedRowCoeffs& c);
-void PackedRowPairToUV_SSE2(const uint8_t* src0, const uint8_t* src1, uint8_t* dstU,
-                            uint8_t* dstV, int width, const PackedRowCoeffs& c);
+void PackedRowPairToUV_SSE2(const uint8_t* src0, const uint8_t* src1, uint8_t* dstU, uint8_t* dstV,
+                            int width, const PackedRowCoeffs& c);
 void YuvRowToPacked_SSE2(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* dst,
                          int width, const YuvFixedDecode& k, int r, int g, int b);
 void PackedRowToY_AVX2(const uint8_t* src, uint8_t* dstY, int width, const PackedRowCoeffs& c);
-void PackedRowPairToUV_AVX2(const uint8_t* src0, const uint8_t* src1, uint8_t* dstU,
-                            uint8_t* dstV, int width, const PackedRowCoeffs& c);
+void PackedRowPairToUV_AVX2(const uint8_t* src0, const uint8_t* src1, uint8_t* dstU, uint8_t* dstV,
+                            int width, const PackedRowCoeffs& c);
 #endif
 
 // The packed conversions' rows of one instruction-set level.

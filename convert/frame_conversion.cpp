@@ -70,14 +70,15 @@ const libyuv::YuvConstants* libyuvConstants(const YuvMatrix& m, bool swapped) {
 class PackedFrameRows {
 public:
     PackedFrameRows(const I420VideoFrame& frame, int videoType)
-        : m_(yuvMatrixFor(frame.colorMatrix, frame.colorRange)),
-          argb_(videoType == kVideoTypeARGB),
+        : m_(yuvMatrixFor(frame.colorMatrix, frame.colorRange)), argb_(videoType == kVideoTypeARGB),
           // libyuv's RGBA with U and V exchanged is BGRA.
-          swapUV_(videoType == kVideoTypeBGRA),
-          constants_(libyuvConstants(m_, swapUV_)),
-          r_(argb_ ? 2 : videoType == kVideoTypeRGBA ? 3 : 1),
-          g_(argb_ ? 1 : 2),
-          b_(argb_ ? 0 : videoType == kVideoTypeRGBA ? 1 : 3) {
+          swapUV_(videoType == kVideoTypeBGRA), constants_(libyuvConstants(m_, swapUV_)),
+          r_(argb_                         ? 2
+             : videoType == kVideoTypeRGBA ? 3
+                                           : 1),
+          g_(argb_ ? 1 : 2), b_(argb_                         ? 0
+                                : videoType == kVideoTypeRGBA ? 1
+                                                              : 3) {
         const uint8_t alphaBytes[4] = {uint8_t(argb_ ? 0 : 0xFF), 0, 0, uint8_t(argb_ ? 0xFF : 0)};
         std::memcpy(&alphaMask, alphaBytes, 4);
     }
@@ -160,15 +161,24 @@ bool rowsEqual(const I420VideoFrame& a, const I420VideoFrame& b, int plane, int 
 
 int videoTypeFromFormat(int formatId) {
     switch (formatId) {
-        case kPixelFormatI420: return kVideoTypeI420;
-        case kPixelFormatI422: return kVideoTypeI422;
-        case kPixelFormatNV21: return kVideoTypeNV21;
-        case kPixelFormatNV12: return kVideoTypeNV12;
-        case kPixelFormatYV12: return kVideoTypeYV12;
-        case kPixelFormatRGBA: return kVideoTypeRGBA;
-        case kPixelFormatARGB: return kVideoTypeARGB;
-        case kPixelFormatBGRA: return kVideoTypeBGRA;
-        default: return kVideoTypeUnknown;
+        case kPixelFormatI420:
+            return kVideoTypeI420;
+        case kPixelFormatI422:
+            return kVideoTypeI422;
+        case kPixelFormatNV21:
+            return kVideoTypeNV21;
+        case kPixelFormatNV12:
+            return kVideoTypeNV12;
+        case kPixelFormatYV12:
+            return kVideoTypeYV12;
+        case kPixelFormatRGBA:
+            return kVideoTypeRGBA;
+        case kPixelFormatARGB:
+            return kVideoTypeARGB;
+        case kPixelFormatBGRA:
+            return kVideoTypeBGRA;
+        default:
+            return kVideoTypeUnknown;
     }
 }
 
@@ -179,21 +189,30 @@ bool isPackedVideoType(int videoType) {
 
 uint32_t fourccFromVideoType(int videoType) {
     switch (videoType) {
-        case kVideoTypeI420: return libyuv::FOURCC_I420;
-        case kVideoTypeI422: return libyuv::FOURCC_I422;
-        case kVideoTypeNV21: return libyuv::FOURCC_NV21;
-        case kVideoTypeNV12: return libyuv::FOURCC_NV12;
-        case kVideoTypeYV12: return libyuv::FOURCC_YV12;
-        case kVideoTypeRGBA: return libyuv::FOURCC_RGBA;
-        case kVideoTypeARGB: return libyuv::FOURCC_ARGB;
-        case kVideoTypeBGRA: return libyuv::FOURCC_BGRA;
-        default: return 0;
+        case kVideoTypeI420:
+            return libyuv::FOURCC_I420;
+        case kVideoTypeI422:
+            return libyuv::FOURCC_I422;
+        case kVideoTypeNV21:
+            return libyuv::FOURCC_NV21;
+        case kVideoTypeNV12:
+            return libyuv::FOURCC_NV12;
+        case kVideoTypeYV12:
+            return libyuv::FOURCC_YV12;
+        case kVideoTypeRGBA:
+            return libyuv::FOURCC_RGBA;
+        case kVideoTypeARGB:
+            return libyuv::FOURCC_ARGB;
+        case kVideoTypeBGRA:
+            return libyuv::FOURCC_BGRA;
+        default:
+            return 0;
     }
 }
 
-int convertBufferToFrame(int videoType, const uint8_t* buffer, int cropX, int cropY,
-                         int srcWidth, int srcHeight, size_t sampleSize, int rotation,
-                         I420VideoFrame& frame, int colorRange, int colorMatrix) {
+int convertBufferToFrame(int videoType, const uint8_t* buffer, int cropX, int cropY, int srcWidth,
+                         int srcHeight, size_t sampleSize, int rotation, I420VideoFrame& frame,
+                         int colorRange, int colorMatrix) {
     int dstWidth = frame.width();
     int dstHeight = frame.height();
     if (rotation == 90 || rotation == 270) {

@@ -38,9 +38,9 @@ uint32_t fourccFromVideoType(int videoType);
 // converted by libyuv as BT.601 limited, and the frame says so (0 and 4).
 // Returns ConvertToI420ColorSpace's result (0 success); −1 for an unknown
 // type or a frame whose planes cannot hold its width x height picture.
-int convertBufferToFrame(int videoType, const uint8_t* buffer, int cropX, int cropY,
-                         int srcWidth, int srcHeight, size_t sampleSize, int rotation,
-                         I420VideoFrame& frame, int colorRange, int colorMatrix);
+int convertBufferToFrame(int videoType, const uint8_t* buffer, int cropX, int cropY, int srcWidth,
+                         int srcHeight, size_t sampleSize, int rotation, I420VideoFrame& frame,
+                         int colorRange, int colorMatrix);
 
 // Writes the frame's I420 planes into `buffer` as `videoType`, frame-sized,
 // with rows dstStride bytes apart (0: packed rows). The buffer must hold the

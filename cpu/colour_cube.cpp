@@ -26,7 +26,8 @@ void ColourCube::build(int size, const LineFn& line, float bend, WorkerPool* poo
             line(l % size, l / size, rgb.data());
             uint64_t* out = entries_.data() + static_cast<size_t>(l) * size;
             for (int r = 0; r < size; ++r) {
-                out[r] = cubeValue(rgb[3 * r]) | static_cast<uint64_t>(cubeValue(rgb[3 * r + 1])) << 16 |
+                out[r] = cubeValue(rgb[3 * r]) |
+                         static_cast<uint64_t>(cubeValue(rgb[3 * r + 1])) << 16 |
                          static_cast<uint64_t>(cubeValue(rgb[3 * r + 2])) << 32;
             }
         }
@@ -37,7 +38,9 @@ void ColourCube::build(int size, const LineFn& line, float bend, WorkerPool* poo
     const size_t points = entries_.size();
     std::vector<uint8_t> bends(points, 0);
     const int64_t step[3] = {1, size, static_cast<int64_t>(size) * size};
-    auto value = [&](size_t i, int c) { return static_cast<float>(entries_[i] >> (16 * c) & 0xffff) * kCubeStep; };
+    auto value = [&](size_t i, int c) {
+        return static_cast<float>(entries_[i] >> (16 * c) & 0xffff) * kCubeStep;
+    };
     forRows(pool, size * size, 1, [&](int, int begin, int end) {
         for (int l = begin; l < end; ++l) {
             const int at[3] = {0, l % size, l / size};
@@ -47,7 +50,8 @@ void ColourCube::build(int size, const LineFn& line, float bend, WorkerPool* poo
                 for (int axis = 0; axis < 3 && !bends[i]; ++axis) {
                     if (pos[axis] == 0 || pos[axis] == size - 1) continue;
                     for (int c = 0; c < 3; ++c) {
-                        const float d = value(i - step[axis], c) - 2.0f * value(i, c) + value(i + step[axis], c);
+                        const float d = value(i - step[axis], c) - 2.0f * value(i, c) +
+                                        value(i + step[axis], c);
                         if (std::fabs(d) > bend) bends[i] = 1;
                     }
                 }
@@ -61,8 +65,9 @@ void ColourCube::build(int size, const LineFn& line, float bend, WorkerPool* poo
                 const size_t i = (static_cast<size_t>(b) * size + g) * size + r;
                 bool marked = false;
                 for (int corner = 0; corner < 8; ++corner) {
-                    marked = marked || bends[i + (corner & 1 ? step[0] : 0) + (corner & 2 ? step[1] : 0) +
-                                             (corner & 4 ? step[2] : 0)];
+                    marked =
+                        marked || bends[i + (corner & 1 ? step[0] : 0) +
+                                        (corner & 2 ? step[1] : 0) + (corner & 4 ? step[2] : 0)];
                 }
                 if (marked) entries_[i] |= kMark;
             }

@@ -60,7 +60,8 @@ public:
     // (up to kMaxCellNumber; 0 for none). A rebuild clears them all.
     uint32_t cellNumber(size_t i) const { return static_cast<uint32_t>(entries_[i] >> kNumberBit); }
     void setCellNumber(size_t i, uint32_t number) {
-        entries_[i] = (entries_[i] & ~(~uint64_t{0} << kNumberBit)) | uint64_t{number} << kNumberBit;
+        entries_[i] = (entries_[i] & ~(~uint64_t{0} << kNumberBit)) | uint64_t{number}
+                                                                          << kNumberBit;
     }
     static constexpr uint32_t kMaxCellNumber = (1u << 15) - 1;
     ColourCubeView view() const { return {entries_.data(), size_}; }

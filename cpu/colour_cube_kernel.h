@@ -19,7 +19,8 @@ KELVO_CPU_INLINE void cubeUnpack(typename O::I lo, typename O::I hi, typename O:
 
 // Orders (fa, da) before (fb, db) when fb is the larger fraction.
 template <class O>
-KELVO_CPU_INLINE void cubeSortPair(typename O::F& fa, typename O::I& da, typename O::F& fb, typename O::I& db) {
+KELVO_CPU_INLINE void cubeSortPair(typename O::F& fa, typename O::I& da, typename O::F& fb,
+                                   typename O::I& db) {
     const auto swap = O::gt(fb, fa);
     const typename O::F f = O::select(swap, fb, fa);
     fb = O::select(swap, fa, fb);
@@ -69,14 +70,15 @@ KELVO_CPU_INLINE CubePath<O> cubePath(const ColourCubeView& cube, typename O::F 
 // The cube along a path. `marked` is bits 48..63 of the cell's first corner:
 // the mark in bit 0, the owner's number for the cell above it.
 template <class O>
-KELVO_CPU_INLINE void cubeRead(const ColourCubeView& cube, const CubePath<O>& path, typename O::F out[3],
-                               typename O::I& marked) {
+KELVO_CPU_INLINE void cubeRead(const ColourCubeView& cube, const CubePath<O>& path,
+                               typename O::F out[3], typename O::I& marked) {
     using F = typename O::F;
     using I = typename O::I;
     // The last corner is the first's diagonal neighbour: one index serves both.
     const int32_t n = cube.size;
     I lo[4], hi[4];
-    O::gather64Two(cube.entries, cube.entries + (1 + n + n * n), path.corner[0], lo[0], hi[0], lo[3], hi[3]);
+    O::gather64Two(cube.entries, cube.entries + (1 + n + n * n), path.corner[0], lo[0], hi[0],
+                   lo[3], hi[3]);
     O::gather64(cube.entries, path.corner[1], lo[1], hi[1]);
     O::gather64(cube.entries, path.corner[2], lo[2], hi[2]);
     marked = O::template srli<16>(hi[0]);
@@ -87,16 +89,16 @@ KELVO_CPU_INLINE void cubeRead(const ColourCubeView& cube, const CubePath<O>& pa
     cubeUnpack<O>(lo[3], hi[3], c3);
     for (int c = 0; c < 3; ++c) {
         // Biased values subtract exactly; the first corner drops its bias.
-        const F v = (c0[c] - O::set(8388608.0f)) + path.f1 * (c1[c] - c0[c]) + path.f2 * (c2[c] - c1[c]) +
-                    path.f3 * (c3[c] - c2[c]);
+        const F v = (c0[c] - O::set(8388608.0f)) + path.f1 * (c1[c] - c0[c]) +
+                    path.f2 * (c2[c] - c1[c]) + path.f3 * (c3[c] - c2[c]);
         out[c] = v * O::set(kCubeStep) - O::set(kCubeOffset);
     }
 }
 
 // The cube at grid positions (r, g, b), each in [0, size - 1].
 template <class O>
-KELVO_CPU_INLINE void cubeAt(const ColourCubeView& cube, typename O::F r, typename O::F g, typename O::F b,
-                             typename O::F out[3]) {
+KELVO_CPU_INLINE void cubeAt(const ColourCubeView& cube, typename O::F r, typename O::F g,
+                             typename O::F b, typename O::F out[3]) {
     typename O::I marked;  // unused: callers of cubeAt take the grid as it is
     cubeRead<O>(cube, cubePath<O>(cube, r, g, b), out, marked);
 }

@@ -27,8 +27,9 @@ const ARGBFrame* lutTable(int id) {
     static const std::shared_ptr<ARGBFrame> whiten = loadLutTable(kWhiteningLutId);
     static const std::shared_ptr<ARGBFrame> ruddy = loadLutTable(kRuddyLutId);
     static const std::shared_ptr<ARGBFrame> skin = loadLutTable(kSkinLutId);
-    const std::shared_ptr<ARGBFrame>& table =
-        id == kWhiteningLutId ? whiten : id == kRuddyLutId ? ruddy : skin;
+    const std::shared_ptr<ARGBFrame>& table = id == kWhiteningLutId ? whiten
+                                              : id == kRuddyLutId   ? ruddy
+                                                                    : skin;
     return table && !table->empty() ? table.get() : nullptr;
 }
 
@@ -74,8 +75,7 @@ private:
     // What CpuYUVOutputConvertor makes of this picture, kept before the
     // effects overwrite the image (render/yuv_round_trip.h).
     void keepUnchangedPlanes(const I420VideoFrame& frame) {
-        if (!hasPairedOutputConvertor(*this) ||
-            !roundTrip_.reserve(frame.width(), frame.height()))
+        if (!hasPairedOutputConvertor(*this) || !roundTrip_.reserve(frame.width(), frame.height()))
             return;
         const PlaneSet planes = roundTrip_.unchanged();
         const YuvFixedCoeffs& coeffs = yuvMatrixFor(frame.colorMatrix, frame.colorRange).fixed;
@@ -100,8 +100,7 @@ public:
         if (!input.data) return kDrawNoInputTexture;
         if (!enabled) return kDrawDisabled;
         // The image is converted whole; smaller planes would be written past.
-        if (frame->width() != input.width || frame->height() != input.height ||
-            !planesHold(*frame))
+        if (frame->width() != input.width || frame->height() != input.height || !planesHold(*frame))
             return kDrawFailed;
         const YuvFixedCoeffs& coeffs = yuvMatrixFor(frame->colorMatrix, frame->colorRange).fixed;
         // Where the input convertor of this run kept its unchanged planes, the
@@ -111,9 +110,9 @@ public:
         PlaneSet target = {{frame->buffer(0), frame->buffer(1), frame->buffer(2)},
                            {frame->stride(0), frame->stride(1), frame->stride(2)}};
         if (trip) target = trip->changed();
-        const bool done = convert_.convert(input, target.data[0], target.stride[0], target.data[1],
-                                           target.stride[1], target.data[2], target.stride[2],
-                                           coeffs, pool);
+        const bool done =
+            convert_.convert(input, target.data[0], target.stride[0], target.data[1],
+                             target.stride[1], target.data[2], target.stride[2], coeffs, pool);
         if (trip && done) trip->applyTo(*frame);
         if (pair) pair->roundTrip().forget();
         if (!done) return kDrawFailed;
@@ -187,8 +186,7 @@ public:
     }
 
     int Draw(std::shared_ptr<I420VideoFrame> frame) override {
-        if (!output.data || !frame || output.width <= 0 || output.height <= 0)
-            return kDrawNoOutput;
+        if (!output.data || !frame || output.width <= 0 || output.height <= 0) return kDrawNoOutput;
         if (!enabled) return kDrawDisabled;
         if (!input.data) return kDrawNoInputTexture;
         beauty_.setParameters(params);

@@ -12,7 +12,8 @@ CpuRenderEngine::CpuRenderEngine(EffectFactory factory, int threads)
     : RenderEngine(std::move(factory)), pool_(threads) {}
 
 bool CpuRenderEngine::handOver(EffectBase& effect, int output) {
-    auto* image = effect.effectKind == kEffectKindCPU ? nullptr : dynamic_cast<CpuImageEffect*>(&effect);
+    auto* image =
+        effect.effectKind == kEffectKindCPU ? nullptr : dynamic_cast<CpuImageEffect*>(&effect);
     if (!image) return false;
     image->input = current_;
     image->output = ImageRGBA8{images_[output].data(), 4 * width_, width_, height_};

@@ -8,8 +8,18 @@
 namespace kelvo {
 namespace video {
 
-struct ImageRGBA8 { uint8_t* data; int stride; int width; int height; };
-struct ConstImageRGBA8 { const uint8_t* data; int stride; int width; int height; };
+struct ImageRGBA8 {
+    uint8_t* data;
+    int stride;
+    int width;
+    int height;
+};
+struct ConstImageRGBA8 {
+    const uint8_t* data;
+    int stride;
+    int width;
+    int height;
+};
 
 }  // namespace video
 }  // namespace kelvo

@@ -4,9 +4,10 @@
 // written once and compiled per instruction set.
 //
 //   kind                          portable      SSE2            AVX2
-//   32-bit float / int lanes      ScalarOps     SSE2Ops         AVX2Ops      vec.h, vec_sse2.h, vec_avx2.h
-//   16-bit integer lanes          ScalarOps16   SSE2Ops16       AVX2Ops16    vec16.h, vec16_sse2.h, vec16_avx2.h
-//   RGBA8 pixel lanes             (the _C rows) Sse2            Avx2         effects/beauty/cpu/beauty_rows_{sse2,avx2}.cpp
+//   32-bit float / int lanes      ScalarOps     SSE2Ops         AVX2Ops      vec.h, vec_sse2.h,
+//   vec_avx2.h 16-bit integer lanes          ScalarOps16   SSE2Ops16       AVX2Ops16    vec16.h,
+//   vec16_sse2.h, vec16_avx2.h RGBA8 pixel lanes             (the _C rows) Sse2            Avx2
+//   effects/beauty/cpu/beauty_rows_{sse2,avx2}.cpp
 //
 // What a set of each kind provides is stated here in code, as expressions
 // that must compile, and every set is checked against it where it is
@@ -58,7 +59,7 @@ struct Bytes {
 // each operation).
 template <class O, class A = Any<O>>
 using Ops32 = decltype(
-    std::integral_constant<int, O::N>{}, A::f * A::f + A::f - A::f, O::set(0.0f), O::seti(0),
+    std::integral_constant<int, O::N>{}, A::f* A::f + A::f - A::f, O::set(0.0f), O::seti(0),
     O::loadf(static_cast<const float*>(nullptr)), O::storef(static_cast<float*>(nullptr), A::f),
     O::min(A::f, A::f), O::max(A::f, A::f), O::sqrt(A::f), O::lt(A::f, A::f), O::le(A::f, A::f),
     O::gt(A::f, A::f), O::ne(A::f, A::f), O::gti(A::i, A::i), O::select(A::m, A::f, A::f),
@@ -68,17 +69,17 @@ using Ops32 = decltype(
     O::gather(static_cast<const float*>(nullptr), A::i),
     O::gatheri(static_cast<const int32_t*>(nullptr), A::i), O::u16Biased(A::i), O::anyi(A::i),
     O::gather64(static_cast<const uint64_t*>(nullptr), A::i, A::i, A::i),
-    O::gather64Two(static_cast<const uint64_t*>(nullptr), static_cast<const uint64_t*>(nullptr), A::i,
-                   A::i, A::i, A::i, A::i),
+    O::gather64Two(static_cast<const uint64_t*>(nullptr), static_cast<const uint64_t*>(nullptr),
+                   A::i, A::i, A::i, A::i, A::i),
     O::loadRGB(Bytes::in, A::f, A::f, A::f), O::storeRGBA(Bytes::out, A::i, A::i, A::i),
     O::storeRGBAClamped(Bytes::out, A::i, A::i, A::i));
 
 // 16-bit lanes: N lanes V (ScalarOps16 documents each operation).
 template <class O, class A = Any16<O>>
-using Ops16 = decltype(
-    std::integral_constant<int, O::N>{}, O::set(int16_t{0}), O::load8(Bytes::in), O::add(A::v, A::v),
-    O::sub(A::v, A::v), O::mullo(A::v, A::v), O::max(A::v, A::v), O::min(A::v, A::v),
-    O::template srli<1>(A::v), O::template slli<1>(A::v), O::storeInterleaved8(Bytes::out, A::v, A::v));
+using Ops16 = decltype(std::integral_constant<int, O::N>{}, O::set(int16_t{0}), O::load8(Bytes::in),
+                       O::add(A::v, A::v), O::sub(A::v, A::v), O::mullo(A::v, A::v),
+                       O::max(A::v, A::v), O::min(A::v, A::v), O::template srli<1>(A::v),
+                       O::template slli<1>(A::v), O::storeInterleaved8(Bytes::out, A::v, A::v));
 
 // RGBA8 pixel lanes: kLanes pixels, one per 32-bit lane of I, with the
 // 32-bit set of the same width as Ops. The operations:
@@ -102,21 +103,21 @@ using Ops16 = decltype(
 template <class V, class A = AnyPixels<V>>
 using PixelLanes = decltype(
     std::integral_constant<int, V::kLanes>{}, std::integral_constant<bool, V::kWindowPicks>{},
-    std::integral_constant<bool, V::kRoundingMultiply>{}, std::enable_if_t<V::Ops::N == V::kLanes>(),
-    V::load(Bytes::in), V::store(Bytes::out, A::i), V::gather(Bytes::in, A::i), V::allZero(A::i),
-    V::noneSet(A::f), V::template byteLane<1>(A::i), V::template bytePair<0>(A::i),
-    V::loadCells(Bytes::in, A::i, A::out), V::unpackLo32(A::i, A::i), V::unpackHi32(A::i, A::i),
-    V::unpackLo64(A::i, A::i), V::unpackHi64(A::i, A::i), V::set1(0), V::set1f(0.0f),
-    V::andi(A::i, A::i), V::ori(A::i, A::i), V::add(A::i, A::i), V::sub(A::i, A::i),
+    std::integral_constant<bool, V::kRoundingMultiply>{},
+    std::enable_if_t<V::Ops::N == V::kLanes>(), V::load(Bytes::in), V::store(Bytes::out, A::i),
+    V::gather(Bytes::in, A::i), V::allZero(A::i), V::noneSet(A::f), V::template byteLane<1>(A::i),
+    V::template bytePair<0>(A::i), V::loadCells(Bytes::in, A::i, A::out), V::unpackLo32(A::i, A::i),
+    V::unpackHi32(A::i, A::i), V::unpackLo64(A::i, A::i), V::unpackHi64(A::i, A::i), V::set1(0),
+    V::set1f(0.0f), V::andi(A::i, A::i), V::ori(A::i, A::i), V::add(A::i, A::i), V::sub(A::i, A::i),
     V::maxi(A::i, A::i), V::mini(A::i, A::i), V::template srli<1>(A::i), V::template slli<1>(A::i),
     V::template srai<1>(A::i), V::add(A::f, A::f), V::sub(A::f, A::f), V::mul(A::f, A::f),
     V::div(A::f, A::f), V::min(A::f, A::f), V::max(A::f, A::f), V::cmpgt(A::f, A::f),
     V::cmplt(A::f, A::f), V::cmpge(A::f, A::f), V::cmple(A::f, A::f), V::fand(A::f, A::f),
     V::fandnot(A::f, A::f), V::toFloat(A::i), V::toIntRound(A::f), V::toIntTrunc(A::f),
-    V::avgU8(A::i, A::i), V::deinterleave(A::i, A::i, A::out, A::out), V::interleave(A::i, A::i, A::out),
-    V::widen(A::i, A::out), V::narrow(A::i, A::i), V::add16(A::i, A::i), V::template srli16<1>(A::i),
-    V::uniformWeights(0u), V::blend(A::i, A::i, A::w), V::blendPerPixel(A::i, A::i, A::i),
-    V::madd(A::i, A::i), void());
+    V::avgU8(A::i, A::i), V::deinterleave(A::i, A::i, A::out, A::out),
+    V::interleave(A::i, A::i, A::out), V::widen(A::i, A::out), V::narrow(A::i, A::i),
+    V::add16(A::i, A::i), V::template srli16<1>(A::i), V::uniformWeights(0u),
+    V::blend(A::i, A::i, A::w), V::blendPerPixel(A::i, A::i, A::i), V::madd(A::i, A::i), void());
 
 // Where kWindowPicks: pick, lane k of the 2 kLanes pixels lo, hi at each
 // lane's index.
@@ -129,10 +130,11 @@ using WindowPicks = decltype(V::pick(A::i, A::i, A::i), void());
 // vectors saturated to the 16-bit halves of each lane), permute (a lane of
 // an 8-float table).
 template <class V, class A = AnyPixels<V>>
-using RoundingMultiply = decltype(
-    V::bits(A::f), V::sub16(A::i, A::i), V::mulhrs(A::i, A::i), V::template slli16<1>(A::i),
-    V::template blend16<0x55>(A::i, A::i), V::maxi16(A::i, A::i), V::mini16(A::i, A::i),
-    V::template laneBytes<0, -1, 0, -1>(A::i), V::packPairs(A::i, A::i), V::permute(A::f, A::i), void());
+using RoundingMultiply = decltype(V::bits(A::f), V::sub16(A::i, A::i), V::mulhrs(A::i, A::i),
+                                  V::template slli16<1>(A::i),
+                                  V::template blend16<0x55>(A::i, A::i), V::maxi16(A::i, A::i),
+                                  V::mini16(A::i, A::i), V::template laneBytes<0, -1, 0, -1>(A::i),
+                                  V::packPairs(A::i, A::i), V::permute(A::f, A::i), void());
 
 }  // namespace lanes
 

@@ -20,7 +20,6 @@
 #define KELVO_CPU_INLINE inline
 #endif
 
-
 namespace kelvo {
 namespace video {
 namespace {
@@ -47,15 +46,32 @@ struct ScalarOps {
     static I selecti(M m, I a, I b) { return m ? a : b; }
     static I cvtt(F a) { return static_cast<int32_t>(a); }
     static F cvtf(I a) { return static_cast<float>(a); }
-    static I bits(F a) { int32_t i; std::memcpy(&i, &a, 4); return i; }
-    static F fromBits(I i) { float f; std::memcpy(&f, &i, 4); return f; }
+    static I bits(F a) {
+        int32_t i;
+        std::memcpy(&i, &a, 4);
+        return i;
+    }
+    static F fromBits(I i) {
+        float f;
+        std::memcpy(&f, &i, 4);
+        return f;
+    }
     static I addi(I a, I b) { return a + b; }
     static I subi(I a, I b) { return a - b; }
     static I andi(I a, int32_t m) { return a & m; }
     static I ori(I a, int32_t m) { return a | m; }
-    template <int S> static I srai(I a) { return a >> S; }
-    template <int S> static I slli(I a) { return static_cast<int32_t>(static_cast<uint32_t>(a) << S); }
-    template <int S> static I srli(I a) { return static_cast<int32_t>(static_cast<uint32_t>(a) >> S); }
+    template <int S>
+    static I srai(I a) {
+        return a >> S;
+    }
+    template <int S>
+    static I slli(I a) {
+        return static_cast<int32_t>(static_cast<uint32_t>(a) << S);
+    }
+    template <int S>
+    static I srli(I a) {
+        return static_cast<int32_t>(static_cast<uint32_t>(a) >> S);
+    }
     static F gather(const float* t, I i) { return t[i]; }
     static I gatheri(const int32_t* t, I i) { return t[i]; }
     // 2^23 plus the low 16 bits of a, exactly: differences of two are those
@@ -68,7 +84,8 @@ struct ScalarOps {
         hi = static_cast<int32_t>(t[i] >> 32);
     }
     // gather64 from two tables at the same indices.
-    static void gather64Two(const uint64_t* t, const uint64_t* u, I i, I& tlo, I& thi, I& ulo, I& uhi) {
+    static void gather64Two(const uint64_t* t, const uint64_t* u, I i, I& tlo, I& thi, I& ulo,
+                            I& uhi) {
         gather64(t, i, tlo, thi);
         gather64(u, i, ulo, uhi);
     }

@@ -37,8 +37,14 @@ struct ScalarOps16 {
     static V mullo(V a, V b) { return a * b; }
     static V max(V a, V b) { return a > b ? a : b; }
     static V min(V a, V b) { return a < b ? a : b; }
-    template <int S> static V srli(V a) { return a >> S; }
-    template <int S> static V slli(V a) { return a << S; }
+    template <int S>
+    static V srli(V a) {
+        return a >> S;
+    }
+    template <int S>
+    static V slli(V a) {
+        return a << S;
+    }
     // Bytes e0, o0, e1, o1, ... of values 0..255.
     static void storeInterleaved8(uint8_t* p, V e, V o) {
         p[0] = static_cast<uint8_t>(e);
@@ -63,8 +69,7 @@ static_assert(kIsLaneOps16<ScalarOps16>, "ScalarOps16 lacks an operation of cpu/
 template <class O>
 KELVO_CPU_INLINE typename O::V blend8(typename O::V a, typename O::V b, typename O::V wa,
                                       typename O::V wb) {
-    return O::template srli<8>(
-        O::add(O::add(O::mullo(a, wa), O::mullo(b, wb)), O::set(128)));
+    return O::template srli<8>(O::add(O::add(O::mullo(a, wa), O::mullo(b, wb)), O::set(128)));
 }
 
 }  // namespace

@@ -35,12 +35,18 @@ struct AVX2Ops16 {
     static V mullo(V a, V b) { return _mm256_mullo_epi16(a, b); }
     static V max(V a, V b) { return _mm256_max_epi16(a, b); }
     static V min(V a, V b) { return _mm256_min_epi16(a, b); }
-    template <int S> static V srli(V a) { return _mm256_srli_epi16(a, S); }
-    template <int S> static V slli(V a) { return _mm256_slli_epi16(a, S); }
+    template <int S>
+    static V srli(V a) {
+        return _mm256_srli_epi16(a, S);
+    }
+    template <int S>
+    static V slli(V a) {
+        return _mm256_slli_epi16(a, S);
+    }
     static void storeInterleaved8(uint8_t* p, V e, V o) {
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(p),
-                            _mm256_packus_epi16(_mm256_unpacklo_epi16(e, o),
-                                                _mm256_unpackhi_epi16(e, o)));
+        _mm256_storeu_si256(
+            reinterpret_cast<__m256i*>(p),
+            _mm256_packus_epi16(_mm256_unpacklo_epi16(e, o), _mm256_unpackhi_epi16(e, o)));
     }
     static void rgbaFromYUV(uint8_t* px, V y, V u, V v, const FixedMatrix& k) {
         const __m256i x[3] = {y, u, v};
@@ -52,8 +58,8 @@ struct AVX2Ops16 {
         }
         __m256i c[3];
         for (int i = 0; i < 3; ++i) {
-            c[i] = _mm256_packs_epi32(fixedChannel256(pairsLo, k[i]),
-                                      fixedChannel256(pairsHi, k[i]));
+            c[i] =
+                _mm256_packs_epi32(fixedChannel256(pairsLo, k[i]), fixedChannel256(pairsHi, k[i]));
         }
         const __m256i rg = _mm256_packus_epi16(c[0], c[1]);
         const __m256i ba = _mm256_packus_epi16(c[2], _mm256_set1_epi16(255));

@@ -35,8 +35,14 @@ struct SSE2Ops16 {
     static V mullo(V a, V b) { return _mm_mullo_epi16(a, b); }
     static V max(V a, V b) { return _mm_max_epi16(a, b); }
     static V min(V a, V b) { return _mm_min_epi16(a, b); }
-    template <int S> static V srli(V a) { return _mm_srli_epi16(a, S); }
-    template <int S> static V slli(V a) { return _mm_slli_epi16(a, S); }
+    template <int S>
+    static V srli(V a) {
+        return _mm_srli_epi16(a, S);
+    }
+    template <int S>
+    static V slli(V a) {
+        return _mm_slli_epi16(a, S);
+    }
     static void storeInterleaved8(uint8_t* p, V e, V o) {
         _mm_storeu_si128(reinterpret_cast<__m128i*>(p),
                          _mm_packus_epi16(_mm_unpacklo_epi16(e, o), _mm_unpackhi_epi16(e, o)));

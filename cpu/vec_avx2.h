@@ -42,9 +42,18 @@ struct AVX2Ops {
     static I subi(I a, I b) { return _mm256_sub_epi32(a, b); }
     static I andi(I a, int32_t m) { return _mm256_and_si256(a, _mm256_set1_epi32(m)); }
     static I ori(I a, int32_t m) { return _mm256_or_si256(a, _mm256_set1_epi32(m)); }
-    template <int S> static I srai(I a) { return _mm256_srai_epi32(a, S); }
-    template <int S> static I slli(I a) { return _mm256_slli_epi32(a, S); }
-    template <int S> static I srli(I a) { return _mm256_srli_epi32(a, S); }
+    template <int S>
+    static I srai(I a) {
+        return _mm256_srai_epi32(a, S);
+    }
+    template <int S>
+    static I slli(I a) {
+        return _mm256_slli_epi32(a, S);
+    }
+    template <int S>
+    static I srli(I a) {
+        return _mm256_srli_epi32(a, S);
+    }
     // Table reads (here and gather64) by plain loads: AMD's gather
     // instructions are microcoded and slower than the loads they stand for
     // (the colour cube's 64-bit reads ran 11 % faster this way on Zen 4;
@@ -67,7 +76,8 @@ struct AVX2Ops {
         gather64At(t, at, lo, hi);
     }
     // The indices stored once for both tables.
-    static void gather64Two(const uint64_t* t, const uint64_t* u, I i, I& tlo, I& thi, I& ulo, I& uhi) {
+    static void gather64Two(const uint64_t* t, const uint64_t* u, I i, I& tlo, I& thi, I& ulo,
+                            I& uhi) {
         alignas(32) uint32_t at[8];
         _mm256_store_si256(reinterpret_cast<__m256i*>(at), i);
         gather64At(t, at, tlo, thi);
@@ -78,12 +88,15 @@ struct AVX2Ops {
     static void gather64At(const uint64_t* t, const uint32_t* at, I& lo, I& hi) {
         auto pair = [&](int k) {
             const __m128i a = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(t + at[k]));
-            return _mm_castpd_si128(_mm_loadh_pd(_mm_castsi128_pd(a), reinterpret_cast<const double*>(t + at[k + 1])));
+            return _mm_castpd_si128(
+                _mm_loadh_pd(_mm_castsi128_pd(a), reinterpret_cast<const double*>(t + at[k + 1])));
         };
         // Lanes 0, 1 | 4, 5 and 2, 3 | 6, 7: the in-lane shuffles then leave
         // the halves in lane order, with no cross-lane permute.
-        const __m256 g0 = _mm256_castsi256_ps(_mm256_inserti128_si256(_mm256_castsi128_si256(pair(0)), pair(4), 1));
-        const __m256 g1 = _mm256_castsi256_ps(_mm256_inserti128_si256(_mm256_castsi128_si256(pair(2)), pair(6), 1));
+        const __m256 g0 = _mm256_castsi256_ps(
+            _mm256_inserti128_si256(_mm256_castsi128_si256(pair(0)), pair(4), 1));
+        const __m256 g1 = _mm256_castsi256_ps(
+            _mm256_inserti128_si256(_mm256_castsi128_si256(pair(2)), pair(6), 1));
         lo = _mm256_castps_si256(_mm256_shuffle_ps(g0, g1, _MM_SHUFFLE(2, 0, 2, 0)));
         hi = _mm256_castps_si256(_mm256_shuffle_ps(g0, g1, _MM_SHUFFLE(3, 1, 3, 1)));
     }
@@ -104,9 +117,11 @@ struct AVX2Ops {
     // Saturating packs clamp; each 128-bit half then holds bytes
     // r0-3 g0-3 b0-3 a0-3 of its four pixels, interleaved by one shuffle.
     static void storeRGBAClamped(uint8_t* px, I r, I g, I b) {
-        const __m256i x = _mm256_packus_epi16(_mm256_packs_epi32(r, g), _mm256_packs_epi32(b, _mm256_set1_epi32(255)));
+        const __m256i x = _mm256_packus_epi16(_mm256_packs_epi32(r, g),
+                                              _mm256_packs_epi32(b, _mm256_set1_epi32(255)));
         const __m128i order = _mm_setr_epi8(0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(px), _mm256_shuffle_epi8(x, _mm256_setr_m128i(order, order)));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(px),
+                            _mm256_shuffle_epi8(x, _mm256_setr_m128i(order, order)));
     }
 };
 static_assert(kIsLaneOps<AVX2Ops>, "AVX2Ops lacks an operation of cpu/lanes.h");

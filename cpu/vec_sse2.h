@@ -41,9 +41,18 @@ struct SSE2Ops {
     static I subi(I a, I b) { return _mm_sub_epi32(a, b); }
     static I andi(I a, int32_t m) { return _mm_and_si128(a, _mm_set1_epi32(m)); }
     static I ori(I a, int32_t m) { return _mm_or_si128(a, _mm_set1_epi32(m)); }
-    template <int S> static I srai(I a) { return _mm_srai_epi32(a, S); }
-    template <int S> static I slli(I a) { return _mm_slli_epi32(a, S); }
-    template <int S> static I srli(I a) { return _mm_srli_epi32(a, S); }
+    template <int S>
+    static I srai(I a) {
+        return _mm_srai_epi32(a, S);
+    }
+    template <int S>
+    static I slli(I a) {
+        return _mm_slli_epi32(a, S);
+    }
+    template <int S>
+    static I srli(I a) {
+        return _mm_srli_epi32(a, S);
+    }
     static F gather(const float* t, I i) {
         alignas(16) int32_t idx[4];
         _mm_store_si128(reinterpret_cast<__m128i*>(idx), i);
@@ -55,15 +64,19 @@ struct SSE2Ops {
         return _mm_setr_epi32(t[idx[0]], t[idx[1]], t[idx[2]], t[idx[3]]);
     }
     static F u16Biased(I a) {
-        return _mm_castsi128_ps(_mm_or_si128(_mm_and_si128(a, _mm_set1_epi32(0xffff)), _mm_set1_epi32(0x4b000000)));
+        return _mm_castsi128_ps(
+            _mm_or_si128(_mm_and_si128(a, _mm_set1_epi32(0xffff)), _mm_set1_epi32(0x4b000000)));
     }
-    static bool anyi(I a) { return _mm_movemask_epi8(_mm_cmpeq_epi32(a, _mm_setzero_si128())) != 0xffff; }
+    static bool anyi(I a) {
+        return _mm_movemask_epi8(_mm_cmpeq_epi32(a, _mm_setzero_si128())) != 0xffff;
+    }
     static void gather64(const uint64_t* t, I i, I& lo, I& hi) {
         alignas(16) uint32_t idx[4];
         _mm_store_si128(reinterpret_cast<__m128i*>(idx), i);
         gather64At(t, idx, lo, hi);
     }
-    static void gather64Two(const uint64_t* t, const uint64_t* u, I i, I& tlo, I& thi, I& ulo, I& uhi) {
+    static void gather64Two(const uint64_t* t, const uint64_t* u, I i, I& tlo, I& thi, I& ulo,
+                            I& uhi) {
         alignas(16) uint32_t idx[4];
         _mm_store_si128(reinterpret_cast<__m128i*>(idx), i);
         gather64At(t, idx, tlo, thi);
@@ -95,9 +108,11 @@ struct SSE2Ops {
     }
     // Saturating packs clamp; bytes r0-3 b0-3 g0-3 a0-3 then interleave.
     static void storeRGBAClamped(uint8_t* px, I r, I g, I b) {
-        const __m128i x = _mm_packus_epi16(_mm_packs_epi32(r, b), _mm_packs_epi32(g, _mm_set1_epi32(255)));
+        const __m128i x =
+            _mm_packus_epi16(_mm_packs_epi32(r, b), _mm_packs_epi32(g, _mm_set1_epi32(255)));
         const __m128i t = _mm_unpacklo_epi8(x, _mm_srli_si128(x, 8));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(px), _mm_unpacklo_epi16(t, _mm_srli_si128(t, 8)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(px),
+                         _mm_unpacklo_epi16(t, _mm_srli_si128(t, 8)));
     }
 };
 static_assert(kIsLaneOps<SSE2Ops>, "SSE2Ops lacks an operation of cpu/lanes.h");

@@ -40,8 +40,10 @@ void WorkerPool::bandRange(int band, int& begin, int& end) const {
     // Split in units of `align` rows so that every band but the last starts
     // and ends on a multiple of it.
     const int units = (rows_ + align_ - 1) / align_;
-    begin = std::min(rows_, static_cast<int>(static_cast<long long>(units) * band / threads_) * align_);
-    end = std::min(rows_, static_cast<int>(static_cast<long long>(units) * (band + 1) / threads_) * align_);
+    begin =
+        std::min(rows_, static_cast<int>(static_cast<long long>(units) * band / threads_) * align_);
+    end = std::min(
+        rows_, static_cast<int>(static_cast<long long>(units) * (band + 1) / threads_) * align_);
 }
 
 void WorkerPool::run(int rows, int align, BandFn fn, void* ctx) {

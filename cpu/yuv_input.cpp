@@ -67,13 +67,12 @@ YUVInput::YUVInput(const YUVInputRows& rows) : rows_(rows) {}
 
 bool YUVInput::convert(const uint8_t* srcY, int strideY, const uint8_t* srcU, int strideU,
                        const uint8_t* srcV, int strideV, int chromaHeight,
-                       const YUVInputRowParams& coeffs, const ImageRGBA8& dst,
-                       WorkerPool* pool) {
+                       const YUVInputRowParams& coeffs, const ImageRGBA8& dst, WorkerPool* pool) {
     const int w = dst.width;
     const int h = dst.height;
     const int cw = (w + 1) / 2;
-    if (!srcY || !srcU || !srcV || !dst.data || w < 1 || h < 1 || chromaHeight < 1 ||
-        strideY < w || strideU < cw || strideV < cw || dst.stride < 4 * w) {
+    if (!srcY || !srcU || !srcV || !dst.data || w < 1 || h < 1 || chromaHeight < 1 || strideY < w ||
+        strideU < cw || strideV < cw || dst.stride < 4 * w) {
         return false;
     }
     const YUVInputFixed fixed = yuvInputFixed(coeffs);

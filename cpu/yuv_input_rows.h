@@ -14,8 +14,8 @@ namespace kelvo {
 namespace video {
 
 struct YUVInputRowParams {
-    float matrix[9];    // row-major Y'CbCr -> RGB, row 0 gives R
-    float rangeOffset;  // luma foot (16/255 for limited range, else 0)
+    float matrix[9];                       // row-major Y'CbCr -> RGB, row 0 gives R
+    float rangeOffset;                     // luma foot (16/255 for limited range, else 0)
     float chromaOffset = 128.0f / 255.0f;  // zero of 8-bit chroma
 };
 
@@ -55,8 +55,7 @@ using YUVToRGBARowFn = void (*)(const YUVInputLines& rows, uint8_t* dstRGBA, int
 void ChromaAcrossRow_C(const uint8_t* padded, uint8_t* out, int width);
 void ChromaAcrossRow_SSE2(const uint8_t* padded, uint8_t* out, int width);
 void ChromaAcrossRow_AVX2(const uint8_t* padded, uint8_t* out, int width);
-void YUVToRGBARow_C(const YUVInputLines& rows, uint8_t* dstRGBA, int width,
-                    const YUVInputFixed& k);
+void YUVToRGBARow_C(const YUVInputLines& rows, uint8_t* dstRGBA, int width, const YUVInputFixed& k);
 void YUVToRGBARow_SSE2(const YUVInputLines& rows, uint8_t* dstRGBA, int width,
                        const YUVInputFixed& k);
 void YUVToRGBARow_AVX2(const YUVInputLines& rows, uint8_t* dstRGBA, int width,

@@ -37,9 +37,11 @@ void DenoiserBlockMaps::resize(int width, int height) {
 
 DenoiserBlendClass denoiserBlendClass(int width, int height) {
     const int64_t pixels = static_cast<int64_t>(width) * height;
-    if (pixels < kDenoiserSmallFramePixels) return {kDenoiserSmallFrameWeight, kDenoiserSmallFrameThreshold};
-    return {kDenoiserLargeFrameWeight,
-            pixels < kDenoiserMidFramePixels ? kDenoiserMidFrameThreshold : kDenoiserLargeFrameThreshold};
+    if (pixels < kDenoiserSmallFramePixels)
+        return {kDenoiserSmallFrameWeight, kDenoiserSmallFrameThreshold};
+    return {kDenoiserLargeFrameWeight, pixels < kDenoiserMidFramePixels
+                                           ? kDenoiserMidFrameThreshold
+                                           : kDenoiserLargeFrameThreshold};
 }
 
 int blockPositionFactor(int row, int column, int rows, int columns, int strong) {
@@ -60,13 +62,15 @@ void analyseBlocks(DenoiserFilter& filter, NoiseEstimator* estimator, const uint
     for (int r = 0; r < maps.rows; ++r) {
         for (int c = 0; c < maps.columns; ++c) {
             const int i = r * maps.columns + c;
-            const size_t offset = static_cast<size_t>(r) * 16 * stride + static_cast<size_t>(c) * 16;
+            const size_t offset =
+                static_cast<size_t>(r) * 16 * stride + static_cast<size_t>(c) * 16;
             const uint8_t* ref = reference + offset;
             const uint8_t* src = source + offset;
             uint8_t* dst = out + offset;
             const bool sampled = estimator && i % kDenoiserSampleInterval == 0;
             const int factor = blockPositionFactor(r, c, maps.rows, maps.columns, strong);
-            const uint32_t edgeThreshold = kDenoiserMovingEdgeVariance * static_cast<uint32_t>(factor);
+            const uint32_t edgeThreshold =
+                kDenoiserMovingEdgeVariance * static_cast<uint32_t>(factor);
             const uint32_t lumaSum = sampled ? centreLumaSum(src, stride) : 0;
 
             int sumDiff = 0;
@@ -148,8 +152,9 @@ void blendMovingBlock16x16(const uint8_t* reference, int referenceStride, const 
                            int sourceStride, uint8_t* out, int outStride) {
     for (int y = 0; y < 16; ++y) {
         for (int x = 0; x < 16; ++x)
-            out[x] = static_cast<uint8_t>(static_cast<int>(kDenoiserMovingReferenceWeight * reference[x] +
-                                                           kDenoiserMovingSourceWeight * source[x]));
+            out[x] = static_cast<uint8_t>(
+                static_cast<int>(kDenoiserMovingReferenceWeight * reference[x] +
+                                 kDenoiserMovingSourceWeight * source[x]));
         reference += referenceStride;
         source += sourceStride;
         out += outStride;
@@ -162,8 +167,8 @@ void blendStaticBlock16x16(const uint8_t* reference, int referenceStride, const 
     for (int y = 0; y < 16; ++y) {
         for (int x = 0; x < 16; ++x) {
             const float weightedReference = static_cast<float>(reference[x]) * staticWeight;
-            out[x] = static_cast<uint8_t>(static_cast<int>(
-                source[x] * sourceWeight + static_cast<double>(weightedReference)));
+            out[x] = static_cast<uint8_t>(static_cast<int>(source[x] * sourceWeight +
+                                                           static_cast<double>(weightedReference)));
         }
         reference += referenceStride;
         source += sourceStride;
@@ -178,7 +183,8 @@ void blendBlocks(const uint8_t* reference, const uint8_t* source, uint8_t* out, 
     const auto still = rows.blendStatic;
     for (int r = 0; r < maps.rows; ++r) {
         for (int c = 0; c < maps.columns; ++c) {
-            const size_t offset = static_cast<size_t>(r) * 16 * stride + static_cast<size_t>(c) * 16;
+            const size_t offset =
+                static_cast<size_t>(r) * 16 * stride + static_cast<size_t>(c) * 16;
             if (isMovingBlock(maps, r, c, blend.neighbourThreshold))
                 moving(reference + offset, stride, source + offset, stride, out + offset, stride);
             else
@@ -202,9 +208,9 @@ void copyMargins(const uint8_t* source, uint8_t* out, int stride, int width, int
                     static_cast<size_t>(width - blockWidth));
 }
 
-int denoiseLumaPlane(DenoiserFilter& filter, NoiseEstimator* estimator,
-                     const uint8_t* reference, const uint8_t* source, uint8_t* out, int stride,
-                     int width, int height, DenoiserBlockMaps& maps, const DenoiserRows& rows) {
+int denoiseLumaPlane(DenoiserFilter& filter, NoiseEstimator* estimator, const uint8_t* reference,
+                     const uint8_t* source, uint8_t* out, int stride, int width, int height,
+                     DenoiserBlockMaps& maps, const DenoiserRows& rows) {
     if (maps.rows != std::max(0, height >> 4) || maps.columns != std::max(0, width >> 4))
         maps.resize(width, height);
     const int strong = estimator && estimator->updateNoiseLevel() ? 1 : 0;

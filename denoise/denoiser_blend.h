@@ -85,12 +85,10 @@ void blendStaticBlock16x16(const uint8_t* reference, int referenceStride, const 
 // The same blends in SSE2, equal for every pair of samples; they run from
 // denoiserRows() (denoiser_rows.h). The static one takes weights in 0..1
 // (others go to the portable code).
-void blendMovingBlock16x16SSE2(const uint8_t* reference, int referenceStride,
-                               const uint8_t* source, int sourceStride, uint8_t* out,
-                               int outStride);
-void blendStaticBlock16x16SSE2(const uint8_t* reference, int referenceStride,
-                               const uint8_t* source, int sourceStride, uint8_t* out,
-                               int outStride, float staticWeight);
+void blendMovingBlock16x16SSE2(const uint8_t* reference, int referenceStride, const uint8_t* source,
+                               int sourceStride, uint8_t* out, int outStride);
+void blendStaticBlock16x16SSE2(const uint8_t* reference, int referenceStride, const uint8_t* source,
+                               int sourceStride, uint8_t* out, int outStride, float staticWeight);
 #endif
 
 // Overwrites every full block of out with its moving or static blend, with
@@ -106,10 +104,9 @@ void copyMargins(const uint8_t* source, uint8_t* out, int stride, int width, int
 // The whole luma pass: analysis, sweep, blend and margins. `maps` is resized
 // first if it was built for another size. Returns the strong flag used: the
 // estimator's verdict on the previous frames, 0 with a null estimator.
-int denoiseLumaPlane(DenoiserFilter& filter, NoiseEstimator* estimator,
-                     const uint8_t* reference, const uint8_t* source, uint8_t* out, int stride,
-                     int width, int height, DenoiserBlockMaps& maps,
-                     const DenoiserRows& rows = denoiserRows());
+int denoiseLumaPlane(DenoiserFilter& filter, NoiseEstimator* estimator, const uint8_t* reference,
+                     const uint8_t* source, uint8_t* out, int stride, int width, int height,
+                     DenoiserBlockMaps& maps, const DenoiserRows& rows = denoiserRows());
 
 }  // namespace video
 }  // namespace kelvo

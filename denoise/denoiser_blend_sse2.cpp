@@ -10,9 +10,8 @@
 namespace kelvo {
 namespace video {
 
-void blendMovingBlock16x16SSE2(const uint8_t* reference, int referenceStride,
-                               const uint8_t* source, int sourceStride, uint8_t* out,
-                               int outStride) {
+void blendMovingBlock16x16SSE2(const uint8_t* reference, int referenceStride, const uint8_t* source,
+                               int sourceStride, uint8_t* out, int outStride) {
     // truncate(0.1 r + 0.9 s) in double equals (r + 9 s) / 10 for all 8-bit
     // pairs, and (v * 6554) >> 16 is v / 10 for v up to 2550.
     static_assert(kDenoiserMovingReferenceWeight == 0.1 && kDenoiserMovingSourceWeight == 0.9,
@@ -24,10 +23,10 @@ void blendMovingBlock16x16SSE2(const uint8_t* reference, int referenceStride,
         const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source));
         const __m128i slo = _mm_unpacklo_epi8(s, zero);
         const __m128i shi = _mm_unpackhi_epi8(s, zero);
-        const __m128i lo = _mm_add_epi16(_mm_unpacklo_epi8(r, zero),
-                                         _mm_add_epi16(_mm_slli_epi16(slo, 3), slo));
-        const __m128i hi = _mm_add_epi16(_mm_unpackhi_epi8(r, zero),
-                                         _mm_add_epi16(_mm_slli_epi16(shi, 3), shi));
+        const __m128i lo =
+            _mm_add_epi16(_mm_unpacklo_epi8(r, zero), _mm_add_epi16(_mm_slli_epi16(slo, 3), slo));
+        const __m128i hi =
+            _mm_add_epi16(_mm_unpackhi_epi8(r, zero), _mm_add_epi16(_mm_slli_epi16(shi, 3), shi));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out),
                          _mm_packus_epi16(_mm_mulhi_epu16(lo, tenth), _mm_mulhi_epu16(hi, tenth)));
         reference += referenceStride;
@@ -42,20 +41,18 @@ namespace {
 // float product r * w widened to double, s * (1 - w) in double, truncation.
 inline __m128i staticBlend4(__m128i r32, __m128i s32, __m128 weight, __m128d sourceWeight) {
     const __m128 weighted = _mm_mul_ps(_mm_cvtepi32_ps(r32), weight);
-    const __m128d lo = _mm_add_pd(_mm_mul_pd(_mm_cvtepi32_pd(s32), sourceWeight),
-                                  _mm_cvtps_pd(weighted));
-    const __m128d hi =
-        _mm_add_pd(_mm_mul_pd(_mm_cvtepi32_pd(_mm_shuffle_epi32(s32, _MM_SHUFFLE(1, 0, 3, 2))),
-                              sourceWeight),
-                   _mm_cvtps_pd(_mm_movehl_ps(weighted, weighted)));
+    const __m128d lo =
+        _mm_add_pd(_mm_mul_pd(_mm_cvtepi32_pd(s32), sourceWeight), _mm_cvtps_pd(weighted));
+    const __m128d hi = _mm_add_pd(
+        _mm_mul_pd(_mm_cvtepi32_pd(_mm_shuffle_epi32(s32, _MM_SHUFFLE(1, 0, 3, 2))), sourceWeight),
+        _mm_cvtps_pd(_mm_movehl_ps(weighted, weighted)));
     return _mm_unpacklo_epi64(_mm_cvttpd_epi32(lo), _mm_cvttpd_epi32(hi));
 }
 
 }  // namespace
 
-void blendStaticBlock16x16SSE2(const uint8_t* reference, int referenceStride,
-                               const uint8_t* source, int sourceStride, uint8_t* out,
-                               int outStride, float staticWeight) {
+void blendStaticBlock16x16SSE2(const uint8_t* reference, int referenceStride, const uint8_t* source,
+                               int sourceStride, uint8_t* out, int outStride, float staticWeight) {
     if (!(staticWeight >= 0.0f && staticWeight <= 1.0f)) {
         // Results outside 0..255 wrap in the portable cast; leave those to it.
         blendStaticBlock16x16(reference, referenceStride, source, sourceStride, out, outStride,

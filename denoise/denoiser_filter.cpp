@@ -24,8 +24,8 @@ public:
     BlockDecision denoiseBlock(const uint8_t* reference, int referenceStride, uint8_t* out,
                                int outStride, const uint8_t* source, int sourceStride, int motion,
                                int strong, int* sumDiff) override {
-        return rows_.denoiseBlock(reference, referenceStride, out, outStride, source,
-                                  sourceStride, motion, strong, sumDiff);
+        return rows_.denoiseBlock(reference, referenceStride, out, outStride, source, sourceStride,
+                                  motion, strong, sumDiff);
     }
 
 private:
@@ -63,7 +63,8 @@ std::unique_ptr<DenoiserFilter> denoiserFilterFor(const DenoiserRows& rows) {
 }
 
 std::unique_ptr<DenoiserFilter> DenoiserFilter::create(bool detectCpu) {
-    if (detectCpu && denoiserRows().denoiseBlock != DenoiseBlock_C) return denoiserFilterFor(denoiserRows());
+    if (detectCpu && denoiserRows().denoiseBlock != DenoiseBlock_C)
+        return denoiserFilterFor(denoiserRows());
     return std::make_unique<DenoiserFilterC>();
 }
 

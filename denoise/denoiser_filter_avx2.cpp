@@ -38,8 +38,7 @@ inline __m128i addLanes16(__m256i v) {
 
 }  // namespace
 
-void CopyBlock16x16_AVX2(const uint8_t* src, int srcStride, uint8_t* dst,
-                         int dstStride) {
+void CopyBlock16x16_AVX2(const uint8_t* src, int srcStride, uint8_t* dst, int dstStride) {
     for (int y = 0; y < 16; ++y) {
         _mm_storeu_si128(reinterpret_cast<__m128i*>(dst),
                          _mm_loadu_si128(reinterpret_cast<const __m128i*>(src)));
@@ -48,8 +47,8 @@ void CopyBlock16x16_AVX2(const uint8_t* src, int srcStride, uint8_t* dst,
     }
 }
 
-uint32_t Variance16x8_AVX2(const uint8_t* a, int aStride, const uint8_t* b,
-                           int bStride, uint32_t* sse) {
+uint32_t Variance16x8_AVX2(const uint8_t* a, int aStride, const uint8_t* b, int bStride,
+                           uint32_t* sse) {
     // 16-bit lanes hold at most 8 differences of +-255: no overflow.
     __m256i sum = _mm256_setzero_si256();
     __m256i squares = _mm256_setzero_si256();
@@ -72,10 +71,9 @@ uint32_t Variance16x8_AVX2(const uint8_t* a, int aStride, const uint8_t* b,
     return sq - static_cast<uint32_t>(sum2 >> 7);
 }
 
-BlockDecision DenoiseBlock_AVX2(const uint8_t* reference, int referenceStride,
-                                uint8_t* out, int outStride, const uint8_t* source,
-                                int sourceStride, int motion, int strong,
-                                int* sumDiff) {
+BlockDecision DenoiseBlock_AVX2(const uint8_t* reference, int referenceStride, uint8_t* out,
+                                int outStride, const uint8_t* source, int sourceStride, int motion,
+                                int strong, int* sumDiff) {
     (void)motion;
     const int s = strong ? 1 : 0;
     const __m256i zero = _mm256_setzero_si256();

@@ -11,8 +11,7 @@
 namespace kelvo {
 namespace video {
 
-void CopyBlock16x16_C(const uint8_t* src, int srcStride, uint8_t* dst,
-                      int dstStride) {
+void CopyBlock16x16_C(const uint8_t* src, int srcStride, uint8_t* dst, int dstStride) {
     for (int y = 0; y < 16; ++y) {
         std::memcpy(dst, src, 16);
         src += srcStride;
@@ -20,8 +19,8 @@ void CopyBlock16x16_C(const uint8_t* src, int srcStride, uint8_t* dst,
     }
 }
 
-uint32_t Variance16x8_C(const uint8_t* a, int aStride, const uint8_t* b,
-                        int bStride, uint32_t* sse) {
+uint32_t Variance16x8_C(const uint8_t* a, int aStride, const uint8_t* b, int bStride,
+                        uint32_t* sse) {
     int sum = 0;
     uint32_t squares = 0;
     for (int y = 0; y < 8; ++y) {
@@ -38,10 +37,9 @@ uint32_t Variance16x8_C(const uint8_t* a, int aStride, const uint8_t* b,
     return squares - static_cast<uint32_t>(sum2 >> 7);
 }
 
-BlockDecision DenoiseBlock_C(const uint8_t* reference, int referenceStride,
-                             uint8_t* out, int outStride, const uint8_t* source,
-                             int sourceStride, int motion, int strong,
-                             int* sumDiff) {
+BlockDecision DenoiseBlock_C(const uint8_t* reference, int referenceStride, uint8_t* out,
+                             int outStride, const uint8_t* source, int sourceStride, int motion,
+                             int strong, int* sumDiff) {
     (void)motion;
     const int s = strong ? 1 : 0;
     const int step = s * kDenoiserStrongStep;
@@ -63,8 +61,9 @@ BlockDecision DenoiseBlock_C(const uint8_t* reference, int referenceStride,
                 continue;
             }
             // Each adjustment is at most |d|, so out never passes the reference.
-            const int adjustment =
-                ad <= kDenoiserBandLimits[0] ? adjust1 : ad <= kDenoiserBandLimits[1] ? adjust2 : adjust3;
+            const int adjustment = ad <= kDenoiserBandLimits[0]   ? adjust1
+                                   : ad <= kDenoiserBandLimits[1] ? adjust2
+                                                                  : adjust3;
             if (d > 0) {
                 out[x] = static_cast<uint8_t>(std::min(255, v + adjustment));
                 columnSums[x] += adjustment;
@@ -90,8 +89,8 @@ void DenoiserFilterC::copyBlock16x16(const uint8_t* src, int srcStride, uint8_t*
     CopyBlock16x16_C(src, srcStride, dst, dstStride);
 }
 
-uint32_t DenoiserFilterC::variance16x8(const uint8_t* a, int aStride, const uint8_t* b,
-                                       int bStride, uint32_t* sse) {
+uint32_t DenoiserFilterC::variance16x8(const uint8_t* a, int aStride, const uint8_t* b, int bStride,
+                                       uint32_t* sse) {
     return Variance16x8_C(a, aStride, b, bStride, sse);
 }
 
@@ -99,8 +98,8 @@ BlockDecision DenoiserFilterC::denoiseBlock(const uint8_t* reference, int refere
                                             uint8_t* out, int outStride, const uint8_t* source,
                                             int sourceStride, int motion, int strong,
                                             int* sumDiff) {
-    return DenoiseBlock_C(reference, referenceStride, out, outStride, source, sourceStride,
-                          motion, strong, sumDiff);
+    return DenoiseBlock_C(reference, referenceStride, out, outStride, source, sourceStride, motion,
+                          strong, sumDiff);
 }
 
 }  // namespace video

@@ -24,8 +24,7 @@ inline int horizontalSum32(__m128i v) {
 
 }  // namespace
 
-void CopyBlock16x16_SSE2(const uint8_t* src, int srcStride, uint8_t* dst,
-                         int dstStride) {
+void CopyBlock16x16_SSE2(const uint8_t* src, int srcStride, uint8_t* dst, int dstStride) {
     for (int y = 0; y < 16; ++y) {
         _mm_storeu_si128(reinterpret_cast<__m128i*>(dst),
                          _mm_loadu_si128(reinterpret_cast<const __m128i*>(src)));
@@ -34,8 +33,8 @@ void CopyBlock16x16_SSE2(const uint8_t* src, int srcStride, uint8_t* dst,
     }
 }
 
-uint32_t Variance16x8_SSE2(const uint8_t* a, int aStride, const uint8_t* b,
-                           int bStride, uint32_t* sse) {
+uint32_t Variance16x8_SSE2(const uint8_t* a, int aStride, const uint8_t* b, int bStride,
+                           uint32_t* sse) {
     const __m128i zero = _mm_setzero_si128();
     // 16-bit lanes hold at most 16 differences of +-255: no overflow.
     __m128i sum = zero;
@@ -58,10 +57,9 @@ uint32_t Variance16x8_SSE2(const uint8_t* a, int aStride, const uint8_t* b,
     return sq - static_cast<uint32_t>(sum2 >> 7);
 }
 
-BlockDecision DenoiseBlock_SSE2(const uint8_t* reference, int referenceStride,
-                                uint8_t* out, int outStride, const uint8_t* source,
-                                int sourceStride, int motion, int strong,
-                                int* sumDiff) {
+BlockDecision DenoiseBlock_SSE2(const uint8_t* reference, int referenceStride, uint8_t* out,
+                                int outStride, const uint8_t* source, int sourceStride, int motion,
+                                int strong, int* sumDiff) {
     (void)motion;
     const int s = strong ? 1 : 0;
     const __m128i zero = _mm_setzero_si128();
@@ -95,11 +93,12 @@ BlockDecision DenoiseBlock_SSE2(const uint8_t* reference, int referenceStride,
             select128(brighter, _mm_adds_epu8(x, adjust), _mm_subs_epu8(x, adjust));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out), select128(small, r, moved));
         // Contributions lie in -8..8, so 8-bit lanes hold them exactly.
-        const __m128i contribution =
-            select128(small, _mm_sub_epi8(r, x),
-                      select128(brighter, adjust, _mm_sub_epi8(zero, adjust)));
-        sumLo = _mm_add_epi16(sumLo, _mm_srai_epi16(_mm_unpacklo_epi8(contribution, contribution), 8));
-        sumHi = _mm_add_epi16(sumHi, _mm_srai_epi16(_mm_unpackhi_epi8(contribution, contribution), 8));
+        const __m128i contribution = select128(
+            small, _mm_sub_epi8(r, x), select128(brighter, adjust, _mm_sub_epi8(zero, adjust)));
+        sumLo =
+            _mm_add_epi16(sumLo, _mm_srai_epi16(_mm_unpacklo_epi8(contribution, contribution), 8));
+        sumHi =
+            _mm_add_epi16(sumHi, _mm_srai_epi16(_mm_unpackhi_epi8(contribution, contribution), 8));
         reference += referenceStride;
         source += sourceStride;
         out += outStride;

@@ -36,15 +36,13 @@ const DenoiserRows& denoiserRows();
 // The block kernels of `rows` behind the DenoiserFilter interface.
 std::unique_ptr<DenoiserFilter> denoiserFilterFor(const DenoiserRows& rows);
 
-#define KELVO_DENOISER_ROWS(suffix)                                                           \
-    void CopyBlock16x16_##suffix(const uint8_t* src, int srcStride, uint8_t* dst,             \
-                                 int dstStride);                                              \
-    uint32_t Variance16x8_##suffix(const uint8_t* a, int aStride, const uint8_t* b,           \
-                                   int bStride, uint32_t* sse);                               \
-    BlockDecision DenoiseBlock_##suffix(const uint8_t* reference, int referenceStride,        \
-                                        uint8_t* out, int outStride, const uint8_t* source,   \
-                                        int sourceStride, int motion, int strong,             \
-                                        int* sumDiff);
+#define KELVO_DENOISER_ROWS(suffix)                                                               \
+    void CopyBlock16x16_##suffix(const uint8_t* src, int srcStride, uint8_t* dst, int dstStride); \
+    uint32_t Variance16x8_##suffix(const uint8_t* a, int aStride, const uint8_t* b, int bStride,  \
+                                   uint32_t* sse);                                                \
+    BlockDecision DenoiseBlock_##suffix(const uint8_t* reference, int referenceStride,            \
+                                        uint8_t* out, int outStride, const uint8_t* source,       \
+                                        int sourceStride, int motion, int strong, int* sumDiff);
 KELVO_DENOISER_ROWS(C)
 #if KELVO_CPU_X86
 KELVO_DENOISER_ROWS(SSE2)

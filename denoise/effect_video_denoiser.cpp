@@ -14,7 +14,8 @@ namespace {
 // Copies a width x height luma plane whose rows are `stride` bytes apart.
 void copyLuma(const uint8_t* src, uint8_t* dst, int stride, int width, int height) {
     for (int y = 0; y < height; ++y)
-        std::memcpy(dst + int64_t{y} * stride, src + int64_t{y} * stride, static_cast<size_t>(width));
+        std::memcpy(dst + int64_t{y} * stride, src + int64_t{y} * stride,
+                    static_cast<size_t>(width));
 }
 
 void copyPlane(const uint8_t* src, int srcStride, uint8_t* dst, int dstStride, int width,
@@ -25,9 +26,7 @@ void copyPlane(const uint8_t* src, int srcStride, uint8_t* dst, int dstStride, i
 }
 
 // Bytes a width x height luma plane spans with rows `stride` apart.
-int64_t lumaSpan(int width, int height, int stride) {
-    return int64_t{height - 1} * stride + width;
-}
+int64_t lumaSpan(int width, int height, int stride) { return int64_t{height - 1} * stride + width; }
 
 bool lumaPlaneCovers(const I420VideoFrame& frame, int width, int height, int stride) {
     return frame.buffer(0) != nullptr && frame.allocatedSize(0) >= lumaSpan(width, height, stride);
@@ -91,7 +90,8 @@ int EffectVideoDenoiser::Draw(std::shared_ptr<I420VideoFrame> frame) {
     const int stride = frame->stride(0);
     // A frame whose luma plane does not hold what its size and stride claim
     // would be read and written out of bounds; neither keep nor touch it.
-    if (width < 1 || height < 1 || stride < width || !lumaPlaneCovers(*frame, width, height, stride))
+    if (width < 1 || height < 1 || stride < width ||
+        !lumaPlaneCovers(*frame, width, height, stride))
         return kDrawFailed;
     const bool strong = level_ >= 2;
     if (strong && !chromaPlanesCover(*frame, width, height)) return kDrawFailed;
@@ -100,8 +100,7 @@ int EffectVideoDenoiser::Draw(std::shared_ptr<I420VideoFrame> frame) {
     // reference whose plane no longer covers it) needs a new reference too.
     // The strong level also reads the reference's chroma.
     if (!reference_ || width != width_ || height != height_ || stride != referenceStride_ ||
-        !lumaPlaneCovers(*reference_, width, height, stride) ||
-        (strong && !referenceChroma_)) {
+        !lumaPlaneCovers(*reference_, width, height, stride) || (strong && !referenceChroma_)) {
         reset(frame);
         return kDrawDone;
     }

@@ -36,7 +36,8 @@ void NoiseEstimator::resetLowVarRun(int blockIndex) {
 bool NoiseEstimator::updateNoiseLevel() {
     // One block in kDenoiserSampleInterval is sampled; enough of them must
     // have been static for the frame to say anything about noise.
-    if (kNoiseStaticShare * blockColumns_ * blockRows_ / static_cast<double>(kDenoiserSampleInterval) >
+    if (kNoiseStaticShare * blockColumns_ * blockRows_ /
+                static_cast<double>(kDenoiserSampleInterval) >
             staticBlocks_ ||
         noisyBlocks_ == 0) {
         staticBlocks_ = 0;
@@ -47,7 +48,8 @@ bool NoiseEstimator::updateNoiseLevel() {
         staticBlocks_ = 0;
         noisyBlocks_ = 0;
         constexpr double kShare = 1.0 / (kNoiseHistoryWeight + 1);  // 0.0625, exact
-        noiseLevel_ = noiseLevel_ == 0.0 ? mean : (mean + kNoiseHistoryWeight * noiseLevel_) * kShare;
+        noiseLevel_ =
+            noiseLevel_ == 0.0 ? mean : (mean + kNoiseHistoryWeight * noiseLevel_) * kShare;
     }
     noiseSum_ = 0;
     return noiseLevel_ > kNoisyLevel;

@@ -1,6 +1,5 @@
 #include "denoise/temporal_rows.h"
 
-
 #include <algorithm>
 #include <cstdlib>
 
@@ -15,7 +14,8 @@ TemporalRamp makeTemporalRamp(int low, int high, int minWeight) {
     ramp.low = static_cast<int16_t>(low);
     ramp.span = static_cast<int16_t>(high - low);
     // span * slope stays below 2^15, so the products fit signed 16-bit lanes.
-    ramp.slope = static_cast<int16_t>(((kTemporalWeightOne - minWeight) << kTemporalSlopeBits) / ramp.span);
+    ramp.slope =
+        static_cast<int16_t>(((kTemporalWeightOne - minWeight) << kTemporalSlopeBits) / ramp.span);
     ramp.minWeight = static_cast<int16_t>(minWeight);
     return ramp;
 }
@@ -50,13 +50,14 @@ void temporalBlendC(const uint8_t* reference, const uint8_t* source, const uint1
     for (int x = 0; x < width; ++x) {
         int s = source[x];
         if (blur) {
-            const int mean = (blur[x - 1] + 2 * blur[x] + blur[x + 1] + (1 << kTemporalBinomialBits) / 2) >>
-                             kTemporalBinomialBits;
+            const int mean =
+                (blur[x - 1] + 2 * blur[x] + blur[x + 1] + (1 << kTemporalBinomialBits) / 2) >>
+                kTemporalBinomialBits;
             s += std::clamp(mean - s, -limit, limit);
         }
-        out[x] = static_cast<uint8_t>(
-            (reference[x] * (kTemporalWeightOne - weight[x]) + s * weight[x] + kTemporalWeightOne / 2) >>
-            kTemporalWeightBits);
+        out[x] = static_cast<uint8_t>((reference[x] * (kTemporalWeightOne - weight[x]) +
+                                       s * weight[x] + kTemporalWeightOne / 2) >>
+                                      kTemporalWeightBits);
     }
 }
 

@@ -14,16 +14,10 @@ namespace {
 inline __m128i load16(const uint8_t* p) {
     return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
 }
-inline __m256i load(const void* p) {
-    return _mm256_loadu_si256(static_cast<const __m256i*>(p));
-}
-inline void store(void* p, __m256i v) {
-    _mm256_storeu_si256(static_cast<__m256i*>(p), v);
-}
+inline __m256i load(const void* p) { return _mm256_loadu_si256(static_cast<const __m256i*>(p)); }
+inline void store(void* p, __m256i v) { _mm256_storeu_si256(static_cast<__m256i*>(p), v); }
 // 16 bytes widened to 16-bit lanes.
-inline __m256i widen(const uint8_t* p) {
-    return _mm256_cvtepu8_epi16(load16(p));
-}
+inline __m256i widen(const uint8_t* p) { return _mm256_cvtepu8_epi16(load16(p)); }
 // 16 lanes of 0..255 back to bytes, in order.
 inline void narrow(uint8_t* p, __m256i v) {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(p),
@@ -76,8 +70,8 @@ void weightsAVX2(const uint16_t* sum, const uint8_t* floor, uint8_t* weight, int
             _mm256_add_epi16(c, _mm256_add_epi16(r1, r2)));
         const __m256i excess =
             _mm256_min_epi16(_mm256_max_epi16(_mm256_sub_epi16(m, low), zero), span);
-        const __m256i ramped =
-            _mm256_add_epi16(minWeight, _mm256_srli_epi16(_mm256_mullo_epi16(excess, slope), kTemporalSlopeBits));
+        const __m256i ramped = _mm256_add_epi16(
+            minWeight, _mm256_srli_epi16(_mm256_mullo_epi16(excess, slope), kTemporalSlopeBits));
         const __m256i above = _mm256_cmpgt_epi16(m, highMinusOne);
         __m256i w = _mm256_blendv_epi8(ramped, full, above);
         if (floor) w = _mm256_max_epi16(w, widen(floor + x));
@@ -89,7 +83,8 @@ void weightsAVX2(const uint16_t* sum, const uint8_t* floor, uint8_t* weight, int
 
 void blendAVX2(const uint8_t* reference, const uint8_t* source, const uint16_t* blur, int limit,
                const uint8_t* weight, uint8_t* out, int width) {
-    const __m256i full = _mm256_set1_epi16(kTemporalWeightOne), half = _mm256_set1_epi16(kTemporalWeightOne / 2),
+    const __m256i full = _mm256_set1_epi16(kTemporalWeightOne),
+                  half = _mm256_set1_epi16(kTemporalWeightOne / 2),
                   eight = _mm256_set1_epi16((1 << kTemporalBinomialBits) / 2),
                   lim = _mm256_set1_epi16(static_cast<int16_t>(limit)),
                   negLim = _mm256_set1_epi16(static_cast<int16_t>(-limit));

@@ -11,12 +11,8 @@ namespace video {
 
 namespace {
 
-inline __m128i load(const void* p) {
-    return _mm_loadu_si128(static_cast<const __m128i*>(p));
-}
-inline void store(void* p, __m128i v) {
-    _mm_storeu_si128(static_cast<__m128i*>(p), v);
-}
+inline __m128i load(const void* p) { return _mm_loadu_si128(static_cast<const __m128i*>(p)); }
+inline void store(void* p, __m128i v) { _mm_storeu_si128(static_cast<__m128i*>(p), v); }
 
 inline __m128i absDiff(__m128i a, __m128i b) {
     return _mm_or_si128(_mm_subs_epu8(a, b), _mm_subs_epu8(b, a));
@@ -69,8 +65,8 @@ inline __m128i weights8(const uint16_t* sum, __m128i low, __m128i span, __m128i 
                                     _mm_add_epi16(c, _mm_add_epi16(r1, r2)));
     const __m128i excess =
         _mm_min_epi16(_mm_max_epi16(_mm_sub_epi16(m, low), _mm_setzero_si128()), span);
-    const __m128i ramp =
-        _mm_add_epi16(minWeight, _mm_srli_epi16(_mm_mullo_epi16(excess, slope), kTemporalSlopeBits));
+    const __m128i ramp = _mm_add_epi16(
+        minWeight, _mm_srli_epi16(_mm_mullo_epi16(excess, slope), kTemporalSlopeBits));
     const __m128i above = _mm_cmpgt_epi16(m, highMinusOne);
     return _mm_or_si128(_mm_and_si128(above, full), _mm_andnot_si128(above, ramp));
 }
@@ -113,8 +109,10 @@ inline __m128i smooth8(__m128i s, const uint16_t* blur, __m128i limit, __m128i e
 
 void blendSSE2(const uint8_t* reference, const uint8_t* source, const uint16_t* blur, int limit,
                const uint8_t* weight, uint8_t* out, int width) {
-    const __m128i zero = _mm_setzero_si128(), full = _mm_set1_epi16(kTemporalWeightOne), half = _mm_set1_epi16(kTemporalWeightOne / 2),
-                  eight = _mm_set1_epi16((1 << kTemporalBinomialBits) / 2), lim = _mm_set1_epi16(static_cast<int16_t>(limit));
+    const __m128i zero = _mm_setzero_si128(), full = _mm_set1_epi16(kTemporalWeightOne),
+                  half = _mm_set1_epi16(kTemporalWeightOne / 2),
+                  eight = _mm_set1_epi16((1 << kTemporalBinomialBits) / 2),
+                  lim = _mm_set1_epi16(static_cast<int16_t>(limit));
     int x = 0;
     for (; x + 16 <= width; x += 16) {
         const __m128i r = load(reference + x), s = load(source + x), w = load(weight + x);

@@ -139,8 +139,8 @@ void FastStats(const uint8_t* data, int width, int height, int shift, MetaDataFr
         squares = static_cast<float>(exactTotal);
     } else {
         for (int y = 0; y < height; y += step)
-            squares = SquaredDeviationRowTable(data + static_cast<int64_t>(y) * width, width,
-                                               step, squareOf, squares);
+            squares = SquaredDeviationRowTable(data + static_cast<int64_t>(y) * width, width, step,
+                                               squareOf, squares);
     }
     DeviationAndPercentiles(s, squares);
 }

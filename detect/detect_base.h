@@ -27,9 +27,9 @@ extern const char* const kDetectorSegKelvoVe;       // "seg_kelvo_ve"
 // Result codes of detect().
 enum {
     kDetectOk = 0,
-    kDetectSkipped = -5,       // engine: run skipped or no detector created
-    kDetectDisabled = -4,      // the detector is switched off
-    kDetectInvalidData = -6,   // missing or too small data, bad size or kind
+    kDetectSkipped = -5,      // engine: run skipped or no detector created
+    kDetectDisabled = -4,     // the detector is switched off
+    kDetectInvalidData = -6,  // missing or too small data, bad size or kind
 };
 
 class IDetectBase {

@@ -10,9 +10,7 @@ int KelvoFaceDetectImpl::detect(int /*dataKind*/, int /*width*/, int /*height*/,
     return data ? kDetectOk : kDetectInvalidData;
 }
 
-std::shared_ptr<IMetaDataInfo> KelvoFaceDetectImpl::metadata() {
-    return record_;
-}
+std::shared_ptr<IMetaDataInfo> KelvoFaceDetectImpl::metadata() { return record_; }
 
 }  // namespace video
 }  // namespace kelvo

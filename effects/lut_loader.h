@@ -24,9 +24,9 @@ constexpr int kLutTilesPerRow = kLutImageSize / kLutLevels;  // 8
 // gives the tile; a tile is kLutTileSize wide, and red (green) runs from the
 // centre of its first texel, kLutTexelCentre in, across kLutTileSpan to the
 // centre of its last. All exact in float.
-constexpr float kLutTopLevel = static_cast<float>(kLutLevels - 1);  // 63
-constexpr float kLutTileSize = 1.0f / kLutTilesPerRow;             // 0.125
-constexpr float kLutTexelCentre = 0.5f / kLutImageSize;            // 0.0009765625
+constexpr float kLutTopLevel = static_cast<float>(kLutLevels - 1);   // 63
+constexpr float kLutTileSize = 1.0f / kLutTilesPerRow;               // 0.125
+constexpr float kLutTexelCentre = 0.5f / kLutImageSize;              // 0.0009765625
 constexpr float kLutTileSpan = kLutTileSize - 1.0f / kLutImageSize;  // 0.123046875
 
 // Decodes a PNG held in memory into 8-bit RGBA rows. Palette, low-depth grey,

@@ -64,7 +64,7 @@ int VideoProcessEngineImpl::applyAutomaticAdjustments(
         }
         if (lowlightEnhanceLevel_ == 0) {
             render.setVideoDenoiserEnable(lowlightEnhanceMode_ != 0 ? lowlightEnhanceEnabled_
-                                                                   : darkScene_);
+                                                                    : darkScene_);
             setVideoDenoiserMode(1);
             setVideoDenoiserLevel(0);
         }

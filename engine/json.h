@@ -34,9 +34,9 @@ public:
     static void Free(void* block) { std::free(block); }
 };
 
-using JsonDocument = rapidjson::GenericDocument<rapidjson::UTF8<>,
-                                                rapidjson::MemoryPoolAllocator<JsonAllocator>,
-                                                JsonAllocator>;
+using JsonDocument =
+    rapidjson::GenericDocument<rapidjson::UTF8<>, rapidjson::MemoryPoolAllocator<JsonAllocator>,
+                               JsonAllocator>;
 using JsonValue = JsonDocument::ValueType;
 using JsonStringBuffer = rapidjson::GenericStringBuffer<rapidjson::UTF8<>, JsonAllocator>;
 using JsonWriter =

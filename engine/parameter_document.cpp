@@ -52,8 +52,7 @@ void VideoProcessEngineImpl::applyParameterSettings(const std::vector<ParameterS
     if (render == nullptr) return;
 
     // Forward, log a change, remember.
-    auto enable = [&](bool on, bool* field, const char* message,
-                      void (RenderEngine::*set)(bool)) {
+    auto enable = [&](bool on, bool* field, const char* message, void (RenderEngine::*set)(bool)) {
         (render->*set)(on);
         // The field first: a log line that cannot be built must not leave it
         // disagreeing with the effect.
@@ -76,37 +75,59 @@ void VideoProcessEngineImpl::applyParameterSettings(const std::vector<ParameterS
             case M::kBeautyEnable:
                 enable(on, &beautyEnabled_, "setBeautyEnable :", &RenderEngine::setBeautyEnable);
                 break;
-            case M::kBeautySmoothness: render->setBeautySmoothness(s.number); break;
-            case M::kBeautyLightness: render->setBeautyLightness(s.number); break;
-            case M::kBeautyRedness: render->setBeautyRedness(s.number); break;
-            case M::kBeautyContrast: render->setBeautyContrast(s.integer); break;
-            case M::kBeautySharpness: render->setBeautySharpness(s.number); break;
+            case M::kBeautySmoothness:
+                render->setBeautySmoothness(s.number);
+                break;
+            case M::kBeautyLightness:
+                render->setBeautyLightness(s.number);
+                break;
+            case M::kBeautyRedness:
+                render->setBeautyRedness(s.number);
+                break;
+            case M::kBeautyContrast:
+                render->setBeautyContrast(s.integer);
+                break;
+            case M::kBeautySharpness:
+                render->setBeautySharpness(s.number);
+                break;
             case M::kColorEnhanceEnable:
-                enable(on, &colorEnhanceEnabled_, "setColorEnhanceEnable :",
-                       &RenderEngine::setColorEnhanceEnable);
+                enable(on, &colorEnhanceEnabled_,
+                       "setColorEnhanceEnable :", &RenderEngine::setColorEnhanceEnable);
                 break;
-            case M::kColorEnhanceSkinProtect: render->setColorEnhanceSkinProtect(s.number); break;
-            case M::kColorEnhanceStrength: render->setColorEnhanceStrength(s.number); break;
+            case M::kColorEnhanceSkinProtect:
+                render->setColorEnhanceSkinProtect(s.number);
+                break;
+            case M::kColorEnhanceStrength:
+                render->setColorEnhanceStrength(s.number);
+                break;
             case M::kVideoDenoiserEnable:
-                enable(on, &videoDenoiserEnabled_, "setVideoDenoiserEnable :",
-                       &RenderEngine::setVideoDenoiserEnable);
+                enable(on, &videoDenoiserEnabled_,
+                       "setVideoDenoiserEnable :", &RenderEngine::setVideoDenoiserEnable);
                 break;
-            case M::kVideoDenoiserMode: setVideoDenoiserMode(s.integer); break;
-            case M::kVideoDenoiserLevel: setVideoDenoiserLevel(s.integer); break;
+            case M::kVideoDenoiserMode:
+                setVideoDenoiserMode(s.integer);
+                break;
+            case M::kVideoDenoiserLevel:
+                setVideoDenoiserLevel(s.integer);
+                break;
             case M::kLowlightEnhanceEnable:
-                enable(on, &lowlightEnhanceEnabled_, "setLowlightEnhanceEnable :",
-                       &RenderEngine::setLowlightEnhanceEnable);
+                enable(on, &lowlightEnhanceEnabled_,
+                       "setLowlightEnhanceEnable :", &RenderEngine::setLowlightEnhanceEnable);
                 break;
             case M::kLowlightEnhanceMode:
-                lowlight(s.integer, &lowlightEnhanceMode_, "setLowlightEnhanceMode :",
-                         &RenderEngine::setLowlightEnhanceMode);
+                lowlight(s.integer, &lowlightEnhanceMode_,
+                         "setLowlightEnhanceMode :", &RenderEngine::setLowlightEnhanceMode);
                 break;
             case M::kLowlightEnhanceLevel:
-                lowlight(s.integer, &lowlightEnhanceLevel_, "setLowlightEnhanceLevel :",
-                         &RenderEngine::setLowlightEnhanceLevel);
+                lowlight(s.integer, &lowlightEnhanceLevel_,
+                         "setLowlightEnhanceLevel :", &RenderEngine::setLowlightEnhanceLevel);
                 break;
-            case M::kEnvironmentLightStrength: render->setBeautyLightStrength(s.number); break;
-            case M::kEnvironmentNoiseLevel: render->setBeautyNoiseLevel(s.integer); break;
+            case M::kEnvironmentLightStrength:
+                render->setBeautyLightStrength(s.number);
+                break;
+            case M::kEnvironmentNoiseLevel:
+                render->setBeautyNoiseLevel(s.integer);
+                break;
         }
     }
 }

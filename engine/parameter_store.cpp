@@ -1,7 +1,6 @@
 #include "engine/parameter_store.h"
 #include "engine/json.h"
 
-
 #include <algorithm>
 #include <climits>
 #include <cstddef>
@@ -13,7 +12,6 @@ namespace kelvo {
 namespace video {
 
 namespace {
-
 
 struct MemberRule {
     const char* name;
@@ -176,8 +174,7 @@ ParsedParameterDocument parseParameterDocument(const std::string& key, const std
                                        [&name](const MemberRule& r) { return name == r.name; });
         if (known || !unknown.insert(name).second) continue;
         parsed.rejections.push_back(
-            kPrefix + key + "." + quoted(name.data(), name.size()) +
-            " unknown member (accepted: " +
+            kPrefix + key + "." + quoted(name.data(), name.size()) + " unknown member (accepted: " +
             joined(group.members, group.count, [](const MemberRule& r) { return r.name; }) + ")");
     }
     return parsed;

@@ -29,7 +29,6 @@ using ContextScope = gl_backend::CallScope;
 
 }  // namespace
 
-
 VideoProcessEngineImpl::VideoProcessEngineImpl(bool useExternalContext)
     : callerPool_(useExternalContext ? gl_backend::createCallerPool() : nullptr),
       useExternalContext_(useExternalContext) {}
@@ -291,7 +290,8 @@ bool VideoProcessEngineImpl::rebuildDetections() {
                              ? kDetectionFrameBrightness
                              : kDetectionNone;
         if (kind == kDetectionNone) continue;
-        if (std::find(detectionKinds_.begin(), detectionKinds_.end(), kind) != detectionKinds_.end())
+        if (std::find(detectionKinds_.begin(), detectionKinds_.end(), kind) !=
+            detectionKinds_.end())
             continue;
         detectionKinds_.push_back(kind);
         text += std::to_string(kind) + " ";
@@ -395,8 +395,8 @@ int VideoProcessEngineImpl::processTextureUnguarded(int textureType, int width, 
         reportProcessResult(rebuilt);
         return rebuilt;
     }
-    if (const char* fault = textureArgumentFault(textureType, width, height, textureId,
-                                                 outTextureId)) {
+    if (const char* fault =
+            textureArgumentFault(textureType, width, height, textureId, outTextureId)) {
         log(kLogError, std::string("processTexture fail, ") + fault + " (type " +
                            std::to_string(textureType) + ", " + std::to_string(width) + "x" +
                            std::to_string(height) + ", texture " + std::to_string(textureId) + ")");
@@ -427,10 +427,9 @@ int VideoProcessEngineImpl::processTextureUnguarded(int textureType, int width, 
 void VideoProcessEngineImpl::failedInGL(const char* operation, unsigned failuresBefore, int width,
                                         int height) {
     if (cpuBackend_ || gl_backend::failureCount() == failuresBefore) return;
-    logFailure(operation,
-               ("GL could not make or fill textures of " + std::to_string(width) + "x" +
-                std::to_string(height))
-                   .c_str());
+    logFailure(operation, ("GL could not make or fill textures of " + std::to_string(width) + "x" +
+                           std::to_string(height))
+                              .c_str());
     // Effects keep textures and buffers of the frame's size: a fresh chain
     // lets go of them.
     chainDirty_ = true;
@@ -439,12 +438,12 @@ void VideoProcessEngineImpl::failedInGL(const char* operation, unsigned failures
 const char* VideoProcessEngineImpl::textureArgumentFault(int textureType, int width, int height,
                                                          int textureId, const int* outTextureId) {
     if (outTextureId == nullptr) return "no place for the output texture";
-    if (textureType != kTexture2D && textureType != kTextureExternalOES) return "unknown texture type";
+    if (textureType != kTexture2D && textureType != kTextureExternalOES)
+        return "unknown texture type";
     if (!validFrameSize(width, height)) return "invalid texture size";
     // Drawing from a name that is no texture of this context would read
     // nothing, or another object, while reporting success.
-    if (!gl_backend::isTexture(textureId))
-        return "not a texture of the current context";
+    if (!gl_backend::isTexture(textureId)) return "not a texture of the current context";
     return nullptr;
 }
 

@@ -97,7 +97,9 @@ void BeautyFilterCore::setParameter(std::string key, std::string value) {
     if (engine_) engine_->setParameter(key.c_str(), value.c_str());
 }
 
-void BeautyFilterCore::onInitialized(int) { hostLog(kHostLogInfo, "kelvo beauty extension inited"); }
+void BeautyFilterCore::onInitialized(int) {
+    hostLog(kHostLogInfo, "kelvo beauty extension inited");
+}
 
 void BeautyFilterCore::onLog(int level, const char* message) {
     if (level == kLogInfo)

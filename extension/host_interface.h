@@ -48,8 +48,8 @@ enum {
 // The fields and their order are the host's; with 32-bit pointers the record
 // is 116 bytes, here the pointer takes its natural size.
 struct HostFrameData {
-    int32_t kind = 0;         // kHostFrame...; other values are not processed
-    int32_t textureType = 0;  // 1 2D texture, 2 external OES texture
+    int32_t kind = 0;           // kHostFrame...; other values are not processed
+    int32_t textureType = 0;    // 1 2D texture, 2 external OES texture
     uint8_t* buffer = nullptr;  // I420 pixels, processed in place
     int32_t bufferSize = 0;     // bytes in buffer
     int32_t textureName = 0;    // replaced by the output texture after processing

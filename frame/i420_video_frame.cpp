@@ -18,9 +18,7 @@ bool fitsInt(int64_t v) { return v >= 0 && v <= INT_MAX; }
 
 int64_t roundUp16(int64_t v) { return (v + 15) & ~int64_t{15}; }
 
-int chromaRowsFor(int format, int height) {
-    return format == 2 ? height : (height + 1) / 2;
-}
+int chromaRowsFor(int format, int height) { return format == 2 ? height : (height + 1) / 2; }
 
 // Bytes a copy of `rows` rows reads from a source `srcStride` apart when each
 // row takes `rowBytes` bytes.
@@ -149,10 +147,10 @@ int I420VideoFrame::allocate(int width, int height, int strideY, int strideU, in
     return 0;
 }
 
-int I420VideoFrame::copyPlanesImpl(int sizeY, const uint8_t* srcY, int sizeU,
-                                   const uint8_t* srcU, int sizeV, const uint8_t* srcV,
-                                   int width, int height, int strideY, int strideU,
-                                   int strideV, int newFormat, int chromaFormat) {
+int I420VideoFrame::copyPlanesImpl(int sizeY, const uint8_t* srcY, int sizeU, const uint8_t* srcU,
+                                   int sizeV, const uint8_t* srcV, int width, int height,
+                                   int strideY, int strideU, int strideV, int newFormat,
+                                   int chromaFormat) {
     if (!srcY || !srcU || !srcV || height < 1 || strideY < 1 || strideU < 1 || strideV < 1)
         return -1;
     const int64_t d64 = roundUp16(strideY);
@@ -185,22 +183,21 @@ int I420VideoFrame::copyPlanesImpl(int sizeY, const uint8_t* srcY, int sizeU,
     return 0;
 }
 
-int I420VideoFrame::copyPlanesI420(int sizeY, const uint8_t* srcY, int sizeU,
-                                   const uint8_t* srcU, int sizeV, const uint8_t* srcV,
-                                   int width, int height, int strideY, int strideU,
-                                   int strideV) {
+int I420VideoFrame::copyPlanesI420(int sizeY, const uint8_t* srcY, int sizeU, const uint8_t* srcU,
+                                   int sizeV, const uint8_t* srcV, int width, int height,
+                                   int strideY, int strideU, int strideV) {
     if (sizeY < 1 || sizeU < 1 || sizeV < 1) return -1;
-    return copyPlanesImpl(sizeY, srcY, sizeU, srcU, sizeV, srcV, width, height, strideY,
-                          strideU, strideV, -1, 1);
+    return copyPlanesImpl(sizeY, srcY, sizeU, srcU, sizeV, srcV, width, height, strideY, strideU,
+                          strideV, -1, 1);
 }
 
 int I420VideoFrame::copyPlanes(int sizeY, const uint8_t* srcY, int sizeU, const uint8_t* srcU,
-                               int sizeV, const uint8_t* srcV, int width, int height,
-                               int strideY, int strideU, int strideV, int newFormat) {
+                               int sizeV, const uint8_t* srcV, int width, int height, int strideY,
+                               int strideU, int strideV, int newFormat) {
     if (sizeY < 1 || sizeU < 1 || sizeV < 1) return -1;
     storageKind = 0;
-    return copyPlanesImpl(sizeY, srcY, sizeU, srcU, sizeV, srcV, width, height, strideY,
-                          strideU, strideV, newFormat, newFormat);
+    return copyPlanesImpl(sizeY, srcY, sizeU, srcU, sizeV, srcV, width, height, strideY, strideU,
+                          strideV, newFormat, newFormat);
 }
 
 int I420VideoFrame::copyFrame(const I420VideoFrame& other) {
@@ -315,8 +312,7 @@ int I420VideoFrame::checkDimensions(int width, int height, int strideY, int stri
                                     int strideV) const {
     if (format != 1 && format != 2) return 0;
     const int half = static_cast<int>((int64_t{width} + 1) / 2);
-    if (width < 1 || height < 1 || strideY < width || strideU < half || strideV < half)
-        return -1;
+    if (width < 1 || height < 1 || strideY < width || strideU < half || strideV < half) return -1;
     return 0;
 }
 

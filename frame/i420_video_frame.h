@@ -62,11 +62,11 @@ struct FramePlane {
     // Exchanges every field, including the storage, with `other`.
     void swap(FramePlane& other);
 
-    int planeIndex;            // 0 Y, 1 U, 2 V
-    uint8_t* buffer = nullptr; // null until the first allocation
-    int allocatedSize = 0;     // bytes available in buffer
-    int planeSize = 0;         // bytes in use; 0 means empty
-    int stride = 0;            // bytes from one row to the next
+    int planeIndex;             // 0 Y, 1 U, 2 V
+    uint8_t* buffer = nullptr;  // null until the first allocation
+    int allocatedSize = 0;      // bytes available in buffer
+    int planeSize = 0;          // bytes in use; 0 means empty
+    int stride = 0;             // bytes from one row to the next
 };
 
 // Planar picture. Plane arguments are 0 Y, 1 U, 2 V. Results are 0 on
@@ -94,8 +94,7 @@ public:
     // are height for format 2, else (height + 1) / 2. width, height and
     // format are stored before the dimension check, so they stay on −1.
     // Existing bytes are kept. Sets storageKind and userValue1 to 0.
-    virtual int allocate(int width, int height, int strideY, int strideU, int strideV,
-                         int format);
+    virtual int allocate(int width, int height, int strideY, int strideU, int strideV, int format);
 
     // Copies I420 planes into the frame, whose luma stride becomes strideY
     // rounded up to 16 and chroma stride half of that; then pads the row
@@ -103,8 +102,8 @@ public:
     // source; −1 otherwise, with nothing changed. format is not changed;
     // storageKind becomes 0.
     virtual int copyPlanesI420(int sizeY, const uint8_t* srcY, int sizeU, const uint8_t* srcU,
-                               int sizeV, const uint8_t* srcV, int width, int height,
-                               int strideY, int strideU, int strideV);
+                               int sizeV, const uint8_t* srcV, int width, int height, int strideY,
+                               int strideU, int strideV);
 
     // As copyPlanesI420, but stores `format` (after the dimension check,
     // which uses the previous format) and copies `height` chroma rows for
@@ -164,8 +163,7 @@ public:
 
     // For format 1 or 2: −1 when width < 1, height < 1, strideY < width or a
     // chroma stride < (width + 1) / 2. Any other format accepts everything.
-    virtual int checkDimensions(int width, int height, int strideY, int strideU,
-                                int strideV) const;
+    virtual int checkDimensions(int width, int height, int strideY, int strideU, int strideV) const;
 
     // Stores `record` under `kind`, replacing an earlier one. −6 when kind is
     // 0 or record is null.
@@ -177,9 +175,9 @@ private:
     FramePlane* plane(int index);
     const FramePlane* plane(int index) const;
     // newFormat < 0 keeps the format; chromaFormat picks the chroma rows.
-    int copyPlanesImpl(int sizeY, const uint8_t* srcY, int sizeU, const uint8_t* srcU,
-                       int sizeV, const uint8_t* srcV, int width, int height, int strideY,
-                       int strideU, int strideV, int newFormat, int chromaFormat);
+    int copyPlanesImpl(int sizeY, const uint8_t* srcY, int sizeU, const uint8_t* srcU, int sizeV,
+                       const uint8_t* srcV, int width, int height, int strideY, int strideU,
+                       int strideV, int newFormat, int chromaFormat);
 
     FramePlane planes_[3];
     int width_ = 0;

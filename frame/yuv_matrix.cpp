@@ -93,7 +93,7 @@ struct Table {
                 for (int k = 0; k < 9; ++k) m.encode[k] = static_cast<float>(inverse[k]);
                 m.fixed = fixedCoeffs(inverse, m.fullRange);
                 auto q = [](float v) { return static_cast<int16_t>(std::lround(v * 4096.0f)); };
-                m.fixedDecode = {q(m.decode[0]), q(m.decode[2]), q(-m.decode[4]),
+                m.fixedDecode = {q(m.decode[0]),  q(m.decode[2]), q(-m.decode[4]),
                                  q(-m.decode[5]), q(m.decode[7]), int16_t(full ? 0 : 16)};
             }
         }

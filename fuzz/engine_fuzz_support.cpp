@@ -41,8 +41,8 @@ VideoProcessEngineImpl* sharedEngine(const char* config) {
             return static_cast<VideoProcessEngineImpl*>(nullptr);
         }
         if (!e->cpuBackend()) keepGLDriverLoaded();
-        e->setVideoEffects({kEffectBeauty, kEffectColorEnhance, kEffectVideoDenoiser,
-                            kEffectLowLightEnhance});
+        e->setVideoEffects(
+            {kEffectBeauty, kEffectColorEnhance, kEffectVideoDenoiser, kEffectLowLightEnhance});
         resetParameters(*e);
         // Build the chain now, outside any input's leak check.
         std::vector<uint8_t> picture = i420Picture(16, 16, nullptr, 0);

@@ -45,12 +45,16 @@ int64_t neededBytes(int format, int64_t w, int64_t h) {
         case kPixelFormatI420:
         case kPixelFormatYV12:
         case kPixelFormatNV12:
-        case kPixelFormatNV21: return luma + 2 * chroma;
-        case kPixelFormatI422: return luma + 2 * ((w + 1) / 2) * h;
+        case kPixelFormatNV21:
+            return luma + 2 * chroma;
+        case kPixelFormatI422:
+            return luma + 2 * ((w + 1) / 2) * h;
         case kPixelFormatRGBA:
         case kPixelFormatARGB:
-        case kPixelFormatBGRA: return 4 * luma;
-        default: return -1;
+        case kPixelFormatBGRA:
+            return 4 * luma;
+        default:
+            return -1;
     }
 }
 

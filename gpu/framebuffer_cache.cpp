@@ -15,9 +15,7 @@ std::shared_ptr<FramebufferCache> FramebufferCache::create() {
     return std::shared_ptr<FramebufferCache>(new FramebufferCache());
 }
 
-FramebufferCache* FramebufferCache::instance() {
-    return currentPool ? currentPool : privatePool();
-}
+FramebufferCache* FramebufferCache::instance() { return currentPool ? currentPool : privatePool(); }
 
 FramebufferCache* FramebufferCache::privatePool() {
     // Created once, thread-safe, and destroyed when the library is unloaded.
@@ -31,9 +29,7 @@ FramebufferCache::Scope::Scope(FramebufferCache* pool) : previous_(currentPool) 
     if (pool) currentPool = pool;
 }
 
-FramebufferCache::Scope::~Scope() {
-    currentPool = previous_;
-}
+FramebufferCache::Scope::~Scope() { currentPool = previous_; }
 
 namespace {
 

@@ -12,12 +12,18 @@ namespace video {
 
 const char* glErrorName(unsigned int code) {
     switch (code) {
-    case GL_INVALID_ENUM: return "GL_INVALID_ENUM";
-    case GL_INVALID_VALUE: return "GL_INVALID_VALUE";
-    case GL_INVALID_OPERATION: return "GL_INVALID_OPERATION";
-    case GL_OUT_OF_MEMORY: return "GL_OUT_OF_MEMORY";
-    case GL_INVALID_FRAMEBUFFER_OPERATION: return "GL_INVALID_FRAMEBUFFER_OPERATION";
-    default: return "";
+        case GL_INVALID_ENUM:
+            return "GL_INVALID_ENUM";
+        case GL_INVALID_VALUE:
+            return "GL_INVALID_VALUE";
+        case GL_INVALID_OPERATION:
+            return "GL_INVALID_OPERATION";
+        case GL_OUT_OF_MEMORY:
+            return "GL_OUT_OF_MEMORY";
+        case GL_INVALID_FRAMEBUFFER_OPERATION:
+            return "GL_INVALID_FRAMEBUFFER_OPERATION";
+        default:
+            return "";
     }
 }
 
@@ -36,9 +42,7 @@ unsigned drainErrors(const char* label, unsigned int (*nextError)()) {
     return drained;
 }
 
-unsigned int nextGLError() {
-    return glGetError();
-}
+unsigned int nextGLError() { return glGetError(); }
 }  // namespace
 
 int reportGLErrors(const char* label, unsigned int (*nextError)()) {
@@ -46,13 +50,9 @@ int reportGLErrors(const char* label, unsigned int (*nextError)()) {
     return 0;
 }
 
-int checkGLError(const char* label) {
-    return reportGLErrors(label, nextGLError);
-}
+int checkGLError(const char* label) { return reportGLErrors(label, nextGLError); }
 
-unsigned glFailureCount() {
-    return failures;
-}
+unsigned glFailureCount() { return failures; }
 
 bool checkGLAllocation(const char* label) {
     const unsigned before = failures;
@@ -67,9 +67,7 @@ void noteGLFailure(const char* label, const char* what) {
     glDiagnosticPrint("%s: %s\n", label, what);
 }
 
-void setGLAllocationFailureHook(GLAllocationFailureHook hook) {
-    failureHook.store(hook);
-}
+void setGLAllocationFailureHook(GLAllocationFailureHook hook) { failureHook.store(hook); }
 
 bool glAllocationFailureInjected(const char* site) {
     const GLAllocationFailureHook hook = failureHook.load();

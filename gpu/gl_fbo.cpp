@@ -6,9 +6,7 @@
 namespace kelvo {
 namespace video {
 
-void FBOBase::addUse() {
-    ++useCount;
-}
+void FBOBase::addUse() { ++useCount; }
 
 void FBOBase::dropUse() {
     if (--useCount >= 1) {
@@ -21,9 +19,7 @@ void FBOBase::dropUse() {
     }
 }
 
-void FBOBase::clearUses() {
-    useCount = 0;
-}
+void FBOBase::clearUses() { useCount = 0; }
 
 void GLFBO::InitFBO(int width, int height) {
     if (width == this->width && height == this->height) {

@@ -48,7 +48,7 @@ public:
     void dropUse();
     void clearUses();
 
-    int width = 0;   // size of the last successful InitFBO
+    int width = 0;  // size of the last successful InitFBO
     int height = 0;
     GLuint framebufferId = 0;   // 0 = none
     GLuint colorTextureId = 0;  // 0 = none

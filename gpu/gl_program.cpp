@@ -174,11 +174,20 @@ void GLProgram::setUniform4f(const char* name, float x, float y, float z, float 
 
 void GLProgram::setUniformfv(const char* name, const float* values, int count) {
     switch (count) {
-    case 1: setUniform1f(name, values[0]); break;
-    case 2: setUniform2f(name, values[0], values[1]); break;
-    case 3: setUniform3f(name, values[0], values[1], values[2]); break;
-    case 4: setUniform4f(name, values[0], values[1], values[2], values[3]); break;
-    default: break;
+        case 1:
+            setUniform1f(name, values[0]);
+            break;
+        case 2:
+            setUniform2f(name, values[0], values[1]);
+            break;
+        case 3:
+            setUniform3f(name, values[0], values[1], values[2]);
+            break;
+        case 4:
+            setUniform4f(name, values[0], values[1], values[2], values[3]);
+            break;
+        default:
+            break;
     }
 }
 

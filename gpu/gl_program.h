@@ -69,8 +69,7 @@ public:
     void setUniform4f(const char* name, float x, float y, float z, float w) override;
     void setUniformfv(const char* name, const float* values, int count) override;
     void setUniformMatrix3fv(const char* name, const float* values, bool transpose) override;
-    void SetUniformTexture(const char* name,
-                           const std::shared_ptr<TextureBase>& texture) override;
+    void SetUniformTexture(const char* name, const std::shared_ptr<TextureBase>& texture) override;
     void draw() override;
     // "aPosition" <- quadPositions, "aTextureCoord" <- quadTexCoords.
     void bindAttributes() override;

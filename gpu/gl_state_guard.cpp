@@ -27,9 +27,9 @@ struct PixelStore {
     int initial;
 };
 const PixelStore kPixelStoreTable[] = {
-    {GL_PACK_ALIGNMENT, 4},      {GL_PACK_ROW_LENGTH, 0},      {GL_PACK_SKIP_ROWS, 0},
-    {GL_PACK_SKIP_PIXELS, 0},    {GL_UNPACK_ALIGNMENT, 4},     {GL_UNPACK_ROW_LENGTH, 0},
-    {GL_UNPACK_SKIP_ROWS, 0},    {GL_UNPACK_SKIP_PIXELS, 0},   {GL_UNPACK_IMAGE_HEIGHT, 0},
+    {GL_PACK_ALIGNMENT, 4},   {GL_PACK_ROW_LENGTH, 0},    {GL_PACK_SKIP_ROWS, 0},
+    {GL_PACK_SKIP_PIXELS, 0}, {GL_UNPACK_ALIGNMENT, 4},   {GL_UNPACK_ROW_LENGTH, 0},
+    {GL_UNPACK_SKIP_ROWS, 0}, {GL_UNPACK_SKIP_PIXELS, 0}, {GL_UNPACK_IMAGE_HEIGHT, 0},
 };
 static_assert(sizeof(kPixelStoreTable) / sizeof(kPixelStoreTable[0]) == GLStateGuard::kPixelStores,
               "one saved value per pixel-store parameter");

@@ -22,9 +22,7 @@ GLTexture::GLTexture(GLuint textureId, int textureType, int width, int height) :
     this->height = height;
 }
 
-GLTexture::~GLTexture() {
-    recycle();
-}
+GLTexture::~GLTexture() { recycle(); }
 
 void GLTexture::bind(int unit) {
     glActiveTexture(GL_TEXTURE0 + unit);

@@ -34,10 +34,9 @@ public:
     // unpack alignment. Leaves the texture bound to the active unit. When
     // the storage cannot be made (a GL error, counted by glFailureCount) the
     // size becomes 0.
-    virtual void Load(const uint8_t* data, size_t offset, int width, int height,
-                      GLenum format) = 0;
+    virtual void Load(const uint8_t* data, size_t offset, int width, int height, GLenum format) = 0;
 
-    GLuint textureId = 0;          // 0 = none
+    GLuint textureId = 0;  // 0 = none
     int width = 0;
     int height = 0;
     int textureType = kTexture2D;  // kTexture2D or kTextureExternalOES
@@ -63,8 +62,7 @@ public:
     void bind(int unit) override;
     void unbind(int unit) override;
     void recycle() override;
-    void Load(const uint8_t* data, size_t offset, int width, int height,
-              GLenum format) override;
+    void Load(const uint8_t* data, size_t offset, int width, int height, GLenum format) override;
 
     bool external = false;  // true: the name belongs to someone else
 };

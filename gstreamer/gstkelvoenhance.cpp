@@ -82,8 +82,7 @@ public:
             GST_LOG_OBJECT(element_, "engine: %s", message);
         }
     }
-    void onDetectionResult(int result, int,
-                           const std::shared_ptr<IMetaDataInfo>& record) override {
+    void onDetectionResult(int result, int, const std::shared_ptr<IMetaDataInfo>& record) override {
         if (result != 0 || !record || record->metadataKind != kMetadataKindFrameStats) return;
         const auto& r = static_cast<const MetaDataFrameStats&>(*record);
         stats.valid = true;
@@ -119,7 +118,7 @@ struct State {
     // Streaming thread only (and start/stop, which do not overlap it).
     std::unique_ptr<IVideoProcessEngine> engine;
     std::unique_ptr<Observer> observer;
-    std::vector<int> effects;  // selection the engine holds
+    std::vector<int> effects;                               // selection the engine holds
     std::vector<std::pair<std::string, std::string>> sent;  // documents the engine holds
     std::vector<std::string> warned;  // rejections already posted for these documents
     int format = 0, width = 0, height = 0, matrix = -1, range = -1;
@@ -143,33 +142,50 @@ GST_ELEMENT_REGISTER_DEFINE(kelvoenhance, "kelvoenhance", GST_RANK_NONE, GST_TYP
 namespace {
 
 #define KELVO_FORMATS "{ I420, YV12, NV12, NV21, Y42B, ABGR, BGRA, ARGB }"
-const char kCaps[] = GST_VIDEO_CAPS_MAKE(KELVO_FORMATS) ", width = (int) [ 1, 16384 ], height = (int) [ 1, 16384 ]";
+const char kCaps[] =
+    GST_VIDEO_CAPS_MAKE(KELVO_FORMATS) ", width = (int) [ 1, 16384 ], height = (int) [ 1, 16384 ]";
 
 // GStreamer names packed formats by byte order, the library by the channels
 // of a little-endian word.
 int pixelFormat(GstVideoFormat f) {
     switch (f) {
-        case GST_VIDEO_FORMAT_I420: return kPixelFormatI420;
-        case GST_VIDEO_FORMAT_YV12: return kPixelFormatYV12;
-        case GST_VIDEO_FORMAT_NV12: return kPixelFormatNV12;
-        case GST_VIDEO_FORMAT_NV21: return kPixelFormatNV21;
-        case GST_VIDEO_FORMAT_Y42B: return kPixelFormatI422;
-        case GST_VIDEO_FORMAT_ABGR: return kPixelFormatRGBA;
-        case GST_VIDEO_FORMAT_BGRA: return kPixelFormatARGB;
-        case GST_VIDEO_FORMAT_ARGB: return kPixelFormatBGRA;
-        default: return 0;
+        case GST_VIDEO_FORMAT_I420:
+            return kPixelFormatI420;
+        case GST_VIDEO_FORMAT_YV12:
+            return kPixelFormatYV12;
+        case GST_VIDEO_FORMAT_NV12:
+            return kPixelFormatNV12;
+        case GST_VIDEO_FORMAT_NV21:
+            return kPixelFormatNV21;
+        case GST_VIDEO_FORMAT_Y42B:
+            return kPixelFormatI422;
+        case GST_VIDEO_FORMAT_ABGR:
+            return kPixelFormatRGBA;
+        case GST_VIDEO_FORMAT_BGRA:
+            return kPixelFormatARGB;
+        case GST_VIDEO_FORMAT_ARGB:
+            return kPixelFormatBGRA;
+        default:
+            return 0;
     }
 }
 
 int matrixCode(GstVideoColorMatrix m) {
     switch (m) {
-        case GST_VIDEO_COLOR_MATRIX_RGB: return kColorMatrixRGB;
-        case GST_VIDEO_COLOR_MATRIX_FCC: return kColorMatrixFCC;
-        case GST_VIDEO_COLOR_MATRIX_BT709: return kColorMatrixBT709;
-        case GST_VIDEO_COLOR_MATRIX_BT601: return kColorMatrixSMPTE170M;
-        case GST_VIDEO_COLOR_MATRIX_SMPTE240M: return kColorMatrixSMPTE240M;
-        case GST_VIDEO_COLOR_MATRIX_BT2020: return kColorMatrixBT2020NCL;
-        default: return kColorMatrixUnspecified;
+        case GST_VIDEO_COLOR_MATRIX_RGB:
+            return kColorMatrixRGB;
+        case GST_VIDEO_COLOR_MATRIX_FCC:
+            return kColorMatrixFCC;
+        case GST_VIDEO_COLOR_MATRIX_BT709:
+            return kColorMatrixBT709;
+        case GST_VIDEO_COLOR_MATRIX_BT601:
+            return kColorMatrixSMPTE170M;
+        case GST_VIDEO_COLOR_MATRIX_SMPTE240M:
+            return kColorMatrixSMPTE240M;
+        case GST_VIDEO_COLOR_MATRIX_BT2020:
+            return kColorMatrixBT2020NCL;
+        default:
+            return kColorMatrixUnspecified;
     }
 }
 
@@ -235,9 +251,9 @@ void applySettings(GstKelvoEnhance* self) {
         GST_DEBUG_OBJECT(self, "%s: %s", doc.first.c_str(), doc.second.c_str());
         const int r = st.engine->setParameter(doc.first.c_str(), doc.second.c_str());
         if (r != 0)
-            GST_ELEMENT_WARNING(self, LIBRARY, SETTINGS, ("The engine rejected a setting"),
-                                ("setParameter(%s, %s) returned %d", doc.first.c_str(),
-                                 doc.second.c_str(), r));
+            GST_ELEMENT_WARNING(
+                self, LIBRARY, SETTINGS, ("The engine rejected a setting"),
+                ("setParameter(%s, %s) returned %d", doc.first.c_str(), doc.second.c_str(), r));
     }
     st.sent = docs;
     st.warned.clear();
@@ -262,8 +278,8 @@ void postStats(GstKelvoEnhance* self, GstBuffer* buffer) {
     // "" (not known) counts as false.
     const char* dark = st.engine->getInfo("dark_scene");
     const char* noisy = st.engine->getInfo("noisy");
-    gst_structure_set(s, "dark-scene", G_TYPE_BOOLEAN, dark && std::strcmp(dark, "1") == 0,
-                      "noisy", G_TYPE_BOOLEAN, noisy && std::strcmp(noisy, "1") == 0, nullptr);
+    gst_structure_set(s, "dark-scene", G_TYPE_BOOLEAN, dark && std::strcmp(dark, "1") == 0, "noisy",
+                      G_TYPE_BOOLEAN, noisy && std::strcmp(noisy, "1") == 0, nullptr);
     gst_element_post_message(GST_ELEMENT(self), gst_message_new_element(GST_OBJECT(self), s));
 }
 
@@ -286,8 +302,10 @@ void copyPlanes(GstVideoFrame* frame, State& st, bool toRepack) {
         const int stride = GST_VIDEO_FRAME_PLANE_STRIDE(frame, i);
         uint8_t* packed = st.repack.data() + st.layout[i].offset;
         const int rowBytes = st.layout[i].stride, rows = st.layout[i].rows;
-        if (toRepack) libyuv::CopyPlane(plane, stride, packed, rowBytes, rowBytes, rows);
-        else libyuv::CopyPlane(packed, rowBytes, plane, stride, rowBytes, rows);
+        if (toRepack)
+            libyuv::CopyPlane(plane, stride, packed, rowBytes, rowBytes, rows);
+        else
+            libyuv::CopyPlane(packed, rowBytes, plane, stride, rowBytes, rows);
     }
 }
 
@@ -311,7 +329,8 @@ void setProperty(GObject* object, guint id, const GValue* value, GParamSpec* psp
         case PROP_EFFECTS: {
             const char* text = g_value_get_string(value);
             std::vector<int> effects;
-            if (kelvo::video::parseEffectNames(text ? text : "", &effects, &error)) update(s.effects, effects);
+            if (kelvo::video::parseEffectNames(text ? text : "", &effects, &error))
+                update(s.effects, effects);
             st.refusedEffects = error.empty() ? "" : std::string(text ? text : "") + ": " + error;
             break;
         }
@@ -325,7 +344,9 @@ void setProperty(GObject* object, guint id, const GValue* value, GParamSpec* psp
             st.backend = static_cast<Backend>(g_value_get_enum(value));
             break;
         }
-        case PROP_POST_MESSAGES: st.postMessages = g_value_get_boolean(value); break;
+        case PROP_POST_MESSAGES:
+            st.postMessages = g_value_get_boolean(value);
+            break;
         case PROP_BEAUTY_SMOOTHNESS:
         case PROP_BEAUTY_LIGHTNESS:
         case PROP_BEAUTY_REDNESS:
@@ -334,16 +355,26 @@ void setProperty(GObject* object, guint id, const GValue* value, GParamSpec* psp
         case PROP_COLOR_SKIN_PROTECT:
         case PROP_DENOISE_LEVEL: {
             const int t = static_cast<int>(id - PROP_BEAUTY_SMOOTHNESS);
-            update(s.tuning[t], id == PROP_DENOISE_LEVEL ? g_value_get_int(value)
-                                                         : g_value_get_double(value));
+            update(s.tuning[t],
+                   id == PROP_DENOISE_LEVEL ? g_value_get_int(value) : g_value_get_double(value));
             update(s.tuningSet, s.tuningSet | 1u << t);
             break;
         }
-        case PROP_LOWLIGHT_ENABLE: update(s.lowlightEnable, g_value_get_boolean(value) != FALSE); break;
-        case PROP_LOWLIGHT_MODE: update(s.lowlightMode, g_value_get_int(value)); break;
-        case PROP_DENOISE_ENABLE: update(s.denoiseEnable, g_value_get_boolean(value) != FALSE); break;
-        case PROP_DENOISE_MODE: update(s.denoiseMode, g_value_get_int(value)); break;
-        default: G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec); break;
+        case PROP_LOWLIGHT_ENABLE:
+            update(s.lowlightEnable, g_value_get_boolean(value) != FALSE);
+            break;
+        case PROP_LOWLIGHT_MODE:
+            update(s.lowlightMode, g_value_get_int(value));
+            break;
+        case PROP_DENOISE_ENABLE:
+            update(s.denoiseEnable, g_value_get_boolean(value) != FALSE);
+            break;
+        case PROP_DENOISE_MODE:
+            update(s.denoiseMode, g_value_get_int(value));
+            break;
+        default:
+            G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
+            break;
     }
     if (changed) st.settingsDirty = true;
     const bool passthrough = s.effects.empty();
@@ -353,11 +384,13 @@ void setProperty(GObject* object, guint id, const GValue* value, GParamSpec* psp
     if (!error.empty()) {
         // Properties are mostly set before the element has a bus (gst-launch,
         // gst_parse_launch): the bus message alone would go unseen.
-        g_warning("%s: invalid value for property '%s', the previous value stays and the "
-                  "element will not start until it is corrected: %s",
-                  GST_OBJECT_NAME(self), g_param_spec_get_name(pspec), error.c_str());
-        GST_ELEMENT_WARNING(self, LIBRARY, SETTINGS, ("Invalid value for property '%s'",
-                            g_param_spec_get_name(pspec)), ("%s", error.c_str()));
+        g_warning(
+            "%s: invalid value for property '%s', the previous value stays and the "
+            "element will not start until it is corrected: %s",
+            GST_OBJECT_NAME(self), g_param_spec_get_name(pspec), error.c_str());
+        GST_ELEMENT_WARNING(self, LIBRARY, SETTINGS,
+                            ("Invalid value for property '%s'", g_param_spec_get_name(pspec)),
+                            ("%s", error.c_str()));
     }
 }
 
@@ -377,10 +410,18 @@ void getProperty(GObject* object, guint id, GValue* value, GParamSpec* pspec) {
     GST_OBJECT_LOCK(self);
     const Settings& s = st.settings;
     switch (id) {
-        case PROP_EFFECTS: g_value_set_string(value, effectsText(s.effects).c_str()); break;
-        case PROP_PARAMS: g_value_set_string(value, s.params.c_str()); break;
-        case PROP_BACKEND: g_value_set_enum(value, st.backend); break;
-        case PROP_POST_MESSAGES: g_value_set_boolean(value, st.postMessages); break;
+        case PROP_EFFECTS:
+            g_value_set_string(value, effectsText(s.effects).c_str());
+            break;
+        case PROP_PARAMS:
+            g_value_set_string(value, s.params.c_str());
+            break;
+        case PROP_BACKEND:
+            g_value_set_enum(value, st.backend);
+            break;
+        case PROP_POST_MESSAGES:
+            g_value_set_boolean(value, st.postMessages);
+            break;
         case PROP_BEAUTY_SMOOTHNESS:
         case PROP_BEAUTY_LIGHTNESS:
         case PROP_BEAUTY_REDNESS:
@@ -392,11 +433,21 @@ void getProperty(GObject* object, guint id, GValue* value, GParamSpec* pspec) {
         case PROP_DENOISE_LEVEL:
             g_value_set_int(value, static_cast<int>(s.tuning[kelvo::gst::kDenoiseLevel]));
             break;
-        case PROP_LOWLIGHT_ENABLE: g_value_set_boolean(value, s.lowlightEnable); break;
-        case PROP_LOWLIGHT_MODE: g_value_set_int(value, s.lowlightMode); break;
-        case PROP_DENOISE_ENABLE: g_value_set_boolean(value, s.denoiseEnable); break;
-        case PROP_DENOISE_MODE: g_value_set_int(value, s.denoiseMode); break;
-        default: G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec); break;
+        case PROP_LOWLIGHT_ENABLE:
+            g_value_set_boolean(value, s.lowlightEnable);
+            break;
+        case PROP_LOWLIGHT_MODE:
+            g_value_set_int(value, s.lowlightMode);
+            break;
+        case PROP_DENOISE_ENABLE:
+            g_value_set_boolean(value, s.denoiseEnable);
+            break;
+        case PROP_DENOISE_MODE:
+            g_value_set_int(value, s.denoiseMode);
+            break;
+        default:
+            G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
+            break;
     }
     GST_OBJECT_UNLOCK(self);
 }
@@ -418,15 +469,17 @@ gboolean start(GstBaseTransform* trans) {
     const std::string refused = effectsRefused ? st.refusedEffects : st.refusedParams;
     GST_OBJECT_UNLOCK(self);
     if (!refused.empty()) {
-        GST_ELEMENT_ERROR(self, LIBRARY, SETTINGS,
-                          ("Invalid value for property '%s'", effectsRefused ? "effects" : "params"),
-                          ("%s", refused.c_str()));
+        GST_ELEMENT_ERROR(
+            self, LIBRARY, SETTINGS,
+            ("Invalid value for property '%s'", effectsRefused ? "effects" : "params"),
+            ("%s", refused.c_str()));
         return FALSE;
     }
 
     st.engine.reset(createVideoProcessEngine(false));
     if (!st.engine) {
-        GST_ELEMENT_ERROR(self, RESOURCE, NO_SPACE_LEFT, ("Cannot create the video engine"), (nullptr));
+        GST_ELEMENT_ERROR(self, RESOURCE, NO_SPACE_LEFT, ("Cannot create the video engine"),
+                          (nullptr));
         return FALSE;
     }
     const int r = st.engine->init(config.c_str());
@@ -460,8 +513,8 @@ gboolean stop(GstBaseTransform* trans) {
 }
 
 void beforeTransform(GstBaseTransform* trans, GstBuffer* buffer) {
-    const GstClockTime t = gst_segment_to_stream_time(&trans->segment, GST_FORMAT_TIME,
-                                                      GST_BUFFER_PTS(buffer));
+    const GstClockTime t =
+        gst_segment_to_stream_time(&trans->segment, GST_FORMAT_TIME, GST_BUFFER_PTS(buffer));
     if (GST_CLOCK_TIME_IS_VALID(t)) gst_object_sync_values(GST_OBJECT(trans), t);
 }
 
@@ -477,7 +530,7 @@ gboolean setInfo(GstVideoFilter* filter, GstCaps*, GstVideoInfo* info, GstCaps*,
         st.matrix = matrixCode(info->colorimetry.matrix);
         // GStreamer's YUV is limited range unless stated.
         st.range = info->colorimetry.range == GST_VIDEO_COLOR_RANGE_0_255 ? kColorRangeFull
-                                                                           : kColorRangeLimited;
+                                                                          : kColorRangeLimited;
     } else {
         // The caps' matrix describes no YUV here: how the engine codes packed
         // RGB internally is its own choice.
@@ -504,8 +557,9 @@ GstFlowReturn transformFrameIp(GstVideoFilter* filter, GstVideoFrame* frame) {
         data = st.repack.data();
     }
     st.observer->stats.valid = false;
-    const int r = st.engine->processFrame(st.format, st.width, st.height, data,
-                                          static_cast<int>(st.frameSize), 0, 0, st.matrix, st.range);
+    const int r =
+        st.engine->processFrame(st.format, st.width, st.height, data,
+                                static_cast<int>(st.frameSize), 0, 0, st.matrix, st.range);
     if (r == 0 && !inPlace) copyPlanes(frame, st, false);
     postRejections(self);
     // No effect enabled is passthrough; other failures are reported once per
@@ -526,10 +580,10 @@ void installDouble(GObjectClass* klass, guint id, const char* name, const char* 
                    const char* blurb, double def) {
     g_object_class_install_property(
         klass, id,
-        g_param_spec_double(name, nick, blurb, 0.0, 1.0, def,
-                            static_cast<GParamFlags>(G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS |
-                                                     GST_PARAM_CONTROLLABLE |
-                                                     GST_PARAM_MUTABLE_PLAYING)));
+        g_param_spec_double(
+            name, nick, blurb, 0.0, 1.0, def,
+            static_cast<GParamFlags>(G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS |
+                                     GST_PARAM_CONTROLLABLE | GST_PARAM_MUTABLE_PLAYING)));
 }
 
 // GStreamer calls in from C: nothing thrown may cross into it. A callback
@@ -594,10 +648,9 @@ struct Guarded<Callback> {
 template <auto Callback>
 constexpr auto guarded = &Guarded<Callback>::call;
 
-const GParamFlags kPlaying = static_cast<GParamFlags>(
-    G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS | GST_PARAM_MUTABLE_PLAYING);
-const GParamFlags kControllable =
-    static_cast<GParamFlags>(kPlaying | GST_PARAM_CONTROLLABLE);
+const GParamFlags kPlaying = static_cast<GParamFlags>(G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS |
+                                                      GST_PARAM_MUTABLE_PLAYING);
+const GParamFlags kControllable = static_cast<GParamFlags>(kPlaying | GST_PARAM_CONTROLLABLE);
 
 }  // namespace
 
@@ -675,10 +728,11 @@ static void gst_kelvo_enhance_class_init(GstKelvoEnhanceClass* klass) {
                          kControllable));
     g_object_class_install_property(
         gobject, PROP_DENOISE_LEVEL,
-        g_param_spec_int("denoise-level", "Denoiser level",
-                         "0: normal; 1: also smooths through the beauty effect when beauty is off; 2: strong, "
-                         "also filters chroma", 0, 2, 0,
-                         kControllable));
+        g_param_spec_int(
+            "denoise-level", "Denoiser level",
+            "0: normal; 1: also smooths through the beauty effect when beauty is off; 2: strong, "
+            "also filters chroma",
+            0, 2, 0, kControllable));
 
     gst_element_class_set_static_metadata(
         element, "Kelvo video enhancement", "Filter/Effect/Video",
@@ -706,11 +760,13 @@ static void gst_kelvo_enhance_class_init(GstKelvoEnhanceClass* klass) {
 static void gst_kelvo_enhance_init(GstKelvoEnhance* self) {
     self->state = new State();
     std::string error;
-    kelvo::video::parseEffectNames(kelvo::video::kDefaultEffectNames, &self->state->settings.effects,
-                                   &error);
+    kelvo::video::parseEffectNames(kelvo::video::kDefaultEffectNames,
+                                   &self->state->settings.effects, &error);
 }
 
-static gboolean plugin_init(GstPlugin* plugin) { return GST_ELEMENT_REGISTER(kelvoenhance, plugin); }
+static gboolean plugin_init(GstPlugin* plugin) {
+    return GST_ELEMENT_REGISTER(kelvoenhance, plugin);
+}
 
 GST_PLUGIN_DEFINE(GST_VERSION_MAJOR, GST_VERSION_MINOR, kelvo,
                   "Video enhancement with the kelvo video process library", plugin_init,

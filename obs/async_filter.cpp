@@ -147,8 +147,8 @@ private:
     std::shared_ptr<const FilterConfig> jobConfig_;  // settings of job_
     obs_source_frame* next_ = nullptr;               // waiting for the worker
     std::shared_ptr<const FilterConfig> nextConfig_;
-    obs_source_frame* done_ = nullptr;               // processed, not yet handed back
-    std::vector<obs_source_frame*> skipped_;         // to give back unshown
+    obs_source_frame* done_ = nullptr;        // processed, not yet handed back
+    std::vector<obs_source_frame*> skipped_;  // to give back unshown
     bool quit_ = false;
 
     // Worker thread only.

@@ -29,8 +29,10 @@ IVideoProcessEngine* EngineSession::apply(const FilterConfig& config) {
         const std::string init = config.engineConfig();
         const int r = engine ? engine->init(init.c_str()) : kResultFailed;
         if (r != kResultOk) {
-            blog(LOG_WARNING, "[kelvo-obs: '%s'] cannot start the engine with %s (%d): frames pass "
-                 "through", obs_source_get_name(source_), init.c_str(), r);
+            blog(LOG_WARNING,
+                 "[kelvo-obs: '%s'] cannot start the engine with %s (%d): frames pass "
+                 "through",
+                 obs_source_get_name(source_), init.c_str(), r);
             return nullptr;
         }
         // After init, so that the sub-engines report to it too.

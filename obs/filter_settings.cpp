@@ -22,7 +22,7 @@ const char kDenoiseMode[] = "denoise-mode";
 
 // Locale keys of the tuning sliders, in the order of integration::Tuning.
 const char* const kTuningText[integration::kTuningCount] = {
-    "Beauty.Smoothness", "Beauty.Lightness", "Beauty.Redness",  "Beauty.Sharpness",
+    "Beauty.Smoothness", "Beauty.Lightness",  "Beauty.Redness", "Beauty.Sharpness",
     "Color.Strength",    "Color.SkinProtect", "Denoise.Level",
 };
 
@@ -47,9 +47,7 @@ obs_properties_t* addGroup(obs_properties_t* props, const char* name, const char
 
 }  // namespace
 
-std::string FilterConfig::engineConfig() const {
-    return "{\"backend\":\"" + backend + "\"}";
-}
+std::string FilterConfig::engineConfig() const { return "{\"backend\":\"" + backend + "\"}"; }
 
 void setDefaults(obs_data_t* data, DefaultBackend backend) {
     const Settings s;
@@ -58,7 +56,8 @@ void setDefaults(obs_data_t* data, DefaultBackend backend) {
     obs_data_set_default_string(data, kBackend, backend == DefaultBackend::kCpu ? "cpu" : "gpu");
     for (int t = 0; t < integration::kTuningCount; ++t) {
         if (kTuningInfo[t].integer)
-            obs_data_set_default_int(data, kTuningInfo[t].name, static_cast<long long>(s.tuning[t]));
+            obs_data_set_default_int(data, kTuningInfo[t].name,
+                                     static_cast<long long>(s.tuning[t]));
         else
             obs_data_set_default_double(data, kTuningInfo[t].name, s.tuning[t]);
     }
@@ -74,8 +73,9 @@ obs_properties_t* makeProperties(bool withBackend) {
     obs_properties_add_text(general, kEffects, obs_module_text("Effects"), OBS_TEXT_DEFAULT);
     obs_properties_add_text(general, kParams, obs_module_text("Params"), OBS_TEXT_MULTILINE);
     if (withBackend) {
-        obs_property_t* backend = obs_properties_add_list(general, kBackend, obs_module_text("Backend"),
-                                                          OBS_COMBO_TYPE_LIST, OBS_COMBO_FORMAT_STRING);
+        obs_property_t* backend =
+            obs_properties_add_list(general, kBackend, obs_module_text("Backend"),
+                                    OBS_COMBO_TYPE_LIST, OBS_COMBO_FORMAT_STRING);
         obs_property_list_add_string(backend, obs_module_text("Backend.Auto"), "auto");
         obs_property_list_add_string(backend, obs_module_text("Backend.Gpu"), "gpu");
         obs_property_list_add_string(backend, obs_module_text("Backend.Cpu"), "cpu");
@@ -93,10 +93,9 @@ obs_properties_t* makeProperties(bool withBackend) {
     obs_properties_t* denoise = addGroup(props, "group-denoise", "Denoise");
     obs_properties_add_bool(denoise, kDenoiseEnable, obs_module_text("Denoise.Enable"));
     addMode(denoise, kDenoiseMode, "Denoise.Mode");
-    obs_property_t* level =
-        obs_properties_add_list(denoise, kTuningInfo[integration::kDenoiseLevel].name,
-                                obs_module_text("Denoise.Level"), OBS_COMBO_TYPE_LIST,
-                                OBS_COMBO_FORMAT_INT);
+    obs_property_t* level = obs_properties_add_list(
+        denoise, kTuningInfo[integration::kDenoiseLevel].name, obs_module_text("Denoise.Level"),
+        OBS_COMBO_TYPE_LIST, OBS_COMBO_FORMAT_INT);
     obs_property_list_add_int(level, obs_module_text("Denoise.Level.Normal"), 0);
     obs_property_list_add_int(level, obs_module_text("Denoise.Level.Smooth"), 1);
     obs_property_list_add_int(level, obs_module_text("Denoise.Level.Strong"), 2);
@@ -113,12 +112,16 @@ void readSettings(obs_data_t* data, FilterConfig* config, std::vector<std::strin
         errors->push_back(std::string(kEffects) + ": " + error);
     const std::string params = obs_data_get_string(data, kParams);
     error.clear();
-    if (integration::checkParams(params, &error)) s.params = params;
-    else errors->push_back(error);
+    if (integration::checkParams(params, &error))
+        s.params = params;
+    else
+        errors->push_back(error);
 
     const std::string backend = obs_data_get_string(data, kBackend);
-    if (backend == "auto" || backend == "gpu" || backend == "cpu") config->backend = backend;
-    else errors->push_back("backend: '" + backend + "' is not auto, gpu or cpu");
+    if (backend == "auto" || backend == "gpu" || backend == "cpu")
+        config->backend = backend;
+    else
+        errors->push_back("backend: '" + backend + "' is not auto, gpu or cpu");
 
     s.tuningSet = 0;
     for (int t = 0; t < integration::kTuningCount; ++t) {

@@ -22,19 +22,25 @@ namespace {
 // The library's format for the frame's data, directly or after conversion.
 int libraryFormat(video_format f) {
     switch (f) {
-        case VIDEO_FORMAT_I420: return kPixelFormatI420;
-        case VIDEO_FORMAT_NV12: return kPixelFormatNV12;
+        case VIDEO_FORMAT_I420:
+            return kPixelFormatI420;
+        case VIDEO_FORMAT_NV12:
+            return kPixelFormatNV12;
         case VIDEO_FORMAT_I422:
         case VIDEO_FORMAT_YUY2:
         case VIDEO_FORMAT_UYVY:
-        case VIDEO_FORMAT_YVYU: return kPixelFormatI422;  // keeps all the chroma rows
-        case VIDEO_FORMAT_I444: return kPixelFormatI420;  // the engine works in 4:2:0 anyway
+        case VIDEO_FORMAT_YVYU:
+            return kPixelFormatI422;  // keeps all the chroma rows
+        case VIDEO_FORMAT_I444:
+            return kPixelFormatI420;  // the engine works in 4:2:0 anyway
         // OBS names packed formats by bytes in memory, the library by the
         // channels of a little-endian word: OBS BGRA is the library's ARGB.
         case VIDEO_FORMAT_BGRA:
         case VIDEO_FORMAT_BGRX:
-        case VIDEO_FORMAT_RGBA: return kPixelFormatARGB;
-        default: return 0;
+        case VIDEO_FORMAT_RGBA:
+            return kPixelFormatARGB;
+        default:
+            return 0;
     }
 }
 
@@ -50,18 +56,26 @@ int framePlanes(const obs_source_frame& f, uint32_t rowBytes[3], uint32_t rows[3
     switch (f.format) {
         case VIDEO_FORMAT_YUY2:
         case VIDEO_FORMAT_UYVY:
-        case VIDEO_FORMAT_YVYU: rowBytes[0] = 4 * cw; rows[0] = h; return 1;
+        case VIDEO_FORMAT_YVYU:
+            rowBytes[0] = 4 * cw;
+            rows[0] = h;
+            return 1;
         case VIDEO_FORMAT_I444:
             for (int i = 0; i < 3; ++i) rowBytes[i] = w, rows[i] = h;
             return 3;
-        case VIDEO_FORMAT_RGBA: rowBytes[0] = 4 * w; rows[0] = h; return 1;
-        default: break;
+        case VIDEO_FORMAT_RGBA:
+            rowBytes[0] = 4 * w;
+            rows[0] = h;
+            return 1;
+        default:
+            break;
     }
     PlaneLayout l[3];
     size_t size = 0;
     const int n = integration::planeLayout(libraryFormat(f.format), static_cast<int>(w),
                                            static_cast<int>(h), l, &size);
-    for (int i = 0; i < n; ++i) rowBytes[i] = static_cast<uint32_t>(l[i].stride), rows[i] = l[i].rows;
+    for (int i = 0; i < n; ++i)
+        rowBytes[i] = static_cast<uint32_t>(l[i].stride), rows[i] = l[i].rows;
     return n;
 }
 
@@ -111,9 +125,11 @@ Route frameRoute(const obs_source_frame& f) {
     if (needsConversion(f.format)) return Route::kConvert;
     PlaneLayout l[3];
     size_t size = 0;
-    integration::planeLayout(format, static_cast<int>(f.width), static_cast<int>(f.height), l, &size);
+    integration::planeLayout(format, static_cast<int>(f.width), static_cast<int>(f.height), l,
+                             &size);
     for (int i = 0; i < n; ++i)
-        if (f.data[i] != f.data[0] + l[i].offset || f.linesize[i] != static_cast<uint32_t>(l[i].stride))
+        if (f.data[i] != f.data[0] + l[i].offset ||
+            f.linesize[i] != static_cast<uint32_t>(l[i].stride))
             return Route::kRepack;
     return Route::kInPlace;
 }
@@ -126,7 +142,13 @@ bool FrameAdapter::prepare(const obs_source_frame& f, Input* in) {
     PlaneLayout l[3];
     size_t size = 0;
     const int n = integration::planeLayout(libraryFormat(f.format), w, h, l, &size);
-    *in = {libraryFormat(f.format), w, h, f.data[0], static_cast<int>(size), codes.matrix, codes.range};
+    *in = {libraryFormat(f.format),
+           w,
+           h,
+           f.data[0],
+           static_cast<int>(size),
+           codes.matrix,
+           codes.range};
     if (route_ == Route::kInPlace) return true;
 
     if (buffer_.size() < size) buffer_.resize(size);
@@ -135,16 +157,24 @@ bool FrameAdapter::prepare(const obs_source_frame& f, Input* in) {
     uint8_t *y = b + l[0].offset, *u = b + l[1].offset, *v = b + l[2].offset;
     const int ys = l[0].stride, cs = l[1].stride;
     switch (f.format) {
-        case VIDEO_FORMAT_YUY2: libyuv::YUY2ToI422(f.data[0], f.linesize[0], y, ys, u, cs, v, cs, w, h); break;
-        case VIDEO_FORMAT_UYVY: libyuv::UYVYToI422(f.data[0], f.linesize[0], y, ys, u, cs, v, cs, w, h); break;
+        case VIDEO_FORMAT_YUY2:
+            libyuv::YUY2ToI422(f.data[0], f.linesize[0], y, ys, u, cs, v, cs, w, h);
+            break;
+        case VIDEO_FORMAT_UYVY:
+            libyuv::UYVYToI422(f.data[0], f.linesize[0], y, ys, u, cs, v, cs, w, h);
+            break;
         // YVYU is YUY2 with the chroma bytes swapped.
-        case VIDEO_FORMAT_YVYU: libyuv::YUY2ToI422(f.data[0], f.linesize[0], y, ys, v, cs, u, cs, w, h); break;
+        case VIDEO_FORMAT_YVYU:
+            libyuv::YUY2ToI422(f.data[0], f.linesize[0], y, ys, v, cs, u, cs, w, h);
+            break;
         case VIDEO_FORMAT_I444:
             libyuv::I444ToI420(f.data[0], f.linesize[0], f.data[1], f.linesize[1], f.data[2],
                                f.linesize[2], y, ys, u, cs, v, cs, w, h);
             break;
         // libyuv's ABGR is R, G, B, A in memory: OBS's RGBA.
-        case VIDEO_FORMAT_RGBA: libyuv::ABGRToARGB(f.data[0], f.linesize[0], b, 4 * w, w, h); break;
+        case VIDEO_FORMAT_RGBA:
+            libyuv::ABGRToARGB(f.data[0], f.linesize[0], b, 4 * w, w, h);
+            break;
         default:  // repack
             for (int i = 0; i < n; ++i)
                 libyuv::CopyPlane(f.data[i], f.linesize[i], b + l[i].offset, l[i].stride,
@@ -164,14 +194,22 @@ void FrameAdapter::finish(obs_source_frame* f) {
     const uint8_t *y = b + l[0].offset, *u = b + l[1].offset, *v = b + l[2].offset;
     const int ys = l[0].stride, cs = l[1].stride;
     switch (f->format) {
-        case VIDEO_FORMAT_YUY2: libyuv::I422ToYUY2(y, ys, u, cs, v, cs, f->data[0], f->linesize[0], w, h); break;
-        case VIDEO_FORMAT_UYVY: libyuv::I422ToUYVY(y, ys, u, cs, v, cs, f->data[0], f->linesize[0], w, h); break;
-        case VIDEO_FORMAT_YVYU: libyuv::I422ToYUY2(y, ys, v, cs, u, cs, f->data[0], f->linesize[0], w, h); break;
+        case VIDEO_FORMAT_YUY2:
+            libyuv::I422ToYUY2(y, ys, u, cs, v, cs, f->data[0], f->linesize[0], w, h);
+            break;
+        case VIDEO_FORMAT_UYVY:
+            libyuv::I422ToUYVY(y, ys, u, cs, v, cs, f->data[0], f->linesize[0], w, h);
+            break;
+        case VIDEO_FORMAT_YVYU:
+            libyuv::I422ToYUY2(y, ys, v, cs, u, cs, f->data[0], f->linesize[0], w, h);
+            break;
         case VIDEO_FORMAT_I444:
             libyuv::I420ToI444(y, ys, u, cs, v, cs, f->data[0], f->linesize[0], f->data[1],
                                f->linesize[1], f->data[2], f->linesize[2], w, h);
             break;
-        case VIDEO_FORMAT_RGBA: libyuv::ARGBToABGR(b, 4 * w, f->data[0], f->linesize[0], w, h); break;
+        case VIDEO_FORMAT_RGBA:
+            libyuv::ARGBToABGR(b, 4 * w, f->data[0], f->linesize[0], w, h);
+            break;
         default:
             for (int i = 0; i < n; ++i)
                 libyuv::CopyPlane(b + l[i].offset, l[i].stride, f->data[i], f->linesize[i],

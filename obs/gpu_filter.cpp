@@ -55,7 +55,8 @@ public:
     // On the graphics thread, OBS's context current.
     void render() {
         obs_source_t* target = obs_filter_get_target(context_);
-        const uint32_t w = obs_source_get_base_width(target), h = obs_source_get_base_height(target);
+        const uint32_t w = obs_source_get_base_width(target),
+                       h = obs_source_get_base_height(target);
         std::shared_ptr<const FilterConfig> config;
         {
             std::lock_guard<std::mutex> lock(mutex_);
@@ -89,18 +90,19 @@ public:
         gs_texture_t* in = gs_texrender_get_texture(input_);
         gs_texture_t* shown = in;
         int out = 0;
-        const int r = engine_->processTexture(video::kTexture2D, static_cast<int>(w),
-                                              static_cast<int>(h),
-                                              static_cast<int>(*static_cast<GLuint*>(gs_texture_get_obj(in))),
-                                              &out);
+        const int r = engine_->processTexture(
+            video::kTexture2D, static_cast<int>(w), static_cast<int>(h),
+            static_cast<int>(*static_cast<GLuint*>(gs_texture_get_obj(in))), &out);
         session_.noteResult(r);
         if (r == video::kResultOk) {
-            if (!output_ || gs_texture_get_width(output_) != w || gs_texture_get_height(output_) != h) {
+            if (!output_ || gs_texture_get_width(output_) != w ||
+                gs_texture_get_height(output_) != h) {
                 gs_texture_destroy(output_);
                 output_ = gs_texture_create(w, h, GS_RGBA_UNORM, 1, nullptr, GS_RENDER_TARGET);
             }
             if (output_) {
-                copy(static_cast<GLuint>(out), *static_cast<GLuint*>(gs_texture_get_obj(output_)), w, h);
+                copy(static_cast<GLuint>(out), *static_cast<GLuint*>(gs_texture_get_obj(output_)),
+                     w, h);
                 shown = output_;
             }
         }
@@ -117,7 +119,8 @@ private:
         GLint read = 0, draw = 0;
         glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &read);
         glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &draw);
-        const GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST), srgb = glIsEnabled(GL_FRAMEBUFFER_SRGB);
+        const GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST),
+                        srgb = glIsEnabled(GL_FRAMEBUFFER_SRGB);
         if (!fbos_[0]) glGenFramebuffers(2, fbos_);
         glBindFramebuffer(GL_READ_FRAMEBUFFER, fbos_[0]);
         glFramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, from, 0);

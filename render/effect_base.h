@@ -14,7 +14,7 @@ class I420VideoFrame;
 // frame's image flow.
 enum {
     kDrawDone = 0,
-    kDrawUnchanged = 1,      // left the frame untouched by its own decision
+    kDrawUnchanged = 1,  // left the frame untouched by its own decision
     kDrawFailed = -1,
     kDrawNoInputTexture = -3,
     kDrawDisabled = -4,

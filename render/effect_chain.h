@@ -61,8 +61,8 @@ public:
     void clear();
 
     // Runs the enabled effects in order, reporting each one's Draw status to
-    // the observer (may be null), until the hand-over says the frame failed. The output convertor draws into the other
-    // working surface, so that the image it read stays current for a backend
+    // the observer (may be null), until the hand-over says the frame failed. The output convertor
+    // draws into the other working surface, so that the image it read stays current for a backend
     // that reads it again.
     void run(const std::shared_ptr<I420VideoFrame>& frame, ChainHandOver& handOver,
              IVideoProcessObserver* observer);

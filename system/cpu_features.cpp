@@ -36,7 +36,8 @@ CpuFlags cpuMaskFromText(const char* text) {
 }
 
 CpuFlags cpuFlags() {
-    static const CpuFlags flags = detectedCpuFlags() & cpuMaskFromText(std::getenv("KELVO_CPU_MASK"));
+    static const CpuFlags flags =
+        detectedCpuFlags() & cpuMaskFromText(std::getenv("KELVO_CPU_MASK"));
     return flags;
 }
 

@@ -21,7 +21,7 @@ struct BeautyParameters {
     float sharpness = 0.3f;
     float lightness = 0.3f;
     float redness = 0.3f;
-    int contrast = 1;  // carried, changes nothing: the mix has no contrast step
+    int contrast = 1;              // carried, changes nothing: the mix has no contrast step
     float lightStrength = 130.0f;  // ambient light estimate; picks the skin test
     int noiseLevel = 0;            // from 1 on, smoothing is not gated to skin
 };

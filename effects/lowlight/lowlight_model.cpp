@@ -14,8 +14,8 @@ int lowlightDrawDecision(int mode, bool darkScene, const std::shared_ptr<I420Vid
         return kDrawUnchanged;
     }
     if (frame) {
-        auto stats = std::dynamic_pointer_cast<MetaDataFrameStats>(
-            frame->metadata(kMetadataKindFrameStats));
+        auto stats =
+            std::dynamic_pointer_cast<MetaDataFrameStats>(frame->metadata(kMetadataKindFrameStats));
         if (stats) {
             *logMean = stats->logAverage;
         }

@@ -55,8 +55,9 @@ void runElement(benchmark::State& state, int padding) {
     gst_init(nullptr, nullptr);
     gst_registry_scan_path(gst_registry_get(), KELVO_GST_PLUGIN_DIR);
     GstHarness* harness = gst_harness_new_parse("kelvoenhance effects=color,beauty");
-    const std::string caps = "video/x-raw,format=I420,colorimetry=bt601,framerate=30/1,width=" +
-                             std::to_string(w) + ",height=" + std::to_string(h);
+    const std::string caps =
+        "video/x-raw,format=I420,colorimetry=bt601,framerate=30/1,width=" + std::to_string(w) +
+        ",height=" + std::to_string(h);
     gst_harness_set_src_caps_str(harness, caps.c_str());
     GstVideoInfo info;
     GstCaps* c = gst_caps_from_string(caps.c_str());

@@ -32,11 +32,11 @@ public:
     uint8_t verticalStepShift = 0;    // log2 of the row step
     float darkFraction = 0.0f;        // share of samples with luma below 100
     float standardDeviation = 0.0f;   // of the sampled luma around mean
-    float logAverage = 0.0f;  // geometric mean of luma / 255 + 0.001, in 0.001..1.001
-    int64_t logSum = 0;       // sum of 1000 * ln(luma / 255 + 0.001), rounded up per sample
-    int32_t median = 0;       // 50 % point; 120 when not found
-    int32_t percentile5 = 0;  // 5 % point; 0 when not found
-    int32_t percentile95 = 255;  // 95 % point; 255 when not found
+    float logAverage = 0.0f;          // geometric mean of luma / 255 + 0.001, in 0.001..1.001
+    int64_t logSum = 0;               // sum of 1000 * ln(luma / 255 + 0.001), rounded up per sample
+    int32_t median = 0;               // 50 % point; 120 when not found
+    int32_t percentile5 = 0;          // 5 % point; 0 when not found
+    int32_t percentile95 = 255;       // 95 % point; 255 when not found
 };
 
 }  // namespace video

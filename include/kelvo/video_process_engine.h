@@ -188,8 +188,7 @@ public:
     // the frame with −1 and one kLogError line; the engine stays usable, and
     // the next frame that fits processes normally.
     virtual int processFrame(int format, int width, int height, uint8_t* buffer, int size,
-                             int reserved1, int reserved2, int colorMatrix,
-                             int colorRange) = 0;
+                             int reserved1, int reserved2, int colorMatrix, int colorRange) = 0;
 
     // Processes a texture of the current GL context (GPU backend only: −6
     // with an error log on the CPU backend). On success

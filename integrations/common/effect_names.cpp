@@ -23,10 +23,10 @@ const char kDefaultEffectNames[] = "denoise,color,beauty";
 
 bool parseEffectNames(const std::string& text, std::vector<int>* effects, std::string* error) {
     static const std::pair<const char*, int> kNames[] = {
-        {"beauty", kEffectBeauty},           {"101", kEffectBeauty},
-        {"color", kEffectColorEnhance},      {"colour", kEffectColorEnhance},
-        {"102", kEffectColorEnhance},        {"denoise", kEffectVideoDenoiser},
-        {"103", kEffectVideoDenoiser},       {"lowlight", kEffectLowLightEnhance},
+        {"beauty", kEffectBeauty},       {"101", kEffectBeauty},
+        {"color", kEffectColorEnhance},  {"colour", kEffectColorEnhance},
+        {"102", kEffectColorEnhance},    {"denoise", kEffectVideoDenoiser},
+        {"103", kEffectVideoDenoiser},   {"lowlight", kEffectLowLightEnhance},
         {"104", kEffectLowLightEnhance},
     };
     effects->clear();

@@ -45,9 +45,9 @@ struct TuningMember {
     const char* member;
 };
 const TuningMember kTuningMembers[kTuningCount] = {
-    {"beauty_effect_option", "smoothness"},  {"beauty_effect_option", "lightness"},
-    {"beauty_effect_option", "redness"},     {"beauty_effect_option", "sharpness"},
-    {"color_enhance_option", "strength"},    {"color_enhance_option", "skinProtect"},
+    {"beauty_effect_option", "smoothness"}, {"beauty_effect_option", "lightness"},
+    {"beauty_effect_option", "redness"},    {"beauty_effect_option", "sharpness"},
+    {"color_enhance_option", "strength"},   {"color_enhance_option", "skinProtect"},
     {"video_denoiser_option", "level"},
 };
 
@@ -55,8 +55,10 @@ const TuningMember kTuningMembers[kTuningCount] = {
 void setMember(rapidjson::Value* object, const char* name, rapidjson::Value& value,
                rapidjson::Document::AllocatorType& alloc) {
     auto it = object->FindMember(name);
-    if (it != object->MemberEnd()) it->value = value;
-    else object->AddMember(rapidjson::Value(name, alloc), value, alloc);
+    if (it != object->MemberEnd())
+        it->value = value;
+    else
+        object->AddMember(rapidjson::Value(name, alloc), value, alloc);
 }
 
 std::string toText(const rapidjson::Value& value) {
@@ -125,8 +127,10 @@ bool checkParams(const std::string& text, std::string* error) {
 
 std::vector<std::pair<std::string, std::string>> composeDocuments(const Settings& s) {
     rapidjson::Document params;
-    if (blank(s.params)) params.SetObject();
-    else params.Parse(s.params.c_str());
+    if (blank(s.params))
+        params.SetObject();
+    else
+        params.Parse(s.params.c_str());
     if (!params.IsObject()) params.SetObject();
     auto& alloc = params.GetAllocator();
 
@@ -139,7 +143,8 @@ std::vector<std::pair<std::string, std::string>> composeDocuments(const Settings
         rapidjson::Value enableValue(enable ? 1 : 0);
         setMember(&doc, "enable", enableValue, alloc);
         if (g.effect == kEffectVideoDenoiser || g.effect == kEffectLowLightEnhance) {
-            rapidjson::Value mode(g.effect == kEffectVideoDenoiser ? s.denoiseMode : s.lowlightMode);
+            rapidjson::Value mode(g.effect == kEffectVideoDenoiser ? s.denoiseMode
+                                                                   : s.lowlightMode);
             setMember(&doc, "mode", mode, alloc);
         }
         auto given = params.FindMember(g.key);
@@ -151,8 +156,10 @@ std::vector<std::pair<std::string, std::string>> composeDocuments(const Settings
         for (int t = 0; t < kTuningCount; ++t) {
             if (!(s.tuningSet & (1u << t)) || std::string(kTuningMembers[t].key) != g.key) continue;
             rapidjson::Value v;
-            if (t == kDenoiseLevel) v.SetInt(static_cast<int>(s.tuning[t]));
-            else v.SetDouble(s.tuning[t]);
+            if (t == kDenoiseLevel)
+                v.SetInt(static_cast<int>(s.tuning[t]));
+            else
+                v.SetDouble(s.tuning[t]);
             setMember(&doc, kTuningMembers[t].member, v, alloc);
         }
         docs.emplace_back(g.key, toText(doc));

@@ -63,7 +63,7 @@ std::vector<std::pair<std::string, std::string>> composeDocuments(const Settings
 // Where processFrame expects each plane of a contiguous buffer.
 struct PlaneLayout {
     size_t offset;
-    int stride;    // bytes per row, also the bytes each row carries
+    int stride;  // bytes per row, also the bytes each row carries
     int rows;
 };
 

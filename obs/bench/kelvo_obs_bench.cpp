@@ -28,13 +28,22 @@ struct ObsFrame {
         } planes[3] = {};
         int n = 1;
         switch (format) {
-            case VIDEO_FORMAT_I420: planes[0] = {w, h}, planes[1] = planes[2] = {cw, ch}, n = 3; break;
-            case VIDEO_FORMAT_NV12: planes[0] = {w, h}, planes[1] = {2 * cw, ch}, n = 2; break;
-            case VIDEO_FORMAT_YUY2: planes[0] = {4 * cw, h}; break;
-            default: planes[0] = {4 * w, h}; break;
+            case VIDEO_FORMAT_I420:
+                planes[0] = {w, h}, planes[1] = planes[2] = {cw, ch}, n = 3;
+                break;
+            case VIDEO_FORMAT_NV12:
+                planes[0] = {w, h}, planes[1] = {2 * cw, ch}, n = 2;
+                break;
+            case VIDEO_FORMAT_YUY2:
+                planes[0] = {4 * cw, h};
+                break;
+            default:
+                planes[0] = {4 * w, h};
+                break;
         }
         size_t size = 0;
-        for (int i = 0; i < n; ++i) size += static_cast<size_t>(planes[i].rowBytes + pad) * planes[i].rows;
+        for (int i = 0; i < n; ++i)
+            size += static_cast<size_t>(planes[i].rowBytes + pad) * planes[i].rows;
         bytes.resize(size);
         for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<uint8_t>(64 + i % 97);
         size_t offset = 0;
@@ -52,7 +61,8 @@ struct ObsFrame {
 };
 
 void adapterOverhead(benchmark::State& state, video_format format, uint32_t pad) {
-    ObsFrame f(format, static_cast<uint32_t>(state.range(0)), static_cast<uint32_t>(state.range(1)), pad);
+    ObsFrame f(format, static_cast<uint32_t>(state.range(0)), static_cast<uint32_t>(state.range(1)),
+               pad);
     FrameAdapter adapter;
     FrameAdapter::Input in;
     for (auto _ : state) {
@@ -68,7 +78,8 @@ void processFrame(benchmark::State& state) {
     ObsFrame f(VIDEO_FORMAT_I420, w, h, 0);
     std::unique_ptr<IVideoProcessEngine> engine(createVideoProcessEngine(false));
     if (engine->init(R"({"backend":"cpu"})") != 0) return state.SkipWithError("init failed");
-    engine->setVideoEffects({kEffectVideoDenoiser, kEffectLowLightEnhance, kEffectColorEnhance, kEffectBeauty});
+    engine->setVideoEffects(
+        {kEffectVideoDenoiser, kEffectLowLightEnhance, kEffectColorEnhance, kEffectBeauty});
     engine->setParameter("video_denoiser_option", R"({"enable":1,"mode":0})");
     engine->setParameter("lowlight_enhance_option", R"({"enable":1,"mode":0})");
     engine->setParameter("color_enhance_option", R"({"enable":1})");
@@ -77,7 +88,8 @@ void processFrame(benchmark::State& state) {
     // The colour cube learns the scene over its first frames.
     for (int i = 0; i < 64; ++i) adapter.process(*engine, &f.frame);
     for (auto _ : state)
-        if (adapter.process(*engine, &f.frame) != 0) return state.SkipWithError("processFrame failed");
+        if (adapter.process(*engine, &f.frame) != 0)
+            return state.SkipWithError("processFrame failed");
     engine->release();
 }
 
@@ -90,17 +102,18 @@ const struct {
     video_format format;
     uint32_t pad;
 } kFormats[] = {
-    {"I420", VIDEO_FORMAT_I420, 0},          {"NV12", VIDEO_FORMAT_NV12, 0},
-    {"YUY2", VIDEO_FORMAT_YUY2, 0},          {"I420_padded", VIDEO_FORMAT_I420, 64},
-    {"BGRA", VIDEO_FORMAT_BGRA, 0},          {"RGBA", VIDEO_FORMAT_RGBA, 0},
+    {"I420", VIDEO_FORMAT_I420, 0}, {"NV12", VIDEO_FORMAT_NV12, 0},
+    {"YUY2", VIDEO_FORMAT_YUY2, 0}, {"I420_padded", VIDEO_FORMAT_I420, 64},
+    {"BGRA", VIDEO_FORMAT_BGRA, 0}, {"RGBA", VIDEO_FORMAT_RGBA, 0},
 };
 
 }  // namespace
 
 int main(int argc, char** argv) {
     for (const auto& f : kFormats)
-        benchmark::RegisterBenchmark((std::string("BM_AdapterOverhead/") + f.name).c_str(),
-                                     [f](benchmark::State& s) { adapterOverhead(s, f.format, f.pad); })
+        benchmark::RegisterBenchmark(
+            (std::string("BM_AdapterOverhead/") + f.name).c_str(),
+            [f](benchmark::State& s) { adapterOverhead(s, f.format, f.pad); })
             ->Apply(sizes);
     benchmark::RegisterBenchmark("BM_ProcessFrameCpuI420", processFrame)->Apply(sizes);
     benchmark::Initialize(&argc, argv);

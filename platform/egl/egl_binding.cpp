@@ -21,10 +21,9 @@ EGLBinding currentEGLBinding() {
 
 bool restoreEGLBinding(const EGLBinding& binding, void* unbindFrom) {
     if (binding.context) {
-        if (eglMakeCurrent(static_cast<EGLDisplay>(binding.display),
-                           static_cast<EGLSurface>(binding.draw),
-                           static_cast<EGLSurface>(binding.read),
-                           static_cast<EGLContext>(binding.context)))
+        if (eglMakeCurrent(
+                static_cast<EGLDisplay>(binding.display), static_cast<EGLSurface>(binding.draw),
+                static_cast<EGLSurface>(binding.read), static_cast<EGLContext>(binding.context)))
             return true;
     }
     if (unbindFrom)

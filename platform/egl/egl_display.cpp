@@ -14,9 +14,7 @@ EGLDisplay initialised(EGLDisplay display) {
                                                                                  : EGL_NO_DISPLAY;
 }
 
-bool clientHas(const char* extension) {
-    return epoxy_has_egl_extension(EGL_NO_DISPLAY, extension);
-}
+bool clientHas(const char* extension) { return epoxy_has_egl_extension(EGL_NO_DISPLAY, extension); }
 
 bool isSoftwareDevice(EGLDeviceEXT device) {
     const char* extensions = eglQueryDeviceStringEXT(device, EGL_EXTENSIONS);
@@ -58,7 +56,8 @@ void* openEGLDisplay(EGLDisplaySource source) {
             display = openDevice(false);
             if (display == EGL_NO_DISPLAY) display = openSurfaceless();
             if (display == EGL_NO_DISPLAY) display = openDevice(true);
-            if (display == EGL_NO_DISPLAY) display = initialised(eglGetDisplay(EGL_DEFAULT_DISPLAY));
+            if (display == EGL_NO_DISPLAY)
+                display = initialised(eglGetDisplay(EGL_DEFAULT_DISPLAY));
             break;
         case EGLDisplaySource::kDevice:
             display = openDevice(false);

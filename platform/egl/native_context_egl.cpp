@@ -48,8 +48,10 @@ int NativeContext_EGL::create() {
         return -1;
     }
 
-    const EGLint contextAttribs[] = {EGL_CONTEXT_MAJOR_VERSION, 3,
-                                     EGL_CONTEXT_MINOR_VERSION, 3,
+    const EGLint contextAttribs[] = {EGL_CONTEXT_MAJOR_VERSION,
+                                     3,
+                                     EGL_CONTEXT_MINOR_VERSION,
+                                     3,
                                      EGL_CONTEXT_OPENGL_PROFILE_MASK,
                                      EGL_CONTEXT_OPENGL_CORE_PROFILE_BIT,
                                      EGL_NONE};
@@ -99,9 +101,7 @@ void NativeContext_EGL::destroy() {
     display = nullptr;
 }
 
-NativeContext_EGL::~NativeContext_EGL() {
-    destroy();
-}
+NativeContext_EGL::~NativeContext_EGL() { destroy(); }
 
 }  // namespace video
 }  // namespace kelvo

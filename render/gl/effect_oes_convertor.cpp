@@ -12,13 +12,9 @@ EffectOESConvertor::EffectOESConvertor()
 
 EffectOESConvertor::~EffectOESConvertor() = default;
 
-void EffectOESConvertor::init() {
-    program.reset(new OESProgram());
-}
+void EffectOESConvertor::init() { program.reset(new OESProgram()); }
 
-void EffectOESConvertor::release() {
-    program.reset();
-}
+void EffectOESConvertor::release() { program.reset(); }
 
 int EffectOESConvertor::Draw(std::shared_ptr<I420VideoFrame> frame) {
     if (!outputFBO || !frame) {

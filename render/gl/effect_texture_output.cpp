@@ -12,13 +12,9 @@ EffectTextureOutput::EffectTextureOutput()
 
 EffectTextureOutput::~EffectTextureOutput() = default;
 
-void EffectTextureOutput::init() {
-    program = std::make_unique<BaseRenderProgram>();
-}
+void EffectTextureOutput::init() { program = std::make_unique<BaseRenderProgram>(); }
 
-void EffectTextureOutput::release() {
-    program.reset();
-}
+void EffectTextureOutput::release() { program.reset(); }
 
 int EffectTextureOutput::Draw(std::shared_ptr<I420VideoFrame> frame) {
     if (!outputFBO || !frame) {

@@ -16,13 +16,9 @@ EffectYUVInputConvertor::EffectYUVInputConvertor()
 
 EffectYUVInputConvertor::~EffectYUVInputConvertor() = default;
 
-void EffectYUVInputConvertor::init() {
-    program = std::make_unique<YUVConvertProgram>();
-}
+void EffectYUVInputConvertor::init() { program = std::make_unique<YUVConvertProgram>(); }
 
-void EffectYUVInputConvertor::release() {
-    program.reset();
-}
+void EffectYUVInputConvertor::release() { program.reset(); }
 
 int EffectYUVInputConvertor::Draw(std::shared_ptr<I420VideoFrame> frame) {
     roundTrip_.forget();
@@ -47,8 +43,8 @@ int EffectYUVInputConvertor::Draw(std::shared_ptr<I420VideoFrame> frame) {
 void EffectYUVInputConvertor::keepUnchangedPlanes(const I420VideoFrame& frame) {
     const int w = outputFBO->width;
     const int h = outputFBO->height;
-    if (!hasPairedOutputConvertor(*this) || outputFBO->framebufferId == 0 ||
-        w != frame.width() || h != frame.height() || !roundTrip_.reserve(w, h)) {
+    if (!hasPairedOutputConvertor(*this) || outputFBO->framebufferId == 0 || w != frame.width() ||
+        h != frame.height() || !roundTrip_.reserve(w, h)) {
         return;
     }
     // Out of memory throws and fails the frame: without the round trip the
@@ -60,8 +56,8 @@ void EffectYUVInputConvertor::keepUnchangedPlanes(const I420VideoFrame& frame) {
     outputFBO->ReadFrame(readback_.data(), readWidth, readHeight);
     const PlaneSet planes = roundTrip_.unchanged();
     if (ABGRToI420ColorSpace(readback_.data(), 4 * w, planes.data[0], planes.stride[0],
-                             planes.data[1], planes.stride[1], planes.data[2], planes.stride[2],
-                             w, h, frame.colorRange, frame.colorMatrix) == 0) {
+                             planes.data[1], planes.stride[1], planes.data[2], planes.stride[2], w,
+                             h, frame.colorRange, frame.colorMatrix) == 0) {
         roundTrip_.keep(frame);
     }
 }

@@ -23,9 +23,7 @@ void EffectYUVOutputConvertor::init() {
     colorMatrix = 4;
 }
 
-void EffectYUVOutputConvertor::release() {
-    program.reset();
-}
+void EffectYUVOutputConvertor::release() { program.reset(); }
 
 int EffectYUVOutputConvertor::Draw(std::shared_ptr<I420VideoFrame> frame) {
     if (!outputFBO || !frame) {
@@ -69,16 +67,16 @@ int EffectYUVOutputConvertor::Draw(std::shared_ptr<I420VideoFrame> frame) {
     // Where the input convertor of this run kept its unchanged planes, the
     // frame keeps its own samples and takes only what the effects changed.
     auto* pair = dynamic_cast<EffectYUVInputConvertor*>(pairedInputConvertor(*this));
-    YuvRoundTrip* trip = pair && w == frame->width() && h == frame->height() &&
-                                 pair->roundTrip().holds(*frame)
-                             ? &pair->roundTrip()
-                             : nullptr;
+    YuvRoundTrip* trip =
+        pair && w == frame->width() && h == frame->height() && pair->roundTrip().holds(*frame)
+            ? &pair->roundTrip()
+            : nullptr;
     PlaneSet target = {{frame->buffer(0), frame->buffer(1), frame->buffer(2)},
                        {frame->stride(0), frame->stride(1), frame->stride(2)}};
     if (trip) target = trip->changed();
     const int result = ABGRToI420ColorSpace(
-        readback_.get(), 4 * w, target.data[0], target.stride[0], target.data[1],
-        target.stride[1], target.data[2], target.stride[2], w, h, colorRange, colorMatrix);
+        readback_.get(), 4 * w, target.data[0], target.stride[0], target.data[1], target.stride[1],
+        target.data[2], target.stride[2], w, h, colorRange, colorMatrix);
     if (trip && result == 0) trip->applyTo(*frame);
     if (pair) pair->roundTrip().forget();
     if (result == 0) {

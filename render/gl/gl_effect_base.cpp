@@ -23,9 +23,7 @@ std::shared_ptr<TextureBase> GPUEffectBase::outputTexture() {
     return outputFBO->texture;
 }
 
-std::shared_ptr<FBOBase> GPUEffectBase::outputFramebuffer() {
-    return outputFBO;
-}
+std::shared_ptr<FBOBase> GPUEffectBase::outputFramebuffer() { return outputFBO; }
 
 std::shared_ptr<TextureBase> GLEffectBase::textureFromFrame(
     const std::shared_ptr<IFrameSource>& source) {

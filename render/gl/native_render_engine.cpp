@@ -70,8 +70,7 @@ void NativeRenderEngine::releaseFrameResources(int width, int height) {
     FramebufferCache::instance()->releaseSize(width, height);
 }
 
-bool NativeRenderEngine::process(const std::shared_ptr<I420VideoFrame>& frame,
-                                 bool textureInput) {
+bool NativeRenderEngine::process(const std::shared_ptr<I420VideoFrame>& frame, bool textureInput) {
     if (!frame || chain_.empty()) {
         return false;
     }
@@ -84,8 +83,7 @@ bool NativeRenderEngine::process(const std::shared_ptr<I420VideoFrame>& frame,
     failuresBefore_ = glFailureCount();
 
     // Both, or the second is missing after an acquire that threw.
-    if (!pingPong_[0] || !pingPong_[1] || pingPong_[0]->width != w ||
-        pingPong_[0]->height != h) {
+    if (!pingPong_[0] || !pingPong_[1] || pingPong_[0]->width != w || pingPong_[0]->height != h) {
         for (auto& framebuffer : pingPong_) {
             if (framebuffer) {
                 framebuffer->dropUse();

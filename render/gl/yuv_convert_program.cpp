@@ -31,8 +31,7 @@ const char* const kYUVConvertFragmentShader =
 
 YUVConvertProgram::YUVConvertProgram()
     : GLProgram(kDefaultVertexShader, kYUVConvertFragmentShader),
-      yTexture_(std::make_shared<GLTexture>()),
-      uTexture_(std::make_shared<GLTexture>()),
+      yTexture_(std::make_shared<GLTexture>()), uTexture_(std::make_shared<GLTexture>()),
       vTexture_(std::make_shared<GLTexture>()) {}
 
 YUVConvertProgram::~YUVConvertProgram() {

@@ -68,8 +68,9 @@ inline std::shared_ptr<GLFBO> makeTarget(int width, int height) {
 }
 
 inline Image readImage(FBOBase& framebuffer) {
-    Image image{framebuffer.width, framebuffer.height,
-                std::vector<uint8_t>(static_cast<size_t>(framebuffer.width) * framebuffer.height * 4)};
+    Image image{
+        framebuffer.width, framebuffer.height,
+        std::vector<uint8_t>(static_cast<size_t>(framebuffer.width) * framebuffer.height * 4)};
     int width = 0;
     int height = 0;
     framebuffer.ReadFrame(image.rgba.data(), width, height);

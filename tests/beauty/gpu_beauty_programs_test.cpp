@@ -132,16 +132,23 @@ TEST_P(BeautySoftenMixTest, MixesTowardsTheMeanByTheEdgeAwareWeight) {
 INSTANTIATE_TEST_SUITE_P(
     Rows, BeautySoftenMixTest,
     ::testing::Values(
-        SoftenRow{"SkinOnFlatAreaTakesTheMean", {200, 150, 120}, {180, 140, 110}, 0, 1.0f, 130.0f, 0},
-        SoftenRow{"DepartureLowersTheWeight", {200, 150, 120}, {180, 140, 110}, 26, 1.0f, 130.0f, 0},
-        SoftenRow{"MiddleBandScalesByPointNine", {200, 150, 120}, {180, 140, 110}, 0, 0.6f, 130.0f, 0},
-        SoftenRow{"NonSkinIsGatedWithDefaults", {170, 170, 170}, {150, 150, 150}, 0, 1.0f, 130.0f, 0},
-        SoftenRow{"NoiseLevelOneUngatesNonSkin", {170, 170, 170}, {150, 150, 150}, 0, 1.0f, 130.0f, 1},
+        SoftenRow{
+            "SkinOnFlatAreaTakesTheMean", {200, 150, 120}, {180, 140, 110}, 0, 1.0f, 130.0f, 0},
+        SoftenRow{
+            "DepartureLowersTheWeight", {200, 150, 120}, {180, 140, 110}, 26, 1.0f, 130.0f, 0},
+        SoftenRow{
+            "MiddleBandScalesByPointNine", {200, 150, 120}, {180, 140, 110}, 0, 0.6f, 130.0f, 0},
+        SoftenRow{
+            "NonSkinIsGatedWithDefaults", {170, 170, 170}, {150, 150, 150}, 0, 1.0f, 130.0f, 0},
+        SoftenRow{
+            "NoiseLevelOneUngatesNonSkin", {170, 170, 170}, {150, 150, 150}, 0, 1.0f, 130.0f, 1},
         SoftenRow{"LowLightUngatesNonSkin", {170, 170, 170}, {150, 150, 150}, 0, 1.0f, 80.0f, 0},
         SoftenRow{"DarkRedIsNeverSmoothed", {45, 30, 20}, {120, 90, 70}, 0, 1.0f, 80.0f, 1},
         SoftenRow{"DarkMeanIsNeverSmoothed", {200, 150, 120}, {76, 60, 50}, 0, 1.0f, 130.0f, 0},
-        SoftenRow{"AtNinetyBrightNeutralSkinPasses", {240, 232, 205}, {220, 212, 190}, 0, 1.0f, 90.0f, 0},
-        SoftenRow{"AtNinetyOrdinarySkinIsGated", {200, 150, 120}, {180, 140, 110}, 0, 1.0f, 90.0f, 0}),
+        SoftenRow{
+            "AtNinetyBrightNeutralSkinPasses", {240, 232, 205}, {220, 212, 190}, 0, 1.0f, 90.0f, 0},
+        SoftenRow{
+            "AtNinetyOrdinarySkinIsGated", {200, 150, 120}, {180, 140, 110}, 0, 1.0f, 90.0f, 0}),
     [](const ::testing::TestParamInfo<SoftenRow>& info) { return std::string(info.param.name); });
 
 // A 512x512 table image of the 64-level cube whose entry at (r, g, b) levels

@@ -22,7 +22,8 @@ uint32_t randomWeights(Random& r) {
 
 // Random pixels with `margin` readable pixels either side.
 struct Line {
-    Line(Random& r, int width, int margin = 0) : bytes(r, 4 * static_cast<size_t>(width + 2 * margin)), margin(margin) {}
+    Line(Random& r, int width, int margin = 0)
+        : bytes(r, 4 * static_cast<size_t>(width + 2 * margin)), margin(margin) {}
     const uint8_t* pixels() const { return bytes.data() + 4 * margin; }
     Input bytes;
     int margin;
@@ -53,15 +54,17 @@ TEST(Checkasm, BeautyRows) {
                 std::vector<int32_t> x0(w), x1(w);
                 std::vector<uint32_t> weights(w);
                 for (int i = 0; i < w; ++i) {
-                    x0[i] = t % 3 == 0 ? static_cast<int>(r.bits() % srcWidth)
+                    x0[i] = t % 3 == 0   ? static_cast<int>(r.bits() % srcWidth)
                             : t % 3 == 1 ? 2 * i
                                          : std::max(i / 2 - (i % 2 == 0), 0);
                     x1[i] = std::min(x0[i] + 1, srcWidth - 1);
                     weights[i] = t % 3 == 1 ? kHalfway : randomWeights(r);
                 }
-                compare(r, level, "downsize", w, t, w, portable, fast, [&](const BeautyRows& rows, uint8_t* dst) {
-                    rows.downsize(src.pixels(), x0.data(), x1.data(), weights.data(), dst, w);
-                });
+                compare(r, level, "downsize", w, t, w, portable, fast,
+                        [&](const BeautyRows& rows, uint8_t* dst) {
+                            rows.downsize(src.pixels(), x0.data(), x1.data(), weights.data(), dst,
+                                          w);
+                        });
             }
         }
         if (check(fast.halve, below.halve, kFamily, "halve", level)) {
@@ -69,7 +72,9 @@ TEST(Checkasm, BeautyRows) {
                 const int w = r.width();
                 const Line src(r, 2 * w);
                 compare(r, level, "halve", w, t, w, portable, fast,
-                        [&](const BeautyRows& rows, uint8_t* dst) { rows.halve(src.pixels(), dst, w); });
+                        [&](const BeautyRows& rows, uint8_t* dst) {
+                            rows.halve(src.pixels(), dst, w);
+                        });
             }
         }
         if (check(fast.doubled, below.doubled, kFamily, "doubled", level)) {
@@ -77,7 +82,9 @@ TEST(Checkasm, BeautyRows) {
                 const int w = r.width();
                 const Line src(r, w, 1);
                 compare(r, level, "doubled", w, t, 2 * w, portable, fast,
-                        [&](const BeautyRows& rows, uint8_t* dst) { rows.doubled(src.pixels(), dst, w); });
+                        [&](const BeautyRows& rows, uint8_t* dst) {
+                            rows.doubled(src.pixels(), dst, w);
+                        });
             }
         }
         if (check(fast.blurRgbColumn, below.blurRgbColumn, kFamily, "blurRgbColumn", level)) {
@@ -90,7 +97,9 @@ TEST(Checkasm, BeautyRows) {
                 // All halfway as even heights give, or at random.
                 for (auto& weight : taps.weights) weight = t % 2 ? kHalfway : randomWeights(r);
                 compare(r, level, "blurRgbColumn", w, t, w, portable, fast,
-                        [&](const BeautyRows& rows, uint8_t* dst) { rows.blurRgbColumn(taps, dst, w); });
+                        [&](const BeautyRows& rows, uint8_t* dst) {
+                            rows.blurRgbColumn(taps, dst, w);
+                        });
             }
         }
         if (check(fast.soften2, below.soften2, kFamily, "soften2", level)) {
@@ -98,9 +107,10 @@ TEST(Checkasm, BeautyRows) {
                 const int w = r.width();
                 const Line blur(r, w, kBeautyRowMargin), in0(r, w), in1(r, w);
                 const uint32_t weight = randomWeights(r);
-                compare(r, level, "soften2", w, t, w, portable, fast, [&](const BeautyRows& rows, uint8_t* dst) {
-                    rows.soften2(blur.pixels(), in0.pixels(), in1.pixels(), weight, dst, w);
-                });
+                compare(r, level, "soften2", w, t, w, portable, fast,
+                        [&](const BeautyRows& rows, uint8_t* dst) {
+                            rows.soften2(blur.pixels(), in0.pixels(), in1.pixels(), weight, dst, w);
+                        });
             }
         }
         if (check(fast.blurAlpha, below.blurAlpha, kFamily, "blurAlpha", level)) {
@@ -108,7 +118,9 @@ TEST(Checkasm, BeautyRows) {
                 const int w = r.width();
                 const Line src(r, w, kBeautyRowMargin);
                 compare(r, level, "blurAlpha", w, t, w, portable, fast,
-                        [&](const BeautyRows& rows, uint8_t* dst) { rows.blurAlpha(src.pixels(), dst, w); });
+                        [&](const BeautyRows& rows, uint8_t* dst) {
+                            rows.blurAlpha(src.pixels(), dst, w);
+                        });
             }
         }
         if (check(fast.blurAlphaColumn, below.blurAlphaColumn, kFamily, "blurAlphaColumn", level)) {
@@ -119,7 +131,9 @@ TEST(Checkasm, BeautyRows) {
                 for (int k = 0; k < 13; ++k) lines.emplace_back(r, w);
                 for (int k = 0; k < 13; ++k) column[k] = lines[k].pixels();
                 compare(r, level, "blurAlphaColumn", w, t, w, portable, fast,
-                        [&](const BeautyRows& rows, uint8_t* dst) { rows.blurAlphaColumn(column, dst, w); });
+                        [&](const BeautyRows& rows, uint8_t* dst) {
+                            rows.blurAlphaColumn(column, dst, w);
+                        });
             }
         }
         below = fast;
@@ -180,10 +194,11 @@ TEST(Checkasm, BeautyMixRow) {
                     p[2] = static_cast<uint8_t>(160 + r.bits() % 60);
                 }
                 const uint32_t blurWeight = randomWeights(r);
-                compare(r, level, c.name, w, t, w, portable, fast, [&](const BeautyRows& rows, uint8_t* dst) {
-                    rows.mix(u, above.pixels(), row.pixels(), under.pixels(), blur0.pixels(), blur1.pixels(),
-                             blurWeight, dst, w);
-                });
+                compare(r, level, c.name, w, t, w, portable, fast,
+                        [&](const BeautyRows& rows, uint8_t* dst) {
+                            rows.mix(u, above.pixels(), row.pixels(), under.pixels(),
+                                     blur0.pixels(), blur1.pixels(), blurWeight, dst, w);
+                        });
             }
         }
         below = fast;

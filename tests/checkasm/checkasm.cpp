@@ -51,11 +51,20 @@ TEST(CpuMask, NamesLevelsNumbersAndFallsBackToPortable) {
         const char* text;
         CpuFlags cap;
     } rows[] = {
-        {nullptr, kCpuFlagSSE2 | kCpuFlagAVX2}, {"", kCpuFlagSSE2 | kCpuFlagAVX2},
-        {"c", 0}, {"C", 0}, {"0", 0}, {"none", 0},
-        {"sse2", kCpuFlagSSE2}, {"AVX2", kCpuFlagSSE2 | kCpuFlagAVX2},
-        {"0x1", kCpuFlagSSE2}, {"2", kCpuFlagAVX2}, {"0xffff", kCpuFlagSSE2 | kCpuFlagAVX2},
-        {"avx512", 0}, {"-1", 0}, {"1x", 0},
+        {nullptr, kCpuFlagSSE2 | kCpuFlagAVX2},
+        {"", kCpuFlagSSE2 | kCpuFlagAVX2},
+        {"c", 0},
+        {"C", 0},
+        {"0", 0},
+        {"none", 0},
+        {"sse2", kCpuFlagSSE2},
+        {"AVX2", kCpuFlagSSE2 | kCpuFlagAVX2},
+        {"0x1", kCpuFlagSSE2},
+        {"2", kCpuFlagAVX2},
+        {"0xffff", kCpuFlagSSE2 | kCpuFlagAVX2},
+        {"avx512", 0},
+        {"-1", 0},
+        {"1x", 0},
     };
     for (const auto& row : rows) {
         EXPECT_EQ(cpuMaskFromText(row.text), row.cap) << (row.text ? row.text : "(unset)");

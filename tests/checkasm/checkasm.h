@@ -84,9 +84,13 @@ public:
         return true;
     }
     template <class T>
-    T* as() { return reinterpret_cast<T*>(data()); }
+    T* as() {
+        return reinterpret_cast<T*>(data());
+    }
     template <class T>
-    const T* as() const { return reinterpret_cast<const T*>(data()); }
+    const T* as() const {
+        return reinterpret_cast<const T*>(data());
+    }
 
 private:
     static constexpr uint8_t kPattern = 0xA5;
@@ -105,9 +109,13 @@ public:
     uint8_t* data() { return storage_.data() + offset_; }
     const uint8_t* data() const { return storage_.data() + offset_; }
     template <class T>
-    T* as() { return reinterpret_cast<T*>(data()); }
+    T* as() {
+        return reinterpret_cast<T*>(data());
+    }
     template <class T>
-    const T* as() const { return reinterpret_cast<const T*>(data()); }
+    const T* as() const {
+        return reinterpret_cast<const T*>(data());
+    }
 
 private:
     size_t offset_;

@@ -21,7 +21,8 @@ constexpr const char* kFamily = "denoiser";
 // odd now and then), with guard bytes around the plane.
 struct Block {
     Block(Random& r, int minStride = 16)
-        : stride(minStride + r.between(0, 20)), plane(static_cast<size_t>(stride) * 15 + 16, r.offset()) {
+        : stride(minStride + r.between(0, 20)),
+          plane(static_cast<size_t>(stride) * 15 + 16, r.offset()) {
         r.fill(plane.data(), plane.size());
     }
     uint8_t& at(int x, int y) { return plane.data()[y * stride + x]; }
@@ -35,7 +36,8 @@ void nearSource(Random& r, Block& source, Block& reference, int spread) {
     if (spread > 255) return;
     for (int y = 0; y < 16; ++y)
         for (int x = 0; x < 16; ++x)
-            reference.at(x, y) = static_cast<uint8_t>(std::clamp(source.at(x, y) + r.between(-spread, spread), 0, 255));
+            reference.at(x, y) = static_cast<uint8_t>(
+                std::clamp(source.at(x, y) + r.between(-spread, spread), 0, 255));
 }
 
 TEST(Checkasm, DenoiserBlockKernels) {
@@ -53,17 +55,19 @@ TEST(Checkasm, DenoiserBlockKernels) {
                 if (t % 13 == 0) {
                     const int d = r.between(-30, 30);
                     for (int y = 0; y < 16; ++y)
-                        for (int x = 0; x < 16; ++x) source.at(x, y) = 120, reference.at(x, y) = static_cast<uint8_t>(120 + d);
+                        for (int x = 0; x < 16; ++x)
+                            source.at(x, y) = 120,
+                                         reference.at(x, y) = static_cast<uint8_t>(120 + d);
                 }
                 const int strong = t % 2, outStride = 16 + r.between(0, 20);
                 OutputPair out(static_cast<size_t>(outStride) * 15 + 16, r.offset());
                 int sumRef = -1, sumFast = -2;
-                const BlockDecision a = portable.denoiseBlock(reference.plane.data(), reference.stride, out.ref.data(),
-                                                              outStride, source.plane.data(), source.stride, 0, strong,
-                                                              &sumRef);
-                const BlockDecision b = fast.denoiseBlock(reference.plane.data(), reference.stride, out.fast.data(),
-                                                          outStride, source.plane.data(), source.stride, 0, strong,
-                                                          t % 17 ? &sumFast : nullptr);
+                const BlockDecision a = portable.denoiseBlock(
+                    reference.plane.data(), reference.stride, out.ref.data(), outStride,
+                    source.plane.data(), source.stride, 0, strong, &sumRef);
+                const BlockDecision b = fast.denoiseBlock(
+                    reference.plane.data(), reference.stride, out.fast.data(), outStride,
+                    source.plane.data(), source.stride, 0, strong, t % 17 ? &sumFast : nullptr);
                 const std::string at = where(level, "denoiseBlock", 16, t);
                 EXPECT_EQ(a, b) << at;
                 if (t % 17) {
@@ -89,12 +93,16 @@ TEST(Checkasm, DenoiserBlockKernels) {
                 }
                 uint32_t sseRef = 1, sseFast = 2;
                 const std::string at = where(level, "variance16x8", 16, t);
-                EXPECT_EQ(portable.variance16x8(a.plane.data(), a.stride, b.plane.data(), b.stride, &sseRef),
-                          fast.variance16x8(a.plane.data(), a.stride, b.plane.data(), b.stride, &sseFast))
+                EXPECT_EQ(
+                    portable.variance16x8(a.plane.data(), a.stride, b.plane.data(), b.stride,
+                                          &sseRef),
+                    fast.variance16x8(a.plane.data(), a.stride, b.plane.data(), b.stride, &sseFast))
                     << at;
                 EXPECT_EQ(sseRef, sseFast) << at;
-                EXPECT_EQ(portable.variance16x8(a.plane.data(), a.stride, b.plane.data(), b.stride, nullptr),
-                          fast.variance16x8(a.plane.data(), a.stride, b.plane.data(), b.stride, nullptr))
+                EXPECT_EQ(
+                    portable.variance16x8(a.plane.data(), a.stride, b.plane.data(), b.stride,
+                                          nullptr),
+                    fast.variance16x8(a.plane.data(), a.stride, b.plane.data(), b.stride, nullptr))
                     << at;
                 if (HasFailure()) return;
             }
@@ -152,7 +160,8 @@ TEST(Checkasm, DenoiserBlends) {
                     blend(ref, st, src, st, out, st);
                 };
             };
-            pairs.compare(run(portable.blendMoving), run(fast.blendMoving), where(level, "blendMoving", 16, 0));
+            pairs.compare(run(portable.blendMoving), run(fast.blendMoving),
+                          where(level, "blendMoving", 16, 0));
         }
         if (check(fast.blendStatic, below.blendStatic, kFamily, "blendStatic", level)) {
             // The two weights in use, the ends, some whose products round, and
@@ -192,24 +201,27 @@ TEST(Checkasm, TemporalRows) {
             for (int t = 0; t < kTrials; ++t) {
                 const int w = r.width(), accumulate = t % 2;
                 const Input s0 = randomInput(r, w), r0 = randomInput(r, w), s1 = randomInput(r, w),
-                              r1 = randomInput(r, w), s2 = randomInput(r, w), r2 = randomInput(r, w);
+                            r1 = randomInput(r, w), s2 = randomInput(r, w), r2 = randomInput(r, w);
                 const Input start = words(r, w, 765);
                 OutputPair sum(2 * static_cast<size_t>(w), 2 * (r.offset() / 2));
                 std::memcpy(sum.ref.data(), start.data(), 2 * w);
                 std::memcpy(sum.fast.data(), start.data(), 2 * w);
                 OutputPair blur(2 * static_cast<size_t>(w), 2 * (r.offset() / 2));
                 const bool withBlur = t % 4 < 2;
-                portable.columnSums(s0.data(), r0.data(), s1.data(), r1.data(), s2.data(), r2.data(),
-                                    sum.ref.as<uint16_t>(), withBlur ? blur.ref.as<uint16_t>() : nullptr, w, accumulate);
+                portable.columnSums(s0.data(), r0.data(), s1.data(), r1.data(), s2.data(),
+                                    r2.data(), sum.ref.as<uint16_t>(),
+                                    withBlur ? blur.ref.as<uint16_t>() : nullptr, w, accumulate);
                 fast.columnSums(s0.data(), r0.data(), s1.data(), r1.data(), s2.data(), r2.data(),
-                                sum.fast.as<uint16_t>(), withBlur ? blur.fast.as<uint16_t>() : nullptr, w, accumulate);
+                                sum.fast.as<uint16_t>(),
+                                withBlur ? blur.fast.as<uint16_t>() : nullptr, w, accumulate);
                 sum.expectSame(where(level, "columnSums", w, t));
                 blur.expectSame(where(level, "columnSums (blur)", w, t));
             }
         }
         if (check(fast.weights, below.weights, "temporal", "weights", level)) {
             // Ramps across the clamps: a steep one, a wide one, the full-weight floor.
-            const TemporalRamp ramps[] = {makeTemporalRamp(40, 60, 16), makeTemporalRamp(0, 4095, 1),
+            const TemporalRamp ramps[] = {makeTemporalRamp(40, 60, 16),
+                                          makeTemporalRamp(0, 4095, 1),
                                           makeTemporalRamp(3000, 3001, 128)};
             for (int t = 0; t < kTrials; ++t) {
                 const int w = r.width();
@@ -228,12 +240,15 @@ TEST(Checkasm, TemporalRows) {
             const int limits[] = {0, 3, 255};
             for (int t = 0; t < kTrials; ++t) {
                 const int w = r.width();
-                const Input reference = randomInput(r, w), source = randomInput(r, w), weight = bytes(r, w, 128);
+                const Input reference = randomInput(r, w), source = randomInput(r, w),
+                            weight = bytes(r, w, 128);
                 const Input blur = words(r, w + 2 * kPad, 1020);
                 const uint16_t* b = t % 2 ? blur.as<uint16_t>() + kPad : nullptr;
                 OutputPair out(w, r.offset());
-                portable.blend(reference.data(), source.data(), b, limits[t % 3], weight.data(), out.ref.data(), w);
-                fast.blend(reference.data(), source.data(), b, limits[t % 3], weight.data(), out.fast.data(), w);
+                portable.blend(reference.data(), source.data(), b, limits[t % 3], weight.data(),
+                               out.ref.data(), w);
+                fast.blend(reference.data(), source.data(), b, limits[t % 3], weight.data(),
+                           out.fast.data(), w);
                 out.expectSame(where(level, "blend", w, t));
             }
         }
@@ -267,10 +282,12 @@ TEST(Checkasm, DenoiserWholePictures) {
                 std::vector<uint8_t> f(w * h + 2 * cw * ch);
                 for (int y = 0; y < h; ++y)
                     for (int x = 0; x < w; ++x) {
-                        const int v = (x > 4 * n && x < 4 * n + 12 ? 200 : 60 + x % 150) + r.between(-9, 9) * (n % 3 + 1);
+                        const int v = (x > 4 * n && x < 4 * n + 12 ? 200 : 60 + x % 150) +
+                                      r.between(-9, 9) * (n % 3 + 1);
                         f[y * w + x] = static_cast<uint8_t>(std::clamp(v, 0, 255));
                     }
-                for (size_t i = w * h; i < f.size(); ++i) f[i] = static_cast<uint8_t>(120 + r.between(-9, 9));
+                for (size_t i = w * h; i < f.size(); ++i)
+                    f[i] = static_cast<uint8_t>(120 + r.between(-9, 9));
                 return f;
             };
             auto planes = [&](auto* data) {
@@ -281,27 +298,32 @@ TEST(Checkasm, DenoiserWholePictures) {
             portable.resize(w, h);
             fast.resize(w, h);
             const std::unique_ptr<DenoiserFilter> filterRef = denoiserFilterFor(denoiserRowsFor(0)),
-                                                  filterFast = denoiserFilterFor(denoiserRowsFor(level.flags));
+                                                  filterFast = denoiserFilterFor(
+                                                      denoiserRowsFor(level.flags));
             NoiseEstimator estRef{}, estFast{};
             estRef.init(w, h);
             estFast.init(w, h);
             DenoiserBlockMaps mapsRef, mapsFast;
-            std::vector<uint8_t> strongRef = frame(0), strongFast = strongRef, lumaRef = strongRef, lumaFast = strongRef;
+            std::vector<uint8_t> strongRef = frame(0), strongFast = strongRef, lumaRef = strongRef,
+                                 lumaFast = strongRef;
             for (int n = 1; n < 8; ++n) {
                 const std::vector<uint8_t> in = frame(n);
                 std::vector<uint8_t> outRef(in.size()), outFast(in.size());
-                portable.denoise(planes(static_cast<const uint8_t*>(strongRef.data())), planes(in.data()),
-                                 planes(outRef.data()));
-                fast.denoise(planes(static_cast<const uint8_t*>(strongFast.data())), planes(in.data()),
-                             planes(outFast.data()));
-                ASSERT_EQ(outRef, outFast) << level.name << " strong filter " << w << "x" << h << " frame " << n;
+                portable.denoise(planes(static_cast<const uint8_t*>(strongRef.data())),
+                                 planes(in.data()), planes(outRef.data()));
+                fast.denoise(planes(static_cast<const uint8_t*>(strongFast.data())),
+                             planes(in.data()), planes(outFast.data()));
+                ASSERT_EQ(outRef, outFast)
+                    << level.name << " strong filter " << w << "x" << h << " frame " << n;
                 strongRef = outRef, strongFast = outFast;
-                const int a = denoiseLumaPlane(*filterRef, &estRef, lumaRef.data(), in.data(), outRef.data(), w, w, h,
-                                               mapsRef, denoiserRowsFor(0));
-                const int b = denoiseLumaPlane(*filterFast, &estFast, lumaFast.data(), in.data(), outFast.data(), w,
-                                               w, h, mapsFast, denoiserRowsFor(level.flags));
+                const int a = denoiseLumaPlane(*filterRef, &estRef, lumaRef.data(), in.data(),
+                                               outRef.data(), w, w, h, mapsRef, denoiserRowsFor(0));
+                const int b = denoiseLumaPlane(*filterFast, &estFast, lumaFast.data(), in.data(),
+                                               outFast.data(), w, w, h, mapsFast,
+                                               denoiserRowsFor(level.flags));
                 ASSERT_EQ(a, b);
-                ASSERT_EQ(outRef, outFast) << level.name << " luma pass " << w << "x" << h << " frame " << n;
+                ASSERT_EQ(outRef, outFast)
+                    << level.name << " luma pass " << w << "x" << h << " frame " << n;
                 ASSERT_EQ(mapsRef.blockDifference, mapsFast.blockDifference);
                 lumaRef = outRef, lumaFast = outFast;
             }

@@ -18,11 +18,11 @@ using namespace checkasm;
 TEST(Checkasm, YUVInputRows) {
     const YUVInputRows portable = yuvInputRowsFor(0);
     YUVInputRows below = portable;
-    const YUVInputRowParams limited709 = {{1.164384f, 0.0f, 1.792741f, 1.164384f, -0.213249f, -0.532909f,
-                                           1.164384f, 2.112402f, 0.0f},
-                                          16.0f / 255.0f};
-    const YUVInputRowParams full601 = {{1.0f, 0.0f, 1.402f, 1.0f, -0.344136f, -0.714136f, 1.0f, 1.772f, 0.0f},
-                                       0.0f};
+    const YUVInputRowParams limited709 = {
+        {1.164384f, 0.0f, 1.792741f, 1.164384f, -0.213249f, -0.532909f, 1.164384f, 2.112402f, 0.0f},
+        16.0f / 255.0f};
+    const YUVInputRowParams full601 = {
+        {1.0f, 0.0f, 1.402f, 1.0f, -0.344136f, -0.714136f, 1.0f, 1.772f, 0.0f}, 0.0f};
     for (const CpuLevel& level : fastLevels()) {
         const YUVInputRows fast = yuvInputRowsFor(level.flags);
         Random r(11);
@@ -41,9 +41,10 @@ TEST(Checkasm, YUVInputRows) {
             for (int t = 0; t < kTrials; ++t) {
                 const int w = r.width();
                 const Input y0 = randomInput(r, w), y1 = randomInput(r, w), u0 = randomInput(r, w),
-                              u1 = randomInput(r, w), v0 = randomInput(r, w), v1 = randomInput(r, w);
-                const YUVInputLines lines = {y0.data(), y1.data(), weights[t % 4], u0.data(), u1.data(),
-                                             v0.data(), v1.data(), weights[(t / 4) % 4]};
+                            u1 = randomInput(r, w), v0 = randomInput(r, w), v1 = randomInput(r, w);
+                const YUVInputLines lines = {y0.data(), y1.data(),           weights[t % 4],
+                                             u0.data(), u1.data(),           v0.data(),
+                                             v1.data(), weights[(t / 4) % 4]};
                 const YUVInputFixed k = yuvInputFixed(t % 2 ? full601 : limited709);
                 OutputPair out(4 * w, r.offset());
                 portable.toRGBA(lines, out.ref.data(), w, k);
@@ -73,7 +74,8 @@ TEST(Checkasm, LowlightRows) {
             fillLowlightGainTable(logMeans[t % 4], gains);
             std::vector<int32_t> sums(w + 2);
             OutputPair out(4 * w, r.offset());
-            portable.row(prev.data(), cur.data(), next.data(), out.ref.data(), w, gains, sums.data());
+            portable.row(prev.data(), cur.data(), next.data(), out.ref.data(), w, gains,
+                         sums.data());
             fast.row(prev.data(), cur.data(), next.data(), out.fast.data(), w, gains, sums.data());
             out.expectSame(where(level, "row", w, t));
         }

@@ -26,7 +26,8 @@ void fillPixels(Random& r, uint8_t* p, int width, bool corners) {
     if (!corners) return;
     for (int x = 0; x < width; x += 2) {
         const uint32_t c = r.bits() % 8;
-        for (int k = 0; k < 8 && 4 * x + k < 4 * width; ++k) p[4 * x + k] = (c >> (k % 4 % 3)) & 1 ? 255 : 0;
+        for (int k = 0; k < 8 && 4 * x + k < 4 * width; ++k)
+            p[4 * x + k] = (c >> (k % 4 % 3)) & 1 ? 255 : 0;
     }
 }
 
@@ -72,7 +73,8 @@ TEST(Checkasm, PackedRows) {
                 const YuvFixedDecode& k =
                     yuvMatrix(static_cast<YuvStandard>(r.between(0, 2)), r.bits() % 2).fixedDecode;
                 OutputPair out(4 * w, r.offset());
-                portable.fromYuv(y.data(), u.data(), v.data(), out.ref.data(), w, k, l[0], l[1], l[2]);
+                portable.fromYuv(y.data(), u.data(), v.data(), out.ref.data(), w, k, l[0], l[1],
+                                 l[2]);
                 fast.fromYuv(y.data(), u.data(), v.data(), out.fast.data(), w, k, l[0], l[1], l[2]);
                 out.expectSame(where(level, "fromYuv", w, t));
             }

@@ -103,8 +103,8 @@ int skinEntry(const ARGBFrame& table, int r, int g, int b) {
 constexpr int kRoundTripLevels = 2;
 
 TEST_F(ColorEnhanceTest, LeavesNeutralGreysAndHighChromaColoursUnchanged) {
-    std::vector<Rgb> colors = {{0, 0, 0},     {40, 40, 40},  {128, 128, 128}, {255, 255, 255},
-                               {255, 0, 0},   {0, 0, 255},   {0, 255, 0},     {255, 0, 255}};
+    std::vector<Rgb> colors = {{0, 0, 0},   {40, 40, 40}, {128, 128, 128}, {255, 255, 255},
+                               {255, 0, 0}, {0, 0, 255},  {0, 255, 0},     {255, 0, 255}};
     for (const Rgb& c : colors) {
         double chroma = toLab(c).chroma();
         ASSERT_TRUE(chroma < 0.01 || chroma >= 90.0) << c.r << "," << c.g << "," << c.b;
@@ -140,8 +140,9 @@ TEST_F(ColorEnhanceTest, RaisesModerateNonSkinChromaAlongTheCurveKeepingHueAndLi
     for (size_t i = 0; i < colors.size(); ++i) {
         Lab in = toLab(colors[i]);
         Lab got = toLab(out[i]);
-        double skin = skinEntry(*table, colors[i].r / 85 * 21, colors[i].g / 85 * 21,
-                                colors[i].b / 85 * 21) / 255.0;
+        double skin =
+            skinEntry(*table, colors[i].r / 85 * 21, colors[i].g / 85 * 21, colors[i].b / 85 * 21) /
+            255.0;
         ASSERT_LT(skin, 0.5) << "test colour is skin in the shipped table";
         double expected = boostedChroma(in.chroma(), 0.5, skin);
         SCOPED_TRACE(testing::Message() << "colour " << i << " chroma " << in.chroma());

@@ -116,8 +116,8 @@ TEST(Concurrency, ReleasingOneEngineKeepsTheContextForTheOthers) {
 
     // The second engine still renders after the first one left.
     std::vector<uint8_t> frame = streamFrame(1, 0);
-    EXPECT_EQ(second.processFrame(kPixelFormatI420, kW, kH, frame.data(), int(frame.size()), -1,
-                                  -1, -1, -1),
+    EXPECT_EQ(second.processFrame(kPixelFormatI420, kW, kH, frame.data(), int(frame.size()), -1, -1,
+                                  -1, -1),
               0);
     second.release();
     EXPECT_EQ(GPUImageContext::userCount(), 0);
@@ -131,7 +131,8 @@ TEST(Concurrency, ParametersChangeWhileFramesFlow) {
     std::atomic<int> failures{0};
     std::thread tuner([&] {
         for (int i = 0; !stop; ++i) {
-            const std::string doc = R"({"enable":1,"smoothness":)" + std::to_string((i % 10) / 10.0) + "}";
+            const std::string doc =
+                R"({"enable":1,"smoothness":)" + std::to_string((i % 10) / 10.0) + "}";
             engine.setParameter("beauty_effect_option", doc.c_str());
             engine.setVideoEffects(i % 2 ? std::vector<int>{103, 104, 102, 101}
                                          : std::vector<int>{102, 101});

@@ -14,8 +14,8 @@ namespace kelvo {
 namespace video {
 namespace {
 
-using Converter = int (*)(const uint8_t*, int, uint8_t*, int, uint8_t*, int, uint8_t*, int,
-                          int, int, int, int);
+using Converter = int (*)(const uint8_t*, int, uint8_t*, int, uint8_t*, int, uint8_t*, int, int,
+                          int, int, int);
 
 // Byte positions of R, G and B in one pixel of each converter's input.
 struct Layout {
@@ -39,10 +39,10 @@ struct I420 {
     std::vector<uint8_t> y, u, v;
 };
 
-int convert(const Layout& l, const std::vector<uint8_t>& src, int w, int h, I420& out,
-            int range, int matrix) {
-    return l.convert(src.data(), w * 4, out.y.data(), out.w, out.u.data(), out.cw,
-                     out.v.data(), out.cw, w, h, range, matrix);
+int convert(const Layout& l, const std::vector<uint8_t>& src, int w, int h, I420& out, int range,
+            int matrix) {
+    return l.convert(src.data(), w * 4, out.y.data(), out.w, out.u.data(), out.cw, out.v.data(),
+                     out.cw, w, h, range, matrix);
 }
 
 std::vector<uint8_t> solid(const Layout& l, int w, int h, int r, int g, int b) {
@@ -97,8 +97,7 @@ TEST(PackedToI420ColorSpace, SolidColoursMatchTheRangeAndMatrixTable) {
         for (const SolidCase& c : kSolidCases) {
             SCOPED_TRACE(std::string(l.name) + ": " + c.what);
             I420 out(4, 2);
-            ASSERT_EQ(convert(l, solid(l, 4, 2, c.r, c.g, c.b), 4, 2, out, c.range, c.matrix),
-                      0);
+            ASSERT_EQ(convert(l, solid(l, 4, 2, c.r, c.g, c.b), 4, 2, out, c.range, c.matrix), 0);
             EXPECT_EQ(out.y[5], c.y);
             EXPECT_EQ(out.u[1], c.u);
             EXPECT_EQ(out.v[1], c.v);
@@ -119,14 +118,13 @@ const Coeffs k709Full{54, 183, 19, 128, -29, -99, 128, 128, -116, -12};
 const Coeffs k2020Limited{58, 149, 13, 4224, -31, -81, 112, 112, -103, -9};
 const Coeffs k2020Full{67, 174, 15, 128, -36, -92, 128, 128, -118, -10};
 
-I420 reference(const Layout& l, const std::vector<uint8_t>& px, int w, int h,
-               const Coeffs& k) {
+I420 reference(const Layout& l, const std::vector<uint8_t>& px, int w, int h, const Coeffs& k) {
     I420 out(w, h);
     auto at = [&](int x, int y, int ch) { return int(px[(size_t(y) * w + x) * 4 + ch]); };
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
-            int v = (k.yr * at(x, y, l.r) + k.yg * at(x, y, l.g) + k.yb * at(x, y, l.b) +
-                     k.yadd) / 256;
+            int v =
+                (k.yr * at(x, y, l.r) + k.yg * at(x, y, l.g) + k.yb * at(x, y, l.b) + k.yadd) / 256;
             out.y[size_t(y) * w + x] = uint8_t(std::min(v, 255));
         }
     for (int cy = 0; cy < out.ch; ++cy)
@@ -138,9 +136,9 @@ I420 reference(const Layout& l, const std::vector<uint8_t>& px, int w, int h,
             const int chans[3] = {l.r, l.g, l.b};
             for (int i = 0; i < 3; ++i) {
                 const int c = chans[i];
-                avg[i] = lastOddColumn ? (at(x0, y0, c) + at(x0, y1, c)) / 2
-                                       : (at(x0, y0, c) + at(x1, y0, c) + at(x0, y1, c) +
-                                          at(x1, y1, c)) / 4;
+                avg[i] = lastOddColumn
+                             ? (at(x0, y0, c) + at(x0, y1, c)) / 2
+                             : (at(x0, y0, c) + at(x1, y0, c) + at(x0, y1, c) + at(x1, y1, c)) / 4;
             }
             auto clamp = [](int v) { return uint8_t(std::clamp(v, 0, 255)); };
             // Floor division: the sums can be negative before clamping.
@@ -159,12 +157,12 @@ TEST(PackedToI420ColorSpace, OddSizedNoiseMatchesTheModelForEveryCoefficientSet)
     struct Row {
         int range, matrix;
         const Coeffs* k;
-    } rows[] = {{1, 1, &k709Full},     {1, 4, &k601Full},    {0, 1, &k709Limited},
-                {0, 4, &k601Limited},  {1, 7, &k2020Full},   {0, 8, &k2020Limited}};
+    } rows[] = {{1, 1, &k709Full},    {1, 4, &k601Full},  {0, 1, &k709Limited},
+                {0, 4, &k601Limited}, {1, 7, &k2020Full}, {0, 8, &k2020Limited}};
     for (const Layout& l : kLayouts) {
         for (const Row& row : rows) {
-            SCOPED_TRACE(std::string(l.name) + " range " + std::to_string(row.range) +
-                         " matrix " + std::to_string(row.matrix));
+            SCOPED_TRACE(std::string(l.name) + " range " + std::to_string(row.range) + " matrix " +
+                         std::to_string(row.matrix));
             I420 out(w, h);
             ASSERT_EQ(convert(l, px, w, h, out, row.range, row.matrix), 0);
             I420 want = reference(l, px, w, h, *row.k);
@@ -190,20 +188,19 @@ TEST(PackedToI420ColorSpace, RejectsNullPlanesAndEmptySizes) {
 
 // ---- ConvertToI420ColorSpace ----
 
-int convertSample(const std::vector<uint8_t>& sample, size_t size, I420& out, int cropX,
-                  int cropY, int srcW, int srcH, int cropW, int cropH,
-                  libyuv::RotationMode rot, uint32_t fourcc, int range = 0, int matrix = 4) {
-    return ConvertToI420ColorSpace(sample.data(), size, out.y.data(), out.w, out.u.data(),
-                                   out.cw, out.v.data(), out.cw, cropX, cropY, srcW, srcH,
-                                   cropW, cropH, rot, fourcc, range, matrix);
+int convertSample(const std::vector<uint8_t>& sample, size_t size, I420& out, int cropX, int cropY,
+                  int srcW, int srcH, int cropW, int cropH, libyuv::RotationMode rot,
+                  uint32_t fourcc, int range = 0, int matrix = 4) {
+    return ConvertToI420ColorSpace(sample.data(), size, out.y.data(), out.w, out.u.data(), out.cw,
+                                   out.v.data(), out.cw, cropX, cropY, srcW, srcH, cropW, cropH,
+                                   rot, fourcc, range, matrix);
 }
 
-int libyuvSample(const std::vector<uint8_t>& sample, I420& out, int cropX, int cropY,
-                 int srcW, int srcH, int cropW, int cropH, libyuv::RotationMode rot,
-                 uint32_t fourcc) {
-    return libyuv::ConvertToI420(sample.data(), sample.size(), out.y.data(), out.w,
-                                 out.u.data(), out.cw, out.v.data(), out.cw, cropX, cropY,
-                                 srcW, srcH, cropW, cropH, rot, fourcc);
+int libyuvSample(const std::vector<uint8_t>& sample, I420& out, int cropX, int cropY, int srcW,
+                 int srcH, int cropW, int cropH, libyuv::RotationMode rot, uint32_t fourcc) {
+    return libyuv::ConvertToI420(sample.data(), sample.size(), out.y.data(), out.w, out.u.data(),
+                                 out.cw, out.v.data(), out.cw, cropX, cropY, srcW, srcH, cropW,
+                                 cropH, rot, fourcc);
 }
 
 struct CropCase {
@@ -233,8 +230,10 @@ TEST(ConvertToI420ColorSpace, CropsFlipsAndRotatesLikeLibyuv) {
     struct Format {
         uint32_t fourcc;
         int chromaTolerance;
-    } formats[] = {{libyuv::FOURCC_RGBA, 0}, {libyuv::FOURCC_ABGR, 1},
-                   {libyuv::FOURCC_ARGB, 1}, {libyuv::FOURCC_BGRA, 1}};
+    } formats[] = {{libyuv::FOURCC_RGBA, 0},
+                   {libyuv::FOURCC_ABGR, 1},
+                   {libyuv::FOURCC_ARGB, 1},
+                   {libyuv::FOURCC_BGRA, 1}};
     const int w = 37, h = 21;
     const std::vector<uint8_t> px = noise(size_t(w) * h * 4, 5);
     for (const Format& f : formats) {
@@ -243,11 +242,11 @@ TEST(ConvertToI420ColorSpace, CropsFlipsAndRotatesLikeLibyuv) {
                 SCOPED_TRACE(std::string(c.what) + (flip < 0 ? ", flipped, " : ", ") +
                              std::to_string(f.fourcc));
                 I420 ours = destinationFor(c), theirs = destinationFor(c);
-                ASSERT_EQ(convertSample(px, px.size(), ours, c.cropX, c.cropY, w, flip * h,
-                                        c.cropW, c.cropH, c.rot, f.fourcc),
+                ASSERT_EQ(convertSample(px, px.size(), ours, c.cropX, c.cropY, w, flip * h, c.cropW,
+                                        c.cropH, c.rot, f.fourcc),
                           0);
-                ASSERT_EQ(libyuvSample(px, theirs, c.cropX, c.cropY, w, flip * h, c.cropW,
-                                       c.cropH, c.rot, f.fourcc),
+                ASSERT_EQ(libyuvSample(px, theirs, c.cropX, c.cropY, w, flip * h, c.cropW, c.cropH,
+                                       c.rot, f.fourcc),
                           0);
                 EXPECT_EQ(ours.y, theirs.y);
                 for (size_t i = 0; i < ours.u.size(); ++i) {

@@ -36,10 +36,9 @@ TEST(FrameConversion, FormatIdsMapToInternalTypesAndFourCCs) {
         int format, type;
         uint32_t fourcc;
     } rows[] = {
-        {1, 1, libyuv::FOURCC_I420},   {2, 17, libyuv::FOURCC_I422},
-        {3, 13, libyuv::FOURCC_NV21},  {4, 14, libyuv::FOURCC_NV12},
-        {5, 10, libyuv::FOURCC_YV12},  {6, 16, libyuv::FOURCC_RGBA},
-        {7, 5, libyuv::FOURCC_ARGB},   {8, 15, libyuv::FOURCC_BGRA},
+        {1, 1, libyuv::FOURCC_I420},  {2, 17, libyuv::FOURCC_I422}, {3, 13, libyuv::FOURCC_NV21},
+        {4, 14, libyuv::FOURCC_NV12}, {5, 10, libyuv::FOURCC_YV12}, {6, 16, libyuv::FOURCC_RGBA},
+        {7, 5, libyuv::FOURCC_ARGB},  {8, 15, libyuv::FOURCC_BGRA},
     };
     for (const Row& r : rows) {
         EXPECT_EQ(videoTypeFromFormat(r.format), r.type);
@@ -54,11 +53,14 @@ TEST(FrameConversion, FormatIdsMapToInternalTypesAndFourCCs) {
 size_t bufferSize(int type, int w, int h) {
     const size_t cw = (w + 1) / 2, ch = (h + 1) / 2, luma = size_t(w) * h;
     switch (type) {
-        case 17: return luma + 2 * cw * h;
+        case 17:
+            return luma + 2 * cw * h;
         case 16:
         case 5:
-        case 15: return luma * 4;
-        default: return luma + 2 * cw * ch;
+        case 15:
+            return luma * 4;
+        default:
+            return luma + 2 * cw * ch;
     }
 }
 
@@ -92,8 +94,7 @@ TEST(FrameConversion, PlanarTypesSurviveARoundTripExactly) {
                          std::to_string(h));
             const std::vector<uint8_t> in = smoothBuffer(type, w, h);
             Frame f = allocatedFrame(w, h);
-            ASSERT_EQ(convertBufferToFrame(type, in.data(), 0, 0, w, h, in.size(), 0, *f, 1, 4),
-                      0);
+            ASSERT_EQ(convertBufferToFrame(type, in.data(), 0, 0, w, h, in.size(), 0, *f, 1, 4), 0);
             std::vector<uint8_t> out(in.size(), 0);
             ASSERT_EQ(convertFrameToBuffer(*f, type, 0, out.data()), 0);
             EXPECT_EQ(out, in);
@@ -181,9 +182,8 @@ TEST(FrameConversion, RotationSwapsTheCropOfTheFrameSize) {
         const bool swap = rotation == 90 || rotation == 270;
         const int w = swap ? srcH : srcW, h = swap ? srcW : srcH;
         Frame f = allocatedFrame(w, h);
-        ASSERT_EQ(convertBufferToFrame(1, in.data(), 0, 0, srcW, srcH, in.size(), rotation, *f,
-                                       1, 1),
-                  0);
+        ASSERT_EQ(
+            convertBufferToFrame(1, in.data(), 0, 0, srcW, srcH, in.size(), rotation, *f, 1, 1), 0);
         std::vector<uint8_t> y(size_t(w) * h), u(size_t(w / 2) * (h / 2)), v(u.size());
         ASSERT_EQ(libyuv::I420Rotate(srcY, srcW, srcU, srcW / 2, srcV, srcW / 2, y.data(), w,
                                      u.data(), w / 2, v.data(), w / 2, srcW, srcH,

@@ -35,40 +35,47 @@ TEST(CpuArguments, RejectedCallsWriteNothing) {
         std::function<bool(Buffers&)> call;
     };
     const Row rows[] = {
-        {"input: no chroma rows", [](Buffers& b) {
+        {"input: no chroma rows",
+         [](Buffers& b) {
              return YUVInput().convert(b.y.data(), kW, b.u.data(), kW / 2, b.v.data(), kW / 2, 0,
                                        kDecode, b.out(), nullptr);
          }},
-        {"input: luma stride short", [](Buffers& b) {
+        {"input: luma stride short",
+         [](Buffers& b) {
              return YUVInput().convert(b.y.data(), kW - 1, b.u.data(), kW / 2, b.v.data(), kW / 2,
                                        kH / 2, kDecode, b.out(), nullptr);
          }},
-        {"input: no V plane", [](Buffers& b) {
+        {"input: no V plane",
+         [](Buffers& b) {
              return YUVInput().convert(b.y.data(), kW, b.u.data(), kW / 2, nullptr, kW / 2, kH / 2,
                                        kDecode, b.out(), nullptr);
          }},
-        {"low light: same image in and out", [](Buffers& b) {
+        {"low light: same image in and out",
+         [](Buffers& b) {
              ImageRGBA8 out = b.out();
              return LowlightEnhance().process({out.data, out.stride, kW, kH}, out, 0.3f, nullptr);
          }},
-        {"low light: no log mean", [](Buffers& b) {
-             return LowlightEnhance().process(b.in(), b.out(), 0.0f, nullptr);
-         }},
-        {"low light: size mismatch", [](Buffers& b) {
+        {"low light: no log mean",
+         [](Buffers& b) { return LowlightEnhance().process(b.in(), b.out(), 0.0f, nullptr); }},
+        {"low light: size mismatch",
+         [](Buffers& b) {
              ImageRGBA8 out = b.out();
              out.height = kH - 1;
              return LowlightEnhance().process(b.in(), out, 0.3f, nullptr);
          }},
-        {"colour: destination stride short", [](Buffers& b) {
+        {"colour: destination stride short",
+         [](Buffers& b) {
              ImageRGBA8 out = b.out();
              out.stride = 4 * kW - 1;
              return ColorEnhance().process(b.in(), out, ColorEnhanceParams(), nullptr);
          }},
-        {"output: chroma stride short", [](Buffers& b) {
+        {"output: chroma stride short",
+         [](Buffers& b) {
              return YUVOutput().convert(b.in(), b.dst.data(), kW, b.dst.data() + 64, kW / 2 - 1,
                                         b.dst.data() + 96, kW / 2, kEncode, nullptr);
          }},
-        {"output: empty source", [](Buffers& b) {
+        {"output: empty source",
+         [](Buffers& b) {
              ConstImageRGBA8 in = b.in();
              in.width = 0;
              return YUVOutput().convert(in, b.dst.data(), kW, b.dst.data() + 64, kW / 2,

@@ -43,11 +43,14 @@ TEST(BeautyRowsTest, HalvingAndDoublingMatchTheGeneralResize) {
         for (int i = 0; i < width; ++i) {
             hx0[i] = 2 * i, hx1[i] = 2 * i + 1;
             dx0[2 * i] = clamp(i - 1, width), dx1[2 * i] = i, dw[2 * i] = kBeautyQuarterBack;
-            dx0[2 * i + 1] = i, dx1[2 * i + 1] = clamp(i + 1, width), dw[2 * i + 1] = kBeautyQuarterOn;
+            dx0[2 * i + 1] = i, dx1[2 * i + 1] = clamp(i + 1, width),
+                        dw[2 * i + 1] = kBeautyQuarterOn;
         }
         std::vector<uint8_t> halved(static_cast<size_t>(width) * 4), doubled(halved.size() * 2);
-        BeautyDownsizeRow_C(wideSrc.pixels, hx0.data(), hx1.data(), hw.data(), halved.data(), width);
-        BeautyDownsizeRow_C(narrowSrc, dx0.data(), dx1.data(), dw.data(), doubled.data(), 2 * width);
+        BeautyDownsizeRow_C(wideSrc.pixels, hx0.data(), hx1.data(), hw.data(), halved.data(),
+                            width);
+        BeautyDownsizeRow_C(narrowSrc, dx0.data(), dx1.data(), dw.data(), doubled.data(),
+                            2 * width);
         for (const CpuLevel& level : kCpuLevels) {
             if ((cpuFlags() & level.flags) != level.flags) continue;
             const BeautyRows rows = beautyRowsFor(level.flags);
@@ -64,7 +67,9 @@ TEST(BeautyRowsTest, HalvingAndDoublingMatchTheGeneralResize) {
 // A table whose texel at (x, y) encodes x and y, read back cell by cell.
 TEST(BeautyRowsTest, TableCellsHoldTheTexelPairsOfATwoAxisRead) {
     std::vector<uint8_t> table(static_cast<size_t>(kBeautyTableSize) * kBeautyTableSize * 4);
-    auto texel = [&](int x, int y) { return &table[(static_cast<size_t>(y) * kBeautyTableSize + x) * 4]; };
+    auto texel = [&](int x, int y) {
+        return &table[(static_cast<size_t>(y) * kBeautyTableSize + x) * 4];
+    };
     for (int y = 0; y < kBeautyTableSize; ++y) {
         for (int x = 0; x < kBeautyTableSize; ++x) {
             uint8_t* p = texel(x, y);
@@ -91,8 +96,8 @@ TEST(BeautyRowsTest, TableCellsHoldTheTexelPairsOfATwoAxisRead) {
             const uint8_t* p = texel(r.texels[t][0], r.texels[t][1]);
             for (int c = 0; c < 3; ++c) expected[(t / 2) * 6 + 2 * c + t % 2] = p[c];
         }
-        const uint8_t* cell =
-            &cells[(static_cast<size_t>(r.cellY) * kBeautyTableCells + r.cellX) * kBeautyTableCellBytes];
+        const uint8_t* cell = &cells[(static_cast<size_t>(r.cellY) * kBeautyTableCells + r.cellX) *
+                                     kBeautyTableCellBytes];
         EXPECT_EQ(std::vector<uint8_t>(cell, cell + kBeautyTableCellBytes), expected) << r.name;
     }
 }

@@ -47,8 +47,12 @@ TEST(CpuBeautyTest, BandsInAnyOrderGiveTheWholeFrame) {
     CpuBeauty a, b;
     ASSERT_TRUE(a.setTables(t, t));
     ASSERT_TRUE(b.setTables(t, t));
-    ASSERT_EQ(a.process({src.data(), width * 4, width, height}, {whole.data(), width * 4, width, height}), 0);
-    ASSERT_EQ(b.begin({src.data(), width * 4, width, height}, {banded.data(), width * 4, width, height}), 0);
+    ASSERT_EQ(
+        a.process({src.data(), width * 4, width, height}, {whole.data(), width * 4, width, height}),
+        0);
+    ASSERT_EQ(
+        b.begin({src.data(), width * 4, width, height}, {banded.data(), width * 4, width, height}),
+        0);
     for (int stage = 0; stage < CpuBeauty::kStageCount; ++stage) {
         const auto s = static_cast<CpuBeauty::Stage>(stage);
         const int rows = b.stageRows(s);
@@ -73,7 +77,9 @@ TEST(CpuBeautyTest, RejectsImagesItCannotProcessSafely) {
         {"no destination", src, {nullptr, width * 4, width, height}},
         {"sizes differ", src, {other, width * 4, width, height - 1}},
         {"empty", {buffer.data(), 0, 0, 0}, {other, 0, 0, 0}},
-        {"stride shorter than a row", {buffer.data(), width * 4 - 1, width, height}, {other, width * 4, width, height}},
+        {"stride shorter than a row",
+         {buffer.data(), width * 4 - 1, width, height},
+         {other, width * 4, width, height}},
         {"in place", src, {buffer.data(), width * 4, width, height}},
         {"overlapping", src, {buffer.data() + width * 4 * 3, width * 4, width, height}},
     };
@@ -84,7 +90,8 @@ TEST(CpuBeautyTest, RejectsImagesItCannotProcessSafely) {
 
 TEST(CpuBeautyTest, GradingsNeedTwoTablesOfTheRightSize) {
     const auto table = identityTable();
-    const ConstImageRGBA8 good{table.data(), kBeautyTableSize * 4, kBeautyTableSize, kBeautyTableSize};
+    const ConstImageRGBA8 good{table.data(), kBeautyTableSize * 4, kBeautyTableSize,
+                               kBeautyTableSize};
     const ConstImageRGBA8 small{table.data(), kBeautyTableSize * 4, 256, kBeautyTableSize};
     CpuBeauty beauty;
     EXPECT_TRUE(beauty.setTables(good, good));
@@ -100,16 +107,21 @@ TEST(CpuBeautyTest, OutOfRangeParametersKeepThePreviousUniform) {
     std::vector<uint8_t> src(width * height * 4, 128), dst(src.size());
     CpuBeauty beauty;
     BeautyParameters p;
-    p.smoothness = 0.25f, p.lightness = 0.6f, p.redness = 1.0f, p.sharpness = 1.0f, p.noiseLevel = 1;
+    p.smoothness = 0.25f, p.lightness = 0.6f, p.redness = 1.0f, p.sharpness = 1.0f,
+    p.noiseLevel = 1;
     beauty.setParameters(p);
-    ASSERT_EQ(beauty.process({src.data(), width * 4, width, height}, {dst.data(), width * 4, width, height}), 0);
+    ASSERT_EQ(beauty.process({src.data(), width * 4, width, height},
+                             {dst.data(), width * 4, width, height}),
+              0);
     EXPECT_FLOAT_EQ(beauty.mixUniforms().blurAlpha, 0.5f);
     EXPECT_FLOAT_EQ(beauty.mixUniforms().ruddyDegree, 0.49f);
     EXPECT_FLOAT_EQ(beauty.mixUniforms().sharpen, 0.81f);
 
     p.smoothness = 1.5f, p.lightness = -0.5f, p.redness = 2.0f;
     beauty.setParameters(p);
-    ASSERT_EQ(beauty.process({src.data(), width * 4, width, height}, {dst.data(), width * 4, width, height}), 0);
+    ASSERT_EQ(beauty.process({src.data(), width * 4, width, height},
+                             {dst.data(), width * 4, width, height}),
+              0);
     EXPECT_FLOAT_EQ(beauty.mixUniforms().blurAlpha, 0.5f);
     EXPECT_FLOAT_EQ(beauty.mixUniforms().whiteDegree, 0.6f);
     EXPECT_FLOAT_EQ(beauty.mixUniforms().ruddyDegree, 0.49f);
@@ -129,22 +141,28 @@ TEST(CpuBeautyTest, GradingCubeFollowsTheTables) {
         double meanBound;
         int maxBound;
     };
-    const Row rows[] = {{0.3f, 0.3f, 0.15, 1}, {1.0f, 1.0f, 0.3, 2}, {0.0f, 0.0f, 0.0, 0}, {0.0f, 0.8f, 0.25, 2}};
+    const Row rows[] = {
+        {0.3f, 0.3f, 0.15, 1}, {1.0f, 1.0f, 0.3, 2}, {0.0f, 0.0f, 0.0, 0}, {0.0f, 0.8f, 0.25, 2}};
     const int width = 96, height = 64;
     const auto src = randomPixels(width, height, 9);
     std::vector<uint8_t> cubeOut(src.size()), tableOut(src.size());
     CpuBeauty cube(beautyRows(), true);
     ASSERT_TRUE(cube.setTables(w, r));
     for (const Row& row : rows) {
-        SCOPED_TRACE(::testing::Message() << "redness " << row.redness << " lightness " << row.lightness);
+        SCOPED_TRACE(::testing::Message()
+                     << "redness " << row.redness << " lightness " << row.lightness);
         BeautyParameters p;
         p.redness = row.redness, p.lightness = row.lightness;
         CpuBeauty tables;
         ASSERT_TRUE(tables.setTables(w, r));
         tables.setParameters(p);
         cube.setParameters(p);
-        ASSERT_EQ(cube.process({src.data(), width * 4, width, height}, {cubeOut.data(), width * 4, width, height}), 0);
-        ASSERT_EQ(tables.process({src.data(), width * 4, width, height}, {tableOut.data(), width * 4, width, height}), 0);
+        ASSERT_EQ(cube.process({src.data(), width * 4, width, height},
+                               {cubeOut.data(), width * 4, width, height}),
+                  0);
+        ASSERT_EQ(tables.process({src.data(), width * 4, width, height},
+                                 {tableOut.data(), width * 4, width, height}),
+                  0);
         double sum = 0;
         int max = 0;
         for (size_t i = 0; i < src.size(); ++i) {

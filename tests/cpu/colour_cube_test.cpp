@@ -28,7 +28,8 @@ ImageRGBA8 view(std::vector<uint8_t>& image, int width) {
 }
 
 void setSkin(ColorEnhance& effect, const std::shared_ptr<ARGBFrame>& table) {
-    ASSERT_TRUE(effect.setSkinTable({table->data(), table->stride(), table->width(), table->height()}));
+    ASSERT_TRUE(
+        effect.setSkinTable({table->data(), table->stride(), table->width(), table->height()}));
 }
 
 // Every RGB8 colour once: red across, green down, blue in 16 x 16 blocks.
@@ -52,12 +53,14 @@ TEST(ColorEnhanceCube, StaysWithinALevelOfTheExactRowForEveryColour) {
         ColorEnhanceParams params;
         params.strength = s.strength;
         params.skinProtect = s.skinProtect;
-        ASSERT_TRUE(exact.process({src.data(), 4 * side, side, side}, view(a, side), params, &pool));
+        ASSERT_TRUE(
+            exact.process({src.data(), 4 * side, side, side}, view(a, side), params, &pool));
         ASSERT_TRUE(cube.process({src.data(), 4 * side, side, side}, view(b, side), params, &pool));
         for (int channel = 0; channel < 3; ++channel) {
-            const DiffStats d = diffStats(a.data(), 4 * side, b.data(), 4 * side, side, side, 4, channel);
-            std::printf("[ cube ] strength %.1f skin %.1f channel %d: %s\n", s.strength, s.skinProtect,
-                        channel, describe(d).c_str());
+            const DiffStats d =
+                diffStats(a.data(), 4 * side, b.data(), 4 * side, side, side, 4, channel);
+            std::printf("[ cube ] strength %.1f skin %.1f channel %d: %s\n", s.strength,
+                        s.skinProtect, channel, describe(d).c_str());
             EXPECT_LE(d.mean, 0.01);
             EXPECT_LE(d.max, 1);
         }
@@ -80,7 +83,8 @@ TEST(ColorEnhanceCube, IsRebuiltWhenASettingOrTheSkinTableChanges) {
         {"skin table cleared", [](ColorEnhance& e, ColorEnhanceParams&) { e.setSkinTable({}); }},
     };
     const int side = 64;
-    std::vector<uint8_t> src(4 * side * side), before(src.size()), after(src.size()), fresh(src.size());
+    std::vector<uint8_t> src(4 * side * side), before(src.size()), after(src.size()),
+        fresh(src.size());
     fillRandom(src, 5);
     const ConstImageRGBA8 in{src.data(), 4 * side, side, side};
     for (const Change& change : changes) {
@@ -114,17 +118,21 @@ TEST(ColorEnhanceCube, UnmarkingTestedCellsLeavesTheOutputAsItWas) {
     }
     ColorEnhance effect;
     const ColorEnhanceParams params;
-    ASSERT_TRUE(effect.process({picture.data(), 4 * side, side, side}, view(before, side), params, nullptr));
+    ASSERT_TRUE(effect.process({picture.data(), 4 * side, side, side}, view(before, side), params,
+                               nullptr));
     for (int frame = 0; frame < 8; ++frame) {
-        ASSERT_TRUE(effect.process({other.data(), 4 * side, side, side}, view(after, side), params, nullptr));
+        ASSERT_TRUE(effect.process({other.data(), 4 * side, side, side}, view(after, side), params,
+                                   nullptr));
     }
-    ASSERT_TRUE(effect.process({picture.data(), 4 * side, side, side}, view(after, side), params, nullptr));
+    ASSERT_TRUE(
+        effect.process({picture.data(), 4 * side, side, side}, view(after, side), params, nullptr));
     EXPECT_EQ(after, before);
 }
 
 size_t cellOf(const uint8_t* px) {
     size_t cell = 0;
-    for (int c = 2; c >= 0; --c) cell = cell * kColorCubeSize + std::min(px[c] / 5, kColorCubeSize - 2);
+    for (int c = 2; c >= 0; --c)
+        cell = cell * kColorCubeSize + std::min(px[c] / 5, kColorCubeSize - 2);
     return cell;
 }
 
@@ -136,7 +144,8 @@ std::vector<uint8_t> coloursOf(const std::vector<size_t>& cells) {
                                static_cast<int>(cell / kColorCubeSize % kColorCubeSize),
                                static_cast<int>(cell / (kColorCubeSize * kColorCubeSize))};
         int top[3];
-        for (int c = 0; c < 3; ++c) top[c] = corner[c] == kColorCubeSize - 2 ? 255 : 5 * corner[c] + 4;
+        for (int c = 0; c < 3; ++c)
+            top[c] = corner[c] == kColorCubeSize - 2 ? 255 : 5 * corner[c] + 4;
         for (int b = 5 * corner[2]; b <= top[2]; ++b) {
             for (int g = 5 * corner[1]; g <= top[1]; ++g) {
                 for (int r = 5 * corner[0]; r <= top[0]; ++r) {
@@ -166,23 +175,26 @@ TEST(ColorEnhanceCube, MarkedCellsComeOutAsTheExactRowGivesThemOnEveryFrame) {
     };
     const Step steps[] = {
         {"first frames", [](ColorEnhance&, ColorEnhanceParams&, const std::vector<uint8_t>&) {}},
-        {"strength changed",
-         [](ColorEnhance&, ColorEnhanceParams& p, const std::vector<uint8_t>&) { p.strength = 1.0f; }},
-        {"skin table changed", [](ColorEnhance& e, ColorEnhanceParams&, const std::vector<uint8_t>& t) {
+        {"strength changed", [](ColorEnhance&, ColorEnhanceParams& p,
+                                const std::vector<uint8_t>&) { p.strength = 1.0f; }},
+        {"skin table changed",
+         [](ColorEnhance& e, ColorEnhanceParams&, const std::vector<uint8_t>& t) {
              ASSERT_TRUE(e.setSkinTable({t.data(), 4 * 512, 512, 512}));
          }},
     };
     const int cw = 640, ch = 360;
     std::shared_ptr<I420VideoFrame> frame = naturalFrame(cw, ch, 5);
     std::vector<uint8_t> camera(4 * cw * ch);
-    const YUVInputRowParams decode = {{1.164384f, 0.0f, 1.596027f, 1.164384f, -0.391762f, -0.812968f, 1.164384f,
-                                       2.017232f, 0.0f},
-                                      16.0f / 255.0f};
-    ASSERT_TRUE(YUVInput().convert(frame->buffer(0), frame->stride(0), frame->buffer(1), frame->stride(1),
-                                   frame->buffer(2), frame->stride(2), ch / 2, decode, view(camera, cw), nullptr));
+    const YUVInputRowParams decode = {
+        {1.164384f, 0.0f, 1.596027f, 1.164384f, -0.391762f, -0.812968f, 1.164384f, 2.017232f, 0.0f},
+        16.0f / 255.0f};
+    ASSERT_TRUE(YUVInput().convert(frame->buffer(0), frame->stride(0), frame->buffer(1),
+                                   frame->stride(1), frame->buffer(2), frame->stride(2), ch / 2,
+                                   decode, view(camera, cw), nullptr));
     WorkerPool pool(2);
     for (const CpuFlags flags : {CpuFlags{0}, cpuFlags()}) {
-        ColorEnhance exact(colorEnhanceRowsFor(flags), ColorEnhanceMethod::kExact), effect(colorEnhanceRowsFor(flags));
+        ColorEnhance exact(colorEnhanceRowsFor(flags), ColorEnhanceMethod::kExact),
+            effect(colorEnhanceRowsFor(flags));
         setSkin(exact, table);
         setSkin(effect, table);
         ColorEnhanceParams params;
@@ -195,8 +207,7 @@ TEST(ColorEnhanceCube, MarkedCellsComeOutAsTheExactRowGivesThemOnEveryFrame) {
             std::vector<uint8_t> black(4, 0), unused(4);
             ASSERT_TRUE(effect.process({black.data(), 4, 1, 1}, view(unused, 1), params, nullptr));
             bool (*const kinds[])(int, int, int) = {
-                [](int r, int, int) { return r == 50; },
-                [](int, int, int b) { return b == 50; },
+                [](int r, int, int) { return r == 50; }, [](int, int, int b) { return b == 50; },
                 [](int r, int g, int b) { return r == 50 && (g == 50 || b == 50); },
                 [](int r, int g, int b) { return r > g + 4 && g > b; },  // skin-like
             };
@@ -204,7 +215,8 @@ TEST(ColorEnhanceCube, MarkedCellsComeOutAsTheExactRowGivesThemOnEveryFrame) {
             for (auto kind : kinds) {
                 int found = 0;
                 for (size_t cell = 0; cell < 52 * 52 * 52 && found < 8; ++cell) {
-                    const int r = cell % 52, g = cell / 52 % 52, b = static_cast<int>(cell / (52 * 52));
+                    const int r = cell % 52, g = cell / 52 % 52,
+                              b = static_cast<int>(cell / (52 * 52));
                     if (r < 51 && g < 51 && b < 51 && effect.cube().marked(cell) && kind(r, g, b)) {
                         cells.push_back(cell);
                         ++found;
@@ -216,7 +228,8 @@ TEST(ColorEnhanceCube, MarkedCellsComeOutAsTheExactRowGivesThemOnEveryFrame) {
             std::vector<uint8_t> cellPicture(4 * sw * sh);
             for (int y = 0; y < sh; ++y) {
                 for (int x = 0; x < sw; ++x) {
-                    std::memcpy(&cellPicture[4 * (y * sw + x)], &colours[4 * ((x + sw * y) % n)], 4);
+                    std::memcpy(&cellPicture[4 * (y * sw + x)], &colours[4 * ((x + sw * y) % n)],
+                                4);
                 }
             }
             int inMarked = 0, served = 0;

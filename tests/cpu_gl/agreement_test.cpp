@@ -96,8 +96,8 @@ protected:
 
     void expectAgreement(const Picture& gpu, const Picture& cpu) {
         for (int channel = 0; channel < 3; ++channel) {
-            DiffStats s = diffStats(gpu.rgba.data(), 4 * gpu.width, cpu.rgba.data(),
-                                    4 * cpu.width, gpu.width, gpu.height, 4, channel);
+            DiffStats s = diffStats(gpu.rgba.data(), 4 * gpu.width, cpu.rgba.data(), 4 * cpu.width,
+                                    gpu.width, gpu.height, 4, channel);
             SCOPED_TRACE(::testing::Message() << "channel " << channel << ": " << describe(s));
             worst.mean = std::max(worst.mean, s.mean);
             worst.p999 = std::max(worst.p999, s.p999);
@@ -148,10 +148,10 @@ TEST_F(CpuAgreementTest, LowlightMatchesGL) {
     LowlightEnhance cpu;
     for (const Size& size : kSizes) {
         for (const Row& row : rows) {
-            SCOPED_TRACE(::testing::Message() << size.width << "x" << size.height
-                                              << " log mean " << row.logMean);
-            Picture input = cpuYUVInput(naturalFrame(size.width, size.height, 3, row.brightness),
-                                        nullptr);
+            SCOPED_TRACE(::testing::Message()
+                         << size.width << "x" << size.height << " log mean " << row.logMean);
+            Picture input =
+                cpuYUVInput(naturalFrame(size.width, size.height, 3, row.brightness), nullptr);
             if (size.width == 33) {
                 // Stripes whose green steps of 0..45 levels put the
                 // sharpening's high-pass in each of its three bands.
@@ -186,7 +186,8 @@ TEST_F(CpuAgreementTest, ColorEnhanceMatchesGL) {
     std::shared_ptr<ARGBFrame> table = loadLutTable(103);
     ASSERT_TRUE(table && !table->empty());
     ColorEnhance cpu;
-    ASSERT_TRUE(cpu.setSkinTable({table->data(), table->stride(), table->width(), table->height()}));
+    ASSERT_TRUE(
+        cpu.setSkinTable({table->data(), table->stride(), table->width(), table->height()}));
     const float lowChromaGain = 0.1275f / static_cast<float>(std::pow(0.15, 2.5));
 
     std::vector<Picture> inputs;
@@ -225,8 +226,8 @@ TEST_F(CpuAgreementTest, ColorEnhanceMatchesGL) {
             params.lowChromaGain = lowChromaGain;
             Picture out{std::vector<uint8_t>(input.rgba.size()), input.width, input.height};
             ASSERT_TRUE(cpu.process(input.view(),
-                                    {out.rgba.data(), 4 * out.width, out.width, out.height},
-                                    params, &pool));
+                                    {out.rgba.data(), 4 * out.width, out.width, out.height}, params,
+                                    &pool));
             expectAgreement(gpu, out);
         }
     }
@@ -251,18 +252,19 @@ TEST(CpuOutput, MatchesTheReadbackConverterExactly) {
         const ConstImageRGBA8 src{rgba.data(), 4 * size.width, size.width, size.height};
         const int cw = (size.width + 1) / 2, ch = (size.height + 1) / 2;
         for (const Row& row : rows) {
-            SCOPED_TRACE(::testing::Message() << row.name << " " << size.width << "x" << size.height);
+            SCOPED_TRACE(::testing::Message()
+                         << row.name << " " << size.width << "x" << size.height);
             std::vector<uint8_t> expected(size.width * size.height + 2 * cw * ch);
             std::vector<uint8_t> actual(expected.size(), 0);
-            ASSERT_EQ(0, ABGRToI420ColorSpace(rgba.data(), 4 * size.width, expected.data(),
-                                              size.width, expected.data() + size.width * size.height, cw,
-                                              expected.data() + size.width * size.height + cw * ch,
-                                              cw, size.width, size.height, row.range, row.matrix));
+            ASSERT_EQ(0,
+                      ABGRToI420ColorSpace(rgba.data(), 4 * size.width, expected.data(), size.width,
+                                           expected.data() + size.width * size.height, cw,
+                                           expected.data() + size.width * size.height + cw * ch, cw,
+                                           size.width, size.height, row.range, row.matrix));
             ASSERT_TRUE(YUVOutput().convert(src, actual.data(), size.width,
                                             actual.data() + size.width * size.height, cw,
-                                            actual.data() + size.width * size.height + cw * ch,
-                                            cw, yuvMatrixFor(row.matrix, row.range).fixed,
-                                            &pool));
+                                            actual.data() + size.width * size.height + cw * ch, cw,
+                                            yuvMatrixFor(row.matrix, row.range).fixed, &pool));
             EXPECT_EQ(expected, actual);
         }
     }

@@ -62,10 +62,10 @@ Image natural(int width, int height, uint32_t seed) {
 // so the blurs see them too.
 Image skinEdges(int width, int height, uint32_t seed) {
     static const beauty_test::Rgb kColours[] = {
-        {95, 40, 20},   {94, 40, 20},   {200, 40, 20},  {200, 39, 20},  {200, 150, 20},
-        {200, 150, 19}, {100, 85, 40},  {100, 84, 40},  {150, 135, 120}, {150, 150, 150},
+        {95, 40, 20},    {94, 40, 20},    {200, 40, 20},   {200, 39, 20},   {200, 150, 20},
+        {200, 150, 19},  {100, 85, 40},   {100, 84, 40},   {150, 135, 120}, {150, 150, 150},
         {221, 210, 171}, {220, 210, 171}, {230, 211, 171}, {230, 210, 170}, {240, 226, 200},
-        {240, 225, 200}, {225, 225, 170}, {255, 255, 255}, {0, 0, 0},      {205, 152, 124}};
+        {240, 225, 200}, {225, 225, 170}, {255, 255, 255}, {0, 0, 0},       {205, 152, 124}};
     Image image{width, height, std::vector<uint8_t>(static_cast<size_t>(width) * height * 4)};
     uint32_t state = seed;
     for (int y = 0; y < height; ++y) {
@@ -138,10 +138,10 @@ void expectAgreement(ConstImageRGBA8 cpu, const Image& gl, const char* what) {
     ASSERT_EQ(cpu.width, gl.width);
     ASSERT_EQ(cpu.height, gl.height);
     for (int channel = 0; channel < 4; ++channel) {
-        const cputest::DiffStats s = cputest::diffStats(cpu.data, cpu.stride, gl.rgba.data(),
-                                                        4 * gl.width, cpu.width, cpu.height, 4, channel);
-        SCOPED_TRACE(::testing::Message() << what << ", channel " << channel << ": "
-                                          << cputest::describe(s));
+        const cputest::DiffStats s = cputest::diffStats(
+            cpu.data, cpu.stride, gl.rgba.data(), 4 * gl.width, cpu.width, cpu.height, 4, channel);
+        SCOPED_TRACE(::testing::Message()
+                     << what << ", channel " << channel << ": " << cputest::describe(s));
         cputest::expectWithinContract(s);
     }
 }
@@ -179,8 +179,9 @@ TEST_P(CpuBeautyAgreementTest, MatchesTheGLEffect) {
     auto whiten = loadLutTable(kWhiteningLutId);
     auto ruddy = loadLutTable(kRuddyLutId);
     ASSERT_TRUE(whiten && ruddy);
-    ASSERT_TRUE(beauty.setTables({whiten->data(), whiten->stride(), whiten->width(), whiten->height()},
-                                 {ruddy->data(), ruddy->stride(), ruddy->width(), ruddy->height()}));
+    ASSERT_TRUE(
+        beauty.setTables({whiten->data(), whiten->stride(), whiten->width(), whiten->height()},
+                         {ruddy->data(), ruddy->stride(), ruddy->width(), ruddy->height()}));
     beauty.setParameters(c.parameters);
     std::vector<uint8_t> out(input.rgba.size());
     ASSERT_EQ(beauty.process({input.rgba.data(), c.width * 4, c.width, c.height},
@@ -192,7 +193,9 @@ TEST_P(CpuBeautyAgreementTest, MatchesTheGLEffect) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Frames, CpuBeautyAgreementTest, ::testing::ValuesIn(kCases),
-                         [](const ::testing::TestParamInfo<Case>& info) { return info.param.name; });
+                         [](const ::testing::TestParamInfo<Case>& info) {
+                             return info.param.name;
+                         });
 
 }  // namespace
 }  // namespace kelvo::video

@@ -327,7 +327,9 @@ TEST_F(EffectVideoDenoiserTest, LevelsZeroAndOneFilterLumaAlikeAndNeverChangeChr
             GaussianNoise same(seed);
             return makeFrame(
                 100, 70, 100,
-                [&](int x, int y) { return cleanScene(x + 4 * n, y) + static_cast<int>(8 * same.next()); },
+                [&](int x, int y) {
+                    return cleanScene(x + 4 * n, y) + static_cast<int>(8 * same.next());
+                },
                 n);
         };
         const uint32_t seed = static_cast<uint32_t>(noise.next() * 1000 + 5000);
@@ -369,8 +371,8 @@ protected:
             const double sigma = plane ? 6 : 8;
             for (int y = 0; y < size; ++y)
                 for (int x = 0; x < size; ++x)
-                    f->buffer(plane)[y * f->stride(plane) + x] =
-                        clamp8(static_cast<int>(std::lround(clean(plane, n, x, y) + sigma * noise_.next())));
+                    f->buffer(plane)[y * f->stride(plane) + x] = clamp8(static_cast<int>(
+                        std::lround(clean(plane, n, x, y) + sigma * noise_.next())));
         }
         return f;
     }
@@ -378,7 +380,8 @@ protected:
         const int size = p ? kSize / 2 : kSize;
         std::vector<uint8_t> out;
         for (int y = 0; y < size; ++y)
-            out.insert(out.end(), f.buffer(p) + y * f.stride(p), f.buffer(p) + y * f.stride(p) + size);
+            out.insert(out.end(), f.buffer(p) + y * f.stride(p),
+                       f.buffer(p) + y * f.stride(p) + size);
         return out;
     }
 

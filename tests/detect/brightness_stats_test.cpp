@@ -69,8 +69,10 @@ void compare(const uint8_t* plane, int w, int h) {
 
 TEST(FastBrightnessStats, MatchThePortableScanOnNoiseOfOddSizesInEverySamplingClass) {
     std::mt19937 rng(5);
-    struct Size { int w, h; };
-    const Size sizes[] = {{1, 1},   {3, 7},   {175, 143}, {177, 145}, {353, 289},
+    struct Size {
+        int w, h;
+    };
+    const Size sizes[] = {{1, 1},     {3, 7},     {175, 143}, {177, 145},  {353, 289},
                           {351, 291}, {641, 481}, {643, 479}, {1281, 719}, {1921, 1081}};
     // Narrow spreads keep the exact squared total at or below 2^24, wide
     // ones push it above; both ways of adding them up are checked.

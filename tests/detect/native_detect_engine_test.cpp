@@ -199,12 +199,14 @@ TEST_P(DetectFormats, BufferShorterThanTheFormatNeedsIsNeitherWrittenNorRead) {
     EXPECT_FALSE(frame->metadata(1));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    AllCallerFormats, DetectFormats,
-    ::testing::Values(FormatCase{"I420", 1}, FormatCase{"I422", 17}, FormatCase{"NV21", 13},
-                      FormatCase{"NV12", 14}, FormatCase{"YV12", 10}, FormatCase{"RGBA", 16},
-                      FormatCase{"ARGB", 5}, FormatCase{"BGRA", 15}),
-    [](const ::testing::TestParamInfo<FormatCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(AllCallerFormats, DetectFormats,
+                         ::testing::Values(FormatCase{"I420", 1}, FormatCase{"I422", 17},
+                                           FormatCase{"NV21", 13}, FormatCase{"NV12", 14},
+                                           FormatCase{"YV12", 10}, FormatCase{"RGBA", 16},
+                                           FormatCase{"ARGB", 5}, FormatCase{"BGRA", 15}),
+                         [](const ::testing::TestParamInfo<FormatCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 }  // namespace
 }  // namespace video

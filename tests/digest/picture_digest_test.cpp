@@ -45,8 +45,12 @@ struct Case {
 const Case kCases[] = {
     {"beauty", {kEffectBeauty}, {{"beauty_effect_option", R"({"enable":1,"lightness":0.6})"}}},
     {"colour", {kEffectColorEnhance}, {{"color_enhance_option", R"({"enable":1,"strength":0.8})"}}},
-    {"lowlight", {kEffectLowLightEnhance}, {{"lowlight_enhance_option", R"({"enable":1,"mode":1})"}}},
-    {"denoise", {kEffectVideoDenoiser}, {{"video_denoiser_option", R"({"enable":1,"mode":1,"level":2})"}}},
+    {"lowlight",
+     {kEffectLowLightEnhance},
+     {{"lowlight_enhance_option", R"({"enable":1,"mode":1})"}}},
+    {"denoise",
+     {kEffectVideoDenoiser},
+     {{"video_denoiser_option", R"({"enable":1,"mode":1,"level":2})"}}},
     {"chain",
      {kEffectBeauty, kEffectColorEnhance, kEffectLowLightEnhance, kEffectVideoDenoiser},
      {{"beauty_effect_option", R"({"enable":1})"},
@@ -77,7 +81,8 @@ std::vector<uint8_t> clipFrame(int format, int w, int h, int index) {
             const int p = format >= kPixelFormatRGBA ? int(i / 4) : int(i);
             const int x = p % w, y = p / w;
             const int dx = x - w / 2 - index, dy = y - h / 2;
-            v = 40 + 150 * x / w + (dx * dx + dy * dy < w * h / 12 ? 60 : 0) + (y > h * 3 / 4 ? -30 : 0);
+            v = 40 + 150 * x / w + (dx * dx + dy * dy < w * h / 12 ? 60 : 0) +
+                (y > h * 3 / 4 ? -30 : 0);
             if (format >= kPixelFormatRGBA) v += 25 * int(i % 4) - 30;
         } else {
             v = 128 + int((i * 7) % 61) - 30;
@@ -100,8 +105,8 @@ std::string digestFor(const char* config, const Case& c, const Format& f, int w,
     uint64_t hash = 14695981039346656037ull;
     for (int i = 0; i < 3; ++i) {
         std::vector<uint8_t> frame = clipFrame(f.id, w, h, i);
-        const int result = engine->processFrame(f.id, w, h, frame.data(), int(frame.size()), -1,
-                                                -1, kColorMatrixBT709, kColorRangeLimited);
+        const int result = engine->processFrame(f.id, w, h, frame.data(), int(frame.size()), -1, -1,
+                                                kColorMatrixBT709, kColorRangeLimited);
         hash = fnv1a(hash * 31 + uint64_t(result + 8), frame);
     }
     engine->release();
@@ -129,7 +134,8 @@ TEST(PictureDigest, EveryEffectFormatAndBackendGivesTheRecordedPicture) {
             for (const Format& f : kFormats)
                 for (const auto& size : sizes) {
                     std::ostringstream key;
-                    key << backend << ' ' << c.name << ' ' << f.name << ' ' << size[0] << 'x' << size[1];
+                    key << backend << ' ' << c.name << ' ' << f.name << ' ' << size[0] << 'x'
+                        << size[1];
                     computed[key.str()] = digestFor(config.c_str(), c, f, size[0], size[1]);
                 }
     }

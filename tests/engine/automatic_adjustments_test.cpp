@@ -85,7 +85,7 @@ TEST_F(DarkSceneTest, ADarkFrameInTheHoldRestartsBothCounts) {
     gNowMs += 9000;
     EXPECT_TRUE(feed(49, false));  // time restarted at the dark frame
     gNowMs += 2000;
-    EXPECT_TRUE(feed(1, false));   // 10 s now, but only 49 bright frames before
+    EXPECT_TRUE(feed(1, false));  // 10 s now, but only 49 bright frames before
     EXPECT_FALSE(feed(1, false));
 }
 

@@ -57,8 +57,7 @@ protected:
 TEST_F(AutomaticModesTest, DenoiserLevelOneTurnsBeautyIntoASmootherOnEveryFrame) {
     ASSERT_EQ(engine.setVideoEffects({kEffectVideoDenoiser}), 0);  // + beauty
     for (int mode : {1, 0}) {
-        const std::string doc =
-            R"({"enable":1,"level":1,"mode":)" + std::to_string(mode) + "}";
+        const std::string doc = R"({"enable":1,"level":1,"mode":)" + std::to_string(mode) + "}";
         ASSERT_EQ(engine.setParameter("video_denoiser_option", doc.c_str()), 0);
         for (int i = 0; i < 2; ++i) {
             ASSERT_EQ(process(frameOf([](int, int) { return 120; })), 0);

@@ -92,9 +92,10 @@ TEST(BackendChoice, CpuEngineRunsEveryEffectWithoutAnyGL) {
     std::vector<std::pair<int, int>> effects;
     for (const auto& r : observer.effectResults)
         if (r.first != -1) effects.push_back(r);
-    EXPECT_EQ(effects, (std::vector<std::pair<int, int>>{
-                           {kEffectBeauty, 0}, {kEffectColorEnhance, 0},
-                           {kEffectLowLightEnhance, 0}, {kEffectVideoDenoiser, 0}}));
+    EXPECT_EQ(effects, (std::vector<std::pair<int, int>>{{kEffectBeauty, 0},
+                                                         {kEffectColorEnhance, 0},
+                                                         {kEffectLowLightEnhance, 0},
+                                                         {kEffectVideoDenoiser, 0}}));
     EXPECT_STREQ(GPUImageContext::backendName(), "none");
     EXPECT_EQ(GPUImageContext::userCount(), 0);
 

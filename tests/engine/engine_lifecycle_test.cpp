@@ -24,7 +24,9 @@ protected:
     void TearDown() override { engine.release(); }
 
     // Enables an effect so that frames are processed at all.
-    void enableBeauty() { ASSERT_EQ(engine.setParameter("beauty_effect_option", R"({"enable":1})"), 0); }
+    void enableBeauty() {
+        ASSERT_EQ(engine.setParameter("beauty_effect_option", R"({"enable":1})"), 0);
+    }
 
     int processGrey(int w = 64, int h = 48, int format = kPixelFormatI420) {
         buffer = greyI420(w, h);
@@ -60,10 +62,10 @@ TEST_F(EngineTest, SelectionRulesKeepGivenListsAndAppendBeautyAfterALoneDenoiser
         std::vector<int> expected;
     };
     const Row rows[] = {
-        {{104, 103}, {104, 103}},          // both given: kept as is
-        {{103}, {103, 101}},               // denoiser alone drives beauty as a smoother
-        {{103, 101}, {103, 101}},          // beauty already there
-        {{102}, {102}},                    // no rule applies
+        {{104, 103}, {104, 103}},  // both given: kept as is
+        {{103}, {103, 101}},       // denoiser alone drives beauty as a smoother
+        {{103, 101}, {103, 101}},  // beauty already there
+        {{102}, {102}},            // no rule applies
         {{103, 104, 102, 101}, {103, 104, 102, 101}},
     };
     for (const Row& row : rows) {

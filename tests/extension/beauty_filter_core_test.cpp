@@ -23,10 +23,11 @@ TEST(ColorCodes, HostCodesMapToEngineCodes) {
         int host, engine;
     };
     // Every H.273 matrix code the host defines, and some it does not.
-    const Row matrix[] = {{0, 0},  {1, 1},   {2, -1},  {3, 0},   {4, 2},  {5, 3},
-                          {6, 4},  {7, 5},   {8, 6},   {9, 7},   {10, 8}, {11, 9},
+    const Row matrix[] = {{0, 0},   {1, 1},   {2, -1},  {3, 0},  {4, 2},  {5, 3},
+                          {6, 4},   {7, 5},   {8, 6},   {9, 7},  {10, 8}, {11, 9},
                           {12, -1}, {13, -1}, {14, -1}, {15, 0}, {-1, 0}, {1000, 0}};
-    for (const Row& r : matrix) EXPECT_EQ(engineMatrixCode(r.host), r.engine) << "matrix " << r.host;
+    for (const Row& r : matrix)
+        EXPECT_EQ(engineMatrixCode(r.host), r.engine) << "matrix " << r.host;
     const Row range[] = {{0, -1}, {1, 0}, {2, 1}, {3, -1}, {4, 0}, {-1, 0}};
     for (const Row& r : range) EXPECT_EQ(engineRangeCode(r.host), r.engine) << "range " << r.host;
 }
@@ -82,9 +83,8 @@ TEST_F(FilterCore, ForwardsEngineMessagesAsTextNeverAsFormat) {
     core->onLog(kLogDetail, "key :a param: b");
     core->onLog(7, "unknown level");
     core->onLog(kLogInfo, nullptr);
-    EXPECT_EQ(linesAt(kHostLogInfo),
-              (std::vector<std::string>{"kelvo beauty extension inited",
-                                        "setResourceBundle: /tmp/%n%s%x"}));
+    EXPECT_EQ(linesAt(kHostLogInfo), (std::vector<std::string>{"kelvo beauty extension inited",
+                                                               "setResourceBundle: /tmp/%n%s%x"}));
     EXPECT_EQ(linesAt(kHostLogError), std::vector<std::string>{"failed at 100%"});
     EXPECT_EQ(control->logLines().size(), 3u) << "detail and unknown levels are dropped";
 }

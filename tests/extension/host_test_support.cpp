@@ -8,7 +8,7 @@ namespace kelvo {
 namespace video {
 
 rtc_sdk::StandInHost* standInHost() {
-    static rtc_sdk::StandInHost* host = [] () -> rtc_sdk::StandInHost* {
+    static rtc_sdk::StandInHost* host = []() -> rtc_sdk::StandInHost* {
         void* library = dlopen(KELVO_HOST_LIBRARY_PATH, RTLD_NOW | RTLD_GLOBAL);
         if (!library) return nullptr;
         auto entry = reinterpret_cast<rtc_sdk::StandInHostFunction>(

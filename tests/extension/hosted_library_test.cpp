@@ -159,7 +159,8 @@ TEST_F(HostedLibrary, FilterAnswersTheHostsQueriesWithFixedValues) {
 
 TEST_F(HostedLibrary, FilterBeforeStartAcceptsPropertiesAndLeavesFramesAlone) {
     createFilter();
-    EXPECT_EQ(filter->setProperty("beauty_effect_option", kEnableBeauty, propertySize(kEnableBeauty)), 0);
+    EXPECT_EQ(
+        filter->setProperty("beauty_effect_option", kEnableBeauty, propertySize(kEnableBeauty)), 0);
     EXPECT_EQ(filter->setProperty("beauty_effect_option", kEnableBeauty, 0), -1);
     EXPECT_EQ(filter->setProperty(nullptr, kEnableBeauty, 5), -1);
     EXPECT_EQ(filter->setProperty("beauty_effect_option", nullptr, 5), -1);
@@ -186,7 +187,8 @@ TEST_F(HostedLibrary, StartedFilterProcessesFramesOnlyOnceAPropertyEnablesAnEffe
     EXPECT_EQ(filter->setProperty("beauty_effect_option", kEnableBeauty, 0), -1);
     EXPECT_EQ(adapt(pixels), 1);
 
-    ASSERT_EQ(filter->setProperty("beauty_effect_option", kEnableBeauty, propertySize(kEnableBeauty)), 0);
+    ASSERT_EQ(
+        filter->setProperty("beauty_effect_option", kEnableBeauty, propertySize(kEnableBeauty)), 0);
     EXPECT_TRUE(logged(control, kHostLogInfo, "setBeautyEnable :1"));
     EXPECT_EQ(adapt(pixels), 0);
     EXPECT_GT(meanAbsDifference(pixels, original), 2.0) << "smoothed and lightened";
@@ -199,7 +201,8 @@ TEST_F(HostedLibrary, StartedFilterProcessesFramesOnlyOnceAPropertyEnablesAnEffe
 TEST_F(HostedLibrary, AdaptFrameKeepsAnOutReferenceThatAlreadyHoldsTheFrame) {
     createFilter();
     ASSERT_EQ(start(), 0);
-    ASSERT_EQ(filter->setProperty("beauty_effect_option", kEnableBeauty, propertySize(kEnableBeauty)), 0);
+    ASSERT_EQ(
+        filter->setProperty("beauty_effect_option", kEnableBeauty, propertySize(kEnableBeauty)), 0);
     std::vector<uint8_t> pixels = skinFrame(kW, kH);
     StandInFrame* frame = host->createFrame(pixelFrameDescription(pixels, kW, kH));
     StandInFrame* previous = host->createFrame(pixelFrameDescription(pixels, kW, kH));
@@ -238,7 +241,8 @@ TEST_F(HostedLibrary, InvalidOrHostileDocumentsAreAcceptedAndLoggedAsText) {
 TEST_F(HostedLibrary, PresetColourCodesReachTheEngineAsNotGiven) {
     createFilter();
     ASSERT_EQ(start(), 0);
-    ASSERT_EQ(filter->setProperty("beauty_effect_option", kEnableBeauty, propertySize(kEnableBeauty)), 0);
+    ASSERT_EQ(
+        filter->setProperty("beauty_effect_option", kEnableBeauty, propertySize(kEnableBeauty)), 0);
     auto processWith = [&](int matrixCode, int rangeCode) {
         std::vector<uint8_t> pixels = skinFrame(kW, kH);
         HostFrameData d = pixelFrameDescription(pixels, kW, kH);
@@ -256,7 +260,8 @@ TEST_F(HostedLibrary, PresetColourCodesReachTheEngineAsNotGiven) {
 TEST_F(HostedLibrary, RecordsOfOtherKindsAreNotProcessed) {
     createFilter();
     ASSERT_EQ(start(), 0);
-    ASSERT_EQ(filter->setProperty("beauty_effect_option", kEnableBeauty, propertySize(kEnableBeauty)), 0);
+    ASSERT_EQ(
+        filter->setProperty("beauty_effect_option", kEnableBeauty, propertySize(kEnableBeauty)), 0);
     std::vector<uint8_t> pixels = skinFrame(kW, kH);
     const std::vector<uint8_t> original = pixels;
     HostFrameData d = pixelFrameDescription(pixels, kW, kH);
@@ -273,7 +278,8 @@ TEST_F(HostedLibrary, RestartReplacesEngineAndKeepsOneControlReference) {
     createFilter();
     ASSERT_EQ(start(), 0);
     EXPECT_EQ(control->references(), 3) << "the test's, the filter's and the core's";
-    ASSERT_EQ(filter->setProperty("beauty_effect_option", kEnableBeauty, propertySize(kEnableBeauty)), 0);
+    ASSERT_EQ(
+        filter->setProperty("beauty_effect_option", kEnableBeauty, propertySize(kEnableBeauty)), 0);
     std::vector<uint8_t> pixels = skinFrame(kW, kH);
     ASSERT_EQ(adapt(pixels), 0);
 
@@ -294,7 +300,8 @@ TEST_F(HostedLibrary, RestartReplacesEngineAndKeepsOneControlReference) {
 TEST_F(HostedLibrary, StopAndReleaseReturnEveryReference) {
     createFilter();
     ASSERT_EQ(start(), 0);
-    ASSERT_EQ(filter->setProperty("beauty_effect_option", kEnableBeauty, propertySize(kEnableBeauty)), 0);
+    ASSERT_EQ(
+        filter->setProperty("beauty_effect_option", kEnableBeauty, propertySize(kEnableBeauty)), 0);
     std::vector<uint8_t> pixels = skinFrame(kW, kH);
     for (int i = 0; i < 3; ++i) ASSERT_EQ(adapt(pixels), 0);
 
@@ -359,8 +366,7 @@ TEST(HostDemo, DrivesTheFilterThroughAStreamOfFramesAndUnloads) {
          {"load callback announced by provider \"kelvo\"", "extension: type 1, name \"beauty\"",
           "frame 0: not processed (1)", "frame 5: processed (0)",
           "[1] kelvo beauty extension inited", "new announcements: 0",
-          "video library left the process",
-          "frames processed: 7 of 12; host objects left: 0"})
+          "video library left the process", "frames processed: 7 of 12; host objects left: 0"})
         EXPECT_NE(output.find(expected), std::string::npos) << expected << "\n" << output;
 }
 

@@ -158,8 +158,8 @@ TEST(I420VideoFrame, WiderSourceChromaStrideDoesNotWritePastRows) {
     std::vector<uint8_t> y(16 * 4, 1), u(40 * 2, 2), v(40 * 2, 3);
     Frame f = makeFrame();
     f->format = 1;
-    ASSERT_EQ(f->copyPlanesI420(int(y.size()), y.data(), int(u.size()), u.data(),
-                                int(v.size()), v.data(), 16, 4, 16, 40, 40),
+    ASSERT_EQ(f->copyPlanesI420(int(y.size()), y.data(), int(u.size()), u.data(), int(v.size()),
+                                v.data(), 16, 4, 16, 40, 40),
               0);
     EXPECT_EQ(f->allocatedSize(1), 16);
 }

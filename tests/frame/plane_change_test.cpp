@@ -21,7 +21,8 @@ TEST(PlaneChange, FastRowClampsTheSumLikeThePortableRow) {
     for (int n = 0; n <= 40; ++n) {
         for (int offset : {0, 1, 3}) {
             std::vector<uint8_t> dst(n + 8), now(n + 8), was(n + 8);
-            for (size_t i = 0; i < dst.size(); ++i) dst[i] = byte(), now[i] = byte(), was[i] = byte();
+            for (size_t i = 0; i < dst.size(); ++i)
+                dst[i] = byte(), now[i] = byte(), was[i] = byte();
             std::vector<uint8_t> fast = dst, portable = dst;
             addRowChange(fast.data() + offset, now.data() + offset, was.data() + offset, n);
             addRowChange_C(portable.data() + offset, now.data() + offset, was.data() + offset, n);

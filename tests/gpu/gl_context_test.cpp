@@ -65,8 +65,8 @@ TEST_F(GLContextTest, ReleaseCurrentWithoutHolderCreatesAFreshContext) {
 TEST_F(GLContextTest, EachEGLDisplaySourceGivesACoreContextThatRenders) {
     // libglvnd refuses an EGL context on a thread holding the GLFW (GLX) one.
     if (std::string(GPUImageContext::backendName()) != "egl") GTEST_SKIP() << "GLX context current";
-    for (EGLDisplaySource source : {EGLDisplaySource::kDevice, EGLDisplaySource::kSurfaceless,
-                                    EGLDisplaySource::kAny}) {
+    for (EGLDisplaySource source :
+         {EGLDisplaySource::kDevice, EGLDisplaySource::kSurfaceless, EGLDisplaySource::kAny}) {
         SCOPED_TRACE(static_cast<int>(source));
         NativeContext_EGL context(source);
         ASSERT_EQ(0, context.init());
@@ -98,22 +98,19 @@ TEST_F(GLContextTest, PrintsAPendingErrorUnderTheLabelOfTheNextCheck) {
     testing::internal::CaptureStderr();
     EXPECT_EQ(0, checkGLError("Texture.bind 1"));
     checkGLError("nothing pending");
-    EXPECT_EQ("Texture.bind 1: glError:GL_INVALID_ENUM\n",
-              testing::internal::GetCapturedStderr());
+    EXPECT_EQ("Texture.bind 1: glError:GL_INVALID_ENUM\n", testing::internal::GetCapturedStderr());
 }
 
 unsigned int scriptedErrors[8];
 int scriptedNext = 0;
-unsigned int nextScriptedError() {
-    return scriptedErrors[scriptedNext++];
-}
+unsigned int nextScriptedError() { return scriptedErrors[scriptedNext++]; }
 
 TEST(GLErrorReport, PrintsOneLineForEachPendingErrorInOrder) {
     // The driver keeps only one error flag, so a known sequence stands in for
     // a driver that queues several.
-    const unsigned int sequence[] = {GL_INVALID_VALUE, 0x0503, GL_OUT_OF_MEMORY,
-                                     GL_INVALID_FRAMEBUFFER_OPERATION, GL_INVALID_OPERATION,
-                                     GL_INVALID_ENUM, 0x0504, GL_NO_ERROR};
+    const unsigned int sequence[] = {
+        GL_INVALID_VALUE,     0x0503,          GL_OUT_OF_MEMORY, GL_INVALID_FRAMEBUFFER_OPERATION,
+        GL_INVALID_OPERATION, GL_INVALID_ENUM, 0x0504,           GL_NO_ERROR};
     std::copy(std::begin(sequence), std::end(sequence), scriptedErrors);
     scriptedNext = 0;
     testing::internal::CaptureStderr();

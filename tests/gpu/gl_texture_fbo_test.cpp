@@ -139,7 +139,7 @@ TEST_F(FramebufferTest, IncompleteFramebufferKeepsNoSizeAndNoTexture) {
     fbo.UnInitFBO();
     EXPECT_EQ(0u, fbo.framebufferId);
     EXPECT_EQ(0u, fbo.colorTextureId);
-    fbo.UnInitFBO();  // a second teardown is harmless
+    fbo.UnInitFBO();          // a second teardown is harmless
     EXPECT_EQ(2, fbo.width);  // size and texture reference are kept
     EXPECT_NE(nullptr, fbo.texture);
 }

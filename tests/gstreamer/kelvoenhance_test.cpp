@@ -71,7 +71,9 @@ GstBuffer* yuvBuffer(const GstVideoInfo& info, const gsize* offsets = nullptr,
         const int ps = GST_VIDEO_FRAME_COMP_PSTRIDE(&f, c), rs = GST_VIDEO_FRAME_COMP_STRIDE(&f, c);
         for (int y = 0; y < GST_VIDEO_FRAME_COMP_HEIGHT(&f, c); ++y)
             for (int x = 0; x < GST_VIDEO_FRAME_COMP_WIDTH(&f, c); ++x)
-                data[y * rs + x * ps] = static_cast<uint8_t>(c == 0 ? lumaAt(x, y) : c == 1 ? kU : kV);
+                data[y * rs + x * ps] = static_cast<uint8_t>(c == 0   ? lumaAt(x, y)
+                                                             : c == 1 ? kU
+                                                                      : kV);
     }
     gst_video_frame_unmap(&f);
     return buf;
@@ -146,8 +148,8 @@ class Element {
 public:
     explicit Element(const std::string& properties = "effects=color color-strength=1.0") {
         initGst();
-        h_ = gst_harness_new_parse(("kelvoenhance backend=" + std::string(kBackend) + " " +
-                                    properties).c_str());
+        h_ = gst_harness_new_parse(
+            ("kelvoenhance backend=" + std::string(kBackend) + " " + properties).c_str());
         bus_ = gst_bus_new();
         gst_element_set_bus(h_->element, bus_);
     }
@@ -225,19 +227,19 @@ const Refused kRefused[] = {
 
 TEST(KelvoEnhanceFormats, PlanarMatchesTheLibraryOnI420) {
     for (const char* backend : kBackends)
-    for (const char* format : {"I420", "YV12", "NV12", "NV21", "Y42B"}) {
-        SCOPED_TRACE(std::string(backend) + " " + format);
-        Element e(std::string("effects=color color-strength=1.0 backend=") + backend);
-        const std::string c = caps(format, 64, 48, ",colorimetry=bt601");
-        e.setCaps(c);
-        const GstVideoInfo info = infoOf(c);
-        GstBuffer* out = e.push(yuvBuffer(info));
-        ASSERT_NE(out, nullptr);
-        const bool i422 = std::strcmp(format, "Y42B") == 0;
-        EXPECT_EQ(components(out, info),
-                  reference(64, 48, kColorMatrixSMPTE170M, kColorRangeLimited, i422, backend));
-        gst_buffer_unref(out);
-    }
+        for (const char* format : {"I420", "YV12", "NV12", "NV21", "Y42B"}) {
+            SCOPED_TRACE(std::string(backend) + " " + format);
+            Element e(std::string("effects=color color-strength=1.0 backend=") + backend);
+            const std::string c = caps(format, 64, 48, ",colorimetry=bt601");
+            e.setCaps(c);
+            const GstVideoInfo info = infoOf(c);
+            GstBuffer* out = e.push(yuvBuffer(info));
+            ASSERT_NE(out, nullptr);
+            const bool i422 = std::strcmp(format, "Y42B") == 0;
+            EXPECT_EQ(components(out, info),
+                      reference(64, 48, kColorMatrixSMPTE170M, kColorRangeLimited, i422, backend));
+            gst_buffer_unref(out);
+        }
 }
 
 // Packed formats by byte order: the engine's luma statistics show whether
@@ -276,7 +278,8 @@ TEST(KelvoEnhanceFormats, PackedByteOrder) {
         auto stats = e.messages(GST_MESSAGE_ELEMENT);
         ASSERT_EQ(stats.size(), 1u);
         guint mean = 0;
-        EXPECT_TRUE(gst_structure_get_uint(gst_message_get_structure(stats[0]), "mean-luma", &mean));
+        EXPECT_TRUE(
+            gst_structure_get_uint(gst_message_get_structure(stats[0]), "mean-luma", &mean));
         EXPECT_TRUE(std::abs(mean - full) < 2 || std::abs(mean - limited) < 2) << mean;
         for (GstMessage* m : stats) gst_message_unref(m);
     }
@@ -289,9 +292,11 @@ TEST(KelvoEnhanceFormats, PaddedStrides) {
         const char* format;
         int w, h, pad;
     };
-    for (const Row& row : {Row{"I420", 64, 48, 64}, Row{"NV12", 64, 48, 32}, Row{"Y42B", 64, 48, 16},
-                           Row{"I420", 63, 47, 8}, Row{"NV21", 31, 17, 4}}) {
-        SCOPED_TRACE(std::string(row.format) + " " + std::to_string(row.w) + "x" + std::to_string(row.h));
+    for (const Row& row :
+         {Row{"I420", 64, 48, 64}, Row{"NV12", 64, 48, 32}, Row{"Y42B", 64, 48, 16},
+          Row{"I420", 63, 47, 8}, Row{"NV21", 31, 17, 4}}) {
+        SCOPED_TRACE(std::string(row.format) + " " + std::to_string(row.w) + "x" +
+                     std::to_string(row.h));
         const std::string c = caps(row.format, row.w, row.h);
         const GstVideoInfo info = infoOf(c);
         gsize offsets[GST_VIDEO_MAX_PLANES];
@@ -322,7 +327,8 @@ TEST(KelvoEnhanceFormats, PaddedStrides) {
 }
 
 TEST(KelvoEnhanceFormats, UnsupportedCapsAreRefused) {
-    for (const std::string& c : {caps("RGB", 64, 48), caps("I420", 16385, 16), caps("YUY2", 64, 48)}) {
+    for (const std::string& c :
+         {caps("RGB", 64, 48), caps("I420", 16385, 16), caps("YUY2", 64, 48)}) {
         SCOPED_TRACE(c);
         Element e;
         e.setCaps(c);
@@ -349,7 +355,8 @@ TEST(KelvoEnhanceColorimetry, MapsOntoMatrixAndRangeCodes) {
                            Row{"2:0:0:0", kColorMatrixSMPTE170M, kColorRangeLimited}}) {
         SCOPED_TRACE(row.colorimetry);
         Element e;
-        const std::string c = caps("I420", 32, 24, (std::string(",colorimetry=") + row.colorimetry).c_str());
+        const std::string c =
+            caps("I420", 32, 24, (std::string(",colorimetry=") + row.colorimetry).c_str());
         e.setCaps(c);
         const GstVideoInfo info = infoOf(c);
         GstBuffer* out = e.push(yuvBuffer(info));
@@ -363,7 +370,8 @@ TEST(KelvoEnhanceColorimetry, MapsOntoMatrixAndRangeCodes) {
 
 TEST(KelvoEnhanceStream, RenegotiatesSizeAndFormat) {
     Element e;
-    for (const std::string& c : {caps("I420", 64, 48), caps("NV12", 32, 24), caps("I420", 63, 47)}) {
+    for (const std::string& c :
+         {caps("I420", 64, 48), caps("NV12", 32, 24), caps("I420", 63, 47)}) {
         SCOPED_TRACE(c);
         e.setCaps(c);
         const GstVideoInfo info = infoOf(c);
@@ -410,7 +418,8 @@ TEST(KelvoEnhanceStream, ControlledPropertyFollowsStreamTime) {
     GstControlSource* source = gst_interpolation_control_source_new();
     gst_timed_value_control_source_set(GST_TIMED_VALUE_CONTROL_SOURCE(source), 0, 1.0);
     gst_object_add_control_binding(
-        GST_OBJECT(element), gst_direct_control_binding_new(GST_OBJECT(element), "color-strength", source));
+        GST_OBJECT(element),
+        gst_direct_control_binding_new(GST_OBJECT(element), "color-strength", source));
     const GstVideoInfo info = infoOf(c);
     GstBuffer* in = yuvBuffer(info);
     GST_BUFFER_PTS(in) = 0;
@@ -437,7 +446,8 @@ TEST(KelvoEnhanceStream, RejectedValuesPostWarnings) {
         const GstVideoInfo info = infoOf(c);
         GstBuffer* out = e.push(yuvBuffer(info));
         ASSERT_NE(out, nullptr);
-        EXPECT_EQ(components(out, info), reference(32, 24, kColorMatrixSMPTE170M, kColorRangeLimited));
+        EXPECT_EQ(components(out, info),
+                  reference(32, 24, kColorMatrixSMPTE170M, kColorRangeLimited));
         gst_buffer_unref(out);
         EXPECT_EQ(e.count(GST_MESSAGE_WARNING), 1u);
     }
@@ -451,7 +461,8 @@ TEST(KelvoEnhanceStream, DoesNotStartWithARefusedValue) {
         SCOPED_TRACE(std::string(row.name) + "=" + row.value);
         GstElement* pipeline = gst_parse_launch(
             "videotestsrc num-buffers=2 ! video/x-raw,width=32,height=24 ! kelvoenhance name=k "
-            "backend=cpu ! fakesink", nullptr);
+            "backend=cpu ! fakesink",
+            nullptr);
         ASSERT_NE(pipeline, nullptr);
         GstElement* element = gst_bin_get_by_name(GST_BIN(pipeline), "k");
         Warnings warnings;
@@ -461,7 +472,8 @@ TEST(KelvoEnhanceStream, DoesNotStartWithARefusedValue) {
         auto finish = [&]() {
             gst_element_set_state(pipeline, GST_STATE_PLAYING);
             GstMessage* m = gst_bus_timed_pop_filtered(
-                bus, 60 * GST_SECOND, static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
+                bus, 60 * GST_SECOND,
+                static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
             const GstMessageType type = m ? GST_MESSAGE_TYPE(m) : GST_MESSAGE_UNKNOWN;
             std::string detail;
             if (type == GST_MESSAGE_ERROR) {
@@ -509,10 +521,10 @@ TEST(KelvoEnhanceStream, PostsFrameStatistics) {
     gboolean darkScene = TRUE, noisy = TRUE;
     EXPECT_TRUE(gst_structure_get_uint64(s, "timestamp", &ts));
     EXPECT_EQ(ts, 40 * GST_MSECOND);
-    ASSERT_TRUE(gst_structure_get(s, "mean-luma", G_TYPE_UINT, &mean, "median", G_TYPE_INT, &median,
-                                  "low-percentile", G_TYPE_INT, &low, "log-mean-luma", G_TYPE_DOUBLE,
-                                  &logMean, "dark-share", G_TYPE_DOUBLE, &dark, "dark-scene",
-                                  G_TYPE_BOOLEAN, &darkScene, "noisy", G_TYPE_BOOLEAN, &noisy, nullptr));
+    ASSERT_TRUE(gst_structure_get(
+        s, "mean-luma", G_TYPE_UINT, &mean, "median", G_TYPE_INT, &median, "low-percentile",
+        G_TYPE_INT, &low, "log-mean-luma", G_TYPE_DOUBLE, &logMean, "dark-share", G_TYPE_DOUBLE,
+        &dark, "dark-scene", G_TYPE_BOOLEAN, &darkScene, "noisy", G_TYPE_BOOLEAN, &noisy, nullptr));
     // The engine subsamples; the whole picture gives nearly the same figures.
     std::vector<int> luma;
     for (int y = 0; y < 48; ++y)
@@ -523,8 +535,10 @@ TEST(KelvoEnhanceStream, PostsFrameStatistics) {
     EXPECT_NEAR(mean, sum / luma.size(), 4);
     EXPECT_NEAR(median, luma[luma.size() / 2], 4);
     EXPECT_NEAR(low, luma[luma.size() / 20], 4);
-    EXPECT_NEAR(dark, std::count_if(luma.begin(), luma.end(), [](int v) { return v < 100; }) /
-                          static_cast<double>(luma.size()), 0.03);
+    EXPECT_NEAR(dark,
+                std::count_if(luma.begin(), luma.end(), [](int v) { return v < 100; }) /
+                    static_cast<double>(luma.size()),
+                0.03);
     EXPECT_GT(logMean, 0.3);
     EXPECT_LT(logMean, mean / 255.0);  // a geometric mean lies below the arithmetic one
     EXPECT_FALSE(darkScene);
@@ -569,17 +583,17 @@ TEST(KelvoEnhancePipeline, FiveHundredStateChangesWhileBuffersFlow) {
         "kelvoenhance effects=beauty,color,lowlight,denoise name=k ! fakesink sync=false",
         &error);
     ASSERT_NE(pipeline, nullptr) << error->message;
-    const GstState cycle[] = {GST_STATE_READY,  GST_STATE_PAUSED, GST_STATE_PLAYING,
-                              GST_STATE_PAUSED, GST_STATE_PLAYING, GST_STATE_NULL,
-                              GST_STATE_PLAYING, GST_STATE_READY, GST_STATE_PLAYING,
-                              GST_STATE_NULL};
+    const GstState cycle[] = {
+        GST_STATE_READY, GST_STATE_PAUSED,  GST_STATE_PLAYING, GST_STATE_PAUSED,  GST_STATE_PLAYING,
+        GST_STATE_NULL,  GST_STATE_PLAYING, GST_STATE_READY,   GST_STATE_PLAYING, GST_STATE_NULL};
     GstBus* bus = gst_element_get_bus(pipeline);
     for (int change = 0; change < 500; ++change) {
         const GstState target = cycle[change % (sizeof cycle / sizeof cycle[0])];
         ASSERT_NE(gst_element_set_state(pipeline, target), GST_STATE_CHANGE_FAILURE) << change;
         GstState now = GST_STATE_VOID_PENDING;
         ASSERT_NE(gst_element_get_state(pipeline, &now, nullptr, 10 * GST_SECOND),
-                  GST_STATE_CHANGE_FAILURE) << change;
+                  GST_STATE_CHANGE_FAILURE)
+            << change;
         if (target == GST_STATE_PLAYING) g_usleep(2000);  // a few buffers through
         if (GstMessage* m = gst_bus_pop_filtered(
                 bus, static_cast<GstMessageType>(GST_MESSAGE_ERROR | GST_MESSAGE_WARNING))) {
@@ -620,7 +634,10 @@ TEST(KelvoEnhancePipeline, SameBytesAsKelvoEnhance) {
     const std::string in = std::string(dir) + "/in.y4m", out = std::string(dir) + "/out.y4m";
     ASSERT_TRUE(g_file_set_contents(in.c_str(), input.data(), input.size(), nullptr));
     std::string log;
-    ASSERT_EQ(runTool(std::string(KELVO_ENHANCE_PATH " --backend ") + kBackend + " -e color,beauty --no-progress -i " + in + " -o " + out, &log), 0)
+    ASSERT_EQ(runTool(std::string(KELVO_ENHANCE_PATH " --backend ") + kBackend +
+                          " -e color,beauty --no-progress -i " + in + " -o " + out,
+                      &log),
+              0)
         << log;
     gchar* written = nullptr;
     gsize length = 0;
@@ -651,21 +668,26 @@ TEST(KelvoEnhancePipeline, CommandLineTools) {
 #endif
     std::string out;
     EXPECT_EQ(runTool(KELVO_GST_INSPECT " kelvoenhance", &out), 0) << out;
-    for (const char* property : {"effects", "params", "backend", "post-messages", "beauty-smoothness",
-                                 "color-skin-protect", "lowlight-mode", "denoise-level"})
+    for (const char* property :
+         {"effects", "params", "backend", "post-messages", "beauty-smoothness",
+          "color-skin-protect", "lowlight-mode", "denoise-level"})
         EXPECT_NE(out.find(std::string("  ") + property + " "), std::string::npos) << property;
     out.clear();
-    EXPECT_EQ(runTool(KELVO_GST_LAUNCH " -m videotestsrc num-buffers=5 ! kelvoenhance post-messages=true "
-                                       "effects=denoise,lowlight,color,beauty ! fakesink",
-                      &out),
-              0)
+    EXPECT_EQ(
+        runTool(KELVO_GST_LAUNCH " -m videotestsrc num-buffers=5 ! kelvoenhance post-messages=true "
+                                 "effects=denoise,lowlight,color,beauty ! fakesink",
+                &out),
+        0)
         << out;
     EXPECT_NE(out.find("kelvo-frame-stats"), std::string::npos) << out;
     // A mistyped effect is seen without GST_DEBUG and stops the pipeline
     // (its warning is expected, so not fatal in the leak tracer's run).
     out.clear();
     EXPECT_NE(runTool("GST_DEBUG= G_DEBUG= " KELVO_GST_LAUNCH " videotestsrc num-buffers=1 ! "
-                      "kelvoenhance effects=beauty,sparkle ! fakesink", &out), 0) << out;
+                      "kelvoenhance effects=beauty,sparkle ! fakesink",
+                      &out),
+              0)
+        << out;
     EXPECT_NE(out.find("WARNING **"), std::string::npos) << out;
     EXPECT_NE(out.find("ERROR: from element"), std::string::npos) << out;
     EXPECT_NE(out.find("sparkle"), std::string::npos) << out;

@@ -75,8 +75,8 @@ Picture photograph() {
             const double l = 1.164 * (bytes[sy * w + sx] - 16);
             const uint8_t* chroma = bytes.data() + (h + sy / 2) * w;
             const double u = chroma[sx / 2] - 128, v = chroma[w / 2 + sx / 2] - 128;
-            p.pixels.push_back({clip(l + 1.596 * v), clip(l - 0.392 * u - 0.813 * v),
-                                clip(l + 2.017 * u)});
+            p.pixels.push_back(
+                {clip(l + 1.596 * v), clip(l - 0.392 * u - 0.813 * v), clip(l + 2.017 * u)});
         }
     return p;
 }
@@ -114,10 +114,17 @@ std::vector<uint8_t> callerBuffer(const Picture& p, int format) {
             const auto u = static_cast<uint8_t>(cb(c)), v = static_cast<uint8_t>(cr(c));
             const int i = y * cw + x;
             switch (format) {
-                case kPixelFormatNV12: first[2 * i] = u, first[2 * i + 1] = v; break;
-                case kPixelFormatNV21: first[2 * i] = v, first[2 * i + 1] = u; break;
-                case kPixelFormatYV12: first[i] = v, second[i] = u; break;
-                default: first[i] = u, second[i] = v;
+                case kPixelFormatNV12:
+                    first[2 * i] = u, first[2 * i + 1] = v;
+                    break;
+                case kPixelFormatNV21:
+                    first[2 * i] = v, first[2 * i + 1] = u;
+                    break;
+                case kPixelFormatYV12:
+                    first[i] = v, second[i] = u;
+                    break;
+                default:
+                    first[i] = u, second[i] = v;
             }
         }
     return bytes;
@@ -136,7 +143,8 @@ const IdentityCase kCases[] = {
      R"({"enable":1,"smoothness":0,"lightness":0,"redness":0,"sharpness":0})"},
 };
 
-const char* const kFormatNames[] = {"", "I420", "I422", "NV21", "NV12", "YV12", "RGBA", "ARGB", "BGRA"};
+const char* const kFormatNames[] = {"",     "I420", "I422", "NV21", "NV12",
+                                    "YV12", "RGBA", "ARGB", "BGRA"};
 
 double psnr(const uint8_t* a, const uint8_t* b, int n) {
     double squares = 0;
@@ -159,20 +167,23 @@ TEST_P(Identity, EffectsAtTheirIdentityGiveBackEveryByte) {
         for (const Picture& picture : pictures) {
             for (int format = kPixelFormatI420; format <= kPixelFormatBGRA; ++format) {
                 const std::vector<uint8_t> input = callerBuffer(picture, format);
-                for (int matrix = kColorMatrixUnspecified; matrix <= kColorMatrixSMPTE2085; ++matrix)
-                    for (int range : {kColorRangeUnspecified, kColorRangeLimited, kColorRangeFull}) {
+                for (int matrix = kColorMatrixUnspecified; matrix <= kColorMatrixSMPTE2085;
+                     ++matrix)
+                    for (int range :
+                         {kColorRangeUnspecified, kColorRangeLimited, kColorRangeFull}) {
                         std::vector<uint8_t> frame = input;
                         ASSERT_EQ(engine->processFrame(format, picture.width, picture.height,
                                                        frame.data(), int(frame.size()), -1, -1,
                                                        matrix, range),
                                   0);
-                        const auto changed = std::mismatch(frame.begin(), frame.end(), input.begin());
+                        const auto changed =
+                            std::mismatch(frame.begin(), frame.end(), input.begin());
                         if (changed.first == frame.end()) continue;
-                        ADD_FAILURE() << c.name << ", " << picture.name << ", "
-                                      << kFormatNames[format] << ", matrix " << matrix
-                                      << " range " << range << ": byte "
-                                      << changed.first - frame.begin() << " was "
-                                      << int(*changed.second) << ", is " << int(*changed.first);
+                        ADD_FAILURE()
+                            << c.name << ", " << picture.name << ", " << kFormatNames[format]
+                            << ", matrix " << matrix << " range " << range << ": byte "
+                            << changed.first - frame.begin() << " was " << int(*changed.second)
+                            << ", is " << int(*changed.first);
                         engine->release();
                         return;  // one report says enough
                     }
@@ -187,21 +198,23 @@ TEST_P(Identity, EffectsAtTheirIdentityGiveBackEveryByte) {
 // comes back).
 TEST_P(Identity, ChromaOfColourBarsAtStrengthZeroIsPrinted) {
     const Picture bars = colourBars();
-    const int luma = bars.width * bars.height, chroma = (bars.width + 1) / 2 * ((bars.height + 1) / 2);
+    const int luma = bars.width * bars.height,
+              chroma = (bars.width + 1) / 2 * ((bars.height + 1) / 2);
     std::unique_ptr<IVideoProcessEngine> engine(createVideoProcessEngine(false));
     ASSERT_EQ(engine->init(GetParam()), 0);
     ASSERT_EQ(engine->setVideoEffects({kEffectColorEnhance}), 0);
     ASSERT_EQ(engine->setParameter("color_enhance_option", kCases[0].document), 0);
     const std::vector<uint8_t> input = callerBuffer(bars, kPixelFormatI420);
     std::vector<uint8_t> frame = input;
-    ASSERT_EQ(engine->processFrame(kPixelFormatI420, bars.width, bars.height, frame.data(),
-                                   int(frame.size()), -1, -1, kColorMatrixSMPTE170M,
-                                   kColorRangeLimited),
-              0);
+    ASSERT_EQ(
+        engine->processFrame(kPixelFormatI420, bars.width, bars.height, frame.data(),
+                             int(frame.size()), -1, -1, kColorMatrixSMPTE170M, kColorRangeLimited),
+        0);
     const double u = psnr(frame.data() + luma, input.data() + luma, chroma);
     const double v = psnr(frame.data() + luma + chroma, input.data() + luma + chroma, chroma);
-    std::printf("[ identity ] %s, colour bars I420 at strength 0: chroma PSNR U %.2f dB, V %.2f dB\n",
-                GetParam(), u, v);
+    std::printf(
+        "[ identity ] %s, colour bars I420 at strength 0: chroma PSNR U %.2f dB, V %.2f dB\n",
+        GetParam(), u, v);
     EXPECT_TRUE(std::isinf(u) && std::isinf(v));
     engine->release();
 }

@@ -51,9 +51,7 @@ bool failMemory(void* caller) {
     return at >= textBegin && at < textEnd && countDown();
 }
 
-bool failGL(const char*) {
-    return armedGL.load(std::memory_order_relaxed) && countDown();
-}
+bool failGL(const char*) { return armedGL.load(std::memory_order_relaxed) && countDown(); }
 
 }  // namespace
 
@@ -107,7 +105,8 @@ void* realloc(void* block, size_t size) {
 #define KELVO_RAW_MEMALIGN __libc_memalign
 #else
 #define KELVO_RAW_MALLOC std::malloc
-#define KELVO_RAW_MEMALIGN(alignment, size) std::aligned_alloc(alignment, ((size) + (alignment) - 1) / (alignment) * (alignment))
+#define KELVO_RAW_MEMALIGN(alignment, size) \
+    std::aligned_alloc(alignment, ((size) + (alignment)-1) / (alignment) * (alignment))
 #endif
 
 namespace {

@@ -37,11 +37,14 @@ const char* const kStepNames[] = {"init", "setVideoEffects", "setParameter", "pr
 int bytesFor(int format) {
     const int chroma = 2 * ((kW + 1) / 2) * ((kH + 1) / 2);
     switch (format) {
-        case kPixelFormatI422: return kW * kH + 2 * ((kW + 1) / 2) * kH;
+        case kPixelFormatI422:
+            return kW * kH + 2 * ((kW + 1) / 2) * kH;
         case kPixelFormatRGBA:
         case kPixelFormatARGB:
-        case kPixelFormatBGRA: return kW * kH * 4;
-        default: return kW * kH + chroma;
+        case kPixelFormatBGRA:
+            return kW * kH * 4;
+        default:
+            return kW * kH + chroma;
     }
 }
 
@@ -67,8 +70,10 @@ public:
 
     int call(Step step) {
         switch (step) {
-            case kInit: return engine_->init(c_.config);
-            case kEffects: return engine_->setVideoEffects(effects_);
+            case kInit:
+                return engine_->init(c_.config);
+            case kEffects:
+                return engine_->setVideoEffects(effects_);
             case kParameter: {
                 int r = 0;
                 for (const char* key : kKeys)
@@ -78,7 +83,8 @@ public:
             case kFrame:
                 return engine_->processFrame(c_.format, kW, kH, frame_.data(),
                                              static_cast<int>(frame_.size()), 0, 0, -1, -1);
-            default: return -1;
+            default:
+                return -1;
         }
     }
 

@@ -17,7 +17,7 @@ TEST(DenoiserBlendClass, FollowsTheFrameArea) {
         int threshold;
     };
     const Row rows[] = {
-        {639, 480, 0.7f, 256}, {640, 480, 0.5f, 448}, {1279, 540, 0.5f, 448},
+        {639, 480, 0.7f, 256},  {640, 480, 0.5f, 448},   {1279, 540, 0.5f, 448},
         {1280, 540, 0.5f, 512}, {1920, 1080, 0.5f, 512}, {16, 16, 0.7f, 256},
     };
     for (const Row& row : rows) {
@@ -34,9 +34,8 @@ TEST(BlockPositionFactor, RaisesTheThresholdNearTheTopAndSideBorders) {
         int row, column, expected;
     };
     const Row rows[] = {
-        {2, 20, 3}, {3, 20, 2}, {4, 20, 2}, {5, 20, 1}, {31, 20, 1},
-        {10, 3, 3}, {10, 4, 2}, {10, 6, 2}, {10, 7, 1},
-        {10, 41, 1}, {10, 42, 2}, {10, 44, 2}, {10, 45, 3}, {0, 0, 3},
+        {2, 20, 3}, {3, 20, 2}, {4, 20, 2},  {5, 20, 1},  {31, 20, 1}, {10, 3, 3},  {10, 4, 2},
+        {10, 6, 2}, {10, 7, 1}, {10, 41, 1}, {10, 42, 2}, {10, 44, 2}, {10, 45, 3}, {0, 0, 3},
     };
     for (const Row& row : rows)
         EXPECT_EQ(blockPositionFactor(row.row, row.column, 32, 48, 1), row.expected)
@@ -74,11 +73,10 @@ TEST(SweepMovingObjects, KeepsTheRegionEnclosedByEdges) {
 TEST(SweepMovingObjects, StopColumnCarriesFromRowToRow) {
     // Four edges alone hold the whole rectangle between them: once a sweep
     // meets an edge it never reaches further in on later rows.
-    DenoiserBlockMaps maps =
-        mapsWithEdges({".....", ".X.X.", ".....", ".....", ".X.X.", "....."});
+    DenoiserBlockMaps maps = mapsWithEdges({".....", ".X.X.", ".....", ".....", ".X.X.", "....."});
     sweepMovingObjects(maps);
-    EXPECT_EQ(movingObjects(maps), (std::vector<std::string>{".....", ".111.", ".111.", ".111.",
-                                                             ".111.", "....."}));
+    EXPECT_EQ(movingObjects(maps),
+              (std::vector<std::string>{".....", ".111.", ".111.", ".111.", ".111.", "....."}));
 }
 
 class IsMovingBlock : public testing::Test {
@@ -188,7 +186,8 @@ TEST(AnalyseBlocks, MarksMovingEdgesAndCountsThemOutsideTheBorderBand) {
     // 10 x 8 blocks. A block of 200 | 160 halves over a reference of 100 is
     // copied (every column sum -128) and its output still varies: an edge.
     const int width = 160, height = 128, stride = 160;
-    Plane reference(width, height, stride), source(width, height, stride), out(width, height, stride);
+    Plane reference(width, height, stride), source(width, height, stride),
+        out(width, height, stride);
     reference.fill([](int, int) { return 100; });
     auto edgeBlock = [](int x, int y) {
         return (y >> 4 == 4 && x >> 4 == 1) || (y >> 4 == 0 && x >> 4 == 5);
@@ -218,7 +217,8 @@ TEST(AnalyseBlocks, MarksMovingEdgesAndCountsThemOutsideTheBorderBand) {
 
 TEST(DenoiseLumaPlane, BlendsRingAndInteriorAndCopiesTheMarginsOf1278x718) {
     const int width = 1278, height = 718, stride = 1280;
-    Plane reference(width, height, stride), source(width, height, stride), out(width, height, stride);
+    Plane reference(width, height, stride), source(width, height, stride),
+        out(width, height, stride);
     reference.fill([](int, int) { return 100; });
     source.fill(checker);
     DenoiserBlockMaps maps;
@@ -227,7 +227,8 @@ TEST(DenoiseLumaPlane, BlendsRingAndInteriorAndCopiesTheMarginsOf1278x718) {
     auto filter = DenoiserFilter::create(false);
 
     EXPECT_EQ(denoiseLumaPlane(*filter, &estimator, reference.data.data(), source.data.data(),
-                               out.data.data(), stride, width, height, maps), 0);
+                               out.data.data(), stride, width, height, maps),
+              0);
     ASSERT_EQ(maps.columns, 79);
     ASSERT_EQ(maps.rows, 44);
 
@@ -253,7 +254,8 @@ TEST(DenoiseLumaPlane, BlendsRingAndInteriorAndCopiesTheMarginsOf1278x718) {
 TEST(DenoiseLumaPlane, BlocksBesideTwoChangedBlocksMoveWithThem) {
     // 10 x 8 blocks, small frame: w = 0.7 and T = 256.
     const int width = 160, height = 128, stride = 160;
-    Plane reference(width, height, stride), source(width, height, stride), out(width, height, stride);
+    Plane reference(width, height, stride), source(width, height, stride),
+        out(width, height, stride);
     reference.fill([](int, int) { return 100; });
     auto inBlock = [](int x, int y, int r, int c) { return y >> 4 == r && x >> 4 == c; };
     source.fill([&](int x, int y) {
@@ -262,7 +264,8 @@ TEST(DenoiseLumaPlane, BlocksBesideTwoChangedBlocksMoveWithThem) {
     DenoiserBlockMaps maps;
     auto filter = DenoiserFilter::create(false);
     EXPECT_EQ(denoiseLumaPlane(*filter, nullptr, reference.data.data(), source.data.data(),
-                               out.data.data(), stride, width, height, maps), 0);
+                               out.data.data(), stride, width, height, maps),
+              0);
 
     EXPECT_EQ(maps.decision[4 * 10 + 5], kCopyBlock);
     EXPECT_EQ(maps.blockDifference[4 * 10 + 5], 1792);
@@ -285,7 +288,8 @@ TEST(DenoiseLumaPlane, BlocksBesideTwoChangedBlocksMoveWithThem) {
 
 TEST(DenoiseLumaPlane, FrameSmallerThanOneBlockIsCopied) {
     const int width = 15, height = 40, stride = 17;
-    Plane reference(width, height, stride), source(width, height, stride), out(width, height, stride);
+    Plane reference(width, height, stride), source(width, height, stride),
+        out(width, height, stride);
     reference.fill([](int, int) { return 10; });
     source.fill([](int x, int y) { return x * 7 + y; });
     DenoiserBlockMaps maps;

@@ -98,20 +98,15 @@ TEST(DenoiseBlock, AdjustmentDependsOnTheDifferenceBand) {
         {100, 104, 0, 104, 4},  // first band, normal
         {100, 104, 1, 104, 4},  // within the small limit when strong
         {100, 105, 1, 105, 5},  // first band, strong
-        {100, 107, 0, 104, 4},
-        {100, 108, 0, 105, 5},  // second band
-        {100, 108, 1, 106, 6},
-        {100, 115, 0, 105, 5},
-        {100, 116, 0, 107, 7},  // third band
-        {100, 116, 1, 108, 8},
-        {0, 255, 0, 7, 7},
-        {255, 0, 1, 247, 8},
-        {100, 92, 0, 95, 5},    // negative differences mirror the positive ones
+        {100, 107, 0, 104, 4}, {100, 108, 0, 105, 5},                         // second band
+        {100, 108, 1, 106, 6}, {100, 115, 0, 105, 5}, {100, 116, 0, 107, 7},  // third band
+        {100, 116, 1, 108, 8}, {0, 255, 0, 7, 7},     {255, 0, 1, 247, 8},
+        {100, 92, 0, 95, 5},  // negative differences mirror the positive ones
         {100, 97, 1, 97, 3},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(testing::Message() << "source " << row.source << " reference "
-                                        << row.reference << " strong " << row.strong);
+        SCOPED_TRACE(testing::Message() << "source " << row.source << " reference " << row.reference
+                                        << " strong " << row.strong);
         Block source(16, 60);
         Block reference(16, 60);
         source.at(5, 9) = static_cast<uint8_t>(row.source);
@@ -131,13 +126,14 @@ TEST(DenoiseBlock, DecisionThresholdIs96NormallyAnd448WhenStrong) {
         BlockDecision expected;
     };
     const Row rows[] = {
-        {0, 24, 4, 0, 96, kFilterBlock},   // 24 x 4
+        {0, 24, 4, 0, 96, kFilterBlock},  // 24 x 4
         {0, 24, 4, 1, 97, kCopyBlock},
         {1, 56, 16, 0, 448, kFilterBlock},  // 56 x 8
         {1, 56, 16, 1, 449, kCopyBlock},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(testing::Message() << "strong " << row.strong << " sum " << row.expectedSumDiff);
+        SCOPED_TRACE(testing::Message()
+                     << "strong " << row.strong << " sum " << row.expectedSumDiff);
         Block source(16, 100);
         Block reference(16, 100);
         // Spread over the columns so that no column sum reaches the cap.
@@ -167,8 +163,8 @@ TEST(DenoiseBlock, EveryOutputSampleLiesBetweenSourceAndReference) {
         const int strong = static_cast<int>(seed / 2 % 2);
         Block out(21);
         int sumDiff = -1;
-        filter->denoiseBlock(reference.ptr(), reference.stride, out.ptr(), out.stride,
-                             source.ptr(), source.stride, 0, strong, &sumDiff);
+        filter->denoiseBlock(reference.ptr(), reference.stride, out.ptr(), out.stride, source.ptr(),
+                             source.stride, 0, strong, &sumDiff);
         ASSERT_GE(sumDiff, 0);
         for (int y = 0; y < 16; ++y) {
             for (int x = 0; x < 16; ++x) {
@@ -267,7 +263,8 @@ TEST(CopyBlock16x16, CopiesSixteenRowsWithOddStridesAndTouchesNothingElse) {
 TEST(DenoiserFilterFactory, GivesThePortableKernelsOrThoseOfTheProcessorsRows) {
     EXPECT_NE(dynamic_cast<DenoiserFilterC*>(DenoiserFilter::create(false).get()), nullptr);
     const bool portableRows = denoiserRows().denoiseBlock == DenoiseBlock_C;
-    EXPECT_EQ(dynamic_cast<DenoiserFilterC*>(DenoiserFilter::create(true).get()) != nullptr, portableRows);
+    EXPECT_EQ(dynamic_cast<DenoiserFilterC*>(DenoiserFilter::create(true).get()) != nullptr,
+              portableRows);
 }
 
 }  // namespace

@@ -151,7 +151,8 @@ TEST_F(EngineGLObjects, AllFourEffectsOnBuffersOfTwoSizesAndATextureLeaveNoObjec
     EXPECT_GT(observer.drawn[kEffectLowLightEnhance], 0);
     EXPECT_GT(observer.drawn[kEffectVideoDenoiser], 0);
     for (GLObjectKind kind : kKinds)
-        EXPECT_GT(counter->created(kind), 0u) << GLObjectCounter::kindName(kind) << " never created";
+        EXPECT_GT(counter->created(kind), 0u)
+            << GLObjectCounter::kindName(kind) << " never created";
 
     engine.release();
     expectNothingLeft("release");

@@ -118,9 +118,12 @@ struct FlatCase {
 
 TEST_F(LowlightEnhanceTest, LiftsDarkLumaAlongTheLogCurveAndKeepsBrightAndBlack) {
     const FlatCase cases[] = {
-        {"luma 0.1 grey", 26, 26, 26, 0.19},  {"luma 0.95 grey", 242, 242, 242, 242 / 255.0},
-        {"black", 0, 0, 0, 0.0},              {"dark brown", 60, 30, 20, -1},
-        {"dark blue", 10, 20, 70, -1},        {"bright orange", 250, 200, 60, -1},
+        {"luma 0.1 grey", 26, 26, 26, 0.19},
+        {"luma 0.95 grey", 242, 242, 242, 242 / 255.0},
+        {"black", 0, 0, 0, 0.0},
+        {"dark brown", 60, 30, 20, -1},
+        {"dark blue", 10, 20, 70, -1},
+        {"bright orange", 250, 200, 60, -1},
     };
     for (const FlatCase& c : cases) {
         SCOPED_TRACE(c.name);

@@ -19,9 +19,9 @@ uint32_t bitsOf(float v) {
 // Every float a model hands to GLSL must come back bit for bit, and read as
 // a float literal (a bare "90" would be an int in GLSL).
 TEST(ShaderConstants, FloatTextReadsBackExactly) {
-    const float values[] = {0.1111f, 7.07f, 0.039216f, 0.9f, 90.0f, 1.0f, 0.0f, -0.055f,
-                            1e-6f, 14.631272f, 0.123046875f, FLT_MIN, FLT_MAX,
-                            FLT_TRUE_MIN, 1.0f / 3.0f, 16777217.0f};
+    const float values[] = {0.1111f, 7.07f,        0.039216f,   0.9f,       90.0f,        1.0f,
+                            0.0f,    -0.055f,      1e-6f,       14.631272f, 0.123046875f, FLT_MIN,
+                            FLT_MAX, FLT_TRUE_MIN, 1.0f / 3.0f, 16777217.0f};
     for (float v : values) {
         const std::string text = shaderFloat(v);
         SCOPED_TRACE(text);

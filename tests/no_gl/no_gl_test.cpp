@@ -34,7 +34,8 @@ TEST(NoGL, GpuIsRefusedWithAReasonAndAutoGivesTheCpuBackend) {
     EXPECT_STREQ(engine->getInfo("backend"), "cpu");
 
     ASSERT_EQ(engine->setVideoEffects({kEffectColorEnhance}), kResultOk);
-    ASSERT_EQ(engine->setParameter("color_enhance_option", R"({"enable":1,"strength":1})"), kResultOk);
+    ASSERT_EQ(engine->setParameter("color_enhance_option", R"({"enable":1,"strength":1})"),
+              kResultOk);
     std::vector<uint8_t> frame(32 * 16 * 3 / 2, 90);
     for (size_t i = 32 * 16; i < frame.size(); ++i) frame[i] = i % 2 ? 160 : 100;
     const std::vector<uint8_t> input = frame;

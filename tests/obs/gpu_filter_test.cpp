@@ -70,7 +70,9 @@ obs_source_info pictureSourceInfo() {
     };
     info.get_width = [](void*) { return kW; };
     info.get_height = [](void*) { return kH; };
-    info.video_render = [](void* data, gs_effect_t*) { drawTexture(static_cast<PictureSource*>(data)->texture); };
+    info.video_render = [](void* data, gs_effect_t*) {
+        drawTexture(static_cast<PictureSource*>(data)->texture);
+    };
     return info;
 }
 
@@ -94,7 +96,8 @@ std::vector<uint8_t> renderAndRead(Draw draw) {
     uint32_t linesize = 0;
     std::vector<uint8_t> bytes;
     if (gs_stagesurface_map(stage, &data, &linesize)) {
-        for (uint32_t y = 0; y < kH; ++y) bytes.insert(bytes.end(), data + y * linesize, data + y * linesize + kW * 4);
+        for (uint32_t y = 0; y < kH; ++y)
+            bytes.insert(bytes.end(), data + y * linesize, data + y * linesize + kW * 4);
         gs_stagesurface_unmap(stage);
     }
     gs_stagesurface_destroy(stage);
@@ -110,7 +113,8 @@ TEST_F(ObsGpuFilter, SameBytesAsProcessTextureInOBSContext) {
     obs_source_t* source = obs_source_create_private("kelvo_test_picture", "picture", nullptr);
     ASSERT_NE(source, nullptr);
     obs_data_t* settings = obs_data_create_from_json(R"({"effects":"color,beauty"})");
-    obs_source_t* filter = obs_source_create_private("kelvo_enhance_gpu_filter", "enhance", settings);
+    obs_source_t* filter =
+        obs_source_create_private("kelvo_enhance_gpu_filter", "enhance", settings);
     obs_data_release(settings);
     ASSERT_NE(filter, nullptr);
     obs_source_filter_add(source, filter);
@@ -121,7 +125,8 @@ TEST_F(ObsGpuFilter, SameBytesAsProcessTextureInOBSContext) {
 
     obs_enter_graphics();
     std::vector<std::vector<uint8_t>> filtered, direct;
-    for (int n = 0; n < 2; ++n) filtered.push_back(renderAndRead([&] { obs_source_video_render(source); }));
+    for (int n = 0; n < 2; ++n)
+        filtered.push_back(renderAndRead([&] { obs_source_video_render(source); }));
 
     std::unique_ptr<IVideoProcessEngine> engine(createVideoProcessEngine(true));
     ASSERT_EQ(engine->init(R"({"backend":"gpu"})"), 0);
@@ -135,8 +140,9 @@ TEST_F(ObsGpuFilter, SameBytesAsProcessTextureInOBSContext) {
     gs_texture_t* in = gs_texture_create(kW, kH, GS_RGBA_UNORM, 1, planes, 0);
     for (int n = 0; n < 2; ++n) {
         int out = 0;
-        ASSERT_EQ(engine->processTexture(kTexture2D, kW, kH,
-                                         static_cast<int>(*static_cast<GLuint*>(gs_texture_get_obj(in))), &out),
+        ASSERT_EQ(engine->processTexture(
+                      kTexture2D, kW, kH,
+                      static_cast<int>(*static_cast<GLuint*>(gs_texture_get_obj(in))), &out),
                   0);
         GLint bound = 0;
         glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);

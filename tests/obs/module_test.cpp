@@ -29,9 +29,11 @@ TEST_F(ObsModule, DefaultsAreTheElements) {
     const struct {
         const char* name;
         double value;
-    } numbers[] = {{"beauty-smoothness", 0.5}, {"beauty-lightness", 0.3}, {"beauty-redness", 0.3},
-                   {"beauty-sharpness", 0.3},  {"color-strength", 0.5},   {"color-skin-protect", 1.0}};
-    for (const auto& n : numbers) EXPECT_DOUBLE_EQ(obs_data_get_double(d, n.name), n.value) << n.name;
+    } numbers[] = {{"beauty-smoothness", 0.5}, {"beauty-lightness", 0.3},
+                   {"beauty-redness", 0.3},    {"beauty-sharpness", 0.3},
+                   {"color-strength", 0.5},    {"color-skin-protect", 1.0}};
+    for (const auto& n : numbers)
+        EXPECT_DOUBLE_EQ(obs_data_get_double(d, n.name), n.value) << n.name;
     EXPECT_EQ(obs_data_get_int(d, "denoise-level"), 0);
     EXPECT_EQ(obs_data_get_int(d, "denoise-mode"), 0);
     EXPECT_EQ(obs_data_get_int(d, "lowlight-mode"), 0);

@@ -40,10 +40,14 @@ struct Frame {
     uint32_t ch() const { return (height + 1) / 2; }
     size_t size() const {
         switch (format) {
-            case VIDEO_FORMAT_I420: return width * height + 2 * cw() * ch();
-            case VIDEO_FORMAT_NV12: return width * height + 2 * cw() * ch();
-            case VIDEO_FORMAT_YUY2: return 4 * cw() * height;
-            default: return 4 * width * height;
+            case VIDEO_FORMAT_I420:
+                return width * height + 2 * cw() * ch();
+            case VIDEO_FORMAT_NV12:
+                return width * height + 2 * cw() * ch();
+            case VIDEO_FORMAT_YUY2:
+                return 4 * cw() * height;
+            default:
+                return 4 * width * height;
         }
     }
     // Points `f` at the bytes, with `space` and `range` as a camera source
@@ -64,8 +68,12 @@ struct Frame {
                 f.data[0] = p, f.data[1] = p + width * height;
                 f.linesize[0] = width, f.linesize[1] = 2 * cw();
                 break;
-            case VIDEO_FORMAT_YUY2: f.data[0] = p, f.linesize[0] = 4 * cw(); break;
-            default: f.data[0] = p, f.linesize[0] = 4 * width; break;
+            case VIDEO_FORMAT_YUY2:
+                f.data[0] = p, f.linesize[0] = 4 * cw();
+                break;
+            default:
+                f.data[0] = p, f.linesize[0] = 4 * width;
+                break;
         }
         video_format_get_parameters(space, range, f.color_matrix, f.color_range_min,
                                     f.color_range_max);
@@ -76,12 +84,13 @@ struct Frame {
         Frame copy = *this;
         obs_source_frame layout = copy.obsFrame(VIDEO_CS_DEFAULT, VIDEO_RANGE_DEFAULT, 0);
         for (int i = 0; i < MAX_AV_PLANES && layout.data[i]; ++i) {
-            const bool chroma420 = i > 0 && (format == VIDEO_FORMAT_I420 || format == VIDEO_FORMAT_NV12);
+            const bool chroma420 =
+                i > 0 && (format == VIDEO_FORMAT_I420 || format == VIDEO_FORMAT_NV12);
             const uint32_t rows = chroma420 ? ch() : height;
             const size_t at = static_cast<size_t>(layout.data[i] - copy.bytes.data());
             libyuv::CopyPlane(f.data[i], static_cast<int>(f.linesize[i]), bytes.data() + at,
-                              static_cast<int>(layout.linesize[i]), static_cast<int>(layout.linesize[i]),
-                              static_cast<int>(rows));
+                              static_cast<int>(layout.linesize[i]),
+                              static_cast<int>(layout.linesize[i]), static_cast<int>(rows));
         }
     }
 };
@@ -92,15 +101,17 @@ std::unique_ptr<IVideoProcessEngine> directEngine() {
     EXPECT_EQ(e->init(R"({"backend":"cpu"})"), 0);
     std::vector<int> effects;
     std::string error;
-    EXPECT_TRUE(kelvo::video::parseEffectNames(kelvo::video::kDefaultEffectNames, &effects, &error));
+    EXPECT_TRUE(
+        kelvo::video::parseEffectNames(kelvo::video::kDefaultEffectNames, &effects, &error));
     EXPECT_EQ(e->setVideoEffects(effects), 0);
     const struct {
         int effect;
         const char *key, *document;
-    } documents[] = {{kEffectVideoDenoiser, "video_denoiser_option", R"({"enable":1,"mode":0})"},
-                     {kEffectLowLightEnhance, "lowlight_enhance_option", R"({"enable":1,"mode":0})"},
-                     {kEffectColorEnhance, "color_enhance_option", R"({"enable":1})"},
-                     {kEffectBeauty, "beauty_effect_option", R"({"enable":1})"}};
+    } documents[] = {
+        {kEffectVideoDenoiser, "video_denoiser_option", R"({"enable":1,"mode":0})"},
+        {kEffectLowLightEnhance, "lowlight_enhance_option", R"({"enable":1,"mode":0})"},
+        {kEffectColorEnhance, "color_enhance_option", R"({"enable":1})"},
+        {kEffectBeauty, "beauty_effect_option", R"({"enable":1})"}};
     for (const auto& d : documents)
         if (std::find(effects.begin(), effects.end(), d.effect) != effects.end())
             e->setParameter(d.key, d.document);
@@ -114,24 +125,29 @@ void processDirectly(IVideoProcessEngine& e, Frame* f, int matrix, int range) {
     const int size = static_cast<int>(f->bytes.size());
     switch (f->format) {
         case VIDEO_FORMAT_I420:
-            ASSERT_EQ(e.processFrame(kPixelFormatI420, w, h, f->bytes.data(), size, -1, -1, matrix, range), 0);
+            ASSERT_EQ(e.processFrame(kPixelFormatI420, w, h, f->bytes.data(), size, -1, -1, matrix,
+                                     range),
+                      0);
             break;
         case VIDEO_FORMAT_NV12:
-            ASSERT_EQ(e.processFrame(kPixelFormatNV12, w, h, f->bytes.data(), size, -1, -1, matrix, range), 0);
+            ASSERT_EQ(e.processFrame(kPixelFormatNV12, w, h, f->bytes.data(), size, -1, -1, matrix,
+                                     range),
+                      0);
             break;
         case VIDEO_FORMAT_YUY2: {
             const int cw = static_cast<int>(f->cw());
             std::vector<uint8_t> i422(w * h + 2 * cw * h);
             uint8_t *y = i422.data(), *u = y + w * h, *v = u + cw * h;
             libyuv::YUY2ToI422(f->bytes.data(), 4 * cw, y, w, u, cw, v, cw, w, h);
-            ASSERT_EQ(e.processFrame(kPixelFormatI422, w, h, i422.data(), static_cast<int>(i422.size()),
-                                     -1, -1, matrix, range),
+            ASSERT_EQ(e.processFrame(kPixelFormatI422, w, h, i422.data(),
+                                     static_cast<int>(i422.size()), -1, -1, matrix, range),
                       0);
             libyuv::I422ToYUY2(y, w, u, cw, v, cw, f->bytes.data(), 4 * cw, w, h);
             break;
         }
         default:
-            ASSERT_EQ(e.processFrame(kPixelFormatARGB, w, h, f->bytes.data(), size, -1, -1, -1, -1), 0);
+            ASSERT_EQ(e.processFrame(kPixelFormatARGB, w, h, f->bytes.data(), size, -1, -1, -1, -1),
+                      0);
             break;
     }
 }
@@ -235,14 +251,14 @@ TEST_P(ObsPipelineFormats, SameBytesAsTheLibrary) {
 
 INSTANTIATE_TEST_SUITE_P(
     Obs, ObsPipelineFormats,
-    ::testing::Values(
-        PipelineRow{"I420_601_partial", VIDEO_FORMAT_I420, VIDEO_CS_601, VIDEO_RANGE_PARTIAL,
-                    kColorMatrixSMPTE170M, kColorRangeLimited},
-        PipelineRow{"NV12_709_full", VIDEO_FORMAT_NV12, VIDEO_CS_709, VIDEO_RANGE_FULL,
-                    kColorMatrixBT709, kColorRangeFull},
-        PipelineRow{"YUY2_601_partial", VIDEO_FORMAT_YUY2, VIDEO_CS_601, VIDEO_RANGE_PARTIAL,
-                    kColorMatrixSMPTE170M, kColorRangeLimited},
-        PipelineRow{"BGRA", VIDEO_FORMAT_BGRA, VIDEO_CS_DEFAULT, VIDEO_RANGE_FULL, -1, -1}),
+    ::testing::Values(PipelineRow{"I420_601_partial", VIDEO_FORMAT_I420, VIDEO_CS_601,
+                                  VIDEO_RANGE_PARTIAL, kColorMatrixSMPTE170M, kColorRangeLimited},
+                      PipelineRow{"NV12_709_full", VIDEO_FORMAT_NV12, VIDEO_CS_709,
+                                  VIDEO_RANGE_FULL, kColorMatrixBT709, kColorRangeFull},
+                      PipelineRow{"YUY2_601_partial", VIDEO_FORMAT_YUY2, VIDEO_CS_601,
+                                  VIDEO_RANGE_PARTIAL, kColorMatrixSMPTE170M, kColorRangeLimited},
+                      PipelineRow{"BGRA", VIDEO_FORMAT_BGRA, VIDEO_CS_DEFAULT, VIDEO_RANGE_FULL, -1,
+                                  -1}),
     [](const ::testing::TestParamInfo<PipelineRow>& info) { return std::string(info.param.name); });
 
 // Settings changed between frames reach the frames after the change, as
@@ -256,8 +272,9 @@ TEST_F(ObsPipeline, SettingsChangeWhileFramesFlow) {
     for (int n = 0; n <= 6; ++n) {
         // From frame 3 on, for the filter here and for the engine below.
         if (n == 3)
-            update(R"({"effects":"color,beauty","beauty-smoothness":0.9,"color-strength":0.2,)"
-                   R"("params":"{\"beauty_effect_option\":{\"smoothness\":0.1,\"redness\":0.6}}"})");
+            update(
+                R"({"effects":"color,beauty","beauty-smoothness":0.9,"color-strength":0.2,)"
+                R"("params":"{\"beauty_effect_option\":{\"smoothness\":0.1,\"redness\":0.6}}"})");
         Frame in(VIDEO_FORMAT_I420, w, h, n);
         const bool got = push(in, VIDEO_CS_601, VIDEO_RANGE_PARTIAL, &out);
         if (n > 0) {
@@ -286,7 +303,8 @@ TEST_F(ObsPipeline, RejectedValuesAreLoggedAsWarnings) {
     bool rejected = false, badJson = false;
     for (const std::string& w : warnings()) {
         // The library's rejection text, as the shared settings code gets it.
-        rejected = rejected || w.find("smoothness = 5 (accepted: number in [0, 1])") != std::string::npos;
+        rejected =
+            rejected || w.find("smoothness = 5 (accepted: number in [0, 1])") != std::string::npos;
         badJson = badJson || w.find("params: bad JSON") != std::string::npos;
     }
     EXPECT_TRUE(rejected);
@@ -318,7 +336,8 @@ TEST_F(ObsPipeline, UnsupportedFormatsPassThroughWithOneWarning) {
         obs_source_release_frame(camera_, got);
     }
     int count = 0;
-    for (const std::string& m : warnings()) count += m.find("pass through untouched") != std::string::npos;
+    for (const std::string& m : warnings())
+        count += m.find("pass through untouched") != std::string::npos;
     EXPECT_EQ(count, 1);
 }
 
@@ -347,7 +366,8 @@ TEST_F(ObsPipeline, SameBytesAsKelvoEnhance) {
                                 in + " -o " + outPath + " 2>&1";
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
     std::ifstream result(outPath, std::ios::binary);
-    const std::string text((std::istreambuf_iterator<char>(result)), std::istreambuf_iterator<char>());
+    const std::string text((std::istreambuf_iterator<char>(result)),
+                           std::istreambuf_iterator<char>());
     std::remove(in.c_str());
     std::remove(outPath.c_str());
     rmdir(dir);

@@ -29,16 +29,24 @@ struct Plane {
 std::vector<Plane> planesOf(video_format f, uint32_t w, uint32_t h) {
     const uint32_t cw = (w + 1) / 2, ch = (h + 1) / 2;
     switch (f) {
-        case VIDEO_FORMAT_I420: return {{w, h}, {cw, ch}, {cw, ch}};
-        case VIDEO_FORMAT_NV12: return {{w, h}, {2 * cw, ch}};
-        case VIDEO_FORMAT_I422: return {{w, h}, {cw, h}, {cw, h}};
-        case VIDEO_FORMAT_I444: return {{w, h}, {w, h}, {w, h}};
+        case VIDEO_FORMAT_I420:
+            return {{w, h}, {cw, ch}, {cw, ch}};
+        case VIDEO_FORMAT_NV12:
+            return {{w, h}, {2 * cw, ch}};
+        case VIDEO_FORMAT_I422:
+            return {{w, h}, {cw, h}, {cw, h}};
+        case VIDEO_FORMAT_I444:
+            return {{w, h}, {w, h}, {w, h}};
         case VIDEO_FORMAT_YUY2:
         case VIDEO_FORMAT_UYVY:
-        case VIDEO_FORMAT_YVYU: return {{4 * cw, h}};
-        case VIDEO_FORMAT_I010: return {{2 * w, h}, {2 * cw, ch}, {2 * cw, ch}};
-        case VIDEO_FORMAT_Y800: return {{w, h}};
-        default: return {{4 * w, h}};  // BGRA, BGRX, RGBA
+        case VIDEO_FORMAT_YVYU:
+            return {{4 * cw, h}};
+        case VIDEO_FORMAT_I010:
+            return {{2 * w, h}, {2 * cw, ch}, {2 * cw, ch}};
+        case VIDEO_FORMAT_Y800:
+            return {{w, h}};
+        default:
+            return {{4 * w, h}};  // BGRA, BGRX, RGBA
     }
 }
 
@@ -86,7 +94,8 @@ struct TestFrame {
         size_t at = 0;
         for (size_t i = 0; i < planes.size(); ++i)
             for (uint32_t y = 0; y < planes[i].rows; ++y, at += planes[i].rowBytes)
-                std::memcpy(frame.data[i] + y * frame.linesize[i], bytes.data() + at, planes[i].rowBytes);
+                std::memcpy(frame.data[i] + y * frame.linesize[i], bytes.data() + at,
+                            planes[i].rowBytes);
     }
 };
 
@@ -102,29 +111,41 @@ std::unique_ptr<IVideoProcessEngine> cpuEngine() {
 // Byte positions of Y0, U, Y1, V in a packed 4:2:2 pair.
 void pairOrder(video_format f, int order[4]) {
     const int yuy2[4] = {0, 1, 2, 3}, uyvy[4] = {1, 0, 3, 2}, yvyu[4] = {0, 3, 2, 1};
-    std::memcpy(order, f == VIDEO_FORMAT_YUY2 ? yuy2 : f == VIDEO_FORMAT_UYVY ? uyvy : yvyu,
+    std::memcpy(order,
+                f == VIDEO_FORMAT_YUY2   ? yuy2
+                : f == VIDEO_FORMAT_UYVY ? uyvy
+                                         : yvyu,
                 sizeof yuy2);
 }
 
 // The visible bytes after processing, computed without the adapter: the
 // frame's data rearranged into a library format by hand, processed, and
 // rearranged back.
-std::vector<uint8_t> expected(IVideoProcessEngine& engine, const TestFrame& t, int matrix, int range) {
+std::vector<uint8_t> expected(IVideoProcessEngine& engine, const TestFrame& t, int matrix,
+                              int range) {
     const obs_source_frame& f = t.frame;
     const int w = static_cast<int>(f.width), h = static_cast<int>(f.height);
     const int cw = (w + 1) / 2, ch = (h + 1) / 2;
     std::vector<uint8_t> v = t.visible();
     auto run = [&](int format, std::vector<uint8_t>& buf) {
         EXPECT_EQ(engine.processFrame(format, w, h, buf.data(), static_cast<int>(buf.size()), -1,
-                                       -1, matrix, range),
+                                      -1, matrix, range),
                   0);
     };
     switch (f.format) {
-        case VIDEO_FORMAT_I420: run(kPixelFormatI420, v); break;
-        case VIDEO_FORMAT_NV12: run(kPixelFormatNV12, v); break;
-        case VIDEO_FORMAT_I422: run(kPixelFormatI422, v); break;
+        case VIDEO_FORMAT_I420:
+            run(kPixelFormatI420, v);
+            break;
+        case VIDEO_FORMAT_NV12:
+            run(kPixelFormatNV12, v);
+            break;
+        case VIDEO_FORMAT_I422:
+            run(kPixelFormatI422, v);
+            break;
         case VIDEO_FORMAT_BGRA:
-        case VIDEO_FORMAT_BGRX: run(kPixelFormatARGB, v); break;
+        case VIDEO_FORMAT_BGRX:
+            run(kPixelFormatARGB, v);
+            break;
         case VIDEO_FORMAT_RGBA: {
             for (size_t i = 0; i < v.size(); i += 4) std::swap(v[i], v[i + 2]);
             run(kPixelFormatARGB, v);
@@ -252,20 +273,25 @@ struct ColorRow {
 
 TEST(AdapterColorCodes, ReadFromTheFramesMatrix) {
     const ColorRow rows[] = {
-        {"601 partial", VIDEO_CS_601, VIDEO_RANGE_PARTIAL, true, kColorMatrixSMPTE170M, kColorRangeLimited},
+        {"601 partial", VIDEO_CS_601, VIDEO_RANGE_PARTIAL, true, kColorMatrixSMPTE170M,
+         kColorRangeLimited},
         {"601 full", VIDEO_CS_601, VIDEO_RANGE_FULL, false, kColorMatrixSMPTE170M, kColorRangeFull},
-        {"709 partial", VIDEO_CS_709, VIDEO_RANGE_PARTIAL, false, kColorMatrixBT709, kColorRangeLimited},
+        {"709 partial", VIDEO_CS_709, VIDEO_RANGE_PARTIAL, false, kColorMatrixBT709,
+         kColorRangeLimited},
         {"709 full", VIDEO_CS_709, VIDEO_RANGE_FULL, false, kColorMatrixBT709, kColorRangeFull},
-        {"sRGB is 709", VIDEO_CS_SRGB, VIDEO_RANGE_PARTIAL, false, kColorMatrixBT709, kColorRangeLimited},
-        {"2100 PQ partial", VIDEO_CS_2100_PQ, VIDEO_RANGE_PARTIAL, false, kColorMatrixBT2020NCL, kColorRangeLimited},
-        {"2100 HLG full", VIDEO_CS_2100_HLG, VIDEO_RANGE_FULL, false, kColorMatrixBT2020NCL, kColorRangeFull},
+        {"sRGB is 709", VIDEO_CS_SRGB, VIDEO_RANGE_PARTIAL, false, kColorMatrixBT709,
+         kColorRangeLimited},
+        {"2100 PQ partial", VIDEO_CS_2100_PQ, VIDEO_RANGE_PARTIAL, false, kColorMatrixBT2020NCL,
+         kColorRangeLimited},
+        {"2100 HLG full", VIDEO_CS_2100_HLG, VIDEO_RANGE_FULL, false, kColorMatrixBT2020NCL,
+         kColorRangeFull},
     };
     for (const ColorRow& r : rows) {
         obs_source_frame f = {};
         f.format = VIDEO_FORMAT_NV12;
         f.full_range = r.fullRangeFlag;
-        ASSERT_TRUE(video_format_get_parameters(r.space, r.range, f.color_matrix,
-                                                f.color_range_min, f.color_range_max));
+        ASSERT_TRUE(video_format_get_parameters(r.space, r.range, f.color_matrix, f.color_range_min,
+                                                f.color_range_max));
         const auto codes = kelvo::obs::frameColorCodes(f);
         EXPECT_EQ(codes.matrix, r.matrix) << r.name;
         EXPECT_EQ(codes.range, r.rangeCode) << r.name;

@@ -89,18 +89,18 @@ int runCase(const OomCase& c) {
     std::unique_ptr<IVideoProcessEngine> engine(createVideoProcessEngine(false));
     if (!engine || engine->init(c.config) != 0) return kInitFailed;
     engine->setObserver(&observer);
-    if (engine->setVideoEffects({kEffectVideoDenoiser, kEffectLowLightEnhance,
-                                 kEffectColorEnhance, kEffectBeauty}) != 0)
+    if (engine->setVideoEffects({kEffectVideoDenoiser, kEffectLowLightEnhance, kEffectColorEnhance,
+                                 kEffectBeauty}) != 0)
         return kSetupFailed;
-    for (const char* key : {"beauty_effect_option", "color_enhance_option",
-                            "video_denoiser_option", "lowlight_enhance_option"})
+    for (const char* key : {"beauty_effect_option", "color_enhance_option", "video_denoiser_option",
+                            "lowlight_enhance_option"})
         if (engine->setParameter(key, R"({"enable":1,"mode":1})") != 0) return kSetupFailed;
 
     auto processSmall = [&] {
         std::unique_ptr<uint8_t[]> small(new uint8_t[640 * 480 * 3 / 2]);
         std::memset(small.get(), 90, 640 * 480 * 3 / 2);
-        return engine->processFrame(kPixelFormatI420, 640, 480, small.get(), 640 * 480 * 3 / 2,
-                                    0, 0, -1, -1);
+        return engine->processFrame(kPixelFormatI420, 640, 480, small.get(), 640 * 480 * 3 / 2, 0,
+                                    0, -1, -1);
     };
     if (processSmall() != 0) return kWarmUpFailed;
 

@@ -58,8 +58,8 @@ class CallerContextTest : public ::testing::Test {
 protected:
     void SetUp() override {
         // The same handle the library gets for this platform: EGL shares it.
-        display = eglGetPlatformDisplayEXT(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY,
-                                           nullptr);
+        display =
+            eglGetPlatformDisplayEXT(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
         if (display == EGL_NO_DISPLAY || !eglInitialize(display, nullptr, nullptr))
             GTEST_SKIP() << "no EGL display";
         eglBindAPI(EGL_OPENGL_API);
@@ -68,9 +68,13 @@ protected:
         EGLConfig config = nullptr;
         EGLint count = 0;
         ASSERT_TRUE(eglChooseConfig(display, configAttribs, &config, 1, &count) && count == 1);
-        const EGLint contextAttribs[] = {EGL_CONTEXT_MAJOR_VERSION, 3, EGL_CONTEXT_MINOR_VERSION, 3,
+        const EGLint contextAttribs[] = {EGL_CONTEXT_MAJOR_VERSION,
+                                         3,
+                                         EGL_CONTEXT_MINOR_VERSION,
+                                         3,
                                          EGL_CONTEXT_OPENGL_PROFILE_MASK,
-                                         EGL_CONTEXT_OPENGL_CORE_PROFILE_BIT, EGL_NONE};
+                                         EGL_CONTEXT_OPENGL_CORE_PROFILE_BIT,
+                                         EGL_NONE};
         context = eglCreateContext(display, config, EGL_NO_CONTEXT, contextAttribs);
         ASSERT_NE(context, EGL_NO_CONTEXT);
         const EGLint surfaceAttribs[] = {EGL_WIDTH, 16, EGL_HEIGHT, 16, EGL_NONE};
@@ -246,8 +250,9 @@ TEST_F(CallerContextTest, ExternalEngineLeavesTheCallersGLStateAsItWas) {
     const auto afterRelease = snapshot();
 
     for (size_t i = 0; i < before.size(); ++i) {
-        const std::string name =
-            i < std::size(kState) ? kState[i].name : "texture unit " + std::to_string(i - std::size(kState));
+        const std::string name = i < std::size(kState)
+                                     ? kState[i].name
+                                     : "texture unit " + std::to_string(i - std::size(kState));
         EXPECT_EQ(afterFrame[i], before[i]) << name << " after processFrame";
         EXPECT_EQ(afterTexture[i], before[i]) << name << " after processTexture";
         EXPECT_EQ(afterRelease[i], before[i]) << name << " after release";
@@ -311,7 +316,8 @@ TEST_F(CallerContextTest, GLErrorsGoToTheObserverOrElseStandardErrorOnceNeverSta
         engine->release();
 
         EXPECT_EQ(out, "");
-        EXPECT_EQ(err.find(": glError:GL_INVALID_ENUM\n") != std::string::npos, !withObserver) << err;
+        EXPECT_EQ(err.find(": glError:GL_INVALID_ENUM\n") != std::string::npos, !withObserver)
+            << err;
         EXPECT_EQ(observer.logged(kLogError, ": glError:GL_INVALID_ENUM"), withObserver) << err;
     }
 }
@@ -336,7 +342,8 @@ TEST_F(CallerContextTest, FramebuffersStayWithTheContextThatMadeThem) {
     };
     auto picture = [](IVideoProcessEngine& engine, Size s) {
         std::vector<uint8_t> frame(s.w * s.h + 2 * ((s.w + 1) / 2) * ((s.h + 1) / 2));
-        for (size_t i = 0; i < frame.size(); ++i) frame[i] = static_cast<uint8_t>(40 + (i * 7) % 170);
+        for (size_t i = 0; i < frame.size(); ++i)
+            frame[i] = static_cast<uint8_t>(40 + (i * 7) % 170);
         EXPECT_EQ(engine.processFrame(kPixelFormatI420, s.w, s.h, frame.data(),
                                       static_cast<int>(frame.size()), -1, -1, -1, -1),
                   0);

@@ -45,9 +45,7 @@ struct Rgb {
 };
 
 // A smooth picture that stays well inside the RGB cube.
-Rgb smoothColour(double x, double y) {
-    return {30 + 190 * x, 30 + 190 * y, 220 - 95 * (x + y)};
-}
+Rgb smoothColour(double x, double y) { return {30 + 190 * x, 30 + 190 * y, 220 - 95 * (x + y)}; }
 
 // Ideal Y'CbCr of one colour (chroma zero at 128), from the standard's luma
 // weights: what a camera or encoder using these codes would produce.
@@ -145,7 +143,8 @@ TEST_P(PictureFidelity, PackedPixelsKeepTheirAlphaAndColourForAnyColourCodes) {
     } layouts[] = {{kPixelFormatRGBA, 3, 2, 1, 0},
                    {kPixelFormatARGB, 2, 1, 0, 3},
                    {kPixelFormatBGRA, 1, 2, 3, 0}};
-    const int codes[][2] = {{-1, -1}, {kColorMatrixBT709, kColorRangeFull},
+    const int codes[][2] = {{-1, -1},
+                            {kColorMatrixBT709, kColorRangeFull},
                             {kColorMatrixBT2020NCL, kColorRangeFull},
                             {kColorMatrixSMPTE240M, kColorRangeLimited}};
     for (const Layout& l : layouts) {
@@ -181,12 +180,10 @@ TEST_P(PictureFidelity, PackedPixelsKeepTheirAlphaAndColourForAnyColourCodes) {
 
 TEST_P(PictureFidelity, GreysStayNeutral) {
     constexpr int kW = 64, kH = 8, kCW = kW / 2, kCH = kH / 2;
-    const int codes[][2] = {{kColorMatrixSMPTE170M, kColorRangeFull},
-                            {kColorMatrixSMPTE170M, kColorRangeLimited},
-                            {kColorMatrixBT709, kColorRangeFull},
-                            {kColorMatrixBT709, kColorRangeLimited},
-                            {kColorMatrixBT2020NCL, kColorRangeFull},
-                            {kColorMatrixBT2020NCL, kColorRangeLimited}};
+    const int codes[][2] = {
+        {kColorMatrixSMPTE170M, kColorRangeFull}, {kColorMatrixSMPTE170M, kColorRangeLimited},
+        {kColorMatrixBT709, kColorRangeFull},     {kColorMatrixBT709, kColorRangeLimited},
+        {kColorMatrixBT2020NCL, kColorRangeFull}, {kColorMatrixBT2020NCL, kColorRangeLimited}};
     for (const auto& code : codes) {
         std::vector<uint8_t> frame(kW * kH + 2 * kCW * kCH, 128);
         for (int i = 0; i < kW * kH; ++i) frame[i] = static_cast<uint8_t>(16 + i % kW * 3);

@@ -90,7 +90,8 @@ std::vector<uint8_t> planarFrame(int format, int range) {
     for (int r = 0; r < ch; ++r)
         for (int x = 0; x < cw; ++x) {
             double Y, U, V;
-            rgbToYuv601Limited(blockColour(2 * x, format == kPixelFormatI422 ? r : 2 * r), &Y, &U, &V);
+            rgbToYuv601Limited(blockColour(2 * x, format == kPixelFormatI422 ? r : 2 * r), &Y, &U,
+                               &V);
             if (range == 1) {
                 U = 128 + (U - 128) * 255 / 224;
                 V = 128 + (V - 128) * 255 / 224;
@@ -127,9 +128,15 @@ std::vector<uint8_t> packedFrame(int format) {
             const Colour c = blockColour(x, r);
             uint8_t* p = &buf[(r * kW + x) * 4];
             switch (format) {
-                case kPixelFormatRGBA: p[0] = 255, p[1] = c.b, p[2] = c.g, p[3] = c.r; break;
-                case kPixelFormatARGB: p[0] = c.b, p[1] = c.g, p[2] = c.r, p[3] = 255; break;
-                case kPixelFormatBGRA: p[0] = 255, p[1] = c.r, p[2] = c.g, p[3] = c.b; break;
+                case kPixelFormatRGBA:
+                    p[0] = 255, p[1] = c.b, p[2] = c.g, p[3] = c.r;
+                    break;
+                case kPixelFormatARGB:
+                    p[0] = c.b, p[1] = c.g, p[2] = c.r, p[3] = 255;
+                    break;
+                case kPixelFormatBGRA:
+                    p[0] = 255, p[1] = c.r, p[2] = c.g, p[3] = c.b;
+                    break;
             }
         }
     return buf;
@@ -184,7 +191,8 @@ TEST_P(RoundTripTest, PlanarFormatsComeBackExactly) {
                                            kColorMatrixSMPTE170M, range),
                       0)
                 << format;
-            EXPECT_EQ(maxDifference(format, frame, input), 0) << "format " << format << " range " << range;
+            EXPECT_EQ(maxDifference(format, frame, input), 0)
+                << "format " << format << " range " << range;
             // The low-light stage took part and declined the bright frame.
             EXPECT_NE(std::find(observer.effects.begin(), observer.effects.end(),
                                 std::make_pair(int(kEffectLowLightEnhance), 1)),
@@ -201,7 +209,8 @@ TEST_P(RoundTripTest, PackedRgbFormatsComeBackExactly) {
             ASSERT_EQ(engine->processFrame(format, kW, kH, frame.data(), int(frame.size()), -1, -1,
                                            -1, range),
                       0);
-            EXPECT_EQ(maxDifference(format, frame, input), 0) << "format " << format << " range " << range;
+            EXPECT_EQ(maxDifference(format, frame, input), 0)
+                << "format " << format << " range " << range;
         }
     }
 }

@@ -31,7 +31,7 @@ using Chain = std::vector<std::shared_ptr<EffectBase>>;
 Chain makeChain(const std::vector<int>& types) {
     Chain chain;
     for (int type : types) {
-        const int kind = type == 103 ? kEffectKindInputConvertor
+        const int kind = type == 103   ? kEffectKindInputConvertor
                          : type == 901 ? kEffectKindOutputConvertor
                          : type == 10  ? kEffectKindCPU
                                        : kEffectKindGPUFilter;
@@ -197,7 +197,8 @@ TEST_F(GPUEffectTest, OESConvertorAcceptsOnlyExternalImagesAndAFrame) {
     // A released convertor has no program to draw with.
     convertor.release();
     convertor.release();
-    convertor.setInputTexture(std::make_shared<GLTexture>(plain->textureId, kTextureExternalOES, 2, 2));
+    convertor.setInputTexture(
+        std::make_shared<GLTexture>(plain->textureId, kTextureExternalOES, 2, 2));
     EXPECT_EQ(kDrawFailed, convertor.Draw(frame));
     fbo->UnInitFBO();
 }

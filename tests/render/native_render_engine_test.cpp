@@ -29,7 +29,9 @@ public:
     void onInitialized(int) override {}
     void onLog(int, const char*) override {}
     void onDetectionResult(int, int, const std::shared_ptr<IMetaDataInfo>&) override {}
-    void onEffectResult(int result, int effectId) override { results.emplace_back(result, effectId); }
+    void onEffectResult(int result, int effectId) override {
+        results.emplace_back(result, effectId);
+    }
     void onProcessResult(int) override {}
 
     std::vector<std::pair<int, int>> results;  // (status, public id)

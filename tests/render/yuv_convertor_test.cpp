@@ -59,8 +59,8 @@ constexpr double kRGBTolerance = 0.6;
 // Worst channel difference between a readback pixel and the reference.
 double pixelError(const std::vector<uint8_t>& rgba, int index, const RGB& expected) {
     const uint8_t* p = &rgba[static_cast<size_t>(index) * 4];
-    return std::max({std::fabs(p[0] - expected.r), std::fabs(p[1] - expected.g),
-                     std::fabs(p[2] - expected.b)});
+    return std::max(
+        {std::fabs(p[0] - expected.r), std::fabs(p[1] - expected.g), std::fabs(p[2] - expected.b)});
 }
 
 // Claims twice the rows its planes hold.
@@ -99,8 +99,9 @@ TEST_F(YUVConvertTest, ChoosesMatrixAndRangeFromColourCodesPerFrame) {
         auto frame = makeI420Frame(32, 16);
         frame->colorMatrix = row.matrix;
         frame->colorRange = row.range;
-        fillPlanes(*frame, [&](int, int) { return y; }, [&](int, int) { return u; },
-                   [&](int, int) { return v; });
+        fillPlanes(
+            *frame, [&](int, int) { return y; }, [&](int, int) { return u; },
+            [&](int, int) { return v; });
         const auto rgba = convert(frame);
         const RGB expected = referenceRGB(y, u, v, row.standard, row.full);
         ASSERT_TRUE(inGamut(expected, 1.0));
@@ -151,8 +152,9 @@ TEST_F(YUVConvertTest, RoundTripThroughInputAndOutputConvertorsStaysWithinOneLev
             auto frame = makeI420Frame(w, h);
             frame->colorMatrix = row.matrix;
             frame->colorRange = row.range;
-            fillPlanes(*frame, [&](int x, int r) { return luma[r * w + x]; },
-                       [&](int, int) { return c[0]; }, [&](int, int) { return c[1]; });
+            fillPlanes(
+                *frame, [&](int x, int r) { return luma[r * w + x]; },
+                [&](int, int) { return c[0]; }, [&](int, int) { return c[1]; });
             auto fbo = framebuffer(w, h);
             input->setOutputFBO(fbo);
             ASSERT_EQ(input->Draw(frame), kDrawDone);
@@ -160,9 +162,9 @@ TEST_F(YUVConvertTest, RoundTripThroughInputAndOutputConvertorsStaysWithinOneLev
             const auto rgba = readBack(*fbo);
             double worstRGB = 0;
             for (int i = 0; i < w * h; ++i) {
-                worstRGB = std::max(worstRGB,
-                                    pixelError(rgba, i, referenceRGB(luma[i], c[0], c[1],
-                                                                     row.standard, row.full)));
+                worstRGB = std::max(
+                    worstRGB,
+                    pixelError(rgba, i, referenceRGB(luma[i], c[0], c[1], row.standard, row.full)));
             }
             EXPECT_LE(worstRGB, kRGBTolerance);  // rounding to nearest, as above
 
@@ -184,8 +186,10 @@ TEST_F(YUVConvertTest, RoundTripThroughInputAndOutputConvertorsStaysWithinOneLev
             }
             for (int r = 0; r < h / 2; ++r) {
                 for (int x = 0; x < w / 2; ++x) {
-                    worstC = std::max(worstC, std::abs(back->buffer(1)[r * back->stride(1) + x] - c[0]));
-                    worstC = std::max(worstC, std::abs(back->buffer(2)[r * back->stride(2) + x] - c[1]));
+                    worstC =
+                        std::max(worstC, std::abs(back->buffer(1)[r * back->stride(1) + x] - c[0]));
+                    worstC =
+                        std::max(worstC, std::abs(back->buffer(2)[r * back->stride(2) + x] - c[1]));
                 }
             }
             // Half a level of RGB rounding carried through the integer
@@ -256,8 +260,9 @@ TEST_F(YUVConvertTest, LargeFrameWithUnalignedStrideUploadsWithoutOverflow) {
     auto frame = std::make_shared<StridedFrame>(w, h, w, w / 2);
     frame->colorMatrix = 4;
     frame->colorRange = 0;
-    fillPlanes(*frame, [](int x, int r) { return 40 + (x + r) % 180; },
-               [](int, int) { return 128; }, [](int, int) { return 128; });
+    fillPlanes(
+        *frame, [](int x, int r) { return 40 + (x + r) % 180; }, [](int, int) { return 128; },
+        [](int, int) { return 128; });
     const auto rgba = convert(frame);
     EXPECT_GE(input->convertProgram()->stagingCapacity(), size_t{1936} * 1090);
     for (int r : {0, h / 2, h - 1}) {
@@ -278,12 +283,13 @@ TEST_F(YUVConvertTest, StrideChangeAtSameSizeReallocatesTextures) {
         auto frame = std::make_shared<StridedFrame>(w, h, stride, stride / 2);
         frame->colorMatrix = 1;
         frame->colorRange = 1;
-        fillPlanes(*frame, lumaAt, [](int, int) { return 128; }, [](int, int) { return 128; });
+        fillPlanes(
+            *frame, lumaAt, [](int, int) { return 128; }, [](int, int) { return 128; });
         const auto rgba = convert(frame);
         EXPECT_EQ(input->convertProgram()->textureWidth(), (stride + 15) / 16 * 16);
         for (int x : {0, 31, w - 1}) {
-            EXPECT_LE(pixelError(rgba, 5 * w + x, referenceRGB(lumaAt(x, 5), 128, 128,
-                                                              Standard::BT709, true)),
+            EXPECT_LE(pixelError(rgba, 5 * w + x,
+                                 referenceRGB(lumaAt(x, 5), 128, 128, Standard::BT709, true)),
                       kRGBTolerance);
         }
     }

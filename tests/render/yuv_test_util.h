@@ -24,9 +24,12 @@ struct Weights {
 
 inline Weights weightsOf(Standard s) {
     switch (s) {
-        case Standard::BT601: return {0.299, 0.114};
-        case Standard::BT709: return {0.2126, 0.0722};
-        case Standard::BT2020: return {0.2627, 0.0593};
+        case Standard::BT601:
+            return {0.299, 0.114};
+        case Standard::BT709:
+            return {0.2126, 0.0722};
+        case Standard::BT2020:
+            return {0.2627, 0.0593};
     }
     return {0.299, 0.114};
 }
@@ -50,7 +53,8 @@ inline RGB referenceRGB(int y, int u, int v, Standard s, bool full) {
     }
     const double r = yy + 2.0 * (1.0 - w.kr) * cr;
     const double b = yy + 2.0 * (1.0 - w.kb) * cb;
-    const double g = yy - (2.0 * w.kb * (1.0 - w.kb) / kg) * cb - (2.0 * w.kr * (1.0 - w.kr) / kg) * cr;
+    const double g =
+        yy - (2.0 * w.kb * (1.0 - w.kb) / kg) * cb - (2.0 * w.kr * (1.0 - w.kr) / kg) * cr;
     return {r * 255.0, g * 255.0, b * 255.0};
 }
 

@@ -179,12 +179,18 @@ size_t GLObjectCounter::strayDeletes(GLObjectKind kind) const {
 
 const char* GLObjectCounter::kindName(GLObjectKind kind) {
     switch (kind) {
-        case GLObjectKind::Texture: return "textures";
-        case GLObjectKind::Framebuffer: return "framebuffers";
-        case GLObjectKind::Program: return "programs";
-        case GLObjectKind::Shader: return "shaders";
-        case GLObjectKind::Buffer: return "buffers";
-        case GLObjectKind::VertexArray: return "vertex arrays";
+        case GLObjectKind::Texture:
+            return "textures";
+        case GLObjectKind::Framebuffer:
+            return "framebuffers";
+        case GLObjectKind::Program:
+            return "programs";
+        case GLObjectKind::Shader:
+            return "shaders";
+        case GLObjectKind::Buffer:
+            return "buffers";
+        case GLObjectKind::VertexArray:
+            return "vertex arrays";
     }
     return "?";
 }

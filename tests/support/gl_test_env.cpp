@@ -2,7 +2,6 @@
 
 #include <epoxy/gl.h>
 
-
 #include "gpu/gl_fbo.h"
 #include "gpu/gpu_image_context.h"
 

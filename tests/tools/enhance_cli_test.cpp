@@ -54,9 +54,9 @@ protected:
 TEST_F(EnhanceCli, HelpDocumentsTheOptions) {
     const CommandResult r = run(kTool + " --help");
     EXPECT_EQ(r.status, 0);
-    for (const char* option : {"--input", "--output", "--effects", "--param", "--params", "--range",
-                               "--matrix", "--snapshot", "--progress", "--backend", "--threads",
-                               "yuv4mpegpipe"})
+    for (const char* option :
+         {"--input", "--output", "--effects", "--param", "--params", "--range", "--matrix",
+          "--snapshot", "--progress", "--backend", "--threads", "yuv4mpegpipe"})
         EXPECT_NE(r.output.find(option), std::string::npos) << option;
     // Every matrix name the tool takes is one the help names.
     for (const char* matrix : {"rgb", "bt709", "fcc", "bt470bg", "bt601", "smpte170m", "smpte240m",
@@ -69,10 +69,11 @@ TEST_F(EnhanceCli, HelpDocumentsTheOptions) {
 }
 
 TEST_F(EnhanceCli, BadUsageExitsWithStatus2) {
-    for (const char* args : {"--frobnicate", "--demo --effects sparkle", "--demo --param nokey",
-                             "--demo --frames 0", "--demo --range studio", "--demo extra-argument",
-                             "--input", "--demo -e 105", "--demo -i x.y4m", "--demo --backend metal",
-                             "--demo --threads -1", "--demo --threads two"}) {
+    for (const char* args :
+         {"--frobnicate", "--demo --effects sparkle", "--demo --param nokey", "--demo --frames 0",
+          "--demo --range studio", "--demo extra-argument", "--input", "--demo -e 105",
+          "--demo -i x.y4m", "--demo --backend metal", "--demo --threads -1",
+          "--demo --threads two"}) {
         const CommandResult r = run(kTool + " " + args);
         EXPECT_EQ(r.status, 2) << args << ": " << r.output;
     }
@@ -107,7 +108,8 @@ TEST_F(EnhanceCli, RejectedParametersStopBeforeAnyOutput) {
         EXPECT_NE(r.output.find(row.message), std::string::npos) << row.param << ": " << r.output;
         EXPECT_EQ(r.output.find("YUV4MPEG2"), std::string::npos) << row.param << ": " << r.output;
     }
-    const CommandResult range = run(kTool + " --demo -n 1 --param 'beauty_effect_option={\"smoothness\":7}'");
+    const CommandResult range =
+        run(kTool + " --demo -n 1 --param 'beauty_effect_option={\"smoothness\":7}'");
     EXPECT_NE(range.output.find("[0, 1]"), std::string::npos) << range.output;
 }
 
@@ -115,7 +117,8 @@ TEST_F(EnhanceCli, WarnsAboutInterlacedInputAndNamesTheSizeLimit) {
     const std::string frame(16 * 16 * 3 / 2, '\x80');
     writeFile("top.y4m", "YUV4MPEG2 W16 H16 F25:1 It C420jpeg\nFRAME\n" + frame);
     writeFile("huge.y4m", "YUV4MPEG2 W20000 H16 F25:1 C420jpeg\n");
-    const CommandResult top = run(kTool + " --no-progress -i " + dir + "/top.y4m -o " + dir + "/o.y4m");
+    const CommandResult top =
+        run(kTool + " --no-progress -i " + dir + "/top.y4m -o " + dir + "/o.y4m");
     EXPECT_EQ(top.status, 0) << top.output;
     EXPECT_NE(top.output.find("processed as progressive"), std::string::npos) << top.output;
     const CommandResult huge = run(kTool + " --no-progress -i " + dir + "/huge.y4m");
@@ -127,8 +130,12 @@ TEST_F(EnhanceCli, WarnsAboutInterlacedInputAndNamesTheSizeLimit) {
 // named by id: either way the picture changes.
 TEST_F(EnhanceCli, PartialDocumentAndEffectIdsChangeThePicture) {
     if (!haveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed";
-    ASSERT_EQ(run("ffmpeg -v error -f lavfi -i testsrc2=size=64x48:rate=5 -frames:v 1 -pix_fmt yuv420p "
-                  "-f yuv4mpegpipe " + dir + "/in.y4m").status, 0);
+    ASSERT_EQ(
+        run("ffmpeg -v error -f lavfi -i testsrc2=size=64x48:rate=5 -frames:v 1 -pix_fmt yuv420p "
+            "-f yuv4mpegpipe " +
+            dir + "/in.y4m")
+            .status,
+        0);
     auto firstFrame = [](const std::string& path) {
         std::vector<uint8_t> planes;
         FILE* in = std::fopen(path.c_str(), "rb");
@@ -141,8 +148,10 @@ TEST_F(EnhanceCli, PartialDocumentAndEffectIdsChangeThePicture) {
     };
     const std::vector<uint8_t> input = firstFrame(dir + "/in.y4m");
     ASSERT_FALSE(input.empty());
-    for (const char* args : {"-e beauty -p 'beauty_effect_option={\"smoothness\":1.0}'", "-e 102"}) {
-        const CommandResult r = run(kTool + " --no-progress -i " + dir + "/in.y4m -o " + dir + "/out.y4m " + args);
+    for (const char* args :
+         {"-e beauty -p 'beauty_effect_option={\"smoothness\":1.0}'", "-e 102"}) {
+        const CommandResult r =
+            run(kTool + " --no-progress -i " + dir + "/in.y4m -o " + dir + "/out.y4m " + args);
         ASSERT_EQ(r.status, 0) << args << ": " << r.output;
         EXPECT_TRUE(firstFrame(dir + "/out.y4m") != input) << args << ": output equals input";
     }
@@ -175,17 +184,18 @@ TEST_F(EnhanceCli, DefaultEffectsKeepTheExposure) {
 }
 
 TEST_F(EnhanceCli, StatsGiveOneJsonLinePerFrame) {
-    const CommandResult r = run(kTool + " --no-progress --demo --size 64x48 -n 3 -e lowlight,beauty --stats " +
-                                dir + "/stats.jsonl");
+    const CommandResult r =
+        run(kTool + " --no-progress --demo --size 64x48 -n 3 -e lowlight,beauty --stats " + dir +
+            "/stats.jsonl");
     ASSERT_EQ(r.status, 0) << r.output;
     std::ifstream in(dir + "/stats.jsonl");
     std::string line;
     int frames = 0;
     while (std::getline(in, line)) {
         EXPECT_NE(line.find("\"frame\":" + std::to_string(frames)), std::string::npos) << line;
-        for (const char* field : {"\"mean\":", "\"log_mean\":", "\"dark_share\":", "\"median\":",
-                                  "\"low_percentile\":", "\"deviation\":", "\"dark_scene\":",
-                                  "\"noisy\":", "\"result\":0", "\"ms\":"})
+        for (const char* field :
+             {"\"mean\":", "\"log_mean\":", "\"dark_share\":", "\"median\":", "\"low_percentile\":",
+              "\"deviation\":", "\"dark_scene\":", "\"noisy\":", "\"result\":0", "\"ms\":"})
             EXPECT_NE(line.find(field), std::string::npos) << field << " in " << line;
         EXPECT_EQ(line.find("null"), std::string::npos) << line;
         ++frames;
@@ -232,11 +242,12 @@ TEST_F(EnhanceCli, AStreamCutOffMidWayKeepsTheFramesBeforeIt) {
     writeFile("cut.y4m", header + frames + "FRAME\n" + std::string(100, 'x'));
     const std::string args = " --no-progress -e beauty,color,denoise --backend cpu --threads 1 -i ";
     ASSERT_EQ(run(kTool + args + dir + "/whole.y4m -o " + dir + "/whole.out").status, 0);
-    const CommandResult cut = run("cat " + dir + "/cut.y4m | " + kTool + args + "- -o - >" + dir +
-                                  "/cut.out");
+    const CommandResult cut =
+        run("cat " + dir + "/cut.y4m | " + kTool + args + "- -o - >" + dir + "/cut.out");
     EXPECT_EQ(cut.status, 1) << cut.output;
     EXPECT_NE(cut.output.find("truncated Y4M frame (100 of 384 bytes) at frame 5"),
-              std::string::npos) << cut.output;
+              std::string::npos)
+        << cut.output;
     auto bytes = [this](const std::string& name) {
         std::ifstream in(dir + "/" + name, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), {});
@@ -250,8 +261,9 @@ TEST_F(EnhanceCli, AStreamCutOffMidWayKeepsTheFramesBeforeIt) {
 }
 
 TEST_F(EnhanceCli, BuiltInClipWritesY4MAndASideBySideSnapshot) {
-    const CommandResult r = run(kTool + " --no-progress --demo --size 96x64 -n 3 --snapshot-frame 2 -s " + dir +
-                      "/snap.png -o " + dir + "/out.y4m");
+    const CommandResult r =
+        run(kTool + " --no-progress --demo --size 96x64 -n 3 --snapshot-frame 2 -s " + dir +
+            "/snap.png -o " + dir + "/out.y4m");
     ASSERT_EQ(r.status, 0) << r.output;
     FILE* in = std::fopen((dir + "/out.y4m").c_str(), "rb");
     ASSERT_NE(in, nullptr);
@@ -288,10 +300,11 @@ TEST_F(EnhanceCli, SitsInAnFfmpegPipe) {
     const std::string source =
         "ffmpeg -v error -f lavfi -i testsrc2=size=160x120:rate=10 -frames:v 6 -pix_fmt yuv420p "
         "-f yuv4mpegpipe -";
-    const CommandResult r = run(source + " | " + kTool +
-                      " --no-progress -i - -o - --param 'beauty_effect_option={\"enable\":1,"
-                      "\"smoothness\":0.8}' | ffmpeg -v error -f yuv4mpegpipe -i - -f framemd5 " +
-                      dir + "/out.md5");
+    const CommandResult r =
+        run(source + " | " + kTool +
+            " --no-progress -i - -o - --param 'beauty_effect_option={\"enable\":1,"
+            "\"smoothness\":0.8}' | ffmpeg -v error -f yuv4mpegpipe -i - -f framemd5 " +
+            dir + "/out.md5");
     ASSERT_EQ(r.status, 0) << r.output;
     std::ifstream md5(dir + "/out.md5");
     std::stringstream text;
@@ -306,14 +319,17 @@ TEST_F(EnhanceCli, SitsInAnFfmpegPipe) {
 TEST_F(EnhanceCli, ReadsFourTwoTwoFromAFileMadeByFfmpeg) {
     if (!haveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed";
     ASSERT_EQ(run("ffmpeg -v error -f lavfi -i testsrc2=size=120x90:rate=5 -frames:v 3 "
-                  "-pix_fmt yuv422p -f yuv4mpegpipe " + dir + "/in.y4m")
+                  "-pix_fmt yuv422p -f yuv4mpegpipe " +
+                  dir + "/in.y4m")
                   .status,
               0);
-    const CommandResult r = run(kTool + " --no-progress -e beauty,color -i " + dir + "/in.y4m -o " + dir +
-                      "/out.y4m && ffmpeg -v error -i " + dir + "/out.y4m -f null -");
+    const CommandResult r =
+        run(kTool + " --no-progress -e beauty,color -i " + dir + "/in.y4m -o " + dir +
+            "/out.y4m && ffmpeg -v error -i " + dir + "/out.y4m -f null -");
     EXPECT_EQ(r.status, 0) << r.output;
-    const CommandResult probe = run("ffprobe -v error -show_entries stream=pix_fmt,width,height -of csv=p=0 " +
-                          dir + "/out.y4m");
+    const CommandResult probe =
+        run("ffprobe -v error -show_entries stream=pix_fmt,width,height -of csv=p=0 " + dir +
+            "/out.y4m");
     EXPECT_NE(probe.output.find("120,90,yuv422p"), std::string::npos) << probe.output;
 }
 

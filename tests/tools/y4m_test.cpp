@@ -27,9 +27,10 @@ struct MemoryStream {
 TEST(Y4MHeader, ReadsTheFieldsFfmpegWrites) {
     Y4MHeader h;
     std::string error;
-    ASSERT_TRUE(parseHeader("YUV4MPEG2 W641 H361 F30000:1001 Ip A1:1 C420jpeg XYSCSS=420JPEG "
-                            "XCOLORRANGE=FULL",
-                            &h, &error))
+    ASSERT_TRUE(
+        parseHeader("YUV4MPEG2 W641 H361 F30000:1001 Ip A1:1 C420jpeg XYSCSS=420JPEG "
+                    "XCOLORRANGE=FULL",
+                    &h, &error))
         << error;
     EXPECT_EQ(h.width, 641);
     EXPECT_EQ(h.height, 361);
@@ -53,11 +54,11 @@ TEST(Y4MHeader, FourTwoTwoHasFullHeightChroma) {
 TEST(Y4MHeader, RejectsWhatThisToolCannotRead) {
     const char* bad[] = {
         "",
-        "YUV4MPEG W64 H48",               // wrong magic
-        "YUV4MPEG2 H48",                  // no width
+        "YUV4MPEG W64 H48",  // wrong magic
+        "YUV4MPEG2 H48",     // no width
         "YUV4MPEG2 W0 H48",
         "YUV4MPEG2 W-5 H48",
-        "YUV4MPEG2 W99999999999 H48",     // overflows int
+        "YUV4MPEG2 W99999999999 H48",  // overflows int
         "YUV4MPEG2 W64 H48 C444",
         "YUV4MPEG2 W64 H48 C420p10",
         "YUV4MPEG2 W64 H48 Cmono",
@@ -141,7 +142,8 @@ TEST(Y4MReader, ReadsFramesLargerThanOneReadChunk) {
 }
 
 TEST(Y4MReader, RejectsAnOverlongOrMissingHeader) {
-    for (const std::string& bytes : {std::string(), std::string("YUV4MPEG2 ") + std::string(5000, 'X')}) {
+    for (const std::string& bytes :
+         {std::string(), std::string("YUV4MPEG2 ") + std::string(5000, 'X')}) {
         MemoryStream stream(bytes);
         ASSERT_NE(stream.file, nullptr);
         Y4MReader reader(stream.file);

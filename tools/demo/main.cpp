@@ -60,8 +60,8 @@ int main() {
         std::fprintf(stderr, "kelvo-demo: no usable OpenGL 3.3 context\n");
         return EXIT_FAILURE;
     }
-    engine->setVideoEffects({kEffectVideoDenoiser, kEffectLowLightEnhance, kEffectColorEnhance,
-                             kEffectBeauty});
+    engine->setVideoEffects(
+        {kEffectVideoDenoiser, kEffectLowLightEnhance, kEffectColorEnhance, kEffectBeauty});
     engine->setParameter("beauty_effect_option", R"({"enable":1,"smoothness":0.6})");
     engine->setParameter("color_enhance_option", R"({"enable":1,"strength":0.5})");
     engine->setParameter("lowlight_enhance_option", R"({"enable":1,"mode":1})");
@@ -69,9 +69,9 @@ int main() {
     const int w = 640, h = 360;
     std::vector<uint8_t> frame = makeFrame(w, h);
     const std::vector<uint8_t> before = frame;
-    const int result = engine->processFrame(kPixelFormatI420, w, h, frame.data(),
-                                            static_cast<int>(frame.size()), -1, -1,
-                                            kColorMatrixUnspecified, kColorRangeUnspecified);
+    const int result =
+        engine->processFrame(kPixelFormatI420, w, h, frame.data(), static_cast<int>(frame.size()),
+                             -1, -1, kColorMatrixUnspecified, kColorRangeUnspecified);
     long changed = 0;
     for (size_t i = 0; i < frame.size(); ++i) changed += frame[i] != before[i];
     std::printf("processFrame %dx%d I420: %d, %ld of %zu bytes changed\n", w, h, result, changed,

@@ -59,14 +59,15 @@ int usage() {
 // texture; `x` may run past the frame for the panning clip.
 double scene(double x, double y) {
     double v = 120 + 45 * std::sin(x / 57.0) * std::cos(y / 41.0) + 20 * std::sin((x + y) / 13.0);
-    if (std::fmod(x, 240.0) > 60 && std::fmod(x, 240.0) < 150 && y > 96 && y < 288)
-        v += 35;
+    if (std::fmod(x, 240.0) > 60 && std::fmod(x, 240.0) < 150 && y > 96 && y < 288) v += 35;
     if (static_cast<int>(x / 32) % 7 == 3) v -= 25;
     v += 6 * std::sin(x * 1.3) * std::sin(y * 1.7);
     return v;
 }
 
-uint8_t clamp8(double v) { return static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : std::lround(v)); }
+uint8_t clamp8(double v) {
+    return static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : std::lround(v));
+}
 
 struct Yuv {
     double y, u, v;
@@ -93,7 +94,8 @@ bool figureAt(const Figure& f, int n, double x, double y, Yuv* c) {
     const double s = f.scale;
     const double hx = (x - cx) / (18 * s), hy = (y - cy) / (24 * s);
     if (hx * hx + hy * hy <= 1) {
-        const double shade = 1 - 0.25 * (hx * hx + hy * hy) + 0.05 * std::sin(x * 0.9) * std::sin(y * 0.7);
+        const double shade =
+            1 - 0.25 * (hx * hx + hy * hy) + 0.05 * std::sin(x * 0.9) * std::sin(y * 0.7);
         *c = {165 * shade, 110, 155};  // skin
         return true;
     }

@@ -82,8 +82,10 @@ void writeStatsLine(std::FILE* out, int frame, const EngineObserver& observer,
                      s.mean, s.logAverage, s.darkFraction, s.median, s.percentile5,
                      s.standardDeviation);
     } else {
-        std::fputs(",\"mean\":null,\"log_mean\":null,\"dark_share\":null,\"median\":null,"
-                   "\"low_percentile\":null,\"deviation\":null", out);
+        std::fputs(
+            ",\"mean\":null,\"log_mean\":null,\"dark_share\":null,\"median\":null,"
+            "\"low_percentile\":null,\"deviation\":null",
+            out);
     }
     for (const char* key : {"dark_scene", "noisy"}) {
         const std::string v = engine.getInfo(key);
@@ -96,15 +98,21 @@ void writeStatsLine(std::FILE* out, int frame, const EngineObserver& observer,
 // The enable document each selected effect gets before the caller's own.
 const char* defaultDocument(int effect, const char** key) {
     switch (effect) {
-        case video::kEffectBeauty: *key = "beauty_effect_option"; return R"({"enable":1})";
-        case video::kEffectColorEnhance: *key = "color_enhance_option"; return R"({"enable":1})";
+        case video::kEffectBeauty:
+            *key = "beauty_effect_option";
+            return R"({"enable":1})";
+        case video::kEffectColorEnhance:
+            *key = "color_enhance_option";
+            return R"({"enable":1})";
         case video::kEffectVideoDenoiser:
             *key = "video_denoiser_option";
             return R"({"enable":1,"mode":0})";
         case video::kEffectLowLightEnhance:
             *key = "lowlight_enhance_option";
             return R"({"enable":1,"mode":0})";
-        default: *key = nullptr; return nullptr;
+        default:
+            *key = nullptr;
+            return nullptr;
     }
 }
 
@@ -118,9 +126,11 @@ void toRgb(const Y4MHeader& h, const uint8_t* planes, std::vector<uint8_t>* rgb,
     const uint8_t* u = y + static_cast<size_t>(h.width) * h.height;
     const uint8_t* v = u + static_cast<size_t>(cw) * ch;
     rgb->resize(static_cast<size_t>(h.width) * h.height * 3);
-    const libyuv::YuvConstants* k = range == 1 ? &libyuv::kYvuJPEGConstants : &libyuv::kYvuI601Constants;
+    const libyuv::YuvConstants* k =
+        range == 1 ? &libyuv::kYvuJPEGConstants : &libyuv::kYvuI601Constants;
     if (matrix == 1) k = range == 1 ? &libyuv::kYvuF709Constants : &libyuv::kYvuH709Constants;
-    if (matrix == 7 || matrix == 8) k = range == 1 ? &libyuv::kYvuV2020Constants : &libyuv::kYvu2020Constants;
+    if (matrix == 7 || matrix == 8)
+        k = range == 1 ? &libyuv::kYvuV2020Constants : &libyuv::kYvu2020Constants;
     if (h.chroma == Chroma::k420)
         libyuv::I420ToRGB24Matrix(y, h.width, v, cw, u, cw, rgb->data(), h.width * 3, k, h.width,
                                   h.height);
@@ -173,8 +183,8 @@ int run(int argc, char** argv) {
         header.colorRange = 0;
         if (options.maxFrames < 0) options.maxFrames = 60;
     }
-    const int range = options.colorRange >= 0 ? options.colorRange
-                                              : (header.colorRange == 1 ? 1 : 0);
+    const int range =
+        options.colorRange >= 0 ? options.colorRange : (header.colorRange == 1 ? 1 : 0);
     const int matrix = options.colorMatrix >= 0 ? options.colorMatrix : 4;
 
     // Engine and every parameter document, before the first byte of output,
@@ -185,7 +195,7 @@ int run(int argc, char** argv) {
     engine->setObserver(&observer);
     if (engine->init(engineConfig(options).c_str()) != 0)
         return fail(options.backend == "gpu" ? "no usable OpenGL 3.3 context"
-                                              : "the engine refused its configuration");
+                                             : "the engine refused its configuration");
     // Again after init: only then do the detection and effect reports reach it.
     engine->setObserver(&observer);
     const std::string backend = engine->getInfo("backend");
@@ -201,11 +211,13 @@ int run(int argc, char** argv) {
             return usage("--param " + param.first + ": invalid JSON '" + param.second + "'");
         if (!observer.rejections.empty())
             return usage("--param " + param.first + ": " + observer.rejections.front());
-        if (r != 0) return usage("--param " + param.first + " rejected (" + std::to_string(r) + ")");
+        if (r != 0)
+            return usage("--param " + param.first + " rejected (" + std::to_string(r) + ")");
     }
 
     std::FILE* out = nullptr;
-    if (options.output == "-") out = stdout;
+    if (options.output == "-")
+        out = stdout;
     else if (!options.output.empty() && !(out = std::fopen(options.output.c_str(), "wb")))
         return fail("cannot write '" + options.output + "'");
     Y4MWriter writer(out);
@@ -215,7 +227,8 @@ int run(int argc, char** argv) {
         if (!writer.writeHeader(outHeader)) return fail("cannot write the output");
     }
     std::FILE* stats = nullptr;
-    if (options.statsPath == "-") stats = stderr;
+    if (options.statsPath == "-")
+        stats = stderr;
     else if (!options.statsPath.empty() && !(stats = std::fopen(options.statsPath.c_str(), "w")))
         return fail("cannot write '" + options.statsPath + "'");
 
@@ -225,7 +238,8 @@ int run(int argc, char** argv) {
     // each report gets a line of its own.
     const char* const lineStart = terminal ? "\r" : "";
     const char* const lineEnd = terminal ? "" : "\n";
-    const int format = header.chroma == Chroma::k420 ? video::kPixelFormatI420 : video::kPixelFormatI422;
+    const int format =
+        header.chroma == Chroma::k420 ? video::kPixelFormatI420 : video::kPixelFormatI422;
     const auto start = std::chrono::steady_clock::now();
     auto lastReport = start;
     std::vector<uint8_t> before;
@@ -263,15 +277,16 @@ int run(int argc, char** argv) {
                            std::chrono::duration<double, std::milli>(
                                std::chrono::steady_clock::now() - frameStart)
                                .count());
-        if (r == 0) ++processed;
+        if (r == 0)
+            ++processed;
         else if (r != video::kResultNoEffectEnabled && r != 1)
             return stop("processing failed at frame " + std::to_string(frames) + " (" +
                         std::to_string(r) + ")");
         // Before the frame is handed on, as the buffer then goes back to reading.
         const bool snapshotNow = !snapshotDone && frames == options.snapshotFrame;
         const bool snapshotWritten =
-            snapshotNow && writeSnapshot(options.snapshotPath, header, before, *planes, matrix,
-                                         range, &error);
+            snapshotNow &&
+            writeSnapshot(options.snapshotPath, header, before, *planes, matrix, range, &error);
         if (!pipeline.done()) return stop("cannot write the output");
         if (snapshotNow) {
             if (!snapshotWritten) return stop(error);
@@ -296,8 +311,8 @@ int run(int argc, char** argv) {
         std::fprintf(stderr,
                      "%skelvo-enhance: %d frames (%d processed) of %dx%d in %.2f s, %.1f fps, "
                      "%s backend\n",
-                     progress ? lineStart : "", frames, processed, header.width, header.height, seconds,
-                     seconds > 0 ? frames / seconds : 0.0, backend.c_str());
+                     progress ? lineStart : "", frames, processed, header.width, header.height,
+                     seconds, seconds > 0 ? frames / seconds : 0.0, backend.c_str());
     if (!snapshotDone)
         return fail("--snapshot-frame " + std::to_string(options.snapshotFrame) +
                     " is past the end of the input");

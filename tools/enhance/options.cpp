@@ -90,8 +90,9 @@ bool parseEffects(const std::string& list, std::vector<int>* effects, std::strin
 
 bool parseMatrix(const std::string& text, int* code) {
     static const std::pair<const char*, int> names[] = {
-        {"rgb", 0}, {"bt709", 1}, {"fcc", 2}, {"bt470bg", 3}, {"bt601", 4}, {"smpte170m", 4},
-        {"smpte240m", 5}, {"ycgco", 6}, {"bt2020", 7}, {"bt2020nc", 7}, {"bt2020c", 8},
+        {"rgb", 0},    {"bt709", 1},     {"fcc", 2},       {"bt470bg", 3},
+        {"bt601", 4},  {"smpte170m", 4}, {"smpte240m", 5}, {"ycgco", 6},
+        {"bt2020", 7}, {"bt2020nc", 7},  {"bt2020c", 8},
     };
     for (const auto& n : names)
         if (text == n.first) {
@@ -133,8 +134,19 @@ bool loadParamFile(const std::string& path,
 }
 
 bool parseOptions(int argc, char** argv, Options* o, std::string* error) {
-    enum { kRange = 1000, kMatrix, kSnapshotFrame, kSize, kNoise, kProgress, kNoProgress, kDemo,
-           kStats, kBackend, kThreads };
+    enum {
+        kRange = 1000,
+        kMatrix,
+        kSnapshotFrame,
+        kSize,
+        kNoise,
+        kProgress,
+        kNoProgress,
+        kDemo,
+        kStats,
+        kBackend,
+        kThreads
+    };
     static const option longOptions[] = {
         {"input", required_argument, nullptr, 'i'},
         {"output", required_argument, nullptr, 'o'},
@@ -166,8 +178,12 @@ bool parseOptions(int argc, char** argv, Options* o, std::string* error) {
     while ((c = getopt_long(argc, argv, ":i:o:e:p:P:s:n:vh", longOptions, nullptr)) != -1) {
         const std::string arg = optarg ? optarg : "";
         switch (c) {
-            case 'i': o->input = arg; break;
-            case 'o': o->output = arg; break;
+            case 'i':
+                o->input = arg;
+                break;
+            case 'o':
+                o->output = arg;
+                break;
             case 'e':
                 if (!parseEffects(arg, &o->effects, error)) return false;
                 break;
@@ -184,8 +200,10 @@ bool parseOptions(int argc, char** argv, Options* o, std::string* error) {
                 if (!loadParamFile(arg, &o->params, error)) return false;
                 break;
             case kRange:
-                if (arg == "limited" || arg == "tv") o->colorRange = 0;
-                else if (arg == "full" || arg == "pc") o->colorRange = 1;
+                if (arg == "limited" || arg == "tv")
+                    o->colorRange = 0;
+                else if (arg == "full" || arg == "pc")
+                    o->colorRange = 1;
                 else {
                     *error = "--range must be limited or full";
                     return false;
@@ -197,7 +215,9 @@ bool parseOptions(int argc, char** argv, Options* o, std::string* error) {
                     return false;
                 }
                 break;
-            case 's': o->snapshotPath = arg; break;
+            case 's':
+                o->snapshotPath = arg;
+                break;
             case kSnapshotFrame:
                 if (!parseInt(arg.c_str(), 0, &o->snapshotFrame)) {
                     *error = "--snapshot-frame needs a frame number";
@@ -230,10 +250,18 @@ bool parseOptions(int argc, char** argv, Options* o, std::string* error) {
                 }
                 break;
             }
-            case kProgress: o->progress = 1; break;
-            case kNoProgress: o->progress = 0; break;
-            case kDemo: o->demo = true; break;
-            case kStats: o->statsPath = arg; break;
+            case kProgress:
+                o->progress = 1;
+                break;
+            case kNoProgress:
+                o->progress = 0;
+                break;
+            case kDemo:
+                o->demo = true;
+                break;
+            case kStats:
+                o->statsPath = arg;
+                break;
             case kBackend:
                 if (arg != "auto" && arg != "gpu" && arg != "cpu") {
                     *error = "--backend must be auto, gpu or cpu";
@@ -247,8 +275,12 @@ bool parseOptions(int argc, char** argv, Options* o, std::string* error) {
                     return false;
                 }
                 break;
-            case 'v': o->verbose = true; break;
-            case 'h': o->help = true; break;
+            case 'v':
+                o->verbose = true;
+                break;
+            case 'h':
+                o->help = true;
+                break;
             case ':':
                 *error = std::string("option ") + argv[optind - 1] + " needs a value";
                 return false;
@@ -264,8 +296,9 @@ bool parseOptions(int argc, char** argv, Options* o, std::string* error) {
     // Without an input the built-in clip plays only when asked for: in a pipe
     // a forgotten -i must not feed 60 made-up frames downstream.
     if (!o->help && o->input.empty() && !o->demo) {
-        *error = "no input: give --input FILE (or -i - for standard input), or --demo for the "
-                 "built-in clip";
+        *error =
+            "no input: give --input FILE (or -i - for standard input), or --demo for the "
+            "built-in clip";
         return false;
     }
     if (!o->input.empty() && o->demo) {
@@ -276,8 +309,8 @@ bool parseOptions(int argc, char** argv, Options* o, std::string* error) {
 }
 
 std::string engineConfig(const Options& options) {
-    return "{\"backend\":\"" + options.backend + "\",\"threads\":" +
-           std::to_string(options.threads) + "}";
+    return "{\"backend\":\"" + options.backend +
+           "\",\"threads\":" + std::to_string(options.threads) + "}";
 }
 
 }  // namespace enhance

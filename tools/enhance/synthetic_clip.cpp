@@ -20,7 +20,8 @@ void toYuv(double r, double g, double b, double* y, double* u, double* v) {
 
 // Scene colour at (x, y) of frame `t`: a warm wall with a stripe pattern,
 // a face-coloured ellipse drifting across, and a saturated blue object.
-void sceneColour(double x, double y, int width, int height, int t, double* r, double* g, double* b) {
+void sceneColour(double x, double y, int width, int height, int t, double* r, double* g,
+                 double* b) {
     const double pan = t * 1.5;
     const double stripes = 0.5 + 0.5 * std::sin((x + pan) * 0.15) * std::sin(y * 0.05);
     *r = 90 + 40 * stripes;

@@ -34,7 +34,9 @@ bool parseRatio(const std::string& text, int* num, int* den) {
 }  // namespace
 
 int chromaWidth(const Y4MHeader& h) { return (h.width + 1) / 2; }
-int chromaHeight(const Y4MHeader& h) { return h.chroma == Chroma::k420 ? (h.height + 1) / 2 : h.height; }
+int chromaHeight(const Y4MHeader& h) {
+    return h.chroma == Chroma::k420 ? (h.height + 1) / 2 : h.height;
+}
 
 size_t frameBytes(const Y4MHeader& h) {
     return static_cast<size_t>(h.width) * h.height +
@@ -67,8 +69,12 @@ bool parseHeader(const std::string& line, Y4MHeader* header, std::string* error)
                     return false;
                 }
                 break;
-            case 'I': h.interlace = value; break;
-            case 'A': h.aspect = value; break;
+            case 'I':
+                h.interlace = value;
+                break;
+            case 'A':
+                h.aspect = value;
+                break;
             case 'C':
                 if (value == "420jpeg" || value == "420paldv" || value == "420mpeg2" ||
                     value == "420") {
@@ -84,9 +90,12 @@ bool parseHeader(const std::string& line, Y4MHeader* header, std::string* error)
                 h.chromaTag = value;
                 break;
             case 'X':
-                if (value == "COLORRANGE=LIMITED") h.colorRange = 0;
-                else if (value == "COLORRANGE=FULL") h.colorRange = 1;
-                else h.extra.push_back(field);
+                if (value == "COLORRANGE=LIMITED")
+                    h.colorRange = 0;
+                else if (value == "COLORRANGE=FULL")
+                    h.colorRange = 1;
+                else
+                    h.extra.push_back(field);
                 break;
             default:
                 h.extra.push_back(field);
@@ -131,7 +140,8 @@ bool Y4MReader::readLine(std::string* line, size_t limit) {
 bool Y4MReader::open(std::string* error) {
     std::string line;
     if (!readLine(&line, kMaxHeaderLine)) {
-        *error = line.empty() ? "empty input: no Y4M header" : "Y4M header line is too long or cut short";
+        *error = line.empty() ? "empty input: no Y4M header"
+                              : "Y4M header line is too long or cut short";
         return false;
     }
     return parseHeader(line, &header_, error);

@@ -111,7 +111,8 @@ int main(int argc, char** argv) {
             char* end = nullptr;
             frames = static_cast<int>(std::strtol(argv[++i], &end, 10));
             if (*end != '\0' || frames < 1) {
-                std::fprintf(stderr, "kelvo-host-demo: --frames needs a positive number\n%s", kUsage);
+                std::fprintf(stderr, "kelvo-host-demo: --frames needs a positive number\n%s",
+                             kUsage);
                 return 2;
             }
         } else if (argv[i][0] == '-') {
@@ -190,7 +191,8 @@ int main(int argc, char** argv) {
         while (nextProperty < sizeof kProperties / sizeof kProperties[0] &&
                kProperties[nextProperty].atFrame == i) {
             const Property& p = kProperties[nextProperty++];
-            const int r = filter->setProperty(p.key, p.value, static_cast<int>(std::strlen(p.value)));
+            const int r =
+                filter->setProperty(p.key, p.value, static_cast<int>(std::strlen(p.value)));
             std::printf("frame %d: property %s = %s -> %d\n", i, p.key, p.value, r);
         }
         std::vector<uint8_t> pixels = makeFrame(i);
@@ -209,8 +211,8 @@ int main(int argc, char** argv) {
         frame->addRef();  // adaptFrame takes one reference
         const int r = filter->adaptFrame(frame, &out);
         if (r == 0) ++processed;
-        std::printf("frame %d: %s (%d), mean change %.2f\n", i, r == 0 ? "processed" : "not processed",
-                    r, meanChange(original, pixels));
+        std::printf("frame %d: %s (%d), mean change %.2f\n", i,
+                    r == 0 ? "processed" : "not processed", r, meanChange(original, pixels));
         if (out) out->release();
         frame->release();
     }

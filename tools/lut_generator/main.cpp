@@ -63,122 +63,121 @@ constexpr int kImageSize = 512;
 constexpr int kTilesPerRow = 8;
 
 struct Rgb {
-  double r, g, b;
+    double r, g, b;
 };
 
 double clamp01(double x) { return std::min(1.0, std::max(0.0, x)); }
 
 double smoothstep(double e0, double e1, double x) {
-  double t = clamp01((x - e0) / (e1 - e0));
-  return t * t * (3.0 - 2.0 * t);
+    double t = clamp01((x - e0) / (e1 - e0));
+    return t * t * (3.0 - 2.0 * t);
 }
 
 double bump(double x, double p, double q) { return std::pow(x, p) * std::pow(1.0 - x, q); }
 
 Rgb whitening(Rgb c) {
-  const double luma = 0.2126 * c.r + 0.7152 * c.g + 0.0722 * c.b;
-  const double m = std::max(0.0, (luma - 0.0722) / (1.0 - 0.0722));
-  auto lift = [m](double x, double k, double e) { return x + (1.0 - x) * k * std::pow(m, e); };
-  const double shadow = (1.0 - c.r) * (1.0 - c.g) * (1.0 - c.b);
-  return {lift(c.r, 0.563, 2.21), lift(c.g, 0.411, 1.50) + 4.0 / 255.0 * shadow * shadow,
-          lift(c.b, 0.393, 1.30)};
+    const double luma = 0.2126 * c.r + 0.7152 * c.g + 0.0722 * c.b;
+    const double m = std::max(0.0, (luma - 0.0722) / (1.0 - 0.0722));
+    auto lift = [m](double x, double k, double e) { return x + (1.0 - x) * k * std::pow(m, e); };
+    const double shadow = (1.0 - c.r) * (1.0 - c.g) * (1.0 - c.b);
+    return {lift(c.r, 0.563, 2.21), lift(c.g, 0.411, 1.50) + 4.0 / 255.0 * shadow * shadow,
+            lift(c.b, 0.393, 1.30)};
 }
 
 Rgb ruddy(Rgb c) {
-  const double u = c.r + 4.72 * bump(c.r, 2.62, 2.30);
-  const double g = c.g + 3.71 * bump(c.g, 2.67, 2.19);
-  const double v = c.b + 3.84 * bump(c.b, 2.78, 2.05);
-  const double warmth = std::max(0.0, c.r - c.g);
-  const double f = 1.0 - std::pow(1.0 - warmth, 4.6);
-  return {u + 0.92 * (1.0 - u) * f, g, v + 48.0 / 255.0 * (1.0 - v) * f};
+    const double u = c.r + 4.72 * bump(c.r, 2.62, 2.30);
+    const double g = c.g + 3.71 * bump(c.g, 2.67, 2.19);
+    const double v = c.b + 3.84 * bump(c.b, 2.78, 2.05);
+    const double warmth = std::max(0.0, c.r - c.g);
+    const double f = 1.0 - std::pow(1.0 - warmth, 4.6);
+    return {u + 0.92 * (1.0 - u) * f, g, v + 48.0 / 255.0 * (1.0 - v) * f};
 }
 
 double hueDegrees(Rgb c, double maxc, double chroma) {
-  if (chroma <= 0.0) return 0.0;
-  if (maxc == c.r) return 60.0 * std::fmod((c.g - c.b) / chroma + 6.0, 6.0);
-  if (maxc == c.g) return 60.0 * ((c.b - c.r) / chroma + 2.0);
-  return 60.0 * ((c.r - c.g) / chroma + 4.0);
+    if (chroma <= 0.0) return 0.0;
+    if (maxc == c.r) return 60.0 * std::fmod((c.g - c.b) / chroma + 6.0, 6.0);
+    if (maxc == c.g) return 60.0 * ((c.b - c.r) / chroma + 2.0);
+    return 60.0 * ((c.r - c.g) / chroma + 4.0);
 }
 
 double skinLikelihood(Rgb c) {
-  const double maxc = std::max({c.r, c.g, c.b});
-  const double chroma = maxc - std::min({c.r, c.g, c.b});
-  double d = std::fabs(hueDegrees(c, maxc, chroma) - 20.0);
-  d = std::min(d, 360.0 - d);
-  const double neutral = 66.0 / 255.0;
-  auto hueWeight = [](double dist) { return 1.0 - smoothstep(15.0, 50.0, dist); };
-  const double saturatedSkin = (31.0 / 255.0) / hueWeight(20.0);
-  const double s = hueWeight(d);
-  const double p = neutral + (1.0 - neutral) * smoothstep(0.03, 0.12, chroma) -
-                   (1.0 - saturatedSkin) * smoothstep(0.5, 1.0, chroma);
-  const double n = neutral * (1.0 - smoothstep(0.03, 0.5, chroma));
-  return s * p + (1.0 - s) * n;
+    const double maxc = std::max({c.r, c.g, c.b});
+    const double chroma = maxc - std::min({c.r, c.g, c.b});
+    double d = std::fabs(hueDegrees(c, maxc, chroma) - 20.0);
+    d = std::min(d, 360.0 - d);
+    const double neutral = 66.0 / 255.0;
+    auto hueWeight = [](double dist) { return 1.0 - smoothstep(15.0, 50.0, dist); };
+    const double saturatedSkin = (31.0 / 255.0) / hueWeight(20.0);
+    const double s = hueWeight(d);
+    const double p = neutral + (1.0 - neutral) * smoothstep(0.03, 0.12, chroma) -
+                     (1.0 - saturatedSkin) * smoothstep(0.5, 1.0, chroma);
+    const double n = neutral * (1.0 - smoothstep(0.03, 0.5, chroma));
+    return s * p + (1.0 - s) * n;
 }
 
 uint8_t toByte(double x) { return static_cast<uint8_t>(std::lround(255.0 * clamp01(x))); }
 
 template <typename Table>
 std::vector<uint8_t> buildImage(Table table) {
-  std::vector<uint8_t> rgba(kImageSize * kImageSize * 4);
-  for (int k = 0; k < kLevels; ++k) {
-    for (int gy = 0; gy < kLevels; ++gy) {
-      for (int rx = 0; rx < kLevels; ++rx) {
-        const Rgb in{rx / 63.0, gy / 63.0, k / 63.0};
-        const Rgb out = table(in);
-        const int x = (k % kTilesPerRow) * kLevels + rx;
-        const int y = (k / kTilesPerRow) * kLevels + gy;
-        uint8_t* px = &rgba[(static_cast<size_t>(y) * kImageSize + x) * 4];
-        px[0] = toByte(out.r);
-        px[1] = toByte(out.g);
-        px[2] = toByte(out.b);
-        px[3] = 255;
-      }
+    std::vector<uint8_t> rgba(kImageSize * kImageSize * 4);
+    for (int k = 0; k < kLevels; ++k) {
+        for (int gy = 0; gy < kLevels; ++gy) {
+            for (int rx = 0; rx < kLevels; ++rx) {
+                const Rgb in{rx / 63.0, gy / 63.0, k / 63.0};
+                const Rgb out = table(in);
+                const int x = (k % kTilesPerRow) * kLevels + rx;
+                const int y = (k / kTilesPerRow) * kLevels + gy;
+                uint8_t* px = &rgba[(static_cast<size_t>(y) * kImageSize + x) * 4];
+                px[0] = toByte(out.r);
+                px[1] = toByte(out.g);
+                px[2] = toByte(out.b);
+                px[3] = 255;
+            }
+        }
     }
-  }
-  return rgba;
+    return rgba;
 }
 
 bool writePng(const std::string& path, const std::vector<uint8_t>& rgba) {
-  FILE* file = std::fopen(path.c_str(), "wb");
-  if (!file) {
-    std::fprintf(stderr, "cannot open %s for writing\n", path.c_str());
-    return false;
-  }
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png ? png_create_info_struct(png) : nullptr;
-  if (!info || setjmp(png_jmpbuf(png))) {
-    png_destroy_write_struct(&png, info ? &info : nullptr);
-    std::fclose(file);
-    std::fprintf(stderr, "cannot encode %s\n", path.c_str());
-    return false;
-  }
-  png_init_io(png, file);
-  png_set_compression_level(png, 9);
-  png_set_IHDR(png, info, kImageSize, kImageSize, 8, PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE,
-               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  png_write_info(png, info);
-  for (int y = 0; y < kImageSize; ++y) {
-    png_write_row(png, &rgba[static_cast<size_t>(y) * kImageSize * 4]);
-  }
-  png_write_end(png, nullptr);
-  png_destroy_write_struct(&png, &info);
-  return std::fclose(file) == 0;
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) {
+        std::fprintf(stderr, "cannot open %s for writing\n", path.c_str());
+        return false;
+    }
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    if (!info || setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, info ? &info : nullptr);
+        std::fclose(file);
+        std::fprintf(stderr, "cannot encode %s\n", path.c_str());
+        return false;
+    }
+    png_init_io(png, file);
+    png_set_compression_level(png, 9);
+    png_set_IHDR(png, info, kImageSize, kImageSize, 8, PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    for (int y = 0; y < kImageSize; ++y) {
+        png_write_row(png, &rgba[static_cast<size_t>(y) * kImageSize * 4]);
+    }
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return std::fclose(file) == 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: %s <output directory>\n", argv[0]);
-    return 2;
-  }
-  const std::string dir = argv[1];
-  const bool ok =
-      writePng(dir + "/whitening.png", buildImage(whitening)) &&
-      writePng(dir + "/ruddy.png", buildImage(ruddy)) &&
-      writePng(dir + "/skin.png", buildImage([](Rgb c) {
-                 const double v = skinLikelihood(c);
-                 return Rgb{v, v, v};
-               }));
-  return ok ? 0 : 1;
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s <output directory>\n", argv[0]);
+        return 2;
+    }
+    const std::string dir = argv[1];
+    const bool ok = writePng(dir + "/whitening.png", buildImage(whitening)) &&
+                    writePng(dir + "/ruddy.png", buildImage(ruddy)) &&
+                    writePng(dir + "/skin.png", buildImage([](Rgb c) {
+                                 const double v = skinLikelihood(c);
+                                 return Rgb{v, v, v};
+                             }));
+    return ok ? 0 : 1;
 }

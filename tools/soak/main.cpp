@@ -63,11 +63,14 @@ long residentKB() {
 size_t bufferBytes(int format, int w, int h) {
     const size_t luma = size_t(w) * h, cw = (w + 1) / 2, ch = (h + 1) / 2;
     switch (format) {
-        case kPixelFormatI422: return luma + 2 * cw * h;
+        case kPixelFormatI422:
+            return luma + 2 * cw * h;
         case kPixelFormatRGBA:
         case kPixelFormatARGB:
-        case kPixelFormatBGRA: return 4 * luma;
-        default: return luma + 2 * cw * ch;
+        case kPixelFormatBGRA:
+            return 4 * luma;
+        default:
+            return luma + 2 * cw * ch;
     }
 }
 
@@ -104,8 +107,8 @@ public:
             randomFrame();
         } else if (pick < 90) {
             std::vector<int> list;
-            for (int id : {kEffectVideoDenoiser, kEffectLowLightEnhance, kEffectColorEnhance,
-                           kEffectBeauty})
+            for (int id :
+                 {kEffectVideoDenoiser, kEffectLowLightEnhance, kEffectColorEnhance, kEffectBeauty})
                 if (random_() % 2) list.push_back(id);
             if (list.empty()) list.push_back(kEffectBeauty);
             std::shuffle(list.begin(), list.end(), random_);
@@ -126,7 +129,9 @@ private:
                      ", expected " + std::to_string(expected));
     }
 
-    void select(const std::vector<int>& list) { check(engine_->setVideoEffects(list), 0, "setVideoEffects"); }
+    void select(const std::vector<int>& list) {
+        check(engine_->setVideoEffects(list), 0, "setVideoEffects");
+    }
 
     void document(int key, const std::string& text, int expected) {
         check(engine_->setParameter(kKeys[key], text.c_str()), expected,
@@ -144,19 +149,34 @@ private:
             const int on = random_() % 4 != 0;
             switch (key) {
                 case 0:
-                    std::snprintf(text, sizeof text,
-                                  R"({"enable":%d,"smoothness":%.2f,"lightness":%.2f,"redness":%.2f,"sharpness":%.2f})",
-                                  on, a, 1 - a, a / 2, a / 3);
+                    std::snprintf(
+                        text, sizeof text,
+                        R"({"enable":%d,"smoothness":%.2f,"lightness":%.2f,"redness":%.2f,"sharpness":%.2f})",
+                        on, a, 1 - a, a / 2, a / 3);
                     break;
-                case 1: std::snprintf(text, sizeof text, R"({"enable":%d,"strength":%.2f,"skinProtect":%.2f})", on, a, 1 - a); break;
-                case 2: std::snprintf(text, sizeof text, R"({"enable":%d,"mode":%d,"level":%d})", on, int(random_() % 2), int(random_() % 3)); break;
-                case 3: std::snprintf(text, sizeof text, R"({"enable":%d,"mode":%d,"level":%d})", on, int(random_() % 2), int(random_() % 2)); break;
-                default: std::snprintf(text, sizeof text, R"({"light_strength":%.2f,"noise_level":%d})", a, int(random_() % 3)); break;
+                case 1:
+                    std::snprintf(text, sizeof text,
+                                  R"({"enable":%d,"strength":%.2f,"skinProtect":%.2f})", on, a,
+                                  1 - a);
+                    break;
+                case 2:
+                    std::snprintf(text, sizeof text, R"({"enable":%d,"mode":%d,"level":%d})", on,
+                                  int(random_() % 2), int(random_() % 3));
+                    break;
+                case 3:
+                    std::snprintf(text, sizeof text, R"({"enable":%d,"mode":%d,"level":%d})", on,
+                                  int(random_() % 2), int(random_() % 2));
+                    break;
+                default:
+                    std::snprintf(text, sizeof text, R"({"light_strength":%.2f,"noise_level":%d})",
+                                  a, int(random_() % 3));
+                    break;
             }
             document(key, text, 0);
         } else if (kind < 9) {
             // Rejected members are logged and change nothing: still 0.
-            std::snprintf(text, sizeof text, R"({"enable":7,"smoothness":"high","unknown":%d})", int(random_() % 9));
+            std::snprintf(text, sizeof text, R"({"enable":7,"smoothness":"high","unknown":%d})",
+                          int(random_() % 9));
             document(key, text, 0);
         } else {
             document(key, R"({"enable":1,)", -7);
@@ -184,8 +204,8 @@ private:
         if (buffer_.size() < bytes) buffer_.resize(bytes);
         const uint8_t seed = uint8_t(random_());
         for (size_t i = 0; i < bytes; i += 61) buffer_[i] = uint8_t(seed + i / 61);
-        const int r = engine_->processFrame(format, w, h, buffer_.data(), int(bytes), 0, 0,
-                                            matrix, range);
+        const int r =
+            engine_->processFrame(format, w, h, buffer_.data(), int(bytes), 0, 0, matrix, range);
         ++frames;
         const bool any = enabled_[0] || enabled_[1] || enabled_[2] || enabled_[3];
         // With nothing enabled by us, the automatic modes may still switch an
@@ -220,7 +240,9 @@ public:
             return false;
         }
         GstElement* sink = gst_bin_get_by_name(GST_BIN(pipeline_), "sink");
-        g_signal_connect(sink, "handoff", G_CALLBACK(+[](GstElement*, GstBuffer*, GstPad*, gpointer) { ++frames; }), nullptr);
+        g_signal_connect(sink, "handoff",
+                         G_CALLBACK(+[](GstElement*, GstBuffer*, GstPad*, gpointer) { ++frames; }),
+                         nullptr);
         gst_object_unref(sink);
         caps_ = gst_bin_get_by_name(GST_BIN(pipeline_), "caps");
         element_ = gst_bin_get_by_name(GST_BIN(pipeline_), "k");
@@ -393,8 +415,9 @@ int main(int argc, char** argv) {
                 "",
 #endif
                 frames.load(), unexpected.load());
-    std::printf("kelvo-soak: RSS %ld kB at start, %ld kB after warm-up, %ld kB at the end (%+.1f %%)\n",
-                startKB, warmKB, endKB, growth);
+    std::printf(
+        "kelvo-soak: RSS %ld kB at start, %ld kB after warm-up, %ld kB at the end (%+.1f %%)\n",
+        startKB, warmKB, endKB, growth);
     if (unexpected.load() > 0 || growth > 10.0) {
         std::puts("kelvo-soak: FAILED");
         return 1;

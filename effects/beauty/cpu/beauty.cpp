@@ -26,7 +26,8 @@ int clampIndex(int i, int size) { return i < 0 ? 0 : (i >= size ? size - 1 : i);
 bool inUnitRange(float x) { return kBeautyUnitRange.contains(x); }
 
 size_t spanBytes(int stride, int width, int height) {
-    return static_cast<size_t>(stride) * static_cast<size_t>(height - 1) + static_cast<size_t>(width) * 4;
+    return static_cast<size_t>(stride) * static_cast<size_t>(height - 1) +
+           static_cast<size_t>(width) * 4;
 }
 
 }  // namespace
@@ -36,7 +37,8 @@ size_t spanBytes(int stride, int width, int height) {
 // grading is itself interpolated linearly between them.
 constexpr int kGradingCubeSize = 64;
 
-CpuBeauty::CpuBeauty(const BeautyRows& rows, bool gradingCube) : rows_(rows), useGradingCube_(gradingCube) {}
+CpuBeauty::CpuBeauty(const BeautyRows& rows, bool gradingCube)
+    : rows_(rows), useGradingCube_(gradingCube) {}
 
 CpuBeauty::TableCells CpuBeauty::tableCells(ConstImageRGBA8 table) {
     if (!table.data || table.width != kBeautyTableSize || table.height != kBeautyTableSize ||
@@ -106,7 +108,8 @@ void CpuBeauty::resize(int width, int height) {
                    downWeights_[i] == (128u | 128u << 16);
         doubling_ = doubling_ && upX0_[2 * i] == clampIndex(i - 1, w2) && upX1_[2 * i] == i &&
                     upWeights_[2 * i] == kBeautyQuarterBack && upX0_[2 * i + 1] == i &&
-                    upX1_[2 * i + 1] == clampIndex(i + 1, w2) && upWeights_[2 * i + 1] == kBeautyQuarterOn;
+                    upX1_[2 * i + 1] == clampIndex(i + 1, w2) &&
+                    upWeights_[2 * i + 1] == kBeautyQuarterOn;
     }
 
     // Pass 1 steps kBeautyBlurStep half-size texels up and down from the centre.
@@ -116,7 +119,8 @@ void CpuBeauty::resize(int width, int height) {
     for (int j = 0; j < h2; ++j) {
         for (int k = 0; k < 9; ++k) {
             int texel;
-            linearRead((j + 0.5 + static_cast<double>(kBeautyBlurStep) * kSteps[k]) / h2, height, &texel, &soften1Weights_[j * 9 + k]);
+            linearRead((j + 0.5 + static_cast<double>(kBeautyBlurStep) * kSteps[k]) / h2, height,
+                       &texel, &soften1Weights_[j * 9 + k]);
             soften1Rows_[j * 18 + 2 * k] = clampIndex(texel, height);
             soften1Rows_[j * 18 + 2 * k + 1] = clampIndex(texel + 1, height);
         }
@@ -183,9 +187,9 @@ void CpuBeauty::latchGrading() {
 }
 
 int CpuBeauty::begin(ConstImageRGBA8 src, ImageRGBA8 dst) {
-    if (!src.data || !dst.data || src.width <= 0 || src.height <= 0 ||
-        src.width != dst.width || src.height != dst.height ||
-        src.width > (INT32_MAX / 4) || src.stride < src.width * 4 || dst.stride < dst.width * 4) {
+    if (!src.data || !dst.data || src.width <= 0 || src.height <= 0 || src.width != dst.width ||
+        src.height != dst.height || src.width > (INT32_MAX / 4) || src.stride < src.width * 4 ||
+        dst.stride < dst.width * 4) {
         return -1;
     }
     // The mix reads neighbours of pixels it has already written over.
@@ -269,7 +273,8 @@ void CpuBeauty::runStage(Stage stage, int y0, int y1) {
                     padRow(spread, w2);
                     rows_.doubled(spread, wideRow(y), w2);
                 } else {
-                    rows_.downsize(spread, upX0_.data(), upX1_.data(), upWeights_.data(), wideRow(y), width_);
+                    rows_.downsize(spread, upX0_.data(), upX1_.data(), upWeights_.data(),
+                                   wideRow(y), width_);
                 }
                 break;
             }
@@ -277,8 +282,8 @@ void CpuBeauty::runStage(Stage stage, int y0, int y1) {
                 auto srcRow = [this](int row) {
                     return src_.data + static_cast<size_t>(clampIndex(row, height_)) * src_.stride;
                 };
-                rows_.mix(uniforms_, srcRow(y - 1), srcRow(y), srcRow(y + 1), wideRow(mixRows_[2 * y]),
-                          wideRow(mixRows_[2 * y + 1]), mixWeights_[y],
+                rows_.mix(uniforms_, srcRow(y - 1), srcRow(y), srcRow(y + 1),
+                          wideRow(mixRows_[2 * y]), wideRow(mixRows_[2 * y + 1]), mixWeights_[y],
                           dst_.data + static_cast<size_t>(y) * dst_.stride, width_);
                 break;
             }

@@ -122,15 +122,15 @@ private:
     // The columns above are those of exact halving and doubling: the
     // cheaper rows read them.
     bool halving_ = false, doubling_ = false;
-    std::vector<int32_t> soften1Rows_;    // 18 input rows per half row
+    std::vector<int32_t> soften1Rows_;      // 18 input rows per half row
     std::vector<uint32_t> soften1Weights_;  // 9 per half row
-    std::vector<int32_t> mixRows_;        // 2 half rows per output row
+    std::vector<int32_t> mixRows_;          // 2 half rows per output row
     std::vector<uint32_t> mixWeights_;
     std::vector<uint8_t> narrow_;  // input rows at half width
-    Padded a_;                   // pass 1, then pass 4
-    Padded b_;                   // pass 2
-    Padded c_;                   // pass 3
-    std::vector<uint8_t> wide_;  // pass 4 widened to W, half height
+    Padded a_;                     // pass 1, then pass 4
+    Padded b_;                     // pass 2
+    Padded c_;                     // pass 3
+    std::vector<uint8_t> wide_;    // pass 4 widened to W, half height
 };
 
 }  // namespace kelvo::video

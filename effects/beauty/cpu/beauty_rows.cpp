@@ -70,9 +70,11 @@ inline void tableRead(const uint8_t* table, float x, float y, float out[3]) {
     uint32_t wx, wy;
     tableAxis(x, &ix, &wx);
     tableAxis(y, &iy, &wy);
-    const uint8_t* p = table + (static_cast<size_t>(iy) * kBeautyTableCells + ix) * kBeautyTableCellBytes;
+    const uint8_t* p =
+        table + (static_cast<size_t>(iy) * kBeautyTableCells + ix) * kBeautyTableCellBytes;
     for (int c = 0; c < 3; ++c) {
-        out[c] = texel(blend(blend(p[2 * c], p[2 * c + 1], wx), blend(p[6 + 2 * c], p[7 + 2 * c], wx), wy));
+        out[c] = texel(
+            blend(blend(p[2 * c], p[2 * c + 1], wx), blend(p[6 + 2 * c], p[7 + 2 * c], wx), wy));
     }
 }
 
@@ -88,10 +90,13 @@ inline Colour lutMix(Colour colour, const uint8_t* table, float amount) {
     const float rx = kLutTileSpan * colour.r;
     const float gy = kLutTileSpan * colour.g;
     float c1[3], c2[3];
-    tableRead(table, (q1x * kLutTileSize + kLutTexelCentre) + rx, (q1y * kLutTileSize + kLutTexelCentre) + gy, c1);
-    tableRead(table, (q2x * kLutTileSize + kLutTexelCentre) + rx, (q2y * kLutTileSize + kLutTexelCentre) + gy, c2);
+    tableRead(table, (q1x * kLutTileSize + kLutTexelCentre) + rx,
+              (q1y * kLutTileSize + kLutTexelCentre) + gy, c1);
+    tableRead(table, (q2x * kLutTileSize + kLutTexelCentre) + rx,
+              (q2y * kLutTileSize + kLutTexelCentre) + gy, c2);
     const float t = blue - lo;
-    return {lerp(colour.r, lerp(c1[0], c2[0], t), amount), lerp(colour.g, lerp(c1[1], c2[1], t), amount),
+    return {lerp(colour.r, lerp(c1[0], c2[0], t), amount),
+            lerp(colour.g, lerp(c1[1], c2[1], t), amount),
             lerp(colour.b, lerp(c1[2], c2[2], t), amount)};
 }
 
@@ -99,7 +104,9 @@ inline Colour lutMix(Colour colour, const uint8_t* table, float amount) {
 
 void beautyTableCells(const uint8_t* table, int stride, uint8_t* cells) {
     auto at = [&](int x, int y) {
-        auto clamp = [](int i) { return i < 0 ? 0 : (i >= kBeautyTableSize ? kBeautyTableSize - 1 : i); };
+        auto clamp = [](int i) {
+            return i < 0 ? 0 : (i >= kBeautyTableSize ? kBeautyTableSize - 1 : i);
+        };
         return table + static_cast<size_t>(clamp(y)) * stride + static_cast<size_t>(clamp(x)) * 4;
     };
     for (int y = -1; y < kBeautyTableSize; ++y) {
@@ -122,12 +129,14 @@ void BeautyDownsizeRow_C(const uint8_t* src, const int32_t* x0, const int32_t* x
     for (int i = 0; i < width; ++i) {
         const uint8_t* a = src + static_cast<size_t>(x0[i]) * 4;
         const uint8_t* b = src + static_cast<size_t>(x1[i]) * 4;
-        for (int c = 0; c < 4; ++c) dst[i * 4 + c] = static_cast<uint8_t>(blend(a[c], b[c], weights[i]));
+        for (int c = 0; c < 4; ++c)
+            dst[i * 4 + c] = static_cast<uint8_t>(blend(a[c], b[c], weights[i]));
     }
 }
 
 void BeautyHalveRow_C(const uint8_t* src, uint8_t* dst, int width) {
-    for (int i = 0; i < width * 4; ++i) dst[i] = static_cast<uint8_t>(half(src[i + (i & ~3)], src[i + (i & ~3) + 4]));
+    for (int i = 0; i < width * 4; ++i)
+        dst[i] = static_cast<uint8_t>(half(src[i + (i & ~3)], src[i + (i & ~3) + 4]));
 }
 
 void BeautyDoubleRow_C(const uint8_t* src, uint8_t* dst, int width) {
@@ -180,7 +189,8 @@ void BeautyBlurAlphaColumnRow_C(const uint8_t* const* rows, uint8_t* dst, int wi
     for (int i = 0; i < width; ++i) {
         const size_t a = static_cast<size_t>(i) * 4 + 3;
         std::memcpy(dst + i * 4, rows[6] + i * 4, 3);
-        dst[i * 4 + 3] = unorm(ninePointSum([&](int k) { return rows[6 + k][a]; }) * kNineTapWeight);
+        dst[i * 4 + 3] =
+            unorm(ninePointSum([&](int k) { return rows[6 + k][a]; }) * kNineTapWeight);
     }
 }
 
@@ -205,16 +215,19 @@ void BeautyMixSpan_C(const BeautyMixUniforms& u, const uint8_t* above, const uin
             const float hi = std::fmax(std::fmax(r, g), b);
             const float lo = std::fmin(std::fmin(r, g), b);
             if (r > kBeautySkinMinRed && g > kBeautySkinMinGreen && b > kBeautySkinMinBlue &&
-                hi - lo > kBeautySkinSpread && std::fabs(r - g) > kBeautySkinSpread && r > g && r > b) {
+                hi - lo > kBeautySkinSpread && std::fabs(r - g) > kBeautySkinSpread && r > g &&
+                r > b) {
                 skin = 1.0f;
             }
         } else if (r > kBeautyBrightSkinMinRed && g > kBeautyBrightSkinMinGreen &&
-                   b > kBeautyBrightSkinMinBlue && std::fabs(r - g) <= kBeautySkinSpread && r > b && g > b) {
+                   b > kBeautyBrightSkinMinBlue && std::fabs(r - g) <= kBeautySkinSpread && r > b &&
+                   g > b) {
             skin = 1.0f;
         }
 
         float mean[4];
-        for (int c = 0; c < 4; ++c) mean[c] = texel(blend(blur0[xc + c], blur1[xc + c], blurWeight));
+        for (int c = 0; c < 4; ++c)
+            mean[c] = texel(blend(blur0[xc + c], blur1[xc + c], blurWeight));
         const float redFloor = mean[0] - kBeautyRedFloorOffset;
         const float p0 = ((r < redFloor ? r : redFloor) - kBeautyRedRampStart) * kBeautyRedRampGain;
         const float p = p0 > 0.0f ? (p0 < 1.0f ? p0 : 1.0f) : 0.0f;
@@ -232,9 +245,10 @@ void BeautyMixSpan_C(const BeautyMixUniforms& u, const uint8_t* above, const uin
         const float smooth[3] = {lerp(r, mean[0], k), lerp(g, mean[1], k), lerp(b, mean[2], k)};
 
         auto green = [](const uint8_t* line, int offset) { return texel(line[offset + 1]); };
-        const float sum = (green(below, xr) + green(above, xl) + green(below, xl) + green(above, xr) +
-                           green(row, xr) + green(row, xl) + green(below, xc) + green(above, xc) + g) *
-                          kNineTapWeight;
+        const float sum =
+            (green(below, xr) + green(above, xl) + green(below, xl) + green(above, xr) +
+             green(row, xr) + green(row, xl) + green(below, xc) + green(above, xc) + g) *
+            kNineTapWeight;
         const float dif = g - sum;
         float sharpWeight;
         if (dif < kHighPassThresholdLow) {
@@ -268,8 +282,10 @@ void beautyGrade(const BeautyMixUniforms& u, float* rgb, int count) {
     for (int i = 0; i < count; ++i) {
         Colour colour{rgb[3 * i], rgb[3 * i + 1], rgb[3 * i + 2]};
         // A grading of strength 0 gives c + 0 * (t - c) = c exactly; skip its reads.
-        if (u.enableLut > 0 && u.ruddyDegree != 0.0f) colour = lutMix(colour, u.ruddy, u.ruddyDegree);
-        if (u.enableLut > 0 && u.whiteDegree != 0.0f) colour = lutMix(colour, u.whiten, u.whiteDegree);
+        if (u.enableLut > 0 && u.ruddyDegree != 0.0f)
+            colour = lutMix(colour, u.ruddy, u.ruddyDegree);
+        if (u.enableLut > 0 && u.whiteDegree != 0.0f)
+            colour = lutMix(colour, u.whiten, u.whiteDegree);
         rgb[3 * i] = colour.r;
         rgb[3 * i + 1] = colour.g;
         rgb[3 * i + 2] = colour.b;
@@ -283,19 +299,19 @@ void BeautyMixRow_C(const BeautyMixUniforms& u, const uint8_t* above, const uint
 }
 
 BeautyRows beautyRowsFor(CpuFlags flags) {
-    BeautyRows rows = {BeautyDownsizeRow_C, BeautyHalveRow_C, BeautyDoubleRow_C,
-                       BeautyBlurRgbColumnRow_C, BeautySoften2Row_C,
-                       BeautyBlurAlphaRow_C, BeautyBlurAlphaColumnRow_C, BeautyMixRow_C};
+    BeautyRows rows = {BeautyDownsizeRow_C,        BeautyHalveRow_C,   BeautyDoubleRow_C,
+                       BeautyBlurRgbColumnRow_C,   BeautySoften2Row_C, BeautyBlurAlphaRow_C,
+                       BeautyBlurAlphaColumnRow_C, BeautyMixRow_C};
 #if KELVO_CPU_X86
     if (flags & kCpuFlagSSE2) {
-        rows = {BeautyDownsizeRow_SSE2, BeautyHalveRow_SSE2, BeautyDoubleRow_SSE2,
-                BeautyBlurRgbColumnRow_SSE2, BeautySoften2Row_SSE2,
-                BeautyBlurAlphaRow_SSE2, BeautyBlurAlphaColumnRow_SSE2, BeautyMixRow_SSE2};
+        rows = {BeautyDownsizeRow_SSE2,        BeautyHalveRow_SSE2,   BeautyDoubleRow_SSE2,
+                BeautyBlurRgbColumnRow_SSE2,   BeautySoften2Row_SSE2, BeautyBlurAlphaRow_SSE2,
+                BeautyBlurAlphaColumnRow_SSE2, BeautyMixRow_SSE2};
     }
     if (flags & kCpuFlagAVX2) {
-        rows = {BeautyDownsizeRow_AVX2, BeautyHalveRow_AVX2, BeautyDoubleRow_AVX2,
-                BeautyBlurRgbColumnRow_AVX2, BeautySoften2Row_AVX2,
-                BeautyBlurAlphaRow_AVX2, BeautyBlurAlphaColumnRow_AVX2, BeautyMixRow_AVX2};
+        rows = {BeautyDownsizeRow_AVX2,        BeautyHalveRow_AVX2,   BeautyDoubleRow_AVX2,
+                BeautyBlurRgbColumnRow_AVX2,   BeautySoften2Row_AVX2, BeautyBlurAlphaRow_AVX2,
+                BeautyBlurAlphaColumnRow_AVX2, BeautyMixRow_AVX2};
     }
 #else
     (void)flags;

@@ -119,23 +119,20 @@ void BeautyMixSpan_C(const BeautyMixUniforms& u, const uint8_t* above, const uin
                      const uint8_t* below, const uint8_t* blur0, const uint8_t* blur1,
                      uint32_t blurWeight, uint8_t* dst, int width, int x0, int x1);
 
-#define KELVO_BEAUTY_ROWS(suffix)                                                           \
-    void BeautyDownsizeRow_##suffix(const uint8_t* src, const int32_t* x0, const int32_t* x1, \
-                                    const uint32_t* weights, uint8_t* dst, int width);      \
-    void BeautyHalveRow_##suffix(const uint8_t* src, uint8_t* dst, int width);              \
-    void BeautyDoubleRow_##suffix(const uint8_t* src, uint8_t* dst, int width);             \
-    void BeautyBlurRgbColumnRow_##suffix(const BeautyColumnTaps& taps, uint8_t* dst,        \
-                                         int width);                                        \
-    void BeautySoften2Row_##suffix(const uint8_t* blur, const uint8_t* in0,                 \
-                                   const uint8_t* in1, uint32_t inWeight, uint8_t* dst,     \
-                                   int width);                                              \
-    void BeautyBlurAlphaRow_##suffix(const uint8_t* src, uint8_t* dst, int width);          \
-    void BeautyBlurAlphaColumnRow_##suffix(const uint8_t* const* rows, uint8_t* dst,        \
-                                           int width);                                      \
-    void BeautyMixRow_##suffix(const BeautyMixUniforms& u, const uint8_t* above,            \
-                               const uint8_t* row, const uint8_t* below,                    \
-                               const uint8_t* blur0, const uint8_t* blur1,                  \
-                               uint32_t blurWeight, uint8_t* dst, int width);
+#define KELVO_BEAUTY_ROWS(suffix)                                                                \
+    void BeautyDownsizeRow_##suffix(const uint8_t* src, const int32_t* x0, const int32_t* x1,    \
+                                    const uint32_t* weights, uint8_t* dst, int width);           \
+    void BeautyHalveRow_##suffix(const uint8_t* src, uint8_t* dst, int width);                   \
+    void BeautyDoubleRow_##suffix(const uint8_t* src, uint8_t* dst, int width);                  \
+    void BeautyBlurRgbColumnRow_##suffix(const BeautyColumnTaps& taps, uint8_t* dst, int width); \
+    void BeautySoften2Row_##suffix(const uint8_t* blur, const uint8_t* in0, const uint8_t* in1,  \
+                                   uint32_t inWeight, uint8_t* dst, int width);                  \
+    void BeautyBlurAlphaRow_##suffix(const uint8_t* src, uint8_t* dst, int width);               \
+    void BeautyBlurAlphaColumnRow_##suffix(const uint8_t* const* rows, uint8_t* dst, int width); \
+    void BeautyMixRow_##suffix(const BeautyMixUniforms& u, const uint8_t* above,                 \
+                               const uint8_t* row, const uint8_t* below, const uint8_t* blur0,   \
+                               const uint8_t* blur1, uint32_t blurWeight, uint8_t* dst,          \
+                               int width);
 
 // Fast rows; call only where the CPU has the instruction set.
 KELVO_BEAUTY_ROWS(SSE2)

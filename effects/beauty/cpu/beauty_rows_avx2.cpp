@@ -33,7 +33,8 @@ struct Avx2 {
     static I pick(I lo, I hi, I offsets) {
         const I fromLo = _mm256_permutevar8x32_epi32(lo, offsets);
         const I fromHi = _mm256_permutevar8x32_epi32(hi, offsets);
-        return _mm256_blendv_epi8(fromLo, fromHi, _mm256_cmpgt_epi32(offsets, _mm256_set1_epi32(7)));
+        return _mm256_blendv_epi8(fromLo, fromHi,
+                                  _mm256_cmpgt_epi32(offsets, _mm256_set1_epi32(7)));
     }
     // The 16-byte cells at the byte offsets, cell k and k + 4 in r[k].
     static void loadCells(const uint8_t* base, I offsets, I r[4]) {
@@ -54,14 +55,15 @@ struct Avx2 {
     template <int K>
     static I bytePair(I a) {
         const char lo = 2 * K, hi = 2 * K + 1, z = -1;
-        const __m128i m = _mm_setr_epi8(lo, z, hi, z, lo + 4, z, hi + 4, z, lo + 8, z, hi + 8, z, lo + 12, z,
-                                        hi + 12, z);
+        const __m128i m = _mm_setr_epi8(lo, z, hi, z, lo + 4, z, hi + 4, z, lo + 8, z, hi + 8, z,
+                                        lo + 12, z, hi + 12, z);
         return _mm256_shuffle_epi8(a, _mm256_setr_m128i(m, m));
     }
     template <int K>
     static I byteLane(I a) {
         const char k = K, z = -1;
-        const __m128i m = _mm_setr_epi8(k, z, z, z, k + 4, z, z, z, k + 8, z, z, z, k + 12, z, z, z);
+        const __m128i m =
+            _mm_setr_epi8(k, z, z, z, k + 4, z, z, z, k + 8, z, z, z, k + 12, z, z, z);
         return _mm256_shuffle_epi8(a, _mm256_setr_m128i(m, m));
     }
     static I set1(int v) { return _mm256_set1_epi32(v); }
@@ -73,11 +75,17 @@ struct Avx2 {
     static I maxi(I a, I b) { return _mm256_max_epi32(a, b); }
     static I mini(I a, I b) { return _mm256_min_epi32(a, b); }
     template <int N>
-    static I srli(I a) { return _mm256_srli_epi32(a, N); }
+    static I srli(I a) {
+        return _mm256_srli_epi32(a, N);
+    }
     template <int N>
-    static I slli(I a) { return _mm256_slli_epi32(a, N); }
+    static I slli(I a) {
+        return _mm256_slli_epi32(a, N);
+    }
     template <int N>
-    static I srai(I a) { return _mm256_srai_epi32(a, N); }
+    static I srai(I a) {
+        return _mm256_srai_epi32(a, N);
+    }
     static F add(F a, F b) { return _mm256_add_ps(a, b); }
     static F sub(F a, F b) { return _mm256_sub_ps(a, b); }
     static F mul(F a, F b) { return _mm256_mul_ps(a, b); }
@@ -100,10 +108,12 @@ struct Avx2 {
     static void deinterleave(I lo, I hi, I* even, I* odd) {
         const __m256 l = _mm256_castsi256_ps(lo), h = _mm256_castsi256_ps(hi);
         // Within 128-bit parts, then the 64-bit quarters put in order.
-        *even = _mm256_permute4x64_epi64(_mm256_castps_si256(_mm256_shuffle_ps(l, h, _MM_SHUFFLE(2, 0, 2, 0))),
-                                         _MM_SHUFFLE(3, 1, 2, 0));
-        *odd = _mm256_permute4x64_epi64(_mm256_castps_si256(_mm256_shuffle_ps(l, h, _MM_SHUFFLE(3, 1, 3, 1))),
-                                        _MM_SHUFFLE(3, 1, 2, 0));
+        *even = _mm256_permute4x64_epi64(
+            _mm256_castps_si256(_mm256_shuffle_ps(l, h, _MM_SHUFFLE(2, 0, 2, 0))),
+            _MM_SHUFFLE(3, 1, 2, 0));
+        *odd = _mm256_permute4x64_epi64(
+            _mm256_castps_si256(_mm256_shuffle_ps(l, h, _MM_SHUFFLE(3, 1, 3, 1))),
+            _MM_SHUFFLE(3, 1, 2, 0));
     }
     // even[k], odd[k] as pixels 2k and 2k + 1 of out[0], out[1].
     static void interleave(I even, I odd, I out[2]) {
@@ -123,8 +133,9 @@ struct Avx2 {
                 _mm256_set1_epi16(static_cast<short>(w >> 16))};
     }
     static I blendHalf(I a, I b, I w0, I w1) {
-        const I sum = _mm256_add_epi16(_mm256_add_epi16(_mm256_mullo_epi16(a, w0), _mm256_mullo_epi16(b, w1)),
-                                       _mm256_set1_epi16(128));
+        const I sum =
+            _mm256_add_epi16(_mm256_add_epi16(_mm256_mullo_epi16(a, w0), _mm256_mullo_epi16(b, w1)),
+                             _mm256_set1_epi16(128));
         return _mm256_srli_epi16(sum, 8);
     }
     static I blend(I a, I b, Weights w) {
@@ -158,11 +169,17 @@ struct Avx2 {
     static I sub16(I a, I b) { return _mm256_sub_epi16(a, b); }
     static I mulhrs(I a, I b) { return _mm256_mulhrs_epi16(a, b); }
     template <int N>
-    static I slli16(I a) { return _mm256_slli_epi16(a, N); }
+    static I slli16(I a) {
+        return _mm256_slli_epi16(a, N);
+    }
     template <int N>
-    static I srli16(I a) { return _mm256_srli_epi16(a, N); }
+    static I srli16(I a) {
+        return _mm256_srli_epi16(a, N);
+    }
     template <int Mask>
-    static I blend16(I a, I b) { return _mm256_blend_epi16(a, b, Mask); }
+    static I blend16(I a, I b) {
+        return _mm256_blend_epi16(a, b, Mask);
+    }
     // Element (index & 7) of `table` in each lane.
     static F permute(F table, I index) { return _mm256_permutevar8x32_ps(table, index); }
     static I maxi16(I a, I b) { return _mm256_max_epi16(a, b); }
@@ -176,9 +193,9 @@ struct Avx2 {
     template <int B0, int B1, int B2, int B3>
     static I laneBytes(I a) {
         auto at = [](int b, int lane) { return static_cast<char>(b < 0 ? -1 : b + 4 * lane); };
-        const __m128i m = _mm_setr_epi8(at(B0, 0), at(B1, 0), at(B2, 0), at(B3, 0), at(B0, 1), at(B1, 1),
-                                        at(B2, 1), at(B3, 1), at(B0, 2), at(B1, 2), at(B2, 2), at(B3, 2),
-                                        at(B0, 3), at(B1, 3), at(B2, 3), at(B3, 3));
+        const __m128i m = _mm_setr_epi8(
+            at(B0, 0), at(B1, 0), at(B2, 0), at(B3, 0), at(B0, 1), at(B1, 1), at(B2, 1), at(B3, 1),
+            at(B0, 2), at(B1, 2), at(B2, 2), at(B3, 2), at(B0, 3), at(B1, 3), at(B2, 3), at(B3, 3));
         return _mm256_shuffle_epi8(a, _mm256_setr_m128i(m, m));
     }
 };
@@ -194,8 +211,12 @@ void BeautyDownsizeRow_AVX2(const uint8_t* src, const int32_t* x0, const int32_t
                             const uint32_t* weights, uint8_t* dst, int width) {
     Rows::downsize(src, x0, x1, weights, dst, width);
 }
-void BeautyHalveRow_AVX2(const uint8_t* src, uint8_t* dst, int width) { Rows::halve(src, dst, width); }
-void BeautyDoubleRow_AVX2(const uint8_t* src, uint8_t* dst, int width) { Rows::doubled(src, dst, width); }
+void BeautyHalveRow_AVX2(const uint8_t* src, uint8_t* dst, int width) {
+    Rows::halve(src, dst, width);
+}
+void BeautyDoubleRow_AVX2(const uint8_t* src, uint8_t* dst, int width) {
+    Rows::doubled(src, dst, width);
+}
 void BeautyBlurRgbColumnRow_AVX2(const BeautyColumnTaps& taps, uint8_t* dst, int width) {
     Rows::blurRgbColumn(taps, dst, width);
 }

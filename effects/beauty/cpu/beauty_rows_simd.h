@@ -29,7 +29,8 @@
 
 template <typename V>
 struct BeautySimd {
-    static_assert(kelvo::video::kIsPixelLanes<V>, "V lacks an operation of the pixel lanes in cpu/lanes.h");
+    static_assert(kelvo::video::kIsPixelLanes<V>,
+                  "V lacks an operation of the pixel lanes in cpu/lanes.h");
     using I = typename V::I;
     using F = typename V::F;
     static constexpr int N = V::kLanes;
@@ -54,7 +55,8 @@ struct BeautySimd {
         return V::toIntRound(V::mul(x, V::set1f(255.0f)));
     }
     static I pack(I r, I g, I b, I a) {
-        return V::ori(V::ori(r, V::template slli<8>(g)), V::ori(V::template slli<16>(b), V::template slli<24>(a)));
+        return V::ori(V::ori(r, V::template slli<8>(g)),
+                      V::ori(V::template slli<16>(b), V::template slli<24>(a)));
     }
     static I load(const uint8_t* p) { return V::load(p); }
 
@@ -77,12 +79,14 @@ struct BeautySimd {
     // texels mostly lie within the 2N pixels from its first: two loads and
     // picks in place of two gathers. A window never reaches past `last`, the
     // row's last column read.
-    static void resizeTexels(const uint8_t* src, const int32_t* x0, const int32_t* x1, int32_t last, I* a, I* b) {
+    static void resizeTexels(const uint8_t* src, const int32_t* x0, const int32_t* x1, int32_t last,
+                             I* a, I* b) {
         if constexpr (V::kWindowPicks) {
             const int32_t base = x0[0];
             const I at = V::set1(base);
             const I o0 = V::sub(V::load(x0), at), o1 = V::sub(V::load(x1), at);
-            if (base + 2 * N - 1 <= last && V::allZero(V::andi(V::ori(o0, o1), V::set1(~(2 * N - 1))))) {
+            if (base + 2 * N - 1 <= last &&
+                V::allZero(V::andi(V::ori(o0, o1), V::set1(~(2 * N - 1))))) {
                 const I lo = load(src + static_cast<size_t>(base) * 4);
                 const I hi = load(src + static_cast<size_t>(base + N) * 4);
                 *a = V::pick(lo, hi, o0), *b = V::pick(lo, hi, o1);
@@ -92,8 +96,8 @@ struct BeautySimd {
         *a = V::gather(src, V::load(x0)), *b = V::gather(src, V::load(x1));
     }
 
-    static void downsize(const uint8_t* src, const int32_t* x0, const int32_t* x1, const uint32_t* weights,
-                         uint8_t* dst, int width) {
+    static void downsize(const uint8_t* src, const int32_t* x0, const int32_t* x1,
+                         const uint32_t* weights, uint8_t* dst, int width) {
         int32_t last = 0;
         if constexpr (V::kWindowPicks) {
             for (int k = 0; k < width; ++k) last = std::max(last, std::max(x0[k], x1[k]));
@@ -129,7 +133,8 @@ struct BeautySimd {
             V::widen(load(p + 4), right);
             I even[2], odd[2];
             for (int h = 0; h < 2; ++h) {
-                const I c3 = V::add16(V::add16(centre[h], V::add16(centre[h], centre[h])), V::set1(0x00020002));
+                const I c3 = V::add16(V::add16(centre[h], V::add16(centre[h], centre[h])),
+                                      V::set1(0x00020002));
                 even[h] = V::template srli16<2>(V::add16(c3, left[h]));
                 odd[h] = V::template srli16<2>(V::add16(c3, right[h]));
             }
@@ -163,8 +168,9 @@ struct BeautySimd {
             std::make_integer_sequence<int, 9>());
         const F scale = V::set1f(kelvo::video::kNineTapWeight);
         for (int v = 0; v < Vectors; ++v) {
-            V::store(dst + (i + v * N) * 4, pack(unorm(V::mul(sum[v][0], scale)), unorm(V::mul(sum[v][1], scale)),
-                                                 unorm(V::mul(sum[v][2], scale)), V::set1(255)));
+            V::store(dst + (i + v * N) * 4,
+                     pack(unorm(V::mul(sum[v][0], scale)), unorm(V::mul(sum[v][1], scale)),
+                          unorm(V::mul(sum[v][2], scale)), V::set1(255)));
         }
     }
 
@@ -178,7 +184,8 @@ struct BeautySimd {
 
     static void blurRgbColumn(const kelvo::video::BeautyColumnTaps& taps, uint8_t* dst, int width) {
         auto rows = [&](int k, int i) {
-            return std::make_pair(load(taps.rows[2 * k] + i * 4), load(taps.rows[2 * k + 1] + i * 4));
+            return std::make_pair(load(taps.rows[2 * k] + i * 4),
+                                  load(taps.rows[2 * k + 1] + i * 4));
         };
         bool halfway = true;
         for (const uint32_t w : taps.weights) halfway = halfway && w == kHalfway;
@@ -190,9 +197,10 @@ struct BeautySimd {
                 return V::avgU8(a, b);
             });
         } else {
-            const Uniform w[9] = {Uniform(taps.weights[0]), Uniform(taps.weights[1]), Uniform(taps.weights[2]),
-                                  Uniform(taps.weights[3]), Uniform(taps.weights[4]), Uniform(taps.weights[5]),
-                                  Uniform(taps.weights[6]), Uniform(taps.weights[7]), Uniform(taps.weights[8])};
+            const Uniform w[9] = {
+                Uniform(taps.weights[0]), Uniform(taps.weights[1]), Uniform(taps.weights[2]),
+                Uniform(taps.weights[3]), Uniform(taps.weights[4]), Uniform(taps.weights[5]),
+                Uniform(taps.weights[6]), Uniform(taps.weights[7]), Uniform(taps.weights[8])};
             i = blurRgbColumnRows(dst, width, [&](int k, int x) {
                 const auto [a, b] = rows(k, x);
                 return w[k](a, b);
@@ -269,8 +277,8 @@ struct BeautySimd {
         }
     }
 
-    static void soften2(const uint8_t* blur, const uint8_t* in0, const uint8_t* in1, uint32_t inWeight,
-                        uint8_t* dst, int width) {
+    static void soften2(const uint8_t* blur, const uint8_t* in0, const uint8_t* in1,
+                        uint32_t inWeight, uint8_t* dst, int width) {
         if (width < N) {
             kelvo::video::BeautySoften2Row_C(blur, in0, in1, inWeight, dst, width);
             return;
@@ -286,17 +294,21 @@ struct BeautySimd {
                 convertRun<2>(blur + from * 4, count, &runs[2]);
             },
             [&](int i, int o) {
-                const F mean[3] = {V::mul(runSum(runs[0], o), scale), V::mul(runSum(runs[1], o), scale),
+                const F mean[3] = {V::mul(runSum(runs[0], o), scale),
+                                   V::mul(runSum(runs[1], o), scale),
                                    V::mul(runSum(runs[2], o), scale)};
                 const I in = w(load(in0 + i * 4), load(in1 + i * 4));
                 const F ins[3] = {texel<0>(in), texel<1>(in), texel<2>(in)};
                 F d[3];
                 for (int c = 0; c < 3; ++c) {
-                    const F diff = V::mul(V::sub(ins[c], mean[c]), V::set1f(kelvo::video::kBeautyDepartureGain));
+                    const F diff = V::mul(V::sub(ins[c], mean[c]),
+                                          V::set1f(kelvo::video::kBeautyDepartureGain));
                     d[c] = V::min(V::mul(diff, diff), V::set1f(1.0f));
                 }
-                const F alpha = V::mul(V::add(V::add(d[0], d[1]), d[2]), V::set1f(kelvo::video::kBeautyChannelShare));
-                V::store(dst + i * 4, pack(unorm(mean[0]), unorm(mean[1]), unorm(mean[2]), unorm(alpha)));
+                const F alpha = V::mul(V::add(V::add(d[0], d[1]), d[2]),
+                                       V::set1f(kelvo::video::kBeautyChannelShare));
+                V::store(dst + i * 4,
+                         pack(unorm(mean[0]), unorm(mean[1]), unorm(mean[2]), unorm(alpha)));
             });
     }
 
@@ -313,7 +325,9 @@ struct BeautySimd {
         Run run;
         overRuns(
             width, [&](int from, int count) { convertRun<3>(src + from * 4, count, &run); },
-            [&](int i, int o) { V::store(dst + i * 4, withAlpha(load(src + i * 4), runSum(run, o))); });
+            [&](int i, int o) {
+                V::store(dst + i * 4, withAlpha(load(src + i * 4), runSum(run, o)));
+            });
     }
 
     static void blurAlphaColumn(const uint8_t* const* rows, uint8_t* dst, int width) {
@@ -336,7 +350,9 @@ struct BeautySimd {
     // Packed weights of a table read at `pos`, and the index of its first
     // texel in the padded table.
     static void tableAxis(F pos, I* index, I* weights) {
-        const I fixed = V::sub(V::toIntRound(V::mul(pos, V::set1f(kelvo::video::kBeautyTableFixedScale))), V::set1(128));
+        const I fixed =
+            V::sub(V::toIntRound(V::mul(pos, V::set1f(kelvo::video::kBeautyTableFixedScale))),
+                   V::set1(128));
         I i = V::template srai<8>(fixed);
         const I f = V::andi(fixed, V::set1(255));
         i = V::maxi(i, V::set1(-1));
@@ -362,11 +378,13 @@ struct BeautySimd {
         tableAxis(y, &iy, &wy);
         static_assert(kelvo::video::kBeautyTableCells == 513, "row step below is 512 + 1");
         I r[4];
-        V::loadCells(table, V::template slli<4>(V::add(V::add(V::template slli<9>(iy), iy), ix)), r);
+        V::loadCells(table, V::template slli<4>(V::add(V::add(V::template slli<9>(iy), iy), ix)),
+                     r);
         // Transposed, w[k] holds word k of each pixel's cell.
         const I lo01 = V::unpackLo32(r[0], r[1]), hi01 = V::unpackHi32(r[0], r[1]);
         const I lo23 = V::unpackLo32(r[2], r[3]), hi23 = V::unpackHi32(r[2], r[3]);
-        const I w[3] = {V::unpackLo64(lo01, lo23), V::unpackHi64(lo01, lo23), V::unpackLo64(hi01, hi23)};
+        const I w[3] = {V::unpackLo64(lo01, lo23), V::unpackHi64(lo01, lo23),
+                        V::unpackLo64(hi01, hi23)};
         // Words 0 to 2 hold the pairs: top r, g; top b, bottom r; bottom g, b.
         out[0] = tableChannel(V::template bytePair<0>(w[0]), V::template bytePair<1>(w[1]), wx, wy);
         out[1] = tableChannel(V::template bytePair<1>(w[0]), V::template bytePair<0>(w[2]), wx, wy);
@@ -388,7 +406,9 @@ struct BeautySimd {
         const F k = V::set1f(kelvo::video::kLutTileSpan);
         const F rx = V::mul(k, colour[0]);
         const F gy = V::mul(k, colour[1]);
-        auto start = [](F q) { return V::add(V::mul(q, V::set1f(kLutTileSize)), V::set1f(kLutTexelCentre)); };
+        auto start = [](F q) {
+            return V::add(V::mul(q, V::set1f(kLutTileSize)), V::set1f(kLutTexelCentre));
+        };
         F c1[3], c2[3];
         tableRead(table, V::add(start(q1x), rx), V::add(start(q1y), gy), c1);
         tableRead(table, V::add(start(q2x), rx), V::add(start(q2y), gy), c2);
@@ -409,7 +429,9 @@ struct BeautySimd {
     // high bits are the cell index before clamping, its low byte f.
     static I scaledTableAxis(F pos) { return V::add(V::toIntRound(pos), V::set1(128)); }
     // f << 7 in both 16-bit halves of each lane.
-    static I roundWeight(I axis) { return V::template slli16<7>(V::template laneBytes<0, -1, 0, -1>(axis)); }
+    static I roundWeight(I axis) {
+        return V::template slli16<7>(V::template laneBytes<0, -1, 0, -1>(axis));
+    }
 
     static void scaledTableRead(const uint8_t* table, F x, F y, F out[3]) {
         const I ax = scaledTableAxis(x), ay = scaledTableAxis(y);
@@ -418,14 +440,17 @@ struct BeautySimd {
         // what the 32-bit ones clamp to.
         using kelvo::video::kBeautyTableCellBytes, kelvo::video::kBeautyTableCells;
         I index = V::packPairs(V::template srai<8>(ax), V::template srai<8>(ay));
-        index = V::mini16(V::maxi16(index, V::set1(0)), V::set1(kelvo::video::kBeautyTableSize * 0x10001));
+        index = V::mini16(V::maxi16(index, V::set1(0)),
+                          V::set1(kelvo::video::kBeautyTableSize * 0x10001));
         // Byte offset x * 16 + y * 513 * 16, which fits a signed 16-bit factor.
-        constexpr int kStep = kBeautyTableCellBytes | kBeautyTableCellBytes * kBeautyTableCells << 16;
+        constexpr int kStep = kBeautyTableCellBytes | kBeautyTableCellBytes * kBeautyTableCells
+                                                          << 16;
         I r[4];
         V::loadCells(table, V::madd(index, V::set1(kStep)), r);
         const I lo01 = V::unpackLo32(r[0], r[1]), hi01 = V::unpackHi32(r[0], r[1]);
         const I lo23 = V::unpackLo32(r[2], r[3]), hi23 = V::unpackHi32(r[2], r[3]);
-        const I w[3] = {V::unpackLo64(lo01, lo23), V::unpackHi64(lo01, lo23), V::unpackLo64(hi01, hi23)};
+        const I w[3] = {V::unpackLo64(lo01, lo23), V::unpackHi64(lo01, lo23),
+                        V::unpackLo64(hi01, hi23)};
         // Blended along x, the words give top (g, r) (swapped so the bottom
         // pair below lines up with one blend), top b and bottom r, bottom g
         // and b, as 16-bit halves.
@@ -472,9 +497,11 @@ struct BeautySimd {
         const F columns = V::Ops::loadf(kTileColumns);
         auto startX = [&](I q) { return V::permute(columns, q); };
         auto startY = [](I q) {
-            return V::toFloat(V::ori(V::andi(V::template slli<11>(q), V::set1(~0x3fff)), V::set1(128)));
+            return V::toFloat(
+                V::ori(V::andi(V::template slli<11>(q), V::set1(~0x3fff)), V::set1(128)));
         };
-        const F k = V::set1f(kelvo::video::kLutTileSpan * kelvo::video::kBeautyTableFixedScale);  // 16128
+        const F k =
+            V::set1f(kelvo::video::kLutTileSpan * kelvo::video::kBeautyTableFixedScale);  // 16128
         const F rx = V::mul(colour[0], k);
         const F gy = V::mul(colour[1], k);
         F c1[3], c2[3];
@@ -494,11 +521,12 @@ struct BeautySimd {
         }
     }
 
-    static void mix(const kelvo::video::BeautyMixUniforms& u, const uint8_t* above, const uint8_t* row,
-                    const uint8_t* below, const uint8_t* blur0, const uint8_t* blur1, uint32_t blurWeight,
-                    uint8_t* dst, int width) {
+    static void mix(const kelvo::video::BeautyMixUniforms& u, const uint8_t* above,
+                    const uint8_t* row, const uint8_t* below, const uint8_t* blur0,
+                    const uint8_t* blur1, uint32_t blurWeight, uint8_t* dst, int width) {
         if (width < N) {
-            kelvo::video::BeautyMixSpan_C(u, above, row, below, blur0, blur1, blurWeight, dst, width, 0, width);
+            kelvo::video::BeautyMixSpan_C(u, above, row, below, blur0, blur1, blurWeight, dst,
+                                          width, 0, width);
             return;
         }
         using namespace kelvo::video;  // the model's constants
@@ -528,18 +556,21 @@ struct BeautySimd {
                 const F hi = V::max(V::max(r, g), b);
                 const F lo = V::min(V::min(r, g), b);
                 const F rg = V::fandnot(V::set1f(-0.0f), V::sub(r, g));
-                skinMask = V::fand(
-                    V::fand(V::fand(V::cmpgt(r, V::set1f(kBeautySkinMinRed)), V::cmpgt(g, V::set1f(kBeautySkinMinGreen))),
-                            V::fand(V::cmpgt(b, V::set1f(kBeautySkinMinBlue)),
-                                    V::cmpgt(V::sub(hi, lo), V::set1f(kBeautySkinSpread)))),
-                    V::fand(V::cmpgt(rg, V::set1f(kBeautySkinSpread)), V::fand(V::cmpgt(r, g), V::cmpgt(r, b))));
+                skinMask =
+                    V::fand(V::fand(V::fand(V::cmpgt(r, V::set1f(kBeautySkinMinRed)),
+                                            V::cmpgt(g, V::set1f(kBeautySkinMinGreen))),
+                                    V::fand(V::cmpgt(b, V::set1f(kBeautySkinMinBlue)),
+                                            V::cmpgt(V::sub(hi, lo), V::set1f(kBeautySkinSpread)))),
+                            V::fand(V::cmpgt(rg, V::set1f(kBeautySkinSpread)),
+                                    V::fand(V::cmpgt(r, g), V::cmpgt(r, b))));
             } else {
                 const F rg = V::fandnot(V::set1f(-0.0f), V::sub(r, g));
-                skinMask = V::fand(V::fand(V::fand(V::cmpgt(r, V::set1f(kBeautyBrightSkinMinRed)),
-                                                   V::cmpgt(g, V::set1f(kBeautyBrightSkinMinGreen))),
-                                           V::fand(V::cmpgt(b, V::set1f(kBeautyBrightSkinMinBlue)),
-                                                   V::cmple(rg, V::set1f(kBeautySkinSpread)))),
-                                   V::fand(V::cmpgt(r, b), V::cmpgt(g, b)));
+                skinMask =
+                    V::fand(V::fand(V::fand(V::cmpgt(r, V::set1f(kBeautyBrightSkinMinRed)),
+                                            V::cmpgt(g, V::set1f(kBeautyBrightSkinMinGreen))),
+                                    V::fand(V::cmpgt(b, V::set1f(kBeautyBrightSkinMinBlue)),
+                                            V::cmple(rg, V::set1f(kBeautySkinSpread)))),
+                            V::fand(V::cmpgt(r, b), V::cmpgt(g, b)));
             }
             const F skin = V::fand(skinMask, one);
 
@@ -554,13 +585,17 @@ struct BeautySimd {
                 const F p0 = V::mul(V::sub(V::min(r, redFloor), V::set1f(kBeautyRedRampStart)),
                                     V::set1f(kBeautyRedRampGain));
                 const F p = V::max(V::min(p0, one), zero);
-                F k = V::mul(V::mul(V::sub(one, V::div(mean[3], V::add(mean[3], V::set1f(kBeautyEdgeTheta)))), p),
-                             V::set1f(u.blurAlpha));
+                F k = V::mul(
+                    V::mul(
+                        V::sub(one, V::div(mean[3], V::add(mean[3], V::set1f(kBeautyEdgeTheta)))),
+                        p),
+                    V::set1f(u.blurAlpha));
                 const F band = select(
                     V::cmpgt(k, V::set1f(1.0f - kBeautyBandValue[0])), V::set1f(kBeautyBandBlur[0]),
-                    select(V::cmpgt(k, V::set1f(1.0f - kBeautyBandValue[1])), V::set1f(kBeautyBandBlur[1]),
-                           select(V::cmpgt(k, V::set1f(1.0f - kBeautyBandValue[2])), V::set1f(kBeautyBandBlur[2]),
-                                  V::set1f(kBeautyBandBlur[3]))));
+                    select(V::cmpgt(k, V::set1f(1.0f - kBeautyBandValue[1])),
+                           V::set1f(kBeautyBandBlur[1]),
+                           select(V::cmpgt(k, V::set1f(1.0f - kBeautyBandValue[2])),
+                                  V::set1f(kBeautyBandBlur[2]), V::set1f(kBeautyBandBlur[3]))));
                 k = V::mul(k, band);
                 if (gated) k = V::mul(k, skin);
                 for (int c = 0; c < 3; ++c) smooth[c] = lerp(smooth[c], mean[c], k);
@@ -575,9 +610,11 @@ struct BeautySimd {
             sum = V::add(sum, green(0, x));
             sum = V::mul(V::add(sum, g), V::set1f(kNineTapWeight));
             const F dif = V::sub(g, sum);
-            const F low = u.sharpen < kBeautySharpenSkinCut ? V::mul(weightL, V::sub(one, skin)) : weightL;
-            const F sharpWeight = select(V::cmplt(dif, V::set1f(kHighPassThresholdLow)), low,
-                                         select(V::cmple(dif, V::set1f(kHighPassThresholdMid)), weightM, weightH));
+            const F low =
+                u.sharpen < kBeautySharpenSkinCut ? V::mul(weightL, V::sub(one, skin)) : weightL;
+            const F sharpWeight =
+                select(V::cmplt(dif, V::set1f(kHighPassThresholdLow)), low,
+                       select(V::cmple(dif, V::set1f(kHighPassThresholdMid)), weightM, weightH));
             const F hPass = V::add(dif, V::set1f(0.5f));
             const F up = V::cmpge(hPass, V::set1f(0.5f));
             for (int c = 0; c < 3; ++c) {
@@ -593,7 +630,8 @@ struct BeautySimd {
             F colours[kGroup][3];
             for (int k = 0; k < count; ++k) shade(x + k * N, colours[k]);
             if (u.grading.entries) {
-                for (int k = 0; k < count; ++k) kelvo::video::cubeLookup<typename V::Ops>(u.grading, colours[k]);
+                for (int k = 0; k < count; ++k)
+                    kelvo::video::cubeLookup<typename V::Ops>(u.grading, colours[k]);
             } else {
                 if (u.enableLut > 0 && u.ruddyDegree != 0.0f) {
                     for (int k = 0; k < count; ++k) grade(colours[k], u.ruddy, u.ruddyDegree);
@@ -604,7 +642,8 @@ struct BeautySimd {
             }
             for (int k = 0; k < count; ++k) {
                 const F* c = colours[k];
-                V::store(dst + (x + k * N) * 4, pack(unorm(c[0]), unorm(c[1]), unorm(c[2]), V::set1(255)));
+                V::store(dst + (x + k * N) * 4,
+                         pack(unorm(c[0]), unorm(c[1]), unorm(c[2]), V::set1(255)));
             }
         };
         const uint8_t* const lines[3] = {above, row, below};
@@ -621,7 +660,8 @@ struct BeautySimd {
             for (int i = 0; i < count; i += N) {
                 const int at = std::min(i, count - N);
                 for (int l = 0; l < 3; ++l) {
-                    V::Ops::storef(greens[l] + (first - base) + at, texel<1>(load(lines[l] + (first + at) * 4)));
+                    V::Ops::storef(greens[l] + (first - base) + at,
+                                   texel<1>(load(lines[l] + (first + at) * 4)));
                 }
             }
             for (int l = 0; l < 3; ++l) {

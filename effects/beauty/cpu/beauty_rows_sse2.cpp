@@ -25,7 +25,9 @@ struct Sse2 {
 
     static I load(const void* p) { return _mm_loadu_si128(static_cast<const I*>(p)); }
     static void store(void* p, I v) { _mm_storeu_si128(static_cast<I*>(p), v); }
-    static bool allZero(I a) { return _mm_movemask_epi8(_mm_cmpeq_epi32(a, _mm_setzero_si128())) == 0xffff; }
+    static bool allZero(I a) {
+        return _mm_movemask_epi8(_mm_cmpeq_epi32(a, _mm_setzero_si128())) == 0xffff;
+    }
     static I gather(const uint8_t* base, I index) {
         alignas(16) int32_t i[4];
         int32_t v[4];
@@ -40,7 +42,8 @@ struct Sse2 {
         // Unsigned, so taking one needs no sign extension.
         alignas(16) uint32_t at[4];
         _mm_store_si128(reinterpret_cast<I*>(at), offsets);
-        for (int k = 0; k < 4; ++k) r[k] = _mm_loadu_si128(reinterpret_cast<const I*>(base + at[k]));
+        for (int k = 0; k < 4; ++k)
+            r[k] = _mm_loadu_si128(reinterpret_cast<const I*>(base + at[k]));
     }
     static I unpackLo32(I a, I b) { return _mm_unpacklo_epi32(a, b); }
     static I unpackHi32(I a, I b) { return _mm_unpackhi_epi32(a, b); }
@@ -53,7 +56,9 @@ struct Sse2 {
                             _mm_slli_epi32(_mm_and_si128(_mm_srli_epi32(a, 16 * K + 8), mask), 16));
     }
     template <int K>
-    static I byteLane(I a) { return _mm_and_si128(_mm_srli_epi32(a, 8 * K), _mm_set1_epi32(255)); }
+    static I byteLane(I a) {
+        return _mm_and_si128(_mm_srli_epi32(a, 8 * K), _mm_set1_epi32(255));
+    }
     static I set1(int v) { return _mm_set1_epi32(v); }
     static F set1f(float v) { return _mm_set1_ps(v); }
     static I andi(I a, I b) { return _mm_and_si128(a, b); }
@@ -69,11 +74,17 @@ struct Sse2 {
         return _mm_or_si128(_mm_and_si128(m, a), _mm_andnot_si128(m, b));
     }
     template <int N>
-    static I srli(I a) { return _mm_srli_epi32(a, N); }
+    static I srli(I a) {
+        return _mm_srli_epi32(a, N);
+    }
     template <int N>
-    static I slli(I a) { return _mm_slli_epi32(a, N); }
+    static I slli(I a) {
+        return _mm_slli_epi32(a, N);
+    }
     template <int N>
-    static I srai(I a) { return _mm_srai_epi32(a, N); }
+    static I srai(I a) {
+        return _mm_srai_epi32(a, N);
+    }
     static F add(F a, F b) { return _mm_add_ps(a, b); }
     static F sub(F a, F b) { return _mm_sub_ps(a, b); }
     static F mul(F a, F b) { return _mm_mul_ps(a, b); }
@@ -110,10 +121,13 @@ struct Sse2 {
     static I narrow(I lo, I hi) { return _mm_packus_epi16(lo, hi); }
     static I add16(I a, I b) { return _mm_add_epi16(a, b); }
     template <int N>
-    static I srli16(I a) { return _mm_srli_epi16(a, N); }
+    static I srli16(I a) {
+        return _mm_srli_epi16(a, N);
+    }
 
     static Weights uniformWeights(uint32_t w) {
-        return {_mm_set1_epi16(static_cast<short>(w & 0xffff)), _mm_set1_epi16(static_cast<short>(w >> 16))};
+        return {_mm_set1_epi16(static_cast<short>(w & 0xffff)),
+                _mm_set1_epi16(static_cast<short>(w >> 16))};
     }
     static I blendHalf(I a, I b, I w0, I w1) {
         const I sum = _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(a, w0), _mm_mullo_epi16(b, w1)),
@@ -122,21 +136,25 @@ struct Sse2 {
     }
     static I blend(I a, I b, Weights w) {
         const I z = _mm_setzero_si128();
-        return _mm_packus_epi16(blendHalf(_mm_unpacklo_epi8(a, z), _mm_unpacklo_epi8(b, z), w.w0, w.w1),
-                                blendHalf(_mm_unpackhi_epi8(a, z), _mm_unpackhi_epi8(b, z), w.w0, w.w1));
+        return _mm_packus_epi16(
+            blendHalf(_mm_unpacklo_epi8(a, z), _mm_unpacklo_epi8(b, z), w.w0, w.w1),
+            blendHalf(_mm_unpackhi_epi8(a, z), _mm_unpackhi_epi8(b, z), w.w0, w.w1));
     }
     // Each pixel's w0 and w1 spread over its four 16-bit channel lanes.
     static Weights spread(I pair) {
-        const I w0 = _mm_shufflehi_epi16(_mm_shufflelo_epi16(pair, _MM_SHUFFLE(2, 0, 2, 0)), _MM_SHUFFLE(2, 0, 2, 0));
-        const I w1 = _mm_shufflehi_epi16(_mm_shufflelo_epi16(pair, _MM_SHUFFLE(3, 1, 3, 1)), _MM_SHUFFLE(3, 1, 3, 1));
+        const I w0 = _mm_shufflehi_epi16(_mm_shufflelo_epi16(pair, _MM_SHUFFLE(2, 0, 2, 0)),
+                                         _MM_SHUFFLE(2, 0, 2, 0));
+        const I w1 = _mm_shufflehi_epi16(_mm_shufflelo_epi16(pair, _MM_SHUFFLE(3, 1, 3, 1)),
+                                         _MM_SHUFFLE(3, 1, 3, 1));
         return {w0, w1};
     }
     static I blendPerPixel(I a, I b, I w) {
         const I z = _mm_setzero_si128();
         const Weights lo = spread(_mm_unpacklo_epi32(w, w));
         const Weights hi = spread(_mm_unpackhi_epi32(w, w));
-        return _mm_packus_epi16(blendHalf(_mm_unpacklo_epi8(a, z), _mm_unpacklo_epi8(b, z), lo.w0, lo.w1),
-                                blendHalf(_mm_unpackhi_epi8(a, z), _mm_unpackhi_epi8(b, z), hi.w0, hi.w1));
+        return _mm_packus_epi16(
+            blendHalf(_mm_unpacklo_epi8(a, z), _mm_unpacklo_epi8(b, z), lo.w0, lo.w1),
+            blendHalf(_mm_unpackhi_epi8(a, z), _mm_unpackhi_epi8(b, z), hi.w0, hi.w1));
     }
     static I madd(I a, I b) { return _mm_madd_epi16(a, b); }
     // pmulhrsw is SSSE3: the table reads keep the madd blends.
@@ -154,8 +172,12 @@ void BeautyDownsizeRow_SSE2(const uint8_t* src, const int32_t* x0, const int32_t
                             const uint32_t* weights, uint8_t* dst, int width) {
     Rows::downsize(src, x0, x1, weights, dst, width);
 }
-void BeautyHalveRow_SSE2(const uint8_t* src, uint8_t* dst, int width) { Rows::halve(src, dst, width); }
-void BeautyDoubleRow_SSE2(const uint8_t* src, uint8_t* dst, int width) { Rows::doubled(src, dst, width); }
+void BeautyHalveRow_SSE2(const uint8_t* src, uint8_t* dst, int width) {
+    Rows::halve(src, dst, width);
+}
+void BeautyDoubleRow_SSE2(const uint8_t* src, uint8_t* dst, int width) {
+    Rows::doubled(src, dst, width);
+}
 void BeautyBlurRgbColumnRow_SSE2(const BeautyColumnTaps& taps, uint8_t* dst, int width) {
     Rows::blurRgbColumn(taps, dst, width);
 }

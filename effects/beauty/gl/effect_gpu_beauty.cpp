@@ -19,9 +19,7 @@ EffectGPUBeauty::EffectGPUBeauty() : GLEffectBase(kEffectTypeBeauty, kEffectKind
     init();
 }
 
-EffectGPUBeauty::~EffectGPUBeauty() {
-    releaseHalfFramebuffers();
-}
+EffectGPUBeauty::~EffectGPUBeauty() { releaseHalfFramebuffers(); }
 
 void EffectGPUBeauty::init() {
     soften1Program_ = std::make_unique<GPUBeautySoften1Program>();

@@ -34,7 +34,7 @@ constexpr int kTestsPerFrame = 1024;
 // and comes back to the cube.
 constexpr float kMarkedShareToLeaveCube = 0.5f;
 constexpr float kMarkedShareToTakeCube = 0.35f;
-}
+}  // namespace
 
 ColorEnhance::ColorEnhance(const ColorEnhanceRows& rows, ColorEnhanceMethod method)
     : rows_(rows), method_(method) {}
@@ -146,7 +146,8 @@ void ColorEnhance::testCell(size_t cell, const ColorEnhanceRowParams& p) {
     uint32_t* out = blocks_.data() + block * kColorBlockColours;
     for (int i = 0; i < real; ++i) {
         const uint8_t* c = colours + 4 * i;
-        const int r = c[0] - corner[0] * kStep, g = c[1] - corner[1] * kStep, b = c[2] - corner[2] * kStep;
+        const int r = c[0] - corner[0] * kStep, g = c[1] - corner[1] * kStep,
+                  b = c[2] - corner[2] * kStep;
         std::memcpy(out + (b * kColorBlockSide + g) * kColorBlockSide + r, exact + 4 * i, 4);
     }
     cube_.setCellNumber(cell, static_cast<uint32_t>(block + 1));

@@ -56,8 +56,8 @@ public:
     // with nothing written, for null data, a size mismatch or below 1x1, or
     // short strides. pool may be null (run inline). std::bad_alloc when the
     // cube cannot be built (rebuilt by the next call).
-    bool process(const ConstImageRGBA8& src, const ImageRGBA8& dst, const ColorEnhanceParams& params,
-                 WorkerPool* pool);
+    bool process(const ConstImageRGBA8& src, const ImageRGBA8& dst,
+                 const ColorEnhanceParams& params, WorkerPool* pool);
 
     // Which cells are marked and which have blocks of exact results, for
     // tests. Empty before the first frame on the cube.

@@ -21,8 +21,8 @@ namespace {
 template <class O>
 KELVO_CPU_INLINE typename O::F cubeRoot(typename O::F n) {
     using F = typename O::F;
-    F guess = O::fromBits(O::addi(O::cvtt(O::cvtf(O::bits(n)) * O::set(1.0f / 3.0f)),
-                                  O::seti(709921077)));
+    F guess = O::fromBits(
+        O::addi(O::cvtt(O::cvtf(O::bits(n)) * O::set(1.0f / 3.0f)), O::seti(709921077)));
     F y = guess;
     for (int i = 0; i < 2; ++i) {
         F y3 = y * y * y;
@@ -44,7 +44,8 @@ KELVO_CPU_INLINE typename O::F skinAt(const uint32_t* skin, typename O::F s, typ
     F fx = tx - x0f, fy = ty - y0f;
     I x0 = O::cvtt(vclamp<O>(x0f, 0.0f, 511.0f));
     I y0 = O::cvtt(vclamp<O>(y0f, 0.0f, 511.0f));
-    I quad = O::gatheri(reinterpret_cast<const int32_t*>(skin), O::addi(O::template slli<9>(y0), x0));
+    I quad =
+        O::gatheri(reinterpret_cast<const int32_t*>(skin), O::addi(O::template slli<9>(y0), x0));
     F t00 = O::cvtf(O::andi(quad, 0xff));
     F t01 = O::cvtf(O::andi(O::template srai<8>(quad), 0xff));
     F t10 = O::cvtf(O::andi(O::template srai<16>(quad), 0xff));
@@ -56,8 +57,8 @@ KELVO_CPU_INLINE typename O::F skinAt(const uint32_t* skin, typename O::F s, typ
 
 // The table's address for one blue level: tile (level mod 8, level div 8).
 template <class O>
-KELVO_CPU_INLINE void skinTile(typename O::F level, typename O::F r, typename O::F g, typename O::F& s,
-              typename O::F& t) {
+KELVO_CPU_INLINE void skinTile(typename O::F level, typename O::F r, typename O::F g,
+                               typename O::F& s, typename O::F& t) {
     typename O::F qy = vfloor<O>(level * O::set(kLutTileSize));
     typename O::F qx = level - qy * O::set(static_cast<float>(kLutTilesPerRow));
     s = qx * O::set(kLutTileSize) + O::set(kSkinLutTexelCentre) + O::set(kSkinLutTileSpan) * r;
@@ -109,10 +110,13 @@ KELVO_CPU_INLINE void colorEnhanceLinear(typename O::F r8, typename O::F g8, typ
     F vx = labForward<O>(X * O::set(kLabWhiteInverse[0]));
     F vy = labForward<O>(Y * O::set(kLabWhiteInverse[1]));
     F vz = labForward<O>(Z * O::set(kLabWhiteInverse[2]));
-    F L = vclamp<O>((O::set(kLabLightnessScale) * vy - O::set(kLabLightnessOffset)) * O::set(kLabPackLightness),
+    F L = vclamp<O>(
+        (O::set(kLabLightnessScale) * vy - O::set(kLabLightnessOffset)) * O::set(kLabPackLightness),
+        0.0f, 1.0f);
+    F A = vclamp<O>(O::set(kLabPackCentre) + O::set(kLabPackAb) * (O::set(kLabAScale) * (vx - vy)),
                     0.0f, 1.0f);
-    F A = vclamp<O>(O::set(kLabPackCentre) + O::set(kLabPackAb) * (O::set(kLabAScale) * (vx - vy)), 0.0f, 1.0f);
-    F B = vclamp<O>(O::set(kLabPackCentre) + O::set(kLabPackAb) * (O::set(kLabBScale) * (vy - vz)), 0.0f, 1.0f);
+    F B = vclamp<O>(O::set(kLabPackCentre) + O::set(kLabPackAb) * (O::set(kLabBScale) * (vy - vz)),
+                    0.0f, 1.0f);
 
     F skin = O::set(0.0f);
     if (p.skin) {
@@ -186,14 +190,16 @@ void colorEnhanceRow(const uint8_t* src, uint8_t* dst, int width, const ColorEnh
 template <typename T>
 T unclippedEncoding(float v) {
     const float a = __builtin_fabsf(v);
-    const T x = a <= kSrgbEncodeKnee ? T(kSrgbEncodeSlope) * a
-                                     : T(kSrgbEncodeScale) * std::pow(static_cast<T>(a), T(kSrgbEncodeExponent)) -
-                                           T(kSrgbEncodeOffset);
+    const T x = a <= kSrgbEncodeKnee
+                    ? T(kSrgbEncodeSlope) * a
+                    : T(kSrgbEncodeScale) * std::pow(static_cast<T>(a), T(kSrgbEncodeExponent)) -
+                          T(kSrgbEncodeOffset);
     return v < 0.0f ? -x : x;
 }
 
 template <class O>
-void colorEnhanceEncodedRow(const uint8_t* src, float* dst, int width, const ColorEnhanceRowParams& p) {
+void colorEnhanceEncodedRow(const uint8_t* src, float* dst, int width,
+                            const ColorEnhanceRowParams& p) {
     int x = 0;
     for (; x + O::N <= width; x += O::N) {
         typename O::F r8, g8, b8, linear[3];
@@ -202,7 +208,8 @@ void colorEnhanceEncodedRow(const uint8_t* src, float* dst, int width, const Col
         float lanes[3][O::N];
         for (int c = 0; c < 3; ++c) O::storef(lanes[c], linear[c]);
         for (int i = 0; i < O::N; ++i) {
-            for (int c = 0; c < 3; ++c) dst[3 * (x + i) + c] = unclippedEncoding<float>(lanes[c][i]);
+            for (int c = 0; c < 3; ++c)
+                dst[3 * (x + i) + c] = unclippedEncoding<float>(lanes[c][i]);
         }
     }
     if (x < width) colorEnhanceEncodedRow<ScalarOps>(src + 4 * x, dst + 3 * x, width - x, p);
@@ -213,19 +220,23 @@ void colorEnhanceEncodedRow(const uint8_t* src, float* dst, int width, const Col
 // the cube read found the cell (`scale` as it took it). All in floats
 // holding integers below 2^24.
 template <class O>
-KELVO_CPU_INLINE typename O::I colorEnhanceBlockColours(const ColourCubeView& cube, typename O::F scale,
-                                                        const uint32_t* blocks, typename O::I number,
-                                                        typename O::M has, typename O::F r8, typename O::F g8,
+KELVO_CPU_INLINE typename O::I colorEnhanceBlockColours(const ColourCubeView& cube,
+                                                        typename O::F scale, const uint32_t* blocks,
+                                                        typename O::I number, typename O::M has,
+                                                        typename O::F r8, typename O::F g8,
                                                         typename O::F b8) {
     using F = typename O::F;
     const F last = O::set(static_cast<float>(cube.size - 2));
     auto offset = [&](F level) {
-        return level - O::set(static_cast<float>(kColorBlockStep)) * O::cvtf(O::cvtt(O::min(level * scale, last)));
+        return level - O::set(static_cast<float>(kColorBlockStep)) *
+                           O::cvtf(O::cvtt(O::min(level * scale, last)));
     };
     const F side = O::set(static_cast<float>(kColorBlockSide));
-    const F index = (O::cvtf(number) - O::set(1.0f)) * O::set(static_cast<float>(kColorBlockColours)) +
-                    (offset(b8) * side + offset(g8)) * side + offset(r8);
-    return O::gatheri(reinterpret_cast<const int32_t*>(blocks), O::selecti(has, O::cvtt(index), O::seti(0)));
+    const F index =
+        (O::cvtf(number) - O::set(1.0f)) * O::set(static_cast<float>(kColorBlockColours)) +
+        (offset(b8) * side + offset(g8)) * side + offset(r8);
+    return O::gatheri(reinterpret_cast<const int32_t*>(blocks),
+                      O::selecti(has, O::cvtt(index), O::seti(0)));
 }
 
 // The cube's colours for G vectors of pixels, their paths found before any
@@ -235,7 +246,8 @@ KELVO_CPU_INLINE typename O::I colorEnhanceBlockColours(const ColourCubeView& cu
 // returns how many.
 template <class O, int G>
 KELVO_CPU_INLINE int colorEnhanceCubePixels(const ColourCubeView& cube, const uint32_t* blocks,
-                                            const uint8_t* src, uint8_t* dst, int x, uint8_t* held, int* at) {
+                                            const uint8_t* src, uint8_t* dst, int x, uint8_t* held,
+                                            int* at) {
     using F = typename O::F;
     using I = typename O::I;
     const F scale = O::set(static_cast<float>(cube.size - 1) / 255.0f);
@@ -258,12 +270,14 @@ KELVO_CPU_INLINE int colorEnhanceCubePixels(const ColourCubeView& cube, const ui
         I exact = O::andi(marked[k], 1);
         if (blocks && O::anyi(exact)) {
             // The cell's number where it is marked, else 0.
-            const I number = O::selecti(O::gti(exact, O::seti(0)), O::template srai<1>(marked[k]), O::seti(0));
+            const I number =
+                O::selecti(O::gti(exact, O::seti(0)), O::template srai<1>(marked[k]), O::seti(0));
             if (O::anyi(number)) {
                 F r8, g8, b8;
                 O::loadRGB(src + 4 * first, r8, g8, b8);
                 const auto has = O::gti(number, O::seti(0));
-                const I colour = colorEnhanceBlockColours<O>(cube, scale, blocks, number, has, r8, g8, b8);
+                const I colour =
+                    colorEnhanceBlockColours<O>(cube, scale, blocks, number, has, r8, g8, b8);
                 r = O::selecti(has, O::andi(colour, 0xff), r);
                 g = O::selecti(has, O::andi(O::template srai<8>(colour), 0xff), g);
                 b = O::selecti(has, O::andi(O::template srai<16>(colour), 0xff), b);
@@ -289,8 +303,8 @@ KELVO_CPU_INLINE int colorEnhanceCubePixels(const ColourCubeView& cube, const ui
 // together so that a vector's few marked lanes do not cost the exact row for
 // all of its lanes.
 template <class O>
-void colorEnhanceCubeRow(const ColourCubeView& cube, const uint32_t* blocks, const uint8_t* src, uint8_t* dst,
-                         int width, const ColorEnhanceRowParams& p) {
+void colorEnhanceCubeRow(const ColourCubeView& cube, const uint32_t* blocks, const uint8_t* src,
+                         uint8_t* dst, int width, const ColorEnhanceRowParams& p) {
     constexpr int kSpan = 256;
     constexpr int kGroup = 4;
     static_assert(kSpan % (kGroup * O::N) == 0, "spans hold whole groups");
@@ -300,13 +314,16 @@ void colorEnhanceCubeRow(const ColourCubeView& cube, const uint32_t* blocks, con
         const int end = width - x < kSpan ? width : x + kSpan;
         int count = 0;
         for (; x + kGroup * O::N <= end; x += kGroup * O::N) {
-            count += colorEnhanceCubePixels<O, kGroup>(cube, blocks, src, dst, x, held + 4 * count, at + count);
+            count += colorEnhanceCubePixels<O, kGroup>(cube, blocks, src, dst, x, held + 4 * count,
+                                                       at + count);
         }
         for (; x + O::N <= end; x += O::N) {
-            count += colorEnhanceCubePixels<O, 1>(cube, blocks, src, dst, x, held + 4 * count, at + count);
+            count += colorEnhanceCubePixels<O, 1>(cube, blocks, src, dst, x, held + 4 * count,
+                                                  at + count);
         }
         for (; x < end; ++x) {
-            count += colorEnhanceCubePixels<ScalarOps, 1>(cube, blocks, src, dst, x, held + 4 * count, at + count);
+            count += colorEnhanceCubePixels<ScalarOps, 1>(cube, blocks, src, dst, x,
+                                                          held + 4 * count, at + count);
         }
         if (count == 0) continue;
         colorEnhanceRow<O>(held, held, count, p);

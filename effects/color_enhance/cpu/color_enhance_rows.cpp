@@ -36,10 +36,11 @@ struct Tables {
     Tables() {
         for (int i = 0; i < 256; ++i) {
             const float c = static_cast<float>(i) / 255.0f;
-            const double lin = c <= kSrgbDecodeKnee
-                                   ? static_cast<double>(c * kSrgbDecodeSlope)
-                                   : std::pow(static_cast<double>(c * kSrgbDecodeScale + kSrgbDecodeOffset),
-                                              kSrgbDecodeGamma);
+            const double lin =
+                c <= kSrgbDecodeKnee
+                    ? static_cast<double>(c * kSrgbDecodeSlope)
+                    : std::pow(static_cast<double>(c * kSrgbDecodeScale + kSrgbDecodeOffset),
+                               kSrgbDecodeGamma);
             linear[i] = kXyzScale * static_cast<float>(lin);
         }
         // Non-negative floats order like their bit patterns: bisect those
@@ -63,8 +64,8 @@ struct Tables {
         for (int j = 0; j < kEncodeBins; ++j) {
             const float start = static_cast<float>(j) / kEncodeBins;
             while (level < 255 && threshold[level + 1] <= start) ++level;
-            const int32_t next =
-                static_cast<int32_t>(std::ceil(static_cast<double>(threshold[level + 1]) * kEncodeOne));
+            const int32_t next = static_cast<int32_t>(
+                std::ceil(static_cast<double>(threshold[level + 1]) * kEncodeOne));
             encode[j] = (std::min(next, kEncodeOne + 1) << 8) | level;
         }
     }
@@ -78,11 +79,13 @@ const ColorEnhanceTables& colorEnhanceTables() {
     return view;
 }
 
-void ColorEnhanceRow_C(const uint8_t* src, uint8_t* dst, int width, const ColorEnhanceRowParams& p) {
+void ColorEnhanceRow_C(const uint8_t* src, uint8_t* dst, int width,
+                       const ColorEnhanceRowParams& p) {
     colorEnhanceRow<ScalarOps>(src, dst, width, p);
 }
 
-void ColorEnhanceEncodedRow_C(const uint8_t* src, float* dst, int width, const ColorEnhanceRowParams& p) {
+void ColorEnhanceEncodedRow_C(const uint8_t* src, float* dst, int width,
+                              const ColorEnhanceRowParams& p) {
     colorEnhanceEncodedRow<ScalarOps>(src, dst, width, p);
 }
 
@@ -94,8 +97,10 @@ void ColorEnhanceCubeRow_C(const ColourCubeView& cube, const uint32_t* blocks, c
 ColorEnhanceRows colorEnhanceRowsFor(CpuFlags flags) {
     ColorEnhanceRows rows = {ColorEnhanceRow_C, ColorEnhanceCubeRow_C, ColorEnhanceEncodedRow_C};
 #if KELVO_CPU_X86
-    if (flags & kCpuFlagSSE2) rows = {ColorEnhanceRow_SSE2, ColorEnhanceCubeRow_SSE2, ColorEnhanceEncodedRow_SSE2};
-    if (flags & kCpuFlagAVX2) rows = {ColorEnhanceRow_AVX2, ColorEnhanceCubeRow_AVX2, ColorEnhanceEncodedRow_AVX2};
+    if (flags & kCpuFlagSSE2)
+        rows = {ColorEnhanceRow_SSE2, ColorEnhanceCubeRow_SSE2, ColorEnhanceEncodedRow_SSE2};
+    if (flags & kCpuFlagAVX2)
+        rows = {ColorEnhanceRow_AVX2, ColorEnhanceCubeRow_AVX2, ColorEnhanceEncodedRow_AVX2};
 #else
     (void)flags;
 #endif

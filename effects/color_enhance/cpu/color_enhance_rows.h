@@ -52,7 +52,6 @@ void ColorEnhanceRow_SSE2(const uint8_t* src, uint8_t* dst, int width,
 void ColorEnhanceRow_AVX2(const uint8_t* src, uint8_t* dst, int width,
                           const ColorEnhanceRowParams& p);
 
-
 // The exact row's outputs for every colour of a marked cell of the 52-point
 // cube (grid every fifth level): colour (r0 + r, g0 + g, b0 + b) of the cell
 // with first corner (r0, g0, b0) at (b * 6 + g) * 6 + r, r, g, b in 0..4, or
@@ -66,23 +65,29 @@ constexpr int kColorBlockColours = kColorBlockSide * kColorBlockSide * kColorBlo
 // over the 8-bit cube. In a marked cell with a number n (ColourCube::cellNumber)
 // a pixel takes its colour from block n - 1 of `blocks`, in other marked
 // cells the exact row's. With null `blocks` numbers are ignored.
-using ColorEnhanceCubeRowFn = void (*)(const ColourCubeView& cube, const uint32_t* blocks, const uint8_t* src,
-                                       uint8_t* dst, int width, const ColorEnhanceRowParams& p);
-void ColorEnhanceCubeRow_C(const ColourCubeView& cube, const uint32_t* blocks, const uint8_t* src, uint8_t* dst,
-                           int width, const ColorEnhanceRowParams& p);
-void ColorEnhanceCubeRow_SSE2(const ColourCubeView& cube, const uint32_t* blocks, const uint8_t* src,
-                              uint8_t* dst, int width, const ColorEnhanceRowParams& p);
-void ColorEnhanceCubeRow_AVX2(const ColourCubeView& cube, const uint32_t* blocks, const uint8_t* src,
-                              uint8_t* dst, int width, const ColorEnhanceRowParams& p);
+using ColorEnhanceCubeRowFn = void (*)(const ColourCubeView& cube, const uint32_t* blocks,
+                                       const uint8_t* src, uint8_t* dst, int width,
+                                       const ColorEnhanceRowParams& p);
+void ColorEnhanceCubeRow_C(const ColourCubeView& cube, const uint32_t* blocks, const uint8_t* src,
+                           uint8_t* dst, int width, const ColorEnhanceRowParams& p);
+void ColorEnhanceCubeRow_SSE2(const ColourCubeView& cube, const uint32_t* blocks,
+                              const uint8_t* src, uint8_t* dst, int width,
+                              const ColorEnhanceRowParams& p);
+void ColorEnhanceCubeRow_AVX2(const ColourCubeView& cube, const uint32_t* blocks,
+                              const uint8_t* src, uint8_t* dst, int width,
+                              const ColorEnhanceRowParams& p);
 
 // The row before it clamps and writes 8 bits: each pixel's encoded R, G, B
 // as three floats, out-of-gamut values continuing the encoding curve past 0
 // and 1 (a float power, so within an ulp or two of what the row rounds).
 using ColorEnhanceEncodedRowFn = void (*)(const uint8_t* src, float* dst, int width,
                                           const ColorEnhanceRowParams& p);
-void ColorEnhanceEncodedRow_C(const uint8_t* src, float* dst, int width, const ColorEnhanceRowParams& p);
-void ColorEnhanceEncodedRow_SSE2(const uint8_t* src, float* dst, int width, const ColorEnhanceRowParams& p);
-void ColorEnhanceEncodedRow_AVX2(const uint8_t* src, float* dst, int width, const ColorEnhanceRowParams& p);
+void ColorEnhanceEncodedRow_C(const uint8_t* src, float* dst, int width,
+                              const ColorEnhanceRowParams& p);
+void ColorEnhanceEncodedRow_SSE2(const uint8_t* src, float* dst, int width,
+                                 const ColorEnhanceRowParams& p);
+void ColorEnhanceEncodedRow_AVX2(const uint8_t* src, float* dst, int width,
+                                 const ColorEnhanceRowParams& p);
 
 // Colour enhancement's rows of one instruction-set level.
 struct ColorEnhanceRows {

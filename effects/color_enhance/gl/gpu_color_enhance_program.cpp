@@ -119,7 +119,8 @@ void main() {
 )";
 
 GPUColorEnhanceProgram::GPUColorEnhanceProgram()
-    : GLProgram(kDefaultVertexShader, withColorEnhanceConstants(kColorEnhanceFragmentShader).c_str()) {}
+    : GLProgram(kDefaultVertexShader,
+                withColorEnhanceConstants(kColorEnhanceFragmentShader).c_str()) {}
 
 void GPUColorEnhanceProgram::setColorStep(float strength) {
     setUniform1f("colorStep", strength * kColorEnhanceStepScale);

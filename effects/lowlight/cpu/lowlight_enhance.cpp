@@ -38,12 +38,13 @@ bool LowlightEnhance::process(const ConstImageRGBA8& src, const ImageRGBA8& dst,
         int32_t* sums = scratch_.data() + perBand * index;
         for (int row = begin; row < end; ++row) {
             // Neighbour rows clamp to the edge, as the texture sampler does.
-            const uint8_t* prev = src.data + static_cast<ptrdiff_t>(row > 0 ? row - 1 : 0) * src.stride;
+            const uint8_t* prev =
+                src.data + static_cast<ptrdiff_t>(row > 0 ? row - 1 : 0) * src.stride;
             const uint8_t* cur = src.data + static_cast<ptrdiff_t>(row) * src.stride;
             const uint8_t* next =
                 src.data + static_cast<ptrdiff_t>(row + 1 < h ? row + 1 : h - 1) * src.stride;
-            rows_.row(prev, cur, next, dst.data + static_cast<ptrdiff_t>(row) * dst.stride, w, gains_,
-                 sums);
+            rows_.row(prev, cur, next, dst.data + static_cast<ptrdiff_t>(row) * dst.stride, w,
+                      gains_, sums);
         }
     };
     forRows(pool, h, 1, band);

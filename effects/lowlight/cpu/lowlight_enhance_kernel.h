@@ -84,7 +84,8 @@ KELVO_CPU_INLINE LowlightLift<O> lowlightLift(const uint8_t* cur, int x,
     typename O::I at, step;
     O::gather64(t.gainStep, i, at, step);
     const F curve = O::fromBits(at) + (pos - O::cvtf(i)) * O::fromBits(step);
-    const F gain = O::select(O::lt(pos, O::set(static_cast<float>(kLowlightKnee) * kSteps)), curve, O::set(1.0f));
+    const F gain = O::select(O::lt(pos, O::set(static_cast<float>(kLowlightKnee) * kSteps)), curve,
+                             O::set(1.0f));
     l.liftC = (gain + O::set(1.0f)) * O::set(0.5f);
     l.liftY = (gain - O::set(1.0f)) * O::set(127.5f / kSteps) * pos;
     return l;
@@ -107,9 +108,10 @@ KELVO_CPU_INLINE void lowlightFinish(const LowlightLift<O>& l, const int32_t* su
     // sum to the factor leaves the product's rounding as it was.
     const F sum256 = O::cvtf(O::addi(O::addi(s0, s1), s2));
     const F dif = l.g - sum256 * O::set(kNineTapWeight / 256.0f);
-    const F weight = O::select(O::lt(dif, O::set(kHighPassThresholdLow * 255.0f)), O::set(kLowlightSharpenLow),
-                               O::select(O::le(dif, O::set(kHighPassThresholdMid * 255.0f)),
-                                         O::set(kLowlightSharpenMid), O::set(kLowlightSharpenHigh)));
+    const F weight =
+        O::select(O::lt(dif, O::set(kHighPassThresholdLow * 255.0f)), O::set(kLowlightSharpenLow),
+                  O::select(O::le(dif, O::set(kHighPassThresholdMid * 255.0f)),
+                            O::set(kLowlightSharpenMid), O::set(kLowlightSharpenHigh)));
     const F hPass = dif + dif;
     auto channel = [&](F c) {
         const F lifted = vclamp<O>(l.liftC * c + l.liftY, 0.0f, 255.0f);
