@@ -159,25 +159,6 @@ private:
 
 const char* getName(void*) { return obs_module_text("KelvoEnhanceFilter"); }
 
-void* create(obs_data_t* settings, obs_source_t* context) {
-    try {
-        return new AsyncFilter(settings, context);
-    } catch (const std::exception& e) {
-        blog(LOG_ERROR, "[kelvo-obs] cannot create the filter: %s", e.what());
-        return nullptr;
-    }
-}
-
-void destroy(void* data) { delete static_cast<AsyncFilter*>(data); }
-
-void update(void* data, obs_data_t* settings) {
-    try {
-        static_cast<AsyncFilter*>(data)->update(settings);
-    } catch (const std::exception& e) {
-        blog(LOG_WARNING, "[kelvo-obs] settings not applied: %s", e.what());
-    }
-}
-
 void getDefaults(obs_data_t* settings) { setDefaults(settings, DefaultBackend::kCpu); }
 
 obs_properties_t* getProperties(void*) { return makeProperties(true); }
@@ -198,9 +179,9 @@ obs_source_info asyncFilterInfo() {
     info.type = OBS_SOURCE_TYPE_FILTER;
     info.output_flags = OBS_SOURCE_VIDEO | OBS_SOURCE_ASYNC;
     info.get_name = getName;
-    info.create = create;
-    info.destroy = destroy;
-    info.update = update;
+    info.create = createFilter<AsyncFilter>;
+    info.destroy = destroyFilter<AsyncFilter>;
+    info.update = updateFilter<AsyncFilter>;
     info.get_defaults = getDefaults;
     info.get_properties = getProperties;
     info.filter_video = filterVideo;

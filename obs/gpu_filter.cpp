@@ -152,25 +152,6 @@ private:
 
 const char* getName(void*) { return obs_module_text("KelvoEnhanceGpuFilter"); }
 
-void* create(obs_data_t* settings, obs_source_t* context) {
-    try {
-        return new GpuFilter(settings, context);
-    } catch (const std::exception& e) {
-        blog(LOG_ERROR, "[kelvo-obs] cannot create the filter: %s", e.what());
-        return nullptr;
-    }
-}
-
-void destroy(void* data) { delete static_cast<GpuFilter*>(data); }
-
-void update(void* data, obs_data_t* settings) {
-    try {
-        static_cast<GpuFilter*>(data)->update(settings);
-    } catch (const std::exception& e) {
-        blog(LOG_WARNING, "[kelvo-obs] settings not applied: %s", e.what());
-    }
-}
-
 void getDefaults(obs_data_t* settings) { setDefaults(settings, DefaultBackend::kGpu); }
 
 obs_properties_t* getProperties(void*) { return makeProperties(false); }
@@ -191,9 +172,9 @@ obs_source_info gpuFilterInfo() {
     info.type = OBS_SOURCE_TYPE_FILTER;
     info.output_flags = OBS_SOURCE_VIDEO;
     info.get_name = getName;
-    info.create = create;
-    info.destroy = destroy;
-    info.update = update;
+    info.create = createFilter<GpuFilter>;
+    info.destroy = destroyFilter<GpuFilter>;
+    info.update = updateFilter<GpuFilter>;
     info.get_defaults = getDefaults;
     info.get_properties = getProperties;
     info.video_render = videoRender;
