@@ -10,7 +10,7 @@
 #include "extension/color_codes.h"
 #include "host_test_support.h"
 #include "system/clock.h"
-#include "support/gl_test_env.h"
+#include "gl_driver_pin.h"
 
 namespace kelvo {
 namespace video {

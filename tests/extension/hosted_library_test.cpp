@@ -14,7 +14,7 @@
 
 #include "host_test_support.h"
 #include "kelvo/video_process_engine.h"
-#include "support/gl_test_env.h"
+#include "gl_driver_pin.h"
 
 namespace kelvo {
 namespace video {
