@@ -24,9 +24,11 @@ namespace kelvo {
 namespace video {
 namespace lanes {
 
-template <class, template <class> class, class = void>
+// The interface is taken as a pack so that its defaulted parameter matches
+// under compilers without relaxed template-template matching (clang 14).
+template <class, template <class...> class, class = void>
 struct Has : std::false_type {};
-template <class T, template <class> class Interface>
+template <class T, template <class...> class Interface>
 struct Has<T, Interface, std::void_t<Interface<T>>> : std::true_type {};
 
 // Values of a set's types for the expressions below (declared, never
