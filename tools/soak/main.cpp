@@ -94,6 +94,8 @@ public:
     // then the same frames.
     void checkpoint() {
         cycle();
+        // Our own buffer too: it keeps the largest frame seen so far.
+        std::vector<uint8_t>().swap(buffer_);
         select({kEffectVideoDenoiser, kEffectLowLightEnhance, kEffectColorEnhance, kEffectBeauty});
         for (int k = 0; k < 4; ++k) document(k, R"({"enable":1})", 0);
         frame(kPixelFormatI420, 3840, 2160, -1, -1);
@@ -357,9 +359,10 @@ int main(int argc, char** argv) {
     std::vector<std::thread> threads;
     std::atomic<int> checkpointsDone{0};
     std::atomic<int> wantCheckpoint{0};
+    std::atomic<int> measured{0};
     for (auto& d : drivers) {
         Driver* driver = d.get();
-        threads.emplace_back([driver, &phase, &wantCheckpoint, &checkpointsDone] {
+        threads.emplace_back([driver, &phase, &wantCheckpoint, &checkpointsDone, &measured] {
             int seen = 0;
             while (phase.load() < 2) {
                 const int want = wantCheckpoint.load();
@@ -367,14 +370,20 @@ int main(int argc, char** argv) {
                     driver->checkpoint();
                     seen = want;
                     ++checkpointsDone;
+                    // Hold still until memory is read: a random frame in
+                    // flight on the other thread would make readings differ
+                    // by hundreds of megabytes.
+                    while (measured.load() < seen && phase.load() < 2)
+                        std::this_thread::sleep_for(std::chrono::milliseconds(5));
                 }
                 driver->step();
             }
         });
     }
     auto measure = [&](int round) {
-        // Every engine passes the same checkpoint frames, then the heap is
-        // trimmed: readings taken this way compare.
+        // Every engine passes the same checkpoint frames and waits there, the
+        // element is stopped and the heap trimmed: readings taken this way
+        // compare.
         wantCheckpoint.store(round);
         while (checkpointsDone.load() < round * int(drivers.size()))
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -386,6 +395,7 @@ int main(int argc, char** argv) {
 #if KELVO_SOAK_GST
         if (piping) pipeline.resume();
 #endif
+        measured.store(round);
         return kb;
     };
 #if KELVO_SOAK_GST
