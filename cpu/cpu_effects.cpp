@@ -210,7 +210,7 @@ public:
     BeautyParameters params;
 
 private:
-    CpuBeauty beauty_;
+    CpuBeauty beauty_{beautyRows(), /*gradingCube=*/true};
 };
 
 }  // namespace

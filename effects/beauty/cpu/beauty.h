@@ -36,12 +36,11 @@ public:
 
     // `rows` defaults to the fastest set this CPU runs. With `gradingCube`
     // the two gradings are composed into a colour cube, rebuilt in begin
-    // when their degrees or the tables change, and the mix reads that: the
-    // effect twice as fast, but a level off the tables at one pixel in six
-    // or so, since the tables' 8-bit reads are a fine-grained rounding no
-    // cube follows. Low light and the denoiser later in the chain magnify
-    // those levels beyond the GL agreement bounds, so the tables are the
-    // default.
+    // when their degrees or the tables change, and the mix reads that: a
+    // third faster, but a level off the tables at one pixel in six or so,
+    // since the tables' 8-bit reads are a fine-grained rounding no cube
+    // follows. The engine takes the cube (it keeps to the agreement with the
+    // GL path); the tables stay for checking the cube against.
     explicit CpuBeauty(const BeautyRows& rows = beautyRows(), bool gradingCube = false);
 
     // The whitening and ruddy tables (512 x 512 each) laid out as the rows
