@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "detect/metadata_frame_stats.h"
+#include "effects/beauty/beauty_model.h"
 #include "engine/video_process_engine_impl.h"
 #include "frame/i420_video_frame.h"
 #include "system/clock.h"
@@ -77,11 +78,12 @@ int VideoProcessEngineImpl::applyAutomaticAdjustments(
             // automatic mode hands over the denoiser's enable state as the
             // manual mode does, so the smoother actually runs.
             render.setBeautyEnable(videoDenoiserEnabled_);
-            render.setBeautySmoothness(0.7f);
-            render.setBeautyLightness(0.0f);
-            render.setBeautyRedness(0.0f);
-            render.setBeautyContrast(1);
-            render.setBeautySharpness(0.1f);
+            const BeautyParameters& smoother = kBeautyPlainSmoother;
+            render.setBeautySmoothness(smoother.smoothness);
+            render.setBeautyLightness(smoother.lightness);
+            render.setBeautyRedness(smoother.redness);
+            render.setBeautyContrast(smoother.contrast);
+            render.setBeautySharpness(smoother.sharpness);
         }
     }
     return 0;

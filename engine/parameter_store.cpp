@@ -1,5 +1,7 @@
 #include "engine/parameter_store.h"
 #include "engine/json.h"
+#include "effects/beauty/beauty_model.h"
+#include "effects/lowlight/lowlight_model.h"
 
 #include <algorithm>
 #include <climits>
@@ -36,12 +38,17 @@ constexpr const char* kUnitText = "number in [0, 1]";
 
 using M = ParameterMember;
 
+// The ranges are the effects'; the texts that name them in rejections are
+// written out here.
+static_assert(kBeautyContrastMax == 2 && kBeautyNoiseLevelMax == 2, "texts say 0..2");
+static_assert(kLowlightModeMax == 1 && kLowlightLevelMax == 1, "texts say 0 or 1");
+
 const MemberRule kBeauty[] = {
     {"enable", M::kBeautyEnable, true, 0, 1, "integer 0 or 1"},
     {"smoothness", M::kBeautySmoothness, false, kUnitLow, kUnitHigh, kUnitText},
     {"lightness", M::kBeautyLightness, false, kUnitLow, kUnitHigh, kUnitText},
     {"redness", M::kBeautyRedness, false, kUnitLow, kUnitHigh, kUnitText},
-    {"contrast", M::kBeautyContrast, true, 0, 2, "integer 0..2"},
+    {"contrast", M::kBeautyContrast, true, 0, kBeautyContrastMax, "integer 0..2"},
     {"sharpness", M::kBeautySharpness, false, kUnitLow, kUnitHigh, kUnitText},
 };
 const MemberRule kColorEnhance[] = {
@@ -56,12 +63,12 @@ const MemberRule kVideoDenoiser[] = {
 };
 const MemberRule kLowlightEnhance[] = {
     {"enable", M::kLowlightEnhanceEnable, true, 0, 1, "integer 0 or 1"},
-    {"mode", M::kLowlightEnhanceMode, true, 0, 1, "integer 0 or 1"},
-    {"level", M::kLowlightEnhanceLevel, true, 0, 1, "integer 0 or 1"},
+    {"mode", M::kLowlightEnhanceMode, true, 0, kLowlightModeMax, "integer 0 or 1"},
+    {"level", M::kLowlightEnhanceLevel, true, 0, kLowlightLevelMax, "integer 0 or 1"},
 };
 const MemberRule kEnvironment[] = {
     {"light_strength", M::kEnvironmentLightStrength, false, 0, kInf, "number > 0"},
-    {"noise_level", M::kEnvironmentNoiseLevel, true, 0, 2, "integer 0..2"},
+    {"noise_level", M::kEnvironmentNoiseLevel, true, 0, kBeautyNoiseLevelMax, "integer 0..2"},
 };
 
 template <size_t N>

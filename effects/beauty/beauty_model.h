@@ -26,6 +26,12 @@ struct BeautyParameters {
     int noiseLevel = 0;            // from 1 on, smoothing is not gated to skin
 };
 constexpr BeautyParameters kBeautyDefaults{};
+constexpr int kBeautyContrastMax = 2;
+constexpr int kBeautyNoiseLevelMax = 2;
+
+// Denoiser level 1 with beauty off: beauty runs as a plain smoother with
+// these settings.
+constexpr BeautyParameters kBeautyPlainSmoother{0.7f, 0.1f, 0.0f, 0.0f, 1};
 
 // Open ranges of the mix program's float setters: a value outside keeps the
 // uniform's previous value.

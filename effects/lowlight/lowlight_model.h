@@ -15,6 +15,10 @@ namespace video {
 
 class I420VideoFrame;
 
+// Settings: mode 0 automatic, 1 manual; level 0 or 1.
+constexpr int kLowlightModeMax = 1;
+constexpr int kLowlightLevelMax = 1;
+
 // Luma y = kLowlightLuma . rgb (BT.601 weights), clamped to 0..1.
 constexpr float kLowlightLuma[3] = {0.299f, 0.587f, 0.114f};
 
