@@ -190,7 +190,7 @@ public:
         if (!enabled) return kDrawDisabled;
         if (!input.data) return kDrawNoInputTexture;
         beauty_.setParameters(params);
-        if (beauty_.begin(input, output) != 0) return kDrawFailed;
+        if (beauty_.begin(input, output, pool) != 0) return kDrawFailed;
         for (int s = 0; s < CpuBeauty::kStageCount; ++s) {
             const auto stage = static_cast<CpuBeauty::Stage>(s);
             auto run = [this, stage](int, int y0, int y1) { beauty_.runStage(stage, y0, y1); };

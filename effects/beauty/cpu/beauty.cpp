@@ -144,7 +144,7 @@ void CpuBeauty::resize(int width, int height) {
 
 // Mirrors the GL effect's uniform set-up, including the program setters'
 // habit of keeping the previous value when a new one is out of range.
-void CpuBeauty::latchUniforms() {
+void CpuBeauty::latchUniforms(WorkerPool* pool) {
     const BeautyParameters& p = parameters_;
     const BeautyMixSettings mix =
         beautyMixSettings(p.smoothness, p.sharpness, p.redness, p.lightness, p.noiseLevel);
@@ -157,10 +157,10 @@ void CpuBeauty::latchUniforms() {
     uniforms_.enableLut = hasTables_ ? 1 : 0;
     uniforms_.whiten = hasTables_ ? whiten_->data() : nullptr;
     uniforms_.ruddy = hasTables_ ? ruddy_->data() : nullptr;
-    latchGrading();
+    latchGrading(pool);
 }
 
-void CpuBeauty::latchGrading() {
+void CpuBeauty::latchGrading(WorkerPool* pool) {
     uniforms_.grading = {nullptr, 0};
     const float ruddy = uniforms_.ruddyDegree, white = uniforms_.whiteDegree;
     // Both degrees 0 skip the gradings, bit for bit as the tables do.
@@ -178,7 +178,7 @@ void CpuBeauty::latchGrading() {
                 }
                 beautyGrade(u, rgb, kGradingCubeSize);
             },
-            0.0f, nullptr);
+            0.0f, pool);
         gradingDegrees_[0] = ruddy;
         gradingDegrees_[1] = white;
         gradingStale_ = false;
@@ -186,7 +186,7 @@ void CpuBeauty::latchGrading() {
     uniforms_.grading = grading_.view();
 }
 
-int CpuBeauty::begin(ConstImageRGBA8 src, ImageRGBA8 dst) {
+int CpuBeauty::begin(ConstImageRGBA8 src, ImageRGBA8 dst, WorkerPool* pool) {
     if (!src.data || !dst.data || src.width <= 0 || src.height <= 0 || src.width != dst.width ||
         src.height != dst.height || src.width > (INT32_MAX / 4) || src.stride < src.width * 4 ||
         dst.stride < dst.width * 4) {
@@ -200,7 +200,7 @@ int CpuBeauty::begin(ConstImageRGBA8 src, ImageRGBA8 dst) {
     if (s0 < d1 && d0 < s1) return -1;
     try {
         resize(src.width, src.height);
-        latchUniforms();
+        latchUniforms(pool);
     } catch (const std::bad_alloc&) {
         // The next frame starts afresh; this one fails at the engine's edge
         // rather than go on without beauty.

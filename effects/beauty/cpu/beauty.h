@@ -63,8 +63,9 @@ public:
     // or a stride shorter than its row, when the sizes differ, when the two
     // overlap; 0 otherwise. std::bad_alloc when the scratch images cannot
     // be allocated (the next call starts afresh).
-    // The views must stay valid until the last stage has run.
-    int begin(ConstImageRGBA8 src, ImageRGBA8 dst);
+    // The views must stay valid until the last stage has run. A grading
+    // cube to rebuild is split over `pool` when there is one.
+    int begin(ConstImageRGBA8 src, ImageRGBA8 dst, WorkerPool* pool = nullptr);
     // Rows of the stage for the frame begun last.
     int stageRows(Stage stage) const;
     // Runs rows [y0, y1) of one stage (clipped to the stage's rows).
@@ -91,8 +92,8 @@ private:
     };
 
     void resize(int width, int height);
-    void latchUniforms();
-    void latchGrading();
+    void latchUniforms(WorkerPool* pool);
+    void latchGrading(WorkerPool* pool);
     void padRow(uint8_t* row, int width) const;
 
     BeautyRows rows_;
