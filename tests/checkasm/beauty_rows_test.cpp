@@ -1,5 +1,7 @@
 // The beauty rows (effects/beauty/cpu/beauty_rows.h).
 #include <algorithm>
+#include <cstring>
+#include <vector>
 
 #include "checkasm/checkasm.h"
 #include "effects/beauty/cpu/beauty_rows.h"
@@ -198,6 +200,41 @@ TEST(Checkasm, BeautyMixRow) {
                         [&](const BeautyRows& rows, uint8_t* dst) {
                             rows.mix(u, above.pixels(), row.pixels(), under.pixels(),
                                      blur0.pixels(), blur1.pixels(), blurWeight, dst, w);
+                        });
+            }
+        }
+        below = fast;
+    }
+}
+
+// What a grading cube is built from: colours in place, some far outside
+// 0..1 and some on the tables' grid, where reads land on texel centres.
+TEST(Checkasm, BeautyGradeRow) {
+    Random r(29);
+    std::vector<uint8_t> whiten(kBeautyTableBytes), ruddy(kBeautyTableBytes);
+    r.fill(whiten.data(), whiten.size());
+    r.fill(ruddy.data(), ruddy.size());
+    const BeautyRows portable = beautyRowsFor(0);
+    BeautyRows below = portable;
+    for (const CpuLevel& level : fastLevels()) {
+        const BeautyRows fast = beautyRowsFor(level.flags);
+        if (!check(fast.grade, below.grade, kFamily, "grade", level)) continue;
+        for (const float degrees : {0.0f, 0.49f, 1.0f}) {
+            BeautyMixUniforms u{};
+            u.enableLut = 1, u.whiten = whiten.data(), u.ruddy = ruddy.data();
+            u.ruddyDegree = degrees, u.whiteDegree = 0.7f;
+            for (int t = 0; t < kTrials; ++t) {
+                const int n = r.width();
+                std::vector<float> colours(3 * static_cast<size_t>(n));
+                for (float& c : colours) {
+                    c = t % 2 ? static_cast<float>(r.between(0, 63)) / 63.0f
+                              : static_cast<float>(r.between(-500, 1500)) / 1000.0f;
+                }
+                compare(r, level, "grade", n, t, 3 * n, portable, fast,
+                        [&](const BeautyRows& rows, uint8_t* dst) {
+                            std::vector<float> graded = colours;
+                            rows.grade(u, graded.data(), n);
+                            std::memcpy(dst, graded.data(), graded.size() * sizeof(float));
                         });
             }
         }

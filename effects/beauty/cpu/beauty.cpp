@@ -168,15 +168,16 @@ void CpuBeauty::latchGrading(WorkerPool* pool) {
     if (gradingStale_ || ruddy != gradingDegrees_[0] || white != gradingDegrees_[1]) {
         const BeautyMixUniforms u = uniforms_;
         const float step = 1.0f / (kGradingCubeSize - 1);
+        const auto grade = rows_.grade;
         grading_.build(
             kGradingCubeSize,
-            [&u, step](int g, int b, float* rgb) {
+            [&u, step, grade](int g, int b, float* rgb) {
                 for (int r = 0; r < kGradingCubeSize; ++r) {
                     rgb[3 * r] = r * step;
                     rgb[3 * r + 1] = g * step;
                     rgb[3 * r + 2] = b * step;
                 }
-                beautyGrade(u, rgb, kGradingCubeSize);
+                grade(u, rgb, kGradingCubeSize);
             },
             0.0f, pool);
         gradingDegrees_[0] = ruddy;

@@ -269,7 +269,7 @@ void BeautyMixSpan_C(const BeautyMixUniforms& u, const uint8_t* above, const uin
         if (u.grading.entries) {
             cubeLookup<ScalarOps>(u.grading, out);
         } else {
-            beautyGrade(u, out, 1);
+            BeautyGradeRow_C(u, out, 1);
         }
         dst[xc] = unorm(out[0]);
         dst[xc + 1] = unorm(out[1]);
@@ -278,7 +278,7 @@ void BeautyMixSpan_C(const BeautyMixUniforms& u, const uint8_t* above, const uin
     }
 }
 
-void beautyGrade(const BeautyMixUniforms& u, float* rgb, int count) {
+void BeautyGradeRow_C(const BeautyMixUniforms& u, float* rgb, int count) {
     for (int i = 0; i < count; ++i) {
         Colour colour{rgb[3 * i], rgb[3 * i + 1], rgb[3 * i + 2]};
         // A grading of strength 0 gives c + 0 * (t - c) = c exactly; skip its reads.
@@ -301,17 +301,17 @@ void BeautyMixRow_C(const BeautyMixUniforms& u, const uint8_t* above, const uint
 BeautyRows beautyRowsFor(CpuFlags flags) {
     BeautyRows rows = {BeautyDownsizeRow_C,        BeautyHalveRow_C,   BeautyDoubleRow_C,
                        BeautyBlurRgbColumnRow_C,   BeautySoften2Row_C, BeautyBlurAlphaRow_C,
-                       BeautyBlurAlphaColumnRow_C, BeautyMixRow_C};
+                       BeautyBlurAlphaColumnRow_C, BeautyMixRow_C,     BeautyGradeRow_C};
 #if KELVO_CPU_X86
     if (flags & kCpuFlagSSE2) {
         rows = {BeautyDownsizeRow_SSE2,        BeautyHalveRow_SSE2,   BeautyDoubleRow_SSE2,
                 BeautyBlurRgbColumnRow_SSE2,   BeautySoften2Row_SSE2, BeautyBlurAlphaRow_SSE2,
-                BeautyBlurAlphaColumnRow_SSE2, BeautyMixRow_SSE2};
+                BeautyBlurAlphaColumnRow_SSE2, BeautyMixRow_SSE2,     BeautyGradeRow_SSE2};
     }
     if (flags & kCpuFlagAVX2) {
         rows = {BeautyDownsizeRow_AVX2,        BeautyHalveRow_AVX2,   BeautyDoubleRow_AVX2,
                 BeautyBlurRgbColumnRow_AVX2,   BeautySoften2Row_AVX2, BeautyBlurAlphaRow_AVX2,
-                BeautyBlurAlphaColumnRow_AVX2, BeautyMixRow_AVX2};
+                BeautyBlurAlphaColumnRow_AVX2, BeautyMixRow_AVX2,     BeautyGradeRow_AVX2};
     }
 #else
     (void)flags;

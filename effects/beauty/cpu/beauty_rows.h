@@ -47,14 +47,14 @@ struct BeautyMixUniforms {
     // Tables as beautyTableCells lays them out; read only when enableLut > 0.
     const uint8_t* whiten;
     const uint8_t* ruddy;
-    // Both gradings as one cube (see beautyGrade); when it has entries the
-    // mix reads it in place of the tables.
+    // Both gradings as one cube (built with the grade row); when it has
+    // entries the mix reads it in place of the tables.
     ColourCubeView grading;
 };
 
 // The two table gradings of the mix, as it applies them without a cube, for
-// `count` colours of 3 floats (in place).
-void beautyGrade(const BeautyMixUniforms& u, float* rgb, int count);
+// `count` colours of 3 floats (in place): what a grading cube is built from.
+void BeautyGradeRow_C(const BeautyMixUniforms& u, float* rgb, int count);
 
 // A 512 x 512 table is stored as cells, one per texel position a read can
 // start at (-1 to 511 on each axis, where -1 and 512 give what edge clamping
@@ -132,7 +132,8 @@ void BeautyMixSpan_C(const BeautyMixUniforms& u, const uint8_t* above, const uin
     void BeautyMixRow_##suffix(const BeautyMixUniforms& u, const uint8_t* above,                 \
                                const uint8_t* row, const uint8_t* below, const uint8_t* blur0,   \
                                const uint8_t* blur1, uint32_t blurWeight, uint8_t* dst,          \
-                               int width);
+                               int width);                                                       \
+    void BeautyGradeRow_##suffix(const BeautyMixUniforms& u, float* rgb, int count);
 
 // Fast rows; call only where the CPU has the instruction set.
 KELVO_BEAUTY_ROWS(SSE2)
@@ -148,6 +149,7 @@ struct BeautyRows {
     decltype(&BeautyBlurAlphaRow_C) blurAlpha;
     decltype(&BeautyBlurAlphaColumnRow_C) blurAlphaColumn;
     decltype(&BeautyMixRow_C) mix;
+    decltype(&BeautyGradeRow_C) grade;
 };
 
 // The fastest rows that need no flag outside `flags`.

@@ -235,6 +235,9 @@ void BeautyMixRow_AVX2(const BeautyMixUniforms& u, const uint8_t* above, const u
                        uint32_t blurWeight, uint8_t* dst, int width) {
     Rows::mix(u, above, row, below, blur0, blur1, blurWeight, dst, width);
 }
+void BeautyGradeRow_AVX2(const BeautyMixUniforms& u, float* rgb, int count) {
+    Rows::gradeRow(u, rgb, count);
+}
 
 }  // namespace kelvo::video
 

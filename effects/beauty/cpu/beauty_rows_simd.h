@@ -521,6 +521,28 @@ struct BeautySimd {
         }
     }
 
+    // Colours of 3 floats, N at a time; the rest as the portable row grades
+    // them.
+    static void gradeRow(const kelvo::video::BeautyMixUniforms& u, float* rgb, int count) {
+        const bool ruddy = u.enableLut > 0 && u.ruddyDegree != 0.0f;
+        const bool white = u.enableLut > 0 && u.whiteDegree != 0.0f;
+        int i = 0;
+        for (; i + N <= count; i += N) {
+            float* at = rgb + 3 * i;
+            alignas(32) float planes[3][N];
+            for (int k = 0; k < N; ++k)
+                for (int c = 0; c < 3; ++c) planes[c][k] = at[3 * k + c];
+            F colour[3] = {V::Ops::loadf(planes[0]), V::Ops::loadf(planes[1]),
+                           V::Ops::loadf(planes[2])};
+            if (ruddy) grade(colour, u.ruddy, u.ruddyDegree);
+            if (white) grade(colour, u.whiten, u.whiteDegree);
+            for (int c = 0; c < 3; ++c) V::Ops::storef(planes[c], colour[c]);
+            for (int k = 0; k < N; ++k)
+                for (int c = 0; c < 3; ++c) at[3 * k + c] = planes[c][k];
+        }
+        if (i < count) kelvo::video::BeautyGradeRow_C(u, rgb + 3 * i, count - i);
+    }
+
     static void mix(const kelvo::video::BeautyMixUniforms& u, const uint8_t* above,
                     const uint8_t* row, const uint8_t* below, const uint8_t* blur0,
                     const uint8_t* blur1, uint32_t blurWeight, uint8_t* dst, int width) {
