@@ -1,6 +1,7 @@
-// Milliseconds per frame of the CPU beauty effect: on one thread with each
-// row set, on two threads, per stage with the fastest rows, and with the
-// gradings read from a colour cube.
+// Milliseconds per frame of the CPU beauty effect as the engine runs it (the
+// gradings read from one colour cube): on one thread with each row set, on
+// two threads, per stage with the fastest rows; and with both tables read per
+// pixel instead, or none.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -68,19 +69,19 @@ void BM_CpuBeauty(benchmark::State& state, const CpuLevel& level) {
         state.SkipWithError("row set not available on this CPU");
         return;
     }
-    CpuBeauty beauty(beautyRowsFor(level.flags));
+    CpuBeauty beauty(beautyRowsFor(level.flags), /*gradingCube=*/true);
     processFrames(state, beauty, true);
 }
 BENCHMARK_CAPTURE(BM_CpuBeauty, portable, kCpuLevels[0])->Apply(bench::frameSizes);
 BENCHMARK_CAPTURE(BM_CpuBeauty, sse2, kCpuLevels[1])->Apply(bench::frameSizes);
 BENCHMARK_CAPTURE(BM_CpuBeauty, avx2, kCpuLevels[2])->Apply(bench::frameSizes);
 
-// The two gradings read from one colour cube instead of both tables.
-void BM_CpuBeautyGradingCube(benchmark::State& state) {
-    CpuBeauty beauty(beautyRows(), true);
+// Both tables read per pixel, as the GL path reads them, in place of the cube.
+void BM_CpuBeautyTables(benchmark::State& state) {
+    CpuBeauty beauty(beautyRows(), /*gradingCube=*/false);
     processFrames(state, beauty, true);
 }
-BENCHMARK(BM_CpuBeautyGradingCube)->Apply(bench::frameSizes);
+BENCHMARK(BM_CpuBeautyTables)->Apply(bench::frameSizes);
 
 // A change of redness or lightness: the grading cube rebuilt.
 void BM_CpuBeautyGradingCubeRebuild(benchmark::State& state) {
@@ -110,7 +111,7 @@ BENCHMARK(BM_CpuBeautyWithoutTables)->Apply(bench::frameSizes);
 // per stage here; the engine's pool keeps its threads).
 void BM_CpuBeautyTwoBands(benchmark::State& state) {
     Frame frame(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
-    CpuBeauty beauty;
+    CpuBeauty beauty(beautyRows(), /*gradingCube=*/true);
     if (!loadTables(&beauty)) {
         state.SkipWithError("tables missing");
         return;
@@ -133,7 +134,7 @@ BENCHMARK(BM_CpuBeautyTwoBands)->Apply(bench::frameSizes);
 void BM_CpuBeautyStage(benchmark::State& state) {
     Frame frame(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
     const auto stage = static_cast<CpuBeauty::Stage>(state.range(2));
-    CpuBeauty beauty;
+    CpuBeauty beauty(beautyRows(), /*gradingCube=*/true);
     if (!loadTables(&beauty)) {
         state.SkipWithError("tables missing");
         return;

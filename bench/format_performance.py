@@ -257,18 +257,21 @@ def cpu_sections(get, peers):
             ("CPU, 1 thread, SSE2 rows", "BM_CpuBeauty/sse2"),
             ("CPU, 1 thread, AVX2 rows", "BM_CpuBeauty/avx2"),
             ("CPU, 2 threads (each stage in two bands)", "BM_CpuBeautyTwoBands"),
-            ("CPU, 1 thread, without the grading tables", "BM_CpuBeautyWithoutTables")]
+            ("CPU, 1 thread, both tables read per pixel instead of the cube",
+             "BM_CpuBeautyTables"),
+            ("CPU, 1 thread, without the gradings", "BM_CpuBeautyWithoutTables")]
     rows = [(text, {(w, h): times(get(name, w, h)) for w, h in SIZES}) for text, name in rows]
     if any(c[0] != "–" for _, cells in rows[1:] for c in cells.values()):
         lines.append("## Beauty on the CPU")
         lines.append("")
         lines.append("ms: median wall ms per frame; CPU ms: CPU time of the whole process; "
                      "fps: of wall time. The CPU effect runs on a face-like RGBA frame with "
-                     "both grading tables loaded unless said otherwise.")
+                     "both gradings read from one colour cube, as the engine runs it, unless "
+                     "said otherwise.")
         lines.append("")
         lines.extend(table("beauty", ["ms", "CPU ms", "fps"], rows))
         stages = [(0, "downsize (rows halved in width)"), (1, "soften (passes 1 to 3)"),
-                  (2, "spread (pass 4, widened back)"), (3, "mix (pass 5, sharpening, tables)")]
+                  (2, "spread (pass 4, widened back)"), (3, "mix (pass 5, sharpening, gradings)")]
         found = [(text, get("BM_CpuBeautyStage", 1280, 720, stage=s)) for s, text in stages]
         whole = get("BM_CpuBeauty/" + beauty_rows, 1280, 720) if beauty_rows else None
         if all(r for _, r in found):
