@@ -24,7 +24,8 @@
 # such as processFrame on the CPU backend) is built and run too, so its rows
 # reach the page without editing this script; cpu_paths is left out, as its
 # SIMD-against-portable comparisons are for kernel work, not this page. The
-# GStreamer element's overhead is measured when its plugin is built.
+# GStreamer element's and the OBS filter's overheads are measured when their
+# plugins are built.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -52,6 +53,11 @@ for name in "${benches[@]}"; do programs+=("$build/bench/kelvo_bench_$name"); do
 if cmake --build "$build" --target help | grep '^kelvo_bench_gstreamer:' >/dev/null; then
     targets+=(kelvo_bench_gstreamer)
     programs+=("$build/gstreamer/kelvo_bench_gstreamer")
+fi
+# And the OBS filter's, when libobs was.
+if cmake --build "$build" --target help | grep '^kelvo_bench_obs:' >/dev/null; then
+    targets+=(kelvo_bench_obs)
+    programs+=("$build/obs/kelvo_bench_obs")
 fi
 cmake --build "$build" -j2 --target "${targets[@]}"
 
