@@ -4,6 +4,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
+#include <utility>
 
 namespace kelvo {
 namespace video {
@@ -20,6 +21,15 @@ inline void frameSizes(benchmark::internal::Benchmark* b) {
         ->Unit(benchmark::kMillisecond)
         ->UseRealTime()
         ->MeasureProcessCPUTime();
+}
+
+// frameSizes, each on 1 and 2 threads (a third argument).
+inline void frameSizesByThreads(benchmark::internal::Benchmark* b) {
+    for (auto size : {std::make_pair(640, 480), std::make_pair(1280, 720),
+                      std::make_pair(1920, 1080)}) {
+        for (int threads : {1, 2}) b->Args({size.first, size.second, threads});
+    }
+    b->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
 }
 
 // Frames per second over the benchmark's wall time.

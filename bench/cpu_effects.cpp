@@ -46,19 +46,11 @@ struct Pictures {
     }
 };
 
+// CPU time is the whole process's (all pool threads); on a shared machine it
+// is the steadier figure.
 void setUp(benchmark::internal::Benchmark* b) {
-    for (int threads : {1, 2}) {
-        for (auto size :
-             {std::make_pair(640, 480), std::make_pair(1280, 720), std::make_pair(1920, 1080)}) {
-            b->Args({size.first, size.second, threads});
-        }
-    }
-    // CPU time is the whole process's (all pool threads); on a shared
-    // machine it is the steadier figure.
-    b->ArgNames({"w", "h", "threads"})
-        ->Unit(benchmark::kMillisecond)
-        ->UseRealTime()
-        ->MeasureProcessCPUTime();
+    bench::frameSizesByThreads(b);
+    b->ArgNames({"w", "h", "threads"});
 }
 
 template <class Step>

@@ -334,27 +334,8 @@ void BM_DetectionStep(benchmark::State& state) {
 }
 
 BENCHMARK(BM_ProcessFrameAllEffects)->Apply(bench::frameSizes);
-BENCHMARK(BM_ProcessFrameAllEffectsCpu)
-    ->Args({640, 480, 1})
-    ->Args({640, 480, 2})
-    ->Args({1280, 720, 1})
-    ->Args({1280, 720, 2})
-    ->Args({1920, 1080, 1})
-    ->Args({1920, 1080, 2})
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime()
-    ->MeasureProcessCPUTime();
-BENCHMARK(BM_ProcessFrameAllEffectsCpuFirst64)
-    ->Args({640, 480, 1})
-    ->Args({640, 480, 2})
-    ->Args({1280, 720, 1})
-    ->Args({1280, 720, 2})
-    ->Args({1920, 1080, 1})
-    ->Args({1920, 1080, 2})
-    ->Iterations(64)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime()
-    ->MeasureProcessCPUTime();
+BENCHMARK(BM_ProcessFrameAllEffectsCpu)->Apply(bench::frameSizesByThreads);
+BENCHMARK(BM_ProcessFrameAllEffectsCpuFirst64)->Apply(bench::frameSizesByThreads)->Iterations(64);
 BENCHMARK_CAPTURE(BM_EngineMemory, cpu1, R"({"backend":"cpu","threads":1})")
     ->Args({1280, 720})
     ->Iterations(1)
