@@ -48,6 +48,7 @@ function(kelvo_test name)
     set(test_main GTest::gtest_main)
   endif()
   add_executable(kelvo_test_${name} ${sources})
+  add_dependencies(kelvo_tests kelvo_test_${name})
   target_include_directories(kelvo_test_${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests
     ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/include)
   target_link_libraries(kelvo_test_${name} PRIVATE ${T_LIBS} GTest::gtest ${test_main})
