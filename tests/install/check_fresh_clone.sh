@@ -35,6 +35,7 @@ bash -euo pipefail "$work/install.sh" >"$work/install.log" 2>&1 || { cat "$work/
 prefix=$HOME/.local
 [ -z "$(find "$prefix" -name 'libkelvo_rtc_sdk*' -o -name 'kelvo-host-demo')" ] ||
   fail "the install put the stand-in host or its demo into the prefix"
+cmake --build build --target kelvo-host-demo >/dev/null
 cmake --install build --component host_demo --prefix "$prefix" >/dev/null
 
 step "the installed programs, the build folder moved away"
