@@ -29,6 +29,11 @@ KELVO_CPU_MASK=0 ctest --test-dir build --output-on-failure -j2 \
 KELVO_CPU_MASK=0 ctest --test-dir build --output-on-failure -R '^PictureDigest'
 step "the README's first step: scripts/run-demo.sh"
 ./scripts/run-demo.sh --no-progress
+
+step "a fresh clone: the demo, the README's install, the installed programs without the build"
+# A whole build of what a user builds (no tests, no benchmarks), once, of the
+# committed tree: a clone has no uncommitted change.
+tests/install/check_fresh_clone.sh .
 step "GL tests under xvfb-run (GLFW)"
 # -noreset: tests run two at a time, and a server that resets when its last
 # client leaves can drop the other test's connection (SIGPIPE).
