@@ -464,6 +464,7 @@ gboolean start(GstBaseTransform* trans) {
     State& st = *self->state;
     GST_OBJECT_LOCK(self);
     const std::string config = std::string("{\"backend\":\"") + backendName(st.backend) + "\"}";
+    const bool gpuBackend = st.backend == kBackendGpu;
     st.settingsDirty = true;
     const bool effectsRefused = !st.refusedEffects.empty();
     const std::string refused = effectsRefused ? st.refusedEffects : st.refusedParams;
@@ -482,12 +483,30 @@ gboolean start(GstBaseTransform* trans) {
                           (nullptr));
         return FALSE;
     }
+    // The engine's own reason for a refused start, to put in the message.
+    struct InitObserver : Observer {
+        using Observer::Observer;
+        void onLog(int level, const char* message) override {
+            if (level == kLogError) reason = message;
+            Observer::onLog(level, message);
+        }
+        std::string reason;
+    } initObserver(GST_ELEMENT(self));
+    st.engine->setObserver(&initObserver);
     const int r = st.engine->init(config.c_str());
+    st.engine->setObserver(nullptr);
     if (r != 0) {
         st.engine.reset();
-        GST_ELEMENT_ERROR(self, LIBRARY, INIT, ("Cannot start the kelvo video engine"),
-                          ("init(%s) returned %d%s", config.c_str(), r,
-                           r == -1 ? ": no usable OpenGL 3.3 context" : ""));
+        std::string why = "init returned " + std::to_string(r);
+        if (r == -1)
+            why += " (failure): no usable OpenGL 3.3 context";
+        else if (r == -6)
+            why += " (invalid argument)";
+        if (!initObserver.reason.empty()) why += ": " + initObserver.reason;
+        GST_ELEMENT_ERROR(self, LIBRARY, INIT,
+                          ("Cannot start the kelvo video engine: %s%s", why.c_str(),
+                           gpuBackend ? "; set backend=auto (or cpu) to run on the CPU" : ""),
+                          ("init(%s) returned %d", config.c_str(), r));
         return FALSE;
     }
     GST_INFO_OBJECT(self, "%s backend, renderer %s", st.engine->getInfo("backend"),

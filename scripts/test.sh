@@ -2,7 +2,8 @@
 # Installs what is needed, builds everything and runs every test:
 #   1. the normal build (warnings are errors), the whole suite (the README's
 #      commands among it), the CPU tests and picture digests again on the
-#      portable rows only, and scripts/run-demo.sh;
+#      portable rows only, scripts/run-demo.sh, and a fresh clone taken
+#      through the README's demo, install and installed programs;
 #   2. the GL tests again under xvfb-run, where the GLFW context is taken;
 #      the OBS plug-in's tests under xvfb-run (libobs needs an X display);
 #      then the library built without GLFW, run once; and the build without
@@ -23,7 +24,7 @@ start=$SECONDS
 # step prints its time against its budget, and the run ends (or fails) with
 # the table of all of them; over budget is reported, not fatal.
 declare -A budget=(
-  [build]=660 [tests]=270 [portable]=60 [demo]=30 [xvfb]=120 [obs]=60
+  [build]=660 [tests]=270 [portable]=60 [demo]=30 [fresh]=240 [xvfb]=120 [obs]=60
   [noglfw]=150 [nogl]=330 [asan]=900 [tsan]=120 [fuzz]=390 [soak]=90
 )
 total_budget=2700
@@ -61,6 +62,10 @@ KELVO_CPU_MASK=0 ctest --test-dir build --output-on-failure -j2 \
 KELVO_CPU_MASK=0 ctest --test-dir build --output-on-failure -R '^PictureDigest'
 step demo "the README's first step: scripts/run-demo.sh"
 ./scripts/run-demo.sh --no-progress
+step fresh "a fresh clone: the demo, the README's install, the installed programs without the build"
+# A whole build of what a user builds (no tests, no benchmarks), once, of the
+# committed tree: a clone has no uncommitted change.
+tests/install/check_fresh_clone.sh .
 step xvfb "GL tests under xvfb-run (GLFW)"
 # -noreset: tests run two at a time, and a server that resets when its last
 # client leaves can drop the other test's connection (SIGPIPE). Only the

@@ -5,8 +5,9 @@
 # preceded by "<!-- check: run -->" or "<!-- check: skip: why -->"; a block
 # with neither fails here, so a new command is either run or says why not.
 # The run blocks go in order through one shell (an `export` carries over) in a
-# scratch directory where ./build is this build. Every .mp4 they write must
-# decode to the input's frames.
+# scratch directory where ./build is this build and $HOME a scratch folder
+# (the install steps write ~/.local and ~/.config there). Every .mp4 they
+# write must decode to the input's frames.
 #   check_readme_commands.sh BUILD_DIR SOURCE_DIR
 set -euo pipefail
 build=$(cd "$1" && pwd)
@@ -57,10 +58,20 @@ expected=$(frames in.mp4)
 # A registry of its own: the commands must find the element through the
 # documented GST_PLUGIN_PATH, not through an earlier run's cache.
 export GST_REGISTRY=$work/registry.bin
-bash -euo pipefail commands.sh </dev/null >log.txt 2>&1 || {
+mkdir home
+HOME=$work/home bash -euo pipefail commands.sh </dev/null >log.txt 2>&1 || {
   cat log.txt >&2
   fail "a README command failed (the last == line above names it)"
 }
+# What the install steps left: the user's files, never the stand-in host.
+home=$work/home
+[ -x "$home/.local/bin/kelvo-enhance" ] || fail "the README's install gave no ~/.local/bin/kelvo-enhance"
+[ -z "$(find "$home" -name 'libkelvo_rtc_sdk*' -o -name 'kelvo-host-demo')" ] ||
+  fail "the README's install put the stand-in host or its demo into the prefix"
+obs_user=$home/.config/obs-studio/plugins/kelvo-obs
+[ -f "$obs_user/bin/64bit/kelvo-obs.so" ] && [ -f "$obs_user/data/locale/en-US.ini" ] &&
+  ldd "$obs_user/bin/64bit/kelvo-obs.so" | grep -q "libkelvo_video_process.*$obs_user" ||
+  fail "the per-user OBS install is not in OBS's layout or does not find its library"
 outputs=0
 for f in *.mp4; do
   [ "$f" = in.mp4 ] && continue

@@ -9,6 +9,7 @@
 #include <iterator>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "y4m.h"
 
@@ -68,15 +69,48 @@ TEST_F(EnhanceCli, HelpDocumentsTheOptions) {
     }
 }
 
-TEST_F(EnhanceCli, BadUsageExitsWithStatus2) {
-    for (const char* args :
-         {"--frobnicate", "--demo --effects sparkle", "--demo --param nokey", "--demo --frames 0",
-          "--demo --range studio", "--demo extra-argument", "--input", "--demo -e 105",
-          "--demo -i x.y4m", "--demo --backend metal", "--demo --threads -1",
-          "--demo --threads two"}) {
-        const CommandResult r = run(kTool + " " + args);
-        EXPECT_EQ(r.status, 2) << args << ": " << r.output;
+// Bad usage exits with 2; where the mistake has a fix, the message names it
+// (an enumerated option lists every accepted value).
+TEST_F(EnhanceCli, BadUsageExitsWithStatus2AndNamesTheFix) {
+    struct Row {
+        const char* args;
+        std::vector<const char*> fix;
+    } rows[] = {
+        {"--frobnicate", {}},
+        {"--demo --effects sparkle", {"beauty", "color", "denoise", "lowlight", "101-104"}},
+        {"--demo --param nokey", {"KEY=JSON"}},
+        {"--demo --frames 0", {}},
+        {"--demo --range studio", {"limited", "full"}},
+        {"--demo --matrix rec709",
+         {"bt601", "smpte170m", "bt709", "bt2020", "bt2020nc", "bt2020c", "fcc", "bt470bg",
+          "smpte240m", "ycgco", "rgb", "0-9"}},
+        {"--demo --backend metal", {"auto", "gpu", "cpu"}},
+        {"in.y4m out.y4m", {"-i IN.y4m", "-o OUT.y4m"}},
+        {"--input", {}},
+        {"--demo -e 105", {"101-104"}},
+        {"--demo -i x.y4m", {}},
+        {"--demo --threads -1", {}},
+        {"--demo --threads two", {}},
+        {"--demo -n 1 -p beauty_option={}", {"beauty_effect_option", "environment"}},
+    };
+    for (const Row& row : rows) {
+        const CommandResult r = run(kTool + " " + row.args);
+        EXPECT_EQ(r.status, 2) << row.args << ": " << r.output;
+        for (const char* fix : row.fix)
+            EXPECT_NE(r.output.find(fix), std::string::npos) << row.args << ": " << r.output;
     }
+}
+
+// With no -o the frames are processed (a dry run for -v, --stats, --snapshot)
+// and a one-line note says where the output went.
+TEST_F(EnhanceCli, WithoutOutputANoteNamesTheOption) {
+    const CommandResult r = run(kTool + " --demo --size 16x16 -n 1 --no-progress");
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_NE(r.output.find("no --output"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("-o FILE"), std::string::npos) << r.output;
+    EXPECT_EQ(run(kTool + " --demo --size 16x16 -n 1 --no-progress -o /dev/null")
+                  .output.find("no --output"),
+              std::string::npos);
 }
 
 // In a pipe a forgotten -i must fail loudly instead of feeding made-up frames.
@@ -203,28 +237,81 @@ TEST_F(EnhanceCli, StatsGiveOneJsonLinePerFrame) {
     EXPECT_EQ(frames, 3);
 }
 
-TEST_F(EnhanceCli, BadInputGivesOneLineErrors) {
+// Input that is not what the tool reads is told apart by its first bytes;
+// the message names what it is and the ffmpeg command that fixes it.
+TEST_F(EnhanceCli, BadInputGivesOneLineErrorsThatNameTheFix) {
     const std::string frame(16 * 16 * 3 / 2, '\x80');
+    const std::string pipe = "-pix_fmt yuv420p -f yuv4mpegpipe - | kelvo-enhance -i - -o -";
     writeFile("truncated.y4m", "YUV4MPEG2 W16 H16 F25:1 C420jpeg\nFRAME\n" + frame.substr(10));
     writeFile("c444.y4m", "YUV4MPEG2 W16 H16 F25:1 C444\nFRAME\n" + std::string(16 * 16 * 3, 'a'));
+    writeFile("p10.y4m", "YUV4MPEG2 W16 H16 F25:1 C420p10 XYSCSS=420P10\nFRAME\n" + frame);
+    writeFile("raw.yuv", std::string(5000, '\x10'));
     writeFile("notvideo.y4m", "hello world\n");
+    writeFile("image.png", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16));
+    writeFile("clip.avi", "RIFF\x10\0\0\0AVI LIST");
+    writeFile("in.mp4", std::string("\0\0\0\x20"
+                                    "ftypisom\0\0\x02\0",
+                                    16));
+    writeFile("clip.mkv", "\x1a\x45\xdf\xa3\x9f\x42\x86\x81\x01");
+    writeFile("empty.y4m", "");
     writeFile("params.json", "{\"beauty_effect_option\": {\"enable\": 1,}");
     struct Row {
         std::string args;
-        std::string message;
+        std::vector<std::string> message;
+        int status;
     } rows[] = {
-        {"-i " + dir + "/truncated.y4m", "truncated Y4M frame"},
-        {"-i " + dir + "/c444.y4m", "unsupported colourspace"},
-        {"-i " + dir + "/notvideo.y4m", "not a Y4M stream"},
-        {"-i " + dir + "/missing.y4m", "cannot open"},
-        {"--demo -n 1 --params " + dir + "/params.json", "bad JSON"},
+        {"-i " + dir + "/truncated.y4m", {"truncated Y4M frame"}, 1},
+        {"-i " + dir + "/c444.y4m", {"unsupported colourspace '444'", pipe}, 1},
+        {"-i " + dir + "/p10.y4m", {"unsupported colourspace '420p10'", pipe}, 1},
+        // What a 10-bit or RGB source gives: ffmpeg refuses it and writes nothing.
+        {"-i - < " + dir + "/empty.y4m", {"empty input", "10-bit and RGB", pipe}, 1},
+        {"-i " + dir + "/raw.yuv", {"not a Y4M stream", "-f rawvideo -pix_fmt yuv420p -s"}, 1},
+        {"-i " + dir + "/notvideo.y4m", {"not a Y4M stream", pipe}, 1},
+        {"-i " + dir + "/image.png", {"a PNG image", "ffmpeg -i " + dir + "/image.png " + pipe}, 1},
+        {"-i " + dir + "/clip.avi", {"a RIFF file", pipe}, 1},
+        {"-i " + dir + "/in.mp4",
+         {"an MP4 or MOV file", "ffmpeg -i " + dir + "/in.mp4 " + pipe},
+         1},
+        {"-i - < " + dir + "/in.mp4", {"the input is an MP4 or MOV file", pipe}, 1},
+        {"-i " + dir + "/clip.mkv", {"a Matroska or WebM file", pipe}, 1},
+        {"-i " + dir + "/missing.y4m", {"cannot open"}, 1},
+        {"--demo -n 1 --params " + dir + "/params.json", {"bad JSON"}, 2},
     };
     for (const Row& row : rows) {
         const CommandResult r = run(kTool + " --no-progress " + row.args);
-        EXPECT_EQ(r.status, row.message == "bad JSON" ? 2 : 1) << row.args << ": " << r.output;
-        EXPECT_NE(r.output.find(row.message), std::string::npos) << row.args << ": " << r.output;
+        EXPECT_EQ(r.status, row.status) << row.args << ": " << r.output;
+        for (const std::string& part : row.message)
+            EXPECT_NE(r.output.find(part), std::string::npos) << row.args << ": " << r.output;
         EXPECT_EQ(r.output.find("Sanitizer"), std::string::npos) << r.output;
     }
+}
+
+// The ffmpeg pipes that go wrong as a user writes them: without -pix_fmt a
+// 10-bit or RGB source reaches the tool as nothing; the help's own pipe works.
+TEST_F(EnhanceCli, FfmpegWithoutPixFmtGetsTheFixAndTheHelpPipeWorks) {
+    if (!haveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed";
+    const std::string source =
+        "ffmpeg -v quiet -nostdin -f lavfi -i testsrc2=size=64x48:rate=5 "
+        "-frames:v 2 ";
+    for (const char* format : {"yuv420p10le", "rgb24"}) {
+        const CommandResult r = run(source + "-pix_fmt " + format + " -f yuv4mpegpipe - | " +
+                                    kTool + " --no-progress -i - -o /dev/null");
+        EXPECT_EQ(r.status, 1) << format << ": " << r.output;
+        EXPECT_NE(r.output.find("-pix_fmt yuv420p -f yuv4mpegpipe"), std::string::npos)
+            << format << ": " << r.output;
+    }
+    ASSERT_EQ(run(source + "-pix_fmt yuv420p10le -c:v ffv1 " + dir + "/in.mkv").status, 0);
+    const std::string help = run(kTool + " --help").output;
+    const size_t at = help.find("  ffmpeg -i in.mp4");
+    ASSERT_NE(at, std::string::npos) << help;
+    // The help's two lines, joined, with this test's files and tool.
+    std::string pipe = help.substr(at + 2, help.find("out.mp4", at) + 7 - at - 2);
+    pipe.replace(pipe.find("\n"), pipe.find("ffmpeg -f") - pipe.find("\n"), " ");
+    pipe.replace(pipe.find("kelvo-enhance"), 13, kTool + " --no-progress");
+    pipe.replace(pipe.find("in.mp4"), 6, dir + "/in.mkv");
+    pipe.replace(pipe.find("out.mp4"), 7, "-f null -");
+    const CommandResult r = run("ffmpeg() { command ffmpeg -v error -nostdin \"$@\"; }; " + pipe);
+    EXPECT_EQ(r.status, 0) << pipe << ": " << r.output;
 }
 
 // Frames are read ahead and written behind on threads of their own: a stream

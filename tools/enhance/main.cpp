@@ -169,7 +169,7 @@ int run(int argc, char** argv) {
     if (!options.demo) {
         in = options.input == "-" ? stdin : std::fopen(options.input.c_str(), "rb");
         if (!in) return fail("cannot open '" + options.input + "'");
-        reader.reset(new Y4MReader(in));
+        reader.reset(new Y4MReader(in, options.input));
         if (!reader->open(&error)) return fail(error);
         header = reader->header();
         if (header.interlace == "t" || header.interlace == "b" || header.interlace == "m")
@@ -215,6 +215,13 @@ int run(int argc, char** argv) {
             return usage("--param " + param.first + " rejected (" + std::to_string(r) + ")");
     }
 
+    // A run without output is a dry run (the backend, --stats, --snapshot),
+    // not a mistake to stop on; but a forgotten -o must not pass unnoticed.
+    if (options.output.empty())
+        std::fputs(
+            "kelvo-enhance: note: no --output: the frames are processed and dropped (give -o "
+            "FILE, or -o - for standard output)\n",
+            stderr);
     std::FILE* out = nullptr;
     if (options.output == "-")
         out = stdout;

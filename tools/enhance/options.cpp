@@ -25,14 +25,15 @@ const char kUsage[] =
     "Enhances raw video frame by frame: reads YUV4MPEG2 (Y4M, 8-bit 4:2:0 or 4:2:2),\n"
     "runs it through the kelvo video process engine and writes Y4M, so that it sits\n"
     "in an ffmpeg pipe:\n"
-    "  ffmpeg -i in.mp4 -f yuv4mpegpipe - | kelvo-enhance -i - -o - |\n"
+    "  ffmpeg -i in.mp4 -pix_fmt yuv420p -f yuv4mpegpipe - | kelvo-enhance -i - -o - |\n"
     "      ffmpeg -f yuv4mpegpipe -i - out.mp4\n"
     "With --demo it processes a built-in generated clip (moving, noisy, with a\n"
     "skin-toned face) instead of an input.\n"
     "\n"
     "  -i, --input FILE       Y4M input; '-' reads standard input\n"
     "      --demo             the built-in clip instead of --input\n"
-    "  -o, --output FILE      Y4M output; '-' writes standard output (default: none)\n"
+    "  -o, --output FILE      Y4M output; '-' writes standard output (default: none,\n"
+    "                         the frames are processed and dropped)\n"
     "  -e, --effects LIST     comma-separated: beauty, color (colour), denoise,\n"
     "                         lowlight, or the ids 101-104, run in the order given\n"
     "                         (lowlight without denoise gets a denoiser in front);\n"
@@ -205,13 +206,16 @@ bool parseOptions(int argc, char** argv, Options* o, std::string* error) {
                 else if (arg == "full" || arg == "pc")
                     o->colorRange = 1;
                 else {
-                    *error = "--range must be limited or full";
+                    *error =
+                        "unknown --range '" + arg + "': accepted are limited (tv) and full (pc)";
                     return false;
                 }
                 break;
             case kMatrix:
                 if (!parseMatrix(arg, &o->colorMatrix)) {
-                    *error = "unknown --matrix '" + arg + "'";
+                    *error = "unknown --matrix '" + arg +
+                             "': accepted are bt601 (smpte170m), bt709, bt2020 (bt2020nc), "
+                             "bt2020c, fcc, bt470bg, smpte240m, ycgco, rgb and the codes 0-9";
                     return false;
                 }
                 break;
@@ -264,7 +268,7 @@ bool parseOptions(int argc, char** argv, Options* o, std::string* error) {
                 break;
             case kBackend:
                 if (arg != "auto" && arg != "gpu" && arg != "cpu") {
-                    *error = "--backend must be auto, gpu or cpu";
+                    *error = "unknown --backend '" + arg + "': accepted are auto, gpu and cpu";
                     return false;
                 }
                 o->backend = arg;
@@ -290,7 +294,8 @@ bool parseOptions(int argc, char** argv, Options* o, std::string* error) {
         }
     }
     if (optind < argc) {
-        *error = std::string("unexpected argument '") + argv[optind] + "'";
+        *error = std::string("unexpected argument '") + argv[optind] +
+                 "': files go with options, -i IN.y4m -o OUT.y4m ('-' for a pipe)";
         return false;
     }
     // Without an input the built-in clip plays only when asked for: in a pipe

@@ -9,6 +9,8 @@
 namespace kelvo {
 namespace enhance {
 
+extern const char kFfmpegPipe[];
+
 namespace {
 
 constexpr int kMaxSide = 16384;
@@ -83,8 +85,9 @@ bool parseHeader(const std::string& line, Y4MHeader* header, std::string* error)
                     h.chroma = Chroma::k422;
                 } else {
                     *error = "unsupported colourspace '" + value +
-                             "' (8-bit 4:2:0 and 4:2:2 only: convert with ffmpeg's "
-                             "-pix_fmt yuv420p)";
+                             "': this tool reads 8-bit 4:2:0 and 4:2:2 only; let the ffmpeg "
+                             "that writes the Y4M convert it with -pix_fmt yuv420p: " +
+                             std::string(kFfmpegPipe);
                     return false;
                 }
                 h.chromaTag = value;
@@ -137,12 +140,74 @@ bool Y4MReader::readLine(std::string* line, size_t limit) {
     return false;
 }
 
+const char kFfmpegPipe[] =
+    "ffmpeg -i in.mp4 -pix_fmt yuv420p -f yuv4mpegpipe - | kelvo-enhance -i - -o - | "
+    "ffmpeg -f yuv4mpegpipe -i - out.mp4";
+
+std::string describeNonY4M(const std::string& head, const std::string& name) {
+    auto startsWith = [&head](const char* magic, size_t at, size_t n) {
+        return head.size() >= at + n && head.compare(at, n, magic, n) == 0;
+    };
+    const std::string pipe = "ffmpeg -i " + (name == "-" ? std::string("in.mp4") : name) +
+                             " -pix_fmt yuv420p -f yuv4mpegpipe - | kelvo-enhance -i - -o - | "
+                             "ffmpeg -f yuv4mpegpipe -i - out.mp4";
+    const std::string what = name == "-" ? "the input" : "'" + name + "'";
+    static const struct {
+        const char* magic;
+        size_t at, size;
+        const char* kind;
+    } kinds[] = {
+        {"\x89PNG", 0, 4, "a PNG image"},
+        {"\xff\xd8\xff", 0, 3, "a JPEG image"},
+        {"GIF8", 0, 4, "a GIF image"},
+        {"RIFF", 0, 4, "a RIFF file (AVI or WAV)"},
+        {"ftyp", 4, 4, "an MP4 or MOV file"},
+        {"\x1a\x45\xdf\xa3", 0, 4, "a Matroska or WebM file"},
+        {"OggS", 0, 4, "an Ogg file"},
+        {"FLV", 0, 3, "an FLV file"},
+        {"\x00\x00\x01\xba", 0, 4, "an MPEG program stream"},
+    };
+    for (const auto& k : kinds)
+        if (startsWith(k.magic, k.at, k.size))
+            return what + " is " + k.kind + ", not a Y4M stream: decode it with ffmpeg into the " +
+                   "tool's input: " + pipe;
+    const std::string file = name == "-" ? std::string("in.yuv") : name;
+    return what +
+           " is not a Y4M stream (it does not start with YUV4MPEG2). Raw YUV carries no size: "
+           "give it to ffmpeg with its format, ffmpeg -f rawvideo -pix_fmt yuv420p -s "
+           "WIDTHxHEIGHT -i " +
+           file + " -f yuv4mpegpipe - | kelvo-enhance -i - -o -; other video: " + pipe;
+}
+
 bool Y4MReader::open(std::string* error) {
+    // The first bytes, up to a line end, tell a Y4M stream from the files
+    // people give instead (a container, an image, raw planes).
+    static const char kMagic[] = "YUV4MPEG2";
+    constexpr size_t kSniff = 12;
     std::string line;
-    if (!readLine(&line, kMaxHeaderLine)) {
-        *error = line.empty() ? "empty input: no Y4M header"
-                              : "Y4M header line is too long or cut short";
+    int c = EOF;
+    while (line.size() < kSniff && (c = std::fgetc(in_)) != EOF && c != '\n')
+        line.push_back(static_cast<char>(c));
+    if (line.empty() && c == EOF) {
+        // An ffmpeg that refuses the pixel format writes nothing at all.
+        *error = std::string(
+                     "empty input: no Y4M stream arrived. When ffmpeg writes the pipe, "
+                     "see its error above: it writes Y4M only from 8-bit YUV, so 10-bit "
+                     "and RGB video need -pix_fmt yuv420p: ") +
+                 kFfmpegPipe;
         return false;
+    }
+    if (line.compare(0, sizeof(kMagic) - 1, kMagic) != 0) {
+        *error = describeNonY4M(line, name_);
+        return false;
+    }
+    if (c != '\n') {
+        std::string rest;
+        if (!readLine(&rest, kMaxHeaderLine - line.size())) {
+            *error = "Y4M header line is too long or cut short";
+            return false;
+        }
+        line += rest;
     }
     return parseHeader(line, &header_, error);
 }

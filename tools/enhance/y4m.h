@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kelvo {
@@ -37,11 +38,21 @@ int chromaHeight(const Y4MHeader& header);
 bool parseHeader(const std::string& line, Y4MHeader* header, std::string* error);
 std::string formatHeader(const Y4MHeader& header);
 
+// What an input that is not Y4M looks like from its first bytes, and the
+// ffmpeg command that makes Y4M of it. `name` is the input's file name, "-"
+// for standard input.
+std::string describeNonY4M(const std::string& head, const std::string& name);
+
+// The pipe that feeds the tool 8-bit 4:2:0 from any video ffmpeg reads.
+extern const char kFfmpegPipe[];
+
 // Reads Y4M from a C stream. Not thread-safe.
 class Y4MReader {
 public:
-    explicit Y4MReader(std::FILE* in) : in_(in) {}
-    // Reads and checks the stream header.
+    // `name` is the file name given, "-" for standard input; messages use it.
+    explicit Y4MReader(std::FILE* in, std::string name = "-") : in_(in), name_(std::move(name)) {}
+    // Reads and checks the stream header. Input that is not Y4M gets a
+    // message naming what it looks like and the ffmpeg command that fixes it.
     bool open(std::string* error);
     // Reads the next frame into `planes` (frameBytes() bytes). Returns false
     // at a clean end of stream (error empty) or on a bad or truncated frame
@@ -52,6 +63,7 @@ public:
 private:
     bool readLine(std::string* line, size_t limit);
     std::FILE* in_;
+    std::string name_;
     Y4MHeader header_;
 };
 

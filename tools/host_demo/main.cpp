@@ -8,7 +8,6 @@
 //
 //   kelvo-host-demo [--frames N] [host library] [video library]
 #include <dlfcn.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
@@ -91,12 +90,6 @@ const char kUsage[] =
     "Exit status 0 when the filter processed frames and every host object was\n"
     "released again, 1 otherwise, 2 for bad usage.\n";
 
-// The build tree's library, or, for an installed demo, the library's own
-// name, which the loader finds beside it through the RUNPATH.
-const char* defaultLibrary(const char* buildTreePath, const char* name) {
-    return access(buildTreePath, R_OK) == 0 ? buildTreePath : name;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -126,12 +119,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "kelvo-host-demo: too many arguments\n%s", kUsage);
         return 2;
     }
-    const char* hostPath = paths.size() > 0
-                               ? paths[0]
-                               : defaultLibrary(KELVO_DEFAULT_HOST_LIBRARY, "libkelvo_rtc_sdk.so");
-    const char* videoPath =
-        paths.size() > 1 ? paths[1]
-                         : defaultLibrary(KELVO_DEFAULT_VIDEO_LIBRARY, "libkelvo_video_process.so");
+    // By name, found through the RUNPATH: in the build tree the build's
+    // folders, installed its own private folder and the library's. An
+    // installed demo never reaches into a build tree.
+    const char* hostPath = paths.size() > 0 ? paths[0] : kelvo::video::kHostLibraryName;
+    const char* videoPath = paths.size() > 1 ? paths[1] : KELVO_VIDEO_LIBRARY_SONAME;
 
     // The host's own library comes first; it stays private to the host.
     void* hostLibrary = dlopen(hostPath, RTLD_NOW | RTLD_LOCAL);
