@@ -24,8 +24,8 @@ start=$SECONDS
 # step prints its time against its budget, and the run ends (or fails) with
 # the table of all of them; over budget is reported, not fatal.
 declare -A budget=(
-  [build]=660 [tests]=270 [portable]=60 [demo]=30 [fresh]=240 [xvfb]=120 [obs]=60
-  [noglfw]=150 [nogl]=330 [asan]=900 [tsan]=120 [fuzz]=390 [soak]=90
+  [build]=470 [tests]=200 [portable]=60 [demo]=30 [fresh]=200 [xvfb]=120 [obs]=60
+  [noglfw]=120 [nogl]=300 [asan]=600 [tsan]=90 [fuzz]=360 [soak]=90
 )
 total_budget=2700
 current="" current_start=0 report=""
