@@ -6,6 +6,7 @@
 #include <string>
 
 #include "extension/beauty_filter_core.h"
+#include "system/exception_text.h"
 
 namespace kelvo {
 namespace video {
@@ -13,18 +14,6 @@ namespace video {
 // The host calls in on its own threads: nothing thrown here may reach it.
 // A failed call logs one error line and returns the call's failure.
 namespace {
-
-const char* currentCause() noexcept {
-    try {
-        throw;
-    } catch (const std::bad_alloc&) {
-        return "out of memory";
-    } catch (const std::exception& e) {
-        return e.what();
-    } catch (...) {
-        return "unknown error";
-    }
-}
 
 void logFailure(IHostControl* control, const char* operation, const char* cause) noexcept {
     if (!control) return;
@@ -68,7 +57,7 @@ int BeautyVideoFilter::setProperty(const char* key, const char* value, int size)
         try {
             core->setParameter(key, value);
         } catch (...) {
-            logFailure(hostControlForLog(), "setProperty", currentCause());
+            logFailure(hostControlForLog(), "setProperty", currentExceptionText());
             result = -1;
         }
         core->release();
@@ -107,7 +96,7 @@ int BeautyVideoFilter::start(IHostControl* control) {
         try {
             core->initEngine();
         } catch (...) {
-            logFailure(hostControlForLog(), "start", currentCause());
+            logFailure(hostControlForLog(), "start", currentExceptionText());
             result = -1;
         }
         core->release();
@@ -156,7 +145,7 @@ int BeautyVideoFilter::processFrame(BeautyFilterCore* core, IHostControl* contro
         frame->getFrameData(&data);
         return core->process(&data);
     } catch (...) {
-        logFailure(control, "processFrame", currentCause());
+        logFailure(control, "processFrame", currentExceptionText());
         return -1;
     }
 }

@@ -14,6 +14,7 @@
 
 #include "effect_names.h"
 #include "enhance_settings.h"
+#include "exception_text.h"
 #include "kelvo/metadata_frame_stats.h"
 #include "kelvo/video_process_engine.h"
 
@@ -608,17 +609,7 @@ void installDouble(GObjectClass* klass, guint id, const char* name, const char* 
 // GStreamer calls in from C: nothing thrown may cross into it. A callback
 // that throws logs one error line and fails as its kind fails; a transform
 // lets the frame go on as it came, as after any failed frame.
-const char* currentCause() noexcept {
-    try {
-        throw;
-    } catch (const std::bad_alloc&) {
-        return "out of memory";
-    } catch (const std::exception& e) {
-        return e.what();
-    } catch (...) {
-        return "unknown error";
-    }
-}
+using kelvo::integration::currentExceptionText;
 
 template <class R>
 R callbackFailed(GObject* object, const char* name, const char* cause) {
@@ -659,7 +650,7 @@ struct Guarded<Callback> {
             return Callback(object, rest...);
         } catch (...) {
             const char* name = callbackName(reinterpret_cast<void (*)()>(Callback));
-            return callbackFailed<R>(G_OBJECT(object), name, currentCause());
+            return callbackFailed<R>(G_OBJECT(object), name, currentExceptionText());
         }
     }
 };
