@@ -3,13 +3,6 @@
 namespace kelvo {
 namespace video {
 
-namespace {
-bool isYUVConvertor(const EffectBase& effect) {
-    return effect.effectType == kEffectTypeYUVInputConvertor ||
-           effect.effectType == kEffectTypeYUVOutputConvertor;
-}
-}  // namespace
-
 void EffectBase::setEnable(bool value) {
     if (enabled == value) {
         return;
@@ -18,12 +11,12 @@ void EffectBase::setEnable(bool value) {
 
     bool anyEnabled = false;
     std::shared_ptr<EffectBase> before = prevEffect;
-    while (before && !isYUVConvertor(*before)) {
+    while (before && !before->isYUVConvertor()) {
         anyEnabled = anyEnabled || before->enabled;
         before = before->prevEffect;
     }
     std::shared_ptr<EffectBase> after = nextEffect;
-    while (after && !isYUVConvertor(*after)) {
+    while (after && !after->isYUVConvertor()) {
         anyEnabled = anyEnabled || after->enabled;
         after = after->nextEffect;
     }

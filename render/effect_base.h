@@ -53,6 +53,12 @@ public:
     // Clears both links. Idempotent.
     void unlink();
 
+    // One of the YUV convertors that bracket the effects (103 and 901).
+    bool isYUVConvertor() const {
+        return effectType == kEffectTypeYUVInputConvertor ||
+               effectType == kEffectTypeYUVOutputConvertor;
+    }
+
     bool enabled = false;
     const int effectType;
     const int effectKind;

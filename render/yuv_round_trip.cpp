@@ -9,15 +9,6 @@
 namespace kelvo {
 namespace video {
 
-namespace {
-
-bool isYUVConvertor(const EffectBase& effect) {
-    return effect.effectType == kEffectTypeYUVInputConvertor ||
-           effect.effectType == kEffectTypeYUVOutputConvertor;
-}
-
-}  // namespace
-
 bool YuvRoundTrip::reserve(int width, int height) {
     held_ = false;
     if (width < 1 || height < 1) return false;
@@ -74,13 +65,13 @@ bool YuvRoundTrip::applyTo(I420VideoFrame& frame) {
 
 EffectBase* pairedInputConvertor(const EffectBase& outputConvertor) {
     EffectBase* before = outputConvertor.prevEffect.get();
-    while (before && !isYUVConvertor(*before)) before = before->prevEffect.get();
+    while (before && !before->isYUVConvertor()) before = before->prevEffect.get();
     return before && before->effectType == kEffectTypeYUVInputConvertor ? before : nullptr;
 }
 
 bool hasPairedOutputConvertor(const EffectBase& inputConvertor) {
     const EffectBase* after = inputConvertor.nextEffect.get();
-    while (after && !isYUVConvertor(*after)) after = after->nextEffect.get();
+    while (after && !after->isYUVConvertor()) after = after->nextEffect.get();
     return after && after->effectType == kEffectTypeYUVOutputConvertor;
 }
 
