@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "kelvo/video_process_engine.h"
+#include "support/null_observer.h"
 
 namespace kelvo {
 namespace video {
@@ -208,13 +209,9 @@ std::vector<Plane> planesOf(int format, FrameSize size) {
     return {{"Y", 0, 1, luma}, {"U", luma, 1, chroma}, {"V", luma + chroma, 1, chroma}};
 }
 
-class ReportObserver : public IVideoProcessObserver {
+class ReportObserver : public NullObserver {
 public:
-    void onInitialized(int) override {}
-    void onLog(int, const char*) override {}
-    void onDetectionResult(int, int, const std::shared_ptr<IMetaDataInfo>&) override {}
     void onEffectResult(int result, int effect) override { reports.emplace_back(effect, result); }
-    void onProcessResult(int) override {}
     std::vector<std::pair<int, int>> reports;  // (effect, result) of the last frame
 };
 

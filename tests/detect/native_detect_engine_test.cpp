@@ -10,6 +10,7 @@
 #include "detect/metadata_frame_stats.h"
 #include "detect/native_detect_engine.h"
 #include "frame/i420_video_frame.h"
+#include "support/null_observer.h"
 
 namespace kelvo {
 namespace video {
@@ -21,16 +22,12 @@ struct DetectionCall {
     std::shared_ptr<IMetaDataInfo> record;
 };
 
-class RecordingObserver : public IVideoProcessObserver {
+class RecordingObserver : public NullObserver {
 public:
-    void onInitialized(int) override {}
-    void onLog(int, const char*) override {}
     void onDetectionResult(int result, int kind,
                            const std::shared_ptr<IMetaDataInfo>& record) override {
         calls.push_back({result, kind, record});
     }
-    void onEffectResult(int, int) override {}
-    void onProcessResult(int) override {}
     std::vector<DetectionCall> calls;
 };
 

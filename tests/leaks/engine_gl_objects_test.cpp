@@ -12,6 +12,7 @@
 #include "engine/video_process_engine_impl.h"
 #include "gpu/gpu_image_context.h"
 #include "support/gl_object_counter.h"
+#include "support/null_observer.h"
 
 namespace kelvo {
 namespace video {
@@ -22,15 +23,11 @@ const GLObjectKind kKinds[] = {GLObjectKind::Texture, GLObjectKind::Framebuffer,
                                GLObjectKind::Buffer,  GLObjectKind::VertexArray};
 
 // Counts the draws of each public effect that did change the picture.
-class DrawObserver : public IVideoProcessObserver {
+class DrawObserver : public NullObserver {
 public:
-    void onInitialized(int) override {}
-    void onLog(int, const char*) override {}
-    void onDetectionResult(int, int, const std::shared_ptr<IMetaDataInfo>&) override {}
     void onEffectResult(int result, int effectId) override {
         if (result == 0) ++drawn[effectId];
     }
-    void onProcessResult(int) override {}
     std::map<int, int> drawn;
 };
 

@@ -7,20 +7,17 @@
 #include <vector>
 
 #include "kelvo/video_process_engine.h"
+#include "support/null_observer.h"
 
 namespace kelvo {
 namespace video {
 namespace {
 
-class Logs : public IVideoProcessObserver {
+class Logs : public NullObserver {
 public:
-    void onInitialized(int) override {}
     void onLog(int level, const char* text) override {
         if (level == kLogError) errors += std::string(text) + "\n";
     }
-    void onDetectionResult(int, int, const std::shared_ptr<IMetaDataInfo>&) override {}
-    void onEffectResult(int, int) override {}
-    void onProcessResult(int) override {}
     std::string errors;
 };
 

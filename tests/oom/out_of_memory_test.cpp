@@ -15,6 +15,7 @@
 #include <string>
 
 #include "kelvo/video_process_engine.h"
+#include "support/null_observer.h"
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 #define KELVO_SANITIZED 1
@@ -28,15 +29,11 @@ namespace kelvo {
 namespace video {
 namespace {
 
-class Observer : public IVideoProcessObserver {
+class Observer : public NullObserver {
 public:
-    void onInitialized(int) override {}
     void onLog(int level, const char* message) override {
         if (level == kLogError) lastError = message;
     }
-    void onDetectionResult(int, int, const std::shared_ptr<IMetaDataInfo>&) override {}
-    void onEffectResult(int, int) override {}
-    void onProcessResult(int) override {}
     std::string lastError;
 };
 

@@ -16,18 +16,15 @@
 #include <vector>
 
 #include "kelvo/video_process_engine.h"
+#include "support/null_observer.h"
 
 namespace kelvo {
 namespace video {
 namespace {
 
-class LogObserver : public IVideoProcessObserver {
+class LogObserver : public NullObserver {
 public:
-    void onInitialized(int) override {}
     void onLog(int level, const char* message) override { logs.emplace_back(level, message); }
-    void onDetectionResult(int, int, const std::shared_ptr<IMetaDataInfo>&) override {}
-    void onEffectResult(int, int) override {}
-    void onProcessResult(int) override {}
     bool logged(int level, const std::string& part) const {
         for (const auto& log : logs)
             if (log.first == level && log.second.find(part) != std::string::npos) return true;

@@ -9,6 +9,7 @@
 
 #include "kelvo/metadata_frame_stats.h"
 #include "kelvo/video_process_engine.h"
+#include "support/null_observer.h"
 
 namespace kelvo {
 namespace video {
@@ -34,16 +35,12 @@ struct Frame {
     }
 };
 
-class StatsObserver : public IVideoProcessObserver {
+class StatsObserver : public NullObserver {
 public:
-    void onInitialized(int) override {}
-    void onLog(int, const char*) override {}
     void onDetectionResult(int result, int kind,
                            const std::shared_ptr<IMetaDataInfo>& record) override {
         if (result == 0 && kind == 1) stats = std::dynamic_pointer_cast<MetaDataFrameStats>(record);
     }
-    void onEffectResult(int, int) override {}
-    void onProcessResult(int) override {}
     std::shared_ptr<MetaDataFrameStats> stats;
 };
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "kelvo/video_process_engine.h"
+#include "support/null_observer.h"
 
 namespace kelvo {
 namespace video {
@@ -26,9 +27,8 @@ std::vector<uint8_t> skinFrame() {
     return f;
 }
 
-class Observer : public IVideoProcessObserver {
+class Observer : public NullObserver {
 public:
-    void onInitialized(int) override {}
     void onLog(int level, const char* message) override {
         const std::string text = message;
         if (text.rfind("setParameter rejected: ", 0) == 0) rejections.emplace_back(level, text);
@@ -36,8 +36,6 @@ public:
     void onDetectionResult(int, int, const std::shared_ptr<IMetaDataInfo>&) override {
         ++detections;
     }
-    void onEffectResult(int, int) override {}
-    void onProcessResult(int) override {}
     std::vector<std::pair<int, std::string>> rejections;
     int detections = 0;
 };

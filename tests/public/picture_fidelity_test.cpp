@@ -10,19 +10,13 @@
 #include <vector>
 
 #include "kelvo/video_process_engine.h"
+#include "support/null_observer.h"
 
 namespace kelvo {
 namespace video {
 namespace {
 
-class QuietObserver : public IVideoProcessObserver {
-public:
-    void onInitialized(int) override {}
-    void onLog(int, const char*) override {}
-    void onDetectionResult(int, int, const std::shared_ptr<IMetaDataInfo>&) override {}
-    void onEffectResult(int, int) override {}
-    void onProcessResult(int) override {}
-};
+using QuietObserver = NullObserver;
 
 // Colour enhancement at strength 0: the whole round trip, on each backend,
 // with an effect that leaves its input as it is.

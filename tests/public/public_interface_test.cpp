@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "kelvo/video_process_engine.h"
+#include "support/null_observer.h"
 
 namespace kelvo {
 namespace video {
@@ -43,13 +44,9 @@ void rgbToYuv601Limited(const Colour& c, double* y, double* u, double* v) {
     *v = 128 + (112.0 * c.r - 93.786 * c.g - 18.214 * c.b) / 255;
 }
 
-class Observer : public IVideoProcessObserver {
+class Observer : public NullObserver {
 public:
-    void onInitialized(int) override {}
-    void onLog(int, const char*) override {}
-    void onDetectionResult(int, int, const std::shared_ptr<IMetaDataInfo>&) override {}
     void onEffectResult(int result, int id) override { effects.emplace_back(id, result); }
-    void onProcessResult(int) override {}
     std::vector<std::pair<int, int>> effects;
 };
 
