@@ -150,7 +150,8 @@ std::string cpuConfig(int64_t threads) {
     return R"({"backend":"cpu","threads":)" + std::to_string(threads) + "}";
 }
 
-void BM_ProcessFrameAllEffects(benchmark::State& state) {
+// GL backend; registered only in a build that has it.
+[[maybe_unused]] void BM_ProcessFrameAllEffects(benchmark::State& state) {
     runAllEffects(state, R"({"backend":"gpu"})");
 }
 
@@ -271,7 +272,8 @@ void BM_CpuEnginesInParallel(benchmark::State& state) {
 }
 
 // The buffer path with beauty alone: upload, the five beauty passes, readback.
-void BM_ProcessFrameBeauty(benchmark::State& state) {
+// GL backend; registered only in a build that has it.
+[[maybe_unused]] void BM_ProcessFrameBeauty(benchmark::State& state) {
     runProcessFrame(state, {kEffectBeauty}, {{"beauty_effect_option", R"({"enable":1})"}},
                     {kEffectBeauty});
 }
@@ -279,7 +281,8 @@ void BM_ProcessFrameBeauty(benchmark::State& state) {
 // Colour enhancement alone, the caller's format in the third argument: I420
 // goes to the frame and back exactly, I422 and the packed formats keep a copy
 // of the frame to take only the change back.
-void BM_ProcessFrameColourFormats(benchmark::State& state) {
+// GL backend; registered only in a build that has it.
+[[maybe_unused]] void BM_ProcessFrameColourFormats(benchmark::State& state) {
     runProcessFrame(state, {kEffectColorEnhance}, {{"color_enhance_option", R"({"enable":1})"}},
                     {kEffectColorEnhance}, R"({"backend":"gpu"})", kInputs,
                     static_cast<int>(state.range(2)));
@@ -333,7 +336,9 @@ void BM_DetectionStep(benchmark::State& state) {
     bench::countFrames(state);
 }
 
+#if KELVO_WITH_GL
 BENCHMARK(BM_ProcessFrameAllEffects)->Apply(bench::frameSizes);
+#endif
 BENCHMARK(BM_ProcessFrameAllEffectsCpu)->Apply(bench::frameSizesByThreads);
 BENCHMARK(BM_ProcessFrameAllEffectsCpuFirst64)->Apply(bench::frameSizesByThreads)->Iterations(64);
 BENCHMARK_CAPTURE(BM_EngineMemory, cpu1, R"({"backend":"cpu","threads":1})")
@@ -346,11 +351,13 @@ BENCHMARK_CAPTURE(BM_EngineMemory, cpu2, R"({"backend":"cpu","threads":2})")
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
+#if KELVO_WITH_GL
 BENCHMARK_CAPTURE(BM_EngineMemory, gpu, R"({"backend":"gpu"})")
     ->Args({1280, 720})
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
+#endif
 BENCHMARK(BM_CpuEnginesInParallel)
     ->Args({1280, 720})
     ->Threads(1)
@@ -358,13 +365,17 @@ BENCHMARK(BM_CpuEnginesInParallel)
     ->Threads(4)
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
+#if KELVO_WITH_GL
 BENCHMARK(BM_ProcessFrameBeauty)->Apply(bench::frameSizes);
+#endif
 void colourFormats(benchmark::internal::Benchmark* b) {
     for (int format : {kPixelFormatI420, kPixelFormatI422, kPixelFormatARGB})
         b->Args({1280, 720, format});
     b->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
 }
+#if KELVO_WITH_GL
 BENCHMARK(BM_ProcessFrameColourFormats)->Apply(colourFormats);
+#endif
 BENCHMARK(BM_ProcessFrameColourFormatsCpu)->Apply(colourFormats);
 BENCHMARK(BM_BrightnessDetection)->Apply(bench::frameSizes);
 BENCHMARK(BM_DetectionStep)->Apply(bench::frameSizes);

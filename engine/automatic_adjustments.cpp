@@ -1,14 +1,11 @@
-// Automatic modes: per frame, the brightness statistics decide whether the
-// scene is dark (low-light enhancement, denoiser) and whether the picture is
-// noisy (denoiser trigger).
+#include "engine/automatic_adjustments.h"
+
 #include <memory>
 
 #include "detect/metadata_frame_stats.h"
 #include "effects/beauty/beauty_model.h"
-#include "engine/video_process_engine_impl.h"
 #include "frame/i420_video_frame.h"
-#include "system/clock.h"
-#include "render/render_engine.h"
+#include "kelvo/video_process_engine.h"
 
 namespace kelvo {
 namespace video {
@@ -39,60 +36,69 @@ bool isNoisy(const MetaDataFrameStats* stats) {
             low <= kNoisyLowPercentileBound);
 }
 
+bool missing(const I420VideoFrame* frame) { return frame == nullptr || frame->isEmpty(); }
+
 }  // namespace
 
-int VideoProcessEngineImpl::applyAutomaticAdjustments(
-    const std::shared_ptr<I420VideoFrame>& frame) {
-    if (!frame || frame->isEmpty()) return -6;
-    if (!renderEngine_) return -1;
-    RenderEngine& render = *renderEngine_;
+int AutomaticAdjustments::apply(const I420VideoFrame* frame, int64_t nowMs,
+                                const AutomaticSettings& s, AutomaticTarget& target) {
+    if (missing(frame)) return kResultInvalidArgument;
 
     // Both verdicts are taken on every frame that has statistics, whatever
     // the modes, so that callers can read them through getInfo.
     std::shared_ptr<IMetaDataInfo> keep;
     const MetaDataFrameStats* stats = frameStats(*frame, &keep);
-    const bool dark = decideDarkScene(frame);
+    const bool dark = decideDarkScene(frame, nowMs);
     const bool noisy = isNoisy(stats);
     if (stats != nullptr) {
         lastDarkScene_ = dark ? 1 : 0;
         lastNoisy_ = noisy ? 1 : 0;
     }
 
-    if (contains(kEffectLowLightEnhance) && lowlightEnhanceEnabled_) {
-        if (lowlightEnhanceMode_ == 0) {
-            setVideoDenoiserMode(1);
-            render.setLowlightDarkScene(dark);
+    // The two blocks exclude each other (low light enabled or not), so the
+    // denoiser mode written by the first cannot reach the second.
+    if (s.lowlightSelected && s.lowlightEnhanceEnabled) {
+        if (s.lowlightEnhanceMode == 0) {
+            target.setVideoDenoiserMode(1);
+            target.setLowlightDarkScene(dark);
         }
-        if (lowlightEnhanceLevel_ == 0) {
-            render.setVideoDenoiserEnable(lowlightEnhanceMode_ != 0 ? lowlightEnhanceEnabled_
-                                                                    : darkScene_);
-            setVideoDenoiserMode(1);
-            setVideoDenoiserLevel(0);
+        if (s.lowlightEnhanceLevel == 0) {
+            target.setVideoDenoiserEnable(s.lowlightEnhanceMode != 0 ? s.lowlightEnhanceEnabled
+                                                                     : darkScene_);
+            target.setVideoDenoiserMode(1);
+            target.setVideoDenoiserLevel(0);
         }
     }
 
-    if (contains(kEffectVideoDenoiser) && !lowlightEnhanceEnabled_ && videoDenoiserEnabled_) {
-        if (videoDenoiserMode_ == 0) render.setVideoDenoiserAutoNoisy(noisy);
-        if (videoDenoiserLevel_ == 1 && !beautyEnabled_) {
+    if (s.denoiserSelected && !s.lowlightEnhanceEnabled && s.videoDenoiserEnabled) {
+        if (s.videoDenoiserMode == 0) target.setVideoDenoiserAutoNoisy(noisy);
+        if (s.videoDenoiserLevel == 1 && !s.beautyEnabled) {
             // Level 1 turns the beauty effect into a plain smoother. The
             // automatic mode hands over the denoiser's enable state as the
             // manual mode does, so the smoother actually runs.
-            render.setBeautyEnable(videoDenoiserEnabled_);
+            target.setBeautyEnable(s.videoDenoiserEnabled);
             const BeautyParameters& smoother = kBeautyPlainSmoother;
-            render.setBeautySmoothness(smoother.smoothness);
-            render.setBeautyLightness(smoother.lightness);
-            render.setBeautyRedness(smoother.redness);
-            render.setBeautyContrast(smoother.contrast);
-            render.setBeautySharpness(smoother.sharpness);
+            target.setBeautySmoothness(smoother.smoothness);
+            target.setBeautyLightness(smoother.lightness);
+            target.setBeautyRedness(smoother.redness);
+            target.setBeautyContrast(smoother.contrast);
+            target.setBeautySharpness(smoother.sharpness);
         }
     }
-    return 0;
+    return kResultOk;
 }
 
-bool VideoProcessEngineImpl::decideDarkScene(const std::shared_ptr<I420VideoFrame>& frame) {
-    if (!frame || frame->isEmpty()) return false;
-    const int64_t nowMs = wallClockMs();
-    const int64_t elapsed = nowMs - lastDarkMs_;
+int64_t AutomaticAdjustments::advanceTo(int64_t nowMs) {
+    if (clockStarted_ && nowMs > lastFrameMs_) clockMs_ += nowMs - lastFrameMs_;
+    clockStarted_ = true;
+    lastFrameMs_ = nowMs;
+    return clockMs_;
+}
+
+bool AutomaticAdjustments::decideDarkScene(const I420VideoFrame* frame, int64_t nowMs) {
+    if (missing(frame)) return false;
+    const int64_t now = advanceTo(nowMs);
+    const int64_t elapsed = now - lastDarkMs_;
     std::shared_ptr<IMetaDataInfo> keep;
     const MetaDataFrameStats* stats = frameStats(*frame, &keep);
     if (stats == nullptr) return false;
@@ -109,7 +115,7 @@ bool VideoProcessEngineImpl::decideDarkScene(const std::shared_ptr<I420VideoFram
         }
     } else {
         ++darkFrameCount_;
-        lastDarkMs_ = nowMs;
+        lastDarkMs_ = now;
         holdFrameCount_ = 0;
         if (darkFrameCount_ >= kDarkFramesForDarkScene) darkScene_ = true;
     }

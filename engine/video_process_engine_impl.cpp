@@ -11,12 +11,15 @@
 #include "convert/frame_conversion.h"
 #include "cpu/cpu_render_engine.h"
 #include "detect/native_detect_engine.h"
+#include "engine/chain_plan.h"
 #include "engine/effect_factories.h"
 #include "engine/engine_config.h"
 #include "engine/gl_backend.h"
 #include "frame/i420_video_frame.h"
 #include "kelvo/version.h"
 #include "render/effect_types.h"
+#include "render/render_engine.h"
+#include "system/clock.h"
 
 namespace kelvo {
 namespace video {
@@ -24,6 +27,8 @@ namespace video {
 namespace {
 
 const char kEmptyInfo[] = "";
+// What guard() gives back when an operation threw; no operation returns it.
+constexpr int kThrew = -2;
 
 using ContextScope = gl_backend::CallScope;
 
@@ -73,12 +78,12 @@ void VideoProcessEngineImpl::logFailure(const char* operation, const char* cause
 }
 
 int VideoProcessEngineImpl::init(const char* config) {
-    const int result = guard("init", -2, [&] { return initUnguarded(config); });
-    if (result != -2) return result;
+    const int result = guard("init", kThrew, [&] { return initUnguarded(config); });
+    if (result != kThrew) return result;
     // Half-made sub-engines would run frames on a chain nobody set up.
     if (inited_ || renderEngine_) guard("init", 0, [&] { return releaseResources(), 0; });
     inited_ = false;
-    return -1;
+    return kResultFailed;
 }
 
 const char* VideoProcessEngineImpl::getInfo(const char* key) {
@@ -86,38 +91,41 @@ const char* VideoProcessEngineImpl::getInfo(const char* key) {
 }
 
 int VideoProcessEngineImpl::setResourceBundle(const char* path) {
-    return guard("setResourceBundle", -1, [&] { return setResourceBundleUnguarded(path); });
+    return guard<int>("setResourceBundle", kResultFailed,
+                      [&] { return setResourceBundleUnguarded(path); });
 }
 
 int VideoProcessEngineImpl::setVideoEffects(const std::vector<int>& effects) {
-    return guard("setVideoEffects", -1, [&] { return setVideoEffectsUnguarded(effects); });
+    return guard<int>("setVideoEffects", kResultFailed,
+                      [&] { return setVideoEffectsUnguarded(effects); });
 }
 
 int VideoProcessEngineImpl::setParameter(const char* key, const char* value) {
-    return guard("setParameter", -1, [&] { return setParameterUnguarded(key, value); });
+    return guard<int>("setParameter", kResultFailed,
+                      [&] { return setParameterUnguarded(key, value); });
 }
 
 int VideoProcessEngineImpl::processFrame(int format, int width, int height, uint8_t* buffer,
                                          int size, int /*reserved1*/, int /*reserved2*/,
                                          int colorMatrix, int colorRange) {
-    const int result = guard("processFrame", -2, [&] {
+    const int result = guard("processFrame", kThrew, [&] {
         return processFrameUnguarded(format, width, height, buffer, size, colorMatrix, colorRange);
     });
-    if (result != -2) return result;
+    if (result != kThrew) return result;
     // The chain may be half way through a frame: build it afresh, which also
     // lets go of what it held for that frame's size.
     markChainDirty("processFrame");
-    return -1;
+    return kResultFailed;
 }
 
 int VideoProcessEngineImpl::processTexture(int textureType, int width, int height, int textureId,
                                            int* outTextureId) {
-    const int result = guard("processTexture", -2, [&] {
+    const int result = guard("processTexture", kThrew, [&] {
         return processTextureUnguarded(textureType, width, height, textureId, outTextureId);
     });
-    if (result != -2) return result;
+    if (result != kThrew) return result;
     markChainDirty("processTexture");
-    return -1;
+    return kResultFailed;
 }
 
 void VideoProcessEngineImpl::markChainDirty(const char* operation) noexcept {
@@ -126,13 +134,13 @@ void VideoProcessEngineImpl::markChainDirty(const char* operation) noexcept {
             std::lock_guard<std::mutex> lock(mutex_);
             chainDirty_ = true;
         }
-        reportProcessResult(-1);
+        reportProcessResult(kResultFailed);
         return 0;
     });
 }
 
 int VideoProcessEngineImpl::release() {
-    const int result = guard("release", -1, [&] { return releaseUnguarded(); });
+    const int result = guard<int>("release", kResultFailed, [&] { return releaseUnguarded(); });
     // Released or not, the engine no longer counts as initialised.
     inited_ = false;
     observer_ = nullptr;
@@ -144,18 +152,18 @@ int VideoProcessEngineImpl::initUnguarded(const char* config) {
     const std::string refused = parseEngineConfig(config, settings);
     if (!refused.empty()) {
         log(kLogError, "init fail, " + refused);
-        return -6;
+        return kResultInvalidArgument;
     }
     if (!gl_backend::built() && settings.backend == Backend::kGpu) {
         log(kLogError, "init fail, the library was built without OpenGL");
-        return -6;
+        return kResultInvalidArgument;
     }
     bool cpu = !gl_backend::built() || (!useExternalContext_ && settings.backend == Backend::kCpu);
     if (!useExternalContext_ && !cpu) {
         if (!gl_backend::privateContextUsable()) {
             // Drop the failed holder so that a later init tries again.
             gl_backend::dropUnusedPrivateContext();
-            if (settings.backend == Backend::kGpu) return -1;
+            if (settings.backend == Backend::kGpu) return kResultFailed;
             log(kLogInfo, "no OpenGL 3.3 context, using the CPU backend");
             cpu = true;
         } else if (settings.backend == Backend::kAuto) {
@@ -204,15 +212,15 @@ int VideoProcessEngineImpl::initUnguarded(const char* config) {
     // A re-initialised engine has a new, empty render engine: build its chain
     // again on the next frame.
     chainDirty_ = true;
-    if (observer_) observer_->onInitialized(0);
-    return 0;
+    if (observer_) observer_->onInitialized(kResultOk);
+    return kResultOk;
 }
 
 int VideoProcessEngineImpl::setObserver(IVideoProcessObserver* observer) {
     observer_ = observer;
     if (renderEngine_) renderEngine_->setEffectObserver(observer);
     if (detectEngine_) detectEngine_->setObserver(observer);
-    return 0;
+    return kResultOk;
 }
 
 const char* VideoProcessEngineImpl::getInfoUnguarded(const char* key) {
@@ -222,100 +230,61 @@ const char* VideoProcessEngineImpl::getInfoUnguarded(const char* key) {
     if (k == "version") return KELVO_VIDEO_VERSION_STRING;
     if (k == "backend") return !inited_ ? kEmptyInfo : cpuBackend_ ? "cpu" : "gpu";
     if (k == "renderer") return inited_ ? renderer_.c_str() : kEmptyInfo;
-    if (k == "dark_scene") return verdict(lastDarkScene_);
-    if (k == "noisy") return verdict(lastNoisy_);
+    if (k == "dark_scene") return verdict(automatic_.lastDarkScene());
+    if (k == "noisy") return verdict(automatic_.lastNoisy());
     return kEmptyInfo;
 }
 
 int VideoProcessEngineImpl::setResourceBundleUnguarded(const char* path) {
-    if (!inited_) return -3;
+    if (!inited_) return kResultNotInitialized;
     log(kLogInfo, std::string("setResourceBundle: ") + (path ? path : ""));
-    return 0;
+    return kResultOk;
 }
 
 int VideoProcessEngineImpl::setVideoEffectsUnguarded(const std::vector<int>& list) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!inited_) {
         log(kLogError, "setVideoEffects fail, engine not inited");
-        return -3;
+        return kResultNotInitialized;
     }
-    if (list.empty()) return -6;
+    if (list.empty()) return kResultInvalidArgument;
     chainDirty_ = true;
-    effects_ = list;
-    auto given = [&list](int id) { return std::count(list.begin(), list.end(), id) > 0; };
-    if (given(kEffectLowLightEnhance)) {
-        if (given(kEffectVideoDenoiser)) return 0;
-        effects_.insert(effects_.begin(), kEffectVideoDenoiser);
+    EffectSelection selection = selectEffects(list);
+    effects_ = std::move(selection.effects);
+    if (selection.addedDenoiser)
         log(kLogInfo, "add kEffectVideoDenoiser for kEffectLowLightEnhance");
-    }
-    if (given(kEffectVideoDenoiser) && !given(kEffectBeauty)) effects_.push_back(kEffectBeauty);
-    return 0;
+    return kResultOk;
 }
 
 bool VideoProcessEngineImpl::rebuildChain(bool textureInput) {
-    chainTypes_.clear();
-    if (effects_.empty()) return false;
-    auto append = [this](int effectId) {
-        int type = internalEffectType(effectId);
-        if (type >= 1 && type <= 998) chainTypes_.push_back(type);
-    };
-    const bool firstCpu = isCpuEffect(effects_.front());
-    if (textureInput && firstCpu) chainTypes_.push_back(kEffectTypeYUVOutputConvertor);
-    if (!textureInput && !firstCpu) chainTypes_.push_back(kEffectTypeYUVInputConvertor);
-    for (size_t i = 0; i + 1 < effects_.size(); ++i) {
-        append(effects_[i]);
-        const bool cpu = isCpuEffect(effects_[i]);
-        const bool nextCpu = isCpuEffect(effects_[i + 1]);
-        if (cpu && !nextCpu) chainTypes_.push_back(kEffectTypeYUVInputConvertor);
-        if (!cpu && nextCpu) chainTypes_.push_back(kEffectTypeYUVOutputConvertor);
-    }
-    append(effects_.back());
-    const bool lastCpu = isCpuEffect(effects_.back());
-    if (textureInput && lastCpu) chainTypes_.push_back(kEffectTypeYUVInputConvertor);
-    if (!textureInput && !lastCpu) chainTypes_.push_back(kEffectTypeYUVOutputConvertor);
-
-    std::string text = "inner effects: ";
-    for (int type : chainTypes_) text += std::to_string(type) + " ";
-    log(kLogInfo, text);
+    if (!planChain(effects_, textureInput, &chainTypes_)) return false;
+    log(kLogInfo, chainText(chainTypes_));
     return true;
 }
 
 bool VideoProcessEngineImpl::rebuildDetections() {
-    if (effects_.empty()) return false;
-    std::string text = "inner detections: ";
-    for (int id : effects_) {
-        // The denoiser's automatic mode reads the brightness statistics too,
-        // so it needs the detector as much as low-light enhancement does.
-        const int kind = (id == kEffectLowLightEnhance || id == kEffectVideoDenoiser)
-                             ? kDetectionFrameBrightness
-                             : kDetectionNone;
-        if (kind == kDetectionNone) continue;
-        if (std::find(detectionKinds_.begin(), detectionKinds_.end(), kind) !=
-            detectionKinds_.end())
-            continue;
-        detectionKinds_.push_back(kind);
-        text += std::to_string(kind) + " ";
-    }
-    log(kLogInfo, text);
+    const std::string added = planDetections(effects_, &detectionKinds_);
+    if (added.empty()) return false;
+    log(kLogInfo, added);
     return true;
 }
 
 int VideoProcessEngineImpl::rebuildIfDirty(bool textureInput, const char* operation) {
-    if (!chainDirty_) return 0;
-    if (!rebuildChain(textureInput)) return -6;
+    if (!chainDirty_) return kResultOk;
+    if (!rebuildChain(textureInput)) return kResultInvalidArgument;
     if (!cpuBackend_) gl_backend::reportPendingErrors("rebuild begin");  // a caller's are not ours
     const unsigned glFailures = cpuBackend_ ? 0 : gl_backend::failureCount();
     renderEngine_->setEffects(chainTypes_);
     // An effect whose lookup table got no storage would draw without it.
     if (!cpuBackend_ && gl_backend::failureCount() != glFailures) {
         logFailure(operation, "GL could not make the effects' textures");
-        return -1;
+        return kResultFailed;
     }
     replayParameters();
     if (rebuildDetections()) detectEngine_->setDetections(detectionKinds_);
     // Last: a rebuild that throws half way is done again on the next frame.
     chainDirty_ = false;
-    return 0;
+    return kResultOk;
 }
 
 int VideoProcessEngineImpl::processFrameUnguarded(int format, int width, int height,
@@ -323,8 +292,8 @@ int VideoProcessEngineImpl::processFrameUnguarded(int format, int width, int hei
                                                   int colorRange) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (const int refused = refuseProcessing()) return refused;
-    const int matrix = colorMatrix == -1 ? 4 : colorMatrix;
-    const int range = colorRange == -1 ? 1 : colorRange;
+    const int matrix = colorMatrix == kColorMatrixUnspecified ? kColorMatrixSMPTE170M : colorMatrix;
+    const int range = colorRange == kColorRangeUnspecified ? kColorRangeFull : colorRange;
 
     ContextScope context(useExternalContext_, observer_, cpuBackend_, callerPool_.get());
     if (const int rebuilt = rebuildIfDirty(false, "processFrame")) {
@@ -334,14 +303,14 @@ int VideoProcessEngineImpl::processFrameUnguarded(int format, int width, int hei
     if (!validFrameSize(width, height)) {
         log(kLogError, "processFrame fail, invalid frame size " + std::to_string(width) + "x" +
                            std::to_string(height));
-        reportProcessResult(-6);
-        return -6;
+        reportProcessResult(kResultInvalidArgument);
+        return kResultInvalidArgument;
     }
 
     const int type = videoTypeFromFormat(format);
     if (type == kVideoTypeUnknown) {
-        reportProcessResult(-6);
-        return -6;
+        reportProcessResult(kResultInvalidArgument);
+        return kResultInvalidArgument;
     }
     // The buffer is read and written in place: it must hold a whole frame of
     // its format.
@@ -349,18 +318,19 @@ int VideoProcessEngineImpl::processFrameUnguarded(int format, int width, int hei
     if (buffer == nullptr || size <= 0 || static_cast<int64_t>(size) < needed) {
         log(kLogError, "processFrame fail, buffer of " + std::to_string(size) + " bytes, " +
                            std::to_string(needed) + " needed");
-        reportProcessResult(-6);
-        return -6;
+        reportProcessResult(kResultInvalidArgument);
+        return kResultInvalidArgument;
     }
     // Only now the frame: a bad call must not cost planes of up to 16384².
     std::shared_ptr<I420VideoFrame> frame(new (std::nothrow) I420VideoFrame(),
                                           I420VideoFrame::deleter());
-    if (!frame) return -1;
-    if (frame->allocate(width, height, width, (width + 1) / 2, (width + 1) / 2, 1) != 0) return -1;
+    if (!frame) return kResultFailed;
+    if (frame->allocate(width, height, width, (width + 1) / 2, (width + 1) / 2, 1) != 0)
+        return kResultFailed;
 
     if (bufferRoundTrip_.toFrame(type, buffer, width, height, static_cast<size_t>(size), *frame,
                                  range, matrix) != 0)
-        return -1;
+        return kResultFailed;
 
     detectEngine_->setBrightnessDetectionEnabled(
         lowlightEnhanceEnabled_ || (videoDenoiserEnabled_ && videoDenoiserMode_ == 0));
@@ -370,11 +340,11 @@ int VideoProcessEngineImpl::processFrameUnguarded(int format, int width, int hei
     if (adjusted != 0) return adjusted;
 
     const unsigned glFailures = cpuBackend_ ? 0 : gl_backend::failureCount();
-    int result = -1;
+    int result = kResultFailed;
     // The caller's buffer is written only here, once the frame is done, so a
     // failure leaves it holding its input.
     if (renderEngine_->process(frame, false))
-        result = bufferRoundTrip_.toBuffer(*frame, type, buffer) == 0 ? 0 : -1;
+        result = bufferRoundTrip_.toBuffer(*frame, type, buffer) == 0 ? kResultOk : kResultFailed;
     else
         failedInGL("processFrame", glFailures, width, height);
     reportProcessResult(result);
@@ -387,8 +357,8 @@ int VideoProcessEngineImpl::processTextureUnguarded(int textureType, int width, 
     if (const int refused = refuseProcessing()) return refused;
     if (cpuBackend_) {
         log(kLogError, "processTexture fail, texture input needs the GPU backend");
-        reportProcessResult(-6);
-        return -6;
+        reportProcessResult(kResultInvalidArgument);
+        return kResultInvalidArgument;
     }
     ContextScope context(useExternalContext_, observer_, false, callerPool_.get());
     if (const int rebuilt = rebuildIfDirty(true, "processTexture")) {
@@ -400,12 +370,12 @@ int VideoProcessEngineImpl::processTextureUnguarded(int textureType, int width, 
         log(kLogError, std::string("processTexture fail, ") + fault + " (type " +
                            std::to_string(textureType) + ", " + std::to_string(width) + "x" +
                            std::to_string(height) + ", texture " + std::to_string(textureId) + ")");
-        reportProcessResult(-6);
-        return -6;
+        reportProcessResult(kResultInvalidArgument);
+        return kResultInvalidArgument;
     }
     std::shared_ptr<I420VideoFrame> frame(new (std::nothrow) I420VideoFrame(),
                                           I420VideoFrame::deleter());
-    if (!frame) return -1;
+    if (!frame) return kResultFailed;
     frame->storageKind = 1;
     frame->textureType = textureType;
     frame->textureId = textureId;
@@ -413,15 +383,62 @@ int VideoProcessEngineImpl::processTextureUnguarded(int textureType, int width, 
     frame->setHeight(height);
 
     const unsigned glFailures = gl_backend::failureCount();
-    int result = -1;
+    int result = kResultFailed;
     if (renderEngine_->process(frame, true)) {
         *outTextureId = frame->textureId;
-        result = 0;
+        result = kResultOk;
     } else {
         failedInGL("processTexture", glFailures, width, height);
     }
     reportProcessResult(result);
     return result;
+}
+
+namespace {
+
+// The adjustments' writes: the denoiser's mode and level through the engine,
+// which logs their changes, the rest straight to the render engine.
+class EngineTarget final : public AutomaticTarget {
+public:
+    EngineTarget(VideoProcessEngineImpl& engine, RenderEngine& render)
+        : engine_(engine), render_(render) {}
+    void setVideoDenoiserMode(int mode) override { engine_.setVideoDenoiserMode(mode); }
+    void setVideoDenoiserLevel(int level) override { engine_.setVideoDenoiserLevel(level); }
+    void setVideoDenoiserEnable(bool enable) override { render_.setVideoDenoiserEnable(enable); }
+    void setVideoDenoiserAutoNoisy(bool noisy) override {
+        render_.setVideoDenoiserAutoNoisy(noisy);
+    }
+    void setLowlightDarkScene(bool dark) override { render_.setLowlightDarkScene(dark); }
+    void setBeautyEnable(bool enable) override { render_.setBeautyEnable(enable); }
+    void setBeautySmoothness(float value) override { render_.setBeautySmoothness(value); }
+    void setBeautyLightness(float value) override { render_.setBeautyLightness(value); }
+    void setBeautyRedness(float value) override { render_.setBeautyRedness(value); }
+    void setBeautyContrast(int value) override { render_.setBeautyContrast(value); }
+    void setBeautySharpness(float value) override { render_.setBeautySharpness(value); }
+
+private:
+    VideoProcessEngineImpl& engine_;
+    RenderEngine& render_;
+};
+
+}  // namespace
+
+int VideoProcessEngineImpl::applyAutomaticAdjustments(
+    const std::shared_ptr<I420VideoFrame>& frame) {
+    if (!frame || frame->isEmpty()) return kResultInvalidArgument;
+    if (!renderEngine_) return kResultFailed;
+    AutomaticSettings settings;
+    settings.lowlightSelected = contains(kEffectLowLightEnhance);
+    settings.denoiserSelected = contains(kEffectVideoDenoiser);
+    settings.beautyEnabled = beautyEnabled();
+    settings.videoDenoiserEnabled = videoDenoiserEnabled();
+    settings.lowlightEnhanceEnabled = lowlightEnhanceEnabled();
+    settings.videoDenoiserMode = videoDenoiserMode();
+    settings.videoDenoiserLevel = videoDenoiserLevel();
+    settings.lowlightEnhanceMode = lowlightEnhanceMode();
+    settings.lowlightEnhanceLevel = lowlightEnhanceLevel();
+    EngineTarget target(*this, *renderEngine_);
+    return automatic_.apply(frame.get(), wallClockMs(), settings, target);
 }
 
 void VideoProcessEngineImpl::failedInGL(const char* operation, unsigned failuresBefore, int width,
@@ -450,10 +467,10 @@ const char* VideoProcessEngineImpl::textureArgumentFault(int textureType, int wi
 int VideoProcessEngineImpl::refuseProcessing() const {
     int code = 0;
     if (!inited_)
-        code = -3;
+        code = kResultNotInitialized;
     else if (!beautyEnabled_ && !colorEnhanceEnabled_ && !videoDenoiserEnabled_ &&
              !lowlightEnhanceEnabled_)
-        code = -4;
+        code = kResultNoEffectEnabled;
     if (code != 0) reportProcessResult(code);
     return code;
 }
@@ -482,7 +499,7 @@ int VideoProcessEngineImpl::releaseUnguarded() {
     log(kLogInfo, "video process engine released");
     inited_ = false;
     observer_ = nullptr;
-    return 0;
+    return kResultOk;
 }
 
 void VideoProcessEngineImpl::log(int level, const std::string& message) const {

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "convert/frame_conversion.h"
+#include "engine/automatic_adjustments.h"
 #include "engine/parameter_store.h"
 #include "kelvo/video_process_engine.h"
 
@@ -54,12 +55,6 @@ public:
     int setVideoDenoiserMode(int mode);
     int setVideoDenoiserLevel(int level);
 
-    // Per-frame automatic modes, run by processFrame after detection and
-    // before rendering. 0, −1 without render engine, −6 without a frame.
-    int applyAutomaticAdjustments(const std::shared_ptr<I420VideoFrame>& frame);
-    // The dark-scene hysteresis over the frame's brightness statistics.
-    bool decideDarkScene(const std::shared_ptr<I420VideoFrame>& frame);
-
     // Read-only views for diagnostics and tests.
     const std::vector<int>& effects() const { return effects_; }
     const std::vector<int>& chainTypes() const { return chainTypes_; }
@@ -67,7 +62,7 @@ public:
     bool chainDirty() const { return chainDirty_; }
     bool inited() const { return inited_; }
     bool cpuBackend() const { return cpuBackend_; }
-    bool darkScene() const { return darkScene_; }
+    bool darkScene() const { return automatic_.darkScene(); }
     RenderEngine* renderEngine() const { return renderEngine_.get(); }
     NativeDetectEngine* detectEngine() const { return detectEngine_.get(); }
     bool beautyEnabled() const { return beautyEnabled_; }
@@ -104,6 +99,9 @@ private:
 
     bool rebuildChain(bool textureInput);
     bool rebuildDetections();
+    // The automatic modes for one frame, on the wall clock, after detection
+    // and before rendering. 0, −1 without render engine, −6 without a frame.
+    int applyAutomaticAdjustments(const std::shared_ptr<I420VideoFrame>& frame);
     // Rebuilds chain and detections when the selection changed and replays
     // the stored parameter documents. 0; −6 when the chain cannot be built;
     // −1 (logged for `operation`) when GL could not make the effects'
@@ -153,14 +151,9 @@ private:
     int videoDenoiserLevel_ = 0;
     int lowlightEnhanceMode_ = 0;
     int lowlightEnhanceLevel_ = 0;
-    bool darkScene_ = false;
-    // Verdicts on the last frame that had brightness statistics; −1 before.
-    int lastDarkScene_ = -1;
-    int lastNoisy_ = -1;
     std::string renderer_;
-    int64_t lastDarkMs_ = 0;
-    int darkFrameCount_ = 0;
-    int holdFrameCount_ = 0;
+    // Survives release and init, as the enable states do.
+    AutomaticAdjustments automatic_;
     IVideoProcessObserver* observer_ = nullptr;
     // The caller's buffer to the frame and back (processFrame only).
     BufferRoundTrip bufferRoundTrip_;

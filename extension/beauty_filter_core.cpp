@@ -36,14 +36,14 @@ bool BeautyFilterCore::hasOneRef() const { return refCount_.load(std::memory_ord
 
 int BeautyFilterCore::initEngine() {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (engine_) return -1;
+    if (engine_) return kResultFailed;
     // What createVideoProcessEngine(false) returns; the factory itself is
     // part of the shared library only.
     engine_.reset(new (std::nothrow) VideoProcessEngineImpl(false));
-    if (!engine_) return -1;
+    if (!engine_) return kResultFailed;
     engine_->setObserver(this);
     int result = engine_->init("");
-    if (result == 0)
+    if (result == kResultOk)
         result = engine_->setVideoEffects(
             {kEffectVideoDenoiser, kEffectLowLightEnhance, kEffectColorEnhance, kEffectBeauty});
     return result;
@@ -51,12 +51,12 @@ int BeautyFilterCore::initEngine() {
 
 int BeautyFilterCore::process(HostFrameData* record) {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!engine_) return -3;
-    if (!record) return -6;
+    if (!engine_) return kResultNotInitialized;
+    if (!record) return kResultInvalidArgument;
     const int64_t t0 = wallClockMs();
     const int range = engineRangeCode(record->rangeCode);
     const int matrix = engineMatrixCode(record->matrixCode);
-    int result = -1;
+    int result = kResultFailed;
     if (record->kind == kHostFramePixelBuffer) {
         result = engine_->processFrame(kPixelFormatI420, record->width, record->height,
                                        record->buffer, record->bufferSize, -1, -1, matrix, range);
@@ -64,7 +64,7 @@ int BeautyFilterCore::process(HostFrameData* record) {
         int out = 0;
         result = engine_->processTexture(record->textureType, record->width, record->height,
                                          record->textureName, &out);
-        if (result == 0 && out > 0) record->textureName = out;
+        if (result == kResultOk && out > 0) record->textureName = out;
     }
     const int64_t t1 = wallClockMs();
     totalMs_ += static_cast<int>(t1 - t0);

@@ -2,6 +2,8 @@
 // engine does where GL would be needed.
 #include <gtest/gtest.h>
 
+#if KELVO_WITH_GL
+
 #include <string>
 #include <vector>
 
@@ -110,3 +112,4 @@ TEST(BackendChoice, CpuEngineRunsEveryEffectWithoutAnyGL) {
 }  // namespace
 }  // namespace video
 }  // namespace kelvo
+#endif

@@ -1,5 +1,6 @@
 // Effect selection, chain composition, result codes and the life cycle of
-// the engine, observed through its interface and its logs.
+// the engine, observed through its interface and its logs; on the CPU
+// backend, and on the GL one for what only it does.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -11,6 +12,8 @@ namespace kelvo {
 namespace video {
 namespace {
 
+const char kCpuConfig[] = R"({"backend":"cpu","threads":1})";
+
 std::vector<uint8_t> greyI420(int w, int h, uint8_t value = 100) {
     return std::vector<uint8_t>(w * h + 2 * ((w + 1) / 2) * ((h + 1) / 2), value);
 }
@@ -19,9 +22,10 @@ class EngineTest : public ::testing::Test {
 protected:
     void SetUp() override {
         engine.setObserver(&observer);
-        ASSERT_EQ(engine.init(R"({"backend":"gpu"})"), 0);
+        ASSERT_EQ(engine.init(config()), 0);
     }
     void TearDown() override { engine.release(); }
+    virtual const char* config() const { return kCpuConfig; }
 
     // Enables an effect so that frames are processed at all.
     void enableBeauty() {
@@ -39,9 +43,9 @@ protected:
     std::vector<uint8_t> buffer;
 };
 
-TEST_F(EngineTest, ReportsInitialisationAndTheGLRenderer) {
+TEST_F(EngineTest, ReportsInitialisationAndTheBackend) {
     EXPECT_EQ(observer.initialized, std::vector<int>{0});
-    EXPECT_TRUE(observer.logged("GL renderer: "));
+    EXPECT_TRUE(observer.logged("CPU backend, 1 threads"));
     EXPECT_TRUE(engine.inited());
 }
 
@@ -56,46 +60,12 @@ TEST_F(EngineTest, LowLightBringsADenoiserInFront) {
     EXPECT_EQ(observer.last("inner effects: "), "inner effects: 10 103 203 901 ");
 }
 
-TEST_F(EngineTest, SelectionRulesKeepGivenListsAndAppendBeautyAfterALoneDenoiser) {
-    struct Row {
-        std::vector<int> given;
-        std::vector<int> expected;
-    };
-    const Row rows[] = {
-        {{104, 103}, {104, 103}},  // both given: kept as is
-        {{103}, {103, 101}},       // denoiser alone drives beauty as a smoother
-        {{103, 101}, {103, 101}},  // beauty already there
-        {{102}, {102}},            // no rule applies
-        {{103, 104, 102, 101}, {103, 104, 102, 101}},
-    };
-    for (const Row& row : rows) {
-        ASSERT_EQ(engine.setVideoEffects(row.given), 0);
-        EXPECT_EQ(engine.effects(), row.expected);
-    }
-}
-
 TEST_F(EngineTest, BufferChainOfAllFourEffectsRunsDenoiserOnTheCpuFirst) {
     ASSERT_EQ(engine.setVideoEffects({103, 104, 102, 101}), 0);
     enableBeauty();
     processGrey();
     EXPECT_EQ(engine.chainTypes(), (std::vector<int>{10, 103, 203, 202, 201, 901}));
     EXPECT_FALSE(engine.chainDirty());
-}
-
-TEST_F(EngineTest, TextureChainDownloadsBeforeTheCpuDenoiser) {
-    ASSERT_EQ(engine.setVideoEffects({103}), 0);
-    enableBeauty();
-    int out = 0;
-    engine.processTexture(kTexture2D, 64, 48, 0, &out);
-    EXPECT_EQ(engine.chainTypes(), (std::vector<int>{901, 10, 103, 201}));
-}
-
-TEST_F(EngineTest, UnknownIdentifierCountsAsGpuButAddsNoStage) {
-    ASSERT_EQ(engine.setVideoEffects({103, 105}), 0);
-    enableBeauty();
-    processGrey();
-    // 105 maps to no type; 101 was appended after the lone denoiser.
-    EXPECT_EQ(engine.chainTypes(), (std::vector<int>{10, 103, 201, 901}));
 }
 
 TEST_F(EngineTest, SelectingTheSameListTwiceGivesTheSameChain) {
@@ -201,7 +171,7 @@ TEST_F(EngineTest, ReleaseThenInitWorksAgainAndKeepsTheEnableStates) {
     EXPECT_FALSE(engine.inited());
 
     engine.setObserver(&observer);
-    ASSERT_EQ(engine.init(R"({"backend":"gpu"})"), 0);
+    ASSERT_EQ(engine.init(config()), 0);
     EXPECT_TRUE(engine.beautyEnabled());
     // The new render engine gets its chain on the next frame.
     EXPECT_TRUE(engine.chainDirty());
@@ -213,6 +183,27 @@ TEST_F(EngineTest, ResourceBundlePathIsOnlyLogged) {
     EXPECT_EQ(engine.setResourceBundle("/opt/tables"), 0);
     EXPECT_EQ(observer.count(kLogInfo, "setResourceBundle: /opt/tables"), 1);
 }
+
+#if KELVO_WITH_GL
+class EngineGLTest : public EngineTest {
+protected:
+    const char* config() const override { return R"({"backend":"gpu"})"; }
+};
+
+TEST_F(EngineGLTest, ReportsInitialisationAndTheGLRenderer) {
+    EXPECT_EQ(observer.initialized, std::vector<int>{0});
+    EXPECT_TRUE(observer.logged("GL renderer: "));
+}
+
+TEST_F(EngineGLTest, TextureChainDownloadsBeforeTheCpuDenoiser) {
+    ASSERT_EQ(engine.setVideoEffects({103}), 0);
+    enableBeauty();
+    int out = 0;
+    engine.processTexture(kTexture2D, 64, 48, 0, &out);
+    EXPECT_EQ(engine.chainTypes(), (std::vector<int>{901, 10, 103, 201}));
+    EXPECT_EQ(observer.last("inner effects: "), "inner effects: 901 10 103 201 ");
+}
+#endif
 
 }  // namespace
 }  // namespace video

@@ -14,7 +14,7 @@ class ParameterDocumentTest : public ::testing::Test {
 protected:
     void SetUp() override {
         engine.setObserver(&observer);
-        ASSERT_EQ(engine.init(R"({"backend":"gpu"})"), 0);
+        ASSERT_EQ(engine.init(R"({"backend":"cpu","threads":1})"), 0);
     }
     void TearDown() override { engine.release(); }
 
@@ -132,7 +132,7 @@ TEST(ParameterDocumentBeforeInit, AnswersNotInitialisedAndTakesEffectAtInit) {
     EXPECT_EQ(engine.setParameter("video_denoiser_option", R"({"enable":1,"mode":2})"), -3);
     EXPECT_EQ(engine.setParameter("video_denoiser_option", R"({"level":1})"), -3);
     EXPECT_FALSE(engine.videoDenoiserEnabled());
-    ASSERT_EQ(engine.init(R"({"backend":"gpu"})"), 0);
+    ASSERT_EQ(engine.init(R"({"backend":"cpu","threads":1})"), 0);
     EXPECT_TRUE(engine.videoDenoiserEnabled());
     EXPECT_EQ(engine.videoDenoiserMode(), 2);
     EXPECT_EQ(engine.videoDenoiserLevel(), 1);
