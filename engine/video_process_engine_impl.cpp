@@ -20,6 +20,7 @@
 #include "render/effect_types.h"
 #include "render/render_engine.h"
 #include "system/clock.h"
+#include "system/exception_text.h"
 
 namespace kelvo {
 namespace video {
@@ -57,12 +58,8 @@ Result VideoProcessEngineImpl::guard(const char* operation, Result failed,
                                      Body&& body) const noexcept {
     try {
         return body();
-    } catch (const std::bad_alloc&) {
-        logFailure(operation, "out of memory");
-    } catch (const std::exception& e) {
-        logFailure(operation, e.what());
     } catch (...) {
-        logFailure(operation, "unknown error");
+        logFailure(operation, currentExceptionText());
     }
     return failed;
 }

@@ -89,7 +89,7 @@ DISPLAY= ./build-noglfw/tools/enhance/kelvo-enhance --demo --size 96x64 -n 3 --n
   -o /dev/null
 
 step nogl "library without OpenGL, every other option at its default"
-cmake -S . -B build-nogl -G Ninja -DKELVO_WERROR=ON -DKELVO_WITH_GL=OFF -DKELVO_BUILD_BENCH=OFF
+cmake -S . -B build-nogl -G Ninja -DKELVO_WERROR=ON -DKELVO_WITH_GL=OFF
 cmake --build build-nogl
 for f in build-nogl/libkelvo_video_process.so build-nogl/tools/enhance/kelvo-enhance \
          build-nogl/gstreamer/libgstkelvo.so build-nogl/obs/kelvo-obs.so; do
