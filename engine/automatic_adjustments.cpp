@@ -58,26 +58,26 @@ int VideoProcessEngineImpl::applyAutomaticAdjustments(
         lastNoisy_ = noisy ? 1 : 0;
     }
 
-    if (contains(kEffectLowLightEnhance) && lowlightEnhanceEnabled_) {
-        if (lowlightEnhanceMode_ == 0) {
+    if (contains(kEffectLowLightEnhance) && lowlightEnhanceEnabled()) {
+        if (lowlightEnhanceMode() == 0) {
             setVideoDenoiserMode(1);
             render.setLowlightDarkScene(dark);
         }
-        if (lowlightEnhanceLevel_ == 0) {
-            render.setVideoDenoiserEnable(lowlightEnhanceMode_ != 0 ? lowlightEnhanceEnabled_
+        if (lowlightEnhanceLevel() == 0) {
+            render.setVideoDenoiserEnable(lowlightEnhanceMode() != 0 ? lowlightEnhanceEnabled()
                                                                     : darkScene_);
             setVideoDenoiserMode(1);
             setVideoDenoiserLevel(0);
         }
     }
 
-    if (contains(kEffectVideoDenoiser) && !lowlightEnhanceEnabled_ && videoDenoiserEnabled_) {
-        if (videoDenoiserMode_ == 0) render.setVideoDenoiserAutoNoisy(noisy);
-        if (videoDenoiserLevel_ == 1 && !beautyEnabled_) {
+    if (contains(kEffectVideoDenoiser) && !lowlightEnhanceEnabled() && videoDenoiserEnabled()) {
+        if (videoDenoiserMode() == 0) render.setVideoDenoiserAutoNoisy(noisy);
+        if (videoDenoiserLevel() == 1 && !beautyEnabled()) {
             // Level 1 turns the beauty effect into a plain smoother. The
             // automatic mode hands over the denoiser's enable state as the
             // manual mode does, so the smoother actually runs.
-            render.setBeautyEnable(videoDenoiserEnabled_);
+            render.setBeautyEnable(videoDenoiserEnabled());
             const BeautyParameters& smoother = kBeautyPlainSmoother;
             render.setBeautySmoothness(smoother.smoothness);
             render.setBeautyLightness(smoother.lightness);

@@ -363,7 +363,7 @@ int VideoProcessEngineImpl::processFrameUnguarded(int format, int width, int hei
         return -1;
 
     detectEngine_->setBrightnessDetectionEnabled(
-        lowlightEnhanceEnabled_ || (videoDenoiserEnabled_ && videoDenoiserMode_ == 0));
+        lowlightEnhanceEnabled() || (videoDenoiserEnabled() && videoDenoiserMode() == 0));
     detectEngine_->detect(frame, buffer, size, type, false);
 
     const int adjusted = applyAutomaticAdjustments(frame);
@@ -451,8 +451,8 @@ int VideoProcessEngineImpl::refuseProcessing() const {
     int code = 0;
     if (!inited_)
         code = -3;
-    else if (!beautyEnabled_ && !colorEnhanceEnabled_ && !videoDenoiserEnabled_ &&
-             !lowlightEnhanceEnabled_)
+    else if (!beautyEnabled() && !colorEnhanceEnabled() && !videoDenoiserEnabled() &&
+             !lowlightEnhanceEnabled())
         code = -4;
     if (code != 0) reportProcessResult(code);
     return code;

@@ -70,14 +70,15 @@ public:
     bool darkScene() const { return darkScene_; }
     RenderEngine* renderEngine() const { return renderEngine_.get(); }
     NativeDetectEngine* detectEngine() const { return detectEngine_.get(); }
-    bool beautyEnabled() const { return beautyEnabled_; }
-    bool colorEnhanceEnabled() const { return colorEnhanceEnabled_; }
-    bool videoDenoiserEnabled() const { return videoDenoiserEnabled_; }
-    bool lowlightEnhanceEnabled() const { return lowlightEnhanceEnabled_; }
-    int videoDenoiserMode() const { return videoDenoiserMode_; }
-    int videoDenoiserLevel() const { return videoDenoiserLevel_; }
-    int lowlightEnhanceMode() const { return lowlightEnhanceMode_; }
-    int lowlightEnhanceLevel() const { return lowlightEnhanceLevel_; }
+    // The caller-set effect state (effectState_), as the engine decides on it.
+    bool beautyEnabled() const;
+    bool colorEnhanceEnabled() const;
+    bool videoDenoiserEnabled() const;
+    bool lowlightEnhanceEnabled() const;
+    int videoDenoiserMode() const;
+    int videoDenoiserLevel() const;
+    int lowlightEnhanceMode() const;
+    int lowlightEnhanceLevel() const;
 
 private:
     // The operations themselves. The public ones run them through guard(),
@@ -112,6 +113,9 @@ private:
     // Forwards accepted members to the render engine and the engine fields;
     // nothing without a render engine.
     void applyParameterSettings(const std::vector<ParameterSetting>& settings);
+    // One member: to the render engine, and to effectState_ (logged on a
+    // change) when the engine keeps it.
+    void applySetting(const EffectDescriptor& effect, size_t index, const SettingValue& value);
     // Applies every remembered member, keys in byte order.
     void replayParameters();
     // −3 before init, −4 while no effect is enabled (reported to the
@@ -141,18 +145,12 @@ private:
     std::vector<int> detectionKinds_;
     bool chainDirty_ = true;
     ParameterStore pendingParameters_;
-    bool beautyEnabled_ = false;
-    bool colorEnhanceEnabled_ = false;
-    bool videoDenoiserEnabled_ = false;
-    bool lowlightEnhanceEnabled_ = false;
+    // Enable states, modes and levels; kept across release and init.
+    EffectState effectState_;
     bool useExternalContext_;
     bool inited_ = false;
     bool contextUser_ = false;  // registered with the private GL context
     bool cpuBackend_ = false;   // the render engine is the CPU one; no GL at all
-    int videoDenoiserMode_ = 0;
-    int videoDenoiserLevel_ = 0;
-    int lowlightEnhanceMode_ = 0;
-    int lowlightEnhanceLevel_ = 0;
     bool darkScene_ = false;
     // Verdicts on the last frame that had brightness statistics; −1 before.
     int lastDarkScene_ = -1;

@@ -1,0 +1,47 @@
+#include "effects/color_enhance/color_enhance_descriptor.h"
+
+#include <iterator>
+
+#include "effects/color_enhance/color_enhance_model.h"
+#include "render/render_engine.h"
+
+namespace kelvo {
+namespace video {
+
+namespace {
+
+template <void (ColorEnhanceControls::*Set)(float)>
+void number(EffectBase& effect, const SettingValue& value) {
+    if (auto* c = dynamic_cast<ColorEnhanceControls*>(&effect)) (c->*Set)(value.number);
+}
+
+constexpr SettingDescriptor kSettings[] = {
+    switchSetting("enable", "setColorEnhanceEnable :", applyEnable,
+                  "Turns colour enhancement on or off."),
+    unitSetting("skinProtect", kColorEnhanceDefaultSkinProtect, "color-skin-protect",
+                number<&ColorEnhanceControls::setSkinProtect>,
+                "How much skin tones are spared: 1 leaves skin as it is."),
+    unitSetting("strength", kColorEnhanceDefaultStrength, "color-strength",
+                number<&ColorEnhanceControls::setStrength>,
+                "Saturation boost in Lab space, strongest on dull colours; 0 is the identity."),
+};
+static_assert(std::size(kSettings) == kColorEnhanceStrengthSetting + 1, "one row per setting");
+
+}  // namespace
+
+const EffectDescriptor kColorEnhanceDescriptor{
+    "color_enhance_option", kEffectColorEnhance, kEffectTypeColorEnhance, "color",
+    "colour enhancement", kSettings, std::size(kSettings)};
+
+void RenderEngine::setColorEnhanceEnable(bool enable) {
+    applySetting(kColorEnhanceDescriptor, kColorEnhanceEnableSetting, SettingValue{enable, 0});
+}
+void RenderEngine::setColorEnhanceStrength(float value) {
+    applySetting(kColorEnhanceDescriptor, kColorEnhanceStrengthSetting, SettingValue{0, value});
+}
+void RenderEngine::setColorEnhanceSkinProtect(float value) {
+    applySetting(kColorEnhanceDescriptor, kColorEnhanceSkinProtectSetting, SettingValue{0, value});
+}
+
+}  // namespace video
+}  // namespace kelvo
