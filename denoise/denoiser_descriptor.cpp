@@ -43,7 +43,7 @@ static_assert(std::size(kSettings) == kDenoiserLevelSetting + 1, "one row per se
 }  // namespace
 
 const EffectDescriptor kDenoiserDescriptor{
-    "video_denoiser_option", kEffectVideoDenoiser, kEffectTypeVideoDenoiser, "denoise",
+    "video_denoiser_option", kEffectVideoDenoiser, kEffectTypeVideoDenoiser, true, "denoise",
     "temporal denoiser", kSettings, std::size(kSettings)};
 
 void RenderEngine::setVideoDenoiserEnable(bool enable) {

@@ -63,6 +63,7 @@ struct EffectDescriptor {
     const char* optionKey;
     int publicId;      // setVideoEffects id; -1 for a key no effect owns
     int internalType;  // the chain's type the settings reach
+    bool onPlanes;     // works on the frame's planes on the CPU (both backends)
     const char* cliName;      // kelvo-enhance -e, the element's and OBS's `effects`
     const char* title;        // for the settings table
     const SettingDescriptor* settings;  // in the order a document applies them

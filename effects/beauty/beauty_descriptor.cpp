@@ -40,7 +40,7 @@ static_assert(std::size(kSettings) == kBeautySharpnessSetting + 1, "one row per 
 }  // namespace
 
 const EffectDescriptor kBeautyDescriptor{
-    "beauty_effect_option", kEffectBeauty, kEffectTypeBeauty, "beauty", "skin smoothing",
+    "beauty_effect_option", kEffectBeauty, kEffectTypeBeauty, false, "beauty", "skin smoothing",
     kSettings, std::size(kSettings)};
 
 // The render engine's named setters for beauty.

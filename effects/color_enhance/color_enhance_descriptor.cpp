@@ -30,7 +30,7 @@ static_assert(std::size(kSettings) == kColorEnhanceStrengthSetting + 1, "one row
 }  // namespace
 
 const EffectDescriptor kColorEnhanceDescriptor{
-    "color_enhance_option", kEffectColorEnhance, kEffectTypeColorEnhance, "color",
+    "color_enhance_option", kEffectColorEnhance, kEffectTypeColorEnhance, false, "color",
     "colour enhancement", kSettings, std::size(kSettings)};
 
 void RenderEngine::setColorEnhanceEnable(bool enable) {

@@ -33,7 +33,7 @@ static_assert(std::size(kSettings) == kLowlightLevelSetting + 1, "one row per se
 }  // namespace
 
 const EffectDescriptor kLowlightDescriptor{
-    "lowlight_enhance_option", kEffectLowLightEnhance, kEffectTypeLowlightEnhance, "lowlight",
+    "lowlight_enhance_option", kEffectLowLightEnhance, kEffectTypeLowlightEnhance, false, "lowlight",
     "low-light enhancement", kSettings, std::size(kSettings)};
 
 void RenderEngine::setLowlightEnhanceEnable(bool enable) {

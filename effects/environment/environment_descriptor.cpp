@@ -1,4 +1,4 @@
-#include "effects/environment_descriptor.h"
+#include "effects/environment/environment_descriptor.h"
 
 #include <iterator>
 #include <limits>
@@ -34,7 +34,7 @@ constexpr SettingDescriptor kSettings[] = {
 }  // namespace
 
 const EffectDescriptor kEnvironmentDescriptor{
-    "environment", -1, kEffectTypeBeauty, nullptr, "capture conditions (beauty)",
+    "environment", -1, kEffectTypeBeauty, false, nullptr, "capture conditions (beauty)",
     kSettings, std::size(kSettings)};
 
 void RenderEngine::setBeautyLightStrength(float value) {
