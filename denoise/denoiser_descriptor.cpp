@@ -28,6 +28,7 @@ void integer(EffectBase& effect, const SettingValue& value) {
 // Every mode other than 0 filters every frame, and every level from 2 on is
 // the strong mode: the document takes any of them, the integrations offer
 // the distinct ones.
+// clang-format off
 constexpr SettingDescriptor kSettings[] = {
     {"enable", SettingType::kSwitch, 0, 1, "integer 0 or 1", 0, 1, 1, "denoise-enable",
      "denoise-enable", "setVideoDenoiserEnable :", enable, "Turns the denoiser on or off."},
@@ -38,13 +39,17 @@ constexpr SettingDescriptor kSettings[] = {
      "denoise-level", "setVideoDenoiserLevel :", integer<&DenoiserControls::setLevel>,
      "0 block filter; 1 the same with the plain-smoother preset; 2 and above the strong mode."},
 };
+// clang-format on
 static_assert(std::size(kSettings) == kDenoiserLevelSetting + 1, "one row per setting");
 
 }  // namespace
 
+// clang-format off
 const EffectDescriptor kDenoiserDescriptor{
     "video_denoiser_option", kEffectVideoDenoiser, kEffectTypeVideoDenoiser, true, "denoise",
-    "temporal denoiser", kSettings, std::size(kSettings)};
+    "temporal denoiser",
+    kSettings, std::size(kSettings)};
+// clang-format on
 
 void RenderEngine::setVideoDenoiserEnable(bool enable) {
     applySetting(kDenoiserDescriptor, kDenoiserEnableSetting, SettingValue{enable, 0});

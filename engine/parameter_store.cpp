@@ -87,7 +87,8 @@ ParsedParameterDocument parseParameterDocument(const std::string& key, const std
     }
     parsed.knownKey = true;
     if (!doc.IsObject()) {
-        parsed.rejections.push_back({ParameterRejection::kRoot, key, "", compactJson(doc), "object"});
+        parsed.rejections.push_back(
+            {ParameterRejection::kRoot, key, "", compactJson(doc), "object"});
         return parsed;
     }
     for (size_t i = 0; i < effect->settingCount; ++i) {
@@ -104,8 +105,9 @@ ParsedParameterDocument parseParameterDocument(const std::string& key, const std
     std::set<std::string> unknown;
     for (auto it = doc.MemberBegin(); it != doc.MemberEnd(); ++it) {
         const std::string name(it->name.GetString(), it->name.GetStringLength());
-        const bool known = std::any_of(effect->begin(), effect->end(),
-                                       [&name](const SettingDescriptor& s) { return name == s.member; });
+        const bool known =
+            std::any_of(effect->begin(), effect->end(),
+                        [&name](const SettingDescriptor& s) { return name == s.member; });
         if (known || !unknown.insert(name).second) continue;
         std::string members;
         for (const SettingDescriptor& s : *effect)

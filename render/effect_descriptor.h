@@ -61,11 +61,11 @@ struct SettingDescriptor {
 
 struct EffectDescriptor {
     const char* optionKey;
-    int publicId;      // setVideoEffects id; -1 for a key no effect owns
-    int internalType;  // the chain's type the settings reach
-    bool onPlanes;     // works on the frame's planes on the CPU (both backends)
-    const char* cliName;      // kelvo-enhance -e, the element's and OBS's `effects`
-    const char* title;        // for the settings table
+    int publicId;                       // setVideoEffects id; -1 for a key no effect owns
+    int internalType;                   // the chain's type the settings reach
+    bool onPlanes;                      // works on the frame's planes on the CPU (both backends)
+    const char* cliName;                // kelvo-enhance -e, the element's and OBS's `effects`
+    const char* title;                  // for the settings table
     const SettingDescriptor* settings;  // in the order a document applies them
     size_t settingCount;
 
@@ -75,18 +75,20 @@ struct EffectDescriptor {
 };
 
 // Setting rows with the fields most settings share.
+// clang-format off
 constexpr SettingDescriptor switchSetting(const char* member, const char* engineMessage,
                                           SettingApply apply, const char* summary) {
     // The integrations enable what the caller selects.
-    return {member,  SettingType::kSwitch, 0, 1, "integer 0 or 1", 0, 1, 1, nullptr, nullptr,
+    return {member, SettingType::kSwitch, 0, 1, "integer 0 or 1", 0, 1, 1, nullptr, nullptr,
             engineMessage, apply, summary};
 }
 constexpr SettingDescriptor unitSetting(const char* member, double libraryDefault,
                                         const char* elementName, SettingApply apply,
                                         const char* summary) {
-    return {member,      SettingType::kNumber, kUnitLow, kUnitHigh, "number in [0, 1]",
+    return {member, SettingType::kNumber, kUnitLow, kUnitHigh, "number in [0, 1]",
             libraryDefault, libraryDefault, 1, elementName, elementName, nullptr, apply, summary};
 }
+// clang-format on
 
 // The enable switch of any effect.
 void applyEnable(EffectBase& effect, const SettingValue& value);

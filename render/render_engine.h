@@ -73,7 +73,6 @@ public:
 protected:
     EffectChain chain_;
     IVideoProcessObserver* effectObserver_ = nullptr;
-
 };
 
 }  // namespace video

@@ -21,9 +21,11 @@ void integer(EffectBase& effect, const SettingValue& value) {
 
 constexpr BeautyParameters d = kBeautyDefaults;
 
+// clang-format off
 constexpr SettingDescriptor kSettings[] = {
     switchSetting("enable", "setBeautyEnable :", applyEnable, "Turns the beauty effect on or off."),
-    unitSetting("smoothness", d.smoothness, "beauty-smoothness", number<&BeautyControls::setSmoothness>,
+    unitSetting("smoothness", d.smoothness, "beauty-smoothness",
+                number<&BeautyControls::setSmoothness>,
                 "Strength of the skin smoothing (the blur weight is its square root)."),
     unitSetting("lightness", d.lightness, "beauty-lightness", number<&BeautyControls::setLightness>,
                 "Lightening towards the whitening table."),
@@ -35,13 +37,16 @@ constexpr SettingDescriptor kSettings[] = {
     unitSetting("sharpness", d.sharpness, "beauty-sharpness", number<&BeautyControls::setSharpness>,
                 "Sharpening of the final mix, weighted sharpness squared."),
 };
+// clang-format on
 static_assert(std::size(kSettings) == kBeautySharpnessSetting + 1, "one row per BeautySetting");
 
 }  // namespace
 
+// clang-format off
 const EffectDescriptor kBeautyDescriptor{
     "beauty_effect_option", kEffectBeauty, kEffectTypeBeauty, false, "beauty", "skin smoothing",
     kSettings, std::size(kSettings)};
+// clang-format on
 
 // The render engine's named setters for beauty.
 void RenderEngine::setBeautyEnable(bool enable) {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "effects/green_high_pass.h"
+#include "render/effect_descriptor.h"
 
 namespace kelvo {
 namespace video {
@@ -56,7 +57,8 @@ struct BeautyRange {
     float low, high;
     constexpr bool contains(float x) const { return x > low && x < high; }
 };
-constexpr BeautyRange kBeautyUnitRange{-0.001f, 1.001f};  // blurAlpha, sharpen, degrees
+// blurAlpha, sharpen, degrees: the documents' unit range.
+constexpr BeautyRange kBeautyUnitRange{static_cast<float>(kUnitLow), static_cast<float>(kUnitHigh)};
 constexpr BeautyRange kBeautyContrastRange{-0.001f, 2.001f};
 
 // Size of the blur passes for an output size: half, computed in float and

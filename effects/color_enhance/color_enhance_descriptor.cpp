@@ -15,6 +15,7 @@ void number(EffectBase& effect, const SettingValue& value) {
     if (auto* c = dynamic_cast<ColorEnhanceControls*>(&effect)) (c->*Set)(value.number);
 }
 
+// clang-format off
 constexpr SettingDescriptor kSettings[] = {
     switchSetting("enable", "setColorEnhanceEnable :", applyEnable,
                   "Turns colour enhancement on or off."),
@@ -25,13 +26,17 @@ constexpr SettingDescriptor kSettings[] = {
                 number<&ColorEnhanceControls::setStrength>,
                 "Saturation boost in Lab space, strongest on dull colours; 0 is the identity."),
 };
+// clang-format on
 static_assert(std::size(kSettings) == kColorEnhanceStrengthSetting + 1, "one row per setting");
 
 }  // namespace
 
+// clang-format off
 const EffectDescriptor kColorEnhanceDescriptor{
     "color_enhance_option", kEffectColorEnhance, kEffectTypeColorEnhance, false, "color",
-    "colour enhancement", kSettings, std::size(kSettings)};
+    "colour enhancement",
+    kSettings, std::size(kSettings)};
+// clang-format on
 
 void RenderEngine::setColorEnhanceEnable(bool enable) {
     applySetting(kColorEnhanceDescriptor, kColorEnhanceEnableSetting, SettingValue{enable, 0});

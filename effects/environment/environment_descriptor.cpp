@@ -20,6 +20,7 @@ void noiseLevel(EffectBase& effect, const SettingValue& value) {
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
+// clang-format off
 constexpr SettingDescriptor kSettings[] = {
     {"light_strength", SettingType::kNumber, 0, kInf, "number > 0",
      double(kBeautyDefaults.lightStrength), double(kBeautyDefaults.lightStrength), kInf, nullptr,
@@ -30,12 +31,15 @@ constexpr SettingDescriptor kSettings[] = {
      nullptr, nullptr, nullptr, noiseLevel,
      "Camera noise class; from 1 smoothing covers the whole picture."},
 };
+// clang-format on
 
 }  // namespace
 
+// clang-format off
 const EffectDescriptor kEnvironmentDescriptor{
     "environment", -1, kEffectTypeBeauty, false, nullptr, "capture conditions (beauty)",
     kSettings, std::size(kSettings)};
+// clang-format on
 
 void RenderEngine::setBeautyLightStrength(float value) {
     applySetting(kEnvironmentDescriptor, kEnvironmentLightStrengthSetting, SettingValue{0, value});

@@ -3,6 +3,7 @@
 // and the settings table in docs/ generated from them.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -46,7 +47,7 @@ std::vector<Probe> probes(const SettingDescriptor& s) {
     } else {
         auto integer = [](double v) { return std::to_string(static_cast<long long>(v)); };
         out.push_back({integer(s.low), integer(s.low - 1)});
-        out.push_back({integer(s.high), integer(s.high + 1)});  // past INT_MAX: not an int
+        out.push_back({integer(s.high), integer(s.high + 1)});   // past INT_MAX: not an int
         out.push_back({integer(s.low), integer(s.low) + ".0"});  // 1.0 is not an integer
         out.push_back({integer(s.low), "true"});
     }
@@ -67,9 +68,9 @@ TEST(EffectDescriptors, EveryMemberIsAcceptedInsideItsBoundsAndRejectedOutsideWi
                 const ParsedParameterDocument out = parse(*effect, s, p.outside);
                 EXPECT_TRUE(out.accepted.empty()) << where << " = " << p.outside;
                 ASSERT_EQ(out.rejections.size(), 1u) << where << " = " << p.outside;
-                EXPECT_EQ(rejectionText(out.rejections[0]),
-                          "setParameter rejected: " + where + " = " + p.outside + " (accepted: " +
-                              s.accepted + ")");
+                EXPECT_EQ(rejectionText(out.rejections[0]), "setParameter rejected: " + where +
+                                                                " = " + p.outside +
+                                                                " (accepted: " + s.accepted + ")");
             }
         }
     }
@@ -102,6 +103,17 @@ TEST(EffectDescriptors, KeysMembersDefaultsAndRoutesAreConsistent) {
             EXPECT_LE(s.integrationDefault, s.offeredHigh) << where;
             EXPECT_LE(s.offeredHigh, s.high) << where;
             EXPECT_EQ(s.elementName == nullptr, s.obsName == nullptr) << where;
+            // The rejection text says the range the row checks.
+            if (s.type != SettingType::kNumber) {
+                const std::string low = std::to_string(static_cast<int>(s.low));
+                const std::string high = std::to_string(static_cast<int>(s.high));
+                EXPECT_EQ(s.accepted, s.high == INT_MAX     ? "integer >= " + low
+                                      : s.high == s.low + 1 ? "integer " + low + " or " + high
+                                                            : "integer " + low + ".." + high)
+                    << where;
+            } else if (s.low == kUnitLow && s.high == kUnitHigh) {
+                EXPECT_STREQ(s.accepted, "number in [0, 1]") << where;
+            }
         }
     }
 }
@@ -140,8 +152,8 @@ std::string settingsTable() {
                     names += " (0–" + shortText(s.offeredHigh) + ")";
             }
             if (s.type == SettingType::kSwitch && effect->cliName)
-                names = (s.elementName ? names + ", with `" : std::string("`")) + std::string(effect->cliName) +
-                         "` in `effects`";
+                names = (s.elementName ? names + ", with `" : std::string("`")) +
+                        std::string(effect->cliName) + "` in `effects`";
             out << "| `" << s.member << "` | " << s.accepted << " | " << shortText(s.libraryDefault)
                 << " | " << integration << " | " << names << " | " << s.summary << " |\n";
         }

@@ -39,8 +39,8 @@ while IFS= read -r file; do
 done < <(git ls-files '*.h' '*.cpp' '*.c' 2>/dev/null || find . -name '*.h' -o -name '*.cpp' | sed 's|^\./||')
 
 files() { git ls-files '*.h' '*.cpp' '*.c' 2>/dev/null || find . -name '*.h' -o -name '*.cpp' | sed 's|^\./||'; }
-# Descriptor definitions: `const EffectDescriptor kName{` and, on the next
-# line, the option key as the first string.
+# Descriptor definitions: `const EffectDescriptor kName{` with the option key
+# as the first string, on that line or the next.
 descriptors=0
 while IFS= read -r file; do
   [[ $file =~ $library ]] || continue
@@ -54,7 +54,8 @@ while IFS= read -r file; do
       grep -nF "\"$key\"" "$hit" | sed "s|^|$hit: option key of $folder: |"
       status=1
     done < <(files | xargs grep -lF "\"$key\"" 2>/dev/null)
-  done < <(awk '/^const EffectDescriptor k[A-Za-z]*\{/ { getline; if (match($0, /"[^"]*"/)) print substr($0, RSTART + 1, RLENGTH - 2) }' "$file")
+  done < <(awk '/^const EffectDescriptor k[A-Za-z]*\{/ { if (!match($0, /"[^"]*"/)) { getline; match($0, /"[^"]*"/) }
+         if (RSTART) print substr($0, RSTART + 1, RLENGTH - 2) }' "$file")
 done < <(files | xargs grep -lE '^const EffectDescriptor k[A-Za-z]*\{' 2>/dev/null)
 if [ $descriptors -eq 0 ]; then
   echo "no effect descriptor found"
