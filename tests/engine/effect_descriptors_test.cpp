@@ -130,7 +130,10 @@ std::string settingsTable() {
     out << "# Settings\n\n"
            "Generated from the effects' descriptors by the engine tests (run "
            "`KELVO_RECORD_SETTINGS=1 kelvo_test_engine` to rewrite it). What each member does "
-           "in detail: [parameters.md](parameters.md).\n";
+           "in detail: [parameters.md](parameters.md). The integrations' default is where "
+           "`kelvo-enhance`, the GStreamer element and the OBS filter start once they read "
+           "these descriptors; until then their own defaults are those of the README's "
+           "settings table.\n";
     for (const EffectDescriptor* effect : effectDescriptors()) {
         out << "\n## \"" << effect->optionKey << "\" — " << effect->title;
         if (effect->publicId >= 0)
