@@ -110,7 +110,7 @@ private:
     // −1 (logged for `operation`) when GL could not make the effects'
     // textures. The chain stays marked for rebuilding on failure.
     int rebuildIfDirty(bool textureInput, const char* operation);
-    // Forwards accepted members to the render engine and the engine fields;
+    // Forwards accepted members to the render engine and the effect state;
     // nothing without a render engine.
     void applyParameterSettings(const std::vector<ParameterSetting>& settings);
     // One member: to the render engine, and to effectState_ (logged on a
