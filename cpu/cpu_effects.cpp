@@ -13,7 +13,6 @@
 #include "effects/lut_loader.h"
 #include "frame/i420_video_frame.h"
 #include "frame/yuv_matrix.h"
-#include "render/effect_controls.h"
 #include "render/effect_types.h"
 #include "render/yuv_round_trip.h"
 

@@ -8,6 +8,19 @@
 namespace kelvo {
 namespace video {
 
+// The settings the denoiser takes, stored unchanged.
+class DenoiserControls {
+public:
+    virtual void setMode(int mode) = 0;
+    virtual void setLevel(int level) = 0;
+    virtual void setAutoTrigger(bool noisy) = 0;
+    // Forgets the reference, so the next frame becomes a new one.
+    virtual void dropReference() = 0;
+
+protected:
+    ~DenoiserControls() = default;
+};
+
 // Block kernel (denoiseBlock), per sample with d = reference - source: |d|
 // up to kDenoiserStillLimit takes the reference; otherwise the source moves
 // toward it by kDenoiserAdjustments[band], band 0 up to

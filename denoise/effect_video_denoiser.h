@@ -20,7 +20,7 @@
 #include "denoise/noise_estimator.h"
 #include "denoise/strong_denoiser.h"
 #include "render/effect_base.h"
-#include "render/effect_controls.h"
+#include "denoise/denoiser_model.h"
 
 namespace kelvo {
 namespace video {

@@ -1,7 +1,11 @@
 // Parameter documents: validated by the parameter store, remembered member by
-// member, and forwarded to the render engine and the engine's own fields.
+// member, and forwarded to the render engine and the engine's effect state.
 #include <string>
 
+#include "denoise/denoiser_descriptor.h"
+#include "effects/beauty/beauty_descriptor.h"
+#include "effects/color_enhance/color_enhance_descriptor.h"
+#include "effects/lowlight/lowlight_descriptor.h"
 #include "engine/parameter_store.h"
 #include "engine/video_process_engine_impl.h"
 #include "render/render_engine.h"
@@ -19,7 +23,8 @@ int VideoProcessEngineImpl::setParameterUnguarded(const char* key, const char* v
         log(kLogError, "setParameter failed, invalid json string");
         return inited_ ? -7 : -3;
     }
-    for (const std::string& rejection : parsed.rejections) log(kLogError, rejection);
+    for (const ParameterRejection& rejection : parsed.rejections)
+        log(kLogError, rejectionText(rejection));
     // Remembered before init too: init applies what was given before it.
     if (parsed.knownKey) pendingParameters_.merge(key, parsed.accepted);
     if (!inited_) return -3;
@@ -28,18 +33,12 @@ int VideoProcessEngineImpl::setParameterUnguarded(const char* key, const char* v
 }
 
 int VideoProcessEngineImpl::setVideoDenoiserMode(int mode) {
-    if (renderEngine_) renderEngine_->setVideoDenoiserMode(mode);
-    const bool changed = mode != videoDenoiserMode_;
-    videoDenoiserMode_ = mode;
-    if (changed) log(kLogInfo, "setVideoDenoiserMode :" + std::to_string(mode));
+    applySetting(kDenoiserDescriptor, kDenoiserModeSetting, SettingValue{mode, 0});
     return 0;
 }
 
 int VideoProcessEngineImpl::setVideoDenoiserLevel(int level) {
-    if (renderEngine_) renderEngine_->setVideoDenoiserLevel(level);
-    const bool changed = level != videoDenoiserLevel_;
-    videoDenoiserLevel_ = level;
-    if (changed) log(kLogInfo, "setVideoDenoiserLevel :" + std::to_string(level));
+    applySetting(kDenoiserDescriptor, kDenoiserLevelSetting, SettingValue{level, 0});
     return 0;
 }
 
@@ -48,88 +47,44 @@ void VideoProcessEngineImpl::replayParameters() {
 }
 
 void VideoProcessEngineImpl::applyParameterSettings(const std::vector<ParameterSetting>& settings) {
-    RenderEngine* render = renderEngine_.get();
-    if (render == nullptr) return;
+    if (!renderEngine_) return;
+    for (const ParameterSetting& s : settings) applySetting(*s.effect, s.index, s.value);
+}
 
-    // Forward, log a change, remember.
-    auto enable = [&](bool on, bool* field, const char* message, void (RenderEngine::*set)(bool)) {
-        (render->*set)(on);
-        // The field first: a log line that cannot be built must not leave it
-        // disagreeing with the effect.
-        const bool changed = on != *field;
-        *field = on;
-        if (changed) log(kLogInfo, std::string(message) + (on ? "1" : "0"));
-    };
-    auto lowlight = [&](int value, int* field, const char* message,
-                        void (RenderEngine::*set)(int)) {
-        (render->*set)(value);
-        const bool changed = value != *field;
-        *field = value;
-        if (changed) log(kLogInfo, message + std::to_string(value));
-    };
+void VideoProcessEngineImpl::applySetting(const EffectDescriptor& effect, size_t index,
+                                          const SettingValue& value) {
+    // Forward, remember, log a change.
+    if (renderEngine_) renderEngine_->applySetting(effect, index, value);
+    const char* message = effect[index].engineMessage;
+    // The state first: a log line that cannot be built must not leave it
+    // disagreeing with the effect.
+    if (message && effectState_.set(effect, index, value.integer))
+        log(kLogInfo, message + std::to_string(value.integer));
+}
 
-    using M = ParameterMember;
-    for (const ParameterSetting& s : settings) {
-        const bool on = s.integer == 1;
-        switch (s.member) {
-            case M::kBeautyEnable:
-                enable(on, &beautyEnabled_, "setBeautyEnable :", &RenderEngine::setBeautyEnable);
-                break;
-            case M::kBeautySmoothness:
-                render->setBeautySmoothness(s.number);
-                break;
-            case M::kBeautyLightness:
-                render->setBeautyLightness(s.number);
-                break;
-            case M::kBeautyRedness:
-                render->setBeautyRedness(s.number);
-                break;
-            case M::kBeautyContrast:
-                render->setBeautyContrast(s.integer);
-                break;
-            case M::kBeautySharpness:
-                render->setBeautySharpness(s.number);
-                break;
-            case M::kColorEnhanceEnable:
-                enable(on, &colorEnhanceEnabled_,
-                       "setColorEnhanceEnable :", &RenderEngine::setColorEnhanceEnable);
-                break;
-            case M::kColorEnhanceSkinProtect:
-                render->setColorEnhanceSkinProtect(s.number);
-                break;
-            case M::kColorEnhanceStrength:
-                render->setColorEnhanceStrength(s.number);
-                break;
-            case M::kVideoDenoiserEnable:
-                enable(on, &videoDenoiserEnabled_,
-                       "setVideoDenoiserEnable :", &RenderEngine::setVideoDenoiserEnable);
-                break;
-            case M::kVideoDenoiserMode:
-                setVideoDenoiserMode(s.integer);
-                break;
-            case M::kVideoDenoiserLevel:
-                setVideoDenoiserLevel(s.integer);
-                break;
-            case M::kLowlightEnhanceEnable:
-                enable(on, &lowlightEnhanceEnabled_,
-                       "setLowlightEnhanceEnable :", &RenderEngine::setLowlightEnhanceEnable);
-                break;
-            case M::kLowlightEnhanceMode:
-                lowlight(s.integer, &lowlightEnhanceMode_,
-                         "setLowlightEnhanceMode :", &RenderEngine::setLowlightEnhanceMode);
-                break;
-            case M::kLowlightEnhanceLevel:
-                lowlight(s.integer, &lowlightEnhanceLevel_,
-                         "setLowlightEnhanceLevel :", &RenderEngine::setLowlightEnhanceLevel);
-                break;
-            case M::kEnvironmentLightStrength:
-                render->setBeautyLightStrength(s.number);
-                break;
-            case M::kEnvironmentNoiseLevel:
-                render->setBeautyNoiseLevel(s.integer);
-                break;
-        }
-    }
+bool VideoProcessEngineImpl::beautyEnabled() const {
+    return effectState_.value(kBeautyDescriptor, kBeautyEnableSetting) != 0;
+}
+bool VideoProcessEngineImpl::colorEnhanceEnabled() const {
+    return effectState_.value(kColorEnhanceDescriptor, kColorEnhanceEnableSetting) != 0;
+}
+bool VideoProcessEngineImpl::videoDenoiserEnabled() const {
+    return effectState_.value(kDenoiserDescriptor, kDenoiserEnableSetting) != 0;
+}
+bool VideoProcessEngineImpl::lowlightEnhanceEnabled() const {
+    return effectState_.value(kLowlightDescriptor, kLowlightEnableSetting) != 0;
+}
+int VideoProcessEngineImpl::videoDenoiserMode() const {
+    return effectState_.value(kDenoiserDescriptor, kDenoiserModeSetting);
+}
+int VideoProcessEngineImpl::videoDenoiserLevel() const {
+    return effectState_.value(kDenoiserDescriptor, kDenoiserLevelSetting);
+}
+int VideoProcessEngineImpl::lowlightEnhanceMode() const {
+    return effectState_.value(kLowlightDescriptor, kLowlightModeSetting);
+}
+int VideoProcessEngineImpl::lowlightEnhanceLevel() const {
+    return effectState_.value(kLowlightDescriptor, kLowlightLevelSetting);
 }
 
 }  // namespace video

@@ -1,88 +1,16 @@
 #include "engine/parameter_store.h"
-#include "engine/json.h"
-#include "effects/beauty/beauty_model.h"
-#include "effects/lowlight/lowlight_model.h"
 
 #include <algorithm>
-#include <climits>
 #include <cstddef>
-#include <iterator>
-#include <limits>
 #include <set>
+
+#include "engine/effect_factories.h"
+#include "engine/json.h"
 
 namespace kelvo {
 namespace video {
 
 namespace {
-
-struct MemberRule {
-    const char* name;
-    ParameterMember member;
-    bool integer;  // a JSON integer (no fraction, no exponent) that fits int
-    // Integers: low <= v <= high. Numbers, read as float: low < x < high.
-    double low;
-    double high;
-    const char* accepted;
-};
-
-struct GroupRule {
-    const char* key;
-    const MemberRule* members;
-    size_t count;
-};
-
-constexpr double kInf = std::numeric_limits<double>::infinity();
-// The unit range lets through what rounding may leave just outside 0 and 1.
-constexpr double kUnitLow = -0.001, kUnitHigh = 1.001;
-constexpr const char* kUnitText = "number in [0, 1]";
-
-using M = ParameterMember;
-
-// The ranges are the effects'; the texts that name them in rejections are
-// written out here.
-static_assert(kBeautyContrastMax == 2 && kBeautyNoiseLevelMax == 2, "texts say 0..2");
-static_assert(kLowlightModeMax == 1 && kLowlightLevelMax == 1, "texts say 0 or 1");
-
-const MemberRule kBeauty[] = {
-    {"enable", M::kBeautyEnable, true, 0, 1, "integer 0 or 1"},
-    {"smoothness", M::kBeautySmoothness, false, kUnitLow, kUnitHigh, kUnitText},
-    {"lightness", M::kBeautyLightness, false, kUnitLow, kUnitHigh, kUnitText},
-    {"redness", M::kBeautyRedness, false, kUnitLow, kUnitHigh, kUnitText},
-    {"contrast", M::kBeautyContrast, true, 0, kBeautyContrastMax, "integer 0..2"},
-    {"sharpness", M::kBeautySharpness, false, kUnitLow, kUnitHigh, kUnitText},
-};
-const MemberRule kColorEnhance[] = {
-    {"enable", M::kColorEnhanceEnable, true, 0, 1, "integer 0 or 1"},
-    {"skinProtect", M::kColorEnhanceSkinProtect, false, kUnitLow, kUnitHigh, kUnitText},
-    {"strength", M::kColorEnhanceStrength, false, kUnitLow, kUnitHigh, kUnitText},
-};
-const MemberRule kVideoDenoiser[] = {
-    {"enable", M::kVideoDenoiserEnable, true, 0, 1, "integer 0 or 1"},
-    {"mode", M::kVideoDenoiserMode, true, 0, INT_MAX, "integer >= 0"},
-    {"level", M::kVideoDenoiserLevel, true, 0, INT_MAX, "integer >= 0"},
-};
-const MemberRule kLowlightEnhance[] = {
-    {"enable", M::kLowlightEnhanceEnable, true, 0, 1, "integer 0 or 1"},
-    {"mode", M::kLowlightEnhanceMode, true, 0, kLowlightModeMax, "integer 0 or 1"},
-    {"level", M::kLowlightEnhanceLevel, true, 0, kLowlightLevelMax, "integer 0 or 1"},
-};
-const MemberRule kEnvironment[] = {
-    {"light_strength", M::kEnvironmentLightStrength, false, 0, kInf, "number > 0"},
-    {"noise_level", M::kEnvironmentNoiseLevel, true, 0, kBeautyNoiseLevelMax, "integer 0..2"},
-};
-
-template <size_t N>
-constexpr GroupRule group(const char* key, const MemberRule (&members)[N]) {
-    return {key, members, N};
-}
-
-const GroupRule kGroups[] = {
-    group("beauty_effect_option", kBeauty),
-    group("color_enhance_option", kColorEnhance),
-    group("video_denoiser_option", kVideoDenoiser),
-    group("lowlight_enhance_option", kLowlightEnhance),
-    group("environment", kEnvironment),
-};
 
 const char kPrefix[] = "setParameter rejected: ";
 // Log lines quote caller text; keep a hostile document from making them huge.
@@ -110,33 +38,35 @@ std::string compactJson(const JsonValue& value) {
     return quoted(buffer.GetString(), buffer.GetSize());
 }
 
-template <typename Item, typename Name>
-std::string joined(const Item* items, size_t count, Name name) {
-    std::string out;
-    for (size_t i = 0; i < count; ++i) {
-        if (i > 0) out += ", ";
-        out += name(items[i]);
-    }
-    return out;
-}
-
-// The setting for an accepted value, or false.
-bool accept(const MemberRule& rule, const JsonValue& value, ParameterSetting* setting) {
-    setting->member = rule.member;
-    if (rule.integer) {
+// The value for an accepted member, or false.
+bool accept(const SettingDescriptor& setting, const JsonValue& json, SettingValue* value) {
+    if (setting.type != SettingType::kNumber) {
         // IsInt is false for 1.0, 1e0 and true: they are not integers.
-        if (!value.IsInt()) return false;
-        const int v = value.GetInt();
-        setting->integer = v;
-        return v >= rule.low && v <= rule.high;
+        if (!json.IsInt()) return false;
+        const int v = json.GetInt();
+        value->integer = v;
+        return v >= setting.low && v <= setting.high;
     }
-    if (!value.IsNumber()) return false;
-    const float x = value.GetFloat();
-    setting->number = x;
-    return x > rule.low && x < rule.high;
+    if (!json.IsNumber()) return false;
+    const float x = json.GetFloat();
+    value->number = x;
+    return x > setting.low && x < setting.high;
 }
 
 }  // namespace
+
+std::string rejectionText(const ParameterRejection& r) {
+    using R = ParameterRejection;
+    std::string line = kPrefix + r.key;
+    if (r.kind == R::kValue || r.kind == R::kUnknownMember) line += "." + r.member;
+    if (r.kind == R::kUnknownKey)
+        line += " unknown key";
+    else if (r.kind == R::kUnknownMember)
+        line += " unknown member";
+    else
+        line += " = " + r.value;
+    return line + " (accepted: " + r.accepted + ")";
+}
 
 ParsedParameterDocument parseParameterDocument(const std::string& key, const std::string& text) {
     ParsedParameterDocument parsed;
@@ -146,43 +76,44 @@ ParsedParameterDocument parseParameterDocument(const std::string& key, const std
         parsed.validJson = false;
         return parsed;
     }
-    const auto found = std::find_if(std::begin(kGroups), std::end(kGroups),
-                                    [&key](const GroupRule& g) { return key == g.key; });
-    if (found == std::end(kGroups)) {
+    const EffectDescriptor* effect = findEffectDescriptor(key);
+    if (effect == nullptr) {
+        std::string keys;
+        for (const EffectDescriptor* d : effectDescriptors())
+            keys += (keys.empty() ? "" : ", ") + std::string(d->optionKey);
         parsed.rejections.push_back(
-            kPrefix + quoted(key.data(), key.size()) + " unknown key (accepted: " +
-            joined(kGroups, std::size(kGroups), [](const GroupRule& g) { return g.key; }) + ")");
+            {ParameterRejection::kUnknownKey, quoted(key.data(), key.size()), "", "", keys});
         return parsed;
     }
-    const GroupRule& group = *found;
     parsed.knownKey = true;
     if (!doc.IsObject()) {
-        parsed.rejections.push_back(kPrefix + key + " = " + compactJson(doc) +
-                                    " (accepted: object)");
+        parsed.rejections.push_back(
+            {ParameterRejection::kRoot, key, "", compactJson(doc), "object"});
         return parsed;
     }
-    const MemberRule* rulesEnd = group.members + group.count;
-    for (const MemberRule* rule = group.members; rule != rulesEnd; ++rule) {
-        const auto it = doc.FindMember(rule->name);  // the first of duplicates
+    for (size_t i = 0; i < effect->settingCount; ++i) {
+        const SettingDescriptor& setting = (*effect)[i];
+        const auto it = doc.FindMember(setting.member);  // the first of duplicates
         if (it == doc.MemberEnd()) continue;
-        ParameterSetting setting;
-        if (accept(*rule, it->value, &setting)) {
-            parsed.accepted.push_back(setting);
-        } else {
-            parsed.rejections.push_back(kPrefix + key + "." + rule->name + " = " +
-                                        compactJson(it->value) + " (accepted: " + rule->accepted +
-                                        ")");
-        }
+        ParameterSetting accepted{effect, i, {}};
+        if (accept(setting, it->value, &accepted.value))
+            parsed.accepted.push_back(accepted);
+        else
+            parsed.rejections.push_back({ParameterRejection::kValue, key, setting.member,
+                                         compactJson(it->value), setting.accepted});
     }
     std::set<std::string> unknown;
     for (auto it = doc.MemberBegin(); it != doc.MemberEnd(); ++it) {
         const std::string name(it->name.GetString(), it->name.GetStringLength());
-        const bool known = std::any_of(group.members, rulesEnd,
-                                       [&name](const MemberRule& r) { return name == r.name; });
+        const bool known =
+            std::any_of(effect->begin(), effect->end(),
+                        [&name](const SettingDescriptor& s) { return name == s.member; });
         if (known || !unknown.insert(name).second) continue;
-        parsed.rejections.push_back(
-            kPrefix + key + "." + quoted(name.data(), name.size()) + " unknown member (accepted: " +
-            joined(group.members, group.count, [](const MemberRule& r) { return r.name; }) + ")");
+        std::string members;
+        for (const SettingDescriptor& s : *effect)
+            members += (members.empty() ? "" : ", ") + std::string(s.member);
+        parsed.rejections.push_back({ParameterRejection::kUnknownMember, key,
+                                     quoted(name.data(), name.size()), "", members});
     }
     return parsed;
 }
@@ -194,14 +125,37 @@ void ParameterStore::merge(const std::string& key, const Settings& accepted) {
     Settings stored = entry;
     for (const ParameterSetting& setting : accepted) {
         const auto at = std::lower_bound(
-            stored.begin(), stored.end(), setting.member,
-            [](const ParameterSetting& s, ParameterMember m) { return s.member < m; });
-        if (at != stored.end() && at->member == setting.member)
+            stored.begin(), stored.end(), setting.index,
+            [](const ParameterSetting& s, size_t index) { return s.index < index; });
+        if (at != stored.end() && at->index == setting.index)
             *at = setting;
         else
             stored.insert(at, setting);
     }
     entry.swap(stored);
+}
+
+EffectState::EffectState() {
+    for (const EffectDescriptor* effect : effectDescriptors())
+        for (const SettingDescriptor& s : *effect)
+            if (s.engineMessage) slots_.push_back({&s, static_cast<int>(s.libraryDefault)});
+}
+
+size_t EffectState::slotOf(const SettingDescriptor& setting) const {
+    size_t i = 0;
+    while (slots_[i].setting != &setting) ++i;  // every kept member has a slot
+    return i;
+}
+
+int EffectState::value(const EffectDescriptor& effect, size_t index) const {
+    return slots_[slotOf(effect[index])].value;
+}
+
+bool EffectState::set(const EffectDescriptor& effect, size_t index, int value) {
+    Slot& slot = slots_[slotOf(effect[index])];
+    const bool changed = value != slot.value;
+    slot.value = value;
+    return changed;
 }
 
 }  // namespace video

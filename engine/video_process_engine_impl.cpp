@@ -330,7 +330,7 @@ int VideoProcessEngineImpl::processFrameUnguarded(int format, int width, int hei
         return kResultFailed;
 
     detectEngine_->setBrightnessDetectionEnabled(
-        lowlightEnhanceEnabled_ || (videoDenoiserEnabled_ && videoDenoiserMode_ == 0));
+        lowlightEnhanceEnabled() || (videoDenoiserEnabled() && videoDenoiserMode() == 0));
     detectEngine_->detect(frame, buffer, size, type, false);
 
     const int adjusted = applyAutomaticAdjustments(frame);
@@ -465,8 +465,8 @@ int VideoProcessEngineImpl::refuseProcessing() const {
     int code = 0;
     if (!inited_)
         code = kResultNotInitialized;
-    else if (!beautyEnabled_ && !colorEnhanceEnabled_ && !videoDenoiserEnabled_ &&
-             !lowlightEnhanceEnabled_)
+    else if (!beautyEnabled() && !colorEnhanceEnabled() && !videoDenoiserEnabled() &&
+             !lowlightEnhanceEnabled())
         code = kResultNoEffectEnabled;
     if (code != 0) reportProcessResult(code);
     return code;

@@ -65,14 +65,15 @@ public:
     bool darkScene() const { return automatic_.darkScene(); }
     RenderEngine* renderEngine() const { return renderEngine_.get(); }
     NativeDetectEngine* detectEngine() const { return detectEngine_.get(); }
-    bool beautyEnabled() const { return beautyEnabled_; }
-    bool colorEnhanceEnabled() const { return colorEnhanceEnabled_; }
-    bool videoDenoiserEnabled() const { return videoDenoiserEnabled_; }
-    bool lowlightEnhanceEnabled() const { return lowlightEnhanceEnabled_; }
-    int videoDenoiserMode() const { return videoDenoiserMode_; }
-    int videoDenoiserLevel() const { return videoDenoiserLevel_; }
-    int lowlightEnhanceMode() const { return lowlightEnhanceMode_; }
-    int lowlightEnhanceLevel() const { return lowlightEnhanceLevel_; }
+    // The caller-set effect state (effectState_), as the engine decides on it.
+    bool beautyEnabled() const;
+    bool colorEnhanceEnabled() const;
+    bool videoDenoiserEnabled() const;
+    bool lowlightEnhanceEnabled() const;
+    int videoDenoiserMode() const;
+    int videoDenoiserLevel() const;
+    int lowlightEnhanceMode() const;
+    int lowlightEnhanceLevel() const;
 
 private:
     // The operations themselves. The public ones run them through guard(),
@@ -107,9 +108,12 @@ private:
     // −1 (logged for `operation`) when GL could not make the effects'
     // textures. The chain stays marked for rebuilding on failure.
     int rebuildIfDirty(bool textureInput, const char* operation);
-    // Forwards accepted members to the render engine and the engine fields;
+    // Forwards accepted members to the render engine and the effect state;
     // nothing without a render engine.
     void applyParameterSettings(const std::vector<ParameterSetting>& settings);
+    // One member: to the render engine, and to effectState_ (logged on a
+    // change) when the engine keeps it.
+    void applySetting(const EffectDescriptor& effect, size_t index, const SettingValue& value);
     // Applies every remembered member, keys in byte order.
     void replayParameters();
     // −3 before init, −4 while no effect is enabled (reported to the
@@ -139,18 +143,12 @@ private:
     std::vector<int> detectionKinds_;
     bool chainDirty_ = true;
     ParameterStore pendingParameters_;
-    bool beautyEnabled_ = false;
-    bool colorEnhanceEnabled_ = false;
-    bool videoDenoiserEnabled_ = false;
-    bool lowlightEnhanceEnabled_ = false;
+    // Enable states, modes and levels; kept across release and init.
+    EffectState effectState_;
     bool useExternalContext_;
     bool inited_ = false;
     bool contextUser_ = false;  // registered with the private GL context
     bool cpuBackend_ = false;   // the render engine is the CPU one; no GL at all
-    int videoDenoiserMode_ = 0;
-    int videoDenoiserLevel_ = 0;
-    int lowlightEnhanceMode_ = 0;
-    int lowlightEnhanceLevel_ = 0;
     std::string renderer_;
     // Survives release and init, as the enable states do.
     AutomaticAdjustments automatic_;

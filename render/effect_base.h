@@ -60,6 +60,9 @@ public:
     }
 
     bool enabled = false;
+    // The public identifier reported with Draw's status (-1 for none); set
+    // by the factory that knows the effect's descriptor.
+    int publicId = -1;
     const int effectType;
     const int effectKind;
     std::shared_ptr<EffectBase> prevEffect;

@@ -52,7 +52,7 @@ void EffectChain::run(const std::shared_ptr<I420VideoFrame>& frame, ChainHandOve
         const bool readsBack = effect->effectType == kEffectTypeYUVOutputConvertor;
         const bool image = handOver.handOver(*effect, readsBack ? (index + 1) % 2 : index);
         const int status = effect->Draw(frame);
-        if (observer) observer->onEffectResult(status, publicEffectId(effect->effectType));
+        if (observer) observer->onEffectResult(status, effect->publicId);
         if (status == kDrawDone && image) {
             handOver.adoptOutput(*effect, readsBack);
             if (!readsBack) index = (index + 1) % 2;

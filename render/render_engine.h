@@ -6,11 +6,13 @@
 // backend needs around the calls (a current GL context) is its own contract.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <vector>
 
 #include "kelvo/video_process_engine.h"
 #include "render/effect_chain.h"
+#include "render/effect_descriptor.h"
 
 namespace kelvo {
 namespace video {
@@ -41,8 +43,12 @@ public:
     std::shared_ptr<EffectBase> effect(int type) const { return chain_.effect(type); }
     const std::list<std::shared_ptr<EffectBase>>& chain() const { return chain_.effects(); }
 
-    // Setters, routed through the effect's controls (render/effect_controls.h);
-    // each does nothing when the chain has no effect of its type.
+    // Hands a document's value to the first effect of the descriptor's
+    // internal type; nothing when the chain has none.
+    void applySetting(const EffectDescriptor& effect, size_t setting, const SettingValue& value);
+
+    // The named setters the engine and its automatic adjustments call, each
+    // a row of an effect's descriptor; defined beside the descriptors.
     void setBeautyEnable(bool enable);
     void setBeautySmoothness(float value);
     void setBeautyLightness(float value);
@@ -67,10 +73,6 @@ public:
 protected:
     EffectChain chain_;
     IVideoProcessObserver* effectObserver_ = nullptr;
-
-private:
-    template <class Controls>
-    Controls* controls(int type) const;
 };
 
 }  // namespace video

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "effects/green_high_pass.h"
+#include "render/effect_descriptor.h"
 
 namespace kelvo {
 namespace video {
@@ -29,6 +30,23 @@ constexpr BeautyParameters kBeautyDefaults{};
 constexpr int kBeautyContrastMax = 2;
 constexpr int kBeautyNoiseLevelMax = 2;
 
+// The settings both backends' beauty effects take (beauty_descriptor.cpp
+// routes the documents' members to them). Values are stored unchanged and
+// apply from the next Draw.
+class BeautyControls {
+public:
+    virtual void setSmoothness(float value) = 0;
+    virtual void setLightness(float value) = 0;
+    virtual void setRedness(float value) = 0;
+    virtual void setContrast(int value) = 0;
+    virtual void setSharpness(float value) = 0;
+    virtual void setLightStrength(float value) = 0;
+    virtual void setNoiseLevel(int value) = 0;
+
+protected:
+    ~BeautyControls() = default;
+};
+
 // Denoiser level 1 with beauty off: beauty runs as a plain smoother with
 // these settings.
 constexpr BeautyParameters kBeautyPlainSmoother{0.7f, 0.1f, 0.0f, 0.0f, 1};
@@ -39,7 +57,8 @@ struct BeautyRange {
     float low, high;
     constexpr bool contains(float x) const { return x > low && x < high; }
 };
-constexpr BeautyRange kBeautyUnitRange{-0.001f, 1.001f};  // blurAlpha, sharpen, degrees
+// blurAlpha, sharpen, degrees: the documents' unit range.
+constexpr BeautyRange kBeautyUnitRange{static_cast<float>(kUnitLow), static_cast<float>(kUnitHigh)};
 constexpr BeautyRange kBeautyContrastRange{-0.001f, 2.001f};
 
 // Size of the blur passes for an output size: half, computed in float and

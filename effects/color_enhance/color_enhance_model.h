@@ -21,6 +21,16 @@ constexpr float kColorEnhanceDefaultStrength = 0.5f;
 constexpr float kColorEnhanceDefaultSkinProtect = 1.0f;
 constexpr float kColorEnhanceStepScale = 100.0f;
 
+// The settings both backends' colour effects take, stored unchanged.
+class ColorEnhanceControls {
+public:
+    virtual void setStrength(float value) = 0;
+    virtual void setSkinProtect(float value) = 0;
+
+protected:
+    ~ColorEnhanceControls() = default;
+};
+
 // Share of the boost withheld on skin: the skin protection setting, or 0
 // without a skin table (whose weight would then mean nothing).
 constexpr float colorEnhanceSuppress(bool hasSkinTable, float skinProtect) {

@@ -19,6 +19,18 @@ class I420VideoFrame;
 constexpr int kLowlightModeMax = 1;
 constexpr int kLowlightLevelMax = 1;
 
+// The settings both backends' low-light effects take, stored unchanged; the
+// dark-scene flag comes from the engine's automatic adjustments.
+class LowlightControls {
+public:
+    virtual void setMode(int value) = 0;
+    virtual void setLevel(int value) = 0;
+    virtual void setDarkScene(bool value) = 0;
+
+protected:
+    ~LowlightControls() = default;
+};
+
 // Luma y = kLowlightLuma . rgb (BT.601 weights), clamped to 0..1.
 constexpr float kLowlightLuma[3] = {0.299f, 0.587f, 0.114f};
 

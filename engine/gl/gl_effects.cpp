@@ -17,12 +17,22 @@ std::shared_ptr<EffectBase> make() {
 }
 }  // namespace
 
-const GLEffectMakers& glEffectMakers() {
-    static const GLEffectMakers makers{make<EffectOESConvertor>,   make<EffectYUVInputConvertor>,
-                                       make<EffectTextureOutput>,  make<EffectYUVOutputConvertor>,
-                                       make<EffectGPUBeauty>,      make<EffectColorEnhance>,
-                                       make<EffectLowlightEnhance>};
-    return makers;
+EffectMaker glEffectMaker(int type) {
+    static const struct {
+        int type;
+        EffectMaker make;
+    } kMakers[] = {
+        {kEffectTypeOESConvertor, make<EffectOESConvertor>},
+        {kEffectTypeYUVInputConvertor, make<EffectYUVInputConvertor>},
+        {kEffectTypeBeauty, make<EffectGPUBeauty>},
+        {kEffectTypeColorEnhance, make<EffectColorEnhance>},
+        {kEffectTypeLowlightEnhance, make<EffectLowlightEnhance>},
+        {kEffectTypeTextureOutput, make<EffectTextureOutput>},
+        {kEffectTypeYUVOutputConvertor, make<EffectYUVOutputConvertor>},
+    };
+    for (const auto& row : kMakers)
+        if (row.type == type) return row.make;
+    return nullptr;
 }
 
 }  // namespace video

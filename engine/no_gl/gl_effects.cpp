@@ -3,10 +3,7 @@
 namespace kelvo {
 namespace video {
 
-const GLEffectMakers& glEffectMakers() {
-    static const GLEffectMakers none{};
-    return none;
-}
+EffectMaker glEffectMaker(int) { return nullptr; }
 
 }  // namespace video
 }  // namespace kelvo

@@ -7,7 +7,11 @@
 #   - the effect models (effects/ and effects/<effect>/ themselves) and the
 #     GL-free render layer (render/ itself) include only themselves, frame/,
 #     resources/ (the embedded tables) and the public headers.
-# Prints every include that breaks a rule and fails if there is one.
+# And the rule that keeps an effect described once: an option key's text
+# ("beauty_effect_option") appears in the library's sources only in the
+# folder whose descriptor declares it (callers such as tools, tests and the
+# integrations may write keys).
+# Prints every include or key that breaks a rule and fails if there is one.
 set -euo pipefail
 root=${1:-$(dirname "$0")/../..}
 cd "$root"
@@ -33,6 +37,30 @@ while IFS= read -r file; do
     fi
   fi
 done < <(git ls-files '*.h' '*.cpp' '*.c' 2>/dev/null || find . -name '*.h' -o -name '*.cpp' | sed 's|^\./||')
+
+files() { git ls-files '*.h' '*.cpp' '*.c' 2>/dev/null || find . -name '*.h' -o -name '*.cpp' | sed 's|^\./||'; }
+# Descriptor definitions: `const EffectDescriptor kName{` with the option key
+# as the first string, on that line or the next.
+descriptors=0
+while IFS= read -r file; do
+  [[ $file =~ $library ]] || continue
+  while IFS= read -r key; do
+    [ -n "$key" ] || continue
+    descriptors=$((descriptors + 1))
+    folder=$(dirname "$file")
+    while IFS= read -r hit; do
+      [[ $hit =~ $library ]] || continue
+      [[ $hit == "$folder"/* ]] && continue
+      grep -nF "\"$key\"" "$hit" | sed "s|^|$hit: option key of $folder: |"
+      status=1
+    done < <(files | xargs grep -lF "\"$key\"" 2>/dev/null)
+  done < <(awk '/^const EffectDescriptor k[A-Za-z]*\{/ { if (!match($0, /"[^"]*"/)) { getline; match($0, /"[^"]*"/) }
+         if (RSTART) print substr($0, RSTART + 1, RLENGTH - 2) }' "$file")
+done < <(files | xargs grep -lE '^const EffectDescriptor k[A-Za-z]*\{' 2>/dev/null)
+if [ $descriptors -eq 0 ]; then
+  echo "no effect descriptor found"
+  status=1
+fi
 
 [ $status -eq 0 ] && echo "include rules hold"
 exit $status

@@ -5,7 +5,6 @@
 #include <memory>
 
 #include "render/gl/gl_effect_base.h"
-#include "render/effect_controls.h"
 #include "effects/beauty/beauty_model.h"
 
 namespace kelvo {

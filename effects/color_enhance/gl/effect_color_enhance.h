@@ -5,7 +5,6 @@
 
 #include "render/gl/gl_effect_base.h"
 #include "effects/color_enhance/color_enhance_model.h"
-#include "render/effect_controls.h"
 
 namespace kelvo {
 namespace video {

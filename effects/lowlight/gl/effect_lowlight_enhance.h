@@ -6,7 +6,6 @@
 
 #include "render/gl/gl_effect_base.h"
 #include "effects/lowlight/lowlight_model.h"
-#include "render/effect_controls.h"
 
 namespace kelvo {
 namespace video {

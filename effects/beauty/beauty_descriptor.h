@@ -1,0 +1,22 @@
+// The beauty effect's parameter document, described once.
+#pragma once
+
+#include "render/effect_descriptor.h"
+
+namespace kelvo {
+namespace video {
+
+// Rows of kBeautyDescriptor, in apply order.
+enum BeautySetting {
+    kBeautyEnableSetting,
+    kBeautySmoothnessSetting,
+    kBeautyLightnessSetting,
+    kBeautyRednessSetting,
+    kBeautyContrastSetting,
+    kBeautySharpnessSetting,
+};
+
+extern const EffectDescriptor kBeautyDescriptor;
+
+}  // namespace video
+}  // namespace kelvo
