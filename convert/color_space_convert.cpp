@@ -87,13 +87,7 @@ void YuvRowToPacked_C(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint
 
 PackedRows packedRowsFor(CpuFlags flags) {
     PackedRows rows = {PackedRowToY_C, PackedRowPairToUV_C, YuvRowToPacked_C};
-#if KELVO_CPU_X86
-    if (flags & kCpuFlagSSE2)
-        rows = {PackedRowToY_SSE2, PackedRowPairToUV_SSE2, YuvRowToPacked_SSE2};
-    if (flags & kCpuFlagAVX2) rows.toY = PackedRowToY_AVX2, rows.toUV = PackedRowPairToUV_AVX2;
-#else
-    (void)flags;
-#endif
+    packedRowsInitArch(rows, flags);
     return rows;
 }
 

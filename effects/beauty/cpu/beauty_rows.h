@@ -135,10 +135,6 @@ void BeautyMixSpan_C(const BeautyMixUniforms& u, const uint8_t* above, const uin
                                int width);                                                       \
     void BeautyGradeRow_##suffix(const BeautyMixUniforms& u, float* rgb, int count);
 
-// Fast rows; call only where the CPU has the instruction set.
-KELVO_BEAUTY_ROWS(SSE2)
-KELVO_BEAUTY_ROWS(AVX2)
-
 // One set of rows.
 struct BeautyRows {
     decltype(&BeautyDownsizeRow_C) downsize;
@@ -152,6 +148,10 @@ struct BeautyRows {
     decltype(&BeautyGradeRow_C) grade;
 };
 
+// Puts the rows of the build's architecture that need no flag outside
+// `flags` into `rows`. Defined once per architecture, in <arch>/beauty_init.cpp beside
+// this file (generic/ where the architecture has no rows).
+void beautyRowsInitArch(BeautyRows& rows, CpuFlags flags);
 // The fastest rows that need no flag outside `flags`.
 BeautyRows beautyRowsFor(CpuFlags flags);
 // beautyRowsFor(cpuFlags()), filled on the first call. Thread-safe.

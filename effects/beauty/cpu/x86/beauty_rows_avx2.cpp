@@ -1,13 +1,9 @@
-// Built only where the compiler targets the instruction set (x86 builds
-// give this file its flag); elsewhere the portable rows are used.
-#if defined(__AVX2__)
-
 #include <immintrin.h>
 
 #include <cstddef>
 #include <cstdint>
 
-#include "effects/beauty/cpu/beauty_rows.h"
+#include "effects/beauty/cpu/x86/beauty_rows_x86.h"
 #include "effects/beauty/cpu/beauty_rows_simd.h"
 #include "cpu/vec_avx2.h"
 
@@ -240,5 +236,3 @@ void BeautyGradeRow_AVX2(const BeautyMixUniforms& u, float* rgb, int count) {
 }
 
 }  // namespace kelvo::video
-
-#endif  // __AVX2__

@@ -1,13 +1,9 @@
-// Built only where the compiler targets the instruction set (x86 builds
-// give this file its flag); elsewhere the portable rows are used.
-#if defined(__SSE2__)
-
 #include <emmintrin.h>
 
 #include <cstddef>
 #include <cstring>
 
-#include "effects/beauty/cpu/beauty_rows.h"
+#include "effects/beauty/cpu/x86/beauty_rows_x86.h"
 #include "effects/beauty/cpu/beauty_rows_simd.h"
 #include "cpu/vec_sse2.h"
 
@@ -201,5 +197,3 @@ void BeautyGradeRow_SSE2(const BeautyMixUniforms& u, float* rgb, int count) {
 }
 
 }  // namespace kelvo::video
-
-#endif  // __SSE2__
