@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstddef>
 #include <cstdlib>
+#include <cstring>
 
 #include <libyuv/convert.h>
 #include <libyuv/video_common.h>
@@ -85,8 +86,17 @@ void YuvRowToPacked_C(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint
     }
 }
 
+void PackedKeepAlphaRow_C(uint8_t* dst, const uint32_t* colour, int width, uint32_t alphaMask) {
+    for (int x = 0; x < width; ++x) {
+        uint32_t kept;
+        std::memcpy(&kept, dst + 4 * x, 4);
+        kept = (kept & alphaMask) | (colour[x] & ~alphaMask);
+        std::memcpy(dst + 4 * x, &kept, 4);
+    }
+}
+
 PackedRows packedRowsFor(CpuFlags flags) {
-    PackedRows rows = {PackedRowToY_C, PackedRowPairToUV_C, YuvRowToPacked_C};
+    PackedRows rows = {PackedRowToY_C, PackedRowPairToUV_C, YuvRowToPacked_C, PackedKeepAlphaRow_C};
     packedRowsInitArch(rows, flags);
     return rows;
 }

@@ -54,12 +54,18 @@ void PackedRowPairToUV_C(const uint8_t* src0, const uint8_t* src1, uint8_t* dstU
                          int width, const PackedRowCoeffs& c);
 void YuvRowToPacked_C(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* dst, int width,
                       const YuvFixedDecode& k, int r, int g, int b);
+// width pixels: dst keeps its bits of alphaMask and takes the others from
+// colour, so a picture written back leaves the caller's alpha as it was.
+using PackedKeepAlphaRowFn = void (*)(uint8_t* dst, const uint32_t* colour, int width,
+                                      uint32_t alphaMask);
+void PackedKeepAlphaRow_C(uint8_t* dst, const uint32_t* colour, int width, uint32_t alphaMask);
 
 // The packed conversions' rows of one instruction-set level.
 struct PackedRows {
     PackedRowToYFn toY;
     PackedRowPairToUVFn toUV;
     YuvRowToPackedFn fromYuv;
+    PackedKeepAlphaRowFn keepAlpha;
 };
 // Puts the rows of the build's architecture that need no flag outside
 // `flags` into `rows`. Defined once per architecture, in <arch>/color_space_init.cpp

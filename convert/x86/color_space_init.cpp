@@ -4,8 +4,10 @@ namespace kelvo {
 namespace video {
 
 void packedRowsInitArch(PackedRows& rows, CpuFlags flags) {
-    if (flags & kCpuFlagSSE2)
-        rows = {PackedRowToY_SSE2, PackedRowPairToUV_SSE2, YuvRowToPacked_SSE2};
+    if (flags & kCpuFlagSSE2) {
+        rows = {PackedRowToY_SSE2, PackedRowPairToUV_SSE2, YuvRowToPacked_SSE2,
+                PackedKeepAlphaRow_SSE2};
+    }
     if (flags & kCpuFlagAVX2) rows.toY = PackedRowToY_AVX2, rows.toUV = PackedRowPairToUV_AVX2;
 }
 
