@@ -113,11 +113,6 @@ void BeautyBlurAlphaColumnRow_C(const uint8_t* const* rows, uint8_t* dst, int wi
 void BeautyMixRow_C(const BeautyMixUniforms& u, const uint8_t* above, const uint8_t* row,
                     const uint8_t* below, const uint8_t* blur0, const uint8_t* blur1,
                     uint32_t blurWeight, uint8_t* dst, int width);
-// The mix for pixels [x0, x1) of a row `width` wide; the fast rows hand it
-// the edges and their tail.
-void BeautyMixSpan_C(const BeautyMixUniforms& u, const uint8_t* above, const uint8_t* row,
-                     const uint8_t* below, const uint8_t* blur0, const uint8_t* blur1,
-                     uint32_t blurWeight, uint8_t* dst, int width, int x0, int x1);
 
 #define KELVO_BEAUTY_ROWS(suffix)                                                                \
     void BeautyDownsizeRow_##suffix(const uint8_t* src, const int32_t* x0, const int32_t* x1,    \
