@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstddef>
 #include <cstdlib>
+#include <cstring>
 
 #include <libyuv/convert.h>
 #include <libyuv/video_common.h>
@@ -85,15 +86,18 @@ void YuvRowToPacked_C(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint
     }
 }
 
+void PackedKeepAlphaRow_C(uint8_t* dst, const uint32_t* colour, int width, uint32_t alphaMask) {
+    for (int x = 0; x < width; ++x) {
+        uint32_t kept;
+        std::memcpy(&kept, dst + 4 * x, 4);
+        kept = (kept & alphaMask) | (colour[x] & ~alphaMask);
+        std::memcpy(dst + 4 * x, &kept, 4);
+    }
+}
+
 PackedRows packedRowsFor(CpuFlags flags) {
-    PackedRows rows = {PackedRowToY_C, PackedRowPairToUV_C, YuvRowToPacked_C};
-#if KELVO_CPU_X86
-    if (flags & kCpuFlagSSE2)
-        rows = {PackedRowToY_SSE2, PackedRowPairToUV_SSE2, YuvRowToPacked_SSE2};
-    if (flags & kCpuFlagAVX2) rows.toY = PackedRowToY_AVX2, rows.toUV = PackedRowPairToUV_AVX2;
-#else
-    (void)flags;
-#endif
+    PackedRows rows = {PackedRowToY_C, PackedRowPairToUV_C, YuvRowToPacked_C, PackedKeepAlphaRow_C};
+    packedRowsInitArch(rows, flags);
     return rows;
 }
 

@@ -54,23 +54,23 @@ void PackedRowPairToUV_C(const uint8_t* src0, const uint8_t* src1, uint8_t* dstU
                          int width, const PackedRowCoeffs& c);
 void YuvRowToPacked_C(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* dst, int width,
                       const YuvFixedDecode& k, int r, int g, int b);
-#if KELVO_CPU_X86
-void PackedRowToY_SSE2(const uint8_t* src, uint8_t* dstY, int width, const PackedRowCoeffs& c);
-void PackedRowPairToUV_SSE2(const uint8_t* src0, const uint8_t* src1, uint8_t* dstU, uint8_t* dstV,
-                            int width, const PackedRowCoeffs& c);
-void YuvRowToPacked_SSE2(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* dst,
-                         int width, const YuvFixedDecode& k, int r, int g, int b);
-void PackedRowToY_AVX2(const uint8_t* src, uint8_t* dstY, int width, const PackedRowCoeffs& c);
-void PackedRowPairToUV_AVX2(const uint8_t* src0, const uint8_t* src1, uint8_t* dstU, uint8_t* dstV,
-                            int width, const PackedRowCoeffs& c);
-#endif
+// width pixels: dst keeps its bits of alphaMask and takes the others from
+// colour, so a picture written back leaves the caller's alpha as it was.
+using PackedKeepAlphaRowFn = void (*)(uint8_t* dst, const uint32_t* colour, int width,
+                                      uint32_t alphaMask);
+void PackedKeepAlphaRow_C(uint8_t* dst, const uint32_t* colour, int width, uint32_t alphaMask);
 
 // The packed conversions' rows of one instruction-set level.
 struct PackedRows {
     PackedRowToYFn toY;
     PackedRowPairToUVFn toUV;
     YuvRowToPackedFn fromYuv;
+    PackedKeepAlphaRowFn keepAlpha;
 };
+// Puts the rows of the build's architecture that need no flag outside
+// `flags` into `rows`. Defined once per architecture, in <arch>/color_space_init.cpp
+// beside this file (generic/ where the architecture has no rows).
+void packedRowsInitArch(PackedRows& rows, CpuFlags flags);
 // The fastest rows that need no flag outside `flags`.
 PackedRows packedRowsFor(CpuFlags flags);
 // packedRowsFor(cpuFlags()), filled on the first call. Thread-safe.

@@ -9,10 +9,6 @@
 #include <new>
 #include <vector>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "convert/buffer_layout.h"
 #include "convert/color_space_convert.h"
 #include "convert/color_space_rows.h"
@@ -119,29 +115,13 @@ int i420ToPackedKeepingAlpha(const I420VideoFrame& frame, int videoType, int str
                              uint8_t* buffer) {
     const int w = frame.width();
     const PackedFrameRows rows(frame, videoType);
-    const uint32_t alphaMask = rows.alphaMask;
+    const PackedKeepAlphaRowFn keepAlpha = packedRows().keepAlpha;
     thread_local std::vector<uint32_t> row;
     if (row.size() < size_t(w)) row.resize(size_t(w));
 
     for (int y = 0; y < frame.height(); ++y) {
         rows.row(frame, y, reinterpret_cast<uint8_t*>(row.data()));
-        uint8_t* dst = buffer + ptrdiff_t(y) * stride;
-        int x = 0;
-#if defined(__SSE2__)
-        const __m128i keep = _mm_set1_epi32(static_cast<int>(alphaMask));
-        for (; x + 4 <= w; x += 4) {
-            auto* d = reinterpret_cast<__m128i*>(dst + 4 * x);
-            const __m128i colour = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&row[x]));
-            _mm_storeu_si128(d, _mm_or_si128(_mm_and_si128(_mm_loadu_si128(d), keep),
-                                             _mm_andnot_si128(keep, colour)));
-        }
-#endif
-        for (; x < w; ++x) {
-            uint32_t kept;
-            std::memcpy(&kept, dst + 4 * x, 4);
-            kept = (kept & alphaMask) | (row[x] & ~alphaMask);
-            std::memcpy(dst + 4 * x, &kept, 4);
-        }
+        keepAlpha(buffer + ptrdiff_t(y) * stride, row.data(), w, rows.alphaMask);
     }
     return 0;
 }

@@ -3,11 +3,20 @@
 // functions that kernels take as a template parameter, so that a kernel is
 // written once and compiled per instruction set.
 //
-//   kind                          portable      SSE2            AVX2
-//   32-bit float / int lanes      ScalarOps     SSE2Ops         AVX2Ops      vec.h, vec_sse2.h,
-//   vec_avx2.h 16-bit integer lanes          ScalarOps16   SSE2Ops16       AVX2Ops16    vec16.h,
-//   vec16_sse2.h, vec16_avx2.h RGBA8 pixel lanes             (the _C rows) Sse2            Avx2
-//   effects/beauty/cpu/beauty_rows_{sse2,avx2}.cpp
+// clang-format off
+//   kind                  portable      SSE2        AVX2        defined in
+//   32-bit float/int      ScalarOps     SSE2Ops     AVX2Ops     cpu/vec.h, vec_sse2.h, vec_avx2.h
+//   16-bit integer        ScalarOps16   SSE2Ops16   AVX2Ops16   cpu/vec16.h, vec16_sse2.h,
+//                                                               vec16_avx2.h
+//   RGBA8 pixels          ScalarPixels  Sse2        Avx2        effects/beauty/cpu/beauty_rows.cpp,
+//                                                               x86/beauty_rows_{sse2,avx2}.cpp
+// clang-format on
+//
+// A new instruction set is a new column: with its sets (a header per kind
+// as vec_sse2.h, a pixel set beside the beauty rows) every row family
+// written over them gets its rows.
+// ScalarPixels provides what the beauty mix uses (its portable row is that
+// instantiation); the other portable beauty rows are written out.
 //
 // What a set of each kind provides is stated here in code, as expressions
 // that must compile, and every set is checked against it where it is
@@ -63,12 +72,12 @@ template <class O, class A = Any<O>>
 using Ops32 = decltype(
     std::integral_constant<int, O::N>{}, A::f* A::f + A::f - A::f, O::set(0.0f), O::seti(0),
     O::loadf(static_cast<const float*>(nullptr)), O::storef(static_cast<float*>(nullptr), A::f),
-    O::min(A::f, A::f), O::max(A::f, A::f), O::sqrt(A::f), O::lt(A::f, A::f), O::le(A::f, A::f),
-    O::gt(A::f, A::f), O::ne(A::f, A::f), O::gti(A::i, A::i), O::select(A::m, A::f, A::f),
-    O::selecti(A::m, A::i, A::i), O::cvtt(A::f), O::cvtf(A::i), O::bits(A::f), O::fromBits(A::i),
-    O::addi(A::i, A::i), O::subi(A::i, A::i), O::andi(A::i, 0), O::ori(A::i, 0),
-    O::template srai<1>(A::i), O::template slli<1>(A::i), O::template srli<1>(A::i),
-    O::gather(static_cast<const float*>(nullptr), A::i),
+    O::loadi(Bytes::in), O::storei(Bytes::out, A::i), O::min(A::f, A::f), O::max(A::f, A::f),
+    O::sqrt(A::f), O::lt(A::f, A::f), O::le(A::f, A::f), O::gt(A::f, A::f), O::ne(A::f, A::f),
+    O::gti(A::i, A::i), O::select(A::m, A::f, A::f), O::selecti(A::m, A::i, A::i), O::cvtt(A::f),
+    O::cvtf(A::i), O::bits(A::f), O::fromBits(A::i), O::addi(A::i, A::i), O::subi(A::i, A::i),
+    O::andi(A::i, 0), O::ori(A::i, 0), O::template srai<1>(A::i), O::template slli<1>(A::i),
+    O::template srli<1>(A::i), O::gather(static_cast<const float*>(nullptr), A::i),
     O::gatheri(static_cast<const int32_t*>(nullptr), A::i), O::u16Biased(A::i), O::anyi(A::i),
     O::gather64(static_cast<const uint64_t*>(nullptr), A::i, A::i, A::i),
     O::gather64Two(static_cast<const uint64_t*>(nullptr), static_cast<const uint64_t*>(nullptr),
@@ -94,7 +103,8 @@ using Ops16 = decltype(std::integral_constant<int, O::N>{}, O::set(int16_t{0}), 
 //                      of r[k] holding cells k, k + 4, ...
 //   unpackLo/Hi32/64   interleaving within 128-bit parts
 //   set1, set1f, andi, ori, add, sub, maxi, mini, srli/slli/srai<N>
-//   add, sub, mul, div, min, max, cmpgt/lt/ge/le, fand, fandnot (floats)
+//   add, sub, mul, div, min, max, cmpgt/lt/ge/le, fand, fandnot, select
+//                      (floats; select(mask, a, b) takes a where mask is set)
 //   toFloat, toIntRound (nearest even), toIntTrunc
 //   avgU8              rounded byte averages
 //   deinterleave       pixels 2k and 2k + 1 apart; interleave back
@@ -115,8 +125,8 @@ using PixelLanes = decltype(
     V::template srai<1>(A::i), V::add(A::f, A::f), V::sub(A::f, A::f), V::mul(A::f, A::f),
     V::div(A::f, A::f), V::min(A::f, A::f), V::max(A::f, A::f), V::cmpgt(A::f, A::f),
     V::cmplt(A::f, A::f), V::cmpge(A::f, A::f), V::cmple(A::f, A::f), V::fand(A::f, A::f),
-    V::fandnot(A::f, A::f), V::toFloat(A::i), V::toIntRound(A::f), V::toIntTrunc(A::f),
-    V::avgU8(A::i, A::i), V::deinterleave(A::i, A::i, A::out, A::out),
+    V::fandnot(A::f, A::f), V::select(A::f, A::f, A::f), V::toFloat(A::i), V::toIntRound(A::f),
+    V::toIntTrunc(A::f), V::avgU8(A::i, A::i), V::deinterleave(A::i, A::i, A::out, A::out),
     V::interleave(A::i, A::i, A::out), V::widen(A::i, A::out), V::narrow(A::i, A::i),
     V::add16(A::i, A::i), V::template srli16<1>(A::i), V::uniformWeights(0u),
     V::blend(A::i, A::i, A::w), V::blendPerPixel(A::i, A::i, A::i), V::madd(A::i, A::i), void());

@@ -34,6 +34,14 @@ struct ScalarOps {
     static I seti(int32_t x) { return x; }
     static F loadf(const float* p) { return *p; }
     static void storef(float* p, F v) { *p = v; }
+    // N int32s from any memory (pixels read so hold bytes 0..3 of each in
+    // increasing significance: the lanes are little-endian everywhere).
+    static I loadi(const void* p) {
+        I v;
+        std::memcpy(&v, p, sizeof v);
+        return v;
+    }
+    static void storei(void* p, I v) { std::memcpy(p, &v, sizeof v); }
     static F min(F a, F b) { return a < b ? a : b; }
     static F max(F a, F b) { return a > b ? a : b; }
     static F sqrt(F a) { return __builtin_sqrtf(a); }

@@ -21,6 +21,8 @@ struct AVX2Ops {
     static I seti(int32_t x) { return _mm256_set1_epi32(x); }
     static F loadf(const float* p) { return _mm256_loadu_ps(p); }
     static void storef(float* p, F v) { _mm256_storeu_ps(p, v); }
+    static I loadi(const void* p) { return _mm256_loadu_si256(static_cast<const I*>(p)); }
+    static void storei(void* p, I v) { _mm256_storeu_si256(static_cast<I*>(p), v); }
     static F min(F a, F b) { return _mm256_min_ps(a, b); }
     static F max(F a, F b) { return _mm256_max_ps(a, b); }
     static F sqrt(F a) { return _mm256_sqrt_ps(a); }

@@ -20,6 +20,8 @@ struct SSE2Ops {
     static I seti(int32_t x) { return _mm_set1_epi32(x); }
     static F loadf(const float* p) { return _mm_loadu_ps(p); }
     static void storef(float* p, F v) { _mm_storeu_ps(p, v); }
+    static I loadi(const void* p) { return _mm_loadu_si128(static_cast<const I*>(p)); }
+    static void storei(void* p, I v) { _mm_storeu_si128(static_cast<I*>(p), v); }
     static F min(F a, F b) { return _mm_min_ps(a, b); }
     static F max(F a, F b) { return _mm_max_ps(a, b); }
     static F sqrt(F a) { return _mm_sqrt_ps(a); }

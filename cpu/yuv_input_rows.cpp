@@ -41,12 +41,7 @@ void YUVToRGBARow_C(const YUVInputLines& rows, uint8_t* dstRGBA, int width,
 
 YUVInputRows yuvInputRowsFor(CpuFlags flags) {
     YUVInputRows rows = {ChromaAcrossRow_C, YUVToRGBARow_C};
-#if KELVO_CPU_X86
-    if (flags & kCpuFlagSSE2) rows = {ChromaAcrossRow_SSE2, YUVToRGBARow_SSE2};
-    if (flags & kCpuFlagAVX2) rows = {ChromaAcrossRow_AVX2, YUVToRGBARow_AVX2};
-#else
-    (void)flags;
-#endif
+    yuvInputRowsInitArch(rows, flags);
     return rows;
 }
 

@@ -53,19 +53,17 @@ using YUVToRGBARowFn = void (*)(const YUVInputLines& rows, uint8_t* dstRGBA, int
                                 const YUVInputFixed& k);
 
 void ChromaAcrossRow_C(const uint8_t* padded, uint8_t* out, int width);
-void ChromaAcrossRow_SSE2(const uint8_t* padded, uint8_t* out, int width);
-void ChromaAcrossRow_AVX2(const uint8_t* padded, uint8_t* out, int width);
 void YUVToRGBARow_C(const YUVInputLines& rows, uint8_t* dstRGBA, int width, const YUVInputFixed& k);
-void YUVToRGBARow_SSE2(const YUVInputLines& rows, uint8_t* dstRGBA, int width,
-                       const YUVInputFixed& k);
-void YUVToRGBARow_AVX2(const YUVInputLines& rows, uint8_t* dstRGBA, int width,
-                       const YUVInputFixed& k);
 
 // The input conversion's rows of one instruction-set level.
 struct YUVInputRows {
     ChromaAcrossRowFn chromaAcross;
     YUVToRGBARowFn toRGBA;
 };
+// Puts the rows of the build's architecture that need no flag outside
+// `flags` into `rows`. Defined once per architecture, in <arch>/yuv_input_init.cpp beside
+// this file (generic/ where the architecture has no rows).
+void yuvInputRowsInitArch(YUVInputRows& rows, CpuFlags flags);
 // The fastest rows that need no flag outside `flags`.
 YUVInputRows yuvInputRowsFor(CpuFlags flags);
 // yuvInputRowsFor(cpuFlags()), filled on the first call. Thread-safe.

@@ -81,16 +81,6 @@ void blendMovingBlock16x16(const uint8_t* reference, int referenceStride, const 
 void blendStaticBlock16x16(const uint8_t* reference, int referenceStride, const uint8_t* source,
                            int sourceStride, uint8_t* out, int outStride, float staticWeight);
 
-#if KELVO_CPU_X86
-// The same blends in SSE2, equal for every pair of samples; they run from
-// denoiserRows() (denoiser_rows.h). The static one takes weights in 0..1
-// (others go to the portable code).
-void blendMovingBlock16x16SSE2(const uint8_t* reference, int referenceStride, const uint8_t* source,
-                               int sourceStride, uint8_t* out, int outStride);
-void blendStaticBlock16x16SSE2(const uint8_t* reference, int referenceStride, const uint8_t* source,
-                               int sourceStride, uint8_t* out, int outStride, float staticWeight);
-#endif
-
 // Overwrites every full block of out with its moving or static blend, with
 // the blends of `rows`.
 void blendBlocks(const uint8_t* reference, const uint8_t* source, uint8_t* out, int stride,

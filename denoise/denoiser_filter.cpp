@@ -37,19 +37,7 @@ private:
 DenoiserRows denoiserRowsFor(CpuFlags flags) {
     DenoiserRows rows = {CopyBlock16x16_C, Variance16x8_C, DenoiseBlock_C, blendMovingBlock16x16,
                          blendStaticBlock16x16};
-#if KELVO_CPU_X86
-    if (flags & kCpuFlagSSE2) {
-        rows = {CopyBlock16x16_SSE2, Variance16x8_SSE2, DenoiseBlock_SSE2,
-                blendMovingBlock16x16SSE2, blendStaticBlock16x16SSE2};
-    }
-    if (flags & kCpuFlagAVX2) {
-        rows.copyBlock16x16 = CopyBlock16x16_AVX2;
-        rows.variance16x8 = Variance16x8_AVX2;
-        rows.denoiseBlock = DenoiseBlock_AVX2;
-    }
-#else
-    (void)flags;
-#endif
+    denoiserRowsInitArch(rows, flags);
     return rows;
 }
 

@@ -29,6 +29,10 @@ struct DenoiserRows {
                         int sourceStride, uint8_t* out, int outStride, float staticWeight);
 };
 
+// Puts the rows of the build's architecture that need no flag outside
+// `flags` into `rows`. Defined once per architecture, in <arch>/denoise_init.cpp
+// beside this file (generic/ where the architecture has no rows).
+void denoiserRowsInitArch(DenoiserRows& rows, CpuFlags flags);
 // The fastest set that needs no flag outside `flags`.
 DenoiserRows denoiserRowsFor(CpuFlags flags);
 // denoiserRowsFor(cpuFlags()), filled on the first call. Thread-safe.
@@ -44,11 +48,6 @@ std::unique_ptr<DenoiserFilter> denoiserFilterFor(const DenoiserRows& rows);
                                         uint8_t* out, int outStride, const uint8_t* source,       \
                                         int sourceStride, int motion, int strong, int* sumDiff);
 KELVO_DENOISER_ROWS(C)
-#if KELVO_CPU_X86
-KELVO_DENOISER_ROWS(SSE2)
-KELVO_DENOISER_ROWS(AVX2)
-#endif
-#undef KELVO_DENOISER_ROWS
 
 }  // namespace video
 }  // namespace kelvo

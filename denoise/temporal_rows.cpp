@@ -73,13 +73,9 @@ const TemporalRows kTemporalRowsC = {columnSumsC, temporalWeightsC, temporalBlen
 }  // namespace
 
 TemporalRows temporalRowsFor(CpuFlags flags) {
-#if KELVO_CPU_X86
-    if (flags & kCpuFlagAVX2) return kTemporalRowsAVX2;
-    if (flags & kCpuFlagSSE2) return kTemporalRowsSSE2;
-#else
-    (void)flags;
-#endif
-    return kTemporalRowsC;
+    TemporalRows rows = kTemporalRowsC;
+    temporalRowsInitArch(rows, flags);
+    return rows;
 }
 
 const TemporalRows& temporalRows() {

@@ -63,6 +63,10 @@ struct TemporalRows {
     void (*maxHalve)(const uint8_t* a, const uint8_t* b, uint8_t* out, int width);
 };
 
+// Puts the rows of the build's architecture that need no flag outside
+// `flags` into `rows`. Defined once per architecture, in <arch>/denoise_init.cpp
+// beside this file (generic/ where the architecture has no rows).
+void temporalRowsInitArch(TemporalRows& rows, CpuFlags flags);
 // The fastest rows that need no flag outside `flags`.
 TemporalRows temporalRowsFor(CpuFlags flags);
 // temporalRowsFor(cpuFlags()), filled on the first call. Thread-safe.
@@ -78,10 +82,10 @@ void temporalBlendC(const uint8_t* reference, const uint8_t* source, const uint1
                     int limit, const uint8_t* weight, uint8_t* out, int width);
 void maxHalveC(const uint8_t* a, const uint8_t* b, uint8_t* out, int width);
 
-#if KELVO_CPU_X86
+// The x86 rows' tables (denoise/x86/denoise_init.cpp puts them in place),
+// declared here because their files define them against this header.
 extern const TemporalRows kTemporalRowsSSE2;
 extern const TemporalRows kTemporalRowsAVX2;
-#endif
 
 }  // namespace video
 }  // namespace kelvo

@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+#include "system/cpu_features.h"
+
 namespace kelvo {
 namespace video {
 
@@ -15,6 +17,20 @@ namespace video {
 void addRowChange(uint8_t* dst, const uint8_t* now, const uint8_t* was, int n);
 // The same with no vector instructions, for tests of the fast one.
 void addRowChange_C(uint8_t* dst, const uint8_t* now, const uint8_t* was, int n);
+
+// The row of one instruction-set level.
+struct PlaneChangeRows {
+    decltype(&addRowChange_C) addRow;
+};
+// The fastest rows that need no flag outside `flags`.
+PlaneChangeRows planeChangeRowsFor(CpuFlags flags);
+// planeChangeRowsFor(cpuFlags()), filled on the first call. Thread-safe.
+const PlaneChangeRows& planeChangeRows();
+// Puts the rows of the build's architecture that need no flag outside
+// `flags` into `rows`. Defined once per architecture, in
+// <arch>/plane_change_init.cpp beside this file (generic/ where the
+// architecture has no rows).
+void planeChangeRowsInitArch(PlaneChangeRows& rows, CpuFlags flags);
 
 // addRowChange over `rows` rows of `width` bytes, each plane with its own
 // stride. Nothing happens for a width or row count below 1.

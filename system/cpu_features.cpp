@@ -12,17 +12,6 @@ constexpr CpuFlags kAllCpuFlags = kCpuFlagSSE2 | kCpuFlagAVX2;
 
 }  // namespace
 
-CpuFlags detectedCpuFlags() {
-    CpuFlags flags = 0;
-#if KELVO_CPU_X86
-    // GCC's check of AVX2 includes the operating system's saving of the
-    // 256-bit registers.
-    if (__builtin_cpu_supports("sse2")) flags |= kCpuFlagSSE2;
-    if (__builtin_cpu_supports("avx2")) flags |= kCpuFlagAVX2;
-#endif
-    return flags;
-}
-
 CpuFlags cpuMaskFromText(const char* text) {
     if (!text || *text == '\0') return kAllCpuFlags;
     for (const CpuLevel& level : kCpuLevels) {

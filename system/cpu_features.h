@@ -14,6 +14,8 @@
 
 #include <cstdint>
 
+// For the x86 row files that still sit in shared folders (they compile to
+// nothing elsewhere); rows in an <arch>/ folder need no such guard.
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
 #define KELVO_CPU_X86 1
 #else
@@ -40,7 +42,8 @@ constexpr CpuLevel kCpuLevels[] = {
     {"AVX2", kCpuFlagSSE2 | kCpuFlagAVX2},
 };
 
-// What the processor (and its operating system) runs, unmasked.
+// What the processor (and its operating system) runs, unmasked. Defined
+// once per architecture, in system/<arch>/cpu_detect.cpp (generic/: none).
 CpuFlags detectedCpuFlags();
 // detectedCpuFlags() capped by KELVO_CPU_MASK, read once. Thread-safe.
 CpuFlags cpuFlags();

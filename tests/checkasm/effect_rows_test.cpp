@@ -8,6 +8,7 @@
 #include "effects/beauty/cpu/beauty_rows.h"
 #include "effects/color_enhance/cpu/color_enhance_rows.h"
 #include "effects/lowlight/cpu/lowlight_enhance_rows.h"
+#include "frame/plane_change.h"
 
 namespace kelvo {
 namespace video {
@@ -168,6 +169,8 @@ TEST(Checkasm, ProcessTablesFollowTheRunsFlags) {
     const CpuFlags flags = cpuFlags();
     EXPECT_EQ(packedRows().toY, packedRowsFor(flags).toY);
     EXPECT_EQ(packedRows().fromYuv, packedRowsFor(flags).fromYuv);
+    EXPECT_EQ(packedRows().keepAlpha, packedRowsFor(flags).keepAlpha);
+    EXPECT_EQ(planeChangeRows().addRow, planeChangeRowsFor(flags).addRow);
     EXPECT_EQ(yuvInputRows().toRGBA, yuvInputRowsFor(flags).toRGBA);
     EXPECT_EQ(lowlightRows().row, lowlightRowsFor(flags).row);
     EXPECT_EQ(colorEnhanceRows().cubeRow, colorEnhanceRowsFor(flags).cubeRow);

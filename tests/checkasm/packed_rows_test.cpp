@@ -1,6 +1,8 @@
-// The packed converters' rows (convert/color_space_rows.h).
+// The packed converters' rows (convert/color_space_rows.h) and the row that
+// carries a change over to the caller's samples (frame/plane_change.h).
 #include "checkasm/checkasm.h"
 #include "convert/color_space_rows.h"
+#include "frame/plane_change.h"
 
 namespace kelvo {
 namespace video {
@@ -77,6 +79,44 @@ TEST(Checkasm, PackedRows) {
                                  l[2]);
                 fast.fromYuv(y.data(), u.data(), v.data(), out.fast.data(), w, k, l[0], l[1], l[2]);
                 out.expectSame(where(level, "fromYuv", w, t));
+            }
+        }
+        if (check(fast.keepAlpha, below.keepAlpha, kFamily, "keepAlpha", level)) {
+            const uint32_t masks[] = {0xff000000u, 0x000000ffu, 0u, 0xffffffffu};
+            for (int t = 0; t < kTrials; ++t) {
+                const int w = r.width();
+                const Input colour(r, 4 * static_cast<size_t>(w), 4);
+                OutputPair out(4 * w, r.offset());
+                r.fill(out.ref.data(), 4 * static_cast<size_t>(w));
+                std::memcpy(out.fast.data(), out.ref.data(), 4 * static_cast<size_t>(w));
+                const uint32_t mask = masks[t % 4];
+                portable.keepAlpha(out.ref.data(), colour.as<uint32_t>(), w, mask);
+                fast.keepAlpha(out.fast.data(), colour.as<uint32_t>(), w, mask);
+                out.expectSame(where(level, "keepAlpha", w, t));
+            }
+        }
+        below = fast;
+    }
+}
+
+TEST(Checkasm, PlaneChangeRows) {
+    const PlaneChangeRows portable = planeChangeRowsFor(0);
+    PlaneChangeRows below = portable;
+    for (const CpuLevel& level : fastLevels()) {
+        const PlaneChangeRows fast = planeChangeRowsFor(level.flags);
+        Random r(5);
+        if (check(fast.addRow, below.addRow, "plane_change", "addRow", level)) {
+            for (int t = 0; t < kTrials; ++t) {
+                const int w = r.width();
+                const Input now = randomInput(r, w), was = randomInput(r, w);
+                OutputPair out(w, r.offset());
+                r.fill(out.ref.data(), static_cast<size_t>(w));
+                // Extremes now and then, where the sum clamps.
+                if (t % 3 == 0) std::memset(out.ref.data(), t % 2 ? 255 : 0, w / 2);
+                std::memcpy(out.fast.data(), out.ref.data(), static_cast<size_t>(w));
+                portable.addRow(out.ref.data(), now.data(), was.data(), w);
+                fast.addRow(out.fast.data(), now.data(), was.data(), w);
+                out.expectSame(where(level, "addRow", w, t));
             }
         }
         below = fast;

@@ -62,5 +62,20 @@ if [ $descriptors -eq 0 ]; then
   status=1
 fi
 
+# Rows per architecture: a shared file that declares or fills a row table
+# (<family>RowsFor) holds no architecture #if; an architecture's rows and
+# the init that puts them in the tables live in <folder>/<arch>/ (x86/,
+# arm/, wasm/; generic/ where there are none), chosen by CMake.
+arch_if='^[[:space:]]*#[[:space:]]*(if|elif|ifdef|ifndef)\b.*(KELVO_CPU_X86|__SSE[0-9_]*__|__AVX[0-9A-Z_]*__|__x86_64__|__i386__|__aarch64__|__arm__|__ARM_NEON|__wasm)'
+arch_dir='/(x86|arm|wasm|generic)/'
+row_table='^[A-Za-z0-9_:]+ +[A-Za-z0-9_]+RowsFor\(CpuFlags'
+while IFS= read -r file; do
+  [[ $file =~ $library ]] && ! [[ $file =~ $arch_dir ]] || continue
+  grep -qE "$row_table" "$file" || continue
+  if grep -nE "$arch_if" "$file" | sed "s|^|$file: architecture #if in a shared row table: |" | grep .; then
+    status=1
+  fi
+done < <(git ls-files '*.h' '*.cpp' 2>/dev/null || find . -name '*.h' -o -name '*.cpp' | sed 's|^\./||')
+
 [ $status -eq 0 ] && echo "include rules hold"
 exit $status

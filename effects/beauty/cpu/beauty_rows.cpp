@@ -5,6 +5,8 @@
 #include <cstring>
 
 #include "cpu/colour_cube_kernel.h"
+#include "cpu/vec.h"
+#include "effects/beauty/cpu/beauty_rows_kernel.h"
 #include "effects/beauty/beauty_model.h"
 #include "effects/lut_loader.h"
 
@@ -100,6 +102,80 @@ inline Colour lutMix(Colour colour, const uint8_t* table, float amount) {
             lerp(colour.b, lerp(c1[2], c2[2], t), amount)};
 }
 
+// One pixel as the pixel lanes of the mix use it: a float mask is a float
+// with all bits set or none, as the vector compares give.
+struct ScalarPixels {
+    using I = int32_t;
+    using F = float;
+    using Ops = ScalarOps;
+    using Weights = uint32_t;
+    static constexpr int kLanes = 1;
+    static constexpr bool kWindowPicks = false;
+    static constexpr bool kRoundingMultiply = false;
+
+    static uint32_t bits(F a) {
+        uint32_t b;
+        std::memcpy(&b, &a, sizeof b);
+        return b;
+    }
+    static F fromBits(uint32_t b) {
+        F a;
+        std::memcpy(&a, &b, sizeof a);
+        return a;
+    }
+    static F mask(bool m) { return fromBits(m ? ~0u : 0u); }
+
+    static I load(const uint8_t* p) {
+        I v;
+        std::memcpy(&v, p, sizeof v);
+        return v;
+    }
+    static void store(uint8_t* p, I v) { std::memcpy(p, &v, sizeof v); }
+    template <int K>
+    static I byteLane(I a) {
+        return static_cast<I>(static_cast<uint32_t>(a) >> (8 * K) & 255u);
+    }
+    static I set1(int v) { return v; }
+    static F set1f(float v) { return v; }
+    static I andi(I a, I b) { return a & b; }
+    static I ori(I a, I b) { return a | b; }
+    template <int N>
+    static I srli(I a) {
+        return static_cast<I>(static_cast<uint32_t>(a) >> N);
+    }
+    template <int N>
+    static I slli(I a) {
+        return static_cast<I>(static_cast<uint32_t>(a) << N);
+    }
+    static F add(F a, F b) { return a + b; }
+    static F sub(F a, F b) { return a - b; }
+    static F mul(F a, F b) { return a * b; }
+    static F div(F a, F b) { return a / b; }
+    // As the vector instructions: the second operand where unordered.
+    static F min(F a, F b) { return a < b ? a : b; }
+    static F max(F a, F b) { return a > b ? a : b; }
+    static F cmpgt(F a, F b) { return mask(a > b); }
+    static F cmplt(F a, F b) { return mask(a < b); }
+    static F cmpge(F a, F b) { return mask(a >= b); }
+    static F cmple(F a, F b) { return mask(a <= b); }
+    static F fand(F a, F b) { return fromBits(bits(a) & bits(b)); }
+    static F fandnot(F a, F b) { return fromBits(~bits(a) & bits(b)); }
+    static F select(F m, F a, F b) { return bits(m) ? a : b; }
+    static bool noneSet(F m) { return bits(m) == 0; }
+    static F toFloat(I a) { return static_cast<F>(a); }
+    static I toIntRound(F a) { return static_cast<I>(std::lrint(a)); }
+    static Weights uniformWeights(uint32_t w) { return w; }
+    static I blend(I a, I b, Weights w) {
+        uint32_t out = 0;
+        for (int c = 0; c < 4; ++c) {
+            const int x = static_cast<int>(static_cast<uint32_t>(a) >> (8 * c) & 255u);
+            const int y = static_cast<int>(static_cast<uint32_t>(b) >> (8 * c) & 255u);
+            out |= static_cast<uint32_t>(kelvo::video::blend(x, y, w)) << (8 * c);
+        }
+        return static_cast<I>(out);
+    }
+};
+
 }  // namespace
 
 void beautyTableCells(const uint8_t* table, int stride, uint8_t* cells) {
@@ -194,90 +270,6 @@ void BeautyBlurAlphaColumnRow_C(const uint8_t* const* rows, uint8_t* dst, int wi
     }
 }
 
-void BeautyMixSpan_C(const BeautyMixUniforms& u, const uint8_t* above, const uint8_t* row,
-                     const uint8_t* below, const uint8_t* blur0, const uint8_t* blur1,
-                     uint32_t blurWeight, uint8_t* dst, int width, int x0, int x1) {
-    const bool broadSkinTest = u.lightStrength > kBeautyLightCut;
-    const bool gated = u.noiseLevel < 1 && u.lightStrength >= kBeautyLightCut;
-    const float weightL = kBeautySharpenWeightLow * u.sharpen;
-    const float weightM = kBeautySharpenWeightMid * u.sharpen;
-    const float weightH = kBeautySharpenWeightHigh * u.sharpen;
-    for (int x = x0; x < x1; ++x) {
-        const int xl = (x > 0 ? x - 1 : 0) * 4;
-        const int xr = (x + 1 < width ? x + 1 : width - 1) * 4;
-        const int xc = x * 4;
-        const float r = texel(row[xc]);
-        const float g = texel(row[xc + 1]);
-        const float b = texel(row[xc + 2]);
-
-        float skin = 0.0f;
-        if (broadSkinTest) {
-            const float hi = std::fmax(std::fmax(r, g), b);
-            const float lo = std::fmin(std::fmin(r, g), b);
-            if (r > kBeautySkinMinRed && g > kBeautySkinMinGreen && b > kBeautySkinMinBlue &&
-                hi - lo > kBeautySkinSpread && std::fabs(r - g) > kBeautySkinSpread && r > g &&
-                r > b) {
-                skin = 1.0f;
-            }
-        } else if (r > kBeautyBrightSkinMinRed && g > kBeautyBrightSkinMinGreen &&
-                   b > kBeautyBrightSkinMinBlue && std::fabs(r - g) <= kBeautySkinSpread && r > b &&
-                   g > b) {
-            skin = 1.0f;
-        }
-
-        float mean[4];
-        for (int c = 0; c < 4; ++c)
-            mean[c] = texel(blend(blur0[xc + c], blur1[xc + c], blurWeight));
-        const float redFloor = mean[0] - kBeautyRedFloorOffset;
-        const float p0 = ((r < redFloor ? r : redFloor) - kBeautyRedRampStart) * kBeautyRedRampGain;
-        const float p = p0 > 0.0f ? (p0 < 1.0f ? p0 : 1.0f) : 0.0f;
-        float k = (1.0f - mean[3] / (mean[3] + kBeautyEdgeTheta)) * p * u.blurAlpha;
-        if (k > 1.0f - kBeautyBandValue[0]) {
-            k *= kBeautyBandBlur[0];
-        } else if (k > 1.0f - kBeautyBandValue[1]) {
-            k *= kBeautyBandBlur[1];
-        } else if (k > 1.0f - kBeautyBandValue[2]) {
-            k *= kBeautyBandBlur[2];
-        } else {
-            k *= kBeautyBandBlur[3];
-        }
-        if (gated) k *= skin;
-        const float smooth[3] = {lerp(r, mean[0], k), lerp(g, mean[1], k), lerp(b, mean[2], k)};
-
-        auto green = [](const uint8_t* line, int offset) { return texel(line[offset + 1]); };
-        const float sum =
-            (green(below, xr) + green(above, xl) + green(below, xl) + green(above, xr) +
-             green(row, xr) + green(row, xl) + green(below, xc) + green(above, xc) + g) *
-            kNineTapWeight;
-        const float dif = g - sum;
-        float sharpWeight;
-        if (dif < kHighPassThresholdLow) {
-            sharpWeight = u.sharpen < kBeautySharpenSkinCut ? weightL * (1.0f - skin) : weightL;
-        } else if (dif <= kHighPassThresholdMid) {
-            sharpWeight = weightM;
-        } else {
-            sharpWeight = weightH;
-        }
-        const float hPass = dif + 0.5f;
-        const bool up = hPass >= 0.5f;
-        float out[3];
-        for (int c = 0; c < 3; ++c) {
-            const float t = 2.0f * hPass + smooth[c] - 1.0f;
-            const float sharp = up ? (t < 1.0f ? t : 1.0f) : (t > 0.0f ? t : 0.0f);
-            out[c] = lerp(smooth[c], sharp, sharpWeight);
-        }
-        if (u.grading.entries) {
-            cubeLookup<ScalarOps>(u.grading, out);
-        } else {
-            BeautyGradeRow_C(u, out, 1);
-        }
-        dst[xc] = unorm(out[0]);
-        dst[xc + 1] = unorm(out[1]);
-        dst[xc + 2] = unorm(out[2]);
-        dst[xc + 3] = 255;
-    }
-}
-
 void BeautyGradeRow_C(const BeautyMixUniforms& u, float* rgb, int count) {
     for (int i = 0; i < count; ++i) {
         Colour colour{rgb[3 * i], rgb[3 * i + 1], rgb[3 * i + 2]};
@@ -295,27 +287,14 @@ void BeautyGradeRow_C(const BeautyMixUniforms& u, float* rgb, int count) {
 void BeautyMixRow_C(const BeautyMixUniforms& u, const uint8_t* above, const uint8_t* row,
                     const uint8_t* below, const uint8_t* blur0, const uint8_t* blur1,
                     uint32_t blurWeight, uint8_t* dst, int width) {
-    BeautyMixSpan_C(u, above, row, below, blur0, blur1, blurWeight, dst, width, 0, width);
+    BeautyLaneRows<ScalarPixels>::mix(u, above, row, below, blur0, blur1, blurWeight, dst, width);
 }
 
 BeautyRows beautyRowsFor(CpuFlags flags) {
     BeautyRows rows = {BeautyDownsizeRow_C,        BeautyHalveRow_C,   BeautyDoubleRow_C,
                        BeautyBlurRgbColumnRow_C,   BeautySoften2Row_C, BeautyBlurAlphaRow_C,
                        BeautyBlurAlphaColumnRow_C, BeautyMixRow_C,     BeautyGradeRow_C};
-#if KELVO_CPU_X86
-    if (flags & kCpuFlagSSE2) {
-        rows = {BeautyDownsizeRow_SSE2,        BeautyHalveRow_SSE2,   BeautyDoubleRow_SSE2,
-                BeautyBlurRgbColumnRow_SSE2,   BeautySoften2Row_SSE2, BeautyBlurAlphaRow_SSE2,
-                BeautyBlurAlphaColumnRow_SSE2, BeautyMixRow_SSE2,     BeautyGradeRow_SSE2};
-    }
-    if (flags & kCpuFlagAVX2) {
-        rows = {BeautyDownsizeRow_AVX2,        BeautyHalveRow_AVX2,   BeautyDoubleRow_AVX2,
-                BeautyBlurRgbColumnRow_AVX2,   BeautySoften2Row_AVX2, BeautyBlurAlphaRow_AVX2,
-                BeautyBlurAlphaColumnRow_AVX2, BeautyMixRow_AVX2,     BeautyGradeRow_AVX2};
-    }
-#else
-    (void)flags;
-#endif
+    beautyRowsInitArch(rows, flags);
     return rows;
 }
 

@@ -113,11 +113,6 @@ void BeautyBlurAlphaColumnRow_C(const uint8_t* const* rows, uint8_t* dst, int wi
 void BeautyMixRow_C(const BeautyMixUniforms& u, const uint8_t* above, const uint8_t* row,
                     const uint8_t* below, const uint8_t* blur0, const uint8_t* blur1,
                     uint32_t blurWeight, uint8_t* dst, int width);
-// The mix for pixels [x0, x1) of a row `width` wide; the fast rows hand it
-// the edges and their tail.
-void BeautyMixSpan_C(const BeautyMixUniforms& u, const uint8_t* above, const uint8_t* row,
-                     const uint8_t* below, const uint8_t* blur0, const uint8_t* blur1,
-                     uint32_t blurWeight, uint8_t* dst, int width, int x0, int x1);
 
 #define KELVO_BEAUTY_ROWS(suffix)                                                                \
     void BeautyDownsizeRow_##suffix(const uint8_t* src, const int32_t* x0, const int32_t* x1,    \
@@ -135,10 +130,6 @@ void BeautyMixSpan_C(const BeautyMixUniforms& u, const uint8_t* above, const uin
                                int width);                                                       \
     void BeautyGradeRow_##suffix(const BeautyMixUniforms& u, float* rgb, int count);
 
-// Fast rows; call only where the CPU has the instruction set.
-KELVO_BEAUTY_ROWS(SSE2)
-KELVO_BEAUTY_ROWS(AVX2)
-
 // One set of rows.
 struct BeautyRows {
     decltype(&BeautyDownsizeRow_C) downsize;
@@ -152,6 +143,10 @@ struct BeautyRows {
     decltype(&BeautyGradeRow_C) grade;
 };
 
+// Puts the rows of the build's architecture that need no flag outside
+// `flags` into `rows`. Defined once per architecture, in <arch>/beauty_init.cpp beside
+// this file (generic/ where the architecture has no rows).
+void beautyRowsInitArch(BeautyRows& rows, CpuFlags flags);
 // The fastest rows that need no flag outside `flags`.
 BeautyRows beautyRowsFor(CpuFlags flags);
 // beautyRowsFor(cpuFlags()), filled on the first call. Thread-safe.

@@ -96,14 +96,7 @@ void ColorEnhanceCubeRow_C(const ColourCubeView& cube, const uint32_t* blocks, c
 
 ColorEnhanceRows colorEnhanceRowsFor(CpuFlags flags) {
     ColorEnhanceRows rows = {ColorEnhanceRow_C, ColorEnhanceCubeRow_C, ColorEnhanceEncodedRow_C};
-#if KELVO_CPU_X86
-    if (flags & kCpuFlagSSE2)
-        rows = {ColorEnhanceRow_SSE2, ColorEnhanceCubeRow_SSE2, ColorEnhanceEncodedRow_SSE2};
-    if (flags & kCpuFlagAVX2)
-        rows = {ColorEnhanceRow_AVX2, ColorEnhanceCubeRow_AVX2, ColorEnhanceEncodedRow_AVX2};
-#else
-    (void)flags;
-#endif
+    colorEnhanceRowsInitArch(rows, flags);
     return rows;
 }
 

@@ -47,10 +47,6 @@ using ColorEnhanceRowFn = void (*)(const uint8_t* src, uint8_t* dst, int width,
                                    const ColorEnhanceRowParams& p);
 
 void ColorEnhanceRow_C(const uint8_t* src, uint8_t* dst, int width, const ColorEnhanceRowParams& p);
-void ColorEnhanceRow_SSE2(const uint8_t* src, uint8_t* dst, int width,
-                          const ColorEnhanceRowParams& p);
-void ColorEnhanceRow_AVX2(const uint8_t* src, uint8_t* dst, int width,
-                          const ColorEnhanceRowParams& p);
 
 // The exact row's outputs for every colour of a marked cell of the 52-point
 // cube (grid every fifth level): colour (r0 + r, g0 + g, b0 + b) of the cell
@@ -70,12 +66,6 @@ using ColorEnhanceCubeRowFn = void (*)(const ColourCubeView& cube, const uint32_
                                        const ColorEnhanceRowParams& p);
 void ColorEnhanceCubeRow_C(const ColourCubeView& cube, const uint32_t* blocks, const uint8_t* src,
                            uint8_t* dst, int width, const ColorEnhanceRowParams& p);
-void ColorEnhanceCubeRow_SSE2(const ColourCubeView& cube, const uint32_t* blocks,
-                              const uint8_t* src, uint8_t* dst, int width,
-                              const ColorEnhanceRowParams& p);
-void ColorEnhanceCubeRow_AVX2(const ColourCubeView& cube, const uint32_t* blocks,
-                              const uint8_t* src, uint8_t* dst, int width,
-                              const ColorEnhanceRowParams& p);
 
 // The row before it clamps and writes 8 bits: each pixel's encoded R, G, B
 // as three floats, out-of-gamut values continuing the encoding curve past 0
@@ -84,10 +74,6 @@ using ColorEnhanceEncodedRowFn = void (*)(const uint8_t* src, float* dst, int wi
                                           const ColorEnhanceRowParams& p);
 void ColorEnhanceEncodedRow_C(const uint8_t* src, float* dst, int width,
                               const ColorEnhanceRowParams& p);
-void ColorEnhanceEncodedRow_SSE2(const uint8_t* src, float* dst, int width,
-                                 const ColorEnhanceRowParams& p);
-void ColorEnhanceEncodedRow_AVX2(const uint8_t* src, float* dst, int width,
-                                 const ColorEnhanceRowParams& p);
 
 // Colour enhancement's rows of one instruction-set level.
 struct ColorEnhanceRows {
@@ -95,6 +81,10 @@ struct ColorEnhanceRows {
     ColorEnhanceCubeRowFn cubeRow;
     ColorEnhanceEncodedRowFn encodedRow;
 };
+// Puts the rows of the build's architecture that need no flag outside
+// `flags` into `rows`. Defined once per architecture, in <arch>/color_enhance_init.cpp beside
+// this file (generic/ where the architecture has no rows).
+void colorEnhanceRowsInitArch(ColorEnhanceRows& rows, CpuFlags flags);
 // The fastest rows that need no flag outside `flags`.
 ColorEnhanceRows colorEnhanceRowsFor(CpuFlags flags);
 // colorEnhanceRowsFor(cpuFlags()), filled on the first call. Thread-safe.

@@ -6,55 +6,19 @@
 #include "cpu/vec.h"
 #include "effects/lowlight/lowlight_model.h"
 
-#if KELVO_CPU_X86
-#include <immintrin.h>
-#endif
-
 namespace kelvo {
 namespace video {
 namespace {
-
-// Lane helpers of this row, one overload per lane type.
-
-// Green times 256 of O::N pixels: masked in place, not shifted out.
-KELVO_CPU_INLINE void loadGreen256(const uint8_t* px, int32_t& v) { v = px[1] << 8; }
-KELVO_CPU_INLINE void loadInts(const int32_t* p, int32_t& v) { v = *p; }
-KELVO_CPU_INLINE void storeInts(int32_t* p, int32_t v) { *p = v; }
-#if defined(__SSE2__)
-KELVO_CPU_INLINE void loadGreen256(const uint8_t* px, __m128i& v) {
-    v = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(px)),
-                      _mm_set1_epi32(0xff00));
-}
-KELVO_CPU_INLINE void loadInts(const int32_t* p, __m128i& v) {
-    v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-}
-KELVO_CPU_INLINE void storeInts(int32_t* p, __m128i v) {
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
-}
-#endif
-#if defined(__AVX2__)
-KELVO_CPU_INLINE void loadGreen256(const uint8_t* px, __m256i& v) {
-    v = _mm256_and_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(px)),
-                         _mm256_set1_epi32(0xff00));
-}
-KELVO_CPU_INLINE void loadInts(const int32_t* p, __m256i& v) {
-    v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-}
-KELVO_CPU_INLINE void storeInts(int32_t* p, __m256i v) {
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
-}
-#endif
 
 // Green of the three rows added, times 256, at O::N columns from x: exact
 // integers, added as such.
 template <class O>
 KELVO_CPU_INLINE void greenColumnPixels(const uint8_t* prev, const uint8_t* cur,
                                         const uint8_t* next, int x, int32_t* out) {
-    typename O::I p, c, n;
-    loadGreen256(prev + 4 * x, p);
-    loadGreen256(cur + 4 * x, c);
-    loadGreen256(next + 4 * x, n);
-    storeInts(out + x, O::addi(O::addi(p, c), n));
+    // Green times 256: masked in place, not shifted out.
+    auto green256 = [](const uint8_t* px) { return O::andi(O::loadi(px), 0xff00); };
+    O::storei(out + x, O::addi(O::addi(green256(prev + 4 * x), green256(cur + 4 * x)),
+                               green256(next + 4 * x)));
 }
 
 // O::N pixels at x, read and lifted: channels in 0..255 and the lift that
@@ -100,10 +64,8 @@ KELVO_CPU_INLINE void lowlightFinish(const LowlightLift<O>& l, const int32_t* su
     // The green high-pass and the shader's sharpening: its two branches
     // meet in one clamp, as c + hPass stays on c's side of the bound it
     // would cross.
-    typename O::I s0, s1, s2;
-    loadInts(sums + x, s0);
-    loadInts(sums + x + 1, s1);
-    loadInts(sums + x + 2, s2);
+    const typename O::I s0 = O::loadi(sums + x), s1 = O::loadi(sums + x + 1),
+                        s2 = O::loadi(sums + x + 2);
     // Sums below 2^24 convert exactly, and a power of two moved from the
     // sum to the factor leaves the product's rounding as it was.
     const F sum256 = O::cvtf(O::addi(O::addi(s0, s1), s2));

@@ -38,12 +38,7 @@ void LowlightEnhanceRow_C(const uint8_t* prev, const uint8_t* cur, const uint8_t
 
 LowlightRows lowlightRowsFor(CpuFlags flags) {
     LowlightRows rows = {LowlightEnhanceRow_C};
-#if KELVO_CPU_X86
-    if (flags & kCpuFlagSSE2) rows = {LowlightEnhanceRow_SSE2};
-    if (flags & kCpuFlagAVX2) rows = {LowlightEnhanceRow_AVX2};
-#else
-    (void)flags;
-#endif
+    lowlightRowsInitArch(rows, flags);
     return rows;
 }
 

@@ -34,17 +34,15 @@ using LowlightRowFn = void (*)(const uint8_t* prev, const uint8_t* cur, const ui
 void LowlightEnhanceRow_C(const uint8_t* prev, const uint8_t* cur, const uint8_t* next,
                           uint8_t* dst, int width, const LowlightGainTable& gains,
                           int32_t* greenSums);
-void LowlightEnhanceRow_SSE2(const uint8_t* prev, const uint8_t* cur, const uint8_t* next,
-                             uint8_t* dst, int width, const LowlightGainTable& gains,
-                             int32_t* greenSums);
-void LowlightEnhanceRow_AVX2(const uint8_t* prev, const uint8_t* cur, const uint8_t* next,
-                             uint8_t* dst, int width, const LowlightGainTable& gains,
-                             int32_t* greenSums);
 
 // Low light's rows of one instruction-set level.
 struct LowlightRows {
     LowlightRowFn row;
 };
+// Puts the rows of the build's architecture that need no flag outside
+// `flags` into `rows`. Defined once per architecture, in <arch>/lowlight_enhance_init.cpp beside
+// this file (generic/ where the architecture has no rows).
+void lowlightRowsInitArch(LowlightRows& rows, CpuFlags flags);
 // The fastest rows that need no flag outside `flags`.
 LowlightRows lowlightRowsFor(CpuFlags flags);
 // lowlightRowsFor(cpuFlags()), filled on the first call. Thread-safe.

@@ -1,5 +1,4 @@
-#include "cpu/vec.h"
-#if KELVO_CPU_X86
+#include "effects/color_enhance/cpu/x86/color_enhance_rows_x86.h"
 #include "cpu/vec_sse2.h"
 #include "effects/color_enhance/cpu/color_enhance_kernel.h"
 
@@ -24,4 +23,3 @@ void ColorEnhanceCubeRow_SSE2(const ColourCubeView& cube, const uint32_t* blocks
 
 }  // namespace video
 }  // namespace kelvo
-#endif

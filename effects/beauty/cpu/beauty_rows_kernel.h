@@ -1,10 +1,10 @@
-// The fast beauty rows, written once over a vector type `V` (one pixel per
-// 32-bit lane) and instantiated by the SSE2 and AVX2 files with a type from
-// their own anonymous namespace, so the instantiations (compiled for
-// different instruction sets) never meet at link time. Every float
-// operation mirrors the portable rows in beauty_rows.cpp, in the same order.
-//
-// V is a set of RGBA8 pixel lanes (cpu/lanes.h states what it provides).
+// The beauty rows, written once over a set `V` of RGBA8 pixel lanes (one
+// pixel per 32-bit lane; cpu/lanes.h states what a set provides) and
+// instantiated by each row file with a set from its own anonymous
+// namespace, so the instantiations (compiled for different instruction
+// sets) never meet at link time. The portable mix is the instantiation over
+// one-lane scalar pixels; the other rows' portable forms in beauty_rows.cpp
+// do the same float operations in the same order.
 #pragma once
 
 #include <algorithm>
@@ -27,10 +27,10 @@
 #define KELVO_BEAUTY_INLINE
 #endif
 
+namespace kelvo::video {
+
 template <typename V>
-struct BeautySimd {
-    static_assert(kelvo::video::kIsPixelLanes<V>,
-                  "V lacks an operation of the pixel lanes in cpu/lanes.h");
+struct BeautyLaneRows {
     using I = typename V::I;
     using F = typename V::F;
     static constexpr int N = V::kLanes;
@@ -48,7 +48,7 @@ struct BeautySimd {
     static F texel(I p) {
         return V::mul(V::toFloat(channel<Channel>(p)), inv255());
     }
-    static F select(F mask, F a, F b) { return V::Ops::select(mask, a, b); }
+    static F select(F mask, F a, F b) { return V::select(mask, a, b); }
     static I unorm(F x) {
         x = V::max(x, V::set1f(0.0f));
         x = V::min(x, V::set1f(1.0f));
@@ -547,8 +547,8 @@ struct BeautySimd {
                     const uint8_t* row, const uint8_t* below, const uint8_t* blur0,
                     const uint8_t* blur1, uint32_t blurWeight, uint8_t* dst, int width) {
         if (width < N) {
-            kelvo::video::BeautyMixSpan_C(u, above, row, below, blur0, blur1, blurWeight, dst,
-                                          width, 0, width);
+            if constexpr (N > 1)
+                BeautyMixRow_C(u, above, row, below, blur0, blur1, blurWeight, dst, width);
             return;
         }
         using namespace kelvo::video;  // the model's constants
@@ -654,6 +654,9 @@ struct BeautySimd {
             if (u.grading.entries) {
                 for (int k = 0; k < count; ++k)
                     kelvo::video::cubeLookup<typename V::Ops>(u.grading, colours[k]);
+            } else if constexpr (N == 1) {
+                // A colour at a time is how the portable grading goes.
+                for (int k = 0; k < count; ++k) BeautyGradeRow_C(u, colours[k], 1);
             } else {
                 if (u.enableLut > 0 && u.ruddyDegree != 0.0f) {
                     for (int k = 0; k < count; ++k) grade(colours[k], u.ruddy, u.ruddyDegree);
@@ -697,3 +700,5 @@ struct BeautySimd {
         }
     }
 };
+
+}  // namespace kelvo::video

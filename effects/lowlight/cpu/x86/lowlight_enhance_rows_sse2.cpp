@@ -1,5 +1,4 @@
-#include "cpu/vec.h"
-#if KELVO_CPU_X86
+#include "effects/lowlight/cpu/x86/lowlight_enhance_rows_x86.h"
 #include "cpu/vec_sse2.h"
 #include "effects/lowlight/cpu/lowlight_enhance_kernel.h"
 
@@ -14,4 +13,3 @@ void LowlightEnhanceRow_SSE2(const uint8_t* prev, const uint8_t* cur, const uint
 
 }  // namespace video
 }  // namespace kelvo
-#endif

@@ -1,14 +1,10 @@
-// Built only where the compiler targets the instruction set (x86 builds
-// give this file its flag); elsewhere the portable rows are used.
-#if defined(__SSE2__)
-
 #include <emmintrin.h>
 
 #include <cstddef>
 #include <cstring>
 
-#include "effects/beauty/cpu/beauty_rows.h"
-#include "effects/beauty/cpu/beauty_rows_simd.h"
+#include "effects/beauty/cpu/x86/beauty_rows_x86.h"
+#include "effects/beauty/cpu/beauty_rows_kernel.h"
 #include "cpu/vec_sse2.h"
 
 namespace kelvo::video {
@@ -96,6 +92,7 @@ struct Sse2 {
     static F cmpge(F a, F b) { return _mm_cmpge_ps(a, b); }
     static F cmple(F a, F b) { return _mm_cmple_ps(a, b); }
     static F fand(F a, F b) { return _mm_and_ps(a, b); }
+    static F select(F mask, F a, F b) { return Ops::select(mask, a, b); }
     static F fandnot(F a, F b) { return _mm_andnot_ps(a, b); }
     static F for_(F a, F b) { return _mm_or_ps(a, b); }
     static bool noneSet(F mask) { return _mm_movemask_ps(mask) == 0; }
@@ -166,7 +163,8 @@ struct Sse2 {
 
 namespace kelvo::video {
 
-using Rows = BeautySimd<Sse2>;
+static_assert(kIsPixelLanes<Sse2>, "Sse2 lacks an operation of the pixel lanes in cpu/lanes.h");
+using Rows = BeautyLaneRows<Sse2>;
 
 void BeautyDownsizeRow_SSE2(const uint8_t* src, const int32_t* x0, const int32_t* x1,
                             const uint32_t* weights, uint8_t* dst, int width) {
@@ -201,5 +199,3 @@ void BeautyGradeRow_SSE2(const BeautyMixUniforms& u, float* rgb, int count) {
 }
 
 }  // namespace kelvo::video
-
-#endif  // __SSE2__

@@ -1,5 +1,4 @@
-#include "cpu/vec.h"
-#if KELVO_CPU_X86
+#include "cpu/x86/yuv_input_rows_x86.h"
 #include "cpu/vec16_sse2.h"
 #include "cpu/yuv_input_kernel.h"
 
@@ -17,4 +16,3 @@ void YUVToRGBARow_SSE2(const YUVInputLines& rows, uint8_t* dstRGBA, int width,
 
 }  // namespace video
 }  // namespace kelvo
-#endif

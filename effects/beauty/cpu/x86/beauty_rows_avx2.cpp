@@ -1,14 +1,10 @@
-// Built only where the compiler targets the instruction set (x86 builds
-// give this file its flag); elsewhere the portable rows are used.
-#if defined(__AVX2__)
-
 #include <immintrin.h>
 
 #include <cstddef>
 #include <cstdint>
 
-#include "effects/beauty/cpu/beauty_rows.h"
-#include "effects/beauty/cpu/beauty_rows_simd.h"
+#include "effects/beauty/cpu/x86/beauty_rows_x86.h"
+#include "effects/beauty/cpu/beauty_rows_kernel.h"
 #include "cpu/vec_avx2.h"
 
 namespace kelvo::video {
@@ -97,6 +93,7 @@ struct Avx2 {
     static F cmpge(F a, F b) { return _mm256_cmp_ps(a, b, _CMP_GE_OQ); }
     static F cmple(F a, F b) { return _mm256_cmp_ps(a, b, _CMP_LE_OQ); }
     static F fand(F a, F b) { return _mm256_and_ps(a, b); }
+    static F select(F mask, F a, F b) { return Ops::select(mask, a, b); }
     static F fandnot(F a, F b) { return _mm256_andnot_ps(a, b); }
     static F for_(F a, F b) { return _mm256_or_ps(a, b); }
     static bool noneSet(F mask) { return _mm256_movemask_ps(mask) == 0; }
@@ -205,7 +202,8 @@ struct Avx2 {
 
 namespace kelvo::video {
 
-using Rows = BeautySimd<Avx2>;
+static_assert(kIsPixelLanes<Avx2>, "Avx2 lacks an operation of the pixel lanes in cpu/lanes.h");
+using Rows = BeautyLaneRows<Avx2>;
 
 void BeautyDownsizeRow_AVX2(const uint8_t* src, const int32_t* x0, const int32_t* x1,
                             const uint32_t* weights, uint8_t* dst, int width) {
@@ -240,5 +238,3 @@ void BeautyGradeRow_AVX2(const BeautyMixUniforms& u, float* rgb, int count) {
 }
 
 }  // namespace kelvo::video
-
-#endif  // __AVX2__
