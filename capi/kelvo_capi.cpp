@@ -117,7 +117,13 @@ void deliver(const std::vector<LogLine>& lines, kelvo_log_fn callback, void* use
     // The callback may call the library, which sets this thread's message.
     char kept[sizeof lastError];
     std::memcpy(kept, lastError, sizeof kept);
-    for (const LogLine& line : lines) callback(user, line.level, line.text.c_str());
+    for (const LogLine& line : lines) {
+        // A C++ caller's callback may throw; it must not cross the interface.
+        try {
+            callback(user, line.level, line.text.c_str());
+        } catch (...) {
+        }
+    }
     std::memcpy(lastError, kept, sizeof kept);
 }
 
