@@ -28,16 +28,28 @@ static const reference_setting kSettings[] = {
 static const int kEffects[] = {KELVO_EFFECT_COLOR, KELVO_EFFECT_BEAUTY};
 enum { kPad = 13, kPadByte = 0xA5 };
 
-static kelvo_engine* make_engine(void) {
+static const char kGpuConfig[] = "{\"backend\":\"gpu\"}";
+
+static kelvo_engine* make_engine_on(const char* config) {
     kelvo_engine* engine = NULL;
     size_t i;
-    CHECK(kelvo_create(kConfig, &engine) == KELVO_OK, "%s", kelvo_last_error());
+    CHECK(kelvo_create(config, &engine) == KELVO_OK, "%s", kelvo_last_error());
     if (!engine) return NULL;
     CHECK(kelvo_set_effects(engine, kEffects, 2) == KELVO_OK, "%s", kelvo_last_error());
     for (i = 0; i < sizeof kSettings / sizeof kSettings[0]; ++i)
         CHECK(kelvo_set_parameter(engine, kSettings[i].key, kSettings[i].json, NULL) == KELVO_OK,
               "%s", kelvo_last_error());
     return engine;
+}
+
+static kelvo_engine* make_engine(void) { return make_engine_on(kConfig); }
+
+/* True when this build and machine give a GL engine. */
+static int have_gpu(void) {
+    kelvo_engine* engine = NULL;
+    if (kelvo_create(kGpuConfig, &engine) != KELVO_OK) return 0;
+    kelvo_destroy(engine);
+    return 1;
 }
 
 /* Planes of a format: count, bytes per row and rows of each. */
@@ -70,8 +82,8 @@ static void swap_red_blue(uint8_t* p, int pixels) {
 /* Each format through the C interface with padded rows and planes apart
  * gives the bytes of the C++ processFrame on a tight buffer of the same
  * picture (R, G, B, A: of B, G, R, A after the byte swap), and leaves the
- * padding alone. */
-static void test_strided_planes_match_tight_buffer(void) {
+ * padding alone; on the backend `config` chooses. */
+static void test_strided_planes_match_tight_buffer(const char* config) {
     static const struct {
         int format;
         int library_format; /* processFrame's id */
@@ -88,7 +100,7 @@ static void test_strided_planes_match_tight_buffer(void) {
         const int planes = layout(rows[r].format, w, h, row_bytes, plane_rows);
         uint8_t *tight, *input, *at;
         kelvo_frame frame;
-        kelvo_engine* engine = make_engine();
+        kelvo_engine* engine = make_engine_on(config);
         for (p = 0; p < planes; ++p) size += row_bytes[p] * plane_rows[p];
         tight = malloc((size_t)size);
         input = malloc((size_t)size);
@@ -113,10 +125,11 @@ static void test_strided_planes_match_tight_buffer(void) {
                        (size_t)row_bytes[p]);
         }
         result = kelvo_process(engine, &frame);
-        CHECK(result == KELVO_OK, "format %d: %d %s", rows[r].format, result, kelvo_last_error());
+        CHECK(result == KELVO_OK, "%s format %d: %d %s", config, rows[r].format, result,
+              kelvo_last_error());
 
         if (rows[r].swap) swap_red_blue(tight, w * h);
-        result = reference_process(kConfig, kSettings, 2, kEffects, 2, rows[r].library_format, w, h,
+        result = reference_process(config, kSettings, 2, kEffects, 2, rows[r].library_format, w, h,
                                    tight, size, KELVO_MATRIX_BT709, KELVO_RANGE_LIMITED);
         CHECK(result == 0, "format %d: reference %d", rows[r].format, result);
         if (rows[r].swap) swap_red_blue(tight, w * h);
@@ -133,8 +146,8 @@ static void test_strided_planes_match_tight_buffer(void) {
             }
             free(frame.planes[p]);
         }
-        CHECK(changed == 0, "format %d: %d rows differ from the tight buffer's", rows[r].format,
-              changed);
+        CHECK(changed == 0, "%s format %d: %d rows differ from the tight buffer's", config,
+              rows[r].format, changed);
         free(tight);
         free(input);
         kelvo_destroy(engine);
@@ -399,7 +412,11 @@ static void test_names_agree_with_integrations(void) {
 }
 
 int main(void) {
-    test_strided_planes_match_tight_buffer();
+    test_strided_planes_match_tight_buffer(kConfig);
+    if (have_gpu())
+        test_strided_planes_match_tight_buffer(kGpuConfig);
+    else
+        printf("no GL engine here: strided planes checked on the CPU backend only\n");
     test_errors_are_values();
     test_rejections_are_data();
     test_log_callback_outside_lock();
