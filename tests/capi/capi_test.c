@@ -1,6 +1,8 @@
 /* The C interface from C99: strided and separate planes against the C++
  * processFrame on a tight buffer, errors as values, rejections as data, the
  * log callback outside the engine's lock, the effect names. */
+#define _POSIX_C_SOURCE 200112L
+#include <pthread.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -400,6 +402,52 @@ static void test_timestamps_drive_automatic_modes(void) {
     }
 }
 
+struct shared_engine {
+    kelvo_engine* engine;
+    int failed;
+};
+
+static void* process_frames(void* arg) {
+    struct shared_engine* shared = (struct shared_engine*)arg;
+    static uint8_t rgba[16 * 8 * 4];
+    kelvo_frame frame;
+    int i;
+    memset(&frame, 0, sizeof frame);
+    frame.size = sizeof frame;
+    frame.format = KELVO_FORMAT_RGBA;
+    frame.width = 16;
+    frame.height = 8;
+    frame.planes[0] = rgba;
+    frame.strides[0] = 16 * 4;
+    frame.color_matrix = KELVO_MATRIX_UNSPECIFIED;
+    frame.color_range = KELVO_RANGE_UNSPECIFIED;
+    for (i = 0; i < 50; ++i)
+        if (kelvo_process(shared->engine, &frame) != KELVO_OK) ++shared->failed;
+    return NULL;
+}
+
+/* Calls on one engine from two threads at once are serialised: frames on
+ * one thread, settings and questions on the other, all succeed. */
+static void test_one_engine_two_threads(void) {
+    struct shared_engine shared;
+    pthread_t thread;
+    int i, failed = 0;
+    shared.engine = make_engine();
+    shared.failed = 0;
+    CHECK(pthread_create(&thread, NULL, process_frames, &shared) == 0, "no thread");
+    for (i = 0; i < 50; ++i) {
+        char text[16];
+        if (kelvo_set_parameter(shared.engine, "beauty_effect_option",
+                                i % 2 ? "{\"smoothness\":0.3}" : "{\"smoothness\":0.7}",
+                                NULL) != KELVO_OK)
+            ++failed;
+        if (kelvo_get_info(shared.engine, "noisy", text, sizeof text, NULL) != KELVO_OK) ++failed;
+    }
+    pthread_join(thread, NULL);
+    CHECK(failed == 0 && shared.failed == 0, "%d and %d calls failed", failed, shared.failed);
+    kelvo_destroy(shared.engine);
+}
+
 /* The library's names are the integrations' names. */
 static void test_names_agree_with_integrations(void) {
     static const char* names[] = {"beauty", "color",  "colour", "denoise", "lowlight",
@@ -421,6 +469,7 @@ int main(void) {
     test_rejections_are_data();
     test_log_callback_outside_lock();
     test_timestamps_drive_automatic_modes();
+    test_one_engine_two_threads();
     test_names_agree_with_integrations();
     if (failures)
         fprintf(stderr, "%d checks failed\n", failures);
