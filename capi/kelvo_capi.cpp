@@ -339,7 +339,13 @@ int kelvo_effect_id(const char* name) {
     lastError[0] = '\0';
     if (name == nullptr) return 0;
     try {
-        return effectIdOf(name);
+        std::vector<int> ids;
+        // One name, read as in a list: blanks around it do not count.
+        if (std::strchr(name, ',') != nullptr || !parseNames(name, &ids) || ids.size() != 1) {
+            lastError[0] = '\0';
+            return 0;
+        }
+        return ids[0];
     } catch (...) {
         return 0;
     }
@@ -348,8 +354,6 @@ int kelvo_effect_id(const char* name) {
 int kelvo_set_parameter(kelvo_engine* engine, const char* key, const char* json,
                         kelvo_rejections* rejections) {
     return call(engine, [&](VideoProcessEngineImpl& e) -> int {
-        if (key == nullptr || json == nullptr)
-            return fail(KELVO_ERR_INVALID_ARGUMENT, "key or document is NULL");
         if (rejections != nullptr) {
             if (rejections->size != sizeof(kelvo_rejections) ||
                 rejections->item_size != sizeof(kelvo_rejection))
@@ -357,7 +361,10 @@ int kelvo_set_parameter(kelvo_engine* engine, const char* key, const char* json,
                             "kelvo_rejections: unknown size or item_size");
             if (rejections->items == nullptr && rejections->capacity > 0)
                 return fail(KELVO_ERR_INVALID_ARGUMENT, "kelvo_rejections: items is NULL");
+            rejections->count = 0;
         }
+        if (key == nullptr || json == nullptr)
+            return fail(KELVO_ERR_INVALID_ARGUMENT, "key or document is NULL");
         const int result = e.setParameter(key, json);
         if (rejections != nullptr) collectRejections(key, engine->observer.lines, rejections);
         return result;

@@ -450,9 +450,10 @@ static void test_one_engine_two_threads(void) {
 
 /* The library's names are the integrations' names. */
 static void test_names_agree_with_integrations(void) {
-    static const char* names[] = {"beauty", "color",  "colour", "denoise", "lowlight",
-                                  "101",    "102",    "103",    "104",     "105",
-                                  "Beauty", "bright", "",       "0",       "low light"};
+    static const char* names[] = {"beauty",   "color",       "colour", "denoise", "lowlight",
+                                  "101",      "102",         "103",    "104",     "105",
+                                  "Beauty",   "bright",      "",       "0",       "low light",
+                                  " colour ", "beauty,color"};
     size_t i;
     for (i = 0; i < sizeof names / sizeof names[0]; ++i)
         CHECK(kelvo_effect_id(names[i]) == reference_effect_id(names[i]), "\"%s\": %d, %d",
