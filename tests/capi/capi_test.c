@@ -237,6 +237,8 @@ static void test_errors_are_values(void) {
         CHECK(y[0] == 40 && y[kW * kH - 1] == 40, "%s: pixels changed", rows[r].what);
     }
 
+    kelvo_destroy(idle);
+    idle = engine;
     CHECK(kelvo_create("{\"backend\":\"warp\"}", &idle) == KELVO_ERR_INVALID_ARGUMENT && !idle,
           "unknown backend");
     CHECK(strstr(kelvo_last_error(), "init fail") != NULL, "\"%s\"", kelvo_last_error());
@@ -257,7 +259,6 @@ static void test_errors_are_values(void) {
     CHECK(kelvo_set_effects_by_name(engine, " denoise , colour,,beauty") == KELVO_OK, "%s",
           kelvo_last_error());
     CHECK(kelvo_last_error()[0] == '\0', "a success clears the message");
-    kelvo_destroy(idle);
     kelvo_destroy(engine);
 }
 
