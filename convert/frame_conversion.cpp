@@ -457,13 +457,16 @@ int BufferRoundTrip::toBuffer(const I420VideoFrame& frame, const PlaneBuffer& pi
         return 0;
     }
     // I422: luma goes there and back exactly; chroma takes the change of its
-    // conversion, as in the tight path.
-    libyuv::CopyPlane(y, sy, dst[0], s[0], w, h);
-    if (rowsEqual(frame, unprocessed_, 1, 0, ch) && rowsEqual(frame, unprocessed_, 2, 0, ch))
+    // conversion, as in the tight path. Nothing is written before both
+    // conversions succeeded.
+    if (rowsEqual(frame, unprocessed_, 1, 0, ch) && rowsEqual(frame, unprocessed_, 2, 0, ch)) {
+        libyuv::CopyPlane(y, sy, dst[0], s[0], w, h);
         return 0;
+    }
     int result = convertFrameToBuffer(frame, type, 0, now_.data());
     if (result == 0) result = convertFrameToBuffer(unprocessed_, type, 0, was_.data());
     if (result != 0) return result;
+    libyuv::CopyPlane(y, sy, dst[0], s[0], w, h);
     const size_t lumaBytes = size_t(w) * h, chromaBytes = size_t(cw) * h;
     for (int p = 1; p < 3; ++p) {
         const size_t at = lumaBytes + (p - 1) * chromaBytes;
