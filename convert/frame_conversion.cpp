@@ -1,5 +1,6 @@
 #include "convert/frame_conversion.h"
 
+#include <libyuv/convert.h>
 #include <libyuv/convert_argb.h>
 #include <libyuv/convert_from.h>
 #include <libyuv/planar_functions.h>
@@ -297,6 +298,160 @@ int BufferRoundTrip::toBuffer(const I420VideoFrame& frame, int videoType, uint8_
     if (result == 0) result = convertFrameToBuffer(unprocessed_, videoType, 0, was_.data());
     if (result != 0) return result;
     addRowChange(buffer, now_.data(), was_.data(), static_cast<int>(bytes));
+    return 0;
+}
+
+const char* planeBufferFault(const PlaneBuffer& picture) {
+    const int type = picture.videoType;
+    if (fourccFromVideoType(type) == 0) return "unknown pixel format";
+    const int w = picture.width, h = picture.height;
+    if (w < 1 || h < 1 || w > kMaxFrameSide || h > kMaxFrameSide) return "invalid frame size";
+    const int cw = (w + 1) / 2;
+    int planes = 3;
+    int rowBytes[3] = {w, cw, cw};
+    if (isPackedVideoType(type)) {
+        planes = 1;
+        rowBytes[0] = 4 * w;
+    } else if (type == kVideoTypeNV12 || type == kVideoTypeNV21) {
+        planes = 2;
+        rowBytes[1] = 2 * cw;
+    }
+    for (int p = 0; p < planes; ++p) {
+        if (picture.data[p] == nullptr) return "missing plane";
+        if (picture.stride[p] < rowBytes[p]) return "stride shorter than a row";
+    }
+    return nullptr;
+}
+
+int BufferRoundTrip::toFrame(const PlaneBuffer& picture, I420VideoFrame& frame, int colorRange,
+                             int colorMatrix) {
+    keptType_ = 0;
+    const int type = picture.videoType;
+    const int w = picture.width, h = picture.height;
+    if (planeBufferFault(picture) != nullptr || frame.width() != w || frame.height() != h ||
+        !planesHoldPicture(frame, w, h))
+        return -1;
+    // As convertBufferToFrame: libyuv's RGBA is BT.601 limited whatever the
+    // codes say.
+    const bool libyuvRgba = type == kVideoTypeRGBA;
+    frame.colorRange = libyuvRgba ? 0 : colorRange;
+    frame.colorMatrix = libyuvRgba ? 4 : colorMatrix;
+    uint8_t* const* src = picture.data;
+    const int* s = picture.stride;
+    uint8_t* y = frame.buffer(0);
+    uint8_t* u = frame.buffer(1);
+    uint8_t* v = frame.buffer(2);
+    const int sy = frame.stride(0), su = frame.stride(1), sv = frame.stride(2);
+    int result = -1;
+    switch (type) {
+        case kVideoTypeI420:
+            result = libyuv::I420Copy(src[0], s[0], src[1], s[1], src[2], s[2], y, sy, u, su, v, sv,
+                                      w, h);
+            break;
+        case kVideoTypeYV12:
+            result = libyuv::I420Copy(src[0], s[0], src[2], s[2], src[1], s[1], y, sy, u, su, v, sv,
+                                      w, h);
+            break;
+        case kVideoTypeI422:
+            result = libyuv::I422ToI420(src[0], s[0], src[1], s[1], src[2], s[2], y, sy, u, su, v,
+                                        sv, w, h);
+            break;
+        case kVideoTypeNV12:
+            result = libyuv::NV12ToI420(src[0], s[0], src[1], s[1], y, sy, u, su, v, sv, w, h);
+            break;
+        case kVideoTypeNV21:
+            result = libyuv::NV21ToI420(src[0], s[0], src[1], s[1], y, sy, u, su, v, sv, w, h);
+            break;
+        case kVideoTypeRGBA:
+            result = libyuv::RGBAToI420(src[0], s[0], y, sy, u, su, v, sv, w, h);
+            break;
+        case kVideoTypeARGB:
+            result = ARGBToI420ColorSpace(src[0], s[0], y, sy, u, su, v, sv, w, h, colorRange,
+                                          colorMatrix);
+            break;
+        case kVideoTypeBGRA:
+            result = BGRAToI420ColorSpace(src[0], s[0], y, sy, u, su, v, sv, w, h, colorRange,
+                                          colorMatrix);
+            break;
+        default:
+            return -1;
+    }
+    if (result != 0 || !lossyRoundTrip(type)) return result;
+    if (unprocessed_.copyFrame(frame) != 0) return -1;
+    keptType_ = type;
+    return 0;
+}
+
+int BufferRoundTrip::toBuffer(const I420VideoFrame& frame, const PlaneBuffer& picture) {
+    const int type = picture.videoType;
+    const int w = frame.width(), h = frame.height();
+    if (planeBufferFault(picture) != nullptr || picture.width != w || picture.height != h ||
+        !planesHoldPicture(frame, w, h))
+        return -1;
+    uint8_t* const* dst = picture.data;
+    const int* s = picture.stride;
+    const uint8_t* y = frame.buffer(0);
+    const uint8_t* u = frame.buffer(1);
+    const uint8_t* v = frame.buffer(2);
+    const int sy = frame.stride(0), su = frame.stride(1), sv = frame.stride(2);
+    switch (type) {
+        case kVideoTypeI420:
+            return libyuv::I420Copy(y, sy, u, su, v, sv, dst[0], s[0], dst[1], s[1], dst[2], s[2],
+                                    w, h);
+        case kVideoTypeYV12:
+            return libyuv::I420Copy(y, sy, u, su, v, sv, dst[0], s[0], dst[2], s[2], dst[1], s[1],
+                                    w, h);
+        case kVideoTypeNV12:
+            return libyuv::I420ToNV12(y, sy, u, su, v, sv, dst[0], s[0], dst[1], s[1], w, h);
+        case kVideoTypeNV21:
+            return libyuv::I420ToNV21(y, sy, u, su, v, sv, dst[0], s[0], dst[1], s[1], w, h);
+        default:
+            break;
+    }
+    if (keptType_ != type || unprocessed_.width() != w || unprocessed_.height() != h) return -1;
+    unprocessed_.colorRange = frame.colorRange;
+    unprocessed_.colorMatrix = frame.colorMatrix;
+    const int cw = (w + 1) / 2, ch = (h + 1) / 2;
+    // Scratch as the tight path uses it: two packed rows, or two tight I422
+    // pictures.
+    const size_t bytes = isPackedVideoType(type)
+                             ? 2 * size_t(w) * 4
+                             : static_cast<size_t>(requiredBufferSize(type, w, h));
+    try {
+        if (now_.size() < bytes) now_.resize(bytes);
+        if (was_.size() < bytes) was_.resize(bytes);
+    } catch (const std::bad_alloc&) {
+        return -1;
+    }
+    if (isPackedVideoType(type)) {
+        const PackedFrameRows rows(frame, type);
+        for (int r = 0; r < h; ++r) {
+            if (rowsEqual(frame, unprocessed_, 0, r, 1) &&
+                rowsEqual(frame, unprocessed_, 1, r / 2, 1) &&
+                rowsEqual(frame, unprocessed_, 2, r / 2, 1))
+                continue;
+            rows.row(frame, r, now_.data());
+            rows.row(unprocessed_, r, was_.data());
+            addRowChange(dst[0] + ptrdiff_t(r) * s[0], now_.data(), was_.data(), 4 * w);
+        }
+        return 0;
+    }
+    // I422: luma goes there and back exactly; chroma takes the change of its
+    // conversion, as in the tight path. Nothing is written before both
+    // conversions succeeded.
+    if (rowsEqual(frame, unprocessed_, 1, 0, ch) && rowsEqual(frame, unprocessed_, 2, 0, ch)) {
+        libyuv::CopyPlane(y, sy, dst[0], s[0], w, h);
+        return 0;
+    }
+    int result = convertFrameToBuffer(frame, type, 0, now_.data());
+    if (result == 0) result = convertFrameToBuffer(unprocessed_, type, 0, was_.data());
+    if (result != 0) return result;
+    libyuv::CopyPlane(y, sy, dst[0], s[0], w, h);
+    const size_t lumaBytes = size_t(w) * h, chromaBytes = size_t(cw) * h;
+    for (int p = 1; p < 3; ++p) {
+        const size_t at = lumaBytes + (p - 1) * chromaBytes;
+        addPlaneChange(dst[p], s[p], now_.data() + at, cw, was_.data() + at, cw, cw, h);
+    }
     return 0;
 }
 

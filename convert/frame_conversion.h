@@ -52,6 +52,22 @@ int convertBufferToFrame(int videoType, const uint8_t* buffer, int cropX, int cr
 int convertFrameToBuffer(const I420VideoFrame& frame, int videoType, int dstStride,
                          uint8_t* buffer);
 
+// A caller's picture as planes and strides: planar types in the order of
+// their names (YV12: Y, V, U; NV12 and NV21: Y, then interleaved chroma),
+// packed types in plane 0. Rows may be padded and planes lie apart.
+struct PlaneBuffer {
+    int videoType = 0;
+    int width = 0;
+    int height = 0;
+    uint8_t* data[3] = {nullptr, nullptr, nullptr};
+    int stride[3] = {0, 0, 0};
+};
+
+// Why `picture` cannot be read and written as a whole picture of its type
+// (unknown type, size out of range, a missing plane, a stride shorter than
+// its row), or null when it can.
+const char* planeBufferFault(const PlaneBuffer& picture);
+
 // The way of processFrame's buffer to the frame and back. I420, YV12, NV12
 // and NV21 go there and back exactly, and are written back straight. I422
 // (chroma rows averaged in pairs) and the packed types (chroma subsampled,
@@ -74,6 +90,11 @@ public:
     // when memory runs out or the frame is not the one toFrame filled (size,
     // type).
     int toBuffer(const I420VideoFrame& frame, int videoType, uint8_t* buffer);
+    // The same for a picture given by planes and strides (planeBufferFault
+    // null), read and written where it lies, with no packed copy of it; the
+    // same bytes as a tight buffer of that picture gives.
+    int toFrame(const PlaneBuffer& picture, I420VideoFrame& frame, int colorRange, int colorMatrix);
+    int toBuffer(const I420VideoFrame& frame, const PlaneBuffer& picture);
 
 private:
     I420VideoFrame unprocessed_;

@@ -125,6 +125,16 @@ int VideoProcessEngineImpl::processTexture(int textureType, int width, int heigh
     return kResultFailed;
 }
 
+int VideoProcessEngineImpl::processPlanes(const PlaneBuffer& picture, int colorMatrix,
+                                          int colorRange, std::optional<int64_t> streamTimeMs) {
+    const int result = guard("processFrame", kThrew, [&] {
+        return processPlanesUnguarded(picture, colorMatrix, colorRange, streamTimeMs);
+    });
+    if (result != kThrew) return result;
+    markChainDirty("processFrame");
+    return kResultFailed;
+}
+
 void VideoProcessEngineImpl::markChainDirty(const char* operation) noexcept {
     guard(operation, 0, [&] {
         {
@@ -348,6 +358,56 @@ int VideoProcessEngineImpl::processFrameUnguarded(int format, int width, int hei
     return result;
 }
 
+// processFrameUnguarded's steps, with the picture's planes in place of the
+// packed buffer.
+int VideoProcessEngineImpl::processPlanesUnguarded(const PlaneBuffer& picture, int colorMatrix,
+                                                   int colorRange,
+                                                   std::optional<int64_t> streamTimeMs) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (const int refused = refuseProcessing()) return refused;
+    const int matrix = colorMatrix == kColorMatrixUnspecified ? kColorMatrixSMPTE170M : colorMatrix;
+    const int range = colorRange == kColorRangeUnspecified ? kColorRangeFull : colorRange;
+
+    ContextScope context(useExternalContext_, observer_, cpuBackend_, callerPool_.get());
+    if (const int rebuilt = rebuildIfDirty(false, "processFrame")) {
+        reportProcessResult(rebuilt);
+        return rebuilt;
+    }
+    if (const char* fault = planeBufferFault(picture)) {
+        log(kLogError, std::string("processFrame fail, ") + fault);
+        reportProcessResult(kResultInvalidArgument);
+        return kResultInvalidArgument;
+    }
+    const int width = picture.width, height = picture.height;
+    std::shared_ptr<I420VideoFrame> frame(new (std::nothrow) I420VideoFrame(),
+                                          I420VideoFrame::deleter());
+    if (!frame) return kResultFailed;
+    if (frame->allocate(width, height, width, (width + 1) / 2, (width + 1) / 2, 1) != 0)
+        return kResultFailed;
+    if (bufferRoundTrip_.toFrame(picture, *frame, range, matrix) != 0) return kResultFailed;
+
+    detectEngine_->setBrightnessDetectionEnabled(
+        lowlightEnhanceEnabled() || (videoDenoiserEnabled() && videoDenoiserMode() == 0));
+    // The detectors read the frame's planes; the buffer and size only vouch
+    // that the caller's picture is whole, which planeBufferFault checked.
+    const int64_t whole = requiredBufferSize(picture.videoType, width, height);
+    detectEngine_->detect(frame, picture.data[0], static_cast<int>(whole), picture.videoType,
+                          false);
+
+    const int adjusted =
+        applyAutomaticAdjustmentsAt(frame, streamTimeMs ? *streamTimeMs : wallClockMs());
+    if (adjusted != 0) return adjusted;
+
+    const unsigned glFailures = cpuBackend_ ? 0 : gl_backend::failureCount();
+    int result = kResultFailed;
+    if (renderEngine_->process(frame, false))
+        result = bufferRoundTrip_.toBuffer(*frame, picture) == 0 ? kResultOk : kResultFailed;
+    else
+        failedInGL("processFrame", glFailures, width, height);
+    reportProcessResult(result);
+    return result;
+}
+
 int VideoProcessEngineImpl::processTextureUnguarded(int textureType, int width, int height,
                                                     int textureId, int* outTextureId) {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -422,6 +482,11 @@ private:
 
 int VideoProcessEngineImpl::applyAutomaticAdjustments(
     const std::shared_ptr<I420VideoFrame>& frame) {
+    return applyAutomaticAdjustmentsAt(frame, wallClockMs());
+}
+
+int VideoProcessEngineImpl::applyAutomaticAdjustmentsAt(
+    const std::shared_ptr<I420VideoFrame>& frame, int64_t nowMs) {
     if (!frame || frame->isEmpty()) return kResultInvalidArgument;
     if (!renderEngine_) return kResultFailed;
     AutomaticSettings settings;
@@ -435,7 +500,7 @@ int VideoProcessEngineImpl::applyAutomaticAdjustments(
     settings.lowlightEnhanceMode = lowlightEnhanceMode();
     settings.lowlightEnhanceLevel = lowlightEnhanceLevel();
     EngineTarget target(*this, *renderEngine_);
-    return automatic_.apply(frame.get(), wallClockMs(), settings, target);
+    return automatic_.apply(frame.get(), nowMs, settings, target);
 }
 
 void VideoProcessEngineImpl::failedInGL(const char* operation, unsigned failuresBefore, int width,

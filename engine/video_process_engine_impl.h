@@ -13,6 +13,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,13 @@ public:
     int processTexture(int textureType, int width, int height, int textureId,
                        int* outTextureId) override;
     int release() override;
+
+    // processFrame for a picture given by planes and strides, read and
+    // written where it lies. streamTimeMs: the frame's stream time for the
+    // automatic modes; without it they take the wall clock. Results and
+    // observer reports as processFrame's.
+    int processPlanes(const PlaneBuffer& picture, int colorMatrix, int colorRange,
+                      std::optional<int64_t> streamTimeMs);
 
     // Engine-internal setters shared by the parameter document and the
     // automatic adjustments; they log a change once. The render engine must
@@ -88,6 +96,8 @@ private:
     int processTextureUnguarded(int textureType, int width, int height, int textureId,
                                 int* outTextureId);
     int releaseUnguarded();
+    int processPlanesUnguarded(const PlaneBuffer& picture, int colorMatrix, int colorRange,
+                               std::optional<int64_t> streamTimeMs);
     // Logs "<operation> fail, <cause>" at kLogError without allocating; an
     // observer that throws is ignored.
     void logFailure(const char* operation, const char* cause) const noexcept;
@@ -103,6 +113,8 @@ private:
     // The automatic modes for one frame, on the wall clock, after detection
     // and before rendering. 0, −1 without render engine, −6 without a frame.
     int applyAutomaticAdjustments(const std::shared_ptr<I420VideoFrame>& frame);
+    // The same at the frame's time `nowMs`.
+    int applyAutomaticAdjustmentsAt(const std::shared_ptr<I420VideoFrame>& frame, int64_t nowMs);
     // Rebuilds chain and detections when the selection changed and replays
     // the stored parameter documents. 0; −6 when the chain cannot be built;
     // −1 (logged for `operation`) when GL could not make the effects'

@@ -19,7 +19,7 @@ cd "$root"
 gl_dir='^(gpu|platform|render/gl|effects/gl|effects/[a-z_]+/gl|engine/gl)/'
 gl_header='#include *<(epoxy|EGL|GL|GLES[0-9]*|GLFW|KHR)/'
 gl_include='#include *"(gpu|platform|render/gl|effects/gl|effects/[a-z_]+/gl|engine/gl)/'
-library='^(engine|extension|frame|gpu|platform|render|effects|cpu|denoise|detect|convert|system|resources)/'
+library='^(capi|engine|extension|frame|gpu|platform|render|effects|cpu|denoise|detect|convert|system|resources)/'
 status=0
 
 while IFS= read -r file; do

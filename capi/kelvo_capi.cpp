@@ -1,0 +1,420 @@
+// The C interface (kelvo/kelvo.h) over VideoProcessEngineImpl.
+//
+// Each call on a handle holds the handle's mutex while it runs the engine,
+// with an observer that queues the engine's log lines; the lines go to the
+// caller's callback after the mutex is let go, so the callback may take its
+// own locks and call the engine again. Failures end as a code and a message
+// in a per-thread buffer; nothing thrown leaves this file.
+#include "kelvo/kelvo.h"
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "convert/frame_conversion.h"
+#include "engine/video_process_engine_impl.h"
+#include "frame/numbering.h"
+#include "kelvo/version.h"
+#include "kelvo/video_process_engine.h"
+#include "system/exception_text.h"
+
+using kelvo::video::IMetaDataInfo;
+using kelvo::video::IVideoProcessObserver;
+using kelvo::video::PlaneBuffer;
+using kelvo::video::VideoProcessEngineImpl;
+
+namespace {
+
+struct LogLine {
+    int level;
+    std::string text;
+};
+
+class QueueObserver final : public IVideoProcessObserver {
+public:
+    void onInitialized(int) override {}
+    void onLog(int level, const char* message) override {
+        // A line that cannot be stored is lost, not the call.
+        try {
+            lines.push_back({level, message ? message : ""});
+        } catch (...) {
+        }
+    }
+    void onDetectionResult(int, int, const std::shared_ptr<IMetaDataInfo>&) override {}
+    void onEffectResult(int, int) override {}
+    void onProcessResult(int) override {}
+
+    std::vector<LogLine> lines;
+};
+
+}  // namespace
+
+struct kelvo_engine {
+    std::mutex mutex;
+    QueueObserver observer;
+    std::unique_ptr<VideoProcessEngineImpl> engine;
+    kelvo_log_fn callback = nullptr;
+    void* user = nullptr;
+};
+
+namespace {
+
+// No allocation: it must be writable when memory has run out.
+thread_local char lastError[512];
+
+void copyText(char* dst, size_t capacity, const char* src) {
+    if (capacity == 0) return;
+    size_t n = std::strlen(src);
+    if (n >= capacity) {
+        n = capacity - 1;
+        // Cut at a character boundary, so the text stays UTF-8.
+        while (n > 0 && (static_cast<unsigned char>(src[n]) & 0xC0) == 0x80) --n;
+    }
+    std::memcpy(dst, src, n);
+    dst[n] = '\0';
+}
+
+int fail(int code, const char* message) {
+    copyText(lastError, sizeof lastError, message);
+    return code;
+}
+
+const char* codeText(int code) {
+    switch (code) {
+        case KELVO_ERR_NOT_INITIALIZED:
+            return "engine not initialised";
+        case KELVO_ERR_NO_EFFECT:
+            return "no selected effect is enabled (enable one with kelvo_set_parameter)";
+        case KELVO_ERR_INVALID_ARGUMENT:
+            return "invalid argument";
+        case KELVO_ERR_INVALID_JSON:
+            return "the parameter document is not valid JSON";
+        default:
+            return "failed";
+    }
+}
+
+// The engine logs what went wrong as an error line; the last one of the
+// call is its message.
+void failFromLines(int code, const std::vector<LogLine>& lines) {
+    for (auto it = lines.rbegin(); it != lines.rend(); ++it) {
+        if (it->level == kelvo::video::kLogError) {
+            fail(code, it->text.c_str());
+            return;
+        }
+    }
+    fail(code, codeText(code));
+}
+
+void deliver(const std::vector<LogLine>& lines, kelvo_log_fn callback, void* user) {
+    if (!callback || lines.empty()) return;
+    // The callback may call the library, which sets this thread's message.
+    char kept[sizeof lastError];
+    std::memcpy(kept, lastError, sizeof kept);
+    for (const LogLine& line : lines) {
+        // A C++ caller's callback may throw; it must not cross the interface.
+        try {
+            callback(user, line.level, line.text.c_str());
+        } catch (...) {
+        }
+    }
+    std::memcpy(lastError, kept, sizeof kept);
+}
+
+// Runs body(engine) under the handle's lock with the log queue empty, sets
+// the thread's message, then hands the call's lines to the callback. body
+// may set the message itself with fail(); otherwise a failure takes the
+// last error line the engine logged.
+template <class Body>
+int call(kelvo_engine* handle, Body&& body) noexcept {
+    lastError[0] = '\0';
+    if (handle == nullptr) return fail(KELVO_ERR_INVALID_ARGUMENT, "engine is NULL");
+    std::vector<LogLine> lines;
+    kelvo_log_fn callback = nullptr;
+    void* user = nullptr;
+    int result;
+    try {
+        std::lock_guard<std::mutex> lock(handle->mutex);
+        handle->observer.lines.clear();
+        result = body(*handle->engine);
+        lines.swap(handle->observer.lines);
+        callback = handle->callback;
+        user = handle->user;
+    } catch (...) {
+        return fail(KELVO_ERR_FAILED, kelvo::video::currentExceptionText());
+    }
+    if (result != KELVO_OK && lastError[0] == '\0') failFromLines(result, lines);
+    deliver(lines, callback, user);
+    return result;
+}
+
+struct EffectName {
+    const char* name;
+    int id;
+};
+
+// The names kelvo-enhance, the GStreamer element and the OBS filters take
+// (integrations/common/effect_names.cpp; a test keeps the two in step).
+const EffectName kEffectNames[] = {
+    {"beauty", KELVO_EFFECT_BEAUTY}, {"101", KELVO_EFFECT_BEAUTY},
+    {"color", KELVO_EFFECT_COLOR},   {"colour", KELVO_EFFECT_COLOR},
+    {"102", KELVO_EFFECT_COLOR},     {"denoise", KELVO_EFFECT_DENOISE},
+    {"103", KELVO_EFFECT_DENOISE},   {"lowlight", KELVO_EFFECT_LOWLIGHT},
+    {"104", KELVO_EFFECT_LOWLIGHT},
+};
+
+int effectIdOf(const std::string& name) {
+    for (const EffectName& entry : kEffectNames)
+        if (name == entry.name) return entry.id;
+    return 0;
+}
+
+bool blank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+}
+
+// "denoise, color,beauty" as the integrations read it: blanks around names
+// and empty items skipped. False, with the message set, for an unknown name.
+bool parseNames(const char* text, std::vector<int>* ids) {
+    std::string item;
+    for (const char* p = text;; ++p) {
+        if (*p != ',' && *p != '\0') {
+            item += *p;
+            continue;
+        }
+        size_t b = 0, e = item.size();
+        while (b < e && blank(item[b])) ++b;
+        while (e > b && blank(item[e - 1])) --e;
+        const std::string name = item.substr(b, e - b);
+        if (!name.empty()) {
+            const int id = effectIdOf(name);
+            if (id == 0) {
+                const std::string message =
+                    "unknown effect '" + name + "' (beauty, color, denoise, lowlight or 101-104)";
+                fail(KELVO_ERR_INVALID_ARGUMENT, message.c_str());
+                return false;
+            }
+            ids->push_back(id);
+        }
+        item.clear();
+        if (*p == '\0') return true;
+    }
+}
+
+// The members a parameter call refused. For now read from the call's
+// "setParameter rejected: " lines; the member is what follows "key." up to
+// " = " or " unknown member".
+void collectRejections(const char* key, const std::vector<LogLine>& lines, kelvo_rejections* out) {
+    static const char kPrefix[] = "setParameter rejected: ";
+    const std::string memberOf = std::string(key) + ".";
+    out->count = 0;
+    for (const LogLine& line : lines) {
+        if (line.level != kelvo::video::kLogError ||
+            line.text.compare(0, sizeof kPrefix - 1, kPrefix) != 0)
+            continue;
+        const std::string text = line.text.substr(sizeof kPrefix - 1);
+        std::string member;
+        if (text.compare(0, memberOf.size(), memberOf) == 0) {
+            size_t end = text.rfind(" unknown member (accepted: ");
+            if (end == std::string::npos) end = text.find(" = ", memberOf.size());
+            if (end != std::string::npos)
+                member = text.substr(memberOf.size(), end - memberOf.size());
+        }
+        if (out->count < out->capacity) {
+            auto* item = reinterpret_cast<kelvo_rejection*>(reinterpret_cast<char*>(out->items) +
+                                                            out->count * out->item_size);
+            copyText(item->member, sizeof item->member, member.c_str());
+            copyText(item->text, sizeof item->text, text.c_str());
+        }
+        ++out->count;
+    }
+}
+
+struct FormatMapping {
+    int format;
+    int videoType;
+    bool swapRedBlue;  // bytes R, G, B, A: processed as B, G, R, A
+};
+
+const FormatMapping kFormats[] = {
+    {KELVO_FORMAT_I420, kelvo::video::kVideoTypeI420, false},
+    {KELVO_FORMAT_I422, kelvo::video::kVideoTypeI422, false},
+    {KELVO_FORMAT_NV21, kelvo::video::kVideoTypeNV21, false},
+    {KELVO_FORMAT_NV12, kelvo::video::kVideoTypeNV12, false},
+    {KELVO_FORMAT_YV12, kelvo::video::kVideoTypeYV12, false},
+    {KELVO_FORMAT_RGBA, kelvo::video::kVideoTypeARGB, true},
+    {KELVO_FORMAT_BGRA, kelvo::video::kVideoTypeARGB, false},
+    {KELVO_FORMAT_ARGB, kelvo::video::kVideoTypeBGRA, false},
+    {KELVO_FORMAT_ABGR, kelvo::video::kVideoTypeRGBA, false},
+};
+
+// R, G, B, A has no rows of its own yet: it is swizzled in place to B, G, R,
+// A (the colour-coded libyuv ARGB path, where the caller's matrix and range
+// hold, unlike libyuv's RGBA) and back afterwards. Two passes over the
+// picture, no copy.
+void swapRedBlue(const PlaneBuffer& picture) {
+    for (int y = 0; y < picture.height; ++y) {
+        uint8_t* p = picture.data[0] + static_cast<ptrdiff_t>(y) * picture.stride[0];
+        for (int x = 0; x < picture.width; ++x, p += 4) std::swap(p[0], p[2]);
+    }
+}
+
+}  // namespace
+
+extern "C" {
+
+const char* kelvo_version(void) {
+    lastError[0] = '\0';
+    return KELVO_VIDEO_VERSION_STRING;
+}
+
+const char* kelvo_last_error(void) { return lastError; }
+
+int kelvo_create(const char* config, kelvo_engine** engine) {
+    lastError[0] = '\0';
+    if (engine == nullptr) return fail(KELVO_ERR_INVALID_ARGUMENT, "engine is NULL");
+    *engine = nullptr;
+    kelvo_engine* handle = new (std::nothrow) kelvo_engine();
+    if (handle == nullptr) return fail(KELVO_ERR_FAILED, "out of memory");
+    try {
+        handle->engine.reset(new VideoProcessEngineImpl(false));
+        handle->engine->setObserver(&handle->observer);
+    } catch (...) {
+        delete handle;
+        return fail(KELVO_ERR_FAILED, kelvo::video::currentExceptionText());
+    }
+    const int result = call(handle, [&](VideoProcessEngineImpl& e) { return e.init(config); });
+    if (result != KELVO_OK) {
+        try {
+            delete handle;
+        } catch (...) {
+        }
+        return result;
+    }
+    *engine = handle;
+    return KELVO_OK;
+}
+
+void kelvo_destroy(kelvo_engine* engine) {
+    lastError[0] = '\0';
+    try {
+        delete engine;
+    } catch (...) {
+    }
+}
+
+int kelvo_set_log_callback(kelvo_engine* engine, kelvo_log_fn callback, void* user) {
+    return call(engine, [&](VideoProcessEngineImpl&) -> int {
+        engine->callback = callback;
+        engine->user = user;
+        return KELVO_OK;
+    });
+}
+
+int kelvo_set_effects(kelvo_engine* engine, const int* ids, size_t count) {
+    return call(engine, [&](VideoProcessEngineImpl& e) -> int {
+        if (ids == nullptr && count > 0) return fail(KELVO_ERR_INVALID_ARGUMENT, "ids is NULL");
+        if (count == 0) return fail(KELVO_ERR_INVALID_ARGUMENT, "no effect given");
+        return e.setVideoEffects(std::vector<int>(ids, ids + count));
+    });
+}
+
+int kelvo_set_effects_by_name(kelvo_engine* engine, const char* names) {
+    return call(engine, [&](VideoProcessEngineImpl& e) -> int {
+        if (names == nullptr) return fail(KELVO_ERR_INVALID_ARGUMENT, "names is NULL");
+        std::vector<int> ids;
+        if (!parseNames(names, &ids)) return KELVO_ERR_INVALID_ARGUMENT;
+        if (ids.empty()) return fail(KELVO_ERR_INVALID_ARGUMENT, "no effect given");
+        return e.setVideoEffects(ids);
+    });
+}
+
+int kelvo_effect_id(const char* name) {
+    lastError[0] = '\0';
+    if (name == nullptr) return 0;
+    try {
+        std::vector<int> ids;
+        // One name, read as in a list: blanks around it do not count.
+        if (std::strchr(name, ',') != nullptr || !parseNames(name, &ids) || ids.size() != 1) {
+            lastError[0] = '\0';
+            return 0;
+        }
+        return ids[0];
+    } catch (...) {
+        return 0;
+    }
+}
+
+int kelvo_set_parameter(kelvo_engine* engine, const char* key, const char* json,
+                        kelvo_rejections* rejections) {
+    return call(engine, [&](VideoProcessEngineImpl& e) -> int {
+        if (rejections != nullptr) {
+            if (rejections->size != sizeof(kelvo_rejections) ||
+                rejections->item_size != sizeof(kelvo_rejection))
+                return fail(KELVO_ERR_INVALID_ARGUMENT,
+                            "kelvo_rejections: unknown size or item_size");
+            if (rejections->items == nullptr && rejections->capacity > 0)
+                return fail(KELVO_ERR_INVALID_ARGUMENT, "kelvo_rejections: items is NULL");
+            rejections->count = 0;
+        }
+        if (key == nullptr || json == nullptr)
+            return fail(KELVO_ERR_INVALID_ARGUMENT, "key or document is NULL");
+        const int result = e.setParameter(key, json);
+        if (rejections != nullptr) collectRejections(key, engine->observer.lines, rejections);
+        return result;
+    });
+}
+
+int kelvo_get_info(kelvo_engine* engine, const char* key, char* text, size_t capacity,
+                   size_t* length) {
+    return call(engine, [&](VideoProcessEngineImpl& e) -> int {
+        if (text == nullptr && capacity > 0)
+            return fail(KELVO_ERR_INVALID_ARGUMENT, "text is NULL");
+        const char* fact = e.getInfo(key);
+        if (length != nullptr) *length = std::strlen(fact);
+        copyText(text, capacity, fact);
+        return KELVO_OK;
+    });
+}
+
+int kelvo_process(kelvo_engine* engine, const kelvo_frame* frame) {
+    return call(engine, [&](VideoProcessEngineImpl& e) -> int {
+        if (frame == nullptr) return fail(KELVO_ERR_INVALID_ARGUMENT, "frame is NULL");
+        if (frame->size != sizeof(kelvo_frame))
+            return fail(KELVO_ERR_INVALID_ARGUMENT, "kelvo_frame: unknown size");
+        const FormatMapping* mapping = nullptr;
+        for (const FormatMapping& m : kFormats)
+            if (m.format == frame->format) mapping = &m;
+        if (mapping == nullptr) {
+            char message[64];
+            std::snprintf(message, sizeof message, "unknown pixel format %d", frame->format);
+            return fail(KELVO_ERR_INVALID_ARGUMENT, message);
+        }
+        PlaneBuffer picture;
+        picture.videoType = mapping->videoType;
+        picture.width = frame->width;
+        picture.height = frame->height;
+        for (int p = 0; p < 3; ++p) {
+            picture.data[p] = frame->planes[p];
+            picture.stride[p] = frame->strides[p];
+        }
+        // Checked here as well as in the engine: the swizzle writes first.
+        if (const char* fault = kelvo::video::planeBufferFault(picture))
+            return fail(KELVO_ERR_INVALID_ARGUMENT, fault);
+        std::optional<int64_t> timeMs;
+        if (frame->has_timestamp) timeMs = frame->timestamp_us / 1000;
+        if (mapping->swapRedBlue) swapRedBlue(picture);
+        const int result =
+            e.processPlanes(picture, frame->color_matrix, frame->color_range, timeMs);
+        if (mapping->swapRedBlue) swapRedBlue(picture);
+        return result;
+    });
+}
+
+}  // extern "C"
