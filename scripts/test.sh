@@ -26,9 +26,9 @@ start=$SECONDS
 # the table of all of them; over budget is reported, not fatal.
 declare -A budget=(
   [build]=470 [tests]=200 [portable]=60 [demo]=30 [fresh]=200 [xvfb]=120 [obs]=60
-  [noglfw]=120 [nogl]=300 [arm]=420 [asan]=600 [tsan]=90 [fuzz]=360 [soak]=90
+  [noglfw]=120 [nogl]=300 [arm]=360 [asan]=600 [tsan]=90 [fuzz]=360 [soak]=90
 )
-total_budget=3120
+total_budget=3060
 current="" current_start=0 report=""
 end_step() {
   [[ -n $current ]] || return 0
