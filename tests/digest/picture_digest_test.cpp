@@ -15,6 +15,7 @@
 #include <fstream>
 #include <map>
 #include <memory>
+#include <set>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -115,6 +116,18 @@ std::string digestFor(const char* config, const Case& c, const Format& f, int w,
     return text;
 }
 
+// Digests a platform is known not to reproduce, as KEY,KEY,... with the keys
+// of the digest file; the caller that sets it says why. They are still
+// computed: one that matches after all fails, so the list stays exact.
+std::set<std::string> knownToDiffer() {
+    std::set<std::string> keys;
+    const char* list = std::getenv("KELVO_DIGESTS_KNOWN_TO_DIFFER");
+    std::istringstream in(list ? list : "");
+    for (std::string key; std::getline(in, key, ',');)
+        if (!key.empty()) keys.insert(key);
+    return keys;
+}
+
 std::string gpuRenderer() {
     std::unique_ptr<IVideoProcessEngine> engine(createVideoProcessEngine(false));
     if (engine->init(R"({"backend":"gpu"})") != 0) return "";
@@ -153,6 +166,7 @@ TEST(PictureDigest, EveryEffectFormatAndBackendGivesTheRecordedPicture) {
     std::getline(in, line);
     ASSERT_EQ(line.rfind("renderer ", 0), 0u);
     recordedRenderer = line.substr(9);
+    std::set<std::string> differing = knownToDiffer();
     int compared = 0;
     while (std::getline(in, line)) {
         const size_t last = line.rfind(' ');
@@ -160,9 +174,16 @@ TEST(PictureDigest, EveryEffectFormatAndBackendGivesTheRecordedPicture) {
         if (key.rfind("gpu ", 0) == 0 && renderer != recordedRenderer) continue;
         auto found = computed.find(key);
         if (found == computed.end()) continue;  // a backend this build lacks
+        if (differing.erase(key)) {
+            EXPECT_NE(found->second, digest) << key << " is listed as differing but matches";
+            std::printf("[ digests ] %s: %s, recorded %s (known to differ)\n", key.c_str(),
+                        found->second.c_str(), digest.c_str());
+            continue;
+        }
         EXPECT_EQ(found->second, digest) << key;
         ++compared;
     }
+    for (const std::string& key : differing) ADD_FAILURE() << key << " is listed but not computed";
     std::printf("[ digests ] %d compared (renderer \"%s\", recorded on \"%s\")\n", compared,
                 renderer.c_str(), recordedRenderer.c_str());
     EXPECT_GE(compared, int(computed.size()) / 2);

@@ -34,7 +34,7 @@ CommandResult run(const std::string& command) {
     return result;
 }
 
-const std::string kTool = KELVO_ENHANCE_PATH;
+const std::string kTool = KELVO_TEST_EMULATOR KELVO_ENHANCE_PATH;
 
 class EnhanceCli : public ::testing::Test {
 protected:
