@@ -128,19 +128,15 @@ cmake --build build-arm64 --target kelvo-enhance "${arm_tests[@]/#/kelvo_test_}"
 readelf -h build-arm64/libkelvo_video_process.so | grep -Eq 'Machine: +AArch64' ||
   { echo "build-arm64 did not build an AArch64 library" >&2; exit 1; }
 # Picture digests ARM does not reproduce yet, listed by name so that a new
-# difference fails (and so does a listed one that matches again):
-# - nine: RGBA input (FourCC RGBA) goes through libyuv's RGBAToI420, whose
-#   chroma rows average a 2x2 block differently off x86, its portable rows
-#   included (LIBYUV_ARGBTOUV_PAVGB and RGBTOU_TRUNCATE in its row_common.cc
-#   are x86-only); its luma and its YUV->RGB rows agree;
-# - three: GCC fuses a*b+c into one rounding (FMA) on AArch64 in the float
-#   kernels outside beauty, which alone are built with -ffp-contract=off;
-#   with it on every source these three match.
+# difference fails (and so does a listed one that matches again): RGBA input
+# (FourCC RGBA) goes through libyuv's RGBAToI420, whose chroma rows average a
+# 2x2 block differently off x86, its portable rows included
+# (LIBYUV_ARGBTOUV_PAVGB and RGBTOU_TRUNCATE in its row_common.cc are
+# x86-only); its luma and its YUV->RGB rows agree.
 arm_digests_known_to_differ=(
   "cpu beauty rgba 37x21" "cpu beauty rgba 64x36" "cpu chain rgba 37x21" "cpu chain rgba 64x36"
   "cpu colour rgba 37x21" "cpu denoise rgba 37x21" "cpu denoise rgba 64x36"
   "cpu lowlight rgba 37x21" "cpu lowlight rgba 64x36"
-  "cpu chain nv12 64x36" "cpu chain nv21 64x36" "cpu colour i420 64x36"
 )
 arm_differ=$(IFS=,; echo "${arm_digests_known_to_differ[*]}")
 arm_labels=$(IFS='|'; echo "${arm_tests[*]}")
