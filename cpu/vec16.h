@@ -3,6 +3,11 @@
 // AVX2Ops16 in vec16_sse2.h / vec16_avx2.h. Lanes hold values that never
 // leave 0..65535 (unsigned operations) or -32768..32767 (signed ones), so
 // the scalar set, which computes in int32_t, gives the same results.
+//
+// Beside the N 16-bit lanes V, each set has a byte vector B of 2N 8-bit
+// lanes in the same register, for rows that compare and saturate bytes
+// before they widen. Byte lane k of B widens to lane k of the low V (k < N)
+// or lane k - N of the high one, in memory order on every set.
 #pragma once
 
 #include <cstdint>
@@ -26,25 +31,119 @@ KELVO_CPU_INLINE int32_t pairedWeight(const int16_t* w) {
            static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint16_t>(w[1])) << 16);
 }
 
+// The scalar byte vector: two byte lanes, 0..255 each.
+struct ScalarBytes {
+    int32_t b[2];
+};
+
 struct ScalarOps16 {
     static constexpr int N = 1;
     using V = int32_t;
+    using B = ScalarBytes;
 
     static V set(int16_t x) { return x; }
     static V load8(const uint8_t* p) { return p[0]; }
+    // N 16-bit values, unaligned.
+    static V load16(const uint16_t* p) { return p[0]; }
+    static void store16(uint16_t* p, V a) { p[0] = static_cast<uint16_t>(a); }
     static V add(V a, V b) { return a + b; }
     static V sub(V a, V b) { return a - b; }
     static V mullo(V a, V b) { return a * b; }
+    // High half of the unsigned product.
+    static V mulhiU(V a, V b) {
+        return static_cast<V>((static_cast<uint32_t>(a) * static_cast<uint32_t>(b)) >> 16);
+    }
     static V max(V a, V b) { return a > b ? a : b; }
     static V min(V a, V b) { return a < b ? a : b; }
+    // Saturating to -32768..32767 (adds, subs) or 0..65535 (addsU, subsU).
+    static V adds(V a, V b) { return sat(a + b, -32768, 32767); }
+    static V subs(V a, V b) { return sat(a - b, -32768, 32767); }
+    static V addsU(V a, V b) { return sat(a + b, 0, 65535); }
+    static V subsU(V a, V b) { return sat(a - b, 0, 65535); }
+    // |a - b| of unsigned lanes (NEON vabd, two saturating subtractions
+    // elsewhere).
+    static V absDiffU(V a, V b) { return a > b ? a - b : b - a; }
+    // All ones where a > b (signed), else zero; select takes a where m is set.
+    static V cmpgt(V a, V b) { return a > b ? -1 : 0; }
+    static V select(V m, V a, V b) { return m ? a : b; }
     template <int S>
     static V srli(V a) {
+        return a >> S;
+    }
+    template <int S>
+    static V srai(V a) {
         return a >> S;
     }
     template <int S>
     static V slli(V a) {
         return a << S;
     }
+    // Products of lanes 2k and 2k + 1 summed into 32-bit lane k: a V of N/2
+    // int32 lanes (here one lane and one product). add32 adds such vectors;
+    // hsum32 and hsum16 are the sums of all 32-bit or signed 16-bit lanes.
+    static V madd(V a, V b) { return a * b; }
+    static V add32(V a, V b) { return a + b; }
+    static int32_t hsum32(V a) { return a; }
+    static int32_t hsum16(V a) { return a; }
+
+    // Bytes: 2N lanes of B.
+    static B set8(uint8_t x) { return {{x, x}}; }
+    static B loadU8(const uint8_t* p) { return {{p[0], p[1]}}; }
+    static void storeU8(uint8_t* p, B a) {
+        p[0] = static_cast<uint8_t>(a.b[0]);
+        p[1] = static_cast<uint8_t>(a.b[1]);
+    }
+    // Lanes 0..N-1 from p0, N..2N-1 from p1 (two rows of a block at once).
+    static B loadU8Halves(const uint8_t* p0, const uint8_t* p1) { return {{p0[0], p1[0]}}; }
+    static void storeU8Halves(uint8_t* p0, uint8_t* p1, B a) {
+        p0[0] = static_cast<uint8_t>(a.b[0]);
+        p1[0] = static_cast<uint8_t>(a.b[1]);
+    }
+    static B addsU8(B a, B b) {
+        return map(a, b, [](int x, int y) { return sat(x + y, 0, 255); });
+    }
+    static B subsU8(B a, B b) {
+        return map(a, b, [](int x, int y) { return sat(x - y, 0, 255); });
+    }
+    // Wrapping difference.
+    static B sub8(B a, B b) {
+        return map(a, b, [](int x, int y) { return (x - y) & 255; });
+    }
+    static B absDiffU8(B a, B b) {
+        return map(a, b, [](int x, int y) { return x > y ? x - y : y - x; });
+    }
+    static B maxU8(B a, B b) {
+        return map(a, b, [](int x, int y) { return x > y ? x : y; });
+    }
+    // (a + b) >> 1 (NEON vhadd; SSE2 corrects its rounded average).
+    static B avgFloorU8(B a, B b) {
+        return map(a, b, [](int x, int y) { return (x + y) >> 1; });
+    }
+    // 255 where a <= b, else 0.
+    static B leU8(B a, B b) {
+        return map(a, b, [](int x, int y) { return x <= y ? 255 : 0; });
+    }
+    static B and8(B a, B b) {
+        return map(a, b, [](int x, int y) { return x & y; });
+    }
+    // Bitwise: a where m's bits are set, else b (m is a mask of leU8).
+    static B select8(B m, B a, B b) {
+        return map(m, a, b, [](int mm, int x, int y) { return (mm & x) | (~mm & y & 255); });
+    }
+    // Zero extended (widenU8) or as signed bytes (widenS8) to 16-bit lanes.
+    static void widenU8(B a, V& lo, V& hi) {
+        lo = a.b[0];
+        hi = a.b[1];
+    }
+    static void widenS8(B a, V& lo, V& hi) {
+        lo = static_cast<int8_t>(a.b[0]);
+        hi = static_cast<int8_t>(a.b[1]);
+    }
+    // Signed 16-bit lanes saturated to 0..255, lo's to lanes 0..N-1.
+    static B narrowU8(V lo, V hi) { return {{sat(lo, 0, 255), sat(hi, 0, 255)}}; }
+    // Lane k: the larger of bytes 2k and 2k + 1 (NEON vpmax).
+    static V pairMaxU8(B a) { return a.b[0] > a.b[1] ? a.b[0] : a.b[1]; }
+
     // Bytes e0, o0, e1, o1, ... of values 0..255.
     static void storeInterleaved8(uint8_t* p, V e, V o) {
         p[0] = static_cast<uint8_t>(e);
@@ -59,6 +158,17 @@ struct ScalarOps16 {
             px[c] = static_cast<uint8_t>(s < 0 ? 0 : s > 255 ? 255 : s);
         }
         px[3] = 255;
+    }
+
+private:
+    static int32_t sat(int32_t x, int32_t lo, int32_t hi) { return x < lo ? lo : x > hi ? hi : x; }
+    template <class F>
+    static B map(B a, B b, F f) {
+        return {{f(a.b[0], b.b[0]), f(a.b[1], b.b[1])}};
+    }
+    template <class F>
+    static B map(B a, B b, B c, F f) {
+        return {{f(a.b[0], b.b[0], c.b[0]), f(a.b[1], b.b[1], c.b[1])}};
     }
 };
 static_assert(kIsLaneOps16<ScalarOps16>, "ScalarOps16 lacks an operation of cpu/lanes.h");
