@@ -94,7 +94,7 @@ using Ops16 = decltype(
     O::storeU8(Bytes::out, A::b), O::loadU8Halves(Bytes::in, Bytes::in),
     O::storeU8Halves(Bytes::out, Bytes::out, A::b), O::addsU8(A::b, A::b), O::subsU8(A::b, A::b),
     O::sub8(A::b, A::b), O::absDiffU8(A::b, A::b), O::maxU8(A::b, A::b), O::avgFloorU8(A::b, A::b),
-    O::leU8(A::b, A::b), O::and8(A::b, A::b), O::select8(A::b, A::b, A::b),
+    O::eq8(A::b, A::b), O::leU8(A::b, A::b), O::and8(A::b, A::b), O::select8(A::b, A::b, A::b),
     O::widenU8(A::b, A::ref, A::ref), O::widenS8(A::b, A::ref, A::ref), O::narrowU8(A::v, A::v),
     O::pairMaxU8(A::b), void());
 

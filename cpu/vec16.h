@@ -119,7 +119,10 @@ struct ScalarOps16 {
     static B avgFloorU8(B a, B b) {
         return map(a, b, [](int x, int y) { return (x + y) >> 1; });
     }
-    // 255 where a <= b, else 0.
+    // 255 where a == b (eq8) or a <= b (leU8), else 0.
+    static B eq8(B a, B b) {
+        return map(a, b, [](int x, int y) { return x == y ? 255 : 0; });
+    }
     static B leU8(B a, B b) {
         return map(a, b, [](int x, int y) { return x <= y ? 255 : 0; });
     }

@@ -93,6 +93,7 @@ struct AVX2Ops16 {
         return _mm256_sub_epi8(_mm256_avg_epu8(a, b),
                                _mm256_and_si256(_mm256_xor_si256(a, b), _mm256_set1_epi8(1)));
     }
+    static B eq8(B a, B b) { return _mm256_cmpeq_epi8(a, b); }
     static B leU8(B a, B b) {
         return _mm256_cmpeq_epi8(_mm256_subs_epu8(a, b), _mm256_setzero_si256());
     }

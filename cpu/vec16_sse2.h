@@ -90,6 +90,7 @@ struct SSE2Ops16 {
         return _mm_sub_epi8(_mm_avg_epu8(a, b),
                             _mm_and_si128(_mm_xor_si128(a, b), _mm_set1_epi8(1)));
     }
+    static B eq8(B a, B b) { return _mm_cmpeq_epi8(a, b); }
     static B leU8(B a, B b) { return _mm_cmpeq_epi8(_mm_subs_epu8(a, b), _mm_setzero_si128()); }
     static B and8(B a, B b) { return _mm_and_si128(a, b); }
     static B select8(B m, B a, B b) {
