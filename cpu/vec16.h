@@ -82,6 +82,12 @@ struct ScalarOps16 {
     // int32 lanes (here one lane and one product). add32 adds such vectors;
     // hsum32 and hsum16 are the sums of all 32-bit or signed 16-bit lanes.
     static V madd(V a, V b) { return a * b; }
+    // Lanes 0..N/2-1 zero extended to the 32-bit lanes of lo, N/2..N-1 to
+    // hi: the I of the 32-bit set of the same width (cpu/vec.h). narrowS32
+    // saturates such 32-bit lanes back to 16 bits, lo's first. With its one
+    // lane the scalar set puts it in both and takes lo back.
+    static void widenU16(V a, V& lo, V& hi) { lo = hi = a; }
+    static V narrowS32(V lo, V hi) { return (void)hi, sat(lo, -32768, 32767); }
     static V add32(V a, V b) { return a + b; }
     static int32_t hsum32(V a) { return a; }
     static int32_t hsum16(V a) { return a; }

@@ -61,6 +61,13 @@ struct AVX2Ops16 {
         return _mm256_slli_epi16(a, S);
     }
     static V madd(V a, V b) { return _mm256_madd_epi16(a, b); }
+    static void widenU16(V a, V& lo, V& hi) {
+        lo = _mm256_cvtepu16_epi32(_mm256_castsi256_si128(a));
+        hi = _mm256_cvtepu16_epi32(_mm256_extracti128_si256(a, 1));
+    }
+    static V narrowS32(V lo, V hi) {
+        return _mm256_permute4x64_epi64(_mm256_packs_epi32(lo, hi), 0xD8);
+    }
     static V add32(V a, V b) { return _mm256_add_epi32(a, b); }
     static int32_t hsum32(V a) {
         __m128i s = _mm_add_epi32(_mm256_castsi256_si128(a), _mm256_extracti128_si256(a, 1));

@@ -61,6 +61,11 @@ struct SSE2Ops16 {
         return _mm_slli_epi16(a, S);
     }
     static V madd(V a, V b) { return _mm_madd_epi16(a, b); }
+    static void widenU16(V a, V& lo, V& hi) {
+        lo = _mm_unpacklo_epi16(a, _mm_setzero_si128());
+        hi = _mm_unpackhi_epi16(a, _mm_setzero_si128());
+    }
+    static V narrowS32(V lo, V hi) { return _mm_packs_epi32(lo, hi); }
     static V add32(V a, V b) { return _mm_add_epi32(a, b); }
     static int32_t hsum32(V a) {
         a = _mm_add_epi32(a, _mm_shuffle_epi32(a, _MM_SHUFFLE(1, 0, 3, 2)));
