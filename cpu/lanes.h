@@ -99,6 +99,13 @@ using Ops16 = decltype(
     O::widenU8(A::b, A::ref, A::ref), O::widenS8(A::b, A::ref, A::ref), O::narrowU8(A::v, A::v),
     O::pairMaxU8(A::b), void());
 
+// Where N >= 4, the 16-bit operations on packed pixels (cpu/vec16.h).
+template <class O, class A = Any16<O>>
+using PackedPixels16 =
+    decltype(O::repeat4(static_cast<const int16_t*>(nullptr)), O::dot4U8(A::b, A::v),
+             O::sum2x2U8(A::b, A::b), O::dot4(A::v, A::v, A::v), O::set32(0),
+             O::template srai32<1>(A::v), O::narrowU8x4(A::v, A::v, A::v, A::v), void());
+
 // RGBA8 pixel lanes: kLanes pixels, one per 32-bit lane of I, with the
 // 32-bit set of the same width as Ops. The operations:
 //   load/store         kLanes pixels or int32s, unaligned
@@ -160,6 +167,8 @@ template <class O>
 constexpr bool kIsLaneOps = lanes::Has<O, lanes::Ops32>::value;
 template <class O>
 constexpr bool kIsLaneOps16 = lanes::Has<O, lanes::Ops16>::value;
+template <class O>
+constexpr bool kIsPackedPixels16 = lanes::Has<O, lanes::PackedPixels16>::value;
 
 template <class V>
 constexpr bool pixelLanesComplete() {

@@ -8,6 +8,22 @@
 // lanes in the same register, for rows that compare and saturate bytes
 // before they widen. Byte lane k of B widens to lane k of the low V (k < N)
 // or lane k - N of the high one, in memory order on every set.
+//
+// Sets of N >= 4 hold whole 4-byte pixels in a byte vector, and add the
+// operations of packed pixels (PackedPixels16 in cpu/lanes.h; not in the
+// scalar set, whose byte vector holds half a pixel). Their 32-bit results
+// are V of N / 2 int32 lanes, in order:
+//   repeat4(w)          lane k = w[k % 4], the weights of a pixel's bytes
+//   dot4U8(a, w)        lane k = sum over c of byte 4k + c of a times w[c]:
+//                       one sum per pixel (NEON widening multiplies and
+//                       vpadd, WASM i32x4.dot_i16x8_s and a pairwise add)
+//   sum2x2U8(r0, r1)    lane 4k + c = the sum of byte c of pixels 2k and
+//                       2k + 1 of both rows: a 2x2 block's channel sums
+//   dot4(a, b, w)       lane k = sum over c of lane 4k + c of a times w[c]
+//                       for k < N / 4, the same of b for the rest
+//   set32(x), srai32<S> 32-bit lanes
+//   narrowU8x4(a, b, c, d) the 32-bit lanes of a, b, c, d in order,
+//                       saturated to 16 bits and then to 0..255
 #pragma once
 
 #include <cstdint>
@@ -26,10 +42,11 @@ constexpr int kFixedShift = 20;
 using FixedMatrix = int16_t[3][3][2];
 
 // A split weight as the 32-bit lane a multiply-add of (128 x, x) pairs takes.
-KELVO_CPU_INLINE int32_t pairedWeight(const int16_t* w) {
-    return static_cast<int32_t>(static_cast<uint16_t>(w[0])) |
-           static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint16_t>(w[1])) << 16);
+KELVO_CPU_INLINE int32_t pairedWeight(int16_t w0, int16_t w1) {
+    return static_cast<int32_t>(static_cast<uint16_t>(w0)) |
+           static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint16_t>(w1)) << 16);
 }
+KELVO_CPU_INLINE int32_t pairedWeight(const int16_t* w) { return pairedWeight(w[0], w[1]); }
 
 // The scalar byte vector: two byte lanes, 0..255 each.
 struct ScalarBytes {
@@ -82,11 +99,17 @@ struct ScalarOps16 {
     // int32 lanes (here one lane and one product). add32 adds such vectors;
     // hsum32 and hsum16 are the sums of all 32-bit or signed 16-bit lanes.
     static V madd(V a, V b) { return a * b; }
-    // Lanes 0..N/2-1 zero extended to the 32-bit lanes of lo, N/2..N-1 to
-    // hi: the I of the 32-bit set of the same width (cpu/vec.h). narrowS32
-    // saturates such 32-bit lanes back to 16 bits, lo's first. With its one
-    // lane the scalar set puts it in both and takes lo back.
+    // The lanes zero extended to the 32-bit lanes of lo and hi, the I of the
+    // 32-bit set of the same width (cpu/vec.h); narrowS32 saturates such
+    // halves back to 16 bits, and mulAdd32 gives a wa + b wb in them. Which
+    // lane goes to which half is the set's own (AVX2 splits each 128-bit
+    // half, as its packs do); lane-wise operations on halves of one split
+    // keep it, and narrowS32 undoes it. With its one lane the scalar set
+    // puts it in both halves and takes lo back.
     static void widenU16(V a, V& lo, V& hi) { lo = hi = a; }
+    static void mulAdd32(V a, int16_t wa, V b, int16_t wb, V& lo, V& hi) {
+        lo = hi = a * wa + b * wb;
+    }
     static V narrowS32(V lo, V hi) { return (void)hi, sat(lo, -32768, 32767); }
     static V add32(V a, V b) { return a + b; }
     static int32_t hsum32(V a) { return a; }
@@ -150,6 +173,16 @@ struct ScalarOps16 {
     }
     // Signed 16-bit lanes saturated to 0..255, lo's to lanes 0..N-1.
     static B narrowU8(V lo, V hi) { return {{sat(lo, 0, 255), sat(hi, 0, 255)}}; }
+    // Lane k: p[k / 2], N / 2 bytes read (chroma under two pixels each).
+    static V load8Doubled(const uint8_t* p) { return p[0]; }
+    // N pixels of four bytes, byte c of pixel k from lane k of channel c,
+    // saturated to 0..255 (NEON vst4).
+    static void storePixels4(uint8_t* p, V c0, V c1, V c2, V c3) {
+        p[0] = static_cast<uint8_t>(sat(c0, 0, 255));
+        p[1] = static_cast<uint8_t>(sat(c1, 0, 255));
+        p[2] = static_cast<uint8_t>(sat(c2, 0, 255));
+        p[3] = static_cast<uint8_t>(sat(c3, 0, 255));
+    }
     // Lane k: the larger of bytes 2k and 2k + 1 (NEON vpmax).
     static V pairMaxU8(B a) { return a.b[0] > a.b[1] ? a.b[0] : a.b[1]; }
 

@@ -66,6 +66,53 @@ struct SSE2Ops16 {
         hi = _mm_unpackhi_epi16(a, _mm_setzero_si128());
     }
     static V narrowS32(V lo, V hi) { return _mm_packs_epi32(lo, hi); }
+    static void mulAdd32(V a, int16_t wa, V b, int16_t wb, V& lo, V& hi) {
+        const V w = _mm_set1_epi32(pairedWeight(wa, wb));
+        lo = _mm_madd_epi16(_mm_unpacklo_epi16(a, b), w);
+        hi = _mm_madd_epi16(_mm_unpackhi_epi16(a, b), w);
+    }
+    static V load8Doubled(const uint8_t* p) {
+        int32_t four;
+        __builtin_memcpy(&four, p, 4);
+        const V x = _mm_unpacklo_epi8(_mm_cvtsi32_si128(four), _mm_setzero_si128());
+        return _mm_unpacklo_epi16(x, x);
+    }
+    static void storePixels4(uint8_t* p, V c0, V c1, V c2, V c3) {
+        const V b02 = _mm_packus_epi16(c0, c2), b13 = _mm_packus_epi16(c1, c3);
+        const V pairs01 = _mm_unpacklo_epi8(b02, b13), pairs23 = _mm_unpackhi_epi8(b02, b13);
+        _mm_storeu_si128(reinterpret_cast<V*>(p), _mm_unpacklo_epi16(pairs01, pairs23));
+        _mm_storeu_si128(reinterpret_cast<V*>(p + 16), _mm_unpackhi_epi16(pairs01, pairs23));
+    }
+
+    static V repeat4(const int16_t* w) {
+        return _mm_setr_epi16(w[0], w[1], w[2], w[3], w[0], w[1], w[2], w[3]);
+    }
+    // Sums of adjacent 32-bit lanes, a's then b's.
+    static V pairSums32(V a, V b) {
+        const __m128 fa = _mm_castsi128_ps(a), fb = _mm_castsi128_ps(b);
+        return _mm_add_epi32(_mm_castps_si128(_mm_shuffle_ps(fa, fb, _MM_SHUFFLE(2, 0, 2, 0))),
+                             _mm_castps_si128(_mm_shuffle_ps(fa, fb, _MM_SHUFFLE(3, 1, 3, 1))));
+    }
+    static V dot4U8(B a, V w) {
+        const V zero = _mm_setzero_si128();
+        return pairSums32(_mm_madd_epi16(_mm_unpacklo_epi8(a, zero), w),
+                          _mm_madd_epi16(_mm_unpackhi_epi8(a, zero), w));
+    }
+    static V sum2x2U8(B r0, B r1) {
+        const V zero = _mm_setzero_si128();
+        const V lo = _mm_add_epi16(_mm_unpacklo_epi8(r0, zero), _mm_unpacklo_epi8(r1, zero));
+        const V hi = _mm_add_epi16(_mm_unpackhi_epi8(r0, zero), _mm_unpackhi_epi8(r1, zero));
+        return _mm_add_epi16(_mm_unpacklo_epi64(lo, hi), _mm_unpackhi_epi64(lo, hi));
+    }
+    static V dot4(V a, V b, V w) { return pairSums32(_mm_madd_epi16(a, w), _mm_madd_epi16(b, w)); }
+    static V set32(int32_t x) { return _mm_set1_epi32(x); }
+    template <int S>
+    static V srai32(V a) {
+        return _mm_srai_epi32(a, S);
+    }
+    static B narrowU8x4(V a, V b, V c, V d) {
+        return _mm_packus_epi16(_mm_packs_epi32(a, b), _mm_packs_epi32(c, d));
+    }
     static V add32(V a, V b) { return _mm_add_epi32(a, b); }
     static int32_t hsum32(V a) {
         a = _mm_add_epi32(a, _mm_shuffle_epi32(a, _MM_SHUFFLE(1, 0, 3, 2)));
@@ -140,6 +187,7 @@ struct SSE2Ops16 {
     }
 };
 static_assert(kIsLaneOps16<SSE2Ops16>, "SSE2Ops16 lacks an operation of cpu/lanes.h");
+static_assert(kIsPackedPixels16<SSE2Ops16>, "SSE2Ops16 lacks a packed-pixel operation");
 
 }  // namespace
 }  // namespace video
