@@ -90,14 +90,14 @@ using Ops16 = decltype(
     O::absDiffU(A::v, A::v), O::cmpgt(A::v, A::v), O::select(A::v, A::v, A::v),
     O::template srli<1>(A::v), O::template srai<1>(A::v), O::template slli<1>(A::v),
     O::madd(A::v, A::v), O::widenU16(A::v, A::ref, A::ref), O::narrowS32(A::v, A::v),
-    O::add32(A::v, A::v), O::hsum32(A::v), O::hsum16(A::v),
+    O::add32(A::v, A::v), O::hsum32(A::v), O::hsum16(A::v), O::storeNarrowU8(Bytes::out, A::v),
     O::storeInterleaved8(Bytes::out, A::v, A::v), O::set8(uint8_t{0}), O::loadU8(Bytes::in),
     O::storeU8(Bytes::out, A::b), O::loadU8Halves(Bytes::in, Bytes::in),
     O::storeU8Halves(Bytes::out, Bytes::out, A::b), O::addsU8(A::b, A::b), O::subsU8(A::b, A::b),
     O::sub8(A::b, A::b), O::absDiffU8(A::b, A::b), O::maxU8(A::b, A::b), O::avgFloorU8(A::b, A::b),
     O::eq8(A::b, A::b), O::leU8(A::b, A::b), O::and8(A::b, A::b), O::select8(A::b, A::b, A::b),
-    O::widenU8(A::b, A::ref, A::ref), O::widenS8(A::b, A::ref, A::ref), O::narrowU8(A::v, A::v),
-    O::pairMaxU8(A::b), void());
+    O::widenU8(A::b, A::ref, A::ref), O::widenS8(A::b, A::ref, A::ref),
+    O::loadWidenU8(Bytes::in, A::ref, A::ref), O::narrowU8(A::v, A::v), O::pairMaxU8(A::b), void());
 
 // Where N >= 4, the 16-bit operations on packed pixels (cpu/vec16.h).
 template <class O, class A = Any16<O>>

@@ -171,6 +171,12 @@ struct ScalarOps16 {
         lo = static_cast<int8_t>(a.b[0]);
         hi = static_cast<int8_t>(a.b[1]);
     }
+    // 2N bytes loaded and zero extended: widenU8(loadU8(p)) in one (x86 and
+    // NEON widen straight from memory).
+    static void loadWidenU8(const uint8_t* p, V& lo, V& hi) {
+        lo = p[0];
+        hi = p[1];
+    }
     // Signed 16-bit lanes saturated to 0..255, lo's to lanes 0..N-1.
     static B narrowU8(V lo, V hi) { return {{sat(lo, 0, 255), sat(hi, 0, 255)}}; }
     // Lane k: p[k / 2], N / 2 bytes read (chroma under two pixels each).
@@ -186,6 +192,8 @@ struct ScalarOps16 {
     // Lane k: the larger of bytes 2k and 2k + 1 (NEON vpmax).
     static V pairMaxU8(B a) { return a.b[0] > a.b[1] ? a.b[0] : a.b[1]; }
 
+    // N lanes saturated to 0..255, N bytes stored (the narrowing of load8).
+    static void storeNarrowU8(uint8_t* p, V a) { p[0] = static_cast<uint8_t>(sat(a, 0, 255)); }
     // Bytes e0, o0, e1, o1, ... of values 0..255.
     static void storeInterleaved8(uint8_t* p, V e, V o) {
         p[0] = static_cast<uint8_t>(e);

@@ -169,6 +169,10 @@ struct AVX2Ops16 {
         lo = _mm256_cvtepu8_epi16(_mm256_castsi256_si128(a));
         hi = _mm256_cvtepu8_epi16(_mm256_extracti128_si256(a, 1));
     }
+    static void loadWidenU8(const uint8_t* p, V& lo, V& hi) {
+        lo = load8(p);
+        hi = load8(p + N);
+    }
     static void widenS8(B a, V& lo, V& hi) {
         lo = _mm256_cvtepi8_epi16(_mm256_castsi256_si128(a));
         hi = _mm256_cvtepi8_epi16(_mm256_extracti128_si256(a, 1));
@@ -180,6 +184,11 @@ struct AVX2Ops16 {
     static V pairMaxU8(B a) {
         return _mm256_and_si256(_mm256_max_epu8(a, _mm256_srli_epi16(a, 8)),
                                 _mm256_set1_epi16(0x00FF));
+    }
+    static void storeNarrowU8(uint8_t* p, V a) {
+        _mm_storeu_si128(
+            reinterpret_cast<__m128i*>(p),
+            _mm_packus_epi16(_mm256_castsi256_si128(a), _mm256_extracti128_si256(a, 1)));
     }
     static void storeInterleaved8(uint8_t* p, V e, V o) {
         _mm256_storeu_si256(

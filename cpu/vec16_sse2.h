@@ -152,6 +152,7 @@ struct SSE2Ops16 {
         lo = _mm_unpacklo_epi8(a, _mm_setzero_si128());
         hi = _mm_unpackhi_epi8(a, _mm_setzero_si128());
     }
+    static void loadWidenU8(const uint8_t* p, V& lo, V& hi) { widenU8(loadU8(p), lo, hi); }
     static void widenS8(B a, V& lo, V& hi) {
         lo = _mm_srai_epi16(_mm_unpacklo_epi8(a, a), 8);
         hi = _mm_srai_epi16(_mm_unpackhi_epi8(a, a), 8);
@@ -159,6 +160,9 @@ struct SSE2Ops16 {
     static B narrowU8(V lo, V hi) { return _mm_packus_epi16(lo, hi); }
     static V pairMaxU8(B a) {
         return _mm_and_si128(_mm_max_epu8(a, _mm_srli_epi16(a, 8)), _mm_set1_epi16(0x00FF));
+    }
+    static void storeNarrowU8(uint8_t* p, V a) {
+        _mm_storel_epi64(reinterpret_cast<V*>(p), _mm_packus_epi16(a, a));
     }
     static void storeInterleaved8(uint8_t* p, V e, V o) {
         _mm_storeu_si128(reinterpret_cast<__m128i*>(p),

@@ -67,18 +67,6 @@ void blendStaticRows(const uint8_t* reference, int referenceStride, const uint8_
     using B = typename O::B;
     using T = BlockTiles<O>;
     static_assert(F::N * 2 == O::N || (F::N == 1 && O::N == 1), "sets of one width");
-    // 1 - w, exact for these weights, in units of 2^-24.
-    const int32_t c = staticWeight >= 0.5f && staticWeight <= 1.0f
-                          ? static_cast<int32_t>((1.0f - staticWeight) * 16777216.0f)
-                          : -1;
-    if (c < 0 || (c > kMaxStaticC && staticWeight != 0.5f)) {
-        // Below 0.5 the terms need finer units, just above it their sum
-        // 32 bits, and outside 0..1 results wrap in the portable cast: all
-        // left to it.
-        blendStaticBlock16x16(reference, referenceStride, source, sourceStride, out, outStride,
-                              staticWeight);
-        return;
-    }
     if (staticWeight == 0.5f) {
         // Both products are exact halves and so is their sum: (r + s) >> 1.
         for (int y = 0; y < 16; y += T::kRows) {
@@ -90,6 +78,18 @@ void blendStaticRows(const uint8_t* reference, int referenceStride, const uint8_
             source += T::kRows * sourceStride;
             out += T::kRows * outStride;
         }
+        return;
+    }
+    // 1 - w, exact for these weights, in units of 2^-24.
+    const int32_t c = staticWeight >= 0.5f && staticWeight <= 1.0f
+                          ? static_cast<int32_t>((1.0f - staticWeight) * 16777216.0f)
+                          : -1;
+    if (c < 0 || c > kMaxStaticC) {
+        // Below 0.5 the terms need finer units, just above it their sum
+        // 32 bits, and outside 0..1 (NaN too) results wrap in the portable
+        // cast: all left to it.
+        blendStaticBlock16x16(reference, referenceStride, source, sourceStride, out, outStride,
+                              staticWeight);
         return;
     }
     const typename F::F w = F::set(staticWeight), cHigh = F::set(static_cast<float>(c >> 12)),

@@ -38,6 +38,16 @@ void temporalColumnSumsRow(const uint8_t* s0, const uint8_t* r0, const uint8_t* 
                 O::store16(blur + x + h * O::N, O::add(O::add(w0[h], w2[h]), O::add(w1[h], w1[h])));
         }
     }
+    if (x + O::N <= width) {
+        // N more in 16-bit lanes, so that at most N - 1 go to the portable row.
+        const V a0 = O::load8(s0 + x), a1 = O::load8(s1 + x), a2 = O::load8(s2 + x);
+        V d = O::add(O::add(O::absDiffU(a0, O::load8(r0 + x)), O::absDiffU(a1, O::load8(r1 + x))),
+                     O::absDiffU(a2, O::load8(r2 + x)));
+        if (accumulate) d = O::add(d, O::load16(sum + x));
+        O::store16(sum + x, d);
+        if (blur) O::store16(blur + x, O::add(O::add(a0, a2), O::add(a1, a1)));
+        x += O::N;
+    }
     if (x < width)
         columnSumsC(s0 + x, r0 + x, s1 + x, r1 + x, s2 + x, r2 + x, sum + x,
                     blur ? blur + x : nullptr, width - x, accumulate);
@@ -79,6 +89,12 @@ void temporalWeightsRow(const uint16_t* sum, const uint8_t* floor, uint8_t* weig
         if (floor) w = O::maxU8(w, O::loadU8(floor + x));
         O::storeU8(weight + x, w);
     }
+    if (x + O::N <= width) {
+        typename O::V w = temporalWeights<O>(sum + x, k);
+        if (floor) w = O::max(w, O::load8(floor + x));
+        O::storeNarrowU8(weight + x, w);
+        x += O::N;
+    }
     if (x < width)
         temporalWeightsC(sum + x, floor ? floor + x : nullptr, weight + x, width - x, ramp);
 }
@@ -91,26 +107,32 @@ void temporalBlendRow(const uint8_t* reference, const uint8_t* source, const uin
             rounding = O::set((1 << kTemporalBinomialBits) / 2),
             lim = O::set(static_cast<int16_t>(limit)),
             negLim = O::set(static_cast<int16_t>(-limit));
+    // N pixels in 16-bit lanes.
+    auto mix = [&](V r, V s, V w, const uint16_t* b) {
+        if (blur) {
+            // The source moved toward its binomial mean by at most limit.
+            const V c = O::load16(b);
+            const V mean = O::template srli<kTemporalBinomialBits>(
+                O::add(O::add(O::load16(b - 1), O::load16(b + 1)), O::add(O::add(c, c), rounding)));
+            s = O::add(s, O::min(O::max(O::sub(mean, s), negLim), lim));
+        }
+        const V sum = O::add(O::mullo(r, O::sub(full, w)), O::mullo(s, w));
+        return O::template srli<kTemporalWeightBits>(O::add(sum, half));
+    };
     int x = 0;
     for (; x + 2 * O::N <= width; x += 2 * O::N) {
         V r[2], s[2], w[2];
-        O::widenU8(O::loadU8(reference + x), r[0], r[1]);
-        O::widenU8(O::loadU8(source + x), s[0], s[1]);
-        O::widenU8(O::loadU8(weight + x), w[0], w[1]);
-        V o[2];
-        for (int h = 0; h < 2; ++h) {
-            if (blur) {
-                // The source moved toward its binomial mean by at most limit.
-                const uint16_t* b = blur + x + h * O::N;
-                const V c = O::load16(b);
-                const V mean = O::template srli<kTemporalBinomialBits>(O::add(
-                    O::add(O::load16(b - 1), O::load16(b + 1)), O::add(O::add(c, c), rounding)));
-                s[h] = O::add(s[h], O::min(O::max(O::sub(mean, s[h]), negLim), lim));
-            }
-            const V mix = O::add(O::mullo(r[h], O::sub(full, w[h])), O::mullo(s[h], w[h]));
-            o[h] = O::template srli<kTemporalWeightBits>(O::add(mix, half));
-        }
-        O::storeU8(out + x, O::narrowU8(o[0], o[1]));
+        O::loadWidenU8(reference + x, r[0], r[1]);
+        O::loadWidenU8(source + x, s[0], s[1]);
+        O::loadWidenU8(weight + x, w[0], w[1]);
+        const uint16_t* b = blur ? blur + x : nullptr;
+        O::storeU8(out + x, O::narrowU8(mix(r[0], s[0], w[0], b),
+                                        mix(r[1], s[1], w[1], b ? b + O::N : nullptr)));
+    }
+    if (x + O::N <= width) {
+        O::storeNarrowU8(out + x, mix(O::load8(reference + x), O::load8(source + x),
+                                      O::load8(weight + x), blur ? blur + x : nullptr));
+        x += O::N;
     }
     if (x < width)
         temporalBlendC(reference + x, source + x, blur ? blur + x : nullptr, limit, weight + x,
