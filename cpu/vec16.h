@@ -19,11 +19,15 @@
 //                       vpadd, WASM i32x4.dot_i16x8_s and a pairwise add)
 //   sum2x2U8(r0, r1)    lane 4k + c = the sum of byte c of pixels 2k and
 //                       2k + 1 of both rows: a 2x2 block's channel sums
+//                       (NEON vaddl of the rows, then vuzp1/vuzp2 on 64-bit
+//                       lanes and an add)
 //   dot4(a, b, w)       lane k = sum over c of lane 4k + c of a times w[c]
-//                       for k < N / 4, the same of b for the rest
+//                       for k < N / 4, the same of b for the rest (NEON
+//                       vmull_s16 and vpaddq_s32 twice)
 //   set32(x), srai32<S> 32-bit lanes
 //   narrowU8x4(a, b, c, d) the 32-bit lanes of a, b, c, d in order,
-//                       saturated to 16 bits and then to 0..255
+//                       saturated to 16 bits and then to 0..255 (NEON
+//                       vqmovn_s32, then vqmovun_s16)
 #pragma once
 
 #include <cstdint>
