@@ -53,6 +53,8 @@ struct Any {
 template <class O>
 struct Any16 {
     static typename O::V v;
+    static typename O::V& ref;
+    static typename O::B b;
 };
 template <class V>
 struct AnyPixels {
@@ -85,12 +87,33 @@ using Ops32 = decltype(
     O::loadRGB(Bytes::in, A::f, A::f, A::f), O::storeRGBA(Bytes::out, A::i, A::i, A::i),
     O::storeRGBAClamped(Bytes::out, A::i, A::i, A::i));
 
-// 16-bit lanes: N lanes V (ScalarOps16 documents each operation).
+// 16-bit lanes: N lanes V and 2N byte lanes B (ScalarOps16 documents each
+// operation).
 template <class O, class A = Any16<O>>
-using Ops16 = decltype(std::integral_constant<int, O::N>{}, O::set(int16_t{0}), O::load8(Bytes::in),
-                       O::add(A::v, A::v), O::sub(A::v, A::v), O::mullo(A::v, A::v),
-                       O::max(A::v, A::v), O::min(A::v, A::v), O::template srli<1>(A::v),
-                       O::template slli<1>(A::v), O::storeInterleaved8(Bytes::out, A::v, A::v));
+using Ops16 = decltype(
+    std::integral_constant<int, O::N>{}, O::set(int16_t{0}), O::load8(Bytes::in),
+    O::load16(static_cast<const uint16_t*>(nullptr)),
+    O::store16(static_cast<uint16_t*>(nullptr), A::v), O::add(A::v, A::v), O::sub(A::v, A::v),
+    O::mullo(A::v, A::v), O::mulhiU(A::v, A::v), O::max(A::v, A::v), O::min(A::v, A::v),
+    O::adds(A::v, A::v), O::subs(A::v, A::v), O::addsU(A::v, A::v), O::subsU(A::v, A::v),
+    O::absDiffU(A::v, A::v), O::cmpgt(A::v, A::v), O::select(A::v, A::v, A::v),
+    O::template srli<1>(A::v), O::template srai<1>(A::v), O::template slli<1>(A::v),
+    O::madd(A::v, A::v), O::widenU16(A::v, A::ref, A::ref), O::narrowS32(A::v, A::v),
+    O::add32(A::v, A::v), O::hsum32(A::v), O::hsum16(A::v), O::storeNarrowU8(Bytes::out, A::v),
+    O::storeInterleaved8(Bytes::out, A::v, A::v), O::set8(uint8_t{0}), O::loadU8(Bytes::in),
+    O::storeU8(Bytes::out, A::b), O::loadU8Halves(Bytes::in, Bytes::in),
+    O::storeU8Halves(Bytes::out, Bytes::out, A::b), O::addsU8(A::b, A::b), O::subsU8(A::b, A::b),
+    O::sub8(A::b, A::b), O::absDiffU8(A::b, A::b), O::maxU8(A::b, A::b), O::avgFloorU8(A::b, A::b),
+    O::eq8(A::b, A::b), O::leU8(A::b, A::b), O::and8(A::b, A::b), O::select8(A::b, A::b, A::b),
+    O::widenU8(A::b, A::ref, A::ref), O::widenS8(A::b, A::ref, A::ref),
+    O::loadWidenU8(Bytes::in, A::ref, A::ref), O::narrowU8(A::v, A::v), O::pairMaxU8(A::b), void());
+
+// Where N >= 4, the 16-bit operations on packed pixels (cpu/vec16.h).
+template <class O, class A = Any16<O>>
+using PackedPixels16 =
+    decltype(O::repeat4(static_cast<const int16_t*>(nullptr)), O::dot4U8(A::b, A::v),
+             O::sum2x2U8(A::b, A::b), O::dot4(A::v, A::v, A::v), O::set32(0),
+             O::template srai32<1>(A::v), O::narrowU8x4(A::v, A::v, A::v, A::v), void());
 
 // RGBA8 pixel lanes: kLanes pixels, one per 32-bit lane of I, with the
 // 32-bit set of the same width as Ops. The operations:
@@ -154,6 +177,8 @@ template <class O>
 constexpr bool kIsLaneOps = lanes::Has<O, lanes::Ops32>::value;
 template <class O>
 constexpr bool kIsLaneOps16 = lanes::Has<O, lanes::Ops16>::value;
+template <class O>
+constexpr bool kIsPackedPixels16 = lanes::Has<O, lanes::PackedPixels16>::value;
 
 template <class V>
 constexpr bool pixelLanesComplete() {

@@ -25,23 +25,170 @@ KELVO_CPU_INLINE __m256i fixedChannel256(const __m256i* pairs, const int16_t (*k
 struct AVX2Ops16 {
     static constexpr int N = 16;
     using V = __m256i;
+    using B = __m256i;
 
     static V set(int16_t x) { return _mm256_set1_epi16(x); }
     static V load8(const uint8_t* p) {
         return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
     }
+    static V load16(const uint16_t* p) { return _mm256_loadu_si256(reinterpret_cast<const V*>(p)); }
+    static void store16(uint16_t* p, V a) { _mm256_storeu_si256(reinterpret_cast<V*>(p), a); }
     static V add(V a, V b) { return _mm256_add_epi16(a, b); }
     static V sub(V a, V b) { return _mm256_sub_epi16(a, b); }
     static V mullo(V a, V b) { return _mm256_mullo_epi16(a, b); }
+    static V mulhiU(V a, V b) { return _mm256_mulhi_epu16(a, b); }
     static V max(V a, V b) { return _mm256_max_epi16(a, b); }
     static V min(V a, V b) { return _mm256_min_epi16(a, b); }
+    static V adds(V a, V b) { return _mm256_adds_epi16(a, b); }
+    static V subs(V a, V b) { return _mm256_subs_epi16(a, b); }
+    static V addsU(V a, V b) { return _mm256_adds_epu16(a, b); }
+    static V subsU(V a, V b) { return _mm256_subs_epu16(a, b); }
+    static V absDiffU(V a, V b) {
+        return _mm256_or_si256(_mm256_subs_epu16(a, b), _mm256_subs_epu16(b, a));
+    }
+    static V cmpgt(V a, V b) { return _mm256_cmpgt_epi16(a, b); }
+    static V select(V m, V a, V b) { return _mm256_blendv_epi8(b, a, m); }
     template <int S>
     static V srli(V a) {
         return _mm256_srli_epi16(a, S);
     }
     template <int S>
+    static V srai(V a) {
+        return _mm256_srai_epi16(a, S);
+    }
+    template <int S>
     static V slli(V a) {
         return _mm256_slli_epi16(a, S);
+    }
+    static V madd(V a, V b) { return _mm256_madd_epi16(a, b); }
+    // Halves split within each 128-bit half, as the packs undo.
+    static void widenU16(V a, V& lo, V& hi) {
+        lo = _mm256_unpacklo_epi16(a, _mm256_setzero_si256());
+        hi = _mm256_unpackhi_epi16(a, _mm256_setzero_si256());
+    }
+    static V narrowS32(V lo, V hi) { return _mm256_packs_epi32(lo, hi); }
+    static void mulAdd32(V a, int16_t wa, V b, int16_t wb, V& lo, V& hi) {
+        const V w = _mm256_set1_epi32(pairedWeight(wa, wb));
+        lo = _mm256_madd_epi16(_mm256_unpacklo_epi16(a, b), w);
+        hi = _mm256_madd_epi16(_mm256_unpackhi_epi16(a, b), w);
+    }
+    static V load8Doubled(const uint8_t* p) {
+        const V x = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)));
+        return _mm256_or_si256(x, _mm256_slli_epi32(x, 16));
+    }
+    static void storePixels4(uint8_t* p, V c0, V c1, V c2, V c3) {
+        const V b02 = _mm256_packus_epi16(c0, c2), b13 = _mm256_packus_epi16(c1, c3);
+        const V pairs01 = _mm256_unpacklo_epi8(b02, b13), pairs23 = _mm256_unpackhi_epi8(b02, b13);
+        const V lo = _mm256_unpacklo_epi16(pairs01, pairs23);  // pixels 0..3, 8..11
+        const V hi = _mm256_unpackhi_epi16(pairs01, pairs23);  // pixels 4..7, 12..15
+        _mm256_storeu_si256(reinterpret_cast<V*>(p), _mm256_permute2x128_si256(lo, hi, 0x20));
+        _mm256_storeu_si256(reinterpret_cast<V*>(p + 32), _mm256_permute2x128_si256(lo, hi, 0x31));
+    }
+
+    static V repeat4(const int16_t* w) {
+        return _mm256_setr_epi16(w[0], w[1], w[2], w[3], w[0], w[1], w[2], w[3], w[0], w[1], w[2],
+                                 w[3], w[0], w[1], w[2], w[3]);
+    }
+    // Sums of adjacent 32-bit lanes within each 128-bit half: a's then b's
+    // there.
+    static V pairSums32(V a, V b) {
+        const __m256 fa = _mm256_castsi256_ps(a), fb = _mm256_castsi256_ps(b);
+        return _mm256_add_epi32(
+            _mm256_castps_si256(_mm256_shuffle_ps(fa, fb, _MM_SHUFFLE(2, 0, 2, 0))),
+            _mm256_castps_si256(_mm256_shuffle_ps(fa, fb, _MM_SHUFFLE(3, 1, 3, 1))));
+    }
+    // The unpacks put pixels 0, 1 | 4, 5 and 2, 3 | 6, 7 in the halves, so
+    // that the pair sums come out in order.
+    static V dot4U8(B a, V w) {
+        const V zero = _mm256_setzero_si256();
+        return pairSums32(_mm256_madd_epi16(_mm256_unpacklo_epi8(a, zero), w),
+                          _mm256_madd_epi16(_mm256_unpackhi_epi8(a, zero), w));
+    }
+    static V sum2x2U8(B r0, B r1) {
+        const V zero = _mm256_setzero_si256();
+        const V lo =
+            _mm256_add_epi16(_mm256_unpacklo_epi8(r0, zero), _mm256_unpacklo_epi8(r1, zero));
+        const V hi =
+            _mm256_add_epi16(_mm256_unpackhi_epi8(r0, zero), _mm256_unpackhi_epi8(r1, zero));
+        return _mm256_add_epi16(_mm256_unpacklo_epi64(lo, hi), _mm256_unpackhi_epi64(lo, hi));
+    }
+    static V dot4(V a, V b, V w) {
+        return _mm256_permute4x64_epi64(
+            pairSums32(_mm256_madd_epi16(a, w), _mm256_madd_epi16(b, w)), 0xD8);
+    }
+    static V set32(int32_t x) { return _mm256_set1_epi32(x); }
+    template <int S>
+    static V srai32(V a) {
+        return _mm256_srai_epi32(a, S);
+    }
+    // The packs leave 32-bit groups a0 b0 c0 d0 a1 b1 c1 d1.
+    static B narrowU8x4(V a, V b, V c, V d) {
+        return _mm256_permutevar8x32_epi32(
+            _mm256_packus_epi16(_mm256_packs_epi32(a, b), _mm256_packs_epi32(c, d)),
+            _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7));
+    }
+    static V add32(V a, V b) { return _mm256_add_epi32(a, b); }
+    static int32_t hsum32(V a) {
+        __m128i s = _mm_add_epi32(_mm256_castsi256_si128(a), _mm256_extracti128_si256(a, 1));
+        s = _mm_add_epi32(s, _mm_shuffle_epi32(s, _MM_SHUFFLE(1, 0, 3, 2)));
+        s = _mm_add_epi32(s, _mm_shuffle_epi32(s, _MM_SHUFFLE(2, 3, 0, 1)));
+        return _mm_cvtsi128_si32(s);
+    }
+    static int32_t hsum16(V a) { return hsum32(_mm256_madd_epi16(a, _mm256_set1_epi16(1))); }
+
+    static B set8(uint8_t x) { return _mm256_set1_epi8(static_cast<char>(x)); }
+    static B loadU8(const uint8_t* p) { return _mm256_loadu_si256(reinterpret_cast<const B*>(p)); }
+    static void storeU8(uint8_t* p, B a) { _mm256_storeu_si256(reinterpret_cast<B*>(p), a); }
+    static B loadU8Halves(const uint8_t* p0, const uint8_t* p1) {
+        return _mm256_inserti128_si256(
+            _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p0))),
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(p1)), 1);
+    }
+    static void storeU8Halves(uint8_t* p0, uint8_t* p1, B a) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p0), _mm256_castsi256_si128(a));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p1), _mm256_extracti128_si256(a, 1));
+    }
+    static B addsU8(B a, B b) { return _mm256_adds_epu8(a, b); }
+    static B subsU8(B a, B b) { return _mm256_subs_epu8(a, b); }
+    static B sub8(B a, B b) { return _mm256_sub_epi8(a, b); }
+    static B absDiffU8(B a, B b) {
+        return _mm256_or_si256(_mm256_subs_epu8(a, b), _mm256_subs_epu8(b, a));
+    }
+    static B maxU8(B a, B b) { return _mm256_max_epu8(a, b); }
+    static B avgFloorU8(B a, B b) {
+        return _mm256_sub_epi8(_mm256_avg_epu8(a, b),
+                               _mm256_and_si256(_mm256_xor_si256(a, b), _mm256_set1_epi8(1)));
+    }
+    static B eq8(B a, B b) { return _mm256_cmpeq_epi8(a, b); }
+    static B leU8(B a, B b) {
+        return _mm256_cmpeq_epi8(_mm256_subs_epu8(a, b), _mm256_setzero_si256());
+    }
+    static B and8(B a, B b) { return _mm256_and_si256(a, b); }
+    static B select8(B m, B a, B b) { return _mm256_blendv_epi8(b, a, m); }
+    static void widenU8(B a, V& lo, V& hi) {
+        lo = _mm256_cvtepu8_epi16(_mm256_castsi256_si128(a));
+        hi = _mm256_cvtepu8_epi16(_mm256_extracti128_si256(a, 1));
+    }
+    static void loadWidenU8(const uint8_t* p, V& lo, V& hi) {
+        lo = load8(p);
+        hi = load8(p + N);
+    }
+    static void widenS8(B a, V& lo, V& hi) {
+        lo = _mm256_cvtepi8_epi16(_mm256_castsi256_si128(a));
+        hi = _mm256_cvtepi8_epi16(_mm256_extracti128_si256(a, 1));
+    }
+    // The pack works within 128-bit halves; the permute puts the quarters in order.
+    static B narrowU8(V lo, V hi) {
+        return _mm256_permute4x64_epi64(_mm256_packus_epi16(lo, hi), 0xD8);
+    }
+    static V pairMaxU8(B a) {
+        return _mm256_and_si256(_mm256_max_epu8(a, _mm256_srli_epi16(a, 8)),
+                                _mm256_set1_epi16(0x00FF));
+    }
+    static void storeNarrowU8(uint8_t* p, V a) {
+        _mm_storeu_si128(
+            reinterpret_cast<__m128i*>(p),
+            _mm_packus_epi16(_mm256_castsi256_si128(a), _mm256_extracti128_si256(a, 1)));
     }
     static void storeInterleaved8(uint8_t* p, V e, V o) {
         _mm256_storeu_si256(
@@ -74,6 +221,7 @@ struct AVX2Ops16 {
     }
 };
 static_assert(kIsLaneOps16<AVX2Ops16>, "AVX2Ops16 lacks an operation of cpu/lanes.h");
+static_assert(kIsPackedPixels16<AVX2Ops16>, "AVX2Ops16 lacks a packed-pixel operation");
 
 }  // namespace
 }  // namespace video

@@ -24,24 +24,145 @@ KELVO_CPU_INLINE __m128i fixedChannel(const __m128i* pairs, const int16_t (*k)[2
 struct SSE2Ops16 {
     static constexpr int N = 8;
     using V = __m128i;
+    using B = __m128i;
 
     static V set(int16_t x) { return _mm_set1_epi16(x); }
     static V load8(const uint8_t* p) {
         return _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)),
                                  _mm_setzero_si128());
     }
+    static V load16(const uint16_t* p) { return _mm_loadu_si128(reinterpret_cast<const V*>(p)); }
+    static void store16(uint16_t* p, V a) { _mm_storeu_si128(reinterpret_cast<V*>(p), a); }
     static V add(V a, V b) { return _mm_add_epi16(a, b); }
     static V sub(V a, V b) { return _mm_sub_epi16(a, b); }
     static V mullo(V a, V b) { return _mm_mullo_epi16(a, b); }
+    static V mulhiU(V a, V b) { return _mm_mulhi_epu16(a, b); }
     static V max(V a, V b) { return _mm_max_epi16(a, b); }
     static V min(V a, V b) { return _mm_min_epi16(a, b); }
+    static V adds(V a, V b) { return _mm_adds_epi16(a, b); }
+    static V subs(V a, V b) { return _mm_subs_epi16(a, b); }
+    static V addsU(V a, V b) { return _mm_adds_epu16(a, b); }
+    static V subsU(V a, V b) { return _mm_subs_epu16(a, b); }
+    static V absDiffU(V a, V b) { return _mm_or_si128(_mm_subs_epu16(a, b), _mm_subs_epu16(b, a)); }
+    static V cmpgt(V a, V b) { return _mm_cmpgt_epi16(a, b); }
+    static V select(V m, V a, V b) {
+        return _mm_or_si128(_mm_and_si128(m, a), _mm_andnot_si128(m, b));
+    }
     template <int S>
     static V srli(V a) {
         return _mm_srli_epi16(a, S);
     }
     template <int S>
+    static V srai(V a) {
+        return _mm_srai_epi16(a, S);
+    }
+    template <int S>
     static V slli(V a) {
         return _mm_slli_epi16(a, S);
+    }
+    static V madd(V a, V b) { return _mm_madd_epi16(a, b); }
+    static void widenU16(V a, V& lo, V& hi) {
+        lo = _mm_unpacklo_epi16(a, _mm_setzero_si128());
+        hi = _mm_unpackhi_epi16(a, _mm_setzero_si128());
+    }
+    static V narrowS32(V lo, V hi) { return _mm_packs_epi32(lo, hi); }
+    static void mulAdd32(V a, int16_t wa, V b, int16_t wb, V& lo, V& hi) {
+        const V w = _mm_set1_epi32(pairedWeight(wa, wb));
+        lo = _mm_madd_epi16(_mm_unpacklo_epi16(a, b), w);
+        hi = _mm_madd_epi16(_mm_unpackhi_epi16(a, b), w);
+    }
+    static V load8Doubled(const uint8_t* p) {
+        int32_t four;
+        __builtin_memcpy(&four, p, 4);
+        const V x = _mm_unpacklo_epi8(_mm_cvtsi32_si128(four), _mm_setzero_si128());
+        return _mm_unpacklo_epi16(x, x);
+    }
+    static void storePixels4(uint8_t* p, V c0, V c1, V c2, V c3) {
+        const V b02 = _mm_packus_epi16(c0, c2), b13 = _mm_packus_epi16(c1, c3);
+        const V pairs01 = _mm_unpacklo_epi8(b02, b13), pairs23 = _mm_unpackhi_epi8(b02, b13);
+        _mm_storeu_si128(reinterpret_cast<V*>(p), _mm_unpacklo_epi16(pairs01, pairs23));
+        _mm_storeu_si128(reinterpret_cast<V*>(p + 16), _mm_unpackhi_epi16(pairs01, pairs23));
+    }
+
+    static V repeat4(const int16_t* w) {
+        return _mm_setr_epi16(w[0], w[1], w[2], w[3], w[0], w[1], w[2], w[3]);
+    }
+    // Sums of adjacent 32-bit lanes, a's then b's.
+    static V pairSums32(V a, V b) {
+        const __m128 fa = _mm_castsi128_ps(a), fb = _mm_castsi128_ps(b);
+        return _mm_add_epi32(_mm_castps_si128(_mm_shuffle_ps(fa, fb, _MM_SHUFFLE(2, 0, 2, 0))),
+                             _mm_castps_si128(_mm_shuffle_ps(fa, fb, _MM_SHUFFLE(3, 1, 3, 1))));
+    }
+    static V dot4U8(B a, V w) {
+        const V zero = _mm_setzero_si128();
+        return pairSums32(_mm_madd_epi16(_mm_unpacklo_epi8(a, zero), w),
+                          _mm_madd_epi16(_mm_unpackhi_epi8(a, zero), w));
+    }
+    static V sum2x2U8(B r0, B r1) {
+        const V zero = _mm_setzero_si128();
+        const V lo = _mm_add_epi16(_mm_unpacklo_epi8(r0, zero), _mm_unpacklo_epi8(r1, zero));
+        const V hi = _mm_add_epi16(_mm_unpackhi_epi8(r0, zero), _mm_unpackhi_epi8(r1, zero));
+        return _mm_add_epi16(_mm_unpacklo_epi64(lo, hi), _mm_unpackhi_epi64(lo, hi));
+    }
+    static V dot4(V a, V b, V w) { return pairSums32(_mm_madd_epi16(a, w), _mm_madd_epi16(b, w)); }
+    static V set32(int32_t x) { return _mm_set1_epi32(x); }
+    template <int S>
+    static V srai32(V a) {
+        return _mm_srai_epi32(a, S);
+    }
+    static B narrowU8x4(V a, V b, V c, V d) {
+        return _mm_packus_epi16(_mm_packs_epi32(a, b), _mm_packs_epi32(c, d));
+    }
+    static V add32(V a, V b) { return _mm_add_epi32(a, b); }
+    static int32_t hsum32(V a) {
+        a = _mm_add_epi32(a, _mm_shuffle_epi32(a, _MM_SHUFFLE(1, 0, 3, 2)));
+        a = _mm_add_epi32(a, _mm_shuffle_epi32(a, _MM_SHUFFLE(2, 3, 0, 1)));
+        return _mm_cvtsi128_si32(a);
+    }
+    static int32_t hsum16(V a) { return hsum32(_mm_madd_epi16(a, _mm_set1_epi16(1))); }
+
+    static B set8(uint8_t x) { return _mm_set1_epi8(static_cast<char>(x)); }
+    static B loadU8(const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const B*>(p)); }
+    static void storeU8(uint8_t* p, B a) { _mm_storeu_si128(reinterpret_cast<B*>(p), a); }
+    static B loadU8Halves(const uint8_t* p0, const uint8_t* p1) {
+        return _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const B*>(p0)),
+                                  _mm_loadl_epi64(reinterpret_cast<const B*>(p1)));
+    }
+    static void storeU8Halves(uint8_t* p0, uint8_t* p1, B a) {
+        _mm_storel_epi64(reinterpret_cast<B*>(p0), a);
+        _mm_storel_epi64(reinterpret_cast<B*>(p1), _mm_unpackhi_epi64(a, a));
+    }
+    static B addsU8(B a, B b) { return _mm_adds_epu8(a, b); }
+    static B subsU8(B a, B b) { return _mm_subs_epu8(a, b); }
+    static B sub8(B a, B b) { return _mm_sub_epi8(a, b); }
+    static B absDiffU8(B a, B b) { return _mm_or_si128(_mm_subs_epu8(a, b), _mm_subs_epu8(b, a)); }
+    static B maxU8(B a, B b) { return _mm_max_epu8(a, b); }
+    static B avgFloorU8(B a, B b) {
+        // avg rounds up; take the odd sums' half back.
+        return _mm_sub_epi8(_mm_avg_epu8(a, b),
+                            _mm_and_si128(_mm_xor_si128(a, b), _mm_set1_epi8(1)));
+    }
+    static B eq8(B a, B b) { return _mm_cmpeq_epi8(a, b); }
+    static B leU8(B a, B b) { return _mm_cmpeq_epi8(_mm_subs_epu8(a, b), _mm_setzero_si128()); }
+    static B and8(B a, B b) { return _mm_and_si128(a, b); }
+    static B select8(B m, B a, B b) {
+        return _mm_or_si128(_mm_and_si128(m, a), _mm_andnot_si128(m, b));
+    }
+    static void widenU8(B a, V& lo, V& hi) {
+        lo = _mm_unpacklo_epi8(a, _mm_setzero_si128());
+        hi = _mm_unpackhi_epi8(a, _mm_setzero_si128());
+    }
+    static void loadWidenU8(const uint8_t* p, V& lo, V& hi) { widenU8(loadU8(p), lo, hi); }
+    static void widenS8(B a, V& lo, V& hi) {
+        lo = _mm_srai_epi16(_mm_unpacklo_epi8(a, a), 8);
+        hi = _mm_srai_epi16(_mm_unpackhi_epi8(a, a), 8);
+    }
+    static B narrowU8(V lo, V hi) { return _mm_packus_epi16(lo, hi); }
+    static V pairMaxU8(B a) {
+        return _mm_and_si128(_mm_max_epu8(a, _mm_srli_epi16(a, 8)), _mm_set1_epi16(0x00FF));
+    }
+    static void storeNarrowU8(uint8_t* p, V a) {
+        _mm_storel_epi64(reinterpret_cast<V*>(p), _mm_packus_epi16(a, a));
     }
     static void storeInterleaved8(uint8_t* p, V e, V o) {
         _mm_storeu_si128(reinterpret_cast<__m128i*>(p),
@@ -70,6 +191,7 @@ struct SSE2Ops16 {
     }
 };
 static_assert(kIsLaneOps16<SSE2Ops16>, "SSE2Ops16 lacks an operation of cpu/lanes.h");
+static_assert(kIsPackedPixels16<SSE2Ops16>, "SSE2Ops16 lacks a packed-pixel operation");
 
 }  // namespace
 }  // namespace video

@@ -164,9 +164,11 @@ TEST(Checkasm, DenoiserBlends) {
                           where(level, "blendMoving", 16, 0));
         }
         if (check(fast.blendStatic, below.blendStatic, kFamily, "blendStatic", level)) {
-            // The two weights in use, the ends, some whose products round, and
-            // weights outside 0..1.
-            for (float w : {0.7f, 0.5f, 0.0f, 1.0f, 0.3f, 0.123f, 0.9999f, 0.25f, 1.5f, -0.5f}) {
+            // The two weights in use, the ends, some whose products round,
+            // two just above 0.5 (where the sums near 2^31), and weights
+            // outside 0..1.
+            for (float w : {0.7f, 0.5f, 0.0f, 1.0f, 0.3f, 0.123f, 0.9999f, 0.25f, 0.5001f, 0.502f,
+                            1.5f, -0.5f}) {
                 auto run = [w](decltype(portable.blendStatic) blend) {
                     return [blend, w](const uint8_t* ref, const uint8_t* src, uint8_t* out) {
                         blend(ref, st, src, st, out, st, w);
