@@ -82,10 +82,5 @@ void temporalBlendC(const uint8_t* reference, const uint8_t* source, const uint1
                     int limit, const uint8_t* weight, uint8_t* out, int width);
 void maxHalveC(const uint8_t* a, const uint8_t* b, uint8_t* out, int width);
 
-// The x86 rows' tables (denoise/x86/denoise_init.cpp puts them in place),
-// declared here because their files define them against this header.
-extern const TemporalRows kTemporalRowsSSE2;
-extern const TemporalRows kTemporalRowsAVX2;
-
 }  // namespace video
 }  // namespace kelvo

@@ -1,7 +1,5 @@
 // AVX2 rows of the strong denoiser, from the lane-set kernels.
-#include "denoise/temporal_rows.h"
-
-#if KELVO_CPU_X86
+#include "denoise/x86/denoise_rows_x86.h"
 
 #include "cpu/vec16_avx2.h"
 #include "denoise/temporal_rows_kernel.h"
@@ -16,4 +14,3 @@ const TemporalRows kTemporalRowsAVX2 = {temporalColumnSumsRow<AVX2Ops16>,
 }  // namespace video
 }  // namespace kelvo
 
-#endif  // KELVO_CPU_X86

@@ -1,7 +1,5 @@
 // SSE2 denoiser kernels, from the lane-set kernels.
-#include "denoise/denoiser_rows.h"
-
-#if KELVO_CPU_X86
+#include "denoise/x86/denoise_rows_x86.h"
 
 #include "cpu/vec16_sse2.h"
 #include "denoise/denoiser_filter_kernel.h"
@@ -28,4 +26,3 @@ BlockDecision DenoiseBlock_SSE2(const uint8_t* reference, int referenceStride, u
 }  // namespace video
 }  // namespace kelvo
 
-#endif  // KELVO_CPU_X86

@@ -1,7 +1,5 @@
 // SSE2 rows of the packed-RGB converters, from the lane-set kernels.
-#include "convert/color_space_rows.h"
-
-#if KELVO_CPU_X86
+#include "convert/x86/color_space_rows_x86.h"
 
 #include "convert/packed_rows_kernel.h"
 #include "cpu/vec16_sse2.h"
@@ -26,4 +24,3 @@ void YuvRowToPacked_SSE2(const uint8_t* y, const uint8_t* u, const uint8_t* v, u
 }  // namespace video
 }  // namespace kelvo
 
-#endif  // KELVO_CPU_X86

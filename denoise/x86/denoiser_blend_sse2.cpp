@@ -1,7 +1,5 @@
 // SSE2 forms of the two block blends, from the lane-set kernels.
-#include "denoise/denoiser_blend.h"
-
-#if KELVO_CPU_X86
+#include "denoise/x86/denoise_rows_x86.h"
 
 #include "cpu/vec16_sse2.h"
 #include "cpu/vec_sse2.h"
@@ -24,4 +22,3 @@ void blendStaticBlock16x16SSE2(const uint8_t* reference, int referenceStride, co
 }  // namespace video
 }  // namespace kelvo
 
-#endif  // KELVO_CPU_X86

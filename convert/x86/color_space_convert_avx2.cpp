@@ -1,7 +1,5 @@
 // AVX2 rows of the packed-RGB converters, from the lane-set kernels.
-#include "convert/color_space_rows.h"
-
-#if KELVO_CPU_X86
+#include "convert/x86/color_space_rows_x86.h"
 
 #include "convert/packed_rows_kernel.h"
 #include "cpu/vec16_avx2.h"
@@ -21,4 +19,3 @@ void PackedRowPairToUV_AVX2(const uint8_t* src0, const uint8_t* src1, uint8_t* d
 }  // namespace video
 }  // namespace kelvo
 
-#endif  // KELVO_CPU_X86

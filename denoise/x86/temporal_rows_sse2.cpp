@@ -1,7 +1,5 @@
 // SSE2 rows of the strong denoiser, from the lane-set kernels.
-#include "denoise/temporal_rows.h"
-
-#if KELVO_CPU_X86
+#include "denoise/x86/denoise_rows_x86.h"
 
 #include "cpu/vec16_sse2.h"
 #include "denoise/temporal_rows_kernel.h"
@@ -16,4 +14,3 @@ const TemporalRows kTemporalRowsSSE2 = {temporalColumnSumsRow<SSE2Ops16>,
 }  // namespace video
 }  // namespace kelvo
 
-#endif  // KELVO_CPU_X86
