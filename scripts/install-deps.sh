@@ -44,14 +44,14 @@ arm64_packages=(
 
 missing=()
 for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep "install ok installed" >/dev/null || missing+=("$p")
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"
 export DEBIAN_FRONTEND=noninteractive
-if ((arm64_cross)) && ! dpkg --print-foreign-architectures | grep -qx arm64; then
+if ((arm64_cross)) && ! dpkg --print-foreign-architectures | grep -x arm64 >/dev/null; then
   $sudo dpkg --add-architecture arm64
 fi
 $sudo apt-get update

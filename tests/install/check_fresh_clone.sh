@@ -56,7 +56,7 @@ fi
 # Nothing installed looks into the clone: no RUNPATH, no text file (CMake
 # package, pkg-config) names it. Debug information may.
 for f in $(find "$prefix" -type f); do
-  if readelf -d "$f" 2>/dev/null | grep -E 'R(UN)?PATH' | grep -qF "$work/clone"; then
+  if readelf -d "$f" 2>/dev/null | grep -E 'R(UN)?PATH' | grep -F "$work/clone" >/dev/null; then
     fail "$f has a RUNPATH into the build tree"
   fi
 done

@@ -25,7 +25,7 @@ cmake --install "$build" --component host_demo --prefix "$prefix" >/dev/null
 demo=$(find "$prefix" -name kelvo-host-demo)
 [ -n "$demo" ] && [ -z "$(find "$prefix/bin" "$(dirname "$demo")/.." -maxdepth 1 -name 'libkelvo_rtc_sdk*')" ] ||
   fail "the host demo's component installed outside its private folder"
-"$demo" --help | grep -q "usage: kelvo-host-demo" || fail "installed kelvo-host-demo --help"
+"$demo" --help | grep "usage: kelvo-host-demo" >/dev/null || fail "installed kelvo-host-demo --help"
 (cd "$work" && "$demo" --frames 12 >/dev/null) || fail "installed kelvo-host-demo does not run"
 
 # One version number.
@@ -48,7 +48,7 @@ cmake -S "$src/tests/install" -B "$work/consumer" -G Ninja -DCMAKE_PREFIX_PATH="
   -DEXAMPLE_SOURCE="$example" >/dev/null
 cmake --build "$work/consumer" >/dev/null
 out=$("$work/consumer/minimal")
-echo "$out" | grep -q "kelvo video process $header_version ($header_version): 10 frames, 0 failed" ||
+echo "$out" | grep "kelvo video process $header_version ($header_version): 10 frames, 0 failed" >/dev/null ||
   fail "minimal program (CMake) printed: $out"
 # ... and with pkg-config, as docs/integration.md gives the command.
 (export PKG_CONFIG_PATH=$pc_dir

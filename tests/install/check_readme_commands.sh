@@ -70,7 +70,7 @@ home=$work/home
   fail "the README's install put the stand-in host or its demo into the prefix"
 obs_user=$home/.config/obs-studio/plugins/kelvo-obs
 [ -f "$obs_user/bin/64bit/kelvo-obs.so" ] && [ -f "$obs_user/data/locale/en-US.ini" ] &&
-  ldd "$obs_user/bin/64bit/kelvo-obs.so" | grep -q "libkelvo_video_process.*$obs_user" ||
+  ldd "$obs_user/bin/64bit/kelvo-obs.so" | grep "libkelvo_video_process.*$obs_user" >/dev/null ||
   fail "the per-user OBS install is not in OBS's layout or does not find its library"
 outputs=0
 for f in *.mp4; do
