@@ -17,6 +17,7 @@
 #include "render/gl/native_render_engine.h"
 #include "support/gl_test_env.h"
 #include "yuv_test_util.h"
+#include "support/null_observer.h"
 
 namespace kelvo {
 namespace video {
@@ -24,15 +25,11 @@ namespace {
 
 using testing_yuv::makeI420Frame;
 
-class RecordingObserver : public IVideoProcessObserver {
+class RecordingObserver : public NullObserver {
 public:
-    void onInitialized(int) override {}
-    void onLog(int, const char*) override {}
-    void onDetectionResult(int, int, const std::shared_ptr<IMetaDataInfo>&) override {}
     void onEffectResult(int result, int effectId) override {
         results.emplace_back(result, effectId);
     }
-    void onProcessResult(int) override {}
 
     std::vector<std::pair<int, int>> results;  // (status, public id)
 };
