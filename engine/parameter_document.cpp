@@ -15,21 +15,21 @@ namespace video {
 
 int VideoProcessEngineImpl::setParameterUnguarded(const char* key, const char* value) {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (key == nullptr || value == nullptr) return -6;
+    if (key == nullptr || value == nullptr) return kResultInvalidArgument;
     log(kLogDetail, std::string("key :") + key + " param: " + value);
     const ParsedParameterDocument parsed = parseParameterDocument(key, value);
     if (!parsed.validJson) {
         // Nothing is remembered: a broken text must not undo good settings.
         log(kLogError, "setParameter failed, invalid json string");
-        return inited_ ? -7 : -3;
+        return inited_ ? kResultInvalidJson : kResultNotInitialized;
     }
     for (const ParameterRejection& rejection : parsed.rejections)
         log(kLogError, rejectionText(rejection));
     // Remembered before init too: init applies what was given before it.
     if (parsed.knownKey) pendingParameters_.merge(key, parsed.accepted);
-    if (!inited_) return -3;
+    if (!inited_) return kResultNotInitialized;
     applyParameterSettings(parsed.accepted);
-    return 0;
+    return kResultOk;
 }
 
 int VideoProcessEngineImpl::setVideoDenoiserMode(int mode) {
