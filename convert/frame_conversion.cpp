@@ -239,66 +239,50 @@ int convertFrameToBuffer(const I420VideoFrame& frame, int videoType, int dstStri
                                    dstStride, frame.width(), frame.height(), fourcc);
 }
 
+PlaneBuffer contiguousPlaneBuffer(int videoType, int width, int height, uint8_t* buffer) {
+    PlaneBuffer picture;
+    if (fourccFromVideoType(videoType) == 0) return picture;
+    picture.videoType = videoType;
+    picture.width = width;
+    picture.height = height;
+    const int cw = (width + 1) / 2;
+    picture.data[0] = buffer;
+    if (isPackedVideoType(videoType)) {
+        picture.stride[0] = 4 * width;
+        return picture;
+    }
+    picture.stride[0] = width;
+    if (buffer == nullptr) return picture;
+    uint8_t* const chroma = buffer + ptrdiff_t(width) * height;
+    if (videoType == kVideoTypeNV12 || videoType == kVideoTypeNV21) {
+        picture.data[1] = chroma;
+        picture.stride[1] = 2 * cw;
+        return picture;
+    }
+    // I422 has a chroma row for every row, I420 and YV12 one for two.
+    const int chromaRows = videoType == kVideoTypeI422 ? height : (height + 1) / 2;
+    picture.data[1] = chroma;
+    picture.data[2] = chroma + ptrdiff_t(cw) * chromaRows;
+    picture.stride[1] = picture.stride[2] = cw;
+    return picture;
+}
+
 int BufferRoundTrip::toFrame(int videoType, const uint8_t* buffer, int width, int height,
                              size_t sampleSize, I420VideoFrame& frame, int colorRange,
                              int colorMatrix) {
-    keptType_ = 0;
-    const int result = convertBufferToFrame(videoType, buffer, 0, 0, width, height, sampleSize, 0,
-                                            frame, colorRange, colorMatrix);
-    if (result != 0 || !lossyRoundTrip(videoType)) return result;
-    if (unprocessed_.copyFrame(frame) != 0) return -1;
-    keptType_ = videoType;
-    return 0;
+    const int64_t needed = requiredBufferSize(videoType, width, height);
+    if (needed < 0 || sampleSize < static_cast<uint64_t>(needed)) {
+        keptType_ = 0;
+        return -1;
+    }
+    // Read only: the picture's pointers are not const because toBuffer
+    // writes through the same description.
+    return toFrame(contiguousPlaneBuffer(videoType, width, height, const_cast<uint8_t*>(buffer)),
+                   frame, colorRange, colorMatrix);
 }
 
 int BufferRoundTrip::toBuffer(const I420VideoFrame& frame, int videoType, uint8_t* buffer) {
-    if (!lossyRoundTrip(videoType)) return convertFrameToBuffer(frame, videoType, 0, buffer);
-    const int w = frame.width(), h = frame.height();
-    if (keptType_ != videoType || unprocessed_.width() != w || unprocessed_.height() != h ||
-        !planesHoldPicture(frame, w, h) || buffer == nullptr)
-        return -1;
-    const int ch = (h + 1) / 2;
-    // The copy is decoded with the codes the processed frame carries.
-    unprocessed_.colorRange = frame.colorRange;
-    unprocessed_.colorMatrix = frame.colorMatrix;
-    const size_t rowBytes = isPackedVideoType(videoType) ? size_t(w) * 4 : 0;
-    const size_t bytes = isPackedVideoType(videoType)
-                             ? 2 * rowBytes
-                             : static_cast<size_t>(requiredBufferSize(videoType, w, h));
-    try {
-        if (now_.size() < bytes) now_.resize(bytes);
-        if (was_.size() < bytes) was_.resize(bytes);
-    } catch (const std::bad_alloc&) {
-        return -1;
-    }
-
-    if (isPackedVideoType(videoType)) {
-        // Row by row, and only where the frame's row differs from the copy.
-        // Both rows get their alpha bytes the same way, so the caller's stay.
-        const PackedFrameRows rows(frame, videoType);
-        for (int y = 0; y < h; ++y) {
-            if (rowsEqual(frame, unprocessed_, 0, y, 1) &&
-                rowsEqual(frame, unprocessed_, 1, y / 2, 1) &&
-                rowsEqual(frame, unprocessed_, 2, y / 2, 1))
-                continue;
-            rows.row(frame, y, now_.data());
-            rows.row(unprocessed_, y, was_.data());
-            addRowChange(buffer + ptrdiff_t(y) * ptrdiff_t(rowBytes), now_.data(), was_.data(),
-                         static_cast<int>(rowBytes));
-        }
-        return 0;
-    }
-    // I422 luma goes there and back exactly; with chroma as it came, it is
-    // all that changed.
-    if (rowsEqual(frame, unprocessed_, 1, 0, ch) && rowsEqual(frame, unprocessed_, 2, 0, ch)) {
-        libyuv::CopyPlane(frame.buffer(0), frame.stride(0), buffer, w, w, h);
-        return 0;
-    }
-    int result = convertFrameToBuffer(frame, videoType, 0, now_.data());
-    if (result == 0) result = convertFrameToBuffer(unprocessed_, videoType, 0, was_.data());
-    if (result != 0) return result;
-    addRowChange(buffer, now_.data(), was_.data(), static_cast<int>(bytes));
-    return 0;
+    return toBuffer(frame, contiguousPlaneBuffer(videoType, frame.width(), frame.height(), buffer));
 }
 
 const char* planeBufferFault(const PlaneBuffer& picture) {

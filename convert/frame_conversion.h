@@ -68,33 +68,39 @@ struct PlaneBuffer {
 // its row), or null when it can.
 const char* planeBufferFault(const PlaneBuffer& picture);
 
-// The way of processFrame's buffer to the frame and back. I420, YV12, NV12
-// and NV21 go there and back exactly, and are written back straight. I422
+// A tight buffer of `videoType` (no row padding, planes one after another,
+// as requiredBufferSize counts them) described by its planes; videoType 0
+// for an unknown type.
+PlaneBuffer contiguousPlaneBuffer(int videoType, int width, int height, uint8_t* buffer);
+
+// The way of a caller's picture to the frame and back. I420, YV12, NV12 and
+// NV21 go there and back exactly, and are written back straight. I422
 // (chroma rows averaged in pairs) and the packed types (chroma subsampled,
 // colours clipped) do not: converted back, an untouched picture would lose
-// detail. For them the buffer takes only what processing changed: buffer =
-// clamp(buffer + F(processed) − F(unprocessed)) per byte, F being
+// detail. For them the picture takes only what processing changed: picture =
+// clamp(picture + F(processed) − F(unprocessed)) per byte, F being
 // convertFrameToBuffer and "unprocessed" a copy of the frame as it came in.
 // Its buffers grow to the largest frame seen, so a stable size allocates
 // nothing. Not thread-safe; one per engine.
 class BufferRoundTrip {
 public:
-    // convertBufferToFrame of the whole buffer (no crop, no rotation); for
-    // I422 and the packed types the frame is also copied. −1 when the copy
-    // cannot be made, else convertBufferToFrame's result.
+    // Converts the picture (planeBufferFault null, the frame's size), read
+    // where it lies, into the frame's planes, setting the frame's colour
+    // codes as convertBufferToFrame does; for I422 and the packed types the
+    // frame is also copied. 0, a libyuv error, or −1 (bad picture or frame,
+    // or no memory for the copy).
+    int toFrame(const PlaneBuffer& picture, I420VideoFrame& frame, int colorRange, int colorMatrix);
+    // Writes the processed frame into the picture the last toFrame read,
+    // which must still hold its input. A frame equal to its copy writes
+    // nothing. Returns 0; convertFrameToBuffer's error; −1, with the picture
+    // untouched, when memory runs out or the frame is not the one toFrame
+    // filled (size, type).
+    int toBuffer(const I420VideoFrame& frame, const PlaneBuffer& picture);
+    // The same for a tight buffer (contiguousPlaneBuffer) of sampleSize
+    // bytes; −1 when it is shorter than the picture.
     int toFrame(int videoType, const uint8_t* buffer, int width, int height, size_t sampleSize,
                 I420VideoFrame& frame, int colorRange, int colorMatrix);
-    // Writes the processed frame into the buffer the last toFrame read, which
-    // must still hold its input. A frame equal to its copy writes nothing.
-    // Returns 0; convertFrameToBuffer's error; −1, with the buffer untouched,
-    // when memory runs out or the frame is not the one toFrame filled (size,
-    // type).
     int toBuffer(const I420VideoFrame& frame, int videoType, uint8_t* buffer);
-    // The same for a picture given by planes and strides (planeBufferFault
-    // null), read and written where it lies, with no packed copy of it; the
-    // same bytes as a tight buffer of that picture gives.
-    int toFrame(const PlaneBuffer& picture, I420VideoFrame& frame, int colorRange, int colorMatrix);
-    int toBuffer(const I420VideoFrame& frame, const PlaneBuffer& picture);
 
 private:
     I420VideoFrame unprocessed_;

@@ -297,72 +297,45 @@ int VideoProcessEngineImpl::rebuildIfDirty(bool textureInput, const char* operat
 int VideoProcessEngineImpl::processFrameUnguarded(int format, int width, int height,
                                                   uint8_t* buffer, int size, int colorMatrix,
                                                   int colorRange) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (const int refused = refuseProcessing()) return refused;
-    const int matrix = colorMatrix == kColorMatrixUnspecified ? kColorMatrixSMPTE170M : colorMatrix;
-    const int range = colorRange == kColorRangeUnspecified ? kColorRangeFull : colorRange;
-
-    ContextScope context(useExternalContext_, observer_, cpuBackend_, callerPool_.get());
-    if (const int rebuilt = rebuildIfDirty(false, "processFrame")) {
-        reportProcessResult(rebuilt);
-        return rebuilt;
-    }
-    if (!validFrameSize(width, height)) {
-        log(kLogError, "processFrame fail, invalid frame size " + std::to_string(width) + "x" +
-                           std::to_string(height));
-        reportProcessResult(kResultInvalidArgument);
-        return kResultInvalidArgument;
-    }
-
-    const int type = videoTypeFromFormat(format);
-    if (type == kVideoTypeUnknown) {
-        reportProcessResult(kResultInvalidArgument);
-        return kResultInvalidArgument;
-    }
-    // The buffer is read and written in place: it must hold a whole frame of
-    // its format.
-    const int64_t needed = requiredBufferSize(type, width, height);
-    if (buffer == nullptr || size <= 0 || static_cast<int64_t>(size) < needed) {
-        log(kLogError, "processFrame fail, buffer of " + std::to_string(size) + " bytes, " +
-                           std::to_string(needed) + " needed");
-        reportProcessResult(kResultInvalidArgument);
-        return kResultInvalidArgument;
-    }
-    // Only now the frame: a bad call must not cost planes of up to 16384².
-    std::shared_ptr<I420VideoFrame> frame(new (std::nothrow) I420VideoFrame(),
-                                          I420VideoFrame::deleter());
-    if (!frame) return kResultFailed;
-    if (frame->allocate(width, height, width, (width + 1) / 2, (width + 1) / 2, 1) != 0)
-        return kResultFailed;
-
-    if (bufferRoundTrip_.toFrame(type, buffer, width, height, static_cast<size_t>(size), *frame,
-                                 range, matrix) != 0)
-        return kResultFailed;
-
-    detectEngine_->setBrightnessDetectionEnabled(
-        lowlightEnhanceEnabled() || (videoDenoiserEnabled() && videoDenoiserMode() == 0));
-    detectEngine_->detect(frame, buffer, size, type, false);
-
-    const int adjusted = applyAutomaticAdjustments(frame);
-    if (adjusted != 0) return adjusted;
-
-    const unsigned glFailures = cpuBackend_ ? 0 : gl_backend::failureCount();
-    int result = kResultFailed;
-    // The caller's buffer is written only here, once the frame is done, so a
-    // failure leaves it holding its input.
-    if (renderEngine_->process(frame, false))
-        result = bufferRoundTrip_.toBuffer(*frame, type, buffer) == 0 ? kResultOk : kResultFailed;
-    else
-        failedInGL("processFrame", glFailures, width, height);
-    reportProcessResult(result);
-    return result;
+    return processPictureUnguarded(
+        colorMatrix, colorRange, std::nullopt, [&](PlaneBuffer& picture) {
+            if (!validFrameSize(width, height)) {
+                log(kLogError, "processFrame fail, invalid frame size " + std::to_string(width) +
+                                   "x" + std::to_string(height));
+                return kResultInvalidArgument;
+            }
+            const int type = videoTypeFromFormat(format);
+            if (type == kVideoTypeUnknown) return kResultInvalidArgument;
+            // The buffer is read and written in place: it must hold a whole
+            // frame of its format.
+            const int64_t needed = requiredBufferSize(type, width, height);
+            if (buffer == nullptr || size <= 0 || static_cast<int64_t>(size) < needed) {
+                log(kLogError, "processFrame fail, buffer of " + std::to_string(size) + " bytes, " +
+                                   std::to_string(needed) + " needed");
+                return kResultInvalidArgument;
+            }
+            picture = contiguousPlaneBuffer(type, width, height, buffer);
+            return kResultOk;
+        });
 }
 
-// processFrameUnguarded's steps, with the picture's planes in place of the
-// packed buffer.
 int VideoProcessEngineImpl::processPlanesUnguarded(const PlaneBuffer& picture, int colorMatrix,
                                                    int colorRange,
                                                    std::optional<int64_t> streamTimeMs) {
+    return processPictureUnguarded(colorMatrix, colorRange, streamTimeMs, [&](PlaneBuffer& to) {
+        if (const char* fault = planeBufferFault(picture)) {
+            log(kLogError, std::string("processFrame fail, ") + fault);
+            return kResultInvalidArgument;
+        }
+        to = picture;
+        return kResultOk;
+    });
+}
+
+template <class Describe>
+int VideoProcessEngineImpl::processPictureUnguarded(int colorMatrix, int colorRange,
+                                                    std::optional<int64_t> streamTimeMs,
+                                                    Describe&& describe) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (const int refused = refuseProcessing()) return refused;
     const int matrix = colorMatrix == kColorMatrixUnspecified ? kColorMatrixSMPTE170M : colorMatrix;
@@ -373,12 +346,13 @@ int VideoProcessEngineImpl::processPlanesUnguarded(const PlaneBuffer& picture, i
         reportProcessResult(rebuilt);
         return rebuilt;
     }
-    if (const char* fault = planeBufferFault(picture)) {
-        log(kLogError, std::string("processFrame fail, ") + fault);
-        reportProcessResult(kResultInvalidArgument);
-        return kResultInvalidArgument;
+    PlaneBuffer picture;
+    if (const int refused = describe(picture)) {
+        reportProcessResult(refused);
+        return refused;
     }
     const int width = picture.width, height = picture.height;
+    // Only now the frame: a bad call must not cost planes of up to 16384².
     std::shared_ptr<I420VideoFrame> frame(new (std::nothrow) I420VideoFrame(),
                                           I420VideoFrame::deleter());
     if (!frame) return kResultFailed;
@@ -389,7 +363,7 @@ int VideoProcessEngineImpl::processPlanesUnguarded(const PlaneBuffer& picture, i
     detectEngine_->setBrightnessDetectionEnabled(
         lowlightEnhanceEnabled() || (videoDenoiserEnabled() && videoDenoiserMode() == 0));
     // The detectors read the frame's planes; the buffer and size only vouch
-    // that the caller's picture is whole, which planeBufferFault checked.
+    // that the caller's picture is whole, which describe() checked.
     const int64_t whole = requiredBufferSize(picture.videoType, width, height);
     detectEngine_->detect(frame, picture.data[0], static_cast<int>(whole), picture.videoType,
                           false);
@@ -400,6 +374,8 @@ int VideoProcessEngineImpl::processPlanesUnguarded(const PlaneBuffer& picture, i
 
     const unsigned glFailures = cpuBackend_ ? 0 : gl_backend::failureCount();
     int result = kResultFailed;
+    // The caller's picture is written only here, once the frame is done, so
+    // a failure leaves it holding its input.
     if (renderEngine_->process(frame, false))
         result = bufferRoundTrip_.toBuffer(*frame, picture) == 0 ? kResultOk : kResultFailed;
     else
@@ -479,11 +455,6 @@ private:
 };
 
 }  // namespace
-
-int VideoProcessEngineImpl::applyAutomaticAdjustments(
-    const std::shared_ptr<I420VideoFrame>& frame) {
-    return applyAutomaticAdjustmentsAt(frame, wallClockMs());
-}
 
 int VideoProcessEngineImpl::applyAutomaticAdjustmentsAt(
     const std::shared_ptr<I420VideoFrame>& frame, int64_t nowMs) {

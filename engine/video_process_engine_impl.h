@@ -98,6 +98,12 @@ private:
     int releaseUnguarded();
     int processPlanesUnguarded(const PlaneBuffer& picture, int colorMatrix, int colorRange,
                                std::optional<int64_t> streamTimeMs);
+    // The steps both take. describe(PlaneBuffer&) runs once the chain is
+    // ready: it fills in the caller's picture, or logs why there is none and
+    // returns the result to report.
+    template <class Describe>
+    int processPictureUnguarded(int colorMatrix, int colorRange,
+                                std::optional<int64_t> streamTimeMs, Describe&& describe);
     // Logs "<operation> fail, <cause>" at kLogError without allocating; an
     // observer that throws is ignored.
     void logFailure(const char* operation, const char* cause) const noexcept;
@@ -110,10 +116,8 @@ private:
 
     bool rebuildChain(bool textureInput);
     bool rebuildDetections();
-    // The automatic modes for one frame, on the wall clock, after detection
+    // The automatic modes for one frame at its time `nowMs`, after detection
     // and before rendering. 0, −1 without render engine, −6 without a frame.
-    int applyAutomaticAdjustments(const std::shared_ptr<I420VideoFrame>& frame);
-    // The same at the frame's time `nowMs`.
     int applyAutomaticAdjustmentsAt(const std::shared_ptr<I420VideoFrame>& frame, int64_t nowMs);
     // Rebuilds chain and detections when the selection changed and replays
     // the stored parameter documents. 0; −6 when the chain cannot be built;
