@@ -41,7 +41,7 @@ struct Frame {
     ImageRGBA8 out() { return {dst.data(), width * 4, width, height}; }
 };
 
-bool loadTables(CpuBeauty* beauty) {
+bool loadTables(Beauty* beauty) {
     auto whiten = loadLutTable(kWhiteningLutId);
     auto ruddy = loadLutTable(kRuddyLutId);
     return whiten && ruddy &&
@@ -50,7 +50,7 @@ bool loadTables(CpuBeauty* beauty) {
 }
 
 // Whole frames of the size the benchmark names; `tables` loads the gradings.
-void processFrames(benchmark::State& state, CpuBeauty& beauty, bool tables) {
+void processFrames(benchmark::State& state, Beauty& beauty, bool tables) {
     if (tables && !loadTables(&beauty)) {
         state.SkipWithError("tables missing");
         return;
@@ -69,7 +69,7 @@ void BM_CpuBeauty(benchmark::State& state, const CpuLevel& level) {
         state.SkipWithError("row set not available on this CPU");
         return;
     }
-    CpuBeauty beauty(beautyRowsFor(level.flags), /*gradingCube=*/true);
+    Beauty beauty(beautyRowsFor(level.flags), /*gradingCube=*/true);
     processFrames(state, beauty, true);
 }
 BENCHMARK_CAPTURE(BM_CpuBeauty, portable, kCpuLevels[0])->Apply(bench::frameSizes);
@@ -78,7 +78,7 @@ BENCHMARK_CAPTURE(BM_CpuBeauty, avx2, kCpuLevels[2])->Apply(bench::frameSizes);
 
 // Both tables read per pixel, as the GL path reads them, in place of the cube.
 void BM_CpuBeautyTables(benchmark::State& state) {
-    CpuBeauty beauty(beautyRows(), /*gradingCube=*/false);
+    Beauty beauty(beautyRows(), /*gradingCube=*/false);
     processFrames(state, beauty, true);
 }
 BENCHMARK(BM_CpuBeautyTables)->Apply(bench::frameSizes);
@@ -86,7 +86,7 @@ BENCHMARK(BM_CpuBeautyTables)->Apply(bench::frameSizes);
 // A change of redness or lightness: the grading cube rebuilt.
 void BM_CpuBeautyGradingCubeRebuild(benchmark::State& state) {
     Frame frame(16, 16);
-    CpuBeauty beauty(beautyRows(), true);
+    Beauty beauty(beautyRows(), true);
     if (!loadTables(&beauty)) {
         state.SkipWithError("tables missing");
         return;
@@ -102,7 +102,7 @@ BENCHMARK(BM_CpuBeautyGradingCubeRebuild)->Unit(benchmark::kMillisecond);
 
 // The gradings cost most of the mix; without tables they are skipped.
 void BM_CpuBeautyWithoutTables(benchmark::State& state) {
-    CpuBeauty beauty;
+    Beauty beauty;
     processFrames(state, beauty, false);
 }
 BENCHMARK(BM_CpuBeautyWithoutTables)->Apply(bench::frameSizes);
@@ -111,15 +111,15 @@ BENCHMARK(BM_CpuBeautyWithoutTables)->Apply(bench::frameSizes);
 // per stage here; the engine's pool keeps its threads).
 void BM_CpuBeautyTwoBands(benchmark::State& state) {
     Frame frame(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
-    CpuBeauty beauty(beautyRows(), /*gradingCube=*/true);
+    Beauty beauty(beautyRows(), /*gradingCube=*/true);
     if (!loadTables(&beauty)) {
         state.SkipWithError("tables missing");
         return;
     }
     for (auto _ : state) {
         beauty.begin(frame.in(), frame.out());
-        for (int s = 0; s < CpuBeauty::kStageCount; ++s) {
-            const auto stage = static_cast<CpuBeauty::Stage>(s);
+        for (int s = 0; s < Beauty::kStageCount; ++s) {
+            const auto stage = static_cast<Beauty::Stage>(s);
             const int rows = beauty.stageRows(stage);
             std::thread helper([&] { beauty.runStage(stage, rows / 2, rows); });
             beauty.runStage(stage, 0, rows / 2);
@@ -133,8 +133,8 @@ BENCHMARK(BM_CpuBeautyTwoBands)->Apply(bench::frameSizes);
 
 void BM_CpuBeautyStage(benchmark::State& state) {
     Frame frame(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
-    const auto stage = static_cast<CpuBeauty::Stage>(state.range(2));
-    CpuBeauty beauty(beautyRows(), /*gradingCube=*/true);
+    const auto stage = static_cast<Beauty::Stage>(state.range(2));
+    Beauty beauty(beautyRows(), /*gradingCube=*/true);
     if (!loadTables(&beauty)) {
         state.SkipWithError("tables missing");
         return;
@@ -149,8 +149,8 @@ BENCHMARK(BM_CpuBeautyStage)
     ->ArgNames({"w", "h", "stage"})
     ->ArgsProduct({{1280},
                    {720},
-                   {CpuBeauty::kStageDownsize, CpuBeauty::kStageSoften, CpuBeauty::kStageSpread,
-                    CpuBeauty::kStageMix}})
+                   {Beauty::kStageDownsize, Beauty::kStageSoften, Beauty::kStageSpread,
+                    Beauty::kStageMix}})
     ->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -25,7 +25,7 @@ namespace {
 const YUVInputRowParams kDecode = {
     {1.164384f, 0.0f, 1.596027f, 1.164384f, -0.391762f, -0.812968f, 1.164384f, 2.017232f, 0.0f},
     16.0f / 255.0f};
-const YuvFixedCoeffs kEncode = {66, 129, 25, 4224, -38, -74, 112, 112, -94, -18};
+const YUVFixedCoeffs kEncode = {66, 129, 25, 4224, -38, -74, 112, 112, -94, -18};
 
 struct Pictures {
     int width, height, chromaWidth;

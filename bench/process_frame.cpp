@@ -282,13 +282,13 @@ void BM_CpuEnginesInParallel(benchmark::State& state) {
 // goes to the frame and back exactly, I422 and the packed formats keep a copy
 // of the frame to take only the change back.
 // GL backend; registered only in a build that has it.
-[[maybe_unused]] void BM_ProcessFrameColourFormats(benchmark::State& state) {
+[[maybe_unused]] void BM_ProcessFrameColorFormats(benchmark::State& state) {
     runProcessFrame(state, {kEffectColorEnhance}, {{"color_enhance_option", R"({"enable":1})"}},
                     {kEffectColorEnhance}, R"({"backend":"gpu"})", kInputs,
                     static_cast<int>(state.range(2)));
 }
 
-void BM_ProcessFrameColourFormatsCpu(benchmark::State& state) {
+void BM_ProcessFrameColorFormatsCpu(benchmark::State& state) {
     runProcessFrame(state, {kEffectColorEnhance}, {{"color_enhance_option", R"({"enable":1})"}},
                     {kEffectColorEnhance}, R"({"backend":"cpu","threads":1})", kCpuWarmUpFrames,
                     static_cast<int>(state.range(2)));
@@ -368,15 +368,15 @@ BENCHMARK(BM_CpuEnginesInParallel)
 #if KELVO_WITH_GL
 BENCHMARK(BM_ProcessFrameBeauty)->Apply(bench::frameSizes);
 #endif
-void colourFormats(benchmark::internal::Benchmark* b) {
+void colorFormats(benchmark::internal::Benchmark* b) {
     for (int format : {kPixelFormatI420, kPixelFormatI422, kPixelFormatARGB})
         b->Args({1280, 720, format});
     b->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
 }
 #if KELVO_WITH_GL
-BENCHMARK(BM_ProcessFrameColourFormats)->Apply(colourFormats);
+BENCHMARK(BM_ProcessFrameColorFormats)->Apply(colorFormats);
 #endif
-BENCHMARK(BM_ProcessFrameColourFormatsCpu)->Apply(colourFormats);
+BENCHMARK(BM_ProcessFrameColorFormatsCpu)->Apply(colorFormats);
 BENCHMARK(BM_BrightnessDetection)->Apply(bench::frameSizes);
 BENCHMARK(BM_DetectionStep)->Apply(bench::frameSizes);
 

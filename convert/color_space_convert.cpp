@@ -21,10 +21,10 @@ uint8_t clamp255(int v) { return static_cast<uint8_t>(std::min(std::max(v, 0), 2
 
 inline void storeUV(const int* mean, const PackedRowCoeffs& c, uint8_t* u, uint8_t* v) {
     *u = clamp255((c.u[0] * mean[0] + c.u[1] * mean[1] + c.u[2] * mean[2] + c.u[3] * mean[3] +
-                   kYuvChromaBias) >>
+                   kYUVChromaBias) >>
                   8);
     *v = clamp255((c.v[0] * mean[0] + c.v[1] * mean[1] + c.v[2] * mean[2] + c.v[3] * mean[3] +
-                   kYuvChromaBias) >>
+                   kYUVChromaBias) >>
                   8);
 }
 
@@ -33,7 +33,7 @@ using PackedConverter = int (*)(const uint8_t*, int, uint8_t*, int, uint8_t*, in
 
 }  // namespace
 
-PackedRowCoeffs packedRowCoeffs(PackedOrder order, const YuvFixedCoeffs& k) {
+PackedRowCoeffs packedRowCoeffs(PackedOrder order, const YUVFixedCoeffs& k) {
     // Byte offsets of R, G and B.
     const int r = order == PackedOrder::kABGR ? 0 : order == PackedOrder::kARGB ? 2 : 1;
     const int g = order == PackedOrder::kBGRA ? 2 : 1;
@@ -73,8 +73,8 @@ void PackedRowPairToUV_C(const uint8_t* s0, const uint8_t* s1, uint8_t* dstU, ui
     }
 }
 
-void YuvRowToPacked_C(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* dst, int width,
-                      const YuvFixedDecode& k, int r, int g, int b) {
+void YUVRowToPacked_C(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* dst, int width,
+                      const YUVFixedDecode& k, int r, int g, int b) {
     const int a = 6 - r - g - b;
     for (int x = 0; x < width; ++x, dst += 4) {
         const int luma = (y[x] - k.yOffset) * k.y + 2048;  // + 2048: round to nearest
@@ -96,7 +96,7 @@ void PackedKeepAlphaRow_C(uint8_t* dst, const uint32_t* colour, int width, uint3
 }
 
 PackedRows packedRowsFor(CpuFlags flags) {
-    PackedRows rows = {PackedRowToY_C, PackedRowPairToUV_C, YuvRowToPacked_C, PackedKeepAlphaRow_C};
+    PackedRows rows = {PackedRowToY_C, PackedRowPairToUV_C, YUVRowToPacked_C, PackedKeepAlphaRow_C};
     packedRowsInitArch(rows, flags);
     return rows;
 }

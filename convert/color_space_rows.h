@@ -18,7 +18,7 @@ namespace video {
 
 // One coefficient set laid out by byte position within a pixel (the alpha
 // byte weighs 0): Y = min((sum y[i] * byte[i] + yBias) >> 8, 255), U and V
-// clamp((sum u[i] * mean[i] + kYuvChromaBias) >> 8) on the truncated means
+// clamp((sum u[i] * mean[i] + kYUVChromaBias) >> 8) on the truncated means
 // of each 2x2 block (of two samples at an odd last column). Luma weights
 // are never negative.
 struct PackedRowCoeffs {
@@ -34,7 +34,7 @@ struct PackedRowCoeffs {
 enum class PackedOrder { kABGR, kARGB, kBGRA };
 
 // The weights of `k` at the byte positions of `order`.
-PackedRowCoeffs packedRowCoeffs(PackedOrder order, const YuvFixedCoeffs& k);
+PackedRowCoeffs packedRowCoeffs(PackedOrder order, const YUVFixedCoeffs& k);
 
 // width pixels to width luma samples.
 using PackedRowToYFn = void (*)(const uint8_t* src, uint8_t* dstY, int width,
@@ -42,18 +42,18 @@ using PackedRowToYFn = void (*)(const uint8_t* src, uint8_t* dstY, int width,
 // width pixels of two rows to (width + 1) / 2 chroma samples.
 using PackedRowPairToUVFn = void (*)(const uint8_t* src0, const uint8_t* src1, uint8_t* dstU,
                                      uint8_t* dstV, int width, const PackedRowCoeffs& c);
-// I420 rows to packed pixels with YuvFixedDecode: R, G and B at byte
+// I420 rows to packed pixels with YUVFixedDecode: R, G and B at byte
 // offsets r, g and b of each pixel, 0 in the fourth byte; pixel x takes
 // chroma sample x / 2.
-using YuvRowToPackedFn = void (*)(const uint8_t* y, const uint8_t* u, const uint8_t* v,
-                                  uint8_t* dst, int width, const YuvFixedDecode& k, int r, int g,
+using YUVRowToPackedFn = void (*)(const uint8_t* y, const uint8_t* u, const uint8_t* v,
+                                  uint8_t* dst, int width, const YUVFixedDecode& k, int r, int g,
                                   int b);
 
 void PackedRowToY_C(const uint8_t* src, uint8_t* dstY, int width, const PackedRowCoeffs& c);
 void PackedRowPairToUV_C(const uint8_t* src0, const uint8_t* src1, uint8_t* dstU, uint8_t* dstV,
                          int width, const PackedRowCoeffs& c);
-void YuvRowToPacked_C(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* dst, int width,
-                      const YuvFixedDecode& k, int r, int g, int b);
+void YUVRowToPacked_C(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* dst, int width,
+                      const YUVFixedDecode& k, int r, int g, int b);
 // width pixels: dst keeps its bits of alphaMask and takes the others from
 // colour, so a picture written back leaves the caller's alpha as it was.
 using PackedKeepAlphaRowFn = void (*)(uint8_t* dst, const uint32_t* colour, int width,
@@ -64,7 +64,7 @@ void PackedKeepAlphaRow_C(uint8_t* dst, const uint32_t* colour, int width, uint3
 struct PackedRows {
     PackedRowToYFn toY;
     PackedRowPairToUVFn toUV;
-    YuvRowToPackedFn fromYuv;
+    YUVRowToPackedFn fromYUV;
     PackedKeepAlphaRowFn keepAlpha;
 };
 // Puts the rows of the build's architecture that need no flag outside

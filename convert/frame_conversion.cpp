@@ -46,16 +46,16 @@ bool lossyRoundTrip(int videoType) {
 // BT.2020 sets clip the blue gain to 2.0 for its 8-bit multiplies, and
 // saturated blue came back a dozen levels off. (Its BT.601 limited set is
 // clipped by under 1 %, and stays for its speed.)
-const libyuv::YuvConstants* libyuvConstants(const YuvMatrix& m, bool swapped) {
+const libyuv::YuvConstants* libyuvConstants(const YUVMatrix& m, bool swapped) {
     switch (m.standard) {
-        case YuvStandard::kBT601:
+        case YUVStandard::kBT601:
             if (m.fullRange)
                 return swapped ? &libyuv::kYvuJPEGConstants : &libyuv::kYuvJPEGConstants;
             return swapped ? &libyuv::kYvuI601Constants : &libyuv::kYuvI601Constants;
-        case YuvStandard::kBT709:
+        case YUVStandard::kBT709:
             if (!m.fullRange) return nullptr;
             return swapped ? &libyuv::kYvuF709Constants : &libyuv::kYuvF709Constants;
-        case YuvStandard::kBT2020:
+        case YUVStandard::kBT2020:
             if (!m.fullRange) return nullptr;
             return swapped ? &libyuv::kYvuV2020Constants : &libyuv::kYuvV2020Constants;
     }
@@ -91,7 +91,7 @@ public:
         const uint8_t* srcU = swapUV_ ? cr : cb;
         const uint8_t* srcV = swapUV_ ? cb : cr;
         if (!constants_) {
-            packedRows().fromYuv(srcY, cb, cr, out, w, m_.fixedDecode, r_, g_, b_);
+            packedRows().fromYUV(srcY, cb, cr, out, w, m_.fixedDecode, r_, g_, b_);
         } else if (argb_) {
             libyuv::I420ToARGBMatrix(srcY, 0, srcU, 0, srcV, 0, out, 0, constants_, w, 1);
         } else {
@@ -102,7 +102,7 @@ public:
     uint32_t alphaMask = 0;  // the alpha byte of a pixel read as uint32_t
 
 private:
-    const YuvMatrix& m_;
+    const YUVMatrix& m_;
     const bool argb_;
     const bool swapUV_;
     const libyuv::YuvConstants* constants_;

@@ -37,7 +37,7 @@ void packedRowPairToUV(const uint8_t* src0, const uint8_t* src1, uint8_t* dstU, 
     static_assert(kIsPackedPixels16<O>, "the set holds no whole pixel");
     const V uWeights = O::repeat4(c.u);
     const V vWeights = O::repeat4(c.v);
-    const V bias = O::set32(kYuvChromaBias);
+    const V bias = O::set32(kYUVChromaBias);
     auto chroma = [&](V first, V second, V weights) {
         return O::template srai32<8>(O::add32(O::dot4(first, second, weights), bias));
     };
@@ -59,9 +59,9 @@ void packedRowPairToUV(const uint8_t* src0, const uint8_t* src1, uint8_t* dstU, 
 
 template <class O>
 void yuvRowToPacked(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* dst, int width,
-                    const YuvFixedDecode& decode, int r, int g, int b) {
+                    const YUVFixedDecode& decode, int r, int g, int b) {
     // A copy the stores to dst cannot alias, so that the weights stay in registers.
-    const YuvFixedDecode k = decode;
+    const YUVFixedDecode k = decode;
     using V = typename O::V;
     static_assert(O::N % 2 == 0, "a chroma sample covers two lanes");
     const V yOffset = O::set(k.yOffset), chromaZero = O::set(128), one = O::set(1),
@@ -88,7 +88,7 @@ void yuvRowToPacked(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_
         c[6 - r - g - b] = zero;
         O::storePixels4(dst, c[0], c[1], c[2], c[3]);
     }
-    YuvRowToPacked_C(y + x, u + x / 2, v + x / 2, dst, width - x, decode, r, g, b);
+    YUVRowToPacked_C(y + x, u + x / 2, v + x / 2, dst, width - x, decode, r, g, b);
 }
 
 }  // namespace

@@ -54,7 +54,7 @@ public:
         if (!output.data || !frame) return kDrawNoOutput;
         if (!enabled) return kDrawDisabled;
         if (!planesHold(*frame)) return kDrawFailed;
-        const YuvMatrix& matrix = yuvMatrixFor(frame->colorMatrix, frame->colorRange);
+        const YUVMatrix& matrix = yuvMatrixFor(frame->colorMatrix, frame->colorRange);
         YUVInputRowParams coeffs;
         std::copy(matrix.decode, matrix.decode + 9, coeffs.matrix);
         coeffs.rangeOffset = matrix.lumaOffset;
@@ -68,7 +68,7 @@ public:
     }
 
     // Read and forgotten by the output convertor of the pair.
-    YuvRoundTrip& roundTrip() { return roundTrip_; }
+    YUVRoundTrip& roundTrip() { return roundTrip_; }
 
 private:
     // What CpuYUVOutputConvertor makes of this picture, kept before the
@@ -77,7 +77,7 @@ private:
         if (!hasPairedOutputConvertor(*this) || !roundTrip_.reserve(frame.width(), frame.height()))
             return;
         const PlaneSet planes = roundTrip_.unchanged();
-        const YuvFixedCoeffs& coeffs = yuvMatrixFor(frame.colorMatrix, frame.colorRange).fixed;
+        const YUVFixedCoeffs& coeffs = yuvMatrixFor(frame.colorMatrix, frame.colorRange).fixed;
         const ConstImageRGBA8 image{output.data, output.stride, output.width, output.height};
         if (output_.convert(image, planes.data[0], planes.stride[0], planes.data[1],
                             planes.stride[1], planes.data[2], planes.stride[2], coeffs, pool))
@@ -86,7 +86,7 @@ private:
 
     YUVInput convert_;
     YUVOutput output_;
-    YuvRoundTrip roundTrip_;
+    YUVRoundTrip roundTrip_;
 };
 
 class CpuYUVOutputConvertor : public CpuImageEffect {
@@ -101,11 +101,11 @@ public:
         // The image is converted whole; smaller planes would be written past.
         if (frame->width() != input.width || frame->height() != input.height || !planesHold(*frame))
             return kDrawFailed;
-        const YuvFixedCoeffs& coeffs = yuvMatrixFor(frame->colorMatrix, frame->colorRange).fixed;
+        const YUVFixedCoeffs& coeffs = yuvMatrixFor(frame->colorMatrix, frame->colorRange).fixed;
         // Where the input convertor of this run kept its unchanged planes, the
         // frame keeps its own samples and takes only what the effects changed.
         auto* pair = dynamic_cast<CpuYUVInputConvertor*>(pairedInputConvertor(*this));
-        YuvRoundTrip* trip = pair && pair->roundTrip().holds(*frame) ? &pair->roundTrip() : nullptr;
+        YUVRoundTrip* trip = pair && pair->roundTrip().holds(*frame) ? &pair->roundTrip() : nullptr;
         PlaneSet target = {{frame->buffer(0), frame->buffer(1), frame->buffer(2)},
                            {frame->stride(0), frame->stride(1), frame->stride(2)}};
         if (trip) target = trip->changed();
@@ -173,14 +173,14 @@ private:
     ColorEnhance pass_;
 };
 
-class CpuBeautyEffect : public CpuImageEffect, public BeautyControls {
+class CpuBeauty : public CpuImageEffect, public BeautyControls {
 public:
-    CpuBeautyEffect() : CpuImageEffect(kEffectTypeBeauty, kEffectKindGPUFilter) {
+    CpuBeauty() : CpuImageEffect(kEffectTypeBeauty, kEffectKindGPUFilter) {
         // Laid out for the rows once for the process: several MB a table.
-        static const CpuBeauty::TableCells whiten =
-            CpuBeauty::tableCells(tableView(lutTable(kWhiteningLutId)));
-        static const CpuBeauty::TableCells ruddy =
-            CpuBeauty::tableCells(tableView(lutTable(kRuddyLutId)));
+        static const Beauty::TableCells whiten =
+            Beauty::tableCells(tableView(lutTable(kWhiteningLutId)));
+        static const Beauty::TableCells ruddy =
+            Beauty::tableCells(tableView(lutTable(kRuddyLutId)));
         beauty_.setTables(whiten, ruddy);
     }
 
@@ -190,8 +190,8 @@ public:
         if (!input.data) return kDrawNoInputTexture;
         beauty_.setParameters(params);
         if (beauty_.begin(input, output, pool) != 0) return kDrawFailed;
-        for (int s = 0; s < CpuBeauty::kStageCount; ++s) {
-            const auto stage = static_cast<CpuBeauty::Stage>(s);
+        for (int s = 0; s < Beauty::kStageCount; ++s) {
+            const auto stage = static_cast<Beauty::Stage>(s);
             auto run = [this, stage](int, int y0, int y1) { beauty_.runStage(stage, y0, y1); };
             forRows(pool, beauty_.stageRows(stage), 1, run);
         }
@@ -209,7 +209,7 @@ public:
     BeautyParameters params;
 
 private:
-    CpuBeauty beauty_{beautyRows(), /*gradingCube=*/true};
+    Beauty beauty_{beautyRows(), /*gradingCube=*/true};
 };
 
 }  // namespace
@@ -220,7 +220,7 @@ std::shared_ptr<EffectBase> makeCpuYUVInputConvertor() {
 std::shared_ptr<EffectBase> makeCpuYUVOutputConvertor() {
     return std::make_shared<CpuYUVOutputConvertor>();
 }
-std::shared_ptr<EffectBase> makeCpuBeauty() { return std::make_shared<CpuBeautyEffect>(); }
+std::shared_ptr<EffectBase> makeCpuBeauty() { return std::make_shared<CpuBeauty>(); }
 std::shared_ptr<EffectBase> makeCpuColorEnhance() { return std::make_shared<CpuColorEnhance>(); }
 std::shared_ptr<EffectBase> makeCpuLowlightEnhance() {
     return std::make_shared<CpuLowlightEnhance>();

@@ -8,7 +8,7 @@ namespace video {
 YUVOutput::YUVOutput(const PackedRows& rows) : rows_(rows) {}
 
 bool YUVOutput::convert(const ConstImageRGBA8& src, uint8_t* dstY, int strideY, uint8_t* dstU,
-                        int strideU, uint8_t* dstV, int strideV, const YuvFixedCoeffs& coeffs,
+                        int strideU, uint8_t* dstV, int strideV, const YUVFixedCoeffs& coeffs,
                         WorkerPool* pool) const {
     const int w = src.width;
     const int h = src.height;

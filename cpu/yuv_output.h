@@ -27,7 +27,7 @@ public:
     // start on even rows, so threads never share a chroma row. pool may be
     // null (run inline).
     bool convert(const ConstImageRGBA8& src, uint8_t* dstY, int strideY, uint8_t* dstU, int strideU,
-                 uint8_t* dstV, int strideV, const YuvFixedCoeffs& coeffs, WorkerPool* pool) const;
+                 uint8_t* dstV, int strideV, const YUVFixedCoeffs& coeffs, WorkerPool* pool) const;
 
 private:
     PackedRows rows_;

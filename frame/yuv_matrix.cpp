@@ -48,7 +48,7 @@ void roundToSum(const double* x, int n, int total, int* out) {
     for (int k = 0; k < n && sum < total; ++k, ++sum) ++out[order[k]];
 }
 
-YuvFixedCoeffs fixedCoeffs(const double* e, bool full) {
+YUVFixedCoeffs fixedCoeffs(const double* e, bool full) {
     double y[3], u[2], v[2];
     for (int k = 0; k < 3; ++k) y[k] = 256.0 * e[k];
     // The blue weight of U and the red weight of V stand alone; the other
@@ -63,7 +63,7 @@ YuvFixedCoeffs fixedCoeffs(const double* e, bool full) {
     roundToSum(y, 3, static_cast<int>(std::lround(y[0] + y[1] + y[2])), yi);
     roundToSum(u, 2, -uB, ui);
     roundToSum(v, 2, -vR, vi);
-    YuvFixedCoeffs c{};
+    YUVFixedCoeffs c{};
     c.yR = static_cast<int16_t>(yi[0]);
     c.yG = static_cast<int16_t>(yi[1]);
     c.yB = static_cast<int16_t>(yi[2]);
@@ -78,12 +78,12 @@ YuvFixedCoeffs fixedCoeffs(const double* e, bool full) {
 }
 
 struct Table {
-    YuvMatrix entries[3][2];
+    YUVMatrix entries[3][2];
     Table() {
         for (int s = 0; s < 3; ++s) {
             for (int full = 0; full < 2; ++full) {
-                YuvMatrix& m = entries[s][full];
-                m.standard = static_cast<YuvStandard>(s);
+                YUVMatrix& m = entries[s][full];
+                m.standard = static_cast<YUVStandard>(s);
                 m.fullRange = full != 0;
                 m.lumaOffset = full ? 0.0f : 16.0f / 255.0f;
                 m.chromaOffset = 128.0f / 255.0f;
@@ -107,16 +107,16 @@ const Table& table() {
 
 }  // namespace
 
-const YuvMatrix& yuvMatrix(YuvStandard standard, bool fullRange) {
+const YUVMatrix& yuvMatrix(YUVStandard standard, bool fullRange) {
     return table().entries[static_cast<int>(standard)][fullRange ? 1 : 0];
 }
 
-const YuvMatrix& yuvMatrixFor(int colorMatrix, int colorRange) {
-    if (colorMatrix == -1) return yuvMatrix(YuvStandard::kBT601, false);
+const YUVMatrix& yuvMatrixFor(int colorMatrix, int colorRange) {
+    if (colorMatrix == -1) return yuvMatrix(YUVStandard::kBT601, false);
     const bool full = colorRange == 1;
-    if (colorMatrix == 3 || colorMatrix == 4) return yuvMatrix(YuvStandard::kBT601, full);
-    if (colorMatrix == 7 || colorMatrix == 8) return yuvMatrix(YuvStandard::kBT2020, full);
-    return yuvMatrix(YuvStandard::kBT709, full);
+    if (colorMatrix == 3 || colorMatrix == 4) return yuvMatrix(YUVStandard::kBT601, full);
+    if (colorMatrix == 7 || colorMatrix == 8) return yuvMatrix(YUVStandard::kBT2020, full);
+    return yuvMatrix(YUVStandard::kBT709, full);
 }
 
 }  // namespace video

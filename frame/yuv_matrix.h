@@ -10,15 +10,15 @@
 namespace kelvo {
 namespace video {
 
-enum class YuvStandard : uint8_t { kBT601, kBT709, kBT2020 };
+enum class YUVStandard : uint8_t { kBT601, kBT709, kBT2020 };
 
 // 8-bit fixed-point RGB -> Y'CbCr, libyuv style (shifts are arithmetic):
 //   Y = min(255, (yR R + yG G + yB B + yBias) >> 8)
-//   U = clamp((uR R + uG G + uB B + kYuvChromaBias) >> 8), V likewise,
+//   U = clamp((uR R + uG G + uB B + kYUVChromaBias) >> 8), V likewise,
 // chroma from the 2x2 block averages. The weights are the encode matrix
 // scaled by 256 and rounded so that every row keeps its exact sum (luma 256
 // or 220, chroma 0): white stays white and greys stay neutral.
-struct YuvFixedCoeffs {
+struct YUVFixedCoeffs {
     int16_t yR, yG, yB;
     int32_t yBias;
     int16_t uR, uG, uB;
@@ -26,19 +26,19 @@ struct YuvFixedCoeffs {
 };
 
 // (128 + 0.5) * 256: the chroma zero plus rounding.
-constexpr int32_t kYuvChromaBias = 32896;
+constexpr int32_t kYUVChromaBias = 32896;
 
 // 8-bit Y'CbCr -> RGB in 12-bit fixed point, `decode` times 4096 rounded:
 //   l = (Y - yOffset) * y + 2048
 //   R = clamp((l + vr (V - 128)) >> 12)
 //   G = clamp((l - ug (U - 128) - vg (V - 128)) >> 12)
 //   B = clamp((l + ub (U - 128)) >> 12)
-struct YuvFixedDecode {
+struct YUVFixedDecode {
     int16_t y, vr, ug, vg, ub, yOffset;
 };
 
-struct YuvMatrix {
-    YuvStandard standard;
+struct YUVMatrix {
+    YUVStandard standard;
     bool fullRange;
     // Subtracted from the texel values (0..1) before `decode`: luma 16/255
     // for limited range and 0 for full; chroma 128/255 in both, the zero of
@@ -52,8 +52,8 @@ struct YuvMatrix {
     // The exact inverse of `decode`: (Y' - lumaOffset, Cb - chromaOffset,
     // Cr - chromaOffset) = encode * RGB.
     float encode[9];
-    YuvFixedCoeffs fixed;
-    YuvFixedDecode fixedDecode;
+    YUVFixedCoeffs fixed;
+    YUVFixedDecode fixedDecode;
 };
 
 // The conversion for a frame's colour matrix code m and range code r:
@@ -63,10 +63,10 @@ struct YuvMatrix {
 //   any other m          BT.709 (RGB, FCC, SMPTE 240M, YCgCo, ST 2085, ...)
 // and full range only for r == 1. The reference is to a table that lives
 // for the whole process; pure and thread-safe.
-const YuvMatrix& yuvMatrixFor(int colorMatrix, int colorRange);
+const YUVMatrix& yuvMatrixFor(int colorMatrix, int colorRange);
 
 // The table entry of one standard and range.
-const YuvMatrix& yuvMatrix(YuvStandard standard, bool fullRange);
+const YUVMatrix& yuvMatrix(YUVStandard standard, bool fullRange);
 
 }  // namespace video
 }  // namespace kelvo

@@ -9,7 +9,7 @@
 namespace kelvo {
 namespace video {
 
-bool YuvRoundTrip::reserve(int width, int height) {
+bool YUVRoundTrip::reserve(int width, int height) {
     held_ = false;
     if (width < 1 || height < 1) return false;
     const size_t cw = static_cast<size_t>(width + 1) / 2, ch = static_cast<size_t>(height + 1) / 2;
@@ -24,7 +24,7 @@ bool YuvRoundTrip::reserve(int width, int height) {
     return true;
 }
 
-PlaneSet YuvRoundTrip::planes(std::vector<uint8_t>& bytes) {
+PlaneSet YUVRoundTrip::planes(std::vector<uint8_t>& bytes) {
     const int cw = (width_ + 1) / 2, ch = (height_ + 1) / 2;
     uint8_t* y = bytes.data();
     uint8_t* u = y + static_cast<size_t>(width_) * static_cast<size_t>(height_);
@@ -32,11 +32,11 @@ PlaneSet YuvRoundTrip::planes(std::vector<uint8_t>& bytes) {
     return {{y, u, v}, {width_, cw, cw}};
 }
 
-PlaneSet YuvRoundTrip::unchanged() { return planes(unchanged_); }
+PlaneSet YUVRoundTrip::unchanged() { return planes(unchanged_); }
 
-PlaneSet YuvRoundTrip::changed() { return planes(changed_); }
+PlaneSet YUVRoundTrip::changed() { return planes(changed_); }
 
-void YuvRoundTrip::keep(const I420VideoFrame& frame) {
+void YUVRoundTrip::keep(const I420VideoFrame& frame) {
     held_ = width_ > 0 && frame.width() == width_ && frame.height() == height_;
     frame_ = &frame;
     luma_ = frame.buffer(0);
@@ -44,13 +44,13 @@ void YuvRoundTrip::keep(const I420VideoFrame& frame) {
     colorMatrix_ = frame.colorMatrix;
 }
 
-bool YuvRoundTrip::holds(const I420VideoFrame& frame) const {
+bool YUVRoundTrip::holds(const I420VideoFrame& frame) const {
     return held_ && &frame == frame_ && frame.buffer(0) == luma_ && frame.width() == width_ &&
            frame.height() == height_ && frame.colorRange == colorRange_ &&
            frame.colorMatrix == colorMatrix_;
 }
 
-bool YuvRoundTrip::applyTo(I420VideoFrame& frame) {
+bool YUVRoundTrip::applyTo(I420VideoFrame& frame) {
     if (!holds(frame)) return false;
     held_ = false;
     const PlaneSet now = changed();

@@ -29,7 +29,7 @@ struct PlaneSet {
     int stride[3];
 };
 
-class YuvRoundTrip {
+class YUVRoundTrip {
 public:
     // Room for a width x height picture in both plane sets; forgets the frame
     // it held. False, holding nothing, for a size below 1x1; std::bad_alloc

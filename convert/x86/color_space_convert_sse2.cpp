@@ -16,8 +16,8 @@ void PackedRowPairToUV_SSE2(const uint8_t* src0, const uint8_t* src1, uint8_t* d
     packedRowPairToUV<SSE2Ops16>(src0, src1, dstU, dstV, width, c);
 }
 
-void YuvRowToPacked_SSE2(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* dst,
-                         int width, const YuvFixedDecode& k, int r, int g, int b) {
+void YUVRowToPacked_SSE2(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* dst,
+                         int width, const YUVFixedDecode& k, int r, int g, int b) {
     yuvRowToPacked<SSE2Ops16>(y, u, v, dst, width, k, r, g, b);
 }
 

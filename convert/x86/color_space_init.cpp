@@ -5,7 +5,7 @@ namespace video {
 
 void packedRowsInitArch(PackedRows& rows, CpuFlags flags) {
     if (flags & kCpuFlagSSE2) {
-        rows = {PackedRowToY_SSE2, PackedRowPairToUV_SSE2, YuvRowToPacked_SSE2,
+        rows = {PackedRowToY_SSE2, PackedRowPairToUV_SSE2, YUVRowToPacked_SSE2,
                 PackedKeepAlphaRow_SSE2};
     }
     if (flags & kCpuFlagAVX2) rows.toY = PackedRowToY_AVX2, rows.toUV = PackedRowPairToUV_AVX2;

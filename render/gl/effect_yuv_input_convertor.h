@@ -41,14 +41,14 @@ public:
     YUVConvertProgram* convertProgram() const { return program.get(); }
 
     // Read and forgotten by the output convertor of the pair.
-    YuvRoundTrip& roundTrip() { return roundTrip_; }
+    YUVRoundTrip& roundTrip() { return roundTrip_; }
 
     std::unique_ptr<YUVConvertProgram> program;
 
 private:
     void keepUnchangedPlanes(const I420VideoFrame& frame);
 
-    YuvRoundTrip roundTrip_;
+    YUVRoundTrip roundTrip_;
     std::vector<uint8_t> readback_;
 };
 

@@ -67,7 +67,7 @@ int EffectYUVOutputConvertor::Draw(std::shared_ptr<I420VideoFrame> frame) {
     // Where the input convertor of this run kept its unchanged planes, the
     // frame keeps its own samples and takes only what the effects changed.
     auto* pair = dynamic_cast<EffectYUVInputConvertor*>(pairedInputConvertor(*this));
-    YuvRoundTrip* trip =
+    YUVRoundTrip* trip =
         pair && w == frame->width() && h == frame->height() && pair->roundTrip().holds(*frame)
             ? &pair->roundTrip()
             : nullptr;

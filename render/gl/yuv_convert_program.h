@@ -19,7 +19,7 @@ class I420VideoFrame;
 class GLTexture;
 
 // The fragment shader text (samplers yTex, uTex, vTex; uniforms colorMatrix,
-// rangeOffset, chromaOffset: the YuvMatrix of the frame's colour codes).
+// rangeOffset, chromaOffset: the YUVMatrix of the frame's colour codes).
 extern const char* const kYUVConvertFragmentShader;
 
 // A GLProgram that owns three plane textures: Y at aligned width x height,
@@ -76,7 +76,7 @@ private:
     int alignedWidth_ = 0;
     std::vector<uint8_t> staging_;
     // The conversion of the last upload (yuvMatrixFor of its colour codes).
-    const YuvMatrix* matrix_ = nullptr;
+    const YUVMatrix* matrix_ = nullptr;
     int storageAllocations_ = 0;
 };
 

@@ -51,7 +51,7 @@ protected:
         return beauty_test::readImage(*target);
     }
 
-    void withoutColourTables() {
+    void withoutColorTables() {
         effect->setLightness(0.0f);
         effect->setRedness(0.0f);
     }
@@ -129,7 +129,7 @@ TEST_F(BeautyEffectTest, HalfSizeTargetsFollowTheOutputSizeAndGoBackToThePool) {
 }
 
 TEST_F(BeautyEffectTest, OnePixelOutputStillDraws) {
-    withoutColourTables();
+    withoutColorTables();
     const Image input = beauty_test::noisyPatch(1, 1, kSkin, 0);
     const Image out = run(input);
     EXPECT_EQ(effect->halfFramebufferA()->width, 1);
@@ -237,13 +237,13 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(PatchRow{"SkinWithDefaults", kSkin, 130.0f, 0, true},
                       PatchRow{"NonSkinWithDefaults", kGrey, 130.0f, 0, false},
                       PatchRow{"NonSkinAtNoiseLevelOne", kGrey, 130.0f, 1, true},
-                      PatchRow{"NonSkinInLowLight", kGrey, 80.0f, 0, true},
+                      PatchRow{"NonSkinInLowlight", kGrey, 80.0f, 0, true},
                       PatchRow{"BrightNeutralSkinAtNinety", {240, 232, 205}, 90.0f, 0, true},
                       PatchRow{"BrightNeutralSkinWithDefaults", {240, 232, 205}, 130.0f, 0, false}),
     [](const ::testing::TestParamInfo<PatchRow>& info) { return std::string(info.param.name); });
 
 TEST_F(BeautyEffectTest, EdgeBetweenFlatSkinRegionsStaysSharp) {
-    withoutColourTables();
+    withoutColorTables();
     effect->setSmoothness(1.0f);
     const Rgb dark = {150, 100, 70};  // passes the skin test too, so both sides are smoothed
     Image input = beauty_test::noisyPatch(96, 32, kSkin, 0);

@@ -142,7 +142,7 @@ INSTANTIATE_TEST_SUITE_P(
             "NonSkinIsGatedWithDefaults", {170, 170, 170}, {150, 150, 150}, 0, 1.0f, 130.0f, 0},
         SoftenRow{
             "NoiseLevelOneUngatesNonSkin", {170, 170, 170}, {150, 150, 150}, 0, 1.0f, 130.0f, 1},
-        SoftenRow{"LowLightUngatesNonSkin", {170, 170, 170}, {150, 150, 150}, 0, 1.0f, 80.0f, 0},
+        SoftenRow{"LowlightUngatesNonSkin", {170, 170, 170}, {150, 150, 150}, 0, 1.0f, 80.0f, 0},
         SoftenRow{"DarkRedIsNeverSmoothed", {45, 30, 20}, {120, 90, 70}, 0, 1.0f, 80.0f, 1},
         SoftenRow{"DarkMeanIsNeverSmoothed", {200, 150, 120}, {76, 60, 50}, 0, 1.0f, 130.0f, 0},
         SoftenRow{

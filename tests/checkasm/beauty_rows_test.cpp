@@ -166,7 +166,7 @@ TEST(Checkasm, BeautyMixRow) {
     std::vector<uint8_t> whiten(kBeautyTableBytes), ruddy(kBeautyTableBytes);
     r.fill(whiten.data(), whiten.size());
     r.fill(ruddy.data(), ruddy.size());
-    ColourCube cube;
+    ColorCube cube;
     cube.build(
         5,
         [&r](int, int, float* rgb) {
@@ -183,7 +183,7 @@ TEST(Checkasm, BeautyMixRow) {
             u.blurAlpha = 0.8f, u.sharpen = c.sharpen, u.lightStrength = c.lightStrength;
             u.whiteDegree = 0.7f, u.ruddyDegree = 0.49f, u.noiseLevel = c.noiseLevel;
             u.enableLut = c.enableLut, u.whiten = whiten.data(), u.ruddy = ruddy.data();
-            u.grading = c.gradingCube ? cube.view() : ColourCubeView{nullptr, 0};
+            u.grading = c.gradingCube ? cube.view() : ColorCubeView{nullptr, 0};
             for (int t = 0; t < kTrials / 4; ++t) {
                 const int w = t == 0 ? 520 : r.width();
                 const Line above(r, w), under(r, w), blur0(r, w), blur1(r, w);

@@ -109,7 +109,7 @@ struct RandomCube {
     RandomCube(Random& r, int trial) : size(trial % 2 ? 52 : 5), entries(size * size * size) {
         r.fill(reinterpret_cast<uint8_t*>(entries.data()), entries.size() * 8);
         if (trial % 4 != 3) return;
-        blocks.resize(8 * kColorBlockColours);
+        blocks.resize(8 * kColorBlockColors);
         r.fill(reinterpret_cast<uint8_t*>(blocks.data()), blocks.size() * 4);
         for (size_t i = 0; i < entries.size(); ++i)
             entries[i] = (entries[i] & ((uint64_t{1} << 49) - 1)) | uint64_t{i % 9} << 49;
@@ -140,7 +140,7 @@ TEST(Checkasm, ColorEnhanceRows) {
                 const int w = r.width();
                 const Input src = randomInput(r, 4 * w);
                 const RandomCube cube(r, t);
-                const ColourCubeView view{cube.entries.data(), cube.size};
+                const ColorCubeView view{cube.entries.data(), cube.size};
                 const uint32_t* blocks = cube.blocks.empty() ? nullptr : cube.blocks.data();
                 OutputPair out(4 * w, r.offset());
                 portable.cubeRow(view, blocks, src.data(), out.ref.data(), w, colorParams(t));
@@ -168,7 +168,7 @@ TEST(Checkasm, ColorEnhanceRows) {
 TEST(Checkasm, ProcessTablesFollowTheRunsFlags) {
     const CpuFlags flags = cpuFlags();
     EXPECT_EQ(packedRows().toY, packedRowsFor(flags).toY);
-    EXPECT_EQ(packedRows().fromYuv, packedRowsFor(flags).fromYuv);
+    EXPECT_EQ(packedRows().fromYUV, packedRowsFor(flags).fromYUV);
     EXPECT_EQ(packedRows().keepAlpha, packedRowsFor(flags).keepAlpha);
     EXPECT_EQ(planeChangeRows().addRow, planeChangeRowsFor(flags).addRow);
     EXPECT_EQ(yuvInputRows().toRGBA, yuvInputRowsFor(flags).toRGBA);

@@ -66,19 +66,19 @@ TEST(Checkasm, PackedRows) {
                 v.expectSame(where(level, "toUV (v)", w, t));
             }
         }
-        if (check(fast.fromYuv, below.fromYuv, kFamily, "fromYuv", level)) {
+        if (check(fast.fromYUV, below.fromYUV, kFamily, "fromYUV", level)) {
             const int layouts[][3] = {{2, 1, 0}, {3, 2, 1}, {1, 2, 3}};  // ARGB, RGBA, BGRA
             for (int t = 0; t < kTrials; ++t) {
                 const int w = r.width(), cw = (w + 1) / 2;
                 const Input y = randomInput(r, w), u = randomInput(r, cw), v = randomInput(r, cw);
                 const auto& l = layouts[t % 3];
-                const YuvFixedDecode& k =
-                    yuvMatrix(static_cast<YuvStandard>(r.between(0, 2)), r.bits() % 2).fixedDecode;
+                const YUVFixedDecode& k =
+                    yuvMatrix(static_cast<YUVStandard>(r.between(0, 2)), r.bits() % 2).fixedDecode;
                 OutputPair out(4 * w, r.offset());
-                portable.fromYuv(y.data(), u.data(), v.data(), out.ref.data(), w, k, l[0], l[1],
+                portable.fromYUV(y.data(), u.data(), v.data(), out.ref.data(), w, k, l[0], l[1],
                                  l[2]);
-                fast.fromYuv(y.data(), u.data(), v.data(), out.fast.data(), w, k, l[0], l[1], l[2]);
-                out.expectSame(where(level, "fromYuv", w, t));
+                fast.fromYUV(y.data(), u.data(), v.data(), out.fast.data(), w, k, l[0], l[1], l[2]);
+                out.expectSame(where(level, "fromYUV", w, t));
             }
         }
         if (check(fast.keepAlpha, below.keepAlpha, kFamily, "keepAlpha", level)) {

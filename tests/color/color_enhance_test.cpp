@@ -102,7 +102,7 @@ int skinEntry(const ARGBFrame& table, int r, int g, int b) {
 // quantisation of the output that moves a channel by at most 2 levels.
 constexpr int kRoundTripLevels = 2;
 
-TEST_F(ColorEnhanceTest, LeavesNeutralGreysAndHighChromaColoursUnchanged) {
+TEST_F(ColorEnhanceTest, LeavesNeutralGreysAndHighChromaColorsUnchanged) {
     std::vector<Rgb> colors = {{0, 0, 0},   {40, 40, 40}, {128, 128, 128}, {255, 255, 255},
                                {255, 0, 0}, {0, 0, 255},  {0, 255, 0},     {255, 0, 255}};
     for (const Rgb& c : colors) {
@@ -116,7 +116,7 @@ TEST_F(ColorEnhanceTest, LeavesNeutralGreysAndHighChromaColoursUnchanged) {
     }
 }
 
-TEST_F(ColorEnhanceTest, StrengthZeroIsTheIdentityAcrossTheColourCube) {
+TEST_F(ColorEnhanceTest, StrengthZeroIsTheIdentityAcrossTheColorCube) {
     effect->setStrength(0.0f);
     std::vector<Rgb> colors;
     for (int r = 0; r < 256; r += 17)

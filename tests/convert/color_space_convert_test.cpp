@@ -92,7 +92,7 @@ const SolidCase kSolidCases[] = {
     {"601 limited black", 0, 4, 0, 0, 0, 16, 128, 128},
 };
 
-TEST(PackedToI420ColorSpace, SolidColoursMatchTheRangeAndMatrixTable) {
+TEST(PackedToI420ColorSpace, SolidColorsMatchTheRangeAndMatrixTable) {
     for (const Layout& l : kLayouts) {
         for (const SolidCase& c : kSolidCases) {
             SCOPED_TRACE(std::string(l.name) + ": " + c.what);

@@ -158,7 +158,7 @@ TEST(FrameConversion, PackedTypesSurviveARoundTripWithinRounding) {
     }
 }
 
-TEST(FrameConversion, PackedInputUsesAndKeepsTheGivenColourCodes) {
+TEST(FrameConversion, PackedInputUsesAndKeepsTheGivenColorCodes) {
     // ARGB bytes B, G, R, A of pure blue; BT.601 full range gives U 255.
     std::vector<uint8_t> in(16 * 16 * 4);
     for (size_t i = 0; i < in.size(); i += 4) in[i] = 255, in[i + 3] = 255;

@@ -27,7 +27,7 @@ struct Buffers {
 };
 
 const YUVInputRowParams kDecode = {{1, 0, 1.402f, 1, -0.344136f, -0.714136f, 1, 1.772f, 0}, 0};
-const YuvFixedCoeffs kEncode = {66, 129, 25, 4224, -38, -74, 112, 112, -94, -18};
+const YUVFixedCoeffs kEncode = {66, 129, 25, 4224, -38, -74, 112, 112, -94, -18};
 
 TEST(CpuArguments, RejectedCallsWriteNothing) {
     struct Row {

@@ -44,7 +44,7 @@ TEST(CpuBeautyTest, BandsInAnyOrderGiveTheWholeFrame) {
     const ConstImageRGBA8 t{table.data(), kBeautyTableSize * 4, kBeautyTableSize, kBeautyTableSize};
     std::vector<uint8_t> whole(src.size()), banded(src.size());
 
-    CpuBeauty a, b;
+    Beauty a, b;
     ASSERT_TRUE(a.setTables(t, t));
     ASSERT_TRUE(b.setTables(t, t));
     ASSERT_EQ(
@@ -53,8 +53,8 @@ TEST(CpuBeautyTest, BandsInAnyOrderGiveTheWholeFrame) {
     ASSERT_EQ(
         b.begin({src.data(), width * 4, width, height}, {banded.data(), width * 4, width, height}),
         0);
-    for (int stage = 0; stage < CpuBeauty::kStageCount; ++stage) {
-        const auto s = static_cast<CpuBeauty::Stage>(stage);
+    for (int stage = 0; stage < Beauty::kStageCount; ++stage) {
+        const auto s = static_cast<Beauty::Stage>(stage);
         const int rows = b.stageRows(s);
         const int cuts[] = {rows, rows * 2 / 3, rows / 3, 0};
         for (int i = 0; i < 3; ++i) b.runStage(s, cuts[i + 1], cuts[i]);
@@ -83,7 +83,7 @@ TEST(CpuBeautyTest, RejectsImagesItCannotProcessSafely) {
         {"in place", src, {buffer.data(), width * 4, width, height}},
         {"overlapping", src, {buffer.data() + width * 4 * 3, width * 4, width, height}},
     };
-    CpuBeauty beauty;
+    Beauty beauty;
     for (const Row& row : rows) EXPECT_EQ(beauty.process(row.src, row.dst), -1) << row.why;
     EXPECT_EQ(beauty.process(src, {other, width * 4, width, height}), 0);
 }
@@ -93,7 +93,7 @@ TEST(CpuBeautyTest, GradingsNeedTwoTablesOfTheRightSize) {
     const ConstImageRGBA8 good{table.data(), kBeautyTableSize * 4, kBeautyTableSize,
                                kBeautyTableSize};
     const ConstImageRGBA8 small{table.data(), kBeautyTableSize * 4, 256, kBeautyTableSize};
-    CpuBeauty beauty;
+    Beauty beauty;
     EXPECT_TRUE(beauty.setTables(good, good));
     EXPECT_FALSE(beauty.setTables(good, small));
     EXPECT_FALSE(beauty.hasTables()) << "a rejected pair also drops the tables held before";
@@ -105,7 +105,7 @@ TEST(CpuBeautyTest, GradingsNeedTwoTablesOfTheRightSize) {
 TEST(CpuBeautyTest, OutOfRangeParametersKeepThePreviousUniform) {
     const int width = 4, height = 4;
     std::vector<uint8_t> src(width * height * 4, 128), dst(src.size());
-    CpuBeauty beauty;
+    Beauty beauty;
     BeautyParameters p;
     p.smoothness = 0.25f, p.lightness = 0.6f, p.redness = 1.0f, p.sharpness = 1.0f,
     p.noiseLevel = 1;
@@ -146,14 +146,14 @@ TEST(CpuBeautyTest, GradingCubeFollowsTheTables) {
     const int width = 96, height = 64;
     const auto src = randomPixels(width, height, 9);
     std::vector<uint8_t> cubeOut(src.size()), tableOut(src.size());
-    CpuBeauty cube(beautyRows(), true);
+    Beauty cube(beautyRows(), true);
     ASSERT_TRUE(cube.setTables(w, r));
     for (const Row& row : rows) {
         SCOPED_TRACE(::testing::Message()
                      << "redness " << row.redness << " lightness " << row.lightness);
         BeautyParameters p;
         p.redness = row.redness, p.lightness = row.lightness;
-        CpuBeauty tables;
+        Beauty tables;
         ASSERT_TRUE(tables.setTables(w, r));
         tables.setParameters(p);
         cube.setParameters(p);

@@ -33,7 +33,7 @@ void setSkin(ColorEnhance& effect, const std::shared_ptr<ARGBFrame>& table) {
 }
 
 // Every RGB8 colour once: red across, green down, blue in 16 x 16 blocks.
-TEST(ColorEnhanceCube, StaysWithinALevelOfTheExactRowForEveryColour) {
+TEST(ColorEnhanceCube, StaysWithinALevelOfTheExactRowForEveryColor) {
     std::shared_ptr<ARGBFrame> table = loadLutTable(103);
     ASSERT_TRUE(table && !table->empty());
     ColorEnhance exact(colorEnhanceRows(), ColorEnhanceMethod::kExact), cube;

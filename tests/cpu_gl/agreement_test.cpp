@@ -69,7 +69,7 @@ protected:
         Picture out{std::vector<uint8_t>(4 * frame->width() * frame->height()), frame->width(),
                     frame->height()};
         YUVInputRowParams coeffs;
-        const YuvMatrix& matrix = yuvMatrixFor(frame->colorMatrix, frame->colorRange);
+        const YUVMatrix& matrix = yuvMatrixFor(frame->colorMatrix, frame->colorRange);
         std::copy(matrix.decode, matrix.decode + 9, coeffs.matrix);
         coeffs.rangeOffset = matrix.lumaOffset;
         coeffs.chromaOffset = matrix.chromaOffset;
@@ -122,7 +122,7 @@ struct ColorCodes {
 };
 const ColorCodes kCodes[] = {{-1, 1}, {1, 0}, {4, 1}, {7, 1}, {8, 0}};
 
-TEST_F(CpuAgreementTest, YUVInputMatchesGLAtEverySizeAndColourCode) {
+TEST_F(CpuAgreementTest, YUVInputMatchesGLAtEverySizeAndColorCode) {
     WorkerPool pool(2);
     for (const Size& size : kSizes) {
         for (const ColorCodes& codes : kCodes) {

@@ -61,7 +61,7 @@ Image natural(int width, int height, uint32_t seed) {
 // Colours on either side of every bound of both skin tests, in small blocks
 // so the blurs see them too.
 Image skinEdges(int width, int height, uint32_t seed) {
-    static const beauty_test::Rgb kColours[] = {
+    static const beauty_test::Rgb kColors[] = {
         {95, 40, 20},    {94, 40, 20},    {200, 40, 20},   {200, 39, 20},   {200, 150, 20},
         {200, 150, 19},  {100, 85, 40},   {100, 84, 40},   {150, 135, 120}, {150, 150, 150},
         {221, 210, 171}, {220, 210, 171}, {230, 211, 171}, {230, 210, 170}, {240, 226, 200},
@@ -72,7 +72,7 @@ Image skinEdges(int width, int height, uint32_t seed) {
         for (int x = 0; x < width; ++x) {
             const int block = (x / 5 + (y / 5) * 7) % 20;
             state = state * 1664525u + 1013904223u;
-            const beauty_test::Rgb c = kColours[(block + ((state >> 28) == 0 ? 1 : 0)) % 20];
+            const beauty_test::Rgb c = kColors[(block + ((state >> 28) == 0 ? 1 : 0)) % 20];
             uint8_t* p = image.at(x, y);
             p[0] = static_cast<uint8_t>(c.r), p[1] = static_cast<uint8_t>(c.g);
             p[2] = static_cast<uint8_t>(c.b), p[3] = 255;
@@ -175,7 +175,7 @@ TEST_P(CpuBeautyAgreementTest, MatchesTheGLEffect) {
     }
     target->UnInitFBO();
 
-    CpuBeauty beauty;
+    Beauty beauty;
     auto whiten = loadLutTable(kWhiteningLutId);
     auto ruddy = loadLutTable(kRuddyLutId);
     ASSERT_TRUE(whiten && ruddy);

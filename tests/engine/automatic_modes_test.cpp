@@ -110,7 +110,7 @@ TEST_F(AutomaticModesTest, NoisyVerdictArmsTheDenoiserTrigger) {
     }
 }
 
-TEST_F(AutomaticModesTest, ManualLowLightStillGetsBrightnessStatistics) {
+TEST_F(AutomaticModesTest, ManualLowlightStillGetsBrightnessStatistics) {
     ASSERT_EQ(engine.setVideoEffects({kEffectLowLightEnhance}), 0);
     ASSERT_EQ(engine.setParameter("lowlight_enhance_option", R"({"enable":1,"mode":1})"), 0);
     std::vector<uint8_t> dark = frameOf([](int x, int y) { return 20 + (x + y) % 16; });

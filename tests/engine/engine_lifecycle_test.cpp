@@ -49,7 +49,7 @@ TEST_F(EngineTest, ReportsInitialisationAndTheBackend) {
     EXPECT_TRUE(engine.inited());
 }
 
-TEST_F(EngineTest, LowLightBringsADenoiserInFront) {
+TEST_F(EngineTest, LowlightBringsADenoiserInFront) {
     ASSERT_EQ(engine.setVideoEffects({kEffectLowLightEnhance}), 0);
     EXPECT_EQ(engine.effects(), (std::vector<int>{103, 104}));
     EXPECT_EQ(observer.count(kLogInfo, "add kEffectVideoDenoiser for kEffectLowLightEnhance"), 1);

@@ -79,7 +79,7 @@ TEST_F(ParameterDocumentTest, DenoiserModeAndLevelAcceptAnyNonNegativeInteger) {
     EXPECT_EQ(engine.videoDenoiserLevel(), 3);
 }
 
-TEST_F(ParameterDocumentTest, LowLightModeAndLevelAreOnly0Or1) {
+TEST_F(ParameterDocumentTest, LowlightModeAndLevelAreOnly0Or1) {
     EXPECT_EQ(engine.setParameter("lowlight_enhance_option", R"({"mode":2,"level":2})"), 0);
     EXPECT_EQ(engine.lowlightEnhanceMode(), 0);
     EXPECT_EQ(engine.lowlightEnhanceLevel(), 0);

@@ -238,7 +238,7 @@ TEST_F(HostedLibrary, InvalidOrHostileDocumentsAreAcceptedAndLoggedAsText) {
 // reach the engine as "not given": SMPTE 170M, full range. The same frame
 // described as exactly that must come out identical, and as BT.709 limited
 // range different.
-TEST_F(HostedLibrary, PresetColourCodesReachTheEngineAsNotGiven) {
+TEST_F(HostedLibrary, PresetColorCodesReachTheEngineAsNotGiven) {
     createFilter();
     ASSERT_EQ(start(), 0);
     ASSERT_EQ(

@@ -10,29 +10,29 @@ namespace {
 
 struct FixedRow {
     const char* name;
-    YuvStandard standard;
+    YUVStandard standard;
     bool full;
-    YuvFixedCoeffs expected;
+    YUVFixedCoeffs expected;
 };
 
 // BT.601 are libyuv's published sets; the others follow the same rounding.
 const FixedRow kFixedRows[] = {
-    {"601 limited", YuvStandard::kBT601, false, {66, 129, 25, 4224, -38, -74, 112, 112, -94, -18}},
-    {"601 full", YuvStandard::kBT601, true, {77, 150, 29, 128, -43, -85, 128, 128, -107, -21}},
-    {"709 limited", YuvStandard::kBT709, false, {47, 157, 16, 4224, -26, -86, 112, 112, -102, -10}},
-    {"709 full", YuvStandard::kBT709, true, {54, 183, 19, 128, -29, -99, 128, 128, -116, -12}},
+    {"601 limited", YUVStandard::kBT601, false, {66, 129, 25, 4224, -38, -74, 112, 112, -94, -18}},
+    {"601 full", YUVStandard::kBT601, true, {77, 150, 29, 128, -43, -85, 128, 128, -107, -21}},
+    {"709 limited", YUVStandard::kBT709, false, {47, 157, 16, 4224, -26, -86, 112, 112, -102, -10}},
+    {"709 full", YUVStandard::kBT709, true, {54, 183, 19, 128, -29, -99, 128, 128, -116, -12}},
     {"2020 limited",
-     YuvStandard::kBT2020,
+     YUVStandard::kBT2020,
      false,
      {58, 149, 13, 4224, -31, -81, 112, 112, -103, -9}},
-    {"2020 full", YuvStandard::kBT2020, true, {67, 174, 15, 128, -36, -92, 128, 128, -118, -10}},
+    {"2020 full", YUVStandard::kBT2020, true, {67, 174, 15, 128, -36, -92, 128, 128, -118, -10}},
 };
 
-TEST(YuvMatrix, FixedPointWeightsKeepWhiteAndGreysExact) {
+TEST(YUVMatrix, FixedPointWeightsKeepWhiteAndGreysExact) {
     for (const FixedRow& row : kFixedRows) {
         SCOPED_TRACE(row.name);
-        const YuvFixedCoeffs& c = yuvMatrix(row.standard, row.full).fixed;
-        const YuvFixedCoeffs& e = row.expected;
+        const YUVFixedCoeffs& c = yuvMatrix(row.standard, row.full).fixed;
+        const YUVFixedCoeffs& e = row.expected;
         EXPECT_EQ(
             (std::vector<int>{c.yR, c.yG, c.yB, c.yBias, c.uR, c.uG, c.uB, c.vR, c.vG, c.vB}),
             (std::vector<int>{e.yR, e.yG, e.yB, e.yBias, e.uR, e.uG, e.uB, e.vR, e.vG, e.vB}));

@@ -105,12 +105,12 @@ TEST_F(FramebufferTest, InitAtANewSizeDeletesTheOldNames) {
     GLFBO fbo;
     fbo.InitFBO(2, 2);
     const GLuint oldFramebuffer = fbo.framebufferId;
-    const GLuint oldColour = fbo.colorTextureId;
+    const GLuint oldColor = fbo.colorTextureId;
     ASSERT_TRUE(glIsFramebuffer(oldFramebuffer));
 
     fbo.InitFBO(5, 3);
     EXPECT_FALSE(glIsFramebuffer(oldFramebuffer));
-    EXPECT_FALSE(glIsTexture(oldColour));
+    EXPECT_FALSE(glIsTexture(oldColor));
     EXPECT_EQ(5, fbo.width);
     EXPECT_EQ(3, fbo.height);
     ASSERT_NE(nullptr, fbo.texture);

@@ -37,7 +37,7 @@ struct Picture {
 
 // Saturated bars that start at odd and even columns, reversed in the lower
 // third, so that colour edges cross chroma blocks both ways.
-Picture colourBars() {
+Picture colorBars() {
     static const Rgb kBars[] = {{255, 255, 255}, {255, 255, 0}, {0, 255, 255}, {0, 255, 0},
                                 {255, 0, 255},   {255, 0, 0},   {0, 0, 255},   {16, 16, 16}};
     Picture p{"colour bars", 45, 29, {}};
@@ -149,7 +149,7 @@ double psnr(const uint8_t* a, const uint8_t* b, int n) {
 class Identity : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(Identity, EffectsAtTheirIdentityGiveBackEveryByte) {
-    const Picture pictures[] = {colourBars(), photograph()};
+    const Picture pictures[] = {colorBars(), photograph()};
     ASSERT_FALSE(pictures[1].pixels.empty()) << "tests/data/astronaut_i420.png unreadable";
     QuietObserver observer;
     for (const IdentityCase& c : kCases) {
@@ -190,8 +190,8 @@ TEST_P(Identity, EffectsAtTheirIdentityGiveBackEveryByte) {
 // What the identity means for chroma, in figures: colour bars at strength 0,
 // chroma PSNR of the result against the input (infinite when every sample
 // comes back).
-TEST_P(Identity, ChromaOfColourBarsAtStrengthZeroIsPrinted) {
-    const Picture bars = colourBars();
+TEST_P(Identity, ChromaOfColorBarsAtStrengthZeroIsPrinted) {
+    const Picture bars = colorBars();
     const int luma = bars.width * bars.height,
               chroma = (bars.width + 1) / 2 * ((bars.height + 1) / 2);
     std::unique_ptr<IVideoProcessEngine> engine(createVideoProcessEngine(false));

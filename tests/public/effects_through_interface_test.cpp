@@ -81,7 +81,7 @@ TEST_P(EffectsThroughInterface, BeautyChangesANoisySkinFrame) {
     EXPECT_LT(variance(f), 0.6 * variance(before));
 }
 
-TEST_P(EffectsThroughInterface, ColourEnhancementMakesADullColourfulFrameMoreColourful) {
+TEST_P(EffectsThroughInterface, ColorEnhancementMakesADullColorfulFrameMoreColorful) {
     Frame f;
     for (int y = 0; y < kH; ++y)
         for (int x = 0; x < kW; ++x) f.y()[y * kW + x] = 110;
@@ -98,7 +98,7 @@ TEST_P(EffectsThroughInterface, ColourEnhancementMakesADullColourfulFrameMoreCol
     EXPECT_GT(f.meanChroma(), input.meanChroma() * 1.15);
 }
 
-TEST_P(EffectsThroughInterface, ManualLowLightBrightensADarkFrameAndReportsItsStatistics) {
+TEST_P(EffectsThroughInterface, ManualLowlightBrightensADarkFrameAndReportsItsStatistics) {
     Frame f;
     for (int y = 0; y < kH; ++y)
         for (int x = 0; x < kW; ++x) f.y()[y * kW + x] = static_cast<uint8_t>(25 + (x / 8) % 8);

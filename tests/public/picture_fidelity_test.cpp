@@ -39,7 +39,7 @@ struct Rgb {
 };
 
 // A smooth picture that stays well inside the RGB cube.
-Rgb smoothColour(double x, double y) { return {30 + 190 * x, 30 + 190 * y, 220 - 95 * (x + y)}; }
+Rgb smoothColor(double x, double y) { return {30 + 190 * x, 30 + 190 * y, 220 - 95 * (x + y)}; }
 
 // Ideal Y'CbCr of one colour (chroma zero at 128), from the standard's luma
 // weights: what a camera or encoder using these codes would produce.
@@ -58,7 +58,7 @@ void encodeIdeal(const Rgb& c, int matrix, bool full, double out[3]) {
 
 uint8_t toByte(double v) { return static_cast<uint8_t>(std::lround(std::clamp(v, 0.0, 255.0))); }
 
-TEST_P(PictureFidelity, EveryColourCodeComesBackExactly) {
+TEST_P(PictureFidelity, EveryColorCodeComesBackExactly) {
     constexpr int kW = 64, kH = 48, kCW = kW / 2, kCH = kH / 2;
     for (int matrix = -1; matrix <= 9; ++matrix) {
         for (int range : {-1, 0, 1, 2}) {
@@ -71,14 +71,14 @@ TEST_P(PictureFidelity, EveryColourCodeComesBackExactly) {
             double yuv[3];
             for (int y = 0; y < kH; ++y)
                 for (int x = 0; x < kW; ++x) {
-                    encodeIdeal(smoothColour(x / (kW - 1.0), y / (kH - 1.0)), m, full, yuv);
+                    encodeIdeal(smoothColor(x / (kW - 1.0), y / (kH - 1.0)), m, full, yuv);
                     frame[y * kW + x] = toByte(yuv[0]);
                 }
             for (int y = 0; y < kCH; ++y)
                 for (int x = 0; x < kCW; ++x) {
                     // The colour at the centre of the 2x2 block.
                     encodeIdeal(
-                        smoothColour((2 * x + 0.5) / (kW - 1.0), (2 * y + 0.5) / (kH - 1.0)), m,
+                        smoothColor((2 * x + 0.5) / (kW - 1.0), (2 * y + 0.5) / (kH - 1.0)), m,
                         full, yuv);
                     u[y * kCW + x] = toByte(yuv[1]);
                     v[y * kCW + x] = toByte(yuv[2]);
@@ -103,7 +103,7 @@ TEST_P(PictureFidelity, EveryColourCodeComesBackExactly) {
     }
 }
 
-TEST_P(PictureFidelity, TinyAndOneRowFramesKeepTheirColour) {
+TEST_P(PictureFidelity, TinyAndOneRowFramesKeepTheirColor) {
     const int sizes[][2] = {{1, 1}, {2, 1}, {3, 1}, {8, 1},  {64, 1}, {1, 2},
                             {1, 8}, {3, 3}, {5, 2}, {17, 3}, {2, 5}};
     // A colour well inside the BT.601 limited gamut, the same in every
@@ -127,7 +127,7 @@ TEST_P(PictureFidelity, TinyAndOneRowFramesKeepTheirColour) {
     }
 }
 
-TEST_P(PictureFidelity, PackedPixelsKeepTheirAlphaAndColourForAnyColourCodes) {
+TEST_P(PictureFidelity, PackedPixelsKeepTheirAlphaAndColorForAnyColorCodes) {
     // Flat 8x8 blocks: chroma subsampled on entry and interpolated in the
     // chain would bleed across their edges, were the change not carried
     // back onto the caller's own bytes.
@@ -146,7 +146,7 @@ TEST_P(PictureFidelity, PackedPixelsKeepTheirAlphaAndColourForAnyColourCodes) {
             std::vector<uint8_t> frame(kW * kH * 4);
             for (int y = 0; y < kH; ++y)
                 for (int x = 0; x < kW; ++x) {
-                    const Rgb c = smoothColour(x / kBlock / (kW / kBlock - 1.0),
+                    const Rgb c = smoothColor(x / kBlock / (kW / kBlock - 1.0),
                                                y / kBlock / (kH / kBlock - 1.0));
                     uint8_t* p = &frame[(y * kW + x) * 4];
                     p[l.r] = toByte(c.r), p[l.g] = toByte(c.g), p[l.b] = toByte(c.b);
@@ -156,18 +156,18 @@ TEST_P(PictureFidelity, PackedPixelsKeepTheirAlphaAndColourForAnyColourCodes) {
             ASSERT_EQ(engine->processFrame(l.format, kW, kH, frame.data(), int(frame.size()), -1,
                                            -1, code[0], code[1]),
                       0);
-            int worstColour = 0, alphaChanged = 0;
+            int worstColor = 0, alphaChanged = 0;
             for (size_t i = 0; i < frame.size(); ++i) {
                 if (int(i % 4) == l.a) {
                     alphaChanged += frame[i] != input[i];
                 } else {
-                    worstColour = std::max(worstColour, std::abs(frame[i] - input[i]));
+                    worstColor = std::max(worstColor, std::abs(frame[i] - input[i]));
                 }
             }
             const std::string name = "format " + std::to_string(l.format) + " matrix " +
                                      std::to_string(code[0]) + " range " + std::to_string(code[1]);
             EXPECT_EQ(alphaChanged, 0) << name;
-            EXPECT_EQ(worstColour, 0) << name;
+            EXPECT_EQ(worstColor, 0) << name;
         }
     }
 }

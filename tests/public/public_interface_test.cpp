@@ -35,10 +35,10 @@ struct Colour {
 const Colour kPalette[] = {{200, 150, 120}, {30, 60, 200}, {128, 128, 128}, {240, 240, 240},
                            {20, 20, 20},    {60, 180, 75}, {230, 25, 75},   {145, 30, 180}};
 
-Colour blockColour(int x, int y) { return kPalette[((x / 16) + 3 * (y / 16)) % 8]; }
+Colour blockColor(int x, int y) { return kPalette[((x / 16) + 3 * (y / 16)) % 8]; }
 
 // BT.601 limited-range Y'CbCr, computed here without the library's tables.
-void rgbToYuv601Limited(const Colour& c, double* y, double* u, double* v) {
+void rgbToYUV601Limited(const Colour& c, double* y, double* u, double* v) {
     *y = 16 + (65.481 * c.r + 128.553 * c.g + 24.966 * c.b) / 255;
     *u = 128 + (-37.797 * c.r - 74.203 * c.g + 112.0 * c.b) / 255;
     *v = 128 + (112.0 * c.r - 93.786 * c.g - 18.214 * c.b) / 255;
@@ -80,14 +80,14 @@ std::vector<uint8_t> planarFrame(int format, int range) {
     for (int r = 0; r < kH; ++r)
         for (int x = 0; x < kW; ++x) {
             double Y, U, V;
-            rgbToYuv601Limited(blockColour(x, r), &Y, &U, &V);
+            rgbToYUV601Limited(blockColor(x, r), &Y, &U, &V);
             if (range == 1) Y = (Y - 16) * 255 / 219;
             y[r * kW + x] = static_cast<uint8_t>(std::lround(Y));
         }
     for (int r = 0; r < ch; ++r)
         for (int x = 0; x < cw; ++x) {
             double Y, U, V;
-            rgbToYuv601Limited(blockColour(2 * x, format == kPixelFormatI422 ? r : 2 * r), &Y, &U,
+            rgbToYUV601Limited(blockColor(2 * x, format == kPixelFormatI422 ? r : 2 * r), &Y, &U,
                                &V);
             if (range == 1) {
                 U = 128 + (U - 128) * 255 / 224;
@@ -122,7 +122,7 @@ std::vector<uint8_t> packedFrame(int format) {
     std::vector<uint8_t> buf(kW * kH * 4);
     for (int r = 0; r < kH; ++r)
         for (int x = 0; x < kW; ++x) {
-            const Colour c = blockColour(x, r);
+            const Colour c = blockColor(x, r);
             uint8_t* p = &buf[(r * kW + x) * 4];
             switch (format) {
                 case kPixelFormatRGBA:

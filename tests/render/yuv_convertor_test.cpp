@@ -80,7 +80,7 @@ struct SelectionRow {
 
 // One effect converts all rows in turn, so a range or matrix change between
 // frames must take effect on the next upload.
-TEST_F(YUVConvertTest, ChoosesMatrixAndRangeFromColourCodesPerFrame) {
+TEST_F(YUVConvertTest, ChoosesMatrixAndRangeFromColorCodesPerFrame) {
     const SelectionRow rows[] = {
         {"unspecified matrix, full range", -1, 1, Standard::BT601, false},
         {"SMPTE 170M full", 4, 1, Standard::BT601, true},

@@ -130,7 +130,7 @@ int generate(int argc, char** argv) {
                               {0.60 * w, -1.8, 0.55 * h, h / 720.0 * 1.8, 170, 100}};
     const size_t chromaWidth = static_cast<size_t>((size.width + 1) / 2);
     std::vector<uint8_t> cleanFrame(size.frame(), 128), noisyFrame(size.frame(), 128);
-    auto colourAt = [&](int n, double x, double y) {
+    auto colorAt = [&](int n, double x, double y) {
         const double offset = kind == "pan" ? n * 0.75 : 0.0;  // slow pan, sub-pixel steps
         Yuv c = backdrop(x + offset, y);
         if (kind == "people")
@@ -142,12 +142,12 @@ int generate(int argc, char** argv) {
         for (int y = 0; y < size.height; ++y)
             for (int x = 0; x < size.width; ++x) {
                 const size_t i = static_cast<size_t>(y) * size.width + x;
-                cleanFrame[i] = clamp8(colourAt(n, x, y).y);
+                cleanFrame[i] = clamp8(colorAt(n, x, y).y);
                 noisyFrame[i] = clamp8(cleanFrame[i] + (sigma > 0 ? noise(rng) : 0.0));
             }
         for (int y = 0; y < (size.height + 1) / 2; ++y)
             for (int x = 0; x < static_cast<int>(chromaWidth); ++x) {
-                const Yuv c = colourAt(n, 2 * x + 0.5, 2 * y + 0.5);
+                const Yuv c = colorAt(n, 2 * x + 0.5, 2 * y + 0.5);
                 const size_t i = size.luma() + static_cast<size_t>(y) * chromaWidth + x;
                 noisyFrame[i] = cleanFrame[i] = clamp8(c.u);
                 noisyFrame[i + size.chroma()] = cleanFrame[i + size.chroma()] = clamp8(c.v);

@@ -12,7 +12,7 @@ namespace {
 uint8_t clamp8(double v) { return static_cast<uint8_t>(std::clamp(std::lround(v), 0L, 255L)); }
 
 // BT.601 limited-range Y'CbCr of an sRGB colour.
-void toYuv(double r, double g, double b, double* y, double* u, double* v) {
+void toYUV(double r, double g, double b, double* y, double* u, double* v) {
     *y = 16 + (65.481 * r + 128.553 * g + 24.966 * b) / 255.0;
     *u = 128 + (-37.797 * r - 74.203 * g + 112.0 * b) / 255.0;
     *v = 128 + (112.0 * r - 93.786 * g - 18.214 * b) / 255.0;
@@ -20,7 +20,7 @@ void toYuv(double r, double g, double b, double* y, double* u, double* v) {
 
 // Scene colour at (x, y) of frame `t`: a warm wall with a stripe pattern,
 // a face-coloured ellipse drifting across, and a saturated blue object.
-void sceneColour(double x, double y, int width, int height, int t, double* r, double* g,
+void sceneColor(double x, double y, int width, int height, int t, double* r, double* g,
                  double* b) {
     const double pan = t * 1.5;
     const double stripes = 0.5 + 0.5 * std::sin((x + pan) * 0.15) * std::sin(y * 0.05);
@@ -59,15 +59,15 @@ void syntheticFrame(int width, int height, int index, double noiseSigma,
     double r, g, b, y, u, v;
     for (int row = 0; row < height; ++row)
         for (int col = 0; col < width; ++col) {
-            sceneColour(col, row, width, height, index, &r, &g, &b);
-            toYuv(r, g, b, &y, &u, &v);
+            sceneColor(col, row, width, height, index, &r, &g, &b);
+            toYUV(r, g, b, &y, &u, &v);
             yPlane[static_cast<size_t>(row) * width + col] =
                 clamp8(y + (noiseSigma > 0 ? noise(rng) : 0.0));
         }
     for (int row = 0; row < ch; ++row)
         for (int col = 0; col < cw; ++col) {
-            sceneColour(col * 2 + 0.5, row * 2 + 0.5, width, height, index, &r, &g, &b);
-            toYuv(r, g, b, &y, &u, &v);
+            sceneColor(col * 2 + 0.5, row * 2 + 0.5, width, height, index, &r, &g, &b);
+            toYUV(r, g, b, &y, &u, &v);
             uPlane[static_cast<size_t>(row) * cw + col] = clamp8(u);
             vPlane[static_cast<size_t>(row) * cw + col] = clamp8(v);
         }

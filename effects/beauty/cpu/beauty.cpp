@@ -37,10 +37,10 @@ size_t spanBytes(int stride, int width, int height) {
 // grading is itself interpolated linearly between them.
 constexpr int kGradingCubeSize = 64;
 
-CpuBeauty::CpuBeauty(const BeautyRows& rows, bool gradingCube)
+Beauty::Beauty(const BeautyRows& rows, bool gradingCube)
     : rows_(rows), useGradingCube_(gradingCube) {}
 
-CpuBeauty::TableCells CpuBeauty::tableCells(ConstImageRGBA8 table) {
+Beauty::TableCells Beauty::tableCells(ConstImageRGBA8 table) {
     if (!table.data || table.width != kBeautyTableSize || table.height != kBeautyTableSize ||
         table.stride < kBeautyTableSize * 4) {
         return nullptr;
@@ -51,11 +51,11 @@ CpuBeauty::TableCells CpuBeauty::tableCells(ConstImageRGBA8 table) {
     return cells;
 }
 
-bool CpuBeauty::setTables(ConstImageRGBA8 whiten, ConstImageRGBA8 ruddy) {
+bool Beauty::setTables(ConstImageRGBA8 whiten, ConstImageRGBA8 ruddy) {
     return setTables(tableCells(whiten), tableCells(ruddy));
 }
 
-bool CpuBeauty::setTables(TableCells whiten, TableCells ruddy) {
+bool Beauty::setTables(TableCells whiten, TableCells ruddy) {
     auto valid = [](const TableCells& t) { return t && t->size() == kBeautyTableBytes; };
     if (!valid(whiten) || !valid(ruddy)) {
         clearTables();
@@ -68,13 +68,13 @@ bool CpuBeauty::setTables(TableCells whiten, TableCells ruddy) {
     return true;
 }
 
-void CpuBeauty::clearTables() {
+void Beauty::clearTables() {
     hasTables_ = false;
     whiten_.reset();
     ruddy_.reset();
 }
 
-void CpuBeauty::resize(int width, int height) {
+void Beauty::resize(int width, int height) {
     if (width == width_ && height == height_) return;
     width_ = width;
     height_ = height;
@@ -144,7 +144,7 @@ void CpuBeauty::resize(int width, int height) {
 
 // Mirrors the GL effect's uniform set-up, including the program setters'
 // habit of keeping the previous value when a new one is out of range.
-void CpuBeauty::latchUniforms(WorkerPool* pool) {
+void Beauty::latchUniforms(WorkerPool* pool) {
     const BeautyParameters& p = parameters_;
     const BeautyMixSettings mix =
         beautyMixSettings(p.smoothness, p.sharpness, p.redness, p.lightness, p.noiseLevel);
@@ -160,7 +160,7 @@ void CpuBeauty::latchUniforms(WorkerPool* pool) {
     latchGrading(pool);
 }
 
-void CpuBeauty::latchGrading(WorkerPool* pool) {
+void Beauty::latchGrading(WorkerPool* pool) {
     uniforms_.grading = {nullptr, 0};
     const float ruddy = uniforms_.ruddyDegree, white = uniforms_.whiteDegree;
     // Both degrees 0 skip the gradings, bit for bit as the tables do.
@@ -187,7 +187,7 @@ void CpuBeauty::latchGrading(WorkerPool* pool) {
     uniforms_.grading = grading_.view();
 }
 
-int CpuBeauty::begin(ConstImageRGBA8 src, ImageRGBA8 dst, WorkerPool* pool) {
+int Beauty::begin(ConstImageRGBA8 src, ImageRGBA8 dst, WorkerPool* pool) {
     if (!src.data || !dst.data || src.width <= 0 || src.height <= 0 || src.width != dst.width ||
         src.height != dst.height || src.width > (INT32_MAX / 4) || src.stride < src.width * 4 ||
         dst.stride < dst.width * 4) {
@@ -214,7 +214,7 @@ int CpuBeauty::begin(ConstImageRGBA8 src, ImageRGBA8 dst, WorkerPool* pool) {
     return 0;
 }
 
-int CpuBeauty::stageRows(Stage stage) const {
+int Beauty::stageRows(Stage stage) const {
     switch (stage) {
         case kStageDownsize:
         case kStageMix:
@@ -227,14 +227,14 @@ int CpuBeauty::stageRows(Stage stage) const {
     }
 }
 
-void CpuBeauty::padRow(uint8_t* row, int width) const {
+void Beauty::padRow(uint8_t* row, int width) const {
     for (int i = 1; i <= kBeautyRowMargin; ++i) {
         std::memcpy(row - i * 4, row, 4);
         std::memcpy(row + (width - 1 + i) * 4, row + (width - 1) * 4, 4);
     }
 }
 
-void CpuBeauty::runStage(Stage stage, int y0, int y1) {
+void Beauty::runStage(Stage stage, int y0, int y1) {
     y0 = std::max(y0, 0);
     y1 = std::min(y1, stageRows(stage));
     const int w2 = halfWidth_;
@@ -294,7 +294,7 @@ void CpuBeauty::runStage(Stage stage, int y0, int y1) {
     }
 }
 
-int CpuBeauty::process(ConstImageRGBA8 src, ImageRGBA8 dst) {
+int Beauty::process(ConstImageRGBA8 src, ImageRGBA8 dst) {
     const int status = begin(src, dst);
     if (status != 0) return status;
     for (int stage = 0; stage < kStageCount; ++stage) {

@@ -12,7 +12,7 @@
 
 #include "effects/beauty/beauty_model.h"
 #include "effects/beauty/cpu/beauty_rows.h"
-#include "cpu/colour_cube.h"
+#include "cpu/color_cube.h"
 #include "cpu/image.h"
 
 namespace kelvo::video {
@@ -30,7 +30,7 @@ namespace kelvo::video {
 // begin when the frame size changes. Not thread-safe except for runStage
 // calls on disjoint row ranges of the same stage between one begin and the
 // next.
-class CpuBeauty {
+class Beauty {
 public:
     enum Stage { kStageDownsize, kStageSoften, kStageSpread, kStageMix, kStageCount };
 
@@ -41,7 +41,7 @@ public:
     // since the tables' 8-bit reads are a fine-grained rounding no cube
     // follows. The engine takes the cube (it keeps to the agreement with the
     // GL path); the tables stay for checking the cube against.
-    explicit CpuBeauty(const BeautyRows& rows = beautyRows(), bool gradingCube = false);
+    explicit Beauty(const BeautyRows& rows = beautyRows(), bool gradingCube = false);
 
     // The whitening and ruddy tables (512 x 512 each) laid out as the rows
     // read them (several MB each): false, and the gradings off, unless both
@@ -103,7 +103,7 @@ private:
     TableCells whiten_;
     TableCells ruddy_;
     bool useGradingCube_;
-    ColourCube grading_;
+    ColorCube grading_;
     bool gradingStale_ = true;
     float gradingDegrees_[2] = {0.0f, 0.0f};  // ruddy, white, as built
 

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstring>
 
-#include "cpu/colour_cube_kernel.h"
+#include "cpu/color_cube_kernel.h"
 #include "cpu/vec.h"
 #include "effects/beauty/cpu/beauty_rows_kernel.h"
 #include "effects/beauty/beauty_model.h"

@@ -18,7 +18,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "cpu/colour_cube.h"
+#include "cpu/color_cube.h"
 #include "effects/lut_loader.h"
 #include "system/cpu_features.h"
 
@@ -49,7 +49,7 @@ struct BeautyMixUniforms {
     const uint8_t* ruddy;
     // Both gradings as one cube (built with the grade row); when it has
     // entries the mix reads it in place of the tables.
-    ColourCubeView grading;
+    ColorCubeView grading;
 };
 
 // The two table gradings of the mix, as it applies them without a cube, for

@@ -14,7 +14,7 @@
 #include <utility>
 
 #include "effects/beauty/cpu/beauty_rows.h"
-#include "cpu/colour_cube_kernel.h"
+#include "cpu/color_cube_kernel.h"
 #include "cpu/lanes.h"
 #include "effects/beauty/beauty_model.h"
 #include "effects/lut_loader.h"

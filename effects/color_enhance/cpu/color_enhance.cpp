@@ -21,7 +21,7 @@ static_assert(kStep == kColorBlockStep, "blocks hold a cell's colours");
 // nearly 90 % of such a scene's marked pixels. The rarer rest would cost
 // memory and tests for few pixels each.
 constexpr size_t kMaxBlocks = 4096;
-static_assert(kMaxBlocks <= ColourCube::kMaxCellNumber, "block numbers fit the cube entry");
+static_assert(kMaxBlocks <= ColorCube::kMaxCellNumber, "block numbers fit the cube entry");
 // The picture is sampled for marked cells every kSampleStep pixels across
 // and down; at most kTestsPerFrame of them are tested per frame (about 4
 // microseconds each with their blocks, on the calling thread). A noisy scene
@@ -95,7 +95,7 @@ void ColorEnhance::buildCube(const ColorEnhanceParams& params, WorkerPool* pool)
     // All the room blocks may take, once: untouched pages cost nothing, and
     // frames never reallocate.
     blocks_.clear();
-    blocks_.reserve(kMaxBlocks * kColorBlockColours);
+    blocks_.reserve(kMaxBlocks * kColorBlockColors);
     cubeParams_ = params;
     cubeStale_ = false;
 }
@@ -106,7 +106,7 @@ void ColorEnhance::buildCube(const ColorEnhanceParams& params, WorkerPool* pool)
 // settings one marked cell in six passes, and a camera picture's colours
 // gather in them.
 void ColorEnhance::testCell(size_t cell, const ColorEnhanceRowParams& p) {
-    constexpr int kMost = kColorBlockColours, kBatch = 32;
+    constexpr int kMost = kColorBlockColors, kBatch = 32;
     uint8_t colours[4 * (kMost + 8)], exact[4 * (kMost + 8)], read[4 * kBatch];
     const int corner[3] = {static_cast<int>(cell % kColorCubeSize),
                            static_cast<int>(cell / kColorCubeSize % kColorCubeSize),
@@ -139,11 +139,11 @@ void ColorEnhance::testCell(size_t cell, const ColorEnhanceRowParams& p) {
     }
     if (serves) return;
     cube_.setMarked(cell, true);
-    const size_t block = blocks_.size() / kColorBlockColours;
+    const size_t block = blocks_.size() / kColorBlockColors;
     if (block >= kMaxBlocks) return;
     if (at < n) rows_.row(colours + 4 * at, exact + 4 * at, n - at, p);
-    blocks_.resize(blocks_.size() + kColorBlockColours);  // within the reserve
-    uint32_t* out = blocks_.data() + block * kColorBlockColours;
+    blocks_.resize(blocks_.size() + kColorBlockColors);  // within the reserve
+    uint32_t* out = blocks_.data() + block * kColorBlockColors;
     for (int i = 0; i < real; ++i) {
         const uint8_t* c = colours + 4 * i;
         const int r = c[0] - corner[0] * kStep, g = c[1] - corner[1] * kStep,
@@ -216,7 +216,7 @@ bool ColorEnhance::process(const ConstImageRGBA8& src, const ImageRGBA8& dst,
         const float share = refineCube(src, p);
         frameOnCube_ = share < (frameOnCube_ ? kMarkedShareToLeaveCube : kMarkedShareToTakeCube);
     }
-    const ColourCubeView cube = cube_.view();
+    const ColorCubeView cube = cube_.view();
     const uint32_t* blocks = blocks_.data();
     const bool useCube = method_ == ColorEnhanceMethod::kCube && frameOnCube_;
     auto band = [&](int, int begin, int end) {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "effects/color_enhance/cpu/color_enhance_rows.h"
-#include "cpu/colour_cube.h"
+#include "cpu/color_cube.h"
 #include "cpu/image.h"
 #include "effects/color_enhance/color_enhance_model.h"
 
@@ -61,7 +61,7 @@ public:
 
     // Which cells are marked and which have blocks of exact results, for
     // tests. Empty before the first frame on the cube.
-    const ColourCube& cube() const { return cube_; }
+    const ColorCube& cube() const { return cube_; }
 
 private:
     ColorEnhanceRowParams rowParams(const ColorEnhanceParams& params) const;
@@ -78,10 +78,10 @@ private:
     bool frameOnCube_ = true;
     unsigned frames_ = 0;  // frames sampled, for where samples fall
     std::vector<uint32_t> skin_;
-    ColourCube cube_;
+    ColorCube cube_;
     // Cells tested since the cube was built, by first corner.
     std::vector<uint8_t> tested_;
-    // Blocks of kColorBlockColours exact results of marked cells the grid
+    // Blocks of kColorBlockColors exact results of marked cells the grid
     // does not serve, numbered from 1 in the cells' cube entries.
     std::vector<uint32_t> blocks_;
     bool cubeStale_ = true;

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "effects/color_enhance/cpu/color_enhance_rows.h"
-#include "cpu/colour_cube_kernel.h"
+#include "cpu/color_cube_kernel.h"
 #include "cpu/vec.h"
 #include "effects/color_enhance/color_enhance_model.h"
 #include "effects/lut_loader.h"
@@ -220,7 +220,7 @@ void colorEnhanceEncodedRow(const uint8_t* src, float* dst, int width,
 // the cube read found the cell (`scale` as it took it). All in floats
 // holding integers below 2^24.
 template <class O>
-KELVO_CPU_INLINE typename O::I colorEnhanceBlockColours(const ColourCubeView& cube,
+KELVO_CPU_INLINE typename O::I colorEnhanceBlockColors(const ColorCubeView& cube,
                                                         typename O::F scale, const uint32_t* blocks,
                                                         typename O::I number, typename O::M has,
                                                         typename O::F r8, typename O::F g8,
@@ -233,7 +233,7 @@ KELVO_CPU_INLINE typename O::I colorEnhanceBlockColours(const ColourCubeView& cu
     };
     const F side = O::set(static_cast<float>(kColorBlockSide));
     const F index =
-        (O::cvtf(number) - O::set(1.0f)) * O::set(static_cast<float>(kColorBlockColours)) +
+        (O::cvtf(number) - O::set(1.0f)) * O::set(static_cast<float>(kColorBlockColors)) +
         (offset(b8) * side + offset(g8)) * side + offset(r8);
     return O::gatheri(reinterpret_cast<const int32_t*>(blocks),
                       O::selecti(has, O::cvtt(index), O::seti(0)));
@@ -245,7 +245,7 @@ KELVO_CPU_INLINE typename O::I colorEnhanceBlockColours(const ColourCubeView& cu
 // (their source, before dst may overwrite it) and their offsets to `at`;
 // returns how many.
 template <class O, int G>
-KELVO_CPU_INLINE int colorEnhanceCubePixels(const ColourCubeView& cube, const uint32_t* blocks,
+KELVO_CPU_INLINE int colorEnhanceCubePixels(const ColorCubeView& cube, const uint32_t* blocks,
                                             const uint8_t* src, uint8_t* dst, int x, uint8_t* held,
                                             int* at) {
     using F = typename O::F;
@@ -277,7 +277,7 @@ KELVO_CPU_INLINE int colorEnhanceCubePixels(const ColourCubeView& cube, const ui
                 O::loadRGB(src + 4 * first, r8, g8, b8);
                 const auto has = O::gti(number, O::seti(0));
                 const I colour =
-                    colorEnhanceBlockColours<O>(cube, scale, blocks, number, has, r8, g8, b8);
+                    colorEnhanceBlockColors<O>(cube, scale, blocks, number, has, r8, g8, b8);
                 r = O::selecti(has, O::andi(colour, 0xff), r);
                 g = O::selecti(has, O::andi(O::template srai<8>(colour), 0xff), g);
                 b = O::selecti(has, O::andi(O::template srai<16>(colour), 0xff), b);
@@ -303,7 +303,7 @@ KELVO_CPU_INLINE int colorEnhanceCubePixels(const ColourCubeView& cube, const ui
 // together so that a vector's few marked lanes do not cost the exact row for
 // all of its lanes.
 template <class O>
-void colorEnhanceCubeRow(const ColourCubeView& cube, const uint32_t* blocks, const uint8_t* src,
+void colorEnhanceCubeRow(const ColorCubeView& cube, const uint32_t* blocks, const uint8_t* src,
                          uint8_t* dst, int width, const ColorEnhanceRowParams& p) {
     constexpr int kSpan = 256;
     constexpr int kGroup = 4;

@@ -89,7 +89,7 @@ void ColorEnhanceEncodedRow_C(const uint8_t* src, float* dst, int width,
     colorEnhanceEncodedRow<ScalarOps>(src, dst, width, p);
 }
 
-void ColorEnhanceCubeRow_C(const ColourCubeView& cube, const uint32_t* blocks, const uint8_t* src,
+void ColorEnhanceCubeRow_C(const ColorCubeView& cube, const uint32_t* blocks, const uint8_t* src,
                            uint8_t* dst, int width, const ColorEnhanceRowParams& p) {
     colorEnhanceCubeRow<ScalarOps>(cube, blocks, src, dst, width, p);
 }

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "cpu/colour_cube.h"
+#include "cpu/color_cube.h"
 #include "system/cpu_features.h"
 
 namespace kelvo {
@@ -55,16 +55,16 @@ void ColorEnhanceRow_C(const uint8_t* src, uint8_t* dst, int width, const ColorE
 // writes it.
 constexpr int kColorBlockStep = 5;
 constexpr int kColorBlockSide = kColorBlockStep + 1;
-constexpr int kColorBlockColours = kColorBlockSide * kColorBlockSide * kColorBlockSide;
+constexpr int kColorBlockColors = kColorBlockSide * kColorBlockSide * kColorBlockSide;
 
 // The row read from a cube of its encoded outputs (see ColorEnhanceEncodedRow_C)
-// over the 8-bit cube. In a marked cell with a number n (ColourCube::cellNumber)
+// over the 8-bit cube. In a marked cell with a number n (ColorCube::cellNumber)
 // a pixel takes its colour from block n - 1 of `blocks`, in other marked
 // cells the exact row's. With null `blocks` numbers are ignored.
-using ColorEnhanceCubeRowFn = void (*)(const ColourCubeView& cube, const uint32_t* blocks,
+using ColorEnhanceCubeRowFn = void (*)(const ColorCubeView& cube, const uint32_t* blocks,
                                        const uint8_t* src, uint8_t* dst, int width,
                                        const ColorEnhanceRowParams& p);
-void ColorEnhanceCubeRow_C(const ColourCubeView& cube, const uint32_t* blocks, const uint8_t* src,
+void ColorEnhanceCubeRow_C(const ColorCubeView& cube, const uint32_t* blocks, const uint8_t* src,
                            uint8_t* dst, int width, const ColorEnhanceRowParams& p);
 
 // The row before it clamps and writes 8 bits: each pixel's encoded R, G, B

@@ -10,7 +10,7 @@
 namespace kelvo::video {
 namespace {
 
-struct Avx2 {
+struct AVX2Pixels {
     using I = __m256i;
     using F = __m256;
     static constexpr int kLanes = 8;
@@ -202,8 +202,8 @@ struct Avx2 {
 
 namespace kelvo::video {
 
-static_assert(kIsPixelLanes<Avx2>, "Avx2 lacks an operation of the pixel lanes in cpu/lanes.h");
-using Rows = BeautyLaneRows<Avx2>;
+static_assert(kIsPixelLanes<AVX2Pixels>, "AVX2Pixels lacks an operation of the pixel lanes in cpu/lanes.h");
+using Rows = BeautyLaneRows<AVX2Pixels>;
 
 void BeautyDownsizeRow_AVX2(const uint8_t* src, const int32_t* x0, const int32_t* x1,
                             const uint32_t* weights, uint8_t* dst, int width) {

@@ -10,7 +10,7 @@
 namespace kelvo::video {
 namespace {
 
-struct Sse2 {
+struct SSE2Pixels {
     using I = __m128i;
     using F = __m128;
     static constexpr int kLanes = 4;
@@ -163,8 +163,8 @@ struct Sse2 {
 
 namespace kelvo::video {
 
-static_assert(kIsPixelLanes<Sse2>, "Sse2 lacks an operation of the pixel lanes in cpu/lanes.h");
-using Rows = BeautyLaneRows<Sse2>;
+static_assert(kIsPixelLanes<SSE2Pixels>, "SSE2Pixels lacks an operation of the pixel lanes in cpu/lanes.h");
+using Rows = BeautyLaneRows<SSE2Pixels>;
 
 void BeautyDownsizeRow_SSE2(const uint8_t* src, const int32_t* x0, const int32_t* x1,
                             const uint32_t* weights, uint8_t* dst, int width) {

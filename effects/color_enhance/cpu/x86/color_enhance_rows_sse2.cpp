@@ -15,7 +15,7 @@ void ColorEnhanceEncodedRow_SSE2(const uint8_t* src, float* dst, int width,
     colorEnhanceEncodedRow<SSE2Ops>(src, dst, width, p);
 }
 
-void ColorEnhanceCubeRow_SSE2(const ColourCubeView& cube, const uint32_t* blocks,
+void ColorEnhanceCubeRow_SSE2(const ColorCubeView& cube, const uint32_t* blocks,
                               const uint8_t* src, uint8_t* dst, int width,
                               const ColorEnhanceRowParams& p) {
     colorEnhanceCubeRow<SSE2Ops>(cube, blocks, src, dst, width, p);

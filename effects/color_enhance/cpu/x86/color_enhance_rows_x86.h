@@ -11,10 +11,10 @@ void ColorEnhanceRow_SSE2(const uint8_t* src, uint8_t* dst, int width,
                           const ColorEnhanceRowParams& p);
 void ColorEnhanceRow_AVX2(const uint8_t* src, uint8_t* dst, int width,
                           const ColorEnhanceRowParams& p);
-void ColorEnhanceCubeRow_SSE2(const ColourCubeView& cube, const uint32_t* blocks,
+void ColorEnhanceCubeRow_SSE2(const ColorCubeView& cube, const uint32_t* blocks,
                               const uint8_t* src, uint8_t* dst, int width,
                               const ColorEnhanceRowParams& p);
-void ColorEnhanceCubeRow_AVX2(const ColourCubeView& cube, const uint32_t* blocks,
+void ColorEnhanceCubeRow_AVX2(const ColorCubeView& cube, const uint32_t* blocks,
                               const uint8_t* src, uint8_t* dst, int width,
                               const ColorEnhanceRowParams& p);
 void ColorEnhanceEncodedRow_SSE2(const uint8_t* src, float* dst, int width,

@@ -1,9 +1,9 @@
-#include "cpu/colour_cube.h"
+#include "cpu/color_cube.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "cpu/colour_cube_kernel.h"
+#include "cpu/color_cube_kernel.h"
 #include "cpu/worker_pool.h"
 
 namespace kelvo {
@@ -14,7 +14,7 @@ uint16_t cubeValue(float v) {
     return static_cast<uint16_t>(std::min(std::max(e, 0.0f), 65535.0f));
 }
 
-void ColourCube::build(int size, const LineFn& line, float bend, WorkerPool* pool) {
+void ColorCube::build(int size, const LineFn& line, float bend, WorkerPool* pool) {
     // Beyond 256 the readers' float index arithmetic would round.
     size = std::min(std::max(size, 2), 256);
     size_ = size;

@@ -2,7 +2,7 @@
 // by the rows that read a cube.
 #pragma once
 
-#include "cpu/colour_cube.h"
+#include "cpu/color_cube.h"
 #include "cpu/vec.h"
 
 namespace kelvo {
@@ -42,7 +42,7 @@ struct CubePath {
 
 // The path at grid positions (r, g, b), each in [0, size - 1].
 template <class O>
-KELVO_CPU_INLINE CubePath<O> cubePath(const ColourCubeView& cube, typename O::F r, typename O::F g,
+KELVO_CPU_INLINE CubePath<O> cubePath(const ColorCubeView& cube, typename O::F r, typename O::F g,
                                       typename O::F b) {
     using F = typename O::F;
     using I = typename O::I;
@@ -70,7 +70,7 @@ KELVO_CPU_INLINE CubePath<O> cubePath(const ColourCubeView& cube, typename O::F 
 // The cube along a path. `marked` is bits 48..63 of the cell's first corner:
 // the mark in bit 0, the owner's number for the cell above it.
 template <class O>
-KELVO_CPU_INLINE void cubeRead(const ColourCubeView& cube, const CubePath<O>& path,
+KELVO_CPU_INLINE void cubeRead(const ColorCubeView& cube, const CubePath<O>& path,
                                typename O::F out[3], typename O::I& marked) {
     using F = typename O::F;
     using I = typename O::I;
@@ -97,7 +97,7 @@ KELVO_CPU_INLINE void cubeRead(const ColourCubeView& cube, const CubePath<O>& pa
 
 // The cube at grid positions (r, g, b), each in [0, size - 1].
 template <class O>
-KELVO_CPU_INLINE void cubeAt(const ColourCubeView& cube, typename O::F r, typename O::F g,
+KELVO_CPU_INLINE void cubeAt(const ColorCubeView& cube, typename O::F r, typename O::F g,
                              typename O::F b, typename O::F out[3]) {
     typename O::I marked;  // unused: callers of cubeAt take the grid as it is
     cubeRead<O>(cube, cubePath<O>(cube, r, g, b), out, marked);
@@ -105,7 +105,7 @@ KELVO_CPU_INLINE void cubeAt(const ColourCubeView& cube, typename O::F r, typena
 
 // The cube at a colour in [0, 1]^3 (clamped).
 template <class O>
-KELVO_CPU_INLINE void cubeLookup(const ColourCubeView& cube, typename O::F colour[3]) {
+KELVO_CPU_INLINE void cubeLookup(const ColorCubeView& cube, typename O::F colour[3]) {
     const typename O::F top = O::set(static_cast<float>(cube.size - 1));
     cubeAt<O>(cube, vclamp<O>(colour[0], 0.0f, 1.0f) * top, vclamp<O>(colour[1], 0.0f, 1.0f) * top,
               vclamp<O>(colour[2], 0.0f, 1.0f) * top, colour);

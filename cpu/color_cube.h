@@ -30,12 +30,12 @@ constexpr float kCubeOffset = 1.0f;
 // What the rows read: grid point (r, g, b) at (b * size + g) * size + r,
 // red in bits 0..15, green 16..31, blue 32..47, the mark in bit 48, the
 // owner's number for the cell in 49..63 (0: none).
-struct ColourCubeView {
+struct ColorCubeView {
     const uint64_t* entries;
     int size;
 };
 
-class ColourCube {
+class ColorCube {
 public:
     // Writes the outputs of grid points r = 0..size-1 at green g, blue b
     // (grid indices) as 3 * size floats, interleaved (values outside
@@ -64,7 +64,7 @@ public:
                                                                           << kNumberBit;
     }
     static constexpr uint32_t kMaxCellNumber = (1u << 15) - 1;
-    ColourCubeView view() const { return {entries_.data(), size_}; }
+    ColorCubeView view() const { return {entries_.data(), size_}; }
 
 private:
     static constexpr int kMarkBit = 48;
