@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "convert/frame_conversion.h"
+#include "engine/parameter_store.h"
 #include "engine/video_process_engine_impl.h"
 #include "frame/numbering.h"
 #include "kelvo/version.h"
@@ -207,29 +208,20 @@ bool parseNames(const char* text, std::vector<int>* ids) {
     }
 }
 
-// The members a parameter call refused. For now read from the call's
-// "setParameter rejected: " lines; the member is what follows "key." up to
-// " = " or " unknown member".
-void collectRejections(const char* key, const std::vector<LogLine>& lines, kelvo_rejections* out) {
+// The engine's rejections in the caller's array, member and text (without
+// the log line's "setParameter rejected: ").
+void storeRejections(const std::vector<kelvo::video::ParameterRejection>& rejections,
+                     kelvo_rejections* out) {
     static const char kPrefix[] = "setParameter rejected: ";
-    const std::string memberOf = std::string(key) + ".";
     out->count = 0;
-    for (const LogLine& line : lines) {
-        if (line.level != kelvo::video::kLogError ||
-            line.text.compare(0, sizeof kPrefix - 1, kPrefix) != 0)
-            continue;
-        const std::string text = line.text.substr(sizeof kPrefix - 1);
-        std::string member;
-        if (text.compare(0, memberOf.size(), memberOf) == 0) {
-            size_t end = text.rfind(" unknown member (accepted: ");
-            if (end == std::string::npos) end = text.find(" = ", memberOf.size());
-            if (end != std::string::npos)
-                member = text.substr(memberOf.size(), end - memberOf.size());
-        }
+    for (const kelvo::video::ParameterRejection& rejection : rejections) {
         if (out->count < out->capacity) {
+            std::string text = kelvo::video::rejectionText(rejection);
+            if (text.compare(0, sizeof kPrefix - 1, kPrefix) == 0)
+                text.erase(0, sizeof kPrefix - 1);
             auto* item = reinterpret_cast<kelvo_rejection*>(reinterpret_cast<char*>(out->items) +
                                                             out->count * out->item_size);
-            copyText(item->member, sizeof item->member, member.c_str());
+            copyText(item->member, sizeof item->member, rejection.member.c_str());
             copyText(item->text, sizeof item->text, text.c_str());
         }
         ++out->count;
@@ -365,8 +357,9 @@ int kelvo_set_parameter(kelvo_engine* engine, const char* key, const char* json,
         }
         if (key == nullptr || json == nullptr)
             return fail(KELVO_ERR_INVALID_ARGUMENT, "key or document is NULL");
-        const int result = e.setParameter(key, json);
-        if (rejections != nullptr) collectRejections(key, engine->observer.lines, rejections);
+        std::vector<kelvo::video::ParameterRejection> refused;
+        const int result = e.setParameterReporting(key, json, &refused);
+        if (rejections != nullptr) storeRejections(refused, rejections);
         return result;
     });
 }

@@ -9,11 +9,24 @@
 #include "engine/parameter_store.h"
 #include "engine/video_process_engine_impl.h"
 #include "render/render_engine.h"
+#include "system/exception_text.h"
 
 namespace kelvo {
 namespace video {
 
-int VideoProcessEngineImpl::setParameterUnguarded(const char* key, const char* value) {
+int VideoProcessEngineImpl::setParameterReporting(const char* key, const char* value,
+                                                  std::vector<ParameterRejection>* rejections) {
+    // As guard() does for setParameter: nothing thrown reaches the caller.
+    try {
+        return setParameterUnguarded(key, value, rejections);
+    } catch (...) {
+        logFailure("setParameter", currentExceptionText());
+    }
+    return kResultFailed;
+}
+
+int VideoProcessEngineImpl::setParameterUnguarded(const char* key, const char* value,
+                                                  std::vector<ParameterRejection>* rejections) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (key == nullptr || value == nullptr) return kResultInvalidArgument;
     log(kLogDetail, std::string("key :") + key + " param: " + value);
@@ -25,6 +38,7 @@ int VideoProcessEngineImpl::setParameterUnguarded(const char* key, const char* v
     }
     for (const ParameterRejection& rejection : parsed.rejections)
         log(kLogError, rejectionText(rejection));
+    if (rejections) *rejections = parsed.rejections;
     // Remembered before init too: init applies what was given before it.
     if (parsed.knownKey) pendingParameters_.merge(key, parsed.accepted);
     if (!inited_) return kResultNotInitialized;

@@ -50,6 +50,11 @@ public:
                        int* outTextureId) override;
     int release() override;
 
+    // setParameter that also hands back what it refused, as data (the C
+    // interface reports it to its caller); the same result and log lines.
+    int setParameterReporting(const char* key, const char* value,
+                              std::vector<ParameterRejection>* rejections);
+
     // processFrame for a picture given by planes and strides, read and
     // written where it lies. streamTimeMs: the frame's stream time for the
     // automatic modes; without it they take the wall clock. Results and
@@ -90,7 +95,8 @@ private:
     const char* getInfoUnguarded(const char* key);
     int setResourceBundleUnguarded(const char* path);
     int setVideoEffectsUnguarded(const std::vector<int>& effects);
-    int setParameterUnguarded(const char* key, const char* value);
+    int setParameterUnguarded(const char* key, const char* value,
+                              std::vector<ParameterRejection>* rejections = nullptr);
     int processFrameUnguarded(int format, int width, int height, uint8_t* buffer, int size,
                               int colorMatrix, int colorRange);
     int processTextureUnguarded(int textureType, int width, int height, int textureId,

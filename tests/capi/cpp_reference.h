@@ -2,6 +2,7 @@
 #ifndef KELVO_TEST_CPP_REFERENCE_H
 #define KELVO_TEST_CPP_REFERENCE_H
 
+#include <stddef.h>
 #include <stdint.h>
 
 #ifdef __cplusplus
@@ -21,6 +22,11 @@ int reference_effect_id(const char* name);
 int reference_process(const char* config, const reference_setting* settings, int settingCount,
                       const int* effects, int effectCount, int format, int width, int height,
                       uint8_t* buffer, int size, int colorMatrix, int colorRange);
+
+/* The engine's text for rejection `index` of a document, without the log
+ * line's prefix; "" when there is no such rejection. */
+void reference_rejection_text(const char* key, const char* json, int index, char* text,
+                              size_t capacity);
 
 #ifdef __cplusplus
 }
