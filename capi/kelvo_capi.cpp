@@ -7,6 +7,7 @@
 // in a per-thread buffer; nothing thrown leaves this file.
 #include "kelvo/kelvo.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -18,11 +19,14 @@
 #include <vector>
 
 #include "convert/frame_conversion.h"
+#include "engine/effect_factories.h"
+#include "engine/json.h"
 #include "engine/parameter_store.h"
 #include "engine/video_process_engine_impl.h"
 #include "frame/numbering.h"
 #include "kelvo/version.h"
 #include "kelvo/video_process_engine.h"
+#include "render/effect_descriptor.h"
 #include "system/exception_text.h"
 
 using kelvo::video::IMetaDataInfo;
@@ -228,6 +232,96 @@ void storeRejections(const std::vector<kelvo::video::ParameterRejection>& reject
     }
 }
 
+const char* settingTypeName(kelvo::video::SettingType type) {
+    switch (type) {
+        case kelvo::video::SettingType::kSwitch:
+            return "switch";
+        case kelvo::video::SettingType::kInteger:
+            return "integer";
+        default:
+            return "number";
+    }
+}
+
+void writeNameOrNull(kelvo::video::JsonWriter& w, const char* name) {
+    if (name)
+        w.String(name);
+    else
+        w.Null();
+}
+
+// Switches and integers are written as JSON integers, numbers as numbers;
+// a bound that is not finite (no bound) as null.
+void writeValue(kelvo::video::JsonWriter& w, kelvo::video::SettingType type, double value) {
+    if (!std::isfinite(value))
+        w.Null();
+    else if (type == kelvo::video::SettingType::kNumber)
+        w.Double(value);
+    else
+        w.Int(static_cast<int>(value));
+}
+
+// The settings schema (docs/c_api.md), from the effects' descriptors.
+std::string buildSchema() {
+    using namespace kelvo::video;
+    JsonStringBuffer buffer;
+    JsonWriter w(buffer);
+    w.StartObject();
+    w.Key("version");
+    w.String(KELVO_VIDEO_VERSION_STRING);
+    w.Key("keys");
+    w.StartArray();
+    for (const EffectDescriptor* effect : effectDescriptors()) {
+        w.StartObject();
+        w.Key("key");
+        w.String(effect->optionKey);
+        w.Key("effect_id");
+        if (effect->publicId >= 0)
+            w.Int(effect->publicId);
+        else
+            w.Null();
+        w.Key("cli_name");
+        writeNameOrNull(w, effect->cliName);
+        w.Key("title");
+        writeNameOrNull(w, effect->title);
+        w.Key("members");
+        w.StartArray();
+        for (const SettingDescriptor& s : *effect) {
+            const bool integral = s.type != SettingType::kNumber;
+            w.StartObject();
+            w.Key("name");
+            w.String(s.member);
+            w.Key("type");
+            w.String(settingTypeName(s.type));
+            // Integers: low <= v <= high; numbers: low < x < high.
+            w.Key(integral ? "minimum" : "exclusive_minimum");
+            writeValue(w, s.type, s.low);
+            w.Key(integral ? "maximum" : "exclusive_maximum");
+            writeValue(w, s.type, s.high);
+            w.Key("offered_maximum");
+            writeValue(w, s.type, s.offeredHigh);
+            w.Key("default");
+            writeValue(w, s.type, s.libraryDefault);
+            w.Key("integration_default");
+            writeValue(w, s.type, s.integrationDefault);
+            w.Key("element_property");
+            writeNameOrNull(w, s.elementName);
+            w.Key("obs_setting");
+            writeNameOrNull(w, s.obsName);
+            w.Key("accepted");
+            w.String(s.accepted);
+            w.Key("summary");
+            writeNameOrNull(w, s.summary);
+            w.EndObject();
+        }
+        w.EndArray();
+        w.EndObject();
+    }
+    w.EndArray();
+    w.EndObject();
+    return std::string(buffer.GetString(), buffer.GetSize());
+}
+
 struct FormatMapping {
     int format;
     int videoType;
@@ -267,6 +361,19 @@ const char* kelvo_version(void) {
 }
 
 const char* kelvo_last_error(void) { return lastError; }
+
+const char* kelvo_settings_schema(void) {
+    lastError[0] = '\0';
+    try {
+        // Built on the first call; a first call that fails leaves the next
+        // one to try again.
+        static const std::string schema = buildSchema();
+        return schema.c_str();
+    } catch (...) {
+        fail(KELVO_ERR_FAILED, kelvo::video::currentExceptionText());
+        return nullptr;
+    }
+}
 
 int kelvo_create(const char* config, kelvo_engine** engine) {
     lastError[0] = '\0';

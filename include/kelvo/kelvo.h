@@ -143,6 +143,14 @@ KELVO_API const char* kelvo_version(void);
  * the last call succeeded; valid until the thread's next kelvo_ call. */
 KELVO_API const char* kelvo_last_error(void);
 
+/* The settings schema: every option key of kelvo_set_parameter with its
+ * effect's id and name, and every member with its type, range, defaults, the
+ * names the GStreamer element and the OBS filter give it and the text of a
+ * rejection, as a JSON object (docs/c_api.md). Static UTF-8 text, the same
+ * for every call and valid while the library is loaded; NULL only when it
+ * could not be built (out of memory), with kelvo_last_error set. */
+KELVO_API const char* kelvo_settings_schema(void);
+
 /* Creates an engine and initialises it from `config`, a JSON object (NULL,
  * "" and "{}" mean the defaults): "backend" ("auto", "gpu", "cpu") and
  * "threads" (0 automatic). On success *engine is the new engine; on failure

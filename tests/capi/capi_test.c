@@ -1,7 +1,7 @@
 /* The C interface from C99: strided and separate planes against the C++
  * processFrame on a tight buffer, errors as values, rejections as data with
  * the engine's texts, the log callback outside the engine's lock, the effect
- * names. */
+ * names, the settings schema against the effects' descriptors. */
 #define _POSIX_C_SOURCE 200112L
 #include <pthread.h>
 #include <stdio.h>
@@ -457,6 +457,17 @@ static void test_one_engine_two_threads(void) {
     kelvo_destroy(shared.engine);
 }
 
+/* The schema is JSON naming what the descriptors name, with their values;
+ * the same text on every call. */
+static void test_settings_schema(void) {
+    const char* schema = kelvo_settings_schema();
+    char difference[256];
+    CHECK(schema != NULL && schema[0] == '{', "%s", kelvo_last_error());
+    if (!schema) return;
+    CHECK(reference_check_schema(schema, difference, sizeof difference) == 0, "%s", difference);
+    CHECK(kelvo_settings_schema() == schema, "built once");
+}
+
 /* The library's names are the integrations' names. */
 static void test_names_agree_with_integrations(void) {
     static const char* names[] = {"beauty",   "color",       "colour", "denoise", "lowlight",
@@ -481,6 +492,7 @@ int main(void) {
     test_timestamps_drive_automatic_modes();
     test_one_engine_two_threads();
     test_names_agree_with_integrations();
+    test_settings_schema();
     if (failures)
         fprintf(stderr, "%d checks failed\n", failures);
     else

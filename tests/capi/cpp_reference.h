@@ -23,6 +23,11 @@ int reference_process(const char* config, const reference_setting* settings, int
                       const int* effects, int effectCount, int format, int width, int height,
                       uint8_t* buffer, int size, int colorMatrix, int colorRange);
 
+/* Compares the settings schema with the effects' descriptors: every key and
+ * member, in order, with the same names, defaults and ranges. 0 when they
+ * agree; otherwise 1 and the first difference in `message`. */
+int reference_check_schema(const char* schema, char* message, size_t capacity);
+
 /* The engine's text for rejection `index` of a document, without the log
  * line's prefix; "" when there is no such rejection. */
 void reference_rejection_text(const char* key, const char* json, int index, char* text,
