@@ -8,7 +8,7 @@ namespace video {
 
 namespace {
 
-constexpr CpuFlags kAllCpuFlags = kCpuFlagSSE2 | kCpuFlagAVX2;
+constexpr CpuFlags kAllCpuFlags = kCpuFlagSSE2 | kCpuFlagAVX2 | kCpuFlagNEON;
 
 }  // namespace
 

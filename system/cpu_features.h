@@ -6,7 +6,8 @@
 // testing aid (the portable rows give the same bytes, only slower):
 //   "c", "0" or "none"   portable rows only
 //   "sse2"               up to SSE2
-//   "avx2"               up to AVX2 (everything this build knows)
+//   "avx2"               up to AVX2
+//   "neon"               NEON (64-bit ARM)
 //   a number             the flag bits below (decimal or 0x hex)
 // Anything else also means portable rows only, so a mistyped mask can never
 // leave faster rows running than asked for.
@@ -29,9 +30,11 @@ using CpuFlags = uint32_t;
 enum : CpuFlags {
     kCpuFlagSSE2 = 1u << 0,
     kCpuFlagAVX2 = 1u << 1,
+    kCpuFlagNEON = 1u << 2,
 };
 
-// Each level includes those before it; rows of a level need all its flags.
+// Each level includes those before it on its architecture; rows of a level
+// need all its flags.
 struct CpuLevel {
     const char* name;
     CpuFlags flags;
@@ -40,6 +43,7 @@ constexpr CpuLevel kCpuLevels[] = {
     {"C", 0},
     {"SSE2", kCpuFlagSSE2},
     {"AVX2", kCpuFlagSSE2 | kCpuFlagAVX2},
+    {"NEON", kCpuFlagNEON},
 };
 
 // What the processor (and its operating system) runs, unmasked. Defined

@@ -47,21 +47,23 @@ void cover(const char* family, const char* row, const char* level) {
 
 // The mask's spellings, and the cap never exceeding what it names.
 TEST(CpuMask, NamesLevelsNumbersAndFallsBackToPortable) {
+    constexpr CpuFlags kAll = kCpuFlagSSE2 | kCpuFlagAVX2 | kCpuFlagNEON;
     const struct {
         const char* text;
         CpuFlags cap;
     } rows[] = {
-        {nullptr, kCpuFlagSSE2 | kCpuFlagAVX2},
-        {"", kCpuFlagSSE2 | kCpuFlagAVX2},
+        {nullptr, kAll},
+        {"", kAll},
         {"c", 0},
         {"C", 0},
         {"0", 0},
         {"none", 0},
         {"sse2", kCpuFlagSSE2},
         {"AVX2", kCpuFlagSSE2 | kCpuFlagAVX2},
+        {"neon", kCpuFlagNEON},
         {"0x1", kCpuFlagSSE2},
         {"2", kCpuFlagAVX2},
-        {"0xffff", kCpuFlagSSE2 | kCpuFlagAVX2},
+        {"0xffff", kAll},
         {"avx512", 0},
         {"-1", 0},
         {"1x", 0},
