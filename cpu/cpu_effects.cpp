@@ -132,14 +132,17 @@ public:
     int Draw(std::shared_ptr<I420VideoFrame> frame) override {
         if (!output.data || !input.data) return kDrawNoOutput;
         if (!enabled) return kDrawDisabled;
-        const int decision = lowlightDrawDecision(mode, darkScene, frame, &lastLogMean_);
+        const int decision =
+            lowlightDrawDecision(mode, darkScene, frame, &lastLogMean_, &strength_);
         if (decision != kDrawDone) return decision;
-        return pass_.process(input, output, lastLogMean_, pool) ? kDrawDone : kDrawFailed;
+        return pass_.process(input, output, lastLogMean_, pool, strength_.value()) ? kDrawDone
+                                                                                     : kDrawFailed;
     }
 
     void setMode(int value) override { mode = value; }
     void setLevel(int value) override { level = value; }
     void setDarkScene(bool value) override { darkScene = value; }
+    void setAdaptive(int value) override { strength_.setAdaptive(value != 0); }
 
     int mode = 0;
     int level = 0;
@@ -148,6 +151,7 @@ public:
 private:
     LowlightEnhance pass_;
     float lastLogMean_ = kLowlightNoLogMean;
+    LowlightStrength strength_;
 };
 
 class CpuColorEnhance : public CpuImageEffect, public ColorEnhanceControls {

@@ -28,9 +28,14 @@ constexpr SettingDescriptor kSettings[] = {
      kLowlightLevelMax, nullptr, nullptr,
      "setLowlightEnhanceLevel :", integer<&LowlightControls::setLevel>,
      "Not read by the effect; at 0 the engine couples the denoiser to low light."},
+    {"adaptive", SettingType::kInteger, 0, kLowlightAdaptiveMax, "integer 0 or 1", 0, 1,
+     kLowlightAdaptiveMax, "lowlight-adaptive", "lowlight-adaptive", nullptr,
+     integer<&LowlightControls::setAdaptive>,
+     "0 the lift follows the log mean alone; 1 it is scaled by how under-exposed the frame is "
+     "(full at mean luma 60 and below, none from 90), eased over about 16 frames."},
 };
 // clang-format on
-static_assert(std::size(kSettings) == kLowlightLevelSetting + 1, "one row per setting");
+static_assert(std::size(kSettings) == kLowlightAdaptiveSetting + 1, "one row per setting");
 
 }  // namespace
 

@@ -10,6 +10,7 @@ enum LowlightSetting {
     kLowlightEnableSetting,
     kLowlightModeSetting,
     kLowlightLevelSetting,
+    kLowlightAdaptiveSetting,
 };
 
 extern const EffectDescriptor kLowlightDescriptor;

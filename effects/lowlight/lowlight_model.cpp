@@ -1,5 +1,7 @@
 #include "effects/lowlight/lowlight_model.h"
 
+#include <algorithm>
+
 #include "effects/shader_constants.h"
 #include "kelvo/metadata_frame_stats.h"
 #include "frame/i420_video_frame.h"
@@ -8,22 +10,48 @@
 namespace kelvo {
 namespace video {
 
+double lowlightTargetStrength(double meanLuma) {
+    const double t = std::clamp((meanLuma - kLowlightFullLiftMean) /
+                                    (kLowlightNoLiftMean - kLowlightFullLiftMean),
+                                0.0, 1.0);
+    return 1.0 - t * t * (3.0 - 2.0 * t);
+}
+
+void LowlightStrength::setAdaptive(bool on) {
+    if (on != adaptive_) reset();
+    adaptive_ = on;
+}
+
+void LowlightStrength::observe(const MetaDataFrameStats& stats) {
+    if (!adaptive_ || stats.sampleCount == 0) return;
+    const double target =
+        lowlightTargetStrength(static_cast<double>(stats.sum) / stats.sampleCount);
+    followed_ = followed_ < 0.0 ? target : followed_ + (target - followed_) * kLowlightStrengthFollow;
+}
+
 int lowlightDrawDecision(int mode, bool darkScene, const std::shared_ptr<I420VideoFrame>& frame,
-                         float* logMean) {
+                         float* logMean, LowlightStrength* strength) {
+    std::shared_ptr<MetaDataFrameStats> stats;
+    if (frame) {
+        stats =
+            std::dynamic_pointer_cast<MetaDataFrameStats>(frame->metadata(kMetadataKindFrameStats));
+    }
+    if (stats && strength) {
+        strength->observe(*stats);
+    }
     if (mode == 0 && !darkScene) {
         return kDrawUnchanged;
     }
-    if (frame) {
-        auto stats =
-            std::dynamic_pointer_cast<MetaDataFrameStats>(frame->metadata(kMetadataKindFrameStats));
-        if (stats) {
-            *logMean = stats->logAverage;
-        }
+    if (stats) {
+        *logMean = stats->logAverage;
     }
     if (*logMean < 0.0f) {
         return kDrawNoOutput;
     }
     if (static_cast<double>(*logMean) < kLowlightMinLogMean) {
+        return kDrawUnchanged;
+    }
+    if (strength && strength->value() < kLowlightMinStrength) {
         return kDrawUnchanged;
     }
     return kDrawDone;

@@ -14,10 +14,13 @@ namespace kelvo {
 namespace video {
 
 class I420VideoFrame;
+class MetaDataFrameStats;
 
-// Settings: mode 0 automatic, 1 manual; level 0 or 1.
+// Settings: mode 0 automatic, 1 manual; level 0 or 1; adaptive 0 (the lift
+// follows the log mean alone) or 1 (scaled by how under-exposed the frame is).
 constexpr int kLowlightModeMax = 1;
 constexpr int kLowlightLevelMax = 1;
+constexpr int kLowlightAdaptiveMax = 1;
 
 // The settings both backends' low-light effects take, stored unchanged; the
 // dark-scene flag comes from the engine's automatic adjustments.
@@ -26,6 +29,7 @@ public:
     virtual void setMode(int value) = 0;
     virtual void setLevel(int value) = 0;
     virtual void setDarkScene(bool value) = 0;
+    virtual void setAdaptive(int value) = 0;
 
 protected:
     ~LowlightControls() = default;
@@ -56,12 +60,50 @@ constexpr float kLowlightNoLogMean = -1.0f;
 // the curve would only amplify noise.
 constexpr double kLowlightMinLogMean = 0.008;
 
+// The adaptive lift. A frame whose mean luma is at or below the first mean
+// is lifted fully, one at or above the second not at all; between them the
+// strength falls along a smoothstep. The curve alone would add some 50
+// levels to a lit room's mid-tones, so the lift has to be gone by the time
+// a frame looks normally exposed.
+constexpr double kLowlightFullLiftMean = 60.0;
+constexpr double kLowlightNoLiftMean = 90.0;
+// Each frame moves the strength this share of the way to its frame's target,
+// so a scene that brightens or darkens, or a person walking through, eases
+// the lift over about half a second at 30 frames a second instead of
+// pumping. Counted in frames: the same file gives the same picture at any
+// processing speed.
+constexpr double kLowlightStrengthFollow = 1.0 / 16.0;
+// Below this strength the frame is passed on unchanged: the lift would be a
+// fraction of a level, and the sharpening would still touch every edge.
+constexpr float kLowlightMinStrength = 0.02f;
+
+// The adaptive strength a frame of this mean luma (0..255) asks for, 0..1.
+double lowlightTargetStrength(double meanLuma);
+
+// The strength of the lift and sharpening: 1 unless adaptive, then the
+// targets of the frames with statistics, followed over time. The first
+// frame sets it outright.
+class LowlightStrength {
+public:
+    void setAdaptive(bool on);
+    bool adaptive() const { return adaptive_; }
+    void observe(const MetaDataFrameStats& stats);
+    float value() const { return adaptive_ ? (followed_ < 0.0 ? 1.0f : float(followed_)) : 1.0f; }
+    void reset() { followed_ = -1.0; }
+
+private:
+    bool adaptive_ = false;
+    double followed_ = -1.0;  // none seen yet
+};
+
 // What low light does with a frame before drawing, the same on both backends:
-// kDrawUnchanged in automatic mode on a scene not judged dark, or for an
-// almost black frame; kDrawNoOutput before any frame brought statistics;
-// kDrawDone to draw with *logMean, which keeps the last statistics seen.
+// kDrawUnchanged in automatic mode on a scene not judged dark, for an almost
+// black frame, or when the adaptive strength is about nothing; kDrawNoOutput
+// before any frame brought statistics; kDrawDone to draw with *logMean,
+// which keeps the last statistics seen, at strength->value(). Every frame
+// with statistics, drawn or not, feeds the adaptive strength.
 int lowlightDrawDecision(int mode, bool darkScene, const std::shared_ptr<I420VideoFrame>& frame,
-                         float* logMean);
+                         float* logMean, LowlightStrength* strength);
 
 // A low-light shader stage's source with the constants above that the GLSL
 // uses inserted as a block after its "#version" and "precision" lines

@@ -61,6 +61,8 @@ TEST(Checkasm, LowlightRows) {
     const LowlightRows portable = lowlightRowsFor(0);
     LowlightRows below = portable;
     const float logMeans[] = {0.01f, 0.12f, 0.5f, 0.9f};
+    // The adaptive lift's partial strengths, beside the curve itself.
+    const float strengths[] = {1.0f, 0.37f, 1.0f, 0.05f, 1.0f};
     for (const CpuLevel& level : fastLevels()) {
         const LowlightRows fast = lowlightRowsFor(level.flags);
         Random r(13);
@@ -72,7 +74,7 @@ TEST(Checkasm, LowlightRows) {
             const Input next = randomInput(r, 4 * w);
             // Dark pictures are what the curve is for.
             for (int i = 0; i < 4 * w; ++i) prev.data()[i] >>= 2, cur.data()[i] >>= 2;
-            fillLowlightGainTable(logMeans[t % 4], gains);
+            fillLowlightGainTable(logMeans[t % 4], strengths[t % 5], gains);
             std::vector<int32_t> sums(w + 2);
             OutputPair out(4 * w, r.offset());
             portable.row(prev.data(), cur.data(), next.data(), out.ref.data(), w, gains,

@@ -265,6 +265,14 @@ const Case kCases[] = {
      0,
      3,
      {kEffectLowLightEnhance}},
+    {"lowlight_adaptive",
+     false,
+     {kEffectLowLightEnhance},
+     {{"lowlight_enhance_option", R"({"enable":1,"mode":1,"level":1,"adaptive":1})"}},
+     Light::kDimRoom,
+     0,
+     3,
+     {kEffectLowLightEnhance}},
     // The dark scene is declared on the 15th dark frame; before it, only the
     // effects' reports are compared.
     {"lowlight_automatic",

@@ -142,8 +142,10 @@ TEST_F(CpuAgreementTest, LowlightMatchesGL) {
     struct Row {
         double brightness;
         float logMean;
+        int adaptiveMean;  // mean luma of the adaptive lift; 0: not adaptive
     };
-    const Row rows[] = {{0.25, 0.01f}, {0.35, 0.12f}, {0.5, 0.3f}, {1.0, 0.9f}};
+    const Row rows[] = {{0.25, 0.01f, 0}, {0.35, 0.12f, 0},  {0.5, 0.3f, 0},
+                        {1.0, 0.9f, 0},   {0.35, 0.12f, 70}, {0.5, 0.3f, 84}};
     WorkerPool pool(2);
     LowlightEnhance cpu;
     for (const Size& size : kSizes) {
@@ -165,15 +167,20 @@ TEST_F(CpuAgreementTest, LowlightMatchesGL) {
             EffectLowlightEnhance effect;
             effect.setEnable(true);
             effect.setMode(1);
+            effect.setAdaptive(row.adaptiveMean > 0);
             std::shared_ptr<I420VideoFrame> frame(new I420VideoFrame, I420VideoFrame::deleter());
             auto stats = std::make_shared<MetaDataFrameStats>();
             stats->logAverage = row.logMean;
+            stats->sampleCount = 100;
+            stats->sum = 100 * row.adaptiveMean;
             frame->setMetadata(kMetadataKindFrameStats, stats);
+            const float strength =
+                row.adaptiveMean > 0 ? float(lowlightTargetStrength(row.adaptiveMean)) : 1.0f;
             Picture gpu = gpuEffect(effect, input, frame);
             Picture out{std::vector<uint8_t>(input.rgba.size()), input.width, input.height};
             ASSERT_TRUE(cpu.process(input.view(),
                                     {out.rgba.data(), 4 * out.width, out.width, out.height},
-                                    row.logMean, &pool));
+                                    row.logMean, &pool, strength));
             expectAgreement(gpu, out);
         }
     }

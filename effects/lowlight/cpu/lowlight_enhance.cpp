@@ -10,7 +10,7 @@ namespace video {
 LowlightEnhance::LowlightEnhance(const LowlightRows& rows) : rows_(rows) {}
 
 bool LowlightEnhance::process(const ConstImageRGBA8& src, const ImageRGBA8& dst, float logMean,
-                              WorkerPool* pool) {
+                              WorkerPool* pool, float strength) {
     const int w = src.width;
     const int h = src.height;
     if (!src.data || !dst.data || w < 1 || h < 1 || dst.width != w || dst.height != h ||
@@ -25,9 +25,12 @@ bool LowlightEnhance::process(const ConstImageRGBA8& src, const ImageRGBA8& dst,
     if (srcBegin < dstEnd && dstBegin < srcEnd) {
         return false;
     }
-    if (logMean != gainsLogMean_) {
-        fillLowlightGainTable(logMean, gains_);
+    // Out of range clamps; NaN counts as full strength.
+    strength = strength < 0.0f ? 0.0f : strength <= 1.0f ? strength : 1.0f;
+    if (logMean != gainsLogMean_ || strength != gainsStrength_) {
+        fillLowlightGainTable(logMean, strength, gains_);
         gainsLogMean_ = logMean;
+        gainsStrength_ = strength;
     }
     const size_t perBand = static_cast<size_t>(w) + 2;
     const int bands = pool ? pool->threads() : 1;

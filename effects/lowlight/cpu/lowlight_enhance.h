@@ -25,15 +25,17 @@ public:
     // src and dst must be the same size and must not overlap (the pass reads
     // each pixel's neighbours). False, with nothing written, for null data,
     // a size mismatch or below 1x1, short strides, overlapping images, or
-    // logMean <= 0.
+    // logMean <= 0. strength (0..1, clamped) takes the lift and the
+    // sharpening that share of the way from none; 1 is the curve itself.
     // pool may be null (run inline).
     bool process(const ConstImageRGBA8& src, const ImageRGBA8& dst, float logMean,
-                 WorkerPool* pool);
+                 WorkerPool* pool, float strength = 1.0f);
 
 private:
     LowlightRows rows_;
     LowlightGainTable gains_;
     float gainsLogMean_ = 0.0f;
+    float gainsStrength_ = 1.0f;
     std::vector<int32_t> scratch_;
 };
 

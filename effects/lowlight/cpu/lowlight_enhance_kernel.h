@@ -59,7 +59,7 @@ KELVO_CPU_INLINE LowlightLift<O> lowlightLift(const uint8_t* cur, int x,
 // sums times 256, sums[x + 1] that of x.
 template <class O>
 KELVO_CPU_INLINE void lowlightFinish(const LowlightLift<O>& l, const int32_t* sums, int x,
-                                     uint8_t* dst) {
+                                     const LowlightGainTable& t, uint8_t* dst) {
     using F = typename O::F;
     // The green high-pass and the shader's sharpening: its two branches
     // meet in one clamp, as c + hPass stays on c's side of the bound it
@@ -71,9 +71,9 @@ KELVO_CPU_INLINE void lowlightFinish(const LowlightLift<O>& l, const int32_t* su
     const F sum256 = O::cvtf(O::addi(O::addi(s0, s1), s2));
     const F dif = l.g - sum256 * O::set(kNineTapWeight / 256.0f);
     const F weight =
-        O::select(O::lt(dif, O::set(kHighPassThresholdLow * 255.0f)), O::set(kLowlightSharpenLow),
+        O::select(O::lt(dif, O::set(kHighPassThresholdLow * 255.0f)), O::set(t.sharpenLow),
                   O::select(O::le(dif, O::set(kHighPassThresholdMid * 255.0f)),
-                            O::set(kLowlightSharpenMid), O::set(kLowlightSharpenHigh)));
+                            O::set(t.sharpenMid), O::set(t.sharpenHigh)));
     const F hPass = dif + dif;
     auto channel = [&](F c) {
         const F lifted = vclamp<O>(l.liftC * c + l.liftY, 0.0f, 255.0f);
@@ -112,15 +112,15 @@ void lowlightRow(const uint8_t* prev, const uint8_t* cur, const uint8_t* next, u
         for (; x + 2 * O::N <= width; x += O::N) {
             if (c < width) sumColumnsBelow(x + kLead);
             const LowlightLift<O> ahead = lowlightLift<O>(cur, x + O::N, t);
-            lowlightFinish<O>(l, sums, x, dst);
+            lowlightFinish<O>(l, sums, x, t, dst);
             l = ahead;
         }
         if (c < width) sumColumnsBelow(width);
-        lowlightFinish<O>(l, sums, x, dst);
+        lowlightFinish<O>(l, sums, x, t, dst);
         x += O::N;
     }
     for (; x < width; ++x) {
-        lowlightFinish<ScalarOps>(lowlightLift<ScalarOps>(cur, x, t), sums, x, dst);
+        lowlightFinish<ScalarOps>(lowlightLift<ScalarOps>(cur, x, t), sums, x, t, dst);
     }
 }
 

@@ -7,18 +7,25 @@
 namespace kelvo {
 namespace video {
 
-void fillLowlightGainTable(float logMean, LowlightGainTable& table) {
+void fillLowlightGainTable(float logMean, float strength, LowlightGainTable& table) {
     // yNew = knee ln(1 + y / k) / ln(1 + knee / k), k = logMean / scale: the
     // curve meets the identity at the knee, above which luma is left alone.
     const double k = static_cast<double>(logMean) / kLowlightLogMeanScale;
     const double scale = kLowlightKnee / std::log1p(kLowlightKnee / k);
     constexpr int n = LowlightGainTable::kSteps;
+    // Strength 1 takes the curve's own gains, untouched by the blend.
+    const bool partial = strength < 1.0f;
+    const double s = strength;
+    auto blend = [&](double g) { return static_cast<float>(partial ? 1.0 + s * (g - 1.0) : g); };
     float gain[n + 1];
-    gain[0] = static_cast<float>(scale / k);  // the limit at black
+    gain[0] = blend(scale / k);  // the limit at black
     for (int i = 1; i <= n; ++i) {
         const double y = static_cast<double>(i) / n;
-        gain[i] = static_cast<float>(scale * std::log1p(y / k) / y);
+        gain[i] = blend(scale * std::log1p(y / k) / y);
     }
+    table.sharpenLow = partial ? strength * kLowlightSharpenLow : kLowlightSharpenLow;
+    table.sharpenMid = partial ? strength * kLowlightSharpenMid : kLowlightSharpenMid;
+    table.sharpenHigh = partial ? strength * kLowlightSharpenHigh : kLowlightSharpenHigh;
     auto bits = [](float v) {
         uint32_t b;
         std::memcpy(&b, &v, sizeof b);

@@ -21,10 +21,14 @@ struct LowlightGainTable {
     // next entry's gain (0 for the last) in the high half: one 8-byte read
     // serves a pixel.
     uint64_t gainStep[kSteps + 1];
+    // The sharpening weight of each high-pass band, scaled with the gain.
+    float sharpenLow, sharpenMid, sharpenHigh;
 };
 
-// The table for a frame's log-average luma (> 0).
-void fillLowlightGainTable(float logMean, LowlightGainTable& table);
+// The table for a frame's log-average luma (> 0), at a strength in 0..1
+// that takes the gain and the sharpening that share of the way from none
+// (1: the curve itself).
+void fillLowlightGainTable(float logMean, float strength, LowlightGainTable& table);
 
 // greenSums is scratch of width + 2 integers.
 using LowlightRowFn = void (*)(const uint8_t* prev, const uint8_t* cur, const uint8_t* next,

@@ -23,6 +23,7 @@ void EffectLowlightEnhance::init() {
     mode_ = 0;
     level_ = 0;
     darkScene_ = false;
+    strength_ = LowlightStrength();
 }
 
 void EffectLowlightEnhance::release() { program_.reset(); }
@@ -34,7 +35,7 @@ int EffectLowlightEnhance::Draw(std::shared_ptr<I420VideoFrame> frame) {
     if (!enabled) {
         return kDrawDisabled;
     }
-    const int decision = lowlightDrawDecision(mode_, darkScene_, frame, &lastLogMean_);
+    const int decision = lowlightDrawDecision(mode_, darkScene_, frame, &lastLogMean_, &strength_);
     if (decision != kDrawDone) {
         return decision;
     }
@@ -50,6 +51,7 @@ int EffectLowlightEnhance::Draw(std::shared_ptr<I420VideoFrame> frame) {
     program_->setOffset(width > 0 ? 1.0f / static_cast<float>(width) : 0.0f,
                         height > 0 ? 1.0f / static_cast<float>(height) : 0.0f);
     program_->setLogMean(lastLogMean_);
+    program_->setStrength(strength_.value());
     program_->draw();
     outputFBO->unbindFrameBuffer();
     return kDrawDone;

@@ -22,7 +22,9 @@ class GPULowlightEnhanceProgram;
 //
 // Mode 1 (manual) draws every frame; mode 0 (automatic) only while the
 // engine's dark-scene flag is set. The last log mean seen persists, so a
-// frame without statistics reuses the previous frame's value.
+// frame without statistics reuses the previous frame's value. Adaptive
+// scales the lift and the sharpening by how under-exposed the frames are
+// (LowlightStrength), in either mode.
 //
 // Construction runs init(), so the GL context must be current; so must it
 // for init, release, Draw and destruction. GL thread only, under the
@@ -33,8 +35,8 @@ public:
     ~EffectLowlightEnhance() override;
 
     // Creates a new program (deleting the held one) and resets the last log
-    // mean to "none seen", mode and level to 0 and the dark-scene flag to
-    // false.
+    // mean to "none seen", mode, level and adaptive to 0 and the dark-scene
+    // flag to false.
     void init() override;
     // Deletes the program only. Idempotent.
     void release() override;
@@ -53,10 +55,14 @@ public:
     void setMode(int value) override { mode_ = value; }
     void setLevel(int value) override { level_ = value; }
     void setDarkScene(bool value) override { darkScene_ = value; }
+    void setAdaptive(int value) override { strength_.setAdaptive(value != 0); }
 
     int mode() const { return mode_; }
     int level() const { return level_; }
     bool darkScene() const { return darkScene_; }
+    bool adaptive() const { return strength_.adaptive(); }
+    // The strength the next draw lifts with: 1 unless adaptive.
+    float strength() const { return strength_.value(); }
     // Log average of the latest frame with statistics; -1 before the first.
     float lastLogMean() const { return lastLogMean_; }
     GPULowlightEnhanceProgram* lowlightProgram() const { return program_.get(); }
@@ -67,6 +73,7 @@ private:
     int mode_ = 0;
     int level_ = 0;
     bool darkScene_ = false;
+    LowlightStrength strength_;
 };
 
 }  // namespace video

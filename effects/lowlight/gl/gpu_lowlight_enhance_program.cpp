@@ -48,6 +48,7 @@ in highp vec2 textureShift_8;
 out vec4 FragColor;
 uniform sampler2D srcImageTex;
 uniform  highp float logMean;
+uniform highp float strength;
 
 void main() {
     vec3 rgb = texture(srcImageTex, vTextureCoord).rgb;
@@ -59,6 +60,10 @@ void main() {
         yNew = log(1.0 + y / k) / log(1.0 + knee / k) * knee;
     }
     float gain = (y > blackLuma) ? yNew / y : 0.0;
+    // The adaptive lift: gain and sharpening that share of the way from none.
+    if (strength < 1.0) {
+        gain = 1.0 + strength * (gain - 1.0);
+    }
     vec3 lifted = clamp(0.5 * (gain * (rgb + y) + (rgb - y)), 0.0, 1.0);
 
     float sum = texture(srcImageTex, textureShift_1).g;
@@ -79,6 +84,9 @@ void main() {
         tempSharp = weight_M;
     } else {
         tempSharp = weight_H;
+    }
+    if (strength < 1.0) {
+        tempSharp *= strength;
     }
 
     float hPass = rgb.g - sum + 0.5;
@@ -104,6 +112,8 @@ void GPULowlightEnhanceProgram::setOffset(float width, float height) {
     setUniform1f("widthOffset", width);
     setUniform1f("heightOffset", height);
 }
+
+void GPULowlightEnhanceProgram::setStrength(float value) { setUniform1f("strength", value); }
 
 void GPULowlightEnhanceProgram::setLogMean(float value) {
     if (value > 0.0f) {

@@ -28,6 +28,9 @@ public:
     void setOffset(float width, float height);
     // logMean; a value <= 0 is ignored (the curve divides by it).
     void setLogMean(float value);
+    // strength: 1 the curve and sharpening as they are; below, both that
+    // share of the way from none (the adaptive lift).
+    void setStrength(float value);
 };
 
 extern const char* const kLowlightEnhanceVertexShader;
