@@ -135,8 +135,8 @@ public:
         const int decision =
             lowlightDrawDecision(mode, darkScene, frame, &lastLogMean_, &strength_);
         if (decision != kDrawDone) return decision;
-        return pass_.process(input, output, lastLogMean_, pool, strength_.value()) ? kDrawDone
-                                                                                     : kDrawFailed;
+        return pass_.process(input, output, lastLogMean_, pool, strength_.shape()) ? kDrawDone
+                                                                                    : kDrawFailed;
     }
 
     void setMode(int value) override { mode = value; }

@@ -32,7 +32,8 @@ constexpr SettingDescriptor kSettings[] = {
      kLowlightAdaptiveMax, "lowlight-adaptive", "lowlight-adaptive", nullptr,
      integer<&LowlightControls::setAdaptive>,
      "0 the lift follows the log mean alone; 1 it is scaled by how under-exposed the frame is "
-     "(full at mean luma 60 and below, none from 90), eased over about 16 frames."},
+     "(full at mean luma 60 and below, none from 90; fading in over about 16 frames, out at "
+     "once), and fine noise is damped instead of sharpened."},
 };
 // clang-format on
 static_assert(std::size(kSettings) == kLowlightAdaptiveSetting + 1, "one row per setting");

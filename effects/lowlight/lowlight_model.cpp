@@ -22,11 +22,24 @@ void LowlightStrength::setAdaptive(bool on) {
     adaptive_ = on;
 }
 
-void LowlightStrength::observe(const MetaDataFrameStats& stats) {
+void LowlightStrength::observe(const MetaDataFrameStats& stats, bool drawn) {
     if (!adaptive_ || stats.sampleCount == 0) return;
     const double target =
         lowlightTargetStrength(static_cast<double>(stats.sum) / stats.sampleCount);
-    followed_ = followed_ < 0.0 ? target : followed_ + (target - followed_) * kLowlightStrengthFollow;
+    if (followed_ < 0.0 || target <= followed_) {
+        followed_ = target;
+    } else if (drawn) {
+        followed_ += (target - followed_) * kLowlightStrengthFollow;
+    }
+}
+
+LowlightShape LowlightStrength::shape() const {
+    LowlightShape shape;
+    if (!adaptive_) return shape;
+    shape.strength = value();
+    shape.sharpen = kLowlightAdaptiveSharpen * shape.strength;
+    shape.quiet = kLowlightAdaptiveQuiet * shape.strength;
+    return shape;
 }
 
 int lowlightDrawDecision(int mode, bool darkScene, const std::shared_ptr<I420VideoFrame>& frame,
@@ -36,10 +49,11 @@ int lowlightDrawDecision(int mode, bool darkScene, const std::shared_ptr<I420Vid
         stats =
             std::dynamic_pointer_cast<MetaDataFrameStats>(frame->metadata(kMetadataKindFrameStats));
     }
+    const bool drawn = mode != 0 || darkScene;
     if (stats && strength) {
-        strength->observe(*stats);
+        strength->observe(*stats, drawn);
     }
-    if (mode == 0 && !darkScene) {
+    if (!drawn) {
         return kDrawUnchanged;
     }
     if (stats) {

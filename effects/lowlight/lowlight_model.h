@@ -67,28 +67,52 @@ constexpr double kLowlightMinLogMean = 0.008;
 // a frame looks normally exposed.
 constexpr double kLowlightFullLiftMean = 60.0;
 constexpr double kLowlightNoLiftMean = 90.0;
-// Each frame moves the strength this share of the way to its frame's target,
-// so a scene that brightens or darkens, or a person walking through, eases
-// the lift over about half a second at 30 frames a second instead of
-// pumping. Counted in frames: the same file gives the same picture at any
-// processing speed.
+// A lift that grows moves this share of the way to its frame's target on
+// each drawn frame, so a scene that darkens, or the dark verdict switching
+// on, fades the lift in over about half a second at 30 frames a second
+// instead of popping. A lift that shrinks follows at once: a room whose
+// light comes on would otherwise be lifted far above normal exposure before
+// settling, the worst pumping there is. Counted in frames: the same file
+// gives the same picture at any processing speed.
 constexpr double kLowlightStrengthFollow = 1.0 / 16.0;
+// The adaptive lift's sharpening. On a lifted dark frame a small high-pass
+// is mostly sensor noise, which the lift raises with the picture: there the
+// weight, times the strength, takes back about the part the lift adds (the
+// gain is about 2 on a dark frame), so the denoiser ahead need not remove
+// more than it can. Edges are not sharpened: at the lift's gains the
+// sharpening only shows the noise along them.
+constexpr float kLowlightAdaptiveSharpen = 0.0f;
+constexpr float kLowlightAdaptiveQuiet = -0.5f;
 // Below this strength the frame is passed on unchanged: the lift would be a
 // fraction of a level, and the sharpening would still touch every edge.
 constexpr float kLowlightMinStrength = 0.02f;
+
+// How the pass lifts and sharpens. strength takes the gain that share of the
+// way from none to the curve's; sharpen scales the sharpening's band
+// weights; quiet is the weight of a high-pass within the low band's bound
+// either way (in the specified pass, the low band's). The defaults are the
+// specified pass; each backend takes them unchanged, bit for bit.
+struct LowlightShape {
+    float strength = 1.0f;
+    float sharpen = 1.0f;
+    float quiet = kLowlightSharpenLow;
+};
 
 // The adaptive strength a frame of this mean luma (0..255) asks for, 0..1.
 double lowlightTargetStrength(double meanLuma);
 
 // The strength of the lift and sharpening: 1 unless adaptive, then the
 // targets of the frames with statistics, followed over time. The first
-// frame sets it outright.
+// frame sets it outright; a frame that is not drawn can lower it but not
+// raise it, so the lift fades in from where drawing starts.
 class LowlightStrength {
 public:
     void setAdaptive(bool on);
     bool adaptive() const { return adaptive_; }
-    void observe(const MetaDataFrameStats& stats);
+    void observe(const MetaDataFrameStats& stats, bool drawn);
     float value() const { return adaptive_ ? (followed_ < 0.0 ? 1.0f : float(followed_)) : 1.0f; }
+    // The pass's settings at this strength: the specified ones unless adaptive.
+    LowlightShape shape() const;
     void reset() { followed_ = -1.0; }
 
 private:

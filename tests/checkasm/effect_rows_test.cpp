@@ -8,6 +8,7 @@
 #include "effects/beauty/cpu/beauty_rows.h"
 #include "effects/color_enhance/cpu/color_enhance_rows.h"
 #include "effects/lowlight/cpu/lowlight_enhance_rows.h"
+#include "effects/lowlight/lowlight_model.h"
 #include "frame/plane_change.h"
 
 namespace kelvo {
@@ -63,6 +64,7 @@ TEST(Checkasm, LowlightRows) {
     const float logMeans[] = {0.01f, 0.12f, 0.5f, 0.9f};
     // The adaptive lift's partial strengths, beside the curve itself.
     const float strengths[] = {1.0f, 0.37f, 1.0f, 0.05f, 1.0f};
+    const float quiets[] = {kLowlightSharpenLow, -0.3f, -0.5f};
     for (const CpuLevel& level : fastLevels()) {
         const LowlightRows fast = lowlightRowsFor(level.flags);
         Random r(13);
@@ -74,7 +76,8 @@ TEST(Checkasm, LowlightRows) {
             const Input next = randomInput(r, 4 * w);
             // Dark pictures are what the curve is for.
             for (int i = 0; i < 4 * w; ++i) prev.data()[i] >>= 2, cur.data()[i] >>= 2;
-            fillLowlightGainTable(logMeans[t % 4], strengths[t % 5], gains);
+            fillLowlightGainTable(logMeans[t % 4], strengths[t % 5], strengths[t % 3],
+                                  quiets[t % 3], gains);
             std::vector<int32_t> sums(w + 2);
             OutputPair out(4 * w, r.offset());
             portable.row(prev.data(), cur.data(), next.data(), out.ref.data(), w, gains,

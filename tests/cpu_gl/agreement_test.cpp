@@ -174,13 +174,11 @@ TEST_F(CpuAgreementTest, LowlightMatchesGL) {
             stats->sampleCount = 100;
             stats->sum = 100 * row.adaptiveMean;
             frame->setMetadata(kMetadataKindFrameStats, stats);
-            const float strength =
-                row.adaptiveMean > 0 ? float(lowlightTargetStrength(row.adaptiveMean)) : 1.0f;
             Picture gpu = gpuEffect(effect, input, frame);
             Picture out{std::vector<uint8_t>(input.rgba.size()), input.width, input.height};
             ASSERT_TRUE(cpu.process(input.view(),
                                     {out.rgba.data(), 4 * out.width, out.width, out.height},
-                                    row.logMean, &pool, strength));
+                                    row.logMean, &pool, effect.shape()));
             expectAgreement(gpu, out);
         }
     }

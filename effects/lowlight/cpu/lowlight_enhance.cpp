@@ -10,7 +10,7 @@ namespace video {
 LowlightEnhance::LowlightEnhance(const LowlightRows& rows) : rows_(rows) {}
 
 bool LowlightEnhance::process(const ConstImageRGBA8& src, const ImageRGBA8& dst, float logMean,
-                              WorkerPool* pool, float strength) {
+                              WorkerPool* pool, LowlightShape shape) {
     const int w = src.width;
     const int h = src.height;
     if (!src.data || !dst.data || w < 1 || h < 1 || dst.width != w || dst.height != h ||
@@ -25,12 +25,17 @@ bool LowlightEnhance::process(const ConstImageRGBA8& src, const ImageRGBA8& dst,
     if (srcBegin < dstEnd && dstBegin < srcEnd) {
         return false;
     }
-    // Out of range clamps; NaN counts as full strength.
-    strength = strength < 0.0f ? 0.0f : strength <= 1.0f ? strength : 1.0f;
-    if (logMean != gainsLogMean_ || strength != gainsStrength_) {
-        fillLowlightGainTable(logMean, strength, gains_);
+    auto clamp = [](float v, float low, float high, float nan) {
+        return v < low ? low : v <= high ? v : v > high ? high : nan;
+    };
+    shape.strength = clamp(shape.strength, 0.0f, 1.0f, 1.0f);
+    shape.sharpen = clamp(shape.sharpen, 0.0f, 1.0f, 1.0f);
+    shape.quiet = clamp(shape.quiet, -1.0f, 1.0f, kLowlightSharpenLow);
+    if (logMean != gainsLogMean_ || shape.strength != gainsShape_.strength ||
+        shape.sharpen != gainsShape_.sharpen || shape.quiet != gainsShape_.quiet) {
+        fillLowlightGainTable(logMean, shape.strength, shape.sharpen, shape.quiet, gains_);
         gainsLogMean_ = logMean;
-        gainsStrength_ = strength;
+        gainsShape_ = shape;
     }
     const size_t perBand = static_cast<size_t>(w) + 2;
     const int bands = pool ? pool->threads() : 1;

@@ -9,6 +9,7 @@
 
 #include "cpu/image.h"
 #include "effects/lowlight/cpu/lowlight_enhance_rows.h"
+#include "effects/lowlight/lowlight_model.h"
 
 namespace kelvo {
 namespace video {
@@ -25,17 +26,17 @@ public:
     // src and dst must be the same size and must not overlap (the pass reads
     // each pixel's neighbours). False, with nothing written, for null data,
     // a size mismatch or below 1x1, short strides, overlapping images, or
-    // logMean <= 0. strength (0..1, clamped) takes the lift and the
-    // sharpening that share of the way from none; 1 is the curve itself.
+    // logMean <= 0. shape's strength and sharpen are clamped to 0..1 (NaN
+    // counts as 1), its quiet weight to -1..1 (NaN: the low band's).
     // pool may be null (run inline).
     bool process(const ConstImageRGBA8& src, const ImageRGBA8& dst, float logMean,
-                 WorkerPool* pool, float strength = 1.0f);
+                 WorkerPool* pool, LowlightShape shape = {});
 
 private:
     LowlightRows rows_;
     LowlightGainTable gains_;
     float gainsLogMean_ = 0.0f;
-    float gainsStrength_ = 1.0f;
+    LowlightShape gainsShape_;
     std::vector<int32_t> scratch_;
 };
 

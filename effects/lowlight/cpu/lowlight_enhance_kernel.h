@@ -70,16 +70,24 @@ KELVO_CPU_INLINE void lowlightFinish(const LowlightLift<O>& l, const int32_t* su
     // sum to the factor leaves the product's rounding as it was.
     const F sum256 = O::cvtf(O::addi(O::addi(s0, s1), s2));
     const F dif = l.g - sum256 * O::set(kNineTapWeight / 256.0f);
-    const F weight =
-        O::select(O::lt(dif, O::set(kHighPassThresholdLow * 255.0f)), O::set(t.sharpenLow),
-                  O::select(O::le(dif, O::set(kHighPassThresholdMid * 255.0f)),
-                            O::set(t.sharpenMid), O::set(t.sharpenHigh)));
+    // The quiet part of the low band, |dif| below its bound, has a weight of
+    // its own (the low band's unless adaptive).
+    const F low = O::set(kHighPassThresholdLow * 255.0f);
+    const F weight = O::select(
+        O::lt(dif, low),
+        O::select(O::gt(dif, O::set(-kHighPassThresholdLow * 255.0f)), O::set(t.sharpenQuiet),
+                  O::set(t.sharpenLow)),
+        O::select(O::le(dif, O::set(kHighPassThresholdMid * 255.0f)), O::set(t.sharpenMid),
+                  O::set(t.sharpenHigh)));
     const F hPass = dif + dif;
     auto channel = [&](F c) {
         const F lifted = vclamp<O>(l.liftC * c + l.liftY, 0.0f, 255.0f);
         const F sharp = vclamp<O>(lifted + hPass, 0.0f, 255.0f);
-        // Within 0..255 (but for a rounding above, which still gives 255).
-        return O::cvtt(lifted + weight * (sharp - lifted) + O::set(0.5f));
+        // A negative weight (the adaptive quiet band) reaches past 0..255,
+        // which the framebuffer clamps on the GL side; a weight in 0..1
+        // stays within, and the clamp leaves it as it was.
+        return O::cvtt(vclamp<O>(lifted + weight * (sharp - lifted), 0.0f, 255.0f) +
+                       O::set(0.5f));
     };
     O::storeRGBA(dst + 4 * x, channel(l.r), channel(l.g), channel(l.b));
 }

@@ -7,7 +7,8 @@
 namespace kelvo {
 namespace video {
 
-void fillLowlightGainTable(float logMean, float strength, LowlightGainTable& table) {
+void fillLowlightGainTable(float logMean, float strength, float sharpen, float quiet,
+                           LowlightGainTable& table) {
     // yNew = knee ln(1 + y / k) / ln(1 + knee / k), k = logMean / scale: the
     // curve meets the identity at the knee, above which luma is left alone.
     const double k = static_cast<double>(logMean) / kLowlightLogMeanScale;
@@ -23,9 +24,11 @@ void fillLowlightGainTable(float logMean, float strength, LowlightGainTable& tab
         const double y = static_cast<double>(i) / n;
         gain[i] = blend(scale * std::log1p(y / k) / y);
     }
-    table.sharpenLow = partial ? strength * kLowlightSharpenLow : kLowlightSharpenLow;
-    table.sharpenMid = partial ? strength * kLowlightSharpenMid : kLowlightSharpenMid;
-    table.sharpenHigh = partial ? strength * kLowlightSharpenHigh : kLowlightSharpenHigh;
+    const bool scaled = sharpen < 1.0f;
+    table.sharpenLow = scaled ? sharpen * kLowlightSharpenLow : kLowlightSharpenLow;
+    table.sharpenMid = scaled ? sharpen * kLowlightSharpenMid : kLowlightSharpenMid;
+    table.sharpenHigh = scaled ? sharpen * kLowlightSharpenHigh : kLowlightSharpenHigh;
+    table.sharpenQuiet = quiet;
     auto bits = [](float v) {
         uint32_t b;
         std::memcpy(&b, &v, sizeof b);

@@ -21,14 +21,18 @@ struct LowlightGainTable {
     // next entry's gain (0 for the last) in the high half: one 8-byte read
     // serves a pixel.
     uint64_t gainStep[kSteps + 1];
-    // The sharpening weight of each high-pass band, scaled with the gain.
-    float sharpenLow, sharpenMid, sharpenHigh;
+    // The sharpening weight of each high-pass band, and of the low band's
+    // quiet part (a high-pass smaller than the low band's bound either way).
+    float sharpenLow, sharpenMid, sharpenHigh, sharpenQuiet;
 };
 
-// The table for a frame's log-average luma (> 0), at a strength in 0..1
-// that takes the gain and the sharpening that share of the way from none
-// (1: the curve itself).
-void fillLowlightGainTable(float logMean, float strength, LowlightGainTable& table);
+// The table for a frame's log-average luma (> 0), with the gain taken the
+// share `strength` (0..1) of the way from none to the curve's, and the
+// sharpening weights scaled by `sharpen` (0..1) and the quiet part's weight
+// `quiet`. 1, 1 and kLowlightSharpenLow: the curve and the sharpening
+// themselves.
+void fillLowlightGainTable(float logMean, float strength, float sharpen, float quiet,
+                           LowlightGainTable& table);
 
 // greenSums is scratch of width + 2 integers.
 using LowlightRowFn = void (*)(const uint8_t* prev, const uint8_t* cur, const uint8_t* next,

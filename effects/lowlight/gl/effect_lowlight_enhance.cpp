@@ -51,7 +51,7 @@ int EffectLowlightEnhance::Draw(std::shared_ptr<I420VideoFrame> frame) {
     program_->setOffset(width > 0 ? 1.0f / static_cast<float>(width) : 0.0f,
                         height > 0 ? 1.0f / static_cast<float>(height) : 0.0f);
     program_->setLogMean(lastLogMean_);
-    program_->setStrength(strength_.value());
+    program_->setShape(strength_.shape());
     program_->draw();
     outputFBO->unbindFrameBuffer();
     return kDrawDone;

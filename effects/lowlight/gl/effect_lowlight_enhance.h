@@ -61,8 +61,8 @@ public:
     int level() const { return level_; }
     bool darkScene() const { return darkScene_; }
     bool adaptive() const { return strength_.adaptive(); }
-    // The strength the next draw lifts with: 1 unless adaptive.
-    float strength() const { return strength_.value(); }
+    // The pass's shape the last frame set: the specified one unless adaptive.
+    LowlightShape shape() const { return strength_.shape(); }
     // Log average of the latest frame with statistics; -1 before the first.
     float lastLogMean() const { return lastLogMean_; }
     GPULowlightEnhanceProgram* lowlightProgram() const { return program_.get(); }

@@ -49,6 +49,8 @@ out vec4 FragColor;
 uniform sampler2D srcImageTex;
 uniform  highp float logMean;
 uniform highp float strength;
+uniform highp float sharpen;
+uniform highp float quiet;
 
 void main() {
     vec3 rgb = texture(srcImageTex, vTextureCoord).rgb;
@@ -60,7 +62,7 @@ void main() {
         yNew = log(1.0 + y / k) / log(1.0 + knee / k) * knee;
     }
     float gain = (y > blackLuma) ? yNew / y : 0.0;
-    // The adaptive lift: gain and sharpening that share of the way from none.
+    // The adaptive lift: the gain that share of the way from none.
     if (strength < 1.0) {
         gain = 1.0 + strength * (gain - 1.0);
     }
@@ -85,8 +87,13 @@ void main() {
     } else {
         tempSharp = weight_H;
     }
-    if (strength < 1.0) {
-        tempSharp *= strength;
+    // The adaptive lift's sharpening (the quiet weight is the low band's
+    // otherwise).
+    if (sharpen < 1.0 || quiet != weight_L) {
+        tempSharp *= sharpen;
+        if (dif_value < threshold_L && dif_value > -threshold_L) {
+            tempSharp = quiet;
+        }
     }
 
     float hPass = rgb.g - sum + 0.5;
@@ -113,7 +120,11 @@ void GPULowlightEnhanceProgram::setOffset(float width, float height) {
     setUniform1f("heightOffset", height);
 }
 
-void GPULowlightEnhanceProgram::setStrength(float value) { setUniform1f("strength", value); }
+void GPULowlightEnhanceProgram::setShape(const LowlightShape& shape) {
+    setUniform1f("strength", shape.strength);
+    setUniform1f("sharpen", shape.sharpen);
+    setUniform1f("quiet", shape.quiet);
+}
 
 void GPULowlightEnhanceProgram::setLogMean(float value) {
     if (value > 0.0f) {

@@ -5,6 +5,7 @@
 
 #include "effects/gl/uv_quad_program.h"
 #include "gpu/gl_program.h"
+#include "effects/lowlight/lowlight_model.h"
 
 namespace kelvo {
 namespace video {
@@ -28,9 +29,8 @@ public:
     void setOffset(float width, float height);
     // logMean; a value <= 0 is ignored (the curve divides by it).
     void setLogMean(float value);
-    // strength: 1 the curve and sharpening as they are; below, both that
-    // share of the way from none (the adaptive lift).
-    void setStrength(float value);
+    // strength, sharpen, quiet (lowlight_model.h).
+    void setShape(const LowlightShape& shape);
 };
 
 extern const char* const kLowlightEnhanceVertexShader;
