@@ -205,6 +205,36 @@ TEST_F(LowlightEnhanceTest, AutomaticModeDrawsOnlyWhileTheSceneIsJudgedDark) {
     EXPECT_FALSE(outputUntouched());
 }
 
+// Adaptive: a frame of mean luma 110 is passed on, one of 40 lifted as the
+// curve lifts it (a flat picture has no high-pass for the sharpening).
+TEST_F(LowlightEnhanceTest, AdaptiveLeavesALitFrameAndLiftsADarkOneAlongTheCurve) {
+    prepare(flat(26, 26, 26), 8, 8);
+    auto withMean = [](uint32_t mean) {
+        auto frame = frameWithLogMean(0.5f);
+        auto stats = std::dynamic_pointer_cast<MetaDataFrameStats>(
+            frame->metadata(kMetadataKindFrameStats));
+        stats->sampleCount = 64;
+        stats->sum = 64 * mean;
+        return frame;
+    };
+    ASSERT_EQ(effect->Draw(withMean(40)), kDrawDone);
+    const Image curve = readBack(*output);
+    effect->setAdaptive(1);
+    clearTo(*output, 0.0f, 1.0f, 0.0f, 1.0f);
+    EXPECT_EQ(effect->Draw(withMean(110)), kDrawUnchanged);
+    EXPECT_TRUE(outputUntouched());
+    // After the lit frame, a dark one is lifted a little: the lift fades in.
+    ASSERT_EQ(effect->Draw(withMean(40)), kDrawDone);
+    const uint8_t fading = readBack(*output)[0];
+    EXPECT_GT(fading, 26);
+    EXPECT_LT(fading, curve[0] - 10);
+    effect->init();
+    effect->setAdaptive(1);
+    effect->setMode(1);
+    ASSERT_EQ(effect->Draw(withMean(40)), kDrawDone);
+    EXPECT_EQ(readBack(*output), curve);
+}
+
 TEST_F(LowlightEnhanceTest, ReportsMissingInputsDisabledStateAndReleasedProgram) {
     EXPECT_EQ(effect->Draw(frameWithLogMean(0.5f)), kDrawNoOutput);
     prepare(flat(26, 26, 26), 8, 8);
@@ -220,7 +250,9 @@ TEST_F(LowlightEnhanceTest, ReportsMissingInputsDisabledStateAndReleasedProgram)
 
     effect->setLevel(1);
     effect->setDarkScene(true);
+    effect->setAdaptive(1);
     effect->init();
+    EXPECT_FALSE(effect->adaptive());
     EXPECT_EQ(effect->mode(), 0);
     EXPECT_EQ(effect->level(), 0);
     EXPECT_FALSE(effect->darkScene());
