@@ -68,6 +68,12 @@ pair lowlight 440 330 100 96 1 \
   'low light (104): automatic (mode 0), dark scene found after 15 frames; frame 20 shown' \
   'DSCOVR launch pad at dusk, SpaceX, public domain (python3-skimage rocket.jpg) - full size'
 
+shot lowlight-adaptive rocket.jpg 20 'crop=640:426:0:0' \
+  -e lowlight -p 'lowlight_enhance_option={"mode":0,"adaptive":1}'
+pair lowlight-adaptive 440 330 100 96 1 \
+  'low light (104): automatic, adaptive 1 (lift scaled by under-exposure, noise damped); frame 20' \
+  'DSCOVR launch pad at dusk, SpaceX, public domain (python3-skimage rocket.jpg) - full size'
+
 # The clip's own noise is mild after its compression: sensor-like temporal noise
 # (luma sigma about 9, chroma about 4; ffmpeg's fixed seed) is added.
 shot denoise vtest-20frames.avi 20 'format=yuv420p,noise=c0s=16:c0f=t:c1s=8:c1f=t:c2s=8:c2f=t' \
