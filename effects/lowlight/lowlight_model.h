@@ -84,7 +84,7 @@ constexpr double kLowlightStrengthFollow = 1.0 / 16.0;
 constexpr float kLowlightAdaptiveSharpen = 0.0f;
 constexpr float kLowlightAdaptiveQuiet = -0.5f;
 // Below this strength the frame is passed on unchanged: the lift would be a
-// fraction of a level, and the sharpening would still touch every edge.
+// fraction of a level.
 constexpr float kLowlightMinStrength = 0.02f;
 
 // How the pass lifts and sharpens. strength takes the gain that share of the
@@ -124,7 +124,7 @@ private:
 // kDrawUnchanged in automatic mode on a scene not judged dark, for an almost
 // black frame, or when the adaptive strength is about nothing; kDrawNoOutput
 // before any frame brought statistics; kDrawDone to draw with *logMean,
-// which keeps the last statistics seen, at strength->value(). Every frame
+// which keeps the last statistics seen, and strength->shape(). Every frame
 // with statistics, drawn or not, feeds the adaptive strength.
 int lowlightDrawDecision(int mode, bool darkScene, const std::shared_ptr<I420VideoFrame>& frame,
                          float* logMean, LowlightStrength* strength);
