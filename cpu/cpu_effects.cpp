@@ -136,7 +136,7 @@ public:
             lowlightDrawDecision(mode, darkScene, frame, &lastLogMean_, &strength_);
         if (decision != kDrawDone) return decision;
         return pass_.process(input, output, lastLogMean_, pool, strength_.shape()) ? kDrawDone
-                                                                                    : kDrawFailed;
+                                                                                   : kDrawFailed;
     }
 
     void setMode(int value) override { mode = value; }

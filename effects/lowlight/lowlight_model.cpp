@@ -11,9 +11,9 @@ namespace kelvo {
 namespace video {
 
 double lowlightTargetStrength(double meanLuma) {
-    const double t = std::clamp((meanLuma - kLowlightFullLiftMean) /
-                                    (kLowlightNoLiftMean - kLowlightFullLiftMean),
-                                0.0, 1.0);
+    const double t = std::clamp(
+        (meanLuma - kLowlightFullLiftMean) / (kLowlightNoLiftMean - kLowlightFullLiftMean), 0.0,
+        1.0);
     return 1.0 - t * t * (3.0 - 2.0 * t);
 }
 

@@ -211,8 +211,8 @@ TEST_F(LowlightEnhanceTest, AdaptiveLeavesALitFrameAndLiftsADarkOneAlongTheCurve
     prepare(flat(26, 26, 26), 8, 8);
     auto withMean = [](uint32_t mean) {
         auto frame = frameWithLogMean(0.5f);
-        auto stats = std::dynamic_pointer_cast<MetaDataFrameStats>(
-            frame->metadata(kMetadataKindFrameStats));
+        auto stats =
+            std::dynamic_pointer_cast<MetaDataFrameStats>(frame->metadata(kMetadataKindFrameStats));
         stats->sampleCount = 64;
         stats->sum = 64 * mean;
         return frame;

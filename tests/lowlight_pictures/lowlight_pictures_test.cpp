@@ -64,8 +64,7 @@ uint8_t store(double v) { return static_cast<uint8_t>(std::clamp(std::lround(v),
 // luma above black and the colour differences scaled by one factor (found
 // by a few corrections, as highlights clip), plus sensor noise of `noise`
 // levels on luma from the seed.
-std::vector<uint8_t> exposed(const Photo& photo, double mean, double noise = 0,
-                             unsigned seed = 0) {
+std::vector<uint8_t> exposed(const Photo& photo, double mean, double noise = 0, unsigned seed = 0) {
     double factor = (mean - 16) / (lumaMean(photo, photo.i420) - 16);
     std::vector<uint8_t> frame(photo.i420.size());
     for (int round = 0; round < 4; ++round) {
@@ -91,9 +90,8 @@ std::unique_ptr<IVideoProcessEngine> lowlightEngine(int adaptive, IVideoProcessO
     if (engine->init(R"({"backend":"cpu"})") != 0) return nullptr;
     engine->setObserver(observer);
     engine->setVideoEffects({kEffectLowLightEnhance});
-    const std::string document =
-        R"({"enable":1,"mode":0,"level":)" + std::to_string(level) +
-        R"(,"adaptive":)" + std::to_string(adaptive) + "}";
+    const std::string document = R"({"enable":1,"mode":0,"level":)" + std::to_string(level) +
+                                 R"(,"adaptive":)" + std::to_string(adaptive) + "}";
     engine->setParameter("lowlight_enhance_option", document.c_str());
     return engine;
 }
@@ -126,15 +124,16 @@ struct Exposure {
 };
 
 // The dusk photo's own mean is about 68; the daylight ones' about 140.
+// clang-format off
 constexpr Exposure kExposures[] = {
-    {"rocket_i420.png", 95, false},      {"rocket_i420.png", 120, false},
-    {"aero1_i420.png", 90, false},       {"aero1_i420.png", 110, false},
-    {"aero1_i420.png", 130, false},      {"astronaut_i420.png", 100, false},
-    {"astronaut_i420.png", 125, false},  {"rocket_i420.png", 30, true},
-    {"rocket_i420.png", 55, true},       {"aero1_i420.png", 25, true},
-    {"aero1_i420.png", 45, true},        {"astronaut_i420.png", 35, true},
-    {"astronaut_i420.png", 60, true},
+    {"rocket_i420.png", 95, false},    {"rocket_i420.png", 120, false},
+    {"aero1_i420.png", 90, false},     {"aero1_i420.png", 110, false},    {"aero1_i420.png", 130, false},
+    {"astronaut_i420.png", 100, false}, {"astronaut_i420.png", 125, false},
+    {"rocket_i420.png", 30, true},     {"rocket_i420.png", 55, true},
+    {"aero1_i420.png", 25, true},      {"aero1_i420.png", 45, true},
+    {"astronaut_i420.png", 35, true},  {"astronaut_i420.png", 60, true},
 };
+// clang-format on
 
 TEST(LowlightPictures, AdaptiveLeavesALitRoomAloneAndLiftsADarkOneAsTheCurveDoes) {
     double worstLit = 0, worstDarkShare = 1;
@@ -147,8 +146,8 @@ TEST(LowlightPictures, AdaptiveLeavesALitRoomAloneAndLiftsADarkOneAsTheCurveDoes
         ASSERT_NEAR(mean, e.mean, 1.0) << "the exposure missed its mean";
         const double curve = liftOfStill(photo, input, 0);
         const double adaptive = liftOfStill(photo, input, 1);
-        std::printf("[ lowlight ] %-20s mean %5.1f  lift: curve %+6.2f  adaptive %+6.2f\n",
-                    e.photo, mean, curve, adaptive);
+        std::printf("[ lowlight ] %-20s mean %5.1f  lift: curve %+6.2f  adaptive %+6.2f\n", e.photo,
+                    mean, curve, adaptive);
         if (e.dark) {
             // The curve lifts a dark frame by tens of levels; adaptive keeps
             // at least four fifths of that.
@@ -160,9 +159,10 @@ TEST(LowlightPictures, AdaptiveLeavesALitRoomAloneAndLiftsADarkOneAsTheCurveDoes
             worstLit = std::max(worstLit, std::fabs(adaptive));
         }
     }
-    std::printf("[ lowlight ] lit rooms: largest mean change %.2f; dark: least share of the "
-                "curve's lift %.0f %%\n",
-                worstLit, 100 * worstDarkShare);
+    std::printf(
+        "[ lowlight ] lit rooms: largest mean change %.2f; dark: least share of the "
+        "curve's lift %.0f %%\n",
+        worstLit, 100 * worstDarkShare);
 }
 
 // Frame-to-frame change of luma, root mean square, over the frames from
@@ -207,9 +207,10 @@ TEST(LowlightPictures, AdaptiveRaisesNoNoiseBeyondTheCamerasOnAStillNoisyClip) {
             noise[0] = in.rms();
             noise[1 + adaptive] = out.rms();
         }
-        std::printf("[ lowlight ] still noisy clip, mean %5.1f: noise in %.2f, out: curve %.2f, "
-                    "adaptive %.2f\n",
-                    mean, noise[0], noise[1], noise[2]);
+        std::printf(
+            "[ lowlight ] still noisy clip, mean %5.1f: noise in %.2f, out: curve %.2f, "
+            "adaptive %.2f\n",
+            mean, noise[0], noise[1], noise[2]);
         EXPECT_LE(noise[2], noise[0]) << "mean " << mean;
     }
 }
@@ -242,9 +243,10 @@ TEST(LowlightPictures, AdaptiveLiftFollowsTheLightWithoutPumping) {
         fadeLargestStep = std::max(fadeLargestStep, lifts[i] - lifts[i - 1]);
         EXPECT_GE(lifts[i], lifts[i - 1] - 0.5) << "frame " << i << ": the lift fell back";
     }
-    std::printf("[ lowlight ] light on then off: dark still %+.2f; lit frames at most %.2f; "
-                "fading in: first %+.2f, 16th %+.2f, 80th %+.2f, largest step %.2f\n",
-                stillLift, litLargest, lifts[100], lifts[115], lifts[179], fadeLargestStep);
+    std::printf(
+        "[ lowlight ] light on then off: dark still %+.2f; lit frames at most %.2f; "
+        "fading in: first %+.2f, 16th %+.2f, 80th %+.2f, largest step %.2f\n",
+        stillLift, litLargest, lifts[100], lifts[115], lifts[179], fadeLargestStep);
     EXPECT_NEAR(lifts[19], stillLift, 0.5);
     EXPECT_LE(litLargest, 1.0);
     EXPECT_LE(fadeLargestStep, stillLift / 8);

@@ -29,8 +29,8 @@ public:
     // logMean <= 0. shape's strength and sharpen are clamped to 0..1 (NaN
     // counts as 1), its quiet weight to -1..1 (NaN: the low band's).
     // pool may be null (run inline).
-    bool process(const ConstImageRGBA8& src, const ImageRGBA8& dst, float logMean,
-                 WorkerPool* pool, LowlightShape shape = {});
+    bool process(const ConstImageRGBA8& src, const ImageRGBA8& dst, float logMean, WorkerPool* pool,
+                 LowlightShape shape = {});
 
 private:
     LowlightRows rows_;

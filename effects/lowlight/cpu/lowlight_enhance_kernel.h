@@ -73,12 +73,11 @@ KELVO_CPU_INLINE void lowlightFinish(const LowlightLift<O>& l, const int32_t* su
     // The quiet part of the low band, |dif| below its bound, has a weight of
     // its own (the low band's unless adaptive).
     const F low = O::set(kHighPassThresholdLow * 255.0f);
-    const F weight = O::select(
-        O::lt(dif, low),
-        O::select(O::gt(dif, O::set(-kHighPassThresholdLow * 255.0f)), O::set(t.sharpenQuiet),
-                  O::set(t.sharpenLow)),
-        O::select(O::le(dif, O::set(kHighPassThresholdMid * 255.0f)), O::set(t.sharpenMid),
-                  O::set(t.sharpenHigh)));
+    const F weight = O::select(O::lt(dif, low),
+                               O::select(O::gt(dif, O::set(-kHighPassThresholdLow * 255.0f)),
+                                         O::set(t.sharpenQuiet), O::set(t.sharpenLow)),
+                               O::select(O::le(dif, O::set(kHighPassThresholdMid * 255.0f)),
+                                         O::set(t.sharpenMid), O::set(t.sharpenHigh)));
     const F hPass = dif + dif;
     auto channel = [&](F c) {
         const F lifted = vclamp<O>(l.liftC * c + l.liftY, 0.0f, 255.0f);
@@ -86,8 +85,7 @@ KELVO_CPU_INLINE void lowlightFinish(const LowlightLift<O>& l, const int32_t* su
         // A negative weight (the adaptive quiet band) reaches past 0..255,
         // which the framebuffer clamps on the GL side; a weight in 0..1
         // stays within, and the clamp leaves it as it was.
-        return O::cvtt(vclamp<O>(lifted + weight * (sharp - lifted), 0.0f, 255.0f) +
-                       O::set(0.5f));
+        return O::cvtt(vclamp<O>(lifted + weight * (sharp - lifted), 0.0f, 255.0f) + O::set(0.5f));
     };
     O::storeRGBA(dst + 4 * x, channel(l.r), channel(l.g), channel(l.b));
 }
