@@ -127,7 +127,8 @@ struct Exposure {
 // clang-format off
 constexpr Exposure kExposures[] = {
     {"rocket_i420.png", 95, false},    {"rocket_i420.png", 120, false},
-    {"aero1_i420.png", 90, false},     {"aero1_i420.png", 110, false},    {"aero1_i420.png", 130, false},
+    {"aero1_i420.png", 90, false},     {"aero1_i420.png", 110, false},
+    {"aero1_i420.png", 130, false},
     {"astronaut_i420.png", 100, false}, {"astronaut_i420.png", 125, false},
     {"rocket_i420.png", 30, true},     {"rocket_i420.png", 55, true},
     {"aero1_i420.png", 25, true},      {"aero1_i420.png", 45, true},
