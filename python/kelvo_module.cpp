@@ -431,7 +431,8 @@ public:
         f.color_matrix = matrixCode(matrix);
         f.color_range = rangeCode(range);
         if (!timestamp.is_none()) {
-            const double seconds = timestamp.cast<double>();
+            const double seconds = PyFloat_AsDouble(timestamp.ptr());
+            if (seconds == -1.0 && PyErr_Occurred()) throw py::error_already_set();
             if (!std::isfinite(seconds) || std::fabs(seconds) > 9.2e12)
                 throw py::value_error("timestamp must be a finite number of seconds");
             f.has_timestamp = 1;

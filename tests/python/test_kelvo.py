@@ -204,6 +204,7 @@ READ_ONLY.flags.writeable = False
     (ARRAY, {"matrix": 12}, ValueError, "matrix must be"),
     (ARRAY, {"range": "studio"}, ValueError, "unknown range"),
     (ARRAY, {"timestamp": float("nan")}, ValueError, "finite"),
+    (ARRAY, {"timestamp": "0:01"}, TypeError, "must be real number"),
     (ARRAY.astype(np.uint16), {}, ValueError, "uint8"),
     (ARRAY[:-1], {}, ValueError, "takes one (height*3/2)"),
     (ARRAY[::-1], {}, ValueError, "negative stride"),
@@ -221,7 +222,7 @@ READ_ONLY.flags.writeable = False
 ])
 def test_frames_refused(frame, kwargs, error, text):
     with engine() as e:
-        with pytest.raises(error, match=None) as raised:
+        with pytest.raises(error) as raised:
             e.process(frame, **kwargs)
     assert text in str(raised.value)
 
