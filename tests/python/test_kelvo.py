@@ -366,8 +366,11 @@ def test_ten_thousand_frames_leak_nothing():
             calls[i % 4](e)
             e.process(frame)
         assert sys.getrefcount(frame) == references
-        # A leak of even the 768-byte frames would be 7 MiB.
-        assert rss_kib() - start < 3 * 1024
+        # A leak of even the 768-byte frames would be 7 MiB. AddressSanitizer
+        # holds freed blocks back (its quarantine), so there the references
+        # alone tell.
+        if "libasan" not in os.environ.get("LD_PRELOAD", ""):
+            assert rss_kib() - start < 3 * 1024
 
 
 def kelvo_enhance():
