@@ -8,7 +8,10 @@
    microseconds a call), on engines with the same effects, alternating
    rounds so that load on the machine falls on both alike. Prints the median
    milliseconds of each and the module's share on top.
-2. Frames a second of two engines (threads=1 each) on two Python threads
+2. The same call on engines with no effect enabled, which return at once:
+   what the module adds a call in microseconds, less sensitive to load than
+   the difference of two medians of whole frames.
+3. Frames a second of two engines (threads=1 each) on two Python threads
    against one such engine on one thread.
 
 Figures depend on the machine and its load; run it on an idle one.
@@ -92,12 +95,31 @@ def overhead(args, lib):
         t = time.perf_counter()
         assert lib.kelvo_process(handle, ctypes.byref(c_frame)) == 0
         c_ms.append((time.perf_counter() - t) * 1e3)
-    engine.close()
-    lib.kelvo_destroy(handle)
     py, c = statistics.median(py_ms), statistics.median(c_ms)
     print(f"{w}x{h} I420 in place, {', '.join(EFFECTS)}, threads={args.threads}, "
           f"median of {args.frames}: kelvo.Engine.process {py:.3f} ms, "
           f"kelvo_process {c:.3f} ms, module on top {100 * (py - c) / c:+.1f} %")
+    # Nothing enabled: both calls check the frame, take the engine and return.
+    for key in ("beauty_effect_option", "color_enhance_option", "video_denoiser_option"):
+        engine.set_parameter(key, {"enable": 0})
+        lib.kelvo_set_parameter(handle, key.encode(), b'{"enable":0}', None)
+    calls = 2000
+    py_us, c_us = [], []
+    for _ in range(5):
+        t = time.perf_counter()
+        for _ in range(calls):
+            engine.process(a)
+        py_us.append((time.perf_counter() - t) * 1e6 / calls)
+        t = time.perf_counter()
+        for _ in range(calls):
+            lib.kelvo_process(handle, ctypes.byref(c_frame))
+        c_us.append((time.perf_counter() - t) * 1e6 / calls)
+    engine.close()
+    lib.kelvo_destroy(handle)
+    added = min(py_us) - min(c_us)
+    print(f"a call that returns at once: kelvo.Engine.process {min(py_us):.1f} us, "
+          f"kelvo_process through ctypes {min(c_us):.1f} us; the module adds {added:.1f} us, "
+          f"{100 * added / 1e3 / c:.2f} % of the frame above")
 
 
 def throughput(args, engines):
