@@ -186,6 +186,16 @@ def test_out_and_copy_leave_the_frame_alone(fmt, frame):
         np.testing.assert_array_equal(p, b)
 
 
+@pytest.mark.parametrize("fmt, frame", [("I420", single_i420(*picture())),
+                                         ("BGR", bgra_picture()[..., :3].copy())])
+def test_nothing_enabled_passes_the_frame_on(fmt, frame):
+    with kelvo.Engine("cpu", 1) as e:
+        e.set_effects(["beauty"])
+        e.set_parameter("beauty_effect_option", {"enable": 0})
+        np.testing.assert_array_equal(e.process(frame, fmt, out=np.zeros_like(frame)), frame)
+        np.testing.assert_array_equal(e.process(frame.copy(), fmt), frame)
+
+
 def test_matrix_and_range_by_name_or_code():
     source = bgra_picture()
     by_code = run(source.copy(), "BGRA", matrix=1, range=1)
