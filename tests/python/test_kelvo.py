@@ -175,14 +175,16 @@ def test_packed_formats_are_named_by_byte_order(fmt, view):
     ("NV12", (picture()[0].copy(), interleave(*picture()[1:]))),
 ])
 def test_out_and_copy_leave_the_frame_alone(fmt, frame):
-    before = [np.copy(p) for p in (frame if isinstance(frame, tuple) else (frame,))]
-    in_place = run(tuple(np.copy(p) for p in frame) if isinstance(frame, tuple) else frame.copy(), fmt)
-    out = tuple(np.zeros_like(p) for p in frame) if isinstance(frame, tuple) else np.zeros_like(frame)
-    for result in (run(frame, fmt, out=out), run(frame, fmt, copy=True)):
-        for got, want in zip(result if isinstance(result, tuple) else (result,),
-                             in_place if isinstance(in_place, tuple) else (in_place,)):
+    planes = lambda f: f if isinstance(f, tuple) else (f,)  # noqa: E731
+    before = [p.copy() for p in planes(frame)]
+    copies = tuple(p.copy() for p in before)
+    in_place = planes(run(copies if isinstance(frame, tuple) else copies[0], fmt))
+    out = tuple(np.zeros_like(p) for p in planes(frame))
+    for result in (run(frame, fmt, out=out if isinstance(frame, tuple) else out[0]),
+                   run(frame, fmt, copy=True)):
+        for got, want in zip(planes(result), in_place):
             np.testing.assert_array_equal(got, want)
-    for p, b in zip(frame if isinstance(frame, tuple) else (frame,), before):
+    for p, b in zip(planes(frame), before):
         np.testing.assert_array_equal(p, b)
 
 
@@ -269,17 +271,19 @@ def test_effects_start_from_the_integration_defaults_unless_set():
     members = {k["key"]: {m["name"]: m for m in k["members"]} for k in kelvo.settings()["keys"]}
     level = members["video_denoiser_option"]["level"]
     assert level["integration_default"] != level["default"]  # else there is nothing to test
-    y, u, v = picture()
 
     def denoised(before, effects):
+        """The luma of the third frame: the denoiser works across frames."""
         e = kelvo.Engine("cpu", 1)
         for key, document in before:
             e.set_parameter(key, document)
         e.set_effects(effects)
         e.set_parameter("video_denoiser_option", {"mode": 1})
-        return e.process((y.copy(), u.copy(), v.copy()))[0]
+        return [e.process(picture(seed=s)) for s in range(3)][-1][0]
 
     explicit = lambda n: [("video_denoiser_option", {"enable": 1, "level": n})]  # noqa: E731
+    assert not np.array_equal(denoised(explicit(0), ["denoise"]),
+                              denoised(explicit(level["integration_default"]), ["denoise"]))
     np.testing.assert_array_equal(denoised([], ["denoise"]),
                                   denoised(explicit(level["integration_default"]), ["denoise"]))
     np.testing.assert_array_equal(denoised([("video_denoiser_option", {"level": 0})], "denoise"),
