@@ -30,6 +30,8 @@ packages=(
   gstreamer1.0-libav gstreamer1.0-plugins-ugly
   libobs-dev libx11-dev
   clang libclang-rt-14-dev
+  # the Python module (Debian's interpreter: /usr/bin/python3) and its tests
+  python3-dev python3-numpy python3-pytest pybind11-dev
 )
 
 # The arm64 libraries the GL-free build links; headers are shared with amd64's

@@ -56,6 +56,17 @@ echo "$out" | grep "kelvo video process $header_version ($header_version): 10 fr
      -Wl,-rpath,$(pkg-config --variable=libdir kelvo_video_process))
 "$work/minimal-pc" >/dev/null || fail "minimal program (pkg-config) failed"
 
+# The Python package, when the build has it, imports from the prefix's
+# dist-packages and finds the library there (RUNPATH).
+python=$(sed -n 's/^Python3_EXECUTABLE:[A-Z]*=//p' "$build/CMakeCache.txt")
+if [ -d "$build/python/kelvo" ] && [ -n "$python" ]; then
+  site=$(dirname "$(find "$prefix" -path '*/dist-packages/kelvo/__init__.py')")
+  [ -f "$site/__init__.pyi" ] || fail "the Python package was not installed with its stubs"
+  got=$(cd "$work" && PYTHONPATH=$(dirname "$site") "$python" -c \
+    'import kelvo; kelvo.Engine("cpu").set_effects("beauty"); print(kelvo.version, kelvo.__file__)')
+  [ "$got" = "$header_version $site/__init__.py" ] || fail "installed Python package printed: $got"
+fi
+
 # Consumers on Windows import the factory; only the library's build exports it.
 c++ -E -P -D_WIN32 -I"$prefix/include" -x c++ - <<<'#include <kelvo/video_process_engine.h>' |
   grep -q "__declspec(dllimport)" || fail "the header does not import for consumers on Windows"
