@@ -13,6 +13,13 @@
 namespace kelvo {
 namespace video {
 
+// Levels of the mix: the classic one, and a strong and selective one that
+// weighs smoothing by a soft skin likelihood of the local mean colour and by
+// how textured the neighbourhood is, so eyes, brows and hair keep their
+// detail and no pixel-level test leaves unsmoothed islands.
+constexpr int kBeautyLevelClassic = 0;
+constexpr int kBeautyLevelSelective = 1;
+
 // Parameter values as the effect stores them, with their defaults. The
 // parameter document range-checks them first: smoothness, sharpness,
 // lightness and redness within kBeautyUnitRange, contrast 0..2, light
@@ -22,9 +29,10 @@ struct BeautyParameters {
     float sharpness = 0.3f;
     float lightness = 0.3f;
     float redness = 0.3f;
-    int contrast = 1;              // carried, changes nothing: the mix has no contrast step
-    float lightStrength = 130.0f;  // ambient light estimate; picks the skin test
-    int noiseLevel = 0;            // from 1 on, smoothing is not gated to skin
+    int contrast = 1;                 // carried, changes nothing: the mix has no contrast step
+    float lightStrength = 130.0f;     // ambient light estimate; picks the skin test
+    int noiseLevel = 0;               // from 1 on, smoothing is not gated to skin
+    int level = kBeautyLevelClassic;  // kBeautyLevelSelective: the selective mix
 };
 constexpr BeautyParameters kBeautyDefaults{};
 constexpr int kBeautyContrastMax = 2;
@@ -42,6 +50,7 @@ public:
     virtual void setSharpness(float value) = 0;
     virtual void setLightStrength(float value) = 0;
     virtual void setNoiseLevel(int value) = 0;
+    virtual void setLevel(int value) = 0;
 
 protected:
     ~BeautyControls() = default;
@@ -111,9 +120,38 @@ constexpr float kBeautySharpenWeightMid = 1.0f;
 constexpr float kBeautySharpenWeightHigh = 0.75f;
 constexpr float kBeautySharpenSkinCut = 0.4f;
 
+// The selective mix. Its smoothing weight is blurAlpha *
+// kBeautySelectiveStrength * skin * keep, all soft ramps ramp(x) =
+// clamp((x - start) * gain, 0, 1) of blurred quantities, so the weight has no
+// hard edge. skin multiplies, on the local mean colour (R, G, B): a hue ramp
+// on (R - G) / (R + eps), a warmth ramp on (R - B) / (R + eps) and one minus
+// a ramp above it (saturated orange is fabric, not skin), and a ramp on R
+// (too dark to tell). Ratios rather than levels keep light and dark skin and
+// warm and cool white balance alike. keep is one minus a ramp on the blurred
+// departure times one minus a ramp on the variance of green over the 3 x 3
+// neighbourhood divided by (its mean squared + kBeautySelectiveFineFloor),
+// texture finer than the half-size map resolves, relative to the level: skin pores
+// stay below their starts, eyes, brows and hair strands above their ends. The soft skin also spares
+// skin from low-band sharpening.
+struct BeautyRamp {
+    float start, gain;
+};
+constexpr BeautyRamp beautyRamp(float from, float to) { return {from, 1.0f / (to - from)}; }
+constexpr float kBeautySelectiveStrength = 1.0f;
+constexpr float kBeautySelectiveEpsilon = 0.01f;
+constexpr BeautyRamp kBeautySelectiveHue = beautyRamp(-0.02f, 0.06f);
+constexpr BeautyRamp kBeautySelectiveWarmth = beautyRamp(0.04f, 0.12f);
+constexpr BeautyRamp kBeautySelectiveOrange = beautyRamp(0.82f, 0.95f);
+constexpr BeautyRamp kBeautySelectiveDark = beautyRamp(0.10f, 0.20f);
+constexpr BeautyRamp kBeautySelectiveEdge = beautyRamp(0.045f, 0.16f);
+constexpr BeautyRamp kBeautySelectiveFine = beautyRamp(0.004f, 0.012f);
+constexpr float kBeautySelectiveFineFloor = 0.0025f;
+
 // A beauty shader stage's source with the constants above that the GLSL
 // uses inserted as a block after its "#version" line (shader_constants.h).
 std::string withBeautyConstants(const char* source);
+// The same with the selective mix's constants as well.
+std::string withBeautySelectiveConstants(const char* source);
 
 // What the beauty mix is given for the effect's settings, one definition for
 // the GL effect and the CPU backend.
