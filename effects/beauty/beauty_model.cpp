@@ -61,7 +61,9 @@ std::string withBeautySelectiveConstants(const char* source) {
          {"edgeGain", kBeautySelectiveEdge.gain},
          {"fineStart", kBeautySelectiveFine.start},
          {"fineGain", kBeautySelectiveFine.gain},
-         {"fineFloor", kBeautySelectiveFineFloor}});
+         {"fineFloor", kBeautySelectiveFineFloor},
+         {"levelStart", kBeautySelectiveLevel.start},
+         {"levelGain", kBeautySelectiveLevel.gain}});
 }
 
 BeautyMixSettings beautyMixSettings(float smoothness, float sharpness, float redness,

@@ -120,31 +120,39 @@ constexpr float kBeautySharpenWeightMid = 1.0f;
 constexpr float kBeautySharpenWeightHigh = 0.75f;
 constexpr float kBeautySharpenSkinCut = 0.4f;
 
-// The selective mix. Its smoothing weight is blurAlpha *
-// kBeautySelectiveStrength * skin * keep, all soft ramps ramp(x) =
-// clamp((x - start) * gain, 0, 1) of blurred quantities, so the weight has no
-// hard edge. skin multiplies, on the local mean colour (R, G, B): a hue ramp
-// on (R - G) / (R + eps), a warmth ramp on (R - B) / (R + eps) and one minus
-// a ramp above it (saturated orange is fabric, not skin), and a ramp on R
-// (too dark to tell). Ratios rather than levels keep light and dark skin and
-// warm and cool white balance alike. keep is one minus a ramp on the blurred
-// departure times one minus a ramp on the variance of green over the 3 x 3
-// neighbourhood divided by (its mean squared + kBeautySelectiveFineFloor),
-// texture finer than the half-size map resolves, relative to the level: skin pores
-// stay below their starts, eyes, brows and hair strands above their ends. The soft skin also spares
-// skin from low-band sharpening.
+// The selective mix. It mixes the pixel towards a target with weight
+// blurAlpha * kBeautySelectiveStrength * skin * keep, products of soft ramps
+// ramp(x) = clamp((x - start) * gain, 0, 1) of local means and spreads, so
+// the weight has no hard edge.
+// - skin, on the blurred mean colour (R, G, B): a hue ramp on (R - G) /
+//   (R + eps), a warmth ramp on (R - B) / (R + eps) times one minus a ramp
+//   above it (saturated orange is fabric, not skin), and a ramp on R (too
+//   dark to tell). Ratios rather than levels keep light and dark skin and
+//   warm and cool white balance alike.
+// - keep: one minus a ramp on the variance of green over the 3 x 3
+//   neighbourhood divided by (its mean squared + kBeautySelectiveFineFloor),
+//   so texture as strong as eyes', brows' and hair's stays whatever the
+//   exposure or white balance; times one minus a ramp on the blurred
+//   departure, high, for textured areas wider than 3 x 3.
+// - target: the blurred mean colour plus ramp(|o|) * o, o the 3 x 3 mean of
+//   green less the blurred mean's. On a large face the blurred mean is the
+//   skin's own level and the target is that mean; on a small one, or beside
+//   an edge, the blurred mean is partly another surface's, and the target
+//   follows the local level instead of bleeding it, so fine texture goes at
+//   any face size while shading stays.
 struct BeautyRamp {
     float start, gain;
 };
 constexpr BeautyRamp beautyRamp(float from, float to) { return {from, 1.0f / (to - from)}; }
 constexpr float kBeautySelectiveStrength = 1.0f;
 constexpr float kBeautySelectiveEpsilon = 0.01f;
-constexpr BeautyRamp kBeautySelectiveHue = beautyRamp(-0.02f, 0.06f);
-constexpr BeautyRamp kBeautySelectiveWarmth = beautyRamp(0.04f, 0.12f);
+constexpr BeautyRamp kBeautySelectiveHue = beautyRamp(-0.05f, 0.10f);
+constexpr BeautyRamp kBeautySelectiveWarmth = beautyRamp(0.02f, 0.16f);
 constexpr BeautyRamp kBeautySelectiveOrange = beautyRamp(0.82f, 0.95f);
-constexpr BeautyRamp kBeautySelectiveDark = beautyRamp(0.10f, 0.20f);
-constexpr BeautyRamp kBeautySelectiveEdge = beautyRamp(0.045f, 0.16f);
-constexpr BeautyRamp kBeautySelectiveFine = beautyRamp(0.004f, 0.012f);
+constexpr BeautyRamp kBeautySelectiveDark = beautyRamp(0.08f, 0.22f);
+constexpr BeautyRamp kBeautySelectiveEdge = beautyRamp(0.3f, 0.7f);
+constexpr BeautyRamp kBeautySelectiveLevel = beautyRamp(0.012f, 0.04f);
+constexpr BeautyRamp kBeautySelectiveFine = beautyRamp(0.006f, 0.018f);
 constexpr float kBeautySelectiveFineFloor = 0.0025f;
 
 // A beauty shader stage's source with the constants above that the GLSL

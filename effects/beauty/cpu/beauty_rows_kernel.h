@@ -617,10 +617,17 @@ struct BeautyLaneRows {
                 // Relative to the level, as a white balance or exposure
                 // scales it.
                 spread = V::div(spread, V::add(V::mul(m, m), V::set1f(kBeautySelectiveFineFloor)));
-                const F keep = V::mul(V::sub(one, ramp(mean[3], kBeautySelectiveEdge)),
-                                      V::sub(one, ramp(spread, kBeautySelectiveFine)));
+                const F offset = V::sub(m, mean[1]);
+                const F follow = V::mul(
+                    ramp(V::fandnot(V::set1f(-0.0f), offset), kBeautySelectiveLevel), offset);
+                const F keep = V::mul(V::sub(one, ramp(spread, kBeautySelectiveFine)),
+                                      V::sub(one, ramp(mean[3], kBeautySelectiveEdge)));
                 const F k = V::mul(V::mul(skin, keep), selectiveAlpha);
-                for (int c = 0; c < 3; ++c) smooth[c] = lerp(smooth[c], mean[c], k);
+                // Kept within 0..1: the gradings read tables by colour.
+                for (int c = 0; c < 3; ++c) {
+                    const F target = V::max(V::min(V::add(mean[c], follow), one), zero);
+                    smooth[c] = lerp(smooth[c], target, k);
+                }
             } else {
                 F skinMask;
                 if (broadSkinTest) {

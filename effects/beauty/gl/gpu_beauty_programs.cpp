@@ -334,10 +334,12 @@ vec4 shader_soften_mix(vec4 inColor)
     mediump float spread = 0.0;
     for (int i = 0; i < 9; ++i) spread += (greens[i] - fineMean) * (greens[i] - fineMean);
     spread = spread * boxWeight / (fineMean * fineMean + fineFloor);
-    mediump float keep = (1.0 - ramp(preColor.a, edgeStart, edgeGain))
-                       * (1.0 - ramp(spread, fineStart, fineGain));
+    mediump float offset = fineMean - meanColor.g;
+    mediump float follow = ramp(abs(offset), levelStart, levelGain) * offset;
+    mediump float keep = (1.0 - ramp(spread, fineStart, fineGain))
+                       * (1.0 - ramp(preColor.a, edgeStart, edgeGain));
     mediump float kMin = skinColor * keep * (blurAlpha * selectiveStrength);
-    lowp vec3 smoothColor = mix(inColor.rgb, meanColor, kMin);
+    lowp vec3 smoothColor = mix(inColor.rgb, clamp(meanColor + follow, 0.0, 1.0), kMin);
 
 )";
 
