@@ -76,6 +76,20 @@ BENCHMARK_CAPTURE(BM_CpuBeauty, portable, kCpuLevels[0])->Apply(bench::frameSize
 BENCHMARK_CAPTURE(BM_CpuBeauty, sse2, kCpuLevels[1])->Apply(bench::frameSizes);
 BENCHMARK_CAPTURE(BM_CpuBeauty, avx2, kCpuLevels[2])->Apply(bench::frameSizes);
 
+// The mix level on the fastest rows (level 1 should cost at most half as much
+// again as level 0).
+void BM_CpuBeautyLevel(benchmark::State& state) {
+    Beauty beauty(beautyRows(), /*gradingCube=*/true);
+    BeautyParameters parameters;
+    parameters.level = static_cast<int>(state.range(2));
+    beauty.setParameters(parameters);
+    processFrames(state, beauty, true);
+}
+BENCHMARK(BM_CpuBeautyLevel)
+    ->ArgNames({"w", "h", "level"})
+    ->ArgsProduct({{1280}, {720}, {kBeautyLevelClassic, kBeautyLevelSelective}})
+    ->Unit(benchmark::kMillisecond);
+
 // Both tables read per pixel, as the GL path reads them, in place of the cube.
 void BM_CpuBeautyTables(benchmark::State& state) {
     Beauty beauty(beautyRows(), /*gradingCube=*/false);

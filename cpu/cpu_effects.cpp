@@ -209,6 +209,7 @@ public:
     void setSharpness(float value) override { params.sharpness = value; }
     void setLightStrength(float value) override { params.lightStrength = value; }
     void setNoiseLevel(int value) override { params.noiseLevel = value; }
+    void setLevel(int value) override { params.level = value; }
 
     BeautyParameters params;
 

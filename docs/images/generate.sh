@@ -56,6 +56,14 @@ pair beauty 192 192 32 20 2 \
   'beauty (101): smoothness 0.9, lightness 0.5, redness 0.4, sharpness 0.3' \
   'Eileen Collins, NASA portrait, public domain (python3-skimage astronaut.png) - 2x crop'
 
+# Level 1 with the same settings: smoothing weighed by a soft skin likelihood,
+# texture kept on eyes, brows and hair.
+shot beauty-level1 astronaut-face.png 10 null \
+  -e beauty -p 'beauty_effect_option={"level":1,"smoothness":0.9,"lightness":0.5,"redness":0.4,"sharpness":0.3}'
+pair beauty-level1 192 192 32 20 2 \
+  'beauty (101) level 1: smoothness 0.9, lightness 0.5, redness 0.4, sharpness 0.3' \
+  'Eileen Collins, NASA portrait, public domain (python3-skimage astronaut.png) - 2x crop'
+
 shot color aero1.jpg 5 null \
   -e color -p 'color_enhance_option={"strength":1.0,"skinProtect":1}'
 pair color 440 330 100 60 1 \

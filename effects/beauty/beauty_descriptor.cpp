@@ -36,9 +36,14 @@ constexpr SettingDescriptor kSettings[] = {
      integer<&BeautyControls::setContrast>, "Carried to the mix; no visible effect."},
     unitSetting("sharpness", d.sharpness, "beauty-sharpness", number<&BeautyControls::setSharpness>,
                 "Sharpening of the final mix, weighted sharpness squared."),
+    {"level", SettingType::kInteger, kBeautyLevelClassic, kBeautyLevelSelective, "integer 0 or 1",
+     double(d.level), double(d.level), kBeautyLevelSelective, "beauty-level", "beauty-level",
+     "setBeautyLevel :", integer<&BeautyControls::setLevel>,
+     "0 the classic mix; 1 strong and selective: soft skin likelihood, texture kept on eyes, "
+     "brows and hair."},
 };
 // clang-format on
-static_assert(std::size(kSettings) == kBeautySharpnessSetting + 1, "one row per BeautySetting");
+static_assert(std::size(kSettings) == kBeautyLevelSetting + 1, "one row per BeautySetting");
 
 }  // namespace
 

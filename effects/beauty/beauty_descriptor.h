@@ -14,6 +14,7 @@ enum BeautySetting {
     kBeautyRednessSetting,
     kBeautyContrastSetting,
     kBeautySharpnessSetting,
+    kBeautyLevelSetting,
 };
 
 extern const EffectDescriptor kBeautyDescriptor;

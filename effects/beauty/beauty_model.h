@@ -13,6 +13,13 @@
 namespace kelvo {
 namespace video {
 
+// Levels of the mix: the classic one, and a strong and selective one that
+// weighs smoothing by a soft skin likelihood of the local mean colour and by
+// how textured the neighbourhood is, so eyes, brows and hair keep their
+// detail and no pixel-level test leaves unsmoothed islands.
+constexpr int kBeautyLevelClassic = 0;
+constexpr int kBeautyLevelSelective = 1;
+
 // Parameter values as the effect stores them, with their defaults. The
 // parameter document range-checks them first: smoothness, sharpness,
 // lightness and redness within kBeautyUnitRange, contrast 0..2, light
@@ -22,9 +29,10 @@ struct BeautyParameters {
     float sharpness = 0.3f;
     float lightness = 0.3f;
     float redness = 0.3f;
-    int contrast = 1;              // carried, changes nothing: the mix has no contrast step
-    float lightStrength = 130.0f;  // ambient light estimate; picks the skin test
-    int noiseLevel = 0;            // from 1 on, smoothing is not gated to skin
+    int contrast = 1;                 // carried, changes nothing: the mix has no contrast step
+    float lightStrength = 130.0f;     // ambient light estimate; picks the skin test
+    int noiseLevel = 0;               // from 1 on, smoothing is not gated to skin
+    int level = kBeautyLevelClassic;  // kBeautyLevelSelective: the selective mix
 };
 constexpr BeautyParameters kBeautyDefaults{};
 constexpr int kBeautyContrastMax = 2;
@@ -42,6 +50,7 @@ public:
     virtual void setSharpness(float value) = 0;
     virtual void setLightStrength(float value) = 0;
     virtual void setNoiseLevel(int value) = 0;
+    virtual void setLevel(int value) = 0;
 
 protected:
     ~BeautyControls() = default;
@@ -111,9 +120,46 @@ constexpr float kBeautySharpenWeightMid = 1.0f;
 constexpr float kBeautySharpenWeightHigh = 0.75f;
 constexpr float kBeautySharpenSkinCut = 0.4f;
 
+// The selective mix. It mixes the pixel towards a target with weight
+// blurAlpha * kBeautySelectiveStrength * skin * keep, products of soft ramps
+// ramp(x) = clamp((x - start) * gain, 0, 1) of local means and spreads, so
+// the weight has no hard edge.
+// - skin, on the blurred mean colour (R, G, B): a hue ramp on (R - G) /
+//   (R + eps), a warmth ramp on (R - B) / (R + eps) times one minus a ramp
+//   above it (saturated orange is fabric, not skin), and a ramp on R (too
+//   dark to tell). Ratios rather than levels keep light and dark skin and
+//   warm and cool white balance alike.
+// - keep: one minus a ramp on the variance of green over the 3 x 3
+//   neighbourhood divided by (its mean squared + kBeautySelectiveFineFloor),
+//   so texture as strong as eyes', brows' and hair's stays whatever the
+//   exposure or white balance; times one minus a ramp on the blurred
+//   departure, high, for textured areas wider than 3 x 3.
+// - target: the blurred mean colour plus ramp(|o|) * o, o the 3 x 3 mean of
+//   green less the blurred mean's. On a large face the blurred mean is the
+//   skin's own level and the target is that mean; on a small one, or beside
+//   an edge, the blurred mean is partly another surface's, and the target
+//   follows the local level instead of bleeding it, so fine texture goes at
+//   any face size while shading stays.
+struct BeautyRamp {
+    float start, gain;
+};
+constexpr BeautyRamp beautyRamp(float from, float to) { return {from, 1.0f / (to - from)}; }
+constexpr float kBeautySelectiveStrength = 1.0f;
+constexpr float kBeautySelectiveEpsilon = 0.01f;
+constexpr BeautyRamp kBeautySelectiveHue = beautyRamp(-0.05f, 0.10f);
+constexpr BeautyRamp kBeautySelectiveWarmth = beautyRamp(0.02f, 0.16f);
+constexpr BeautyRamp kBeautySelectiveOrange = beautyRamp(0.82f, 0.95f);
+constexpr BeautyRamp kBeautySelectiveDark = beautyRamp(0.08f, 0.22f);
+constexpr BeautyRamp kBeautySelectiveEdge = beautyRamp(0.3f, 0.7f);
+constexpr BeautyRamp kBeautySelectiveLevel = beautyRamp(0.012f, 0.04f);
+constexpr BeautyRamp kBeautySelectiveFine = beautyRamp(0.006f, 0.018f);
+constexpr float kBeautySelectiveFineFloor = 0.0025f;
+
 // A beauty shader stage's source with the constants above that the GLSL
 // uses inserted as a block after its "#version" line (shader_constants.h).
 std::string withBeautyConstants(const char* source);
+// The same with the selective mix's constants as well.
+std::string withBeautySelectiveConstants(const char* source);
 
 // What the beauty mix is given for the effect's settings, one definition for
 // the GL effect and the CPU backend.

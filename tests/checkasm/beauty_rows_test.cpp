@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "checkasm/checkasm.h"
+#include "effects/beauty/beauty_model.h"
 #include "effects/beauty/cpu/beauty_rows.h"
 
 namespace kelvo {
@@ -149,6 +150,7 @@ struct MixCase {
     float sharpen;
     int enableLut;
     bool gradingCube;
+    int level = kBeautyLevelClassic;
 };
 
 const MixCase kMixCases[] = {
@@ -159,6 +161,8 @@ const MixCase kMixCases[] = {
     {"grading cube", 130.0f, 0, 0.25f, 1, true},
     // Colours pushed well outside 0..1: table reads clamped at every edge.
     {"overshooting sharpening", 130.0f, 1, 2.5f, 1, false},
+    {"selective", 130.0f, 0, 0.25f, 1, false, kBeautyLevelSelective},
+    {"selective, low-band sharpening", 60.0f, 1, 0.09f, 0, false, kBeautyLevelSelective},
 };
 
 TEST(Checkasm, BeautyMixRow) {
@@ -183,6 +187,7 @@ TEST(Checkasm, BeautyMixRow) {
             u.blurAlpha = 0.8f, u.sharpen = c.sharpen, u.lightStrength = c.lightStrength;
             u.whiteDegree = 0.7f, u.ruddyDegree = 0.49f, u.noiseLevel = c.noiseLevel;
             u.enableLut = c.enableLut, u.whiten = whiten.data(), u.ruddy = ruddy.data();
+            u.level = c.level;
             u.grading = c.gradingCube ? cube.view() : ColorCubeView{nullptr, 0};
             for (int t = 0; t < kTrials / 4; ++t) {
                 const int w = t == 0 ? 520 : r.width();

@@ -152,6 +152,7 @@ void Beauty::latchUniforms(WorkerPool* pool) {
     if (inUnitRange(mix.blurAlpha)) uniforms_.blurAlpha = mix.blurAlpha;
     uniforms_.lightStrength = p.lightStrength;
     uniforms_.noiseLevel = p.noiseLevel;
+    uniforms_.level = p.level;
     if (inUnitRange(mix.ruddyDegree)) uniforms_.ruddyDegree = mix.ruddyDegree;
     if (inUnitRange(mix.whiteDegree)) uniforms_.whiteDegree = mix.whiteDegree;
     uniforms_.enableLut = hasTables_ ? 1 : 0;

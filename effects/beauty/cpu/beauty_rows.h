@@ -44,6 +44,7 @@ struct BeautyMixUniforms {
     float ruddyDegree;
     int noiseLevel;
     int enableLut;
+    int level;  // kBeautyLevelSelective: the selective weight (beauty_model.h)
     // Tables as beautyTableCells lays them out; read only when enableLut > 0.
     const uint8_t* whiten;
     const uint8_t* ruddy;

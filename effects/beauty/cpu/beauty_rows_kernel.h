@@ -543,6 +543,25 @@ struct BeautyLaneRows {
         if (i < count) kelvo::video::BeautyGradeRow_C(u, rgb + 3 * i, count - i);
     }
 
+    // clamp((x - start) * gain, 0, 1).
+    static KELVO_BEAUTY_INLINE F ramp(F x, kelvo::video::BeautyRamp r) {
+        const F t = V::mul(V::sub(x, V::set1f(r.start)), V::set1f(r.gain));
+        return V::max(V::min(t, V::set1f(1.0f)), V::set1f(0.0f));
+    }
+
+    // The selective mix's soft skin likelihood of a mean colour (beauty_model.h).
+    static KELVO_BEAUTY_INLINE F selectiveSkin(const F mean[3]) {
+        using namespace kelvo::video;
+        const F inverse =
+            V::div(V::set1f(1.0f), V::add(mean[0], V::set1f(kBeautySelectiveEpsilon)));
+        const F hue = V::mul(V::sub(mean[0], mean[1]), inverse);
+        const F warmth = V::mul(V::sub(mean[0], mean[2]), inverse);
+        const F colour =
+            V::mul(V::mul(ramp(hue, kBeautySelectiveHue), ramp(warmth, kBeautySelectiveWarmth)),
+                   V::sub(V::set1f(1.0f), ramp(warmth, kBeautySelectiveOrange)));
+        return V::mul(colour, ramp(mean[0], kBeautySelectiveDark));
+    }
+
     static void mix(const kelvo::video::BeautyMixUniforms& u, const uint8_t* above,
                     const uint8_t* row, const uint8_t* below, const uint8_t* blur0,
                     const uint8_t* blur1, uint32_t blurWeight, uint8_t* dst, int width) {
@@ -552,8 +571,10 @@ struct BeautyLaneRows {
             return;
         }
         using namespace kelvo::video;  // the model's constants
+        const bool selective = u.level == kBeautyLevelSelective;
+        const F selectiveAlpha = V::set1f(u.blurAlpha * kBeautySelectiveStrength);
         const bool broadSkinTest = u.lightStrength > kBeautyLightCut;
-        const bool gated = u.noiseLevel < 1 && u.lightStrength >= kBeautyLightCut;
+        const bool gated = !selective && u.noiseLevel < 1 && u.lightStrength >= kBeautyLightCut;
         const bool skipUnlessSkin = gated && std::isfinite(u.blurAlpha);
         const F one = V::set1f(1.0f);
         const F zero = V::set1f(0.0f);
@@ -573,54 +594,90 @@ struct BeautyLaneRows {
             const I centre = load(row + x * 4);
             const F r = texel<0>(centre), g = green(1, x), b = texel<2>(centre);
 
-            F skinMask;
-            if (broadSkinTest) {
-                const F hi = V::max(V::max(r, g), b);
-                const F lo = V::min(V::min(r, g), b);
-                const F rg = V::fandnot(V::set1f(-0.0f), V::sub(r, g));
-                skinMask =
-                    V::fand(V::fand(V::fand(V::cmpgt(r, V::set1f(kBeautySkinMinRed)),
-                                            V::cmpgt(g, V::set1f(kBeautySkinMinGreen))),
-                                    V::fand(V::cmpgt(b, V::set1f(kBeautySkinMinBlue)),
-                                            V::cmpgt(V::sub(hi, lo), V::set1f(kBeautySkinSpread)))),
-                            V::fand(V::cmpgt(rg, V::set1f(kBeautySkinSpread)),
-                                    V::fand(V::cmpgt(r, g), V::cmpgt(r, b))));
-            } else {
-                const F rg = V::fandnot(V::set1f(-0.0f), V::sub(r, g));
-                skinMask =
-                    V::fand(V::fand(V::fand(V::cmpgt(r, V::set1f(kBeautyBrightSkinMinRed)),
-                                            V::cmpgt(g, V::set1f(kBeautyBrightSkinMinGreen))),
-                                    V::fand(V::cmpgt(b, V::set1f(kBeautyBrightSkinMinBlue)),
-                                            V::cmple(rg, V::set1f(kBeautySkinSpread)))),
-                            V::fand(V::cmpgt(r, b), V::cmpgt(g, b)));
-            }
-            const F skin = V::fand(skinMask, one);
-
-            // Gated off everywhere, the finite k becomes +-0, which leaves
-            // each channel as it is: the blurred read and its weight are moot.
+            F skin;
             F smooth[3] = {r, g, b};
-            if (!(skipUnlessSkin && V::noneSet(skinMask))) {
+            if (selective) {
                 const I pre = V::blend(load(blur0 + x * 4), load(blur1 + x * 4), wy);
                 const F mean[4] = {texel<0>(pre), texel<1>(pre), texel<2>(pre), texel<3>(pre)};
+                skin = selectiveSkin(mean);
+                // Green's variance over the 3 x 3 neighbourhood: texture
+                // finer than the half-size departure map resolves.
+                const F at[9] = {green(2, x + 1), green(0, x - 1), green(2, x - 1),
+                                 green(0, x + 1), green(1, x + 1), green(1, x - 1),
+                                 green(2, x),     green(0, x),     g};
+                F m = at[0];
+                for (int i = 1; i < 9; ++i) m = V::add(m, at[i]);
+                m = V::mul(m, V::set1f(kNineTapWeight));
+                F spread = zero;
+                for (int i = 0; i < 9; ++i) {
+                    const F d = V::sub(at[i], m);
+                    spread = V::add(spread, V::mul(d, d));
+                }
+                spread = V::mul(spread, V::set1f(kNineTapWeight));
+                // Relative to the level, as a white balance or exposure
+                // scales it.
+                spread = V::div(spread, V::add(V::mul(m, m), V::set1f(kBeautySelectiveFineFloor)));
+                const F offset = V::sub(m, mean[1]);
+                const F follow = V::mul(
+                    ramp(V::fandnot(V::set1f(-0.0f), offset), kBeautySelectiveLevel), offset);
+                const F keep = V::mul(V::sub(one, ramp(spread, kBeautySelectiveFine)),
+                                      V::sub(one, ramp(mean[3], kBeautySelectiveEdge)));
+                const F k = V::mul(V::mul(skin, keep), selectiveAlpha);
+                // Kept within 0..1: the gradings read tables by colour.
+                for (int c = 0; c < 3; ++c) {
+                    const F target = V::max(V::min(V::add(mean[c], follow), one), zero);
+                    smooth[c] = lerp(smooth[c], target, k);
+                }
+            } else {
+                F skinMask;
+                if (broadSkinTest) {
+                    const F hi = V::max(V::max(r, g), b);
+                    const F lo = V::min(V::min(r, g), b);
+                    const F rg = V::fandnot(V::set1f(-0.0f), V::sub(r, g));
+                    skinMask = V::fand(
+                        V::fand(V::fand(V::cmpgt(r, V::set1f(kBeautySkinMinRed)),
+                                        V::cmpgt(g, V::set1f(kBeautySkinMinGreen))),
+                                V::fand(V::cmpgt(b, V::set1f(kBeautySkinMinBlue)),
+                                        V::cmpgt(V::sub(hi, lo), V::set1f(kBeautySkinSpread)))),
+                        V::fand(V::cmpgt(rg, V::set1f(kBeautySkinSpread)),
+                                V::fand(V::cmpgt(r, g), V::cmpgt(r, b))));
+                } else {
+                    const F rg = V::fandnot(V::set1f(-0.0f), V::sub(r, g));
+                    skinMask =
+                        V::fand(V::fand(V::fand(V::cmpgt(r, V::set1f(kBeautyBrightSkinMinRed)),
+                                                V::cmpgt(g, V::set1f(kBeautyBrightSkinMinGreen))),
+                                        V::fand(V::cmpgt(b, V::set1f(kBeautyBrightSkinMinBlue)),
+                                                V::cmple(rg, V::set1f(kBeautySkinSpread)))),
+                                V::fand(V::cmpgt(r, b), V::cmpgt(g, b)));
+                }
+                skin = V::fand(skinMask, one);
 
-                const F redFloor = V::sub(mean[0], V::set1f(kBeautyRedFloorOffset));
-                const F p0 = V::mul(V::sub(V::min(r, redFloor), V::set1f(kBeautyRedRampStart)),
-                                    V::set1f(kBeautyRedRampGain));
-                const F p = V::max(V::min(p0, one), zero);
-                F k = V::mul(
-                    V::mul(
-                        V::sub(one, V::div(mean[3], V::add(mean[3], V::set1f(kBeautyEdgeTheta)))),
-                        p),
-                    V::set1f(u.blurAlpha));
-                const F band = select(
-                    V::cmpgt(k, V::set1f(1.0f - kBeautyBandValue[0])), V::set1f(kBeautyBandBlur[0]),
-                    select(V::cmpgt(k, V::set1f(1.0f - kBeautyBandValue[1])),
-                           V::set1f(kBeautyBandBlur[1]),
-                           select(V::cmpgt(k, V::set1f(1.0f - kBeautyBandValue[2])),
-                                  V::set1f(kBeautyBandBlur[2]), V::set1f(kBeautyBandBlur[3]))));
-                k = V::mul(k, band);
-                if (gated) k = V::mul(k, skin);
-                for (int c = 0; c < 3; ++c) smooth[c] = lerp(smooth[c], mean[c], k);
+                // Gated off everywhere, the finite k becomes +-0, which leaves
+                // each channel as it is: the blurred read and its weight are moot.
+                if (!(skipUnlessSkin && V::noneSet(skinMask))) {
+                    const I pre = V::blend(load(blur0 + x * 4), load(blur1 + x * 4), wy);
+                    const F mean[4] = {texel<0>(pre), texel<1>(pre), texel<2>(pre), texel<3>(pre)};
+
+                    const F redFloor = V::sub(mean[0], V::set1f(kBeautyRedFloorOffset));
+                    const F p0 = V::mul(V::sub(V::min(r, redFloor), V::set1f(kBeautyRedRampStart)),
+                                        V::set1f(kBeautyRedRampGain));
+                    const F p = V::max(V::min(p0, one), zero);
+                    F k = V::mul(
+                        V::mul(V::sub(one,
+                                      V::div(mean[3], V::add(mean[3], V::set1f(kBeautyEdgeTheta)))),
+                               p),
+                        V::set1f(u.blurAlpha));
+                    const F band = select(
+                        V::cmpgt(k, V::set1f(1.0f - kBeautyBandValue[0])),
+                        V::set1f(kBeautyBandBlur[0]),
+                        select(V::cmpgt(k, V::set1f(1.0f - kBeautyBandValue[1])),
+                               V::set1f(kBeautyBandBlur[1]),
+                               select(V::cmpgt(k, V::set1f(1.0f - kBeautyBandValue[2])),
+                                      V::set1f(kBeautyBandBlur[2]), V::set1f(kBeautyBandBlur[3]))));
+                    k = V::mul(k, band);
+                    if (gated) k = V::mul(k, skin);
+                    for (int c = 0; c < 3; ++c) smooth[c] = lerp(smooth[c], mean[c], k);
+                }
             }
 
             F sum = V::add(green(2, x + 1), green(0, x - 1));

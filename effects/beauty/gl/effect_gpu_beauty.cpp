@@ -26,6 +26,7 @@ void EffectGPUBeauty::init() {
     soften2Program_ = std::make_unique<GPUBeautySoften2Program>();
     edgeSoftenProgram_ = std::make_unique<GPUBeautyEdgeSoftenProgram>();
     mixProgram_ = std::make_unique<GPUBeautyMixAllProgram>();
+    selectiveMixProgram_.reset();
     loadTables();
 }
 
@@ -34,6 +35,7 @@ void EffectGPUBeauty::release() {
     soften2Program_.reset();
     edgeSoftenProgram_.reset();
     mixProgram_.reset();
+    selectiveMixProgram_.reset();
 }
 
 void EffectGPUBeauty::setTables(std::shared_ptr<GLTexture> whiten,
@@ -118,21 +120,27 @@ int EffectGPUBeauty::Draw(std::shared_ptr<I420VideoFrame> frame) {
     edgeSoftenProgram_->draw();
     checkGLError("EffectGPUBeauty::Draw 4");
 
+    GPUBeautyMixAllProgram* mixProgram = mixProgram_.get();
+    if (level_ == kBeautyLevelSelective) {
+        if (!selectiveMixProgram_)
+            selectiveMixProgram_ = std::make_unique<GPUBeautySelectiveMixProgram>();
+        mixProgram = selectiveMixProgram_.get();
+    }
     const BeautyMixSettings mix =
         beautyMixSettings(smoothness_, sharpness_, redness_, lightness_, noiseLevel_);
-    mixProgram_->setSharpen(mix.sharpen);
+    mixProgram->setSharpen(mix.sharpen);
     outputFBO->bindFrameBuffer();
-    mixProgram_->setMixTextures(input, fboB_->texture, whitenTable_, ruddyTable_);
-    mixProgram_->setOffset(1.0f / static_cast<float>(width), 1.0f / static_cast<float>(height));
-    mixProgram_->setBlurAlpha(mix.blurAlpha);
-    mixProgram_->setContrast(static_cast<float>(contrast_));
-    mixProgram_->setLightStrength(lightStrength_);
-    mixProgram_->setNoiseLevel(noiseLevel_);
-    mixProgram_->setRuddyDegree(mix.ruddyDegree);
-    mixProgram_->setWhiteDegree(mix.whiteDegree);
-    mixProgram_->setFrequencyRange();
-    mixProgram_->setEnableLut(whitenTable_ && ruddyTable_ ? 1 : 0);
-    mixProgram_->draw();
+    mixProgram->setMixTextures(input, fboB_->texture, whitenTable_, ruddyTable_);
+    mixProgram->setOffset(1.0f / static_cast<float>(width), 1.0f / static_cast<float>(height));
+    mixProgram->setBlurAlpha(mix.blurAlpha);
+    mixProgram->setContrast(static_cast<float>(contrast_));
+    mixProgram->setLightStrength(lightStrength_);
+    mixProgram->setNoiseLevel(noiseLevel_);
+    mixProgram->setRuddyDegree(mix.ruddyDegree);
+    mixProgram->setWhiteDegree(mix.whiteDegree);
+    mixProgram->setFrequencyRange();
+    mixProgram->setEnableLut(whitenTable_ && ruddyTable_ ? 1 : 0);
+    mixProgram->draw();
     outputFBO->unbindFrameBuffer();
     checkGLError("EffectGPUBeauty::Draw 5");
     return kDrawDone;

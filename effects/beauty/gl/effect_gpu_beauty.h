@@ -16,6 +16,7 @@ class GPUBeautySoften1Program;
 class GPUBeautySoften2Program;
 class GPUBeautyEdgeSoftenProgram;
 class GPUBeautyMixAllProgram;
+class GPUBeautySelectiveMixProgram;
 
 // Type 201, kind GPU filter, created disabled. Construction runs init(), so
 // the GL context must be current; so must it for init, release, Draw and
@@ -61,6 +62,8 @@ public:
     void setContrast(int value) override { contrast_ = value; }
     void setLightStrength(float value) override { lightStrength_ = value; }
     void setNoiseLevel(int value) override { noiseLevel_ = value; }
+    // kBeautyLevelSelective draws with the selective mix, built on first use.
+    void setLevel(int value) override { level_ = value; }
 
     float smoothness() const { return smoothness_; }
     float sharpness() const { return sharpness_; }
@@ -69,6 +72,7 @@ public:
     int contrast() const { return contrast_; }
     float lightStrength() const { return lightStrength_; }
     int noiseLevel() const { return noiseLevel_; }
+    int level() const { return level_; }
 
     // Replaces both tables (64-level cube images, see effects/lut_loader.h).
     // The gradings run only while both are present.
@@ -93,6 +97,7 @@ private:
     std::unique_ptr<GPUBeautySoften2Program> soften2Program_;
     std::unique_ptr<GPUBeautyEdgeSoftenProgram> edgeSoftenProgram_;
     std::unique_ptr<GPUBeautyMixAllProgram> mixProgram_;
+    std::unique_ptr<GPUBeautySelectiveMixProgram> selectiveMixProgram_;
     int contrast_ = kBeautyDefaults.contrast;
     float smoothness_ = kBeautyDefaults.smoothness;
     float sharpness_ = kBeautyDefaults.sharpness;
@@ -100,6 +105,7 @@ private:
     float lightStrength_ = kBeautyDefaults.lightStrength;
     float redness_ = kBeautyDefaults.redness;
     int noiseLevel_ = kBeautyDefaults.noiseLevel;
+    int level_ = kBeautyDefaults.level;
 };
 
 }  // namespace video

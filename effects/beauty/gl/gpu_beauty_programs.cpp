@@ -296,6 +296,82 @@ GPUBeautyMixAllProgram::GPUBeautyMixAllProgram()
     : UVQuadProgram(withBeautyConstants(kBeautyMixVertexShader).c_str(),
                     withBeautyConstants(kBeautyMixFragmentShader).c_str()) {}
 
+GPUBeautyMixAllProgram::GPUBeautyMixAllProgram(const char* vertex, const char* fragment)
+    : UVQuadProgram(vertex, fragment) {}
+
+namespace {
+
+// The selective mix's own steps; declarations, sharpening and table
+// gradings are the classic mix's, cut from its source (its main, with
+// the pixel skin test, is left out).
+const char* const kSelectiveSmoothing = R"(
+mediump float ramp(mediump float x, float start, float gain)
+{
+    return clamp((x - start) * gain, 0.0, 1.0);
+}
+
+vec4 shader_soften_mix(vec4 inColor)
+{
+    lowp vec4 preColor = texture(blurImageTex, textureCoord);
+    lowp vec3 meanColor = preColor.rgb;
+    mediump float inverse = 1.0 / (meanColor.r + selectiveEpsilon);
+    mediump float hue = (meanColor.r - meanColor.g) * inverse;
+    mediump float warmth = (meanColor.r - meanColor.b) * inverse;
+    skinColor = ramp(hue, hueStart, hueGain) * ramp(warmth, warmthStart, warmthGain)
+              * (1.0 - ramp(warmth, orangeStart, orangeGain)) * ramp(meanColor.r, darkStart, darkGain);
+    mediump float greens[9] = float[9](texture(srcImageTex, textureShift_1).g,
+                                       texture(srcImageTex, textureShift_2).g,
+                                       texture(srcImageTex, textureShift_3).g,
+                                       texture(srcImageTex, textureShift_4).g,
+                                       texture(srcImageTex, textureShift_5).g,
+                                       texture(srcImageTex, textureShift_6).g,
+                                       texture(srcImageTex, textureShift_7).g,
+                                       texture(srcImageTex, textureShift_8).g,
+                                       inColor.g);
+    mediump float fineMean = 0.0;
+    for (int i = 0; i < 9; ++i) fineMean += greens[i];
+    fineMean *= boxWeight;
+    mediump float spread = 0.0;
+    for (int i = 0; i < 9; ++i) spread += (greens[i] - fineMean) * (greens[i] - fineMean);
+    spread = spread * boxWeight / (fineMean * fineMean + fineFloor);
+    mediump float offset = fineMean - meanColor.g;
+    mediump float follow = ramp(abs(offset), levelStart, levelGain) * offset;
+    mediump float keep = (1.0 - ramp(spread, fineStart, fineGain))
+                       * (1.0 - ramp(preColor.a, edgeStart, edgeGain));
+    mediump float kMin = skinColor * keep * (blurAlpha * selectiveStrength);
+    lowp vec3 smoothColor = mix(inColor.rgb, clamp(meanColor + follow, 0.0, 1.0), kMin);
+
+)";
+
+const char* const kSelectiveMain = R"(void main()
+{
+    mediump vec4 tempColor = texture(srcImageTex, textureCoord);
+    tempColor = shader_soften_mix(tempColor);
+    if (enableLut > 0) {
+        tempColor = shader_lut_mix(tempColor, ruddyImageTex, ruddyDegree);
+        tempColor = shader_lut_mix(tempColor, whitenImageTex, whiteDegree);
+    }
+    FragColor = tempColor;
+}
+)";
+
+std::string selectiveMixFragmentShader() {
+    const std::string mix = kBeautyMixFragmentShader;
+    const size_t declared = mix.find("lowp float  skinColor");
+    const size_t sharpening = mix.find("    mediump float sum = ");
+    const size_t main = mix.find("void main()");
+    const size_t afterDeclared = mix.find('\n', declared) + 1;
+    return withBeautySelectiveConstants((mix.substr(0, afterDeclared) + kSelectiveSmoothing +
+                                         mix.substr(sharpening, main - sharpening) + kSelectiveMain)
+                                            .c_str());
+}
+
+}  // namespace
+
+GPUBeautySelectiveMixProgram::GPUBeautySelectiveMixProgram()
+    : GPUBeautyMixAllProgram(withBeautyConstants(kBeautyMixVertexShader).c_str(),
+                             selectiveMixFragmentShader().c_str()) {}
+
 void GPUBeautyMixAllProgram::setMixTextures(const std::shared_ptr<GLTexture>& src,
                                             const std::shared_ptr<GLTexture>& blur,
                                             const std::shared_ptr<GLTexture>& whiten,

@@ -100,6 +100,18 @@ public:
     // frequencyRangeValue = kBeautyBandValue, frequencyRangeBlur =
     // kBeautyBandBlur: the smoothing-weight bands.
     void setFrequencyRange();
+
+protected:
+    GPUBeautyMixAllProgram(const char* vertex, const char* fragment);
+};
+
+// The selective mix (kBeautyLevelSelective, beauty_model.h): the same
+// textures, uniforms and sharpening, with a soft skin likelihood and a
+// texture-keeping weight in place of the skin test and the bands; it reads
+// no lightStrength, noiseLevel or frequency range.
+class GPUBeautySelectiveMixProgram : public GPUBeautyMixAllProgram {
+public:
+    GPUBeautySelectiveMixProgram();
 };
 
 }  // namespace video
