@@ -105,6 +105,8 @@ export interface Kelvo {
   readonly version: string;
   /** True when the SIMD128 build runs. */
   readonly simd: boolean;
+  /** Bytes of the module's memory (it grows, never shrinks). */
+  readonly memoryBytes: number;
   settings(): Schema;
   createEngine(config?: EngineConfig): Engine;
   createEnhancer(options?: EnhancerOptions): Enhancer;

@@ -253,6 +253,8 @@ class Kelvo {
   get version() { return this.#M.UTF8ToString(this.#M._kelvo_version()); }
   // True when the SIMD128 build runs.
   get simd() { return this.#M.kelvoSimd; }
+  // Bytes of the module's memory (it grows, never shrinks).
+  get memoryBytes() { return this.#M.HEAPU8.length; }
 
   // The settings schema (docs/c_api.md): every option key and member with
   // its range, the library's default and the integrations' default.
