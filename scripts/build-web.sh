@@ -3,6 +3,7 @@
 # lays out the npm package in build-web/package/ (not published).
 #   scripts/build-web.sh             the package (SIMD128 and plain builds)
 #   scripts/build-web.sh --tests     also kelvo_test_checkasm for node
+#                                    (build-web/<simd|plain>/lib/web/kelvo_test_checkasm.js)
 # Needs `scripts/install-deps.sh --web` (emscripten, node, the Debian sources
 # of libyuv, libpng and zlib in build-web/src). Reuses its folders: a second
 # run rebuilds what changed.
@@ -71,7 +72,7 @@ build_variant() {
 
   local test_args=(-DKELVO_BUILD_TESTS=OFF)
   if ((tests)); then
-    test_args=(-DKELVO_BUILD_TESTS=ON -DGTest_DIR="$deps/gtest/lib/cmake/GTest")
+    test_args=(-DKELVO_BUILD_TESTS=OFF -DKELVO_WASM_CHECKASM=ON -DGTest_DIR="$deps/gtest/lib/cmake/GTest")
     if [ ! -f "$deps/gtest/lib/libgtest.a" ]; then
       emcmake cmake -S /usr/src/googletest -B "$deps/gtest-build" -G Ninja \
         -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$deps/gtest" \
