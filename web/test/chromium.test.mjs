@@ -1,0 +1,167 @@
+// The demo page and the README's ten-line page in headless Chromium, the
+// camera faked from a generated Y4M clip: the enhanced track must carry the
+// camera's picture, smoother. Prints the milliseconds per frame; the demo's
+// screenshot goes to KELVO_WEB_SCREENSHOT (default build-web/web-demo.png).
+//   KELVO_WEB_PACKAGE   the package folder (default build-web/package)
+//   KELVO_CHROMIUM      the browser (default chromium)
+import { test, after } from "node:test";
+import assert from "node:assert/strict";
+import { spawn } from "node:child_process";
+import { mkdtempSync, writeFileSync } from "node:fs";
+import { tmpdir } from "node:os";
+import { join, resolve } from "node:path";
+
+const root = resolve(import.meta.dirname, "../..");
+const pkg = resolve(process.env.KELVO_WEB_PACKAGE ?? join(root, "build-web/package"));
+const screenshot = resolve(process.env.KELVO_WEB_SCREENSHOT ?? join(root, "build-web/web-demo.png"));
+const dir = mkdtempSync(join(tmpdir(), "kelvo-chromium-"));
+
+// A noisy face-toned disc drifting over a gradient, 640x480 I420.
+function writeClip(path, frames = 15) {
+  const w = 640, h = 480, cw = w / 2, ch = h / 2;
+  let s = 7;
+  const noise = () => ((s = (s * 1103515245 + 12345) >>> 0) >>> 26) - 32;
+  const parts = [Buffer.from(`YUV4MPEG2 W${w} H${h} F15:1 Ip A1:1 C420jpeg\n`)];
+  for (let f = 0; f < frames; ++f) {
+    const y = Buffer.alloc(w * h), u = Buffer.alloc(cw * ch), v = Buffer.alloc(cw * ch);
+    const cx = w / 2 + 4 * f, cy = h / 2;
+    for (let j = 0; j < h; ++j) {
+      for (let i = 0; i < w; ++i) {
+        const face = Math.hypot(i - cx, j - cy) < 150;
+        y[j * w + i] = Math.max(16, Math.min(235, (face ? 160 : 60 + (i * 80) / w) + noise()));
+      }
+    }
+    for (let j = 0; j < ch; ++j) {
+      for (let i = 0; i < cw; ++i) {
+        const face = Math.hypot(2 * i - cx, 2 * j - cy) < 150;
+        u[j * cw + i] = face ? 110 : 128;
+        v[j * cw + i] = face ? 155 : 128;
+      }
+    }
+    parts.push(Buffer.from("FRAME\n"), y, u, v);
+  }
+  writeFileSync(path, Buffer.concat(parts));
+}
+
+function startServer() {
+  const server = spawn("python3", [join(root, "web/serve.py"), "0", pkg], { stdio: ["ignore", "pipe", "inherit"] });
+  return new Promise((resolvePromise, reject) => {
+    server.stdout.on("data", (d) => {
+      const m = /http:\/\/127\.0\.0\.1:(\d+)\//.exec(String(d));
+      if (m) resolvePromise({ server, base: `http://127.0.0.1:${m[1]}/` });
+    });
+    server.on("exit", (code) => reject(new Error(`serve.py exited (${code})`)));
+  });
+}
+
+// Chromium driven through its DevTools protocol on a pipe (fds 3 and 4).
+function startChromium(clip) {
+  const browser = spawn(process.env.KELVO_CHROMIUM ?? "chromium", [
+    "--headless=new", "--remote-debugging-pipe", "--no-sandbox", "--no-first-run",
+    `--user-data-dir=${join(dir, "profile")}`, "--use-fake-ui-for-media-stream",
+    "--use-fake-device-for-media-stream", `--use-file-for-fake-video-capture=${clip}`,
+    "--autoplay-policy=no-user-gesture-required", "--window-size=1040,760",
+    "--enable-logging=stderr", "about:blank",
+  ], { stdio: ["ignore", "ignore", "pipe", "pipe", "pipe"] });
+  const console = [];
+  browser.stderr.on("data", (d) => console.push(String(d)));
+  const waiting = new Map();
+  let next = 1, buffer = "";
+  browser.stdio[4].on("data", (d) => {
+    buffer += d;
+    let end;
+    while ((end = buffer.indexOf("\0")) >= 0) {
+      const message = JSON.parse(buffer.slice(0, end));
+      buffer = buffer.slice(end + 1);
+      const w = waiting.get(message.id);
+      if (!w) continue;
+      waiting.delete(message.id);
+      if (message.error) w.reject(new Error(JSON.stringify(message.error)));
+      else w.resolve(message.result);
+    }
+  });
+  const send = (method, params = {}, sessionId) => new Promise((res, rej) => {
+    const id = next++;
+    waiting.set(id, { resolve: res, reject: rej });
+    browser.stdio[3].write(JSON.stringify({ id, method, params, sessionId }) + "\0");
+  });
+  return { browser, send, console };
+}
+
+const clip = join(dir, "camera.y4m");
+writeClip(clip);
+const { server, base } = await startServer();
+const { browser, send, console: log } = startChromium(clip);
+after(() => {
+  browser.kill();
+  server.kill();
+});
+const { targetId } = await send("Target.createTarget", { url: "about:blank" });
+const { sessionId } = await send("Target.attachToTarget", { targetId, flatten: true });
+const page = (method, params) => send(method, params, sessionId);
+await page("Page.enable");
+const evaluate = async (expression) => {
+  const r = await page("Runtime.evaluate", { expression, awaitPromise: true, returnByValue: true });
+  if (r.exceptionDetails) throw new Error(`${expression}: ${JSON.stringify(r.exceptionDetails)}`);
+  return r.result.value;
+};
+// Polls until the page's condition holds; the limit only keeps a broken page
+// from hanging the run.
+async function until(expression, what, limitMs = 90000) {
+  for (let waited = 0; waited < limitMs; waited += 250) {
+    if (await evaluate(expression)) return;
+    await new Promise((r) => setTimeout(r, 250));
+  }
+  throw new Error(`${what} never happened; browser log:\n${log.join("").slice(-3000)}`);
+}
+
+// Mean brightness and mean absolute step between neighbours (noise and
+// edges) of the middle of a video, as the page draws it.
+const measure = `(video) => {
+  const c = document.createElement("canvas");
+  c.width = video.videoWidth; c.height = video.videoHeight;
+  const g = c.getContext("2d", { willReadFrequently: true });
+  g.drawImage(video, 0, 0);
+  const d = g.getImageData(c.width / 4, c.height / 4, c.width / 2, c.height / 2).data;
+  let sum = 0, steps = 0;
+  for (let i = 0; i < d.length; i += 4) {
+    sum += d[i + 1];
+    if ((i / 4) % (c.width / 2) !== 0) steps += Math.abs(d[i + 1] - d[i - 3]);
+  }
+  const n = d.length / 4;
+  return { width: c.width, height: c.height, mean: sum / n, step: steps / n };
+}`;
+
+test("the demo page enhances the fake camera through insertable streams", async () => {
+  await page("Page.navigate", { url: `${base}demo/index.html` });
+  await until("window.kelvoDemo?.frames >= 30", "30 enhanced frames");
+  const demo = await evaluate("JSON.parse(JSON.stringify(window.kelvoDemo))");
+  assert.equal(demo.mode, "insertable streams");
+  assert.equal(demo.errors, 0);
+  assert.ok(demo.simd, "the SIMD128 build runs");
+  await until("document.getElementById('output').videoWidth > 0", "the enhanced video");
+  const input = await evaluate(`(${measure})(document.getElementById("input"))`);
+  const output = await evaluate(`(${measure})(document.getElementById("output"))`);
+  assert.deepEqual([output.width, output.height], [input.width, input.height]);
+  // The same scene (the disc drifts a few pixels a frame), smoother.
+  assert.ok(Math.abs(output.mean - input.mean) < 25, `means ${input.mean} ${output.mean}`);
+  assert.ok(output.step < 0.8 * input.step, `steps ${input.step} ${output.step}`);
+  const ms = demo.msTotal / demo.frames;
+  console.log(`# chromium demo: ${demo.frames} frames 640x480, ${ms.toFixed(1)} ms per frame in the worker, ` +
+    `${demo.dropped} dropped, camera step ${input.step.toFixed(2)} -> ${output.step.toFixed(2)}`);
+  const shot = await page("Page.captureScreenshot", { format: "png" });
+  writeFileSync(screenshot, Buffer.from(shot.data, "base64"));
+});
+
+test("the README's ten-line page enhances the camera", async () => {
+  await page("Page.navigate", { url: `${base}demo/minimal.html` });
+  await until("document.getElementById('out')?.currentTime > 1", "a second of enhanced video");
+  const output = await evaluate(`(${measure})(document.getElementById("out"))`);
+  const camera = await evaluate(`navigator.mediaDevices.getUserMedia({ video: { width: 640, height: 480 } })
+    .then(async (s) => { const v = document.createElement("video"); v.muted = true; v.srcObject = s;
+      await v.play(); while (!v.videoWidth) await new Promise((r) => setTimeout(r, 50));
+      const m = (${measure})(v); s.getTracks().forEach((t) => t.stop()); return m; })`);
+  assert.deepEqual([output.width, output.height], [640, 480]);
+  assert.ok(Math.abs(output.mean - camera.mean) < 25, `means ${camera.mean} ${output.mean}`);
+  assert.ok(output.step < 0.8 * camera.step, `steps ${camera.step} ${output.step}`);
+});
