@@ -6,7 +6,7 @@
 //   KELVO_CHROMIUM      the browser (default chromium)
 import { test, after } from "node:test";
 import assert from "node:assert/strict";
-import { spawn } from "node:child_process";
+import { startServer, startChromium } from "../tools/browser.mjs";
 import { mkdtempSync, writeFileSync } from "node:fs";
 import { tmpdir } from "node:os";
 import { join, resolve } from "node:path";
@@ -43,68 +43,17 @@ function writeClip(path, frames = 15) {
   writeFileSync(path, Buffer.concat(parts));
 }
 
-function startServer() {
-  const server = spawn("python3", [join(root, "web/serve.py"), "0", pkg], { stdio: ["ignore", "pipe", "inherit"] });
-  return new Promise((resolvePromise, reject) => {
-    server.stdout.on("data", (d) => {
-      const m = /http:\/\/127\.0\.0\.1:(\d+)\//.exec(String(d));
-      if (m) resolvePromise({ server, base: `http://127.0.0.1:${m[1]}/` });
-    });
-    server.on("exit", (code) => reject(new Error(`serve.py exited (${code})`)));
-  });
-}
-
-// Chromium driven through its DevTools protocol on a pipe (fds 3 and 4).
-function startChromium(clip) {
-  const browser = spawn(process.env.KELVO_CHROMIUM ?? "chromium", [
-    "--headless=new", "--remote-debugging-pipe", "--no-sandbox", "--no-first-run",
-    `--user-data-dir=${join(dir, "profile")}`, "--use-fake-ui-for-media-stream",
-    "--use-fake-device-for-media-stream", `--use-file-for-fake-video-capture=${clip}`,
-    "--autoplay-policy=no-user-gesture-required", "--window-size=1040,760",
-    "--enable-logging=stderr", "about:blank",
-  ], { stdio: ["ignore", "ignore", "pipe", "pipe", "pipe"] });
-  const console = [];
-  browser.stderr.on("data", (d) => console.push(String(d)));
-  const waiting = new Map();
-  let next = 1, buffer = "";
-  browser.stdio[4].on("data", (d) => {
-    buffer += d;
-    let end;
-    while ((end = buffer.indexOf("\0")) >= 0) {
-      const message = JSON.parse(buffer.slice(0, end));
-      buffer = buffer.slice(end + 1);
-      const w = waiting.get(message.id);
-      if (!w) continue;
-      waiting.delete(message.id);
-      if (message.error) w.reject(new Error(JSON.stringify(message.error)));
-      else w.resolve(message.result);
-    }
-  });
-  const send = (method, params = {}, sessionId) => new Promise((res, rej) => {
-    const id = next++;
-    waiting.set(id, { resolve: res, reject: rej });
-    browser.stdio[3].write(JSON.stringify({ id, method, params, sessionId }) + "\0");
-  });
-  return { browser, send, console };
-}
-
 const clip = join(dir, "camera.y4m");
 writeClip(clip);
-const { server, base } = await startServer();
-const { browser, send, console: log } = startChromium(clip);
+const { server, base } = await startServer(pkg);
+const { browser, page, evaluate, console: log } = await startChromium(dir, [
+  "--use-fake-ui-for-media-stream", "--use-fake-device-for-media-stream",
+  `--use-file-for-fake-video-capture=${clip}`, "--window-size=1040,760",
+]);
 after(() => {
   browser.kill();
   server.kill();
 });
-const { targetId } = await send("Target.createTarget", { url: "about:blank" });
-const { sessionId } = await send("Target.attachToTarget", { targetId, flatten: true });
-const page = (method, params) => send(method, params, sessionId);
-await page("Page.enable");
-const evaluate = async (expression) => {
-  const r = await page("Runtime.evaluate", { expression, awaitPromise: true, returnByValue: true });
-  if (r.exceptionDetails) throw new Error(`${expression}: ${JSON.stringify(r.exceptionDetails)}`);
-  return r.result.value;
-};
 // Polls until the page's condition holds; the limit only keeps a broken page
 // from hanging the run.
 async function until(expression, what, limitMs = 90000) {
