@@ -156,6 +156,15 @@ test("effects and facts: no effect selected leaves the frame, the automatic mode
   engine.release();
 });
 
+test("threads the module cannot start leave the frame to the calling thread", () => {
+  const engine = kelvo.createEngine({ threads: 2 });
+  const data = frameBytes("I420", 64, 48);
+  const before = data.slice();
+  assert.equal(engine.processFrame(data, 64, 48, "I420"), 0);
+  assert.notDeepEqual(data, before);
+  engine.release();
+});
+
 test("release frees the engine; later calls throw, a second release does nothing", () => {
   const engine = kelvo.createEngine({ threads: 1 });
   engine.release();
