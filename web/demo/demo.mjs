@@ -37,11 +37,12 @@ function buildControls() {
     };
     set.append(toggle);
     for (const m of key.members) {
-      if (m.type !== "number" || m.offered_maximum === null) continue;
+      if (m.type === "switch" || m.offered_maximum === null || m.name === "mode") continue;
       const min = m.minimum ?? Math.max(0, m.exclusive_minimum ?? 0);
+      const step = m.type === "integer" ? 1 : 0.01;
       const row = document.createElement("label");
       row.title = m.summary;
-      row.innerHTML = `<input type="range" min="${min}" max="${m.offered_maximum}" step="0.01" value="${m.integration_default}"> ${m.name}`;
+      row.innerHTML = `<input type="range" min="${min}" max="${m.offered_maximum}" step="${step}" value="${m.integration_default}"> ${m.name}`;
       row.firstChild.oninput = (e) => target?.setParameter(key.key, { [m.name]: Number(e.target.value) });
       set.append(row);
     }

@@ -49,6 +49,9 @@ EMSCRIPTEN_KEEPALIVE int kelvo_web_process(kelvo_engine* engine, uint8_t* data, 
                                            int width, int height, int matrix, int range,
                                            int hasTimestamp, double timestampUs) {
     if (kelvo_web_frame_bytes(format, width, height) == 0) return KELVO_ERR_INVALID_ARGUMENT;
+    // NaN or a time past int64 would trap in the conversion below.
+    if (hasTimestamp && !(timestampUs > -9.2e18 && timestampUs < 9.2e18))
+        return KELVO_ERR_INVALID_ARGUMENT;
     kelvo_frame f{};
     f.size = sizeof f;
     f.format = format;

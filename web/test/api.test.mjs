@@ -105,6 +105,9 @@ test("bad frames are refused and left as they came", () => {
     [data, 20000, 1, "I420"],
   ];
   for (const [d, w, h, f] of rows) assert.equal(engine.processFrame(d, w, h, f), -6, `${w}x${h}`);
+  for (const timestamp of [NaN, Infinity, 1e300]) {
+    assert.equal(engine.processFrame(data, 16, 16, "I420", { timestamp }), -6, `timestamp ${timestamp}`);
+  }
   assert.deepEqual(data, before);
   assert.throws(() => engine.processFrame(data, 16, 16, "YUY2"), /unknown format "YUY2"/);
   assert.throws(() => engine.processFrame(data, 16, 16, "I420", { matrix: "bt999" }), /unknown matrix/);
