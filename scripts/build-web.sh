@@ -104,6 +104,9 @@ mkdir -p "$pkg/dist"
 cp "$out"/simd/lib/web/kelvo-simd.{mjs,wasm} "$out"/plain/lib/web/kelvo-plain.{mjs,wasm} "$pkg/dist/"
 cp "$root"/web/src/{index.mjs,index.d.ts,enhancer-worker.mjs} "$pkg/dist/"
 cp "$root/web/package.json" "$root/web/README.md" "$pkg/"
+# The demo page and the ten-line page of the README, served beside dist/ by
+# web/serve.py (outside the package's "files").
+cp -r "$root/web/demo" "$pkg/demo"
 version=$(sed -n 's/^project(kelvo_video_process VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
 sed -i "s/\"version\": \"[^\"]*\"/\"version\": \"$version\"/" "$pkg/package.json"
 echo "package: $pkg"
