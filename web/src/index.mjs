@@ -182,7 +182,9 @@ class Engine {
     this.#live();
     const format = frame.format;
     if (FORMATS[format] === undefined) throw new Error(`kelvo: unsupported VideoFrame format "${format}"`);
-    const width = frame.codedWidth, height = frame.codedHeight;
+    // copyTo copies the visible rectangle; the coded size may be padded.
+    const width = frame.visibleRect?.width ?? frame.codedWidth;
+    const height = frame.visibleRect?.height ?? frame.codedHeight;
     const layout = tightLayout(format, width, height);
     const data = new Uint8Array(layout.size);
     await frame.copyTo(data, { layout: layout.planes });

@@ -114,3 +114,31 @@ test("the README's ten-line page enhances the camera", async () => {
   assert.ok(Math.abs(output.mean - camera.mean) < 25, `means ${camera.mean} ${output.mean}`);
   assert.ok(output.step < 0.8 * camera.step, `steps ${camera.step} ${output.step}`);
 });
+
+test("process(VideoFrame) returns a new frame with the same time and leaves the given one open", async () => {
+  await page("Page.navigate", { url: `${base}package.json` });
+  await until("document.readyState === 'complete'", "the page");
+  const r = await evaluate(`(async () => {
+    const { createKelvo } = await import("/dist/index.mjs");
+    const engine = (await createKelvo()).createEngine({ threads: 1, effects: ["color", "beauty"] });
+    const rows = [];
+    for (const [format, bytes] of [["I420", 1.5], ["NV12", 1.5], ["RGBA", 4], ["BGRX", 4]]) {
+      const data = new Uint8Array(64 * 48 * bytes);
+      for (let i = 0; i < data.length; ++i) data[i] = 40 + ((i * 37) % 160);
+      const frame = new VideoFrame(data, { format, codedWidth: 64, codedHeight: 48, timestamp: 1234, duration: 40 });
+      const out = await engine.process(frame);
+      const back = new Uint8Array(data.length);
+      await out.copyTo(back);
+      rows.push({ format, open: frame.format !== null, outFormat: out.format, size: [out.codedWidth, out.codedHeight],
+        timestamp: out.timestamp, duration: out.duration, changed: back.some((b, i) => b !== data[i]) });
+      frame.close();
+      out.close();
+    }
+    engine.release();
+    return rows;
+  })()`);
+  for (const row of r) {
+    assert.deepEqual(row, { format: row.format, open: true, outFormat: row.format, size: [64, 48],
+      timestamp: 1234, duration: 40, changed: true });
+  }
+});
