@@ -1,6 +1,7 @@
 // processFrame of the WebAssembly package in headless Chromium, one thread:
 // 640x480 and 1280x720 I420, all four effects, the SIMD128 and plain builds,
-// plus each effect alone at 640x480. Prints milliseconds per frame (median
+// plus each effect alone at 640x480, and two threads where the package has
+// the threaded build (the server makes the page cross-origin isolated). Prints milliseconds per frame (median
 // of the timed frames after a warm-up).
 //   node bench/web_chromium.mjs [FRAMES]      (after scripts/build-web.sh)
 import { mkdtempSync } from "node:fs";
@@ -16,10 +17,11 @@ const { browser, page, evaluate } = await startChromium(mkdtempSync(join(tmpdir(
 try {
   await page("Page.navigate", { url: `${base}package.json` });
   await new Promise((r) => setTimeout(r, 500));
-  const run = async (simd, effects, width, height) => evaluate(`(async () => {
+  const run = async (simd, effects, width, height, threads = 1) => evaluate(`(async () => {
     const { createKelvo } = await import("/dist/index.mjs");
-    const kelvo = await createKelvo({ simd: ${simd} });
-    const engine = kelvo.createEngine({ threads: 1, effects: ${JSON.stringify(effects)} });
+    const kelvo = await createKelvo({ simd: ${simd}, threads: ${threads > 1} });
+    if (kelvo.maxThreads < ${threads}) return NaN;
+    const engine = kelvo.createEngine({ threads: ${threads}, effects: ${JSON.stringify(effects)} });
     for (const [key, doc] of Object.entries({ video_denoiser_option: { mode: 1 }, lowlight_enhance_option: { mode: 1 } }))
       engine.setParameter(key, doc);
     const w = ${width}, h = ${height};
@@ -45,9 +47,15 @@ try {
     for (const [w, h] of [[640, 480], [1280, 720]]) rows.push([simd, all, w, h]);
   }
   for (const e of all) rows.push([true, [e], 640, 480]);
-  for (const [simd, effects, w, h] of rows) {
-    const ms = await run(simd, effects, w, h);
-    console.log(`${simd ? "simd128" : "plain  "} ${`${w}x${h}`.padEnd(9)} ${effects.join(",").padEnd(28)} ${ms.toFixed(1)} ms`);
+  // The threaded build (scripts/build-web.sh --threads), one and two threads.
+  for (const [w, h] of [[640, 480], [1280, 720]]) {
+    rows.push([true, all, w, h, 2]);
+  }
+  for (const [simd, effects, w, h, threads = 1] of rows) {
+    const ms = await run(simd, effects, w, h, threads);
+    const name = threads > 1 ? `simd128 ${threads} threads` : simd ? "simd128" : "plain";
+    console.log(`${name.padEnd(17)} ${`${w}x${h}`.padEnd(9)} ${effects.join(",").padEnd(28)} ` +
+      (Number.isNaN(ms) ? "no threaded build" : `${ms.toFixed(1)} ms`));
   }
 } finally {
   browser.kill();

@@ -2,6 +2,7 @@
 # Builds the GL-free library for WebAssembly with Debian's emscripten and
 # lays out the npm package in build-web/package/ (not published).
 #   scripts/build-web.sh             the package (SIMD128 and plain builds)
+#   scripts/build-web.sh --threads   also kelvo-simd-mt, for cross-origin isolated pages
 #   scripts/build-web.sh --tests     also kelvo_test_checkasm for node
 #                                    (build-web/<simd|plain>/lib/web/kelvo_test_checkasm.js)
 # Needs `scripts/install-deps.sh --web` (emscripten, node, the Debian sources
@@ -11,11 +12,12 @@ set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=$root/build-web
-tests=0
+tests=0 threads=0
 for arg in "$@"; do
   case $arg in
     --tests) tests=1 ;;
-    *) echo "usage: $0 [--tests]" >&2; exit 2 ;;
+    --threads) threads=1 ;;
+    *) echo "usage: $0 [--tests] [--threads]" >&2; exit 2 ;;
   esac
 done
 command -v emcc >/dev/null || { echo "emcc missing: scripts/install-deps.sh --web" >&2; exit 1; }
@@ -48,12 +50,15 @@ build_lib() {
   emar rcs "$lib" "${objs[@]}"
 }
 
-# build_variant <folder> <SIMD ON|OFF>
+# build_variant <folder> <SIMD ON|OFF> [THREADS ON|OFF]
 build_variant() {
-  local dir=$out/$1 simd=$2
+  local dir=$out/$1 simd=$2 threads=${3:-OFF}
   deps=$dir/deps
   local simd_flag=""
   [ "$simd" = ON ] && simd_flag=-msimd128
+  # The row harness runs on the one-thread builds (the rows are the same).
+  local with_tests=$tests
+  [ "$threads" = ON ] && simd_flag+=" -pthread" with_tests=0
   local z png yuv
   z=$(source_of zlib) png=$(source_of libpng1.6) yuv=$(source_of libyuv)
   mkdir -p "$deps/include"
@@ -71,7 +76,7 @@ build_variant() {
   cp -r /usr/include/rapidjson "$deps/include/"
 
   local test_args=(-DKELVO_BUILD_TESTS=OFF)
-  if ((tests)); then
+  if ((with_tests)); then
     test_args=(-DKELVO_BUILD_TESTS=OFF -DKELVO_WASM_CHECKASM=ON -DGTest_DIR="$deps/gtest/lib/cmake/GTest")
     if [ ! -f "$deps/gtest/lib/libgtest.a" ]; then
       emcmake cmake -S /usr/src/googletest -B "$deps/gtest-build" -G Ninja \
@@ -83,25 +88,27 @@ build_variant() {
   fi
   cmake -S "$root" -B "$dir/lib" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchains/emscripten.cmake" \
-    -DCMAKE_BUILD_TYPE=Release -DKELVO_WASM_SIMD="$simd" \
+    -DCMAKE_BUILD_TYPE=Release -DKELVO_WASM_SIMD="$simd" -DKELVO_WASM_THREADS="$threads" \
     -DKELVO_WITH_GL=OFF -DKELVO_BUILD_BENCH=OFF -DKELVO_WERROR=ON "${test_args[@]}" \
     -DPNG_PNG_INCLUDE_DIR="$deps/include" -DPNG_LIBRARY="$deps/lib/libpng.a" \
     -DZLIB_INCLUDE_DIR="$deps/include" -DZLIB_LIBRARY="$deps/lib/libz.a" \
     -DLIBYUV_INCLUDE_DIR="$deps/include" -DLIBYUV_LIBRARY="$deps/lib/libyuv.a" \
     -DRAPIDJSON_INCLUDE_DIR="$deps/include" >/dev/null
   local targets=(kelvo_web)
-  ((tests)) && targets+=(kelvo_test_checkasm)
+  ((with_tests)) && targets+=(kelvo_test_checkasm)
   cmake --build "$dir/lib" -j "$jobs" --target "${targets[@]}"
 }
 
 build_variant simd ON
 build_variant plain OFF
+((threads)) && build_variant simd-mt ON ON
 
 # The package: the ES module, both builds' glue and .wasm, types, README.
 pkg=$out/package
 rm -rf "$pkg"
 mkdir -p "$pkg/dist"
 cp "$out"/simd/lib/web/kelvo-simd.{mjs,wasm} "$out"/plain/lib/web/kelvo-plain.{mjs,wasm} "$pkg/dist/"
+((threads)) && cp "$out"/simd-mt/lib/web/kelvo-simd-mt.{mjs,wasm,worker.js} "$pkg/dist/"
 cp "$root"/web/src/{index.mjs,index.d.ts,enhancer-worker.mjs} "$pkg/dist/"
 cp "$root/web/package.json" "$root/web/README.md" "$pkg/"
 # The demo page and the ten-line page of the README, served beside dist/ by

@@ -5,9 +5,14 @@
 include(/usr/share/emscripten/cmake/Modules/Platform/Emscripten.cmake)
 
 option(KELVO_WASM_SIMD "Build with WebAssembly SIMD128" ON)
+# Threads need shared memory, so every object of the module is built for it.
+option(KELVO_WASM_THREADS "Build with threads (pthreads on SharedArrayBuffer)" OFF)
 set(kelvo_wasm_flags "-fwasm-exceptions")
 if(KELVO_WASM_SIMD)
   string(APPEND kelvo_wasm_flags " -msimd128")
+endif()
+if(KELVO_WASM_THREADS)
+  string(APPEND kelvo_wasm_flags " -pthread")
 endif()
 set(CMAKE_C_FLAGS_INIT "${kelvo_wasm_flags}")
 set(CMAKE_CXX_FLAGS_INIT "${kelvo_wasm_flags}")

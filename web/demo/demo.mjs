@@ -4,13 +4,15 @@
 // canvas drawn frame by frame elsewhere (Firefox, Safari).
 import { createKelvo } from "../dist/index.mjs";
 
-const kelvo = await createKelvo();
+// This thread's module serves the schema and the canvas path; the enhancer's
+// worker loads its own (threaded where the page is cross-origin isolated).
+const kelvo = await createKelvo({ threads: false });
 const schema = kelvo.settings();
 const input = document.getElementById("input");
 const output = document.getElementById("output");
 const statsText = document.getElementById("stats");
 // What the page's test reads.
-const demo = { frames: 0, dropped: 0, msTotal: 0, errors: 0, mode: "", simd: kelvo.simd };
+const demo = { frames: 0, dropped: 0, msTotal: 0, errors: 0, mode: "", simd: kelvo.simd, maxThreads: 1 };
 window.kelvoDemo = demo;
 
 const effects = new Set(["denoise", "color", "beauty"]);
@@ -20,7 +22,8 @@ function showStats(ms) {
   demo.frames += 1;
   demo.msTotal += ms;
   statsText.textContent = `${(demo.msTotal / demo.frames).toFixed(1)} ms per frame` +
-    ` (${demo.mode}${kelvo.simd ? ", SIMD128" : ""}; ${demo.dropped} dropped)`;
+    ` (${demo.mode}${kelvo.simd ? ", SIMD128" : ""}${demo.maxThreads > 1 ? ", threads" : ""}; ` +
+    `${demo.dropped} dropped)`;
 }
 
 function buildControls() {
@@ -59,6 +62,7 @@ function enhanceWithStreams(stream) {
     },
   });
   target = enhancer;
+  enhancer.ready.then(() => { demo.maxThreads = enhancer.info.maxThreads; });
   const processor = new MediaStreamTrackProcessor({ track: stream.getVideoTracks()[0] });
   const generator = new MediaStreamTrackGenerator({ kind: "video" });
   processor.readable.pipeThrough(enhancer).pipeTo(generator.writable);

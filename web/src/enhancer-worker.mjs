@@ -12,7 +12,7 @@ self.onmessage = async ({ data }) => {
       const kelvo = await createKelvo({ cpuMask, simd });
       engine = kelvo.createEngine({ ...config, ...(effects ? { effects } : {}) });
       for (const [key, doc] of Object.entries(params)) engine.setParameter(key, doc);
-      self.postMessage({ type: "ready" });
+      self.postMessage({ type: "ready", simd: kelvo.simd, maxThreads: kelvo.maxThreads });
     } catch (e) {
       self.postMessage({ type: "error", message: String(e.message ?? e) });
     }

@@ -99,12 +99,16 @@ export interface Enhancer extends TransformStream<VideoFrame, VideoFrame> {
   setEffects(names: EffectName[]): void;
   /** Settles when the worker's engine is ready (rejects with its error). */
   readonly ready: Promise<void>;
+  /** The worker's module once ready: SIMD128, and threads an engine may use. */
+  readonly info: { simd: boolean; maxThreads: number } | null;
 }
 
 export interface Kelvo {
   readonly version: string;
   /** True when the SIMD128 build runs. */
   readonly simd: boolean;
+  /** Threads an engine may use: 1 unless the threaded build runs. */
+  readonly maxThreads: number;
   /** Bytes of the module's memory (it grows, never shrinks). */
   readonly memoryBytes: number;
   settings(): Schema;
@@ -115,6 +119,8 @@ export interface Kelvo {
 export interface KelvoOptions {
   /** Force the SIMD128 (true) or plain (false) build; default: what the engine validates. */
   simd?: boolean;
+  /** false: the one-thread build even where the page is cross-origin isolated. */
+  threads?: boolean;
   /** Where the .mjs and .wasm files are; default beside this module. */
   baseUrl?: string | URL;
   /** The rows to run, as KELVO_CPU_MASK ("c": portable only). */

@@ -28,11 +28,29 @@ function simdSupported() {
   try { return WebAssembly.validate(bytes); } catch { return false; }
 }
 
+// Workers the threaded build starts with (web/CMakeLists.txt): an engine
+// never asks for more, as a thread beyond them would start only after the
+// call that waits for it returned.
+const THREAD_POOL = 4;
+
 async function loadModule(options) {
   const simd = options.simd ?? simdSupported();
-  const name = simd ? "kelvo-simd" : "kelvo-plain";
   const base = options.baseUrl ?? new URL("./", import.meta.url);
-  const { default: factory } = await import(new URL(`${name}.mjs`, base).href);
+  // Threads where the page is cross-origin isolated (shared memory) and the
+  // package has the threaded build; one thread otherwise.
+  const threaded = simd && options.threads !== false && !isNode &&
+    globalThis.crossOriginIsolated === true;
+  let name = simd ? "kelvo-simd" : "kelvo-plain";
+  let factory;
+  if (threaded) {
+    try {
+      ({ default: factory } = await import(new URL("kelvo-simd-mt.mjs", base).href));
+      name = "kelvo-simd-mt";
+    } catch {
+      factory = undefined;
+    }
+  }
+  if (!factory) ({ default: factory } = await import(new URL(`${name}.mjs`, base).href));
   const settings = {};
   if (isNode) {
     // This Emscripten's glue would hand node's fetch a file path: read the
@@ -44,6 +62,7 @@ async function loadModule(options) {
   }
   const module = await factory(settings);
   module.kelvoSimd = simd;
+  module.kelvoThreads = name === "kelvo-simd-mt" ? THREAD_POOL : 1;
   return module;
 }
 
@@ -255,6 +274,8 @@ class Kelvo {
   get version() { return this.#M.UTF8ToString(this.#M._kelvo_version()); }
   // True when the SIMD128 build runs.
   get simd() { return this.#M.kelvoSimd; }
+  // Threads an engine may use: 1 unless the threaded build runs.
+  get maxThreads() { return this.#M.kelvoThreads; }
   // Bytes of the module's memory (it grows, never shrinks).
   get memoryBytes() { return this.#M.HEAPU8.length; }
 
@@ -275,6 +296,10 @@ class Kelvo {
   createEngine(config = {}) {
     const M = this.#M;
     const { effects = ["denoise", "color", "beauty"], ...engineConfig } = config;
+    if (M.kelvoThreads > 1) {
+      const wanted = engineConfig.threads || globalThis.navigator?.hardwareConcurrency || 1;
+      engineConfig.threads = Math.min(wanted, M.kelvoThreads);
+    }
     const handle = withStrings(M, [JSON.stringify({ backend: "cpu", threads: 0, ...engineConfig })],
       (p) => M._kelvo_web_create(p));
     if (!handle) throw new Error(`kelvo: createEngine: ${M.UTF8ToString(M._kelvo_last_error())}`);
@@ -303,7 +328,9 @@ class Kelvo {
 }
 
 // Loads the module: the SIMD128 build where the engine validates it, the
-// plain one elsewhere. options: {simd, baseUrl, cpuMask}.
+// plain one elsewhere, the threaded SIMD128 one where the page is
+// cross-origin isolated and the package has it. options: {simd, threads
+// (false: one thread), baseUrl, cpuMask}.
 export async function createKelvo(options = {}) {
   const M = await loadModule(options);
   if (options.cpuMask !== undefined) {
@@ -327,7 +354,10 @@ export function createEnhancer(options = {}) {
   let controllerRef = null;
   let dropped = 0;
   worker.onmessage = ({ data }) => {
-    if (data.type === "ready") return ready.resolve();
+    if (data.type === "ready") {
+      stream.info = { simd: data.simd, maxThreads: data.maxThreads };
+      return ready.resolve();
+    }
     if (data.type === "error" && data.id === undefined) return ready.reject(new Error(data.message));
     const done = pending.get(data.id);
     if (!done) return;
@@ -364,5 +394,7 @@ export function createEnhancer(options = {}) {
   stream.setParameter = (key, params) => worker.postMessage({ type: "params", params: { [key]: params } });
   stream.setEffects = (effects) => worker.postMessage({ type: "effects", effects });
   stream.ready = started;
+  // {simd, maxThreads} of the worker's module once ready.
+  stream.info = null;
   return stream;
 }

@@ -7,7 +7,7 @@
 import { test, after } from "node:test";
 import assert from "node:assert/strict";
 import { startServer, startChromium } from "../tools/browser.mjs";
-import { mkdtempSync, writeFileSync } from "node:fs";
+import { existsSync, mkdtempSync, writeFileSync } from "node:fs";
 import { tmpdir } from "node:os";
 import { join, resolve } from "node:path";
 
@@ -15,6 +15,8 @@ const root = resolve(import.meta.dirname, "../..");
 const pkg = resolve(process.env.KELVO_WEB_PACKAGE ?? join(root, "build-web/package"));
 const screenshot = resolve(process.env.KELVO_WEB_SCREENSHOT ?? join(root, "build-web/web-demo.png"));
 const dir = mkdtempSync(join(tmpdir(), "kelvo-chromium-"));
+// The threaded build, where the package has it (build-web.sh --threads).
+const threaded = existsSync(join(pkg, "dist/kelvo-simd-mt.mjs"));
 
 // A noisy face-toned disc drifting over a gradient, 640x480 I420.
 function writeClip(path, frames = 15) {
@@ -88,6 +90,8 @@ test("the demo page enhances the fake camera through insertable streams", async 
   assert.equal(demo.mode, "insertable streams");
   assert.equal(demo.errors, 0);
   assert.ok(demo.simd, "the SIMD128 build runs");
+  // The server makes the page cross-origin isolated: the worker takes threads.
+  assert.equal(demo.maxThreads, threaded ? 4 : 1);
   await until("document.getElementById('output').videoWidth > 0", "the enhanced video");
   const input = await evaluate(`(${measure})(document.getElementById("input"))`);
   const output = await evaluate(`(${measure})(document.getElementById("output"))`);
@@ -141,4 +145,31 @@ test("process(VideoFrame) returns a new frame with the same time and leaves the 
     assert.deepEqual(row, { format: row.format, open: true, outFormat: row.format, size: [64, 48],
       timestamp: 1234, duration: 40, changed: true });
   }
+});
+
+test("two threads give the bytes of one", { skip: !threaded && "no threaded build in the package" }, async () => {
+  await page("Page.navigate", { url: `${base}package.json` });
+  await until("document.readyState === 'complete'", "the page");
+  const r = await evaluate(`(async () => {
+    const { createKelvo } = await import("/dist/index.mjs");
+    const kelvo = await createKelvo();
+    const out = [];
+    for (const threads of [1, 2]) {
+      const engine = kelvo.createEngine({ threads, effects: ["denoise", "lowlight", "color", "beauty"] });
+      engine.setParameter("video_denoiser_option", { mode: 1 });
+      engine.setParameter("lowlight_enhance_option", { mode: 1 });
+      let digest = 0;
+      for (let f = 0; f < 3; ++f) {
+        const data = new Uint8Array(320 * 240 * 3 / 2);
+        for (let i = 0; i < data.length; ++i) data[i] = 30 + ((i * 13 + f * 7) % 200);
+        if (engine.processFrame(data, 320, 240, "I420", { timestamp: f * 33333 }) !== 0) return "failed";
+        for (const b of data) digest = (digest * 31 + b) >>> 0;
+      }
+      engine.release();
+      out.push(digest);
+    }
+    return { maxThreads: kelvo.maxThreads, digests: out };
+  })()`);
+  assert.equal(r.maxThreads, 4);
+  assert.equal(r.digests[1], r.digests[0]);
 });
