@@ -106,6 +106,22 @@ test("the demo page enhances the fake camera through insertable streams", async 
   writeFileSync(screenshot, Buffer.from(shot.data, "base64"));
 });
 
+test("without insertable streams the demo draws through a canvas", async () => {
+  await page("Page.navigate", { url: `${base}demo/index.html?canvas` });
+  await until("window.kelvoDemo?.frames >= 5", "5 frames drawn through the canvas");
+  const demo = await evaluate("JSON.parse(JSON.stringify(window.kelvoDemo))");
+  assert.equal(demo.mode, "canvas");
+  const input = await evaluate(`(${measure})(document.getElementById("input"))`);
+  const c = await evaluate(`(() => { const c = document.getElementById("fallback");
+    const d = c.getContext("2d").getImageData(c.width / 4, c.height / 4, c.width / 2, c.height / 2).data;
+    let sum = 0, steps = 0;
+    for (let i = 0; i < d.length; i += 4) { sum += d[i + 1]; if ((i / 4) % (c.width / 2)) steps += Math.abs(d[i + 1] - d[i - 3]); }
+    return { width: c.width, height: c.height, mean: sum / (d.length / 4), step: steps / (d.length / 4) }; })()`);
+  assert.deepEqual([c.width, c.height], [input.width, input.height]);
+  assert.ok(Math.abs(c.mean - input.mean) < 25, `means ${input.mean} ${c.mean}`);
+  assert.ok(c.step < 0.8 * input.step, `steps ${input.step} ${c.step}`);
+});
+
 test("the README's ten-line page enhances the camera", async () => {
   await page("Page.navigate", { url: `${base}demo/minimal.html` });
   await until("document.getElementById('out')?.currentTime > 1", "a second of enhanced video");
