@@ -1,5 +1,12 @@
 include(CMakePackageConfigHelpers)
 
+# Emscripten makes the library static, and its package is the npm one
+# (scripts/build-web.sh): nothing to install.
+if(EMSCRIPTEN)
+  add_custom_target(installable)
+  return()
+endif()
+
 install(TARGETS kelvo_video_process EXPORT kelvoVideoProcessTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})

@@ -12,6 +12,8 @@
 //   RGBA8 pixels          ScalarPixels  SSE2Pixels  AVX2Pixels  -           effects/beauty/cpu/beauty_rows.cpp,
 //                                                                           x86/beauty_rows_{sse2,avx2}.cpp
 // clang-format on
+// WebAssembly SIMD128: WASMOps, WASMOps16 and WASMPixels, in cpu/vec_wasm.h,
+// cpu/vec16_wasm.h and effects/beauty/cpu/wasm/beauty_rows_simd128.cpp.
 //
 // A new instruction set is a new column: with its sets (a header per kind
 // as vec_sse2.h, a pixel set beside the beauty rows) every row family

@@ -1,6 +1,8 @@
 #include "effects/shader_constants.h"
 
 #include <charconv>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace kelvo::video {
@@ -9,8 +11,22 @@ std::string shaderFloat(float value) {
     // The shortest text that reads back exactly, whatever the locale's
     // decimal point.
     char text[32];
+#if defined(__cpp_lib_to_chars)
     const std::to_chars_result end = std::to_chars(text, text + sizeof text, value);
     std::string out(text, end.ptr);
+#else
+    // libc++ before 14 has no float to_chars (Emscripten 3.1): the fewest
+    // significant digits that read back exactly, with a point for the
+    // locale's decimal separator.
+    std::string out;
+    for (int digits = 1; digits <= 9; ++digits) {
+        std::snprintf(text, sizeof text, "%.*g", digits, static_cast<double>(value));
+        out = text;
+        for (char& c : out)
+            if (c == ',') c = '.';
+        if (std::strtof(text, nullptr) == value) break;
+    }
+#endif
     if (out.find_first_of(".en") == std::string::npos) out += ".0";
     return out;
 }

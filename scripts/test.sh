@@ -9,7 +9,9 @@
 #      then the library built without GLFW, run once; and the build without
 #      OpenGL with every other option at its default, its tests and the same
 #      pictures as the full build's; then the same configuration cross-built
-#      for 64-bit ARM and its tests run under qemu-aarch64;
+#      for 64-bit ARM and its tests run under qemu-aarch64; then the
+#      WebAssembly builds (scripts/build-web.sh): the row harness and the
+#      JavaScript package's tests under node, the pages in headless Chromium;
 #   3. the whole suite under AddressSanitizer + UndefinedBehaviorSanitizer
 #      (the test programs and what they run are all that is built);
 #   4. the concurrency tests under ThreadSanitizer;
@@ -18,7 +20,7 @@
 # Set KELVO_QUICK=1 to stop after step 2.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-./scripts/install-deps.sh --arm64-cross
+./scripts/install-deps.sh --arm64-cross --web
 start=$SECONDS
 
 # Each step's budget in seconds: about a third above its time on a cold run
@@ -28,7 +30,7 @@ start=$SECONDS
 # fatal. The total is the hour the run must stay within as platforms join.
 declare -A budget=(
   [build]=250 [tests]=90 [portable]=30 [demo]=30 [fresh]=90 [xvfb]=60 [obs]=30
-  [noglfw]=75 [nogl]=200 [arm]=180 [asan]=780 [tsan]=150 [fuzz]=450 [soak]=90
+  [noglfw]=75 [nogl]=200 [arm]=180 [web]=1500 [asan]=780 [tsan]=150 [fuzz]=450 [soak]=90
 )
 total_budget=3600
 current="" current_start=0 report=""
@@ -152,6 +154,15 @@ for effects in "" "-e denoise,lowlight,color,beauty --matrix bt709"; do
   cmp <(qemu-aarch64 -L / build-arm64/tools/enhance/kelvo-enhance "${arm_demo[@]}" $effects) \
     <(./build-nogl/tools/enhance/kelvo-enhance "${arm_demo[@]}" $effects)
 done
+
+step web "WebAssembly: the row harness and the package under node, the pages in headless Chromium"
+# build-web/ is kept between runs: a second run rebuilds what changed. The
+# native tool of the build without OpenGL is the reference for the output.
+./scripts/build-web.sh --tests --threads
+for build in simd plain; do
+  node --no-experimental-fetch "build-web/$build/lib/web/kelvo_test_checkasm.js"
+done
+KELVO_ENHANCE=$PWD/build-nogl/tools/enhance/kelvo-enhance node --test web/test/
 
 step asan "AddressSanitizer + UndefinedBehaviorSanitizer"
 cmake -S . -B build-asan -G Ninja -DKELVO_WERROR=ON -DKELVO_BUILD_BENCH=OFF \

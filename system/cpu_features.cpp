@@ -8,7 +8,7 @@ namespace video {
 
 namespace {
 
-constexpr CpuFlags kAllCpuFlags = kCpuFlagSSE2 | kCpuFlagAVX2 | kCpuFlagNEON;
+constexpr CpuFlags kAllCpuFlags = kCpuFlagSSE2 | kCpuFlagAVX2 | kCpuFlagNEON | kCpuFlagSIMD128;
 
 }  // namespace
 

@@ -8,6 +8,7 @@
 //   "sse2"               up to SSE2
 //   "avx2"               up to AVX2
 //   "neon"               NEON (64-bit ARM)
+//   "simd128"            SIMD128 (WebAssembly)
 //   a number             the flag bits below (decimal or 0x hex)
 // Anything else also means portable rows only, so a mistyped mask can never
 // leave faster rows running than asked for.
@@ -31,6 +32,7 @@ enum : CpuFlags {
     kCpuFlagSSE2 = 1u << 0,
     kCpuFlagAVX2 = 1u << 1,
     kCpuFlagNEON = 1u << 2,
+    kCpuFlagSIMD128 = 1u << 3,
 };
 
 // Each level includes those before it on its architecture; rows of a level
@@ -44,6 +46,7 @@ constexpr CpuLevel kCpuLevels[] = {
     {"SSE2", kCpuFlagSSE2},
     {"AVX2", kCpuFlagSSE2 | kCpuFlagAVX2},
     {"NEON", kCpuFlagNEON},
+    {"SIMD128", kCpuFlagSIMD128},
 };
 
 // What the processor (and its operating system) runs, unmasked. Defined

@@ -47,7 +47,7 @@ void cover(const char* family, const char* row, const char* level) {
 
 // The mask's spellings, and the cap never exceeding what it names.
 TEST(CpuMask, NamesLevelsNumbersAndFallsBackToPortable) {
-    constexpr CpuFlags kAll = kCpuFlagSSE2 | kCpuFlagAVX2 | kCpuFlagNEON;
+    constexpr CpuFlags kAll = kCpuFlagSSE2 | kCpuFlagAVX2 | kCpuFlagNEON | kCpuFlagSIMD128;
     const struct {
         const char* text;
         CpuFlags cap;
@@ -61,6 +61,7 @@ TEST(CpuMask, NamesLevelsNumbersAndFallsBackToPortable) {
         {"sse2", kCpuFlagSSE2},
         {"AVX2", kCpuFlagSSE2 | kCpuFlagAVX2},
         {"neon", kCpuFlagNEON},
+        {"SIMD128", kCpuFlagSIMD128},
         {"0x1", kCpuFlagSSE2},
         {"2", kCpuFlagAVX2},
         {"0xffff", kAll},

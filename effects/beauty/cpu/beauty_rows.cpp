@@ -110,8 +110,9 @@ struct ScalarPixels {
     using Ops = ScalarOps;
     using Weights = uint32_t;
     static constexpr int kLanes = 1;
-    static constexpr bool kWindowPicks = false;
-    static constexpr bool kRoundingMultiply = false;
+    // Read only by `if constexpr`, which clang 14 does not count as a use.
+    [[maybe_unused]] static constexpr bool kWindowPicks = false;
+    [[maybe_unused]] static constexpr bool kRoundingMultiply = false;
 
     static uint32_t bits(F a) {
         uint32_t b;

@@ -1,0 +1,28 @@
+// SIMD128 denoiser kernels, from the lane-set kernels.
+#include "denoise/wasm/denoise_rows_wasm.h"
+
+#include "cpu/vec16_wasm.h"
+#include "denoise/denoiser_filter_kernel.h"
+
+namespace kelvo {
+namespace video {
+
+void CopyBlock16x16_SIMD128(const uint8_t* src, int srcStride, uint8_t* dst, int dstStride) {
+    copyBlock16x16Rows<WASMOps16>(src, srcStride, dst, dstStride);
+}
+
+uint32_t Variance16x8_SIMD128(const uint8_t* a, int aStride, const uint8_t* b, int bStride,
+                           uint32_t* sse) {
+    return variance16x8Rows<WASMOps16>(a, aStride, b, bStride, sse);
+}
+
+BlockDecision DenoiseBlock_SIMD128(const uint8_t* reference, int referenceStride, uint8_t* out,
+                                int outStride, const uint8_t* source, int sourceStride, int motion,
+                                int strong, int* sumDiff) {
+    return denoiseBlockRows<WASMOps16>(reference, referenceStride, out, outStride, source,
+                                       sourceStride, motion, strong, sumDiff);
+}
+
+}  // namespace video
+}  // namespace kelvo
+
