@@ -3,6 +3,7 @@
 
 #include "effects/lowlight/cpu/lowlight_enhance_kernel.h"
 #include "effects/lowlight/lowlight_model.h"
+#include "system/portable_math.h"
 
 namespace kelvo {
 namespace video {
@@ -11,13 +12,13 @@ void fillLowlightGainTable(float logMean, LowlightGainTable& table) {
     // yNew = knee ln(1 + y / k) / ln(1 + knee / k), k = logMean / scale: the
     // curve meets the identity at the knee, above which luma is left alone.
     const double k = static_cast<double>(logMean) / kLowlightLogMeanScale;
-    const double scale = kLowlightKnee / std::log1p(kLowlightKnee / k);
+    const double scale = kLowlightKnee / portable_math::log1p(kLowlightKnee / k);
     constexpr int n = LowlightGainTable::kSteps;
     float gain[n + 1];
     gain[0] = static_cast<float>(scale / k);  // the limit at black
     for (int i = 1; i <= n; ++i) {
         const double y = static_cast<double>(i) / n;
-        gain[i] = static_cast<float>(scale * std::log1p(y / k) / y);
+        gain[i] = static_cast<float>(scale * portable_math::log1p(y / k) / y);
     }
     auto bits = [](float v) {
         uint32_t b;
