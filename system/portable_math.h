@@ -1,5 +1,5 @@
 // log, log1p, exp and pow in double from IEEE additions, multiplications
-// and divisions alone (frexp, ldexp and floor are exact), so that the tables
+// and divisions alone (and exponent bits set directly), so that the tables
 // they feed hold the same bits on every processor and C library: each libm
 // rounds its last bit its own way, and a table entry that lands the other
 // side of a float's rounding changes pictures. Within a few units in the
@@ -9,7 +9,8 @@
 // them too.
 #pragma once
 
-#include <cmath>
+#include <cstdint>
+#include <cstring>
 
 namespace kelvo {
 namespace video {
@@ -20,6 +21,17 @@ namespace {
 // exact for the exponents of a double.
 constexpr double kLn2High = 6.93147180369123816490e-01;
 constexpr double kLn2Low = 1.90821492927058770002e-10;
+
+inline uint64_t bitsOf(double x) {
+    uint64_t b;
+    std::memcpy(&b, &x, sizeof b);
+    return b;
+}
+inline double fromBits(uint64_t b) {
+    double x;
+    std::memcpy(&x, &b, sizeof x);
+    return x;
+}
 
 // Series coefficients, evaluated by the compiler in IEEE double.
 struct Coefficients {
@@ -44,8 +56,10 @@ inline double twiceAtanh(double s) {
 
 // Natural logarithm of a positive normal x.
 inline double log(double x) {
-    int e = 0;
-    double m = std::frexp(x, &e);  // x = m 2^e, 0.5 <= m < 1
+    // x = m 2^e, 0.5 <= m < 1.
+    const uint64_t b = bitsOf(x);
+    int e = static_cast<int>((b >> 52) & 0x7ff) - 1022;
+    double m = fromBits((b & ~(uint64_t{0x7ff} << 52)) | uint64_t{1022} << 52);
     if (m < 0.70710678118654752440) {
         m *= 2.0;
         --e;
@@ -62,12 +76,15 @@ inline double log1p(double x) {
 
 // e^x for |x| < 700.
 inline double exp(double x) {
-    const double k = std::floor(x * 1.44269504088896338700 + 0.5);
+    // k = floor(x / ln 2 + 1 / 2), r = x - k ln 2.
+    const double t = x * 1.44269504088896338700 + 0.5;
+    double k = static_cast<double>(static_cast<int64_t>(t));
+    if (k > t) k -= 1.0;
     const double r = (x - k * kLn2High) - k * kLn2Low;  // |r| <= 0.35
     // Taylor series to r^17 / 17!, below 2^-60 for such r.
     double sum = kCoefficients.inverseFact[17];
     for (int n = 16; n >= 0; --n) sum = kCoefficients.inverseFact[n] + r * sum;
-    return std::ldexp(sum, static_cast<int>(k));
+    return sum * fromBits(static_cast<uint64_t>(static_cast<int64_t>(k) + 1023) << 52);
 }
 
 // x^y for a positive normal x.

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <algorithm>
 
+#include "system/portable_math.h"
+
 namespace kelvo {
 namespace video {
 
