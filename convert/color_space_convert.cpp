@@ -31,13 +31,31 @@ inline void storeUV(const int* mean, const PackedRowCoeffs& c, uint8_t* u, uint8
 using PackedConverter = int (*)(const uint8_t*, int, uint8_t*, int, uint8_t*, int, uint8_t*, int,
                                 int, int, int, int);
 
+int RGBAToI420IgnoringCodes(const uint8_t* src, int srcStride, uint8_t* dstY, int dstStrideY,
+                            uint8_t* dstU, int dstStrideU, uint8_t* dstV, int dstStrideV, int width,
+                            int height, int, int) {
+    return RGBAToI420BT601(src, srcStride, dstY, dstStrideY, dstU, dstStrideU, dstV, dstStrideV,
+                           width, height);
+}
+
 }  // namespace
 
 PackedRowCoeffs packedRowCoeffs(PackedOrder order, const YUVFixedCoeffs& k) {
     // Byte offsets of R, G and B.
-    const int r = order == PackedOrder::kABGR ? 0 : order == PackedOrder::kARGB ? 2 : 1;
-    const int g = order == PackedOrder::kBGRA ? 2 : 1;
-    const int b = order == PackedOrder::kABGR ? 2 : order == PackedOrder::kARGB ? 0 : 3;
+    int r = 0, g = 1, b = 2;
+    switch (order) {
+        case PackedOrder::kABGR:
+            break;
+        case PackedOrder::kARGB:
+            r = 2, b = 0;
+            break;
+        case PackedOrder::kBGRA:
+            r = 1, g = 2, b = 3;
+            break;
+        case PackedOrder::kRGBA:
+            r = 3, g = 2, b = 1;
+            break;
+    }
     PackedRowCoeffs c{};
     c.y[r] = k.yR;
     c.y[g] = k.yG;
@@ -138,6 +156,12 @@ int packedToI420WithRows(PackedOrder order, const PackedRows& rows, const uint8_
     return 0;
 }
 
+int RGBAToI420BT601(const uint8_t* src, int srcStride, uint8_t* dstY, int dstStrideY, uint8_t* dstU,
+                    int dstStrideU, uint8_t* dstV, int dstStrideV, int width, int height) {
+    return packedToI420WithRows(PackedOrder::kRGBA, packedRows(), src, srcStride, dstY, dstStrideY,
+                                dstU, dstStrideU, dstV, dstStrideV, width, height, 0, 4);
+}
+
 int ABGRToI420ColorSpace(const uint8_t* src, int srcStride, uint8_t* dstY, int dstStrideY,
                          uint8_t* dstU, int dstStrideU, uint8_t* dstV, int dstStrideV, int width,
                          int height, int colorRange, int colorMatrix) {
@@ -177,6 +201,9 @@ int ConvertToI420ColorSpace(const uint8_t* sample, size_t sample_size, uint8_t* 
             break;
         case libyuv::FOURCC_BGRA:
             convert = BGRAToI420ColorSpace;
+            break;
+        case libyuv::FOURCC_RGBA:
+            convert = RGBAToI420IgnoringCodes;
             break;
         default:
             return libyuv::ConvertToI420(

@@ -36,13 +36,20 @@ int ARGBToI420ColorSpace(const uint8_t* src, int srcStride, uint8_t* dstY, int d
 int BGRAToI420ColorSpace(const uint8_t* src, int srcStride, uint8_t* dstY, int dstStrideY,
                          uint8_t* dstU, int dstStrideU, uint8_t* dstV, int dstStrideV, int width,
                          int height, int colorRange, int colorMatrix);
+// libyuv's RGBA, pixel bytes A, B, G, R, with BT.601 limited as libyuv's
+// RGBAToI420 takes it, in the rows above: its luma is libyuv's, its chroma
+// may round one level apart, and it is the same on every processor, where
+// libyuv's chroma rounds differently on x86 and elsewhere.
+int RGBAToI420BT601(const uint8_t* src, int srcStride, uint8_t* dstY, int dstStrideY, uint8_t* dstU,
+                    int dstStrideU, uint8_t* dstV, int dstStrideV, int width, int height);
 
 // libyuv::ConvertToI420 (same arguments, cropping, rotation and results) with
 // a colour range and matrix for the packed formats: FOURCC_ABGR, FOURCC_ARGB
-// and FOURCC_BGRA go to the converters above, every other FourCC (RGBA
-// included) to libyuv::ConvertToI420 unchanged.
+// and FOURCC_BGRA go to the converters above, FOURCC_RGBA to RGBAToI420BT601
+// whatever the codes, every other FourCC to libyuv::ConvertToI420
+// unchanged.
 //
-// For the three packed formats the crop must lie inside the source and
+// For the four packed formats the crop must lie inside the source and
 // sample_size must cover the rows the crop reads (4 bytes per pixel, rows
 // 4 x src_width apart); otherwise −1 and nothing is written. With a
 // rotation, or when dst_y is the sample, the conversion goes through a

@@ -29,9 +29,10 @@ struct PackedRowCoeffs {
 };
 
 // Byte orders of packed pixels, named as libyuv names them: kABGR holds
-// bytes R, G, B, A (the RGBA8 of the CPU backend), kARGB B, G, R, A and
-// kBGRA A, R, G, B.
-enum class PackedOrder { kABGR, kARGB, kBGRA };
+// bytes R, G, B, A (the RGBA8 of the CPU backend, and what numpy, OpenCV
+// and WebCodecs call RGBA), kARGB B, G, R, A, kBGRA A, R, G, B and kRGBA
+// A, B, G, R.
+enum class PackedOrder { kABGR, kARGB, kBGRA, kRGBA };
 
 // The weights of `k` at the byte positions of `order`.
 PackedRowCoeffs packedRowCoeffs(PackedOrder order, const YUVFixedCoeffs& k);

@@ -200,9 +200,9 @@ int convertBufferToFrame(int videoType, const uint8_t* buffer, int cropX, int cr
         dstWidth = frame.height();
         dstHeight = frame.width();
     }
-    // libyuv converts RGBA with BT.601 limited whatever the codes say; the
-    // frame must carry the codes of what its planes hold, or the chain would
-    // decode them with another matrix.
+    // RGBA is converted with BT.601 limited whatever the codes say, as libyuv
+    // converts it; the frame must carry the codes of what its planes hold, or
+    // the chain would decode them with another matrix.
     const bool libyuvRgba = videoType == kVideoTypeRGBA;
     frame.colorRange = libyuvRgba ? 0 : colorRange;
     frame.colorMatrix = libyuvRgba ? 4 : colorMatrix;
@@ -315,8 +315,7 @@ int BufferRoundTrip::toFrame(const PlaneBuffer& picture, I420VideoFrame& frame, 
     if (planeBufferFault(picture) != nullptr || frame.width() != w || frame.height() != h ||
         !planesHoldPicture(frame, w, h))
         return -1;
-    // As convertBufferToFrame: libyuv's RGBA is BT.601 limited whatever the
-    // codes say.
+    // As convertBufferToFrame: RGBA is BT.601 limited whatever the codes say.
     const bool libyuvRgba = type == kVideoTypeRGBA;
     frame.colorRange = libyuvRgba ? 0 : colorRange;
     frame.colorMatrix = libyuvRgba ? 4 : colorMatrix;
@@ -347,7 +346,7 @@ int BufferRoundTrip::toFrame(const PlaneBuffer& picture, I420VideoFrame& frame, 
             result = libyuv::NV21ToI420(src[0], s[0], src[1], s[1], y, sy, u, su, v, sv, w, h);
             break;
         case kVideoTypeRGBA:
-            result = libyuv::RGBAToI420(src[0], s[0], y, sy, u, su, v, sv, w, h);
+            result = RGBAToI420BT601(src[0], s[0], y, sy, u, su, v, sv, w, h);
             break;
         case kVideoTypeARGB:
             result = ARGBToI420ColorSpace(src[0], s[0], y, sy, u, su, v, sv, w, h, colorRange,

@@ -7,10 +7,11 @@
 //   kind                  portable      SSE2        AVX2        NEON        defined in
 //   32-bit float/int      ScalarOps     SSE2Ops     AVX2Ops     NEONOps     cpu/vec.h, vec_sse2.h,
 //                                                                           vec_avx2.h, vec_neon.h
-//   16-bit integer        ScalarOps16   SSE2Ops16   AVX2Ops16   -           cpu/vec16.h, vec16_sse2.h,
-//                                                                           vec16_avx2.h
-//   RGBA8 pixels          ScalarPixels  SSE2Pixels  AVX2Pixels  -           effects/beauty/cpu/beauty_rows.cpp,
-//                                                                           x86/beauty_rows_{sse2,avx2}.cpp
+//   16-bit integer        ScalarOps16   SSE2Ops16   AVX2Ops16   NEONOps16   cpu/vec16.h, vec16_sse2.h,
+//                                                                           vec16_avx2.h, vec16_neon.h
+//   RGBA8 pixels          ScalarPixels  SSE2Pixels  AVX2Pixels  NEONPixels  effects/beauty/cpu/beauty_rows.cpp,
+//                                                                           x86/beauty_rows_{sse2,avx2}.cpp,
+//                                                                           arm/beauty_rows_neon.cpp
 // clang-format on
 // WebAssembly SIMD128: WASMOps, WASMOps16 and WASMPixels, in cpu/vec_wasm.h,
 // cpu/vec16_wasm.h and effects/beauty/cpu/wasm/beauty_rows_simd128.cpp.

@@ -1,8 +1,9 @@
 // Lane operations on 16-bit integers for the fixed-point row kernels, in the
-// manner of vec.h: ScalarOps16 here (the portable rows), SSE2Ops16 and
-// AVX2Ops16 in vec16_sse2.h / vec16_avx2.h. Lanes hold values that never
-// leave 0..65535 (unsigned operations) or -32768..32767 (signed ones), so
-// the scalar set, which computes in int32_t, gives the same results.
+// manner of vec.h: ScalarOps16 here (the portable rows), SSE2Ops16,
+// AVX2Ops16 and NEONOps16 in vec16_sse2.h, vec16_avx2.h and vec16_neon.h.
+// Lanes hold values that never leave 0..65535 (unsigned operations) or
+// -32768..32767 (signed ones), so the scalar set, which computes in
+// int32_t, gives the same results.
 //
 // Beside the N 16-bit lanes V, each set has a byte vector B of 2N 8-bit
 // lanes in the same register, for rows that compare and saturate bytes

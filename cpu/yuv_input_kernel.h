@@ -1,5 +1,5 @@
 // The YUV input rows, written once over the lane operations of vec16.h.
-// Included by the portable, SSE2 and AVX2 row files only.
+// Included by the portable and instruction-set row files only.
 #pragma once
 
 #include "cpu/vec16.h"

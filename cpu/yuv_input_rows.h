@@ -1,8 +1,8 @@
 // Row functions of the YUV input conversion (cpu/yuv_input.h), in 8-bit
 // fixed point as the texture sampler filters: chroma texel rows blended
 // across to every picture column, then one output row of RGBA8 from the
-// two luma and chroma rows the sampler blends down. Portable, SSE2 and AVX2
-// rows give identical bytes; the fast rows may run only where cpuFlags()
+// two luma and chroma rows the sampler blends down. Portable and
+// instruction-set rows give identical bytes; the fast rows may run only where cpuFlags()
 // has their instruction set.
 #pragma once
 

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "detect/brightness_detect_impl.h"
+#include "system/portable_math.h"
 
 namespace kelvo {
 namespace video {
@@ -58,8 +59,8 @@ void MeanAndShares(MetaDataFrameStats& s, int64_t pixels, int shift) {
     // The caller's bounds check keeps the plane, and so the count, in 32 bits.
     s.sampleCount = static_cast<uint32_t>(pixels >> (2 * shift));
     s.mean = s.sum / s.sampleCount;
-    s.logAverage =
-        static_cast<float>(std::exp(static_cast<double>(s.logSum) / (s.sampleCount * 1000.0)));
+    s.logAverage = static_cast<float>(
+        portable_math::exp(static_cast<double>(s.logSum) / (s.sampleCount * 1000.0)));
     float dark = 0.0f;
     for (int i = 0; i < 100; ++i) dark += static_cast<float>(s.histogram[i]);
     s.darkFraction = dark / static_cast<float>(s.sampleCount);

@@ -4,6 +4,7 @@
 
 #include "effects/lut_loader.h"
 #include "effects/shader_constants.h"
+#include "system/portable_math.h"
 
 namespace kelvo {
 namespace video {
@@ -13,7 +14,7 @@ float colorEnhanceLowChromaGain() {
     // The meeting value (1 - t) t rounds to 0.1275f, the power to float as
     // well, and the quotient once more.
     const float meet = static_cast<float>((1.0 - t) * t);
-    const float power = static_cast<float>(std::pow(t, kColorEnhanceGamma));
+    const float power = static_cast<float>(portable_math::pow(t, kColorEnhanceGamma));
     return meet / power;
 }
 

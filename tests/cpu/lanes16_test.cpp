@@ -28,4 +28,21 @@ TEST(Lanes16, EveryOperationMatchesThePortableSet) {
 }  // namespace
 }  // namespace video
 }  // namespace kelvo
+#elif defined(__aarch64__)
+#include "cpu/lanes16_check.h"
+#include "cpu/vec16_neon.h"
+
+namespace kelvo {
+namespace video {
+namespace {
+
+TEST(Lanes16, EveryOperationMatchesThePortableSet) {
+    Lanes16Check neon;
+    checkLanes16<NEONOps16>(neon);
+    EXPECT_EQ(neon.failures, 0) << "NEON " << neon.first;
+}
+
+}  // namespace
+}  // namespace video
+}  // namespace kelvo
 #endif

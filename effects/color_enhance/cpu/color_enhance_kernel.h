@@ -1,5 +1,5 @@
 // The colour-enhancement row, written once over the lane operations of
-// vec.h. Included by the portable, SSE2 and AVX2 row files only.
+// vec.h. Included by the portable and instruction-set row files only.
 #pragma once
 
 #include <cmath>
@@ -10,6 +10,7 @@
 #include "cpu/vec.h"
 #include "effects/color_enhance/color_enhance_model.h"
 #include "effects/lut_loader.h"
+#include "system/portable_math.h"
 
 namespace kelvo {
 namespace video {
@@ -186,13 +187,15 @@ void colorEnhanceRow(const uint8_t* src, uint8_t* dst, int width, const ColorEnh
 
 // The sRGB-style encoding of the shader for linear value v, before it is
 // clamped; negative values mirror positive ones. In double for the tables'
-// level bounds; in float, close enough and quicker, for cubes.
+// level bounds; rounded to float for cubes.
 template <typename T>
 T unclippedEncoding(float v) {
     const float a = __builtin_fabsf(v);
     const T x = a <= kSrgbEncodeKnee
                     ? T(kSrgbEncodeSlope) * a
-                    : T(kSrgbEncodeScale) * std::pow(static_cast<T>(a), T(kSrgbEncodeExponent)) -
+                    : T(kSrgbEncodeScale) * static_cast<T>(portable_math::pow(
+                                                static_cast<double>(a),
+                                                static_cast<double>(T(kSrgbEncodeExponent)))) -
                           T(kSrgbEncodeOffset);
     return v < 0.0f ? -x : x;
 }

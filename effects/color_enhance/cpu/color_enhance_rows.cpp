@@ -4,6 +4,8 @@
 #include <cstring>
 #include <algorithm>
 
+#include "system/portable_math.h"
+
 namespace kelvo {
 namespace video {
 
@@ -36,11 +38,11 @@ struct Tables {
     Tables() {
         for (int i = 0; i < 256; ++i) {
             const float c = static_cast<float>(i) / 255.0f;
-            const double lin =
-                c <= kSrgbDecodeKnee
-                    ? static_cast<double>(c * kSrgbDecodeSlope)
-                    : std::pow(static_cast<double>(c * kSrgbDecodeScale + kSrgbDecodeOffset),
-                               kSrgbDecodeGamma);
+            const double lin = c <= kSrgbDecodeKnee
+                                   ? static_cast<double>(c * kSrgbDecodeSlope)
+                                   : portable_math::pow(static_cast<double>(c * kSrgbDecodeScale +
+                                                                            kSrgbDecodeOffset),
+                                                        kSrgbDecodeGamma);
             linear[i] = kXyzScale * static_cast<float>(lin);
         }
         // Non-negative floats order like their bit patterns: bisect those

@@ -3,6 +3,7 @@
 
 #include "effects/lowlight/cpu/lowlight_enhance_kernel.h"
 #include "effects/lowlight/lowlight_model.h"
+#include "system/portable_math.h"
 
 namespace kelvo {
 namespace video {
@@ -12,7 +13,7 @@ void fillLowlightGainTable(float logMean, float strength, float sharpen, float q
     // yNew = knee ln(1 + y / k) / ln(1 + knee / k), k = logMean / scale: the
     // curve meets the identity at the knee, above which luma is left alone.
     const double k = static_cast<double>(logMean) / kLowlightLogMeanScale;
-    const double scale = kLowlightKnee / std::log1p(kLowlightKnee / k);
+    const double scale = kLowlightKnee / portable_math::log1p(kLowlightKnee / k);
     constexpr int n = LowlightGainTable::kSteps;
     // Strength 1 takes the curve's own gains, untouched by the blend.
     const bool partial = strength < 1.0f;
@@ -22,7 +23,7 @@ void fillLowlightGainTable(float logMean, float strength, float sharpen, float q
     gain[0] = blend(scale / k);  // the limit at black
     for (int i = 1; i <= n; ++i) {
         const double y = static_cast<double>(i) / n;
-        gain[i] = blend(scale * std::log1p(y / k) / y);
+        gain[i] = blend(scale * portable_math::log1p(y / k) / y);
     }
     const bool scaled = sharpen < 1.0f;
     table.sharpenLow = scaled ? sharpen * kLowlightSharpenLow : kLowlightSharpenLow;

@@ -3,8 +3,10 @@
 namespace kelvo {
 namespace video {
 
+// Row by row, so that a row added to the table keeps its portable form here
+// until it has a NEON one.
 void lowlightRowsInitArch(LowlightRows& rows, CpuFlags flags) {
-    if (flags & kCpuFlagNEON) rows = {LowlightEnhanceRow_NEON};
+    if (flags & kCpuFlagNEON) rows.row = LowlightEnhanceRow_NEON;
 }
 
 }  // namespace video
