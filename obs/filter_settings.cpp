@@ -7,7 +7,7 @@
 namespace kelvo {
 namespace obs {
 
-using integration::kTuningInfo;
+using integration::tuningInfo;
 using integration::Settings;
 
 namespace {
@@ -35,8 +35,8 @@ obs_property_t* addMode(obs_properties_t* group, const char* name, const char* t
 }
 
 void addSlider(obs_properties_t* group, int t) {
-    obs_properties_add_float_slider(group, kTuningInfo[t].name, obs_module_text(kTuningText[t]),
-                                    kTuningInfo[t].min, kTuningInfo[t].max, 0.01);
+    obs_properties_add_float_slider(group, tuningInfo(t).name, obs_module_text(kTuningText[t]),
+                                    tuningInfo(t).min, tuningInfo(t).max, 0.01);
 }
 
 obs_properties_t* addGroup(obs_properties_t* props, const char* name, const char* text) {
@@ -55,11 +55,11 @@ void setDefaults(obs_data_t* data, DefaultBackend backend) {
     obs_data_set_default_string(data, kParams, "");
     obs_data_set_default_string(data, kBackend, backend == DefaultBackend::kCpu ? "cpu" : "gpu");
     for (int t = 0; t < integration::kTuningCount; ++t) {
-        if (kTuningInfo[t].integer)
-            obs_data_set_default_int(data, kTuningInfo[t].name,
+        if (tuningInfo(t).integer)
+            obs_data_set_default_int(data, tuningInfo(t).name,
                                      static_cast<long long>(s.tuning[t]));
         else
-            obs_data_set_default_double(data, kTuningInfo[t].name, s.tuning[t]);
+            obs_data_set_default_double(data, tuningInfo(t).name, s.tuning[t]);
     }
     obs_data_set_default_bool(data, kLowlightEnable, s.lowlightEnable);
     obs_data_set_default_int(data, kLowlightMode, s.lowlightMode);
@@ -94,7 +94,7 @@ obs_properties_t* makeProperties(bool withBackend) {
     obs_properties_add_bool(denoise, kDenoiseEnable, obs_module_text("Denoise.Enable"));
     addMode(denoise, kDenoiseMode, "Denoise.Mode");
     obs_property_t* level = obs_properties_add_list(
-        denoise, kTuningInfo[integration::kDenoiseLevel].name, obs_module_text("Denoise.Level"),
+        denoise, tuningInfo(integration::kDenoiseLevel).name, obs_module_text("Denoise.Level"),
         OBS_COMBO_TYPE_LIST, OBS_COMBO_FORMAT_INT);
     obs_property_list_add_int(level, obs_module_text("Denoise.Level.Normal"), 0);
     obs_property_list_add_int(level, obs_module_text("Denoise.Level.Smooth"), 1);
@@ -125,8 +125,8 @@ void readSettings(obs_data_t* data, FilterConfig* config, std::vector<std::strin
 
     s.tuningSet = 0;
     for (int t = 0; t < integration::kTuningCount; ++t) {
-        const char* name = kTuningInfo[t].name;
-        s.tuning[t] = kTuningInfo[t].integer ? static_cast<double>(obs_data_get_int(data, name))
+        const char* name = tuningInfo(t).name;
+        s.tuning[t] = tuningInfo(t).integer ? static_cast<double>(obs_data_get_int(data, name))
                                              : obs_data_get_double(data, name);
         if (obs_data_has_user_value(data, name)) s.tuningSet |= 1u << t;
     }

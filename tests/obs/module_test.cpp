@@ -34,7 +34,7 @@ TEST_F(ObsModule, DefaultsAreTheElements) {
                    {"color-strength", 0.5},    {"color-skin-protect", 1.0}};
     for (const auto& n : numbers)
         EXPECT_DOUBLE_EQ(obs_data_get_double(d, n.name), n.value) << n.name;
-    EXPECT_EQ(obs_data_get_int(d, "denoise-level"), 0);
+    EXPECT_EQ(obs_data_get_int(d, "denoise-level"), 2);
     EXPECT_EQ(obs_data_get_int(d, "denoise-mode"), 0);
     EXPECT_EQ(obs_data_get_int(d, "lowlight-mode"), 0);
     EXPECT_TRUE(obs_data_get_bool(d, "denoise-enable"));
