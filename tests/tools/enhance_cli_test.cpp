@@ -403,6 +403,43 @@ TEST_F(EnhanceCli, SitsInAnFfmpegPipe) {
     EXPECT_EQ(frames, 6);
 }
 
+// The dark-scene verdict lets go 10 s and 50 frames after the last dark
+// frame, counted in the clip's own time: the same frame at any processing
+// speed (the tool runs these clips far faster than their frame rate).
+TEST_F(EnhanceCli, DarkSceneVerdictEndsAtTheFrameTheClipsTimeSays) {
+    const struct {
+        const char* rate;
+        int frames;
+        int firstLit;  // the first frame judged not dark
+    } rows[] = {
+        {"F10:1", 140, 129},        // 10 s after frame 29
+        {"F1:1", 90, 80},           // 50 lit frames after it
+        {"F30000:1001", 340, 329},  // 10 s in whole milliseconds of 1001/30 ms frames
+    };
+    for (const auto& row : rows) {
+        std::string clip = std::string("YUV4MPEG2 W64 H48 ") + row.rate + " C420jpeg\n";
+        for (int f = 0; f < row.frames; ++f)
+            clip += "FRAME\n" + std::string(64 * 48, f < 30 ? '\x28' : '\xb4') +
+                    std::string(2 * 32 * 24, '\x80');
+        writeFile("clip.y4m", clip);
+        const CommandResult r = run(kTool + " --no-progress -e lowlight -i " + dir +
+                                    "/clip.y4m --stats " + dir + "/stats.jsonl");
+        ASSERT_EQ(r.status, 0) << r.output;
+        std::ifstream in(dir + "/stats.jsonl");
+        std::string line;
+        int frame = 0, firstLit = -1;
+        bool darkAtLastDarkFrame = false;
+        for (; std::getline(in, line); ++frame) {
+            const bool dark = line.find("\"dark_scene\":true") != std::string::npos;
+            if (frame == 29) darkAtLastDarkFrame = dark;
+            if (frame > 29 && !dark && firstLit < 0) firstLit = frame;
+        }
+        EXPECT_EQ(frame, row.frames) << row.rate;
+        EXPECT_TRUE(darkAtLastDarkFrame) << row.rate;
+        EXPECT_EQ(firstLit, row.firstLit) << row.rate;
+    }
+}
+
 TEST_F(EnhanceCli, ReadsFourTwoTwoFromAFileMadeByFfmpeg) {
     if (!haveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed";
     ASSERT_EQ(run("ffmpeg -v error -f lavfi -i testsrc2=size=120x90:rate=5 -frames:v 3 "
