@@ -152,7 +152,7 @@ const TuningInfo& tuningInfo(int t) {
             const SettingInfo* info = findSetting(m.key, m.member);
             // The names outlive the table: settingInfos() is never freed.
             rows.push_back(info ? TuningInfo{info->elementName.c_str(), info->min, info->max,
-                                              info->integer, info->integrationDefault}
+                                             info->integer, info->integrationDefault}
                                 : TuningInfo{m.member, 0, 1, false, 0});
         }
         return rows;

@@ -36,10 +36,10 @@ enum Tuning {
 // describes it (kelvo_settings_schema).
 struct SettingInfo {
     std::string key, member;
-    bool integer;               // switch or integer, else a number
-    double min, max;            // what the integrations offer
-    double libraryDefault;      // where the library starts
-    double integrationDefault;  // where the integrations start
+    bool integer;                      // switch or integer, else a number
+    double min, max;                   // what the integrations offer
+    double libraryDefault;             // where the library starts
+    double integrationDefault;         // where the integrations start
     std::string elementName, obsName;  // "" when the member has none
 };
 
@@ -79,8 +79,8 @@ std::string defaultDocument(int effect, std::string* key);
 // One parameter document per option key: each selected effect enabled (with
 // the automatic mode for low light and the denoiser, as kelvo-enhance does,
 // and the integrations' defaults), unselected ones disabled, then the
-// members of `params`, then the tuning values that were set. Keys of `params` outside the four effect groups are
-// passed on as given. `params` must have passed checkParams.
+// members of `params`, then the tuning values that were set. Keys of `params` outside the four
+// effect groups are passed on as given. `params` must have passed checkParams.
 std::vector<std::pair<std::string, std::string>> composeDocuments(const Settings& settings);
 
 // Where processFrame expects each plane of a contiguous buffer.

@@ -286,7 +286,8 @@ TEST(KelvoEnhanceFormats, PackedByteOrder) {
 }
 
 // Strides wider than the picture, planes apart, odd sizes: the element
-// repacks and gives what an unpadded frame gives, leaving the padding alone.
+// processes the planes where they lie and gives what an unpadded frame
+// gives, leaving the padding alone.
 TEST(KelvoEnhanceFormats, PaddedStrides) {
     struct Row {
         const char* format;
@@ -547,6 +548,43 @@ TEST(KelvoEnhanceStream, PostsFrameStatistics) {
     e.set("post-messages", "false");
     gst_buffer_unref(e.push(yuvBuffer(info)));
     EXPECT_EQ(e.count(GST_MESSAGE_ELEMENT), 0u);
+}
+
+// The automatic modes count the buffers' time: the dark-scene verdict lets
+// go 10 s and 50 frames after the last dark frame by the timestamps, however
+// fast the buffers come; a timestamp that loops back or seeks ahead counts
+// as no time passed.
+TEST(KelvoEnhanceStream, DarkSceneFollowsBufferTimestamps) {
+    const struct {
+        const char* what;
+        int64_t shiftMs;  // added to the timestamps from frame 60 on
+        int firstLit;
+    } rows[] = {
+        {"steady", 0, 129},
+        {"looped back", -6000, 130},
+        {"seeked ahead", 60000, 130},
+    };
+    const std::string c = caps("I420", 64, 48);
+    const GstVideoInfo info = infoOf(c);
+    for (const auto& row : rows) {
+        Element e("effects=lowlight post-messages=true");
+        e.setCaps(c);
+        int firstLit = -1;
+        for (int n = 0; n < 140 && firstLit < 0; ++n) {
+            GstBuffer* in = gst_buffer_new_allocate(nullptr, info.size, nullptr);
+            gst_buffer_memset(in, 0, 0x80, info.size);
+            gst_buffer_memset(in, 0, n < 30 ? 40 : 180, 64 * 48);
+            GST_BUFFER_PTS(in) = (n * 100 + (n >= 60 ? row.shiftMs : 0)) * GST_MSECOND;
+            gst_buffer_unref(e.push(in));
+            for (GstMessage* m : e.messages(GST_MESSAGE_ELEMENT)) {
+                gboolean dark = TRUE;
+                gst_structure_get_boolean(gst_message_get_structure(m), "dark-scene", &dark);
+                if (n > 29 && !dark) firstLit = n;
+                gst_message_unref(m);
+            }
+        }
+        EXPECT_EQ(firstLit, row.firstLit) << row.what;
+    }
 }
 
 // --- pipelines and tools -------------------------------------------------------

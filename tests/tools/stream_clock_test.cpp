@@ -43,8 +43,8 @@ TEST(StreamClock, FrameTimesFollowTheRateWithoutDrift) {
         {1, 30, -1, 0},
     };
     for (const auto& r : rows)
-        EXPECT_EQ(frameTimeUs(r.index, r.num, r.den), r.us) << r.index << " at " << r.num << "/"
-                                                            << r.den;
+        EXPECT_EQ(frameTimeUs(r.index, r.num, r.den), r.us)
+            << r.index << " at " << r.num << "/" << r.den;
 }
 
 }  // namespace

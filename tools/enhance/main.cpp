@@ -37,8 +37,7 @@ int usage(const std::string& message) {
 }
 
 // One JSON line of --stats. Fields the frame did not produce are null.
-void writeStatsLine(std::FILE* out, int frame, integration::Engine& engine, int result,
-                    double ms) {
+void writeStatsLine(std::FILE* out, int frame, integration::Engine& engine, int result, double ms) {
     std::fprintf(out, "{\"frame\":%d", frame);
     const kelvo_frame_stats s = engine.frameStats();
     if (s.valid) {
