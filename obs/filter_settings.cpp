@@ -7,8 +7,8 @@
 namespace kelvo {
 namespace obs {
 
-using integration::tuningInfo;
 using integration::Settings;
+using integration::tuningInfo;
 
 namespace {
 
@@ -56,8 +56,7 @@ void setDefaults(obs_data_t* data, DefaultBackend backend) {
     obs_data_set_default_string(data, kBackend, backend == DefaultBackend::kCpu ? "cpu" : "gpu");
     for (int t = 0; t < integration::kTuningCount; ++t) {
         if (tuningInfo(t).integer)
-            obs_data_set_default_int(data, tuningInfo(t).name,
-                                     static_cast<long long>(s.tuning[t]));
+            obs_data_set_default_int(data, tuningInfo(t).name, static_cast<long long>(s.tuning[t]));
         else
             obs_data_set_default_double(data, tuningInfo(t).name, s.tuning[t]);
     }
@@ -127,7 +126,7 @@ void readSettings(obs_data_t* data, FilterConfig* config, std::vector<std::strin
     for (int t = 0; t < integration::kTuningCount; ++t) {
         const char* name = tuningInfo(t).name;
         s.tuning[t] = tuningInfo(t).integer ? static_cast<double>(obs_data_get_int(data, name))
-                                             : obs_data_get_double(data, name);
+                                            : obs_data_get_double(data, name);
         if (obs_data_has_user_value(data, name)) s.tuningSet |= 1u << t;
     }
     s.lowlightEnable = obs_data_get_bool(data, kLowlightEnable);
