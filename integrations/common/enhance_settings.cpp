@@ -83,6 +83,9 @@ std::vector<SettingInfo> readSchema() {
         for (const auto& m : key["members"].GetArray()) {
             SettingInfo info;
             info.key = name(key["key"]);
+            info.effect = key.HasMember("effect_id") && key["effect_id"].IsInt()
+                              ? key["effect_id"].GetInt()
+                              : 0;
             info.member = name(m["name"]);
             info.integer = name(m["type"]) != "number";
             if (info.integer) {
@@ -103,17 +106,21 @@ std::vector<SettingInfo> readSchema() {
     return infos;
 }
 
-// The option keys of the four effects, in the order a frame's documents go.
+// The option keys the effects own, in the schema's order.
 struct Group {
     const char* key;
     int effect;
 };
-const Group kGroups[] = {
-    {"beauty_effect_option", KELVO_EFFECT_BEAUTY},
-    {"color_enhance_option", KELVO_EFFECT_COLOR},
-    {"video_denoiser_option", KELVO_EFFECT_DENOISE},
-    {"lowlight_enhance_option", KELVO_EFFECT_LOWLIGHT},
-};
+const std::vector<Group>& groups() {
+    static const std::vector<Group> list = [] {
+        std::vector<Group> g;
+        for (const SettingInfo& info : settingInfos())
+            if (info.effect > 0 && (g.empty() || info.key != g.back().key))
+                g.push_back({info.key.c_str(), info.effect});
+        return g;
+    }();
+    return list;
+}
 
 // The members whose integrations' default is not the library's; enable and
 // the modes are set from the selection and the typed settings.
@@ -165,7 +172,7 @@ Settings::Settings() {
 }
 
 std::string defaultDocument(int effect, std::string* key) {
-    for (const Group& g : kGroups) {
+    for (const Group& g : groups()) {
         if (g.effect != effect) continue;
         rapidjson::Document doc;
         doc.SetObject();
@@ -223,7 +230,7 @@ std::vector<std::pair<std::string, std::string>> composeDocuments(const Settings
     auto& alloc = params.GetAllocator();
 
     std::vector<std::pair<std::string, std::string>> docs;
-    for (const Group& g : kGroups) {
+    for (const Group& g : groups()) {
         rapidjson::Value doc(rapidjson::kObjectType);
         bool enable = selected(s.effects, g.effect);
         if (g.effect == KELVO_EFFECT_DENOISE) enable = enable && s.denoiseEnable;
@@ -255,7 +262,7 @@ std::vector<std::pair<std::string, std::string>> composeDocuments(const Settings
     }
     for (auto m = params.MemberBegin(); m != params.MemberEnd(); ++m) {
         const std::string key = m->name.GetString();
-        const bool group = std::any_of(std::begin(kGroups), std::end(kGroups),
+        const bool group = std::any_of(groups().begin(), groups().end(),
                                        [&](const Group& g) { return key == g.key; });
         if (!group) docs.emplace_back(key, toText(m->value));
     }

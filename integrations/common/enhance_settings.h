@@ -36,6 +36,7 @@ enum Tuning {
 // describes it (kelvo_settings_schema).
 struct SettingInfo {
     std::string key, member;
+    int effect;                        // the key's effect id; 0 for a key no effect owns
     bool integer;                      // switch or integer, else a number
     double min, max;                   // what the integrations offer
     double libraryDefault;             // where the library starts

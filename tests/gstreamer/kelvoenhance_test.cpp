@@ -587,6 +587,36 @@ TEST(KelvoEnhanceStream, DarkSceneFollowsBufferTimestamps) {
     }
 }
 
+// The typed properties start where the integrations start (denoiser level 2),
+// their declared defaults agreeing with the values the element reads back.
+TEST(KelvoEnhanceStream, PropertiesStartAtTheIntegrationsDefaults) {
+    const struct {
+        const char* name;
+        double value, max;
+    } rows[] = {
+        {"beauty-smoothness", 0.5, 1}, {"beauty-lightness", 0.3, 1}, {"color-skin-protect", 1, 1},
+        {"denoise-level", 2, 2},       {"denoise-mode", 0, 1},       {"lowlight-mode", 0, 1},
+    };
+    Element e;
+    GstElement* element = e.element();
+    for (const auto& row : rows) {
+        GParamSpec* spec = g_object_class_find_property(G_OBJECT_GET_CLASS(element), row.name);
+        ASSERT_NE(spec, nullptr) << row.name;
+        GValue value = G_VALUE_INIT;
+        g_value_init(&value, spec->value_type);
+        g_object_get_property(G_OBJECT(element), row.name, &value);
+        const bool integer = G_IS_PARAM_SPEC_INT(spec);
+        EXPECT_DOUBLE_EQ(integer ? g_value_get_int(&value) : g_value_get_double(&value), row.value)
+            << row.name;
+        EXPECT_TRUE(g_param_value_defaults(spec, &value)) << row.name;
+        EXPECT_DOUBLE_EQ(
+            integer ? G_PARAM_SPEC_INT(spec)->maximum : G_PARAM_SPEC_DOUBLE(spec)->maximum, row.max)
+            << row.name;
+        g_value_unset(&value);
+    }
+    gst_object_unref(element);
+}
+
 // --- pipelines and tools -------------------------------------------------------
 
 TEST(KelvoEnhancePipeline, TwoInstancesInOnePipeline) {
