@@ -48,6 +48,7 @@ enum {
     PROP_LOWLIGHT_MODE,
     PROP_DENOISE_ENABLE,
     PROP_DENOISE_MODE,
+    PROP_EXTRA_FIRST,  // then one per kelvo::gst::extraSettings()
 };
 static_assert(PROP_DENOISE_LEVEL - PROP_BEAUTY_SMOOTHNESS == kelvo::gst::kDenoiseLevel,
               "tuning properties follow kelvo::gst::Tuning");
@@ -292,9 +293,17 @@ void setProperty(GObject* object, guint id, const GValue* value, GParamSpec* psp
         case PROP_DENOISE_MODE:
             update(s.denoiseMode, g_value_get_int(value));
             break;
-        default:
-            G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
+        default: {
+            const size_t i = id - PROP_EXTRA_FIRST;
+            if (id < PROP_EXTRA_FIRST || i >= s.extra.size()) {
+                G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
+                break;
+            }
+            update(s.extra[i],
+                   G_VALUE_HOLDS_INT(value) ? g_value_get_int(value) : g_value_get_double(value));
+            update(s.extraSet, s.extraSet | uint64_t{1} << i);
             break;
+        }
     }
     if (changed) st.settingsDirty = true;
     const bool passthrough = s.effects.empty();
@@ -365,9 +374,16 @@ void getProperty(GObject* object, guint id, GValue* value, GParamSpec* pspec) {
         case PROP_DENOISE_MODE:
             g_value_set_int(value, s.denoiseMode);
             break;
-        default:
-            G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
+        default: {
+            const size_t i = id - PROP_EXTRA_FIRST;
+            if (id < PROP_EXTRA_FIRST || i >= s.extra.size())
+                G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
+            else if (G_VALUE_HOLDS_INT(value))
+                g_value_set_int(value, static_cast<int>(s.extra[i]));
+            else
+                g_value_set_double(value, s.extra[i]);
             break;
+        }
     }
     GST_OBJECT_UNLOCK(self);
 }
@@ -520,6 +536,28 @@ void installTuning(GObjectClass* klass, guint id, const char* nick, const char* 
             : g_param_spec_double(t.name, nick, blurb, t.min, t.max, t.defaultValue, flags));
 }
 
+// The schema's other members with an element property (an effect's level,
+// say), offered as they are described.
+void installExtras(GObjectClass* klass) {
+    const GParamFlags flags =
+        static_cast<GParamFlags>(G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS |
+                                 GST_PARAM_CONTROLLABLE | GST_PARAM_MUTABLE_PLAYING);
+    const auto& extras = kelvo::gst::extraSettings();
+    for (size_t i = 0; i < extras.size(); ++i) {
+        const kelvo::gst::SettingInfo& t = *extras[i];
+        // The schema's texts live as long as the library: static strings.
+        const char* name = t.elementName.c_str();
+        const char* blurb = t.summary.c_str();
+        g_object_class_install_property(
+            klass, PROP_EXTRA_FIRST + static_cast<guint>(i),
+            t.integer ? g_param_spec_int(name, name, blurb, static_cast<int>(t.min),
+                                         static_cast<int>(t.max),
+                                         static_cast<int>(t.integrationDefault), flags)
+                      : g_param_spec_double(name, name, blurb, t.min, t.max, t.integrationDefault,
+                                            flags));
+    }
+}
+
 // The offered range of a mode member, from the settings schema.
 int offeredMax(const char* key, const char* member) {
     const kelvo::gst::SettingInfo* info = kelvo::gst::findSetting(key, member);
@@ -659,6 +697,8 @@ static void gst_kelvo_enhance_class_init(GstKelvoEnhanceClass* klass) {
     installTuning(gobject, PROP_DENOISE_LEVEL, "Denoiser level",
                   "0: normal; 1: also smooths through the beauty effect when beauty is off; 2: "
                   "strong, also filters chroma");
+
+    installExtras(gobject);
 
     gst_element_class_set_static_metadata(
         element, "Kelvo video enhancement", "Filter/Effect/Video",

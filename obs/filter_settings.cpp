@@ -45,6 +45,28 @@ obs_properties_t* addGroup(obs_properties_t* props, const char* name, const char
     return group;
 }
 
+// The OBS setting of one of the schema's other members.
+const char* extraName(const integration::SettingInfo& info) {
+    return info.obsName.empty() ? info.elementName.c_str() : info.obsName.c_str();
+}
+
+// The schema's other members with a setting of their own, in their effect's
+// group, labelled by their locale key (the setting's name) when the locale
+// has one.
+void addExtras(obs_properties_t* group, const char* key) {
+    for (const integration::SettingInfo* info : integration::extraSettings()) {
+        if (info->key != key) continue;
+        const char* name = extraName(*info);
+        if (info->integer)
+            obs_properties_add_int_slider(group, name, obs_module_text(name),
+                                          static_cast<int>(info->min), static_cast<int>(info->max),
+                                          1);
+        else
+            obs_properties_add_float_slider(group, name, obs_module_text(name), info->min,
+                                            info->max, 0.01);
+    }
+}
+
 }  // namespace
 
 std::string FilterConfig::engineConfig() const { return "{\"backend\":\"" + backend + "\"}"; }
@@ -59,6 +81,14 @@ void setDefaults(obs_data_t* data, DefaultBackend backend) {
             obs_data_set_default_int(data, tuningInfo(t).name, static_cast<long long>(s.tuning[t]));
         else
             obs_data_set_default_double(data, tuningInfo(t).name, s.tuning[t]);
+    }
+    const auto& extras = integration::extraSettings();
+    for (size_t i = 0; i < extras.size(); ++i) {
+        if (extras[i]->integer)
+            obs_data_set_default_int(data, extraName(*extras[i]),
+                                     static_cast<long long>(s.extra[i]));
+        else
+            obs_data_set_default_double(data, extraName(*extras[i]), s.extra[i]);
     }
     obs_data_set_default_bool(data, kLowlightEnable, s.lowlightEnable);
     obs_data_set_default_int(data, kLowlightMode, s.lowlightMode);
@@ -83,12 +113,15 @@ obs_properties_t* makeProperties(bool withBackend) {
     obs_properties_t* beauty = addGroup(props, "group-beauty", "Beauty");
     for (int t = integration::kBeautySmoothness; t <= integration::kBeautySharpness; ++t)
         addSlider(beauty, t);
+    addExtras(beauty, "beauty_effect_option");
     obs_properties_t* color = addGroup(props, "group-color", "Color");
     addSlider(color, integration::kColorStrength);
     addSlider(color, integration::kColorSkinProtect);
+    addExtras(color, "color_enhance_option");
     obs_properties_t* lowlight = addGroup(props, "group-lowlight", "Lowlight");
     obs_properties_add_bool(lowlight, kLowlightEnable, obs_module_text("Lowlight.Enable"));
     addMode(lowlight, kLowlightMode, "Lowlight.Mode");
+    addExtras(lowlight, "lowlight_enhance_option");
     obs_properties_t* denoise = addGroup(props, "group-denoise", "Denoise");
     obs_properties_add_bool(denoise, kDenoiseEnable, obs_module_text("Denoise.Enable"));
     addMode(denoise, kDenoiseMode, "Denoise.Mode");
@@ -98,6 +131,7 @@ obs_properties_t* makeProperties(bool withBackend) {
     obs_property_list_add_int(level, obs_module_text("Denoise.Level.Normal"), 0);
     obs_property_list_add_int(level, obs_module_text("Denoise.Level.Smooth"), 1);
     obs_property_list_add_int(level, obs_module_text("Denoise.Level.Strong"), 2);
+    addExtras(denoise, "video_denoiser_option");
     return props;
 }
 
@@ -128,6 +162,14 @@ void readSettings(obs_data_t* data, FilterConfig* config, std::vector<std::strin
         s.tuning[t] = tuningInfo(t).integer ? static_cast<double>(obs_data_get_int(data, name))
                                             : obs_data_get_double(data, name);
         if (obs_data_has_user_value(data, name)) s.tuningSet |= 1u << t;
+    }
+    const auto& extras = integration::extraSettings();
+    s.extraSet = 0;
+    for (size_t i = 0; i < extras.size() && i < s.extra.size(); ++i) {
+        const char* name = extraName(*extras[i]);
+        s.extra[i] = extras[i]->integer ? static_cast<double>(obs_data_get_int(data, name))
+                                        : obs_data_get_double(data, name);
+        if (obs_data_has_user_value(data, name)) s.extraSet |= uint64_t{1} << i;
     }
     s.lowlightEnable = obs_data_get_bool(data, kLowlightEnable);
     s.lowlightMode = static_cast<int>(obs_data_get_int(data, kLowlightMode));

@@ -100,6 +100,7 @@ std::vector<SettingInfo> readSchema() {
             info.integrationDefault = number(m["integration_default"], info.libraryDefault);
             info.elementName = name(m["element_property"]);
             info.obsName = name(m["obs_setting"]);
+            info.summary = name(m["summary"]);
             infos.push_back(std::move(info));
         }
     }
@@ -167,8 +168,27 @@ const TuningInfo& tuningInfo(int t) {
     return table[static_cast<size_t>(t)];
 }
 
+const std::vector<const SettingInfo*>& extraSettings() {
+    static const std::vector<const SettingInfo*> list = [] {
+        std::vector<const SettingInfo*> extra;
+        for (const SettingInfo& info : settingInfos()) {
+            if (info.elementName.empty() || info.member == "enable" || info.member == "mode")
+                continue;
+            const bool tuning = std::any_of(std::begin(kTuningMembers), std::end(kTuningMembers),
+                                            [&](const TuningMember& m) {
+                                                return info.key == m.key && info.member == m.member;
+                                            });
+            // A set bit per value in Settings::extraSet.
+            if (!tuning && extra.size() < 64) extra.push_back(&info);
+        }
+        return extra;
+    }();
+    return list;
+}
+
 Settings::Settings() {
     for (int t = 0; t < kTuningCount; ++t) tuning[t] = tuningInfo(t).defaultValue;
+    for (const SettingInfo* info : extraSettings()) extra.push_back(info->integrationDefault);
 }
 
 std::string defaultDocument(int effect, std::string* key) {
@@ -249,6 +269,16 @@ std::vector<std::pair<std::string, std::string>> composeDocuments(const Settings
                 rapidjson::Value copy(m->value, alloc);
                 setMember(&doc, m->name.GetString(), copy, alloc);
             }
+        const auto& extra = extraSettings();
+        for (size_t i = 0; i < extra.size() && i < s.extra.size(); ++i) {
+            if (!(s.extraSet & (uint64_t{1} << i)) || extra[i]->key != g.key) continue;
+            rapidjson::Value v;
+            if (extra[i]->integer)
+                v.SetInt(static_cast<int>(s.extra[i]));
+            else
+                v.SetDouble(s.extra[i]);
+            setMember(&doc, extra[i]->member.c_str(), v, alloc);
+        }
         for (int t = 0; t < kTuningCount; ++t) {
             if (!(s.tuningSet & (1u << t)) || std::string(kTuningMembers[t].key) != g.key) continue;
             rapidjson::Value v;

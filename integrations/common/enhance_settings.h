@@ -42,6 +42,7 @@ struct SettingInfo {
     double libraryDefault;             // where the library starts
     double integrationDefault;         // where the integrations start
     std::string elementName, obsName;  // "" when the member has none
+    std::string summary;
 };
 
 // Every member of every option key, read once from the schema; empty when
@@ -60,6 +61,11 @@ struct TuningInfo {
 };
 const TuningInfo& tuningInfo(int tuning);
 
+// The members with an element property or OBS setting of their own beyond
+// the tuning values, the enables and the modes (an effect's level, say):
+// offered as typed settings from the schema alone.
+const std::vector<const SettingInfo*>& extraSettings();
+
 struct Settings {
     Settings();
     std::vector<int> effects;
@@ -70,6 +76,10 @@ struct Settings {
     int denoiseMode = 0;
     double tuning[kTuningCount];  // the integrations' defaults
     uint32_t tuningSet = 0;
+    // Values of extraSettings(), in its order; as a tuning value, each goes
+    // to the engine once set (bit in `extraSet`).
+    std::vector<double> extra;
+    uint64_t extraSet = 0;
 };
 
 // The document kelvo-enhance gives a selected effect before the caller's
@@ -80,8 +90,8 @@ std::string defaultDocument(int effect, std::string* key);
 // One parameter document per option key: each selected effect enabled (with
 // the automatic mode for low light and the denoiser, as kelvo-enhance does,
 // and the integrations' defaults), unselected ones disabled, then the
-// members of `params`, then the tuning values that were set. Keys of `params` outside the four
-// effect groups are passed on as given. `params` must have passed checkParams.
+// members of `params`, then the tuning and extra values that were set. Keys of `params` outside the
+// four effect groups are passed on as given. `params` must have passed checkParams.
 std::vector<std::pair<std::string, std::string>> composeDocuments(const Settings& settings);
 
 // Where processFrame expects each plane of a contiguous buffer.

@@ -14,6 +14,9 @@
 #include <string>
 #include <vector>
 
+#include <rapidjson/document.h>
+
+#include "kelvo/kelvo.h"
 #include "kelvo/video_process_engine.h"
 
 namespace {
@@ -587,33 +590,49 @@ TEST(KelvoEnhanceStream, DarkSceneFollowsBufferTimestamps) {
     }
 }
 
-// The typed properties start where the integrations start (denoiser level 2),
-// their declared defaults agreeing with the values the element reads back.
-TEST(KelvoEnhanceStream, PropertiesStartAtTheIntegrationsDefaults) {
-    const struct {
-        const char* name;
-        double value, max;
-    } rows[] = {
-        {"beauty-smoothness", 0.5, 1}, {"beauty-lightness", 0.3, 1}, {"color-skin-protect", 1, 1},
-        {"denoise-level", 2, 2},       {"denoise-mode", 0, 1},       {"lowlight-mode", 0, 1},
-    };
-    Element e;
+// Every member the settings schema gives an element property is one, with
+// the schema's type, offered maximum and integrations' default, and reads
+// back that default (the denoiser's level: 2).
+TEST(KelvoEnhanceStream, PropertiesFollowTheSettingsSchema) {
+    rapidjson::Document schema;
+    schema.Parse(kelvo_settings_schema());
+    ASSERT_TRUE(schema.IsObject());
+    Element e("effects=color");
     GstElement* element = e.element();
-    for (const auto& row : rows) {
-        GParamSpec* spec = g_object_class_find_property(G_OBJECT_GET_CLASS(element), row.name);
-        ASSERT_NE(spec, nullptr) << row.name;
-        GValue value = G_VALUE_INIT;
-        g_value_init(&value, spec->value_type);
-        g_object_get_property(G_OBJECT(element), row.name, &value);
-        const bool integer = G_IS_PARAM_SPEC_INT(spec);
-        EXPECT_DOUBLE_EQ(integer ? g_value_get_int(&value) : g_value_get_double(&value), row.value)
-            << row.name;
-        EXPECT_TRUE(g_param_value_defaults(spec, &value)) << row.name;
-        EXPECT_DOUBLE_EQ(
-            integer ? G_PARAM_SPEC_INT(spec)->maximum : G_PARAM_SPEC_DOUBLE(spec)->maximum, row.max)
-            << row.name;
-        g_value_unset(&value);
-    }
+    int checked = 0;
+    for (const auto& key : schema["keys"].GetArray())
+        for (const auto& m : key["members"].GetArray()) {
+            if (!m["element_property"].IsString()) continue;
+            const char* name = m["element_property"].GetString();
+            GParamSpec* spec = g_object_class_find_property(G_OBJECT_GET_CLASS(element), name);
+            ASSERT_NE(spec, nullptr) << name;
+            const double def = m["integration_default"].GetDouble();
+            GValue value = G_VALUE_INIT;
+            g_value_init(&value, spec->value_type);
+            g_object_get_property(G_OBJECT(element), name, &value);
+            EXPECT_TRUE(g_param_value_defaults(spec, &value)) << name;
+            double got = 0, max = 1;
+            if (G_IS_PARAM_SPEC_BOOLEAN(spec)) {
+                got = g_value_get_boolean(&value);
+            } else if (G_IS_PARAM_SPEC_INT(spec)) {
+                EXPECT_STRNE(m["type"].GetString(), "number") << name;
+                got = g_value_get_int(&value);
+                max = G_PARAM_SPEC_INT(spec)->maximum;
+            } else {
+                ASSERT_TRUE(G_IS_PARAM_SPEC_DOUBLE(spec)) << name;
+                EXPECT_STREQ(m["type"].GetString(), "number") << name;
+                got = g_value_get_double(&value);
+                max = G_PARAM_SPEC_DOUBLE(spec)->maximum;
+            }
+            EXPECT_NEAR(got, def, 1e-6) << name;
+            EXPECT_NEAR(max, m["offered_maximum"].GetDouble(), 1e-6) << name;
+            if (std::strcmp(name, "denoise-level") == 0) {
+                EXPECT_EQ(got, 2);
+            }
+            g_value_unset(&value);
+            ++checked;
+        }
+    EXPECT_GE(checked, 11);
     gst_object_unref(element);
 }
 
