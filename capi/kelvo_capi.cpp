@@ -24,6 +24,7 @@
 #include "engine/parameter_store.h"
 #include "engine/video_process_engine_impl.h"
 #include "frame/numbering.h"
+#include "kelvo/metadata_frame_stats.h"
 #include "kelvo/version.h"
 #include "kelvo/video_process_engine.h"
 #include "render/effect_descriptor.h"
@@ -51,11 +52,24 @@ public:
         } catch (...) {
         }
     }
-    void onDetectionResult(int, int, const std::shared_ptr<IMetaDataInfo>&) override {}
+    // The detector refills its record in place: the values are copied.
+    void onDetectionResult(int result, int kind,
+                           const std::shared_ptr<IMetaDataInfo>& record) override {
+        const auto* s = dynamic_cast<const kelvo::video::MetaDataFrameStats*>(record.get());
+        if (result != 0 || kind != kelvo::video::kMetadataKindFrameStats || s == nullptr) return;
+        stats.valid = 1;
+        stats.mean = s->mean;
+        stats.log_mean = s->logAverage;
+        stats.dark_share = s->darkFraction;
+        stats.median = s->median;
+        stats.low_percentile = s->percentile5;
+        stats.deviation = s->standardDeviation;
+    }
     void onEffectResult(int, int) override {}
     void onProcessResult(int) override {}
 
     std::vector<LogLine> lines;
+    kelvo_frame_stats stats{};  // of the last frame processed
 };
 
 }  // namespace
@@ -66,6 +80,9 @@ struct kelvo_engine {
     std::unique_ptr<VideoProcessEngineImpl> engine;
     kelvo_log_fn callback = nullptr;
     void* user = nullptr;
+    // What kelvo_create logged (the backend it chose, why it failed over),
+    // for the first callback set: none can be set before.
+    std::vector<LogLine> createLines;
 };
 
 namespace {
@@ -388,7 +405,13 @@ int kelvo_create(const char* config, kelvo_engine** engine) {
         delete handle;
         return fail(KELVO_ERR_FAILED, kelvo::video::currentExceptionText());
     }
-    const int result = call(handle, [&](VideoProcessEngineImpl& e) { return e.init(config); });
+    const int result = call(handle, [&](VideoProcessEngineImpl& e) {
+        const int r = e.init(config);
+        handle->createLines = handle->observer.lines;
+        // Only an initialised engine hands its observer the detections.
+        e.setObserver(&handle->observer);
+        return r;
+    });
     if (result != KELVO_OK) {
         try {
             delete handle;
@@ -412,6 +435,10 @@ int kelvo_set_log_callback(kelvo_engine* engine, kelvo_log_fn callback, void* us
     return call(engine, [&](VideoProcessEngineImpl&) -> int {
         engine->callback = callback;
         engine->user = user;
+        if (callback != nullptr && !engine->createLines.empty()) {
+            engine->observer.lines = std::move(engine->createLines);
+            engine->createLines.clear();
+        }
         return KELVO_OK;
     });
 }
@@ -485,6 +512,7 @@ int kelvo_get_info(kelvo_engine* engine, const char* key, char* text, size_t cap
 
 int kelvo_process(kelvo_engine* engine, const kelvo_frame* frame) {
     return call(engine, [&](VideoProcessEngineImpl& e) -> int {
+        engine->observer.stats.valid = 0;
         if (frame == nullptr) return fail(KELVO_ERR_INVALID_ARGUMENT, "frame is NULL");
         if (frame->size != sizeof(kelvo_frame))
             return fail(KELVO_ERR_INVALID_ARGUMENT, "kelvo_frame: unknown size");
@@ -514,6 +542,16 @@ int kelvo_process(kelvo_engine* engine, const kelvo_frame* frame) {
             e.processPlanes(picture, frame->color_matrix, frame->color_range, timeMs);
         if (mapping->swapRedBlue) swapRedBlue(picture);
         return result;
+    });
+}
+
+int kelvo_get_frame_stats(kelvo_engine* engine, kelvo_frame_stats* stats) {
+    return call(engine, [&](VideoProcessEngineImpl&) -> int {
+        if (stats == nullptr || stats->size != sizeof(kelvo_frame_stats))
+            return fail(KELVO_ERR_INVALID_ARGUMENT, "kelvo_frame_stats: NULL or unknown size");
+        *stats = engine->observer.stats;
+        stats->size = sizeof(kelvo_frame_stats);
+        return KELVO_OK;
     });
 }
 

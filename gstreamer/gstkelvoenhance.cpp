@@ -1,7 +1,6 @@
 #include "gstkelvoenhance.h"
 
 #include <gst/video/video.h>
-#include <libyuv/planar_functions.h>
 
 #include <cstring>
 #include <exception>
@@ -13,9 +12,9 @@
 #include <vector>
 
 #include "effect_names.h"
+#include "engine_client.h"
 #include "enhance_settings.h"
 #include "exception_text.h"
-#include "kelvo/metadata_frame_stats.h"
 #include "kelvo/video_process_engine.h"
 
 namespace kelvo {
@@ -28,12 +27,9 @@ GST_DEBUG_CATEGORY_STATIC(kelvo_enhance_debug);
 namespace {
 
 using namespace kelvo::video;
-using kelvo::gst::PlaneLayout;
 using kelvo::gst::Settings;
 
 enum Backend { kBackendAuto, kBackendGpu, kBackendCpu };
-
-const char kRejectedPrefix[] = "setParameter rejected";
 
 enum {
     PROP_0,
@@ -52,56 +48,10 @@ enum {
     PROP_LOWLIGHT_MODE,
     PROP_DENOISE_ENABLE,
     PROP_DENOISE_MODE,
+    PROP_EXTRA_FIRST,  // then one per kelvo::gst::extraSettings()
 };
 static_assert(PROP_DENOISE_LEVEL - PROP_BEAUTY_SMOOTHNESS == kelvo::gst::kDenoiseLevel,
               "tuning properties follow kelvo::gst::Tuning");
-
-// Brightness record of the frame being processed, copied because the
-// detector refills its record in place.
-struct FrameStats {
-    bool valid = false;
-    uint32_t mean = 0;
-    double logAverage = 0;
-    double darkFraction = 0;
-    int median = 0;
-    int percentile5 = 0;
-};
-
-class Observer : public IVideoProcessObserver {
-public:
-    explicit Observer(GstElement* element) : element_(element) {}
-    void onInitialized(int) override {}
-    void onLog(int level, const char* message) override {
-        if (level == kLogError) {
-            if (std::strncmp(message, kRejectedPrefix, sizeof kRejectedPrefix - 1) == 0)
-                rejections.emplace_back(message);
-            else
-                GST_WARNING_OBJECT(element_, "engine: %s", message);
-        } else if (level == kLogInfo) {
-            GST_INFO_OBJECT(element_, "engine: %s", message);
-        } else {
-            GST_LOG_OBJECT(element_, "engine: %s", message);
-        }
-    }
-    void onDetectionResult(int result, int, const std::shared_ptr<IMetaDataInfo>& record) override {
-        if (result != 0 || !record || record->metadataKind != kMetadataKindFrameStats) return;
-        const auto& r = static_cast<const MetaDataFrameStats&>(*record);
-        stats.valid = true;
-        stats.mean = r.mean;
-        stats.logAverage = r.logAverage;
-        stats.darkFraction = r.darkFraction;
-        stats.median = r.median;
-        stats.percentile5 = r.percentile5;
-    }
-    void onEffectResult(int, int) override {}
-    void onProcessResult(int) override {}
-
-    std::vector<std::string> rejections;
-    FrameStats stats;
-
-private:
-    GstElement* element_;
-};
 
 // Everything the element keeps besides its GObject part.
 struct State {
@@ -117,16 +67,14 @@ struct State {
     std::string refusedEffects, refusedParams;
 
     // Streaming thread only (and start/stop, which do not overlap it).
-    std::unique_ptr<IVideoProcessEngine> engine;
-    std::unique_ptr<Observer> observer;
+    kelvo::integration::Engine engine;
     std::vector<int> effects;                               // selection the engine holds
     std::vector<std::pair<std::string, std::string>> sent;  // documents the engine holds
     std::vector<std::string> warned;  // rejections already posted for these documents
     int format = 0, width = 0, height = 0, matrix = -1, range = -1;
-    PlaneLayout layout[3] = {};
-    int planeCount = 0;
-    size_t frameSize = 0;
-    std::vector<uint8_t> repack;  // contiguous copy for frames whose layout differs
+    // Buffer timestamps to the engine's time; the monotonic clock for
+    // buffers without one.
+    kelvo::integration::StreamClock clock;
     int lastResult = 0;
 };
 
@@ -146,26 +94,25 @@ namespace {
 const char kCaps[] =
     GST_VIDEO_CAPS_MAKE(KELVO_FORMATS) ", width = (int) [ 1, 16384 ], height = (int) [ 1, 16384 ]";
 
-// GStreamer names packed formats by byte order, the library by the channels
-// of a little-endian word.
+// GStreamer and the C interface both name packed formats by byte order.
 int pixelFormat(GstVideoFormat f) {
     switch (f) {
         case GST_VIDEO_FORMAT_I420:
-            return kPixelFormatI420;
+            return KELVO_FORMAT_I420;
         case GST_VIDEO_FORMAT_YV12:
-            return kPixelFormatYV12;
+            return KELVO_FORMAT_YV12;
         case GST_VIDEO_FORMAT_NV12:
-            return kPixelFormatNV12;
+            return KELVO_FORMAT_NV12;
         case GST_VIDEO_FORMAT_NV21:
-            return kPixelFormatNV21;
+            return KELVO_FORMAT_NV21;
         case GST_VIDEO_FORMAT_Y42B:
-            return kPixelFormatI422;
+            return KELVO_FORMAT_I422;
         case GST_VIDEO_FORMAT_ABGR:
-            return kPixelFormatRGBA;
+            return KELVO_FORMAT_ABGR;
         case GST_VIDEO_FORMAT_BGRA:
-            return kPixelFormatARGB;
+            return KELVO_FORMAT_BGRA;
         case GST_VIDEO_FORMAT_ARGB:
-            return kPixelFormatBGRA;
+            return KELVO_FORMAT_ARGB;
         default:
             return 0;
     }
@@ -210,17 +157,17 @@ const char* backendName(Backend b) {
 
 State& state(gpointer object) { return *GST_KELVO_ENHANCE(object)->state; }
 
-void postRejections(GstKelvoEnhance* self) {
+// Posts each refused member once while the same documents stand.
+void postRejections(GstKelvoEnhance* self, const std::vector<std::string>& rejections) {
     State& st = *self->state;
-    for (const std::string& r : st.observer->rejections) {
+    for (const std::string& r : rejections) {
         bool seen = false;
         for (const std::string& w : st.warned) seen = seen || w == r;
         if (seen) continue;
         GST_ELEMENT_WARNING(self, LIBRARY, SETTINGS, ("The engine rejected a setting"),
-                            ("%s", r.c_str()));
+                            ("setParameter rejected: %s", r.c_str()));
         st.warned.push_back(r);
     }
-    st.observer->rejections.clear();
 }
 
 // Hands the engine what changed since the last frame. Allocates only when a
@@ -238,27 +185,28 @@ void applySettings(GstKelvoEnhance* self) {
 
     if (settings.effects.empty()) return;  // passthrough; the engine keeps its selection
     if (settings.effects != st.effects) {
-        const int r = st.engine->setVideoEffects(settings.effects);
+        const int r = st.engine.setEffects(settings.effects);
         if (r != 0)
             GST_ELEMENT_WARNING(self, LIBRARY, SETTINGS, ("Cannot select the effects"),
                                 ("setVideoEffects returned %d", r));
         st.effects = settings.effects;
     }
     const auto docs = kelvo::gst::composeDocuments(settings);
+    st.warned.clear();
+    std::vector<std::string> rejections;
     for (const auto& doc : docs) {
         bool same = false;
         for (const auto& old : st.sent) same = same || old == doc;
         if (same) continue;
         GST_DEBUG_OBJECT(self, "%s: %s", doc.first.c_str(), doc.second.c_str());
-        const int r = st.engine->setParameter(doc.first.c_str(), doc.second.c_str());
+        const int r = st.engine.setParameter(doc.first, doc.second, &rejections);
         if (r != 0)
             GST_ELEMENT_WARNING(
                 self, LIBRARY, SETTINGS, ("The engine rejected a setting"),
                 ("setParameter(%s, %s) returned %d", doc.first.c_str(), doc.second.c_str(), r));
+        postRejections(self, rejections);
     }
     st.sent = docs;
-    st.warned.clear();
-    postRejections(self);
 }
 
 void postStats(GstKelvoEnhance* self, GstBuffer* buffer) {
@@ -270,44 +218,16 @@ void postStats(GstKelvoEnhance* self, GstBuffer* buffer) {
         gst_segment_to_stream_time(&trans->segment, GST_FORMAT_TIME, ts), "running-time",
         G_TYPE_UINT64, gst_segment_to_running_time(&trans->segment, GST_FORMAT_TIME, ts),
         "duration", G_TYPE_UINT64, GST_BUFFER_DURATION(buffer), nullptr);
-    const FrameStats& f = st.observer->stats;
+    const kelvo_frame_stats f = st.engine.frameStats();
     if (f.valid)
         gst_structure_set(s, "mean-luma", G_TYPE_UINT, f.mean, "log-mean-luma", G_TYPE_DOUBLE,
-                          f.logAverage, "dark-share", G_TYPE_DOUBLE, f.darkFraction, "median",
-                          G_TYPE_INT, f.median, "low-percentile", G_TYPE_INT, f.percentile5,
+                          f.log_mean, "dark-share", G_TYPE_DOUBLE, f.dark_share, "median",
+                          G_TYPE_INT, f.median, "low-percentile", G_TYPE_INT, f.low_percentile,
                           nullptr);
     // "" (not known) counts as false.
-    const char* dark = st.engine->getInfo("dark_scene");
-    const char* noisy = st.engine->getInfo("noisy");
-    gst_structure_set(s, "dark-scene", G_TYPE_BOOLEAN, dark && std::strcmp(dark, "1") == 0, "noisy",
-                      G_TYPE_BOOLEAN, noisy && std::strcmp(noisy, "1") == 0, nullptr);
+    gst_structure_set(s, "dark-scene", G_TYPE_BOOLEAN, st.engine.info("dark_scene") == "1", "noisy",
+                      G_TYPE_BOOLEAN, st.engine.info("noisy") == "1", nullptr);
     gst_element_post_message(GST_ELEMENT(self), gst_message_new_element(GST_OBJECT(self), s));
-}
-
-// True when the mapped frame already is the contiguous buffer processFrame
-// expects, so it can be processed where it lies.
-bool contiguous(const GstVideoFrame* frame, const State& st) {
-    const auto base = reinterpret_cast<uintptr_t>(GST_VIDEO_FRAME_PLANE_DATA(frame, 0));
-    for (int i = 0; i < st.planeCount; ++i)
-        if (reinterpret_cast<uintptr_t>(GST_VIDEO_FRAME_PLANE_DATA(frame, i)) !=
-                base + st.layout[i].offset ||
-            GST_VIDEO_FRAME_PLANE_STRIDE(frame, i) != st.layout[i].stride)
-            return false;
-    const auto mapped = reinterpret_cast<uintptr_t>(frame->map[0].data);
-    return base >= mapped && base - mapped + st.frameSize <= frame->map[0].size;
-}
-
-void copyPlanes(GstVideoFrame* frame, State& st, bool toRepack) {
-    for (int i = 0; i < st.planeCount; ++i) {
-        auto* plane = static_cast<uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(frame, i));
-        const int stride = GST_VIDEO_FRAME_PLANE_STRIDE(frame, i);
-        uint8_t* packed = st.repack.data() + st.layout[i].offset;
-        const int rowBytes = st.layout[i].stride, rows = st.layout[i].rows;
-        if (toRepack)
-            libyuv::CopyPlane(plane, stride, packed, rowBytes, rowBytes, rows);
-        else
-            libyuv::CopyPlane(packed, rowBytes, plane, stride, rowBytes, rows);
-    }
 }
 
 // --- GObject ---------------------------------------------------------------
@@ -373,9 +293,17 @@ void setProperty(GObject* object, guint id, const GValue* value, GParamSpec* psp
         case PROP_DENOISE_MODE:
             update(s.denoiseMode, g_value_get_int(value));
             break;
-        default:
-            G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
+        default: {
+            const size_t i = id - PROP_EXTRA_FIRST;
+            if (id < PROP_EXTRA_FIRST || i >= s.extra.size()) {
+                G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
+                break;
+            }
+            update(s.extra[i],
+                   G_VALUE_HOLDS_INT(value) ? g_value_get_int(value) : g_value_get_double(value));
+            update(s.extraSet, s.extraSet | uint64_t{1} << i);
             break;
+        }
     }
     if (changed) st.settingsDirty = true;
     const bool passthrough = s.effects.empty();
@@ -446,9 +374,16 @@ void getProperty(GObject* object, guint id, GValue* value, GParamSpec* pspec) {
         case PROP_DENOISE_MODE:
             g_value_set_int(value, s.denoiseMode);
             break;
-        default:
-            G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
+        default: {
+            const size_t i = id - PROP_EXTRA_FIRST;
+            if (id < PROP_EXTRA_FIRST || i >= s.extra.size())
+                G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
+            else if (G_VALUE_HOLDS_INT(value))
+                g_value_set_int(value, static_cast<int>(s.extra[i]));
+            else
+                g_value_set_double(value, s.extra[i]);
             break;
+        }
     }
     GST_OBJECT_UNLOCK(self);
 }
@@ -478,57 +413,44 @@ gboolean start(GstBaseTransform* trans) {
         return FALSE;
     }
 
-    st.engine.reset(createVideoProcessEngine(false));
-    if (!st.engine) {
-        GST_ELEMENT_ERROR(self, RESOURCE, NO_SPACE_LEFT, ("Cannot create the video engine"),
-                          (nullptr));
-        return FALSE;
-    }
     // The engine's own reason for a refused start, to put in the message.
-    struct InitObserver : Observer {
-        using Observer::Observer;
-        void onLog(int level, const char* message) override {
-            if (level == kLogError) reason = message;
-            Observer::onLog(level, message);
-        }
-        std::string reason;
-    } initObserver(GST_ELEMENT(self));
-    st.engine->setObserver(&initObserver);
-    const int r = st.engine->init(config.c_str());
-    st.engine->setObserver(nullptr);
+    std::string reason;
+    const int r = st.engine.create(config, &reason);
     if (r != 0) {
-        st.engine.reset();
         std::string why = "init returned " + std::to_string(r);
         if (r == -1)
             why += " (failure): no usable OpenGL 3.3 context";
         else if (r == -6)
             why += " (invalid argument)";
-        if (!initObserver.reason.empty()) why += ": " + initObserver.reason;
+        if (!reason.empty()) why += ": " + reason;
         GST_ELEMENT_ERROR(self, LIBRARY, INIT,
                           ("Cannot start the kelvo video engine: %s%s", why.c_str(),
                            gpuBackend ? "; set backend=auto (or cpu) to run on the CPU" : ""),
                           ("init(%s) returned %d", config.c_str(), r));
         return FALSE;
     }
-    GST_INFO_OBJECT(self, "%s backend, renderer %s", st.engine->getInfo("backend"),
-                    st.engine->getInfo("renderer"));
-    // After init, so that the detector reports its statistics to it too.
-    st.observer.reset(new Observer(GST_ELEMENT(self)));
-    st.engine->setObserver(st.observer.get());
+    GstElement* element = GST_ELEMENT(self);
+    // Refused settings come back as data, not as these lines.
+    st.engine.setLog([element](int level, const char* message) {
+        if (level == KELVO_LOG_ERROR)
+            GST_WARNING_OBJECT(element, "engine: %s", message);
+        else if (level == KELVO_LOG_INFO)
+            GST_INFO_OBJECT(element, "engine: %s", message);
+        else
+            GST_LOG_OBJECT(element, "engine: %s", message);
+    });
+    GST_INFO_OBJECT(self, "%s backend, renderer %s", st.engine.info("backend").c_str(),
+                    st.engine.info("renderer").c_str());
     st.effects.clear();
     st.sent.clear();
     st.warned.clear();
+    st.clock.reset();
     st.lastResult = 0;
     return TRUE;
 }
 
 gboolean stop(GstBaseTransform* trans) {
-    State& st = state(trans);
-    if (st.engine) st.engine->release();
-    st.engine.reset();
-    st.observer.reset();
-    st.repack.clear();
-    st.repack.shrink_to_fit();
+    state(trans).engine.destroy();
     return TRUE;
 }
 
@@ -545,7 +467,6 @@ gboolean setInfo(GstVideoFilter* filter, GstCaps*, GstVideoInfo* info, GstCaps*,
     st.format = format;
     st.width = GST_VIDEO_INFO_WIDTH(info);
     st.height = GST_VIDEO_INFO_HEIGHT(info);
-    st.planeCount = kelvo::gst::planeLayout(format, st.width, st.height, st.layout, &st.frameSize);
     if (GST_VIDEO_INFO_IS_YUV(info)) {
         st.matrix = matrixCode(info->colorimetry.matrix);
         // GStreamer's YUV is limited range unless stated.
@@ -565,28 +486,31 @@ gboolean setInfo(GstVideoFilter* filter, GstCaps*, GstVideoInfo* info, GstCaps*,
 GstFlowReturn transformFrameIp(GstVideoFilter* filter, GstVideoFrame* frame) {
     GstKelvoEnhance* self = GST_KELVO_ENHANCE(filter);
     State& st = *self->state;
-    if (!st.engine || st.planeCount == 0) return GST_FLOW_NOT_NEGOTIATED;
+    if (!st.engine.valid() || st.format == 0) return GST_FLOW_NOT_NEGOTIATED;
     applySettings(self);
     if (st.effects.empty()) return GST_FLOW_OK;
 
-    const bool inPlace = contiguous(frame, st);
-    uint8_t* data = static_cast<uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(frame, 0));
-    if (!inPlace) {
-        if (st.repack.size() < st.frameSize) st.repack.resize(st.frameSize);
-        copyPlanes(frame, st, true);
-        data = st.repack.data();
+    // Processed where the frame lies, whatever its strides and plane offsets.
+    kelvo_frame picture =
+        kelvo::integration::makeFrame(st.format, st.width, st.height, st.matrix, st.range);
+    for (guint i = 0; i < GST_VIDEO_FRAME_N_PLANES(frame) && i < 3; ++i) {
+        picture.planes[i] = static_cast<uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(frame, i));
+        picture.strides[i] = GST_VIDEO_FRAME_PLANE_STRIDE(frame, i);
     }
-    st.observer->stats.valid = false;
-    const int r =
-        st.engine->processFrame(st.format, st.width, st.height, data,
-                                static_cast<int>(st.frameSize), 0, 0, st.matrix, st.range);
-    if (r == 0 && !inPlace) copyPlanes(frame, st, false);
-    postRejections(self);
+    // The automatic modes count the buffers' time, so that a file gives the
+    // same output at any speed.
+    const GstClockTime pts = GST_BUFFER_PTS(frame->buffer);
+    const int64_t sourceUs = GST_CLOCK_TIME_IS_VALID(pts)
+                                 ? static_cast<int64_t>(pts / GST_USECOND)
+                                 : static_cast<int64_t>(g_get_monotonic_time());
+    kelvo::integration::setFrameTime(&picture, st.clock.advance(sourceUs));
+    const int r = st.engine.process(picture);
     // No effect enabled is passthrough; other failures are reported once per
     // change of result and the frame goes on as it came.
     if (r != 0 && r != kResultNoEffectEnabled && r != st.lastResult)
-        GST_ELEMENT_WARNING(self, STREAM, FAILED, ("Video enhancement failed"),
-                            ("processFrame returned %d", r));
+        GST_ELEMENT_WARNING(
+            self, STREAM, FAILED, ("Video enhancement failed"),
+            ("kelvo_process returned %d: %s", r, kelvo::integration::Engine::lastError().c_str()));
     st.lastResult = r;
 
     GST_OBJECT_LOCK(self);
@@ -596,14 +520,48 @@ GstFlowReturn transformFrameIp(GstVideoFilter* filter, GstVideoFrame* frame) {
     return GST_FLOW_OK;
 }
 
-void installDouble(GObjectClass* klass, guint id, const char* name, const char* nick,
-                   const char* blurb, double def) {
+// A tuning value's property: name, range and default from the settings
+// schema.
+void installTuning(GObjectClass* klass, guint id, const char* nick, const char* blurb) {
+    const kelvo::gst::TuningInfo& t =
+        kelvo::gst::tuningInfo(static_cast<int>(id - PROP_BEAUTY_SMOOTHNESS));
+    const GParamFlags flags =
+        static_cast<GParamFlags>(G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS |
+                                 GST_PARAM_CONTROLLABLE | GST_PARAM_MUTABLE_PLAYING);
     g_object_class_install_property(
         klass, id,
-        g_param_spec_double(
-            name, nick, blurb, 0.0, 1.0, def,
-            static_cast<GParamFlags>(G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS |
-                                     GST_PARAM_CONTROLLABLE | GST_PARAM_MUTABLE_PLAYING)));
+        t.integer
+            ? g_param_spec_int(t.name, nick, blurb, static_cast<int>(t.min),
+                               static_cast<int>(t.max), static_cast<int>(t.defaultValue), flags)
+            : g_param_spec_double(t.name, nick, blurb, t.min, t.max, t.defaultValue, flags));
+}
+
+// The schema's other members with an element property (an effect's level,
+// say), offered as they are described.
+void installExtras(GObjectClass* klass) {
+    const GParamFlags flags =
+        static_cast<GParamFlags>(G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS |
+                                 GST_PARAM_CONTROLLABLE | GST_PARAM_MUTABLE_PLAYING);
+    const auto& extras = kelvo::gst::extraSettings();
+    for (size_t i = 0; i < extras.size(); ++i) {
+        const kelvo::gst::SettingInfo& t = *extras[i];
+        // The schema's texts live as long as the library: static strings.
+        const char* name = t.elementName.c_str();
+        const char* blurb = t.summary.c_str();
+        g_object_class_install_property(
+            klass, PROP_EXTRA_FIRST + static_cast<guint>(i),
+            t.integer ? g_param_spec_int(name, name, blurb, static_cast<int>(t.min),
+                                         static_cast<int>(t.max),
+                                         static_cast<int>(t.integrationDefault), flags)
+                      : g_param_spec_double(name, name, blurb, t.min, t.max, t.integrationDefault,
+                                            flags));
+    }
+}
+
+// The offered range of a mode member, from the settings schema.
+int offeredMax(const char* key, const char* member) {
+    const kelvo::gst::SettingInfo* info = kelvo::gst::findSetting(key, member);
+    return info ? static_cast<int>(info->max) : 1;
 }
 
 // GStreamer calls in from C: nothing thrown may cross into it. A callback
@@ -704,18 +662,18 @@ static void gst_kelvo_enhance_class_init(GstKelvoEnhanceClass* klass) {
                              "(mean-luma, log-mean-luma, dark-share, median, low-percentile when "
                              "brightness is measured; dark-scene, noisy)",
                              FALSE, kPlaying));
-    installDouble(gobject, PROP_BEAUTY_SMOOTHNESS, "beauty-smoothness", "Beauty smoothness",
-                  "Skin smoothing strength (beauty effect)", 0.5);
-    installDouble(gobject, PROP_BEAUTY_LIGHTNESS, "beauty-lightness", "Beauty lightness",
-                  "Skin whitening strength (beauty effect)", 0.3);
-    installDouble(gobject, PROP_BEAUTY_REDNESS, "beauty-redness", "Beauty redness",
-                  "Ruddy tint strength (beauty effect)", 0.3);
-    installDouble(gobject, PROP_BEAUTY_SHARPNESS, "beauty-sharpness", "Beauty sharpness",
-                  "Sharpening strength (beauty effect)", 0.3);
-    installDouble(gobject, PROP_COLOR_STRENGTH, "color-strength", "Colour strength",
-                  "Colour enhancement strength (color effect)", 0.5);
-    installDouble(gobject, PROP_COLOR_SKIN_PROTECT, "color-skin-protect", "Colour skin protection",
-                  "Share of the colour boost withheld on skin (color effect)", 1.0);
+    installTuning(gobject, PROP_BEAUTY_SMOOTHNESS, "Beauty smoothness",
+                  "Skin smoothing strength (beauty effect)");
+    installTuning(gobject, PROP_BEAUTY_LIGHTNESS, "Beauty lightness",
+                  "Skin whitening strength (beauty effect)");
+    installTuning(gobject, PROP_BEAUTY_REDNESS, "Beauty redness",
+                  "Ruddy tint strength (beauty effect)");
+    installTuning(gobject, PROP_BEAUTY_SHARPNESS, "Beauty sharpness",
+                  "Sharpening strength (beauty effect)");
+    installTuning(gobject, PROP_COLOR_STRENGTH, "Colour strength",
+                  "Colour enhancement strength (color effect)");
+    installTuning(gobject, PROP_COLOR_SKIN_PROTECT, "Colour skin protection",
+                  "Share of the colour boost withheld on skin (color effect)");
     g_object_class_install_property(
         gobject, PROP_LOWLIGHT_ENABLE,
         g_param_spec_boolean("lowlight-enable", "Low-light enable",
@@ -724,8 +682,8 @@ static void gst_kelvo_enhance_class_init(GstKelvoEnhanceClass* klass) {
     g_object_class_install_property(
         gobject, PROP_LOWLIGHT_MODE,
         g_param_spec_int("lowlight-mode", "Low-light mode",
-                         "0: automatic, only on dark scenes; 1: manual, always", 0, 1, 0,
-                         kControllable));
+                         "0: automatic, only on dark scenes; 1: manual, always", 0,
+                         offeredMax("lowlight_enhance_option", "mode"), 0, kControllable));
     g_object_class_install_property(
         gobject, PROP_DENOISE_ENABLE,
         g_param_spec_boolean("denoise-enable", "Denoiser enable",
@@ -734,15 +692,13 @@ static void gst_kelvo_enhance_class_init(GstKelvoEnhanceClass* klass) {
     g_object_class_install_property(
         gobject, PROP_DENOISE_MODE,
         g_param_spec_int("denoise-mode", "Denoiser mode",
-                         "0: automatic, only on noisy frames; 1: manual, always", 0, 1, 0,
-                         kControllable));
-    g_object_class_install_property(
-        gobject, PROP_DENOISE_LEVEL,
-        g_param_spec_int(
-            "denoise-level", "Denoiser level",
-            "0: normal; 1: also smooths through the beauty effect when beauty is off; 2: strong, "
-            "also filters chroma",
-            0, 2, 0, kControllable));
+                         "0: automatic, only on noisy frames; 1: manual, always", 0,
+                         offeredMax("video_denoiser_option", "mode"), 0, kControllable));
+    installTuning(gobject, PROP_DENOISE_LEVEL, "Denoiser level",
+                  "0: normal; 1: also smooths through the beauty effect when beauty is off; 2: "
+                  "strong, also filters chroma");
+
+    installExtras(gobject);
 
     gst_element_class_set_static_metadata(
         element, "Kelvo video enhancement", "Filter/Effect/Video",

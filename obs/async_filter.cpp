@@ -27,7 +27,7 @@ namespace {
 class AsyncFilter {
 public:
     AsyncFilter(obs_data_t* settings, obs_source_t* context)
-        : context_(context), session_(context, false) {
+        : context_(context), session_(context) {
         update(settings);
         worker_ = std::thread(&AsyncFilter::run, this);
     }
@@ -104,7 +104,7 @@ public:
 private:
     void run() {
         std::shared_ptr<const FilterConfig> applied;
-        video::IVideoProcessEngine* engine = nullptr;
+        integration::Engine* engine = nullptr;
         std::unique_lock<std::mutex> lock(mutex_);
         for (;;) {
             cv_.wait(lock, [this] { return quit_ || job_; });
@@ -117,7 +117,10 @@ private:
                     applied = config;
                     engine = session_.apply(*config);
                 }
-                if (engine) session_.noteResult(adapter_.process(*engine, frame));
+                // The automatic modes count the frames' own time.
+                if (engine)
+                    session_.noteResult(
+                        adapter_.process(*engine, frame, session_.frameTime(frame->timestamp)));
             } catch (const std::exception& e) {
                 // Out of memory in the adapter or the documents: this frame
                 // passes through, the settings are tried again with the next.
@@ -152,7 +155,7 @@ private:
     bool quit_ = false;
 
     // Worker thread only.
-    EngineSession session_;
+    FrameSession session_;
     FrameAdapter adapter_;
     std::thread worker_;
 };

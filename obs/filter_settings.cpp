@@ -7,8 +7,8 @@
 namespace kelvo {
 namespace obs {
 
-using integration::kTuningInfo;
 using integration::Settings;
+using integration::tuningInfo;
 
 namespace {
 
@@ -35,14 +35,36 @@ obs_property_t* addMode(obs_properties_t* group, const char* name, const char* t
 }
 
 void addSlider(obs_properties_t* group, int t) {
-    obs_properties_add_float_slider(group, kTuningInfo[t].name, obs_module_text(kTuningText[t]),
-                                    kTuningInfo[t].min, kTuningInfo[t].max, 0.01);
+    obs_properties_add_float_slider(group, tuningInfo(t).name, obs_module_text(kTuningText[t]),
+                                    tuningInfo(t).min, tuningInfo(t).max, 0.01);
 }
 
 obs_properties_t* addGroup(obs_properties_t* props, const char* name, const char* text) {
     obs_properties_t* group = obs_properties_create();
     obs_properties_add_group(props, name, obs_module_text(text), OBS_GROUP_NORMAL, group);
     return group;
+}
+
+// The OBS setting of one of the schema's other members.
+const char* extraName(const integration::SettingInfo& info) {
+    return info.obsName.empty() ? info.elementName.c_str() : info.obsName.c_str();
+}
+
+// The schema's other members with a setting of their own, in their effect's
+// group, labelled by their locale key (the setting's name) when the locale
+// has one.
+void addExtras(obs_properties_t* group, const char* key) {
+    for (const integration::SettingInfo* info : integration::extraSettings()) {
+        if (info->key != key) continue;
+        const char* name = extraName(*info);
+        if (info->integer)
+            obs_properties_add_int_slider(group, name, obs_module_text(name),
+                                          static_cast<int>(info->min), static_cast<int>(info->max),
+                                          1);
+        else
+            obs_properties_add_float_slider(group, name, obs_module_text(name), info->min,
+                                            info->max, 0.01);
+    }
 }
 
 }  // namespace
@@ -55,11 +77,18 @@ void setDefaults(obs_data_t* data, DefaultBackend backend) {
     obs_data_set_default_string(data, kParams, "");
     obs_data_set_default_string(data, kBackend, backend == DefaultBackend::kCpu ? "cpu" : "gpu");
     for (int t = 0; t < integration::kTuningCount; ++t) {
-        if (kTuningInfo[t].integer)
-            obs_data_set_default_int(data, kTuningInfo[t].name,
-                                     static_cast<long long>(s.tuning[t]));
+        if (tuningInfo(t).integer)
+            obs_data_set_default_int(data, tuningInfo(t).name, static_cast<long long>(s.tuning[t]));
         else
-            obs_data_set_default_double(data, kTuningInfo[t].name, s.tuning[t]);
+            obs_data_set_default_double(data, tuningInfo(t).name, s.tuning[t]);
+    }
+    const auto& extras = integration::extraSettings();
+    for (size_t i = 0; i < extras.size(); ++i) {
+        if (extras[i]->integer)
+            obs_data_set_default_int(data, extraName(*extras[i]),
+                                     static_cast<long long>(s.extra[i]));
+        else
+            obs_data_set_default_double(data, extraName(*extras[i]), s.extra[i]);
     }
     obs_data_set_default_bool(data, kLowlightEnable, s.lowlightEnable);
     obs_data_set_default_int(data, kLowlightMode, s.lowlightMode);
@@ -84,21 +113,25 @@ obs_properties_t* makeProperties(bool withBackend) {
     obs_properties_t* beauty = addGroup(props, "group-beauty", "Beauty");
     for (int t = integration::kBeautySmoothness; t <= integration::kBeautySharpness; ++t)
         addSlider(beauty, t);
+    addExtras(beauty, "beauty_effect_option");
     obs_properties_t* color = addGroup(props, "group-color", "Color");
     addSlider(color, integration::kColorStrength);
     addSlider(color, integration::kColorSkinProtect);
+    addExtras(color, "color_enhance_option");
     obs_properties_t* lowlight = addGroup(props, "group-lowlight", "Lowlight");
     obs_properties_add_bool(lowlight, kLowlightEnable, obs_module_text("Lowlight.Enable"));
     addMode(lowlight, kLowlightMode, "Lowlight.Mode");
+    addExtras(lowlight, "lowlight_enhance_option");
     obs_properties_t* denoise = addGroup(props, "group-denoise", "Denoise");
     obs_properties_add_bool(denoise, kDenoiseEnable, obs_module_text("Denoise.Enable"));
     addMode(denoise, kDenoiseMode, "Denoise.Mode");
     obs_property_t* level = obs_properties_add_list(
-        denoise, kTuningInfo[integration::kDenoiseLevel].name, obs_module_text("Denoise.Level"),
+        denoise, tuningInfo(integration::kDenoiseLevel).name, obs_module_text("Denoise.Level"),
         OBS_COMBO_TYPE_LIST, OBS_COMBO_FORMAT_INT);
     obs_property_list_add_int(level, obs_module_text("Denoise.Level.Normal"), 0);
     obs_property_list_add_int(level, obs_module_text("Denoise.Level.Smooth"), 1);
     obs_property_list_add_int(level, obs_module_text("Denoise.Level.Strong"), 2);
+    addExtras(denoise, "video_denoiser_option");
     return props;
 }
 
@@ -125,10 +158,18 @@ void readSettings(obs_data_t* data, FilterConfig* config, std::vector<std::strin
 
     s.tuningSet = 0;
     for (int t = 0; t < integration::kTuningCount; ++t) {
-        const char* name = kTuningInfo[t].name;
-        s.tuning[t] = kTuningInfo[t].integer ? static_cast<double>(obs_data_get_int(data, name))
-                                             : obs_data_get_double(data, name);
+        const char* name = tuningInfo(t).name;
+        s.tuning[t] = tuningInfo(t).integer ? static_cast<double>(obs_data_get_int(data, name))
+                                            : obs_data_get_double(data, name);
         if (obs_data_has_user_value(data, name)) s.tuningSet |= 1u << t;
+    }
+    const auto& extras = integration::extraSettings();
+    s.extraSet = 0;
+    for (size_t i = 0; i < extras.size() && i < s.extra.size(); ++i) {
+        const char* name = extraName(*extras[i]);
+        s.extra[i] = extras[i]->integer ? static_cast<double>(obs_data_get_int(data, name))
+                                        : obs_data_get_double(data, name);
+        if (obs_data_has_user_value(data, name)) s.extraSet |= uint64_t{1} << i;
     }
     s.lowlightEnable = obs_data_get_bool(data, kLowlightEnable);
     s.lowlightMode = static_cast<int>(obs_data_get_int(data, kLowlightMode));

@@ -1,44 +1,41 @@
 #include "frame_adapter.h"
 
 #include <libyuv/convert.h>
-#include <libyuv/convert_argb.h>
 #include <libyuv/convert_from.h>
-#include <libyuv/convert_from_argb.h>
 #include <libyuv/planar_functions.h>
 
 #include <cmath>
-#include <limits>
-
-#include "enhance_settings.h"
+#include <cstdint>
 
 namespace kelvo {
 namespace obs {
 
 using namespace kelvo::video;
-using integration::PlaneLayout;
 
 namespace {
 
-// The library's format for the frame's data, directly or after conversion.
+// The C interface's format for the frame's data, directly or after
+// conversion.
 int libraryFormat(video_format f) {
     switch (f) {
         case VIDEO_FORMAT_I420:
-            return kPixelFormatI420;
+            return KELVO_FORMAT_I420;
         case VIDEO_FORMAT_NV12:
-            return kPixelFormatNV12;
+            return KELVO_FORMAT_NV12;
         case VIDEO_FORMAT_I422:
         case VIDEO_FORMAT_YUY2:
         case VIDEO_FORMAT_UYVY:
         case VIDEO_FORMAT_YVYU:
-            return kPixelFormatI422;  // keeps all the chroma rows
+            return KELVO_FORMAT_I422;  // keeps all the chroma rows
         case VIDEO_FORMAT_I444:
-            return kPixelFormatI420;  // the engine works in 4:2:0 anyway
-        // OBS names packed formats by bytes in memory, the library by the
-        // channels of a little-endian word: OBS BGRA is the library's ARGB.
+            return KELVO_FORMAT_I420;  // the engine works in 4:2:0 anyway
+        // Both name packed formats by their bytes in memory; the X byte is
+        // alpha the engine leaves alone.
         case VIDEO_FORMAT_BGRA:
         case VIDEO_FORMAT_BGRX:
+            return KELVO_FORMAT_BGRA;
         case VIDEO_FORMAT_RGBA:
-            return kPixelFormatARGB;
+            return KELVO_FORMAT_RGBA;
         default:
             return 0;
     }
@@ -46,7 +43,43 @@ int libraryFormat(video_format f) {
 
 bool needsConversion(video_format f) {
     return f == VIDEO_FORMAT_YUY2 || f == VIDEO_FORMAT_UYVY || f == VIDEO_FORMAT_YVYU ||
-           f == VIDEO_FORMAT_I444 || f == VIDEO_FORMAT_RGBA;
+           f == VIDEO_FORMAT_I444;
+}
+
+// Rows and bytes per row of each plane of a tight picture in `format` (a
+// KELVO_FORMAT_...), and their offsets in one buffer; the plane count.
+int tightPlanes(int format, int w, int h, uint32_t rowBytes[3], uint32_t rows[3],
+                size_t offsets[3]) {
+    const uint32_t uw = static_cast<uint32_t>(w), uh = static_cast<uint32_t>(h);
+    const uint32_t cw = (uw + 1) / 2, ch = (uh + 1) / 2;
+    int n = 0;
+    switch (format) {
+        case KELVO_FORMAT_I420:
+            rowBytes[0] = uw, rows[0] = uh, rowBytes[1] = rowBytes[2] = cw, rows[1] = rows[2] = ch;
+            n = 3;
+            break;
+        case KELVO_FORMAT_I422:
+            rowBytes[0] = uw, rows[0] = uh, rowBytes[1] = rowBytes[2] = cw, rows[1] = rows[2] = uh;
+            n = 3;
+            break;
+        case KELVO_FORMAT_NV12:
+            rowBytes[0] = uw, rows[0] = uh, rowBytes[1] = 2 * cw, rows[1] = ch;
+            n = 2;
+            break;
+        case KELVO_FORMAT_BGRA:
+        case KELVO_FORMAT_RGBA:
+            rowBytes[0] = 4 * uw, rows[0] = uh;
+            n = 1;
+            break;
+        default:
+            return 0;
+    }
+    size_t at = 0;
+    for (int i = 0; i < n; ++i) {
+        offsets[i] = at;
+        at += static_cast<size_t>(rowBytes[i]) * rows[i];
+    }
+    return n;
 }
 
 // Bytes each row of each plane of the frame's own format holds; 0 planes
@@ -63,20 +96,12 @@ int framePlanes(const obs_source_frame& f, uint32_t rowBytes[3], uint32_t rows[3
         case VIDEO_FORMAT_I444:
             for (int i = 0; i < 3; ++i) rowBytes[i] = w, rows[i] = h;
             return 3;
-        case VIDEO_FORMAT_RGBA:
-            rowBytes[0] = 4 * w;
-            rows[0] = h;
-            return 1;
         default:
             break;
     }
-    PlaneLayout l[3];
-    size_t size = 0;
-    const int n = integration::planeLayout(libraryFormat(f.format), static_cast<int>(w),
-                                           static_cast<int>(h), l, &size);
-    for (int i = 0; i < n; ++i)
-        rowBytes[i] = static_cast<uint32_t>(l[i].stride), rows[i] = l[i].rows;
-    return n;
+    size_t offsets[3];
+    return tightPlanes(libraryFormat(f.format), static_cast<int>(w), static_cast<int>(h), rowBytes,
+                       rows, offsets);
 }
 
 bool sameMatrix(const float a[16], const float b[16]) {
@@ -121,41 +146,37 @@ Route frameRoute(const obs_source_frame& f) {
     uint32_t rowBytes[3], rows[3];
     const int n = framePlanes(f, rowBytes, rows);
     for (int i = 0; i < n; ++i)
-        if (!f.data[i] || f.linesize[i] < rowBytes[i]) return Route::kUnsupported;
-    if (needsConversion(f.format)) return Route::kConvert;
-    PlaneLayout l[3];
-    size_t size = 0;
-    integration::planeLayout(format, static_cast<int>(f.width), static_cast<int>(f.height), l,
-                             &size);
-    for (int i = 0; i < n; ++i)
-        if (f.data[i] != f.data[0] + l[i].offset ||
-            f.linesize[i] != static_cast<uint32_t>(l[i].stride))
-            return Route::kRepack;
-    return Route::kInPlace;
+        if (!f.data[i] || f.linesize[i] < rowBytes[i] || f.linesize[i] > INT32_MAX)
+            return Route::kUnsupported;
+    return needsConversion(f.format) ? Route::kConvert : Route::kInPlace;
 }
 
-bool FrameAdapter::prepare(const obs_source_frame& f, Input* in) {
+bool FrameAdapter::prepare(const obs_source_frame& f, kelvo_frame* in) {
     route_ = frameRoute(f);
     if (route_ == Route::kUnsupported) return false;
     const int w = static_cast<int>(f.width), h = static_cast<int>(f.height);
     const ColorCodes codes = frameColorCodes(f);
-    PlaneLayout l[3];
-    size_t size = 0;
-    const int n = integration::planeLayout(libraryFormat(f.format), w, h, l, &size);
-    *in = {libraryFormat(f.format),
-           w,
-           h,
-           f.data[0],
-           static_cast<int>(size),
-           codes.matrix,
-           codes.range};
-    if (route_ == Route::kInPlace) return true;
+    const int format = libraryFormat(f.format);
+    *in = integration::makeFrame(format, w, h, codes.matrix, codes.range);
+    if (route_ == Route::kInPlace) {
+        for (int i = 0; i < 3; ++i) {
+            in->planes[i] = f.data[i];
+            in->strides[i] = static_cast<int>(f.linesize[i]);
+        }
+        return true;
+    }
 
+    uint32_t rowBytes[3], rows[3];
+    size_t offsets[3];
+    const int n = tightPlanes(format, w, h, rowBytes, rows, offsets);
+    const size_t size = offsets[n - 1] + static_cast<size_t>(rowBytes[n - 1]) * rows[n - 1];
     if (buffer_.size() < size) buffer_.resize(size);
-    uint8_t* b = buffer_.data();
-    in->data = b;
-    uint8_t *y = b + l[0].offset, *u = b + l[1].offset, *v = b + l[2].offset;
-    const int ys = l[0].stride, cs = l[1].stride;
+    for (int i = 0; i < n; ++i) {
+        in->planes[i] = buffer_.data() + offsets[i];
+        in->strides[i] = static_cast<int>(rowBytes[i]);
+    }
+    uint8_t *y = in->planes[0], *u = in->planes[1], *v = in->planes[2];
+    const int ys = in->strides[0], cs = in->strides[1];
     switch (f.format) {
         case VIDEO_FORMAT_YUY2:
             libyuv::YUY2ToI422(f.data[0], f.linesize[0], y, ys, u, cs, v, cs, w, h);
@@ -167,32 +188,20 @@ bool FrameAdapter::prepare(const obs_source_frame& f, Input* in) {
         case VIDEO_FORMAT_YVYU:
             libyuv::YUY2ToI422(f.data[0], f.linesize[0], y, ys, v, cs, u, cs, w, h);
             break;
-        case VIDEO_FORMAT_I444:
+        default:  // I444
             libyuv::I444ToI420(f.data[0], f.linesize[0], f.data[1], f.linesize[1], f.data[2],
                                f.linesize[2], y, ys, u, cs, v, cs, w, h);
             break;
-        // libyuv's ABGR is R, G, B, A in memory: OBS's RGBA.
-        case VIDEO_FORMAT_RGBA:
-            libyuv::ABGRToARGB(f.data[0], f.linesize[0], b, 4 * w, w, h);
-            break;
-        default:  // repack
-            for (int i = 0; i < n; ++i)
-                libyuv::CopyPlane(f.data[i], f.linesize[i], b + l[i].offset, l[i].stride,
-                                  l[i].stride, l[i].rows);
-            break;
     }
+    in_ = *in;
     return true;
 }
 
 void FrameAdapter::finish(obs_source_frame* f) {
-    if (route_ == Route::kInPlace || route_ == Route::kUnsupported) return;
+    if (route_ != Route::kConvert) return;
     const int w = static_cast<int>(f->width), h = static_cast<int>(f->height);
-    PlaneLayout l[3];
-    size_t size = 0;
-    const int n = integration::planeLayout(libraryFormat(f->format), w, h, l, &size);
-    const uint8_t* b = buffer_.data();
-    const uint8_t *y = b + l[0].offset, *u = b + l[1].offset, *v = b + l[2].offset;
-    const int ys = l[0].stride, cs = l[1].stride;
+    const uint8_t *y = in_.planes[0], *u = in_.planes[1], *v = in_.planes[2];
+    const int ys = in_.strides[0], cs = in_.strides[1];
     switch (f->format) {
         case VIDEO_FORMAT_YUY2:
             libyuv::I422ToYUY2(y, ys, u, cs, v, cs, f->data[0], f->linesize[0], w, h);
@@ -203,27 +212,20 @@ void FrameAdapter::finish(obs_source_frame* f) {
         case VIDEO_FORMAT_YVYU:
             libyuv::I422ToYUY2(y, ys, v, cs, u, cs, f->data[0], f->linesize[0], w, h);
             break;
-        case VIDEO_FORMAT_I444:
+        default:  // I444
             libyuv::I420ToI444(y, ys, u, cs, v, cs, f->data[0], f->linesize[0], f->data[1],
                                f->linesize[1], f->data[2], f->linesize[2], w, h);
-            break;
-        case VIDEO_FORMAT_RGBA:
-            libyuv::ARGBToABGR(b, 4 * w, f->data[0], f->linesize[0], w, h);
-            break;
-        default:
-            for (int i = 0; i < n; ++i)
-                libyuv::CopyPlane(b + l[i].offset, l[i].stride, f->data[i], f->linesize[i],
-                                  l[i].stride, l[i].rows);
             break;
     }
 }
 
-int FrameAdapter::process(IVideoProcessEngine& engine, obs_source_frame* frame) {
-    Input in;
-    if (!prepare(*frame, &in)) return kResultInvalidArgument;
-    const int r = engine.processFrame(in.format, in.width, in.height, in.data, in.size, -1, -1,
-                                      in.matrix, in.range);
-    if (r == kResultOk) finish(frame);
+int FrameAdapter::process(integration::Engine& engine, obs_source_frame* frame,
+                          std::optional<int64_t> timeUs) {
+    kelvo_frame in;
+    if (!prepare(*frame, &in)) return KELVO_ERR_INVALID_ARGUMENT;
+    if (timeUs) integration::setFrameTime(&in, *timeUs);
+    const int r = engine.process(in);
+    if (r == KELVO_OK) finish(frame);
     return r;
 }
 

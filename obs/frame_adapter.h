@@ -1,16 +1,18 @@
-// How an OBS async frame reaches IVideoProcessEngine::processFrame and goes
-// back: in place when its planes already lie as processFrame expects, else
-// through one reused buffer, repacked (I420, NV12, I422, BGRA, BGRX) or
-// converted with libyuv (YUY2, UYVY and YVYU through I422, I444 through
-// I420, RGBA through the library's ARGB). Needs libobs's types and
-// video_format_get_parameters only, not a running libobs.
+// How an OBS async frame reaches the engine (kelvo_process) and goes back:
+// in place, whatever its strides and plane offsets, for the formats the
+// engine takes (I420, NV12, I422, BGRA, BGRX, RGBA), else through one reused
+// buffer converted with libyuv (YUY2, UYVY and YVYU through I422, I444
+// through I420). Needs libobs's types and video_format_get_parameters only,
+// not a running libobs.
 #pragma once
 
 #include <obs.h>
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
+#include "engine_client.h"
 #include "kelvo/video_process_engine.h"
 
 namespace kelvo {
@@ -31,7 +33,6 @@ ColorCodes frameColorCodes(const obs_source_frame& frame);
 enum class Route {
     kUnsupported,  // passes through untouched (10-bit, alpha planes, Y800, ...)
     kInPlace,
-    kRepack,   // same format, other strides or plane offsets
     kConvert,  // another format, converted with libyuv both ways
 };
 Route frameRoute(const obs_source_frame& frame);
@@ -40,30 +41,23 @@ Route frameRoute(const obs_source_frame& frame);
 // between frames, so a steady stream allocates nothing.
 class FrameAdapter {
 public:
-    // What processFrame takes for the frame.
-    struct Input {
-        int format;  // kPixelFormat...
-        int width, height;
-        uint8_t* data;
-        int size;
-        int matrix, range;
-    };
-
-    // Points `in` at the frame itself or fills the buffer from it. False
+    // Points `in` at the frame's planes or fills the buffer from them. False
     // (nothing done) for an unsupported frame.
-    bool prepare(const obs_source_frame& frame, Input* in);
+    bool prepare(const obs_source_frame& frame, kelvo_frame* in);
     // Writes the buffer back into the frame after prepare() unless the frame
     // was processed in place.
     void finish(obs_source_frame* frame);
 
-    // prepare, processFrame, finish (only when processFrame succeeded). The
-    // result of processFrame, or kResultInvalidArgument for an unsupported
-    // frame.
-    int process(video::IVideoProcessEngine& engine, obs_source_frame* frame);
+    // prepare, kelvo_process with the stream time `timeUs` when given,
+    // finish (only when processing succeeded). The engine's result, or
+    // KELVO_ERR_INVALID_ARGUMENT for an unsupported frame.
+    int process(integration::Engine& engine, obs_source_frame* frame,
+                std::optional<int64_t> timeUs = std::nullopt);
 
 private:
     std::vector<uint8_t> buffer_;
     Route route_ = Route::kUnsupported;
+    kelvo_frame in_{};  // the converted planes, for finish()
 };
 
 }  // namespace obs

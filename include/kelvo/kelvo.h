@@ -162,7 +162,8 @@ KELVO_API void kelvo_destroy(kelvo_engine* engine);
 
 /* Receives the engine's log lines (NULL: none). Lines logged during a call
  * are delivered in order when the call has let go of the engine, on its
- * thread, before it returns. */
+ * thread, before it returns. The lines kelvo_create logged go to the first
+ * callback set, during this call. */
 typedef void (*kelvo_log_fn)(void* user, int level, const char* message);
 KELVO_API int kelvo_set_log_callback(kelvo_engine* engine, kelvo_log_fn callback, void* user);
 
@@ -195,6 +196,20 @@ KELVO_API int kelvo_get_info(kelvo_engine* engine, const char* key, char* text, 
 /* Processes the frame in place. On any result but KELVO_OK its pixels are
  * as they came. */
 KELVO_API int kelvo_process(kelvo_engine* engine, const kelvo_frame* frame);
+
+/* The brightness statistics the engine measured on the last frame given to
+ * kelvo_process, for callers that report them per frame. */
+typedef struct kelvo_frame_stats {
+    size_t size;        /* sizeof(kelvo_frame_stats) */
+    int valid;          /* out: non-zero when that frame was measured */
+    uint32_t mean;      /* mean luma */
+    double log_mean;    /* geometric mean of luma / 255 + 0.001 */
+    double dark_share;  /* share of luma below 100 */
+    int median;
+    int low_percentile; /* the 5 % point */
+    double deviation;   /* standard deviation of luma */
+} kelvo_frame_stats;
+KELVO_API int kelvo_get_frame_stats(kelvo_engine* engine, kelvo_frame_stats* stats);
 
 #ifdef __cplusplus
 }

@@ -3,7 +3,7 @@
 #include <cctype>
 #include <sstream>
 
-#include "kelvo/video_process_engine.h"
+#include "kelvo/kelvo.h"
 
 namespace kelvo {
 namespace video {
@@ -22,28 +22,17 @@ std::string trim(const std::string& s) {
 const char kDefaultEffectNames[] = "denoise,color,beauty";
 
 bool parseEffectNames(const std::string& text, std::vector<int>* effects, std::string* error) {
-    static const std::pair<const char*, int> kNames[] = {
-        {"beauty", kEffectBeauty},       {"101", kEffectBeauty},
-        {"color", kEffectColorEnhance},  {"colour", kEffectColorEnhance},
-        {"102", kEffectColorEnhance},    {"denoise", kEffectVideoDenoiser},
-        {"103", kEffectVideoDenoiser},   {"lowlight", kEffectLowLightEnhance},
-        {"104", kEffectLowLightEnhance},
-    };
     effects->clear();
     std::stringstream in(text);
     std::string item;
     while (std::getline(in, item, ',')) {
         const std::string name = trim(item);
         if (name.empty()) continue;
-        bool known = false;
-        for (const auto& entry : kNames) {
-            if (name == entry.first) {
-                effects->push_back(entry.second);
-                known = true;
-                break;
-            }
-        }
-        if (!known) {
+        // The library's own reading of the names.
+        const int id = kelvo_effect_id(name.c_str());
+        if (id != 0) {
+            effects->push_back(id);
+        } else {
             *error = "unknown effect '" + name + "' (beauty, color, denoise, lowlight or 101-104)";
             effects->clear();
             return false;

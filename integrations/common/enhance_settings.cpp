@@ -7,9 +7,13 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
+#include "engine_client.h"
 #include "kelvo/video_process_engine.h"
 
 namespace kelvo {
@@ -28,17 +32,6 @@ bool blank(const std::string& s) {
 bool selected(const std::vector<int>& effects, int id) {
     return std::find(effects.begin(), effects.end(), id) != effects.end();
 }
-
-struct Group {
-    const char* key;
-    int effect;
-};
-const Group kGroups[] = {
-    {"beauty_effect_option", kEffectBeauty},
-    {"color_enhance_option", kEffectColorEnhance},
-    {"video_denoiser_option", kEffectVideoDenoiser},
-    {"lowlight_enhance_option", kEffectLowLightEnhance},
-};
 
 struct TuningMember {
     const char* key;
@@ -68,29 +61,150 @@ std::string toText(const rapidjson::Value& value) {
     return out.GetString();
 }
 
-// Collects the engine's "setParameter rejected: ..." lines.
-class RejectionLog : public IVideoProcessObserver {
-public:
-    void onInitialized(int) override {}
-    void onLog(int level, const char* message) override {
-        static const char kPrefix[] = "setParameter rejected: ";
-        if (level == kLogError && std::strncmp(message, kPrefix, sizeof kPrefix - 1) == 0)
-            lines.emplace_back(message + sizeof kPrefix - 1);
+// The library keeps numbers as floats: 0.3 reads 0.30000001192092896 in
+// the schema. Its float's shortest decimal is what a user sets and sees.
+double number(const rapidjson::Value& v, double fallback) {
+    if (!v.IsNumber()) return fallback;
+    char text[32];
+    std::snprintf(text, sizeof text, "%.7g", v.GetDouble());
+    return std::strtod(text, nullptr);
+}
+std::string name(const rapidjson::Value& v) { return v.IsString() ? v.GetString() : ""; }
+
+std::vector<SettingInfo> readSchema() {
+    std::vector<SettingInfo> infos;
+    const char* text = kelvo_settings_schema();
+    if (text == nullptr) return infos;
+    rapidjson::Document doc;
+    doc.Parse(text);
+    if (!doc.IsObject() || !doc.HasMember("keys") || !doc["keys"].IsArray()) return infos;
+    for (const auto& key : doc["keys"].GetArray()) {
+        if (!key.IsObject() || !key.HasMember("members")) continue;
+        for (const auto& m : key["members"].GetArray()) {
+            SettingInfo info;
+            info.key = name(key["key"]);
+            info.effect = key.HasMember("effect_id") && key["effect_id"].IsInt()
+                              ? key["effect_id"].GetInt()
+                              : 0;
+            info.member = name(m["name"]);
+            info.integer = name(m["type"]) != "number";
+            if (info.integer) {
+                info.min = number(m["minimum"], 0);
+            } else {
+                // Numbers are accepted a rounding step past their bounds; the
+                // integrations offer the bounds themselves.
+                info.min = std::ceil(number(m["exclusive_minimum"], 0));
+            }
+            info.max = number(m["offered_maximum"], info.min);
+            info.libraryDefault = number(m["default"], 0);
+            info.integrationDefault = number(m["integration_default"], info.libraryDefault);
+            info.elementName = name(m["element_property"]);
+            info.obsName = name(m["obs_setting"]);
+            info.summary = name(m["summary"]);
+            infos.push_back(std::move(info));
+        }
     }
-    void onDetectionResult(int, int, const std::shared_ptr<IMetaDataInfo>&) override {}
-    void onEffectResult(int, int) override {}
-    void onProcessResult(int) override {}
-    std::vector<std::string> lines;
+    return infos;
+}
+
+// The option keys the effects own, in the schema's order.
+struct Group {
+    const char* key;
+    int effect;
 };
+const std::vector<Group>& groups() {
+    static const std::vector<Group> list = [] {
+        std::vector<Group> g;
+        for (const SettingInfo& info : settingInfos())
+            if (info.effect > 0 && (g.empty() || info.key != g.back().key))
+                g.push_back({info.key.c_str(), info.effect});
+        return g;
+    }();
+    return list;
+}
+
+// The members whose integrations' default is not the library's; enable and
+// the modes are set from the selection and the typed settings.
+void addIntegrationDefaults(const char* key, rapidjson::Value* doc,
+                            rapidjson::Document::AllocatorType& alloc) {
+    for (const SettingInfo& info : settingInfos()) {
+        if (info.key != key || info.member == "enable" ||
+            info.integrationDefault == info.libraryDefault)
+            continue;
+        rapidjson::Value v;
+        if (info.integer)
+            v.SetInt(static_cast<int>(info.integrationDefault));
+        else
+            v.SetDouble(info.integrationDefault);
+        setMember(doc, info.member.c_str(), v, alloc);
+    }
+}
 
 }  // namespace
 
-const TuningInfo kTuningInfo[kTuningCount] = {
-    {"beauty-smoothness", 0, 1, false}, {"beauty-lightness", 0, 1, false},
-    {"beauty-redness", 0, 1, false},    {"beauty-sharpness", 0, 1, false},
-    {"color-strength", 0, 1, false},    {"color-skin-protect", 0, 1, false},
-    {"denoise-level", 0, 2, true},
-};
+const std::vector<SettingInfo>& settingInfos() {
+    static const std::vector<SettingInfo> infos = readSchema();
+    return infos;
+}
+
+const SettingInfo* findSetting(const std::string& key, const std::string& member) {
+    for (const SettingInfo& info : settingInfos())
+        if (info.key == key && info.member == member) return &info;
+    return nullptr;
+}
+
+const TuningInfo& tuningInfo(int t) {
+    static const std::vector<TuningInfo> table = [] {
+        std::vector<TuningInfo> rows;
+        for (const TuningMember& m : kTuningMembers) {
+            const SettingInfo* info = findSetting(m.key, m.member);
+            // The names outlive the table: settingInfos() is never freed.
+            rows.push_back(info ? TuningInfo{info->elementName.c_str(), info->min, info->max,
+                                             info->integer, info->integrationDefault}
+                                : TuningInfo{m.member, 0, 1, false, 0});
+        }
+        return rows;
+    }();
+    return table[static_cast<size_t>(t)];
+}
+
+const std::vector<const SettingInfo*>& extraSettings() {
+    static const std::vector<const SettingInfo*> list = [] {
+        std::vector<const SettingInfo*> extra;
+        for (const SettingInfo& info : settingInfos()) {
+            if (info.elementName.empty() || info.member == "enable" || info.member == "mode")
+                continue;
+            const bool tuning = std::any_of(std::begin(kTuningMembers), std::end(kTuningMembers),
+                                            [&](const TuningMember& m) {
+                                                return info.key == m.key && info.member == m.member;
+                                            });
+            // A set bit per value in Settings::extraSet.
+            if (!tuning && extra.size() < 64) extra.push_back(&info);
+        }
+        return extra;
+    }();
+    return list;
+}
+
+Settings::Settings() {
+    for (int t = 0; t < kTuningCount; ++t) tuning[t] = tuningInfo(t).defaultValue;
+    for (const SettingInfo* info : extraSettings()) extra.push_back(info->integrationDefault);
+}
+
+std::string defaultDocument(int effect, std::string* key) {
+    for (const Group& g : groups()) {
+        if (g.effect != effect) continue;
+        rapidjson::Document doc;
+        doc.SetObject();
+        rapidjson::Value on(1);
+        setMember(&doc, "enable", on, doc.GetAllocator());
+        addIntegrationDefaults(g.key, &doc, doc.GetAllocator());
+        *key = g.key;
+        return toText(doc);
+    }
+    key->clear();
+    return "";
+}
 
 bool checkParams(const std::string& text, std::string* error) {
     if (blank(text)) return true;
@@ -110,18 +224,19 @@ bool checkParams(const std::string& text, std::string* error) {
             *error = std::string("params: '") + it->name.GetString() + "' must be a JSON object";
             return false;
         }
-    // The engine's own verdict on keys, members and ranges. An engine that is
-    // never initialised checks and logs each document and touches no GL.
-    std::unique_ptr<IVideoProcessEngine> checker(createVideoProcessEngine(false));
-    if (!checker) return true;  // out of memory: the engine will judge them later
-    RejectionLog log;
-    checker->setObserver(&log);
-    for (auto it = doc.MemberBegin(); it != doc.MemberEnd(); ++it)
-        checker->setParameter(it->name.GetString(), toText(it->value).c_str());
-    checker->setObserver(nullptr);
-    if (log.lines.empty()) return true;
-    *error = "params: " + log.lines.front();
-    for (size_t i = 1; i < log.lines.size(); ++i) *error += "; " + log.lines[i];
+    // The engine's own verdict on keys, members and ranges, from a CPU
+    // engine that touches no GL.
+    Engine checker;
+    if (checker.create("{\"backend\":\"cpu\",\"threads\":1}", nullptr) != KELVO_OK)
+        return true;  // no engine (out of memory): the engine will judge them later
+    std::vector<std::string> refused, all;
+    for (auto it = doc.MemberBegin(); it != doc.MemberEnd(); ++it) {
+        checker.setParameter(it->name.GetString(), toText(it->value), &refused);
+        all.insert(all.end(), refused.begin(), refused.end());
+    }
+    if (all.empty()) return true;
+    *error = "params: " + all.front();
+    for (size_t i = 1; i < all.size(); ++i) *error += "; " + all[i];
     return false;
 }
 
@@ -135,15 +250,16 @@ std::vector<std::pair<std::string, std::string>> composeDocuments(const Settings
     auto& alloc = params.GetAllocator();
 
     std::vector<std::pair<std::string, std::string>> docs;
-    for (const Group& g : kGroups) {
+    for (const Group& g : groups()) {
         rapidjson::Value doc(rapidjson::kObjectType);
         bool enable = selected(s.effects, g.effect);
-        if (g.effect == kEffectVideoDenoiser) enable = enable && s.denoiseEnable;
-        if (g.effect == kEffectLowLightEnhance) enable = enable && s.lowlightEnable;
+        if (g.effect == KELVO_EFFECT_DENOISE) enable = enable && s.denoiseEnable;
+        if (g.effect == KELVO_EFFECT_LOWLIGHT) enable = enable && s.lowlightEnable;
         rapidjson::Value enableValue(enable ? 1 : 0);
         setMember(&doc, "enable", enableValue, alloc);
-        if (g.effect == kEffectVideoDenoiser || g.effect == kEffectLowLightEnhance) {
-            rapidjson::Value mode(g.effect == kEffectVideoDenoiser ? s.denoiseMode
+        if (enable) addIntegrationDefaults(g.key, &doc, alloc);
+        if (g.effect == KELVO_EFFECT_DENOISE || g.effect == KELVO_EFFECT_LOWLIGHT) {
+            rapidjson::Value mode(g.effect == KELVO_EFFECT_DENOISE ? s.denoiseMode
                                                                    : s.lowlightMode);
             setMember(&doc, "mode", mode, alloc);
         }
@@ -153,6 +269,16 @@ std::vector<std::pair<std::string, std::string>> composeDocuments(const Settings
                 rapidjson::Value copy(m->value, alloc);
                 setMember(&doc, m->name.GetString(), copy, alloc);
             }
+        const auto& extra = extraSettings();
+        for (size_t i = 0; i < extra.size() && i < s.extra.size(); ++i) {
+            if (!(s.extraSet & (uint64_t{1} << i)) || extra[i]->key != g.key) continue;
+            rapidjson::Value v;
+            if (extra[i]->integer)
+                v.SetInt(static_cast<int>(s.extra[i]));
+            else
+                v.SetDouble(s.extra[i]);
+            setMember(&doc, extra[i]->member.c_str(), v, alloc);
+        }
         for (int t = 0; t < kTuningCount; ++t) {
             if (!(s.tuningSet & (1u << t)) || std::string(kTuningMembers[t].key) != g.key) continue;
             rapidjson::Value v;
@@ -166,7 +292,7 @@ std::vector<std::pair<std::string, std::string>> composeDocuments(const Settings
     }
     for (auto m = params.MemberBegin(); m != params.MemberEnd(); ++m) {
         const std::string key = m->name.GetString();
-        const bool group = std::any_of(std::begin(kGroups), std::end(kGroups),
+        const bool group = std::any_of(groups().begin(), groups().end(),
                                        [&](const Group& g) { return key == g.key; });
         if (!group) docs.emplace_back(key, toText(m->value));
     }

@@ -64,10 +64,10 @@ void adapterOverhead(benchmark::State& state, video_format format, uint32_t pad)
     ObsFrame f(format, static_cast<uint32_t>(state.range(0)), static_cast<uint32_t>(state.range(1)),
                pad);
     FrameAdapter adapter;
-    FrameAdapter::Input in;
+    kelvo_frame in;
     for (auto _ : state) {
         if (!adapter.prepare(f.frame, &in)) return state.SkipWithError("unsupported");
-        benchmark::DoNotOptimize(in.data);
+        benchmark::DoNotOptimize(in.planes[0]);
         adapter.finish(&f.frame);
         benchmark::ClobberMemory();
     }
@@ -76,21 +76,20 @@ void adapterOverhead(benchmark::State& state, video_format format, uint32_t pad)
 void processFrame(benchmark::State& state) {
     const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
     ObsFrame f(VIDEO_FORMAT_I420, w, h, 0);
-    std::unique_ptr<IVideoProcessEngine> engine(createVideoProcessEngine(false));
-    if (engine->init(R"({"backend":"cpu"})") != 0) return state.SkipWithError("init failed");
-    engine->setVideoEffects(
+    kelvo::integration::Engine engine;
+    if (engine.create(R"({"backend":"cpu"})", nullptr) != 0)
+        return state.SkipWithError("init failed");
+    engine.setEffects(
         {kEffectVideoDenoiser, kEffectLowLightEnhance, kEffectColorEnhance, kEffectBeauty});
-    engine->setParameter("video_denoiser_option", R"({"enable":1,"mode":0})");
-    engine->setParameter("lowlight_enhance_option", R"({"enable":1,"mode":0})");
-    engine->setParameter("color_enhance_option", R"({"enable":1})");
-    engine->setParameter("beauty_effect_option", R"({"enable":1})");
+    engine.setParameter("video_denoiser_option", R"({"enable":1,"mode":0})", nullptr);
+    engine.setParameter("lowlight_enhance_option", R"({"enable":1,"mode":0})", nullptr);
+    engine.setParameter("color_enhance_option", R"({"enable":1})", nullptr);
+    engine.setParameter("beauty_effect_option", R"({"enable":1})", nullptr);
     FrameAdapter adapter;
     // The colour cube learns the scene over its first frames.
-    for (int i = 0; i < 64; ++i) adapter.process(*engine, &f.frame);
+    for (int i = 0; i < 64; ++i) adapter.process(engine, &f.frame);
     for (auto _ : state)
-        if (adapter.process(*engine, &f.frame) != 0)
-            return state.SkipWithError("processFrame failed");
-    engine->release();
+        if (adapter.process(engine, &f.frame) != 0) return state.SkipWithError("processing failed");
 }
 
 void sizes(benchmark::internal::Benchmark* b) {
@@ -102,9 +101,10 @@ const struct {
     video_format format;
     uint32_t pad;
 } kFormats[] = {
-    {"I420", VIDEO_FORMAT_I420, 0}, {"NV12", VIDEO_FORMAT_NV12, 0},
-    {"YUY2", VIDEO_FORMAT_YUY2, 0}, {"I420_padded", VIDEO_FORMAT_I420, 64},
-    {"BGRA", VIDEO_FORMAT_BGRA, 0}, {"RGBA", VIDEO_FORMAT_RGBA, 0},
+    {"I420", VIDEO_FORMAT_I420, 0},         {"NV12", VIDEO_FORMAT_NV12, 0},
+    {"YUY2", VIDEO_FORMAT_YUY2, 0},         {"I420_padded", VIDEO_FORMAT_I420, 64},
+    {"BGRA", VIDEO_FORMAT_BGRA, 0},         {"RGBA", VIDEO_FORMAT_RGBA, 0},
+    {"BGRA_padded", VIDEO_FORMAT_BGRA, 64},
 };
 
 }  // namespace

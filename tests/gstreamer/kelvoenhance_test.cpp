@@ -14,6 +14,9 @@
 #include <string>
 #include <vector>
 
+#include <rapidjson/document.h>
+
+#include "kelvo/kelvo.h"
 #include "kelvo/video_process_engine.h"
 
 namespace {
@@ -286,7 +289,8 @@ TEST(KelvoEnhanceFormats, PackedByteOrder) {
 }
 
 // Strides wider than the picture, planes apart, odd sizes: the element
-// repacks and gives what an unpadded frame gives, leaving the padding alone.
+// processes the planes where they lie and gives what an unpadded frame
+// gives, leaving the padding alone.
 TEST(KelvoEnhanceFormats, PaddedStrides) {
     struct Row {
         const char* format;
@@ -547,6 +551,89 @@ TEST(KelvoEnhanceStream, PostsFrameStatistics) {
     e.set("post-messages", "false");
     gst_buffer_unref(e.push(yuvBuffer(info)));
     EXPECT_EQ(e.count(GST_MESSAGE_ELEMENT), 0u);
+}
+
+// The automatic modes count the buffers' time: the dark-scene verdict lets
+// go 10 s and 50 frames after the last dark frame by the timestamps, however
+// fast the buffers come; a timestamp that loops back or seeks ahead counts
+// as no time passed.
+TEST(KelvoEnhanceStream, DarkSceneFollowsBufferTimestamps) {
+    const struct {
+        const char* what;
+        int64_t shiftMs;  // added to the timestamps from frame 60 on
+        int firstLit;
+    } rows[] = {
+        {"steady", 0, 129},
+        {"looped back", -6000, 130},
+        {"seeked ahead", 60000, 130},
+    };
+    const std::string c = caps("I420", 64, 48);
+    const GstVideoInfo info = infoOf(c);
+    for (const auto& row : rows) {
+        Element e("effects=lowlight post-messages=true");
+        e.setCaps(c);
+        int firstLit = -1;
+        for (int n = 0; n < 140 && firstLit < 0; ++n) {
+            GstBuffer* in = gst_buffer_new_allocate(nullptr, info.size, nullptr);
+            gst_buffer_memset(in, 0, 0x80, info.size);
+            gst_buffer_memset(in, 0, n < 30 ? 40 : 180, 64 * 48);
+            GST_BUFFER_PTS(in) = (n * 100 + (n >= 60 ? row.shiftMs : 0)) * GST_MSECOND;
+            gst_buffer_unref(e.push(in));
+            for (GstMessage* m : e.messages(GST_MESSAGE_ELEMENT)) {
+                gboolean dark = TRUE;
+                gst_structure_get_boolean(gst_message_get_structure(m), "dark-scene", &dark);
+                if (n > 29 && !dark) firstLit = n;
+                gst_message_unref(m);
+            }
+        }
+        EXPECT_EQ(firstLit, row.firstLit) << row.what;
+    }
+}
+
+// Every member the settings schema gives an element property is one, with
+// the schema's type, offered maximum and integrations' default, and reads
+// back that default (the denoiser's level: 2).
+TEST(KelvoEnhanceStream, PropertiesFollowTheSettingsSchema) {
+    rapidjson::Document schema;
+    schema.Parse(kelvo_settings_schema());
+    ASSERT_TRUE(schema.IsObject());
+    Element e("effects=color");
+    GstElement* element = e.element();
+    int checked = 0;
+    for (const auto& key : schema["keys"].GetArray())
+        for (const auto& m : key["members"].GetArray()) {
+            if (!m["element_property"].IsString()) continue;
+            const char* name = m["element_property"].GetString();
+            GParamSpec* spec = g_object_class_find_property(G_OBJECT_GET_CLASS(element), name);
+            ASSERT_NE(spec, nullptr) << name;
+            const double def = m["integration_default"].GetDouble();
+            GValue value = G_VALUE_INIT;
+            g_value_init(&value, spec->value_type);
+            g_object_get_property(G_OBJECT(element), name, &value);
+            EXPECT_TRUE(g_param_value_defaults(spec, &value)) << name;
+            double got = 0, max = 1;
+            if (G_IS_PARAM_SPEC_BOOLEAN(spec)) {
+                got = g_value_get_boolean(&value);
+            } else if (G_IS_PARAM_SPEC_INT(spec)) {
+                EXPECT_STRNE(m["type"].GetString(), "number") << name;
+                got = g_value_get_int(&value);
+                max = G_PARAM_SPEC_INT(spec)->maximum;
+            } else {
+                ASSERT_TRUE(G_IS_PARAM_SPEC_DOUBLE(spec)) << name;
+                EXPECT_STREQ(m["type"].GetString(), "number") << name;
+                got = g_value_get_double(&value);
+                max = G_PARAM_SPEC_DOUBLE(spec)->maximum;
+            }
+            EXPECT_NEAR(got, def, 1e-6) << name;
+            EXPECT_NEAR(max, m["offered_maximum"].GetDouble(), 1e-6) << name;
+            if (std::strcmp(name, "denoise-level") == 0) {
+                EXPECT_EQ(got, 2);
+            }
+            g_value_unset(&value);
+            ++checked;
+        }
+    EXPECT_GE(checked, 11);
+    gst_object_unref(element);
 }
 
 // --- pipelines and tools -------------------------------------------------------

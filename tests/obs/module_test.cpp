@@ -1,8 +1,11 @@
 // The module as OBS loads it: both filters registered with texts from the
 // locale, their defaults and their properties.
+#include <rapidjson/document.h>
+
 #include <string>
 
 #include "effect_names.h"
+#include "kelvo/kelvo.h"
 #include "obs_runtime.h"
 
 namespace {
@@ -34,11 +37,31 @@ TEST_F(ObsModule, DefaultsAreTheElements) {
                    {"color-strength", 0.5},    {"color-skin-protect", 1.0}};
     for (const auto& n : numbers)
         EXPECT_DOUBLE_EQ(obs_data_get_double(d, n.name), n.value) << n.name;
-    EXPECT_EQ(obs_data_get_int(d, "denoise-level"), 0);
+    EXPECT_EQ(obs_data_get_int(d, "denoise-level"), 2);
     EXPECT_EQ(obs_data_get_int(d, "denoise-mode"), 0);
     EXPECT_EQ(obs_data_get_int(d, "lowlight-mode"), 0);
     EXPECT_TRUE(obs_data_get_bool(d, "denoise-enable"));
     EXPECT_TRUE(obs_data_get_bool(d, "lowlight-enable"));
+    // Every setting the schema names starts at the integrations' default.
+    rapidjson::Document schema;
+    schema.Parse(kelvo_settings_schema());
+    ASSERT_TRUE(schema.IsObject());
+    int checked = 0;
+    for (const auto& key : schema["keys"].GetArray())
+        for (const auto& m : key["members"].GetArray()) {
+            if (!m["obs_setting"].IsString()) continue;
+            const char* name = m["obs_setting"].GetString();
+            const double def = m["integration_default"].GetDouble();
+            EXPECT_TRUE(obs_data_has_default_value(d, name)) << name;
+            const double got = std::string(m["name"].GetString()) == "enable"
+                                   ? obs_data_get_bool(d, name)
+                               : std::string(m["type"].GetString()) == "number"
+                                   ? obs_data_get_double(d, name)
+                                   : static_cast<double>(obs_data_get_int(d, name));
+            EXPECT_NEAR(got, def, 1e-6) << name;
+            ++checked;
+        }
+    EXPECT_GE(checked, 11);
     obs_data_release(d);
 }
 

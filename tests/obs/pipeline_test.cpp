@@ -108,7 +108,7 @@ std::unique_ptr<IVideoProcessEngine> directEngine() {
         int effect;
         const char *key, *document;
     } documents[] = {
-        {kEffectVideoDenoiser, "video_denoiser_option", R"({"enable":1,"mode":0})"},
+        {kEffectVideoDenoiser, "video_denoiser_option", R"({"enable":1,"mode":0,"level":2})"},
         {kEffectLowLightEnhance, "lowlight_enhance_option", R"({"enable":1,"mode":0})"},
         {kEffectColorEnhance, "color_enhance_option", R"({"enable":1})"},
         {kEffectBeauty, "beauty_effect_option", R"({"enable":1})"}};

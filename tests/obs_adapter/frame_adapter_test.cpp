@@ -1,11 +1,12 @@
 // The OBS frame adapter without a running libobs: every format it takes, in
 // OBS's own layout and with padded rows or planes apart, processed by a CPU
-// engine and compared with the engine called directly on a buffer built here
-// independently; the colour codes read from OBS's colour parameters.
+// engine and compared with the C++ engine called directly on a buffer built
+// here independently; the colour codes read from OBS's colour parameters.
 #include <gtest/gtest.h>
 #include <libyuv/convert.h>
 #include <libyuv/convert_from.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <random>
@@ -98,6 +99,17 @@ struct TestFrame {
                             planes[i].rowBytes);
     }
 };
+
+// The adapter's engine, through the C interface.
+std::unique_ptr<kelvo::integration::Engine> adapterEngine() {
+    auto e = std::make_unique<kelvo::integration::Engine>();
+    EXPECT_EQ(e->create(R"({"backend":"cpu","threads":1})", nullptr), 0);
+    EXPECT_EQ(e->setEffects({kEffectColorEnhance, kEffectBeauty}), 0);
+    EXPECT_EQ(e->setParameter("color_enhance_option", R"({"enable":1})", nullptr), 0);
+    EXPECT_EQ(e->setParameter("beauty_effect_option", R"({"enable":1,"smoothness":1})", nullptr),
+              0);
+    return e;
+}
 
 std::unique_ptr<IVideoProcessEngine> cpuEngine() {
     std::unique_ptr<IVideoProcessEngine> e(createVideoProcessEngine(false));
@@ -197,28 +209,30 @@ void PrintTo(const FormatRow& r, std::ostream* os) { *os << r.name; }
 const FormatRow kFormats[] = {
     {"I420", VIDEO_FORMAT_I420, 64, 48, 0, 0, Route::kInPlace},
     {"I420 odd size", VIDEO_FORMAT_I420, 63, 47, 0, 0, Route::kInPlace},
-    {"I420 padded rows", VIDEO_FORMAT_I420, 64, 48, 16, 0, Route::kRepack},
-    {"I420 planes apart", VIDEO_FORMAT_I420, 64, 48, 0, 32, Route::kRepack},
+    {"I420 padded rows", VIDEO_FORMAT_I420, 64, 48, 16, 0, Route::kInPlace},
+    {"I420 planes apart", VIDEO_FORMAT_I420, 64, 48, 0, 32, Route::kInPlace},
     {"NV12", VIDEO_FORMAT_NV12, 64, 48, 0, 0, Route::kInPlace},
-    {"NV12 padded rows", VIDEO_FORMAT_NV12, 62, 48, 2, 0, Route::kRepack},
+    {"NV12 padded rows", VIDEO_FORMAT_NV12, 62, 48, 2, 0, Route::kInPlace},
     {"I422", VIDEO_FORMAT_I422, 64, 48, 0, 0, Route::kInPlace},
-    {"I422 planes apart", VIDEO_FORMAT_I422, 64, 48, 0, 8, Route::kRepack},
+    {"I422 planes apart", VIDEO_FORMAT_I422, 64, 48, 0, 8, Route::kInPlace},
     {"YUY2", VIDEO_FORMAT_YUY2, 64, 48, 0, 0, Route::kConvert},
     {"YUY2 padded rows", VIDEO_FORMAT_YUY2, 64, 48, 32, 0, Route::kConvert},
     {"UYVY", VIDEO_FORMAT_UYVY, 64, 48, 0, 0, Route::kConvert},
     {"YVYU", VIDEO_FORMAT_YVYU, 64, 48, 0, 0, Route::kConvert},
     {"I444", VIDEO_FORMAT_I444, 64, 48, 4, 0, Route::kConvert},
     {"BGRA", VIDEO_FORMAT_BGRA, 64, 48, 0, 0, Route::kInPlace},
-    {"BGRA padded rows", VIDEO_FORMAT_BGRA, 64, 48, 64, 0, Route::kRepack},
+    {"BGRA padded rows", VIDEO_FORMAT_BGRA, 64, 48, 64, 0, Route::kInPlace},
     {"BGRX", VIDEO_FORMAT_BGRX, 64, 48, 0, 0, Route::kInPlace},
-    {"RGBA", VIDEO_FORMAT_RGBA, 64, 48, 0, 0, Route::kConvert},
+    {"RGBA", VIDEO_FORMAT_RGBA, 64, 48, 0, 0, Route::kInPlace},
+    {"RGBA padded rows", VIDEO_FORMAT_RGBA, 64, 48, 8, 0, Route::kInPlace},
 };
 
 class AdapterFormats : public ::testing::TestWithParam<FormatRow> {};
 
 TEST_P(AdapterFormats, SameBytesAsTheEngineCalledDirectly) {
     const FormatRow& r = GetParam();
-    auto reference = cpuEngine(), engine = cpuEngine();
+    auto reference = cpuEngine();
+    auto engine = adapterEngine();
     FrameAdapter adapter;
     // Two frames through one adapter: its reused buffer carries nothing over.
     for (uint32_t seed = 0; seed < 2; ++seed) {
@@ -248,19 +262,51 @@ INSTANTIATE_TEST_SUITE_P(Obs, AdapterFormats, ::testing::ValuesIn(kFormats),
 // Formats the engine cannot take, and frames that lie about their rows,
 // pass through without a byte touched.
 TEST(AdapterFormats, UnsupportedFramesAreLeftAlone) {
-    auto engine = cpuEngine();
+    auto engine = adapterEngine();
     FrameAdapter adapter;
     for (video_format f : {VIDEO_FORMAT_I010, VIDEO_FORMAT_Y800, VIDEO_FORMAT_NONE}) {
         TestFrame t(f == VIDEO_FORMAT_NONE ? VIDEO_FORMAT_BGRA : f, 64, 48, 0, 0);
         t.frame.format = f;
         const std::vector<uint8_t> before = t.storage;
         EXPECT_EQ(kelvo::obs::frameRoute(t.frame), Route::kUnsupported) << f;
-        EXPECT_EQ(adapter.process(*engine, &t.frame), kResultInvalidArgument);
+        EXPECT_EQ(adapter.process(*engine, &t.frame), KELVO_ERR_INVALID_ARGUMENT);
         EXPECT_TRUE(t.storage == before);
     }
     TestFrame shortRows(VIDEO_FORMAT_I420, 64, 48, 0, 0);
     shortRows.frame.linesize[1] = 16;  // under the 32 bytes a chroma row holds
     EXPECT_EQ(kelvo::obs::frameRoute(shortRows.frame), Route::kUnsupported);
+}
+
+// The async filter's automatic modes count the frames' timestamps: the
+// dark-scene verdict lets go 10 s and 50 frames after the last dark frame,
+// however fast the frames come; a timestamp that loops back counts as no
+// time passed.
+TEST(AdapterStreamTime, DarkSceneFollowsFrameTimestamps) {
+    const struct {
+        const char* what;
+        int64_t shiftMs;  // added to the timestamps from frame 60 on
+        int firstLit;
+    } rows[] = {{"steady", 0, 129}, {"looped back", -6000, 130}};
+    for (const auto& row : rows) {
+        kelvo::integration::Engine engine;
+        ASSERT_EQ(engine.create(R"({"backend":"cpu","threads":1})", nullptr), 0);
+        ASSERT_EQ(engine.setEffects({kEffectLowLightEnhance}), 0);
+        engine.setParameter("lowlight_enhance_option", R"({"enable":1,"mode":0})", nullptr);
+        kelvo::integration::StreamClock clock;  // as the filter's session keeps it
+        FrameAdapter adapter;
+        int firstLit = -1;
+        for (int n = 0; n < 140 && firstLit < 0; ++n) {
+            TestFrame t(VIDEO_FORMAT_I420, 64, 48, 0, 0);
+            std::fill(t.storage.begin(), t.storage.end(), 0x80);
+            std::fill(t.storage.begin(), t.storage.begin() + 64 * 48, n < 30 ? 40 : 180);
+            t.frame.timestamp =
+                static_cast<uint64_t>(n * 100 + (n >= 60 ? row.shiftMs : 0)) * 1000000;
+            const int64_t timeUs = clock.advance(static_cast<int64_t>(t.frame.timestamp / 1000));
+            ASSERT_EQ(adapter.process(engine, &t.frame, timeUs), 0);
+            if (n > 29 && engine.info("dark_scene") == "0") firstLit = n;
+        }
+        EXPECT_EQ(firstLit, row.firstLit) << row.what;
+    }
 }
 
 struct ColorRow {

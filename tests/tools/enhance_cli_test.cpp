@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "enhance_settings.h"
 #include "y4m.h"
 
 namespace kelvo {
@@ -192,8 +193,9 @@ TEST_F(EnhanceCli, PartialDocumentAndEffectIdsChangeThePicture) {
 }
 
 // The defaults leave a normally lit picture's exposure alone. The built-in
-// clip (mean luma about 105) is a dark scene to automatic low light, which
-// lifts it by some 35 levels once asked for; the default effects must not.
+// clip (mean luma about 105) is a dark scene to automatic low light, whose
+// specified lift raises it by some 35 levels; the default effects must not,
+// nor low light's adaptive lift where the library has one.
 TEST_F(EnhanceCli, DefaultEffectsKeepTheExposure) {
     auto lastFrameMean = [this](const std::string& args) {
         const std::string out = dir + "/mean.y4m";
@@ -214,7 +216,16 @@ TEST_F(EnhanceCli, DefaultEffectsKeepTheExposure) {
     };
     const double input = lastFrameMean("-e color -p 'color_enhance_option={\"enable\":0}'");
     EXPECT_NEAR(lastFrameMean(""), input, 6.0);
-    EXPECT_GT(lastFrameMean("-e lowlight"), input + 20.0);
+    // Where low light has its adaptive lift, the tool starts from it, and the
+    // specified lift is the one asked for with adaptive 0.
+    const bool adaptive =
+        kelvo::integration::findSetting("lowlight_enhance_option", "adaptive") != nullptr;
+    EXPECT_GT(lastFrameMean(adaptive ? "-e lowlight -p 'lowlight_enhance_option={\"adaptive\":0}'"
+                                     : "-e lowlight"),
+              input + 20.0);
+    if (adaptive) {
+        EXPECT_NEAR(lastFrameMean("-e lowlight"), input, 6.0);
+    }
 }
 
 TEST_F(EnhanceCli, StatsGiveOneJsonLinePerFrame) {
@@ -401,6 +412,43 @@ TEST_F(EnhanceCli, SitsInAnFfmpegPipe) {
     while (std::getline(text, line))
         if (!line.empty() && line[0] != '#') ++frames;
     EXPECT_EQ(frames, 6);
+}
+
+// The dark-scene verdict lets go 10 s and 50 frames after the last dark
+// frame, counted in the clip's own time: the same frame at any processing
+// speed (the tool runs these clips far faster than their frame rate).
+TEST_F(EnhanceCli, DarkSceneVerdictEndsAtTheFrameTheClipsTimeSays) {
+    const struct {
+        const char* rate;
+        int frames;
+        int firstLit;  // the first frame judged not dark
+    } rows[] = {
+        {"F10:1", 140, 129},        // 10 s after frame 29
+        {"F1:1", 90, 80},           // 50 lit frames after it
+        {"F30000:1001", 340, 329},  // 10 s in whole milliseconds of 1001/30 ms frames
+    };
+    for (const auto& row : rows) {
+        std::string clip = std::string("YUV4MPEG2 W64 H48 ") + row.rate + " C420jpeg\n";
+        for (int f = 0; f < row.frames; ++f)
+            clip += "FRAME\n" + std::string(64 * 48, f < 30 ? '\x28' : '\xb4') +
+                    std::string(2 * 32 * 24, '\x80');
+        writeFile("clip.y4m", clip);
+        const CommandResult r = run(kTool + " --no-progress -e lowlight -i " + dir +
+                                    "/clip.y4m --stats " + dir + "/stats.jsonl");
+        ASSERT_EQ(r.status, 0) << r.output;
+        std::ifstream in(dir + "/stats.jsonl");
+        std::string line;
+        int frame = 0, firstLit = -1;
+        bool darkAtLastDarkFrame = false;
+        for (; std::getline(in, line); ++frame) {
+            const bool dark = line.find("\"dark_scene\":true") != std::string::npos;
+            if (frame == 29) darkAtLastDarkFrame = dark;
+            if (frame > 29 && !dark && firstLit < 0) firstLit = frame;
+        }
+        EXPECT_EQ(frame, row.frames) << row.rate;
+        EXPECT_TRUE(darkAtLastDarkFrame) << row.rate;
+        EXPECT_EQ(firstLit, row.firstLit) << row.rate;
+    }
 }
 
 TEST_F(EnhanceCli, ReadsFourTwoTwoFromAFileMadeByFfmpeg) {

@@ -1,4 +1,4 @@
-// kelvo-enhance: Y4M in, enhanced Y4M out, through the library's public
+// kelvo-enhance: Y4M in, enhanced Y4M out, through the library's C
 // interface.
 #include <libyuv/convert_argb.h>
 #include <unistd.h>
@@ -12,8 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "kelvo/metadata_frame_stats.h"
-#include "kelvo/video_process_engine.h"
+#include "engine_client.h"
+#include "enhance_settings.h"
+#include "kelvo/kelvo.h"
 #include "frame_pipeline.h"
 #include "options.h"
 #include "png_writer.h"
@@ -35,52 +36,15 @@ int usage(const std::string& message) {
     return 2;
 }
 
-// Prints the engine's errors (all lines with -v), keeps the parameter
-// rejections the engine reports, and copies each frame's brightness record.
-class EngineObserver : public video::IVideoProcessObserver {
-public:
-    explicit EngineObserver(bool verbose) : verbose_(verbose) {}
-    void onInitialized(int) override {}
-    void onLog(int level, const char* message) override {
-        static const char kRejected[] = "setParameter rejected: ";
-        if (level == video::kLogError &&
-            std::strncmp(message, kRejected, sizeof(kRejected) - 1) == 0) {
-            rejections.emplace_back(message + sizeof(kRejected) - 1);
-            return;
-        }
-        if (verbose_ || level == video::kLogError)
-            std::fprintf(stderr, "kelvo-enhance: engine: %s\n", message);
-    }
-    void onDetectionResult(int result, int kind,
-                           const std::shared_ptr<video::IMetaDataInfo>& record) override {
-        auto stats = std::dynamic_pointer_cast<video::MetaDataFrameStats>(record);
-        if (result == 0 && kind == video::kMetadataKindFrameStats && stats) {
-            lastStats = *stats;
-            haveStats = true;
-        }
-    }
-    void onEffectResult(int, int) override {}
-    void onProcessResult(int) override {}
-
-    std::vector<std::string> rejections;
-    video::MetaDataFrameStats lastStats;
-    bool haveStats = false;
-
-private:
-    bool verbose_;
-};
-
 // One JSON line of --stats. Fields the frame did not produce are null.
-void writeStatsLine(std::FILE* out, int frame, const EngineObserver& observer,
-                    video::IVideoProcessEngine& engine, int result, double ms) {
+void writeStatsLine(std::FILE* out, int frame, integration::Engine& engine, int result, double ms) {
     std::fprintf(out, "{\"frame\":%d", frame);
-    if (observer.haveStats) {
-        const video::MetaDataFrameStats& s = observer.lastStats;
+    const kelvo_frame_stats s = engine.frameStats();
+    if (s.valid) {
         std::fprintf(out,
                      ",\"mean\":%u,\"log_mean\":%.6g,\"dark_share\":%.6g,\"median\":%d,"
                      "\"low_percentile\":%d,\"deviation\":%.6g",
-                     s.mean, s.logAverage, s.darkFraction, s.median, s.percentile5,
-                     s.standardDeviation);
+                     s.mean, s.log_mean, s.dark_share, s.median, s.low_percentile, s.deviation);
     } else {
         std::fputs(
             ",\"mean\":null,\"log_mean\":null,\"dark_share\":null,\"median\":null,"
@@ -88,32 +52,11 @@ void writeStatsLine(std::FILE* out, int frame, const EngineObserver& observer,
             out);
     }
     for (const char* key : {"dark_scene", "noisy"}) {
-        const std::string v = engine.getInfo(key);
+        const std::string v = engine.info(key);
         std::fprintf(out, ",\"%s\":%s", key, v.empty() ? "null" : v == "1" ? "true" : "false");
     }
     std::fprintf(out, ",\"result\":%d,\"ms\":%.3f}\n", result, ms);
     std::fflush(out);
-}
-
-// The enable document each selected effect gets before the caller's own.
-const char* defaultDocument(int effect, const char** key) {
-    switch (effect) {
-        case video::kEffectBeauty:
-            *key = "beauty_effect_option";
-            return R"({"enable":1})";
-        case video::kEffectColorEnhance:
-            *key = "color_enhance_option";
-            return R"({"enable":1})";
-        case video::kEffectVideoDenoiser:
-            *key = "video_denoiser_option";
-            return R"({"enable":1,"mode":0})";
-        case video::kEffectLowLightEnhance:
-            *key = "lowlight_enhance_option";
-            return R"({"enable":1,"mode":0})";
-        default:
-            *key = nullptr;
-            return nullptr;
-    }
 }
 
 // Planar 4:2:0 / 4:2:2 frame to packed R, G, B bytes for the snapshot.
@@ -189,29 +132,29 @@ int run(int argc, char** argv) {
 
     // Engine and every parameter document, before the first byte of output,
     // so that a rejected setting never leaves half a stream behind.
-    EngineObserver observer(options.verbose);
-    std::unique_ptr<video::IVideoProcessEngine> engine(createVideoProcessEngine(false));
-    if (!engine) return fail("out of memory");
-    engine->setObserver(&observer);
-    if (engine->init(engineConfig(options).c_str()) != 0)
+    integration::Engine engine;
+    const bool verbose = options.verbose;
+    engine.setLog([verbose](int level, const char* message) {
+        if (verbose || level == KELVO_LOG_ERROR)
+            std::fprintf(stderr, "kelvo-enhance: engine: %s\n", message);
+    });
+    if (engine.create(engineConfig(options), nullptr) != KELVO_OK)
         return fail(options.backend == "gpu" ? "no usable OpenGL 3.3 context"
                                              : "the engine refused its configuration");
-    // Again after init: only then do the detection and effect reports reach it.
-    engine->setObserver(&observer);
-    const std::string backend = engine->getInfo("backend");
-    if (engine->setVideoEffects(options.effects) != 0) return fail("cannot select the effects");
+    const std::string backend = engine.info("backend");
+    if (engine.setEffects(options.effects) != KELVO_OK) return fail("cannot select the effects");
+    std::vector<std::string> rejections;
     for (int effect : options.effects) {
-        const char* key = nullptr;
-        const char* doc = defaultDocument(effect, &key);
-        if (doc) engine->setParameter(key, doc);
+        std::string key;
+        const std::string doc = integration::defaultDocument(effect, &key);
+        if (!doc.empty()) engine.setParameter(key, doc, nullptr);
     }
     for (const auto& param : options.params) {
-        const int r = engine->setParameter(param.first.c_str(), param.second.c_str());
-        if (r == video::kResultInvalidJson)
+        const int r = engine.setParameter(param.first, param.second, &rejections);
+        if (r == KELVO_ERR_INVALID_JSON)
             return usage("--param " + param.first + ": invalid JSON '" + param.second + "'");
-        if (!observer.rejections.empty())
-            return usage("--param " + param.first + ": " + observer.rejections.front());
-        if (r != 0)
+        if (!rejections.empty()) return usage("--param " + param.first + ": " + rejections.front());
+        if (r != KELVO_OK)
             return usage("--param " + param.first + " rejected (" + std::to_string(r) + ")");
     }
 
@@ -245,8 +188,13 @@ int run(int argc, char** argv) {
     // each report gets a line of its own.
     const char* const lineStart = terminal ? "\r" : "";
     const char* const lineEnd = terminal ? "" : "\n";
-    const int format =
-        header.chroma == Chroma::k420 ? video::kPixelFormatI420 : video::kPixelFormatI422;
+    const int format = header.chroma == Chroma::k420 ? KELVO_FORMAT_I420 : KELVO_FORMAT_I422;
+    const int chromaRows = chromaHeight(header), chromaStride = chromaWidth(header);
+    const size_t lumaSize = static_cast<size_t>(header.width) * header.height;
+    const size_t chromaSize = static_cast<size_t>(chromaStride) * chromaRows;
+    // The automatic modes count the stream's time, from its frame rate, so
+    // that a file gives the same output however fast it is processed.
+    integration::StreamClock clock;
     const auto start = std::chrono::steady_clock::now();
     auto lastReport = start;
     std::vector<uint8_t> before;
@@ -275,18 +223,26 @@ int run(int argc, char** argv) {
     };
     while (std::vector<uint8_t>* planes = pipeline.next()) {
         if (!snapshotDone && frames == options.snapshotFrame) before = *planes;
-        observer.haveStats = false;
         const auto frameStart = std::chrono::steady_clock::now();
-        const int r = engine->processFrame(format, header.width, header.height, planes->data(),
-                                           static_cast<int>(planes->size()), -1, -1, matrix, range);
+        kelvo_frame frame =
+            integration::makeFrame(format, header.width, header.height, matrix, range);
+        frame.planes[0] = planes->data();
+        frame.planes[1] = planes->data() + lumaSize;
+        frame.planes[2] = planes->data() + lumaSize + chromaSize;
+        frame.strides[0] = header.width;
+        frame.strides[1] = frame.strides[2] = chromaStride;
+        integration::setFrameTime(
+            &frame, clock.advance(integration::frameTimeUs(frames, header.fpsNum, header.fpsDen)));
+        const int r = planes->size() < lumaSize + 2 * chromaSize ? KELVO_ERR_INVALID_ARGUMENT
+                                                                 : engine.process(frame);
         if (stats)
-            writeStatsLine(stats, frames, observer, *engine, r,
+            writeStatsLine(stats, frames, engine, r,
                            std::chrono::duration<double, std::milli>(
                                std::chrono::steady_clock::now() - frameStart)
                                .count());
         if (r == 0)
             ++processed;
-        else if (r != video::kResultNoEffectEnabled && r != 1)
+        else if (r != KELVO_ERR_NO_EFFECT && r != 1)
             return stop("processing failed at frame " + std::to_string(frames) + " (" +
                         std::to_string(r) + ")");
         // Before the frame is handed on, as the buffer then goes back to reading.
@@ -311,7 +267,7 @@ int run(int argc, char** argv) {
     if (!pipeline.finish()) return fail("cannot write the output");
     if (!pipeline.readError().empty())
         return fail(pipeline.readError() + " at frame " + std::to_string(frames));
-    engine->release();
+    engine.destroy();
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (progress || options.output != "-")
