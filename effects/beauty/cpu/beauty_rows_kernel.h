@@ -556,9 +556,13 @@ struct BeautyLaneRows {
             V::div(V::set1f(1.0f), V::add(mean[0], V::set1f(kBeautySelectiveEpsilon)));
         const F hue = V::mul(V::sub(mean[0], mean[1]), inverse);
         const F warmth = V::mul(V::sub(mean[0], mean[2]), inverse);
+        const F yellow =
+            V::mul(V::sub(V::sub(V::add(mean[1], mean[1]), mean[0]), mean[2]), inverse);
+        const F one = V::set1f(1.0f);
         const F colour =
             V::mul(V::mul(ramp(hue, kBeautySelectiveHue), ramp(warmth, kBeautySelectiveWarmth)),
-                   V::sub(V::set1f(1.0f), ramp(warmth, kBeautySelectiveOrange)));
+                   V::mul(V::sub(one, ramp(warmth, kBeautySelectiveOrange)),
+                          V::sub(one, ramp(yellow, kBeautySelectiveYellow))));
         return V::mul(colour, ramp(mean[0], kBeautySelectiveDark));
     }
 

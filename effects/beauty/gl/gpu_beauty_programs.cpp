@@ -317,8 +317,11 @@ vec4 shader_soften_mix(vec4 inColor)
     mediump float inverse = 1.0 / (meanColor.r + selectiveEpsilon);
     mediump float hue = (meanColor.r - meanColor.g) * inverse;
     mediump float warmth = (meanColor.r - meanColor.b) * inverse;
+    mediump float yellow = (meanColor.g + meanColor.g - meanColor.r - meanColor.b) * inverse;
     skinColor = ramp(hue, hueStart, hueGain) * ramp(warmth, warmthStart, warmthGain)
-              * (1.0 - ramp(warmth, orangeStart, orangeGain)) * ramp(meanColor.r, darkStart, darkGain);
+              * ((1.0 - ramp(warmth, orangeStart, orangeGain))
+                 * (1.0 - ramp(yellow, yellowStart, yellowGain)))
+              * ramp(meanColor.r, darkStart, darkGain);
     mediump float greens[9] = float[9](texture(srcImageTex, textureShift_1).g,
                                        texture(srcImageTex, textureShift_2).g,
                                        texture(srcImageTex, textureShift_3).g,
