@@ -137,12 +137,14 @@ constexpr float kBeautySharpenSkinCut = 0.4f;
 //   so texture as strong as eyes', brows' and hair's stays whatever the
 //   exposure or white balance; times one minus a ramp on the blurred
 //   departure, high, for textured areas wider than 3 x 3.
-// - target: the blurred mean colour plus ramp(|o|) * o, o the 3 x 3 mean of
-//   green less the blurred mean's. On a large face the blurred mean is the
-//   skin's own level and the target is that mean; on a small one, or beside
-//   an edge, the blurred mean is partly another surface's, and the target
-//   follows the local level instead of bleeding it, so fine texture goes at
-//   any face size while shading stays.
+// - target: in green, the blurred mean's plus ramp(|o|) * o, o the 3 x 3
+//   mean of green less the blurred mean's; red and blue are that level plus
+//   their 3 x 3 means' departures from green's. On a large face the blurred
+//   mean is the skin's own level and the target is that level; on a small
+//   one, or beside an edge, the blurred mean is partly another surface's,
+//   and the target follows the local level instead of bleeding it, so fine
+//   texture goes at any face size while shading stays. The colour is always
+//   the neighbourhood's own, never that of hair or a wall the blur reaches.
 struct BeautyRamp {
     float start, gain;
 };

@@ -588,11 +588,27 @@ struct BeautyLaneRows {
         const typename V::Weights wy = V::uniformWeights(blurWeight);
         // The green of the three lines as floats, converted once per chunk of
         // the row rather than at each of the three columns that read it;
-        // greens[line][i] is that of pixel base + i.
+        // greens[line][i] is that of pixel base + i. The selective mix reads
+        // red and blue the same way.
         constexpr int kChunk = 256;
-        float greens[3][kChunk + 2];
+        float planes[3][3][kChunk + 2];
+        float(&greens)[3][kChunk + 2] = planes[1];
         int base = 0;
         auto green = [&](int line, int at) { return V::Ops::loadf(greens[line] + (at - base)); };
+        // The 3 x 3 sum of a channel around the N pixels from x on.
+        auto nineSum = [&](int c, int x) KELVO_BEAUTY_INLINE {
+            auto at = [&](int line, int dx) {
+                return V::Ops::loadf(planes[c][line] + (x + dx - base));
+            };
+            F sum = V::add(at(2, 1), at(0, -1));
+            sum = V::add(sum, at(2, -1));
+            sum = V::add(sum, at(0, 1));
+            sum = V::add(sum, at(1, 1));
+            sum = V::add(sum, at(1, -1));
+            sum = V::add(sum, at(2, 0));
+            sum = V::add(sum, at(0, 0));
+            return V::add(sum, at(1, 0));
+        };
         // The colour of the N pixels from x on before grading.
         auto shade = [&](int x, F colour[3]) KELVO_BEAUTY_INLINE {
             const I centre = load(row + x * 4);
@@ -627,11 +643,17 @@ struct BeautyLaneRows {
                 const F keep = V::mul(V::sub(one, ramp(spread, kBeautySelectiveFine)),
                                       V::sub(one, ramp(mean[3], kBeautySelectiveEdge)));
                 const F k = V::mul(V::mul(skin, keep), selectiveAlpha);
-                // Kept within 0..1: the gradings read tables by colour.
-                for (int c = 0; c < 3; ++c) {
-                    const F target = V::max(V::min(V::add(mean[c], follow), one), zero);
+                // Red and blue keep the 3 x 3 mean's departure from its
+                // green, so the blurred mean's level is taken but not the
+                // colour of the surfaces it reaches. Kept within 0..1: the
+                // gradings read tables by colour.
+                const F level = V::add(mean[1], follow);
+                for (int c = 0; c < 3; c += 2) {
+                    const F local = V::mul(nineSum(c, x), V::set1f(kNineTapWeight));
+                    const F target = V::max(V::min(V::add(V::sub(local, m), level), one), zero);
                     smooth[c] = lerp(smooth[c], target, k);
                 }
+                smooth[1] = lerp(smooth[1], V::max(V::min(level, one), zero), k);
             } else {
                 F skinMask;
                 if (broadSkinTest) {
@@ -750,9 +772,19 @@ struct BeautyLaneRows {
                                    texel<1>(load(lines[l] + (first + at) * 4)));
                 }
             }
-            for (int l = 0; l < 3; ++l) {
-                if (base < 0) greens[l][0] = greens[l][1];
-                if (end == width) greens[l][end - base] = greens[l][end - 1 - base];
+            for (int i = 0; selective && i < count; i += N) {
+                const int at = std::min(i, count - N);
+                for (int l = 0; l < 3; ++l) {
+                    const I pixels = load(lines[l] + (first + at) * 4);
+                    V::Ops::storef(planes[0][l] + (first - base) + at, texel<0>(pixels));
+                    V::Ops::storef(planes[2][l] + (first - base) + at, texel<2>(pixels));
+                }
+            }
+            for (int c = selective ? 0 : 1; c < (selective ? 3 : 2); ++c) {
+                for (int l = 0; l < 3; ++l) {
+                    if (base < 0) planes[c][l][0] = planes[c][l][1];
+                    if (end == width) planes[c][l][end - base] = planes[c][l][end - 1 - base];
+                }
             }
             int x = start;
             for (; x + kGroup * N <= end; x += kGroup * N) span(x, kGroup);
