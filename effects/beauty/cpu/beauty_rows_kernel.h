@@ -589,25 +589,22 @@ struct BeautyLaneRows {
         // The green of the three lines as floats, converted once per chunk of
         // the row rather than at each of the three columns that read it;
         // greens[line][i] is that of pixel base + i. The selective mix reads
-        // red and blue the same way.
+        // red and blue as the three lines' sums, red in the low 16 bits of
+        // columns[i] and blue in the high (nine bytes' sums fit).
         constexpr int kChunk = 256;
-        float planes[3][3][kChunk + 2];
-        float(&greens)[3][kChunk + 2] = planes[1];
+        float greens[3][kChunk + 2];
+        uint32_t columns[kChunk + 2];
         int base = 0;
         auto green = [&](int line, int at) { return V::Ops::loadf(greens[line] + (at - base)); };
-        // The 3 x 3 sum of a channel around the N pixels from x on.
-        auto nineSum = [&](int c, int x) KELVO_BEAUTY_INLINE {
-            auto at = [&](int line, int dx) {
-                return V::Ops::loadf(planes[c][line] + (x + dx - base));
+        // The 3 x 3 means of red and blue around the N pixels from x on.
+        auto nineMeans = [&](int x, F& red, F& blue) KELVO_BEAUTY_INLINE {
+            auto column = [&](int at) {
+                return load(reinterpret_cast<const uint8_t*>(columns + (at - base)));
             };
-            F sum = V::add(at(2, 1), at(0, -1));
-            sum = V::add(sum, at(2, -1));
-            sum = V::add(sum, at(0, 1));
-            sum = V::add(sum, at(1, 1));
-            sum = V::add(sum, at(1, -1));
-            sum = V::add(sum, at(2, 0));
-            sum = V::add(sum, at(0, 0));
-            return V::add(sum, at(1, 0));
+            const I sum = V::add(V::add(column(x - 1), column(x)), column(x + 1));
+            const F scale = V::set1f(static_cast<float>(1.0 / (9.0 * 255.0)));
+            red = V::mul(V::toFloat(V::andi(sum, V::set1(0xffff))), scale);
+            blue = V::mul(V::toFloat(V::template srli<16>(sum)), scale);
         };
         // The colour of the N pixels from x on before grading.
         auto shade = [&](int x, F colour[3]) KELVO_BEAUTY_INLINE {
@@ -648,9 +645,10 @@ struct BeautyLaneRows {
                 // colour of the surfaces it reaches. Kept within 0..1: the
                 // gradings read tables by colour.
                 const F level = V::add(mean[1], follow);
+                F local[3];
+                nineMeans(x, local[0], local[2]);
                 for (int c = 0; c < 3; c += 2) {
-                    const F local = V::mul(nineSum(c, x), V::set1f(kNineTapWeight));
-                    const F target = V::max(V::min(V::add(V::sub(local, m), level), one), zero);
+                    const F target = V::max(V::min(V::add(V::sub(local[c], m), level), one), zero);
                     smooth[c] = lerp(smooth[c], target, k);
                 }
                 smooth[1] = lerp(smooth[1], V::max(V::min(level, one), zero), k);
@@ -765,26 +763,32 @@ struct BeautyLaneRows {
             // Greens of pixels base to end; those beyond the row's ends are
             // its end pixels', as the clamped reads at the edges give.
             const int first = std::max(base, 0), count = std::min(end + 1, width) - first;
-            for (int i = 0; i < count; i += N) {
-                const int at = std::min(i, count - N);
-                for (int l = 0; l < 3; ++l) {
-                    V::Ops::storef(greens[l] + (first - base) + at,
-                                   texel<1>(load(lines[l] + (first + at) * 4)));
+            if (selective) {
+                const I redBlue = V::set1(0x00ff00ff);
+                for (int i = 0; i < count; i += N) {
+                    const int at = std::min(i, count - N);
+                    I sum = V::set1(0);
+                    for (int l = 0; l < 3; ++l) {
+                        const I pixels = load(lines[l] + (first + at) * 4);
+                        V::Ops::storef(greens[l] + (first - base) + at, texel<1>(pixels));
+                        sum = V::add(sum, V::andi(pixels, redBlue));
+                    }
+                    V::store(reinterpret_cast<uint8_t*>(columns + (first - base) + at), sum);
+                }
+                if (base < 0) columns[0] = columns[1];
+                if (end == width) columns[end - base] = columns[end - 1 - base];
+            } else {
+                for (int i = 0; i < count; i += N) {
+                    const int at = std::min(i, count - N);
+                    for (int l = 0; l < 3; ++l) {
+                        V::Ops::storef(greens[l] + (first - base) + at,
+                                       texel<1>(load(lines[l] + (first + at) * 4)));
+                    }
                 }
             }
-            for (int i = 0; selective && i < count; i += N) {
-                const int at = std::min(i, count - N);
-                for (int l = 0; l < 3; ++l) {
-                    const I pixels = load(lines[l] + (first + at) * 4);
-                    V::Ops::storef(planes[0][l] + (first - base) + at, texel<0>(pixels));
-                    V::Ops::storef(planes[2][l] + (first - base) + at, texel<2>(pixels));
-                }
-            }
-            for (int c = selective ? 0 : 1; c < (selective ? 3 : 2); ++c) {
-                for (int l = 0; l < 3; ++l) {
-                    if (base < 0) planes[c][l][0] = planes[c][l][1];
-                    if (end == width) planes[c][l][end - base] = planes[c][l][end - 1 - base];
-                }
+            for (int l = 0; l < 3; ++l) {
+                if (base < 0) greens[l][0] = greens[l][1];
+                if (end == width) greens[l][end - base] = greens[l][end - 1 - base];
             }
             int x = start;
             for (; x + kGroup * N <= end; x += kGroup * N) span(x, kGroup);
