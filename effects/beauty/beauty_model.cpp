@@ -45,25 +45,27 @@ std::string withBeautyConstants(const char* source) {
 
 std::string withBeautySelectiveConstants(const char* source) {
     const std::string withMix = withBeautyConstants(source);
-    return withShaderConstants(
-        withMix.c_str(), "Selective mix: strength, ratio epsilon, ramps' starts and gains",
-        {{"selectiveStrength", kBeautySelectiveStrength},
-         {"selectiveEpsilon", kBeautySelectiveEpsilon},
-         {"hueStart", kBeautySelectiveHue.start},
-         {"hueGain", kBeautySelectiveHue.gain},
-         {"warmthStart", kBeautySelectiveWarmth.start},
-         {"warmthGain", kBeautySelectiveWarmth.gain},
-         {"orangeStart", kBeautySelectiveOrange.start},
-         {"orangeGain", kBeautySelectiveOrange.gain},
-         {"darkStart", kBeautySelectiveDark.start},
-         {"darkGain", kBeautySelectiveDark.gain},
-         {"edgeStart", kBeautySelectiveEdge.start},
-         {"edgeGain", kBeautySelectiveEdge.gain},
-         {"fineStart", kBeautySelectiveFine.start},
-         {"fineGain", kBeautySelectiveFine.gain},
-         {"fineFloor", kBeautySelectiveFineFloor},
-         {"levelStart", kBeautySelectiveLevel.start},
-         {"levelGain", kBeautySelectiveLevel.gain}});
+    return withShaderConstants(withMix.c_str(),
+                               "Selective mix: strength, ratio epsilon, ramps' starts and gains",
+                               {{"selectiveStrength", kBeautySelectiveStrength},
+                                {"selectiveEpsilon", kBeautySelectiveEpsilon},
+                                {"hueStart", kBeautySelectiveHue.start},
+                                {"hueGain", kBeautySelectiveHue.gain},
+                                {"warmthStart", kBeautySelectiveWarmth.start},
+                                {"warmthGain", kBeautySelectiveWarmth.gain},
+                                {"orangeStart", kBeautySelectiveOrange.start},
+                                {"orangeGain", kBeautySelectiveOrange.gain},
+                                {"yellowStart", kBeautySelectiveYellow.start},
+                                {"yellowGain", kBeautySelectiveYellow.gain},
+                                {"darkStart", kBeautySelectiveDark.start},
+                                {"darkGain", kBeautySelectiveDark.gain},
+                                {"edgeStart", kBeautySelectiveEdge.start},
+                                {"edgeGain", kBeautySelectiveEdge.gain},
+                                {"fineStart", kBeautySelectiveFine.start},
+                                {"fineGain", kBeautySelectiveFine.gain},
+                                {"fineFloor", kBeautySelectiveFineFloor},
+                                {"levelStart", kBeautySelectiveLevel.start},
+                                {"levelGain", kBeautySelectiveLevel.gain}});
 }
 
 BeautyMixSettings beautyMixSettings(float smoothness, float sharpness, float redness,

@@ -128,18 +128,23 @@ constexpr float kBeautySharpenSkinCut = 0.4f;
 //   (R + eps), a warmth ramp on (R - B) / (R + eps) times one minus a ramp
 //   above it (saturated orange is fabric, not skin), and a ramp on R (too
 //   dark to tell). Ratios rather than levels keep light and dark skin and
-//   warm and cool white balance alike.
+//   warm and cool white balance alike. Times one minus a ramp on
+//   (2 G - R - B) / (R + eps): green above the mean of red and blue is
+//   golden or olive hair, fabric or foliage; skin's green lies below it
+//   under any white balance short of a green cast.
 // - keep: one minus a ramp on the variance of green over the 3 x 3
 //   neighbourhood divided by (its mean squared + kBeautySelectiveFineFloor),
 //   so texture as strong as eyes', brows' and hair's stays whatever the
 //   exposure or white balance; times one minus a ramp on the blurred
 //   departure, high, for textured areas wider than 3 x 3.
-// - target: the blurred mean colour plus ramp(|o|) * o, o the 3 x 3 mean of
-//   green less the blurred mean's. On a large face the blurred mean is the
-//   skin's own level and the target is that mean; on a small one, or beside
-//   an edge, the blurred mean is partly another surface's, and the target
-//   follows the local level instead of bleeding it, so fine texture goes at
-//   any face size while shading stays.
+// - target: in green, the blurred mean's plus ramp(|o|) * o, o the 3 x 3
+//   mean of green less the blurred mean's; red and blue are that level plus
+//   their 3 x 3 means' departures from green's. On a large face the blurred
+//   mean is the skin's own level and the target is that level; on a small
+//   one, or beside an edge, the blurred mean is partly another surface's,
+//   and the target follows the local level instead of bleeding it, so fine
+//   texture goes at any face size while shading stays. The colour is always
+//   the neighbourhood's own, never that of hair or a wall the blur reaches.
 struct BeautyRamp {
     float start, gain;
 };
@@ -149,8 +154,9 @@ constexpr float kBeautySelectiveEpsilon = 0.01f;
 constexpr BeautyRamp kBeautySelectiveHue = beautyRamp(-0.05f, 0.10f);
 constexpr BeautyRamp kBeautySelectiveWarmth = beautyRamp(0.02f, 0.16f);
 constexpr BeautyRamp kBeautySelectiveOrange = beautyRamp(0.82f, 0.95f);
+constexpr BeautyRamp kBeautySelectiveYellow = beautyRamp(0.02f, 0.10f);
 constexpr BeautyRamp kBeautySelectiveDark = beautyRamp(0.08f, 0.22f);
-constexpr BeautyRamp kBeautySelectiveEdge = beautyRamp(0.3f, 0.7f);
+constexpr BeautyRamp kBeautySelectiveEdge = beautyRamp(0.5f, 0.9f);
 constexpr BeautyRamp kBeautySelectiveLevel = beautyRamp(0.012f, 0.04f);
 constexpr BeautyRamp kBeautySelectiveFine = beautyRamp(0.006f, 0.018f);
 constexpr float kBeautySelectiveFineFloor = 0.0025f;

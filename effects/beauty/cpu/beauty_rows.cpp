@@ -148,6 +148,8 @@ struct ScalarPixels {
     static I slli(I a) {
         return static_cast<I>(static_cast<uint32_t>(a) << N);
     }
+    // Integers apart: through float, a sum beyond 2^24 would round.
+    static I add(I a, I b) { return a + b; }
     static F add(F a, F b) { return a + b; }
     static F sub(F a, F b) { return a - b; }
     static F mul(F a, F b) { return a * b; }

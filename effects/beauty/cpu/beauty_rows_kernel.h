@@ -556,9 +556,13 @@ struct BeautyLaneRows {
             V::div(V::set1f(1.0f), V::add(mean[0], V::set1f(kBeautySelectiveEpsilon)));
         const F hue = V::mul(V::sub(mean[0], mean[1]), inverse);
         const F warmth = V::mul(V::sub(mean[0], mean[2]), inverse);
+        const F yellow =
+            V::mul(V::sub(V::sub(V::add(mean[1], mean[1]), mean[0]), mean[2]), inverse);
+        const F one = V::set1f(1.0f);
         const F colour =
             V::mul(V::mul(ramp(hue, kBeautySelectiveHue), ramp(warmth, kBeautySelectiveWarmth)),
-                   V::sub(V::set1f(1.0f), ramp(warmth, kBeautySelectiveOrange)));
+                   V::mul(V::sub(one, ramp(warmth, kBeautySelectiveOrange)),
+                          V::sub(one, ramp(yellow, kBeautySelectiveYellow))));
         return V::mul(colour, ramp(mean[0], kBeautySelectiveDark));
     }
 
@@ -584,11 +588,24 @@ struct BeautyLaneRows {
         const typename V::Weights wy = V::uniformWeights(blurWeight);
         // The green of the three lines as floats, converted once per chunk of
         // the row rather than at each of the three columns that read it;
-        // greens[line][i] is that of pixel base + i.
+        // greens[line][i] is that of pixel base + i. The selective mix reads
+        // red and blue as the three lines' sums, red in the low 16 bits of
+        // columns[i] and blue in the high (nine bytes' sums fit).
         constexpr int kChunk = 256;
         float greens[3][kChunk + 2];
+        uint32_t columns[kChunk + 2];
         int base = 0;
         auto green = [&](int line, int at) { return V::Ops::loadf(greens[line] + (at - base)); };
+        // The 3 x 3 means of red and blue around the N pixels from x on.
+        auto nineMeans = [&](int x, F& red, F& blue) KELVO_BEAUTY_INLINE {
+            auto column = [&](int at) {
+                return load(reinterpret_cast<const uint8_t*>(columns + (at - base)));
+            };
+            const I sum = V::add(V::add(column(x - 1), column(x)), column(x + 1));
+            const F scale = V::set1f(static_cast<float>(1.0 / (9.0 * 255.0)));
+            red = V::mul(V::toFloat(V::andi(sum, V::set1(0xffff))), scale);
+            blue = V::mul(V::toFloat(V::template srli<16>(sum)), scale);
+        };
         // The colour of the N pixels from x on before grading.
         auto shade = [&](int x, F colour[3]) KELVO_BEAUTY_INLINE {
             const I centre = load(row + x * 4);
@@ -623,11 +640,18 @@ struct BeautyLaneRows {
                 const F keep = V::mul(V::sub(one, ramp(spread, kBeautySelectiveFine)),
                                       V::sub(one, ramp(mean[3], kBeautySelectiveEdge)));
                 const F k = V::mul(V::mul(skin, keep), selectiveAlpha);
-                // Kept within 0..1: the gradings read tables by colour.
-                for (int c = 0; c < 3; ++c) {
-                    const F target = V::max(V::min(V::add(mean[c], follow), one), zero);
+                // Red and blue keep the 3 x 3 mean's departure from its
+                // green, so the blurred mean's level is taken but not the
+                // colour of the surfaces it reaches. Kept within 0..1: the
+                // gradings read tables by colour.
+                const F level = V::add(mean[1], follow);
+                F local[3];
+                nineMeans(x, local[0], local[2]);
+                for (int c = 0; c < 3; c += 2) {
+                    const F target = V::max(V::min(V::add(V::sub(local[c], m), level), one), zero);
                     smooth[c] = lerp(smooth[c], target, k);
                 }
+                smooth[1] = lerp(smooth[1], V::max(V::min(level, one), zero), k);
             } else {
                 F skinMask;
                 if (broadSkinTest) {
@@ -739,11 +763,27 @@ struct BeautyLaneRows {
             // Greens of pixels base to end; those beyond the row's ends are
             // its end pixels', as the clamped reads at the edges give.
             const int first = std::max(base, 0), count = std::min(end + 1, width) - first;
-            for (int i = 0; i < count; i += N) {
-                const int at = std::min(i, count - N);
-                for (int l = 0; l < 3; ++l) {
-                    V::Ops::storef(greens[l] + (first - base) + at,
-                                   texel<1>(load(lines[l] + (first + at) * 4)));
+            if (selective) {
+                const I redBlue = V::set1(0x00ff00ff);
+                for (int i = 0; i < count; i += N) {
+                    const int at = std::min(i, count - N);
+                    I sum = V::set1(0);
+                    for (int l = 0; l < 3; ++l) {
+                        const I pixels = load(lines[l] + (first + at) * 4);
+                        V::Ops::storef(greens[l] + (first - base) + at, texel<1>(pixels));
+                        sum = V::add(sum, V::andi(pixels, redBlue));
+                    }
+                    V::store(reinterpret_cast<uint8_t*>(columns + (first - base) + at), sum);
+                }
+                if (base < 0) columns[0] = columns[1];
+                if (end == width) columns[end - base] = columns[end - 1 - base];
+            } else {
+                for (int i = 0; i < count; i += N) {
+                    const int at = std::min(i, count - N);
+                    for (int l = 0; l < 3; ++l) {
+                        V::Ops::storef(greens[l] + (first - base) + at,
+                                       texel<1>(load(lines[l] + (first + at) * 4)));
+                    }
                 }
             }
             for (int l = 0; l < 3; ++l) {

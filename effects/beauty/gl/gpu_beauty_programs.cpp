@@ -317,29 +317,36 @@ vec4 shader_soften_mix(vec4 inColor)
     mediump float inverse = 1.0 / (meanColor.r + selectiveEpsilon);
     mediump float hue = (meanColor.r - meanColor.g) * inverse;
     mediump float warmth = (meanColor.r - meanColor.b) * inverse;
+    mediump float yellow = (meanColor.g + meanColor.g - meanColor.r - meanColor.b) * inverse;
     skinColor = ramp(hue, hueStart, hueGain) * ramp(warmth, warmthStart, warmthGain)
-              * (1.0 - ramp(warmth, orangeStart, orangeGain)) * ramp(meanColor.r, darkStart, darkGain);
-    mediump float greens[9] = float[9](texture(srcImageTex, textureShift_1).g,
-                                       texture(srcImageTex, textureShift_2).g,
-                                       texture(srcImageTex, textureShift_3).g,
-                                       texture(srcImageTex, textureShift_4).g,
-                                       texture(srcImageTex, textureShift_5).g,
-                                       texture(srcImageTex, textureShift_6).g,
-                                       texture(srcImageTex, textureShift_7).g,
-                                       texture(srcImageTex, textureShift_8).g,
-                                       inColor.g);
-    mediump float fineMean = 0.0;
-    for (int i = 0; i < 9; ++i) fineMean += greens[i];
-    fineMean *= boxWeight;
+              * ((1.0 - ramp(warmth, orangeStart, orangeGain))
+                 * (1.0 - ramp(yellow, yellowStart, yellowGain)))
+              * ramp(meanColor.r, darkStart, darkGain);
+    mediump vec3 taps[9] = vec3[9](texture(srcImageTex, textureShift_1).rgb,
+                                   texture(srcImageTex, textureShift_2).rgb,
+                                   texture(srcImageTex, textureShift_3).rgb,
+                                   texture(srcImageTex, textureShift_4).rgb,
+                                   texture(srcImageTex, textureShift_5).rgb,
+                                   texture(srcImageTex, textureShift_6).rgb,
+                                   texture(srcImageTex, textureShift_7).rgb,
+                                   texture(srcImageTex, textureShift_8).rgb,
+                                   inColor.rgb);
+    mediump vec3 localMean = vec3(0.0);
+    for (int i = 0; i < 9; ++i) localMean += taps[i];
+    localMean *= boxWeight;
+    mediump float fineMean = localMean.g;
     mediump float spread = 0.0;
-    for (int i = 0; i < 9; ++i) spread += (greens[i] - fineMean) * (greens[i] - fineMean);
+    for (int i = 0; i < 9; ++i) spread += (taps[i].g - fineMean) * (taps[i].g - fineMean);
     spread = spread * boxWeight / (fineMean * fineMean + fineFloor);
     mediump float offset = fineMean - meanColor.g;
     mediump float follow = ramp(abs(offset), levelStart, levelGain) * offset;
     mediump float keep = (1.0 - ramp(spread, fineStart, fineGain))
                        * (1.0 - ramp(preColor.a, edgeStart, edgeGain));
     mediump float kMin = skinColor * keep * (blurAlpha * selectiveStrength);
-    lowp vec3 smoothColor = mix(inColor.rgb, clamp(meanColor + follow, 0.0, 1.0), kMin);
+    // Red and blue keep the 3 x 3 mean's departure from its green: the
+    // blurred mean's level, not the colour of the surfaces it reaches.
+    mediump vec3 target = localMean - fineMean + (meanColor.g + follow);
+    lowp vec3 smoothColor = mix(inColor.rgb, clamp(target, 0.0, 1.0), kMin);
 
 )";
 
