@@ -225,8 +225,28 @@ private:
     static B map(B a, B b, B c, F f) {
         return {{f(a.b[0], b.b[0], c.b[0]), f(a.b[1], b.b[1], c.b[1])}};
     }
+
+public:
+    // Channel operations (cpu/lanes.h Channels16).
+    // The high half of the signed product.
+    static V mulhi(V a, V b) { return (a * b) >> 16; }
+    // N 4-byte pixels at p: lane k of c0, c1 and c2 takes bytes 0, 1 and 2
+    // of pixel k, zero extended.
+    static void loadPixels3(const uint8_t* p, V& c0, V& c1, V& c2) {
+        c0 = p[0];
+        c1 = p[1];
+        c2 = p[2];
+    }
+    // Lane k: the low (lo) and high (hi) 16 bits of table[idx[k]], the index
+    // an unsigned lane.
+    static void lookup32(const uint32_t* table, V idx, V& lo, V& hi) {
+        const uint32_t t = table[idx & 0xFFFF];
+        lo = static_cast<V>(t & 0xFFFF);
+        hi = static_cast<V>(t >> 16);
+    }
 };
 static_assert(kIsLaneOps16<ScalarOps16>, "ScalarOps16 lacks an operation of cpu/lanes.h");
+static_assert(kIsChannels16<ScalarOps16>, "ScalarOps16 lacks a channel operation");
 
 // (a (256 - w) + b w + 128) >> 8 for bytes a, b and 0 <= w <= 255: the
 // texture sampler's 8-bit blend, a + (((b - a) w + 128) >> 8), without a

@@ -219,8 +219,42 @@ struct AVX2Ops16 {
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(px + 32),
                             _mm256_permute2x128_si256(lo, hi, 0x31));
     }
+
+    // Channel operations (cpu/lanes.h Channels16).
+    static V mulhi(V a, V b) { return _mm256_mulhi_epi16(a, b); }
+    // As SSE2's, the packs' 128-bit halves put back in order.
+    static void loadPixels3(const uint8_t* p, V& c0, V& c1, V& c2) {
+        const V a = _mm256_loadu_si256(reinterpret_cast<const V*>(p));
+        const V b = _mm256_loadu_si256(reinterpret_cast<const V*>(p + 32));
+        const V lo = _mm256_permute4x64_epi64(
+            _mm256_packs_epi32(_mm256_srai_epi32(_mm256_slli_epi32(a, 16), 16),
+                               _mm256_srai_epi32(_mm256_slli_epi32(b, 16), 16)),
+            0xD8);
+        const V hi = _mm256_permute4x64_epi64(
+            _mm256_packs_epi32(_mm256_srai_epi32(a, 16), _mm256_srai_epi32(b, 16)), 0xD8);
+        const V byte = _mm256_set1_epi16(0x00FF);
+        c0 = _mm256_and_si256(lo, byte);
+        c1 = _mm256_srli_epi16(lo, 8);
+        c2 = _mm256_and_si256(hi, byte);
+    }
+    // Scalar reads through memory: faster than vpgatherdd where a gather
+    // is microcoded.
+    static void lookup32(const uint32_t* table, V idx, V& lo, V& hi) {
+        alignas(32) uint16_t i[16];
+        alignas(32) uint32_t v[16];
+        _mm256_store_si256(reinterpret_cast<V*>(i), idx);
+        for (int k = 0; k < 16; ++k) v[k] = table[i[k]];
+        const V a = _mm256_load_si256(reinterpret_cast<const V*>(v));
+        const V b = _mm256_load_si256(reinterpret_cast<const V*>(v + 8));
+        const V low = _mm256_set1_epi32(0xFFFF);
+        lo = _mm256_permute4x64_epi64(
+            _mm256_packus_epi32(_mm256_and_si256(a, low), _mm256_and_si256(b, low)), 0xD8);
+        hi = _mm256_permute4x64_epi64(
+            _mm256_packus_epi32(_mm256_srli_epi32(a, 16), _mm256_srli_epi32(b, 16)), 0xD8);
+    }
 };
 static_assert(kIsLaneOps16<AVX2Ops16>, "AVX2Ops16 lacks an operation of cpu/lanes.h");
+static_assert(kIsChannels16<AVX2Ops16>, "AVX2Ops16 lacks a channel operation");
 static_assert(kIsPackedPixels16<AVX2Ops16>, "AVX2Ops16 lacks a packed-pixel operation");
 
 }  // namespace

@@ -183,8 +183,34 @@ private:
     static V s(uint16x8_t a) { return vreinterpretq_s16_u16(a); }
     static int32x4_t i32(V a) { return vreinterpretq_s32_s16(a); }
     static V s32(int32x4_t a) { return vreinterpretq_s16_s32(a); }
+
+public:
+    // Channel operations (cpu/lanes.h Channels16).
+    static V mulhi(V a, V b) {
+        const int32x4_t lo = vmull_s16(vget_low_s16(a), vget_low_s16(b));
+        const int32x4_t hi = vmull_high_s16(a, b);
+        return vuzp2q_s16(vreinterpretq_s16_s32(lo), vreinterpretq_s16_s32(hi));
+    }
+    static void loadPixels3(const uint8_t* p, V& c0, V& c1, V& c2) {
+        const uint8x8x4_t px = vld4_u8(p);
+        c0 = s(vmovl_u8(px.val[0]));
+        c1 = s(vmovl_u8(px.val[1]));
+        c2 = s(vmovl_u8(px.val[2]));
+    }
+    static void lookup32(const uint32_t* table, V idx, V& lo, V& hi) {
+        const uint16x8_t i = u(idx);
+        const uint32_t a[8] = {table[vgetq_lane_u16(i, 0)], table[vgetq_lane_u16(i, 1)],
+                               table[vgetq_lane_u16(i, 2)], table[vgetq_lane_u16(i, 3)],
+                               table[vgetq_lane_u16(i, 4)], table[vgetq_lane_u16(i, 5)],
+                               table[vgetq_lane_u16(i, 6)], table[vgetq_lane_u16(i, 7)]};
+        const uint16x8_t v0 = vreinterpretq_u16_u32(vld1q_u32(a));
+        const uint16x8_t v1 = vreinterpretq_u16_u32(vld1q_u32(a + 4));
+        lo = s(vuzp1q_u16(v0, v1));
+        hi = s(vuzp2q_u16(v0, v1));
+    }
 };
 static_assert(kIsLaneOps16<NEONOps16>, "NEONOps16 lacks an operation of cpu/lanes.h");
+static_assert(kIsChannels16<NEONOps16>, "NEONOps16 lacks a channel operation");
 static_assert(kIsPackedPixels16<NEONOps16>, "NEONOps16 lacks a packed-pixel operation");
 
 }  // namespace

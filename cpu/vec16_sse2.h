@@ -189,8 +189,40 @@ struct SSE2Ops16 {
         _mm_storeu_si128(reinterpret_cast<__m128i*>(px), _mm_unpacklo_epi16(rgLo, baLo));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(px + 16), _mm_unpackhi_epi16(rgLo, baLo));
     }
+
+    // Channel operations (cpu/lanes.h Channels16).
+    static V mulhi(V a, V b) { return _mm_mulhi_epi16(a, b); }
+    // The low and high 16 bits of each pixel packed apart (the pack keeps
+    // the sign-extended bits), then split into bytes.
+    static void loadPixels3(const uint8_t* p, V& c0, V& c1, V& c2) {
+        const V a = _mm_loadu_si128(reinterpret_cast<const V*>(p));
+        const V b = _mm_loadu_si128(reinterpret_cast<const V*>(p + 16));
+        const V lo = _mm_packs_epi32(_mm_srai_epi32(_mm_slli_epi32(a, 16), 16),
+                                     _mm_srai_epi32(_mm_slli_epi32(b, 16), 16));
+        const V hi = _mm_packs_epi32(_mm_srai_epi32(a, 16), _mm_srai_epi32(b, 16));
+        const V byte = _mm_set1_epi16(0x00FF);
+        c0 = _mm_and_si128(lo, byte);
+        c1 = _mm_srli_epi16(lo, 8);
+        c2 = _mm_and_si128(hi, byte);
+    }
+    static void lookup32(const uint32_t* table, V idx, V& lo, V& hi) {
+        const V a = _mm_setr_epi32(
+            static_cast<int>(table[_mm_extract_epi16(idx, 0)]),
+            static_cast<int>(table[_mm_extract_epi16(idx, 1)]),
+            static_cast<int>(table[_mm_extract_epi16(idx, 2)]),
+            static_cast<int>(table[_mm_extract_epi16(idx, 3)]));
+        const V b = _mm_setr_epi32(
+            static_cast<int>(table[_mm_extract_epi16(idx, 4)]),
+            static_cast<int>(table[_mm_extract_epi16(idx, 5)]),
+            static_cast<int>(table[_mm_extract_epi16(idx, 6)]),
+            static_cast<int>(table[_mm_extract_epi16(idx, 7)]));
+        lo = _mm_packs_epi32(_mm_srai_epi32(_mm_slli_epi32(a, 16), 16),
+                             _mm_srai_epi32(_mm_slli_epi32(b, 16), 16));
+        hi = _mm_packs_epi32(_mm_srai_epi32(a, 16), _mm_srai_epi32(b, 16));
+    }
 };
 static_assert(kIsLaneOps16<SSE2Ops16>, "SSE2Ops16 lacks an operation of cpu/lanes.h");
+static_assert(kIsChannels16<SSE2Ops16>, "SSE2Ops16 lacks a channel operation");
 static_assert(kIsPackedPixels16<SSE2Ops16>, "SSE2Ops16 lacks a packed-pixel operation");
 
 }  // namespace

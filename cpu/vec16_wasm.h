@@ -204,8 +204,34 @@ struct WASMOps16 {
         wasm_v128_store(px, unpackLo16(rgLo, baLo));
         wasm_v128_store(px + 16, unpackHi16(rgLo, baLo));
     }
+
+    // Channel operations (cpu/lanes.h Channels16).
+    static V mulhi(V a, V b) {
+        const V lo = wasm_i32x4_extmul_low_i16x8(a, b), hi = wasm_i32x4_extmul_high_i16x8(a, b);
+        return wasm_i16x8_shuffle(lo, hi, 1, 3, 5, 7, 9, 11, 13, 15);
+    }
+    static void loadPixels3(const uint8_t* p, V& c0, V& c1, V& c2) {
+        const V a = wasm_v128_load(p), b = wasm_v128_load(p + 16);
+        const V lo = wasm_i16x8_shuffle(a, b, 0, 2, 4, 6, 8, 10, 12, 14);
+        const V hi = wasm_i16x8_shuffle(a, b, 1, 3, 5, 7, 9, 11, 13, 15);
+        const V byte = wasm_i16x8_splat(0x00FF);
+        c0 = wasm_v128_and(lo, byte);
+        c1 = wasm_u16x8_shr(lo, 8);
+        c2 = wasm_v128_and(hi, byte);
+    }
+    static void lookup32(const uint32_t* table, V idx, V& lo, V& hi) {
+        const V a = wasm_u32x4_make(
+            table[wasm_u16x8_extract_lane(idx, 0)], table[wasm_u16x8_extract_lane(idx, 1)],
+            table[wasm_u16x8_extract_lane(idx, 2)], table[wasm_u16x8_extract_lane(idx, 3)]);
+        const V b = wasm_u32x4_make(
+            table[wasm_u16x8_extract_lane(idx, 4)], table[wasm_u16x8_extract_lane(idx, 5)],
+            table[wasm_u16x8_extract_lane(idx, 6)], table[wasm_u16x8_extract_lane(idx, 7)]);
+        lo = wasm_i16x8_shuffle(a, b, 0, 2, 4, 6, 8, 10, 12, 14);
+        hi = wasm_i16x8_shuffle(a, b, 1, 3, 5, 7, 9, 11, 13, 15);
+    }
 };
 static_assert(kIsLaneOps16<WASMOps16>, "WASMOps16 lacks an operation of cpu/lanes.h");
+static_assert(kIsChannels16<WASMOps16>, "WASMOps16 lacks a channel operation");
 static_assert(kIsPackedPixels16<WASMOps16>, "WASMOps16 lacks a packed-pixel operation");
 
 }  // namespace

@@ -58,6 +58,7 @@ void checkLanes16(Lanes16Check& check) {
         lanes("subsU", O::subsU(va, vb), S::subsU, false);
         lanes("absDiffU", O::absDiffU(va, vb), S::absDiffU, false);
         lanes("mulhiU", O::mulhiU(va, vb), S::mulhiU, false);
+        lanes("mulhi", O::mulhi(va, vb), S::mulhi, true);
         lanes("cmpgt", O::cmpgt(va, vb), S::cmpgt, true);
         lanes("srai", O::template srai<3>(va), [](int p, int) { return S::srai<3>(p); }, true);
         typename O::V lo, hi;
