@@ -78,7 +78,7 @@ TEST(Checkasm, LowlightRows) {
             for (int i = 0; i < 4 * w; ++i) prev.data()[i] >>= 2, cur.data()[i] >>= 2;
             fillLowlightGainTable(logMeans[t % 4], strengths[t % 5], strengths[t % 3],
                                   quiets[t % 3], gains);
-            std::vector<int32_t> sums(w + 2);
+            std::vector<uint16_t> sums(w + 2);
             OutputPair out(4 * w, r.offset());
             portable.row(prev.data(), cur.data(), next.data(), out.ref.data(), w, gains,
                          sums.data());

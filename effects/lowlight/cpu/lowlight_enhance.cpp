@@ -43,7 +43,7 @@ bool LowlightEnhance::process(const ConstImageRGBA8& src, const ImageRGBA8& dst,
         scratch_.resize(perBand * bands);
     }
     auto band = [&](int index, int begin, int end) {
-        int32_t* sums = scratch_.data() + perBand * index;
+        uint16_t* sums = scratch_.data() + perBand * index;
         for (int row = begin; row < end; ++row) {
             // Neighbour rows clamp to the edge, as the texture sampler does.
             const uint8_t* prev =

@@ -37,7 +37,7 @@ private:
     LowlightGainTable gains_;
     float gainsLogMean_ = 0.0f;
     LowlightShape gainsShape_;
-    std::vector<int32_t> scratch_;
+    std::vector<uint16_t> scratch_;
 };
 
 }  // namespace video

@@ -1,5 +1,5 @@
+#include <algorithm>
 #include <cmath>
-#include <cstring>
 
 #include "effects/lowlight/cpu/lowlight_enhance_kernel.h"
 #include "effects/lowlight/lowlight_model.h"
@@ -12,39 +12,46 @@ void fillLowlightGainTable(float logMean, float strength, float sharpen, float q
                            LowlightGainTable& table) {
     // yNew = knee ln(1 + y / k) / ln(1 + knee / k), k = logMean / scale: the
     // curve meets the identity at the knee, above which luma is left alone.
+    // Sampled at 1025 lumas, the logarithms' cost, and interpolated between.
     const double k = static_cast<double>(logMean) / kLowlightLogMeanScale;
     const double scale = kLowlightKnee / portable_math::log1p(kLowlightKnee / k);
-    constexpr int n = LowlightGainTable::kSteps;
+    constexpr int n = 1024;
     // Strength 1 takes the curve's own gains, untouched by the blend.
     const bool partial = strength < 1.0f;
     const double s = strength;
-    auto blend = [&](double g) { return static_cast<float>(partial ? 1.0 + s * (g - 1.0) : g); };
-    float gain[n + 1];
+    auto blend = [&](double g) { return partial ? 1.0 + s * (g - 1.0) : g; };
+    double gain[n + 1];
     gain[0] = blend(scale / k);  // the limit at black
     for (int i = 1; i <= n; ++i) {
         const double y = static_cast<double>(i) / n;
         gain[i] = blend(scale * portable_math::log1p(y / k) / y);
     }
-    const bool scaled = sharpen < 1.0f;
-    table.sharpenLow = scaled ? sharpen * kLowlightSharpenLow : kLowlightSharpenLow;
-    table.sharpenMid = scaled ? sharpen * kLowlightSharpenMid : kLowlightSharpenMid;
-    table.sharpenHigh = scaled ? sharpen * kLowlightSharpenHigh : kLowlightSharpenHigh;
-    table.sharpenQuiet = quiet;
-    auto bits = [](float v) {
-        uint32_t b;
-        std::memcpy(&b, &v, sizeof b);
-        return b;
-    };
-    for (int i = 0; i <= n; ++i) {
-        const float step = i < n ? gain[i + 1] - gain[i] : 0.0f;
-        table.gainStep[i] = bits(gain[i]) | uint64_t{bits(step)} << 32;
+    for (int i = 0; i < LowlightGainTable::kSteps; ++i) {
+        // The middle of the step's lumas as the row computes them (1/128
+        // levels, each of three products rounded down).
+        const double luma = (8.0 * i + 5.0) / 128.0;
+        const double at = luma / 255.0 * n;
+        double g = 1.0;
+        if (at < kLowlightKnee * n) {
+            const int j = static_cast<int>(at);
+            g = gain[j] + (at - j) * (gain[j + 1] - gain[j]);
+        }
+        const double a = std::min(std::round((g + 1.0) * 2048.0), 65535.0);
+        const double b = std::round((g - 1.0) * 8.0 * luma);
+        table.lift[i] = static_cast<uint32_t>(a) | static_cast<uint32_t>(4080.0 - b) << 16;
     }
+    auto weight = [](float w) { return static_cast<int16_t>(std::lround(w * 16384.0f)); };
+    const float scaled = sharpen < 1.0f ? sharpen : 1.0f;
+    table.sharpenLow = weight(scaled * kLowlightSharpenLow);
+    table.sharpenMid = weight(scaled * kLowlightSharpenMid);
+    table.sharpenHigh = weight(scaled * kLowlightSharpenHigh);
+    table.sharpenQuiet = weight(quiet);
 }
 
 void LowlightEnhanceRow_C(const uint8_t* prev, const uint8_t* cur, const uint8_t* next,
                           uint8_t* dst, int width, const LowlightGainTable& gains,
-                          int32_t* greenSums) {
-    lowlightRow<ScalarOps>(prev, cur, next, dst, width, gains, greenSums);
+                          uint16_t* greenSums) {
+    lowlightRow<ScalarOps16>(prev, cur, next, dst, width, gains, greenSums);
 }
 
 LowlightRows lowlightRowsFor(CpuFlags flags) {

@@ -1,7 +1,7 @@
 // Row functions of low-light enhancement (cpu/lowlight_enhance.h): one RGBA8
 // output row from the input row and its two vertical neighbours (the edge
-// row itself at the top and bottom). Portable, SSE2 and AVX2 rows give
-// identical bytes; the fast rows may run only where cpuFlags() has their
+// row itself at the top and bottom). Every row of a build gives identical
+// bytes; the fast rows may run only where cpuFlags() has their
 // instruction set.
 #pragma once
 
@@ -12,18 +12,23 @@
 namespace kelvo {
 namespace video {
 
-// The luma gain of a frame's curve, yNew / y, sampled at luma i / kSteps and
-// interpolated linearly between samples. The gain depends on nothing but
-// luma and the frame's log-average, so one table serves the whole frame.
+// The lift of a frame's curve by luma, in fixed point. A channel c (0..255)
+// is lifted to a c + b, a = (gain + 1) / 2 and b = (gain - 1) y / 2 for the
+// pixel's luma y: luma scaled by the gain, colour differences by half as
+// much. The gain depends on nothing but luma and the frame's log-average,
+// so one table serves the whole frame.
 struct LowlightGainTable {
-    static constexpr int kSteps = 1024;
-    // Entry i's gain (the float's bits) in the low half, its step to the
-    // next entry's gain (0 for the last) in the high half: one 8-byte read
-    // serves a pixel.
-    uint64_t gainStep[kSteps + 1];
+    // Entries by luma in 1/16 levels (0..4080).
+    static constexpr int kSteps = 4096;
+    // a in 1/4096 in the low half (at most 65535: a gain above 31 occurs
+    // only below half a level of luma at log means under 0.0101, where such
+    // a channel is 4 levels or less), 4080 - 16 b in the high half: one
+    // 4-byte read serves a pixel.
+    uint32_t lift[kSteps];
     // The sharpening weight of each high-pass band, and of the low band's
-    // quiet part (a high-pass smaller than the low band's bound either way).
-    float sharpenLow, sharpenMid, sharpenHigh, sharpenQuiet;
+    // quiet part (a high-pass smaller than the low band's bound either way),
+    // in 1/16384.
+    int16_t sharpenLow, sharpenMid, sharpenHigh, sharpenQuiet;
 };
 
 // The table for a frame's log-average luma (> 0), with the gain taken the
@@ -34,14 +39,14 @@ struct LowlightGainTable {
 void fillLowlightGainTable(float logMean, float strength, float sharpen, float quiet,
                            LowlightGainTable& table);
 
-// greenSums is scratch of width + 2 integers.
+// greenSums is scratch of width + 2 values.
 using LowlightRowFn = void (*)(const uint8_t* prev, const uint8_t* cur, const uint8_t* next,
                                uint8_t* dst, int width, const LowlightGainTable& gains,
-                               int32_t* greenSums);
+                               uint16_t* greenSums);
 
 void LowlightEnhanceRow_C(const uint8_t* prev, const uint8_t* cur, const uint8_t* next,
                           uint8_t* dst, int width, const LowlightGainTable& gains,
-                          int32_t* greenSums);
+                          uint16_t* greenSums);
 
 // Low light's rows of one instruction-set level.
 struct LowlightRows {

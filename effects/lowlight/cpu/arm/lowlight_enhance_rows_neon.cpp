@@ -1,5 +1,5 @@
 #include "effects/lowlight/cpu/arm/lowlight_enhance_rows_arm.h"
-#include "cpu/vec_neon.h"
+#include "cpu/vec16_neon.h"
 #include "effects/lowlight/cpu/lowlight_enhance_kernel.h"
 
 namespace kelvo {
@@ -7,8 +7,8 @@ namespace video {
 
 void LowlightEnhanceRow_NEON(const uint8_t* prev, const uint8_t* cur, const uint8_t* next,
                              uint8_t* dst, int width, const LowlightGainTable& gains,
-                             int32_t* greenSums) {
-    lowlightRow<NEONOps>(prev, cur, next, dst, width, gains, greenSums);
+                             uint16_t* greenSums) {
+    lowlightRow<NEONOps16>(prev, cur, next, dst, width, gains, greenSums);
 }
 
 }  // namespace video

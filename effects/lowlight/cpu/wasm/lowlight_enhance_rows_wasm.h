@@ -9,7 +9,7 @@ namespace video {
 
 void LowlightEnhanceRow_SIMD128(const uint8_t* prev, const uint8_t* cur, const uint8_t* next,
                              uint8_t* dst, int width, const LowlightGainTable& gains,
-                             int32_t* greenSums);
+                             uint16_t* greenSums);
 
 }  // namespace video
 }  // namespace kelvo

@@ -1,5 +1,5 @@
 #include "effects/lowlight/cpu/x86/lowlight_enhance_rows_x86.h"
-#include "cpu/vec_avx2.h"
+#include "cpu/vec16_avx2.h"
 #include "effects/lowlight/cpu/lowlight_enhance_kernel.h"
 
 namespace kelvo {
@@ -7,8 +7,8 @@ namespace video {
 
 void LowlightEnhanceRow_AVX2(const uint8_t* prev, const uint8_t* cur, const uint8_t* next,
                              uint8_t* dst, int width, const LowlightGainTable& gains,
-                             int32_t* greenSums) {
-    lowlightRow<AVX2Ops>(prev, cur, next, dst, width, gains, greenSums);
+                             uint16_t* greenSums) {
+    lowlightRow<AVX2Ops16>(prev, cur, next, dst, width, gains, greenSums);
 }
 
 }  // namespace video

@@ -9,10 +9,10 @@ namespace video {
 
 void LowlightEnhanceRow_SSE2(const uint8_t* prev, const uint8_t* cur, const uint8_t* next,
                              uint8_t* dst, int width, const LowlightGainTable& gains,
-                             int32_t* greenSums);
+                             uint16_t* greenSums);
 void LowlightEnhanceRow_AVX2(const uint8_t* prev, const uint8_t* cur, const uint8_t* next,
                              uint8_t* dst, int width, const LowlightGainTable& gains,
-                             int32_t* greenSums);
+                             uint16_t* greenSums);
 
 }  // namespace video
 }  // namespace kelvo
