@@ -144,8 +144,10 @@ TEST_F(CpuAgreementTest, LowlightMatchesGL) {
         float logMean;
         int adaptiveMean;  // mean luma of the adaptive lift; 0: not adaptive
     };
-    const Row rows[] = {{0.25, 0.01f, 0}, {0.35, 0.12f, 0},  {0.5, 0.3f, 0},
-                        {1.0, 0.9f, 0},   {0.35, 0.12f, 70}, {0.5, 0.3f, 84}};
+    // The first: an almost black picture at the lowest log mean drawn, whose
+    // gains near black are the largest.
+    const Row rows[] = {{0.02, 0.0081f, 0}, {0.25, 0.01f, 0}, {0.35, 0.12f, 0},  {0.5, 0.3f, 0},
+                        {1.0, 0.9f, 0},     {0.35, 0.12f, 70}, {0.5, 0.3f, 84}};
     WorkerPool pool(2);
     LowlightEnhance cpu;
     for (const Size& size : kSizes) {

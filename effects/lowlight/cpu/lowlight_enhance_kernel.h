@@ -11,9 +11,9 @@ namespace kelvo {
 namespace video {
 namespace {
 
-// Fixed point: the lift in 1/16 levels (white 4080), the sharpening in 1/64
+// Fixed point: the lift in 1/8 levels (white 2040), the sharpening in 1/64
 // (white 16320), which keeps every sum of the row inside 16 bits.
-constexpr int kLiftWhite = 255 * 16;
+constexpr int kLiftWhite = 255 * 8;
 constexpr int kSharpWhite = 255 * 64;
 // Luma weights in 1/32768 times channels times 256: luma in 1/128 levels.
 constexpr int16_t lumaWeight(float w) { return static_cast<int16_t>(w * 32768.0f + 0.5f); }
@@ -78,14 +78,14 @@ KELVO_CPU_INLINE void lowlightPixels(const uint8_t* cur, const uint16_t* sums, i
     V out[3];
     for (int ch = 0; ch < 3; ++ch) {
         const V dark = O::subsU(whiteLessB, O::mulhiU(c[ch], a));
-        const V dark64 = O::template slli<2>(dark);
+        const V dark64 = O::template slli<3>(dark);
         const V sharpDark =
             O::min(O::max(O::adds(dark64, hPassNeg), O::set(0)), O::set(kSharpWhite));
         // lifted + weight (sharp - lifted); a negative weight (the adaptive
         // quiet band) reaches past 0..255, which the store saturates as the
         // framebuffer clamps on the GL side.
         const V mixedDark = O::sub(dark, O::mulhi(O::sub(dark64, sharpDark), weight));
-        out[ch] = O::template srai<4>(O::sub(O::set(kLiftWhite + 8), mixedDark));
+        out[ch] = O::template srai<3>(O::sub(O::set(kLiftWhite + 4), mixedDark));
     }
     O::storePixels4(dst + 4 * x, out[0], out[1], out[2], O::set(255));
 }

@@ -36,11 +36,12 @@ void fillLowlightGainTable(float logMean, float strength, float sharpen, float q
             const int j = static_cast<int>(at);
             g = gain[j] + (at - j) * (gain[j + 1] - gain[j]);
         }
-        const double a = std::min(std::round((g + 1.0) * 2048.0), 65535.0);
-        const double b = std::round((g - 1.0) * 8.0 * luma);
-        table.lift[i] = static_cast<uint32_t>(a) | static_cast<uint32_t>(4080.0 - b) << 16;
+        const double a = std::min(std::round((g + 1.0) * 1024.0), 65535.0);
+        // Half a step more where the row's a c, rounded down, is not exact.
+        const double b = g > 1.0 ? std::round((g - 1.0) * 4.0 * luma + 0.5) : 0.0;
+        table.lift[i] = static_cast<uint32_t>(a) | static_cast<uint32_t>(2040.0 - b) << 16;
     }
-    auto weight = [](float w) { return static_cast<int16_t>(std::lround(w * 16384.0f)); };
+    auto weight = [](float w) { return static_cast<int16_t>(std::lround(w * 8192.0f)); };
     const float scaled = sharpen < 1.0f ? sharpen : 1.0f;
     table.sharpenLow = weight(scaled * kLowlightSharpenLow);
     table.sharpenMid = weight(scaled * kLowlightSharpenMid);

@@ -20,14 +20,13 @@ namespace video {
 struct LowlightGainTable {
     // Entries by luma in 1/16 levels (0..4080).
     static constexpr int kSteps = 4096;
-    // a in 1/4096 in the low half (at most 65535: a gain above 31 occurs
-    // only below half a level of luma at log means under 0.0101, where such
-    // a channel is 4 levels or less), 4080 - 16 b in the high half: one
-    // 4-byte read serves a pixel.
+    // a in 1/2048 in the low half (at most 65535: a gain above 63 occurs
+    // only at log means under 0.0045, frames the effect leaves alone),
+    // 2040 - 8 b in the high half: one 4-byte read serves a pixel.
     uint32_t lift[kSteps];
     // The sharpening weight of each high-pass band, and of the low band's
     // quiet part (a high-pass smaller than the low band's bound either way),
-    // in 1/16384.
+    // in 1/8192.
     int16_t sharpenLow, sharpenMid, sharpenHigh, sharpenQuiet;
 };
 
