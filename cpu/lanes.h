@@ -175,6 +175,14 @@ using RoundingMultiply = decltype(V::bits(A::f), V::sub16(A::i, A::i), V::mulhrs
                                   V::mini16(A::i, A::i), V::template laneBytes<0, -1, 0, -1>(A::i),
                                   V::packPairs(A::i, A::i), V::permute(A::f, A::i), void());
 
+
+// 16-bit lanes on planes of RGBA8 pixels: loadPixels4 (N pixels' bytes to a
+// 16-bit vector per channel, the inverse of storePixels4) and mulhi (the high
+// half of the signed product).
+template <class O, class A = Any16<O>>
+using PixelPlanes16 = decltype(O::loadPixels4(Bytes::in, A::ref, A::ref, A::ref, A::ref),
+                               O::mulhi(A::v, A::v), void());
+
 }  // namespace lanes
 
 template <class O>
@@ -195,6 +203,9 @@ constexpr bool pixelLanesComplete() {
 }
 template <class V>
 constexpr bool kIsPixelLanes = pixelLanesComplete<V>();
+
+template <class O>
+constexpr bool kIsPixelPlanes16 = lanes::Has<O, lanes::PixelPlanes16>::value;
 
 }  // namespace video
 }  // namespace kelvo

@@ -189,9 +189,22 @@ struct SSE2Ops16 {
         _mm_storeu_si128(reinterpret_cast<__m128i*>(px), _mm_unpacklo_epi16(rgLo, baLo));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(px + 16), _mm_unpackhi_epi16(rgLo, baLo));
     }
+
+    static void loadPixels4(const uint8_t* p, V& c0, V& c1, V& c2, V& c3) {
+        const V lo = _mm_loadu_si128(reinterpret_cast<const V*>(p));
+        const V hi = _mm_loadu_si128(reinterpret_cast<const V*>(p + 16));
+        const V low = _mm_set1_epi32(255);
+        auto channel = [&](V a, V b) { return _mm_packs_epi32(_mm_and_si128(a, low), _mm_and_si128(b, low)); };
+        c0 = channel(lo, hi);
+        c1 = channel(_mm_srli_epi32(lo, 8), _mm_srli_epi32(hi, 8));
+        c2 = channel(_mm_srli_epi32(lo, 16), _mm_srli_epi32(hi, 16));
+        c3 = _mm_packs_epi32(_mm_srli_epi32(lo, 24), _mm_srli_epi32(hi, 24));
+    }
+    static V mulhi(V a, V b) { return _mm_mulhi_epi16(a, b); }
 };
 static_assert(kIsLaneOps16<SSE2Ops16>, "SSE2Ops16 lacks an operation of cpu/lanes.h");
 static_assert(kIsPackedPixels16<SSE2Ops16>, "SSE2Ops16 lacks a packed-pixel operation");
+static_assert(kIsPixelPlanes16<SSE2Ops16>, "SSE2Ops16 lacks a pixel-plane operation");
 
 }  // namespace
 }  // namespace video
