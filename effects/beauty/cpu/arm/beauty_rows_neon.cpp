@@ -188,6 +188,7 @@ private:
     static uint32x4_t u(F a) { return vreinterpretq_u32_f32(a); }
     static F mask(uint32x4_t m) { return vreinterpretq_f32_u32(m); }
 
+public:
     // The mix's 16-bit lanes: 8 pixels, in two halves of this set's width.
     using Ops16 = NEONOps16;
     static void floats16(Ops16::V a, F out[2]) {
