@@ -175,7 +175,6 @@ using RoundingMultiply = decltype(V::bits(A::f), V::sub16(A::i, A::i), V::mulhrs
                                   V::mini16(A::i, A::i), V::template laneBytes<0, -1, 0, -1>(A::i),
                                   V::packPairs(A::i, A::i), V::permute(A::f, A::i), void());
 
-
 // 16-bit lanes on planes of RGBA8 pixels: loadPixels4 (N pixels' bytes to a
 // 16-bit vector per channel, the inverse of storePixels4) and mulhi (the high
 // half of the signed product).

@@ -227,7 +227,8 @@ struct AVX2Ops16 {
         const __m128i m = _mm_setr_epi8(0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15);
         const V group = _mm256_setr_m128i(m, m), order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
         auto planes = [&](const uint8_t* at) {
-            const V x = _mm256_shuffle_epi8(_mm256_loadu_si256(reinterpret_cast<const V*>(at)), group);
+            const V x =
+                _mm256_shuffle_epi8(_mm256_loadu_si256(reinterpret_cast<const V*>(at)), group);
             return _mm256_permutevar8x32_epi32(x, order);
         };
         const V a = planes(p), b = planes(p + 32);

@@ -194,7 +194,9 @@ struct SSE2Ops16 {
         const V lo = _mm_loadu_si128(reinterpret_cast<const V*>(p));
         const V hi = _mm_loadu_si128(reinterpret_cast<const V*>(p + 16));
         const V low = _mm_set1_epi32(255);
-        auto channel = [&](V a, V b) { return _mm_packs_epi32(_mm_and_si128(a, low), _mm_and_si128(b, low)); };
+        auto channel = [&](V a, V b) {
+            return _mm_packs_epi32(_mm_and_si128(a, low), _mm_and_si128(b, low));
+        };
         c0 = channel(lo, hi);
         c1 = channel(_mm_srli_epi32(lo, 8), _mm_srli_epi32(hi, 8));
         c2 = channel(_mm_srli_epi32(lo, 16), _mm_srli_epi32(hi, 16));

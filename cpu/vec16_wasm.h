@@ -207,10 +207,10 @@ struct WASMOps16 {
 
     static void loadPixels4(const uint8_t* p, V& c0, V& c1, V& c2, V& c3) {
         const V lo = wasm_v128_load(p), hi = wasm_v128_load(p + 16);
-        const V rg = wasm_i8x16_shuffle(lo, hi, 0, 4, 8, 12, 16, 20, 24, 28, 1, 5, 9, 13, 17, 21,
-                                        25, 29);
-        const V ba = wasm_i8x16_shuffle(lo, hi, 2, 6, 10, 14, 18, 22, 26, 30, 3, 7, 11, 15, 19, 23,
-                                        27, 31);
+        const V rg =
+            wasm_i8x16_shuffle(lo, hi, 0, 4, 8, 12, 16, 20, 24, 28, 1, 5, 9, 13, 17, 21, 25, 29);
+        const V ba =
+            wasm_i8x16_shuffle(lo, hi, 2, 6, 10, 14, 18, 22, 26, 30, 3, 7, 11, 15, 19, 23, 27, 31);
         c0 = wasm_u16x8_extend_low_u8x16(rg), c1 = wasm_u16x8_extend_high_u8x16(rg);
         c2 = wasm_u16x8_extend_low_u8x16(ba), c3 = wasm_u16x8_extend_high_u8x16(ba);
     }

@@ -601,7 +601,9 @@ struct BeautyLaneRows {
         const bool broadSkinTest = u.lightStrength > kBeautyLightCut;
         const bool gated = u.noiseLevel < 1 && u.lightStrength >= kBeautyLightCut;
         const W zero = O16::set(0);
-        auto weight = [](float w) { return O16::set(static_cast<int16_t>(std::lrint(w * kWeightOne))); };
+        auto weight = [](float w) {
+            return O16::set(static_cast<int16_t>(std::lrint(w * kWeightOne)));
+        };
         const W weightL = weight(kBeautySharpenWeightLow * u.sharpen);
         const W weightM = weight(kBeautySharpenWeightMid * u.sharpen);
         const W weightH = weight(kBeautySharpenWeightHigh * u.sharpen);
@@ -626,11 +628,12 @@ struct BeautyLaneRows {
             if (broadSkinTest) {
                 // |r - g| above the spread with red the largest is r - g above
                 // it, which also puts the largest less the least above it.
-                skin = all(all(O16::cmpgt(r, O16::set(levelFloor(kBeautySkinMinRed))),
-                               O16::cmpgt(g, O16::set(levelFloor(kBeautySkinMinGreen)))),
-                           all(O16::cmpgt(b, O16::set(levelFloor(kBeautySkinMinBlue))),
-                               all(O16::cmpgt(O16::sub(r, g), O16::set(levelFloor(kBeautySkinSpread))),
-                                   O16::cmpgt(r, b))));
+                skin =
+                    all(all(O16::cmpgt(r, O16::set(levelFloor(kBeautySkinMinRed))),
+                            O16::cmpgt(g, O16::set(levelFloor(kBeautySkinMinGreen)))),
+                        all(O16::cmpgt(b, O16::set(levelFloor(kBeautySkinMinBlue))),
+                            all(O16::cmpgt(O16::sub(r, g), O16::set(levelFloor(kBeautySkinSpread))),
+                                O16::cmpgt(r, b))));
             } else {
                 skin = all(all(O16::cmpgt(r, O16::set(levelFloor(kBeautyBrightSkinMinRed))),
                                O16::cmpgt(g, O16::set(levelFloor(kBeautyBrightSkinMinGreen)))),
@@ -650,10 +653,10 @@ struct BeautyLaneRows {
                     mean[i] = O16::template srli<8>(O16::add(
                         O16::add(O16::mullo(m0[i], w0), O16::mullo(m1[i], w1)), O16::set(128)));
                 }
-                const W ramp = O16::sub(O16::min(O16::template slli<2>(r),
-                                                 O16::sub(O16::template slli<2>(mean[0]),
-                                                          O16::set(102))),
-                                        O16::set(204));
+                const W ramp =
+                    O16::sub(O16::min(O16::template slli<2>(r),
+                                      O16::sub(O16::template slli<2>(mean[0]), O16::set(102))),
+                             O16::set(204));
                 const W p = O16::min(O16::max(ramp, zero), O16::set(255));
                 const W edge = O16::add(O16::template slli<1>(mean[3]), O16::set(51));
                 F pf[kHalves], ef[kHalves];
@@ -675,8 +678,8 @@ struct BeautyLaneRows {
                 if (gated) k = O16::select(skin, k, zero);
                 // c + (mean - c) k, with (mean - c) 2^6 k / 2^16 in 1/16 levels.
                 for (int i = 0; i < 3; ++i) {
-                    smooth[i] = O16::add(smooth[i],
-                                         O16::mulhi(O16::template slli<6>(O16::sub(mean[i], c[i])), k));
+                    smooth[i] = O16::add(
+                        smooth[i], O16::mulhi(O16::template slli<6>(O16::sub(mean[i], c[i])), k));
                 }
             }
 
@@ -693,8 +696,8 @@ struct BeautyLaneRows {
             constexpr int kNineTap = static_cast<int>(kNineTapWeight * 65536.0f + 0.5f);
             const W dif = O16::sub(O16::template slli<4>(g),
                                    O16::mulhiU(O16::template slli<4>(sum), O16::set(kNineTap)));
-            const W low = u.sharpen < kBeautySharpenSkinCut ? O16::select(skin, zero, weightL)
-                                                            : weightL;
+            const W low =
+                u.sharpen < kBeautySharpenSkinCut ? O16::select(skin, zero, weightL) : weightL;
             const W sharpWeight =
                 O16::select(O16::cmpgt(dif, O16::set(kMidCut)), weightH,
                             O16::select(O16::cmpgt(dif, O16::set(kLowCut)), weightM, low));
