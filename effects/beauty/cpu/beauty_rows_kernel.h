@@ -615,9 +615,11 @@ struct BeautyLaneRows {
         constexpr int kLowCut = static_cast<int>(kHighPassThresholdLow * kTop);
         constexpr int kMidCut = static_cast<int>(kHighPassThresholdMid * kTop);
         constexpr int kChunk = 256;
-        uint16_t greens[3][kChunk + 2];
+        // The sums of green over the three lines, pixel base + i at columns[i],
+        // taken once per chunk rather than at each of the three columns.
+        uint16_t columns[kChunk + 2];
         int base = 0;
-        auto green = [&](int line, int at) { return O16::load16(greens[line] + (at - base)); };
+        auto column = [&](int at) { return O16::load16(columns + (at - base)); };
 
         // The colour of the N16 pixels from x on before grading.
         auto shade = [&](int x, W colour[3]) KELVO_BEAUTY_INLINE {
@@ -683,14 +685,7 @@ struct BeautyLaneRows {
                 }
             }
 
-            W sum = O16::add(green(2, x + 1), green(0, x - 1));
-            sum = O16::add(sum, green(2, x - 1));
-            sum = O16::add(sum, green(0, x + 1));
-            sum = O16::add(sum, green(1, x + 1));
-            sum = O16::add(sum, green(1, x - 1));
-            sum = O16::add(sum, green(2, x));
-            sum = O16::add(sum, green(0, x));
-            sum = O16::add(sum, g);
+            const W sum = O16::add(O16::add(column(x - 1), column(x)), column(x + 1));
             // The nine-tap weight as a 16-bit fraction, of 16 times the sum
             // (at most 36720, unsigned).
             constexpr int kNineTap = static_cast<int>(kNineTapWeight * 65536.0f + 0.5f);
@@ -757,16 +752,16 @@ struct BeautyLaneRows {
             const int first = std::max(base, 0), count = std::min(end + 1, width) - first;
             for (int i = 0; i < count; i += N16) {
                 const int at = std::min(i, count - N16);
+                W sum = zero;
                 for (int l = 0; l < 3; ++l) {
                     W c[4];
                     O16::loadPixels4(lines[l] + (first + at) * 4, c[0], c[1], c[2], c[3]);
-                    O16::store16(greens[l] + (first - base) + at, c[1]);
+                    sum = O16::add(sum, c[1]);
                 }
+                O16::store16(columns + (first - base) + at, sum);
             }
-            for (int l = 0; l < 3; ++l) {
-                if (base < 0) greens[l][0] = greens[l][1];
-                if (end == width) greens[l][end - base] = greens[l][end - 1 - base];
-            }
+            if (base < 0) columns[0] = columns[1];
+            if (end == width) columns[end - base] = columns[end - 1 - base];
             int x = start;
             for (; x + kGroup * N16 <= end; x += kGroup * N16) span(x, kGroup);
             for (; x + N16 <= end; x += N16) span(x, 1);
