@@ -183,6 +183,7 @@ struct ScalarPixels {
     using Ops16 = ScalarOps16;
     static void floats16(int32_t a, F out[1]) { out[0] = static_cast<F>(a); }
     static int32_t ints16(I lo, I hi) { return Ops16::narrowS32(lo, hi); }
+    static bool noneSet16(int32_t m) { return m == 0; }
 };
 
 }  // namespace

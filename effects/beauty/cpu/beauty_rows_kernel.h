@@ -646,7 +646,7 @@ struct BeautyLaneRows {
             }
             W smooth[3] = {O16::template slli<4>(r), O16::template slli<4>(g),
                            O16::template slli<4>(b)};
-            if (!(gated && O16::hsum16(skin) == 0)) {
+            if (!(gated && V::noneSet16(skin))) {
                 W m0[4], m1[4], mean[4];
                 O16::loadPixels4(blur0 + x * 4, m0[0], m0[1], m0[2], m0[3]);
                 O16::loadPixels4(blur1 + x * 4, m1[0], m1[1], m1[2], m1[3]);

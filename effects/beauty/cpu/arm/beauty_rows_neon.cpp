@@ -197,6 +197,7 @@ public:
         out[1] = vcvtq_f32_u32(vmovl_high_u16(x));
     }
     static Ops16::V ints16(I lo, I hi) { return vcombine_s16(vqmovn_s32(lo), vqmovn_s32(hi)); }
+    static bool noneSet16(Ops16::V m) { return vmaxvq_u16(vreinterpretq_u16_s16(m)) == 0; }
 };
 
 }  // namespace

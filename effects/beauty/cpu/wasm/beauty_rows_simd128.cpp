@@ -154,6 +154,7 @@ struct WASMPixels {
         out[1] = f(wasm_f32x4_convert_u32x4(wasm_u32x4_extend_high_u16x8(a)));
     }
     static Ops16::V ints16(I lo, I hi) { return wasm_i16x8_narrow_i32x4(v(lo), v(hi)); }
+    static bool noneSet16(Ops16::V m) { return !wasm_v128_any_true(m); }
 };
 
 }  // namespace

@@ -205,6 +205,7 @@ struct AVX2Pixels {
         out[0] = _mm256_cvtepi32_ps(lo), out[1] = _mm256_cvtepi32_ps(hi);
     }
     static I ints16(I lo, I hi) { return Ops16::narrowS32(lo, hi); }
+    static bool noneSet16(I m) { return _mm256_testz_si256(m, m); }
 };
 
 }  // namespace

@@ -166,6 +166,7 @@ struct SSE2Pixels {
         out[0] = _mm_cvtepi32_ps(lo), out[1] = _mm_cvtepi32_ps(hi);
     }
     static I ints16(I lo, I hi) { return Ops16::narrowS32(lo, hi); }
+    static bool noneSet16(I m) { return _mm_movemask_epi8(m) == 0; }
 };
 
 }  // namespace
