@@ -678,10 +678,12 @@ struct BeautyLaneRows {
                 }
                 W k = V::ints16(kf[0], kf[kHalves - 1]);
                 if (gated) k = O16::select(skin, k, zero);
-                // c + (mean - c) k, with (mean - c) 2^6 k / 2^16 in 1/16 levels.
+                // c + (mean - c) k, with (mean - c) 2^6 k / 2^16 in 1/16 levels;
+                // differences scale by multiplies, as a negative value may not
+                // be shifted left in the portable lanes.
                 for (int i = 0; i < 3; ++i) {
                     smooth[i] = O16::add(
-                        smooth[i], O16::mulhi(O16::template slli<6>(O16::sub(mean[i], c[i])), k));
+                        smooth[i], O16::mulhi(O16::mullo(O16::sub(mean[i], c[i]), O16::set(64)), k));
                 }
             }
 
@@ -697,13 +699,13 @@ struct BeautyLaneRows {
                 O16::select(O16::cmpgt(dif, O16::set(kMidCut)), weightH,
                             O16::select(O16::cmpgt(dif, O16::set(kLowCut)), weightM, low));
             const W up = O16::cmpgt(dif, O16::set(-1));
-            const W twice = O16::template slli<1>(dif);
+            const W twice = O16::add(dif, dif);
             for (int i = 0; i < 3; ++i) {
                 const W t = O16::add(smooth[i], twice);
                 const W sharp = O16::select(up, O16::min(t, O16::set(kTop)), O16::max(t, zero));
                 colour[i] = O16::add(
                     smooth[i],
-                    O16::mulhi(O16::template slli<2>(O16::sub(sharp, smooth[i])), sharpWeight));
+                    O16::mulhi(O16::mullo(O16::sub(sharp, smooth[i]), O16::set(4)), sharpWeight));
             }
         };
         // Groups of vectors graded together keep several cube reads in flight.
