@@ -591,6 +591,14 @@ struct BeautyLaneRows {
         while (b < 255 && static_cast<float>(b + 1) * static_cast<float>(1.0 / 255.0) <= x) ++b;
         return b;
     }
+    // d s w / 2^16 rounded, for |2 d s| < 2^15: the high half of 2 d s w
+    // floors twice the product, so one added before halving rounds it.
+    // The difference d scales by a multiply: a negative value may not be
+    // shifted left in the portable lanes.
+    static W scaled(W d, int16_t s, W w) {
+        const W twice = O16::mulhi(O16::mullo(d, O16::set(static_cast<int16_t>(2 * s))), w);
+        return O16::template srai<1>(O16::add(twice, O16::set(1)));
+    }
     // Both masks set: of 0 and -1 (set), the larger.
     static W all(W a, W b) { return O16::max(a, b); }
 
@@ -678,13 +686,9 @@ struct BeautyLaneRows {
                 }
                 W k = V::ints16(kf[0], kf[kHalves - 1]);
                 if (gated) k = O16::select(skin, k, zero);
-                // c + (mean - c) k, with (mean - c) 2^6 k / 2^16 in 1/16 levels;
-                // differences scale by multiplies, as a negative value may not
-                // be shifted left in the portable lanes.
-                for (int i = 0; i < 3; ++i) {
-                    smooth[i] = O16::add(
-                        smooth[i], O16::mulhi(O16::mullo(O16::sub(mean[i], c[i]), O16::set(64)), k));
-                }
+                // c + (mean - c) k, with (mean - c) 2^6 k / 2^16 in 1/16 levels.
+                for (int i = 0; i < 3; ++i)
+                    smooth[i] = O16::add(smooth[i], scaled(O16::sub(mean[i], c[i]), 64, k));
             }
 
             const W sum = O16::add(O16::add(column(x - 1), column(x)), column(x + 1));
@@ -703,9 +707,7 @@ struct BeautyLaneRows {
             for (int i = 0; i < 3; ++i) {
                 const W t = O16::add(smooth[i], twice);
                 const W sharp = O16::select(up, O16::min(t, O16::set(kTop)), O16::max(t, zero));
-                colour[i] = O16::add(
-                    smooth[i],
-                    O16::mulhi(O16::mullo(O16::sub(sharp, smooth[i]), O16::set(4)), sharpWeight));
+                colour[i] = O16::add(smooth[i], scaled(O16::sub(sharp, smooth[i]), 4, sharpWeight));
             }
         };
         // Groups of vectors graded together keep several cube reads in flight.
