@@ -175,6 +175,13 @@ using RoundingMultiply = decltype(V::bits(A::f), V::sub16(A::i, A::i), V::mulhrs
                                   V::mini16(A::i, A::i), V::template laneBytes<0, -1, 0, -1>(A::i),
                                   V::packPairs(A::i, A::i), V::permute(A::f, A::i), void());
 
+// 16-bit lanes on planes of RGBA8 pixels: loadPixels4 (N pixels' bytes to a
+// 16-bit vector per channel, the inverse of storePixels4) and mulhi (the high
+// half of the signed product).
+template <class O, class A = Any16<O>>
+using PixelPlanes16 = decltype(O::loadPixels4(Bytes::in, A::ref, A::ref, A::ref, A::ref),
+                               O::mulhi(A::v, A::v), void());
+
 }  // namespace lanes
 
 template <class O>
@@ -207,6 +214,8 @@ using Channels16 =
 }  // namespace lanes
 template <class O>
 constexpr bool kIsChannels16 = lanes::Has<O, lanes::Channels16>::value;
+template <class O>
+constexpr bool kIsPixelPlanes16 = lanes::Has<O, lanes::PixelPlanes16>::value;
 
 }  // namespace video
 }  // namespace kelvo

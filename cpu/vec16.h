@@ -215,6 +215,12 @@ struct ScalarOps16 {
         px[3] = 255;
     }
 
+    // The N pixels of four bytes from p, byte c of pixel k to lane k of c[c]
+    // (the inverse of storePixels4; NEON vld4).
+    static void loadPixels4(const uint8_t* p, V& c0, V& c1, V& c2, V& c3) {
+        c0 = p[0], c1 = p[1], c2 = p[2], c3 = p[3];
+    }
+
 private:
     static int32_t sat(int32_t x, int32_t lo, int32_t hi) { return x < lo ? lo : x > hi ? hi : x; }
     template <class F>
@@ -247,6 +253,7 @@ public:
 };
 static_assert(kIsLaneOps16<ScalarOps16>, "ScalarOps16 lacks an operation of cpu/lanes.h");
 static_assert(kIsChannels16<ScalarOps16>, "ScalarOps16 lacks a channel operation");
+static_assert(kIsPixelPlanes16<ScalarOps16>, "ScalarOps16 lacks a pixel-plane operation");
 
 // (a (256 - w) + b w + 128) >> 8 for bytes a, b and 0 <= w <= 255: the
 // texture sampler's 8-bit blend, a + (((b - a) w + 128) >> 8), without a

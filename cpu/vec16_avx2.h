@@ -252,10 +252,29 @@ struct AVX2Ops16 {
         hi = _mm256_permute4x64_epi64(
             _mm256_packus_epi32(_mm256_srli_epi32(a, 16), _mm256_srli_epi32(b, 16)), 0xD8);
     }
+    // Each 128-bit part grouped by channel, its 32-bit groups put in order
+    // (r, g, b, a of pixels 0..7 as 64-bit quarters), then the quarters of
+    // both halves paired.
+    static void loadPixels4(const uint8_t* p, V& c0, V& c1, V& c2, V& c3) {
+        const __m128i m = _mm_setr_epi8(0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15);
+        const V group = _mm256_setr_m128i(m, m), order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
+        auto planes = [&](const uint8_t* at) {
+            const V x =
+                _mm256_shuffle_epi8(_mm256_loadu_si256(reinterpret_cast<const V*>(at)), group);
+            return _mm256_permutevar8x32_epi32(x, order);
+        };
+        const V a = planes(p), b = planes(p + 32);
+        const V rb = _mm256_unpacklo_epi64(a, b), ga = _mm256_unpackhi_epi64(a, b);
+        c0 = _mm256_cvtepu8_epi16(_mm256_castsi256_si128(rb));
+        c1 = _mm256_cvtepu8_epi16(_mm256_castsi256_si128(ga));
+        c2 = _mm256_cvtepu8_epi16(_mm256_extracti128_si256(rb, 1));
+        c3 = _mm256_cvtepu8_epi16(_mm256_extracti128_si256(ga, 1));
+    }
 };
 static_assert(kIsLaneOps16<AVX2Ops16>, "AVX2Ops16 lacks an operation of cpu/lanes.h");
 static_assert(kIsChannels16<AVX2Ops16>, "AVX2Ops16 lacks a channel operation");
 static_assert(kIsPackedPixels16<AVX2Ops16>, "AVX2Ops16 lacks a packed-pixel operation");
+static_assert(kIsPixelPlanes16<AVX2Ops16>, "AVX2Ops16 lacks a pixel-plane operation");
 
 }  // namespace
 }  // namespace video

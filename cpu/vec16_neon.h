@@ -178,6 +178,12 @@ struct NEONOps16 {
         vst4_u8(px, uint8x8x4_t{{c[0], c[1], c[2], vdup_n_u8(255)}});
     }
 
+    static void loadPixels4(const uint8_t* p, V& c0, V& c1, V& c2, V& c3) {
+        const uint8x8x4_t x = vld4_u8(p);
+        c0 = s(vmovl_u8(x.val[0])), c1 = s(vmovl_u8(x.val[1]));
+        c2 = s(vmovl_u8(x.val[2])), c3 = s(vmovl_u8(x.val[3]));
+    }
+
 private:
     static uint16x8_t u(V a) { return vreinterpretq_u16_s16(a); }
     static V s(uint16x8_t a) { return vreinterpretq_s16_u16(a); }
@@ -212,6 +218,7 @@ public:
 static_assert(kIsLaneOps16<NEONOps16>, "NEONOps16 lacks an operation of cpu/lanes.h");
 static_assert(kIsChannels16<NEONOps16>, "NEONOps16 lacks a channel operation");
 static_assert(kIsPackedPixels16<NEONOps16>, "NEONOps16 lacks a packed-pixel operation");
+static_assert(kIsPixelPlanes16<NEONOps16>, "NEONOps16 lacks a pixel-plane operation");
 
 }  // namespace
 }  // namespace video

@@ -220,10 +220,23 @@ struct SSE2Ops16 {
                              _mm_srai_epi32(_mm_slli_epi32(b, 16), 16));
         hi = _mm_packs_epi32(_mm_srai_epi32(a, 16), _mm_srai_epi32(b, 16));
     }
+    static void loadPixels4(const uint8_t* p, V& c0, V& c1, V& c2, V& c3) {
+        const V lo = _mm_loadu_si128(reinterpret_cast<const V*>(p));
+        const V hi = _mm_loadu_si128(reinterpret_cast<const V*>(p + 16));
+        const V low = _mm_set1_epi32(255);
+        auto channel = [&](V a, V b) {
+            return _mm_packs_epi32(_mm_and_si128(a, low), _mm_and_si128(b, low));
+        };
+        c0 = channel(lo, hi);
+        c1 = channel(_mm_srli_epi32(lo, 8), _mm_srli_epi32(hi, 8));
+        c2 = channel(_mm_srli_epi32(lo, 16), _mm_srli_epi32(hi, 16));
+        c3 = _mm_packs_epi32(_mm_srli_epi32(lo, 24), _mm_srli_epi32(hi, 24));
+    }
 };
 static_assert(kIsLaneOps16<SSE2Ops16>, "SSE2Ops16 lacks an operation of cpu/lanes.h");
 static_assert(kIsChannels16<SSE2Ops16>, "SSE2Ops16 lacks a channel operation");
 static_assert(kIsPackedPixels16<SSE2Ops16>, "SSE2Ops16 lacks a packed-pixel operation");
+static_assert(kIsPixelPlanes16<SSE2Ops16>, "SSE2Ops16 lacks a pixel-plane operation");
 
 }  // namespace
 }  // namespace video

@@ -206,6 +206,15 @@ struct WASMOps16 {
     }
 
     // Channel operations (cpu/lanes.h Channels16).
+    static void loadPixels4(const uint8_t* p, V& c0, V& c1, V& c2, V& c3) {
+        const V lo = wasm_v128_load(p), hi = wasm_v128_load(p + 16);
+        const V rg =
+            wasm_i8x16_shuffle(lo, hi, 0, 4, 8, 12, 16, 20, 24, 28, 1, 5, 9, 13, 17, 21, 25, 29);
+        const V ba =
+            wasm_i8x16_shuffle(lo, hi, 2, 6, 10, 14, 18, 22, 26, 30, 3, 7, 11, 15, 19, 23, 27, 31);
+        c0 = wasm_u16x8_extend_low_u8x16(rg), c1 = wasm_u16x8_extend_high_u8x16(rg);
+        c2 = wasm_u16x8_extend_low_u8x16(ba), c3 = wasm_u16x8_extend_high_u8x16(ba);
+    }
     static V mulhi(V a, V b) {
         const V lo = wasm_i32x4_extmul_low_i16x8(a, b), hi = wasm_i32x4_extmul_high_i16x8(a, b);
         return wasm_i16x8_shuffle(lo, hi, 1, 3, 5, 7, 9, 11, 13, 15);
@@ -233,6 +242,7 @@ struct WASMOps16 {
 static_assert(kIsLaneOps16<WASMOps16>, "WASMOps16 lacks an operation of cpu/lanes.h");
 static_assert(kIsChannels16<WASMOps16>, "WASMOps16 lacks a channel operation");
 static_assert(kIsPackedPixels16<WASMOps16>, "WASMOps16 lacks a packed-pixel operation");
+static_assert(kIsPixelPlanes16<WASMOps16>, "WASMOps16 lacks a pixel-plane operation");
 
 }  // namespace
 }  // namespace video

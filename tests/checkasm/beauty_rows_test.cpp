@@ -159,6 +159,8 @@ const MixCase kMixCases[] = {
     {"ungated, strong sharpening", 130.0f, 1, 0.81f, 1, false},
     {"dim, without tables", 60.0f, 0, 0.49f, 0, false},
     {"grading cube", 130.0f, 0, 0.25f, 1, true},
+    {"grading cube, bright skin test, gated", 90.0f, 0, 0.09f, 1, true},
+    {"grading cube, ungated, full sharpening", 130.0f, 1, 1.0f, 1, true},
     // Colours pushed well outside 0..1: table reads clamped at every edge.
     {"overshooting sharpening", 130.0f, 1, 2.5f, 1, false},
     {"selective", 130.0f, 0, 0.25f, 1, false, kBeautyLevelSelective},

@@ -6,6 +6,7 @@
 
 #include "cpu/color_cube_kernel.h"
 #include "cpu/vec.h"
+#include "cpu/vec16.h"
 #include "effects/beauty/cpu/beauty_rows_kernel.h"
 #include "effects/beauty/beauty_model.h"
 #include "effects/lut_loader.h"
@@ -177,6 +178,12 @@ struct ScalarPixels {
         }
         return static_cast<I>(out);
     }
+
+    // The mix's 16-bit lanes: one pixel, one half.
+    using Ops16 = ScalarOps16;
+    static void floats16(int32_t a, F out[1]) { out[0] = static_cast<F>(a); }
+    static int32_t ints16(I lo, I hi) { return Ops16::narrowS32(lo, hi); }
+    static bool noneSet16(int32_t m) { return m == 0; }
 };
 
 }  // namespace

@@ -566,12 +566,224 @@ struct BeautyLaneRows {
         return V::mul(colour, ramp(mean[0], kBeautySelectiveDark));
     }
 
+    // The classic mix in fixed point, on twice the lanes: colours as 16-bit
+    // multiples of 1/16 of a level (0..kTop), weights as multiples of
+    // 1/kWeightOne. The smoothing weight, a quotient, is taken in float.
+    using O16 = typename V::Ops16;
+    using W = typename O16::V;
+    static constexpr int N16 = O16::N;
+    static constexpr int kHalves = N16 / N;
+    static constexpr int kTop = 255 << 4;
+    static constexpr float kWeightOne = 16384.0f;
+    static_assert(kHalves == 1 || kHalves == 2, "16-bit lanes hold one or two float vectors");
+
+    // What the fixed mix covers: the classic level with weights within 0..1
+    // (as the settings give them), and the gradings from a cube or none.
+    static bool fixedMix(const kelvo::video::BeautyMixUniforms& u) {
+        const bool tables = u.enableLut > 0 && (u.ruddyDegree != 0.0f || u.whiteDegree != 0.0f);
+        return u.level != kelvo::video::kBeautyLevelSelective && u.sharpen >= 0.0f &&
+               u.sharpen <= 1.0f && u.blurAlpha >= 0.0f && u.blurAlpha <= 1.0f &&
+               (u.grading.entries != nullptr || !tables);
+    }
+    // The largest level whose texel is at most x: texel(b) > x is b > levelFloor(x).
+    static constexpr int levelFloor(float x) {
+        int b = 0;
+        while (b < 255 && static_cast<float>(b + 1) * static_cast<float>(1.0 / 255.0) <= x) ++b;
+        return b;
+    }
+    // d s w / 2^16 rounded, for |2 d s| < 2^15: the high half of 2 d s w
+    // floors twice the product, so one added before halving rounds it.
+    // The difference d scales by a multiply: a negative value may not be
+    // shifted left in the portable lanes.
+    static W scaled(W d, int16_t s, W w) {
+        const W twice = O16::mulhi(O16::mullo(d, O16::set(static_cast<int16_t>(2 * s))), w);
+        return O16::template srai<1>(O16::add(twice, O16::set(1)));
+    }
+    // Both masks set: of 0 and -1 (set), the larger.
+    static W all(W a, W b) { return O16::max(a, b); }
+
+    static void mixFixed(const kelvo::video::BeautyMixUniforms& u, const uint8_t* above,
+                         const uint8_t* row, const uint8_t* below, const uint8_t* blur0,
+                         const uint8_t* blur1, uint32_t blurWeight, uint8_t* dst, int width) {
+        using namespace kelvo::video;  // the model's constants
+        const bool broadSkinTest = u.lightStrength > kBeautyLightCut;
+        const bool gated = u.noiseLevel < 1 && u.lightStrength >= kBeautyLightCut;
+        const W zero = O16::set(0);
+        auto weight = [](float w) {
+            return O16::set(static_cast<int16_t>(std::lrint(w * kWeightOne)));
+        };
+        const W weightL = weight(kBeautySharpenWeightLow * u.sharpen);
+        const W weightM = weight(kBeautySharpenWeightMid * u.sharpen);
+        const W weightH = weight(kBeautySharpenWeightHigh * u.sharpen);
+        const W w0 = O16::set(static_cast<int16_t>(blurWeight & 0xffff));
+        const W w1 = O16::set(static_cast<int16_t>(blurWeight >> 16));
+        // k = e p alpha with e = 51 / (2 a + 51) and p = P / 255 for the
+        // mean's alpha a and the red ramp P in levels: alpha P / (5 (2 a + 51)).
+        const F kScale = V::set1f(u.blurAlpha / 5.0f);
+        constexpr int kLowCut = static_cast<int>(kHighPassThresholdLow * kTop);
+        constexpr int kMidCut = static_cast<int>(kHighPassThresholdMid * kTop);
+        constexpr int kChunk = 256;
+        // The sums of green over the three lines, pixel base + i at columns[i],
+        // taken once per chunk rather than at each of the three columns.
+        uint16_t columns[kChunk + 2];
+        int base = 0;
+        auto column = [&](int at) { return O16::load16(columns + (at - base)); };
+
+        // The colour of the N16 pixels from x on before grading.
+        auto shade = [&](int x, W colour[3]) KELVO_BEAUTY_INLINE {
+            W c[3], unused;
+            O16::loadPixels4(row + x * 4, c[0], c[1], c[2], unused);
+            const W r = c[0], g = c[1], b = c[2];
+            W skin;
+            if (broadSkinTest) {
+                // |r - g| above the spread with red the largest is r - g above
+                // it, which also puts the largest less the least above it.
+                skin =
+                    all(all(O16::cmpgt(r, O16::set(levelFloor(kBeautySkinMinRed))),
+                            O16::cmpgt(g, O16::set(levelFloor(kBeautySkinMinGreen)))),
+                        all(O16::cmpgt(b, O16::set(levelFloor(kBeautySkinMinBlue))),
+                            all(O16::cmpgt(O16::sub(r, g), O16::set(levelFloor(kBeautySkinSpread))),
+                                O16::cmpgt(r, b))));
+            } else {
+                skin = all(all(O16::cmpgt(r, O16::set(levelFloor(kBeautyBrightSkinMinRed))),
+                               O16::cmpgt(g, O16::set(levelFloor(kBeautyBrightSkinMinGreen)))),
+                           all(all(O16::cmpgt(b, O16::set(levelFloor(kBeautyBrightSkinMinBlue))),
+                                   O16::cmpgt(O16::set(levelFloor(kBeautySkinSpread) + 1),
+                                              O16::absDiffU(r, g))),
+                               all(O16::cmpgt(r, b), O16::cmpgt(g, b))));
+            }
+            W smooth[3] = {O16::template slli<4>(r), O16::template slli<4>(g),
+                           O16::template slli<4>(b)};
+            if (!(gated && V::noneSet16(skin))) {
+                W m0[4], m1[4], mean[4];
+                O16::loadPixels4(blur0 + x * 4, m0[0], m0[1], m0[2], m0[3]);
+                O16::loadPixels4(blur1 + x * 4, m1[0], m1[1], m1[2], m1[3]);
+                // The texel blend, (a w0 + b w1 + 128) >> 8: below 2^16.
+                for (int i = 0; i < 4; ++i) {
+                    mean[i] = O16::template srli<8>(O16::add(
+                        O16::add(O16::mullo(m0[i], w0), O16::mullo(m1[i], w1)), O16::set(128)));
+                }
+                const W ramp =
+                    O16::sub(O16::min(O16::template slli<2>(r),
+                                      O16::sub(O16::template slli<2>(mean[0]), O16::set(102))),
+                             O16::set(204));
+                const W p = O16::min(O16::max(ramp, zero), O16::set(255));
+                const W edge = O16::add(O16::template slli<1>(mean[3]), O16::set(51));
+                F pf[kHalves], ef[kHalves];
+                V::floats16(p, pf);
+                V::floats16(edge, ef);
+                I kf[2];
+                for (int h = 0; h < kHalves; ++h) {
+                    const F k = V::div(V::mul(pf[h], kScale), ef[h]);
+                    const F band = select(
+                        V::cmpgt(k, V::set1f(1.0f - kBeautyBandValue[0])),
+                        V::set1f(kBeautyBandBlur[0]),
+                        select(V::cmpgt(k, V::set1f(1.0f - kBeautyBandValue[1])),
+                               V::set1f(kBeautyBandBlur[1]),
+                               select(V::cmpgt(k, V::set1f(1.0f - kBeautyBandValue[2])),
+                                      V::set1f(kBeautyBandBlur[2]), V::set1f(kBeautyBandBlur[3]))));
+                    kf[h] = V::toIntRound(V::mul(V::mul(k, band), V::set1f(kWeightOne)));
+                }
+                W k = V::ints16(kf[0], kf[kHalves - 1]);
+                if (gated) k = O16::select(skin, k, zero);
+                // c + (mean - c) k, with (mean - c) 2^6 k / 2^16 in 1/16 levels.
+                for (int i = 0; i < 3; ++i)
+                    smooth[i] = O16::add(smooth[i], scaled(O16::sub(mean[i], c[i]), 64, k));
+            }
+
+            const W sum = O16::add(O16::add(column(x - 1), column(x)), column(x + 1));
+            // The nine-tap weight as a 16-bit fraction, of 16 times the sum
+            // (at most 36720, unsigned).
+            constexpr int kNineTap = static_cast<int>(kNineTapWeight * 65536.0f + 0.5f);
+            const W dif = O16::sub(O16::template slli<4>(g),
+                                   O16::mulhiU(O16::template slli<4>(sum), O16::set(kNineTap)));
+            const W low =
+                u.sharpen < kBeautySharpenSkinCut ? O16::select(skin, zero, weightL) : weightL;
+            const W sharpWeight =
+                O16::select(O16::cmpgt(dif, O16::set(kMidCut)), weightH,
+                            O16::select(O16::cmpgt(dif, O16::set(kLowCut)), weightM, low));
+            const W up = O16::cmpgt(dif, O16::set(-1));
+            const W twice = O16::add(dif, dif);
+            for (int i = 0; i < 3; ++i) {
+                const W t = O16::add(smooth[i], twice);
+                const W sharp = O16::select(up, O16::min(t, O16::set(kTop)), O16::max(t, zero));
+                colour[i] = O16::add(smooth[i], scaled(O16::sub(sharp, smooth[i]), 4, sharpWeight));
+            }
+        };
+        // Groups of vectors graded together keep several cube reads in flight.
+        constexpr int kGroup = 4 / kHalves;
+        auto span = [&](int x, int count) {
+            W colours[kGroup][3];
+            for (int k = 0; k < count; ++k) shade(x + k * N16, colours[k]);
+            if (u.grading.entries) {
+                F graded[kGroup][kHalves][3];
+                for (int k = 0; k < count; ++k) {
+                    for (int i = 0; i < 3; ++i) {
+                        F halves[kHalves];
+                        V::floats16(colours[k][i], halves);
+                        for (int h = 0; h < kHalves; ++h)
+                            graded[k][h][i] = V::mul(halves[h], V::set1f(1.0f / kTop));
+                    }
+                }
+                for (int k = 0; k < count; ++k)
+                    for (int h = 0; h < kHalves; ++h)
+                        kelvo::video::cubeLookup<typename V::Ops>(u.grading, graded[k][h]);
+                for (int k = 0; k < count; ++k) {
+                    for (int i = 0; i < 3; ++i) {
+                        I levels[2];
+                        for (int h = 0; h < kHalves; ++h)
+                            levels[h] = V::toIntRound(V::mul(graded[k][h][i], V::set1f(255.0f)));
+                        colours[k][i] = V::ints16(levels[0], levels[kHalves - 1]);
+                    }
+                }
+            } else {
+                for (int k = 0; k < count; ++k)
+                    for (int i = 0; i < 3; ++i)
+                        colours[k][i] = O16::template srai<4>(O16::add(colours[k][i], O16::set(8)));
+            }
+            for (int k = 0; k < count; ++k) {
+                O16::storePixels4(dst + (x + k * N16) * 4, colours[k][0], colours[k][1],
+                                  colours[k][2], O16::set(255));
+            }
+        };
+        const uint8_t* const lines[3] = {above, row, below};
+        for (int chunk = 0; chunk < width; chunk += kChunk) {
+            const int end = std::min(chunk + kChunk, width);
+            // As in the float mix: short ends are done again as the last
+            // whole vector before them.
+            const int start = std::min(chunk, end - N16);
+            base = start - 1;
+            const int first = std::max(base, 0), count = std::min(end + 1, width) - first;
+            for (int i = 0; i < count; i += N16) {
+                const int at = std::min(i, count - N16);
+                W sum = zero;
+                for (int l = 0; l < 3; ++l) {
+                    W c[4];
+                    O16::loadPixels4(lines[l] + (first + at) * 4, c[0], c[1], c[2], c[3]);
+                    sum = O16::add(sum, c[1]);
+                }
+                O16::store16(columns + (first - base) + at, sum);
+            }
+            if (base < 0) columns[0] = columns[1];
+            if (end == width) columns[end - base] = columns[end - 1 - base];
+            int x = start;
+            for (; x + kGroup * N16 <= end; x += kGroup * N16) span(x, kGroup);
+            for (; x + N16 <= end; x += N16) span(x, 1);
+            if (x < end) span(end - N16, 1);
+        }
+    }
+
     static void mix(const kelvo::video::BeautyMixUniforms& u, const uint8_t* above,
                     const uint8_t* row, const uint8_t* below, const uint8_t* blur0,
                     const uint8_t* blur1, uint32_t blurWeight, uint8_t* dst, int width) {
-        if (width < N) {
-            if constexpr (N > 1)
+        const bool fixed = fixedMix(u);
+        if (width < (fixed ? N16 : N)) {
+            if constexpr (N16 > 1)
                 BeautyMixRow_C(u, above, row, below, blur0, blur1, blurWeight, dst, width);
+            return;
+        }
+        if (fixed) {
+            mixFixed(u, above, row, below, blur0, blur1, blurWeight, dst, width);
             return;
         }
         using namespace kelvo::video;  // the model's constants

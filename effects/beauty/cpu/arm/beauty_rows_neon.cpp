@@ -5,6 +5,7 @@
 #include "effects/beauty/cpu/arm/beauty_rows_arm.h"
 #include "effects/beauty/cpu/beauty_rows_kernel.h"
 #include "cpu/vec_neon.h"
+#include "cpu/vec16_neon.h"
 
 namespace kelvo::video {
 namespace {
@@ -186,6 +187,17 @@ struct NEONPixels {
 private:
     static uint32x4_t u(F a) { return vreinterpretq_u32_f32(a); }
     static F mask(uint32x4_t m) { return vreinterpretq_f32_u32(m); }
+
+public:
+    // The mix's 16-bit lanes: 8 pixels, in two halves of this set's width.
+    using Ops16 = NEONOps16;
+    static void floats16(Ops16::V a, F out[2]) {
+        const uint16x8_t x = vreinterpretq_u16_s16(a);
+        out[0] = vcvtq_f32_u32(vmovl_u16(vget_low_u16(x)));
+        out[1] = vcvtq_f32_u32(vmovl_high_u16(x));
+    }
+    static Ops16::V ints16(I lo, I hi) { return vcombine_s16(vqmovn_s32(lo), vqmovn_s32(hi)); }
+    static bool noneSet16(Ops16::V m) { return vmaxvq_u16(vreinterpretq_u16_s16(m)) == 0; }
 };
 
 }  // namespace

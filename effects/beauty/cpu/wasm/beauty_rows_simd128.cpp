@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "cpu/vec_wasm.h"
+#include "cpu/vec16_wasm.h"
 #include "effects/beauty/cpu/beauty_rows_kernel.h"
 #include "effects/beauty/cpu/wasm/beauty_rows_wasm.h"
 
@@ -145,6 +146,15 @@ struct WASMPixels {
     }
     static I madd(I a, I b) { return i(wasm_i32x4_dot_i16x8(v(a), v(b))); }
     static constexpr bool kRoundingMultiply = false;
+
+    // The mix's 16-bit lanes: 8 pixels, in two halves of this set's width.
+    using Ops16 = WASMOps16;
+    static void floats16(Ops16::V a, F out[2]) {
+        out[0] = f(wasm_f32x4_convert_u32x4(wasm_u32x4_extend_low_u16x8(a)));
+        out[1] = f(wasm_f32x4_convert_u32x4(wasm_u32x4_extend_high_u16x8(a)));
+    }
+    static Ops16::V ints16(I lo, I hi) { return wasm_i16x8_narrow_i32x4(v(lo), v(hi)); }
+    static bool noneSet16(Ops16::V m) { return !wasm_v128_any_true(m); }
 };
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "effects/beauty/cpu/x86/beauty_rows_x86.h"
 #include "effects/beauty/cpu/beauty_rows_kernel.h"
 #include "cpu/vec_avx2.h"
+#include "cpu/vec16_avx2.h"
 
 namespace kelvo::video {
 namespace {
@@ -195,6 +196,16 @@ struct AVX2Pixels {
             at(B0, 2), at(B1, 2), at(B2, 2), at(B3, 2), at(B0, 3), at(B1, 3), at(B2, 3), at(B3, 3));
         return _mm256_shuffle_epi8(a, _mm256_setr_m128i(m, m));
     }
+
+    // The mix's 16-bit lanes: 16 pixels, in two halves of this set's width.
+    using Ops16 = AVX2Ops16;
+    static void floats16(I a, F out[2]) {
+        I lo, hi;
+        Ops16::widenU16(a, lo, hi);
+        out[0] = _mm256_cvtepi32_ps(lo), out[1] = _mm256_cvtepi32_ps(hi);
+    }
+    static I ints16(I lo, I hi) { return Ops16::narrowS32(lo, hi); }
+    static bool noneSet16(I m) { return _mm256_testz_si256(m, m); }
 };
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "effects/beauty/cpu/x86/beauty_rows_x86.h"
 #include "effects/beauty/cpu/beauty_rows_kernel.h"
 #include "cpu/vec_sse2.h"
+#include "cpu/vec16_sse2.h"
 
 namespace kelvo::video {
 namespace {
@@ -156,6 +157,16 @@ struct SSE2Pixels {
     static I madd(I a, I b) { return _mm_madd_epi16(a, b); }
     // pmulhrsw is SSSE3: the table reads keep the madd blends.
     static constexpr bool kRoundingMultiply = false;
+
+    // The mix's 16-bit lanes: 8 pixels, in two halves of this set's width.
+    using Ops16 = SSE2Ops16;
+    static void floats16(I a, F out[2]) {
+        I lo, hi;
+        Ops16::widenU16(a, lo, hi);
+        out[0] = _mm_cvtepi32_ps(lo), out[1] = _mm_cvtepi32_ps(hi);
+    }
+    static I ints16(I lo, I hi) { return Ops16::narrowS32(lo, hi); }
+    static bool noneSet16(I m) { return _mm_movemask_epi8(m) == 0; }
 };
 
 }  // namespace
