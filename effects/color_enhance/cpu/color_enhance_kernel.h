@@ -436,7 +436,8 @@ void colorEnhanceFloatCubeRow(const ColorCubeView& cube, const CubeLevelTables* 
                               const uint32_t* blocks, const uint8_t* src, uint8_t* dst, int width,
                               const ColorEnhanceRowParams& p) {
     constexpr int kSpan = 256;
-    constexpr int kGroup = 4;
+    // The exact reads' paths are cheaper: more of them in flight pays.
+    constexpr int kGroup = kLevels ? 8 : 4;
     static_assert(kSpan % (kGroup * O::N) == 0, "spans hold whole groups");
     uint8_t held[4 * kSpan];
     int at[kSpan];
