@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "cpu/color_cube_kernel.h"
 #include "cpu/worker_pool.h"
@@ -12,6 +13,67 @@ namespace video {
 uint16_t cubeValue(float v) {
     const float e = std::nearbyint((v + kCubeOffset) / kCubeStep);
     return static_cast<uint16_t>(std::min(std::max(e, 0.0f), 65535.0f));
+}
+
+namespace {
+
+CubeLevelTables makeLevelTables(int size) {
+    CubeLevelTables t;
+    const int step = 255 / (size - 1), side = step + 1;
+    const uint32_t stride[3] = {1, static_cast<uint32_t>(size),
+                                static_cast<uint32_t>(size) * static_cast<uint32_t>(size)};
+    const uint32_t weight[3] = {1, static_cast<uint32_t>(side),
+                                static_cast<uint32_t>(side) * static_cast<uint32_t>(side)};
+    for (int c = 0; c < 3; ++c) {
+        for (int level = 0; level < 256; ++level) {
+            // The top level takes the last cell with its whole step.
+            const int cell = std::min(level / step, size - 2), f = level - cell * step;
+            t.axis[c][level] = static_cast<uint32_t>(cell) * stride[c] +
+                               (static_cast<uint32_t>(f) * weight[c] << CubeLevelTables::kCodeShift);
+        }
+    }
+    t.corners.resize(static_cast<size_t>(side) * side * side);
+    const int16_t scale = static_cast<int16_t>(255 / step);
+    for (int code = 0; code < side * side * side; ++code) {
+        int f[3] = {code % side, code / side % side, code / (side * side)};
+        int32_t d[3] = {1, size, size * size};
+        // Fractions largest first; ties in any order give the same read.
+        auto order = [&](int a, int b) {
+            if (f[b] > f[a]) std::swap(f[a], f[b]), std::swap(d[a], d[b]);
+        };
+        order(0, 1);
+        order(1, 2);
+        order(0, 1);
+        CubeLevelTables::Corners& k = t.corners[static_cast<size_t>(code)];
+        k.d1 = d[0];
+        k.d2 = d[1];
+        const int w[4] = {step - f[0], f[0] - f[1], f[1] - f[2], f[2]};
+        for (int i = 0; i < 4; ++i) k.w[i] = static_cast<int16_t>(w[i] * scale);
+    }
+    t.diagonal = stride[0] + stride[1] + stride[2];
+    t.step = step;
+    return t;
+}
+
+}  // namespace
+
+const CubeLevelTables* cubeLevelTables(int size) {
+    switch (size) {
+        case 18: {
+            static const CubeLevelTables t = makeLevelTables(18);
+            return &t;
+        }
+        case 52: {
+            static const CubeLevelTables t = makeLevelTables(52);
+            return &t;
+        }
+        case 86: {
+            static const CubeLevelTables t = makeLevelTables(86);
+            return &t;
+        }
+        default:
+            return nullptr;
+    }
 }
 
 void ColorCube::build(int size, const LineFn& line, float bend, WorkerPool* pool) {

@@ -76,5 +76,34 @@ private:
 // The 16-bit value that stands for v.
 uint16_t cubeValue(float v);
 
+// Where 8-bit colours read a cube whose grid points lie a whole number of
+// levels apart (size - 1 divides 255): every fraction within a cell is a
+// whole number of levels, so the tetrahedral weights are small integers and
+// the read is exact in integer arithmetic.
+struct CubeLevelTables {
+    // A corner code: fraction r + side * (g + side * b), side = step + 1.
+    static constexpr int kCodeShift = 20;
+    static constexpr uint32_t kCellMask = (1u << kCodeShift) - 1;
+    // Per channel and level: the cell's first corner's share of the grid
+    // index, plus the fraction's share of the corner code << kCodeShift.
+    uint32_t axis[3][256];
+    // By corner code: the steps from the first corner to the second and
+    // from the second to the third (the fourth is the first's diagonal
+    // neighbour), and the four corners' weights times 255 / step, so that
+    // they sum to 255.
+    struct Corners {
+        int32_t d1, d2;
+        int16_t w[4];
+    };
+    std::vector<Corners> corners;
+    uint32_t diagonal;
+    int step;
+};
+
+// The tables for a cube of `size` grid points, built on the first call for
+// that size; null unless size - 1 divides 255 with a step of 2..15 levels
+// and size <= 101. Thread-safe.
+const CubeLevelTables* cubeLevelTables(int size);
+
 }  // namespace video
 }  // namespace kelvo

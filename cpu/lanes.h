@@ -119,6 +119,15 @@ using PackedPixels16 =
              O::sum2x2U8(A::b, A::b), O::dot4(A::v, A::v, A::v), O::set32(0),
              O::template srai32<1>(A::v), O::narrowU8x4(A::v, A::v, A::v, A::v), void());
 
+// Where N >= 8, the colour cube's corner pairs at 8-bit colours
+// (cpu/vec16.h; the portable cube row is written out).
+template <class O>
+using CubePairs16 =
+    decltype(O::cubePairs(static_cast<const uint64_t*>(nullptr),
+                          static_cast<const uint32_t*>(nullptr),
+                          static_cast<const uint32_t*>(nullptr)),
+             O::repeat32(static_cast<const int32_t*>(nullptr)), void());
+
 // RGBA8 pixel lanes: kLanes pixels, one per 32-bit lane of I, with the
 // 32-bit set of the same width as Ops. The operations:
 //   load/store         kLanes pixels or int32s, unaligned
@@ -190,6 +199,8 @@ template <class O>
 constexpr bool kIsLaneOps16 = lanes::Has<O, lanes::Ops16>::value;
 template <class O>
 constexpr bool kIsPackedPixels16 = lanes::Has<O, lanes::PackedPixels16>::value;
+template <class O>
+constexpr bool kIsCubePairs16 = lanes::Has<O, lanes::CubePairs16>::value;
 
 template <class V>
 constexpr bool pixelLanesComplete() {

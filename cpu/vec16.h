@@ -29,6 +29,13 @@
 //   narrowU8x4(a, b, c, d) the 32-bit lanes of a, b, c, d in order,
 //                       saturated to 16 bits and then to 0..255 (NEON
 //                       vqmovn_s32, then vqmovun_s16)
+// Sets of N >= 8 also read a colour cube's 64-bit entries for N / 8 pixels
+// at a time (CubePairs16 in cpu/lanes.h; the portable cube row is written
+// out):
+//   cubePairs(t, i, j)  lanes 8p + 2k and 8p + 2k + 1 = 16-bit lane k of
+//                       t[i[p]] and of t[j[p]], less 32768 (k < 4), for
+//                       pixel p: pairs for the 16-bit multiply-add
+//   repeat32(w)         32-bit lanes 4p..4p + 3 = w[p]
 #pragma once
 
 #include <cstdint>

@@ -270,11 +270,27 @@ struct AVX2Ops16 {
         c2 = _mm256_cvtepu8_epi16(_mm256_extracti128_si256(rb, 1));
         c3 = _mm256_cvtepu8_epi16(_mm256_extracti128_si256(ga, 1));
     }
+    // The colour cube's corner pairs and their weights (cpu/vec16.h).
+    static V cubePairs(const uint64_t* t, const uint32_t* i, const uint32_t* j) {
+        auto load = [](const uint64_t* p) {
+            return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
+        };
+        const __m256i a = _mm256_inserti128_si256(_mm256_castsi128_si256(load(t + i[0])),
+                                                  load(t + i[1]), 1);
+        const __m256i b = _mm256_inserti128_si256(_mm256_castsi128_si256(load(t + j[0])),
+                                                  load(t + j[1]), 1);
+        return _mm256_xor_si256(_mm256_unpacklo_epi16(a, b), _mm256_set1_epi16(-32768));
+    }
+    static V repeat32(const int32_t* w) {
+        return _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_set1_epi32(w[0])),
+                                       _mm_set1_epi32(w[1]), 1);
+    }
 };
 static_assert(kIsLaneOps16<AVX2Ops16>, "AVX2Ops16 lacks an operation of cpu/lanes.h");
 static_assert(kIsChannels16<AVX2Ops16>, "AVX2Ops16 lacks a channel operation");
 static_assert(kIsPackedPixels16<AVX2Ops16>, "AVX2Ops16 lacks a packed-pixel operation");
 static_assert(kIsPixelPlanes16<AVX2Ops16>, "AVX2Ops16 lacks a pixel-plane operation");
+static_assert(kIsCubePairs16<AVX2Ops16>, "AVX2Ops16 lacks a cube-pair operation");
 
 }  // namespace
 }  // namespace video

@@ -214,11 +214,20 @@ public:
         lo = s(vuzp1q_u16(v0, v1));
         hi = s(vuzp2q_u16(v0, v1));
     }
+    // The colour cube's corner pairs and their weights (cpu/vec16.h).
+    static V cubePairs(const uint64_t* t, const uint32_t* i, const uint32_t* j) {
+        const uint16x4x2_t z = vzip_u16(vld1_u16(reinterpret_cast<const uint16_t*>(t + i[0])),
+                                        vld1_u16(reinterpret_cast<const uint16_t*>(t + j[0])));
+        return vreinterpretq_s16_u16(
+            veorq_u16(vcombine_u16(z.val[0], z.val[1]), vdupq_n_u16(0x8000)));
+    }
+    static V repeat32(const int32_t* w) { return s32(vdupq_n_s32(w[0])); }
 };
 static_assert(kIsLaneOps16<NEONOps16>, "NEONOps16 lacks an operation of cpu/lanes.h");
 static_assert(kIsChannels16<NEONOps16>, "NEONOps16 lacks a channel operation");
 static_assert(kIsPackedPixels16<NEONOps16>, "NEONOps16 lacks a packed-pixel operation");
 static_assert(kIsPixelPlanes16<NEONOps16>, "NEONOps16 lacks a pixel-plane operation");
+static_assert(kIsCubePairs16<NEONOps16>, "NEONOps16 lacks a cube-pair operation");
 
 }  // namespace
 }  // namespace video

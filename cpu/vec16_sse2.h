@@ -232,11 +232,19 @@ struct SSE2Ops16 {
         c2 = channel(_mm_srli_epi32(lo, 16), _mm_srli_epi32(hi, 16));
         c3 = _mm_packs_epi32(_mm_srli_epi32(lo, 24), _mm_srli_epi32(hi, 24));
     }
+    // The colour cube's corner pairs and their weights (cpu/vec16.h).
+    static V cubePairs(const uint64_t* t, const uint32_t* i, const uint32_t* j) {
+        const __m128i a = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(t + i[0]));
+        const __m128i b = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(t + j[0]));
+        return _mm_xor_si128(_mm_unpacklo_epi16(a, b), _mm_set1_epi16(-32768));
+    }
+    static V repeat32(const int32_t* w) { return _mm_set1_epi32(w[0]); }
 };
 static_assert(kIsLaneOps16<SSE2Ops16>, "SSE2Ops16 lacks an operation of cpu/lanes.h");
 static_assert(kIsChannels16<SSE2Ops16>, "SSE2Ops16 lacks a channel operation");
 static_assert(kIsPackedPixels16<SSE2Ops16>, "SSE2Ops16 lacks a packed-pixel operation");
 static_assert(kIsPixelPlanes16<SSE2Ops16>, "SSE2Ops16 lacks a pixel-plane operation");
+static_assert(kIsCubePairs16<SSE2Ops16>, "SSE2Ops16 lacks a cube-pair operation");
 
 }  // namespace
 }  // namespace video

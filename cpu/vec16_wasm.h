@@ -238,11 +238,20 @@ struct WASMOps16 {
         lo = wasm_i16x8_shuffle(a, b, 0, 2, 4, 6, 8, 10, 12, 14);
         hi = wasm_i16x8_shuffle(a, b, 1, 3, 5, 7, 9, 11, 13, 15);
     }
+    // The colour cube's corner pairs and their weights (cpu/vec16.h).
+    static V cubePairs(const uint64_t* t, const uint32_t* i, const uint32_t* j) {
+        const v128_t a = wasm_v128_load64_zero(t + i[0]);
+        const v128_t b = wasm_v128_load64_zero(t + j[0]);
+        return wasm_v128_xor(wasm_i16x8_shuffle(a, b, 0, 8, 1, 9, 2, 10, 3, 11),
+                             wasm_i16x8_splat(-32768));
+    }
+    static V repeat32(const int32_t* w) { return wasm_i32x4_splat(w[0]); }
 };
 static_assert(kIsLaneOps16<WASMOps16>, "WASMOps16 lacks an operation of cpu/lanes.h");
 static_assert(kIsChannels16<WASMOps16>, "WASMOps16 lacks a channel operation");
 static_assert(kIsPackedPixels16<WASMOps16>, "WASMOps16 lacks a packed-pixel operation");
 static_assert(kIsPixelPlanes16<WASMOps16>, "WASMOps16 lacks a pixel-plane operation");
+static_assert(kIsCubePairs16<WASMOps16>, "WASMOps16 lacks a cube-pair operation");
 
 }  // namespace
 }  // namespace video

@@ -151,6 +151,12 @@ TEST(Checkasm, ColorEnhanceRows) {
                 portable.cubeRow(view, blocks, src.data(), out.ref.data(), w, colorParams(t));
                 fast.cubeRow(view, blocks, src.data(), out.fast.data(), w, colorParams(t));
                 out.expectSame(where(level, "cubeRow", w, t));
+                // In place, as the effect may run: each pixel read before it is written.
+                for (const ColorEnhanceCubeRowFn row : {portable.cubeRow, fast.cubeRow}) {
+                    std::vector<uint8_t> same(src.data(), src.data() + 4 * w);
+                    row(view, blocks, same.data(), same.data(), w, colorParams(t));
+                    EXPECT_EQ(same, out.ref.bytes()) << where(level, "cubeRow in place", w, t);
+                }
             }
         }
         if (check(fast.encodedRow, below.encodedRow, "color_enhance", "encodedRow", level)) {

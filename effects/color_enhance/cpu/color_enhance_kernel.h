@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <type_traits>
 
 #include "effects/color_enhance/cpu/color_enhance_rows.h"
 #include "cpu/color_cube_kernel.h"
@@ -247,10 +248,10 @@ KELVO_CPU_INLINE typename O::I colorEnhanceBlockColors(const ColorCubeView& cube
 // remembered colour if the cell has one; the others are copied to `held`
 // (their source, before dst may overwrite it) and their offsets to `at`;
 // returns how many.
-template <class O, int G>
-KELVO_CPU_INLINE int colorEnhanceCubePixels(const ColorCubeView& cube, const uint32_t* blocks,
-                                            const uint8_t* src, uint8_t* dst, int x, uint8_t* held,
-                                            int* at) {
+template <class O, int G, bool kLevels>
+KELVO_CPU_INLINE int colorEnhanceCubePixels(const ColorCubeView& cube, const CubeLevelTables* levels,
+                                            const uint32_t* blocks, const uint8_t* src,
+                                            uint8_t* dst, int x, uint8_t* held, int* at) {
     using F = typename O::F;
     using I = typename O::I;
     const F scale = O::set(static_cast<float>(cube.size - 1) / 255.0f);
@@ -258,18 +259,26 @@ KELVO_CPU_INLINE int colorEnhanceCubePixels(const ColorCubeView& cube, const uin
     for (int k = 0; k < G; ++k) {
         F r8, g8, b8;
         O::loadRGB(src + 4 * (x + k * O::N), r8, g8, b8);
-        paths[k] = cubePath<O>(cube, r8 * scale, g8 * scale, b8 * scale);
+        paths[k] = kLevels ? cubeLevelPath<O>(cube, *levels, r8, g8, b8)
+                          : cubePath<O>(cube, r8 * scale, g8 * scale, b8 * scale);
     }
-    F out[G][3];
+    I out[G][3];
     I marked[G];
-    for (int k = 0; k < G; ++k) cubeRead<O>(cube, paths[k], out[k], marked[k]);
+    for (int k = 0; k < G; ++k) {
+        if constexpr (kLevels) {
+            cubeLevelRead<O>(cube, *levels, paths[k], out[k], marked[k]);
+            continue;
+        }
+        F v[3];
+        cubeRead<O>(cube, paths[k], v, marked[k]);
+        // A unorm8 write with the clamp left to the store: rounding is
+        // monotonic, so values outside 0..1 still land outside 0..255.
+        for (int c = 0; c < 3; ++c) out[k][c] = O::cvtt(v[c] * O::set(255.0f) + O::set(0.5f));
+    }
     int count = 0;
     for (int k = 0; k < G; ++k) {
         const int first = x + k * O::N;
-        // A unorm8 write with the clamp left to the store: rounding is
-        // monotonic, so values outside 0..1 still land outside 0..255.
-        auto unorm8 = [](F v) { return O::cvtt(v * O::set(255.0f) + O::set(0.5f)); };
-        I r = unorm8(out[k][0]), g = unorm8(out[k][1]), b = unorm8(out[k][2]);
+        I r = out[k][0], g = out[k][1], b = out[k][2];
         I exact = O::andi(marked[k], 1);
         if (blocks && O::anyi(exact)) {
             // The cell's number where it is marked, else 0.
@@ -301,15 +310,134 @@ KELVO_CPU_INLINE int colorEnhanceCubePixels(const ColorCubeView& cube, const uin
     return count;
 }
 
+// For colorEnhanceCubeRow's O16: the reads at 8-bit colours in the float
+// lanes of O (the same bytes; where gathers are cheap, as on AVX2).
+struct CubeLevelsInFloatLanes {};
+
+// One pixel of the cube row at 8-bit colours (see colorEnhanceLevelRow).
+// Returns 1 when the pixel is left to the exact row, copied to `held`.
+KELVO_CPU_INLINE int colorEnhanceLevelPixel(const ColorCubeView& cube, const CubeLevelTables& t,
+                                            const uint32_t* blocks, const uint8_t* src,
+                                            uint8_t* dst, int x, uint8_t* held, int* at) {
+    uint32_t corners[4];
+    const uint32_t code = cubeLevelCorners(t, src + 4 * x, corners);
+    const uint64_t first = cube.entries[corners[0]];
+    if (first >> 48 & 1) {
+        const uint32_t number = static_cast<uint32_t>(first >> 49);
+        if (blocks && number) {
+            const uint32_t colour = blocks[(number - 1) * kColorBlockColors + code] | 0xff000000u;
+            std::memcpy(dst + 4 * x, &colour, 4);
+            return 0;
+        }
+        std::memcpy(held, src + 4 * x, 4);
+        *at = x;
+        return 1;
+    }
+    const uint32_t colour = cubeLevelPixel(cube, t, corners, code);
+    std::memcpy(dst + 4 * x, &colour, 4);
+    return 0;
+}
+
+// 4 N / 8 pixels of the cube row in the 16-bit lanes of O16: corners found
+// one pixel at a time (table reads), the four corners' values weighted in
+// pairs by multiply-adds. Pixels in marked cells as colorEnhanceLevelPixel.
+template <class O16>
+KELVO_CPU_INLINE int colorEnhanceLevelGroup(const ColorCubeView& cube, const CubeLevelTables& t,
+                                            const uint32_t* blocks, const uint8_t* src,
+                                            uint8_t* dst, int x, uint8_t* held, int* at) {
+    constexpr int P = O16::N / 8, G = 4 * P;
+    uint32_t corners[4][G], codes[G];
+    int32_t weights[2][G];
+    uint32_t marks = 0;
+    for (int q = 0; q < G; ++q) {
+        uint32_t c[4];
+        codes[q] = cubeLevelCorners(t, src + 4 * (x + q), c);
+        for (int k = 0; k < 4; ++k) corners[k][q] = c[k];
+        std::memcpy(&weights[0][q], t.corners[codes[q]].w, 4);
+        std::memcpy(&weights[1][q], t.corners[codes[q]].w + 2, 4);
+        marks |= static_cast<uint32_t>(cube.entries[c[0]] >> 48 & 1) << q;
+    }
+    typename O16::V sums[4];
+    for (int v = 0; v < 4; ++v) {
+        const int i = v * P;
+        const auto near = O16::madd(O16::cubePairs(cube.entries, corners[0] + i, corners[1] + i),
+                                    O16::repeat32(weights[0] + i));
+        const auto far = O16::madd(O16::cubePairs(cube.entries, corners[2] + i, corners[3] + i),
+                                   O16::repeat32(weights[1] + i));
+        sums[v] = O16::template srai32<kCubeLevelShift>(
+            O16::add32(O16::add32(near, far), O16::set32(kCubeLevelRound)));
+    }
+    int count = 0;
+    uint32_t remembered = 0;
+    // Before the store: src may be dst.
+    for (uint32_t m = marks; m; m &= m - 1) {
+        const int q = __builtin_ctz(m);
+        if (blocks && cube.entries[corners[0][q]] >> 49) {
+            remembered |= 1u << q;
+            continue;
+        }
+        std::memcpy(held + 4 * count, src + 4 * (x + q), 4);
+        at[count++] = x + q;
+    }
+    // The fourth lane of each pixel sums the entries' marks: alpha is 255.
+    alignas(32) static const uint8_t kAlpha[32] = {0, 0, 0, 255, 0, 0, 0, 255, 0, 0, 0, 255,
+                                                   0, 0, 0, 255, 0, 0, 0, 255, 0, 0, 0, 255,
+                                                   0, 0, 0, 255, 0, 0, 0, 255};
+    static_assert(2 * O16::N <= 32, "the alpha mask covers a byte vector");
+    O16::storeU8(dst + 4 * x, O16::select8(O16::loadU8(kAlpha), O16::set8(255),
+                                           O16::narrowU8x4(sums[0], sums[1], sums[2], sums[3])));
+    for (uint32_t m = remembered; m; m &= m - 1) {
+        const int q = __builtin_ctz(m);
+        const uint32_t number = static_cast<uint32_t>(cube.entries[corners[0][q]] >> 49);
+        const uint32_t colour = blocks[(number - 1) * kColorBlockColors + codes[q]] | 0xff000000u;
+        std::memcpy(dst + 4 * (x + q), &colour, 4);
+    }
+    return count;
+}
+
+// The cube row on the colour cube, whose grid lies every kColorBlockStep
+// levels: exact integer reads, so every row set gives the same bytes by
+// construction; O16 (a set of cpu/lanes.h's cube pairs, or void for the
+// portable row) reads groups of pixels, O runs the exact row.
+template <class O, class O16>
+void colorEnhanceLevelRow(const ColorCubeView& cube, const CubeLevelTables& t,
+                          const uint32_t* blocks, const uint8_t* src, uint8_t* dst, int width,
+                          const ColorEnhanceRowParams& p) {
+    constexpr int kSpan = 256;
+    uint8_t held[4 * kSpan];
+    int at[kSpan];
+    for (int x = 0; x < width;) {
+        const int end = width - x < kSpan ? width : x + kSpan;
+        int count = 0;
+        if constexpr (!std::is_void<O16>::value) {
+            constexpr int G = O16::N / 2;
+            static_assert(kSpan % G == 0, "spans hold whole groups");
+            for (; x + G <= end; x += G) {
+                count += colorEnhanceLevelGroup<O16>(cube, t, blocks, src, dst, x,
+                                                     held + 4 * count, at + count);
+            }
+        }
+        for (; x < end; ++x) {
+            count += colorEnhanceLevelPixel(cube, t, blocks, src, dst, x, held + 4 * count,
+                                            at + count);
+        }
+        if (count == 0) continue;
+        colorEnhanceRow<O>(held, held, count, p);
+        for (int i = 0; i < count; ++i) std::memcpy(dst + 4 * at[i], held + 4 * i, 4);
+    }
+}
+
 // The cube row: the cube where it follows the function closely, elsewhere
 // remembered colours or the exact row, run over just those pixels gathered
 // together so that a vector's few marked lanes do not cost the exact row for
 // all of its lanes.
-template <class O>
-void colorEnhanceCubeRow(const ColorCubeView& cube, const uint32_t* blocks, const uint8_t* src,
-                         uint8_t* dst, int width, const ColorEnhanceRowParams& p) {
+template <class O, bool kLevels>
+void colorEnhanceFloatCubeRow(const ColorCubeView& cube, const CubeLevelTables* levels,
+                              const uint32_t* blocks, const uint8_t* src, uint8_t* dst, int width,
+                              const ColorEnhanceRowParams& p) {
     constexpr int kSpan = 256;
-    constexpr int kGroup = 4;
+    // The exact reads' paths are cheaper: more of them in flight pays.
+    constexpr int kGroup = kLevels ? 8 : 4;
     static_assert(kSpan % (kGroup * O::N) == 0, "spans hold whole groups");
     uint8_t held[4 * kSpan];
     int at[kSpan];
@@ -317,20 +445,41 @@ void colorEnhanceCubeRow(const ColorCubeView& cube, const uint32_t* blocks, cons
         const int end = width - x < kSpan ? width : x + kSpan;
         int count = 0;
         for (; x + kGroup * O::N <= end; x += kGroup * O::N) {
-            count += colorEnhanceCubePixels<O, kGroup>(cube, blocks, src, dst, x, held + 4 * count,
-                                                       at + count);
+            count += colorEnhanceCubePixels<O, kGroup, kLevels>(cube, levels, blocks, src, dst, x,
+                                                                held + 4 * count, at + count);
         }
         for (; x + O::N <= end; x += O::N) {
-            count += colorEnhanceCubePixels<O, 1>(cube, blocks, src, dst, x, held + 4 * count,
-                                                  at + count);
+            count += colorEnhanceCubePixels<O, 1, kLevels>(cube, levels, blocks, src, dst, x,
+                                                           held + 4 * count, at + count);
         }
         for (; x < end; ++x) {
-            count += colorEnhanceCubePixels<ScalarOps, 1>(cube, blocks, src, dst, x,
-                                                          held + 4 * count, at + count);
+            if constexpr (kLevels) {
+                count += colorEnhanceLevelPixel(cube, *levels, blocks, src, dst, x,
+                                                held + 4 * count, at + count);
+            } else {
+                count += colorEnhanceCubePixels<ScalarOps, 1, false>(
+                    cube, levels, blocks, src, dst, x, held + 4 * count, at + count);
+            }
         }
         if (count == 0) continue;
         colorEnhanceRow<O>(held, held, count, p);
         for (int i = 0; i < count; ++i) std::memcpy(dst + 4 * at[i], held + 4 * i, 4);
+    }
+}
+
+// The colour cube (grid every kColorBlockStep levels) is read exactly at
+// 8-bit colours, by O16's integer lanes or (CubeLevelsInFloatLanes) O's
+// float ones; other cubes by float positions.
+template <class O, class O16 = void>
+void colorEnhanceCubeRow(const ColorCubeView& cube, const uint32_t* blocks, const uint8_t* src,
+                         uint8_t* dst, int width, const ColorEnhanceRowParams& p) {
+    const CubeLevelTables* levels = cubeLevelTables(cube.size);
+    if (!levels || levels->step != kColorBlockStep) {
+        colorEnhanceFloatCubeRow<O, false>(cube, nullptr, blocks, src, dst, width, p);
+    } else if constexpr (std::is_same<O16, CubeLevelsInFloatLanes>::value) {
+        colorEnhanceFloatCubeRow<O, true>(cube, levels, blocks, src, dst, width, p);
+    } else {
+        colorEnhanceLevelRow<O, O16>(cube, *levels, blocks, src, dst, width, p);
     }
 }
 

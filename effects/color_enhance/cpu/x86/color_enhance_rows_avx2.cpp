@@ -18,7 +18,7 @@ void ColorEnhanceEncodedRow_AVX2(const uint8_t* src, float* dst, int width,
 void ColorEnhanceCubeRow_AVX2(const ColorCubeView& cube, const uint32_t* blocks,
                               const uint8_t* src, uint8_t* dst, int width,
                               const ColorEnhanceRowParams& p) {
-    colorEnhanceCubeRow<AVX2Ops>(cube, blocks, src, dst, width, p);
+    colorEnhanceCubeRow<AVX2Ops, CubeLevelsInFloatLanes>(cube, blocks, src, dst, width, p);
 }
 
 }  // namespace video
