@@ -16,8 +16,6 @@ import re
 import subprocess
 import sys
 
-CLASSES = ("vec", "mem", "br", "int")
-
 # Issue model: instructions a cycle by class, and the front end's width.
 # Cortex-A76: 4-wide decode, 2 ASIMD/FP pipes, 2 load/store pipes, 3 integer
 # ALUs, 1 branch unit. Zen 4 (this x86 machine): 6-wide dispatch from the op
@@ -61,7 +59,7 @@ def classify(isa, mnemonic, operands):
 
 def count(args):
     isa = args.isa
-    blocks = {}  # pc -> class counts of the block
+    blocks = {}  # pc -> [pc, class counts, the name qemu gives it]
     runs = collections.Counter()
     opened_fds = {}  # fd -> shared library opened on it
     modules = {}  # load address -> shared library
@@ -137,7 +135,8 @@ def count(args):
             name = symbols[max(k, 0)][1]
         for c, v in block[1].items():
             totals[name][c] += v * n
-    json.dump({"modules": {hex(b): m for b, m in modules.items()}, "functions": totals}, sys.stdout, indent=0)
+    json.dump({"modules": {hex(b): m for b, m in modules.items()}, "functions": totals},
+              sys.stdout, indent=0)
 
 
 OUTSIDE = "outside the library"

@@ -18,8 +18,8 @@
 #    qemu-aarch64, SSE2 and AVX2 under qemu-x86_64 (KELVO_CPU_MASK). Runs of
 #    two lengths; their difference is the steady frames' cost, without the
 #    tables and the colour cube built on the first frame.
-# 3. Times the x86 build natively at 1280x720 (CPU time of 12 frames less
-#    that of 2, the best of three), with the effects and with the denoiser
+# 3. Times the x86 build natively at 1280x720 (CPU time of 22 frames less
+#    that of 2, the best of five), with the effects and with the denoiser
 #    alone, and this core's clock (a chain of dependent adds): the
 #    difference is what the rows cost but the denoiser's, against which the
 #    issue model's cycles for the same rows are checked.
@@ -39,7 +39,8 @@ common=(-G Ninja -DCMAKE_BUILD_TYPE=Release -DKELVO_WITH_GL=OFF -DKELVO_BUILD_BE
 if command -v ccache >/dev/null; then
   common+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 fi
-cmake -S . -B build-arm64-rel --toolchain cmake/toolchains/aarch64-linux-gnu.cmake "${common[@]}" >/dev/null
+cmake -S . -B build-arm64-rel --toolchain cmake/toolchains/aarch64-linux-gnu.cmake "${common[@]}" \
+  >/dev/null
 cmake -S . -B build-rel-nogl "${common[@]}" >/dev/null
 cmake --build build-arm64-rel --target kelvo-enhance
 cmake --build build-rel-nogl --target kelvo-enhance
@@ -74,10 +75,10 @@ for frames in $short $long; do
 done
 
 # CPU seconds of a native run of N frames at 1280x720 with the given
-# effects, the best of three.
+# effects, the best of five.
 cpu_seconds() {
-  local best= t
-  for _ in 1 2 3; do
+  local best='' t
+  for _ in 1 2 3 4 5; do
     /usr/bin/time -f '%U %S' -o "$out/time.txt" env KELVO_CPU_MASK="$1" \
       build-rel-nogl/tools/enhance/kelvo-enhance "${args[@]}" --size 1280x720 -n "$2" -e "$3" \
       2>/dev/null
@@ -86,12 +87,12 @@ cpu_seconds() {
   done
   echo "$best"
 }
-# ms of a steady frame: 12 frames less 2. The denoiser alone is the
+# ms of a steady frame: 22 frames less 2. The denoiser alone is the
 # baseline: the tool's clip and output cost as much there, the rows little.
 frame_ms() {
   local a b
-  a=$(cpu_seconds "$1" 2 "$2") b=$(cpu_seconds "$1" 12 "$2")
-  awk -v a="$a" -v b="$b" 'BEGIN { print (b - a) * 1000 / 10 }'
+  a=$(cpu_seconds "$1" 2 "$2") b=$(cpu_seconds "$1" 22 "$2")
+  awk -v a="$a" -v b="$b" 'BEGIN { print (b - a) * 1000 / 20 }'
 }
 declare -A ms base
 for mask in sse2 avx2; do
@@ -99,7 +100,7 @@ for mask in sse2 avx2; do
   base[$mask]=$(frame_ms $mask denoise)
 done
 
-# This core's clock: 24 dependent one-cycle adds a turn, in CPU time.
+# This x86-64 core's clock: 24 dependent one-cycle adds a turn, in CPU time.
 cat >"$out/clock.c" <<'CEOF'
 #include <stdio.h>
 #include <time.h>
@@ -109,7 +110,8 @@ int main(void) {
         struct timespec a, b;
         long x = 0;
         clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &a);
-        for (long i = 0; i < 20000000; ++i) __asm__ volatile(".rept 24\n\tadd $1, %0\n\t.endr" : "+r"(x));
+        for (long i = 0; i < 20000000; ++i)
+            __asm__ volatile(".rept 24\n\tadd $1, %0\n\t.endr" : "+r"(x));
         clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &b);
         double s = (double)(b.tv_sec - a.tv_sec) + 1e-9 * (double)(b.tv_nsec - a.tv_nsec);
         if (s < best) best = s;
