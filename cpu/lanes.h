@@ -176,13 +176,14 @@ using WindowPicks = decltype(V::pick(A::i, A::i, A::i), void());
 // mulhrs (rounding high multiply), slli16<N>, blend16<Mask>, maxi16, mini16;
 // laneBytes<B0..B3> (chosen bytes of each lane, -1 zero), packPairs (two
 // vectors saturated to the 16-bit halves of each lane), permute (a lane of
-// an 8-float table).
+// the 8 floats at a pointer, whatever kLanes).
 template <class V, class A = AnyPixels<V>>
 using RoundingMultiply = decltype(V::bits(A::f), V::sub16(A::i, A::i), V::mulhrs(A::i, A::i),
                                   V::template slli16<1>(A::i),
                                   V::template blend16<0x55>(A::i, A::i), V::maxi16(A::i, A::i),
                                   V::mini16(A::i, A::i), V::template laneBytes<0, -1, 0, -1>(A::i),
-                                  V::packPairs(A::i, A::i), V::permute(A::f, A::i), void());
+                                  V::packPairs(A::i, A::i),
+                                  V::permute(static_cast<const float*>(nullptr), A::i), void());
 
 // 16-bit lanes on planes of RGBA8 pixels: loadPixels4 (N pixels' bytes to a
 // 16-bit vector per channel, the inverse of storePixels4) and mulhi (the high

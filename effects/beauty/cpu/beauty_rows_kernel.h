@@ -494,8 +494,7 @@ struct BeautyLaneRows {
         const I slice2 = V::sub(slice1, V::bits(V::cmpgt(blue, lo)));
         // Slice q starts at (q % 8, q / 8) / 8 + 1 / 1024 texture units; 128 is 2^17 / 1024
         // (kTileColumns; for rows see the assertion beside it).
-        const F columns = V::Ops::loadf(kTileColumns);
-        auto startX = [&](I q) { return V::permute(columns, q); };
+        auto startX = [](I q) { return V::permute(kTileColumns, q); };
         auto startY = [](I q) {
             return V::toFloat(
                 V::ori(V::andi(V::template slli<11>(q), V::set1(~0x3fff)), V::set1(128)));

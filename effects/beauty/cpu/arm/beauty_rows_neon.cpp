@@ -180,11 +180,56 @@ struct NEONPixels {
         const int16x8_t x = vreinterpretq_s16_s32(a), y = vreinterpretq_s16_s32(b);
         return vpaddq_s32(vmull_s16(vget_low_s16(x), vget_low_s16(y)), vmull_high_s16(x, y));
     }
-    // The table reads' rounding-multiply form needs an 8-float permute,
-    // more than one register holds here: they keep the madd blends.
-    static constexpr bool kRoundingMultiply = false;
+
+    // 16-bit lanes, for the table reads' rounding-multiply blends.
+    static constexpr bool kRoundingMultiply = true;
+    static I bits(F a) { return vreinterpretq_s32_f32(a); }
+    static I sub16(I a, I b) { return s32(vsubq_s16(s16(a), s16(b))); }
+    // (a b + 2^14) >> 15 as x86's pmulhrsw, but for -32768 squared, which
+    // saturates here and wraps there.
+    static I mulhrs(I a, I b) { return s32(vqrdmulhq_s16(s16(a), s16(b))); }
+    template <int N>
+    static I slli16(I a) {
+        return s32(vshlq_n_s16(s16(a), N));
+    }
+    // 16-bit lane k of b where bit k of Mask is set, else of a.
+    template <int Mask>
+    static I blend16(I a, I b) {
+        auto on = [](int k) { return static_cast<uint16_t>((Mask >> k) & 1 ? 0xffff : 0); };
+        const uint16x8_t m = {on(0), on(1), on(2), on(3), on(4), on(5), on(6), on(7)};
+        return s32(vbslq_s16(m, s16(b), s16(a)));
+    }
+    static I maxi16(I a, I b) { return s32(vmaxq_s16(s16(a), s16(b))); }
+    static I mini16(I a, I b) { return s32(vminq_s16(s16(a), s16(b))); }
+    // Each lane's a and b saturated to 16 bits, as its low and high half.
+    static I packPairs(I a, I b) {
+        const int16x4_t zero = vdup_n_s16(0);
+        return s32(vzip1q_s16(vcombine_s16(vqmovn_s32(a), zero), vcombine_s16(vqmovn_s32(b), zero)));
+    }
+    // Bytes B0..B3 of each 32-bit lane, in that order; -1 gives zero (an
+    // index past the table).
+    template <int B0, int B1, int B2, int B3>
+    static I laneBytes(I a) {
+        auto at = [](int b, int lane) { return static_cast<uint8_t>(b < 0 ? 0xff : b + 4 * lane); };
+        const uint8x16_t m = {at(B0, 0), at(B1, 0), at(B2, 0), at(B3, 0), at(B0, 1), at(B1, 1),
+                              at(B2, 1), at(B3, 1), at(B0, 2), at(B1, 2), at(B2, 2), at(B3, 2),
+                              at(B0, 3), at(B1, 3), at(B2, 3), at(B3, 3)};
+        return vreinterpretq_s32_u8(vqtbl1q_u8(vreinterpretq_u8_s32(a), m));
+    }
+    // Element (index & 7) of the 8 floats at `table`: one two-register
+    // byte lookup.
+    static F permute(const float* table, I index) {
+        const uint8x16x2_t t = {{vreinterpretq_u8_f32(vld1q_f32(table)),
+                                 vreinterpretq_u8_f32(vld1q_f32(table + 4))}};
+        const uint32x4_t bytes = vmlaq_n_u32(vdupq_n_u32(0x03020100u),
+                                             vandq_u32(vreinterpretq_u32_s32(index), vdupq_n_u32(7)),
+                                             0x04040404u);
+        return vreinterpretq_f32_u8(vqtbl2q_u8(t, vreinterpretq_u8_u32(bytes)));
+    }
 
 private:
+    static int16x8_t s16(I a) { return vreinterpretq_s16_s32(a); }
+    static I s32(int16x8_t a) { return vreinterpretq_s32_s16(a); }
     static uint32x4_t u(F a) { return vreinterpretq_u32_f32(a); }
     static F mask(uint32x4_t m) { return vreinterpretq_f32_u32(m); }
 

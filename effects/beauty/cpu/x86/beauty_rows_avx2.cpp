@@ -178,8 +178,10 @@ struct AVX2Pixels {
     static I blend16(I a, I b) {
         return _mm256_blend_epi16(a, b, Mask);
     }
-    // Element (index & 7) of `table` in each lane.
-    static F permute(F table, I index) { return _mm256_permutevar8x32_ps(table, index); }
+    // Element (index & 7) of the 8 floats at `table` in each lane.
+    static F permute(const float* table, I index) {
+        return _mm256_permutevar8x32_ps(_mm256_loadu_ps(table), index);
+    }
     static I maxi16(I a, I b) { return _mm256_max_epi16(a, b); }
     static I mini16(I a, I b) { return _mm256_min_epi16(a, b); }
     // Each lane's a and b saturated to 16 bits, as its low and high half.
