@@ -5,6 +5,7 @@
 #include <new>
 
 #include "frame/i420_video_frame.h"
+#include "render/row_splitter.h"
 
 namespace kelvo {
 namespace video {
@@ -193,8 +194,11 @@ int EffectVideoDenoiser::denoise(const std::shared_ptr<I420VideoFrame>& frame) {
     uint8_t* source = frame->buffer(0);
     uint8_t* denoised = out->buffer(0);
     denoiseLumaPlane(*filter_, &estimator_, reference_->buffer(0), source, denoised, stride, width_,
-                     height_, maps_);
-    copyLuma(denoised, source, stride, width_, height_);
+                     height_, maps_, denoiserRows(), rowSplitter);
+    splitRows(rowSplitter, height_, 1, [&](int, int begin, int end) {
+        copyLuma(denoised + int64_t{begin} * stride, source + int64_t{begin} * stride, stride,
+                 width_, end - begin);
+    });
     spare_ = std::move(reference_);
     reference_ = std::move(out);
     referenceChroma_ = false;

@@ -34,19 +34,25 @@ TEST(WorkerPool, VisitsEveryRowOnceInAlignedBands) {
     }
 }
 
-// A band that runs out of memory, on the caller's thread or a worker's,
-// reaches the caller only once every band is done, and the pool goes on.
-TEST(WorkerPool, ABandThatThrowsReachesTheCallerAfterTheOthers) {
+// A piece that runs out of memory, wherever it lies and whichever thread
+// runs it, reaches the caller only once no piece is running any more, and
+// the pool goes on.
+TEST(WorkerPool, APieceThatThrowsReachesTheCallerAfterTheOthers) {
     WorkerPool pool(3);
-    for (int throwing = 0; throwing < pool.threads(); ++throwing) {
-        std::atomic<int> finished{0};
+    for (int throwing : {0, 15, 29}) {
+        std::atomic<int> running{0};
         EXPECT_THROW(pool.forRows(30, 1,
-                                  [&](int band, int, int) {
-                                      if (band == throwing) throw std::bad_alloc();
-                                      ++finished;
+                                  [&](int, int begin, int end) {
+                                      ++running;
+                                      const bool fails = begin <= throwing && throwing < end;
+                                      // Long enough for the others to be under way.
+                                      for (volatile int spin = 0; spin < 100000; spin = spin + 1) {
+                                      }
+                                      --running;
+                                      if (fails) throw std::bad_alloc();
                                   }),
                      std::bad_alloc);
-        EXPECT_EQ(finished.load(), pool.threads() - 1);
+        EXPECT_EQ(running.load(), 0);
         std::atomic<int> rows{0};
         pool.forRows(30, 1, [&](int, int begin, int end) { rows += end - begin; });
         EXPECT_EQ(rows.load(), 30);
