@@ -1,6 +1,8 @@
 #include "cpu/cpu_effects.h"
 
 #include <algorithm>
+#include <atomic>
+#include <cstddef>
 
 #include "effects/beauty/cpu/beauty.h"
 #include "effects/color_enhance/cpu/color_enhance.h"
@@ -106,13 +108,30 @@ public:
         // frame keeps its own samples and takes only what the effects changed.
         auto* pair = dynamic_cast<CpuYUVInputConvertor*>(pairedInputConvertor(*this));
         YUVRoundTrip* trip = pair && pair->roundTrip().holds(*frame) ? &pair->roundTrip() : nullptr;
-        PlaneSet target = {{frame->buffer(0), frame->buffer(1), frame->buffer(2)},
-                           {frame->stride(0), frame->stride(1), frame->stride(2)}};
-        if (trip) target = trip->changed();
-        const bool done =
-            convert_.convert(input, target.data[0], target.stride[0], target.data[1],
-                             target.stride[1], target.data[2], target.stride[2], coeffs, pool);
-        if (trip && done) trip->applyTo(*frame);
+        bool done;
+        if (trip) {
+            // Each piece's change goes into the frame while its rows are
+            // still in cache.
+            const PlaneSet target = trip->changed();
+            std::atomic<bool> failed{false};
+            forRows(pool, input.height, 2, [&](int, int begin, int end) {
+                const ConstImageRGBA8 rows{input.data + static_cast<ptrdiff_t>(begin) * input.stride,
+                                           input.stride, input.width, end - begin};
+                auto at = [&](int p, int row) {
+                    return target.data[p] + static_cast<ptrdiff_t>(row) * target.stride[p];
+                };
+                if (!convert_.convert(rows, at(0, begin), target.stride[0], at(1, begin / 2),
+                                      target.stride[1], at(2, begin / 2), target.stride[2], coeffs,
+                                      nullptr) ||
+                    !trip->applyRows(*frame, begin, end))
+                    failed = true;
+            });
+            done = !failed;
+        } else {
+            done = convert_.convert(input, frame->buffer(0), frame->stride(0), frame->buffer(1),
+                                    frame->stride(1), frame->buffer(2), frame->stride(2), coeffs,
+                                    pool);
+        }
         if (pair) pair->roundTrip().forget();
         if (!done) return kDrawFailed;
         frame->storageKind = 0;
