@@ -12,7 +12,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "render/row_splitter.h"
+#include "system/row_splitter.h"
 
 namespace kelvo {
 namespace video {

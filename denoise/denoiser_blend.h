@@ -16,7 +16,7 @@
 #include "denoise/denoiser_filter.h"
 #include "denoise/noise_estimator.h"
 #include "denoise/denoiser_rows.h"
-#include "render/row_splitter.h"
+#include "system/row_splitter.h"
 #include "system/cpu_features.h"
 
 namespace kelvo {

@@ -5,7 +5,7 @@
 #include <new>
 
 #include "frame/i420_video_frame.h"
-#include "render/row_splitter.h"
+#include "system/row_splitter.h"
 
 namespace kelvo {
 namespace video {
