@@ -10,8 +10,9 @@ namespace kelvo {
 namespace video {
 namespace {
 
-// Every row is visited exactly once, bands start on the alignment, and a
-// pool runs many passes in a row (the per-frame pattern).
+// Every row is visited exactly once, pieces start on the alignment, one
+// slot's pieces never overlap in time (slots own scratch rows), and a pool
+// runs many passes in a row (the per-frame pattern).
 TEST(WorkerPool, VisitsEveryRowOnceInAlignedBands) {
     struct Row {
         int threads, rows, align;
@@ -23,12 +24,19 @@ TEST(WorkerPool, VisitsEveryRowOnceInAlignedBands) {
         EXPECT_GE(pool.threads(), 1);
         for (int pass = 0; pass < 50; ++pass) {
             std::vector<std::atomic<int>> visits(row.rows);
-            std::atomic<int> misaligned{0};
-            pool.forRows(row.rows, row.align, [&](int band, int begin, int end) {
-                if (begin % row.align != 0 || band < 0 || band >= pool.threads()) ++misaligned;
+            std::atomic<int> misaligned{0}, overlapping{0};
+            std::vector<std::atomic<int>> busy(pool.threads());
+            pool.forRows(row.rows, row.align, [&](int slot, int begin, int end) {
+                if (begin % row.align != 0 || slot < 0 || slot >= pool.threads()) {
+                    ++misaligned;
+                    return;
+                }
+                if (busy[slot]++ != 0) ++overlapping;
                 for (int r = begin; r < end; ++r) ++visits[r];
+                --busy[slot];
             });
             EXPECT_EQ(misaligned.load(), 0);
+            EXPECT_EQ(overlapping.load(), 0);
             for (int r = 0; r < row.rows; ++r) ASSERT_EQ(visits[r].load(), 1) << "row " << r;
         }
     }
