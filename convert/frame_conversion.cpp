@@ -6,6 +6,8 @@
 #include <libyuv/planar_functions.h>
 #include <libyuv/video_common.h>
 
+#include <atomic>
+#include <cstddef>
 #include <cstring>
 #include <new>
 #include <vector>
@@ -307,8 +309,32 @@ const char* planeBufferFault(const PlaneBuffer& picture) {
     return nullptr;
 }
 
+namespace {
+
+// convert(firstRow, rows) over [0, height) in pieces that start on even rows
+// (so that chroma rows split with them), through the splitter when there is
+// one; the first non-zero result, or 0.
+template <class Convert>
+int splitPicture(RowSplitter* splitter, int height, Convert&& convert) {
+    if (!splitter) return convert(0, height);
+    std::atomic<int> result{0};
+    splitRows(splitter, height, 2, [&](int, int begin, int end) {
+        const int r = convert(begin, end - begin);
+        int none = 0;
+        if (r != 0) result.compare_exchange_strong(none, r);
+    });
+    return result.load();
+}
+
+template <typename Byte>
+Byte* rowAt(Byte* plane, int stride, int row) {
+    return plane + static_cast<ptrdiff_t>(row) * stride;
+}
+
+}  // namespace
+
 int BufferRoundTrip::toFrame(const PlaneBuffer& picture, I420VideoFrame& frame, int colorRange,
-                             int colorMatrix) {
+                             int colorMatrix, RowSplitter* splitter) {
     keptType_ = 0;
     const int type = picture.videoType;
     const int w = picture.width, h = picture.height;
@@ -326,24 +352,39 @@ int BufferRoundTrip::toFrame(const PlaneBuffer& picture, I420VideoFrame& frame, 
     uint8_t* v = frame.buffer(2);
     const int sy = frame.stride(0), su = frame.stride(1), sv = frame.stride(2);
     int result = -1;
+    // The planes in rows [r, r + n) of the picture.
+    const auto y0 = [&](int r) { return rowAt(y, sy, r); };
+    const auto u0 = [&](int r) { return rowAt(u, su, r / 2); };
+    const auto v0 = [&](int r) { return rowAt(v, sv, r / 2); };
+    const auto in = [&](int p, int r) { return rowAt(src[p], s[p], p ? r / 2 : r); };
     switch (type) {
         case kVideoTypeI420:
-            result = libyuv::I420Copy(src[0], s[0], src[1], s[1], src[2], s[2], y, sy, u, su, v, sv,
-                                      w, h);
+            result = splitPicture(splitter, h, [&](int r, int n) {
+                return libyuv::I420Copy(in(0, r), s[0], in(1, r), s[1], in(2, r), s[2], y0(r), sy,
+                                        u0(r), su, v0(r), sv, w, n);
+            });
             break;
         case kVideoTypeYV12:
-            result = libyuv::I420Copy(src[0], s[0], src[2], s[2], src[1], s[1], y, sy, u, su, v, sv,
-                                      w, h);
+            result = splitPicture(splitter, h, [&](int r, int n) {
+                return libyuv::I420Copy(in(0, r), s[0], in(2, r), s[2], in(1, r), s[1], y0(r), sy,
+                                        u0(r), su, v0(r), sv, w, n);
+            });
             break;
         case kVideoTypeI422:
             result = libyuv::I422ToI420(src[0], s[0], src[1], s[1], src[2], s[2], y, sy, u, su, v,
                                         sv, w, h);
             break;
         case kVideoTypeNV12:
-            result = libyuv::NV12ToI420(src[0], s[0], src[1], s[1], y, sy, u, su, v, sv, w, h);
+            result = splitPicture(splitter, h, [&](int r, int n) {
+                return libyuv::NV12ToI420(in(0, r), s[0], in(1, r), s[1], y0(r), sy, u0(r), su,
+                                          v0(r), sv, w, n);
+            });
             break;
         case kVideoTypeNV21:
-            result = libyuv::NV21ToI420(src[0], s[0], src[1], s[1], y, sy, u, su, v, sv, w, h);
+            result = splitPicture(splitter, h, [&](int r, int n) {
+                return libyuv::NV21ToI420(in(0, r), s[0], in(1, r), s[1], y0(r), sy, u0(r), su,
+                                          v0(r), sv, w, n);
+            });
             break;
         case kVideoTypeRGBA:
             result = RGBAToI420BT601(src[0], s[0], y, sy, u, su, v, sv, w, h);
@@ -365,7 +406,8 @@ int BufferRoundTrip::toFrame(const PlaneBuffer& picture, I420VideoFrame& frame, 
     return 0;
 }
 
-int BufferRoundTrip::toBuffer(const I420VideoFrame& frame, const PlaneBuffer& picture) {
+int BufferRoundTrip::toBuffer(const I420VideoFrame& frame, const PlaneBuffer& picture,
+                              RowSplitter* splitter) {
     const int type = picture.videoType;
     const int w = frame.width(), h = frame.height();
     if (planeBufferFault(picture) != nullptr || picture.width != w || picture.height != h ||
@@ -377,17 +419,31 @@ int BufferRoundTrip::toBuffer(const I420VideoFrame& frame, const PlaneBuffer& pi
     const uint8_t* u = frame.buffer(1);
     const uint8_t* v = frame.buffer(2);
     const int sy = frame.stride(0), su = frame.stride(1), sv = frame.stride(2);
+    const auto y0 = [&](int r) { return rowAt(y, sy, r); };
+    const auto u0 = [&](int r) { return rowAt(u, su, r / 2); };
+    const auto v0 = [&](int r) { return rowAt(v, sv, r / 2); };
+    const auto out = [&](int p, int r) { return rowAt(dst[p], s[p], p ? r / 2 : r); };
     switch (type) {
         case kVideoTypeI420:
-            return libyuv::I420Copy(y, sy, u, su, v, sv, dst[0], s[0], dst[1], s[1], dst[2], s[2],
-                                    w, h);
+            return splitPicture(splitter, h, [&](int r, int n) {
+                return libyuv::I420Copy(y0(r), sy, u0(r), su, v0(r), sv, out(0, r), s[0],
+                                        out(1, r), s[1], out(2, r), s[2], w, n);
+            });
         case kVideoTypeYV12:
-            return libyuv::I420Copy(y, sy, u, su, v, sv, dst[0], s[0], dst[2], s[2], dst[1], s[1],
-                                    w, h);
+            return splitPicture(splitter, h, [&](int r, int n) {
+                return libyuv::I420Copy(y0(r), sy, u0(r), su, v0(r), sv, out(0, r), s[0],
+                                        out(2, r), s[2], out(1, r), s[1], w, n);
+            });
         case kVideoTypeNV12:
-            return libyuv::I420ToNV12(y, sy, u, su, v, sv, dst[0], s[0], dst[1], s[1], w, h);
+            return splitPicture(splitter, h, [&](int r, int n) {
+                return libyuv::I420ToNV12(y0(r), sy, u0(r), su, v0(r), sv, out(0, r), s[0],
+                                          out(1, r), s[1], w, n);
+            });
         case kVideoTypeNV21:
-            return libyuv::I420ToNV21(y, sy, u, su, v, sv, dst[0], s[0], dst[1], s[1], w, h);
+            return splitPicture(splitter, h, [&](int r, int n) {
+                return libyuv::I420ToNV21(y0(r), sy, u0(r), su, v0(r), sv, out(0, r), s[0],
+                                          out(1, r), s[1], w, n);
+            });
         default:
             break;
     }

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "frame/i420_video_frame.h"
+#include "system/row_splitter.h"
 
 namespace kelvo {
 namespace video {
@@ -89,13 +90,16 @@ public:
     // codes as convertBufferToFrame does; for I422 and the packed types the
     // frame is also copied. 0, a libyuv error, or −1 (bad picture or frame,
     // or no memory for the copy).
-    int toFrame(const PlaneBuffer& picture, I420VideoFrame& frame, int colorRange, int colorMatrix);
+    // I420, YV12, NV12 and NV21 rows are split over `splitter` when given.
+    int toFrame(const PlaneBuffer& picture, I420VideoFrame& frame, int colorRange, int colorMatrix,
+                RowSplitter* splitter = nullptr);
     // Writes the processed frame into the picture the last toFrame read,
     // which must still hold its input. A frame equal to its copy writes
     // nothing. Returns 0; convertFrameToBuffer's error; −1, with the picture
     // untouched, when memory runs out or the frame is not the one toFrame
     // filled (size, type).
-    int toBuffer(const I420VideoFrame& frame, const PlaneBuffer& picture);
+    int toBuffer(const I420VideoFrame& frame, const PlaneBuffer& picture,
+                 RowSplitter* splitter = nullptr);
     // The same for a tight buffer (contiguousPlaneBuffer) of sampleSize
     // bytes; −1 when it is shorter than the picture.
     int toFrame(int videoType, const uint8_t* buffer, int width, int height, size_t sampleSize,

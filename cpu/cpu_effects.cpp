@@ -1,6 +1,8 @@
 #include "cpu/cpu_effects.h"
 
 #include <algorithm>
+#include <atomic>
+#include <cstddef>
 
 #include "effects/beauty/cpu/beauty.h"
 #include "effects/color_enhance/cpu/color_enhance.h"
@@ -59,11 +61,18 @@ public:
         std::copy(matrix.decode, matrix.decode + 9, coeffs.matrix);
         coeffs.rangeOffset = matrix.lumaOffset;
         coeffs.chromaOffset = matrix.chromaOffset;
-        const bool done = convert_.convert(frame->buffer(0), frame->stride(0), frame->buffer(1),
-                                           frame->stride(1), frame->buffer(2), frame->stride(2),
-                                           (frame->height() + 1) / 2, coeffs, output, pool);
+        // What the output convertor of the pair makes of this picture is
+        // kept before the effects overwrite the image
+        // (render/yuv_round_trip.h), piece by piece as the rows come.
+        Unchanged unchanged{this, *frame, true};
+        const bool keep =
+            hasPairedOutputConvertor(*this) && roundTrip_.reserve(frame->width(), frame->height());
+        const bool done = convert_.convert(
+            frame->buffer(0), frame->stride(0), frame->buffer(1), frame->stride(1),
+            frame->buffer(2), frame->stride(2), (frame->height() + 1) / 2, coeffs, output, pool,
+            keep ? &Unchanged::rows : nullptr, &unchanged);
         if (!done) return kDrawFailed;
-        keepUnchangedPlanes(*frame);
+        if (keep && unchanged.converted) roundTrip_.keep(*frame);
         return kDrawDone;
     }
 
@@ -71,18 +80,29 @@ public:
     YUVRoundTrip& roundTrip() { return roundTrip_; }
 
 private:
-    // What CpuYUVOutputConvertor makes of this picture, kept before the
-    // effects overwrite the image (render/yuv_round_trip.h).
-    void keepUnchangedPlanes(const I420VideoFrame& frame) {
-        if (!hasPairedOutputConvertor(*this) || !roundTrip_.reserve(frame.width(), frame.height()))
-            return;
-        const PlaneSet planes = roundTrip_.unchanged();
-        const YUVFixedCoeffs& coeffs = yuvMatrixFor(frame.colorMatrix, frame.colorRange).fixed;
-        const ConstImageRGBA8 image{output.data, output.stride, output.width, output.height};
-        if (output_.convert(image, planes.data[0], planes.stride[0], planes.data[1],
-                            planes.stride[1], planes.data[2], planes.stride[2], coeffs, pool))
-            roundTrip_.keep(frame);
-    }
+    struct Unchanged {
+        CpuYUVInputConvertor* self;
+        const I420VideoFrame& frame;
+        std::atomic<bool> converted;
+
+        static void rows(void* context, int begin, int end) {
+            auto& u = *static_cast<Unchanged*>(context);
+            CpuYUVInputConvertor& self = *u.self;
+            const ImageRGBA8& out = self.output;
+            const PlaneSet planes = self.roundTrip_.unchanged();
+            const YUVFixedCoeffs& coeffs =
+                yuvMatrixFor(u.frame.colorMatrix, u.frame.colorRange).fixed;
+            const ConstImageRGBA8 image{out.data + static_cast<ptrdiff_t>(begin) * out.stride,
+                                        out.stride, out.width, end - begin};
+            auto at = [&](int p, int row) {
+                return planes.data[p] + static_cast<ptrdiff_t>(row) * planes.stride[p];
+            };
+            if (!self.output_.convert(image, at(0, begin), planes.stride[0], at(1, begin / 2),
+                                      planes.stride[1], at(2, begin / 2), planes.stride[2], coeffs,
+                                      nullptr))
+                u.converted = false;
+        }
+    };
 
     YUVInput convert_;
     YUVOutput output_;
@@ -106,13 +126,30 @@ public:
         // frame keeps its own samples and takes only what the effects changed.
         auto* pair = dynamic_cast<CpuYUVInputConvertor*>(pairedInputConvertor(*this));
         YUVRoundTrip* trip = pair && pair->roundTrip().holds(*frame) ? &pair->roundTrip() : nullptr;
-        PlaneSet target = {{frame->buffer(0), frame->buffer(1), frame->buffer(2)},
-                           {frame->stride(0), frame->stride(1), frame->stride(2)}};
-        if (trip) target = trip->changed();
-        const bool done =
-            convert_.convert(input, target.data[0], target.stride[0], target.data[1],
-                             target.stride[1], target.data[2], target.stride[2], coeffs, pool);
-        if (trip && done) trip->applyTo(*frame);
+        bool done;
+        if (trip) {
+            // Each piece's change goes into the frame while its rows are
+            // still in cache.
+            const PlaneSet target = trip->changed();
+            std::atomic<bool> failed{false};
+            forRows(pool, input.height, 2, [&](int, int begin, int end) {
+                const ConstImageRGBA8 rows{input.data + static_cast<ptrdiff_t>(begin) * input.stride,
+                                           input.stride, input.width, end - begin};
+                auto at = [&](int p, int row) {
+                    return target.data[p] + static_cast<ptrdiff_t>(row) * target.stride[p];
+                };
+                if (!convert_.convert(rows, at(0, begin), target.stride[0], at(1, begin / 2),
+                                      target.stride[1], at(2, begin / 2), target.stride[2], coeffs,
+                                      nullptr) ||
+                    !trip->applyRows(*frame, begin, end))
+                    failed = true;
+            });
+            done = !failed;
+        } else {
+            done = convert_.convert(input, frame->buffer(0), frame->stride(0), frame->buffer(1),
+                                    frame->stride(1), frame->buffer(2), frame->stride(2), coeffs,
+                                    pool);
+        }
         if (pair) pair->roundTrip().forget();
         if (!done) return kDrawFailed;
         frame->storageKind = 0;

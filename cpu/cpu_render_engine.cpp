@@ -12,6 +12,7 @@ CpuRenderEngine::CpuRenderEngine(EffectFactory factory, int threads)
     : RenderEngine(std::move(factory)), pool_(threads) {}
 
 bool CpuRenderEngine::handOver(EffectBase& effect, int output) {
+    effect.rowSplitter = &pool_;
     auto* image =
         effect.effectKind == kEffectKindCPU ? nullptr : dynamic_cast<CpuImageEffect*>(&effect);
     if (!image) return false;

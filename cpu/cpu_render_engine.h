@@ -52,6 +52,7 @@ public:
     bool process(const std::shared_ptr<I420VideoFrame>& frame, bool textureInput) override;
 
     int threads() const { return pool_.threads(); }
+    RowSplitter* rowSplitter() override { return &pool_; }
 
 private:
     // Image effects read the current image and write a working image; the

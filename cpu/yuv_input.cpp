@@ -67,7 +67,8 @@ YUVInput::YUVInput(const YUVInputRows& rows) : rows_(rows) {}
 
 bool YUVInput::convert(const uint8_t* srcY, int strideY, const uint8_t* srcU, int strideU,
                        const uint8_t* srcV, int strideV, int chromaHeight,
-                       const YUVInputRowParams& coeffs, const ImageRGBA8& dst, WorkerPool* pool) {
+                       const YUVInputRowParams& coeffs, const ImageRGBA8& dst, WorkerPool* pool,
+                       RowsDone then, void* thenContext) {
     const int w = dst.width;
     const int h = dst.height;
     const int cw = (w + 1) / 2;
@@ -101,8 +102,9 @@ bool YUVInput::convert(const uint8_t* srcY, int strideY, const uint8_t* srcU, in
             rows.chromaWeight = c.weight;
             rows_.toRGBA(rows, dst.data + static_cast<ptrdiff_t>(row) * dst.stride, w, fixed);
         }
+        if (then) then(thenContext, begin, end);
     };
-    forRows(pool, h, 1, band);
+    forRows(pool, h, 2, band);
     return true;
 }
 

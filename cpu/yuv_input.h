@@ -28,9 +28,14 @@ public:
     // (dst.width + 1) / 2 bytes. False, with nothing written, for null
     // pointers, a size below 1x1, strides shorter than the rows, or
     // chromaHeight < 1. pool may be null (run inline).
+    // `then`, when given, runs with its context on every piece of rows
+    // [begin, end) right after the piece is converted, on the same thread,
+    // while the rows are in cache; pieces start on even rows.
+    using RowsDone = void (*)(void* ctx, int begin, int end);
     bool convert(const uint8_t* srcY, int strideY, const uint8_t* srcU, int strideU,
                  const uint8_t* srcV, int strideV, int chromaHeight,
-                 const YUVInputRowParams& coeffs, const ImageRGBA8& dst, WorkerPool* pool);
+                 const YUVInputRowParams& coeffs, const ImageRGBA8& dst, WorkerPool* pool,
+                 RowsDone then = nullptr, void* thenContext = nullptr);
 
 private:
     YUVInputRows rows_;

@@ -33,6 +33,10 @@ void DenoiserBlockMaps::resize(int width, int height) {
     decision.assign(blocks, kCopyBlock);
     columnDensity.assign(static_cast<size_t>(columns), 0);
     rowDensity.assign(static_cast<size_t>(rows), 0);
+    const size_t samples = (blocks + kDenoiserSampleInterval - 1) / kDenoiserSampleInterval;
+    sampleStatic.assign(samples, 0);
+    sampleVariance.assign(samples, 0);
+    sampleLuma.assign(samples, 0);
 }
 
 DenoiserBlendClass denoiserBlendClass(int width, int height) {
@@ -53,49 +57,70 @@ int blockPositionFactor(int row, int column, int rows, int columns, int strong) 
 
 void analyseBlocks(DenoiserFilter& filter, NoiseEstimator* estimator, const uint8_t* reference,
                    const uint8_t* source, uint8_t* out, int stride, int strong,
-                   DenoiserBlockMaps& maps) {
+                   DenoiserBlockMaps& maps, RowSplitter* splitter) {
     std::fill(maps.columnDensity.begin(), maps.columnDensity.end(), 0);
     std::fill(maps.rowDensity.begin(), maps.rowDensity.end(), 0);
     std::fill(maps.movingEdge.begin(), maps.movingEdge.end(), 0);
     std::fill(maps.movingObject.begin(), maps.movingObject.end(), 1);
 
-    for (int r = 0; r < maps.rows; ++r) {
-        for (int c = 0; c < maps.columns; ++c) {
-            const int i = r * maps.columns + c;
-            const size_t offset =
-                static_cast<size_t>(r) * 16 * stride + static_cast<size_t>(c) * 16;
-            const uint8_t* ref = reference + offset;
-            const uint8_t* src = source + offset;
-            uint8_t* dst = out + offset;
-            const bool sampled = estimator && i % kDenoiserSampleInterval == 0;
-            const int factor = blockPositionFactor(r, c, maps.rows, maps.columns, strong);
-            const uint32_t edgeThreshold =
-                kDenoiserMovingEdgeVariance * static_cast<uint32_t>(factor);
-            const uint32_t lumaSum = sampled ? centreLumaSum(src, stride) : 0;
+    // Each block writes only its own entries; what is shared (densities,
+    // the estimator) is gathered afterwards in block order.
+    splitRows(splitter, maps.rows, 1, [&](int, int firstRow, int endRow) {
+        for (int r = firstRow; r < endRow; ++r) {
+            for (int c = 0; c < maps.columns; ++c) {
+                const int i = r * maps.columns + c;
+                const size_t offset =
+                    static_cast<size_t>(r) * 16 * stride + static_cast<size_t>(c) * 16;
+                const uint8_t* ref = reference + offset;
+                const uint8_t* src = source + offset;
+                uint8_t* dst = out + offset;
+                const bool sampled = estimator && i % kDenoiserSampleInterval == 0;
+                const int factor = blockPositionFactor(r, c, maps.rows, maps.columns, strong);
+                const uint32_t edgeThreshold =
+                    kDenoiserMovingEdgeVariance * static_cast<uint32_t>(factor);
+                const uint32_t lumaSum = sampled ? centreLumaSum(src, stride) : 0;
 
-            int sumDiff = 0;
-            const BlockDecision d =
-                filter.denoiseBlock(ref, stride, dst, stride, src, stride, 0, strong, &sumDiff);
-            maps.decision[i] = d;
-            maps.blockDifference[i] = sumDiff;
+                int sumDiff = 0;
+                const BlockDecision d = filter.denoiseBlock(ref, stride, dst, stride, src, stride,
+                                                            0, strong, &sumDiff);
+                maps.decision[i] = d;
+                maps.blockDifference[i] = sumDiff;
 
-            // A copied block whose output still follows the reference closely
-            // is no moving edge; for the estimator it counts as static.
-            if (d == kFilterBlock ||
-                filter.variance16x8(ref, stride, dst, stride, nullptr) <= edgeThreshold) {
-                maps.movingEdge[i] = 0;
-                if (sampled)
-                    estimator->addBlock(i, filter.variance16x8(ref, stride, src, stride, nullptr),
-                                        lumaSum);
-                continue;
-            }
-            if (sampled) estimator->resetLowVarRun(i);
-            maps.movingEdge[i] = 1;
-            if (factor < 3) {
-                ++maps.columnDensity[c];
-                ++maps.rowDensity[r];
+                // A copied block whose output still follows the reference
+                // closely is no moving edge; for the estimator it counts as
+                // static.
+                const bool still =
+                    d == kFilterBlock ||
+                    filter.variance16x8(ref, stride, dst, stride, nullptr) <= edgeThreshold;
+                maps.movingEdge[i] = still ? 0 : 1;
+                if (sampled) {
+                    const size_t k = static_cast<size_t>(i / kDenoiserSampleInterval);
+                    maps.sampleStatic[k] = still ? 1 : 0;
+                    if (still) {
+                        maps.sampleVariance[k] =
+                            filter.variance16x8(ref, stride, src, stride, nullptr);
+                        maps.sampleLuma[k] = lumaSum;
+                    }
+                }
             }
         }
+    });
+    for (int r = 0; r < maps.rows; ++r) {
+        for (int c = 0; c < maps.columns; ++c) {
+            if (!maps.movingEdge[r * maps.columns + c] ||
+                blockPositionFactor(r, c, maps.rows, maps.columns, strong) >= 3)
+                continue;
+            ++maps.columnDensity[c];
+            ++maps.rowDensity[r];
+        }
+    }
+    if (!estimator) return;
+    for (int i = 0; i < maps.blockCount(); i += kDenoiserSampleInterval) {
+        const size_t k = static_cast<size_t>(i / kDenoiserSampleInterval);
+        if (maps.sampleStatic[k])
+            estimator->addBlock(i, maps.sampleVariance[k], maps.sampleLuma[k]);
+        else
+            estimator->resetLowVarRun(i);
     }
 }
 
@@ -177,21 +202,25 @@ void blendStaticBlock16x16(const uint8_t* reference, int referenceStride, const 
 }
 
 void blendBlocks(const uint8_t* reference, const uint8_t* source, uint8_t* out, int stride,
-                 int width, int height, const DenoiserBlockMaps& maps, const DenoiserRows& rows) {
+                 int width, int height, const DenoiserBlockMaps& maps, const DenoiserRows& rows,
+                 RowSplitter* splitter) {
     const DenoiserBlendClass blend = denoiserBlendClass(width, height);
     const auto moving = rows.blendMoving;
     const auto still = rows.blendStatic;
-    for (int r = 0; r < maps.rows; ++r) {
-        for (int c = 0; c < maps.columns; ++c) {
-            const size_t offset =
-                static_cast<size_t>(r) * 16 * stride + static_cast<size_t>(c) * 16;
-            if (isMovingBlock(maps, r, c, blend.neighbourThreshold))
-                moving(reference + offset, stride, source + offset, stride, out + offset, stride);
-            else
-                still(reference + offset, stride, source + offset, stride, out + offset, stride,
-                      blend.staticWeight);
+    splitRows(splitter, maps.rows, 1, [&](int, int firstRow, int endRow) {
+        for (int r = firstRow; r < endRow; ++r) {
+            for (int c = 0; c < maps.columns; ++c) {
+                const size_t offset =
+                    static_cast<size_t>(r) * 16 * stride + static_cast<size_t>(c) * 16;
+                if (isMovingBlock(maps, r, c, blend.neighbourThreshold))
+                    moving(reference + offset, stride, source + offset, stride, out + offset,
+                           stride);
+                else
+                    still(reference + offset, stride, source + offset, stride, out + offset,
+                          stride, blend.staticWeight);
+            }
         }
-    }
+    });
 }
 
 void copyMargins(const uint8_t* source, uint8_t* out, int stride, int width, int height) {
@@ -210,13 +239,13 @@ void copyMargins(const uint8_t* source, uint8_t* out, int stride, int width, int
 
 int denoiseLumaPlane(DenoiserFilter& filter, NoiseEstimator* estimator, const uint8_t* reference,
                      const uint8_t* source, uint8_t* out, int stride, int width, int height,
-                     DenoiserBlockMaps& maps, const DenoiserRows& rows) {
+                     DenoiserBlockMaps& maps, const DenoiserRows& rows, RowSplitter* splitter) {
     if (maps.rows != std::max(0, height >> 4) || maps.columns != std::max(0, width >> 4))
         maps.resize(width, height);
     const int strong = estimator && estimator->updateNoiseLevel() ? 1 : 0;
-    analyseBlocks(filter, estimator, reference, source, out, stride, strong, maps);
+    analyseBlocks(filter, estimator, reference, source, out, stride, strong, maps, splitter);
     sweepMovingObjects(maps);
-    blendBlocks(reference, source, out, stride, width, height, maps, rows);
+    blendBlocks(reference, source, out, stride, width, height, maps, rows, splitter);
     copyMargins(source, out, stride, width, height);
     return strong;
 }

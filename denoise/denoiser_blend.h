@@ -16,6 +16,7 @@
 #include "denoise/denoiser_filter.h"
 #include "denoise/noise_estimator.h"
 #include "denoise/denoiser_rows.h"
+#include "system/row_splitter.h"
 #include "system/cpu_features.h"
 
 namespace kelvo {
@@ -33,6 +34,12 @@ struct DenoiserBlockMaps {
     // of 256 or more moving blocks (4096-wide video) cannot wrap to 0.
     std::vector<int> columnDensity;
     std::vector<int> rowDensity;
+    // The estimator's sampled blocks (every kDenoiserSampleInterval-th), as
+    // the analysis found them, fed to it in order once all blocks are done:
+    // static or not, variance against the reference, centre luma sum.
+    std::vector<uint8_t> sampleStatic;
+    std::vector<uint32_t> sampleVariance;
+    std::vector<uint32_t> sampleLuma;
 
     // Maps for (height >> 4) x (width >> 4) blocks; negative sizes give none.
     void resize(int width, int height);
@@ -58,10 +65,11 @@ int blockPositionFactor(int row, int column, int rows, int columns, int strong);
 // Runs denoiseBlock over every block (writing out's blocks), fills the
 // decision, block-difference, moving-edge and density maps, sets every
 // moving-object entry to 1 and feeds every 41st block to the estimator.
-// A null estimator skips the noise statistics.
+// A null estimator skips the noise statistics. Rows of blocks are split over
+// `splitter` (null: the calling thread); the results do not depend on it.
 void analyseBlocks(DenoiserFilter& filter, NoiseEstimator* estimator, const uint8_t* reference,
                    const uint8_t* source, uint8_t* out, int stride, int strong,
-                   DenoiserBlockMaps& maps);
+                   DenoiserBlockMaps& maps, RowSplitter* splitter = nullptr);
 
 // Clears movingObject over the staircase regions that each of the four
 // corners reaches before the first moving edge of every row.
@@ -82,10 +90,10 @@ void blendStaticBlock16x16(const uint8_t* reference, int referenceStride, const 
                            int sourceStride, uint8_t* out, int outStride, float staticWeight);
 
 // Overwrites every full block of out with its moving or static blend, with
-// the blends of `rows`.
+// the blends of `rows`, rows of blocks split over `splitter`.
 void blendBlocks(const uint8_t* reference, const uint8_t* source, uint8_t* out, int stride,
                  int width, int height, const DenoiserBlockMaps& maps,
-                 const DenoiserRows& rows = denoiserRows());
+                 const DenoiserRows& rows = denoiserRows(), RowSplitter* splitter = nullptr);
 
 // Copies the samples outside the full blocks (bottom rows over the full
 // width, right columns beside the blocks) from source to out.
@@ -96,7 +104,8 @@ void copyMargins(const uint8_t* source, uint8_t* out, int stride, int width, int
 // estimator's verdict on the previous frames, 0 with a null estimator.
 int denoiseLumaPlane(DenoiserFilter& filter, NoiseEstimator* estimator, const uint8_t* reference,
                      const uint8_t* source, uint8_t* out, int stride, int width, int height,
-                     DenoiserBlockMaps& maps, const DenoiserRows& rows = denoiserRows());
+                     DenoiserBlockMaps& maps, const DenoiserRows& rows = denoiserRows(),
+                     RowSplitter* splitter = nullptr);
 
 }  // namespace video
 }  // namespace kelvo

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "frame/i420_video_frame.h"
+#include "system/row_splitter.h"
 
 namespace kelvo {
 namespace video {
@@ -167,13 +168,17 @@ int EffectVideoDenoiser::denoiseStrong(const std::shared_ptr<I420VideoFrame>& fr
     const I420VideoFrame& reference = *reference_;
     strong_.denoise(planesOf<const I420VideoFrame, const uint8_t>(reference),
                     planesOf<const I420VideoFrame, const uint8_t>(*frame),
-                    planesOf<I420VideoFrame, uint8_t>(*out));
-    for (int plane = 0; plane < 3; ++plane) {
-        const int w = plane ? (width_ + 1) / 2 : width_;
-        const int h = plane ? (height_ + 1) / 2 : height_;
-        copyPlane(out->buffer(plane), out->stride(plane), frame->buffer(plane),
-                  frame->stride(plane), w, h);
-    }
+                    planesOf<I420VideoFrame, uint8_t>(*out), rowSplitter);
+    splitRows(rowSplitter, height_, 2, [&](int, int begin, int end) {
+        for (int plane = 0; plane < 3; ++plane) {
+            const int first = plane ? begin / 2 : begin;
+            const int rows = plane ? (end + 1) / 2 - first : end - begin;
+            const int w = plane ? (width_ + 1) / 2 : width_;
+            copyPlane(out->buffer(plane) + int64_t{first} * out->stride(plane), out->stride(plane),
+                      frame->buffer(plane) + int64_t{first} * frame->stride(plane),
+                      frame->stride(plane), w, rows);
+        }
+    });
     spare_ = std::move(reference_);
     reference_ = std::move(out);
     referenceChroma_ = true;
@@ -193,8 +198,11 @@ int EffectVideoDenoiser::denoise(const std::shared_ptr<I420VideoFrame>& frame) {
     uint8_t* source = frame->buffer(0);
     uint8_t* denoised = out->buffer(0);
     denoiseLumaPlane(*filter_, &estimator_, reference_->buffer(0), source, denoised, stride, width_,
-                     height_, maps_);
-    copyLuma(denoised, source, stride, width_, height_);
+                     height_, maps_, denoiserRows(), rowSplitter);
+    splitRows(rowSplitter, height_, 1, [&](int, int begin, int end) {
+        copyLuma(denoised + int64_t{begin} * stride, source + int64_t{begin} * stride, stride,
+                 width_, end - begin);
+    });
     spare_ = std::move(reference_);
     reference_ = std::move(out);
     referenceChroma_ = false;

@@ -55,16 +55,21 @@ int sad3x3(const uint8_t* s, int sStride, const uint8_t* r, int rStride, int x, 
 
 StrongTemporalDenoiser::StrongTemporalDenoiser(const TemporalRows& rows) : rows_(rows) {}
 
+void StrongTemporalDenoiser::Scratch::resize(int width) {
+    sums.assign(static_cast<size_t>(width) + 4, 0);
+    blurs[0].assign(static_cast<size_t>(width) + 2, 0);
+    blurs[1].assign(static_cast<size_t>(width + 1) / 2 + 2, 0);
+    blurs[2].assign(blurs[1].size(), 0);
+    for (auto& w : lumaWeights) w.assign(static_cast<size_t>(width) + 1, 0);
+    coverWeights.assign(static_cast<size_t>(width + 1) / 2, 0);
+    chromaWeights.assign(coverWeights.size(), 0);
+}
+
 void StrongTemporalDenoiser::resize(int width, int height) {
     width_ = std::max(1, width);
     height_ = std::max(1, height);
-    sums_.assign(static_cast<size_t>(width_) + 4, 0);
-    blurs_[0].assign(static_cast<size_t>(width_) + 2, 0);
-    blurs_[1].assign(static_cast<size_t>(width_ + 1) / 2 + 2, 0);
-    blurs_[2].assign(blurs_[1].size(), 0);
-    for (auto& w : lumaWeights_) w.assign(static_cast<size_t>(width_) + 1, 0);
-    coverWeights_.assign(static_cast<size_t>(width_ + 1) / 2, 0);
-    chromaWeights_.assign(coverWeights_.size(), 0);
+    scratch_.resize(std::max<size_t>(scratch_.size(), 1));
+    for (Scratch& s : scratch_) s.resize(width_);
 }
 
 int StrongTemporalDenoiser::quietSum(const uint8_t* sa, int saStride, const uint8_t* ra,
@@ -94,7 +99,7 @@ int StrongTemporalDenoiser::quietSum(const uint8_t* sa, int saStride, const uint
 
 void StrongTemporalDenoiser::denoise(const I420Planes<const uint8_t>& reference,
                                      const I420Planes<const uint8_t>& source,
-                                     const I420Planes<uint8_t>& out) {
+                                     const I420Planes<uint8_t>& out, RowSplitter* splitter) {
     const int width = width_;
     const int height = height_;
     const int chromaWidth = (width + 1) / 2;
@@ -112,46 +117,56 @@ void StrongTemporalDenoiser::denoise(const I420Planes<const uint8_t>& reference,
 
     const int lumaLimit = std::min(255, lumaQuiet * kSmoothLimitPerQuartile / 64);
     const int chromaLimit = std::min(255, chromaQuiet * kSmoothLimitPerQuartile / 64);
-    uint16_t* sums = sums_.data() + 2;
-    // Column sums of rows y - 1..y + 1, edges repeated, then the side pads.
-    auto columnSums = [&](int plane, int y, int rows, int n, uint16_t* blur, int accumulate) {
-        const int above = std::max(y - 1, 0);
-        const int below = std::min(y + 1, rows - 1);
-        rows_.columnSums(rowOf(source, plane, above), rowOf(reference, plane, above),
-                         rowOf(source, plane, y), rowOf(reference, plane, y),
-                         rowOf(source, plane, below), rowOf(reference, plane, below), sums, blur, n,
-                         accumulate);
-        sums[-2] = sums[-1] = sums[0];
-        sums[n + 1] = sums[n] = sums[n - 1];
-        blur[-1] = blur[0];
-        blur[n] = blur[n - 1];
-    };
-
-    for (int cy = 0; cy < chromaHeight; ++cy) {
-        const uint8_t* cover[2] = {lumaWeights_[0].data(), lumaWeights_[1].data()};
-        for (int k = 0; k < 2; ++k) {
-            const int y = 2 * cy + k;
-            if (y >= height) {
-                cover[1] = cover[0];
-                break;
-            }
-            uint8_t* weights = lumaWeights_[k].data();
-            uint16_t* blur = blurs_[0].data() + 1;
-            columnSums(0, y, height, width, blur, 0);
-            rows_.weights(sums, nullptr, weights, width, lumaRamp);
-            weights[width] = weights[width - 1];
-            rows_.blend(rowOf(reference, 0, y), rowOf(source, 0, y), blur, lumaLimit, weights,
-                        rowOf(out, 0, y), width);
-        }
-        rows_.maxHalve(cover[0], cover[1], coverWeights_.data(), chromaWidth);
-        columnSums(1, cy, chromaHeight, chromaWidth, blurs_[1].data() + 1, 0);
-        columnSums(2, cy, chromaHeight, chromaWidth, blurs_[2].data() + 1, 1);
-        rows_.weights(sums, coverWeights_.data(), chromaWeights_.data(), chromaWidth, chromaRamp);
-        for (int plane = 1; plane < 3; ++plane)
-            rows_.blend(rowOf(reference, plane, cy), rowOf(source, plane, cy),
-                        blurs_[plane].data() + 1, chromaLimit, chromaWeights_.data(),
-                        rowOf(out, plane, cy), chromaWidth);
+    const size_t slots = splitter ? static_cast<size_t>(std::max(1, splitter->slots())) : 1;
+    while (scratch_.size() < slots) {
+        scratch_.emplace_back();
+        scratch_.back().resize(width);
     }
+    // Each chroma row and its two luma rows depend on the input alone.
+    splitRows(splitter, chromaHeight, 1, [&](int slot, int firstRow, int endRow) {
+        Scratch& scratch = scratch_[static_cast<size_t>(slot)];
+        uint16_t* sums = scratch.sums.data() + 2;
+        // Column sums of rows y - 1..y + 1, edges repeated, then the side pads.
+        auto columnSums = [&](int plane, int y, int rows, int n, uint16_t* blur, int accumulate) {
+            const int above = std::max(y - 1, 0);
+            const int below = std::min(y + 1, rows - 1);
+            rows_.columnSums(rowOf(source, plane, above), rowOf(reference, plane, above),
+                             rowOf(source, plane, y), rowOf(reference, plane, y),
+                             rowOf(source, plane, below), rowOf(reference, plane, below), sums,
+                             blur, n, accumulate);
+            sums[-2] = sums[-1] = sums[0];
+            sums[n + 1] = sums[n] = sums[n - 1];
+            blur[-1] = blur[0];
+            blur[n] = blur[n - 1];
+        };
+        for (int cy = firstRow; cy < endRow; ++cy) {
+            const uint8_t* cover[2] = {scratch.lumaWeights[0].data(),
+                                       scratch.lumaWeights[1].data()};
+            for (int k = 0; k < 2; ++k) {
+                const int y = 2 * cy + k;
+                if (y >= height) {
+                    cover[1] = cover[0];
+                    break;
+                }
+                uint8_t* weights = scratch.lumaWeights[k].data();
+                uint16_t* blur = scratch.blurs[0].data() + 1;
+                columnSums(0, y, height, width, blur, 0);
+                rows_.weights(sums, nullptr, weights, width, lumaRamp);
+                weights[width] = weights[width - 1];
+                rows_.blend(rowOf(reference, 0, y), rowOf(source, 0, y), blur, lumaLimit, weights,
+                            rowOf(out, 0, y), width);
+            }
+            rows_.maxHalve(cover[0], cover[1], scratch.coverWeights.data(), chromaWidth);
+            columnSums(1, cy, chromaHeight, chromaWidth, scratch.blurs[1].data() + 1, 0);
+            columnSums(2, cy, chromaHeight, chromaWidth, scratch.blurs[2].data() + 1, 1);
+            rows_.weights(sums, scratch.coverWeights.data(), scratch.chromaWeights.data(),
+                          chromaWidth, chromaRamp);
+            for (int plane = 1; plane < 3; ++plane)
+                rows_.blend(rowOf(reference, plane, cy), rowOf(source, plane, cy),
+                            scratch.blurs[plane].data() + 1, chromaLimit,
+                            scratch.chromaWeights.data(), rowOf(out, plane, cy), chromaWidth);
+        }
+    });
 }
 
 }  // namespace video

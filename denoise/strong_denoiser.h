@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "denoise/temporal_rows.h"
+#include "system/row_splitter.h"
 
 namespace kelvo {
 namespace video {
@@ -44,9 +45,12 @@ public:
 
     // out = the filtered source, all three planes; reference is the previous
     // output. out must not overlap source or reference. Requires resize()
-    // with this size first.
+    // with this size first. Rows are split over `splitter` when given (the
+    // first call with more slots than before allocates their row buffers);
+    // the result does not depend on it.
     void denoise(const I420Planes<const uint8_t>& reference,
-                 const I420Planes<const uint8_t>& source, const I420Planes<uint8_t>& out);
+                 const I420Planes<const uint8_t>& source, const I420Planes<uint8_t>& out,
+                 RowSplitter* splitter = nullptr);
 
     // The last frame's estimate of the luma noise: the standard deviation of
     // the input-minus-previous-output difference on static content, in 8-bit
@@ -64,14 +68,19 @@ private:
     int width_ = 0;
     int height_ = 0;
     double noiseSigma_ = 0;
-    // Column sums padded by two samples on each side, binomial column sums of
-    // Y, U and V padded by one; two luma weight rows
-    // padded by one sample, for chroma of odd widths; chroma weights.
-    std::vector<uint16_t> sums_;
-    std::vector<uint16_t> blurs_[3];
-    std::vector<uint8_t> lumaWeights_[2];
-    std::vector<uint8_t> coverWeights_;
-    std::vector<uint8_t> chromaWeights_;
+    // Row buffers of one thread: column sums padded by two samples on each
+    // side, binomial column sums of Y, U and V padded by one; two luma
+    // weight rows padded by one sample, for chroma of odd widths; chroma
+    // weights.
+    struct Scratch {
+        std::vector<uint16_t> sums;
+        std::vector<uint16_t> blurs[3];
+        std::vector<uint8_t> lumaWeights[2];
+        std::vector<uint8_t> coverWeights;
+        std::vector<uint8_t> chromaWeights;
+        void resize(int width);
+    };
+    std::vector<Scratch> scratch_;
     std::array<uint32_t, 4096> histogram_{};
 };
 

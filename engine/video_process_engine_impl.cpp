@@ -358,7 +358,7 @@ int VideoProcessEngineImpl::processPictureUnguarded(int colorMatrix, int colorRa
     if (!frame) return kResultFailed;
     if (frame->allocate(width, height, width, (width + 1) / 2, (width + 1) / 2, 1) != 0)
         return kResultFailed;
-    if (bufferRoundTrip_.toFrame(picture, *frame, range, matrix) != 0) return kResultFailed;
+    if (bufferRoundTrip_.toFrame(picture, *frame, range, matrix, renderEngine_->rowSplitter()) != 0) return kResultFailed;
 
     detectEngine_->setBrightnessDetectionEnabled(
         lowlightEnhanceEnabled() || (videoDenoiserEnabled() && videoDenoiserMode() == 0));
@@ -377,7 +377,7 @@ int VideoProcessEngineImpl::processPictureUnguarded(int colorMatrix, int colorRa
     // The caller's picture is written only here, once the frame is done, so
     // a failure leaves it holding its input.
     if (renderEngine_->process(frame, false))
-        result = bufferRoundTrip_.toBuffer(*frame, picture) == 0 ? kResultOk : kResultFailed;
+        result = bufferRoundTrip_.toBuffer(*frame, picture, renderEngine_->rowSplitter()) == 0 ? kResultOk : kResultFailed;
     else
         failedInGL("processFrame", glFailures, width, height);
     reportProcessResult(result);

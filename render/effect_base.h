@@ -9,6 +9,7 @@ namespace kelvo {
 namespace video {
 
 class I420VideoFrame;
+class RowSplitter;
 
 // Status codes of Draw. Any non-zero status takes the effect out of the
 // frame's image flow.
@@ -67,6 +68,9 @@ public:
     const int effectKind;
     std::shared_ptr<EffectBase> prevEffect;
     std::shared_ptr<EffectBase> nextEffect;
+    // Set by a backend with threads before every Draw, for effects that
+    // split the frame's rows themselves; null: the calling thread alone.
+    RowSplitter* rowSplitter = nullptr;
 };
 
 }  // namespace video

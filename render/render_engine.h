@@ -19,6 +19,7 @@ namespace video {
 
 class EffectBase;
 class I420VideoFrame;
+class RowSplitter;
 
 // The factory is given by whoever constructs the backend, so that the render
 // layer knows no effect beyond its own base classes.
@@ -35,6 +36,9 @@ public:
     // to the effect observer. With textureInput the frame carries a caller
     // texture (GL backend only). False only without frame or without chain.
     virtual bool process(const std::shared_ptr<I420VideoFrame>& frame, bool textureInput) = 0;
+    // The backend's threads, for the engine's own work on the frame's rows;
+    // null where there are none.
+    virtual RowSplitter* rowSplitter() { return nullptr; }
 
     // Receiver of per-effect results (not owned; may be null).
     void setEffectObserver(IVideoProcessObserver* observer) { effectObserver_ = observer; }

@@ -1,5 +1,6 @@
 #include "render/yuv_round_trip.h"
 
+#include <cstddef>
 #include <new>
 
 #include "frame/i420_video_frame.h"
@@ -51,14 +52,25 @@ bool YUVRoundTrip::holds(const I420VideoFrame& frame) const {
 }
 
 bool YUVRoundTrip::applyTo(I420VideoFrame& frame) {
-    if (!holds(frame)) return false;
+    if (!applyRows(frame, 0, height_)) return false;
     held_ = false;
-    const PlaneSet now = changed();
-    const PlaneSet was = unchanged();
+    return true;
+}
+
+bool YUVRoundTrip::applyRows(I420VideoFrame& frame, int begin, int end) const {
+    if (!holds(frame) || begin < 0 || begin % 2 || end > height_ || begin >= end) return false;
+    const int cw = (width_ + 1) / 2;
+    const size_t lumaBytes = static_cast<size_t>(width_) * static_cast<size_t>(height_);
+    const size_t chromaBytes = static_cast<size_t>(cw) * static_cast<size_t>((height_ + 1) / 2);
     for (int p = 0; p < 3; ++p) {
-        const int rows = p == 0 ? height_ : (height_ + 1) / 2;
-        addPlaneChange(frame.buffer(p), frame.stride(p), now.data[p], now.stride[p], was.data[p],
-                       was.stride[p], now.stride[p], rows);
+        const int first = p == 0 ? begin : begin / 2;
+        const int rows = p == 0 ? end - begin : (end + 1) / 2 - first;
+        const int stride = p == 0 ? width_ : cw;
+        const size_t offset = (p == 0 ? 0 : lumaBytes + (p - 1) * chromaBytes) +
+                              static_cast<size_t>(first) * static_cast<size_t>(stride);
+        addPlaneChange(frame.buffer(p) + static_cast<ptrdiff_t>(first) * frame.stride(p),
+                       frame.stride(p), changed_.data() + offset, stride, unchanged_.data() + offset,
+                       stride, stride, rows);
     }
     return true;
 }

@@ -48,6 +48,10 @@ public:
     // Adds changed − unchanged to the frame's planes (clamped) and forgets
     // the frame. False, with the frame untouched, unless holds(frame).
     bool applyTo(I420VideoFrame& frame);
+    // The same for luma rows [begin, end) and their chroma rows, `begin`
+    // even, keeping the frame; several calls on disjoint rows may run at
+    // once. The caller forgets the frame once all rows are done.
+    bool applyRows(I420VideoFrame& frame, int begin, int end) const;
 
 private:
     PlaneSet planes(std::vector<uint8_t>& bytes);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 #include <new>
 
@@ -156,21 +157,55 @@ void ColorEnhance::testCell(size_t cell, const ColorEnhanceRowParams& p) {
 // Unmarks the marked cells a sample of the picture falls in where the grid
 // serves them, and remembers the others' exact results. Output stays as it
 // was; only the exact row runs less.
-float ColorEnhance::refineCube(const ConstImageRGBA8& src, const ColorEnhanceRowParams& p) {
+float ColorEnhance::refineCube(const ConstImageRGBA8& src, const ColorEnhanceRowParams& p,
+                               WorkerPool* pool) {
     // The grid of samples moves each frame, through all kSampleStep^2
     // places in turn, so that a still scene's cells are all met in time.
     const int phase = static_cast<int>(frames_++ % (kSampleStep * kSampleStep));
     const int dx = phase % kSampleStep, dy = (phase / kSampleStep + 3 * phase) % kSampleStep;
-    int tests = 0, samples = 0, marked = 0;
-    for (int y = std::min(dy, src.height - 1); y < src.height; y += kSampleStep) {
-        const uint8_t* row = src.data + static_cast<ptrdiff_t>(y) * src.stride;
-        for (int x = std::min(dx, src.width - 1); x < src.width; x += kSampleStep) {
-            const uint8_t* px = row + 4 * x;
-            size_t cell = 0;
-            for (int c = 2; c >= 0; --c) {
-                cell = cell * kColorCubeSize + std::min(px[c] / kStep, kColorCubeSize - 2);
+    const int x0 = std::min(dx, src.width - 1), y0 = std::min(dy, src.height - 1);
+    const int columns = (src.width - x0 + kSampleStep - 1) / kSampleStep;
+    const int rows = (src.height - y0 + kSampleStep - 1) / kSampleStep;
+    const int slots = pool ? pool->threads() : 1;
+    // Grown only: a stable size allocates nothing.
+    if (untested_.size() < static_cast<size_t>(columns) * rows)
+        untested_.resize(static_cast<size_t>(columns) * rows);
+    if (untestedCount_.size() < static_cast<size_t>(rows)) untestedCount_.resize(rows);
+    if (markedCount_.size() < static_cast<size_t>(slots)) markedCount_.resize(slots);
+    std::fill(markedCount_.begin(), markedCount_.end(), 0);
+    // Reading the samples changes nothing: testing a cell changes that cell
+    // alone, and only cells still untested are tested, so samples in other
+    // cells count as they would after the tests.
+    forRows(pool, rows, 1, [&](int slot, int begin, int end) {
+        int marked = 0;
+        for (int r = begin; r < end; ++r) {
+            const uint8_t* row = src.data + static_cast<ptrdiff_t>(y0 + r * kSampleStep) * src.stride;
+            uint32_t* untested = untested_.data() + static_cast<size_t>(r) * columns;
+            int count = 0;
+            for (int x = x0; x < src.width; x += kSampleStep) {
+                const uint8_t* px = row + 4 * x;
+                size_t cell = 0;
+                for (int c = 2; c >= 0; --c) {
+                    cell = cell * kColorCubeSize + std::min(px[c] / kStep, kColorCubeSize - 2);
+                }
+                if (!exactCell(cell)) continue;
+                if (tested_[cell]) {
+                    ++marked;
+                } else {
+                    untested[count++] = static_cast<uint32_t>(cell);
+                }
             }
-            ++samples;
+            untestedCount_[r] = count;
+        }
+        markedCount_[slot] += marked;
+    });
+    int tests = 0, marked = 0;
+    for (int m : markedCount_) marked += m;
+    for (int r = 0; r < rows; ++r) {
+        const uint32_t* untested = untested_.data() + static_cast<size_t>(r) * columns;
+        for (int i = 0; i < untestedCount_[r]; ++i) {
+            const size_t cell = untested[i];
+            // An earlier sample's test may have served the cell since.
             if (!exactCell(cell)) continue;
             if (!tested_[cell] && tests < kTestsPerFrame) {
                 tested_[cell] = 1;
@@ -181,6 +216,7 @@ float ColorEnhance::refineCube(const ConstImageRGBA8& src, const ColorEnhanceRow
             ++marked;
         }
     }
+    const int samples = columns * rows;
     return samples ? static_cast<float>(marked) / static_cast<float>(samples) : 0.0f;
 }
 
@@ -213,7 +249,7 @@ bool ColorEnhance::process(const ConstImageRGBA8& src, const ImageRGBA8& dst,
         // skin-heavy scene's first frames), the exact row alone beats the
         // cube with its detours through it; the gap between the two bounds
         // keeps a scene from flip-flopping.
-        const float share = refineCube(src, p);
+        const float share = refineCube(src, p, pool);
         frameOnCube_ = share < (frameOnCube_ ? kMarkedShareToLeaveCube : kMarkedShareToTakeCube);
     }
     const ColorCubeView cube = cube_.view();

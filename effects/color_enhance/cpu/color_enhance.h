@@ -68,7 +68,10 @@ private:
     void buildCube(const ColorEnhanceParams& params, WorkerPool* pool);
     // Tests marked cells that the frame's samples fall in; the share of
     // samples that still fall in marked cells without remembered results.
-    float refineCube(const ConstImageRGBA8& src, const ColorEnhanceRowParams& p);
+    // The samples are read on the pool; cells are tested in picture order
+    // on the calling thread.
+    float refineCube(const ConstImageRGBA8& src, const ColorEnhanceRowParams& p,
+                     WorkerPool* pool);
     void testCell(size_t cell, const ColorEnhanceRowParams& p);
     // Marked and without a block: pixels there take the exact row.
     bool exactCell(size_t cell) const { return cube_.marked(cell) && !cube_.cellNumber(cell); }
@@ -84,6 +87,11 @@ private:
     // Blocks of kColorBlockColors exact results of marked cells the grid
     // does not serve, numbered from 1 in the cells' cube entries.
     std::vector<uint32_t> blocks_;
+    // Per sample row: the cells of samples to test, and how many; the
+    // samples counted as marked without a test, per pool thread.
+    std::vector<uint32_t> untested_;
+    std::vector<int> untestedCount_;
+    std::vector<int> markedCount_;
     bool cubeStale_ = true;
     ColorEnhanceParams cubeParams_;
 };
