@@ -40,12 +40,24 @@ struct CubePath {
     typename O::F f1, f2, f3;
 };
 
+// The path's second and third corners: steps along the axes in order of
+// their fractions, which end up sorted largest first.
+template <class O>
+KELVO_CPU_INLINE void cubeStepInOrder(int32_t n, CubePath<O>& path) {
+    using I = typename O::I;
+    I d1 = O::seti(1), d2 = O::seti(n), d3 = O::seti(n * n);
+    cubeSortPair<O>(path.f1, d1, path.f2, d2);
+    cubeSortPair<O>(path.f2, d2, path.f3, d3);
+    cubeSortPair<O>(path.f1, d1, path.f2, d2);
+    path.corner[1] = O::addi(path.corner[0], d1);
+    path.corner[2] = O::addi(path.corner[1], d2);
+}
+
 // The path at grid positions (r, g, b), each in [0, size - 1].
 template <class O>
 KELVO_CPU_INLINE CubePath<O> cubePath(const ColorCubeView& cube, typename O::F r, typename O::F g,
                                       typename O::F b) {
     using F = typename O::F;
-    using I = typename O::I;
     const int32_t n = cube.size;
     const float last = static_cast<float>(n - 2);
     // Flooring a non-negative value is truncation; the top cell takes the
@@ -58,21 +70,17 @@ KELVO_CPU_INLINE CubePath<O> cubePath(const ColorCubeView& cube, typename O::F r
     // Exact in float: indices stay below 2^24.
     path.corner[0] = O::cvtt(ir + nf * (ig + nf * ib));
     path.f1 = r - ir, path.f2 = g - ig, path.f3 = b - ib;
-    I d1 = O::seti(1), d2 = O::seti(n), d3 = O::seti(n * n);
-    cubeSortPair<O>(path.f1, d1, path.f2, d2);
-    cubeSortPair<O>(path.f2, d2, path.f3, d3);
-    cubeSortPair<O>(path.f1, d1, path.f2, d2);
-    path.corner[1] = O::addi(path.corner[0], d1);
-    path.corner[2] = O::addi(path.corner[1], d2);
+    cubeStepInOrder<O>(n, path);
     return path;
 }
 
-// The cube along a path. `marked` is bits 48..63 of the cell's first corner:
-// the mark in bit 0, the owner's number for the cell above it.
+// The four corners' entries along a path, unpacked. `marked` is bits 48..63
+// of the cell's first corner: the mark in bit 0, the owner's number for the
+// cell above it.
 template <class O>
-KELVO_CPU_INLINE void cubeRead(const ColorCubeView& cube, const CubePath<O>& path,
-                               typename O::F out[3], typename O::I& marked) {
-    using F = typename O::F;
+KELVO_CPU_INLINE void cubeCorners(const ColorCubeView& cube, const CubePath<O>& path,
+                                  typename O::F c0[3], typename O::F c1[3], typename O::F c2[3],
+                                  typename O::F c3[3], typename O::I& marked) {
     using I = typename O::I;
     // The last corner is the first's diagonal neighbour: one index serves both.
     const int32_t n = cube.size;
@@ -82,11 +90,19 @@ KELVO_CPU_INLINE void cubeRead(const ColorCubeView& cube, const CubePath<O>& pat
     O::gather64(cube.entries, path.corner[1], lo[1], hi[1]);
     O::gather64(cube.entries, path.corner[2], lo[2], hi[2]);
     marked = O::template srli<16>(hi[0]);
-    F c0[3], c1[3], c2[3], c3[3];
     cubeUnpack<O>(lo[0], hi[0], c0);
     cubeUnpack<O>(lo[1], hi[1], c1);
     cubeUnpack<O>(lo[2], hi[2], c2);
     cubeUnpack<O>(lo[3], hi[3], c3);
+}
+
+// The cube along a path, `marked` as cubeCorners gives it.
+template <class O>
+KELVO_CPU_INLINE void cubeRead(const ColorCubeView& cube, const CubePath<O>& path,
+                               typename O::F out[3], typename O::I& marked) {
+    using F = typename O::F;
+    F c0[3], c1[3], c2[3], c3[3];
+    cubeCorners<O>(cube, path, c0, c1, c2, c3, marked);
     for (int c = 0; c < 3; ++c) {
         // Biased values subtract exactly; the first corner drops its bias.
         const F v = (c0[c] - O::set(8388608.0f)) + path.f1 * (c1[c] - c0[c]) +
@@ -126,7 +142,6 @@ KELVO_CPU_INLINE CubePath<O> cubeLevelPath(const ColorCubeView& cube, const Cube
                                            typename O::F r8, typename O::F g8,
                                            typename O::F b8) {
     using F = typename O::F;
-    using I = typename O::I;
     const int32_t n = cube.size;
     // floor(level / step) for every level 0..255, the top level in the last cell.
     const F scale = O::set(static_cast<float>(n - 1) / 255.0f);
@@ -139,12 +154,7 @@ KELVO_CPU_INLINE CubePath<O> cubeLevelPath(const ColorCubeView& cube, const Cube
     CubePath<O> path;
     path.corner[0] = O::cvtt(ir + nf * (ig + nf * ib));
     path.f1 = r8 - ir * step, path.f2 = g8 - ig * step, path.f3 = b8 - ib * step;
-    I d1 = O::seti(1), d2 = O::seti(n), d3 = O::seti(n * n);
-    cubeSortPair<O>(path.f1, d1, path.f2, d2);
-    cubeSortPair<O>(path.f2, d2, path.f3, d3);
-    cubeSortPair<O>(path.f1, d1, path.f2, d2);
-    path.corner[1] = O::addi(path.corner[0], d1);
-    path.corner[2] = O::addi(path.corner[1], d2);
+    cubeStepInOrder<O>(n, path);
     return path;
 }
 
@@ -153,19 +163,8 @@ KELVO_CPU_INLINE void cubeLevelRead(const ColorCubeView& cube, const CubeLevelTa
                                     const CubePath<O>& path, typename O::I out[3],
                                     typename O::I& marked) {
     using F = typename O::F;
-    using I = typename O::I;
-    const int32_t n = cube.size;
-    I lo[4], hi[4];
-    O::gather64Two(cube.entries, cube.entries + (1 + n + n * n), path.corner[0], lo[0], hi[0],
-                   lo[3], hi[3]);
-    O::gather64(cube.entries, path.corner[1], lo[1], hi[1]);
-    O::gather64(cube.entries, path.corner[2], lo[2], hi[2]);
-    marked = O::template srli<16>(hi[0]);
     F c0[3], c1[3], c2[3], c3[3];
-    cubeUnpack<O>(lo[0], hi[0], c0);
-    cubeUnpack<O>(lo[1], hi[1], c1);
-    cubeUnpack<O>(lo[2], hi[2], c2);
-    cubeUnpack<O>(lo[3], hi[3], c3);
+    cubeCorners<O>(cube, path, c0, c1, c2, c3, marked);
     // step x the interpolated value in 2^14 steps, times 255 / step: 2^14
     // times (255 v + 255); less 255 and rounded.
     const F step = O::set(static_cast<float>(t.step));
