@@ -27,15 +27,16 @@ EffectBase* nextEnabled(const EffectBase& effect) {
 
 }  // namespace
 
-bool CpuRenderEngine::catchUp() {
+void CpuRenderEngine::catchUp() {
     CpuImageEffect* effect = handedOn_;
     handedOn_ = nullptr;
-    if (!effect) return true;
+    if (!effect) return;
+    // The current image is one of the engine's own, of the frame's size, on
+    // which a pass that drew on it as input cannot fail.
     for (auto& image : images_) {
         if (image.data() == current_.data)
-            return effect->runInPlace({image.data(), current_.stride, width_, height_});
+            effect->runInPlace({image.data(), current_.stride, width_, height_});
     }
-    return false;
 }
 
 bool CpuRenderEngine::handOver(EffectBase& effect, int output) {

@@ -83,7 +83,7 @@ private:
     void adoptOutput(EffectBase& effect, bool readBack) override;
 
     // Runs the pass a handed-on effect left, if any, on the current image.
-    bool catchUp();
+    void catchUp();
 
     WorkerPool pool_;
     std::vector<uint8_t> images_[2];
