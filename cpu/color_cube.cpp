@@ -1,6 +1,7 @@
 #include "cpu/color_cube.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <utility>
 
@@ -13,6 +14,11 @@ namespace video {
 uint16_t cubeValue(float v) {
     const float e = std::nearbyint((v + kCubeOffset) / kCubeStep);
     return static_cast<uint16_t>(std::min(std::max(e, 0.0f), 65535.0f));
+}
+
+uint64_t newColourFunctionVersion() {
+    static std::atomic<uint64_t> last{0};
+    return ++last;
 }
 
 namespace {

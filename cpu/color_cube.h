@@ -73,6 +73,24 @@ private:
     int size_ = 0;
 };
 
+// A point operation (what each pixel's colour becomes, from its colour and
+// the owner's settings alone) offered for composing into another effect's
+// cube, so that a pixel takes one read for both. Thread-safe to evaluate.
+class ColourFunction {
+public:
+    // The function at `count` 8-bit colours (4 bytes each, the fourth
+    // ignored) as 3 floats each over [0, 1], values past the ends unclipped.
+    virtual void evaluate(const uint8_t* colours, float* rgb, int count) const = 0;
+    // Tells one function from another: differs whenever the function does,
+    // across objects too. Never 0.
+    virtual uint64_t version() const = 0;
+
+protected:
+    ~ColourFunction() = default;
+};
+// Numbers for ColourFunction::version, unique in the process. Thread-safe.
+uint64_t newColourFunctionVersion();
+
 // The 16-bit value that stands for v.
 uint16_t cubeValue(float v);
 

@@ -202,7 +202,14 @@ public:
         if (!output.data) return kDrawNoOutput;
         if (!input.data) return kDrawNoInputTexture;
         if (!enabled) return kDrawDisabled;
+        if (handOn) return kDrawDone;
         return pass_.process(input, output, params, pool) ? kDrawDone : kDrawFailed;
+    }
+
+    const ColourFunction* pointFunction() override { return &pass_.function(params); }
+    bool runInPlace(const ImageRGBA8& image) override {
+        return pass_.process({image.data, image.stride, image.width, image.height}, image, params,
+                             pool);
     }
 
     void setStrength(float value) override { params.strength = value; }
@@ -230,7 +237,7 @@ public:
         if (!enabled) return kDrawDisabled;
         if (!input.data) return kDrawNoInputTexture;
         beauty_.setParameters(params);
-        if (beauty_.begin(input, output, pool) != 0) return kDrawFailed;
+        if (beauty_.begin(input, output, pool, before) != 0) return kDrawFailed;
         for (int s = 0; s < Beauty::kStageCount; ++s) {
             const auto stage = static_cast<Beauty::Stage>(s);
             auto run = [this, stage](int, int y0, int y1) { beauty_.runStage(stage, y0, y1); };
@@ -238,6 +245,8 @@ public:
         }
         return kDrawDone;
     }
+
+    bool composesPointFunction() const override { return beauty_.composesColour(); }
 
     void setSmoothness(float value) override { params.smoothness = value; }
     void setLightness(float value) override { params.lightness = value; }

@@ -15,6 +15,7 @@
 #include <memory>
 #include <vector>
 
+#include "cpu/color_cube.h"
 #include "cpu/image.h"
 #include "cpu/worker_pool.h"
 #include "render/effect_base.h"
@@ -26,15 +27,36 @@ namespace video {
 // An effect of the CPU chain that reads one RGBA8 image and writes another,
 // both set by the engine before every Draw. An input with no data stands for
 // "no input" (the GL effects' missing input texture).
+//
+// Point operations are handed on: where an effect's pass is a function of
+// each pixel's colour (pointFunction) and the next enabled effect composes
+// such a function into the colours it writes (composesPointFunction), the
+// engine sets handOn for the first, which then draws without touching the
+// picture (its output stays its input), and gives the function to the
+// second as `before`. If the second does not draw, the engine runs the
+// first's pass (runInPlace) on the picture before going on, so what the
+// chain reports and writes is what running both in turn gives, but for
+// the second effect now working on the colours before the function.
 class CpuImageEffect : public EffectBase {
 public:
     using EffectBase::EffectBase;
     void init() override {}
     void release() override {}
 
+    // The pass as a colour function for this frame's settings; null for an
+    // effect that is none (the default).
+    virtual const ColourFunction* pointFunction() { return nullptr; }
+    // Whether the effect applies a `before` function when it draws.
+    virtual bool composesPointFunction() const { return false; }
+    // The pass over `image` in place; false when it failed.
+    virtual bool runInPlace(const ImageRGBA8& /*image*/) { return false; }
+
     ConstImageRGBA8 input{nullptr, 0, 0, 0};
     ImageRGBA8 output{nullptr, 0, 0, 0};
     WorkerPool* pool = nullptr;
+    // Set by the engine before each Draw (see above).
+    bool handOn = false;
+    const ColourFunction* before = nullptr;
 };
 
 class CpuRenderEngine : public RenderEngine, private ChainHandOver {
@@ -60,9 +82,17 @@ private:
     bool handOver(EffectBase& effect, int output) override;
     void adoptOutput(EffectBase& effect, bool readBack) override;
 
+    // Runs the pass a handed-on effect left, if any, on the current image.
+    void catchUp();
+
     WorkerPool pool_;
     std::vector<uint8_t> images_[2];
     ConstImageRGBA8 current_{nullptr, 0, 0, 0};
+    // The effect whose pass was handed on and not yet applied this frame,
+    // and whether the chain's turns of the working images are one step off
+    // the engine's (a handed-on effect kept its input current).
+    CpuImageEffect* handedOn_ = nullptr;
+    bool turned_ = false;
     int width_ = 0;
     int height_ = 0;
 };

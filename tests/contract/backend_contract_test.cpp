@@ -320,6 +320,17 @@ const Case kCases[] = {
      0,
      3,
      {kEffectVideoDenoiser, kEffectLowLightEnhance, kEffectColorEnhance, kEffectBeauty}},
+    // Colour at full strength into beauty without its gradings, where the
+    // CPU chain's beauty carries colour's function alone.
+    {"chain_strong_colour",
+     true,
+     {kEffectColorEnhance, kEffectBeauty},
+     {{"beauty_effect_option", R"({"enable":1,"lightness":0,"redness":0})"},
+      {"color_enhance_option", R"({"enable":1,"strength":1,"skinProtect":0.5})"}},
+     Light::kDaylight,
+     0,
+     3,
+     {kEffectColorEnhance, kEffectBeauty}},
     // As a host runs it: automatic modes in a dim room.
     {"chain_automatic",
      true,

@@ -58,6 +58,11 @@ const Case kCases[] = {
       {"color_enhance_option", R"({"enable":1})"},
       {"lowlight_enhance_option", R"({"enable":1,"mode":1})"},
       {"video_denoiser_option", R"({"enable":1,"mode":1})"}}},
+    // The integrations' order: colour enhancement straight into beauty.
+    {"colour_beauty",
+     {kEffectColorEnhance, kEffectBeauty},
+     {{"color_enhance_option", R"({"enable":1,"strength":0.8})"},
+      {"beauty_effect_option", R"({"enable":1,"lightness":0.6})"}}},
 };
 
 int frameBytes(int format, int w, int h) {

@@ -36,6 +36,12 @@ size_t spanBytes(int stride, int width, int height) {
 // texel centres (a tile is 64 texels wide, blue has 64 levels), where one
 // grading is itself interpolated linearly between them.
 constexpr int kGradingCubeSize = 64;
+// With a colour function of 8-bit colours in front, grid points lie every
+// fifth level, where the function is evaluated exactly; the gradings,
+// smooth between their texel centres, lose little to the coarser grid.
+constexpr int kComposedCubeSize = 52;
+constexpr int kComposedCubeStep = 255 / (kComposedCubeSize - 1);
+static_assert(kComposedCubeStep * (kComposedCubeSize - 1) == 255, "grid points on 8-bit levels");
 
 Beauty::Beauty(const BeautyRows& rows, bool gradingCube)
     : rows_(rows), useGradingCube_(gradingCube) {}
@@ -144,7 +150,7 @@ void Beauty::resize(int width, int height) {
 
 // Mirrors the GL effect's uniform set-up, including the program setters'
 // habit of keeping the previous value when a new one is out of range.
-void Beauty::latchUniforms(WorkerPool* pool) {
+void Beauty::latchUniforms(WorkerPool* pool, const ColourFunction* before) {
     const BeautyParameters& p = parameters_;
     const BeautyMixSettings mix =
         beautyMixSettings(p.smoothness, p.sharpness, p.redness, p.lightness, p.noiseLevel);
@@ -158,37 +164,65 @@ void Beauty::latchUniforms(WorkerPool* pool) {
     uniforms_.enableLut = hasTables_ ? 1 : 0;
     uniforms_.whiten = hasTables_ ? whiten_->data() : nullptr;
     uniforms_.ruddy = hasTables_ ? ruddy_->data() : nullptr;
-    latchGrading(pool);
+    latchGrading(pool, before);
 }
 
-void Beauty::latchGrading(WorkerPool* pool) {
+void Beauty::latchGrading(WorkerPool* pool, const ColourFunction* before) {
     uniforms_.grading = {nullptr, 0};
+    if (!useGradingCube_) return;
     const float ruddy = uniforms_.ruddyDegree, white = uniforms_.whiteDegree;
     // Both degrees 0 skip the gradings, bit for bit as the tables do.
-    if (!useGradingCube_ || !hasTables_ || (ruddy == 0.0f && white == 0.0f)) return;
-    if (gradingStale_ || ruddy != gradingDegrees_[0] || white != gradingDegrees_[1]) {
+    const bool grades = hasTables_ && (ruddy != 0.0f || white != 0.0f);
+    if (!grades && !before) return;
+    const uint64_t colour = before ? before->version() : 0;
+    if (gradingStale_ || ruddy != gradingDegrees_[0] || white != gradingDegrees_[1] ||
+        colour != gradingColour_) {
         const BeautyMixUniforms u = uniforms_;
-        const float step = 1.0f / (kGradingCubeSize - 1);
         const auto grade = rows_.grade;
-        grading_.build(
-            kGradingCubeSize,
-            [&u, step, grade](int g, int b, float* rgb) {
-                for (int r = 0; r < kGradingCubeSize; ++r) {
-                    rgb[3 * r] = r * step;
-                    rgb[3 * r + 1] = g * step;
-                    rgb[3 * r + 2] = b * step;
-                }
-                grade(u, rgb, kGradingCubeSize);
-            },
-            0.0f, pool);
+        if (before) {
+            grading_.build(
+                kComposedCubeSize,
+                [&u, grades, grade, before](int g, int b, float* rgb) {
+                    uint8_t colours[4 * kComposedCubeSize];
+                    for (int r = 0; r < kComposedCubeSize; ++r) {
+                        colours[4 * r] = static_cast<uint8_t>(r * kComposedCubeStep);
+                        colours[4 * r + 1] = static_cast<uint8_t>(g * kComposedCubeStep);
+                        colours[4 * r + 2] = static_cast<uint8_t>(b * kComposedCubeStep);
+                        colours[4 * r + 3] = 255;
+                    }
+                    before->evaluate(colours, rgb, kComposedCubeSize);
+                    if (!grades) return;
+                    // The gradings read their tables by colour: within 0..1,
+                    // as the mix gives them colours.
+                    for (int i = 0; i < 3 * kComposedCubeSize; ++i)
+                        rgb[i] = std::min(std::max(rgb[i], 0.0f), 1.0f);
+                    grade(u, rgb, kComposedCubeSize);
+                },
+                0.0f, pool);
+        } else {
+            const float step = 1.0f / (kGradingCubeSize - 1);
+            grading_.build(
+                kGradingCubeSize,
+                [&u, step, grade](int g, int b, float* rgb) {
+                    for (int r = 0; r < kGradingCubeSize; ++r) {
+                        rgb[3 * r] = r * step;
+                        rgb[3 * r + 1] = g * step;
+                        rgb[3 * r + 2] = b * step;
+                    }
+                    grade(u, rgb, kGradingCubeSize);
+                },
+                0.0f, pool);
+        }
         gradingDegrees_[0] = ruddy;
         gradingDegrees_[1] = white;
+        gradingColour_ = colour;
         gradingStale_ = false;
     }
     uniforms_.grading = grading_.view();
 }
 
-int Beauty::begin(ConstImageRGBA8 src, ImageRGBA8 dst, WorkerPool* pool) {
+int Beauty::begin(ConstImageRGBA8 src, ImageRGBA8 dst, WorkerPool* pool,
+                  const ColourFunction* before) {
     if (!src.data || !dst.data || src.width <= 0 || src.height <= 0 || src.width != dst.width ||
         src.height != dst.height || src.width > (INT32_MAX / 4) || src.stride < src.width * 4 ||
         dst.stride < dst.width * 4) {
@@ -202,7 +236,7 @@ int Beauty::begin(ConstImageRGBA8 src, ImageRGBA8 dst, WorkerPool* pool) {
     if (s0 < d1 && d0 < s1) return -1;
     try {
         resize(src.width, src.height);
-        latchUniforms(pool);
+        latchUniforms(pool, before);
     } catch (const std::bad_alloc&) {
         // The next frame starts afresh; this one fails at the engine's edge
         // rather than go on without beauty.

@@ -65,7 +65,15 @@ public:
     // be allocated (the next call starts afresh).
     // The views must stay valid until the last stage has run. A grading
     // cube to rebuild is split over `pool` when there is one.
-    int begin(ConstImageRGBA8 src, ImageRGBA8 dst, WorkerPool* pool = nullptr);
+    // With `before` (only with the grading cube; ignored otherwise), the
+    // frame's colours go through that function ahead of the gradings, both
+    // composed into the cube (built even with the gradings off, rebuilt
+    // when the function's version changes): an effect ahead of beauty whose
+    // pass is such a function need not walk the picture. The function is
+    // applied to the mixed colours, not the input's. Valid during the call.
+    int begin(ConstImageRGBA8 src, ImageRGBA8 dst, WorkerPool* pool = nullptr,
+              const ColourFunction* before = nullptr);
+    bool composesColour() const { return useGradingCube_; }
     // Rows of the stage for the frame begun last.
     int stageRows(Stage stage) const;
     // Runs rows [y0, y1) of one stage (clipped to the stage's rows).
@@ -92,8 +100,8 @@ private:
     };
 
     void resize(int width, int height);
-    void latchUniforms(WorkerPool* pool);
-    void latchGrading(WorkerPool* pool);
+    void latchUniforms(WorkerPool* pool, const ColourFunction* before);
+    void latchGrading(WorkerPool* pool, const ColourFunction* before);
     void padRow(uint8_t* row, int width) const;
 
     BeautyRows rows_;
@@ -106,6 +114,7 @@ private:
     ColorCube grading_;
     bool gradingStale_ = true;
     float gradingDegrees_[2] = {0.0f, 0.0f};  // ruddy, white, as built
+    uint64_t gradingColour_ = 0;              // the version of `before` built in, or 0
 
     ConstImageRGBA8 src_{};
     ImageRGBA8 dst_{};

@@ -45,6 +45,7 @@ bool ColorEnhance::setSkinTable(const ConstImageRGBA8& table) {
         table.stride < 4 * kSkinTableSize) {
         skin_.clear();
         cubeStale_ = true;
+        functionStale_ = true;
         return false;
     }
     skin_.resize(static_cast<size_t>(kSkinTableSize) * kSkinTableSize);
@@ -60,6 +61,7 @@ bool ColorEnhance::setSkinTable(const ConstImageRGBA8& table) {
         }
     }
     cubeStale_ = true;
+    functionStale_ = true;
     return true;
 }
 
@@ -73,6 +75,25 @@ ColorEnhanceRowParams ColorEnhance::rowParams(const ColorEnhanceParams& params) 
     p.skin = skin_.empty() ? nullptr : skin_.data();
     p.tables = colorEnhanceTables();
     return p;
+}
+
+namespace {
+bool sameSettings(const ColorEnhanceParams& a, const ColorEnhanceParams& b) {
+    return a.strength == b.strength && a.skinProtect == b.skinProtect &&
+           a.threshold == b.threshold && a.lowChromaGain == b.lowChromaGain &&
+           a.maxRange == b.maxRange;
+}
+}  // namespace
+
+const ColourFunction& ColorEnhance::function(const ColorEnhanceParams& params) {
+    if (functionStale_ || !sameSettings(params, functionParams_)) {
+        function_.encodedRow = rows_.encodedRow;
+        function_.params = rowParams(params);
+        function_.number = newColourFunctionVersion();
+        functionParams_ = params;
+        functionStale_ = false;
+    }
+    return function_;
 }
 
 void ColorEnhance::buildCube(const ColorEnhanceParams& params, WorkerPool* pool) {
@@ -229,10 +250,7 @@ bool ColorEnhance::process(const ConstImageRGBA8& src, const ImageRGBA8& dst,
         return false;
     }
     if (method_ == ColorEnhanceMethod::kCube) {
-        const ColorEnhanceParams& c = cubeParams_;
-        if (cubeStale_ || c.strength != params.strength || c.skinProtect != params.skinProtect ||
-            c.threshold != params.threshold || c.lowChromaGain != params.lowChromaGain ||
-            c.maxRange != params.maxRange) {
+        if (cubeStale_ || !sameSettings(cubeParams_, params)) {
             try {
                 buildCube(params, pool);
             } catch (const std::bad_alloc&) {

@@ -59,6 +59,13 @@ public:
     bool process(const ConstImageRGBA8& src, const ImageRGBA8& dst,
                  const ColorEnhanceParams& params, WorkerPool* pool);
 
+    // The pass as a colour function of `params` (its encoded colours before
+    // the 8-bit write), for an effect that composes it into a cube of its
+    // own rather than have this object run it. Its version changes with the
+    // settings and the skin table. Valid while this object lives, until the
+    // next call or setSkinTable.
+    const ColourFunction& function(const ColorEnhanceParams& params);
+
     // Which cells are marked and which have blocks of exact results, for
     // tests. Empty before the first frame on the cube.
     const ColorCube& cube() const { return cube_; }
@@ -76,8 +83,23 @@ private:
     // Marked and without a block: pixels there take the exact row.
     bool exactCell(size_t cell) const { return cube_.marked(cell) && !cube_.cellNumber(cell); }
 
+    class Function : public ColourFunction {
+    public:
+        void evaluate(const uint8_t* colours, float* rgb, int count) const override {
+            encodedRow(colours, rgb, count, params);
+        }
+        uint64_t version() const override { return number; }
+
+        ColorEnhanceEncodedRowFn encodedRow = nullptr;
+        ColorEnhanceRowParams params{};
+        uint64_t number = 0;
+    };
+
     ColorEnhanceRows rows_;
     ColorEnhanceMethod method_;
+    Function function_;
+    bool functionStale_ = true;
+    ColorEnhanceParams functionParams_;
     bool frameOnCube_ = true;
     unsigned frames_ = 0;  // frames sampled, for where samples fall
     std::vector<uint32_t> skin_;
