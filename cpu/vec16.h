@@ -257,6 +257,14 @@ public:
         lo = static_cast<V>(t & 0xFFFF);
         hi = static_cast<V>(t >> 16);
     }
+
+    // The 32-bit lanes of mulAdd32's halves, as the sets of whole pixels
+    // have them (cpu/lanes.h PackedPixels16).
+    static V set32(int32_t x) { return x; }
+    template <int S>
+    static V srai32(V a) {
+        return a >> S;
+    }
 };
 static_assert(kIsLaneOps16<ScalarOps16>, "ScalarOps16 lacks an operation of cpu/lanes.h");
 static_assert(kIsChannels16<ScalarOps16>, "ScalarOps16 lacks a channel operation");
