@@ -32,15 +32,17 @@ void chromaAcrossRow(const uint8_t* padded, uint8_t* out, int width) {
     }
 }
 
-// x times the split weight (w0, w1) in 32-bit lanes, from x and x7 = 128 x.
+// x times the split weight (w0, w1) in 32-bit lanes, as the pairs (128 x, x)
+// of rgbaFromYUV take it (x within +-255, so 128 x stays 16-bit).
 template <class O>
-KELVO_CPU_INLINE void splitProduct(typename O::V x7, typename O::V x, const int16_t* w,
-                                   typename O::V& lo, typename O::V& hi) {
-    O::mulAdd32(x7, w[0], x, w[1], lo, hi);
+KELVO_CPU_INLINE void splitProduct(typename O::V x, const int16_t* w, typename O::V& lo,
+                                   typename O::V& hi) {
+    O::mulAdd32(O::template slli<7>(x), w[0], x, w[1], lo, hi);
 }
-// One lane holds the whole product: one multiply, not two.
+// One lane holds the whole product: one multiply, and no left shift of a
+// negative value.
 template <>
-KELVO_CPU_INLINE void splitProduct<ScalarOps16>(int32_t, int32_t x, const int16_t* w, int32_t& lo,
+KELVO_CPU_INLINE void splitProduct<ScalarOps16>(int32_t x, const int16_t* w, int32_t& lo,
                                                 int32_t& hi) {
     lo = hi = x * (128 * w[0] + w[1]);
 }
@@ -52,9 +54,8 @@ template <class O>
 KELVO_CPU_INLINE void rgbaFromYUVSparse(uint8_t* px, typename O::V y, typename O::V u,
                                         typename O::V v, const FixedMatrix& k) {
     using V = typename O::V;
-    const V y7 = O::template slli<7>(y), u7 = O::template slli<7>(u), v7 = O::template slli<7>(v);
     V lumaLo, lumaHi, lo, hi, lo2, hi2;
-    splitProduct<O>(y7, y, k[0][0], lumaLo, lumaHi);
+    splitProduct<O>(y, k[0][0], lumaLo, lumaHi);
     const V round = O::set32(1 << (kFixedShift - 1));
     lumaLo = O::add32(lumaLo, round);
     lumaHi = O::add32(lumaHi, round);
@@ -62,12 +63,12 @@ KELVO_CPU_INLINE void rgbaFromYUVSparse(uint8_t* px, typename O::V y, typename O
         return O::narrowS32(O::template srai32<kFixedShift>(O::add32(lumaLo, chromaLo)),
                             O::template srai32<kFixedShift>(O::add32(lumaHi, chromaHi)));
     };
-    splitProduct<O>(v7, v, k[0][2], lo, hi);
+    splitProduct<O>(v, k[0][2], lo, hi);
     const V red = channel(lo, hi);
-    splitProduct<O>(u7, u, k[1][1], lo, hi);
-    splitProduct<O>(v7, v, k[1][2], lo2, hi2);
+    splitProduct<O>(u, k[1][1], lo, hi);
+    splitProduct<O>(v, k[1][2], lo2, hi2);
     const V green = channel(O::add32(lo, lo2), O::add32(hi, hi2));
-    splitProduct<O>(u7, u, k[2][1], lo, hi);
+    splitProduct<O>(u, k[2][1], lo, hi);
     const V blue = channel(lo, hi);
     O::storePixels4(px, red, green, blue, O::set(255));
 }
