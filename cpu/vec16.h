@@ -17,7 +17,8 @@
 //   repeat4(w)          lane k = w[k % 4], the weights of a pixel's bytes
 //   dot4U8(a, w)        lane k = sum over c of byte 4k + c of a times w[c]:
 //                       one sum per pixel (NEON widening multiplies and
-//                       vpadd, WASM i32x4.dot_i16x8_s and a pairwise add)
+//                       vpadd; elsewhere the even and odd bytes of each
+//                       pixel multiplied and added in its own 32-bit lane)
 //   sum2x2U8(r0, r1)    lane 4k + c = the sum of byte c of pixels 2k and
 //                       2k + 1 of both rows: a 2x2 block's channel sums
 //                       (NEON vaddl of the rows, then vuzp1/vuzp2 on 64-bit
@@ -256,6 +257,14 @@ public:
         const uint32_t t = table[idx & 0xFFFF];
         lo = static_cast<V>(t & 0xFFFF);
         hi = static_cast<V>(t >> 16);
+    }
+
+    // The 32-bit lanes of mulAdd32's halves, as the sets of whole pixels
+    // have them (cpu/lanes.h PackedPixels16).
+    static V set32(int32_t x) { return x; }
+    template <int S>
+    static V srai32(V a) {
+        return a >> S;
     }
 };
 static_assert(kIsLaneOps16<ScalarOps16>, "ScalarOps16 lacks an operation of cpu/lanes.h");

@@ -97,12 +97,14 @@ struct AVX2Ops16 {
             _mm256_castps_si256(_mm256_shuffle_ps(fa, fb, _MM_SHUFFLE(2, 0, 2, 0))),
             _mm256_castps_si256(_mm256_shuffle_ps(fa, fb, _MM_SHUFFLE(3, 1, 3, 1))));
     }
-    // The unpacks put pixels 0, 1 | 4, 5 and 2, 3 | 6, 7 in the halves, so
-    // that the pair sums come out in order.
+    // As SSE2's: bytes 0 and 2 against weights 0 and 2, 1 and 3 against 1
+    // and 3, each pixel's sum in its own 32-bit lane.
     static V dot4U8(B a, V w) {
-        const V zero = _mm256_setzero_si256();
-        return pairSums32(_mm256_madd_epi16(_mm256_unpacklo_epi8(a, zero), w),
-                          _mm256_madd_epi16(_mm256_unpackhi_epi8(a, zero), w));
+        const V even = _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(w, 0x88), 0x88);
+        const V odd = _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(w, 0xDD), 0xDD);
+        return _mm256_add_epi32(
+            _mm256_madd_epi16(_mm256_and_si256(a, _mm256_set1_epi16(0x00FF)), even),
+            _mm256_madd_epi16(_mm256_srli_epi16(a, 8), odd));
     }
     static V sum2x2U8(B r0, B r1) {
         const V zero = _mm256_setzero_si256();

@@ -93,10 +93,13 @@ struct SSE2Ops16 {
         return _mm_add_epi32(_mm_castps_si128(_mm_shuffle_ps(fa, fb, _MM_SHUFFLE(2, 0, 2, 0))),
                              _mm_castps_si128(_mm_shuffle_ps(fa, fb, _MM_SHUFFLE(3, 1, 3, 1))));
     }
+    // Bytes 0 and 2 of each pixel against weights 0 and 2, bytes 1 and 3
+    // against 1 and 3: each pixel's sum lands in its own 32-bit lane.
     static V dot4U8(B a, V w) {
-        const V zero = _mm_setzero_si128();
-        return pairSums32(_mm_madd_epi16(_mm_unpacklo_epi8(a, zero), w),
-                          _mm_madd_epi16(_mm_unpackhi_epi8(a, zero), w));
+        const V even = _mm_shufflehi_epi16(_mm_shufflelo_epi16(w, 0x88), 0x88);
+        const V odd = _mm_shufflehi_epi16(_mm_shufflelo_epi16(w, 0xDD), 0xDD);
+        return _mm_add_epi32(_mm_madd_epi16(_mm_and_si128(a, _mm_set1_epi16(0x00FF)), even),
+                             _mm_madd_epi16(_mm_srli_epi16(a, 8), odd));
     }
     static V sum2x2U8(B r0, B r1) {
         const V zero = _mm_setzero_si128();

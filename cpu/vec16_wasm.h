@@ -99,9 +99,14 @@ struct WASMOps16 {
         return wasm_i32x4_add(wasm_i32x4_shuffle(a, b, 0, 2, 4, 6),
                               wasm_i32x4_shuffle(a, b, 1, 3, 5, 7));
     }
+    // Bytes 0 and 2 of each pixel against weights 0 and 2, bytes 1 and 3
+    // against 1 and 3: each pixel's sum lands in its own 32-bit lane.
     static V dot4U8(B a, V w) {
-        return pairSums32(wasm_i32x4_dot_i16x8(wasm_u16x8_extend_low_u8x16(a), w),
-                          wasm_i32x4_dot_i16x8(wasm_u16x8_extend_high_u8x16(a), w));
+        const V even = wasm_i16x8_shuffle(w, w, 0, 2, 0, 2, 0, 2, 0, 2);
+        const V odd = wasm_i16x8_shuffle(w, w, 1, 3, 1, 3, 1, 3, 1, 3);
+        return wasm_i32x4_add(
+            wasm_i32x4_dot_i16x8(wasm_v128_and(a, wasm_i16x8_splat(0x00FF)), even),
+            wasm_i32x4_dot_i16x8(wasm_u16x8_shr(a, 8), odd));
     }
     static V sum2x2U8(B r0, B r1) {
         const V lo = wasm_i16x8_add(wasm_u16x8_extend_low_u8x16(r0), wasm_u16x8_extend_low_u8x16(r1));

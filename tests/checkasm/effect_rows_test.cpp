@@ -25,6 +25,10 @@ TEST(Checkasm, YUVInputRows) {
         16.0f / 255.0f};
     const YUVInputRowParams full601 = {
         {1.0f, 0.0f, 1.402f, 1.0f, -0.344136f, -0.714136f, 1.0f, 1.772f, 0.0f}, 0.0f};
+    // No zero weight and a luma weight per channel: the general path.
+    const YUVInputRowParams dense = {
+        {1.1f, 0.1f, 1.5f, 1.2f, -0.4f, -0.8f, 1.0f, 2.0f, 0.2f}, 0.05f};
+    const YUVInputRowParams matrices[] = {limited709, full601, dense};
     for (const CpuLevel& level : fastLevels()) {
         const YUVInputRows fast = yuvInputRowsFor(level.flags);
         Random r(11);
@@ -47,7 +51,7 @@ TEST(Checkasm, YUVInputRows) {
                 const YUVInputLines lines = {y0.data(), y1.data(),           weights[t % 4],
                                              u0.data(), u1.data(),           v0.data(),
                                              v1.data(), weights[(t / 4) % 4]};
-                const YUVInputFixed k = yuvInputFixed(t % 2 ? full601 : limited709);
+                const YUVInputFixed k = yuvInputFixed(matrices[t % 3]);
                 OutputPair out(4 * w, r.offset());
                 portable.toRGBA(lines, out.ref.data(), w, k);
                 fast.toRGBA(lines, out.fast.data(), w, k);
