@@ -1,5 +1,6 @@
 #include <arm_neon.h>
 
+#include <cstddef>
 #include <cstring>
 
 #include "effects/color_enhance/cpu/arm/color_enhance_rows_arm.h"
@@ -19,7 +20,10 @@ namespace {
 constexpr int kLevelStep = kColorBlockStep;
 constexpr int kLevelSize = 255 / kLevelStep + 1;
 static_assert(kLevelStep == 5, "level / 5 as (level * 205) >> 10 below, exact for 0..255");
-static_assert(CubeLevelTables::kCodeShift == 20, "codes above the 18 bits of the grid index");
+static_assert(CubeLevelTables::kCodeShift == 20 && sizeof(CubeLevelTables::Corners) == 16 &&
+                  offsetof(CubeLevelTables::Corners, d2) ==
+                      offsetof(CubeLevelTables::Corners, d1) + 4,
+              "corner offsets 16 codes, above the 18 bits of the grid index; d1 and d2 adjacent");
 
 // Lanes 2k of four vectors of two entries (or weight quads) in c0, c2, and
 // lanes 2k + 1 in c1, c3, each in pixel order: an 8 x 4 transpose of 16-bit
@@ -64,34 +68,39 @@ KELVO_CPU_INLINE int levelGroup8(const ColorCubeView& cube, const CubeLevelTable
         vmlaq_n_u16(fraction[0], vmlaq_n_u16(fraction[1], fraction[2], kSide), kSide);
     const uint16x8_t near = vmlaq_n_u16(cell[0], cell[1], kLevelSize);
     constexpr uint16_t kPlane = kLevelSize * kLevelSize;
-    // Each pixel's first corner with its code above it, as the axis tables
-    // sum them.
+    // Each pixel's first corner in bits 0..19 and above them 16 times its
+    // code, the byte offset of its Corners.
     const uint32x4_t first[2] = {
         vsliq_n_u32(vmlal_n_u16(vmovl_u16(vget_low_u16(near)), vget_low_u16(cell[2]), kPlane),
-                    vmovl_u16(vget_low_u16(code)), 20),
+                    vmovl_u16(vget_low_u16(code)), 24),
         vsliq_n_u32(vmlal_high_n_u16(vmovl_high_u16(near), cell[2], kPlane),
-                    vmovl_high_u16(code), 20)};
+                    vmovl_high_u16(code), 24)};
     const uint64_t pairs[4] = {vgetq_lane_u64(vreinterpretq_u64_u32(first[0]), 0),
                                vgetq_lane_u64(vreinterpretq_u64_u32(first[0]), 1),
                                vgetq_lane_u64(vreinterpretq_u64_u32(first[1]), 0),
                                vgetq_lane_u64(vreinterpretq_u64_u32(first[1]), 1)};
 
     const uint64_t* entries = cube.entries;
-    const CubeLevelTables::Corners* corners = t.corners.data();
+    const uint8_t* corners = reinterpret_cast<const uint8_t*>(t.corners.data());
     uint16x8_t q[4][4], w[4];
     for (int j = 0; j < 4; ++j) {
         uint64x1_t e[4][2], weights[2];
         for (int h = 0; h < 2; ++h) {
             const uint32_t s = static_cast<uint32_t>(pairs[j] >> (32 * h));
+            const uint8_t* k = corners + (s >> CubeLevelTables::kCodeShift);
+            // The steps d1 and d2 in one read.
+            int64_t steps;
+            std::memcpy(&steps, k + offsetof(CubeLevelTables::Corners, d1), 8);
             const uint32_t a0 = s & CubeLevelTables::kCellMask;
-            const CubeLevelTables::Corners& k = corners[s >> CubeLevelTables::kCodeShift];
-            const uint32_t a1 = a0 + static_cast<uint32_t>(k.d1);
-            const uint32_t a2 = a1 + static_cast<uint32_t>(k.d2);
+            const uint32_t a1 = a0 + static_cast<uint32_t>(steps);
+            const uint32_t a2 = a1 + static_cast<uint32_t>(steps >> 32);
+            const uint32_t a3 = a0 + t.diagonal;
             e[0][h] = vld1_u64(entries + a0);
             e[1][h] = vld1_u64(entries + a1);
             e[2][h] = vld1_u64(entries + a2);
-            e[3][h] = vld1_u64(entries + a0 + t.diagonal);
-            weights[h] = vreinterpret_u64_s16(vld1_s16(k.w));
+            e[3][h] = vld1_u64(entries + a3);
+            weights[h] =
+                vld1_u64(reinterpret_cast<const uint64_t*>(k + offsetof(CubeLevelTables::Corners, w)));
         }
         for (int k = 0; k < 4; ++k) q[k][j] = vreinterpretq_u16_u64(vcombine_u64(e[k][0], e[k][1]));
         w[j] = vreinterpretq_u16_u64(vcombine_u64(weights[0], weights[1]));
@@ -107,20 +116,28 @@ KELVO_CPU_INLINE int levelGroup8(const ColorCubeView& cube, const CubeLevelTable
     }
 
     // Bits 48..63 of the first corner: the mark, then the owner's number.
+    // As bit masks of the lanes, so that only the marked ones are visited.
     const uint16x8_t owner = value[0][3];
-    int count = 0;
+    const uint16x8_t lanes = {1, 2, 4, 8, 16, 32, 64, 128};
+    const uint32_t marks = vaddvq_u16(vandq_u16(vtstq_u16(owner, vdupq_n_u16(1)), lanes));
     uint32_t remembered = 0;
-    alignas(16) uint16_t owners[8], codes[8];
-    if (vmaxvq_u16(vandq_u16(owner, vdupq_n_u16(1)))) {
-        vst1q_u16(owners, owner);
-        vst1q_u16(codes, code);
+    alignas(16) uint32_t index[8];
+    int count = 0;
+    if (marks) {
+        if (blocks) {
+            remembered =
+                marks & vaddvq_u16(vandq_u16(vtstq_u16(owner, vdupq_n_u16(0xfffe)), lanes));
+            // Where a cell has an owner, its colour in the owner's block.
+            const uint16x8_t number = vshrq_n_u16(owner, 1);
+            const uint32x4_t lo =
+                vmlal_n_u16(vmovl_u16(vget_low_u16(code)), vget_low_u16(number), kColorBlockColors);
+            const uint32x4_t hi = vmlal_high_n_u16(vmovl_high_u16(code), number, kColorBlockColors);
+            vst1q_u32(index, vsubq_u32(lo, vdupq_n_u32(kColorBlockColors)));
+            vst1q_u32(index + 4, vsubq_u32(hi, vdupq_n_u32(kColorBlockColors)));
+        }
         // Before the store: src may be dst.
-        for (int i = 0; i < 8; ++i) {
-            if (!(owners[i] & 1)) continue;
-            if (blocks && owners[i] >> 1) {
-                remembered |= 1u << i;
-                continue;
-            }
+        for (uint32_t m = marks & ~remembered; m; m &= m - 1) {
+            const int i = __builtin_ctz(m);
             std::memcpy(held + 4 * count, src + 4 * (x + i), 4);
             at[count++] = x + i;
         }
@@ -133,8 +150,7 @@ KELVO_CPU_INLINE int levelGroup8(const ColorCubeView& cube, const CubeLevelTable
     vst1q_u8(dst + 4 * x + 16, vreinterpretq_u8_u16(vzip2q_u16(lo, hi)));
     for (uint32_t m = remembered; m; m &= m - 1) {
         const int i = __builtin_ctz(m);
-        const uint32_t colour =
-            blocks[((owners[i] >> 1) - 1u) * kColorBlockColors + codes[i]] | 0xff000000u;
+        const uint32_t colour = blocks[index[i]] | 0xff000000u;
         std::memcpy(dst + 4 * (x + i), &colour, 4);
     }
     return count;
@@ -143,6 +159,7 @@ KELVO_CPU_INLINE int levelGroup8(const ColorCubeView& cube, const CubeLevelTable
 void levelRow(const ColorCubeView& cube, const CubeLevelTables& t, const uint32_t* blocks,
               const uint8_t* src, uint8_t* dst, int width, const ColorEnhanceRowParams& p) {
     constexpr int kSpan = 256;
+    static_assert(kSpan % NEONOps::N == 0, "whole vectors of held pixels fit");
     uint8_t held[4 * kSpan];
     int at[kSpan];
     for (int x = 0; x < width;) {
@@ -155,7 +172,10 @@ void levelRow(const ColorCubeView& cube, const CubeLevelTables& t, const uint32_
                                             at + count);
         }
         if (count == 0) continue;
-        colorEnhanceRow<NEONOps>(held, held, count, p);
+        // Whole vectors: the last pixel repeated rather than a scalar tail.
+        const int whole = (count + NEONOps::N - 1) / NEONOps::N * NEONOps::N;
+        for (int i = count; i < whole; ++i) std::memcpy(held + 4 * i, held + 4 * (count - 1), 4);
+        colorEnhanceRow<NEONOps>(held, held, whole, p);
         for (int i = 0; i < count; ++i) std::memcpy(dst + 4 * at[i], held + 4 * i, 4);
     }
 }
