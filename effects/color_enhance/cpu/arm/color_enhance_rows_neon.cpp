@@ -52,9 +52,9 @@ static_assert(kCubeLevelShift == 14 && kCubeLevelRound == (1 << 13) + (255 << 14
               "levelOf's shift and rounding");
 
 // colorEnhanceLevelGroup for the 8 pixels from x.
-KELVO_CPU_INLINE int levelGroup8(const ColorCubeView& cube, const CubeLevelTables& t,
-                                 const uint32_t* blocks, const uint8_t* src, uint8_t* dst, int x,
-                                 uint8_t* held, int* at) {
+KELVO_CPU_INLINE int colorEnhanceLevelGroup8(const ColorCubeView& cube, const CubeLevelTables& t,
+                                             const uint32_t* blocks, const uint8_t* src,
+                                             uint8_t* dst, int x, uint8_t* held, int* at) {
     const uint8x8x4_t px = vld4_u8(src + 4 * x);
     uint16x8_t cell[3], fraction[3];
     for (int c = 0; c < 3; ++c) {
@@ -73,8 +73,8 @@ KELVO_CPU_INLINE int levelGroup8(const ColorCubeView& cube, const CubeLevelTable
     const uint32x4_t first[2] = {
         vsliq_n_u32(vmlal_n_u16(vmovl_u16(vget_low_u16(near)), vget_low_u16(cell[2]), kPlane),
                     vmovl_u16(vget_low_u16(code)), 24),
-        vsliq_n_u32(vmlal_high_n_u16(vmovl_high_u16(near), cell[2], kPlane),
-                    vmovl_high_u16(code), 24)};
+        vsliq_n_u32(vmlal_high_n_u16(vmovl_high_u16(near), cell[2], kPlane), vmovl_high_u16(code),
+                    24)};
     const uint64_t pairs[4] = {vgetq_lane_u64(vreinterpretq_u64_u32(first[0]), 0),
                                vgetq_lane_u64(vreinterpretq_u64_u32(first[0]), 1),
                                vgetq_lane_u64(vreinterpretq_u64_u32(first[1]), 0),
@@ -99,8 +99,8 @@ KELVO_CPU_INLINE int levelGroup8(const ColorCubeView& cube, const CubeLevelTable
             e[1][h] = vld1_u64(entries + a1);
             e[2][h] = vld1_u64(entries + a2);
             e[3][h] = vld1_u64(entries + a3);
-            weights[h] =
-                vld1_u64(reinterpret_cast<const uint64_t*>(k + offsetof(CubeLevelTables::Corners, w)));
+            weights[h] = vld1_u64(
+                reinterpret_cast<const uint64_t*>(k + offsetof(CubeLevelTables::Corners, w)));
         }
         for (int k = 0; k < 4; ++k) q[k][j] = vreinterpretq_u16_u64(vcombine_u64(e[k][0], e[k][1]));
         w[j] = vreinterpretq_u16_u64(vcombine_u64(weights[0], weights[1]));
@@ -156,8 +156,9 @@ KELVO_CPU_INLINE int levelGroup8(const ColorCubeView& cube, const CubeLevelTable
     return count;
 }
 
-void levelRow(const ColorCubeView& cube, const CubeLevelTables& t, const uint32_t* blocks,
-              const uint8_t* src, uint8_t* dst, int width, const ColorEnhanceRowParams& p) {
+void colorEnhanceLevelRow8(const ColorCubeView& cube, const CubeLevelTables& t,
+                           const uint32_t* blocks, const uint8_t* src, uint8_t* dst, int width,
+                           const ColorEnhanceRowParams& p) {
     constexpr int kSpan = 256;
     static_assert(kSpan % NEONOps::N == 0, "whole vectors of held pixels fit");
     uint8_t held[4 * kSpan];
@@ -166,10 +167,11 @@ void levelRow(const ColorCubeView& cube, const CubeLevelTables& t, const uint32_
         const int end = width - x < kSpan ? width : x + kSpan;
         int count = 0;
         for (; x + 8 <= end; x += 8)
-            count += levelGroup8(cube, t, blocks, src, dst, x, held + 4 * count, at + count);
+            count +=
+                colorEnhanceLevelGroup8(cube, t, blocks, src, dst, x, held + 4 * count, at + count);
         for (; x < end; ++x) {
-            count += colorEnhanceLevelPixel(cube, t, blocks, src, dst, x, held + 4 * count,
-                                            at + count);
+            count +=
+                colorEnhanceLevelPixel(cube, t, blocks, src, dst, x, held + 4 * count, at + count);
         }
         if (count == 0) continue;
         // Whole vectors: the last pixel repeated rather than a scalar tail.
@@ -196,7 +198,7 @@ void ColorEnhanceCubeRow_NEON(const ColorCubeView& cube, const uint32_t* blocks,
                               uint8_t* dst, int width, const ColorEnhanceRowParams& p) {
     const CubeLevelTables* levels = cubeLevelTables(cube.size);
     if (levels && levels->step == kLevelStep && cube.size == kLevelSize) {
-        levelRow(cube, *levels, blocks, src, dst, width, p);
+        colorEnhanceLevelRow8(cube, *levels, blocks, src, dst, width, p);
     } else {
         colorEnhanceCubeRow<NEONOps, NEONOps16>(cube, blocks, src, dst, width, p);
     }
