@@ -81,6 +81,7 @@ KELVO_CPU_INLINE int colorEnhanceLevelGroup8(const ColorCubeView& cube, const Cu
                                vgetq_lane_u64(vreinterpretq_u64_u32(first[1]), 1)};
 
     const uint64_t* entries = cube.entries;
+    const ptrdiff_t diagonal = t.diagonal;
     const uint8_t* corners = reinterpret_cast<const uint8_t*>(t.corners.data());
     uint16x8_t q[4][4], w[4];
     for (int j = 0; j < 4; ++j) {
@@ -91,14 +92,15 @@ KELVO_CPU_INLINE int colorEnhanceLevelGroup8(const ColorCubeView& cube, const Cu
             // The steps d1 and d2 in one read.
             int64_t steps;
             std::memcpy(&steps, k + offsetof(CubeLevelTables::Corners, d1), 8);
-            const uint32_t a0 = s & CubeLevelTables::kCellMask;
-            const uint32_t a1 = a0 + static_cast<uint32_t>(steps);
-            const uint32_t a2 = a1 + static_cast<uint32_t>(steps >> 32);
-            const uint32_t a3 = a0 + t.diagonal;
-            e[0][h] = vld1_u64(entries + a0);
-            e[1][h] = vld1_u64(entries + a1);
-            e[2][h] = vld1_u64(entries + a2);
-            e[3][h] = vld1_u64(entries + a3);
+            // Pointers stepped from the first corner, so that every read,
+            // in a lane or not, takes its address as it is.
+            const uint64_t* e0 = entries + (s & CubeLevelTables::kCellMask);
+            const uint64_t* e1 = e0 + static_cast<int32_t>(steps);
+            const uint64_t* e2 = e1 + (steps >> 32);
+            e[0][h] = vld1_u64(e0);
+            e[1][h] = vld1_u64(e1);
+            e[2][h] = vld1_u64(e2);
+            e[3][h] = vld1_u64(e0 + diagonal);
             weights[h] = vld1_u64(
                 reinterpret_cast<const uint64_t*>(k + offsetof(CubeLevelTables::Corners, w)));
         }
