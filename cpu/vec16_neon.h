@@ -217,14 +217,20 @@ public:
         c1 = s(vmovl_u8(px.val[1]));
         c2 = s(vmovl_u8(px.val[2]));
     }
+    // The indices out four at a time, the entries paired in integer
+    // registers: vectors built through the stack would be loads of two
+    // stores each, which a core may not forward.
     static void lookup32(const uint32_t* table, V idx, V& lo, V& hi) {
-        const uint16x8_t i = u(idx);
-        const uint32_t a[8] = {table[vgetq_lane_u16(i, 0)], table[vgetq_lane_u16(i, 1)],
-                               table[vgetq_lane_u16(i, 2)], table[vgetq_lane_u16(i, 3)],
-                               table[vgetq_lane_u16(i, 4)], table[vgetq_lane_u16(i, 5)],
-                               table[vgetq_lane_u16(i, 6)], table[vgetq_lane_u16(i, 7)]};
-        const uint16x8_t v0 = vreinterpretq_u16_u32(vld1q_u32(a));
-        const uint16x8_t v1 = vreinterpretq_u16_u32(vld1q_u32(a + 4));
+        const uint64x2_t at = vreinterpretq_u64_s16(idx);
+        auto two = [&](uint64_t i, int k) {
+            return uint64_t{table[i >> (16 * k) & 0xffff]} |
+                   uint64_t{table[i >> (16 * k + 16) & 0xffff]} << 32;
+        };
+        const uint64_t i0 = vgetq_lane_u64(at, 0), i1 = vgetq_lane_u64(at, 1);
+        const uint16x8_t v0 =
+            vreinterpretq_u16_u64(vcombine_u64(vcreate_u64(two(i0, 0)), vcreate_u64(two(i0, 2))));
+        const uint16x8_t v1 =
+            vreinterpretq_u16_u64(vcombine_u64(vcreate_u64(two(i1, 0)), vcreate_u64(two(i1, 2))));
         lo = s(vuzp1q_u16(v0, v1));
         hi = s(vuzp2q_u16(v0, v1));
     }
