@@ -6,8 +6,11 @@
 #   KELVO_ESTIMATE_SIZE=320x180     clip size of the counted runs
 #   KELVO_ESTIMATE_EFFECTS=denoise,lowlight,color,beauty
 #   KELVO_ESTIMATE_A76_GHZ=2.4
-#   KELVO_ESTIMATE_RECOUNT=0        keep the counts already in OUT_DIR (time and
-#                                   report again only)
+#   KELVO_ESTIMATE_RECOUNT=0        keep the counts already in OUT_DIR, set by set
+#                                   (delete neon-*.json there to count NEON alone)
+#   KELVO_ESTIMATE_RETIME=0         keep the x86 timing and clock of OUT_DIR/runs.json
+#                                   (when only the NEON rows changed: the busy
+#                                   machine's timing moves the scale by a fifth)
 #
 # 1. Cross-builds the build without OpenGL for aarch64 and builds it for this
 #    machine, both in Release (build-arm64-rel/, build-rel-nogl/).
@@ -67,11 +70,14 @@ count() {
   wait $!
   rm -f "$fifo"
 }
+# count_again NAME ISA MASK FRAMES: count unless kept.
+count_again() {
+  [[ ${KELVO_ESTIMATE_RECOUNT:-1} == 0 && -s $out/$1-$4.json ]] || count "$@"
+}
 for frames in $short $long; do
-  [[ ${KELVO_ESTIMATE_RECOUNT:-1} == 0 && -s $out/avx2-$frames.json ]] && continue
-  count neon arm neon "$frames"
-  count sse2 x86 sse2 "$frames"
-  count avx2 x86 avx2 "$frames"
+  count_again neon arm neon "$frames"
+  count_again sse2 x86 sse2 "$frames"
+  count_again avx2 x86 avx2 "$frames"
 done
 
 # CPU seconds of a native run of N frames at 1280x720 with the given
@@ -95,13 +101,21 @@ frame_ms() {
   awk -v a="$a" -v b="$b" 'BEGIN { print (b - a) * 1000 / 20 }'
 }
 declare -A ms base
-for mask in sse2 avx2; do
-  ms[$mask]=$(frame_ms $mask "$effects")
-  base[$mask]=$(frame_ms $mask denoise)
-done
+if [[ ${KELVO_ESTIMATE_RETIME:-1} == 0 && -s $out/runs.json ]]; then
+  # kept: one line of "sse2 avx2 sse2-base avx2-base ghz"
+  read -r 'ms[sse2]' 'ms[avx2]' 'base[sse2]' 'base[avx2]' ghz < <(python3 -c '
+import json, sys
+r = json.load(open(sys.argv[1]))
+print(r["measured_ms"]["sse2"], r["measured_ms"]["avx2"], r["baseline_ms"]["sse2"],
+      r["baseline_ms"]["avx2"], r["clock_ghz"])' "$out/runs.json")
+else
+  for mask in sse2 avx2; do
+    ms[$mask]=$(frame_ms $mask "$effects")
+    base[$mask]=$(frame_ms $mask denoise)
+  done
 
-# This x86-64 core's clock: 24 dependent one-cycle adds a turn, in CPU time.
-cat >"$out/clock.c" <<'CEOF'
+  # This x86-64 core's clock: 24 dependent one-cycle adds a turn, in CPU time.
+  cat >"$out/clock.c" <<'CEOF'
 #include <stdio.h>
 #include <time.h>
 int main(void) {
@@ -120,8 +134,9 @@ int main(void) {
     return 0;
 }
 CEOF
-cc -O1 -o "$out/clock" "$out/clock.c"
-ghz=$("$out/clock")
+  cc -O1 -o "$out/clock" "$out/clock.c"
+  ghz=$("$out/clock")
+fi
 
 cat >"$out/runs.json" <<JEOF
 {"clip": "built-in clip, $size, $effects", "pixels": $(( ${size%x*} * ${size#*x} )),

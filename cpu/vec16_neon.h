@@ -76,8 +76,7 @@ struct NEONOps16 {
         return s(vmovl_u8(vzip1_u8(x, x)));
     }
     static void storePixels4(uint8_t* p, V c0, V c1, V c2, V c3) {
-        vst4_u8(p,
-                uint8x8x4_t{{vqmovun_s16(c0), vqmovun_s16(c1), vqmovun_s16(c2), vqmovun_s16(c3)}});
+        storeQuads(p, vqmovun_high_s16(vqmovun_s16(c0), c2), vqmovun_high_s16(vqmovun_s16(c1), c3));
     }
 
     static V repeat4(const int16_t* w) {
@@ -153,10 +152,14 @@ struct NEONOps16 {
     static V pairMaxU8(B a) { return s(vmovl_u8(vget_low_u8(vpmaxq_u8(a, a)))); }
     static void storeNarrowU8(uint8_t* p, V a) { vst1_u8(p, vqmovun_s16(a)); }
     static void storeInterleaved8(uint8_t* p, V e, V o) {
-        vst2_u8(p, uint8x8x2_t{{vqmovun_s16(e), vqmovun_s16(o)}});
+        const uint8x16_t even = vcombine_u8(vqmovun_s16(e), vdup_n_u8(0));
+        const uint8x16_t odd = vcombine_u8(vqmovun_s16(o), vdup_n_u8(0));
+        vst1q_u8(p, vzip1q_u8(even, odd));
     }
     // The whole weights in 32-bit lanes: fewer multiplies than the split
-    // pairs, and the same sums.
+    // pairs, and the same sums. The rounding shift adds the half before
+    // shifting, as the portable row does, without needing it in a register
+    // each multiply-add would first copy.
     static void rgbaFromYUV(uint8_t* px, V y, V u, V v, const FixedMatrix& k) {
         const int16x8_t x[3] = {y, u, v};
         int32x4_t lo[3], hi[3];
@@ -166,16 +169,17 @@ struct NEONOps16 {
         }
         uint8x8_t c[3];
         for (int i = 0; i < 3; ++i) {
-            int32x4_t sl = vdupq_n_s32(1 << (kFixedShift - 1)), sh = sl;
-            for (int j = 0; j < 3; ++j) {
-                const int32_t w = 128 * k[i][j][0] + k[i][j][1];
-                sl = vmlaq_n_s32(sl, lo[j], w);
-                sh = vmlaq_n_s32(sh, hi[j], w);
+            auto weight = [&](int j) { return 128 * k[i][j][0] + k[i][j][1]; };
+            int32x4_t sl = vmulq_n_s32(lo[0], weight(0)), sh = vmulq_n_s32(hi[0], weight(0));
+            for (int j = 1; j < 3; ++j) {
+                sl = vmlaq_n_s32(sl, lo[j], weight(j));
+                sh = vmlaq_n_s32(sh, hi[j], weight(j));
             }
-            c[i] = vqmovun_s16(vcombine_s16(vqmovn_s32(vshrq_n_s32(sl, kFixedShift)),
-                                            vqmovn_s32(vshrq_n_s32(sh, kFixedShift))));
+            // Saturated to 0..65535, then to 0..255: the clamp.
+            c[i] = vqmovn_u16(vqmovun_high_s32(vqmovun_s32(vrshrq_n_s32(sl, kFixedShift)),
+                                               vrshrq_n_s32(sh, kFixedShift)));
         }
-        vst4_u8(px, uint8x8x4_t{{c[0], c[1], c[2], vdup_n_u8(255)}});
+        storeQuads(px, vcombine_u8(c[0], c[2]), vcombine_u8(c[1], vdup_n_u8(255)));
     }
 
     static void loadPixels4(const uint8_t* p, V& c0, V& c1, V& c2, V& c3) {
@@ -185,6 +189,16 @@ struct NEONOps16 {
     }
 
 private:
+    // Pixels from their channels' bytes, r and b in rb's halves, g and a in
+    // ga's: byte and pair interleaves and one store, where the four-register
+    // store needs its sources in consecutive registers, which GCC gets by
+    // moves or a trip through the stack.
+    static void storeQuads(uint8_t* p, uint8x16_t rb, uint8x16_t ga) {
+        const uint16x8_t lo = vreinterpretq_u16_u8(vzip1q_u8(rb, ga));
+        const uint16x8_t hi = vreinterpretq_u16_u8(vzip2q_u8(rb, ga));
+        vst1q_u8(p, vreinterpretq_u8_u16(vzip1q_u16(lo, hi)));
+        vst1q_u8(p + 16, vreinterpretq_u8_u16(vzip2q_u16(lo, hi)));
+    }
     static uint16x8_t u(V a) { return vreinterpretq_u16_s16(a); }
     static V s(uint16x8_t a) { return vreinterpretq_s16_u16(a); }
     static int32x4_t i32(V a) { return vreinterpretq_s32_s16(a); }
@@ -203,25 +217,33 @@ public:
         c1 = s(vmovl_u8(px.val[1]));
         c2 = s(vmovl_u8(px.val[2]));
     }
+    // The indices out four at a time, the entries paired in integer
+    // registers: vectors built through the stack would be loads of two
+    // stores each, which a core may not forward.
     static void lookup32(const uint32_t* table, V idx, V& lo, V& hi) {
-        const uint16x8_t i = u(idx);
-        const uint32_t a[8] = {table[vgetq_lane_u16(i, 0)], table[vgetq_lane_u16(i, 1)],
-                               table[vgetq_lane_u16(i, 2)], table[vgetq_lane_u16(i, 3)],
-                               table[vgetq_lane_u16(i, 4)], table[vgetq_lane_u16(i, 5)],
-                               table[vgetq_lane_u16(i, 6)], table[vgetq_lane_u16(i, 7)]};
-        const uint16x8_t v0 = vreinterpretq_u16_u32(vld1q_u32(a));
-        const uint16x8_t v1 = vreinterpretq_u16_u32(vld1q_u32(a + 4));
+        const uint64x2_t at = vreinterpretq_u64_s16(idx);
+        auto two = [&](uint64_t i, int k) {
+            return uint64_t{table[i >> (16 * k) & 0xffff]} |
+                   uint64_t{table[i >> (16 * k + 16) & 0xffff]} << 32;
+        };
+        const uint64_t i0 = vgetq_lane_u64(at, 0), i1 = vgetq_lane_u64(at, 1);
+        const uint16x8_t v0 =
+            vreinterpretq_u16_u64(vcombine_u64(vcreate_u64(two(i0, 0)), vcreate_u64(two(i0, 2))));
+        const uint16x8_t v1 =
+            vreinterpretq_u16_u64(vcombine_u64(vcreate_u64(two(i1, 0)), vcreate_u64(two(i1, 2))));
         lo = s(vuzp1q_u16(v0, v1));
         hi = s(vuzp2q_u16(v0, v1));
     }
     // The colour cube's corner pairs and their weights (cpu/vec16.h).
+    // Both entries in one register, their 16-bit lanes then interleaved by
+    // one table lookup.
     static V cubePairs(const uint64_t* t, const uint32_t* i, const uint32_t* j) {
-        const uint16x4x2_t z = vzip_u16(vld1_u16(reinterpret_cast<const uint16_t*>(t + i[0])),
-                                        vld1_u16(reinterpret_cast<const uint16_t*>(t + j[0])));
-        return vreinterpretq_s16_u16(
-            veorq_u16(vcombine_u16(z.val[0], z.val[1]), vdupq_n_u16(0x8000)));
+        const uint8x16_t order = {0, 1, 8, 9, 2, 3, 10, 11, 4, 5, 12, 13, 6, 7, 14, 15};
+        const uint64x2_t both = vcombine_u64(vld1_u64(t + i[0]), vld1_u64(t + j[0]));
+        return vreinterpretq_s16_u8(veorq_u8(vqtbl1q_u8(vreinterpretq_u8_u64(both), order),
+                                             vreinterpretq_u8_u16(vdupq_n_u16(0x8000))));
     }
-    static V repeat32(const int32_t* w) { return s32(vdupq_n_s32(w[0])); }
+    static V repeat32(const int32_t* w) { return s32(vld1q_dup_s32(w)); }
 };
 static_assert(kIsLaneOps16<NEONOps16>, "NEONOps16 lacks an operation of cpu/lanes.h");
 static_assert(kIsChannels16<NEONOps16>, "NEONOps16 lacks a channel operation");

@@ -58,38 +58,57 @@ struct NEONOps {
     static I srli(I a) {
         return vreinterpretq_s32_u32(vshrq_n_u32(vreinterpretq_u32_s32(a), S));
     }
+    // Table reads one lane at a time: the indices come out of the vector two
+    // at a time (one move and a shift in the integer unit rather than a move
+    // per lane), each signed as the portable row's t[i].
+    static void offsets(I i, int64_t at[4]) {
+        const int64x2_t pairs = vreinterpretq_s64_s32(i);
+        const int64_t lo = vgetq_lane_s64(pairs, 0), hi = vgetq_lane_s64(pairs, 1);
+        at[0] = static_cast<int32_t>(lo), at[1] = lo >> 32;
+        at[2] = static_cast<int32_t>(hi), at[3] = hi >> 32;
+    }
     static F gather(const float* t, I i) {
-        F r = vld1q_dup_f32(t + vgetq_lane_s32(i, 0));
-        r = vld1q_lane_f32(t + vgetq_lane_s32(i, 1), r, 1);
-        r = vld1q_lane_f32(t + vgetq_lane_s32(i, 2), r, 2);
-        return vld1q_lane_f32(t + vgetq_lane_s32(i, 3), r, 3);
+        int64_t at[4];
+        offsets(i, at);
+        F r = vld1q_dup_f32(t + at[0]);
+        r = vld1q_lane_f32(t + at[1], r, 1);
+        r = vld1q_lane_f32(t + at[2], r, 2);
+        return vld1q_lane_f32(t + at[3], r, 3);
     }
     static I gatheri(const int32_t* t, I i) {
-        I r = vld1q_dup_s32(t + vgetq_lane_s32(i, 0));
-        r = vld1q_lane_s32(t + vgetq_lane_s32(i, 1), r, 1);
-        r = vld1q_lane_s32(t + vgetq_lane_s32(i, 2), r, 2);
-        return vld1q_lane_s32(t + vgetq_lane_s32(i, 3), r, 3);
+        int64_t at[4];
+        offsets(i, at);
+        I r = vld1q_dup_s32(t + at[0]);
+        r = vld1q_lane_s32(t + at[1], r, 1);
+        r = vld1q_lane_s32(t + at[2], r, 2);
+        return vld1q_lane_s32(t + at[3], r, 3);
     }
+    // The low 16 bits of a under the exponent of 2^23: one shift-and-insert.
     static F u16Biased(I a) {
-        return vreinterpretq_f32_s32(
-            vorrq_s32(vandq_s32(a, vdupq_n_s32(0xffff)), vdupq_n_s32(0x4b000000)));
+        return vreinterpretq_f32_u32(
+            vsliq_n_u32(vreinterpretq_u32_s32(a), vdupq_n_u32(0x4b00), 16));
     }
     static bool anyi(I a) { return vmaxvq_u32(vreinterpretq_u32_s32(a)) != 0; }
-    static void gather64(const uint64_t* t, I i, I& lo, I& hi) {
-        const uint64x2_t ab =
-            vld1q_lane_u64(t + vgetq_lane_s32(i, 1), vld1q_dup_u64(t + vgetq_lane_s32(i, 0)), 1);
-        const uint64x2_t cd =
-            vld1q_lane_u64(t + vgetq_lane_s32(i, 3), vld1q_dup_u64(t + vgetq_lane_s32(i, 2)), 1);
+    static void gather64At(const uint64_t* t, const int64_t at[4], I& lo, I& hi) {
+        const uint64x2_t ab = vcombine_u64(vld1_u64(t + at[0]), vld1_u64(t + at[1]));
+        const uint64x2_t cd = vcombine_u64(vld1_u64(t + at[2]), vld1_u64(t + at[3]));
         // Little-endian: the even 32-bit lanes are the low halves.
         lo =
             vreinterpretq_s32_u32(vuzp1q_u32(vreinterpretq_u32_u64(ab), vreinterpretq_u32_u64(cd)));
         hi =
             vreinterpretq_s32_u32(vuzp2q_u32(vreinterpretq_u32_u64(ab), vreinterpretq_u32_u64(cd)));
     }
+    static void gather64(const uint64_t* t, I i, I& lo, I& hi) {
+        int64_t at[4];
+        offsets(i, at);
+        gather64At(t, at, lo, hi);
+    }
     static void gather64Two(const uint64_t* t, const uint64_t* u, I i, I& tlo, I& thi, I& ulo,
                             I& uhi) {
-        gather64(t, i, tlo, thi);
-        gather64(u, i, ulo, uhi);
+        int64_t at[4];
+        offsets(i, at);
+        gather64At(t, at, tlo, thi);
+        gather64At(u, at, ulo, uhi);
     }
 
     static void loadRGB(const uint8_t* px, F& r, F& g, F& b) {
