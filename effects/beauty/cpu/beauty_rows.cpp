@@ -31,14 +31,6 @@ inline int half(int a, int b) { return (a + b + 1) >> 1; }
 // A shader mix(): the compiler lowers it to a + t * (b - a), unfused.
 inline float lerp(float a, float b, float t) { return a + t * (b - a); }
 
-// The comparisons are written as the SIMD max/min compute them, so a NaN
-// becomes 0 on both paths.
-inline uint8_t unorm(float x) {
-    x = x > 0.0f ? x : 0.0f;
-    x = x < 1.0f ? x : 1.0f;
-    return static_cast<uint8_t>(std::lrint(x * 255.0f));
-}
-
 // The sum of the nine reads of a half-size pass along a padded line at 0,
 // -1.5, +1.5, -3, +3, ... texels; `at(d)` is the texel d steps away.
 template <typename At>
