@@ -280,12 +280,11 @@ struct BeautyLaneRows {
         kelvo::video::BeautyBlurRgbColumnRow_C(rest, dst + i * 4, width - i);
     }
 
-    static void soften2(const uint8_t* blur, const uint8_t* in0, const uint8_t* in1,
-                        uint32_t inWeight, uint8_t* dst, int width) {
-        static_assert(kStepPixels >= 4, "a step of the 16-bit rows is whole pixels");
+    template <bool kHalfwayRead>
+    static int soften2Rows(const uint8_t* blur, const uint8_t* in0, const uint8_t* in1,
+                           uint32_t inWeight, uint8_t* dst, int width) {
         using namespace kelvo::video;  // the departure's constants
         const Tap tap(inWeight);
-        const bool halfway = inWeight == kHalfway;
         const H alphaLanes = L16::load16(kAlphaMasks.lanes);
         // The departure 9 in - s, |9 in - s| of a channel, at most 2295.
         auto alpha = [&](H in, H sum) {
@@ -306,7 +305,7 @@ struct BeautyLaneRows {
             const uint8_t* p = blur + at;
             H lo, hi, inLo, inHi;
             ninePointSums([p](int d) { return L16::loadU8(p + 4 * d); }, lo, hi);
-            if (halfway) {
+            if constexpr (kHalfwayRead) {
                 L16::widenSplitU8(L16::avgU8(L16::loadU8(in0 + at), L16::loadU8(in1 + at)), inLo,
                                   inHi);
             } else {
@@ -316,6 +315,15 @@ struct BeautyLaneRows {
             const H outHi = L16::select(alphaLanes, alpha(inHi, hi), ninth(hi));
             L16::storeU8(dst + at, L16::narrowSplitU8(outLo, outHi));
         }
+        return i;
+    }
+
+    static void soften2(const uint8_t* blur, const uint8_t* in0, const uint8_t* in1,
+                        uint32_t inWeight, uint8_t* dst, int width) {
+        static_assert(kStepPixels >= 4, "a step of the 16-bit rows is whole pixels");
+        const int i = inWeight == kHalfway
+                          ? soften2Rows<true>(blur, in0, in1, inWeight, dst, width)
+                          : soften2Rows<false>(blur, in0, in1, inWeight, dst, width);
         kelvo::video::BeautySoften2Row_C(blur + i * 4, in0 + i * 4, in1 + i * 4, inWeight,
                                          dst + i * 4, width - i);
     }
