@@ -229,5 +229,27 @@ constexpr bool kIsChannels16 = lanes::Has<O, lanes::Channels16>::value;
 template <class O>
 constexpr bool kIsPixelPlanes16 = lanes::Has<O, lanes::PixelPlanes16>::value;
 
+namespace lanes {
+// 16-bit operations of every set for the beauty blurs (ScalarOps16
+// documents each): rounded byte averages, each lane's sum of the lanes
+// before it within its 4-byte pixel, and bytes widened (one vector or the
+// sum of two) and narrowed back in the set's own lane order.
+template <class O, class A = Any16<O>>
+using PixelSums16 = decltype(O::avgU8(A::b, A::b), O::pixelPrefix(A::v),
+                             O::widenSplitU8(A::b, A::ref, A::ref),
+                             O::widenPairU8(A::b, A::b, A::ref, A::ref),
+                             O::narrowSplitU8(A::v, A::v), void());
+}  // namespace lanes
+template <class O>
+constexpr bool kIsPixelSums16 = lanes::Has<O, lanes::PixelSums16>::value;
+
+namespace lanes {
+// Pixel lanes' byte averages rounded down, (a + b) >> 1, beside avgU8.
+template <class V, class A = AnyPixels<V>>
+using PixelFloorAverages = decltype(V::avgFloorU8(A::i, A::i), void());
+}  // namespace lanes
+template <class V>
+constexpr bool kIsPixelFloorAverages = lanes::Has<V, lanes::PixelFloorAverages>::value;
+
 }  // namespace video
 }  // namespace kelvo

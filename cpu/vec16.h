@@ -266,10 +266,28 @@ public:
     static V srai32(V a) {
         return a >> S;
     }
+    // Rounded byte averages, (a + b + 1) >> 1.
+    static B avgU8(B a, B b) {
+        return map(a, b, [](int x, int y) { return (x + y + 1) >> 1; });
+    }
+    // Lane 4k + c: the sum of lanes 4k to 4k + c - 1 (mod 2^16), the lanes
+    // before it of its 4-byte pixel; so 0 in a one-lane set.
+    static V pixelPrefix(V) { return 0; }
+    // Bytes widened to 16-bit lanes in the set's own order (memory order but
+    // on AVX2, which keeps each 128-bit half's bytes in it), which
+    // narrowSplitU8 undoes: widenSplitU8 one vector, widenPairU8 the sums
+    // of two, a + b. The orders keep a 4-byte pixel's lanes together.
+    static void widenSplitU8(B a, V& lo, V& hi) { widenU8(a, lo, hi); }
+    static void widenPairU8(B a, B b, V& lo, V& hi) {
+        lo = a.b[0] + b.b[0];
+        hi = a.b[1] + b.b[1];
+    }
+    static B narrowSplitU8(V lo, V hi) { return narrowU8(lo, hi); }
 };
 static_assert(kIsLaneOps16<ScalarOps16>, "ScalarOps16 lacks an operation of cpu/lanes.h");
 static_assert(kIsChannels16<ScalarOps16>, "ScalarOps16 lacks a channel operation");
 static_assert(kIsPixelPlanes16<ScalarOps16>, "ScalarOps16 lacks a pixel-plane operation");
+static_assert(kIsPixelSums16<ScalarOps16>, "ScalarOps16 lacks a pixel-sum operation");
 
 // (a (256 - w) + b w + 128) >> 8 for bytes a, b and 0 <= w <= 255: the
 // texture sampler's 8-bit blend, a + (((b - a) w + 128) >> 8), without a

@@ -287,11 +287,32 @@ struct AVX2Ops16 {
         return _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_set1_epi32(w[0])),
                                        _mm_set1_epi32(w[1]), 1);
     }
+
+    static B avgU8(B a, B b) { return _mm256_avg_epu8(a, b); }
+    static V pixelPrefix(V a) {
+        return _mm256_add_epi16(
+            _mm256_add_epi16(_mm256_slli_epi64(a, 16), _mm256_slli_epi64(a, 32)),
+            _mm256_slli_epi64(a, 48));
+    }
+    // Unpacked within 128-bit halves, so the narrowing needs no permute;
+    // a pair is summed by the multiply-add of its interleaved bytes.
+    static void widenSplitU8(B a, V& lo, V& hi) {
+        const __m256i z = _mm256_setzero_si256();
+        lo = _mm256_unpacklo_epi8(a, z);
+        hi = _mm256_unpackhi_epi8(a, z);
+    }
+    static void widenPairU8(B a, B b, V& lo, V& hi) {
+        const __m256i ones = _mm256_set1_epi8(1);
+        lo = _mm256_maddubs_epi16(_mm256_unpacklo_epi8(a, b), ones);
+        hi = _mm256_maddubs_epi16(_mm256_unpackhi_epi8(a, b), ones);
+    }
+    static B narrowSplitU8(V lo, V hi) { return _mm256_packus_epi16(lo, hi); }
 };
 static_assert(kIsLaneOps16<AVX2Ops16>, "AVX2Ops16 lacks an operation of cpu/lanes.h");
 static_assert(kIsChannels16<AVX2Ops16>, "AVX2Ops16 lacks a channel operation");
 static_assert(kIsPackedPixels16<AVX2Ops16>, "AVX2Ops16 lacks a packed-pixel operation");
 static_assert(kIsPixelPlanes16<AVX2Ops16>, "AVX2Ops16 lacks a pixel-plane operation");
+static_assert(kIsPixelSums16<AVX2Ops16>, "AVX2Ops16 lacks a pixel-sum operation");
 static_assert(kIsCubePairs16<AVX2Ops16>, "AVX2Ops16 lacks a cube-pair operation");
 
 }  // namespace

@@ -244,11 +244,26 @@ public:
                                              vreinterpretq_u8_u16(vdupq_n_u16(0x8000))));
     }
     static V repeat32(const int32_t* w) { return s32(vld1q_dup_s32(w)); }
+
+    static B avgU8(B a, B b) { return vrhaddq_u8(a, b); }
+    static V pixelPrefix(V a) {
+        const uint64x2_t x = vreinterpretq_u64_s16(a);
+        return vaddq_s16(vaddq_s16(vreinterpretq_s16_u64(vshlq_n_u64(x, 16)),
+                                   vreinterpretq_s16_u64(vshlq_n_u64(x, 32))),
+                         vreinterpretq_s16_u64(vshlq_n_u64(x, 48)));
+    }
+    static void widenSplitU8(B a, V& lo, V& hi) { widenU8(a, lo, hi); }
+    static void widenPairU8(B a, B b, V& lo, V& hi) {
+        lo = vreinterpretq_s16_u16(vaddl_u8(vget_low_u8(a), vget_low_u8(b)));
+        hi = vreinterpretq_s16_u16(vaddl_high_u8(a, b));
+    }
+    static B narrowSplitU8(V lo, V hi) { return narrowU8(lo, hi); }
 };
 static_assert(kIsLaneOps16<NEONOps16>, "NEONOps16 lacks an operation of cpu/lanes.h");
 static_assert(kIsChannels16<NEONOps16>, "NEONOps16 lacks a channel operation");
 static_assert(kIsPackedPixels16<NEONOps16>, "NEONOps16 lacks a packed-pixel operation");
 static_assert(kIsPixelPlanes16<NEONOps16>, "NEONOps16 lacks a pixel-plane operation");
+static_assert(kIsPixelSums16<NEONOps16>, "NEONOps16 lacks a pixel-sum operation");
 static_assert(kIsCubePairs16<NEONOps16>, "NEONOps16 lacks a cube-pair operation");
 
 }  // namespace

@@ -242,11 +242,25 @@ struct SSE2Ops16 {
         return _mm_xor_si128(_mm_unpacklo_epi16(a, b), _mm_set1_epi16(-32768));
     }
     static V repeat32(const int32_t* w) { return _mm_set1_epi32(w[0]); }
+
+    static B avgU8(B a, B b) { return _mm_avg_epu8(a, b); }
+    static V pixelPrefix(V a) {
+        return _mm_add_epi16(_mm_add_epi16(_mm_slli_epi64(a, 16), _mm_slli_epi64(a, 32)),
+                             _mm_slli_epi64(a, 48));
+    }
+    static void widenSplitU8(B a, V& lo, V& hi) { widenU8(a, lo, hi); }
+    static void widenPairU8(B a, B b, V& lo, V& hi) {
+        const __m128i z = _mm_setzero_si128();
+        lo = _mm_add_epi16(_mm_unpacklo_epi8(a, z), _mm_unpacklo_epi8(b, z));
+        hi = _mm_add_epi16(_mm_unpackhi_epi8(a, z), _mm_unpackhi_epi8(b, z));
+    }
+    static B narrowSplitU8(V lo, V hi) { return narrowU8(lo, hi); }
 };
 static_assert(kIsLaneOps16<SSE2Ops16>, "SSE2Ops16 lacks an operation of cpu/lanes.h");
 static_assert(kIsChannels16<SSE2Ops16>, "SSE2Ops16 lacks a channel operation");
 static_assert(kIsPackedPixels16<SSE2Ops16>, "SSE2Ops16 lacks a packed-pixel operation");
 static_assert(kIsPixelPlanes16<SSE2Ops16>, "SSE2Ops16 lacks a pixel-plane operation");
+static_assert(kIsPixelSums16<SSE2Ops16>, "SSE2Ops16 lacks a pixel-sum operation");
 static_assert(kIsCubePairs16<SSE2Ops16>, "SSE2Ops16 lacks a cube-pair operation");
 
 }  // namespace

@@ -251,11 +251,24 @@ struct WASMOps16 {
                              wasm_i16x8_splat(-32768));
     }
     static V repeat32(const int32_t* w) { return wasm_i32x4_splat(w[0]); }
+
+    static B avgU8(B a, B b) { return wasm_u8x16_avgr(a, b); }
+    static V pixelPrefix(V a) {
+        return wasm_i16x8_add(wasm_i16x8_add(wasm_i64x2_shl(a, 16), wasm_i64x2_shl(a, 32)),
+                              wasm_i64x2_shl(a, 48));
+    }
+    static void widenSplitU8(B a, V& lo, V& hi) { widenU8(a, lo, hi); }
+    static void widenPairU8(B a, B b, V& lo, V& hi) {
+        lo = wasm_i16x8_add(wasm_u16x8_extend_low_u8x16(a), wasm_u16x8_extend_low_u8x16(b));
+        hi = wasm_i16x8_add(wasm_u16x8_extend_high_u8x16(a), wasm_u16x8_extend_high_u8x16(b));
+    }
+    static B narrowSplitU8(V lo, V hi) { return narrowU8(lo, hi); }
 };
 static_assert(kIsLaneOps16<WASMOps16>, "WASMOps16 lacks an operation of cpu/lanes.h");
 static_assert(kIsChannels16<WASMOps16>, "WASMOps16 lacks a channel operation");
 static_assert(kIsPackedPixels16<WASMOps16>, "WASMOps16 lacks a packed-pixel operation");
 static_assert(kIsPixelPlanes16<WASMOps16>, "WASMOps16 lacks a pixel-plane operation");
+static_assert(kIsPixelSums16<WASMOps16>, "WASMOps16 lacks a pixel-sum operation");
 static_assert(kIsCubePairs16<WASMOps16>, "WASMOps16 lacks a cube-pair operation");
 
 }  // namespace

@@ -88,6 +88,7 @@ void checkLanes16(Lanes16Check& check) {
         byteLanes("absDiffU8", O::absDiffU8(bx, by), S::absDiffU8);
         byteLanes("maxU8", O::maxU8(bx, by), S::maxU8);
         byteLanes("avgFloorU8", O::avgFloorU8(bx, by), S::avgFloorU8);
+        byteLanes("avgU8", O::avgU8(bx, by), S::avgU8);
         byteLanes("eq8", O::eq8(bx, by), S::eq8);
         byteLanes("leU8", O::leU8(bx, by), S::leU8);
         // Signed bytes widened, then 16-bit lanes past 0..255 saturated back.
@@ -98,6 +99,24 @@ void checkLanes16(Lanes16Check& check) {
             const int sum = static_cast<int16_t>(static_cast<int8_t>(x[k]) + lane);
             const S::B w = S::narrowU8(sum, 0);
             check.expect(bytes[k] == w.b[0], "widenS8, narrowU8", k, bytes[k], w.b[0]);
+        }
+        // Pairs summed in the set's own order and saturated back in memory order.
+        O::widenPairU8(bx, by, lo, hi);
+        O::storeU8(bytes, O::narrowSplitU8(lo, hi));
+        for (int k = 0; k < 2 * N; ++k) {
+            const int sum = x[k] + y[k] > 255 ? 255 : x[k] + y[k];
+            check.expect(bytes[k] == sum, "widenPairU8, narrowSplitU8", k, bytes[k], sum);
+        }
+        O::widenSplitU8(bx, lo, hi);
+        O::storeU8(bytes, O::narrowSplitU8(lo, hi));
+        for (int k = 0; k < 2 * N; ++k)
+            check.expect(bytes[k] == x[k], "widenSplitU8, narrowSplitU8", k, bytes[k], x[k]);
+        // Each lane the sum of those before it in its group of four.
+        O::store16(out, O::pixelPrefix(va));
+        for (int k = 0; k < N; ++k) {
+            int want = 0;
+            for (int j = k & ~3; j < k; ++j) want += a[j];
+            check.expect(out[k] == (want & 0xFFFF), "pixelPrefix", k, out[k], want & 0xFFFF);
         }
     }
 }

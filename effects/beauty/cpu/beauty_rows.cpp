@@ -1,7 +1,9 @@
 #include "effects/beauty/cpu/beauty_rows.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstdlib>
 #include <cstring>
 
 #include "cpu/color_cube_kernel.h"
@@ -29,30 +31,16 @@ inline int half(int a, int b) { return (a + b + 1) >> 1; }
 // A shader mix(): the compiler lowers it to a + t * (b - a), unfused.
 inline float lerp(float a, float b, float t) { return a + t * (b - a); }
 
-// The comparisons are written as the SIMD max/min compute them, so a NaN
-// becomes 0 on both paths.
-inline uint8_t unorm(float x) {
-    x = x > 0.0f ? x : 0.0f;
-    x = x < 1.0f ? x : 1.0f;
-    return static_cast<uint8_t>(std::lrint(x * 255.0f));
+// The sum of the nine reads of a half-size pass along a padded line at 0,
+// -1.5, +1.5, -3, +3, ... texels; `at(d)` is the texel d steps away.
+template <typename At>
+inline int ninePointSum(At at) {
+    auto mid = [&](int d) { return half(at(d), at(d + 1)); };
+    return at(0) + mid(-2) + mid(1) + at(-3) + at(3) + mid(-5) + mid(4) + at(-6) + at(6);
 }
 
-// The nine reads of a half-size pass along a padded line at 0, -1.5, +1.5,
-// -3, +3, ... texels; `at(d)` is the texel d steps away.
-template <typename At>
-inline float ninePointSum(At at) {
-    auto mid = [&](int d) { return texel(half(at(d), at(d + 1))); };
-    float sum = texel(at(0));
-    sum += mid(-2);
-    sum += mid(1);
-    sum += texel(at(-3));
-    sum += texel(at(3));
-    sum += mid(-5);
-    sum += mid(4);
-    sum += texel(at(-6));
-    sum += texel(at(6));
-    return sum;
-}
+// round(sum / 9) of such a sum.
+inline uint8_t ninth(int sum) { return static_cast<uint8_t>((sum + 4) * kBeautyNinthFixed >> 16); }
 
 struct Colour {
     float r, g, b;
@@ -236,11 +224,10 @@ void BeautyBlurRgbColumnRow_C(const BeautyColumnTaps& taps, uint8_t* dst, int wi
     for (int i = 0; i < width; ++i) {
         for (int c = 0; c < 3; ++c) {
             const int j = i * 4 + c;
-            float sum = texel(blend(taps.rows[0][j], taps.rows[1][j], taps.weights[0]));
-            for (int k = 1; k < 9; ++k) {
-                sum += texel(blend(taps.rows[2 * k][j], taps.rows[2 * k + 1][j], taps.weights[k]));
-            }
-            dst[j] = unorm(sum * kNineTapWeight);
+            int sum = 0;
+            for (int k = 0; k < 9; ++k)
+                sum += blend(taps.rows[2 * k][j], taps.rows[2 * k + 1][j], taps.weights[k]);
+            dst[j] = ninth(sum);
         }
         dst[i * 4 + 3] = 255;
     }
@@ -249,17 +236,17 @@ void BeautyBlurRgbColumnRow_C(const BeautyColumnTaps& taps, uint8_t* dst, int wi
 void BeautySoften2Row_C(const uint8_t* blur, const uint8_t* in0, const uint8_t* in1,
                         uint32_t inWeight, uint8_t* dst, int width) {
     for (int i = 0; i < width; ++i) {
-        float d[3];
+        int alpha = 128;
         for (int c = 0; c < 3; ++c) {
             const uint8_t* p = blur + i * 4 + c;
-            const float mean = ninePointSum([p](int k) { return p[k * 4]; }) * kNineTapWeight;
-            const float in = texel(blend(in0[i * 4 + c], in1[i * 4 + c], inWeight));
-            const float diff = (in - mean) * kBeautyDepartureGain;
-            const float sq = diff * diff;
-            d[c] = sq < 1.0f ? sq : 1.0f;
-            dst[i * 4 + c] = unorm(mean);
+            const int sum = ninePointSum([p](int k) { return p[k * 4]; });
+            const int in = blend(in0[i * 4 + c], in1[i * 4 + c], inWeight);
+            const int departure = std::min(std::abs(9 * in - sum), kBeautyDepartureCap);
+            const int quarterSquare = std::min(departure * departure >> 2, kBeautyDepartureTop);
+            alpha += quarterSquare * kBeautyDepartureShare >> 16;
+            dst[i * 4 + c] = ninth(sum);
         }
-        dst[i * 4 + 3] = unorm((d[0] + d[1] + d[2]) * kBeautyChannelShare);
+        dst[i * 4 + 3] = static_cast<uint8_t>(alpha >> 8);
     }
 }
 
@@ -267,7 +254,7 @@ void BeautyBlurAlphaRow_C(const uint8_t* src, uint8_t* dst, int width) {
     for (int i = 0; i < width; ++i) {
         const uint8_t* p = src + i * 4 + 3;
         std::memcpy(dst + i * 4, src + i * 4, 3);
-        dst[i * 4 + 3] = unorm(ninePointSum([p](int k) { return p[k * 4]; }) * kNineTapWeight);
+        dst[i * 4 + 3] = ninth(ninePointSum([p](int k) { return p[k * 4]; }));
     }
 }
 
@@ -275,8 +262,7 @@ void BeautyBlurAlphaColumnRow_C(const uint8_t* const* rows, uint8_t* dst, int wi
     for (int i = 0; i < width; ++i) {
         const size_t a = static_cast<size_t>(i) * 4 + 3;
         std::memcpy(dst + i * 4, rows[6] + i * 4, 3);
-        dst[i * 4 + 3] =
-            unorm(ninePointSum([&](int k) { return rows[6 + k][a]; }) * kNineTapWeight);
+        dst[i * 4 + 3] = ninth(ninePointSum([&](int k) { return rows[6 + k][a]; }));
     }
 }
 

@@ -1,6 +1,7 @@
 // Row kernels of the CPU beauty effect. Each comes as a portable `_C` row and
-// SSE2/AVX2 rows that give the same bytes (same float operations in the same
-// order, no FMA); beautyRows() picks one set once per process.
+// SSE2/AVX2 rows that give the same bytes (the same integer steps, or the
+// same float operations in the same order, no FMA); beautyRows() picks one
+// set once per process.
 //
 // Pixels are RGBA8, 4 bytes each. Texture reads follow the GL driver's
 // linear filter on RGBA8 textures: a coordinate becomes 8.8 fixed point
@@ -99,7 +100,8 @@ void BeautyDoubleRow_C(const uint8_t* src, uint8_t* dst, int width);
 void BeautyBlurRgbColumnRow_C(const BeautyColumnTaps& taps, uint8_t* dst, int width);
 // Second pass: horizontal nine-read blur of `blur` (padded) as the local mean
 // colour; alpha the clipped squared departure from that mean of the input,
-// read as in0 blended with in1 by inWeight.
+// read as in0 blended with in1 by inWeight, in fixed point
+// (kBeautyDepartureCap and beside it in beauty_rows_kernel.h).
 void BeautySoften2Row_C(const uint8_t* blur, const uint8_t* in0, const uint8_t* in1,
                         uint32_t inWeight, uint8_t* dst, int width);
 // Third pass: horizontal nine-read blur of alpha (src padded); rgb copied.

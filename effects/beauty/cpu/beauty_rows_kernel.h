@@ -29,6 +29,31 @@
 
 namespace kelvo::video {
 
+// The blur passes in integers, the portable rows and the lane sets alike. A
+// sum s of nine reads of bytes (below 2^12) is written as round(s / 9),
+// (s + 4) * kBeautyNinthFixed >> 16, exact there; no such sum lies halfway
+// between levels, so the float passes gave the same bytes.
+constexpr int kBeautyNinthFixed = 7282;
+// The second pass's alpha in fixed point: a channel's departure of the read
+// from the mean, e = min(|9 in - s|, kBeautyDepartureCap) in ninths of a
+// level, is squared as min(floor(e^2 / 4), kBeautyDepartureTop), where the
+// square of the scaled departure reaches its clip at 1, and taken into 1/256
+// levels of alpha as floor(that * kBeautyDepartureShare / 2^16); alpha is
+// the three channels' shares summed and rounded to a level.
+constexpr double kBeautyDepartureUnit = kBeautyDepartureGain / (9.0 * 255.0);
+constexpr int kBeautyDepartureCap =
+    static_cast<int>(1.0 / kBeautyDepartureUnit) +
+    (static_cast<int>(1.0 / kBeautyDepartureUnit) * kBeautyDepartureUnit < 1.0 ? 1 : 0);
+constexpr int kBeautyDepartureTop =
+    static_cast<int>(1.0 / (4.0 * kBeautyDepartureUnit * kBeautyDepartureUnit));
+constexpr int kBeautyDepartureShare =
+    static_cast<int>(4.0 * kBeautyDepartureUnit * kBeautyDepartureUnit * kBeautyChannelShare *
+                         255.0 * 256.0 * 65536.0 +
+                     0.5);
+static_assert(kBeautyDepartureCap << 7 < 65536 &&
+                  3 * (kBeautyDepartureTop * kBeautyDepartureShare >> 16) + 128 < 65536,
+              "the departure's steps fit unsigned 16-bit lanes");
+
 template <typename V>
 struct BeautyLaneRows {
     using I = typename V::I;
@@ -121,220 +146,222 @@ struct BeautyLaneRows {
         kelvo::video::BeautyHalveRow_C(src + i * 8, dst + i * 4, width - i);
     }
 
-    // (64 a + 192 b + 128) >> 8 is (a + 3 b + 2) >> 2: both outputs of a
-    // source pixel share its 3 b + 2, in 16-bit lanes.
+    // (64 a + 192 b + 128) >> 8 is (a + 3 b + 2) >> 2, which is b averaged
+    // (rounding) with the floor of a and b's average, in bytes.
     static void doubled(const uint8_t* src, uint8_t* dst, int width) {
         int i = 0;
         for (; i + N <= width; i += N) {
             const uint8_t* p = src + i * 4;
-            I centre[2], left[2], right[2];
-            V::widen(load(p), centre);
-            V::widen(load(p - 4), left);
-            V::widen(load(p + 4), right);
-            I even[2], odd[2];
-            for (int h = 0; h < 2; ++h) {
-                const I c3 = V::add16(V::add16(centre[h], V::add16(centre[h], centre[h])),
-                                      V::set1(0x00020002));
-                even[h] = V::template srli16<2>(V::add16(c3, left[h]));
-                odd[h] = V::template srli16<2>(V::add16(c3, right[h]));
-            }
+            const I centre = load(p);
             I out[2];
-            V::interleave(V::narrow(even[0], even[1]), V::narrow(odd[0], odd[1]), out);
+            V::interleave(V::avgU8(centre, V::avgFloorU8(load(p - 4), centre)),
+                          V::avgU8(centre, V::avgFloorU8(load(p + 4), centre)), out);
             V::store(dst + i * 8, out[0]);
             V::store(dst + i * 8 + N * 4, out[1]);
         }
         kelvo::video::BeautyDoubleRow_C(src + i * 4, dst + i * 8, width - i);
     }
 
-    // fn(0), ..., fn(Count - 1), unrolled.
-    template <typename Fn, int... K>
-    static KELVO_BEAUTY_INLINE void unrolled(Fn&& fn, std::integer_sequence<int, K...>) {
-        (fn(K), ...);
-    }
+    // The blurs in integers (kBeautyNinthFixed).
+    static constexpr int kNinth = kelvo::video::kBeautyNinthFixed;
 
-    // The column sums of `Vectors` vectors at once, for chains of adds that
-    // overlap; read(k, i) is tap k at pixel i.
-    template <int Vectors, typename Read>
-    static KELVO_BEAUTY_INLINE void blurRgbColumnAt(int i, uint8_t* dst, Read read) {
-        F sum[Vectors][3];
-        unrolled(
-            [&](int k) {
-                for (int v = 0; v < Vectors; ++v) {
-                    const I p = read(k, i + v * N);
-                    const F t[3] = {texel<0>(p), texel<1>(p), texel<2>(p)};
-                    for (int c = 0; c < 3; ++c) sum[v][c] = k == 0 ? t[c] : V::add(sum[v][c], t[c]);
-                }
-            },
-            std::make_integer_sequence<int, 9>());
-        const F scale = V::set1f(kelvo::video::kNineTapWeight);
-        for (int v = 0; v < Vectors; ++v) {
-            V::store(dst + (i + v * N) * 4,
-                     pack(unorm(V::mul(sum[v][0], scale)), unorm(V::mul(sum[v][1], scale)),
-                          unorm(V::mul(sum[v][2], scale)), V::set1(255)));
+    // 16-bit lanes over the bytes of RGBA pixels, all four channels at once
+    // (twice the lanes of float, and no conversions): a step is 2 N16 bytes.
+    using L16 = typename V::Ops16;
+    using H = typename L16::V;  // N16 16-bit lanes
+    using Bytes = typename L16::B;
+    static constexpr int kStepPixels = L16::N / 2;
+
+    // Alpha's byte (kAlphaBytes) or 16-bit lane (kAlphaLanes) of each pixel.
+    struct AlphaMasks {
+        alignas(32) uint8_t bytes[64];
+        alignas(32) uint16_t lanes[32];
+    };
+    static constexpr AlphaMasks alphaMasks() {
+        AlphaMasks m{};
+        for (int k = 0; k < 64; ++k) m.bytes[k] = k % 4 == 3 ? 255 : 0;
+        for (int k = 0; k < 32; ++k) m.lanes[k] = k % 4 == 3 ? 0xffff : 0;
+        return m;
+    }
+    static constexpr AlphaMasks kAlphaMasks = alphaMasks();
+
+    // A read's 2 N16 bytes as 16-bit halves (in the split order of
+    // widenSplitU8, as every sum below): a blended with b by w.
+    struct Tap {
+        H w0, w1;
+        explicit Tap(uint32_t w)
+            : w0(L16::set(static_cast<int16_t>(w & 0xffff))),
+              w1(L16::set(static_cast<int16_t>(w >> 16))) {}
+        void operator()(const uint8_t* a, const uint8_t* b, H& lo, H& hi) const {
+            // (w0 a + w1 b + 128) >> 8 stays below 2^16.
+            H a0, a1, b0, b1;
+            L16::widenSplitU8(L16::loadU8(a), a0, a1);
+            L16::widenSplitU8(L16::loadU8(b), b0, b1);
+            auto blend = [&](H x, H y) {
+                return L16::template srli<8>(
+                    L16::add(L16::add(L16::mullo(x, w0), L16::mullo(y, w1)), L16::set(128)));
+            };
+            lo = blend(a0, b0), hi = blend(a1, b1);
         }
+    };
+    static void accumulate(H& lo, H& hi, H addLo, H addHi) {
+        lo = L16::add(lo, addLo), hi = L16::add(hi, addHi);
+    }
+    // Sums of reads of bytes, widened two at a time.
+    static void sumPair(Bytes a, Bytes b, H& lo, H& hi) {
+        H l, h;
+        L16::widenPairU8(a, b, l, h);
+        accumulate(lo, hi, l, h);
+    }
+    // round(s / 9) of a half's sums.
+    static H ninth(H sum) {
+        return L16::mulhiU(L16::add(sum, L16::set(4)), L16::set(static_cast<int16_t>(kNinth)));
+    }
+    // The nine reads of a half-size pass along a row of bytes, `at(d)` the
+    // bytes d pixels away: singles at 0, +-3, +-6 and halfway reads at
+    // +-1.5, +-4.5.
+    template <typename At>
+    static void ninePointSums(At at, H& lo, H& hi) {
+        auto mid = [&](int d) { return L16::avgU8(at(d), at(d + 1)); };
+        L16::widenPairU8(at(0), at(-3), lo, hi);
+        sumPair(at(3), at(-6), lo, hi);
+        sumPair(at(6), mid(-2), lo, hi);
+        sumPair(mid(1), mid(-5), lo, hi);
+        H l, h;
+        L16::widenSplitU8(mid(4), l, h);
+        accumulate(lo, hi, l, h);
     }
 
-    template <typename Read>
-    static int blurRgbColumnRows(uint8_t* dst, int width, Read read) {
+    template <bool kHalfwayReads>
+    static int blurRgbColumnRows(const kelvo::video::BeautyColumnTaps& taps, uint8_t* dst,
+                                 int width) {
+        const Tap tap[9] = {Tap(taps.weights[0]), Tap(taps.weights[1]), Tap(taps.weights[2]),
+                            Tap(taps.weights[3]), Tap(taps.weights[4]), Tap(taps.weights[5]),
+                            Tap(taps.weights[6]), Tap(taps.weights[7]), Tap(taps.weights[8])};
+        const Bytes opaque = L16::loadU8(kAlphaMasks.bytes);
         int i = 0;
-        for (; i + 2 * N <= width; i += 2 * N) blurRgbColumnAt<2>(i, dst, read);
-        for (; i + N <= width; i += N) blurRgbColumnAt<1>(i, dst, read);
+        for (; i + kStepPixels <= width; i += kStepPixels) {
+            const size_t at = static_cast<size_t>(i) * 4;
+            H lo, hi;
+            if constexpr (kHalfwayReads) {
+                auto read = [&](int k) {
+                    return L16::avgU8(L16::loadU8(taps.rows[2 * k] + at),
+                                      L16::loadU8(taps.rows[2 * k + 1] + at));
+                };
+                L16::widenPairU8(read(0), read(1), lo, hi);
+                sumPair(read(2), read(3), lo, hi);
+                sumPair(read(4), read(5), lo, hi);
+                sumPair(read(6), read(7), lo, hi);
+                H l, h;
+                L16::widenSplitU8(read(8), l, h);
+                accumulate(lo, hi, l, h);
+            } else {
+                tap[0](taps.rows[0] + at, taps.rows[1] + at, lo, hi);
+                for (int k = 1; k < 9; ++k) {
+                    H l, h;
+                    tap[k](taps.rows[2 * k] + at, taps.rows[2 * k + 1] + at, l, h);
+                    accumulate(lo, hi, l, h);
+                }
+            }
+            L16::storeU8(dst + at, L16::maxU8(L16::narrowSplitU8(ninth(lo), ninth(hi)), opaque));
+        }
         return i;
     }
 
     static void blurRgbColumn(const kelvo::video::BeautyColumnTaps& taps, uint8_t* dst, int width) {
-        auto rows = [&](int k, int i) {
-            return std::make_pair(load(taps.rows[2 * k] + i * 4),
-                                  load(taps.rows[2 * k + 1] + i * 4));
-        };
+        static_assert(kStepPixels >= 4, "a step of the 16-bit rows is whole pixels");
         bool halfway = true;
         for (const uint32_t w : taps.weights) halfway = halfway && w == kHalfway;
-        int i;
-        if (halfway) {
-            // As even heights give everywhere.
-            i = blurRgbColumnRows(dst, width, [&](int k, int x) {
-                const auto [a, b] = rows(k, x);
-                return V::avgU8(a, b);
-            });
-        } else {
-            const Uniform w[9] = {
-                Uniform(taps.weights[0]), Uniform(taps.weights[1]), Uniform(taps.weights[2]),
-                Uniform(taps.weights[3]), Uniform(taps.weights[4]), Uniform(taps.weights[5]),
-                Uniform(taps.weights[6]), Uniform(taps.weights[7]), Uniform(taps.weights[8])};
-            i = blurRgbColumnRows(dst, width, [&](int k, int x) {
-                const auto [a, b] = rows(k, x);
-                return w[k](a, b);
-            });
-        }
+        // All halfway as even heights give everywhere.
+        const int i = halfway ? blurRgbColumnRows<true>(taps, dst, width)
+                              : blurRgbColumnRows<false>(taps, dst, width);
         kelvo::video::BeautyColumnTaps rest = taps;
         for (auto& row : rest.rows) row += i * 4;
         kelvo::video::BeautyBlurRgbColumnRow_C(rest, dst + i * 4, width - i);
     }
 
-    // The nine reads of a half-size pass; `at(d)` loads the pixels d steps away.
-    template <int Channel, typename At>
-    static F ninePointSum(At at) {
-        auto mid = [&](int d) { return texel<Channel>(V::avgU8(at(d), at(d + 1))); };
-        F sum = texel<Channel>(at(0));
-        sum = V::add(sum, mid(-2));
-        sum = V::add(sum, mid(1));
-        sum = V::add(sum, texel<Channel>(at(-3)));
-        sum = V::add(sum, texel<Channel>(at(3)));
-        sum = V::add(sum, mid(-5));
-        sum = V::add(sum, mid(4));
-        sum = V::add(sum, texel<Channel>(at(-6)));
-        sum = V::add(sum, texel<Channel>(at(6)));
-        return sum;
-    }
-
-    // Along a row each texel, and each halfway read between neighbours, is
-    // summed by several outputs: they are converted once, in runs of up to
-    // kRun outputs with the 6 pixels either side that their reads reach.
-    static constexpr int kRun = 128;
-    static constexpr int kRunReach = 6;
-    struct Run {
-        float singles[kRun + 2 * kRunReach];
-        float pairs[kRun + 2 * kRunReach];  // pixel k halfway to k + 1
-    };
-    // `count` (at least N) texels of a run from `src`.
-    template <int Channel>
-    static void convertRun(const uint8_t* src, int count, Run* run) {
-        for (int j = 0; j < count; j += N) {
-            const int at = std::min(j, count - N);
-            const I p = load(src + at * 4);
-            V::Ops::storef(run->singles + at, texel<Channel>(p));
-            V::Ops::storef(run->pairs + at, texel<Channel>(V::avgU8(p, load(src + (at + 1) * 4))));
-        }
-    }
-    // ninePointSum of the output at `o` in a run.
-    static F runSum(const Run& run, int o) {
-        auto single = [&](int d) { return V::Ops::loadf(run.singles + kRunReach + o + d); };
-        auto pair = [&](int d) { return V::Ops::loadf(run.pairs + kRunReach + o + d); };
-        F sum = single(0);
-        sum = V::add(sum, pair(-2));
-        sum = V::add(sum, pair(1));
-        sum = V::add(sum, single(-3));
-        sum = V::add(sum, single(3));
-        sum = V::add(sum, pair(-5));
-        sum = V::add(sum, pair(4));
-        sum = V::add(sum, single(-6));
-        sum = V::add(sum, single(6));
-        return sum;
-    }
-    // Calls out(x, o) for vectors covering the runs of a padded row (at
-    // least N wide) once `convert(from, count)` has filled them; the last
-    // vector of a run may redo some of the previous one's pixels.
-    template <typename Convert, typename Out>
-    static void overRuns(int width, Convert convert, Out out) {
-        for (int chunk = 0; chunk < width; chunk += kRun) {
-            const int end = std::min(chunk + kRun, width);
-            const int start = std::min(chunk, end - N);
-            convert(start - kRunReach, end - start + 2 * kRunReach);
-            for (int i = start; i < end; i += N) {
-                const int x = std::min(i, end - N);
-                out(x, x - start);
+    template <bool kHalfwayRead>
+    static int soften2Rows(const uint8_t* blur, const uint8_t* in0, const uint8_t* in1,
+                           uint32_t inWeight, uint8_t* dst, int width) {
+        using namespace kelvo::video;  // the departure's constants
+        const Tap tap(inWeight);
+        const H alphaLanes = L16::load16(kAlphaMasks.lanes);
+        // The departure 9 in - s, |9 in - s| of a channel, at most 2295.
+        auto alpha = [&](H in, H sum) {
+            const H e = L16::min(L16::absDiffU(L16::mullo(in, L16::set(9)), sum),
+                                 L16::set(static_cast<int16_t>(kBeautyDepartureCap)));
+            const H e7 = L16::template slli<7>(e);
+            const H quarterSquare =
+                L16::min(L16::mulhiU(e7, e7), L16::set(static_cast<int16_t>(kBeautyDepartureTop)));
+            // The factor is above 2^15: its bits, as an unsigned lane.
+            const H share = L16::mulhiU(quarterSquare,
+                                        L16::set(static_cast<int16_t>(kBeautyDepartureShare)));
+            // Red, green and blue's shares summed in alpha's lane.
+            return L16::template srli<8>(L16::add(L16::pixelPrefix(share), L16::set(128)));
+        };
+        int i = 0;
+        for (; i + kStepPixels <= width; i += kStepPixels) {
+            const size_t at = static_cast<size_t>(i) * 4;
+            const uint8_t* p = blur + at;
+            H lo, hi, inLo, inHi;
+            ninePointSums([p](int d) { return L16::loadU8(p + 4 * d); }, lo, hi);
+            if constexpr (kHalfwayRead) {
+                L16::widenSplitU8(L16::avgU8(L16::loadU8(in0 + at), L16::loadU8(in1 + at)), inLo,
+                                  inHi);
+            } else {
+                tap(in0 + at, in1 + at, inLo, inHi);
             }
+            const H outLo = L16::select(alphaLanes, alpha(inLo, lo), ninth(lo));
+            const H outHi = L16::select(alphaLanes, alpha(inHi, hi), ninth(hi));
+            L16::storeU8(dst + at, L16::narrowSplitU8(outLo, outHi));
         }
+        return i;
     }
 
     static void soften2(const uint8_t* blur, const uint8_t* in0, const uint8_t* in1,
                         uint32_t inWeight, uint8_t* dst, int width) {
-        if (width < N) {
-            kelvo::video::BeautySoften2Row_C(blur, in0, in1, inWeight, dst, width);
-            return;
-        }
-        const Uniform w(inWeight);
-        const F scale = V::set1f(kelvo::video::kNineTapWeight);
-        Run runs[3];
-        overRuns(
-            width,
-            [&](int from, int count) {
-                convertRun<0>(blur + from * 4, count, &runs[0]);
-                convertRun<1>(blur + from * 4, count, &runs[1]);
-                convertRun<2>(blur + from * 4, count, &runs[2]);
-            },
-            [&](int i, int o) {
-                const F mean[3] = {V::mul(runSum(runs[0], o), scale),
-                                   V::mul(runSum(runs[1], o), scale),
-                                   V::mul(runSum(runs[2], o), scale)};
-                const I in = w(load(in0 + i * 4), load(in1 + i * 4));
-                const F ins[3] = {texel<0>(in), texel<1>(in), texel<2>(in)};
-                F d[3];
-                for (int c = 0; c < 3; ++c) {
-                    const F diff = V::mul(V::sub(ins[c], mean[c]),
-                                          V::set1f(kelvo::video::kBeautyDepartureGain));
-                    d[c] = V::min(V::mul(diff, diff), V::set1f(1.0f));
-                }
-                const F alpha = V::mul(V::add(V::add(d[0], d[1]), d[2]),
-                                       V::set1f(kelvo::video::kBeautyChannelShare));
-                V::store(dst + i * 4,
-                         pack(unorm(mean[0]), unorm(mean[1]), unorm(mean[2]), unorm(alpha)));
-            });
+        static_assert(kStepPixels >= 4, "a step of the 16-bit rows is whole pixels");
+        const int i = inWeight == kHalfway
+                          ? soften2Rows<true>(blur, in0, in1, inWeight, dst, width)
+                          : soften2Rows<false>(blur, in0, in1, inWeight, dst, width);
+        kelvo::video::BeautySoften2Row_C(blur + i * 4, in0 + i * 4, in1 + i * 4, inWeight,
+                                         dst + i * 4, width - i);
     }
 
-    static I withAlpha(I rgbFrom, F alphaSum) {
-        const I alpha = unorm(V::mul(alphaSum, V::set1f(kelvo::video::kNineTapWeight)));
-        return V::ori(V::andi(rgbFrom, V::set1(0x00ffffff)), V::template slli<24>(alpha));
+    // The alpha passes in the pixel lanes: shifted down a byte, a pixel's
+    // 16-bit halves hold green and alpha, whose nine-read sums share the
+    // adds; alpha's (s + 4) * kNinth < 2^24 comes out of the multiply-add
+    // in bits 16 to 23.
+    static I withAlpha(I rgbFrom, I sums) {
+        const I product = V::madd(V::add16(sums, V::set1(4 << 16)), V::set1(kNinth << 16));
+        return V::ori(V::andi(rgbFrom, V::set1(0x00ffffff)),
+                      V::andi(V::template slli<8>(product), V::set1(static_cast<int>(0xff000000u))));
+    }
+    // The nine reads' sums of green and alpha; `at(d)` loads the pixels d steps away.
+    template <typename At>
+    static I ninePointSumsGA(At at) {
+        auto ga = [](I p) { return V::template srli16<8>(p); };
+        I sum = ga(at(0));
+        for (int d : {-3, 3, -6, 6}) sum = V::add16(sum, ga(at(d)));
+        for (int d : {-2, 1, -5, 4}) sum = V::add16(sum, ga(V::avgU8(at(d), at(d + 1))));
+        return sum;
     }
 
     static void blurAlpha(const uint8_t* src, uint8_t* dst, int width) {
-        if (width < N) {
-            kelvo::video::BeautyBlurAlphaRow_C(src, dst, width);
-            return;
+        int i = 0;
+        for (; i + N <= width; i += N) {
+            const uint8_t* p = src + i * 4;
+            V::store(dst + i * 4,
+                     withAlpha(load(p), ninePointSumsGA([p](int d) { return load(p + 4 * d); })));
         }
-        Run run;
-        overRuns(
-            width, [&](int from, int count) { convertRun<3>(src + from * 4, count, &run); },
-            [&](int i, int o) {
-                V::store(dst + i * 4, withAlpha(load(src + i * 4), runSum(run, o)));
-            });
+        kelvo::video::BeautyBlurAlphaRow_C(src + i * 4, dst + i * 4, width - i);
     }
 
     static void blurAlphaColumn(const uint8_t* const* rows, uint8_t* dst, int width) {
         int i = 0;
         for (; i + N <= width; i += N) {
             auto at = [&](int d) { return load(rows[6 + d] + i * 4); };
-            V::store(dst + i * 4, withAlpha(at(0), ninePointSum<3>(at)));
+            V::store(dst + i * 4, withAlpha(at(0), ninePointSumsGA(at)));
         }
         const uint8_t* rest[13];
         for (int k = 0; k < 13; ++k) rest[k] = rows[k] + i * 4;

@@ -243,6 +243,10 @@ public:
     }
     static Ops16::V ints16(I lo, I hi) { return vcombine_s16(vqmovn_s32(lo), vqmovn_s32(hi)); }
     static bool noneSet16(Ops16::V m) { return vmaxvq_u16(vreinterpretq_u16_s16(m)) == 0; }
+
+    static I avgFloorU8(I a, I b) {
+        return vreinterpretq_s32_u8(vhaddq_u8(vreinterpretq_u8_s32(a), vreinterpretq_u8_s32(b)));
+    }
 };
 
 }  // namespace
@@ -252,6 +256,7 @@ namespace kelvo::video {
 
 static_assert(kIsPixelLanes<NEONPixels>,
               "NEONPixels lacks an operation of the pixel lanes in cpu/lanes.h");
+static_assert(kIsPixelFloorAverages<NEONPixels>, "NEONPixels lacks avgFloorU8");
 using Rows = BeautyLaneRows<NEONPixels>;
 
 void BeautyDownsizeRow_NEON(const uint8_t* src, const int32_t* x0, const int32_t* x1,

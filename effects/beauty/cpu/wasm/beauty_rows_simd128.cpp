@@ -155,11 +155,17 @@ struct WASMPixels {
     }
     static Ops16::V ints16(I lo, I hi) { return wasm_i16x8_narrow_i32x4(v(lo), v(hi)); }
     static bool noneSet16(Ops16::V m) { return !wasm_v128_any_true(m); }
+
+    static I avgFloorU8(I a, I b) {
+        return i(wasm_i8x16_sub(wasm_u8x16_avgr(v(a), v(b)),
+                                wasm_v128_and(wasm_v128_xor(v(a), v(b)), wasm_i8x16_splat(1))));
+    }
 };
 
 }  // namespace
 
 static_assert(kIsPixelLanes<WASMPixels>, "WASMPixels lacks an operation of the pixel lanes in cpu/lanes.h");
+static_assert(kIsPixelFloorAverages<WASMPixels>, "WASMPixels lacks avgFloorU8");
 using Rows = BeautyLaneRows<WASMPixels>;
 
 void BeautyDownsizeRow_SIMD128(const uint8_t* src, const int32_t* x0, const int32_t* x1,

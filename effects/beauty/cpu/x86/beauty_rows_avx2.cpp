@@ -208,6 +208,11 @@ struct AVX2Pixels {
     }
     static I ints16(I lo, I hi) { return Ops16::narrowS32(lo, hi); }
     static bool noneSet16(I m) { return _mm256_testz_si256(m, m); }
+
+    static I avgFloorU8(I a, I b) {
+        return _mm256_sub_epi8(_mm256_avg_epu8(a, b),
+                               _mm256_and_si256(_mm256_xor_si256(a, b), _mm256_set1_epi8(1)));
+    }
 };
 
 }  // namespace
@@ -216,6 +221,7 @@ struct AVX2Pixels {
 namespace kelvo::video {
 
 static_assert(kIsPixelLanes<AVX2Pixels>, "AVX2Pixels lacks an operation of the pixel lanes in cpu/lanes.h");
+static_assert(kIsPixelFloorAverages<AVX2Pixels>, "AVX2Pixels lacks avgFloorU8");
 using Rows = BeautyLaneRows<AVX2Pixels>;
 
 void BeautyDownsizeRow_AVX2(const uint8_t* src, const int32_t* x0, const int32_t* x1,

@@ -167,6 +167,12 @@ struct SSE2Pixels {
     }
     static I ints16(I lo, I hi) { return Ops16::narrowS32(lo, hi); }
     static bool noneSet16(I m) { return _mm_movemask_epi8(m) == 0; }
+
+    // Byte averages rounded down: the rounded one less its dropped half.
+    static I avgFloorU8(I a, I b) {
+        return _mm_sub_epi8(_mm_avg_epu8(a, b),
+                            _mm_and_si128(_mm_xor_si128(a, b), _mm_set1_epi8(1)));
+    }
 };
 
 }  // namespace
@@ -175,6 +181,7 @@ struct SSE2Pixels {
 namespace kelvo::video {
 
 static_assert(kIsPixelLanes<SSE2Pixels>, "SSE2Pixels lacks an operation of the pixel lanes in cpu/lanes.h");
+static_assert(kIsPixelFloorAverages<SSE2Pixels>, "SSE2Pixels lacks avgFloorU8");
 using Rows = BeautyLaneRows<SSE2Pixels>;
 
 void BeautyDownsizeRow_SSE2(const uint8_t* src, const int32_t* x0, const int32_t* x1,
