@@ -565,6 +565,39 @@ struct BeautyLaneRows {
         return V::mul(colour, ramp(mean[0], kBeautySelectiveDark));
     }
 
+    // The mixes walk a row in chunks of kMixChunk pixels, gathering what
+    // their 3 x 3 reads need of the three lines once per chunk into slots
+    // indexed from `base`, the pixel left of the chunk's first: slot i holds
+    // pixel base + i. gather(pixel, slot) fills the slots of `Lanes` pixels
+    // (pixels base to end, the last vector moved back to stay in the row);
+    // pad(from, to) copies a slot where a neighbour lies beyond the row's
+    // ends, as the clamped reads at the edges give. span(x, count) then
+    // shades `count` vectors from x, Group at a time where they fit. A chunk
+    // short of a vector, and the pixels short of a vector at a chunk's end,
+    // are done again as the last whole vector before them, rewriting some
+    // with the same bytes.
+    static constexpr int kMixChunk = 256;
+    template <int Lanes, int Group, typename Gather, typename Pad, typename Span>
+    static KELVO_BEAUTY_INLINE void walkChunks(int width, int& base, Gather gather, Pad pad,
+                                               Span span) {
+        for (int chunk = 0; chunk < width; chunk += kMixChunk) {
+            const int end = std::min(chunk + kMixChunk, width);
+            const int start = std::min(chunk, end - Lanes);
+            base = start - 1;
+            const int first = std::max(base, 0), count = std::min(end + 1, width) - first;
+            for (int i = 0; i < count; i += Lanes) {
+                const int at = std::min(i, count - Lanes);
+                gather(first + at, first - base + at);
+            }
+            if (base < 0) pad(1, 0);
+            if (end == width) pad(end - 1 - base, end - base);
+            int x = start;
+            for (; x + Group * Lanes <= end; x += Group * Lanes) span(x, Group);
+            for (; x + Lanes <= end; x += Lanes) span(x, 1);
+            if (x < end) span(end - Lanes, 1);
+        }
+    }
+
     // The classic mix in fixed point, on twice the lanes: colours as 16-bit
     // multiples of 1/16 of a level (0..kTop), weights as multiples of
     // 1/kWeightOne. The smoothing weight, a quotient, is taken in float.
@@ -621,10 +654,9 @@ struct BeautyLaneRows {
         const F kScale = V::set1f(u.blurAlpha / 5.0f);
         constexpr int kLowCut = static_cast<int>(kHighPassThresholdLow * kTop);
         constexpr int kMidCut = static_cast<int>(kHighPassThresholdMid * kTop);
-        constexpr int kChunk = 256;
         // The sums of green over the three lines, pixel base + i at columns[i],
         // taken once per chunk rather than at each of the three columns.
-        uint16_t columns[kChunk + 2];
+        uint16_t columns[kMixChunk + 2];
         int base = 0;
         auto column = [&](int at) { return O16::load16(columns + (at - base)); };
 
@@ -746,30 +778,18 @@ struct BeautyLaneRows {
             }
         };
         const uint8_t* const lines[3] = {above, row, below};
-        for (int chunk = 0; chunk < width; chunk += kChunk) {
-            const int end = std::min(chunk + kChunk, width);
-            // As in the float mix: short ends are done again as the last
-            // whole vector before them.
-            const int start = std::min(chunk, end - N16);
-            base = start - 1;
-            const int first = std::max(base, 0), count = std::min(end + 1, width) - first;
-            for (int i = 0; i < count; i += N16) {
-                const int at = std::min(i, count - N16);
+        walkChunks<N16, kGroup>(
+            width, base,
+            [&](int pixel, int slot) KELVO_BEAUTY_INLINE {
                 W sum = zero;
                 for (int l = 0; l < 3; ++l) {
                     W c[4];
-                    O16::loadPixels4(lines[l] + (first + at) * 4, c[0], c[1], c[2], c[3]);
+                    O16::loadPixels4(lines[l] + pixel * 4, c[0], c[1], c[2], c[3]);
                     sum = O16::add(sum, c[1]);
                 }
-                O16::store16(columns + (first - base) + at, sum);
-            }
-            if (base < 0) columns[0] = columns[1];
-            if (end == width) columns[end - base] = columns[end - 1 - base];
-            int x = start;
-            for (; x + kGroup * N16 <= end; x += kGroup * N16) span(x, kGroup);
-            for (; x + N16 <= end; x += N16) span(x, 1);
-            if (x < end) span(end - N16, 1);
-        }
+                O16::store16(columns + slot, sum);
+            },
+            [&](int from, int to) { columns[to] = columns[from]; }, span);
     }
 
     static void mix(const kelvo::video::BeautyMixUniforms& u, const uint8_t* above,
@@ -802,9 +822,8 @@ struct BeautyLaneRows {
         // greens[line][i] is that of pixel base + i. The selective mix reads
         // red and blue as the three lines' sums, red in the low 16 bits of
         // columns[i] and blue in the high (nine bytes' sums fit).
-        constexpr int kChunk = 256;
-        float greens[3][kChunk + 2];
-        uint32_t columns[kChunk + 2];
+        float greens[3][kMixChunk + 2];
+        uint32_t columns[kMixChunk + 2];
         int base = 0;
         auto green = [&](int line, int at) { return V::Ops::loadf(greens[line] + (at - base)); };
         // The 3 x 3 means of red and blue around the N pixels from x on.
@@ -964,47 +983,32 @@ struct BeautyLaneRows {
             }
         };
         const uint8_t* const lines[3] = {above, row, below};
-        for (int chunk = 0; chunk < width; chunk += kChunk) {
-            const int end = std::min(chunk + kChunk, width);
-            // A chunk short of a vector, and the pixels short of a vector at
-            // a chunk's end, are done again as the last whole vector before
-            // them, rewriting some with the same bytes.
-            const int start = std::min(chunk, end - N);
-            base = start - 1;
-            // Greens of pixels base to end; those beyond the row's ends are
-            // its end pixels', as the clamped reads at the edges give.
-            const int first = std::max(base, 0), count = std::min(end + 1, width) - first;
-            if (selective) {
-                const I redBlue = V::set1(0x00ff00ff);
-                for (int i = 0; i < count; i += N) {
-                    const int at = std::min(i, count - N);
+        auto pad = [&](int from, int to) {
+            for (int l = 0; l < 3; ++l) greens[l][to] = greens[l][from];
+            if (selective) columns[to] = columns[from];
+        };
+        if (selective) {
+            const I redBlue = V::set1(0x00ff00ff);
+            walkChunks<N, kGroup>(
+                width, base,
+                [&](int pixel, int slot) KELVO_BEAUTY_INLINE {
                     I sum = V::set1(0);
                     for (int l = 0; l < 3; ++l) {
-                        const I pixels = load(lines[l] + (first + at) * 4);
-                        V::Ops::storef(greens[l] + (first - base) + at, texel<1>(pixels));
+                        const I pixels = load(lines[l] + pixel * 4);
+                        V::Ops::storef(greens[l] + slot, texel<1>(pixels));
                         sum = V::add(sum, V::andi(pixels, redBlue));
                     }
-                    V::store(reinterpret_cast<uint8_t*>(columns + (first - base) + at), sum);
-                }
-                if (base < 0) columns[0] = columns[1];
-                if (end == width) columns[end - base] = columns[end - 1 - base];
-            } else {
-                for (int i = 0; i < count; i += N) {
-                    const int at = std::min(i, count - N);
-                    for (int l = 0; l < 3; ++l) {
-                        V::Ops::storef(greens[l] + (first - base) + at,
-                                       texel<1>(load(lines[l] + (first + at) * 4)));
-                    }
-                }
-            }
-            for (int l = 0; l < 3; ++l) {
-                if (base < 0) greens[l][0] = greens[l][1];
-                if (end == width) greens[l][end - base] = greens[l][end - 1 - base];
-            }
-            int x = start;
-            for (; x + kGroup * N <= end; x += kGroup * N) span(x, kGroup);
-            for (; x + N <= end; x += N) span(x, 1);
-            if (x < end) span(end - N, 1);
+                    V::store(reinterpret_cast<uint8_t*>(columns + slot), sum);
+                },
+                pad, span);
+        } else {
+            walkChunks<N, kGroup>(
+                width, base,
+                [&](int pixel, int slot) KELVO_BEAUTY_INLINE {
+                    for (int l = 0; l < 3; ++l)
+                        V::Ops::storef(greens[l] + slot, texel<1>(load(lines[l] + pixel * 4)));
+                },
+                pad, span);
         }
     }
 };
