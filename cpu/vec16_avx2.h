@@ -285,6 +285,9 @@ struct AVX2Ops16 {
         return _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_set1_epi32(w[0])),
                                        _mm_set1_epi32(w[1]), 1);
     }
+    // The low 16 bits of the product as a signed lane, whatever the
+    // product's size (for an exact difference that is known to fit).
+    static V mulloWrap(V a, V b) { return _mm256_mullo_epi16(a, b); }
 };
 static_assert(kIsLaneOps16<AVX2Ops16>, "AVX2Ops16 lacks an operation of cpu/lanes.h");
 static_assert(kIsChannels16<AVX2Ops16>, "AVX2Ops16 lacks a channel operation");

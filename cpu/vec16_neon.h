@@ -222,6 +222,9 @@ public:
             veorq_u16(vcombine_u16(z.val[0], z.val[1]), vdupq_n_u16(0x8000)));
     }
     static V repeat32(const int32_t* w) { return s32(vdupq_n_s32(w[0])); }
+    // The low 16 bits of the product as a signed lane, whatever the
+    // product's size (for an exact difference that is known to fit).
+    static V mulloWrap(V a, V b) { return vmulq_s16(a, b); }
 };
 static_assert(kIsLaneOps16<NEONOps16>, "NEONOps16 lacks an operation of cpu/lanes.h");
 static_assert(kIsChannels16<NEONOps16>, "NEONOps16 lacks a channel operation");

@@ -239,6 +239,9 @@ struct SSE2Ops16 {
         return _mm_xor_si128(_mm_unpacklo_epi16(a, b), _mm_set1_epi16(-32768));
     }
     static V repeat32(const int32_t* w) { return _mm_set1_epi32(w[0]); }
+    // The low 16 bits of the product as a signed lane, whatever the
+    // product's size (for an exact difference that is known to fit).
+    static V mulloWrap(V a, V b) { return _mm_mullo_epi16(a, b); }
 };
 static_assert(kIsLaneOps16<SSE2Ops16>, "SSE2Ops16 lacks an operation of cpu/lanes.h");
 static_assert(kIsChannels16<SSE2Ops16>, "SSE2Ops16 lacks a channel operation");

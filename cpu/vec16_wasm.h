@@ -246,6 +246,9 @@ struct WASMOps16 {
                              wasm_i16x8_splat(-32768));
     }
     static V repeat32(const int32_t* w) { return wasm_i32x4_splat(w[0]); }
+    // The low 16 bits of the product as a signed lane, whatever the
+    // product's size (for an exact difference that is known to fit).
+    static V mulloWrap(V a, V b) { return wasm_i16x8_mul(a, b); }
 };
 static_assert(kIsLaneOps16<WASMOps16>, "WASMOps16 lacks an operation of cpu/lanes.h");
 static_assert(kIsChannels16<WASMOps16>, "WASMOps16 lacks a channel operation");

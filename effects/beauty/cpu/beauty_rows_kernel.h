@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <utility>
 
+#include "effects/beauty/cpu/beauty_mix_reciprocal.h"
 #include "effects/beauty/cpu/beauty_rows.h"
 #include "cpu/color_cube_kernel.h"
 #include "cpu/lanes.h"
@@ -650,8 +651,21 @@ struct BeautyLaneRows {
         const W w0 = O16::set(static_cast<int16_t>(blurWeight & 0xffff));
         const W w1 = O16::set(static_cast<int16_t>(blurWeight >> 16));
         // k = e p alpha with e = 51 / (2 a + 51) and p = P / 255 for the
-        // mean's alpha a and the red ramp P in levels: alpha P / (5 (2 a + 51)).
-        const F kScale = V::set1f(u.blurAlpha / 5.0f);
+        // mean's alpha a and the red ramp P in levels: alpha P / (5 (2 a + 51)),
+        // which is 2^12 P / d times alpha / (5 2^12). In units of 2^-12 of P / d,
+        // the band k exceeds starts above bandAbove (past any ratio where alpha
+        // is too small to reach it), and bandScale takes such a ratio to k
+        // scaled by the band in units of kWeightOne.
+        const double perRatio = u.blurAlpha / (5.0 * 4096.0);
+        W bandAbove[3], bandScale[4];
+        for (int i = 0; i < 4; ++i) {
+            if (i < 3) {
+                const double above = (1.0 - kBeautyBandValue[i]) / std::max(perRatio, 1e-9);
+                bandAbove[i] = O16::set(static_cast<int16_t>(std::min(above, 32767.0)));
+            }
+            bandScale[i] = O16::set(static_cast<int16_t>(
+                std::lrint(perRatio * kBeautyBandBlur[i] * kWeightOne * 32768.0)));
+        }
         constexpr int kLowCut = static_cast<int>(kHighPassThresholdLow * kTop);
         constexpr int kMidCut = static_cast<int>(kHighPassThresholdMid * kTop);
         // The sums of green over the three lines, pixel base + i at columns[i],
@@ -699,23 +713,20 @@ struct BeautyLaneRows {
                                       O16::sub(O16::template slli<2>(mean[0]), O16::set(102))),
                              O16::set(204));
                 const W p = O16::min(O16::max(ramp, zero), O16::set(255));
-                const W edge = O16::add(O16::template slli<1>(mean[3]), O16::set(51));
-                F pf[kHalves], ef[kHalves];
-                V::floats16(p, pf);
-                V::floats16(edge, ef);
-                I kf[2];
-                for (int h = 0; h < kHalves; ++h) {
-                    const F k = V::div(V::mul(pf[h], kScale), ef[h]);
-                    const F band = select(
-                        V::cmpgt(k, V::set1f(1.0f - kBeautyBandValue[0])),
-                        V::set1f(kBeautyBandBlur[0]),
-                        select(V::cmpgt(k, V::set1f(1.0f - kBeautyBandValue[1])),
-                               V::set1f(kBeautyBandBlur[1]),
-                               select(V::cmpgt(k, V::set1f(1.0f - kBeautyBandValue[2])),
-                                      V::set1f(kBeautyBandBlur[2]), V::set1f(kBeautyBandBlur[3]))));
-                    kf[h] = V::toIntRound(V::mul(V::mul(k, band), V::set1f(kWeightOne)));
+                W inverse;
+                if constexpr (N16 == 1) {
+                    inverse = kMixReciprocals.of[mean[3]];
+                } else {
+                    inverse = mixReciprocal<O16>(
+                        O16::add(O16::template slli<1>(mean[3]), O16::set(kMixEdgeLow)));
                 }
-                W k = V::ints16(kf[0], kf[kHalves - 1]);
+                // P / d in units of 2^-12: at most 2^12 255 / 51.
+                const W ratio = O16::mulhiU(O16::template slli<8>(p), inverse);
+                W k = O16::select(O16::cmpgt(ratio, bandAbove[0]), bandScale[0],
+                                  O16::select(O16::cmpgt(ratio, bandAbove[1]), bandScale[1],
+                                              O16::select(O16::cmpgt(ratio, bandAbove[2]),
+                                                          bandScale[2], bandScale[3])));
+                k = O16::mulhiU(O16::template slli<1>(ratio), k);
                 if (gated) k = O16::select(skin, k, zero);
                 // c + (mean - c) k, with (mean - c) 2^6 k / 2^16 in 1/16 levels.
                 for (int i = 0; i < 3; ++i)
