@@ -744,11 +744,12 @@ struct BeautyLaneRows {
             const W sharpWeight =
                 O16::select(O16::cmpgt(dif, O16::set(kMidCut)), weightH,
                             O16::select(O16::cmpgt(dif, O16::set(kLowCut)), weightM, low));
-            const W up = O16::cmpgt(dif, O16::set(-1));
+            // With smooth within 0..kTop, a rise can only pass the top and a
+            // fall the bottom: one clamp takes the side the sign of dif picks.
             const W twice = O16::add(dif, dif);
             for (int i = 0; i < 3; ++i) {
                 const W t = O16::add(smooth[i], twice);
-                const W sharp = O16::select(up, O16::min(t, O16::set(kTop)), O16::max(t, zero));
+                const W sharp = O16::min(O16::max(t, zero), O16::set(kTop));
                 colour[i] = O16::add(smooth[i], scaled(O16::sub(sharp, smooth[i]), 4, sharpWeight));
             }
         };
