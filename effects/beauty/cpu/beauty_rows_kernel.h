@@ -601,7 +601,8 @@ struct BeautyLaneRows {
 
     // The classic mix in fixed point, on twice the lanes: colours as 16-bit
     // multiples of 1/16 of a level (0..kTop), weights as multiples of
-    // 1/kWeightOne. The smoothing weight, a quotient, is taken in float.
+    // 1/kWeightOne. The smoothing weight's quotient takes its divisor's
+    // reciprocal (beauty_mix_reciprocal.h).
     using O16 = typename V::Ops16;
     using W = typename O16::V;
     static constexpr int N16 = O16::N;
