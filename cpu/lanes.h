@@ -217,12 +217,13 @@ constexpr bool kIsPixelLanes = pixelLanesComplete<V>();
 
 namespace lanes {
 // 16-bit channel operations of every set (ScalarOps16 documents each):
-// the signed high product, RGBA pixels split into channels, and a table of
-// 32-bit entries read per lane.
+// the signed high product, RGBA pixels split into channels, a table of
+// 32-bit entries read per lane, and the low product that wraps.
 template <class O, class A = Any16<O>>
 using Channels16 =
     decltype(O::mulhi(A::v, A::v), O::loadPixels3(Bytes::in, A::ref, A::ref, A::ref),
-             O::lookup32(static_cast<const uint32_t*>(nullptr), A::v, A::ref, A::ref), void());
+             O::lookup32(static_cast<const uint32_t*>(nullptr), A::v, A::ref, A::ref),
+             O::mulloWrap(A::v, A::v), void());
 }  // namespace lanes
 template <class O>
 constexpr bool kIsChannels16 = lanes::Has<O, lanes::Channels16>::value;

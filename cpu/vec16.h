@@ -283,6 +283,12 @@ public:
         hi = a.b[1] + b.b[1];
     }
     static B narrowSplitU8(V lo, V hi) { return narrowU8(lo, hi); }
+    // The low 16 bits of the product as a signed lane, whatever the
+    // product's size (for an exact difference that is known to fit).
+    static V mulloWrap(V a, V b) {
+        return static_cast<int16_t>(static_cast<uint16_t>(static_cast<uint32_t>(a) *
+                                                          static_cast<uint32_t>(b)));
+    }
 };
 static_assert(kIsLaneOps16<ScalarOps16>, "ScalarOps16 lacks an operation of cpu/lanes.h");
 static_assert(kIsChannels16<ScalarOps16>, "ScalarOps16 lacks a channel operation");

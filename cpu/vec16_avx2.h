@@ -307,6 +307,9 @@ struct AVX2Ops16 {
         hi = _mm256_maddubs_epi16(_mm256_unpackhi_epi8(a, b), ones);
     }
     static B narrowSplitU8(V lo, V hi) { return _mm256_packus_epi16(lo, hi); }
+    // The low 16 bits of the product as a signed lane, whatever the
+    // product's size (for an exact difference that is known to fit).
+    static V mulloWrap(V a, V b) { return _mm256_mullo_epi16(a, b); }
 };
 static_assert(kIsLaneOps16<AVX2Ops16>, "AVX2Ops16 lacks an operation of cpu/lanes.h");
 static_assert(kIsChannels16<AVX2Ops16>, "AVX2Ops16 lacks a channel operation");

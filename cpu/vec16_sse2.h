@@ -255,6 +255,9 @@ struct SSE2Ops16 {
         hi = _mm_add_epi16(_mm_unpackhi_epi8(a, z), _mm_unpackhi_epi8(b, z));
     }
     static B narrowSplitU8(V lo, V hi) { return narrowU8(lo, hi); }
+    // The low 16 bits of the product as a signed lane, whatever the
+    // product's size (for an exact difference that is known to fit).
+    static V mulloWrap(V a, V b) { return _mm_mullo_epi16(a, b); }
 };
 static_assert(kIsLaneOps16<SSE2Ops16>, "SSE2Ops16 lacks an operation of cpu/lanes.h");
 static_assert(kIsChannels16<SSE2Ops16>, "SSE2Ops16 lacks a channel operation");

@@ -263,6 +263,9 @@ struct WASMOps16 {
         hi = wasm_i16x8_add(wasm_u16x8_extend_high_u8x16(a), wasm_u16x8_extend_high_u8x16(b));
     }
     static B narrowSplitU8(V lo, V hi) { return narrowU8(lo, hi); }
+    // The low 16 bits of the product as a signed lane, whatever the
+    // product's size (for an exact difference that is known to fit).
+    static V mulloWrap(V a, V b) { return wasm_i16x8_mul(a, b); }
 };
 static_assert(kIsLaneOps16<WASMOps16>, "WASMOps16 lacks an operation of cpu/lanes.h");
 static_assert(kIsChannels16<WASMOps16>, "WASMOps16 lacks a channel operation");

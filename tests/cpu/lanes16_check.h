@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include "cpu/vec16.h"
+#include "effects/beauty/cpu/beauty_mix_reciprocal.h"
 
 namespace kelvo {
 namespace video {
@@ -30,6 +31,17 @@ void checkLanes16(Lanes16Check& check) {
     uint32_t seed = 12345;
     auto next = [&seed] { return (seed = seed * 1664525u + 1013904223u) >> 16; };
     const int16_t ends[] = {-32768, -32767, -256, -1, 0, 1, 255, 256, 32767};
+    // The beauty mix's reciprocal of every divisor, which the portable mix
+    // reads from its table.
+    for (int a = 0; a < 256; a += N) {
+        alignas(32) uint16_t d[N], out[N];
+        for (int k = 0; k < N; ++k) d[k] = static_cast<uint16_t>(2 * ((a + k) & 255) + kMixEdgeLow);
+        O::store16(out, mixReciprocal<O>(O::load16(d)));
+        for (int k = 0; k < N; ++k) {
+            const int want = static_cast<uint16_t>(kMixReciprocals.of[(a + k) & 255]);
+            check.expect(out[k] == want, "mixReciprocal", k, out[k], want);
+        }
+    }
     for (int trial = 0; trial < 300; ++trial) {
         alignas(32) uint16_t a[N], b[N], out[N];
         alignas(32) uint8_t x[2 * N], y[2 * N], bytes[2 * N];
@@ -59,6 +71,7 @@ void checkLanes16(Lanes16Check& check) {
         lanes("absDiffU", O::absDiffU(va, vb), S::absDiffU, false);
         lanes("mulhiU", O::mulhiU(va, vb), S::mulhiU, false);
         lanes("mulhi", O::mulhi(va, vb), S::mulhi, true);
+        lanes("mulloWrap", O::mulloWrap(va, vb), S::mulloWrap, true);
         lanes("cmpgt", O::cmpgt(va, vb), S::cmpgt, true);
         lanes("srai", O::template srai<3>(va), [](int p, int) { return S::srai<3>(p); }, true);
         typename O::V lo, hi;

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <utility>
 
+#include "effects/beauty/cpu/beauty_mix_reciprocal.h"
 #include "effects/beauty/cpu/beauty_rows.h"
 #include "cpu/color_cube_kernel.h"
 #include "cpu/lanes.h"
@@ -592,9 +593,43 @@ struct BeautyLaneRows {
         return V::mul(colour, ramp(mean[0], kBeautySelectiveDark));
     }
 
+    // The mixes walk a row in chunks of kMixChunk pixels, gathering what
+    // their 3 x 3 reads need of the three lines once per chunk into slots
+    // indexed from `base`, the pixel left of the chunk's first: slot i holds
+    // pixel base + i. gather(pixel, slot) fills the slots of `Lanes` pixels
+    // (pixels base to end, the last vector moved back to stay in the row);
+    // pad(from, to) copies a slot where a neighbour lies beyond the row's
+    // ends, as the clamped reads at the edges give. span(x, count) then
+    // shades `count` vectors from x, Group at a time where they fit. A chunk
+    // short of a vector, and the pixels short of a vector at a chunk's end,
+    // are done again as the last whole vector before them, rewriting some
+    // with the same bytes.
+    static constexpr int kMixChunk = 256;
+    template <int Lanes, int Group, typename Gather, typename Pad, typename Span>
+    static KELVO_BEAUTY_INLINE void walkChunks(int width, int& base, Gather gather, Pad pad,
+                                               Span span) {
+        for (int chunk = 0; chunk < width; chunk += kMixChunk) {
+            const int end = std::min(chunk + kMixChunk, width);
+            const int start = std::min(chunk, end - Lanes);
+            base = start - 1;
+            const int first = std::max(base, 0), count = std::min(end + 1, width) - first;
+            for (int i = 0; i < count; i += Lanes) {
+                const int at = std::min(i, count - Lanes);
+                gather(first + at, first - base + at);
+            }
+            if (base < 0) pad(1, 0);
+            if (end == width) pad(end - 1 - base, end - base);
+            int x = start;
+            for (; x + Group * Lanes <= end; x += Group * Lanes) span(x, Group);
+            for (; x + Lanes <= end; x += Lanes) span(x, 1);
+            if (x < end) span(end - Lanes, 1);
+        }
+    }
+
     // The classic mix in fixed point, on twice the lanes: colours as 16-bit
     // multiples of 1/16 of a level (0..kTop), weights as multiples of
-    // 1/kWeightOne. The smoothing weight, a quotient, is taken in float.
+    // 1/kWeightOne. The smoothing weight's quotient takes its divisor's
+    // reciprocal (beauty_mix_reciprocal.h).
     using O16 = typename V::Ops16;
     using W = typename O16::V;
     static constexpr int N16 = O16::N;
@@ -644,14 +679,26 @@ struct BeautyLaneRows {
         const W w0 = O16::set(static_cast<int16_t>(blurWeight & 0xffff));
         const W w1 = O16::set(static_cast<int16_t>(blurWeight >> 16));
         // k = e p alpha with e = 51 / (2 a + 51) and p = P / 255 for the
-        // mean's alpha a and the red ramp P in levels: alpha P / (5 (2 a + 51)).
-        const F kScale = V::set1f(u.blurAlpha / 5.0f);
+        // mean's alpha a and the red ramp P in levels: alpha P / (5 (2 a + 51)),
+        // which is 2^12 P / d times alpha / (5 2^12). In units of 2^-12 of P / d,
+        // the band k exceeds starts above bandAbove (past any ratio where alpha
+        // is too small to reach it), and bandScale takes such a ratio to k
+        // scaled by the band in units of kWeightOne.
+        const double perRatio = u.blurAlpha / (5.0 * 4096.0);
+        W bandAbove[3], bandScale[4];
+        for (int i = 0; i < 4; ++i) {
+            if (i < 3) {
+                const double above = (1.0 - kBeautyBandValue[i]) / std::max(perRatio, 1e-9);
+                bandAbove[i] = O16::set(static_cast<int16_t>(std::min(above, 32767.0)));
+            }
+            bandScale[i] = O16::set(static_cast<int16_t>(
+                std::lrint(perRatio * kBeautyBandBlur[i] * kWeightOne * 32768.0)));
+        }
         constexpr int kLowCut = static_cast<int>(kHighPassThresholdLow * kTop);
         constexpr int kMidCut = static_cast<int>(kHighPassThresholdMid * kTop);
-        constexpr int kChunk = 256;
         // The sums of green over the three lines, pixel base + i at columns[i],
         // taken once per chunk rather than at each of the three columns.
-        uint16_t columns[kChunk + 2];
+        uint16_t columns[kMixChunk + 2];
         int base = 0;
         auto column = [&](int at) { return O16::load16(columns + (at - base)); };
 
@@ -694,23 +741,20 @@ struct BeautyLaneRows {
                                       O16::sub(O16::template slli<2>(mean[0]), O16::set(102))),
                              O16::set(204));
                 const W p = O16::min(O16::max(ramp, zero), O16::set(255));
-                const W edge = O16::add(O16::template slli<1>(mean[3]), O16::set(51));
-                F pf[kHalves], ef[kHalves];
-                V::floats16(p, pf);
-                V::floats16(edge, ef);
-                I kf[2];
-                for (int h = 0; h < kHalves; ++h) {
-                    const F k = V::div(V::mul(pf[h], kScale), ef[h]);
-                    const F band = select(
-                        V::cmpgt(k, V::set1f(1.0f - kBeautyBandValue[0])),
-                        V::set1f(kBeautyBandBlur[0]),
-                        select(V::cmpgt(k, V::set1f(1.0f - kBeautyBandValue[1])),
-                               V::set1f(kBeautyBandBlur[1]),
-                               select(V::cmpgt(k, V::set1f(1.0f - kBeautyBandValue[2])),
-                                      V::set1f(kBeautyBandBlur[2]), V::set1f(kBeautyBandBlur[3]))));
-                    kf[h] = V::toIntRound(V::mul(V::mul(k, band), V::set1f(kWeightOne)));
+                W inverse;
+                if constexpr (N16 == 1) {
+                    inverse = kMixReciprocals.of[mean[3]];
+                } else {
+                    inverse = mixReciprocal<O16>(
+                        O16::add(O16::template slli<1>(mean[3]), O16::set(kMixEdgeLow)));
                 }
-                W k = V::ints16(kf[0], kf[kHalves - 1]);
+                // P / d in units of 2^-12: at most 2^12 255 / 51.
+                const W ratio = O16::mulhiU(O16::template slli<8>(p), inverse);
+                W k = O16::select(O16::cmpgt(ratio, bandAbove[0]), bandScale[0],
+                                  O16::select(O16::cmpgt(ratio, bandAbove[1]), bandScale[1],
+                                              O16::select(O16::cmpgt(ratio, bandAbove[2]),
+                                                          bandScale[2], bandScale[3])));
+                k = O16::mulhiU(O16::template slli<1>(ratio), k);
                 if (gated) k = O16::select(skin, k, zero);
                 // c + (mean - c) k, with (mean - c) 2^6 k / 2^16 in 1/16 levels.
                 for (int i = 0; i < 3; ++i)
@@ -728,11 +772,12 @@ struct BeautyLaneRows {
             const W sharpWeight =
                 O16::select(O16::cmpgt(dif, O16::set(kMidCut)), weightH,
                             O16::select(O16::cmpgt(dif, O16::set(kLowCut)), weightM, low));
-            const W up = O16::cmpgt(dif, O16::set(-1));
+            // With smooth within 0..kTop, a rise can only pass the top and a
+            // fall the bottom: one clamp takes the side the sign of dif picks.
             const W twice = O16::add(dif, dif);
             for (int i = 0; i < 3; ++i) {
                 const W t = O16::add(smooth[i], twice);
-                const W sharp = O16::select(up, O16::min(t, O16::set(kTop)), O16::max(t, zero));
+                const W sharp = O16::min(O16::max(t, zero), O16::set(kTop));
                 colour[i] = O16::add(smooth[i], scaled(O16::sub(sharp, smooth[i]), 4, sharpWeight));
             }
         };
@@ -773,30 +818,18 @@ struct BeautyLaneRows {
             }
         };
         const uint8_t* const lines[3] = {above, row, below};
-        for (int chunk = 0; chunk < width; chunk += kChunk) {
-            const int end = std::min(chunk + kChunk, width);
-            // As in the float mix: short ends are done again as the last
-            // whole vector before them.
-            const int start = std::min(chunk, end - N16);
-            base = start - 1;
-            const int first = std::max(base, 0), count = std::min(end + 1, width) - first;
-            for (int i = 0; i < count; i += N16) {
-                const int at = std::min(i, count - N16);
+        walkChunks<N16, kGroup>(
+            width, base,
+            [&](int pixel, int slot) KELVO_BEAUTY_INLINE {
                 W sum = zero;
                 for (int l = 0; l < 3; ++l) {
                     W c[4];
-                    O16::loadPixels4(lines[l] + (first + at) * 4, c[0], c[1], c[2], c[3]);
+                    O16::loadPixels4(lines[l] + pixel * 4, c[0], c[1], c[2], c[3]);
                     sum = O16::add(sum, c[1]);
                 }
-                O16::store16(columns + (first - base) + at, sum);
-            }
-            if (base < 0) columns[0] = columns[1];
-            if (end == width) columns[end - base] = columns[end - 1 - base];
-            int x = start;
-            for (; x + kGroup * N16 <= end; x += kGroup * N16) span(x, kGroup);
-            for (; x + N16 <= end; x += N16) span(x, 1);
-            if (x < end) span(end - N16, 1);
-        }
+                O16::store16(columns + slot, sum);
+            },
+            [&](int from, int to) { columns[to] = columns[from]; }, span);
     }
 
     static void mix(const kelvo::video::BeautyMixUniforms& u, const uint8_t* above,
@@ -829,9 +862,8 @@ struct BeautyLaneRows {
         // greens[line][i] is that of pixel base + i. The selective mix reads
         // red and blue as the three lines' sums, red in the low 16 bits of
         // columns[i] and blue in the high (nine bytes' sums fit).
-        constexpr int kChunk = 256;
-        float greens[3][kChunk + 2];
-        uint32_t columns[kChunk + 2];
+        float greens[3][kMixChunk + 2];
+        uint32_t columns[kMixChunk + 2];
         int base = 0;
         auto green = [&](int line, int at) { return V::Ops::loadf(greens[line] + (at - base)); };
         // The 3 x 3 means of red and blue around the N pixels from x on.
@@ -991,47 +1023,32 @@ struct BeautyLaneRows {
             }
         };
         const uint8_t* const lines[3] = {above, row, below};
-        for (int chunk = 0; chunk < width; chunk += kChunk) {
-            const int end = std::min(chunk + kChunk, width);
-            // A chunk short of a vector, and the pixels short of a vector at
-            // a chunk's end, are done again as the last whole vector before
-            // them, rewriting some with the same bytes.
-            const int start = std::min(chunk, end - N);
-            base = start - 1;
-            // Greens of pixels base to end; those beyond the row's ends are
-            // its end pixels', as the clamped reads at the edges give.
-            const int first = std::max(base, 0), count = std::min(end + 1, width) - first;
-            if (selective) {
-                const I redBlue = V::set1(0x00ff00ff);
-                for (int i = 0; i < count; i += N) {
-                    const int at = std::min(i, count - N);
+        auto pad = [&](int from, int to) {
+            for (int l = 0; l < 3; ++l) greens[l][to] = greens[l][from];
+            if (selective) columns[to] = columns[from];
+        };
+        if (selective) {
+            const I redBlue = V::set1(0x00ff00ff);
+            walkChunks<N, kGroup>(
+                width, base,
+                [&](int pixel, int slot) KELVO_BEAUTY_INLINE {
                     I sum = V::set1(0);
                     for (int l = 0; l < 3; ++l) {
-                        const I pixels = load(lines[l] + (first + at) * 4);
-                        V::Ops::storef(greens[l] + (first - base) + at, texel<1>(pixels));
+                        const I pixels = load(lines[l] + pixel * 4);
+                        V::Ops::storef(greens[l] + slot, texel<1>(pixels));
                         sum = V::add(sum, V::andi(pixels, redBlue));
                     }
-                    V::store(reinterpret_cast<uint8_t*>(columns + (first - base) + at), sum);
-                }
-                if (base < 0) columns[0] = columns[1];
-                if (end == width) columns[end - base] = columns[end - 1 - base];
-            } else {
-                for (int i = 0; i < count; i += N) {
-                    const int at = std::min(i, count - N);
-                    for (int l = 0; l < 3; ++l) {
-                        V::Ops::storef(greens[l] + (first - base) + at,
-                                       texel<1>(load(lines[l] + (first + at) * 4)));
-                    }
-                }
-            }
-            for (int l = 0; l < 3; ++l) {
-                if (base < 0) greens[l][0] = greens[l][1];
-                if (end == width) greens[l][end - base] = greens[l][end - 1 - base];
-            }
-            int x = start;
-            for (; x + kGroup * N <= end; x += kGroup * N) span(x, kGroup);
-            for (; x + N <= end; x += N) span(x, 1);
-            if (x < end) span(end - N, 1);
+                    V::store(reinterpret_cast<uint8_t*>(columns + slot), sum);
+                },
+                pad, span);
+        } else {
+            walkChunks<N, kGroup>(
+                width, base,
+                [&](int pixel, int slot) KELVO_BEAUTY_INLINE {
+                    for (int l = 0; l < 3; ++l)
+                        V::Ops::storef(greens[l] + slot, texel<1>(load(lines[l] + pixel * 4)));
+                },
+                pad, span);
         }
     }
 };
