@@ -94,6 +94,17 @@ uint64_t newColourFunctionVersion();
 // The 16-bit value that stands for v.
 uint16_t cubeValue(float v);
 
+// The 8-bit colours of grid line (g, b) of a cube whose grid points lie
+// `step` levels apart, `size` of them, as RGBA pixels for a row to evaluate.
+inline void cubeGridLine(int g, int b, int size, int step, uint8_t* pixels) {
+    for (int r = 0; r < size; ++r) {
+        pixels[4 * r] = static_cast<uint8_t>(r * step);
+        pixels[4 * r + 1] = static_cast<uint8_t>(g * step);
+        pixels[4 * r + 2] = static_cast<uint8_t>(b * step);
+        pixels[4 * r + 3] = 255;
+    }
+}
+
 // Where 8-bit colours read a cube whose grid points lie a whole number of
 // levels apart (size - 1 divides 255): every fraction within a cell is a
 // whole number of levels, so the tetrahedral weights are small integers and

@@ -184,12 +184,7 @@ void Beauty::latchGrading(WorkerPool* pool, const ColourFunction* before) {
                 kComposedCubeSize,
                 [&u, grades, grade, before](int g, int b, float* rgb) {
                     uint8_t colours[4 * kComposedCubeSize];
-                    for (int r = 0; r < kComposedCubeSize; ++r) {
-                        colours[4 * r] = static_cast<uint8_t>(r * kComposedCubeStep);
-                        colours[4 * r + 1] = static_cast<uint8_t>(g * kComposedCubeStep);
-                        colours[4 * r + 2] = static_cast<uint8_t>(b * kComposedCubeStep);
-                        colours[4 * r + 3] = 255;
-                    }
+                    cubeGridLine(g, b, kComposedCubeSize, kComposedCubeStep, colours);
                     before->evaluate(colours, rgb, kComposedCubeSize);
                     if (!grades) return;
                     // The gradings read their tables by colour: within 0..1,

@@ -100,12 +100,7 @@ void ColorEnhance::buildCube(const ColorEnhanceParams& params, WorkerPool* pool)
     const ColorEnhanceRowParams p = rowParams(params);
     auto line = [this, &p](int g, int b, float* rgb) {
         uint8_t pixels[4 * kColorCubeSize];
-        for (int r = 0; r < kColorCubeSize; ++r) {
-            pixels[4 * r] = static_cast<uint8_t>(r * kStep);
-            pixels[4 * r + 1] = static_cast<uint8_t>(g * kStep);
-            pixels[4 * r + 2] = static_cast<uint8_t>(b * kStep);
-            pixels[4 * r + 3] = 255;
-        }
+        cubeGridLine(g, b, kColorCubeSize, kStep, pixels);
         rows_.encodedRow(pixels, rgb, kColorCubeSize, p);
     };
     // Cells around a bend of over a level (a clamp, the gamut's edge, the
