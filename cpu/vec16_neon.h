@@ -258,7 +258,6 @@ public:
         hi = vreinterpretq_s16_u16(vaddl_high_u8(a, b));
     }
     static B narrowSplitU8(V lo, V hi) { return narrowU8(lo, hi); }
-    static V repeat32(const int32_t* w) { return s32(vdupq_n_s32(w[0])); }
     // The low 16 bits of the product as a signed lane, whatever the
     // product's size (for an exact difference that is known to fit).
     static V mulloWrap(V a, V b) { return vmulq_s16(a, b); }
