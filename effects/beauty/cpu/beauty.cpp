@@ -179,10 +179,11 @@ void Beauty::latchGrading(WorkerPool* pool, const ColourFunction* before) {
         colour != gradingColour_) {
         const BeautyMixUniforms u = uniforms_;
         const auto grade = rows_.grade;
-        if (before) {
-            grading_.build(
-                kComposedCubeSize,
-                [&u, grades, grade, before](int g, int b, float* rgb) {
+        const int size = before ? kComposedCubeSize : kGradingCubeSize;
+        grading_.build(
+            size,
+            [&u, grades, grade, before, size](int g, int b, float* rgb) {
+                if (before) {
                     uint8_t colours[4 * kComposedCubeSize];
                     cubeGridLine(g, b, kComposedCubeSize, kComposedCubeStep, colours);
                     before->evaluate(colours, rgb, kComposedCubeSize);
@@ -191,23 +192,17 @@ void Beauty::latchGrading(WorkerPool* pool, const ColourFunction* before) {
                     // as the mix gives them colours.
                     for (int i = 0; i < 3 * kComposedCubeSize; ++i)
                         rgb[i] = std::min(std::max(rgb[i], 0.0f), 1.0f);
-                    grade(u, rgb, kComposedCubeSize);
-                },
-                0.0f, pool);
-        } else {
-            const float step = 1.0f / (kGradingCubeSize - 1);
-            grading_.build(
-                kGradingCubeSize,
-                [&u, step, grade](int g, int b, float* rgb) {
+                } else {
+                    const float step = 1.0f / (kGradingCubeSize - 1);
                     for (int r = 0; r < kGradingCubeSize; ++r) {
                         rgb[3 * r] = r * step;
                         rgb[3 * r + 1] = g * step;
                         rgb[3 * r + 2] = b * step;
                     }
-                    grade(u, rgb, kGradingCubeSize);
-                },
-                0.0f, pool);
-        }
+                }
+                grade(u, rgb, size);
+            },
+            0.0f, pool);
         gradingDegrees_[0] = ruddy;
         gradingDegrees_[1] = white;
         gradingColour_ = colour;
